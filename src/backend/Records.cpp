@@ -1,0 +1,148 @@
+#include "backend/Records.h"
+
+#include <QJsonArray>
+
+namespace tessary {
+
+namespace {
+
+BackendError decodingError(const QString& field, const QString& problem)
+{
+    return {0, QStringLiteral("The server's reply could not be read: %1 %2.").arg(field, problem)};
+}
+
+QString path(const QString& where, const QString& key)
+{
+    return where.isEmpty() ? key : where + QLatin1Char('.') + key;
+}
+
+BackendResult<QJsonObject> requireObject(const QJsonValue& value, const QString& where)
+{
+    if (!value.isObject())
+        return Unexpected{decodingError(where, QStringLiteral("is not an object"))};
+    return value.toObject();
+}
+
+BackendResult<QString> requireString(const QJsonObject& object, const QString& where, const QString& key)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined() || value.isNull())
+        return Unexpected{decodingError(path(where, key), QStringLiteral("is missing"))};
+    if (!value.isString())
+        return Unexpected{decodingError(path(where, key), QStringLiteral("is not a string"))};
+    return value.toString();
+}
+
+BackendResult<std::optional<QString>> optionalString(const QJsonObject& object, const QString& where,
+                                                     const QString& key)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined() || value.isNull())
+        return std::optional<QString>{};
+    if (!value.isString())
+        return Unexpected{decodingError(path(where, key), QStringLiteral("is not a string"))};
+    return std::optional<QString>{value.toString()};
+}
+
+BackendResult<QList<MessageLink>> decodeLinks(const QJsonObject& message, const QString& where)
+{
+    const QJsonValue value = message.value(QStringLiteral("links"));
+    if (value.isUndefined() || value.isNull())
+        return QList<MessageLink>{};
+    const QString field = path(where, QStringLiteral("links"));
+    if (!value.isArray())
+        return Unexpected{decodingError(field, QStringLiteral("is not an array"))};
+    QList<MessageLink> links;
+    const QJsonArray array = value.toArray();
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        const QString at = QStringLiteral("%1[%2]").arg(field).arg(i);
+        auto object = requireObject(array.at(i), at);
+        if (!object)
+            return Unexpected{object.error()};
+        auto url = requireString(*object, at, QStringLiteral("url"));
+        if (!url)
+            return Unexpected{url.error()};
+        auto text = requireString(*object, at, QStringLiteral("text"));
+        if (!text)
+            return Unexpected{text.error()};
+        links.append({*url, *text});
+    }
+    return links;
+}
+
+} // namespace
+
+QString Account::providerName() const
+{
+    if (provider == QLatin1String("gmail"))
+        return QStringLiteral("Gmail");
+    if (provider == QLatin1String("outlook"))
+        return QStringLiteral("Outlook");
+    if (provider == QLatin1String("imap"))
+        return QStringLiteral("IMAP");
+    return provider;
+}
+
+BackendResult<Message> decodeMessage(const QJsonValue& value, const QString& where)
+{
+    auto object = requireObject(value, where);
+    if (!object)
+        return Unexpected{object.error()};
+    Message message;
+    for (auto [key, field] : {std::pair{"id", &message.id}, std::pair{"subject", &message.subject},
+                              std::pair{"sender", &message.sender}, std::pair{"text", &message.text}}) {
+        auto text = requireString(*object, where, QLatin1String(key));
+        if (!text)
+            return Unexpected{text.error()};
+        *field = *text;
+    }
+    auto receivedAt = optionalString(*object, where, QStringLiteral("receivedAt"));
+    if (!receivedAt)
+        return Unexpected{receivedAt.error()};
+    message.receivedAt = *receivedAt;
+    auto links = decodeLinks(*object, where);
+    if (!links)
+        return Unexpected{links.error()};
+    message.links = *links;
+    return message;
+}
+
+BackendResult<QList<Message>> decodeMessages(const QJsonObject& reply)
+{
+    const QJsonValue value = reply.value(QStringLiteral("messages"));
+    if (value.isUndefined() || value.isNull())
+        return Unexpected{decodingError(QStringLiteral("messages"), QStringLiteral("is missing"))};
+    if (!value.isArray())
+        return Unexpected{decodingError(QStringLiteral("messages"), QStringLiteral("is not an array"))};
+    QList<Message> messages;
+    const QJsonArray array = value.toArray();
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        auto message = decodeMessage(array.at(i), QStringLiteral("messages[%1]").arg(i));
+        if (!message)
+            return Unexpected{message.error()};
+        messages.append(std::move(message).value());
+    }
+    return messages;
+}
+
+BackendResult<Account> decodeAccount(const QJsonValue& value, const QString& where)
+{
+    auto object = requireObject(value, where);
+    if (!object)
+        return Unexpected{object.error()};
+    Account account;
+    for (auto [key, field] : {std::pair{"id", &account.id}, std::pair{"provider", &account.provider},
+                              std::pair{"status", &account.status}}) {
+        auto text = requireString(*object, where, QLatin1String(key));
+        if (!text)
+            return Unexpected{text.error()};
+        *field = *text;
+    }
+    auto email = optionalString(*object, where, QStringLiteral("email"));
+    if (!email)
+        return Unexpected{email.error()};
+    account.email = *email;
+    return account;
+}
+
+} // namespace tessary

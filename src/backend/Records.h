@@ -1,0 +1,50 @@
+#pragma once
+
+#include "backend/BackendError.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace tessary {
+
+// A link the backend found in a message.
+struct MessageLink {
+    QString url;
+    QString text;
+    friend bool operator==(const MessageLink&, const MessageLink&) = default;
+};
+
+// One e-mail that arrived in a connected inbox.
+struct Message {
+    QString id;
+    QString subject;
+    QString sender;
+    QString text;
+    std::optional<QString> receivedAt; // ISO 8601 internet date-time, as delivered
+    QList<MessageLink> links;          // empty when the backend sent none
+    friend bool operator==(const Message&, const Message&) = default;
+};
+
+// A connected inbox.
+struct Account {
+    QString id;
+    QString provider;
+    std::optional<QString> email;
+    QString status;
+
+    bool isActive() const { return status == QLatin1String("active"); }
+    QString providerName() const;
+    friend bool operator==(const Account&, const Account&) = default;
+};
+
+// Strict decoding of the backend's records: a missing or mistyped required field fails the whole
+// reply with a message naming the field; optional fields may be missing or null; unknown keys are
+// ignored. `where` names the value in the reply ("messages[2]") so the message can point at it.
+BackendResult<Message> decodeMessage(const QJsonValue& value, const QString& where);
+BackendResult<QList<Message>> decodeMessages(const QJsonObject& reply);
+BackendResult<Account> decodeAccount(const QJsonValue& value, const QString& where);
+
+} // namespace tessary

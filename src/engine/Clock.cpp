@@ -1,0 +1,22 @@
+#include "engine/Clock.h"
+
+#include <QCoro/QCoroTimer>
+#include <QDateTime>
+#include <QTimer>
+
+namespace tessary {
+
+TimePoint SystemClock::now() const { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
+
+std::chrono::steady_clock::time_point SystemClock::steadyNow() const { return std::chrono::steady_clock::now(); }
+
+QCoro::Task<> SystemClock::sleep(std::chrono::nanoseconds duration)
+{
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setSingleShot(true);
+    timer.start(std::chrono::ceil<std::chrono::milliseconds>(duration));
+    co_await timer;
+}
+
+} // namespace tessary

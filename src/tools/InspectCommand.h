@@ -1,0 +1,53 @@
+#pragma once
+
+#include "common/Expected.h"
+
+#include <QJsonDocument>
+#include <QMultiHash>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+namespace tessary::inspect {
+
+// Exit statuses shared by every command; scripts outside the repo rely on them.
+enum ExitStatus {
+    exitOk = 0,
+    exitFailure = 1, // the operation failed the way a user would see it fail
+    exitBadInput = 2, // a missing or malformed file or argument
+    exitRefused = 3, // the system refused (a shortcut held by another client)
+};
+
+// Which application object a command needs before it runs.
+enum class Needs { core, gui };
+
+// One `tessary-inspect NAME ...` command. Each command file registers its own at start-up, so a
+// new command is one new file.
+struct Command {
+    QString name;
+    QString usage; // one line: arguments after the name
+    Needs needs = Needs::core;
+    std::function<int(const QStringList& arguments)> run;
+};
+
+bool registerCommand(Command command);
+const std::vector<Command>& commands();
+
+// Shared input and output.
+void printJson(const QJsonValue& value);
+void printLine(const QString& text);
+void printError(const QString& text); // one line on stderr, prefixed with the program name
+Expected<QJsonDocument, QString> readJsonFile(const QString& path); // error names the file
+
+// Values of a repeatable option ("--site a --site b") and a single option; a missing value after
+// an option, or an unknown option, is reported through `error`.
+struct ParsedArguments {
+    QStringList positional;
+    QMultiHash<QString, QString> options;
+    QString error;
+};
+ParsedArguments parseArguments(const QStringList& arguments, const QStringList& optionsWithValue,
+                               const QStringList& flags = {});
+
+} // namespace tessary::inspect
