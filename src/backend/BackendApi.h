@@ -23,7 +23,8 @@ public:
     virtual QCoro::Task<BackendResult<Account>> addIMAP(QString email, QString password, QString host,
                                                         CancelToken cancel = {}) = 0;
     virtual QCoro::Task<BackendResult<Done>> removeAccount(QString accountId, CancelToken cancel = {}) = 0;
-    virtual QCoro::Task<BackendResult<QSet<QString>>> messageIds(TimePoint since, CancelToken cancel = {}) = 0;
+    virtual QCoro::Task<BackendResult<QSet<QString>>> messageIds(TimePoint since,
+                                                                 CancelToken cancel = {}) = 0;
     virtual QCoro::Task<BackendResult<Done>> trash(QString messageId, CancelToken cancel = {}) = 0;
 };
 

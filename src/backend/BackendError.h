@@ -17,6 +17,7 @@ struct BackendError {
     friend bool operator==(const BackendError&, const BackendError&) = default;
 };
 
-template <class T> using BackendResult = Expected<T, BackendError>;
+template <class T>
+using BackendResult = Expected<T, BackendError>;
 
 } // namespace tessary

@@ -30,7 +30,13 @@ private:
 // Shared by the task and whoever may cancel it; null means "cannot be cancelled".
 using CancelToken = std::shared_ptr<CancelFlag>;
 
-inline CancelToken makeCancelToken() { return std::make_shared<CancelFlag>(); }
-inline bool isCancelled(const CancelToken& token) { return token && token->isCancelled(); }
+inline CancelToken makeCancelToken()
+{
+    return std::make_shared<CancelFlag>();
+}
+inline bool isCancelled(const CancelToken& token)
+{
+    return token && token->isCancelled();
+}
 
 } // namespace tessary

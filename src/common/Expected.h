@@ -6,17 +6,27 @@
 namespace tessary {
 
 // The error side of an Expected, spelled out at the return site: `return Unexpected{error};`.
-template <class E> struct Unexpected {
+template <class E>
+struct Unexpected {
     E error;
 };
-template <class E> Unexpected(E) -> Unexpected<E>;
+template <class E>
+Unexpected(E) -> Unexpected<E>;
 
 // A value or the failure that stands in its place. Failures travel as values, so every caller
 // sees at the type that an operation can fail and must say what the user is shown instead.
-template <class T, class E> class Expected {
+template <class T, class E>
+class Expected {
 public:
-    Expected(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    template <class G> Expected(Unexpected<G> failure) : m_state(std::in_place_index<1>, std::move(failure.error)) {}
+    Expected(T value)
+        : m_state(std::in_place_index<0>, std::move(value))
+    {
+    }
+    template <class G>
+    Expected(Unexpected<G> failure)
+        : m_state(std::in_place_index<1>, std::move(failure.error))
+    {
+    }
 
     bool hasValue() const { return m_state.index() == 0; }
     explicit operator bool() const { return hasValue(); }

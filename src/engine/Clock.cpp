@@ -6,9 +6,15 @@
 
 namespace tessary {
 
-TimePoint SystemClock::now() const { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
+TimePoint SystemClock::now() const
+{
+    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+}
 
-std::chrono::steady_clock::time_point SystemClock::steadyNow() const { return std::chrono::steady_clock::now(); }
+std::chrono::steady_clock::time_point SystemClock::steadyNow() const
+{
+    return std::chrono::steady_clock::now();
+}
 
 QCoro::Task<> SystemClock::sleep(std::chrono::nanoseconds duration)
 {

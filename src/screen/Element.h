@@ -22,7 +22,11 @@ public:
     const QString& identity() const { return m_identity; }
 
     // The implementation's own object behind the handle.
-    template <class T> const T* as() const { return static_cast<const T*>(m_object.get()); }
+    template <class T>
+    const T* as() const
+    {
+        return static_cast<const T*>(m_object.get());
+    }
 
     friend bool operator==(const Element& a, const Element& b) { return a.m_identity == b.m_identity; }
 

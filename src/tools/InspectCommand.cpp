@@ -23,7 +23,10 @@ bool registerCommand(Command command)
     return true;
 }
 
-const std::vector<Command>& commands() { return registry(); }
+const std::vector<Command>& commands()
+{
+    return registry();
+}
 
 void printJson(const QJsonValue& value)
 {

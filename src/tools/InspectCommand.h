@@ -14,9 +14,9 @@ namespace tessary::inspect {
 // Exit statuses shared by every command; scripts outside the repo rely on them.
 enum ExitStatus {
     exitOk = 0,
-    exitFailure = 1, // the operation failed the way a user would see it fail
+    exitFailure = 1,  // the operation failed the way a user would see it fail
     exitBadInput = 2, // a missing or malformed file or argument
-    exitRefused = 3, // the system refused (a shortcut held by another client)
+    exitRefused = 3,  // the system refused (a shortcut held by another client)
 };
 
 // Which application object a command needs before it runs.

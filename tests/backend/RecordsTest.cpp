@@ -8,7 +8,10 @@ using namespace tessary;
 
 namespace {
 
-QJsonObject parse(const char* json) { return QJsonDocument::fromJson(json).object(); }
+QJsonObject parse(const char* json)
+{
+    return QJsonDocument::fromJson(json).object();
+}
 
 } // namespace
 
@@ -46,10 +49,12 @@ TEST(MessageDecoding, AMissingRequiredFieldFailsTheWholeReplyAndNamesIt)
 
 TEST(MessageDecoding, MistypedFieldsFail)
 {
-    EXPECT_FALSE(decodeMessages(parse(R"({"messages": [{"id": 7, "subject": "s", "sender": "a", "text": "t"}]})")));
+    EXPECT_FALSE(
+        decodeMessages(parse(R"({"messages": [{"id": 7, "subject": "s", "sender": "a", "text": "t"}]})")));
     EXPECT_FALSE(decodeMessages(parse(R"({"messages": [{"id": "1", "subject": "s", "sender": "a", "text": "t",
         "receivedAt": 12}]})")));
-    auto badLink = decodeMessages(parse(R"({"messages": [{"id": "1", "subject": "s", "sender": "a", "text": "t",
+    auto badLink =
+        decodeMessages(parse(R"({"messages": [{"id": "1", "subject": "s", "sender": "a", "text": "t",
         "links": [{"url": "https://x.example"}]}]})"));
     ASSERT_FALSE(badLink);
     EXPECT_TRUE(badLink.error().message.contains("messages[0].links[0].text")) << badLink.error().message;
@@ -59,7 +64,8 @@ TEST(MessageDecoding, MistypedFieldsFail)
 
 TEST(AccountDecoding, EmailIsOptionalStatusIsNot)
 {
-    auto withoutEmail = decodeAccount(parse(R"({"id": "a", "provider": "gmail", "status": "active"})"), "account");
+    auto withoutEmail =
+        decodeAccount(parse(R"({"id": "a", "provider": "gmail", "status": "active"})"), "account");
     ASSERT_TRUE(withoutEmail);
     EXPECT_FALSE(withoutEmail->email);
     EXPECT_TRUE(withoutEmail->isActive());

@@ -8,7 +8,16 @@
 #include <optional>
 #include <ostream>
 
-inline std::ostream& operator<<(std::ostream& out, const QString& text) { return out << text.toStdString(); }
-inline std::ostream& operator<<(std::ostream& out, const QByteArray& bytes) { return out << bytes.toStdString(); }
+inline std::ostream& operator<<(std::ostream& out, const QString& text)
+{
+    return out << text.toStdString();
+}
+inline std::ostream& operator<<(std::ostream& out, const QByteArray& bytes)
+{
+    return out << bytes.toStdString();
+}
 
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
