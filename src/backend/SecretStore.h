@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QCoro/QCoroTask>
+#include <QString>
+
+#include <optional>
+
+namespace tessary {
+
+// Where the install token is kept: one string per key under this application's id. Every
+// operation is asynchronous and never fails loudly: a value that cannot be read reads as absent,
+// and a token that cannot be stored is simply requested again by the next backend call.
+class SecretStore {
+public:
+    virtual ~SecretStore() = default;
+
+    // The stored value, or nothing (absent, unreadable, or the store did not answer).
+    virtual QCoro::Task<std::optional<QString>> keychainGet(QString key) = 0;
+    // Replaces the value; true when the store kept it.
+    virtual QCoro::Task<bool> keychainSet(QString key, QString value) = 0;
+    // Removes the value; an absent one is not an error.
+    virtual QCoro::Task<> keychainDelete(QString key) = 0;
+
+    // False once the store has shown it cannot answer (no service, or a job that never finished);
+    // a caller then stops waiting on it for the rest of the process.
+    virtual bool isAvailable() const { return true; }
+    // Where this store keeps its values, for people: "Secret Service (com.tessary.mac)", a path.
+    virtual QString location() const = 0;
+};
+
+} // namespace tessary
