@@ -1,0 +1,20 @@
+#pragma once
+
+#include "screen/Accessibility.h"
+
+#include <optional>
+
+namespace tessary {
+
+// Why an element is or is not a code field: the first rule that decided, in plain words
+// ("password field", "label mentions promo", "no code prompt nearby"). `detect` is built on it;
+// `tessary-inspect field` prints it.
+struct FieldVerdict {
+    bool accepted = false;
+    QString reason;
+    std::optional<Rect> frame; // read when the decision needed it
+};
+
+FieldVerdict classifyField(Accessibility& accessibility, const Element& element);
+
+} // namespace tessary

@@ -1,0 +1,46 @@
+#include "screen/TreeWalk.h"
+
+#include <QUrl>
+
+#include <deque>
+
+namespace tessary {
+
+void walkBreadthFirst(Accessibility& accessibility, const Element& root, int budget,
+                      const std::function<WalkStep(const Element&)>& visit)
+{
+    if (budget <= 0)
+        return;
+    std::deque<Element> queue{root};
+    for (int visited = 0; visited < budget && !queue.empty(); ++visited) {
+        const Element element = queue.front();
+        queue.pop_front();
+        if (visit(element) == WalkStep::stop)
+            return;
+        if (visited + 1 >= budget)
+            return; // the last visit: its children would never be read
+        const qsizetype room = qsizetype(budget - visited - 1) - qsizetype(queue.size());
+        if (room <= 0)
+            continue; // the queue already holds every element still to be visited
+        const QList<Element> children = accessibility.children(element);
+        for (qsizetype i = 0; i < children.size() && i < room; ++i)
+            queue.push_back(children.at(i));
+    }
+}
+
+std::optional<QString> visibleText(Accessibility& accessibility, const Element& element)
+{
+    if (auto value = accessibility.stringAttribute(element, QStringLiteral("AXValue")))
+        return value;
+    return accessibility.stringAttribute(element, QStringLiteral("AXTitle"));
+}
+
+std::optional<QString> urlHost(const QString& url)
+{
+    const QUrl parsed(url, QUrl::StrictMode);
+    if (!parsed.isValid() || parsed.host().isEmpty())
+        return std::nullopt;
+    return parsed.host();
+}
+
+} // namespace tessary

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "screen/Accessibility.h"
+
+#include <functional>
+#include <optional>
+
+namespace tessary {
+
+enum class WalkStep { goOn, stop };
+
+// Visits at most `budget` elements breadth-first from `root` (the root first; a negative budget
+// visits nothing), reading each visited element's children. Nothing is remembered between
+// elements, so a cyclic tree is walked like an endless one: the budget is what ends the walk, and
+// the queue never holds more elements than are left to visit.
+void walkBreadthFirst(Accessibility& accessibility, const Element& root, int budget,
+                      const std::function<WalkStep(const Element&)>& visit);
+
+// What a static text or heading shows: its "AXValue" when that is text, else its "AXTitle".
+std::optional<QString> visibleText(Accessibility& accessibility, const Element& element);
+
+// The host of a URL given as text; none when it does not parse or names no host.
+std::optional<QString> urlHost(const QString& url);
+
+} // namespace tessary

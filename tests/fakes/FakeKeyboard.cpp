@@ -1,0 +1,63 @@
+#include "fakes/FakeKeyboard.h"
+
+#include "fakes/FakeAccessibility.h"
+#include "fakes/FakeClock.h"
+
+namespace tessary::test {
+
+FakeKeyboard::FakeKeyboard(FakeClock& clock)
+    : m_clock(clock)
+{
+}
+
+void FakeKeyboard::holdModifiersFor(std::chrono::nanoseconds duration)
+{
+    m_heldUntil = m_clock.elapsed() + duration;
+}
+
+void FakeKeyboard::playBoxes(FakeAccessibility& accessibility, QList<Element> boxes, int advances,
+                             std::chrono::nanoseconds delay)
+{
+    m_boxesAccessibility = &accessibility;
+    m_boxes = std::move(boxes);
+    m_advancesLeft = advances;
+    m_nextBox = 1;
+    m_boxDelay = delay;
+}
+
+QString FakeKeyboard::typed() const
+{
+    QString text;
+    for (const Event& event : events)
+        if (event.down)
+            text += event.text;
+    return text;
+}
+
+bool FakeKeyboard::modifiersHeld()
+{
+    return m_heldForever || (m_heldUntil && m_clock.elapsed() < *m_heldUntil);
+}
+
+void FakeKeyboard::releaseHeldModifiers()
+{
+    ++releases;
+    m_heldForever = false;
+    m_heldUntil.reset();
+}
+
+void FakeKeyboard::postKey(int keyCodeHint, const QString& text, bool down)
+{
+    events.append(Event{keyCodeHint, text, down, m_clock.elapsed()});
+    if (down || !m_boxesAccessibility || m_advancesLeft <= 0 || m_nextBox >= m_boxes.size())
+        return;
+    --m_advancesLeft;
+    const Element next = m_boxes.at(m_nextBox++);
+    FakeAccessibility* accessibility = m_boxesAccessibility;
+    if (m_boxDelay.count() == 0)
+        accessibility->setFocus(next);
+    else
+        m_clock.schedule(m_boxDelay, [accessibility, next] { accessibility->setFocus(next); });
+}
+
+} // namespace tessary::test

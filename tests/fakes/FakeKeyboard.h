@@ -1,0 +1,59 @@
+#pragma once
+
+#include "screen/Element.h"
+#include "screen/Keyboard.h"
+
+#include <QList>
+
+#include <chrono>
+#include <optional>
+
+namespace tessary::test {
+
+class FakeAccessibility;
+class FakeClock;
+
+// A keyboard that records every key event with the virtual time it was posted at. It can hold the
+// modifiers down for a while (the hot key that started a fill) and can play the page behind a row
+// of one-character boxes: after each character's key-up the fake focus moves to the next box.
+class FakeKeyboard : public Keyboard {
+public:
+    explicit FakeKeyboard(FakeClock& clock);
+
+    struct Event {
+        int keyCode = 0;
+        QString text;
+        bool down = false;
+        std::chrono::nanoseconds at{0};
+    };
+    QList<Event> events;
+    int releases = 0; // calls of releaseHeldModifiers
+
+    // Modifiers read as held until `duration` of virtual time has passed from now.
+    void holdModifiersFor(std::chrono::nanoseconds duration);
+    // Modifiers read as held until releaseHeldModifiers is called.
+    void holdModifiers() { m_heldForever = true; }
+    // After each of the next `advances` key-ups, the focus moves to the following element of
+    // `boxes` once `delay` has passed; later characters leave the focus where it is.
+    void playBoxes(FakeAccessibility& accessibility, QList<Element> boxes, int advances,
+                   std::chrono::nanoseconds delay = std::chrono::nanoseconds(0));
+
+    // The texts of the key-down events, joined: what the application received.
+    QString typed() const;
+
+    bool modifiersHeld() override;
+    void releaseHeldModifiers() override;
+    void postKey(int keyCodeHint, const QString& text, bool down) override;
+
+private:
+    FakeClock& m_clock;
+    std::optional<std::chrono::nanoseconds> m_heldUntil;
+    bool m_heldForever = false;
+    FakeAccessibility* m_boxesAccessibility = nullptr;
+    QList<Element> m_boxes;
+    int m_advancesLeft = 0;
+    int m_nextBox = 1;
+    std::chrono::nanoseconds m_boxDelay{0};
+};
+
+} // namespace tessary::test
