@@ -1,55 +1,19 @@
 #include "backend/Records.h"
 
-#include <QJsonArray>
+#include "backend/RecordDecoding.h"
 
 namespace tessary {
 
 namespace {
 
-BackendError decodingError(const QString& field, const QString& problem)
-{
-    return {0, QStringLiteral("The server's reply could not be read: %1 %2.").arg(field, problem)};
-}
-
-QString path(const QString& where, const QString& key)
-{
-    return where.isEmpty() ? key : where + QLatin1Char('.') + key;
-}
-
-BackendResult<QJsonObject> requireObject(const QJsonValue& value, const QString& where)
-{
-    if (!value.isObject())
-        return Unexpected{decodingError(where, QStringLiteral("is not an object"))};
-    return value.toObject();
-}
-
-BackendResult<QString> requireString(const QJsonObject& object, const QString& where, const QString& key)
-{
-    const QJsonValue value = object.value(key);
-    if (value.isUndefined() || value.isNull())
-        return Unexpected{decodingError(path(where, key), QStringLiteral("is missing"))};
-    if (!value.isString())
-        return Unexpected{decodingError(path(where, key), QStringLiteral("is not a string"))};
-    return value.toString();
-}
-
-BackendResult<std::optional<QString>> optionalString(const QJsonObject& object, const QString& where,
-                                                     const QString& key)
-{
-    const QJsonValue value = object.value(key);
-    if (value.isUndefined() || value.isNull())
-        return std::optional<QString>{};
-    if (!value.isString())
-        return Unexpected{decodingError(path(where, key), QStringLiteral("is not a string"))};
-    return std::optional<QString>{value.toString()};
-}
+using namespace decoding;
 
 BackendResult<QList<MessageLink>> decodeLinks(const QJsonObject& message, const QString& where)
 {
     const QJsonValue value = message.value(QStringLiteral("links"));
     if (value.isUndefined() || value.isNull())
         return QList<MessageLink>{};
-    const QString field = path(where, QStringLiteral("links"));
+    const QString field = fieldPath(where, QStringLiteral("links"));
     if (!value.isArray())
         return Unexpected{decodingError(field, QStringLiteral("is not an array"))};
     QList<MessageLink> links;
@@ -109,15 +73,12 @@ BackendResult<Message> decodeMessage(const QJsonValue& value, const QString& whe
 
 BackendResult<QList<Message>> decodeMessages(const QJsonObject& reply)
 {
-    const QJsonValue value = reply.value(QStringLiteral("messages"));
-    if (value.isUndefined() || value.isNull())
-        return Unexpected{decodingError(QStringLiteral("messages"), QStringLiteral("is missing"))};
-    if (!value.isArray())
-        return Unexpected{decodingError(QStringLiteral("messages"), QStringLiteral("is not an array"))};
+    auto array = requireArray(reply, {}, QStringLiteral("messages"));
+    if (!array)
+        return Unexpected{array.error()};
     QList<Message> messages;
-    const QJsonArray array = value.toArray();
-    for (qsizetype i = 0; i < array.size(); ++i) {
-        auto message = decodeMessage(array.at(i), QStringLiteral("messages[%1]").arg(i));
+    for (qsizetype i = 0; i < array->size(); ++i) {
+        auto message = decodeMessage(array->at(i), QStringLiteral("messages[%1]").arg(i));
         if (!message)
             return Unexpected{message.error()};
         messages.append(std::move(message).value());

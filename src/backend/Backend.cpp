@@ -1,0 +1,210 @@
+#include "backend/Backend.h"
+
+#include "backend/BackendUrl.h"
+#include "backend/RecordDecoding.h"
+#include "backend/ReplyRecords.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+
+namespace tessary {
+
+namespace {
+
+const QString installsPath = QStringLiteral("v1/installs");
+
+// Parses any JSON value, scalars included, with the parser's own nesting limit. Wrapping the
+// text in an array lets one reader take every kind of value; more than one value fails.
+std::optional<QJsonValue> parseJson(const QByteArray& data, QString* problem = nullptr)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson('[' + data + ']', &error);
+    if (error.error != QJsonParseError::NoError || document.array().size() != 1) {
+        if (problem)
+            *problem = error.error != QJsonParseError::NoError ? error.errorString()
+                                                               : QStringLiteral("not a single value");
+        return std::nullopt;
+    }
+    return document.array().at(0);
+}
+
+bool isJsonContentType(const QByteArray& contentType)
+{
+    const QByteArray mediaType = contentType.split(';').first().trimmed().toLower();
+    return mediaType == "application/json" || mediaType.endsWith("+json");
+}
+
+// Only visible ASCII can travel in the "Authorization" header; anything else (a line break
+// above all) would let a reply smuggle headers into later requests.
+bool isUsableToken(const QString& token)
+{
+    if (token.isEmpty() || token.size() > 4096)
+        return false;
+    return std::all_of(token.begin(), token.end(),
+                       [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7f; });
+}
+
+BackendError serverError(const HttpReply& reply)
+{
+    if (auto value = parseJson(reply.body); value && value->isObject()) {
+        const QJsonValue message = value->toObject().value(QStringLiteral("error"));
+        if (message.isString())
+            return {reply.status, message.toString()};
+    }
+    return {reply.status, QStringLiteral("Server error ") + QString::number(reply.status)};
+}
+
+// The reply of "remove" and "trash": any JSON value will do.
+BackendResult<Done> acceptAnything(const QJsonValue&)
+{
+    return Done{};
+}
+
+} // namespace
+
+Backend::Backend(const SettingsStore& settings, SecretStore& secrets, BackendOptions options)
+    : m_settings(settings)
+    , m_secrets(secrets)
+    , m_options(std::move(options))
+    , m_network(std::make_unique<QNetworkAccessManager>())
+{
+}
+
+Backend::~Backend() = default;
+
+QCoro::Task<BackendResult<QJsonValue>> Backend::request(QString method, QString path,
+                                                        std::optional<QJsonObject> body, CancelToken cancel)
+{
+    const auto base = backendBaseURL(m_settings);
+    if (!base)
+        co_return Unexpected{base.error()};
+
+    QNetworkRequest request(endpointURL(*base, path));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    // A redirect to another origin would carry the token there.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
+    QSslConfiguration tls = m_options.tls.value_or(QSslConfiguration::defaultConfiguration());
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    request.setSslConfiguration(tls);
+
+    if (path != installsPath) {
+        const auto token = co_await installToken(cancel);
+        if (!token)
+            co_return Unexpected{token.error()};
+        request.setRawHeader("Authorization", "Bearer " + token->toLatin1());
+    }
+    const QByteArray data = body ? QJsonDocument(*body).toJson(QJsonDocument::Compact) : QByteArray();
+
+    const auto reply = co_await exchangeHttp(*m_network, request, method.toLatin1(), data, m_options.limits,
+                                             std::move(cancel));
+    if (!reply)
+        co_return Unexpected{reply.error()};
+
+    if (reply->status != 200) {
+        if (reply->status == 401)
+            co_await m_secrets.keychainDelete(installTokenKey);
+        co_return Unexpected{serverError(*reply)};
+    }
+    if (!isJsonContentType(reply->contentType))
+        co_return Unexpected{decoding::decodingError(QStringLiteral("the reply"),
+                                                     QStringLiteral("is not JSON (Content-Type \"%1\")")
+                                                         .arg(QString::fromLatin1(reply->contentType)))};
+    QString problem;
+    auto value = parseJson(reply->body, &problem);
+    if (!value)
+        co_return Unexpected{decoding::decodingError(QStringLiteral("the reply"),
+                                                     QStringLiteral("is not valid JSON (%1)").arg(problem))};
+    co_return *value;
+}
+
+QCoro::Task<BackendResult<QString>> Backend::installToken(CancelToken cancel)
+{
+    const auto stored = co_await m_secrets.keychainGet(installTokenKey);
+    if (stored && isUsableToken(*stored))
+        co_return *stored;
+
+    const auto reply =
+        co_await request(QStringLiteral("POST"), installsPath, std::nullopt, std::move(cancel));
+    if (!reply)
+        co_return Unexpected{reply.error()};
+    auto token = decodeInstall(*reply);
+    if (!token)
+        co_return token;
+    if (!isUsableToken(*token))
+        co_return Unexpected{
+            decoding::decodingError(QStringLiteral("token"), QStringLiteral("is not a usable token"))};
+    co_await m_secrets.keychainSet(installTokenKey, *token);
+    co_return token;
+}
+
+template <class T>
+QCoro::Task<BackendResult<T>> Backend::call(QString method, QString path, std::optional<QJsonObject> body,
+                                            BackendResult<T> (*decode)(const QJsonValue&), CancelToken cancel)
+{
+    const auto reply =
+        co_await request(std::move(method), std::move(path), std::move(body), std::move(cancel));
+    if (!reply)
+        co_return Unexpected{reply.error()};
+    co_return decode(*reply);
+}
+
+QCoro::Task<BackendResult<QList<Account>>> Backend::accounts(CancelToken cancel)
+{
+    return call<QList<Account>>(QStringLiteral("GET"), QStringLiteral("v1/accounts"), std::nullopt,
+                                decodeAccountsReply, std::move(cancel));
+}
+
+QCoro::Task<BackendResult<ConnectLink>> Backend::connect(QString provider, CancelToken cancel)
+{
+    QJsonObject body;
+    body.insert(QStringLiteral("provider"), provider);
+    return call<ConnectLink>(QStringLiteral("POST"), QStringLiteral("v1/accounts/connect"), body, decodeLink,
+                             std::move(cancel));
+}
+
+QCoro::Task<BackendResult<Account>> Backend::addIMAP(QString email, QString password, QString host,
+                                                     CancelToken cancel)
+{
+    QJsonObject body;
+    body.insert(QStringLiteral("email"), email);
+    body.insert(QStringLiteral("password"), password);
+    body.insert(QStringLiteral("host"), host);
+    body.insert(QStringLiteral("port"), 993); // IMAP over TLS, never the caller's choice
+    return call<Account>(QStringLiteral("POST"), QStringLiteral("v1/accounts/imap"), body, decodeAdded,
+                         std::move(cancel));
+}
+
+QCoro::Task<BackendResult<Done>> Backend::removeAccount(QString accountId, CancelToken cancel)
+{
+    QJsonObject body;
+    body.insert(QStringLiteral("accountId"), accountId);
+    return call<Done>(QStringLiteral("POST"), QStringLiteral("v1/accounts/remove"), body, acceptAnything,
+                      std::move(cancel));
+}
+
+QCoro::Task<BackendResult<QList<Message>>> Backend::messages(TimePoint since, CancelToken cancel)
+{
+    QJsonObject body;
+    body.insert(QStringLiteral("since"), since);
+    return call<QList<Message>>(QStringLiteral("POST"), QStringLiteral("v1/messages"), body,
+                                decodeMessagesReply, std::move(cancel));
+}
+
+QCoro::Task<BackendResult<QSet<QString>>> Backend::messageIds(TimePoint since, CancelToken cancel)
+{
+    QJsonObject body;
+    body.insert(QStringLiteral("since"), since);
+    return call<QSet<QString>>(QStringLiteral("POST"), QStringLiteral("v1/messages/ids"), body, decodeIds,
+                               std::move(cancel));
+}
+
+QCoro::Task<BackendResult<Done>> Backend::trash(QString messageId, CancelToken cancel)
+{
+    QJsonObject body;
+    body.insert(QStringLiteral("id"), messageId);
+    return call<Done>(QStringLiteral("POST"), QStringLiteral("v1/messages/trash"), body, acceptAnything,
+                      std::move(cancel));
+}
+
+} // namespace tessary

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "backend/BackendApi.h"
+#include "backend/HttpExchange.h"
+#include "backend/SecretStore.h"
+#include "state/SettingsStore.h"
+
+#include <QJsonObject>
+#include <QSslConfiguration>
+
+#include <memory>
+#include <optional>
+
+class QNetworkAccessManager;
+
+namespace tessary {
+
+struct BackendOptions {
+    HttpLimits limits;
+    // Trust for HTTPS; the system's certificate authorities when absent. Tests pass a
+    // configuration that also trusts their own CA. Peer verification is enforced either way.
+    std::optional<QSslConfiguration> tls;
+};
+
+// The HTTPS JSON client of the backend. Holds no state of its own beyond its network session:
+// the base URL comes from the settings on every request and the install token from the secret
+// store. Lives on the main thread and must outlive the requests it starts.
+class Backend : public BackendApi {
+public:
+    static inline const QString installTokenKey = QStringLiteral("installToken");
+
+    Backend(const SettingsStore& settings, SecretStore& secrets, BackendOptions options = {});
+    ~Backend() override;
+    Backend(const Backend&) = delete;
+    Backend& operator=(const Backend&) = delete;
+
+    // One exchange with the backend: the reply's JSON value when the status is 200, else the
+    // failure the user is shown. "method" is "GET" or "POST"; "path" is relative ("v1/accounts").
+    QCoro::Task<BackendResult<QJsonValue>> request(QString method, QString path,
+                                                   std::optional<QJsonObject> body = std::nullopt,
+                                                   CancelToken cancel = {});
+    // The stored token; registers this installation first when none is stored.
+    QCoro::Task<BackendResult<QString>> installToken(CancelToken cancel = {});
+
+    QCoro::Task<BackendResult<QList<Account>>> accounts(CancelToken cancel = {}) override;
+    QCoro::Task<BackendResult<ConnectLink>> connect(QString provider, CancelToken cancel = {}) override;
+    QCoro::Task<BackendResult<Account>> addIMAP(QString email, QString password, QString host,
+                                                CancelToken cancel = {}) override;
+    QCoro::Task<BackendResult<Done>> removeAccount(QString accountId, CancelToken cancel = {}) override;
+    QCoro::Task<BackendResult<QList<Message>>> messages(TimePoint since, CancelToken cancel = {}) override;
+    QCoro::Task<BackendResult<QSet<QString>>> messageIds(TimePoint since, CancelToken cancel = {}) override;
+    QCoro::Task<BackendResult<Done>> trash(QString messageId, CancelToken cancel = {}) override;
+
+private:
+    template <class T>
+    QCoro::Task<BackendResult<T>> call(QString method, QString path, std::optional<QJsonObject> body,
+                                       BackendResult<T> (*decode)(const QJsonValue&), CancelToken cancel);
+
+    const SettingsStore& m_settings;
+    SecretStore& m_secrets;
+    BackendOptions m_options;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+};
+
+} // namespace tessary
