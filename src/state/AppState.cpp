@@ -1,0 +1,183 @@
+#include "state/AppState.h"
+
+#include "screen/Accessibility.h"
+#include "state/LoginItem.h"
+#include "state/SettingValues.h"
+#include "state/SettingsStore.h"
+#include "state/ShortcutSetting.h"
+
+#include <QPointer>
+
+namespace tessary {
+
+namespace {
+
+AppState* sharedInstance = nullptr;
+
+// Trash failures after use are not the user's business: the code was filled either way.
+QCoro::Task<> trashQuietly(BackendApi& backend, QString messageId)
+{
+    co_await backend.trash(std::move(messageId));
+}
+
+} // namespace
+
+AppState::AppState(AppStateServices services, QObject* parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+{
+    m_shortcut = loadShortcut(m_services.settings);
+    m_accessibility = m_services.accessibility.isTrusted();
+    m_autoFillOnMatch = settingBool(m_services.settings.value(settingKey::autoFillOnMatch)).value_or(true);
+    m_deleteAfterUse = settingBool(m_services.settings.value(settingKey::deleteAfterUse)).value_or(false);
+    m_launchAtLogin = m_services.loginItem.isEnabled();
+
+    m_poller.setInterval(m_services.timings.statePoll);
+    QObject::connect(&m_poller, &QTimer::timeout, this, &AppState::poll);
+    m_poller.start();
+
+    if (!sharedInstance)
+        sharedInstance = this;
+}
+
+AppState::~AppState()
+{
+    if (sharedInstance == this)
+        sharedInstance = nullptr;
+}
+
+AppState* AppState::shared()
+{
+    return sharedInstance;
+}
+
+void AppState::setAccounts(QList<Account> accounts)
+{
+    m_accounts = std::move(accounts);
+    emit accountsChanged();
+}
+
+void AppState::setConnecting(std::optional<QString> provider)
+{
+    m_connecting = std::move(provider);
+    emit connectingChanged();
+}
+
+void AppState::setShortcutError(std::optional<QString> message)
+{
+    m_shortcutError = std::move(message);
+    emit shortcutErrorChanged();
+}
+
+void AppState::setDemoMode(bool on)
+{
+    m_demoMode = on;
+    emit demoModeChanged();
+}
+
+void AppState::setPausedUntil(std::optional<TimePoint> until)
+{
+    m_pausedUntil = until;
+    emit pausedUntilChanged();
+}
+
+void AppState::setAutoFillOnMatch(bool on)
+{
+    m_autoFillOnMatch = on;
+    m_services.settings.setValue(settingKey::autoFillOnMatch, on);
+    emit autoFillOnMatchChanged();
+}
+
+void AppState::setDeleteAfterUse(bool on)
+{
+    m_deleteAfterUse = on;
+    m_services.settings.setValue(settingKey::deleteAfterUse, on);
+    emit deleteAfterUseChanged();
+}
+
+void AppState::setError(std::optional<QString> message)
+{
+    m_error = std::move(message);
+    emit errorChanged();
+}
+
+bool AppState::isPaused() const
+{
+    return m_pausedUntil && *m_pausedUntil > m_services.clock.now();
+}
+
+bool AppState::hasInbox() const
+{
+    if (std::any_of(m_accounts.cbegin(), m_accounts.cend(), [](const Account& a) { return a.isActive(); }))
+        return true;
+    return m_services.settings.value(settingKey::email).typeId() == QMetaType::QString;
+}
+
+QString AppState::inboxSummary() const
+{
+    QList<Account> active;
+    std::copy_if(m_accounts.cbegin(), m_accounts.cend(), std::back_inserter(active),
+                 [](const Account& a) { return a.isActive(); });
+    if (active.size() != 1)
+        return QString::number(active.size()) + QStringLiteral(" inboxes");
+    return active.first().email.value_or(active.first().providerName());
+}
+
+void AppState::setShortcut(const std::optional<Shortcut>& shortcut)
+{
+    setShortcutError(std::nullopt);
+    if (m_registerShortcut && !m_registerShortcut(shortcut)) {
+        setShortcutError(shortcutConflictMessage(shortcut));
+        m_registerShortcut(m_shortcut);
+        return;
+    }
+    m_shortcut = shortcut;
+    emit shortcutChanged();
+    storeShortcut(m_services.settings, shortcut);
+}
+
+void AppState::setLaunchAtLogin(bool on)
+{
+    const Expected<Done, QString> result = m_services.loginItem.setEnabled(on);
+    if (!result)
+        setError(result.error());
+    setLaunchAtLoginState(m_services.loginItem.isEnabled());
+}
+
+void AppState::setLaunchAtLoginState(bool enabled)
+{
+    m_launchAtLogin = enabled;
+    emit launchAtLoginChanged();
+}
+
+void AppState::applyLaunchAtLoginDefault()
+{
+    if (m_services.developerBuild)
+        return;
+    if (settingBool(m_services.settings.value(settingKey::launchAtLoginDefaultApplied)).value_or(false))
+        return;
+    m_services.settings.setValue(settingKey::launchAtLoginDefaultApplied, true);
+    if (!m_services.loginItem.isEnabled())
+        setLaunchAtLogin(true);
+}
+
+void AppState::deleteIfEnabled(const std::optional<QString>& messageId)
+{
+    if (!m_deleteAfterUse || !messageId)
+        return;
+    // The task runs on by itself once its handle is dropped.
+    trashQuietly(m_services.backend, *messageId);
+}
+
+void AppState::poll()
+{
+    const bool trusted = m_services.accessibility.isTrusted();
+    if (trusted != m_accessibility) {
+        m_accessibility = trusted;
+        emit accessibilityChanged();
+    }
+    if (m_pausedUntil && m_services.clock.now() >= *m_pausedUntil)
+        setPausedUntil(std::nullopt);
+}
+
+} // namespace tessary

@@ -1,0 +1,156 @@
+#pragma once
+
+#include "backend/BackendApi.h"
+#include "common/Cancellation.h"
+#include "common/TimePoint.h"
+#include "engine/Clock.h"
+#include "engine/Timings.h"
+#include "hotkey/Shortcut.h"
+#include "state/AppIdentity.h"
+#include "state/IMAPPreset.h"
+
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+namespace tessary {
+
+class Accessibility;
+class LoginItem;
+class SettingsStore;
+
+// What the application state reads and calls; every member outlives the state.
+struct AppStateServices {
+    SettingsStore& settings;
+    Accessibility& accessibility; // only whether access is granted
+    LoginItem& loginItem;
+    BackendApi& backend;
+    Clock& clock;
+    Timings timings = {};
+    std::function<void(const QUrl&)> openInBrowser; // a provider's sign-in page
+    bool developerBuild = isDevBuild();
+};
+
+// The one observable state the views and the engine share: connected inboxes, recent codes, the
+// fill shortcut, the pause, the filling options, opening at login, accessibility access and the
+// last error. Every assignment of a published field emits its change signal, even when the value
+// is the same. Main thread only.
+class AppState : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QList<tessary::Account> accounts READ accounts WRITE setAccounts NOTIFY accountsChanged)
+    Q_PROPERTY(std::optional<QString> connecting READ connecting WRITE setConnecting NOTIFY connectingChanged)
+    Q_PROPERTY(std::optional<tessary::Shortcut> shortcut READ shortcut NOTIFY shortcutChanged)
+    Q_PROPERTY(std::optional<QString> shortcutError READ shortcutError WRITE setShortcutError NOTIFY
+                   shortcutErrorChanged)
+    Q_PROPERTY(bool demoMode READ demoMode WRITE setDemoMode NOTIFY demoModeChanged)
+    Q_PROPERTY(bool accessibility READ accessibility NOTIFY accessibilityChanged)
+    Q_PROPERTY(
+        std::optional<double> pausedUntil READ pausedUntil WRITE setPausedUntil NOTIFY pausedUntilChanged)
+    Q_PROPERTY(
+        bool autoFillOnMatch READ autoFillOnMatch WRITE setAutoFillOnMatch NOTIFY autoFillOnMatchChanged)
+    Q_PROPERTY(bool deleteAfterUse READ deleteAfterUse WRITE setDeleteAfterUse NOTIFY deleteAfterUseChanged)
+    Q_PROPERTY(bool launchAtLogin READ launchAtLogin NOTIFY launchAtLoginChanged)
+    Q_PROPERTY(std::optional<QString> error READ error WRITE setError NOTIFY errorChanged)
+
+public:
+    // Asks the hot key to claim a combination (none releases it); false when the system refused.
+    using RegisterShortcut = std::function<bool(const std::optional<Shortcut>&)>;
+
+    explicit AppState(AppStateServices services, QObject* parent = nullptr);
+    ~AppState() override;
+
+    // The state of this process: the first one made, for as long as it lives.
+    static AppState* shared();
+
+    const QList<Account>& accounts() const { return m_accounts; }
+    void setAccounts(QList<Account> accounts);
+    const std::optional<QString>& connecting() const { return m_connecting; }
+    void setConnecting(std::optional<QString> provider);
+    const std::optional<Shortcut>& shortcut() const { return m_shortcut; }
+    const std::optional<QString>& shortcutError() const { return m_shortcutError; }
+    void setShortcutError(std::optional<QString> message);
+    bool demoMode() const { return m_demoMode; }
+    void setDemoMode(bool on);
+    bool accessibility() const { return m_accessibility; }
+    const std::optional<TimePoint>& pausedUntil() const { return m_pausedUntil; }
+    void setPausedUntil(std::optional<TimePoint> until);
+    bool autoFillOnMatch() const { return m_autoFillOnMatch; }
+    void setAutoFillOnMatch(bool on); // persisted at once
+    bool deleteAfterUse() const { return m_deleteAfterUse; }
+    void setDeleteAfterUse(bool on); // persisted at once
+    bool launchAtLogin() const { return m_launchAtLogin; }
+    const std::optional<QString>& error() const { return m_error; }
+    void setError(std::optional<QString> message);
+
+    // Installed by the hot key's owner; none until then.
+    const RegisterShortcut& registerShortcut() const { return m_registerShortcut; }
+    void setRegisterShortcut(RegisterShortcut hook) { m_registerShortcut = std::move(hook); }
+
+    // Filling is paused: `pausedUntil` lies strictly in the future.
+    bool isPaused() const;
+    // An active inbox is listed, or one was remembered ("email") before the first refresh.
+    bool hasInbox() const;
+    // "user@example.com", a provider's name for an active inbox without address, or "N inboxes".
+    QString inboxSummary() const;
+
+    // Claims `shortcut` (none switches it off) and stores it. When the system refuses, the old
+    // shortcut is claimed again, `shortcutError` says why, and nothing is stored.
+    void setShortcut(const std::optional<Shortcut>& shortcut);
+    // Turns opening at login on or off; a failure goes to `error`. `launchAtLogin` then shows the
+    // real state either way.
+    void setLaunchAtLogin(bool on);
+    // A release build turns opening at login on at its first start, once; never again after.
+    void applyLaunchAtLoginDefault();
+    // Moves a used code's message to the trash when the user asked for that; silent either way.
+    void deleteIfEnabled(const std::optional<QString>& messageId);
+
+    // Inbox connection (InboxConnection.cpp). Failures are reported through `error` except where
+    // a result says otherwise.
+    // Fetches the inbox list and remembers the first active inbox's address; nothing changes on
+    // failure.
+    QCoro::Task<BackendResult<Done>> refreshAccounts(CancelToken cancel = {});
+    // Opens the provider's sign-in page in the browser and waits for the inbox to turn active.
+    QCoro::Task<> connect(QString provider, CancelToken cancel = {});
+    // True when the inbox was added and the list refreshed.
+    QCoro::Task<bool> addIMAP(QString email, QString password, QString host, CancelToken cancel = {});
+    QCoro::Task<> removeAccount(QString accountId, CancelToken cancel = {});
+    // The sign-in page for an IMAP inbox; none on any failure, which is not shown.
+    QCoro::Task<std::optional<ConnectLink>> imapLink(CancelToken cancel = {});
+
+signals:
+    void accountsChanged();
+    void connectingChanged();
+    void shortcutChanged();
+    void shortcutErrorChanged();
+    void demoModeChanged();
+    void accessibilityChanged();
+    void pausedUntilChanged();
+    void autoFillOnMatchChanged();
+    void deleteAfterUseChanged();
+    void launchAtLoginChanged();
+    void errorChanged();
+
+private:
+    void poll();
+    void setLaunchAtLoginState(bool enabled);
+
+    AppStateServices m_services;
+    QList<Account> m_accounts;
+    std::optional<QString> m_connecting;
+    std::optional<Shortcut> m_shortcut;
+    std::optional<QString> m_shortcutError;
+    RegisterShortcut m_registerShortcut;
+    bool m_demoMode = false;
+    bool m_accessibility = false;
+    std::optional<TimePoint> m_pausedUntil;
+    bool m_autoFillOnMatch = true;
+    bool m_deleteAfterUse = false;
+    bool m_launchAtLogin = false;
+    std::optional<QString> m_error;
+    QTimer m_poller;
+};
+
+} // namespace tessary
