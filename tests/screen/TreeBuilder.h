@@ -1,0 +1,95 @@
+#pragma once
+
+#include "fakes/FakeAccessibility.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+// Small element trees written as they read: group({heading("Enter the code"), focused(textField())}).
+namespace tessary::test::tree {
+
+inline QJsonObject node(const QString& role, QJsonObject attributes = {}, QJsonArray children = {})
+{
+    attributes.insert("AXRole", role);
+    QJsonObject result{{"attributes", attributes}};
+    if (!children.isEmpty())
+        result.insert("children", children);
+    return result;
+}
+
+inline QJsonObject withFrame(QJsonObject object, double x, double y, double width, double height)
+{
+    object.insert("frame", QJsonArray{x, y, width, height});
+    return object;
+}
+
+inline QJsonObject withId(QJsonObject object, const QString& id)
+{
+    object.insert("id", id);
+    return object;
+}
+
+inline QJsonObject focused(QJsonObject object)
+{
+    object.insert("focused", true);
+    return object;
+}
+
+// A text field of an ordinary width, 300 points.
+inline QJsonObject textField(QJsonObject attributes = {}, double width = 300)
+{
+    return withFrame(node("AXTextField", std::move(attributes)), 100, 500, width, 32);
+}
+
+inline QJsonObject staticText(const QString& text)
+{
+    return node("AXStaticText", {{"AXValue", text}});
+}
+
+inline QJsonObject heading(const QString& text)
+{
+    return node("AXHeading", {{"AXTitle", text}});
+}
+
+inline QJsonObject group(QJsonArray children, QJsonObject attributes = {})
+{
+    return node("AXGroup", std::move(attributes), std::move(children));
+}
+
+inline QJsonObject webArea(const QString& url, QJsonArray children)
+{
+    return withFrame(node("AXWebArea", {{"AXURL", url}}, std::move(children)), 0, 0, 1200, 800);
+}
+
+inline QJsonObject file(QJsonObject root, std::optional<QString> bundleId = std::nullopt)
+{
+    QJsonObject result{{"root", root}};
+    if (bundleId)
+        result.insert("app",
+                      QJsonObject{{"pid", 4242}, {"bundleId", *bundleId}, {"appPath", "/usr/bin/app"}});
+    return result;
+}
+
+// Loads the tree; the test fails at once when the tree itself is malformed.
+inline std::unique_ptr<FakeAccessibility> load(const QJsonObject& fileObject)
+{
+    auto fake = FakeAccessibility::fromJson(fileObject);
+    if (!fake) {
+        ADD_FAILURE() << "bad tree: " << fake.error().toStdString();
+        return nullptr;
+    }
+    return std::move(fake).value();
+}
+
+// A tree with a frontmost app whose root holds `root`, the element marked focused being the field.
+inline std::unique_ptr<FakeAccessibility> loadRoot(const QJsonObject& root)
+{
+    return load(file(root, QStringLiteral("some-app")));
+}
+
+} // namespace tessary::test::tree

@@ -1,0 +1,186 @@
+#include "screen/TypeCode.h"
+#include "screen/TreeBuilder.h"
+
+#include "fakes/FakeClock.h"
+#include "fakes/FakeKeyboard.h"
+#include "support/RunTask.h"
+
+#include <gtest/gtest.h>
+
+namespace tessary {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace test::tree;
+using Sleeps = QList<std::chrono::nanoseconds>;
+
+Sleeps repeated(std::chrono::nanoseconds duration, int times)
+{
+    return Sleeps(times, duration);
+}
+
+// A page with one code field, or a row of six boxes ("box0".."box5"), the first one focused.
+struct Typing : ::testing::Test {
+    test::FakeClock clock;
+    test::FakeKeyboard keyboard{clock};
+    std::unique_ptr<test::FakeAccessibility> screen;
+
+    void SetUp() override
+    {
+        QJsonArray row;
+        for (int i = 0; i < 6; ++i) {
+            QJsonObject box = withId(textField({}, 40), QStringLiteral("box%1").arg(i));
+            row.append(i == 0 ? focused(box) : box);
+        }
+        screen = loadRoot(group({group(row), withId(textField(), "single")}));
+    }
+
+    QList<Element> boxes() const
+    {
+        QList<Element> all;
+        for (int i = 0; i < 6; ++i)
+            all.append(*screen->element(QStringLiteral("box%1").arg(i)));
+        return all;
+    }
+
+    void type(const QString& code, std::optional<Element> element = std::nullopt)
+    {
+        test::runTask(typeCode(*screen, keyboard, clock, code, element));
+    }
+
+    // When each key-down was posted.
+    QList<std::chrono::nanoseconds> keyDownTimes() const
+    {
+        QList<std::chrono::nanoseconds> times;
+        for (const auto& event : keyboard.events)
+            if (event.down)
+                times.append(event.at);
+        return times;
+    }
+};
+
+TEST_F(Typing, ModifierWaitEndsWhenTheKeysAreReleased)
+{
+    keyboard.holdModifiersFor(70ms);
+    type("1");
+    EXPECT_EQ(clock.sleeps, repeated(20ms, 4));
+    EXPECT_EQ(keyDownTimes(), QList<std::chrono::nanoseconds>{80ms});
+    EXPECT_EQ(keyboard.releases, 1);
+}
+
+TEST_F(Typing, ModifierWaitGivesUpAfterOneSecondAndLetsGo)
+{
+    keyboard.holdModifiers();
+    type("1");
+    EXPECT_EQ(clock.sleeps, repeated(20ms, 50));
+    EXPECT_EQ(keyDownTimes(), QList<std::chrono::nanoseconds>{1s});
+    EXPECT_EQ(keyboard.releases, 1);
+    EXPECT_FALSE(keyboard.modifiersHeld());
+}
+
+TEST_F(Typing, ReleasedModifiersCostNothing)
+{
+    type("7");
+    EXPECT_TRUE(clock.sleeps.isEmpty());
+    EXPECT_EQ(keyboard.typed(), "7");
+}
+
+TEST_F(Typing, SingleFieldGetsOneProbeThenAPace)
+{
+    screen->setFocus(screen->element("single"));
+    type("482913");
+    EXPECT_EQ(keyboard.typed(), "482913");
+    EXPECT_EQ(clock.sleeps, repeated(10ms, 30) + repeated(15ms, 4));
+    EXPECT_EQ(keyDownTimes(), (QList<std::chrono::nanoseconds>{0ms, 300ms, 315ms, 330ms, 345ms, 360ms}));
+    ASSERT_EQ(keyboard.events.size(), 12);
+    EXPECT_TRUE(keyboard.events[0].down);
+    EXPECT_FALSE(keyboard.events[1].down);
+    EXPECT_EQ(keyboard.events[1].text, "4");
+}
+
+TEST_F(Typing, BoxesGetEachCharacterAfterTheFocusMoves)
+{
+    keyboard.playBoxes(*screen, boxes(), 5, 15ms);
+    type("482913");
+    EXPECT_EQ(keyboard.typed(), "482913");
+    Sleeps expected;
+    for (int i = 0; i < 5; ++i)
+        expected += Sleeps{10ms, 10ms, 25ms};
+    EXPECT_EQ(clock.sleeps, expected);
+    EXPECT_EQ(keyDownTimes(), (QList<std::chrono::nanoseconds>{0ms, 45ms, 90ms, 135ms, 180ms, 225ms}));
+    EXPECT_EQ(screen->focus(), boxes().last());
+}
+
+TEST_F(Typing, BoxesThatNeverAdvanceAreOneField)
+{
+    keyboard.playBoxes(*screen, boxes(), 0);
+    type("4829");
+    EXPECT_EQ(clock.sleeps, repeated(10ms, 30) + repeated(15ms, 2));
+}
+
+TEST_F(Typing, BoxesThatStopAdvancingAreWaitedForEachTime)
+{
+    keyboard.playBoxes(*screen, boxes(), 2);
+    type("4829");
+    EXPECT_EQ(keyboard.typed(), "4829");
+    EXPECT_EQ(clock.sleeps, (Sleeps{10ms, 25ms, 10ms, 25ms} + repeated(10ms, 30)));
+}
+
+TEST_F(Typing, NothingFocusedCountsAsNoMovement)
+{
+    screen->application.reset(); // no frontmost application: no focused element at all
+    type("12");
+    EXPECT_EQ(clock.sleeps, repeated(10ms, 30));
+    EXPECT_EQ(keyboard.typed(), "12");
+}
+
+TEST_F(Typing, EmptyCodePostsNothing)
+{
+    keyboard.holdModifiersFor(30ms);
+    type("");
+    EXPECT_TRUE(keyboard.events.isEmpty());
+    EXPECT_EQ(keyboard.releases, 0);
+    EXPECT_EQ(clock.sleeps, repeated(20ms, 2)); // the modifier wait still came first
+}
+
+TEST_F(Typing, CharactersAreTypedAsGivenWithTheirKeyAsAHint)
+{
+    screen->setFocus(screen->element("single"));
+    type("ab-9Zé");
+    EXPECT_EQ(keyboard.typed(), "ab-9Zé");
+    QList<int> keys;
+    for (const auto& event : keyboard.events)
+        if (event.down)
+            keys.append(event.keyCode);
+    EXPECT_EQ(keys, (QList<int>{0, 11, 27, 25, 6, 0}));
+}
+
+TEST_F(Typing, ACharacterWithAnAccentMarkIsOneKey)
+{
+    type(QStringLiteral("e\u0301"));
+    ASSERT_EQ(keyboard.events.size(), 2);
+    EXPECT_EQ(keyboard.events[0].text, QStringLiteral("e\u0301"));
+}
+
+TEST_F(Typing, TheGivenFieldIsFocusedFirst)
+{
+    const Element single = *screen->element("single");
+    type("1", single);
+    EXPECT_EQ(screen->focusRequests, QList<Element>{single});
+    EXPECT_EQ(screen->focus(), single);
+}
+
+TEST(TypingKeyCodes, CoverDigitsLettersAndTheDash)
+{
+    const auto& table = typingKeyCodes();
+    EXPECT_EQ(table.size(), 37);
+    EXPECT_EQ(table.value("0"), 29);
+    EXPECT_EQ(table.value("9"), 25);
+    EXPECT_EQ(table.value("-"), 27);
+    EXPECT_EQ(table.value("A"), 0);
+    EXPECT_EQ(table.value("Q"), 12);
+    EXPECT_EQ(table.value("M"), 46);
+}
+
+} // namespace
+} // namespace tessary
