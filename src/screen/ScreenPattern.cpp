@@ -1,36 +1,15 @@
 #include "screen/ScreenPattern.h"
 
-#include <QtGlobal>
-
-#include <unicode/regex.h>
-
 namespace tessary {
-
-ScreenPattern::ScreenPattern(const char16_t* pattern)
-{
-    UErrorCode status = U_ZERO_ERROR;
-    UParseError parseError;
-    m_pattern.reset(
-        icu::RegexPattern::compile(icu::UnicodeString(pattern), UREGEX_CASE_INSENSITIVE, parseError, status));
-    if (U_FAILURE(status) || !m_pattern)
-        qFatal("screen pattern does not compile at offset %d: %s", parseError.offset, u_errorName(status));
-}
-
-ScreenPattern::~ScreenPattern() = default;
 
 std::optional<QString> ScreenPattern::firstMatch(const QString& text) const
 {
-    // ICU reads the QString's UTF-16 in place; the alias lives as long as the matcher.
-    const icu::UnicodeString input(false, reinterpret_cast<const UChar*>(text.utf16()), int32_t(text.size()));
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::RegexMatcher> matcher(m_pattern->matcher(input, status));
-    if (U_FAILURE(status) || !matcher->find(status) || U_FAILURE(status))
-        return std::nullopt;
-    const int32_t start = matcher->start(status);
-    const int32_t end = matcher->end(status);
-    if (U_FAILURE(status))
-        return std::nullopt;
-    return text.mid(start, end - start);
+    std::optional<QString> first;
+    m_regex.forEachMatch(text, 0, [&](const RegexMatch& match) {
+        if (!first)
+            first = text.mid(match.start, match.end - match.start);
+    });
+    return first;
 }
 
 const ScreenPattern& codeKeywordPattern()

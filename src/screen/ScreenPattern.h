@@ -1,27 +1,21 @@
 #pragma once
 
+#include "analysis/IcuRegex.h"
+
 #include <QString>
 
-#include <unicode/uversion.h>
-
-#include <memory>
 #include <optional>
-
-U_NAMESPACE_BEGIN
-class RegexPattern;
-U_NAMESPACE_END
 
 namespace tessary {
 
 // One of the screen logic's constant regular expressions: ICU syntax (Unicode-aware `\b`, `\w`,
-// `\d`), matched case-insensitively, compiled once. A pattern that does not compile is a
-// programming error and stops the program at first use.
+// `\d`), matched case-insensitively, compiled once on first use.
 class ScreenPattern {
 public:
-    explicit ScreenPattern(const char16_t* pattern);
-    ~ScreenPattern();
-    ScreenPattern(const ScreenPattern&) = delete;
-    ScreenPattern& operator=(const ScreenPattern&) = delete;
+    explicit ScreenPattern(const char16_t* pattern)
+        : m_regex(QString::fromUtf16(pattern), IcuRegex::caseInsensitive)
+    {
+    }
 
     // Whether the pattern matches anywhere in the text.
     bool matches(const QString& text) const { return firstMatch(text).has_value(); }
@@ -29,7 +23,7 @@ public:
     std::optional<QString> firstMatch(const QString& text) const;
 
 private:
-    std::unique_ptr<icu::RegexPattern> m_pattern;
+    IcuRegex m_regex;
 };
 
 // Code-field vocabulary (English, Russian, German, Spanish, French, Italian).
