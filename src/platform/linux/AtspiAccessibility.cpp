@@ -1,0 +1,288 @@
+#include "platform/linux/AtspiAccessibility.h"
+
+#include "platform/linux/AccessibilityEnabling.h"
+#include "platform/linux/AtspiNode.h"
+
+#include <QUrl>
+
+#include <atspi/atspi.h>
+
+namespace tessary {
+
+namespace {
+using atspi::Kind;
+
+const QString roleAttribute = QStringLiteral("AXRole");
+
+QString busOf(const Element& element)
+{
+    return element.identity().section(QLatin1Char(':'), 0, -2);
+}
+
+std::optional<QString> nonEmpty(const QString& text)
+{
+    return text.isEmpty() ? std::nullopt : std::optional<QString>(text);
+}
+
+std::optional<Element> present(Element element)
+{
+    return element.isNull() ? std::nullopt : std::optional<Element>(std::move(element));
+}
+} // namespace
+
+AtspiAccessibility::AtspiAccessibility()
+{
+    if (m_runtime.available())
+        m_focus = std::make_unique<AtspiFocusTracker>();
+}
+
+const QHash<QString, QString>& AtspiAccessibility::attributesOf(const Element& element)
+{
+    AtspiNodeCache* cache = cacheOf(element);
+    if (!cache->attributes)
+        cache->attributes = atspi::objectAttributes(accessibleOf(element));
+    return *cache->attributes;
+}
+
+const atspi::NodeFacts& AtspiAccessibility::factsOf(const Element& element)
+{
+    AtspiNodeCache* cache = cacheOf(element);
+    if (!cache->facts)
+        cache->facts = atspi::facts(accessibleOf(element), attributesOf(element));
+    return *cache->facts;
+}
+
+bool AtspiAccessibility::textInChildren(const Element& element)
+{
+    // Chromium hands a paragraph's, label's or heading's text to static-text children and also
+    // repeats it in the parent's own text; the children are then the ones that carry it.
+    AtspiNodeCache* cache = cacheOf(element);
+    if (!cache->textInChildren) {
+        bool found = false;
+        if (factsOf(element).role != ATSPI_ROLE_STATIC) {
+            for (const GObjectPtr<AtspiAccessible>& child : atspi::children(accessibleOf(element)))
+                if (atspi::role(child.get()) == ATSPI_ROLE_STATIC) {
+                    found = true;
+                    break;
+                }
+        }
+        cache->textInChildren = found;
+    }
+    return *cache->textInChildren;
+}
+
+QString AtspiAccessibility::carriedText(const Element& element)
+{
+    AtspiNodeCache* cache = cacheOf(element);
+    if (!cache->carriedText) {
+        QString text;
+        if (!textInChildren(element))
+            text = atspi::ownText(atspi::text(accessibleOf(element)).value_or(QString()));
+        cache->carriedText = text;
+    }
+    return *cache->carriedText;
+}
+
+std::optional<QString> AtspiAccessibility::titleOf(const Element& element)
+{
+    const Kind kind = atspi::kindOf(factsOf(element));
+    if ((kind == Kind::textCarrier || kind == Kind::heading) && textInChildren(element))
+        return std::nullopt;
+    return nonEmpty(atspi::name(accessibleOf(element)));
+}
+
+std::optional<QString> AtspiAccessibility::stringAttribute(const Element& element, const QString& attribute)
+{
+    AtspiAccessible* node = accessibleOf(element);
+    if (!node)
+        return std::nullopt;
+    if (attribute == roleAttribute) {
+        const atspi::NodeFacts& facts = factsOf(element);
+        if (facts.role == ATSPI_ROLE_INVALID)
+            return std::nullopt; // gone or not answering
+        const bool holdsText = atspi::kindOf(facts) == Kind::textCarrier &&
+                               (!carriedText(element).isEmpty() || titleOf(element).has_value());
+        return atspi::roleName(facts, holdsText);
+    }
+    if (attribute == QLatin1String("AXSubrole"))
+        return atspi::subroleName(factsOf(element));
+    if (attribute == QLatin1String("AXValue")) {
+        switch (atspi::kindOf(factsOf(element))) {
+        case Kind::textField:
+        case Kind::textArea:
+            if (auto text = atspi::text(node))
+                return atspi::fieldValue(*text);
+            return std::nullopt;
+        case Kind::textCarrier:
+        case Kind::heading:
+            return nonEmpty(carriedText(element));
+        default:
+            return std::nullopt;
+        }
+    }
+    if (attribute == QLatin1String("AXTitle"))
+        return titleOf(element);
+    if (attribute == QLatin1String("AXDescription"))
+        return nonEmpty(atspi::description(node));
+    if (attribute == QLatin1String("AXPlaceholderValue")) {
+        const QHash<QString, QString>& attributes = attributesOf(element);
+        return nonEmpty(attributes.value(QStringLiteral("placeholder-text"),
+                                         attributes.value(QStringLiteral("placeholder"))));
+    }
+    if (attribute == QLatin1String("AXIdentifier"))
+        return nonEmpty(atspi::accessibleId(node));
+    if (attribute == QLatin1String("AXDOMIdentifier"))
+        return nonEmpty(attributesOf(element).value(QStringLiteral("id")));
+    if (attribute == QLatin1String("AXURL")) {
+        // Chromium lets every node answer the Document interface: only the web area has the URL.
+        if (atspi::kindOf(factsOf(element)) != Kind::webArea)
+            return std::nullopt;
+        return atspi::documentUrl(node, attributesOf(element));
+    }
+    return std::nullopt;
+}
+
+QStringList AtspiAccessibility::stringListAttribute(const Element& element, const QString& attribute)
+{
+    if (!accessibleOf(element) || attribute != QLatin1String("AXDOMClassList"))
+        return {};
+    return atspi::classList(attributesOf(element).value(QStringLiteral("class")));
+}
+
+std::optional<Element> AtspiAccessibility::titleElement(const Element& element)
+{
+    Element label = adoptElement(atspi::labelledBy(accessibleOf(element)).release());
+    if (label.isNull())
+        return std::nullopt;
+    // When static-text children carry the label's words, the first of them is the title element,
+    // so that its "AXValue" holds the words.
+    if (textInChildren(label))
+        for (GObjectPtr<AtspiAccessible>& child : atspi::children(accessibleOf(label)))
+            if (atspi::role(child.get()) == ATSPI_ROLE_STATIC)
+                return adoptElement(child.release());
+    return label;
+}
+
+std::optional<Element> AtspiAccessibility::focusedWindow(const Element& application)
+{
+    for (GObjectPtr<AtspiAccessible>& window : atspi::children(accessibleOf(application)))
+        if (atspi::hasState(window.get(), ATSPI_STATE_ACTIVE))
+            return present(adoptElement(window.release()));
+    return std::nullopt;
+}
+
+std::optional<Element> AtspiAccessibility::elementAttribute(const Element& element, const QString& attribute)
+{
+    AtspiAccessible* node = accessibleOf(element);
+    if (!node)
+        return std::nullopt;
+    if (attribute == QLatin1String("AXParent")) {
+        GObjectPtr<AtspiAccessible> parent = atspi::parent(node);
+        // Above an application sits the desktop, which no caller means by "parent".
+        if (!parent || atspi::role(parent.get()) == ATSPI_ROLE_DESKTOP_FRAME)
+            return std::nullopt;
+        return present(adoptElement(parent.release()));
+    }
+    if (attribute == QLatin1String("AXTitleUIElement"))
+        return titleElement(element);
+    if (attribute == QLatin1String("AXFocusedWindow"))
+        return focusedWindow(element);
+    if (attribute == QLatin1String("AXFocusedUIElement") && m_focus)
+        return present(m_focus->focusedIn(node));
+    return std::nullopt;
+}
+
+QList<Element> AtspiAccessibility::children(const Element& element)
+{
+    QList<Element> result;
+    AtspiAccessible* node = accessibleOf(element);
+    if (!node)
+        return result;
+    for (GObjectPtr<AtspiAccessible>& child : atspi::children(node)) {
+        Element handle = adoptElement(child.release());
+        if (!handle.isNull())
+            result.append(std::move(handle));
+    }
+    return result;
+}
+
+std::optional<Rect> AtspiAccessibility::screenFrame(const Element& element)
+{
+    AtspiAccessible* node = accessibleOf(element);
+    if (!node)
+        return std::nullopt;
+    const std::optional<atspi::Extents> extents = atspi::extents(node);
+    if (!extents)
+        return std::nullopt;
+    const double screenHeight = m_frontmost.screenHeight();
+    return Rect{double(extents->x), screenHeight - extents->y - extents->height, double(extents->width),
+                double(extents->height)};
+}
+
+std::optional<Element> AtspiAccessibility::focusedElement()
+{
+    if (!m_focus)
+        return std::nullopt;
+    const qint64 pid = m_frontmost.pid();
+    if (pid <= 0)
+        return std::nullopt;
+    if (const std::optional<Element> application = applicationElement(pid))
+        if (Element focused = m_focus->focusedIn(accessibleOf(*application)); !focused.isNull())
+            return focused;
+    // Like asking the whole system: the last element that gained the focus, wherever it lives.
+    return present(m_focus->lastFocused());
+}
+
+std::optional<RunningApplication> AtspiAccessibility::frontmostApplication()
+{
+    return m_frontmost.application();
+}
+
+std::optional<Element> AtspiAccessibility::applicationElement(qint64 pid)
+{
+    if (!m_runtime.available() || pid <= 0)
+        return std::nullopt;
+    GObjectPtr<AtspiAccessible> desktop(atspi_get_desktop(0));
+    if (!desktop)
+        return std::nullopt;
+    for (GObjectPtr<AtspiAccessible>& application : atspi::children(desktop.get())) {
+        Element handle = adoptElement(application.release());
+        if (!handle.isNull() && processId(handle) == pid)
+            return handle;
+    }
+    return std::nullopt;
+}
+
+qint64 AtspiAccessibility::processId(const Element& element)
+{
+    AtspiAccessible* node = accessibleOf(element);
+    if (!node)
+        return 0;
+    const QString bus = busOf(element);
+    if (auto known = m_pidByBus.constFind(bus); known != m_pidByBus.cend())
+        return known.value();
+    const qint64 pid = atspi::processId(node);
+    if (pid > 0)
+        m_pidByBus.insert(bus, pid);
+    return pid;
+}
+
+void AtspiAccessibility::setFocused(const Element& element)
+{
+    if (AtspiAccessible* node = accessibleOf(element))
+        atspi::grabFocus(node);
+}
+
+void AtspiAccessibility::prepareAccessibility(const RunningApplication&)
+{
+    // On Linux one session-wide switch makes every application expose its content; Chromium and
+    // Qt applications read it when they start, Firefox at once.
+    AccessibilityEnabling::enable();
+}
+
+bool AtspiAccessibility::isTrusted()
+{
+    return AccessibilityEnabling::granted();
+}
+
+} // namespace tessary

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/linux/AtspiFocusTracker.h"
+#include "platform/linux/AtspiRuntime.h"
+#include "platform/linux/EwmhFrontmost.h"
+#include "screen/Accessibility.h"
+
+#include <QHash>
+
+#include <memory>
+
+namespace tessary {
+
+// The accessibility seam over AT-SPI2 (libatspi) and the window manager. It speaks the screen
+// logic's vocabulary: AT-SPI roles, attributes, relations and top-left pixel extents come out as
+// "AXTextField", "AXPlaceholderValue", "AXTitleUIElement" and bottom-left rectangles. Main thread
+// only; libatspi's events arrive through Qt's event loop (see AtspiRuntime).
+class AtspiAccessibility final : public Accessibility {
+public:
+    AtspiAccessibility();
+
+    std::optional<QString> stringAttribute(const Element& element, const QString& attribute) override;
+    QStringList stringListAttribute(const Element& element, const QString& attribute) override;
+    std::optional<Element> elementAttribute(const Element& element, const QString& attribute) override;
+    QList<Element> children(const Element& element) override;
+    std::optional<Rect> screenFrame(const Element& element) override;
+
+    std::optional<Element> focusedElement() override;
+    std::optional<RunningApplication> frontmostApplication() override;
+    std::optional<Element> applicationElement(qint64 pid) override;
+    qint64 processId(const Element& element) override;
+
+    void setFocused(const Element& element) override;
+    void prepareAccessibility(const RunningApplication& application) override;
+    bool isTrusted() override;
+
+    bool available() const { return m_runtime.available(); }
+    // Null when libatspi is unavailable.
+    const AtspiFocusTracker* focusTracker() const { return m_focus.get(); }
+
+private:
+    const QHash<QString, QString>& attributesOf(const Element& element);
+    const atspi::NodeFacts& factsOf(const Element& element);
+    // Text a static text or heading holds itself, or empty when static-text children carry it.
+    QString carriedText(const Element& element);
+    bool textInChildren(const Element& element);
+    std::optional<QString> titleOf(const Element& element);
+    std::optional<Element> titleElement(const Element& element);
+    std::optional<Element> focusedWindow(const Element& application);
+
+    AtspiRuntime m_runtime;
+    std::unique_ptr<AtspiFocusTracker> m_focus;
+    EwmhFrontmost m_frontmost;
+    QHash<QString, qint64> m_pidByBus; // a bus name belongs to one process for its whole life
+};
+
+} // namespace tessary

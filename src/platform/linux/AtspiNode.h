@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/linux/AtspiHandle.h"
+#include "platform/linux/AtspiVocabulary.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace tessary::atspi {
+
+// Reads of one remote node. Each is one D-Bus round trip at most (libatspi answers role, name
+// and parent from its cache while its events flow); an error, a dead application or a time-out
+// reads as empty or none, and every string, object and GError handed out is released here.
+
+int role(AtspiAccessible* node);
+bool hasState(AtspiAccessible* node, int state);
+QString name(AtspiAccessible* node);
+QString description(AtspiAccessible* node);
+QString accessibleId(AtspiAccessible* node);
+QHash<QString, QString> objectAttributes(AtspiAccessible* node);
+NodeFacts facts(AtspiAccessible* node, const QHash<QString, QString>& attributes);
+// The whole text of the Text interface, or none when the node has none.
+std::optional<QString> text(AtspiAccessible* node);
+// The document's URL: Firefox names it "DocURL", Chromium "URI".
+std::optional<QString> documentUrl(AtspiAccessible* node, const QHash<QString, QString>& attributes);
+
+GObjectPtr<AtspiAccessible> parent(AtspiAccessible* node);
+std::vector<GObjectPtr<AtspiAccessible>> children(AtspiAccessible* node);
+// The first target of the node's labelled-by relation.
+GObjectPtr<AtspiAccessible> labelledBy(AtspiAccessible* node);
+// The frame in top-left screen pixels; none without a Component or without a size.
+struct Extents {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+std::optional<Extents> extents(AtspiAccessible* node);
+qint64 processId(AtspiAccessible* node);
+// The first descendant (depth-first, the node itself excluded) in the given state, found by the
+// application itself through the Collection interface; null when none or unsupported.
+GObjectPtr<AtspiAccessible> firstDescendantInState(AtspiAccessible* node, int state);
+bool grabFocus(AtspiAccessible* node);
+
+} // namespace tessary::atspi

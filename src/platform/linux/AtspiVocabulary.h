@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tessary::atspi {
+
+// How AT-SPI's vocabulary reads in the attribute names the screen logic speaks. Pure functions
+// over what a node reports, so the mapping is checked without a desktop.
+
+// What one node reports, as far as the mapping needs it.
+struct NodeFacts {
+    int role = 0;           // AtspiRole
+    bool multiLine = false; // STATE_MULTI_LINE
+    bool editable = false;  // STATE_EDITABLE
+    QString tag;            // object attribute "tag" (web content)
+    QString inputType;      // object attribute "text-input-type" (web content)
+};
+
+// The spec-facing kind of a node, before its text is known.
+enum class Kind {
+    textField,   // "AXTextField"
+    textArea,    // "AXTextArea"
+    webArea,     // "AXWebArea"
+    heading,     // "AXHeading"
+    textCarrier, // "AXStaticText" when it holds text of its own, else "AXGroup"
+    window,      // "AXWindow"
+    application, // "AXApplication"
+    other,       // "AXGroup", "AXButton", ...: see roleName
+};
+
+Kind kindOf(const NodeFacts& facts);
+// The "AXRole" of a node of that kind; `ownText` says whether a text carrier holds text itself.
+QString roleName(const NodeFacts& facts, bool ownText);
+// "AXSecureTextField" for password fields, "AXSearchField" for search inputs.
+std::optional<QString> subroleName(const NodeFacts& facts);
+
+// A field's value: browsers pad empty editors with U+FEFF, which is not text the user typed.
+QString fieldValue(const QString& text);
+// The text a node holds itself: each child embedded in it stands as U+FFFC and carries its own
+// text, so dropping the marks keeps every piece of text exactly once in a walk of the tree.
+QString ownText(const QString& text);
+// A DOM class attribute as its list of class names.
+QStringList classList(const QString& classAttribute);
+
+} // namespace tessary::atspi

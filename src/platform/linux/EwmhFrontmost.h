@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/linux/DesktopEntries.h"
+#include "platform/linux/X11Connection.h"
+#include "screen/Accessibility.h"
+
+#include <optional>
+
+namespace tessary {
+
+// The frontmost application as the window manager sees it: the process that owns
+// _NET_ACTIVE_WINDOW (its _NET_WM_PID), named by its desktop file. Needs an EWMH window manager;
+// without one, or without a display, there is no frontmost application.
+class EwmhFrontmost {
+public:
+    EwmhFrontmost();
+
+    std::optional<RunningApplication> application();
+    // Only the process id: two property reads, cheap enough for every tick.
+    qint64 pid();
+    // Height of the screen in pixels, for turning top-left frames into bottom-left ones.
+    int screenHeight() const { return m_connection.screenHeight(); }
+    bool hasDisplay() const { return bool(m_connection); }
+
+private:
+    unsigned long windowProperty(unsigned long window, unsigned long atom);
+
+    X11Connection m_connection;
+    unsigned long m_activeWindowAtom = 0;
+    unsigned long m_pidAtom = 0;
+    DesktopEntries m_entries;
+};
+
+} // namespace tessary

@@ -1,0 +1,191 @@
+#include "platform/linux/XTestKeyboard.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <chrono>
+#include <thread>
+
+namespace tessary {
+
+namespace {
+// Applications rebuild their keymap from MappingNotify; give them a moment before and after the
+// key that needs a temporary mapping (Firefox and Chromium need it; 20 ms was always enough).
+constexpr std::chrono::milliseconds mappingSettle{20};
+
+// The keysyms of one keycode's first two levels (plain and Shift).
+struct Levels {
+    KeySym plain = NoSymbol;
+    KeySym shifted = NoSymbol;
+    bool empty = true;
+};
+
+Levels levelsOf(Display* display, KeyCode keycode)
+{
+    int perKeycode = 0;
+    KeySym* syms = XGetKeyboardMapping(display, keycode, 1, &perKeycode);
+    Levels levels;
+    if (!syms)
+        return levels;
+    for (int i = 0; i < perKeycode; ++i)
+        levels.empty = levels.empty && syms[i] == NoSymbol;
+    levels.plain = perKeycode > 0 ? syms[0] : NoSymbol;
+    levels.shifted = perKeycode > 1 ? syms[1] : NoSymbol;
+    XFree(syms);
+    return levels;
+}
+} // namespace
+
+// A keysym put on a keycode no key uses, removed again on destruction.
+class XTestKeyboard::TemporaryMapping {
+public:
+    TemporaryMapping(Display* display, KeySym keysym)
+        : m_display(display)
+    {
+        int minimum = 0, maximum = 0;
+        XDisplayKeycodes(display, &minimum, &maximum);
+        for (int code = maximum; code >= minimum && !m_keycode; --code)
+            if (levelsOf(display, KeyCode(code)).empty)
+                m_keycode = KeyCode(code);
+        if (!m_keycode)
+            return;
+        KeySym syms[2] = {keysym, keysym};
+        XChangeKeyboardMapping(display, m_keycode, 2, syms, 1);
+        XSync(display, False);
+        std::this_thread::sleep_for(mappingSettle);
+    }
+    ~TemporaryMapping()
+    {
+        if (!m_keycode)
+            return;
+        XSync(m_display, False);
+        std::this_thread::sleep_for(mappingSettle);
+        KeySym none[2] = {NoSymbol, NoSymbol};
+        XChangeKeyboardMapping(m_display, m_keycode, 2, none, 1);
+        XSync(m_display, False);
+    }
+    TemporaryMapping(const TemporaryMapping&) = delete;
+    TemporaryMapping& operator=(const TemporaryMapping&) = delete;
+
+    KeyCode keycode() const { return m_keycode; }
+
+private:
+    Display* m_display;
+    KeyCode m_keycode = 0;
+};
+
+XTestKeyboard::XTestKeyboard()
+{
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    m_available =
+        m_connection && XTestQueryExtension(m_connection.display(), &eventBase, &errorBase, &major, &minor);
+}
+
+XTestKeyboard::~XTestKeyboard()
+{
+    if (m_pressed)
+        release(std::move(m_pressed));
+}
+
+unsigned long XTestKeyboard::keysymFor(char32_t character)
+{
+    if ((character >= 0x20 && character <= 0x7e) || (character >= 0xa0 && character <= 0xff))
+        return character;
+    return 0x01000000UL | character;
+}
+
+QList<unsigned char> XTestKeyboard::heldModifierKeys()
+{
+    QList<unsigned char> held;
+    if (!m_available)
+        return held;
+    Display* display = m_connection.display();
+    char keys[32] = {};
+    XQueryKeymap(display, keys);
+    XModifierKeymap* modifiers = XGetModifierMapping(display);
+    if (!modifiers)
+        return held;
+    // Shift, Control, Mod1 (Alt) and Mod4 (Super): the ones that turn a key into a shortcut.
+    for (int index : {ShiftMapIndex, ControlMapIndex, Mod1MapIndex, Mod4MapIndex}) {
+        for (int k = 0; k < modifiers->max_keypermod; ++k) {
+            const KeyCode code = modifiers->modifiermap[index * modifiers->max_keypermod + k];
+            if (code && (keys[code / 8] & (1 << (code % 8))) && !held.contains(code))
+                held.append(code);
+        }
+    }
+    XFreeModifiermap(modifiers);
+    return held;
+}
+
+bool XTestKeyboard::modifiersHeld()
+{
+    return !heldModifierKeys().isEmpty();
+}
+
+void XTestKeyboard::releaseHeldModifiers()
+{
+    const QList<unsigned char> held = heldModifierKeys();
+    for (unsigned char code : held)
+        XTestFakeKeyEvent(m_connection.display(), code, False, CurrentTime);
+    if (!held.isEmpty())
+        XSync(m_connection.display(), False);
+}
+
+std::unique_ptr<XTestKeyboard::PressedKey> XTestKeyboard::press(unsigned long keysym)
+{
+    Display* display = m_connection.display();
+    auto key = std::make_unique<PressedKey>();
+    const KeyCode existing = XKeysymToKeycode(display, keysym);
+    const Levels levels = existing ? levelsOf(display, existing) : Levels{};
+    if (existing && levels.plain == keysym) {
+        key->keycode = existing;
+    } else if (existing && levels.shifted == keysym) {
+        key->keycode = existing;
+        key->shift = true;
+    } else {
+        // Not on the first two levels (or not at all): a spare keycode types it plainly.
+        key->mapping = std::make_unique<TemporaryMapping>(display, keysym);
+        key->keycode = key->mapping->keycode();
+        if (!key->keycode)
+            return nullptr;
+    }
+    const KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
+    if (key->shift && shift)
+        XTestFakeKeyEvent(display, shift, True, CurrentTime);
+    XTestFakeKeyEvent(display, key->keycode, True, CurrentTime);
+    XSync(display, False);
+    return key;
+}
+
+void XTestKeyboard::release(std::unique_ptr<PressedKey> key)
+{
+    Display* display = m_connection.display();
+    XTestFakeKeyEvent(display, key->keycode, False, CurrentTime);
+    const KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
+    if (key->shift && shift)
+        XTestFakeKeyEvent(display, shift, False, CurrentTime);
+    XSync(display, False);
+    key.reset(); // restores a temporary mapping, after the release reached the server
+}
+
+void XTestKeyboard::postKey(int, const QString& text, bool down)
+{
+    if (!m_available || text.isEmpty())
+        return;
+    // One character per event; the key code hint names a US key position, which on X11 the
+    // keymap decides, so the text alone chooses the key.
+    const char32_t character = text.toUcs4().value(0);
+    if (down) {
+        if (m_pressed)
+            release(std::move(m_pressed));
+        // A key event carries no modifiers: one still held from the hot key would make it a
+        // shortcut, so it is let go first.
+        releaseHeldModifiers();
+        m_pressed = press(keysymFor(character));
+    } else if (m_pressed) {
+        release(std::move(m_pressed));
+    }
+}
+
+} // namespace tessary

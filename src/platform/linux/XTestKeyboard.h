@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/linux/X11Connection.h"
+#include "screen/Keyboard.h"
+
+#include <QList>
+
+#include <memory>
+
+namespace tessary {
+
+// The keyboard seam over the XTest extension. A character is typed as its keysym: found in the
+// current keymap (with Shift when it sits on the second level), or, when the keymap lacks it
+// ("é" on a US layout), put on a spare keycode just for that key press and taken off again on
+// the key's release, or when the keyboard goes away, whatever happened in between.
+class XTestKeyboard final : public Keyboard {
+public:
+    XTestKeyboard();
+    ~XTestKeyboard() override;
+
+    // False without an X server or without XTest: every call then does nothing.
+    bool available() const { return m_available; }
+
+    bool modifiersHeld() override;
+    void releaseHeldModifiers() override;
+    void postKey(int keyCodeHint, const QString& text, bool down) override;
+
+    // The keysym that types a character: Latin-1 as is, anything else as a Unicode keysym.
+    static unsigned long keysymFor(char32_t character);
+
+private:
+    class TemporaryMapping;
+    struct PressedKey {
+        unsigned char keycode = 0;
+        bool shift = false;
+        std::unique_ptr<TemporaryMapping> mapping; // null when the keymap already had the keysym
+    };
+
+    QList<unsigned char> heldModifierKeys();
+    std::unique_ptr<PressedKey> press(unsigned long keysym);
+    void release(std::unique_ptr<PressedKey> key);
+
+    X11Connection m_connection;
+    bool m_available = false;
+    std::unique_ptr<PressedKey> m_pressed;
+};
+
+} // namespace tessary
