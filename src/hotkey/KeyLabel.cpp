@@ -31,9 +31,13 @@ QString fixedLabel(qint64 keyCode)
     return row == std::end(fixedLabels) ? QString() : QString::fromUtf16(row->label);
 }
 
-// The character of a printable keysym of the key table: Latin-1 keysyms are their code point.
+// The character of a printable keysym of the key table: Latin-1 keysyms are their code point,
+// keypad keysyms their character's code point plus 0xff80.
 QString keysymText(quint32 keysym)
 {
+    constexpr quint32 keypadOffset = 0xff80;
+    if (keysym >= 0xffaa && keysym <= 0xffbd)
+        keysym -= keypadOffset;
     if ((keysym > 0x20 && keysym <= 0x7e) || (keysym >= 0xa0 && keysym <= 0xff))
         return QString(QChar(char16_t(keysym)));
     return {};
@@ -80,7 +84,9 @@ QString keyLabelForKeyCode(qint64 keyCode)
         return {};
     if (const QString text = keysymText(*keysym); !text.isEmpty())
         return text.toUpper();
-    return functionKeyName(*keysym);
+    if (const QString name = functionKeyName(*keysym); !name.isEmpty())
+        return name;
+    return QStringLiteral("?"); // a key that types nothing, as a recorded one would show
 }
 
 std::optional<qint64> keyCodeForLabel(const QString& label)

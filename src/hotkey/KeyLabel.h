@@ -13,7 +13,8 @@ namespace tessary {
 // character (what Ctrl+K types) does not count, the key's own character is used instead.
 QString keyLabel(qint64 keyCode, int qtKey, const QString& text);
 
-// The label of a key code alone, for shortcuts given as numbers; empty for an unknown key.
+// The label of a key code alone, for shortcuts given as numbers: as `keyLabel` would give it, "?"
+// for a key that types nothing; empty for an unknown key code.
 QString keyLabelForKeyCode(qint64 keyCode);
 
 // The key code whose label this is ("O", "Space", "↩", "F12"); none when no key has it.

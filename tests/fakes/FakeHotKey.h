@@ -1,0 +1,39 @@
+#pragma once
+
+#include "hotkey/HotKey.h"
+
+#include <QList>
+
+namespace tessary::test {
+
+// A hot key that accepts every combination except those in `heldByOthers`, remembers every
+// request, and is pressed by `press()`. Like the real one, a refused request leaves nothing
+// registered.
+class FakeHotKey : public HotKey {
+public:
+    QList<Shortcut> heldByOthers;
+    QList<std::optional<Shortcut>> requests;
+    std::optional<Shortcut> registered;
+
+    bool registerShortcut(const std::optional<Shortcut>& shortcut) override
+    {
+        requests.append(shortcut);
+        registered.reset();
+        if (!shortcut)
+            return true;
+        if (heldByOthers.contains(*shortcut))
+            return false;
+        registered = shortcut;
+        return true;
+    }
+    void release() override { registered.reset(); }
+
+    // The user presses the registered combination; nothing happens when none is registered.
+    void press()
+    {
+        if (registered)
+            deliverPress();
+    }
+};
+
+} // namespace tessary::test

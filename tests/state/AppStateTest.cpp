@@ -1,0 +1,284 @@
+#include "state/AppStateTestSupport.h"
+
+#include "fakes/FakeHotKey.h"
+
+#include <QSignalSpy>
+#include <QVariantMap>
+
+using namespace tessary;
+using namespace std::chrono_literals;
+using tessary::test::AppStateTest;
+using tessary::test::FakeHotKey;
+
+namespace {
+
+const Shortcut commandK{40, modifier::command, "K"};
+const Shortcut controlOptionK{40, modifier::control | modifier::option, "K"};
+
+QVariantMap storedRecord(const Shortcut& shortcut)
+{
+    return {{"keyCode", shortcut.keyCode}, {"modifiers", shortcut.modifiers}, {"key", shortcut.key}};
+}
+
+} // namespace
+
+using FillingOptions = AppStateTest;
+
+TEST_F(FillingOptions, DefaultsWhenAbsentOrNotBoolean)
+{
+    settings.values.insert("autoFillOnMatch", "maybe");
+    AppState& s = make();
+    EXPECT_TRUE(s.autoFillOnMatch());
+    EXPECT_FALSE(s.deleteAfterUse());
+}
+
+TEST_F(FillingOptions, ReadsStoredValues)
+{
+    settings.values.insert("autoFillOnMatch", false);
+    settings.values.insert("deleteAfterUse", "true"); // as the settings file gives it back
+    AppState& s = make();
+    EXPECT_FALSE(s.autoFillOnMatch());
+    EXPECT_TRUE(s.deleteAfterUse());
+}
+
+TEST_F(FillingOptions, EveryAssignmentIsStoredAndAnnounced)
+{
+    AppState& s = make();
+    QSignalSpy autoFill(&s, &AppState::autoFillOnMatchChanged);
+    s.setAutoFillOnMatch(false);
+    EXPECT_EQ(settings.values.value("autoFillOnMatch"), QVariant(false));
+    s.setDeleteAfterUse(true);
+    EXPECT_EQ(settings.values.value("deleteAfterUse"), QVariant(true));
+    s.setAutoFillOnMatch(false);
+    EXPECT_EQ(autoFill.count(), 2);
+}
+
+using ShortcutChange = AppStateTest;
+
+TEST_F(ShortcutChange, LoadsTheStoredShortcutAtCreation)
+{
+    settings.values.insert("shortcut", storedRecord(commandK));
+    EXPECT_EQ(make().shortcut(), commandK);
+}
+
+TEST_F(ShortcutChange, RefusedChangeRestoresTheOldOneAndKeepsStorage)
+{
+    settings.values.insert("shortcut", storedRecord(commandK));
+    AppState& s = make();
+    FakeHotKey hotKey;
+    hotKey.heldByOthers.append(controlOptionK);
+    s.setRegisterShortcut(
+        [&](const std::optional<Shortcut>& shortcut) { return hotKey.registerShortcut(shortcut); });
+    hotKey.registerShortcut(s.shortcut());
+    QSignalSpy changed(&s, &AppState::shortcutChanged);
+
+    s.setShortcut(controlOptionK);
+
+    EXPECT_EQ(s.shortcutError(), QStringLiteral("⌃⌥K is already used by another app."));
+    EXPECT_EQ(s.shortcut(), commandK);
+    EXPECT_EQ(settings.values.value("shortcut").toMap(), storedRecord(commandK));
+    EXPECT_EQ(hotKey.registered, commandK);
+    EXPECT_EQ(changed.count(), 0);
+}
+
+TEST_F(ShortcutChange, AcceptedChangeIsRegisteredStoredAndClearsTheError)
+{
+    AppState& s = make();
+    FakeHotKey hotKey;
+    s.setRegisterShortcut(
+        [&](const std::optional<Shortcut>& shortcut) { return hotKey.registerShortcut(shortcut); });
+    s.setShortcutError(QStringLiteral("Include ⌘, ⌃ or ⌥."));
+
+    s.setShortcut(controlOptionK);
+
+    EXPECT_EQ(s.shortcutError(), std::nullopt);
+    EXPECT_EQ(s.shortcut(), controlOptionK);
+    EXPECT_EQ(hotKey.registered, controlOptionK);
+    EXPECT_EQ(settings.values.value("shortcut").toMap(), storedRecord(controlOptionK));
+}
+
+TEST_F(ShortcutChange, SwitchingOffReleasesAndStoresOff)
+{
+    AppState& s = make();
+    FakeHotKey hotKey;
+    s.setRegisterShortcut(
+        [&](const std::optional<Shortcut>& shortcut) { return hotKey.registerShortcut(shortcut); });
+    hotKey.registerShortcut(s.shortcut());
+
+    s.setShortcut(std::nullopt);
+
+    EXPECT_EQ(s.shortcut(), std::nullopt);
+    EXPECT_EQ(hotKey.registered, std::nullopt);
+    EXPECT_EQ(settings.values.value("shortcut").toMap(), (QVariantMap{{"off", true}}));
+}
+
+TEST_F(ShortcutChange, WithoutHotKeyTheChangeIsStoredAtOnce)
+{
+    AppState& s = make();
+    s.setShortcut(commandK);
+    EXPECT_EQ(s.shortcut(), commandK);
+    EXPECT_EQ(settings.values.value("shortcut").toMap(), storedRecord(commandK));
+}
+
+using Pause = AppStateTest;
+
+TEST_F(Pause, PausedOnlyWhileTheMomentLiesAhead)
+{
+    AppState& s = make();
+    EXPECT_FALSE(s.isPaused());
+    s.setPausedUntil(clock.now() + 1);
+    EXPECT_TRUE(s.isPaused());
+    s.setPausedUntil(clock.now());
+    EXPECT_FALSE(s.isPaused());
+    s.setPausedUntil(clock.now() - 1);
+    EXPECT_FALSE(s.isPaused());
+}
+
+TEST_F(Pause, ThePollerEndsAnExpiredPause)
+{
+    AppState& s = make();
+    s.setPausedUntil(clock.now() + 10);
+    // Several polls run while the pause lasts; none ends it.
+    QSignalSpy changed(&s, &AppState::pausedUntilChanged);
+    spinFor(50ms);
+    EXPECT_TRUE(s.isPaused());
+    EXPECT_EQ(changed.count(), 0);
+
+    clock.advance(10s);
+    EXPECT_FALSE(s.isPaused());
+    EXPECT_TRUE(spinUntil([&] { return !s.pausedUntil(); }));
+    EXPECT_EQ(changed.count(), 1);
+}
+
+using AccessibilityCheck = AppStateTest;
+
+TEST_F(AccessibilityCheck, ThePollerFollowsTheGrantAndAnnouncesOnlyChanges)
+{
+    accessibility->trusted = false;
+    AppState& s = make();
+    EXPECT_FALSE(s.accessibility());
+    QSignalSpy changed(&s, &AppState::accessibilityChanged);
+
+    accessibility->trusted = true;
+    ASSERT_TRUE(spinUntil([&] { return s.accessibility(); }));
+    spinFor(50ms); // more polls with nothing new
+    EXPECT_EQ(changed.count(), 1);
+}
+
+using InboxPresence = AppStateTest;
+
+TEST_F(InboxPresence, RememberedAddressCountsBeforeTheFirstRefresh)
+{
+    EXPECT_FALSE(make().hasInbox());
+    settings.values.insert("email", "me@example.com");
+    EXPECT_TRUE(state->hasInbox());
+}
+
+TEST_F(InboxPresence, OnlyActiveAccountsCount)
+{
+    AppState& s = make();
+    s.setAccounts({account("a1", "pending", "a@example.com")});
+    EXPECT_FALSE(s.hasInbox());
+    s.setAccounts({account("a1", "pending"), account("a2", "active")});
+    EXPECT_TRUE(s.hasInbox());
+}
+
+TEST_F(InboxPresence, SummaryNamesOneInboxAndCountsOthers)
+{
+    AppState& s = make();
+    EXPECT_EQ(s.inboxSummary(), QStringLiteral("0 inboxes"));
+    s.setAccounts({account("a1", "active", "a@example.com"), account("a2", "active", "b@example.com")});
+    EXPECT_EQ(s.inboxSummary(), QStringLiteral("2 inboxes"));
+    s.setAccounts({account("a1", "error", "a@example.com"), account("a2", "active", std::nullopt, "imap")});
+    EXPECT_EQ(s.inboxSummary(), QStringLiteral("IMAP"));
+    s.setAccounts({account("a1", "pending", "a@example.com"), account("a2", "active", "b@example.com")});
+    EXPECT_EQ(s.inboxSummary(), QStringLiteral("b@example.com"));
+    s.setAccounts({account("a1", "pending", "a@example.com")});
+    EXPECT_EQ(s.inboxSummary(), QStringLiteral("0 inboxes"));
+}
+
+using LaunchAtLogin = AppStateTest;
+
+TEST_F(LaunchAtLogin, MirrorsTheLoginItem)
+{
+    loginItem.enabled = true;
+    EXPECT_TRUE(make().launchAtLogin());
+    state->setLaunchAtLogin(false);
+    EXPECT_FALSE(loginItem.enabled);
+    EXPECT_FALSE(state->launchAtLogin());
+}
+
+TEST_F(LaunchAtLogin, DefaultTurnsItOnOnceAndNeverAgain)
+{
+    make().applyLaunchAtLoginDefault();
+    EXPECT_TRUE(loginItem.enabled);
+    EXPECT_TRUE(state->launchAtLogin());
+    EXPECT_EQ(settings.values.value("launchAtLoginDefaultApplied"), QVariant(true));
+
+    state->setLaunchAtLogin(false);
+    // The next start of the app.
+    make().applyLaunchAtLoginDefault();
+    EXPECT_FALSE(loginItem.enabled);
+    EXPECT_FALSE(state->launchAtLogin());
+    EXPECT_EQ(loginItem.changes, 2);
+}
+
+TEST_F(LaunchAtLogin, AlreadyOnIsLeftAlone)
+{
+    loginItem.enabled = true;
+    make().applyLaunchAtLoginDefault();
+    EXPECT_EQ(loginItem.changes, 0);
+    EXPECT_EQ(settings.values.value("launchAtLoginDefaultApplied"), QVariant(true));
+}
+
+TEST_F(LaunchAtLogin, DeveloperBuildHasNoDefault)
+{
+    make(/*developerBuild=*/true).applyLaunchAtLoginDefault();
+    EXPECT_FALSE(loginItem.enabled);
+    EXPECT_FALSE(settings.values.contains("launchAtLoginDefaultApplied"));
+}
+
+TEST_F(LaunchAtLogin, FailureIsShownAndTheToggleShowsTheRealState)
+{
+    loginItem.failure = QStringLiteral("Couldn't write the autostart entry: Permission denied");
+    AppState& s = make();
+    QSignalSpy toggled(&s, &AppState::launchAtLoginChanged);
+    s.setLaunchAtLogin(true);
+    EXPECT_EQ(s.error(), loginItem.failure);
+    EXPECT_FALSE(s.launchAtLogin());
+    EXPECT_EQ(toggled.count(), 1); // the toggle snaps back
+}
+
+using DeleteAfterUse = AppStateTest;
+
+TEST_F(DeleteAfterUse, TrashesOnlyWhenEnabledAndGivenAnId)
+{
+    AppState& s = make();
+    backend.trashScript.replies = {Done{}};
+    s.deleteIfEnabled(QStringLiteral("m1"));
+    s.setDeleteAfterUse(true);
+    s.deleteIfEnabled(std::nullopt);
+    s.deleteIfEnabled(QStringLiteral("m2"));
+    EXPECT_EQ(backend.trashed, QStringList{"m2"});
+}
+
+TEST_F(DeleteAfterUse, TrashFailureIsSilent)
+{
+    settings.values.insert("deleteAfterUse", true);
+    AppState& s = make();
+    backend.trashScript.replies = {Unexpected{BackendError{500, "Server error 500"}}};
+    s.deleteIfEnabled(QStringLiteral("m1"));
+    spinFor(50ms);
+    EXPECT_EQ(backend.trashed, QStringList{"m1"});
+    EXPECT_EQ(s.error(), std::nullopt);
+}
+
+using SharedState = AppStateTest;
+
+TEST_F(SharedState, TheFirstStateIsTheSharedOneWhileItLives)
+{
+    AppState& first = make();
+    EXPECT_EQ(AppState::shared(), &first);
+    state.reset();
+    EXPECT_EQ(AppState::shared(), nullptr);
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "fakes/FakeAccessibility.h"
+#include "fakes/FakeBackendApi.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeLoginItem.h"
+#include "fakes/FakeSettingsStore.h"
+#include "state/AppState.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tessary::test {
+
+// An application state over fakes. Seed `settings`, `loginItem` or `accessibility` first, then
+// `make()` the state: it reads them when it is created.
+class AppStateTest : public ::testing::Test {
+protected:
+    AppStateTest()
+        : accessibility(std::move(FakeAccessibility::fromJson(QJsonObject{{"root", QJsonObject{}}})).value())
+    {
+        timings.statePoll = std::chrono::milliseconds(5);
+        timings.signInCheck = std::chrono::seconds(2);
+    }
+
+    AppState& make(bool developerBuild = false)
+    {
+        state = std::make_unique<AppState>(
+            AppStateServices{settings, *accessibility, loginItem, backend, clock, timings,
+                             [this](const QUrl& url) { opened.append(url); }, developerBuild});
+        return *state;
+    }
+
+    // Runs the event loop for a while: long enough for several polls of the state.
+    static void spinFor(std::chrono::milliseconds duration)
+    {
+        QDeadlineTimer deadline(duration);
+        while (!deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+
+    // Runs the event loop until `done` holds or a generous second has passed.
+    template <class Predicate>
+    static bool spinUntil(Predicate done)
+    {
+        QDeadlineTimer deadline(1000);
+        while (!done() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        return done();
+    }
+
+    static Account account(QString id, QString status, std::optional<QString> email = std::nullopt,
+                           QString provider = QStringLiteral("gmail"))
+    {
+        return Account{std::move(id), std::move(provider), std::move(email), std::move(status)};
+    }
+
+    FakeSettingsStore settings;
+    std::unique_ptr<FakeAccessibility> accessibility;
+    FakeLoginItem loginItem;
+    FakeBackendApi backend;
+    FakeClock clock;
+    Timings timings;
+    QList<QUrl> opened;
+    std::unique_ptr<AppState> state;
+};
+
+} // namespace tessary::test

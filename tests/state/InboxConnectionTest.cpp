@@ -1,0 +1,279 @@
+#include "state/AppStateTestSupport.h"
+
+#include "backend/Backend.h"
+#include "fakes/FakeBackendServer.h"
+#include "fakes/FakeSecretStore.h"
+#include "support/RunTask.h"
+
+#include <QJsonDocument>
+
+using namespace tessary;
+using namespace std::chrono_literals;
+using tessary::test::AppStateTest;
+using tessary::test::runTask;
+
+namespace {
+
+const ConnectLink signInLink{QUrl("https://accounts.example.com/signin?state=1"), "acc-new"};
+const BackendError serverError{500, "Server error 500"};
+
+} // namespace
+
+using AccountRefresh = AppStateTest;
+
+TEST_F(AccountRefresh, RemembersTheFirstActiveInboxAddress)
+{
+    AppState& s = make();
+    backend.accountsScript.replies = {QList<Account>{account("a1", "pending", "a@example.com"),
+                                                     account("a2", "active", "b@example.com"),
+                                                     account("a3", "active", "c@example.com")}};
+    ASSERT_TRUE(runTask(s.refreshAccounts()));
+    EXPECT_EQ(s.accounts().size(), 3);
+    EXPECT_EQ(s.accounts().at(0).id, QStringLiteral("a1")); // the backend's order
+    EXPECT_EQ(settings.values.value("email"), QVariant("b@example.com"));
+}
+
+TEST_F(AccountRefresh, ForgetsTheAddressWhenTheFirstActiveInboxHasNone)
+{
+    settings.values.insert("email", "old@example.com");
+    AppState& s = make();
+    backend.accountsScript.replies = {QList<Account>{account("a1", "pending", "a@example.com"),
+                                                     account("a2", "active"),
+                                                     account("a3", "active", "b@example.com")}};
+    ASSERT_TRUE(runTask(s.refreshAccounts()));
+    EXPECT_FALSE(settings.values.contains("email"));
+
+    backend.accountsScript.replies = {QList<Account>{account("a1", "pending", "a@example.com")}};
+    settings.values.insert("email", "old@example.com");
+    ASSERT_TRUE(runTask(s.refreshAccounts()));
+    EXPECT_FALSE(settings.values.contains("email"));
+}
+
+TEST_F(AccountRefresh, FailureChangesNothing)
+{
+    settings.values.insert("email", "old@example.com");
+    AppState& s = make();
+    s.setAccounts({account("a1", "active", "old@example.com")});
+    backend.accountsScript.replies = {Unexpected{serverError}};
+
+    const BackendResult<Done> result = runTask(s.refreshAccounts());
+
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error(), serverError);
+    EXPECT_EQ(s.accounts().size(), 1);
+    EXPECT_EQ(settings.values.value("email"), QVariant("old@example.com"));
+    EXPECT_EQ(s.error(), std::nullopt);
+}
+
+using BrowserSignIn = AppStateTest;
+
+TEST_F(BrowserSignIn, SucceedsWhenTheInboxTurnsActiveOnTheThirdCheck)
+{
+    AppState& s = make();
+    s.setError(QStringLiteral("an earlier failure"));
+    backend.connectScript.replies = {signInLink};
+    QStringList connectingDuringWait;
+    backend.accountsScript.onCall = [&](int) {
+        connectingDuringWait.append(s.connecting().value_or("none"));
+    };
+    backend.accountsScript.replies = {
+        QList<Account>{account("acc-new", "pending")},
+        QList<Account>{account("acc-old", "active"), account("acc-new", "pending")},
+        QList<Account>{account("acc-new", "active", "me@gmail.com")}};
+
+    runTask(s.connect("gmail"));
+
+    EXPECT_EQ(backend.connectedProviders, QStringList{"gmail"});
+    EXPECT_EQ(opened, QList<QUrl>{signInLink.url});
+    EXPECT_EQ(clock.sleeps, (QList<std::chrono::nanoseconds>{2s, 2s, 2s}));
+    EXPECT_EQ(connectingDuringWait, (QStringList{"gmail", "gmail", "gmail"}));
+    EXPECT_EQ(s.connecting(), std::nullopt);
+    EXPECT_EQ(s.error(), std::nullopt);
+    EXPECT_EQ(settings.values.value("email"), QVariant("me@gmail.com"));
+}
+
+TEST_F(BrowserSignIn, GivesUpAfterTheLastCheck)
+{
+    AppState& s = make();
+    backend.connectScript.replies = {signInLink};
+    backend.accountsScript.replies = {QList<Account>{account("acc-new", "pending")}};
+
+    runTask(s.connect("outlook"));
+
+    EXPECT_EQ(backend.accountsScript.calls, 150);
+    EXPECT_EQ(clock.sleeps.size(), 150);
+    EXPECT_EQ(s.error(), QStringLiteral("Didn't hear back from the sign-in page. Try again."));
+    EXPECT_EQ(s.connecting(), std::nullopt);
+}
+
+TEST_F(BrowserSignIn, ARefreshFailureEndsTheWaitAtOnce)
+{
+    AppState& s = make();
+    backend.connectScript.replies = {signInLink};
+    backend.accountsScript.replies = {QList<Account>{account("acc-new", "pending")}, Unexpected{serverError},
+                                      QList<Account>{account("acc-new", "active")}};
+
+    runTask(s.connect("gmail"));
+
+    EXPECT_EQ(backend.accountsScript.calls, 2);
+    EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
+    EXPECT_EQ(s.connecting(), std::nullopt);
+}
+
+TEST_F(BrowserSignIn, ALinkFailureOpensNothing)
+{
+    AppState& s = make();
+    backend.connectScript.replies = {Unexpected{BackendError{400, "Unknown provider"}}};
+
+    runTask(s.connect("gmail"));
+
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_EQ(backend.accountsScript.calls, 0);
+    EXPECT_EQ(s.error(), QStringLiteral("Unknown provider"));
+    EXPECT_EQ(s.connecting(), std::nullopt);
+}
+
+TEST_F(BrowserSignIn, CancellingEndsTheWait)
+{
+    AppState& s = make();
+    const CancelToken cancel = makeCancelToken();
+    backend.connectScript.replies = {signInLink};
+    backend.accountsScript.replies = {QList<Account>{account("acc-new", "pending")}};
+    backend.accountsScript.onCall = [&](int call) {
+        if (call == 2)
+            cancel->cancel();
+    };
+
+    runTask(s.connect("gmail", cancel));
+
+    EXPECT_EQ(backend.accountsScript.calls, 2);
+    EXPECT_EQ(s.connecting(), std::nullopt);
+    EXPECT_TRUE(s.error().has_value());
+}
+
+using IMAPInbox = AppStateTest;
+
+TEST_F(IMAPInbox, AddedInboxShowsUpAfterTheRefresh)
+{
+    AppState& s = make();
+    backend.addIMAPScript.replies = {account("imap-1", "active", "me@fastmail.com", "imap")};
+    backend.accountsScript.replies = {QList<Account>{account("imap-1", "active", "me@fastmail.com", "imap")}};
+
+    EXPECT_TRUE(runTask(s.addIMAP(" me@fastmail.com", "app pass", "imap.fastmail.com")));
+
+    // Passed on exactly as typed.
+    EXPECT_EQ(backend.addedIMAP,
+              (QList<test::AddIMAPCall>{{" me@fastmail.com", "app pass", "imap.fastmail.com"}}));
+    EXPECT_EQ(s.accounts().size(), 1);
+    EXPECT_EQ(s.error(), std::nullopt);
+}
+
+TEST_F(IMAPInbox, RejectedCredentialsAnswerFalseWithTheBackendsMessage)
+{
+    AppState& s = make();
+    backend.addIMAPScript.replies = {Unexpected{BackendError{400, "Invalid credentials"}}};
+
+    EXPECT_FALSE(runTask(s.addIMAP("me@yahoo.com", "wrong", "imap.mail.yahoo.com")));
+    EXPECT_EQ(s.error(), QStringLiteral("Invalid credentials"));
+    EXPECT_EQ(backend.accountsScript.calls, 0);
+}
+
+TEST_F(IMAPInbox, AFailingRefreshCountsAsFailure)
+{
+    AppState& s = make();
+    backend.addIMAPScript.replies = {account("imap-1", "active", "me@fastmail.com", "imap")};
+    backend.accountsScript.replies = {Unexpected{serverError}};
+
+    EXPECT_FALSE(runTask(s.addIMAP("me@fastmail.com", "pass", "imap.fastmail.com")));
+    EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
+}
+
+TEST_F(IMAPInbox, LinkOrNothing)
+{
+    AppState& s = make();
+    backend.connectScript.replies = {ConnectLink{QUrl("https://backend.example/imap"), "imap-2"},
+                                     Unexpected{serverError}};
+    const std::optional<ConnectLink> link = runTask(s.imapLink());
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->accountId, QStringLiteral("imap-2"));
+    EXPECT_EQ(backend.connectedProviders, QStringList{"imap"});
+
+    EXPECT_FALSE(runTask(s.imapLink()));
+    EXPECT_EQ(s.error(), std::nullopt);
+}
+
+using InboxRemoval = AppStateTest;
+
+TEST_F(InboxRemoval, RefreshesAfterRemoving)
+{
+    AppState& s = make();
+    s.setAccounts({account("a1", "active", "a@example.com")});
+    backend.removeScript.replies = {Done{}};
+    backend.accountsScript.replies = {QList<Account>{}};
+
+    runTask(s.removeAccount("a1"));
+
+    EXPECT_EQ(backend.removedAccounts, QStringList{"a1"});
+    EXPECT_TRUE(s.accounts().isEmpty());
+    EXPECT_FALSE(s.hasInbox());
+    EXPECT_EQ(s.error(), std::nullopt);
+}
+
+TEST_F(InboxRemoval, FailuresAreShown)
+{
+    AppState& s = make();
+    backend.removeScript.replies = {Unexpected{BackendError{404, "No such inbox"}}, Done{}};
+    backend.accountsScript.replies = {Unexpected{serverError}};
+
+    runTask(s.removeAccount("a1"));
+    EXPECT_EQ(s.error(), QStringLiteral("No such inbox"));
+    EXPECT_EQ(backend.accountsScript.calls, 0);
+
+    runTask(s.removeAccount("a1"));
+    EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
+}
+
+TEST(IMAPPresets, ProvidersInDisplayOrderWithRealServers)
+{
+    const QList<IMAPPreset>& presets = IMAPPreset::all();
+    ASSERT_EQ(presets.size(), 4);
+    EXPECT_EQ(presets.at(0).id, QStringLiteral("iCloud"));
+    EXPECT_EQ(presets.at(1).id, QStringLiteral("Yahoo"));
+    EXPECT_EQ(presets.at(2).id, QStringLiteral("Fastmail"));
+    EXPECT_EQ(presets.at(3), (IMAPPreset{"other", "Other (IMAP)", QString(), std::nullopt}));
+    for (const IMAPPreset& preset : presets.first(3)) {
+        EXPECT_TRUE(preset.host.startsWith(QLatin1String("imap."))) << preset.host;
+        ASSERT_TRUE(preset.helpURL);
+        EXPECT_EQ(preset.helpURL->scheme(), QStringLiteral("https"));
+    }
+}
+
+// Through the real backend client: whatever the preset, the inbox is added on port 993.
+TEST(IMAPPresets, EveryPresetAddsOnPort993)
+{
+    test::FakeBackendServer server;
+    test::FakeSettingsStore settings;
+    test::FakeSecretStore secrets;
+    settings.values.insert("backendURL", server.url().toString());
+    Backend backend(settings, secrets);
+    auto accessibility =
+        std::move(test::FakeAccessibility::fromJson(QJsonObject{{"root", QJsonObject{}}})).value();
+    test::FakeLoginItem loginItem;
+    test::FakeClock clock;
+    AppState state(AppStateServices{settings, *accessibility, loginItem, backend, clock, {}, {}, false});
+
+    for (const IMAPPreset& preset : IMAPPreset::all()) {
+        const QString host = preset.host.isEmpty() ? QStringLiteral("mail.example.org") : preset.host;
+        server.script("v1/accounts/imap", test::ScriptedReply::json(200, R"({"account": {"id": "i1",
+            "provider": "imap", "email": "me@example.org", "status": "active"}})"));
+        server.script("v1/accounts", test::ScriptedReply::json(200, R"({"accounts": []})"));
+
+        EXPECT_TRUE(runTask(state.addIMAP("me@example.org", "secret", host))) << preset.id;
+
+        const QList<test::RecordedRequest> added = server.requestsTo("v1/accounts/imap");
+        ASSERT_FALSE(added.isEmpty());
+        const QJsonObject body = QJsonDocument::fromJson(added.last().body).object();
+        EXPECT_EQ(body.value("port").toInt(), 993) << preset.id;
+        EXPECT_EQ(body.value("host").toString(), host);
+    }
+}
