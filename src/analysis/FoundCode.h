@@ -1,0 +1,29 @@
+#pragma once
+
+#include "common/TimePoint.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace tessary {
+
+// A code taken from an e-mail, as the chip, the popover and the recent list show it.
+struct FoundCode {
+    QString code;         // as typed: digits only for numeric codes; alphanumeric ones keep their dash
+    QString sender;       // the message's sender text as delivered
+    QString senderDomain; // senderSiteDomain of the sender
+    TimePoint received = distantPast;
+    qint64 score = 0; // extraction score, plus 100 when the sender belongs to the site
+    std::optional<QString> messageId;
+
+    // Tells codes apart in lists: "123456@1765016100.0" (the code, "@", the arrival time in
+    // seconds as the shortest decimal that reads back the same, always with a fractional digit).
+    QString listIdentity() const;
+    // Six or more digits read in two halves: "123 456", "123 4567"; anything else unchanged.
+    QString display() const;
+
+    friend bool operator==(const FoundCode&, const FoundCode&) = default;
+};
+
+} // namespace tessary
