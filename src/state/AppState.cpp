@@ -63,6 +63,12 @@ void AppState::setConnecting(std::optional<QString> provider)
     emit connectingChanged();
 }
 
+void AppState::setRecent(QList<FoundCode> codes)
+{
+    m_recent = std::move(codes);
+    emit recentChanged();
+}
+
 void AppState::setShortcutError(std::optional<QString> message)
 {
     m_shortcutError = std::move(message);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/FoundCode.h"
 #include "backend/BackendApi.h"
 #include "common/Cancellation.h"
 #include "common/TimePoint.h"
@@ -42,6 +43,7 @@ class AppState : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<tessary::Account> accounts READ accounts WRITE setAccounts NOTIFY accountsChanged)
     Q_PROPERTY(std::optional<QString> connecting READ connecting WRITE setConnecting NOTIFY connectingChanged)
+    Q_PROPERTY(QList<tessary::FoundCode> recent READ recent WRITE setRecent NOTIFY recentChanged)
     Q_PROPERTY(std::optional<tessary::Shortcut> shortcut READ shortcut NOTIFY shortcutChanged)
     Q_PROPERTY(std::optional<QString> shortcutError READ shortcutError WRITE setShortcutError NOTIFY
                    shortcutErrorChanged)
@@ -69,6 +71,9 @@ public:
     void setAccounts(QList<Account> accounts);
     const std::optional<QString>& connecting() const { return m_connecting; }
     void setConnecting(std::optional<QString> provider);
+    // Newest first; the engine keeps its order and size.
+    const QList<FoundCode>& recent() const { return m_recent; }
+    void setRecent(QList<FoundCode> codes);
     const std::optional<Shortcut>& shortcut() const { return m_shortcut; }
     const std::optional<QString>& shortcutError() const { return m_shortcutError; }
     void setShortcutError(std::optional<QString> message);
@@ -123,6 +128,7 @@ public:
 signals:
     void accountsChanged();
     void connectingChanged();
+    void recentChanged();
     void shortcutChanged();
     void shortcutErrorChanged();
     void demoModeChanged();
@@ -140,6 +146,7 @@ private:
     AppStateServices m_services;
     QList<Account> m_accounts;
     std::optional<QString> m_connecting;
+    QList<FoundCode> m_recent;
     std::optional<Shortcut> m_shortcut;
     std::optional<QString> m_shortcutError;
     RegisterShortcut m_registerShortcut;

@@ -1,0 +1,66 @@
+// tessary-inspect shortcut: the stored fill shortcut.
+// tessary-inspect grab SHORTCUT: claims a combination system-wide and waits for one press.
+
+#include "platform/linux/X11HotKey.h"
+#include "state/QSettingsStore.h"
+#include "state/ShortcutSetting.h"
+#include "tools/InspectCommand.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace tessary::inspect {
+
+namespace {
+
+constexpr int pressWaitMilliseconds = 30'000;
+
+int runShortcut(const QStringList& arguments)
+{
+    if (!arguments.isEmpty()) {
+        printError(QStringLiteral("usage: shortcut"));
+        return exitBadInput;
+    }
+    const std::optional<Shortcut> shortcut = loadShortcut(QSettingsStore());
+    printLine(shortcut ? shortcut->display() : QStringLiteral("Off"));
+    return exitOk;
+}
+
+int runGrab(const QStringList& arguments)
+{
+    const std::optional<Shortcut> shortcut =
+        arguments.size() == 1 ? parseShortcut(arguments.first()) : std::nullopt;
+    if (!shortcut) {
+        printError(arguments.size() == 1 ? QStringLiteral("not a shortcut: %1").arg(arguments.first())
+                                         : QStringLiteral("usage: grab SHORTCUT"));
+        return exitBadInput;
+    }
+    X11HotKey hotKey;
+    if (!hotKey.registerShortcut(shortcut)) {
+        printLine(shortcutConflictMessage(shortcut));
+        return exitRefused;
+    }
+    hotKey.setPressHandler([] {
+        printLine(QStringLiteral("pressed"));
+        QCoreApplication::exit(exitOk);
+    });
+    QTimer::singleShot(pressWaitMilliseconds, qApp, [] {
+        printError(QStringLiteral("no press within 30 s"));
+        QCoreApplication::exit(exitFailure);
+    });
+    printLine(QStringLiteral("registered"));
+    return QCoreApplication::exec();
+}
+
+const bool shortcutRegistered = registerCommand({QStringLiteral("shortcut"),
+                                                 QStringLiteral("                                       "
+                                                                "the stored fill shortcut, or Off"),
+                                                 Needs::core, runShortcut});
+const bool grabRegistered = registerCommand({QStringLiteral("grab"),
+                                             QStringLiteral("SHORTCUT (⇧⌘O or 31:768)              "
+                                                            "claim it, wait 30 s for one press"),
+                                             Needs::gui, runGrab});
+
+} // namespace
+
+} // namespace tessary::inspect

@@ -1,0 +1,144 @@
+// The hot key against a real X server (run under scripts/desktop-session).
+
+#include "platform/linux/X11HotKey.h"
+
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+// Xlib's macros (None, Status, Bool) clash with Qt's names: after every Qt header.
+#include "OtherClient.h"
+
+using namespace tessary;
+using tessary::test::OtherClient;
+
+namespace {
+
+const Shortcut shiftCommandO{31, modifier::shift | modifier::command, "O"};
+const Shortcut controlOptionK{40, modifier::control | modifier::option, "K"};
+
+void spin(int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// Spins until `count` reaches `wanted` (or a second passes), then a little longer so that an
+// extra, unwanted press would show too.
+int settle(const int& count, int wanted)
+{
+    QDeadlineTimer deadline(1000);
+    while (count < wanted && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    spin(200);
+    return count;
+}
+
+class X11HotKeyTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(other) << "no X server: run under scripts/desktop-session"; }
+
+    OtherClient other;
+};
+
+} // namespace
+
+TEST_F(X11HotKeyTest, OnePressIsDeliveredOnce)
+{
+    X11HotKey hotKey;
+    int presses = 0;
+    hotKey.setPressHandler([&] { ++presses; });
+    ASSERT_TRUE(hotKey.registerShortcut(shiftCommandO));
+
+    other.press(XK_o, {XK_Shift_L, XK_Super_L});
+    EXPECT_EQ(settle(presses, 1), 1);
+
+    // Other modifiers, or the bare key, are not the shortcut.
+    other.press(XK_o, {XK_Super_L});
+    other.tap(XK_o);
+    EXPECT_EQ(settle(presses, 2), 1);
+}
+
+TEST_F(X11HotKeyTest, WorksWithNumLockAndCapsLockOn)
+{
+    X11HotKey hotKey;
+    int presses = 0;
+    hotKey.setPressHandler([&] { ++presses; });
+    ASSERT_TRUE(hotKey.registerShortcut(controlOptionK));
+
+    other.tap(XK_Num_Lock);
+    other.press(XK_k, {XK_Control_L, XK_Alt_L});
+    EXPECT_EQ(settle(presses, 1), 1);
+    other.tap(XK_Caps_Lock);
+    other.press(XK_k, {XK_Control_L, XK_Alt_L});
+    EXPECT_EQ(settle(presses, 2), 2);
+    other.tap(XK_Num_Lock);
+    other.tap(XK_Caps_Lock);
+}
+
+TEST_F(X11HotKeyTest, CombinationHeldByAnotherClientIsRefusedAndNothingStaysRegistered)
+{
+    X11HotKey hotKey;
+    ASSERT_TRUE(hotKey.registerShortcut(shiftCommandO));
+    ASSERT_TRUE(other.grab(XK_k, ControlMask | Mod1Mask)); // only the plain variant
+
+    EXPECT_FALSE(hotKey.registerShortcut(controlOptionK));
+
+    // Neither the refused combination's other variants nor the previous shortcut are held.
+    EXPECT_TRUE(other.grab(XK_k, ControlMask | Mod1Mask | LockMask));
+    EXPECT_TRUE(other.grabAllVariants(XK_o, ShiftMask | Mod4Mask));
+    other.ungrabAll();
+}
+
+TEST_F(X11HotKeyTest, ReleaseGivesBackEveryVariant)
+{
+    X11HotKey hotKey;
+    ASSERT_TRUE(hotKey.registerShortcut(controlOptionK));
+    EXPECT_FALSE(other.grab(XK_k, ControlMask | Mod1Mask | Mod2Mask));
+
+    hotKey.release();
+    EXPECT_TRUE(other.grabAllVariants(XK_k, ControlMask | Mod1Mask));
+    other.ungrabAll();
+
+    // Switching off through registration does the same.
+    ASSERT_TRUE(hotKey.registerShortcut(controlOptionK));
+    EXPECT_TRUE(hotKey.registerShortcut(std::nullopt));
+    EXPECT_TRUE(other.grabAllVariants(XK_k, ControlMask | Mod1Mask));
+    other.ungrabAll();
+}
+
+TEST_F(X11HotKeyTest, InspectGrabReportsAConflict)
+{
+    ASSERT_TRUE(other.grab(XK_k, ControlMask | Mod1Mask));
+    QProcess inspect;
+    inspect.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("grab"), QStringLiteral("⌃⌥K")});
+    ASSERT_TRUE(inspect.waitForFinished(10'000));
+    EXPECT_EQ(inspect.exitCode(), 3);
+    EXPECT_EQ(QString::fromUtf8(inspect.readAllStandardOutput()),
+              QStringLiteral("⌃⌥K is already used by another app.\n"));
+    other.ungrabAll();
+}
+
+TEST_F(X11HotKeyTest, InspectGrabWaitsForOnePress)
+{
+    QProcess inspect;
+    inspect.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("grab"), QStringLiteral("40:6144")});
+    ASSERT_TRUE(inspect.waitForReadyRead(10'000));
+    ASSERT_EQ(inspect.readLine(), QByteArray("registered\n"));
+
+    other.press(XK_k, {XK_Control_L, XK_Alt_L});
+    ASSERT_TRUE(inspect.waitForFinished(10'000));
+    EXPECT_EQ(inspect.exitCode(), 0);
+    EXPECT_EQ(inspect.readAllStandardOutput(), QByteArray("pressed\n"));
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
