@@ -1,0 +1,108 @@
+// tessary-inspect dump [--focused | --window] [-o FILE]: the live element tree of the frontmost
+// application in the element-tree JSON, the way detection sees it. The recorded fixtures of the
+// screen-logic tests are made with it.
+
+#include "platform/linux/AccessibilityEnabling.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "tools/InspectCommand.h"
+#include "tools/TreeDump.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+namespace tessary::inspect {
+
+namespace {
+
+// The part of the tree that explains the focused element: its web page, else its window.
+std::optional<Element> pageOfFocus(Accessibility& accessibility, const Element& focused)
+{
+    std::optional<Element> current = focused;
+    for (int step = 0; current && step < 60; ++step) {
+        if (accessibility.stringAttribute(*current, QStringLiteral("AXRole")) == QLatin1String("AXWebArea"))
+            return current;
+        current = accessibility.elementAttribute(*current, QStringLiteral("AXParent"));
+    }
+    return std::nullopt;
+}
+
+int runDump(const QStringList& arguments)
+{
+    const ParsedArguments parsed = parseArguments(arguments, {QStringLiteral("-o")},
+                                                  {QStringLiteral("--focused"), QStringLiteral("--window")});
+    if (!parsed.error.isEmpty() || !parsed.positional.isEmpty()) {
+        printError(parsed.error.isEmpty() ? QStringLiteral("dump takes no file argument; use -o FILE")
+                                          : parsed.error);
+        return exitBadInput;
+    }
+    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty()) {
+        printError(problem);
+        return exitFailure;
+    }
+    if (!AccessibilityEnabling::isEnabled())
+        printError(QStringLiteral("accessibility is off (org.a11y.Status.IsEnabled is false): "
+                                  "applications may show no content"));
+
+    AtspiAccessibility accessibility;
+    if (!accessibility.available()) {
+        printError(QStringLiteral("no accessibility bus: is a D-Bus session running?"));
+        return exitFailure;
+    }
+    const std::optional<RunningApplication> app = accessibility.frontmostApplication();
+    if (!app) {
+        printError(QStringLiteral("no frontmost application (is a window manager running?)"));
+        return exitFailure;
+    }
+    std::optional<Element> root = accessibility.applicationElement(app->pid);
+    if (!root) {
+        printError(QStringLiteral("process %1 (%2) does not expose an accessibility tree")
+                       .arg(app->pid)
+                       .arg(app->bundleIdentifier));
+        return exitFailure;
+    }
+    if (parsed.options.contains(QStringLiteral("--window")) ||
+        parsed.options.contains(QStringLiteral("--focused"))) {
+        std::optional<Element> window =
+            accessibility.elementAttribute(*root, QStringLiteral("AXFocusedWindow"));
+        if (parsed.options.contains(QStringLiteral("--focused"))) {
+            const std::optional<Element> focused = accessibility.focusedElement();
+            if (!focused) {
+                printError(QStringLiteral("nothing has the keyboard focus"));
+                return exitFailure;
+            }
+            if (std::optional<Element> page = pageOfFocus(accessibility, *focused))
+                window = page;
+        }
+        if (!window) {
+            printError(QStringLiteral("the frontmost application has no focused window"));
+            return exitFailure;
+        }
+        root = window;
+    }
+
+    const QByteArray json =
+        QJsonDocument(dumpTree(accessibility, *root, app)).toJson(QJsonDocument::Indented);
+    const QString path = parsed.options.value(QStringLiteral("--output"));
+    if (path.isEmpty()) {
+        printLine(QString::fromUtf8(json).trimmed());
+        return exitOk;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size()) {
+        printError(QStringLiteral("%1: cannot write: %2").arg(path, file.errorString()));
+        return exitFailure;
+    }
+    return exitOk;
+}
+
+const bool registered = registerCommand({
+    QStringLiteral("dump"),
+    QStringLiteral("[--focused | --window] [-o FILE]   the live element tree of the frontmost application"),
+    Needs::core,
+    runDump,
+});
+
+} // namespace
+
+} // namespace tessary::inspect
