@@ -82,12 +82,17 @@ QCoro::Task<BackendResult<HttpReply>> exchangeHttp(QNetworkAccessManager& networ
         co_return Unexpected{cancelledError()};
     if (stop == StopReason::timedOut)
         co_return Unexpected{BackendError{0, QStringLiteral("The request timed out.")}};
-    const QByteArray data = raw->readAll();
-    if (stop == StopReason::tooLarge || data.size() > limits.maxReplyBytes)
-        co_return Unexpected{BackendError{0, QStringLiteral("The server's reply is larger than %1 MB.")
-                                                 .arg(limits.maxReplyBytes / (1024 * 1024))}};
+    const auto tooLarge = [&limits] {
+        return BackendError{0, QStringLiteral("The server's reply is larger than %1 MB.")
+                                   .arg(limits.maxReplyBytes / (1024 * 1024))};
+    };
+    if (stop == StopReason::tooLarge)
+        co_return Unexpected{tooLarge()};
     if (isTransportFailure(raw->error()))
         co_return Unexpected{BackendError{0, raw->errorString()}};
+    const QByteArray data = raw->readAll();
+    if (data.size() > limits.maxReplyBytes)
+        co_return Unexpected{tooLarge()};
 
     const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     co_return HttpReply{status.isValid() ? status.toInt() : 0,

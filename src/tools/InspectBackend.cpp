@@ -1,0 +1,125 @@
+#include "tools/InspectBackend.h"
+
+#include "state/AppIdentity.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+
+#include <cmath>
+#include <cstdio>
+
+namespace tessary::inspect {
+
+OverriddenSettings::OverriddenSettings(SettingsStore& base, std::optional<QString> backendURL)
+    : m_base(base)
+    , m_backendURL(std::move(backendURL))
+{
+}
+
+bool OverriddenSettings::contains(const QString& key) const
+{
+    return (m_backendURL && key == QLatin1String("backendURL")) || m_base.contains(key);
+}
+
+QVariant OverriddenSettings::value(const QString& key) const
+{
+    if (m_backendURL && key == QLatin1String("backendURL"))
+        return *m_backendURL;
+    return m_base.value(key);
+}
+
+void OverriddenSettings::setValue(const QString& key, const QVariant& value)
+{
+    m_base.setValue(key, value);
+}
+
+void OverriddenSettings::remove(const QString& key)
+{
+    m_base.remove(key);
+}
+
+BackendSession::BackendSession(std::optional<QString> backendURL)
+    : settings(storedSettings, std::move(backendURL))
+    , keyring(applicationId())
+    , tokenFile(FileSecretStore::defaultFolder(), applicationId())
+    , secrets(keyring, tokenFile)
+    , backend(settings, secrets)
+{
+}
+
+ParsedArguments parseBackendArguments(const QStringList& arguments, QStringList optionsWithValue,
+                                      qsizetype positionalCount, const QString& usage,
+                                      const QStringList& flags)
+{
+    optionsWithValue.append(backendOption);
+    ParsedArguments parsed = parseArguments(arguments, optionsWithValue, flags);
+    if (parsed.error.isEmpty() && parsed.positional.size() != positionalCount)
+        parsed.error = QStringLiteral("usage: %1").arg(usage);
+    if (parsed.error.isEmpty() && parsed.options.count(backendOption) > 1)
+        parsed.error = QStringLiteral("%1 may be given once").arg(backendOption);
+    if (!parsed.error.isEmpty())
+        printError(parsed.error);
+    return parsed;
+}
+
+std::optional<QString> backendOverride(const ParsedArguments& parsed)
+{
+    if (!parsed.options.contains(backendOption))
+        return std::nullopt;
+    return parsed.options.value(backendOption);
+}
+
+std::optional<TimePoint> sinceOrDefault(const ParsedArguments& parsed)
+{
+    if (!parsed.options.contains(sinceOption))
+        return QDateTime::currentMSecsSinceEpoch() / 1000.0 - 180.0;
+    bool ok = false;
+    const double since = parsed.options.value(sinceOption).toDouble(&ok);
+    if (!ok || !std::isfinite(since)) {
+        printError(QStringLiteral("%1 needs seconds since 1970, such as 1765015200.5").arg(sinceOption));
+        return std::nullopt;
+    }
+    return since;
+}
+
+int reportFailure(const BackendError& error)
+{
+    const QByteArray bytes = error.message.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    return exitFailure;
+}
+
+QJsonObject accountJson(const Account& account)
+{
+    return {{QStringLiteral("id"), account.id},
+            {QStringLiteral("provider"), account.provider},
+            {QStringLiteral("email"), account.email ? QJsonValue(*account.email) : QJsonValue()},
+            {QStringLiteral("status"), account.status}};
+}
+
+QJsonObject messageJson(const Message& message)
+{
+    QJsonArray links;
+    for (const MessageLink& link : message.links)
+        links.append(QJsonObject{{QStringLiteral("url"), link.url}, {QStringLiteral("text"), link.text}});
+    QJsonObject object{{QStringLiteral("id"), message.id},
+                       {QStringLiteral("subject"), message.subject},
+                       {QStringLiteral("sender"), message.sender},
+                       {QStringLiteral("text"), message.text},
+                       {QStringLiteral("links"), links}};
+    if (message.receivedAt)
+        object.insert(QStringLiteral("receivedAt"), *message.receivedAt);
+    return object;
+}
+
+QJsonObject foundCodeJson(const FoundCode& code)
+{
+    return {
+        {QStringLiteral("code"), code.code},
+        {QStringLiteral("score"), code.score},
+        {QStringLiteral("senderDomain"), code.senderDomain},
+        {QStringLiteral("received"), code.received == distantPast ? QJsonValue() : QJsonValue(code.received)},
+        {QStringLiteral("messageId"), code.messageId ? QJsonValue(*code.messageId) : QJsonValue()}};
+}
+
+} // namespace tessary::inspect

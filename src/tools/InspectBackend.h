@@ -1,0 +1,82 @@
+#pragma once
+
+#include "analysis/FoundCode.h"
+#include "backend/Backend.h"
+#include "backend/FallbackSecretStore.h"
+#include "backend/FileSecretStore.h"
+#include "platform/linux/SecretServiceStore.h"
+#include "state/QSettingsStore.h"
+#include "tools/InspectCommand.h"
+
+#include <QCoro/QCoroTask>
+#include <QJsonObject>
+
+#include <memory>
+
+namespace tessary::inspect {
+
+// The settings a backend command reads: the real ones, with "backendURL" replaced for this run
+// when --backend is given. Nothing is written back.
+class OverriddenSettings : public SettingsStore {
+public:
+    OverriddenSettings(SettingsStore& base, std::optional<QString> backendURL);
+    bool contains(const QString& key) const override;
+    QVariant value(const QString& key) const override;
+    void setValue(const QString& key, const QVariant& value) override;
+    void remove(const QString& key) override;
+
+private:
+    SettingsStore& m_base;
+    std::optional<QString> m_backendURL;
+};
+
+// What every backend command works with: the real settings and token stores and one client.
+struct BackendSession {
+    explicit BackendSession(std::optional<QString> backendURL);
+
+    QSettingsStore storedSettings;
+    OverriddenSettings settings;
+    SecretServiceStore keyring;
+    FileSecretStore tokenFile;
+    FallbackSecretStore secrets;
+    Backend backend;
+};
+
+// The options every backend command takes besides its own.
+inline const QString backendOption = QStringLiteral("--backend");
+inline const QString sinceOption = QStringLiteral("--since");
+
+// Parses the arguments; on a mistake prints `usage` and leaves the result's error set.
+ParsedArguments parseBackendArguments(const QStringList& arguments, QStringList optionsWithValue,
+                                      qsizetype positionalCount, const QString& usage,
+                                      const QStringList& flags = {});
+std::optional<QString> backendOverride(const ParsedArguments& parsed);
+// --since SECONDS (seconds since 1970), else now - 180 s; nothing when the value is not a number.
+std::optional<TimePoint> sinceOrDefault(const ParsedArguments& parsed);
+
+// Runs a task to its end on the application's event loop.
+template <class T>
+QCoro::Task<std::optional<T>> inOptional(QCoro::Task<T> task)
+{
+    co_return co_await std::move(task);
+}
+template <class T>
+T runToEnd(QCoro::Task<T>&& task)
+{
+    return *QCoro::waitFor(inOptional(std::move(task)));
+}
+
+// The failure exactly as the user would see it, alone on stderr; returns the exit status.
+int reportFailure(const BackendError& error);
+
+QJsonObject accountJson(const Account& account);
+QJsonObject messageJson(const Message& message);
+// A found code as `codes` prints one: {"code", "score", "senderDomain", "received", "messageId"},
+// "received" in seconds since 1970 or null for a message without a time.
+QJsonObject foundCodeJson(const FoundCode& code);
+
+// `codes --live [--since SECONDS] [--site HOST]... [--backend URL]`: the best code the backend's
+// mail holds now, through the code finder, printed as `codes` prints one, or null.
+int runLiveCodes(const QStringList& arguments);
+
+} // namespace tessary::inspect

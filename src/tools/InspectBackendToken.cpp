@@ -1,0 +1,43 @@
+// tessary-inspect token [--backend URL]: where the install token is kept, never the token itself.
+
+#include "backend/BackendUrl.h"
+#include "tools/InspectBackend.h"
+
+namespace tessary::inspect {
+
+namespace {
+
+int runToken(const QStringList& arguments)
+{
+    const ParsedArguments parsed =
+        parseBackendArguments(arguments, {}, 0, QStringLiteral("token [--backend URL]"));
+    if (!parsed.error.isEmpty())
+        return exitBadInput;
+    BackendSession session(backendOverride(parsed));
+    const SecretStore* holder = runToEnd(session.secrets.holder(Backend::installTokenKey));
+    const auto base = backendBaseURL(session.settings);
+
+    QJsonObject report{{"stored", holder != nullptr},
+                       {"key", Backend::installTokenKey},
+                       {"backend", base ? QJsonValue(base->toString()) : QJsonValue(base.error().message)}};
+    if (holder == &session.tokenFile) {
+        report.insert("store", "file");
+        report.insert("location", session.tokenFile.filePath(Backend::installTokenKey));
+    } else if (holder == &session.keyring) {
+        report.insert("store", "secretService");
+        report.insert("location", session.keyring.location());
+    } else {
+        report.insert("store", QJsonValue());
+        report.insert("location", session.secrets.location());
+    }
+    printJson(report);
+    return exitOk;
+}
+
+const bool registered =
+    registerCommand({"token", "[--backend URL]                         where the install token is kept",
+                     Needs::core, runToken});
+
+} // namespace
+
+} // namespace tessary::inspect

@@ -1,0 +1,243 @@
+#include "backend/BackendTestSupport.h"
+
+#include <QJsonArray>
+
+using namespace tessary;
+using namespace tessary::test;
+
+namespace {
+
+const QString accountsReply =
+    QStringLiteral(R"({"accounts": [{"id": "a1", "provider": "gmail", "status": "active"}]})");
+
+} // namespace
+
+class TokenRegistration : public BackendTest {
+protected:
+    TokenRegistration() { server.fallbackReply = ScriptedReply::json(200, accountsReply.toUtf8()); }
+};
+
+TEST_F(TokenRegistration, ACleanStoreRegistersFirstThenSendsTheBearerToken)
+{
+    auto accounts = runTask(backend.accounts());
+    ASSERT_TRUE(accounts) << accounts.error().message;
+
+    ASSERT_EQ(server.requests.size(), 2);
+    const RecordedRequest& install = server.requests.at(0);
+    EXPECT_EQ(install.method, "POST");
+    EXPECT_EQ(install.path, "v1/installs");
+    EXPECT_FALSE(install.hasHeader("Authorization"));
+    EXPECT_EQ(install.header("Content-Type"), "application/json");
+    EXPECT_TRUE(install.body.isEmpty());
+
+    const RecordedRequest& list = server.requests.at(1);
+    EXPECT_EQ(list.method, "GET");
+    EXPECT_EQ(list.path, "v1/accounts");
+    EXPECT_EQ(list.header("Authorization"), "Bearer token-1");
+    EXPECT_EQ(list.header("Content-Type"), "application/json");
+    EXPECT_EQ(secrets.values.value("installToken"), "token-1");
+}
+
+TEST_F(TokenRegistration, AStoredTokenIsUsedWithoutRegistering)
+{
+    secrets.values.insert("installToken", "kept-token");
+    server.script("v1/accounts", ScriptedReply::json(200, accountsReply.toUtf8()));
+    ASSERT_TRUE(runTask(backend.accounts()));
+    ASSERT_EQ(server.requests.size(), 1);
+    EXPECT_EQ(server.requests.at(0).header("Authorization"), "Bearer kept-token");
+}
+
+TEST_F(TokenRegistration, TheRegistrationItselfNeverReadsTheStore)
+{
+    auto reply = runTask(backend.request("POST", "v1/installs"));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->toObject().value("token").toString(), "token-1");
+    EXPECT_EQ(secrets.reads, 0);
+    EXPECT_FALSE(server.requests.at(0).hasHeader("Authorization"));
+}
+
+TEST_F(TokenRegistration, A401ClearsTheTokenAndTheNextRequestRegistersAgain)
+{
+    secrets.values.insert("installToken", "revoked");
+    server.script("v1/accounts", ScriptedReply::json(401, R"({"error": "Unknown install"})"));
+
+    auto first = runTask(backend.accounts());
+    ASSERT_FALSE(first);
+    EXPECT_EQ(first.error(), (BackendError{401, "Unknown install"}));
+    EXPECT_FALSE(secrets.values.contains("installToken"));
+
+    ASSERT_TRUE(runTask(backend.accounts()));
+    ASSERT_EQ(server.requests.size(), 3); // nothing retried: the failed call, then register and call
+    EXPECT_EQ(server.requests.at(1).path, "v1/installs");
+    EXPECT_EQ(server.requests.at(2).header("Authorization"), "Bearer token-1");
+}
+
+TEST_F(TokenRegistration, AFailedRegistrationFailsTheRequestWithItsError)
+{
+    server.script("v1/installs", ScriptedReply::json(503, R"({"error": "Registration is closed"})"));
+    auto accounts = runTask(backend.accounts());
+    ASSERT_FALSE(accounts);
+    EXPECT_EQ(accounts.error(), (BackendError{503, "Registration is closed"}));
+    EXPECT_TRUE(server.requestsTo("v1/accounts").isEmpty());
+    EXPECT_TRUE(secrets.values.isEmpty());
+}
+
+TEST_F(TokenRegistration, ATokenThatCouldSmuggleHeadersIsRefused)
+{
+    server.script("v1/installs", ScriptedReply::json(200, R"({"token": "abc\r\nX-Injected: 1"})"));
+    auto accounts = runTask(backend.accounts());
+    ASSERT_FALSE(accounts);
+    EXPECT_TRUE(accounts.error().message.contains("token")) << accounts.error().message;
+    EXPECT_TRUE(secrets.values.isEmpty());
+    EXPECT_TRUE(server.requestsTo("v1/accounts").isEmpty());
+}
+
+TEST_F(TokenRegistration, AnUnstorableTokenIsSimplyRequestedAgain)
+{
+    secrets.refuseWrites = true;
+    ASSERT_TRUE(runTask(backend.accounts()));
+    ASSERT_TRUE(runTask(backend.accounts()));
+    EXPECT_EQ(server.issuedTokens(), 2);
+    EXPECT_EQ(server.requests.at(3).header("Authorization"), "Bearer token-2");
+}
+
+class StatusRules : public BackendTest {
+protected:
+    StatusRules() { secrets.values.insert("installToken", "t"); }
+};
+
+TEST_F(StatusRules, AnEmpty500ReadsServerErrorAndTheStatus)
+{
+    server.script("v1/accounts", ScriptedReply::json(500, ""));
+    auto accounts = runTask(backend.accounts());
+    ASSERT_FALSE(accounts);
+    EXPECT_EQ(accounts.error(), (BackendError{500, "Server error 500"}));
+    EXPECT_EQ(secrets.values.value("installToken"), "t"); // only a 401 drops the token
+}
+
+TEST_F(StatusRules, OnlyTwoHundredIsSuccess)
+{
+    for (int status : {201, 204, 404}) {
+        server.script("v1/messages/trash", ScriptedReply::json(status, status == 204 ? "" : "{}"));
+        auto trashed = runTask(backend.trash("m1"));
+        ASSERT_FALSE(trashed) << status;
+        EXPECT_EQ(trashed.error(), (BackendError{status, "Server error " + QString::number(status)}));
+    }
+}
+
+TEST_F(StatusRules, ARedirectToAnotherOriginIsNotFollowed)
+{
+    FakeBackendServer elsewhere;
+    ScriptedReply redirect = ScriptedReply::json(307, "");
+    redirect.extraHeaders = "Location: " + elsewhere.url().toEncoded() + "/v1/accounts\r\n";
+    server.script("v1/accounts", redirect);
+    EXPECT_FALSE(runTask(backend.accounts()));
+    EXPECT_TRUE(elsewhere.requests.isEmpty()); // the token never left for the other origin
+}
+
+TEST_F(StatusRules, TheErrorMemberIsTheMessageOnlyWhenItIsAString)
+{
+    server.script("v1/accounts", ScriptedReply::json(422, R"({"error": "That inbox is already connected"})"));
+    server.script("v1/accounts", ScriptedReply::json(422, R"({"error": {"code": 7}})"));
+    server.script("v1/accounts", ScriptedReply::json(422, R"(["error"])"));
+    server.script("v1/accounts", ScriptedReply::typed(422, "text/html", "<h1>error</h1>"));
+    EXPECT_EQ(runTask(backend.accounts()).error().message, "That inbox is already connected");
+    EXPECT_EQ(runTask(backend.accounts()).error().message, "Server error 422");
+    EXPECT_EQ(runTask(backend.accounts()).error().message, "Server error 422");
+    EXPECT_EQ(runTask(backend.accounts()).error().message, "Server error 422");
+}
+
+TEST_F(StatusRules, AReplyMissingARequiredFieldFailsWholeAndNamesIt)
+{
+    server.script("v1/accounts", ScriptedReply::json(200, R"({"accounts": [
+        {"id": "a1", "provider": "gmail", "status": "active"},
+        {"id": "a2", "provider": "imap", "email": "x@y.z"}]})"));
+    auto accounts = runTask(backend.accounts());
+    ASSERT_FALSE(accounts);
+    EXPECT_EQ(accounts.error().status, 0);
+    EXPECT_TRUE(accounts.error().message.contains("accounts[1].status is missing"))
+        << accounts.error().message;
+}
+
+TEST_F(StatusRules, RemoveAndTrashAcceptAnyJsonButNotOtherText)
+{
+    server.script("v1/accounts/remove", ScriptedReply::json(200, "{}"));
+    server.script("v1/accounts/remove", ScriptedReply::json(200, R"({"ok": true})"));
+    server.script("v1/messages/trash", ScriptedReply::json(200, "true"));
+    server.script("v1/messages/trash", ScriptedReply::json(200, "ok"));
+    EXPECT_TRUE(runTask(backend.removeAccount("a1")));
+    EXPECT_TRUE(runTask(backend.removeAccount("a1")));
+    EXPECT_TRUE(runTask(backend.trash("m1")));
+    auto notJson = runTask(backend.trash("m1"));
+    ASSERT_FALSE(notJson);
+    EXPECT_TRUE(notJson.error().message.contains("not valid JSON")) << notJson.error().message;
+}
+
+class RequestBodies : public BackendTest {
+protected:
+    RequestBodies() { secrets.values.insert("installToken", "t"); }
+};
+
+TEST_F(RequestBodies, EachEndpointSendsItsBodyCompact)
+{
+    server.script(
+        "v1/accounts/connect",
+        ScriptedReply::json(200, R"({"url": "https://accounts.example/auth?x=1", "accountId": "a9"})"));
+    auto link = runTask(backend.connect("gmail"));
+    ASSERT_TRUE(link) << link.error().message;
+    EXPECT_EQ(link->url, QUrl("https://accounts.example/auth?x=1"));
+    EXPECT_EQ(link->accountId, "a9");
+    EXPECT_EQ(server.requests.last().body, R"({"provider":"gmail"})");
+
+    ASSERT_TRUE(runTask(backend.removeAccount("a9")));
+    EXPECT_EQ(server.requests.last().body, R"({"accountId":"a9"})");
+    ASSERT_TRUE(runTask(backend.trash("m7")));
+    EXPECT_EQ(server.requests.last().body, R"({"id":"m7"})");
+    EXPECT_EQ(server.requests.last().path, "v1/messages/trash");
+}
+
+TEST_F(RequestBodies, AnImapInboxAlwaysGoesToPort993AsAnInteger)
+{
+    server.script("v1/accounts/imap", ScriptedReply::json(200, R"({"account":
+        {"id": "a3", "provider": "imap", "email": "me@fastmail.com", "status": "active"}})"));
+    auto added = runTask(backend.addIMAP("me@fastmail.com", "app pass", "imap.fastmail.com"));
+    ASSERT_TRUE(added) << added.error().message;
+    EXPECT_EQ(added->email, "me@fastmail.com");
+
+    const QJsonObject body = bodyOf(server.requests.last());
+    EXPECT_TRUE(server.requests.last().body.contains(R"("port":993)"));
+    EXPECT_TRUE(body.value("port").isDouble());
+    EXPECT_EQ(body.value("port").toInt(), 993);
+    EXPECT_EQ(body.value("password").toString(), "app pass");
+    EXPECT_EQ(body.value("host").toString(), "imap.fastmail.com");
+}
+
+TEST_F(RequestBodies, SinceKeepsSubSecondPrecision)
+{
+    server.script("v1/messages", ScriptedReply::json(200, R"({"messages": []})"));
+    server.script("v1/messages/ids", ScriptedReply::json(200, R"({"ids": []})"));
+    ASSERT_TRUE(runTask(backend.messages(1765015200.125)));
+    EXPECT_EQ(bodyOf(server.requests.last()).value("since").toDouble(), 1765015200.125);
+    ASSERT_TRUE(runTask(backend.messageIds(1765015260.375)));
+    EXPECT_EQ(server.requests.last().body, R"({"since":1765015260.375})");
+}
+
+TEST_F(RequestBodies, MessageIdsCollapseDuplicates)
+{
+    server.script("v1/messages/ids", ScriptedReply::json(200, R"({"ids": ["a", "a", "b"]})"));
+    auto ids = runTask(backend.messageIds(0));
+    ASSERT_TRUE(ids);
+    EXPECT_EQ(*ids, (QSet<QString>{"a", "b"}));
+}
+
+TEST_F(RequestBodies, MessagesComeInTheBackendsOrder)
+{
+    server.script("v1/messages", ScriptedReply::json(200, R"({"messages": [
+        {"id": "m2", "subject": "s", "sender": "a@b.com", "text": "Your code is 123456"},
+        {"id": "m1", "subject": "s", "sender": "a@b.com", "text": "t", "receivedAt": "2026-12-06T10:00:00Z"}]})"));
+    auto messages = runTask(backend.messages(0));
+    ASSERT_TRUE(messages);
+    ASSERT_EQ(messages->size(), 2);
+    EXPECT_EQ(messages->at(0).id, "m2");
+    EXPECT_EQ(messages->at(1).receivedAt, "2026-12-06T10:00:00Z");
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "backend/Backend.h"
+#include "fakes/FakeBackendServer.h"
+#include "fakes/FakeSecretStore.h"
+#include "fakes/FakeSettingsStore.h"
+#include "support/RunTask.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+namespace tessary {
+inline void PrintTo(const BackendError& error, std::ostream* out)
+{
+    *out << "{" << error.status << ", \"" << error.message.toStdString() << "\"}";
+}
+} // namespace tessary
+
+namespace tessary::test {
+
+// A backend client pointed at an in-process server, with in-memory settings and secrets.
+class BackendTest : public ::testing::Test {
+protected:
+    explicit BackendTest(BackendOptions options = {})
+        : backend(settings, secrets, std::move(options))
+    {
+        settings.values.insert(QStringLiteral("backendURL"), server.url().toString());
+    }
+
+    QJsonObject bodyOf(const RecordedRequest& request) const
+    {
+        return QJsonDocument::fromJson(request.body).object();
+    }
+
+    FakeBackendServer server;
+    FakeSettingsStore settings;
+    FakeSecretStore secrets;
+    Backend backend;
+};
+
+} // namespace tessary::test

@@ -1,0 +1,138 @@
+#include "backend/BackendTestSupport.h"
+
+#include <QTimer>
+
+#include <chrono>
+
+using namespace tessary;
+using namespace tessary::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+BackendOptions shortTimeout()
+{
+    BackendOptions options;
+    options.limits.timeout = 300ms;
+    return options;
+}
+
+} // namespace
+
+class HostileReplies : public BackendTest {
+protected:
+    HostileReplies()
+        : BackendTest(shortTimeout())
+    {
+        secrets.values.insert("installToken", "t");
+    }
+
+    BackendError failureOf(ScriptedReply reply, Backend* client = nullptr)
+    {
+        server.script("v1/messages", std::move(reply));
+        auto messages = runTask((client ? *client : backend).messages(0));
+        EXPECT_FALSE(messages);
+        return messages ? BackendError{} : messages.error();
+    }
+};
+
+TEST_F(HostileReplies, AReplyOverSixteenMegabytesIsRefused)
+{
+    Backend realLimits(settings, secrets);
+    const QByteArray padding(16 * 1024 * 1024, ' ');
+    const BackendError error =
+        failureOf(ScriptedReply::json(200, R"({"messages": [)" + padding + "]}"), &realLimits);
+    EXPECT_EQ(error.status, 0);
+    EXPECT_EQ(error.message, "The server's reply is larger than 16 MB.");
+}
+
+TEST_F(HostileReplies, InvalidUtf8IsADecodingError)
+{
+    const BackendError error =
+        failureOf(ScriptedReply::json(200, QByteArray(R"({"messages": [{"id": "m", "subject": ")") +
+                                               "\xff\xfe" + R"(", "sender": "a", "text": "t"}]})"));
+    EXPECT_TRUE(error.message.startsWith("The server's reply could not be read")) << error.message;
+}
+
+TEST_F(HostileReplies, AbsurdlyDeepJsonIsADecodingError)
+{
+    const QByteArray deep = QByteArray(100000, '[') + QByteArray(100000, ']');
+    const BackendError error = failureOf(ScriptedReply::json(200, R"({"messages": )" + deep + "}"));
+    EXPECT_TRUE(error.message.contains("not valid JSON")) << error.message;
+}
+
+TEST_F(HostileReplies, AWrongContentTypeIsRefused)
+{
+    const BackendError error = failureOf(ScriptedReply::typed(200, "text/html", R"({"messages": []})"));
+    EXPECT_TRUE(error.message.contains("text/html")) << error.message;
+    EXPECT_TRUE(
+        failureOf(ScriptedReply::typed(200, "", R"({"messages": []})")).message.contains("is not JSON"));
+
+    server.script("v1/messages",
+                  ScriptedReply::typed(200, "application/json; charset=utf-8", R"({"messages": []})"));
+    EXPECT_TRUE(runTask(backend.messages(0)));
+}
+
+TEST_F(HostileReplies, AConnectionClosedMidBodyIsATransportError)
+{
+    ScriptedReply reply =
+        ScriptedReply::json(200, R"({"messages": [{"id": "m1", "subject": "s", "sender": "a"}]})");
+    reply.ending = ScriptedReply::Ending::closeMidBody;
+    const BackendError error = failureOf(reply);
+    EXPECT_EQ(error.status, 0);
+    EXPECT_FALSE(error.message.isEmpty());
+    // the transport's own failure, not a half body handed to the decoder
+    EXPECT_FALSE(error.message.startsWith("The server's reply could not be read")) << error.message;
+}
+
+TEST_F(HostileReplies, AServerThatNeverAnswersTimesOut)
+{
+    ScriptedReply silence;
+    silence.ending = ScriptedReply::Ending::never;
+    EXPECT_EQ(failureOf(silence), (BackendError{0, "The request timed out."}));
+}
+
+class Cancellation : public BackendTest {
+protected:
+    Cancellation() { secrets.values.insert("installToken", "t"); }
+};
+
+TEST_F(Cancellation, CancellingAbortsTheReplyInFlight)
+{
+    ScriptedReply silence;
+    silence.ending = ScriptedReply::Ending::never;
+    server.script("v1/messages/ids", silence);
+    CancelToken cancel = makeCancelToken();
+    QTimer::singleShot(100ms, cancel.get(), [cancel] { cancel->cancel(); });
+
+    const auto started = std::chrono::steady_clock::now();
+    auto ids = runTask(backend.messageIds(0, cancel));
+    ASSERT_FALSE(ids);
+    EXPECT_EQ(ids.error(), cancelledError());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s); // the 15 s time-out never came into play
+    EXPECT_EQ(server.requestsTo("v1/messages/ids").size(), 1);
+}
+
+TEST_F(Cancellation, AnAlreadyCancelledRequestSendsNothing)
+{
+    CancelToken cancel = makeCancelToken();
+    cancel->cancel();
+    auto ids = runTask(backend.messageIds(0, cancel));
+    ASSERT_FALSE(ids);
+    EXPECT_EQ(ids.error(), cancelledError());
+    EXPECT_TRUE(server.requests.isEmpty());
+}
+
+TEST_F(Cancellation, ACancelledRequestLeavesTheClientUsable)
+{
+    ScriptedReply silence;
+    silence.ending = ScriptedReply::Ending::never;
+    server.script("v1/messages/ids", silence);
+    server.script("v1/messages/ids", ScriptedReply::json(200, R"({"ids": ["x"]})"));
+    CancelToken cancel = makeCancelToken();
+    QTimer::singleShot(50ms, cancel.get(), [cancel] { cancel->cancel(); });
+    ASSERT_FALSE(runTask(backend.messageIds(0, cancel)));
+    auto ids = runTask(backend.messageIds(0));
+    ASSERT_TRUE(ids) << ids.error().message;
+    EXPECT_EQ(*ids, QSet<QString>{"x"});
+}

@@ -1,0 +1,138 @@
+#include "backend/FallbackSecretStore.h"
+#include "backend/FileSecretStore.h"
+#include "fakes/FakeSecretStore.h"
+#include "state/QSettingsStore.h"
+#include "support/RunTask.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tessary;
+using namespace tessary::test;
+
+namespace {
+
+constexpr auto ownerReadWrite = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+QFileDevice::Permissions permissionBits(const QString& path)
+{
+    // Qt mirrors the owner bits into the "User" ones; compare only the owner/group/other bits.
+    return QFileInfo(path).permissions() &
+           ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+}
+
+} // namespace
+
+TEST(TokenFile, IsCreatedOwnerOnlyInAnOwnerOnlyFolder)
+{
+    QTemporaryDir home;
+    const QString folder = home.filePath("share/tessary");
+    FileSecretStore store(folder, "com.tessary.mac");
+    ASSERT_TRUE(runTask(store.keychainSet("installToken", "secret-1")));
+
+    const QString file = store.filePath("installToken");
+    EXPECT_EQ(file, folder + "/com.tessary.mac.installToken");
+    EXPECT_EQ(permissionBits(file), ownerReadWrite);
+    EXPECT_EQ(permissionBits(folder), ownerReadWrite | QFileDevice::ExeOwner);
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), "secret-1");
+
+    ASSERT_TRUE(runTask(store.keychainSet("installToken", "secret-2")));
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), "secret-2");
+    EXPECT_EQ(permissionBits(file), ownerReadWrite);
+    EXPECT_FALSE(QFile::exists(file + ".new"));
+
+    runTask(store.keychainDelete("installToken"));
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), std::nullopt);
+}
+
+TEST(TokenFile, AFileOthersCanReadIsNotTrustedAndIsReplacedOwnerOnly)
+{
+    QTemporaryDir home;
+    FileSecretStore store(home.path(), "app");
+    ASSERT_TRUE(runTask(store.keychainSet("installToken", "exposed")));
+    const QString file = store.filePath("installToken");
+    QFile::setPermissions(file, ownerReadWrite | QFileDevice::ReadOther);
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), std::nullopt);
+
+    ASSERT_TRUE(runTask(store.keychainSet("installToken", "fresh")));
+    EXPECT_EQ(permissionBits(file), ownerReadWrite);
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), "fresh");
+}
+
+TEST(TokenFile, AnUnwritableFolderReportsTheValueAsNotKept)
+{
+    QTemporaryDir home;
+    QFile blocker(home.filePath("tessary"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
+    blocker.close();
+    FileSecretStore store(home.filePath("tessary"), "app");
+    EXPECT_FALSE(runTask(store.keychainSet("installToken", "x")));
+}
+
+class SecretFallback : public ::testing::Test {
+protected:
+    QTemporaryDir home;
+    FakeSecretStore keyring;
+    FileSecretStore file{home.path(), "app"};
+    FallbackSecretStore store{keyring, file};
+};
+
+TEST_F(SecretFallback, TheKeyringIsUsedWhenItTakesTheValue)
+{
+    ASSERT_TRUE(runTask(file.keychainSet("installToken", "stale")));
+    ASSERT_TRUE(runTask(store.keychainSet("installToken", "t1")));
+    EXPECT_EQ(keyring.values.value("installToken"), "t1");
+    EXPECT_FALSE(QFile::exists(file.filePath("installToken"))); // no stale copy stays on disk
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), "t1");
+    EXPECT_EQ(runTask(store.holder("installToken")), &keyring);
+}
+
+TEST_F(SecretFallback, ALockedKeyringFallsBackToTheFile)
+{
+    keyring.refuseWrites = true; // a locked keyring refuses writes and reads as "not found"
+    ASSERT_TRUE(runTask(store.keychainSet("installToken", "t2")));
+    EXPECT_TRUE(keyring.values.isEmpty());
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), "t2");
+    EXPECT_EQ(runTask(store.holder("installToken")), &file);
+
+    runTask(store.keychainDelete("installToken"));
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), std::nullopt);
+    EXPECT_EQ(runTask(store.holder("installToken")), nullptr);
+}
+
+TEST_F(SecretFallback, AnUnavailableKeyringIsNotAskedAgain)
+{
+    keyring.available = false;
+    ASSERT_TRUE(runTask(store.keychainSet("installToken", "t3")));
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), "t3");
+    runTask(store.keychainDelete("installToken"));
+    EXPECT_EQ(keyring.reads + keyring.writes + keyring.deletes, 0);
+}
+
+TEST(SettingsFile, KeepsTheKeysAsGivenAndWritesThrough)
+{
+    QTemporaryDir home;
+    const QString path = home.filePath("config/tessary/app.conf");
+    {
+        QSettingsStore settings(path);
+        settings.setValue("backendURL", "http://127.0.0.1:8080");
+        settings.setValue("autoFillOnMatch", false);
+        settings.setValue("gone", 1);
+        settings.remove("gone");
+        EXPECT_TRUE(settings.contains("backendURL"));
+        EXPECT_FALSE(settings.contains("gone"));
+        QFile file(path); // written at once, not when the store goes away
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        EXPECT_TRUE(text.contains("backendURL=")) << text;
+        EXPECT_TRUE(text.contains("autoFillOnMatch=")) << text;
+    }
+    QSettingsStore reopened(path);
+    EXPECT_EQ(reopened.value("backendURL").toString(), "http://127.0.0.1:8080");
+    EXPECT_FALSE(reopened.value("autoFillOnMatch").toBool());
+    EXPECT_FALSE(reopened.value("missing").isValid());
+}

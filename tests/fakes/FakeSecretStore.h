@@ -1,0 +1,46 @@
+#pragma once
+
+#include "backend/SecretStore.h"
+
+#include <QHash>
+
+namespace tessary::test {
+
+// Secrets kept in memory. `values` is open so tests can seed and inspect it; the counters show
+// whether the store was consulted at all; `refuseWrites` and `available` act out a locked or
+// missing keyring.
+class FakeSecretStore : public SecretStore {
+public:
+    QHash<QString, QString> values;
+    int reads = 0;
+    int writes = 0;
+    int deletes = 0;
+    bool refuseWrites = false;
+    bool available = true;
+
+    QCoro::Task<std::optional<QString>> keychainGet(QString key) override
+    {
+        ++reads;
+        if (!values.contains(key))
+            co_return std::nullopt;
+        co_return values.value(key);
+    }
+    QCoro::Task<bool> keychainSet(QString key, QString value) override
+    {
+        ++writes;
+        if (refuseWrites)
+            co_return false;
+        values.insert(key, value);
+        co_return true;
+    }
+    QCoro::Task<> keychainDelete(QString key) override
+    {
+        ++deletes;
+        values.remove(key);
+        co_return;
+    }
+    bool isAvailable() const override { return available; }
+    QString location() const override { return QStringLiteral("memory"); }
+};
+
+} // namespace tessary::test
