@@ -38,7 +38,7 @@ int runLoginItem(const QStringList& arguments)
 }
 
 const bool registered = registerCommand({QStringLiteral("login-item"),
-                                         QStringLiteral("[on|off]                                "
+                                         QStringLiteral("[on|off]                           "
                                                         "open at login: show or switch it"),
                                          Needs::core, runLoginItem});
 

@@ -53,11 +53,11 @@ int runGrab(const QStringList& arguments)
 }
 
 const bool shortcutRegistered = registerCommand({QStringLiteral("shortcut"),
-                                                 QStringLiteral("                                       "
+                                                 QStringLiteral("                                     "
                                                                 "the stored fill shortcut, or Off"),
                                                  Needs::core, runShortcut});
 const bool grabRegistered = registerCommand({QStringLiteral("grab"),
-                                             QStringLiteral("SHORTCUT (⇧⌘O or 31:768)              "
+                                             QStringLiteral("SHORTCUT (⇧⌘O or 31:768)                 "
                                                             "claim it, wait 30 s for one press"),
                                              Needs::gui, runGrab});
 
