@@ -1,0 +1,63 @@
+#include "analysis/LinkDetector.h"
+
+#include "analysis/IcuRegex.h"
+
+#include <utility>
+
+namespace tessary {
+
+namespace {
+
+const IcuRegex& linkPattern()
+{
+    static const IcuRegex pattern(QStringLiteral(R"(\b(?:https?://|www\.)[^\s<>"`\x{0}-\x{1F}]+)"),
+                                  IcuRegex::caseInsensitive);
+    return pattern;
+}
+
+bool isTrailingPunctuation(QChar c)
+{
+    return QStringView(u".,;:!?'\")]}*").contains(c);
+}
+
+// A closing bracket at the end belongs to the link only when the link opened it.
+bool closesOwnBracket(QStringView link)
+{
+    static constexpr std::pair<char16_t, char16_t> brackets[] = {{u'(', u')'}, {u'[', u']'}, {u'{', u'}'}};
+    for (const auto& [opening, closing] : brackets)
+        if (link.back() == QChar(closing))
+            return link.count(QChar(opening)) >= link.count(QChar(closing));
+    return false;
+}
+
+QStringView withoutTrailingPunctuation(QStringView link)
+{
+    while (!link.isEmpty() && isTrailingPunctuation(link.back()) && !closesOwnBracket(link))
+        link.chop(1);
+    return link;
+}
+
+bool startsWithWww(QStringView link)
+{
+    return link.startsWith(QLatin1String("www."), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+QList<DetectedLink> detectLinks(const QString& text)
+{
+    QList<DetectedLink> links;
+    linkPattern().forEachMatch(text, 0, [&](const RegexMatch& match) {
+        const QStringView link =
+            withoutTrailingPunctuation(QStringView(text).sliced(match.start, match.end - match.start));
+        const bool www = startsWithWww(link);
+        const QUrl url(www ? QLatin1String("http://") + link.toString() : link.toString(),
+                       QUrl::TolerantMode);
+        if (!url.isValid() || url.host().isEmpty())
+            return;
+        links.append(DetectedLink{url, match.start, link.size()});
+    });
+    return links;
+}
+
+} // namespace tessary

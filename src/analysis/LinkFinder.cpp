@@ -1,0 +1,148 @@
+#include "analysis/LinkFinder.h"
+
+#include "analysis/InternetDateTime.h"
+#include "analysis/LinkDetector.h"
+#include "analysis/LinkVocabulary.h"
+#include "analysis/SiteDomain.h"
+
+namespace tessary {
+
+namespace {
+
+constexpr int minimumScore = 60;
+constexpr int pathWordBonus = 10;
+constexpr int shapeBonus = 5;
+constexpr qsizetype longPath = 20;
+
+bool containsAny(QStringView text, const QStringList& words)
+{
+    for (const QString& word : words)
+        if (text.contains(word))
+            return true;
+    return false;
+}
+
+bool isLineBreak(QChar c)
+{
+    const char16_t unit = c.unicode();
+    return unit == u'\n' || unit == u'\r' || unit == 0x0085 || unit == 0x2028 || unit == 0x2029;
+}
+
+qsizetype lineStart(QStringView text, qsizetype position)
+{
+    while (position > 0 && !isLineBreak(text[position - 1]))
+        --position;
+    return position;
+}
+
+qsizetype lineEnd(QStringView text, qsizetype position)
+{
+    while (position < text.size() && !isLineBreak(text[position]))
+        ++position;
+    return position;
+}
+
+// The line holding a link and the line before it: a body often says "Click below to sign in:"
+// on one line and gives the link on the next.
+QString linkContext(QStringView text, qsizetype position)
+{
+    const qsizetype start = lineStart(text, position);
+    const QStringView line = text.sliced(start, lineEnd(text, start) - start);
+    if (start == 0)
+        return line.toString();
+    qsizetype previousEnd = start - 1;
+    if (text[previousEnd] == QLatin1Char('\n') && previousEnd > 0 &&
+        text[previousEnd - 1] == QLatin1Char('\r'))
+        --previousEnd; // one CR LF ends one line
+    const qsizetype previousStart = lineStart(text, previousEnd);
+    return text.sliced(previousStart, previousEnd - previousStart).toString() + QLatin1Char(' ') +
+           line.toString();
+}
+
+// What a link is worth by who owns it: the sender, the link, both or neither on the site, with or
+// without wording that names a sign-in or a confirmation.
+int ownershipScore(bool senderOnSite, bool linkOnSite, bool worded)
+{
+    static constexpr int scores[2][2][2] = {
+        {{0, 20}, {40, 60}},  // sender elsewhere: link elsewhere, link on the site
+        {{50, 70}, {90, 110}} // sender on the site: link elsewhere, link on the site
+    };
+    return scores[senderOnSite][linkOnSite][worded];
+}
+
+} // namespace
+
+QList<CandidateLink> candidateLinks(const Message& message)
+{
+    QList<CandidateLink> candidates;
+    for (const MessageLink& link : message.links) {
+        const QUrl url(link.url, QUrl::StrictMode);
+        if (!link.url.isEmpty() && url.isValid())
+            candidates.append(CandidateLink{url, link.text});
+    }
+    for (const DetectedLink& link : detectLinks(message.text))
+        candidates.append(CandidateLink{link.url, linkContext(message.text, link.start)});
+    return candidates;
+}
+
+std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, const QStringList& domains,
+                                              std::optional<FoundLink::Kind> wanted)
+{
+    const QSet<QString> sites = expandDomains(domains);
+    std::optional<FoundLink> best;
+    int bestScore = 0;
+    for (const Message& message : messages) {
+        const QString sender = senderSiteDomain(message.sender);
+        const TimePoint received = receivedTime(message.receivedAt);
+        for (const CandidateLink& candidate : candidateLinks(message)) {
+            const QUrl& url = candidate.url;
+            if (url.host().isEmpty() ||
+                (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
+                continue;
+            if (isBlockedLink(url.toString(QUrl::FullyEncoded).toLower()))
+                continue;
+
+            const QString linkDomain = siteDomain(url.host());
+            const bool senderOnSite = sites.contains(sender);
+            const bool linkOnSite = sites.contains(linkDomain);
+            // Someone else's link in someone else's mail is never ours; without a site to compare
+            // with, only a link on the sender's own domain is.
+            if (!senderOnSite && !linkOnSite && (!sites.isEmpty() || linkDomain != sender))
+                continue;
+
+            const QString words = (candidate.context + QLatin1Char(' ') + message.subject).toLower();
+            const bool confirmWording = containsAny(words, confirmWords());
+            const bool signInWording = containsAny(words, signInWords());
+            const QString path = url.path(QUrl::FullyDecoded).toLower();
+            const bool pathWord = containsAny(path, linkPathWords());
+            FoundLink::Kind kind;
+            if (signInWording)
+                kind = FoundLink::Kind::signIn;
+            else if (confirmWording)
+                kind = FoundLink::Kind::confirm;
+            else if (pathWord)
+                kind = FoundLink::Kind::signIn;
+            else
+                continue;
+            // Only wording that clearly names one kind can rule a link out.
+            if (wanted && confirmWording != signInWording && kind != *wanted)
+                continue;
+
+            int score = ownershipScore(senderOnSite, linkOnSite, confirmWording || signInWording);
+            if (pathWord)
+                score += pathWordBonus;
+            if (!url.query().isEmpty() || path.size() > longPath)
+                score += shapeBonus;
+
+            if (!best || score > bestScore || (score == bestScore && received > best->received)) {
+                best = FoundLink{url, kind, sender, received, senderOnSite && linkOnSite, message.id};
+                bestScore = score;
+            }
+        }
+    }
+    if (best && bestScore >= minimumScore)
+        return best;
+    return std::nullopt;
+}
+
+} // namespace tessary

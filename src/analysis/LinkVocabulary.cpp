@@ -1,0 +1,103 @@
+#include "analysis/LinkVocabulary.h"
+
+namespace tessary {
+
+const QStringList& linkBlockWords()
+{
+    static const QStringList words = {
+        QStringLiteral("unsubscribe"), QStringLiteral("privacy"),   QStringLiteral("terms"),
+        QStringLiteral("help"),        QStringLiteral("support"),   QStringLiteral("preferences"),
+        QStringLiteral("settings"),    QStringLiteral("mailto:"),   QStringLiteral("tel:"),
+        QStringLiteral("/pixel"),      QStringLiteral("/open.gif"), QStringLiteral(".png"),
+        QStringLiteral(".jpg"),        QStringLiteral(".gif"),
+    };
+    return words;
+}
+
+const QStringList& linkBlockSites()
+{
+    static const QStringList sites = {
+        QStringLiteral("twitter.com"),    QStringLiteral("x.com/"),          QStringLiteral("linkedin.com"),
+        QStringLiteral("facebook.com"),   QStringLiteral("instagram.com"),   QStringLiteral("youtube.com"),
+        QStringLiteral("apps.apple.com"), QStringLiteral("play.google.com"),
+    };
+    return sites;
+}
+
+const QStringList& confirmWords()
+{
+    static const QStringList words = {
+        QStringLiteral("confirm"),
+        QStringLiteral("verify"),
+        QStringLiteral("verification"),
+        QStringLiteral("activate"),
+        QStringLiteral("validate"),
+        QStringLiteral("complete sign up"),
+        QStringLiteral("complete your registration"),
+        QStringLiteral("complete registration"),
+    };
+    return words;
+}
+
+const QStringList& signInWords()
+{
+    static const QStringList words = {
+        QStringLiteral("sign in"),    QStringLiteral("sign-in"),
+        QStringLiteral("signin"),     QStringLiteral("log in"),
+        QStringLiteral("log-in"),     QStringLiteral("login"),
+        QStringLiteral("magic link"), QStringLiteral("continue to"),
+        QStringLiteral("open "),      QStringLiteral("access your account"),
+        QStringLiteral("one-click"),
+    };
+    return words;
+}
+
+const QStringList& linkPathWords()
+{
+    static const QStringList words = {
+        QStringLiteral("auth"),    QStringLiteral("login"),        QStringLiteral("signin"),
+        QStringLiteral("sign-in"), QStringLiteral("sign_in"),      QStringLiteral("magic"),
+        QStringLiteral("verify"),  QStringLiteral("confirm"),      QStringLiteral("activate"),
+        QStringLiteral("token"),   QStringLiteral("callback"),     QStringLiteral("session"),
+        QStringLiteral("otp"),     QStringLiteral("passwordless"),
+    };
+    return words;
+}
+
+namespace {
+
+bool isHostCharacter(QChar c)
+{
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-') || c.unicode() >= 0x80;
+}
+
+bool isHexDigit(QChar c)
+{
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+           (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+}
+
+bool startsDomain(QStringView text, qsizetype at)
+{
+    if (at == 0 || !isHostCharacter(text[at - 1]))
+        return true;
+    return at >= 3 && text[at - 3] == QLatin1Char('%') && isHexDigit(text[at - 2]) &&
+           isHexDigit(text[at - 1]);
+}
+
+} // namespace
+
+bool isBlockedLink(QStringView lowerUrl)
+{
+    for (const QString& word : linkBlockWords())
+        if (lowerUrl.contains(word))
+            return true;
+    for (const QString& site : linkBlockSites())
+        for (qsizetype at = lowerUrl.indexOf(site); at >= 0; at = lowerUrl.indexOf(site, at + 1))
+            if (startsDomain(lowerUrl, at))
+                return true;
+    return false;
+}
+
+} // namespace tessary

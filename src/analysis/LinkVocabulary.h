@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QStringList>
+
+namespace tessary {
+
+// The words the link finder reads mail with, all lower-case and matched as plain substrings of
+// lower-cased text. Built once on first use, never changed.
+
+// Links that are never the one to open: unsubscribe, legal and help pages, phone and mail links,
+// tracking pixels and images.
+const QStringList& linkBlockWords();
+// Social networks and app stores: never the one to open either. Matched where a domain name can
+// start (see isBlockedLink), so "x.com/" blocks https://x.com/shop but not https://dropbox.com/.
+const QStringList& linkBlockSites();
+// Wording that says a link confirms an address or an account.
+const QStringList& confirmWords();
+// Wording that says a link signs the user in.
+const QStringList& signInWords();
+// Path fragments of sign-in and confirmation addresses.
+const QStringList& linkPathWords();
+
+// Whether a lower-cased absolute URL holds a block word, or a blocked site at a domain boundary:
+// at the start, after a character that cannot be part of a host name, or after a percent escape
+// (an encoded address inside a tracking link).
+bool isBlockedLink(QStringView lowerUrl);
+
+} // namespace tessary

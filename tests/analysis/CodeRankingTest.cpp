@@ -1,0 +1,134 @@
+#include "analysis/CodeFinder.h"
+#include "analysis/InternetDateTime.h"
+#include "analysis/SiteDomain.h"
+
+#include "fakes/FakeMessageSource.h"
+#include "support/RunTask.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessary;
+
+namespace {
+
+Message mail(const char* id, const char* sender, const char* subject, const char* text,
+             std::optional<QString> receivedAt = std::nullopt)
+{
+    return Message{id, subject, sender, text, receivedAt, {}};
+}
+
+QStringList codesOf(const QList<FoundCode>& found)
+{
+    QStringList codes;
+    for (const FoundCode& code : found)
+        codes.append(code.code);
+    return codes;
+}
+
+const QString at10 = QStringLiteral("2026-12-06T10:00:00Z");
+const QString at11 = QStringLiteral("2026-12-06T11:00:00Z");
+
+} // namespace
+
+TEST(CodeRanking, FillsEveryFieldOfTheFoundCode)
+{
+    const QList<FoundCode> found = CodeFinder::rank(
+        {mail("m1", "Shop <no-reply@accounts.example-shop.com>", "Your code", "834201", at10)},
+        expandDomains({"example-shop.com"}));
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0].code, "834201");
+    EXPECT_EQ(found[0].sender, "Shop <no-reply@accounts.example-shop.com>");
+    EXPECT_EQ(found[0].senderDomain, "example-shop.com");
+    EXPECT_EQ(found[0].received, parseInternetDateTime(at10));
+    EXPECT_EQ(found[0].score, 125);
+    EXPECT_EQ(found[0].messageId, "m1");
+}
+
+TEST(CodeRanking, MessagesWithoutACodeYieldNothing)
+{
+    const QList<FoundCode> found =
+        CodeFinder::rank({mail("m1", "a@news.example", "Weekly news", "Nothing to see: 482913"),
+                          mail("m2", "a@shop.example", "Your code", "834201"),
+                          mail("m3", "a@shop.example", "Your code", "soon")},
+                         {});
+    EXPECT_EQ(codesOf(found), QStringList{"834201"});
+}
+
+TEST(SenderBonus, ASenderOnTheSiteOrASubdomainOfItOutranksAStrongerCode)
+{
+    const QList<Message> messages = {
+        mail("m1", "news@other.example", "Your verification code 111111", "security code", at11),
+        mail("m2", "Shop <no-reply@mail.example-shop.com>", "Hi", "Your code: 4821", at10)};
+    const QList<FoundCode> found = CodeFinder::rank(messages, expandDomains({"accounts.example-shop.com"}));
+    EXPECT_EQ(codesOf(found), (QStringList{"4821", "111111"}));
+    EXPECT_EQ(found[0].score, 115);
+    EXPECT_EQ(found[1].score, 20 + 15 + 5 * 3);
+}
+
+TEST(SenderBonus, AnAliasedMailDomainCountsForTheSite)
+{
+    const QList<FoundCode> found =
+        CodeFinder::rank({mail("m1", "Anthropic <support@mail.anthropic.com>", "Your login code", "834201")},
+                         expandDomains({"claude.ai"}));
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0].score, 100 + 20 + 10);
+    EXPECT_EQ(
+        CodeFinder::rank({mail("m1", "Anthropic <support@mail.anthropic.com>", "Your login code", "834201")},
+                         expandDomains({"example.com"}))[0]
+            .score,
+        30);
+}
+
+TEST(RankingTies, LaterArrivalFirstThenDatedBeforeUndated)
+{
+    const QList<Message> messages = {
+        mail("undated", "a@x.example", "Your code", "111111"),
+        mail("early", "a@x.example", "Your code", "222222", at10),
+        mail("garbled", "a@x.example", "Your code", "333333", QStringLiteral("2026-12-06 11:00")),
+        mail("late", "a@x.example", "Your code", "444444", at11),
+    };
+    EXPECT_EQ(codesOf(CodeFinder::rank(messages, {})), (QStringList{"444444", "222222", "111111", "333333"}));
+}
+
+TEST(RankingTies, EqualScoresAndTimesKeepTheMessagesOrder)
+{
+    QList<Message> messages;
+    for (const char* code : {"555555", "111111", "999999", "333333"})
+        messages.append(mail(code, "a@x.example", "Your code", code, at10));
+    EXPECT_EQ(codesOf(CodeFinder::rank(messages, {})), (QStringList{"555555", "111111", "999999", "333333"}));
+}
+
+TEST(BestCode, AsksForTheMailSinceTheGivenTimeAndReturnsTheBest)
+{
+    test::FakeMessageSource source;
+    source.reply = {mail("m1", "a@other.example", "Your code", "111111", at11),
+                    mail("m2", "no-reply@mail.zoom.com", "Your code", "4821", at10)};
+    CodeFinder finder(source);
+    const BackendResult<std::optional<FoundCode>> best =
+        test::runTask(finder.bestCode(1765000000.5, {"https://us02web.zoom.us/signin"}));
+    ASSERT_TRUE(best);
+    ASSERT_TRUE(best->has_value());
+    EXPECT_EQ((*best)->code, "4821");
+    EXPECT_EQ((*best)->messageId, "m2");
+    EXPECT_EQ(source.askedSince, QList<TimePoint>{1765000000.5});
+}
+
+TEST(BestCode, NoCodeInAnyMessageIsNone)
+{
+    test::FakeMessageSource source;
+    source.reply = {mail("m1", "a@x.example", "Hello", "No numbers here")};
+    CodeFinder finder(source);
+    const auto best = test::runTask(finder.bestCode(0, {"x.example"}));
+    ASSERT_TRUE(best);
+    EXPECT_FALSE(best->has_value());
+}
+
+TEST(BestCode, AFailedFetchIsPassedOnUnchanged)
+{
+    test::FakeMessageSource source;
+    source.failure = BackendError{503, QStringLiteral("Server error 503")};
+    CodeFinder finder(source);
+    const auto best = test::runTask(finder.bestCode(0, {"x.example"}));
+    ASSERT_FALSE(best);
+    EXPECT_EQ(best.error(), (BackendError{503, QStringLiteral("Server error 503")}));
+}
