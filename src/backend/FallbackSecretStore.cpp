@@ -15,16 +15,22 @@ QCoro::Task<std::optional<QString>> FallbackSecretStore::keychainGet(QString key
         if (value)
             co_return value;
     }
-    co_return co_await m_fallback.keychainGet(key);
+    auto value = co_await m_fallback.keychainGet(key);
+    co_return value;
 }
 
 QCoro::Task<bool> FallbackSecretStore::keychainSet(QString key, QString value)
 {
-    if (m_primary.isAvailable() && co_await m_primary.keychainSet(key, value)) {
-        co_await m_fallback.keychainDelete(key);
-        co_return true;
+    // Each await stands alone: GCC 12 mis-compiles an await inside a short-circuit condition.
+    if (m_primary.isAvailable()) {
+        const bool kept = co_await m_primary.keychainSet(key, value);
+        if (kept) {
+            co_await m_fallback.keychainDelete(key);
+            co_return true;
+        }
     }
-    co_return co_await m_fallback.keychainSet(key, value);
+    const bool kept = co_await m_fallback.keychainSet(key, value);
+    co_return kept;
 }
 
 QCoro::Task<> FallbackSecretStore::keychainDelete(QString key)
@@ -41,11 +47,13 @@ QString FallbackSecretStore::location() const
 
 QCoro::Task<const SecretStore*> FallbackSecretStore::holder(QString key)
 {
-    if (m_primary.isAvailable() && (co_await m_primary.keychainGet(key)))
-        co_return &m_primary;
-    if (co_await m_fallback.keychainGet(key))
-        co_return &m_fallback;
-    co_return nullptr;
+    if (m_primary.isAvailable()) {
+        const auto inPrimary = co_await m_primary.keychainGet(key);
+        if (inPrimary)
+            co_return &m_primary;
+    }
+    const auto inFallback = co_await m_fallback.keychainGet(key);
+    co_return inFallback ? &m_fallback : nullptr;
 }
 
 } // namespace tessary

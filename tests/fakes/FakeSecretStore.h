@@ -2,13 +2,15 @@
 
 #include "backend/SecretStore.h"
 
+#include <QCoro/QCoroTimer>
+
 #include <QHash>
 
 namespace tessary::test {
 
 // Secrets kept in memory. `values` is open so tests can seed and inspect it; the counters show
 // whether the store was consulted at all; `refuseWrites` and `available` act out a locked or
-// missing keyring.
+// missing keyring. Every call suspends once, as the real keyring's D-Bus round trip does.
 class FakeSecretStore : public SecretStore {
 public:
     QHash<QString, QString> values;
@@ -21,6 +23,7 @@ public:
     QCoro::Task<std::optional<QString>> keychainGet(QString key) override
     {
         ++reads;
+        co_await QCoro::sleepFor(std::chrono::milliseconds(0));
         if (!values.contains(key))
             co_return std::nullopt;
         co_return values.value(key);
@@ -28,6 +31,7 @@ public:
     QCoro::Task<bool> keychainSet(QString key, QString value) override
     {
         ++writes;
+        co_await QCoro::sleepFor(std::chrono::milliseconds(0));
         if (refuseWrites)
             co_return false;
         values.insert(key, value);
@@ -36,8 +40,8 @@ public:
     QCoro::Task<> keychainDelete(QString key) override
     {
         ++deletes;
+        co_await QCoro::sleepFor(std::chrono::milliseconds(0));
         values.remove(key);
-        co_return;
     }
     bool isAvailable() const override { return available; }
     QString location() const override { return QStringLiteral("memory"); }
