@@ -92,10 +92,17 @@ TEST(RankingTies, LaterArrivalFirstThenDatedBeforeUndated)
 
 TEST(RankingTies, EqualScoresAndTimesKeepTheMessagesOrder)
 {
+    // Enough messages that an unstable sort would shuffle them; every other one scores higher.
     QList<Message> messages;
-    for (const char* code : {"555555", "111111", "999999", "333333"})
-        messages.append(mail(code, "a@x.example", "Your code", code, at10));
-    EXPECT_EQ(codesOf(CodeFinder::rank(messages, {})), (QStringList{"555555", "111111", "999999", "333333"}));
+    QStringList strong, weak;
+    for (int i = 0; i < 40; ++i) {
+        const QByteArray code = QByteArray::number(100000 + (i * 7919) % 900000);
+        const bool isStrong = i % 2 == 0;
+        messages.append(mail(code.constData(), "a@x.example", isStrong ? "Your login code" : "Your code",
+                             code.constData(), at10));
+        (isStrong ? strong : weak).append(QString::fromLatin1(code));
+    }
+    EXPECT_EQ(codesOf(CodeFinder::rank(messages, {})), strong + weak);
 }
 
 TEST(BestCode, AsksForTheMailSinceTheGivenTimeAndReturnsTheBest)
