@@ -22,9 +22,13 @@ QCoro::Task<std::optional<QKeychain::Error>> runJob(QKeychain::Job* job, std::ch
     co_return guard->error();
 }
 
+// Anything but an answer about the item itself: a job that ran out of time, no service on the
+// bus (QtKeychain reports a missing bus as OtherError), a refused or failed unlock. The store is
+// then skipped for the rest of the process rather than asked, and waited for, again.
 bool meansUnavailable(std::optional<QKeychain::Error> error)
 {
-    return !error || *error == QKeychain::NoBackendAvailable || *error == QKeychain::NotImplemented;
+    return !error || (*error != QKeychain::NoError && *error != QKeychain::EntryNotFound &&
+                      *error != QKeychain::CouldNotDeleteEntry);
 }
 
 } // namespace

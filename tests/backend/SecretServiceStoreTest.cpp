@@ -1,0 +1,71 @@
+#include "platform/linux/SecretServiceStore.h"
+#include "backend/FallbackSecretStore.h"
+#include "backend/FileSecretStore.h"
+#include "support/RunTask.h"
+
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace tessary;
+using namespace tessary::test;
+
+// Run with no session bus at all: the desktop has no Secret Service.
+TEST(SecretServiceAbsent, IsReportedUnavailableAtOnceAndTheFileTakesOver)
+{
+    SecretServiceStore keyring("com.tessary.test");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(runTask(keyring.keychainSet("installToken", "t")));
+    EXPECT_FALSE(keyring.isAvailable());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(runTask(keyring.keychainGet("installToken")), std::nullopt);
+
+    QTemporaryDir data;
+    FileSecretStore file(data.path(), "com.tessary.test");
+    FallbackSecretStore store(keyring, file);
+    ASSERT_TRUE(runTask(store.keychainSet("installToken", "t")));
+    EXPECT_TRUE(QFile::exists(file.filePath("installToken")));
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), "t");
+}
+
+// Run beside an unlocked GNOME Keyring (tests/backend/with-keyring).
+TEST(SecretServiceKeyring, KeepsReplacesAndDeletesOneStringPerKey)
+{
+    // A service name of its own, so a run never meets an item an earlier run left behind.
+    const QString service = "com.tessary.test." + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    SecretServiceStore keyring(service);
+    EXPECT_EQ(runTask(keyring.keychainGet("installToken")), std::nullopt);
+    EXPECT_TRUE(keyring.isAvailable()); // "not found" is an answer, not a failure
+
+    ASSERT_TRUE(runTask(keyring.keychainSet("installToken", "first")));
+    ASSERT_TRUE(runTask(keyring.keychainSet("installToken", "sécond")));
+    EXPECT_EQ(runTask(keyring.keychainGet("installToken")), "sécond");
+
+    SecretServiceStore sameService(service);
+    EXPECT_EQ(runTask(sameService.keychainGet("installToken")), "sécond");
+
+    runTask(keyring.keychainDelete("installToken"));
+    EXPECT_EQ(runTask(keyring.keychainGet("installToken")), std::nullopt);
+    runTask(keyring.keychainDelete("installToken")); // deleting what is gone is no failure
+    EXPECT_TRUE(keyring.isAvailable());
+}
+
+TEST(SecretServiceKeyring, AWorkingKeyringLeavesNoFileBehind)
+{
+    const QString service = "com.tessary.test." + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    SecretServiceStore keyring(service);
+    QTemporaryDir data;
+    FileSecretStore file(data.path(), service);
+    ASSERT_TRUE(runTask(file.keychainSet("installToken", "from an earlier locked session")));
+    FallbackSecretStore store(keyring, file);
+
+    ASSERT_TRUE(runTask(store.keychainSet("installToken", "t")));
+    EXPECT_FALSE(QFile::exists(file.filePath("installToken")));
+    EXPECT_EQ(runTask(store.holder("installToken")), &keyring);
+    runTask(store.keychainDelete("installToken"));
+}
