@@ -1,0 +1,159 @@
+#include "fakes/FakeBackendServer.h"
+#include "support/RunTask.h"
+
+#include <QCoro/QCoroProcess>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tessary::test;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs tessary-inspect without blocking the event loop, so the in-process server can answer it.
+QCoro::Task<Outcome> inspect(QStringList arguments, QProcessEnvironment environment, QByteArray input)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    co_await qCoro(process).start(QStringLiteral(TESSARY_INSPECT), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    co_await qCoro(process).waitForFinished(60000);
+    co_return Outcome{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                      process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+} // namespace
+
+// tessary-inspect's backend commands against the in-process server, with the real settings and
+// token stores in a throw-away home and no Secret Service, so the token lands in the file.
+class InspectBackendCommands : public ::testing::Test {
+protected:
+    Outcome run(QStringList arguments, QByteArray input = {})
+    {
+        arguments << "--backend" << server.url().toString();
+        return runTask(inspect(arguments, environment(), input));
+    }
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.path());
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        return environment;
+    }
+    QString tokenFile() const { return home.filePath("data/tessary/" TESSARY_APP_ID ".installToken"); }
+
+    QTemporaryDir home;
+    FakeBackendServer server;
+};
+
+TEST_F(InspectBackendCommands, AccountsRegisterOnceAndKeepTheTokenOwnerOnly)
+{
+    server.script("v1/accounts", ScriptedReply::json(200, R"({"accounts": [
+        {"id": "a1", "provider": "gmail", "email": "me@gmail.com", "status": "active"}]})"));
+    const Outcome accounts = run({"accounts"});
+    ASSERT_EQ(accounts.exitCode, 0) << accounts.err;
+    const QJsonArray list = QJsonDocument::fromJson(accounts.out).array();
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(list.at(0).toObject().value("email").toString(), "me@gmail.com");
+
+    const QFileInfo file(tokenFile());
+    ASSERT_TRUE(file.exists());
+    EXPECT_EQ(file.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+              QFile::ReadOwner | QFile::WriteOwner);
+
+    const Outcome token = run({"token"});
+    ASSERT_EQ(token.exitCode, 0) << token.err;
+    EXPECT_FALSE(token.out.contains("token-1")); // where it is kept, never what it is
+    const QJsonObject where = QJsonDocument::fromJson(token.out).object();
+    EXPECT_EQ(where.value("store").toString(), "file");
+    EXPECT_EQ(where.value("location").toString(), tokenFile());
+
+    ASSERT_EQ(run({"ids"}).exitCode, 1); // fallback reply {} lacks "ids"
+    EXPECT_EQ(server.issuedTokens(), 1);
+    EXPECT_EQ(server.requestsTo("v1/messages/ids").at(0).header("Authorization"), "Bearer token-1");
+}
+
+TEST_F(InspectBackendCommands, FailuresPrintTheUsersTextAloneAndExitOne)
+{
+    server.script("v1/messages/trash", ScriptedReply::json(500, ""));
+    server.script("v1/accounts/remove", ScriptedReply::json(404, R"({"error": "No such inbox"})"));
+    const Outcome trash = run({"trash", "m1"});
+    EXPECT_EQ(trash.exitCode, 1);
+    EXPECT_EQ(trash.err, "Server error 500\n");
+    EXPECT_TRUE(trash.out.isEmpty());
+    const Outcome remove = run({"remove", "a9"});
+    EXPECT_EQ(remove.exitCode, 1);
+    EXPECT_EQ(remove.err, "No such inbox\n");
+    EXPECT_EQ(server.requests.last().body, R"({"accountId":"a9"})");
+}
+
+TEST_F(InspectBackendCommands, AnUnusableBackendIsRefusedBeforeAnythingIsSent)
+{
+    const Outcome refused =
+        runTask(inspect({"accounts", "--backend", "http://backend.example.com"}, environment(), {}));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("\"backendURL\"")) << refused.err;
+    EXPECT_FALSE(QFileInfo::exists(tokenFile()));
+}
+
+TEST_F(InspectBackendCommands, ImapTakesThePasswordFromStdin)
+{
+    server.script("v1/accounts/imap", ScriptedReply::json(200, R"({"account":
+        {"id": "a3", "provider": "imap", "email": "me@fastmail.com", "status": "active"}})"));
+    const Outcome added = run({"imap", "me@fastmail.com", "imap.fastmail.com"}, "abcd efgh ijkl\n");
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    EXPECT_EQ(QJsonDocument::fromJson(added.out).object().value("id").toString(), "a3");
+    const QJsonObject body =
+        QJsonDocument::fromJson(server.requestsTo("v1/accounts/imap").at(0).body).object();
+    EXPECT_EQ(body.value("password").toString(), "abcd efgh ijkl");
+    EXPECT_EQ(body.value("port").toInt(), 993);
+    EXPECT_FALSE(added.out.contains("abcd"));
+}
+
+TEST_F(InspectBackendCommands, IdsDefaultToThreeMinutesAgoAndComeSorted)
+{
+    server.script("v1/messages/ids", ScriptedReply::json(200, R"({"ids": ["c", "a", "c", "b"]})"));
+    const double now = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    const Outcome ids = run({"ids"});
+    ASSERT_EQ(ids.exitCode, 0) << ids.err;
+    EXPECT_EQ(QJsonDocument::fromJson(ids.out).array(), (QJsonArray{"a", "b", "c"}));
+    const double since = QJsonDocument::fromJson(server.requestsTo("v1/messages/ids").at(0).body)
+                             .object()
+                             .value("since")
+                             .toDouble();
+    EXPECT_NEAR(since, now - 180, 30);
+}
+
+TEST_F(InspectBackendCommands, LiveCodesRunTheCodeFinderOverTheBackendsMail)
+{
+    server.script("v1/messages", ScriptedReply::json(200, R"({"messages": [
+        {"id": "m1", "subject": "Your code", "sender": "GitHub <noreply@github.com>",
+         "text": "Your verification code is 482913", "receivedAt": "2026-12-06T10:50:00Z"}]})"));
+    server.script("v1/messages", ScriptedReply::json(200, R"({"messages": []})"));
+    const Outcome found = run({"codes", "--live", "--since", "1765015200.25", "--site", "github.com"});
+    ASSERT_EQ(found.exitCode, 0) << found.err;
+    const QJsonObject code = QJsonDocument::fromJson(found.out).object();
+    EXPECT_EQ(code.value("code").toString(), "482913");
+    EXPECT_EQ(code.value("messageId").toString(), "m1");
+    EXPECT_EQ(server.requestsTo("v1/messages").at(0).body, R"({"since":1765015200.25})");
+
+    const Outcome none = run({"codes", "--live"});
+    ASSERT_EQ(none.exitCode, 0) << none.err;
+    EXPECT_EQ(none.out.trimmed(), "null");
+}
