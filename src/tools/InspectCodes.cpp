@@ -3,12 +3,11 @@
 
 #include "tools/InspectBackend.h"
 #include "tools/InspectCommand.h"
+#include "tools/JsonLine.h"
 #include "tools/MailboxFile.h"
 
 #include "analysis/CodeFinder.h"
 #include "analysis/SiteDomain.h"
-
-#include <QJsonArray>
 
 namespace tessary::inspect {
 
@@ -16,6 +15,17 @@ namespace {
 
 const QString usage =
     QStringLiteral("FILE [--site HOST]...                   ranked codes of a mailbox file");
+
+// One code per line, its fields in a fixed order; "received" is null for a mail without a time.
+QString foundCodeLine(const FoundCode& code)
+{
+    return jsonLine({{QStringLiteral("code"), code.code},
+                     {QStringLiteral("score"), code.score},
+                     {QStringLiteral("senderDomain"), code.senderDomain},
+                     {QStringLiteral("received"),
+                      code.received == distantPast ? QJsonValue() : QJsonValue(code.received)},
+                     {QStringLiteral("messageId"), optionalJson(code.messageId)}});
+}
 
 int runCodes(const QStringList& arguments)
 {
@@ -31,11 +41,13 @@ int runCodes(const QStringList& arguments)
     if (!messages)
         return exitBadInput;
 
-    QJsonArray codes;
     const QSet<QString> sites = expandDomains(parsed.options.values(QStringLiteral("--site")));
+    QStringList lines;
     for (const FoundCode& code : CodeFinder::rank(*messages, sites))
-        codes.append(foundCodeJson(code));
-    printJson(codes);
+        lines.append(QStringLiteral("  ") + foundCodeLine(code));
+    printLine(lines.isEmpty()
+                  ? QStringLiteral("[]")
+                  : QStringLiteral("[\n") + lines.join(QStringLiteral(",\n")) + QStringLiteral("\n]"));
     return exitOk;
 }
 

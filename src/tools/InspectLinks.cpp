@@ -2,11 +2,10 @@
 // file that the link flow would open for a page on the given sites, or null.
 
 #include "tools/InspectCommand.h"
+#include "tools/JsonLine.h"
 #include "tools/MailboxFile.h"
 
 #include "analysis/LinkFinder.h"
-
-#include <QJsonObject>
 
 namespace tessary::inspect {
 
@@ -15,13 +14,13 @@ namespace {
 const QString usage =
     QStringLiteral("FILE [--site HOST]... [--kind signIn|confirm]   the best link of a mailbox file");
 
-QJsonObject foundLinkJson(const FoundLink& link)
+QString foundLinkLine(const FoundLink& link)
 {
-    return {{QStringLiteral("url"), link.url.toString(QUrl::FullyEncoded)},
-            {QStringLiteral("kind"), kindName(link.kind)},
-            {QStringLiteral("senderDomain"), link.senderDomain},
-            {QStringLiteral("trusted"), link.trusted},
-            {QStringLiteral("messageId"), link.messageId ? QJsonValue(*link.messageId) : QJsonValue()}};
+    return jsonLine({{QStringLiteral("url"), link.url.toString(QUrl::FullyEncoded)},
+                     {QStringLiteral("kind"), kindName(link.kind)},
+                     {QStringLiteral("senderDomain"), link.senderDomain},
+                     {QStringLiteral("trusted"), link.trusted},
+                     {QStringLiteral("messageId"), optionalJson(link.messageId)}});
 }
 
 int runLinks(const QStringList& arguments)
@@ -48,7 +47,7 @@ int runLinks(const QStringList& arguments)
 
     const std::optional<FoundLink> link =
         LinkFinder::bestLink(*messages, parsed.options.values(QStringLiteral("--site")), wanted);
-    printJson(link ? QJsonValue(foundLinkJson(*link)) : QJsonValue());
+    printLine(link ? foundLinkLine(*link) : QStringLiteral("null"));
     return exitOk;
 }
 
