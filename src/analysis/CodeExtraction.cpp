@@ -2,6 +2,7 @@
 
 #include "analysis/CodeVocabulary.h"
 #include "analysis/KeywordIndex.h"
+#include "analysis/TextLines.h"
 
 #include <algorithm>
 
@@ -24,12 +25,6 @@ QStringView scannedPart(const QString& text)
     return QStringView(text).first(length);
 }
 
-bool isLineBreak(QChar c)
-{
-    const char16_t unit = c.unicode();
-    return unit == u'\n' || unit == u'\r' || unit == 0x0085 || unit == 0x2028 || unit == 0x2029;
-}
-
 // The line holding a position. Matches arrive in text order and never span lines, so the last line
 // found is kept: a long line with many candidates is measured once, not once per candidate.
 class LineLookup {
@@ -41,12 +36,8 @@ public:
     QStringView lineAt(qsizetype position)
     {
         if (position < m_start || position >= m_end) {
-            m_start = position;
-            while (m_start > 0 && !isLineBreak(m_text[m_start - 1]))
-                --m_start;
-            m_end = position;
-            while (m_end < m_text.size() && !isLineBreak(m_text[m_end]))
-                ++m_end;
+            m_start = lineStart(m_text, position);
+            m_end = lineEnd(m_text, position);
         }
         return m_text.sliced(m_start, m_end - m_start);
     }

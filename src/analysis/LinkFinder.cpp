@@ -4,6 +4,7 @@
 #include "analysis/LinkDetector.h"
 #include "analysis/LinkVocabulary.h"
 #include "analysis/SiteDomain.h"
+#include "analysis/TextLines.h"
 
 namespace tessary {
 
@@ -20,26 +21,6 @@ bool containsAny(QStringView text, const QStringList& words)
         if (text.contains(word))
             return true;
     return false;
-}
-
-bool isLineBreak(QChar c)
-{
-    const char16_t unit = c.unicode();
-    return unit == u'\n' || unit == u'\r' || unit == 0x0085 || unit == 0x2028 || unit == 0x2029;
-}
-
-qsizetype lineStart(QStringView text, qsizetype position)
-{
-    while (position > 0 && !isLineBreak(text[position - 1]))
-        --position;
-    return position;
-}
-
-qsizetype lineEnd(QStringView text, qsizetype position)
-{
-    while (position < text.size() && !isLineBreak(text[position]))
-        ++position;
-    return position;
 }
 
 // The line holding a link and the line before it: a body often says "Click below to sign in:"
