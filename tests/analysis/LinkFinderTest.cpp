@@ -72,11 +72,10 @@ TEST(LinkFilters, MailPhoneAndHostlessLinksAreSkipped)
 
 TEST(LinkFilters, SocialNetworksAndAppStoresAreSkippedEvenBehindATracker)
 {
-    for (const char* url :
-         {"https://x.com/exampleshop", "https://mobile.twitter.com/login",
-          "https://www.linkedin.com/company/x", "https://apps.apple.com/app/id1",
-          "https://play.google.com/store/apps/details?id=x",
-          "https://click.example-shop.com/t?u=https%3A%2F%2Ffacebook.com%2Fshop&login=1"}) {
+    for (const char* url : {"https://x.com/exampleshop", "https://mobile.twitter.com/login",
+                            "https://www.linkedin.com/company/x", "https://apps.apple.com/app/id1",
+                            "https://play.google.com/store/apps/details?id=x",
+                            "https://click.example-shop.com/t?u=https%3A%2F%2Ffacebook.com%2Fshop&login=1"}) {
         EXPECT_EQ(best({mail("no-reply@example-shop.com", "Sign in", "", {{url, "Sign in"}})},
                        {"example-shop.com"}),
                   "none")
@@ -230,7 +229,8 @@ TEST(LinkScores, ShapeBonusIsAQueryOrElseALongPath)
                    site),
               "https://example-shop.com/a");
     EXPECT_EQ(best({mail("relay@mailer.example", "Hello", "",
-                         {{"https://example-shop.com/a", "Sign in"}, {"https://example-shop.com/b?t=1", "Sign in"}})},
+                         {{"https://example-shop.com/a", "Sign in"},
+                          {"https://example-shop.com/b?t=1", "Sign in"}})},
                    site),
               "https://example-shop.com/b?t=1");
 }
