@@ -8,6 +8,8 @@
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 
+#include <algorithm>
+
 namespace tessary {
 
 namespace {

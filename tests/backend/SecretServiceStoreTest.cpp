@@ -3,6 +3,9 @@
 #include "backend/FileSecretStore.h"
 #include "support/RunTask.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusVirtualObject>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -68,4 +71,38 @@ TEST(SecretServiceKeyring, AWorkingKeyringLeavesNoFileBehind)
     EXPECT_FALSE(QFile::exists(file.filePath("installToken")));
     EXPECT_EQ(runTask(store.holder("installToken")), &keyring);
     runTask(store.keychainDelete("installToken"));
+}
+
+namespace {
+
+// A Secret Service that takes every call and never answers, as a stuck keyring daemon does.
+class SilentSecretService : public QDBusVirtualObject {
+public:
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage&, const QDBusConnection&) override { return true; }
+};
+
+} // namespace
+
+// Run on a private session bus (dbus-run-session) where this test itself owns the service name.
+TEST(SecretServiceStuck, EveryJobEndsAtOurTimeOutAndTheStoreIsSkippedAfterwards)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(bus.isConnected());
+    SilentSecretService silent;
+    ASSERT_TRUE(bus.registerVirtualObject("/", &silent, QDBusConnection::SubPath));
+    ASSERT_TRUE(bus.registerService("org.freedesktop.secrets"));
+
+    SecretServiceStore keyring("com.tessary.test", std::chrono::milliseconds(500));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(runTask(keyring.keychainSet("installToken", "t")));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_FALSE(keyring.isAvailable());
+
+    const auto again = std::chrono::steady_clock::now();
+    EXPECT_EQ(runTask(keyring.keychainGet("installToken")), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - again,
+              std::chrono::milliseconds(100)); // not waited on again
+    bus.unregisterService("org.freedesktop.secrets");
+    bus.unregisterObject("/", QDBusConnection::UnregisterTree);
 }
