@@ -3,7 +3,6 @@
 #include "screen/FieldClassification.h"
 #include "screen/TreeWalk.h"
 
-
 namespace tessary {
 
 std::optional<CodeField> CodeField::detect(Accessibility& accessibility, const Element& element)

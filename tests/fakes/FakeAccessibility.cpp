@@ -125,7 +125,8 @@ Expected<std::unique_ptr<FakeAccessibility>, QString> FakeAccessibility::fromJso
                                                app.value("appPath").toString()};
     }
     if (!file.value("root").isObject())
-        return Unexpected{QStringLiteral("root: missing (the file must be {\"app\": ..., \"root\": node})")};
+        return Unexpected{
+            QStringLiteral("root: missing or not a node (the file is {\"app\": ..., \"root\": node})")};
     Loader loader(*fake);
     const qint64 pid = fake->application ? fake->application->pid : 0;
     if (QString error = loader.load(file.value("root"), "root", -1, pid); !error.isEmpty())

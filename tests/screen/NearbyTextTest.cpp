@@ -73,13 +73,6 @@ TEST(NearbyTextBudget, ACycleIsWalkedOnlyUpToTheBudget)
     EXPECT_LE(fake->reads(), codeFieldBudget::aroundReads);
 }
 
-QJsonObject nested(int depth, QJsonObject inner)
-{
-    for (int i = 0; i < depth; ++i)
-        inner = group({inner});
-    return inner;
-}
-
 TEST(PageHostSearch, LooksAtTheElementAndItsThirtyNineNearestAncestors)
 {
     auto host = [](int groupsBetween) {

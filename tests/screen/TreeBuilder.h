@@ -61,6 +61,14 @@ inline QJsonObject group(QJsonArray children, QJsonObject attributes = {})
     return node("AXGroup", std::move(attributes), std::move(children));
 }
 
+// `inner` wrapped in `depth` groups.
+inline QJsonObject nested(int depth, QJsonObject inner)
+{
+    for (int i = 0; i < depth; ++i)
+        inner = group({inner});
+    return inner;
+}
+
 inline QJsonObject webArea(const QString& url, QJsonArray children)
 {
     return withFrame(node("AXWebArea", {{"AXURL", url}}, std::move(children)), 0, 0, 1200, 800);

@@ -1,0 +1,97 @@
+#include "screen/LinkPage.h"
+
+#include "screen/BrowserSets.h"
+#include "screen/ScreenPattern.h"
+#include "screen/TreeWalk.h"
+
+namespace tessary {
+
+namespace {
+
+// The chip sits centred on the page, just under its top edge.
+constexpr double anchorWidth = 340;
+constexpr double anchorHeight = 12;
+constexpr double anchorDrop = 20;
+
+std::optional<Rect> chipAnchor(const std::optional<Rect>& page)
+{
+    if (!page)
+        return std::nullopt;
+    const double top = page->y + page->height;
+    return Rect{page->x + page->width / 2 - anchorWidth / 2, top - anchorDrop, anchorWidth, anchorHeight};
+}
+
+} // namespace
+
+std::optional<Element> findByRole(Accessibility& accessibility, const Element& root, const QString& role,
+                                  int budget)
+{
+    std::optional<Element> found;
+    walkBreadthFirst(accessibility, root, budget, [&](const Element& element) {
+        if (accessibility.stringAttribute(element, QStringLiteral("AXRole")) != role)
+            return WalkStep::goOn;
+        found = element;
+        return WalkStep::stop;
+    });
+    return found;
+}
+
+PageText pageText(Accessibility& accessibility, const Element& root, int budget)
+{
+    QStringList pieces;
+    bool codeFieldPresent = false;
+    int classified = 0;
+    walkBreadthFirst(accessibility, root, budget, [&](const Element& element) {
+        const std::optional<QString> role = accessibility.stringAttribute(element, QStringLiteral("AXRole"));
+        if (role == QLatin1String("AXStaticText") || role == QLatin1String("AXHeading")) {
+            const std::optional<QString> text = visibleText(accessibility, element);
+            if (text && !text->isEmpty())
+                pieces.append(*text);
+        } else if (role == QLatin1String("AXTextField") && !codeFieldPresent &&
+                   classified < linkPageBudget::classifiedFields) {
+            ++classified;
+            codeFieldPresent = CodeField::detect(accessibility, element).has_value();
+        }
+        return WalkStep::goOn;
+    });
+    return PageText{pieces.join(QLatin1Char(' ')), codeFieldPresent};
+}
+
+std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
+{
+    const std::optional<RunningApplication> application = accessibility.frontmostApplication();
+    if (!application || !linkBrowsers().contains(application->bundleIdentifier))
+        return std::nullopt;
+    const std::optional<Element> applicationElement = accessibility.applicationElement(application->pid);
+    if (!applicationElement)
+        return std::nullopt;
+    const std::optional<Element> window =
+        accessibility.elementAttribute(*applicationElement, QStringLiteral("AXFocusedWindow"));
+    if (!window)
+        return std::nullopt;
+    const std::optional<Element> webArea =
+        findByRole(accessibility, *window, QStringLiteral("AXWebArea"), linkPageBudget::webAreaSearch);
+    if (!webArea)
+        return std::nullopt;
+
+    LinkPage page;
+    page.url = accessibility.stringAttribute(*webArea, QStringLiteral("AXURL")).value_or(QString());
+    const PageText text = pageText(accessibility, *webArea, linkPageBudget::pageText);
+    if (text.codeFieldPresent)
+        return std::nullopt;
+    // A page that asks to confirm the address may also say to check the inbox: it is a confirm page.
+    if (confirmPagePattern().matches(text.text))
+        page.kind = FoundLink::Kind::confirm;
+    else if (linkSentPattern().matches(text.text))
+        page.kind = FoundLink::Kind::signIn;
+    else
+        return std::nullopt;
+
+    page.anchor = chipAnchor(accessibility.screenFrame(*webArea));
+    page.host = urlHost(page.url);
+    if (!application->bundleURL.isEmpty())
+        page.appURL = application->bundleURL;
+    return page;
+}
+
+} // namespace tessary

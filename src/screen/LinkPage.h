@@ -1,0 +1,52 @@
+#pragma once
+
+#include "analysis/FoundLink.h"
+#include "screen/Accessibility.h"
+#include "screen/CodeField.h"
+
+#include <optional>
+
+namespace tessary {
+
+// A browser page that waits for the user to click a link sent by e-mail.
+struct LinkPage {
+    QString url;                                    // the web area's address; empty when it has none
+    std::optional<QString> host;                    // host of `url` when it parses as a URL
+    FoundLink::Kind kind = FoundLink::Kind::signIn; // the link the page waits for
+    std::optional<Rect> anchor;    // where the chip goes: a 340 × 12 strip just under the page's top edge
+    std::optional<QString> appURL; // the browser that shows the page, to open the link in
+
+    // Reads the frontmost browser window's page; none when it is not a link page, or when it also
+    // shows a code field (the code flow owns such pages). Reads at most `linkPageBudget::maxReads`
+    // attributes.
+    static std::optional<LinkPage> detect(Accessibility& accessibility);
+
+    friend bool operator==(const LinkPage&, const LinkPage&) = default;
+};
+
+// The first element breadth-first from `root` (the root first) whose "AXRole" is `role`, among at
+// most `budget` elements.
+std::optional<Element> findByRole(Accessibility& accessibility, const Element& root, const QString& role,
+                                  int budget);
+
+struct PageText {
+    QString text; // the page's static texts and headings, joined with spaces
+    bool codeFieldPresent = false;
+};
+// The visible text of at most `budget` elements breadth-first from `root`, and whether one of its
+// text fields is a code field.
+PageText pageText(Accessibility& accessibility, const Element& root, int budget);
+
+namespace linkPageBudget {
+inline constexpr int webAreaSearch = 400;
+inline constexpr int pageText = 250;
+// Text fields classified while looking for a code field. A page waiting for an e-mailed link shows
+// a handful; a grid of hundreds of inputs would otherwise cost tens of thousands of reads.
+inline constexpr int classifiedFields = 10;
+// The focused window, the web area search (role and children), the URL and the frame, the page
+// text (role, value, title and children of each element) and the classified fields.
+inline constexpr int maxReads =
+    1 + 2 * webAreaSearch + 2 + 4 * pageText + classifiedFields * codeFieldBudget::maxReads;
+} // namespace linkPageBudget
+
+} // namespace tessary

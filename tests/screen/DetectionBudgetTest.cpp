@@ -1,0 +1,103 @@
+#include "screen/CodeField.h"
+#include "screen/LinkPage.h"
+#include "screen/TreeBuilder.h"
+
+#include <gtest/gtest.h>
+
+namespace tessary {
+namespace {
+
+using namespace test::tree;
+
+// A field that makes every rule read as much as it can: all label sources, a narrow width (so the
+// siblings are counted), 64 siblings whose texts need two reads each, and no web area above it
+// (so the page host search runs its 40 steps).
+QJsonObject hungryField()
+{
+    return focused(withId(textField({{"AXPlaceholderValue", "Verification code"},
+                                     {"AXTitle", "t"},
+                                     {"AXDescription", "d"},
+                                     {"AXHelp", "h"},
+                                     {"AXIdentifier", "i"},
+                                     {"AXDOMIdentifier", "id"},
+                                     {"AXDOMClassList", QJsonArray{"c"}},
+                                     {"AXTitleUIElement", QJsonObject{{"ref", "caption"}}}},
+                                    40),
+                          "field"));
+}
+
+QJsonObject hungryPage()
+{
+    QJsonArray siblings{hungryField(), withId(staticText("from the app"), "caption")};
+    while (siblings.size() < codeFieldBudget::maxBoxRowChildren)
+        siblings.append(node("AXStaticText", {{"AXValue", 0}, {"AXTitle", "x"}}));
+    return nested(60, group({group(siblings)}));
+}
+
+int readsOfDetect(test::FakeAccessibility& fake, bool expectAccepted)
+{
+    fake.resetReads();
+    EXPECT_EQ(CodeField::detect(fake, *fake.focus()).has_value(), expectAccepted);
+    return fake.reads();
+}
+
+TEST(CodeFieldReadBudget, TheHungriestFieldStaysInsideTheBudget)
+{
+    auto fake = loadRoot(hungryPage());
+    const int reads = readsOfDetect(*fake, true);
+    EXPECT_LE(reads, codeFieldBudget::maxReads);
+    EXPECT_GT(reads, codeFieldBudget::maxReads * 3 / 4) << "the tree no longer makes every rule read";
+}
+
+TEST(CodeFieldReadBudget, CyclesEndAtTheBudget)
+{
+    // The field is its own parent, and its group lists itself among its children.
+    auto fake = loadRoot(
+        withId(group({staticText("Enter the code"),
+                      focused(withId(textField({{"AXParent", QJsonObject{{"ref", "loop"}}}}), "loop")),
+                      QJsonObject{{"ref", "g"}}}),
+               "g"));
+    EXPECT_LE(readsOfDetect(*fake, false), codeFieldBudget::maxReads);
+
+    auto upward =
+        loadRoot(withId(group({focused(textField({{"AXTitle", "Login code"}})), QJsonObject{{"ref", "top"}}},
+                              {{"AXParent", QJsonObject{{"ref", "top"}}}}),
+                        "top"));
+    EXPECT_LE(readsOfDetect(*upward, true), codeFieldBudget::maxReads);
+}
+
+TEST(CodeFieldReadBudget, TenThousandSiblingsCostNoMoreThanSixtyFour)
+{
+    QJsonArray siblings{hungryField(), withId(staticText("from the app"), "caption")};
+    for (int i = 0; i < 10'000; ++i)
+        siblings.append(textField({}, 40));
+    auto fake = loadRoot(group({group(siblings)}));
+    EXPECT_LE(readsOfDetect(*fake, true), codeFieldBudget::maxReads);
+}
+
+std::unique_ptr<test::FakeAccessibility> browserWindow(QJsonObject window)
+{
+    window.insert("window", true);
+    return load(file(node("AXApplication", {}, {window}), "chromium"));
+}
+
+TEST(LinkPageReadBudget, AWindowThatContainsItselfEndsAtTheBudget)
+{
+    auto fake =
+        browserWindow(withId(group({staticText("Check your email"), QJsonObject{{"ref", "w"}}}), "w"));
+    EXPECT_FALSE(LinkPage::detect(*fake));
+    EXPECT_LE(fake->reads(), linkPageBudget::maxReads);
+}
+
+TEST(LinkPageReadBudget, APageOfTenThousandFieldsStaysInsideTheBudget)
+{
+    QJsonArray fields{staticText("Check your email")};
+    for (int i = 0; i < 10'000; ++i)
+        fields.append(textField({}, 40));
+    auto fake = browserWindow(group({webArea("https://a.test/", {group(fields)})}));
+    EXPECT_TRUE(LinkPage::detect(*fake));
+    EXPECT_LE(fake->reads(), linkPageBudget::maxReads);
+}
+
+} // namespace
+} // namespace tessary

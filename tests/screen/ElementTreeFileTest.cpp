@@ -1,0 +1,93 @@
+#include "screen/TreeBuilder.h"
+
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+namespace tessary {
+namespace {
+
+using test::FakeAccessibility;
+
+QString loadError(const char* json)
+{
+    const auto fake = FakeAccessibility::fromJson(QJsonDocument::fromJson(json).object());
+    return fake ? QString() : fake.error();
+}
+
+std::unique_ptr<FakeAccessibility> loadText(const char* json)
+{
+    return test::tree::load(QJsonDocument::fromJson(json).object());
+}
+
+TEST(ElementTreeFile, MalformedTreesAreNamedByTheirPlace)
+{
+    EXPECT_EQ(loadError(R"({"app": {"pid": 1}})"),
+              "root: missing or not a node (the file is {\"app\": ..., \"root\": node})");
+    EXPECT_EQ(loadError(R"({"root": {"children": [{}, {"frame": [1, 2, 3]}]}})"),
+              "root.children[1].frame: must be [x, y, width, height]");
+    EXPECT_EQ(loadError(R"({"root": {"children": [{"id": "a"}, {"id": "a"}]}})"),
+              "root.children[1].id: \"a\" is used twice");
+    EXPECT_EQ(loadError(R"({"root": {"attributes": {"AXTitleUIElement": {"ref": "nowhere"}}}})"),
+              "root.attributes.AXTitleUIElement: no node has id \"nowhere\"");
+    EXPECT_EQ(loadError(R"({"root": {"children": [{"ref": "nowhere"}]}})"),
+              "root.children[0]: no node has id \"nowhere\"");
+    EXPECT_EQ(loadError(R"({"root": {"children": 3}})"), "root.children: must be a list of nodes");
+    EXPECT_EQ(loadError(R"({"root": {"children": ["text"]}})"), "root.children[0]: a node must be an object");
+    EXPECT_EQ(loadError(R"({"app": "firefox", "root": {}})"),
+              "app: must be {\"pid\", \"bundleId\", \"appPath\"}");
+}
+
+TEST(ElementTreeFile, ProcessesAndTheFrontmostApplication)
+{
+    auto fake = loadText(R"({"app": {"pid": 7, "bundleId": "firefox-esr", "appPath": "/usr/bin/firefox"},
+        "root": {"id": "desktop", "pid": 1, "children": [
+            {"id": "app", "pid": 7, "children": [{"id": "window", "window": true}]},
+            {"id": "other", "pid": 9}]}})");
+    ASSERT_TRUE(fake);
+    EXPECT_EQ(fake->frontmostApplication(), (RunningApplication{7, "firefox-esr", "/usr/bin/firefox"}));
+    EXPECT_EQ(fake->processId(*fake->element("window")), 7);
+    EXPECT_EQ(fake->applicationElement(7), fake->element("app"));
+    EXPECT_EQ(fake->applicationElement(9), fake->element("other"));
+    EXPECT_EQ(fake->applicationElement(5), std::nullopt);
+    EXPECT_EQ(fake->elementAttribute(*fake->element("app"), "AXFocusedWindow"), fake->element("window"));
+}
+
+TEST(ElementTreeFile, LinksCanCloseCycles)
+{
+    auto fake = loadText(R"({"root": {"id": "top", "children": [
+        {"id": "child", "attributes": {"AXParent": {"ref": "child"}}, "children": [{"ref": "top"}]}]}})");
+    ASSERT_TRUE(fake);
+    const Element child = *fake->element("child");
+    EXPECT_EQ(fake->elementAttribute(child, "AXParent"), child);
+    EXPECT_EQ(fake->children(child), QList<Element>{fake->root()});
+    EXPECT_EQ(fake->elementAttribute(fake->root(), "AXParent"), std::nullopt);
+}
+
+TEST(ElementTreeFile, EveryReadIsCounted)
+{
+    auto fake = loadText(R"({"root": {"attributes": {"AXRole": "AXGroup"}, "frame": [0, 0, 1, 1]}})");
+    const Element root = fake->root();
+    fake->stringAttribute(root, "AXRole");
+    fake->stringAttribute(root, "AXMissing");
+    fake->stringListAttribute(root, "AXDOMClassList");
+    fake->elementAttribute(root, "AXParent");
+    fake->children(root);
+    fake->screenFrame(root);
+    EXPECT_EQ(fake->reads(), 6);
+    EXPECT_EQ(fake->readsOf("AXRole"), 1);
+    EXPECT_EQ(fake->readsOf("frame"), 1);
+    fake->resetReads();
+    EXPECT_EQ(fake->reads(), 0);
+}
+
+TEST(ElementTreeFile, FocusFollowsTheFrontmostApplication)
+{
+    auto fake = loadText(R"({"app": {"pid": 1}, "root": {"children": [{"id": "f", "focused": true}]}})");
+    EXPECT_EQ(fake->focusedElement(), fake->element("f"));
+    fake->application.reset();
+    EXPECT_EQ(fake->focusedElement(), std::nullopt);
+}
+
+} // namespace
+} // namespace tessary

@@ -1,0 +1,152 @@
+#include "screen/LinkPage.h"
+#include "screen/TreeBuilder.h"
+
+#include <gtest/gtest.h>
+
+namespace tessary {
+namespace {
+
+using namespace test::tree;
+
+// A browser whose focused window shows `page` in a web area 1200 × 800 at the origin.
+std::unique_ptr<test::FakeAccessibility> browserShowing(QJsonArray page,
+                                                        const QString& bundleId = "firefox-esr",
+                                                        const QString& url = "https://app.example.com/login")
+{
+    QJsonObject window = group({node("AXToolbar", {}, {staticText("check your email")}), webArea(url, page)});
+    window.insert("window", true);
+    return load(file(node("AXApplication", {}, {window}), bundleId));
+}
+
+std::optional<LinkPage> detectIn(QJsonArray page, const QString& bundleId = "firefox-esr")
+{
+    auto fake = browserShowing(std::move(page), bundleId);
+    return LinkPage::detect(*fake);
+}
+
+TEST(LinkPageKind, PagesThatSayALinkWasSent)
+{
+    const auto page = detectIn({heading("Check your inbox"), staticText("We sent you a magic link.")});
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->kind, FoundLink::Kind::signIn);
+    EXPECT_EQ(page->url, "https://app.example.com/login");
+    EXPECT_EQ(page->host, QStringLiteral("app.example.com"));
+    EXPECT_EQ(page->appURL, QStringLiteral("/usr/bin/app"));
+
+    EXPECT_EQ(detectIn({staticText("WE'VE EMAILED YOU A SIGN-IN LINK")})->kind, FoundLink::Kind::signIn);
+    EXPECT_FALSE(detectIn({heading("Welcome back"), staticText("Sign in to continue")}));
+}
+
+TEST(LinkPageKind, ConfirmationIsCheckedBeforeSignIn)
+{
+    EXPECT_EQ(detectIn({heading("Verify your email"), staticText("Check your inbox for the link.")})->kind,
+              FoundLink::Kind::confirm);
+    EXPECT_EQ(detectIn({staticText("Click the activation link we sent")})->kind, FoundLink::Kind::confirm);
+}
+
+TEST(LinkPageKind, AVisibleCodeFieldLeavesThePageToTheCodeFlow)
+{
+    EXPECT_FALSE(
+        detectIn({heading("Confirm your email"), group({textField({{"AXTitle", "6-digit code"}})})}));
+    // A text field that is no code field does not count.
+    EXPECT_TRUE(
+        detectIn({heading("Confirm your email"), group({textField({{"AXTitle", "Email address"}})})}));
+}
+
+TEST(LinkPageBrowsers, OnlyKnownBrowsersAreRead)
+{
+    const QJsonArray page{staticText("Check your email")};
+    EXPECT_TRUE(detectIn(page, "chromium"));
+    EXPECT_TRUE(detectIn(page, "com.apple.Safari"));
+    EXPECT_TRUE(detectIn(page, "com.google.Chrome"));
+
+    auto other = browserShowing(page, "Firefox-ESR");
+    EXPECT_FALSE(LinkPage::detect(*other));
+    EXPECT_EQ(other->reads(), 0) << "a non-browser's windows are never read";
+
+    auto nothingInFront = browserShowing(page);
+    nothingInFront->application.reset();
+    EXPECT_FALSE(LinkPage::detect(*nothingInFront));
+}
+
+TEST(LinkPageAnchor, AStripUnderThePagesTopEdge)
+{
+    auto fake = browserShowing({staticText("Check your email")});
+    EXPECT_EQ(LinkPage::detect(*fake)->anchor, (Rect{430, 780, 340, 12}));
+
+    QJsonObject frameless =
+        node("AXWebArea", {{"AXURL", "https://a.test/"}}, {staticText("Check your email")});
+    QJsonObject window = group({frameless});
+    window.insert("window", true);
+    auto noFrame = load(file(node("AXApplication", {}, {window}), "firefox"));
+    const auto page = LinkPage::detect(*noFrame);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->anchor, std::nullopt);
+}
+
+TEST(LinkPageAddress, TheURLAsTextWhateverItHolds)
+{
+    auto fake = browserShowing({staticText("Check your email")}, "firefox", "not a url");
+    const auto page = LinkPage::detect(*fake);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->url, "not a url");
+    EXPECT_EQ(page->host, std::nullopt);
+}
+
+TEST(LinkPageBudget, TheWebAreaMustLieWithinFourHundredElements)
+{
+    auto pageBehind = [](int groups) {
+        QJsonArray before;
+        for (int i = 0; i < groups; ++i)
+            before.append(node("AXGroup"));
+        before.append(webArea("https://a.test/", {staticText("Check your email")}));
+        QJsonObject window = group(before);
+        window.insert("window", true);
+        return load(file(node("AXApplication", {}, {window}), "firefox"));
+    };
+    EXPECT_TRUE(LinkPage::detect(*pageBehind(398))); // the window is element 1, the web area 400
+    EXPECT_FALSE(LinkPage::detect(*pageBehind(399)));
+}
+
+TEST(LinkPageBudget, TextAfterElementTwoHundredFiftyIsUnseen)
+{
+    auto pageWith = [](int fillers) {
+        QJsonArray page;
+        for (int i = 0; i < fillers; ++i)
+            page.append(staticText("Lorem ipsum"));
+        page.append(staticText("Check your email"));
+        return detectIn(page);
+    };
+    EXPECT_TRUE(pageWith(248)); // the web area is element 1, the prompt 250
+    EXPECT_FALSE(pageWith(249));
+}
+
+TEST(LinkPageBudget, OnlyTheFirstTenTextFieldsAreClassified)
+{
+    QJsonArray page{staticText("Check your email")};
+    for (int i = 0; i < linkPageBudget::classifiedFields; ++i)
+        page.append(textField({{"AXTitle", "Name"}}));
+    page.append(textField({{"AXTitle", "Verification code"}}));
+    auto fake = browserShowing(page);
+    EXPECT_TRUE(LinkPage::detect(*fake));
+    EXPECT_LE(fake->reads(), linkPageBudget::maxReads);
+
+    page.removeAt(1);
+    EXPECT_FALSE(detectIn(page));
+}
+
+TEST(LinkPageText, EmptyTextsAddNoSpaces)
+{
+    auto fake = loadRoot(
+        withId(webArea("https://a.test/",
+                       {staticText(""), heading("A"),
+                        node("AXStaticText", {{"AXValue", ""}, {"AXTitle", "x"}}), group({staticText("B")}),
+                        node("AXHeading", {{"AXTitle", "C"}}), node("AXButton", {{"AXTitle", "not text"}})}),
+               "page"));
+    const PageText text = pageText(*fake, *fake->element("page"), linkPageBudget::pageText);
+    EXPECT_EQ(text.text, "A C B");
+    EXPECT_FALSE(text.codeFieldPresent);
+}
+
+} // namespace
+} // namespace tessary
