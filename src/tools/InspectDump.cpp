@@ -29,7 +29,10 @@ std::optional<Element> pageOfFocus(Accessibility& accessibility, const Element& 
 
 int runDump(const QStringList& arguments)
 {
-    const ParsedArguments parsed = parseArguments(arguments, {QStringLiteral("-o")},
+    // "-o" is the one short option; the shared parser knows only long ones.
+    QStringList normalised = arguments;
+    normalised.replaceInStrings(QRegularExpression(QStringLiteral("^-o$")), QStringLiteral("--output"));
+    const ParsedArguments parsed = parseArguments(normalised, {QStringLiteral("--output")},
                                                   {QStringLiteral("--focused"), QStringLiteral("--window")});
     if (!parsed.error.isEmpty() || !parsed.positional.isEmpty()) {
         printError(parsed.error.isEmpty() ? QStringLiteral("dump takes no file argument; use -o FILE")

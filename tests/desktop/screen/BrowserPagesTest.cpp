@@ -1,0 +1,205 @@
+// Detection and typing against a real browser (Firefox ESR or Chromium, from TESSARY_TEST_BROWSER)
+// on pages served from 127.0.0.1, under scripts/desktop-session. One browser serves every case.
+
+#include "desktop/screen/DesktopDriver.h"
+#include "desktop/screen/PageServer.h"
+#include "engine/Clock.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/XTestKeyboard.h"
+#include "screen/CodeField.h"
+#include "screen/LinkPage.h"
+#include "screen/TypeCode.h"
+
+#include <QCoro/QCoroTask>
+
+#include <gtest/gtest.h>
+
+namespace tessary::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class BrowserPages : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        server = new PageServer(QStringLiteral(TESSARY_TEST_PAGES));
+        accessibility = new AtspiAccessibility;
+        keyboard = new XTestKeyboard;
+        browser = new Browser(Browser::fromEnvironment(), server->url(QStringLiteral("typing.html")));
+    }
+    static void TearDownTestSuite()
+    {
+        delete browser;
+        delete keyboard;
+        delete accessibility;
+        delete server;
+    }
+
+    // Opens the page and waits until its web area shows the page's address and its content.
+    std::optional<Element> openPage(const QString& page)
+    {
+        const QString url = server->url(page);
+        std::optional<Element> webArea;
+        const auto loaded = [&] {
+            const std::optional<RunningApplication> front = accessibility->frontmostApplication();
+            if (!front || front->pid != browser->pid())
+                return false;
+            const std::optional<Element> application = accessibility->applicationElement(front->pid);
+            const std::optional<Element> window =
+                application ? accessibility->elementAttribute(*application, QStringLiteral("AXFocusedWindow"))
+                            : std::nullopt;
+            webArea =
+                window ? findByRole(*accessibility, *window, QStringLiteral("AXWebArea"), 400) : std::nullopt;
+            return webArea && accessibility->stringAttribute(*webArea, QStringLiteral("AXURL")) == url &&
+                   !accessibility->children(*webArea).isEmpty();
+        };
+        // Keys typed into a browser that is still starting up can get lost: try the address bar
+        // a few times.
+        for (int attempt = 0; attempt < 3 && !loaded(); ++attempt) {
+            EXPECT_TRUE(browser->open(url));
+            if (waitUntil(loaded, 10s))
+                break;
+        }
+        EXPECT_TRUE(loaded()) << "page did not load: " << url.toStdString();
+        settle(300ms);
+        return webArea;
+    }
+
+    // Clicks the element with that DOM id and waits until the accessibility reports it focused.
+    std::optional<Element> focusById(const Element& webArea, const QString& id)
+    {
+        // Right after a load the element may exist before it is laid out: wait for its frame.
+        std::optional<Element> element;
+        std::optional<Rect> frame;
+        waitUntil(
+            [&] {
+                element = findElement(*accessibility, webArea, QStringLiteral("AXDOMIdentifier"), id);
+                frame = element ? accessibility->screenFrame(*element) : std::nullopt;
+                return frame.has_value();
+            },
+            10s);
+        EXPECT_TRUE(frame) << "no element #" << id.toStdString() << " on screen";
+        if (!frame)
+            return std::nullopt;
+        EXPECT_TRUE(clickAt(*frame, screenHeight()));
+        EXPECT_TRUE(waitUntil([&] { return accessibility->focusedElement() == element; }, 5s))
+            << "focus did not reach #" << id.toStdString();
+        return element;
+    }
+
+    static int screenHeight() { return EwmhFrontmost().screenHeight(); }
+
+    QString valueOf(const Element& element)
+    {
+        return accessibility->stringAttribute(element, QStringLiteral("AXValue")).value_or(QString());
+    }
+
+    void type(const QString& code, std::optional<Element> element = std::nullopt)
+    {
+        SystemClock clock;
+        QCoro::waitFor(typeCode(*accessibility, *keyboard, clock, code, element));
+        settle(300ms);
+    }
+
+    static inline PageServer* server = nullptr;
+    static inline AtspiAccessibility* accessibility = nullptr;
+    static inline XTestKeyboard* keyboard = nullptr;
+    static inline Browser* browser = nullptr;
+};
+
+TEST_F(BrowserPages, FrontmostBrowserIsNamedByItsDesktopFile)
+{
+    ASSERT_TRUE(openPage(QStringLiteral("typing.html")));
+    const std::optional<RunningApplication> front = accessibility->frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->pid, browser->pid());
+    EXPECT_EQ(front->bundleIdentifier, browser->desktopId());
+    EXPECT_EQ(front->bundleURL,
+              QStringLiteral("/usr/share/applications/%1.desktop").arg(browser->desktopId()));
+}
+
+TEST_F(BrowserPages, SingleCodeFieldIsDetectedWithPageHostAndRealFrame)
+{
+    const std::optional<Element> page = openPage(QStringLiteral("single-code.html"));
+    ASSERT_TRUE(page);
+    const std::optional<Element> field = focusById(*page, QStringLiteral("code"));
+    ASSERT_TRUE(field);
+    const std::optional<CodeField> detected =
+        CodeField::detect(*accessibility, *accessibility->focusedElement());
+    ASSERT_TRUE(detected);
+    EXPECT_EQ(detected->domain, QStringLiteral("127.0.0.1"));
+    ASSERT_TRUE(detected->frame);
+    // The click at the middle of this frame is what focused the field, so the frame is where the
+    // field really is; the page gives it a width of about 220 points.
+    EXPECT_EQ(detected->frame, accessibility->screenFrame(*field));
+    EXPECT_GT(detected->frame->width, 200);
+    EXPECT_LT(detected->frame->width, 260);
+    EXPECT_GT(detected->frame->y, 0);
+
+    type(QStringLiteral("482913"), *field);
+    EXPECT_EQ(valueOf(*field), QStringLiteral("482913"));
+}
+
+TEST_F(BrowserPages, RowOfSixBoxesIsDetectedAndFilledBoxByBox)
+{
+    const std::optional<Element> page = openPage(QStringLiteral("six-boxes.html"));
+    ASSERT_TRUE(page);
+    const std::optional<Element> first = focusById(*page, QStringLiteral("d1"));
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(CodeField::detect(*accessibility, *first));
+
+    type(QStringLiteral("482913"), *first);
+    QString typed;
+    for (int box = 1; box <= 6; ++box) {
+        const std::optional<Element> element = findElement(
+            *accessibility, *page, QStringLiteral("AXDOMIdentifier"), QStringLiteral("d%1").arg(box));
+        ASSERT_TRUE(element);
+        typed += valueOf(*element) + QLatin1Char('|');
+    }
+    EXPECT_EQ(typed, QStringLiteral("4|8|2|9|1|3|"));
+}
+
+TEST_F(BrowserPages, PasswordAndSearchFieldsAreNotCodeFields)
+{
+    const std::optional<Element> page = openPage(QStringLiteral("password.html"));
+    ASSERT_TRUE(page);
+    for (const QString& id : {QStringLiteral("password"), QStringLiteral("search")}) {
+        const std::optional<Element> field = focusById(*page, id);
+        ASSERT_TRUE(field);
+        EXPECT_FALSE(CodeField::detect(*accessibility, *field)) << id.toStdString();
+    }
+}
+
+TEST_F(BrowserPages, LinkPagesAreRecognisedByKind)
+{
+    const std::optional<Element> magic = openPage(QStringLiteral("magic-link.html"));
+    ASSERT_TRUE(magic);
+    std::optional<LinkPage> page = LinkPage::detect(*accessibility);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->kind, FoundLink::Kind::signIn);
+    EXPECT_EQ(page->host, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(page->url, server->url(QStringLiteral("magic-link.html")));
+    EXPECT_TRUE(page->anchor);
+
+    ASSERT_TRUE(openPage(QStringLiteral("confirm-email.html")));
+    page = LinkPage::detect(*accessibility);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->kind, FoundLink::Kind::confirm);
+
+    ASSERT_TRUE(openPage(QStringLiteral("single-code.html")));
+    EXPECT_FALSE(LinkPage::detect(*accessibility));
+}
+
+TEST_F(BrowserPages, TextOutsideTheKeymapLandsAsTyped)
+{
+    const std::optional<Element> page = openPage(QStringLiteral("typing.html"));
+    ASSERT_TRUE(page);
+    const std::optional<Element> field = focusById(*page, QStringLiteral("free"));
+    ASSERT_TRUE(field);
+    type(QStringLiteral("AbC-é"));
+    EXPECT_EQ(valueOf(*field), QStringLiteral("AbC-é"));
+}
+
+} // namespace
+} // namespace tessary::test

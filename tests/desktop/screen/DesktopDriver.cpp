@@ -1,0 +1,123 @@
+#include "desktop/screen/DesktopDriver.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <queue>
+
+namespace tessary::test {
+
+using namespace std::chrono_literals;
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+{
+    QDeadlineTimer deadline(timeout);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+void settle(std::chrono::milliseconds duration)
+{
+    QDeadlineTimer deadline(duration);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+}
+
+bool xdotool(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool clickAt(const Rect& frame, int screenHeight)
+{
+    const int x = int(frame.x + frame.width / 2);
+    const int y = int(screenHeight - (frame.y + frame.height / 2));
+    return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
+                    QStringLiteral("click"), QStringLiteral("1")});
+}
+
+std::optional<Element> findElement(Accessibility& accessibility, const Element& root,
+                                   const QString& attribute, const QString& value, int budget)
+{
+    std::queue<Element> queue;
+    queue.push(root);
+    for (int visited = 0; !queue.empty() && visited < budget; ++visited) {
+        Element element = queue.front();
+        queue.pop();
+        if (accessibility.stringAttribute(element, attribute) == value)
+            return element;
+        for (const Element& child : accessibility.children(element))
+            queue.push(child);
+    }
+    return std::nullopt;
+}
+
+Browser::Kind Browser::fromEnvironment()
+{
+    return qgetenv("TESSARY_TEST_BROWSER") == "chromium" ? Kind::chromium : Kind::firefox;
+}
+
+QStringList Browser::arguments(const QString& url) const
+{
+    if (m_kind == Kind::firefox)
+        return {QStringLiteral("--no-remote"), QStringLiteral("--profile"), m_profile.path(), url};
+    return {QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
+            QStringLiteral("--disable-background-networking"), QStringLiteral("--disable-component-update"),
+            QStringLiteral("--disable-sync"),
+            // The Secret Service would put up a keyring prompt over the page.
+            QStringLiteral("--password-store=basic"), QStringLiteral("--user-data-dir=") + m_profile.path(),
+            url};
+}
+
+QString Browser::program() const
+{
+    return m_kind == Kind::chromium ? QStringLiteral("chromium") : QStringLiteral("firefox-esr");
+}
+
+Browser::Browser(Kind kind, const QString& url)
+    : m_kind(kind)
+{
+    m_process.start(program(), arguments(url));
+    m_process.waitForStarted(10000);
+}
+
+Browser::~Browser()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+QString Browser::desktopId() const
+{
+    return m_kind == Kind::chromium ? QStringLiteral("chromium") : QStringLiteral("firefox-esr");
+}
+
+bool Browser::open(const QString& url)
+{
+    return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+l")}) &&
+           xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), url}) &&
+           xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+}
+
+} // namespace tessary::test

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "screen/Accessibility.h"
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+namespace tessary::test {
+
+// What a desktop test does with its hands: wait (running the event loop, so AT-SPI events keep
+// arriving), click and press keys through xdotool, and find elements in a live tree.
+
+// Runs the event loop until `done` holds or the time is up; returns whether it held.
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+// Runs the event loop for a while.
+void settle(std::chrono::milliseconds duration);
+
+// Runs xdotool with the arguments; false when it fails or takes longer than 10 s.
+bool xdotool(const QStringList& arguments);
+// Clicks the middle of a bottom-left screen rectangle.
+bool clickAt(const Rect& frame, int screenHeight);
+
+// Breadth-first search below `root` (at most `budget` elements) for an element whose attribute
+// has the value.
+std::optional<Element> findElement(Accessibility& accessibility, const Element& root,
+                                   const QString& attribute, const QString& value, int budget = 4000);
+
+// A browser on a fresh profile, stopped (by its own pid) when the object goes.
+class Browser {
+public:
+    enum class Kind { firefox, chromium };
+    static Kind fromEnvironment(); // TESSARY_TEST_BROWSER: "firefox" (default) or "chromium"
+
+    Browser(Kind kind, const QString& url);
+    ~Browser();
+    Browser(const Browser&) = delete;
+    Browser& operator=(const Browser&) = delete;
+
+    Kind kind() const { return m_kind; }
+    qint64 pid() const { return m_process.processId(); }
+    QString desktopId() const;
+    // Opens another page in the same tab, through the address bar.
+    bool open(const QString& url);
+
+private:
+    QStringList arguments(const QString& url) const;
+    QString program() const;
+
+    Kind m_kind;
+    QTemporaryDir m_profile;
+    QProcess m_process;
+};
+
+} // namespace tessary::test
