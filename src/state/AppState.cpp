@@ -126,7 +126,9 @@ QString AppState::inboxSummary() const
                  [](const Account& a) { return a.isActive(); });
     if (active.size() != 1)
         return QString::number(active.size()) + QStringLiteral(" inboxes");
-    return active.first().email.value_or(active.first().providerName());
+    // An empty address is no address: the provider's name reads better than nothing.
+    const Account& only = active.first();
+    return only.email && !only.email->isEmpty() ? *only.email : only.providerName();
 }
 
 void AppState::setShortcut(const std::optional<Shortcut>& shortcut)

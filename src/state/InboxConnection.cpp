@@ -36,7 +36,7 @@ QCoro::Task<BackendResult<Done>> AppState::refreshAccounts(CancelToken cancel)
     // Remembered so the app counts as connected before the first refresh after a restart.
     const auto firstActive =
         std::find_if(m_accounts.cbegin(), m_accounts.cend(), [](const Account& a) { return a.isActive(); });
-    if (firstActive != m_accounts.cend() && firstActive->email)
+    if (firstActive != m_accounts.cend() && firstActive->email && !firstActive->email->isEmpty())
         m_services.settings.setValue(settingKey::email, *firstActive->email);
     else
         m_services.settings.remove(settingKey::email);

@@ -195,6 +195,8 @@ TEST_F(InboxPresence, SummaryNamesOneInboxAndCountsOthers)
     EXPECT_EQ(s.inboxSummary(), QStringLiteral("b@example.com"));
     s.setAccounts({account("a1", "pending", "a@example.com")});
     EXPECT_EQ(s.inboxSummary(), QStringLiteral("0 inboxes"));
+    s.setAccounts({account("a1", "active", QString(), "outlook")});
+    EXPECT_EQ(s.inboxSummary(), QStringLiteral("Outlook"));
 }
 
 using LaunchAtLogin = AppStateTest;

@@ -47,6 +47,10 @@ TEST_F(AccountRefresh, ForgetsTheAddressWhenTheFirstActiveInboxHasNone)
     settings.values.insert("email", "old@example.com");
     ASSERT_TRUE(runTask(s.refreshAccounts()));
     EXPECT_FALSE(settings.values.contains("email"));
+    backend.accountsScript.replies = {QList<Account>{account("a1", "active", QString())}};
+    settings.values.insert("email", "old@example.com");
+    ASSERT_TRUE(runTask(s.refreshAccounts()));
+    EXPECT_FALSE(settings.values.contains("email"));
 }
 
 TEST_F(AccountRefresh, FailureChangesNothing)
