@@ -1,0 +1,175 @@
+// The platform layer against a real Qt application under scripts/desktop-session: where libatspi's
+// events are delivered, the frontmost application, focus, frames and typing.
+
+#include "desktop/screen/DesktopDriver.h"
+#include "engine/Clock.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/X11Connection.h"
+#include "platform/linux/XTestKeyboard.h"
+#include "screen/CodeField.h"
+#include "screen/TypeCode.h"
+
+#include <QCoro/QCoroTask>
+#include <QHash>
+#include <QProcess>
+#include <QRect>
+
+#include <gtest/gtest.h>
+
+// After every other header: Xlib's macros (None, Bool) clash with their identifiers.
+#include <X11/Xlib.h>
+
+namespace tessary::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class QtWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        accessibility = new AtspiAccessibility;
+        keyboard = new XTestKeyboard;
+        window = new QProcess;
+        window->start(QStringLiteral(TESSARY_TEST_WINDOW), {});
+        window->waitForStarted(10000);
+        waitUntil(
+            [] {
+                while (window->canReadLine())
+                    readField();
+                return fields.size() == 2;
+            },
+            20s);
+    }
+    static void TearDownTestSuite()
+    {
+        window->terminate();
+        if (!window->waitForFinished(5000))
+            window->kill();
+        window->waitForFinished(5000);
+        delete window;
+        delete keyboard;
+        delete accessibility;
+    }
+
+    // One "name x y w h" line of the window's report.
+    static void readField()
+    {
+        const QStringList words =
+            QString::fromUtf8(window->readLine()).trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.size() == 5)
+            fields.insert(words.at(0), QRect(words.at(1).toInt(), words.at(2).toInt(), words.at(3).toInt(),
+                                             words.at(4).toInt()));
+    }
+
+    static int screenHeight() { return X11Connection().screenHeight(); }
+
+    // The field's frame as the window itself reports it, in bottom-left coordinates.
+    static Rect reportedFrame(const QString& name)
+    {
+        const QRect r = fields.value(name);
+        return Rect{double(r.x()), double(screenHeight() - r.y() - r.height()), double(r.width()),
+                    double(r.height())};
+    }
+
+    std::optional<Element> clickField(const QString& name)
+    {
+        EXPECT_TRUE(fields.contains(name)) << "the test window did not report " << name.toStdString();
+        EXPECT_TRUE(clickAt(reportedFrame(name), screenHeight()));
+        std::optional<Element> focused;
+        waitUntil(
+            [&] {
+                focused = accessibility->focusedElement();
+                return focused && accessibility->screenFrame(*focused) == reportedFrame(name);
+            },
+            5s);
+        return focused;
+    }
+
+    QString valueOf(const Element& element)
+    {
+        return accessibility->stringAttribute(element, QStringLiteral("AXValue")).value_or(QString());
+    }
+
+    void type(const QString& text)
+    {
+        SystemClock clock;
+        QCoro::waitFor(typeCode(*accessibility, *keyboard, clock, text));
+        settle(300ms);
+    }
+
+    static inline AtspiAccessibility* accessibility = nullptr;
+    static inline XTestKeyboard* keyboard = nullptr;
+    static inline QProcess* window = nullptr;
+    static inline QHash<QString, QRect> fields;
+};
+
+TEST_F(QtWindow, AccessibilityEventsArriveThroughQtsOwnEventLoop)
+{
+    ASSERT_TRUE(accessibility->available());
+    // libatspi is served by the GLib main context Qt's dispatcher runs: no thread of our own.
+    EXPECT_TRUE(AtspiRuntime::eventsRunInQtLoop());
+    const quint64 before = accessibility->focusTracker()->eventCount();
+    ASSERT_TRUE(clickField(QStringLiteral("free")));
+    // Only Qt's loop ran while waiting, and the focus event reached the tracker through it.
+    EXPECT_TRUE(waitUntil([&] { return accessibility->focusTracker()->eventCount() > before; }, 5s));
+}
+
+TEST_F(QtWindow, FrontmostApplicationIsTheWindowsProcess)
+{
+    ASSERT_TRUE(clickField(QStringLiteral("free")));
+    const std::optional<RunningApplication> front = accessibility->frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->pid, window->processId());
+    // No desktop file launches it, so it is named by its executable.
+    EXPECT_EQ(front->bundleIdentifier, QStringLiteral("tessary-test-window"));
+    EXPECT_EQ(front->bundleURL, QStringLiteral(TESSARY_TEST_WINDOW));
+    const std::optional<Element> application = accessibility->applicationElement(front->pid);
+    ASSERT_TRUE(application);
+    EXPECT_EQ(accessibility->processId(*application), front->pid);
+    EXPECT_TRUE(accessibility->elementAttribute(*application, QStringLiteral("AXFocusedWindow")));
+}
+
+TEST_F(QtWindow, FocusedFieldIsFoundWithItsRealFrameAndLabel)
+{
+    const std::optional<Element> field = clickField(QStringLiteral("code"));
+    ASSERT_TRUE(field);
+    EXPECT_EQ(accessibility->screenFrame(*field), reportedFrame(QStringLiteral("code")));
+    EXPECT_EQ(accessibility->stringAttribute(*field, QStringLiteral("AXRole")),
+              QStringLiteral("AXTextField"));
+    const std::optional<Element> label =
+        accessibility->elementAttribute(*field, QStringLiteral("AXTitleUIElement"));
+    ASSERT_TRUE(label);
+    EXPECT_EQ(accessibility->stringAttribute(*label, QStringLiteral("AXTitle")),
+              QStringLiteral("Verification code"));
+    // A native field: classified by the same rules, with no page host.
+    const std::optional<CodeField> detected = CodeField::detect(*accessibility, *field);
+    ASSERT_TRUE(detected);
+    EXPECT_FALSE(detected->domain);
+}
+
+TEST_F(QtWindow, TypingWorksWhileTheHotKeyModifiersAreHeld)
+{
+    const std::optional<Element> field = clickField(QStringLiteral("code"));
+    ASSERT_TRUE(field);
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt")}));
+    EXPECT_TRUE(keyboard->modifiersHeld());
+    type(QStringLiteral("482913"));
+    EXPECT_EQ(valueOf(*field), QStringLiteral("482913"));
+    EXPECT_FALSE(keyboard->modifiersHeld());
+}
+
+TEST_F(QtWindow, CharactersMissingFromTheKeymapAreTypedAndTheKeymapIsRestored)
+{
+    const std::optional<Element> field = clickField(QStringLiteral("free"));
+    ASSERT_TRUE(field);
+    type(QStringLiteral("AbC-é€ñ"));
+    EXPECT_EQ(valueOf(*field), QStringLiteral("AbC-é€ñ"));
+    X11Connection connection;
+    for (const char32_t character : {U'é', U'€', U'ñ'})
+        EXPECT_EQ(XKeysymToKeycode(connection.display(), XTestKeyboard::keysymFor(character)), 0)
+            << "a temporary mapping was left behind";
+}
+
+} // namespace
+} // namespace tessary::test

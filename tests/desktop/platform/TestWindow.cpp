@@ -1,0 +1,40 @@
+// A small Qt window for the desktop tests: a labelled code field and a free text field. Once
+// shown, it prints each field's name and top-left screen geometry ("code X Y W H") on stdout, so
+// a test knows where to click without asking the accessibility it is testing.
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Tessary test window"));
+    auto* layout = new QVBoxLayout(&window);
+    auto* label = new QLabel(QStringLiteral("Verification code"));
+    auto* code = new QLineEdit;
+    code->setObjectName(QStringLiteral("code"));
+    label->setBuddy(code);
+    auto* free = new QLineEdit;
+    free->setObjectName(QStringLiteral("free"));
+    free->setPlaceholderText(QStringLiteral("Anything"));
+    layout->addWidget(label);
+    layout->addWidget(code);
+    layout->addWidget(free);
+    window.resize(400, 160);
+    window.show();
+    QTimer::singleShot(500, &window, [&] {
+        for (QLineEdit* field : {code, free}) {
+            const QPoint origin = field->mapToGlobal(QPoint(0, 0));
+            std::printf("%s %d %d %d %d\n", qPrintable(field->objectName()), origin.x(), origin.y(),
+                        field->width(), field->height());
+        }
+        std::fflush(stdout);
+    });
+    return application.exec();
+}
