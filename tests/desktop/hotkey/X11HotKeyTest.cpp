@@ -26,11 +26,11 @@ void spin(int milliseconds)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-// Spins until `count` reaches `wanted` (or a second passes), then a little longer so that an
+// Spins until `count` reaches `wanted` (or three seconds pass), then a little longer so that an
 // extra, unwanted press would show too.
 int settle(const int& count, int wanted)
 {
-    QDeadlineTimer deadline(1000);
+    QDeadlineTimer deadline(3000);
     while (count < wanted && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     spin(200);
