@@ -51,6 +51,7 @@ int wordCount(const QString& text)
     return words;
 }
 
+// Reasons quote the matched words in lower case: "label mentions promo".
 FieldVerdict accept(QString reason, std::optional<Rect> frame)
 {
     return FieldVerdict{true, std::move(reason), frame};
@@ -82,12 +83,12 @@ FieldVerdict classifyField(Accessibility& accessibility, const Element& element)
     if (value.size() > maxCodeLength)
         return reject(QStringLiteral("holds 13 or more characters"));
     if (const auto excluded = excludedFieldPattern().firstMatch(label))
-        return reject(QStringLiteral("label mentions ") + *excluded);
+        return reject(QStringLiteral("label mentions ") + excluded->toLower());
 
     const QString around =
         nearbyText(accessibility, element, codeFieldBudget::aroundLevels, codeFieldBudget::aroundBudget);
     if (const auto card = cardPattern().firstMatch(around))
-        return reject(QStringLiteral("card words nearby: ") + *card);
+        return reject(QStringLiteral("card words nearby: ") + card->toLower());
 
     const std::optional<Rect> frame = accessibility.screenFrame(element);
     const double width = frame ? frame->width : 0;
@@ -97,10 +98,10 @@ FieldVerdict classifyField(Accessibility& accessibility, const Element& element)
             return accept(QStringLiteral("one of %1 code boxes").arg(boxes), frame);
     }
     if (const auto keyword = codeKeywordPattern().firstMatch(label))
-        return accept(QStringLiteral("label mentions ") + *keyword, frame);
+        return accept(QStringLiteral("label mentions ") + keyword->toLower(), frame);
     if (wordCount(label) <= maxShortLabelWords) {
         if (const auto shortLabel = shortLabelPattern().firstMatch(label))
-            return accept(QStringLiteral("short label names ") + *shortLabel, frame);
+            return accept(QStringLiteral("short label names ") + shortLabel->toLower(), frame);
     }
 
     if (!frame)
@@ -110,9 +111,9 @@ FieldVerdict classifyField(Accessibility& accessibility, const Element& element)
     if (width >= maxPromptedWidth)
         return reject(QStringLiteral("too wide for a code field"), frame);
     if (const auto promo = promoPattern().firstMatch(around))
-        return reject(QStringLiteral("text nearby mentions ") + *promo, frame);
+        return reject(QStringLiteral("text nearby mentions ") + promo->toLower(), frame);
     if (const auto prompt = pagePromptPattern().firstMatch(around))
-        return accept(QStringLiteral("text nearby asks for a code: ") + *prompt, frame);
+        return accept(QStringLiteral("text nearby asks for a code: ") + prompt->toLower(), frame);
     return reject(QStringLiteral("no code prompt nearby"), frame);
 }
 

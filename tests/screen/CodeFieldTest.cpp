@@ -107,7 +107,7 @@ TEST(CodeFieldExclusions, ExcludedLabelsWinOverCodeWords)
         return group(children);
     };
     EXPECT_FALSE(detectFocused(withPrompt(labelled("Promo code"))));
-    EXPECT_EQ(verdictReason(withPrompt(labelled("Promo code"))), "label mentions Promo");
+    EXPECT_EQ(verdictReason(withPrompt(labelled("Promo code"))), "label mentions promo");
     EXPECT_FALSE(detectFocused(withPrompt(labelled("Gift card code"))));
     EXPECT_FALSE(detectFocused(withPrompt(labelled("Email address"))));
     EXPECT_FALSE(detectFocused(withPrompt(labelled("Промокод"))));
