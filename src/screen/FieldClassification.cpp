@@ -51,7 +51,6 @@ int wordCount(const QString& text)
     return words;
 }
 
-// Reasons quote the matched words in lower case: "label mentions promo".
 FieldVerdict accept(QString reason, std::optional<Rect> frame)
 {
     return FieldVerdict{true, std::move(reason), frame};
