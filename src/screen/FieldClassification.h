@@ -8,8 +8,7 @@ namespace tessary {
 
 // Why an element is or is not a code field: the first rule that decided, in plain words
 // ("password field", "label mentions promo", "no code prompt nearby"; matched words in lower case).
-// `detect` is built on it;
-// `tessary-inspect field` prints it.
+// `detect` is built on it; `tessary-inspect field` prints it.
 struct FieldVerdict {
     bool accepted = false;
     QString reason;
