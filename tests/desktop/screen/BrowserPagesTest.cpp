@@ -9,6 +9,11 @@
 #include "screen/CodeField.h"
 #include "screen/LinkPage.h"
 #include "screen/TypeCode.h"
+#include "tools/TreeDump.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
 
 #include <QCoro/QCoroTask>
 
@@ -90,6 +95,30 @@ protected:
 
     static int screenHeight() { return EwmhFrontmost().screenHeight(); }
 
+    // With TESSARY_RECORD_TREES=FOLDER set, writes the tree under `root` as the fixture
+    // FOLDER/<browser>-<name>.json for the screen logic's unit tests.
+    void record(const QString& name, const Element& root)
+    {
+        const QString folder = qEnvironmentVariable("TESSARY_RECORD_TREES");
+        if (folder.isEmpty())
+            return;
+        const QString browserName = browser->kind() == Browser::Kind::chromium ? QStringLiteral("chromium")
+                                                                               : QStringLiteral("firefox");
+        QDir().mkpath(folder);
+        QFile file(QStringLiteral("%1/%2-%3.json").arg(folder, browserName, name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        const QJsonObject tree =
+            inspect::dumpTree(*accessibility, root, accessibility->frontmostApplication());
+        file.write(QJsonDocument(tree).toJson(QJsonDocument::Indented));
+    }
+
+    std::optional<Element> focusedWindow()
+    {
+        const std::optional<Element> application = accessibility->applicationElement(browser->pid());
+        return application ? accessibility->elementAttribute(*application, QStringLiteral("AXFocusedWindow"))
+                           : std::nullopt;
+    }
+
     QString valueOf(const Element& element)
     {
         return accessibility->stringAttribute(element, QStringLiteral("AXValue")).value_or(QString());
@@ -123,8 +152,9 @@ TEST_F(BrowserPages, SingleCodeFieldIsDetectedWithPageHostAndRealFrame)
 {
     const std::optional<Element> page = openPage(QStringLiteral("single-code.html"));
     ASSERT_TRUE(page);
-    const std::optional<Element> field = focusById(*page, QStringLiteral("code"));
+    const std::optional<Element> field = focusById(*page, QStringLiteral("entry"));
     ASSERT_TRUE(field);
+    record(QStringLiteral("single-code"), *page);
     const std::optional<CodeField> detected =
         CodeField::detect(*accessibility, *accessibility->focusedElement());
     ASSERT_TRUE(detected);
@@ -148,6 +178,7 @@ TEST_F(BrowserPages, RowOfSixBoxesIsDetectedAndFilledBoxByBox)
     const std::optional<Element> first = focusById(*page, QStringLiteral("d1"));
     ASSERT_TRUE(first);
     EXPECT_TRUE(CodeField::detect(*accessibility, *first));
+    record(QStringLiteral("six-boxes"), *page);
 
     type(QStringLiteral("482913"), *first);
     QString typed;
@@ -168,6 +199,7 @@ TEST_F(BrowserPages, PasswordAndSearchFieldsAreNotCodeFields)
         const std::optional<Element> field = focusById(*page, id);
         ASSERT_TRUE(field);
         EXPECT_FALSE(CodeField::detect(*accessibility, *field)) << id.toStdString();
+        record(id + QStringLiteral("-field"), *page);
     }
 }
 
@@ -181,11 +213,15 @@ TEST_F(BrowserPages, LinkPagesAreRecognisedByKind)
     EXPECT_EQ(page->host, QStringLiteral("127.0.0.1"));
     EXPECT_EQ(page->url, server->url(QStringLiteral("magic-link.html")));
     EXPECT_TRUE(page->anchor);
+    if (const std::optional<Element> window = focusedWindow())
+        record(QStringLiteral("magic-link"), *window);
 
     ASSERT_TRUE(openPage(QStringLiteral("confirm-email.html")));
     page = LinkPage::detect(*accessibility);
     ASSERT_TRUE(page);
     EXPECT_EQ(page->kind, FoundLink::Kind::confirm);
+    if (const std::optional<Element> window = focusedWindow())
+        record(QStringLiteral("confirm-email"), *window);
 
     ASSERT_TRUE(openPage(QStringLiteral("single-code.html")));
     EXPECT_FALSE(LinkPage::detect(*accessibility));

@@ -1,0 +1,86 @@
+// tessary-inspect focus [--watch]: classifies the element that has the keyboard focus right now, or
+// on every focus change (polled every 0.4 s like the focus loop), with the output of `field`.
+
+#include "engine/Timings.h"
+#include "platform/linux/AccessibilityEnabling.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "screen/CodeField.h"
+#include "screen/FieldClassification.h"
+#include "tools/InspectCommand.h"
+#include "tools/JsonLine.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace tessary::inspect {
+
+namespace {
+
+void printClassification(Accessibility& accessibility, const std::optional<Element>& focus)
+{
+    if (!focus) {
+        printLine(QStringLiteral("null"));
+        return;
+    }
+    const QString label = fieldLabel(accessibility, *focus);
+    const QString around =
+        nearbyText(accessibility, *focus, codeFieldBudget::aroundLevels, codeFieldBudget::aroundBudget);
+    if (const std::optional<CodeField> field = CodeField::detect(accessibility, *focus)) {
+        printLine(jsonLine({{"codeField", true},
+                            {"domain", optionalJson(field->domain)},
+                            {"frame", rectJson(field->frame)},
+                            {"label", label},
+                            {"around", around}}));
+    } else {
+        const FieldVerdict verdict = classifyField(accessibility, *focus);
+        printLine(jsonLine(
+            {{"codeField", false}, {"label", label}, {"around", around}, {"reason", verdict.reason}}));
+    }
+}
+
+int runFocus(const QStringList& arguments)
+{
+    const ParsedArguments parsed = parseArguments(arguments, {}, {QStringLiteral("--watch")});
+    if (!parsed.error.isEmpty() || !parsed.positional.isEmpty()) {
+        printError(parsed.error.isEmpty() ? QStringLiteral("usage: focus [--watch]") : parsed.error);
+        return exitBadInput;
+    }
+    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty()) {
+        printError(problem);
+        return exitFailure;
+    }
+    if (!AccessibilityEnabling::isEnabled())
+        printError(QStringLiteral("accessibility is off (org.a11y.Status.IsEnabled is false): run "
+                                  "\"tessary-inspect status\" and restart the application you inspect"));
+    AtspiAccessibility accessibility;
+    if (!accessibility.available()) {
+        printError(QStringLiteral("no accessibility bus: is a D-Bus session running?"));
+        return exitFailure;
+    }
+    if (!parsed.options.contains(QStringLiteral("--watch"))) {
+        printClassification(accessibility, accessibility.focusedElement());
+        return exitOk;
+    }
+    // Like the focus loop: read the focus every tick, classify only when it changed.
+    QString lastIdentity = QStringLiteral("-");
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const std::optional<Element> focus = accessibility.focusedElement();
+        const QString identity = focus ? focus->identity() : QString();
+        if (identity == lastIdentity)
+            return;
+        lastIdentity = identity;
+        printClassification(accessibility, focus);
+    });
+    tick.start(Timings{}.focusTick);
+    return QCoreApplication::exec();
+}
+
+const bool registered = registerCommand({QStringLiteral("focus"),
+                                         QStringLiteral("[--watch]                                 "
+                                                        "classify the live focused element (as field)"),
+                                         Needs::core, runFocus});
+
+} // namespace
+
+} // namespace tessary::inspect

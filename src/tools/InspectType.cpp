@@ -1,0 +1,59 @@
+// tessary-inspect type TEXT [--delay S]: waits S seconds (3 by default: time to click into a
+// field), then types TEXT into whatever has the focus, the way a code is filled.
+
+#include "engine/Clock.h"
+#include "platform/linux/AccessibilityEnabling.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/XTestKeyboard.h"
+#include "screen/TypeCode.h"
+#include "tools/InspectCommand.h"
+
+#include <QCoro/QCoroTask>
+
+namespace tessary::inspect {
+
+namespace {
+
+QCoro::Task<> delayThenType(Clock& clock, Accessibility& accessibility, Keyboard& keyboard, QString text,
+                            std::chrono::milliseconds delay)
+{
+    co_await clock.sleep(delay);
+    co_await typeCode(accessibility, keyboard, clock, text);
+}
+
+int runType(const QStringList& arguments)
+{
+    const ParsedArguments parsed = parseArguments(arguments, {QStringLiteral("--delay")});
+    bool delayIsNumber = true;
+    const double delay =
+        parsed.options.value(QStringLiteral("--delay"), QStringLiteral("3")).toDouble(&delayIsNumber);
+    if (!parsed.error.isEmpty() || parsed.positional.size() != 1 || !delayIsNumber || delay < 0) {
+        printError(parsed.error.isEmpty() ? QStringLiteral("usage: type TEXT [--delay SECONDS]")
+                                          : parsed.error);
+        return exitBadInput;
+    }
+    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty()) {
+        printError(problem);
+        return exitFailure;
+    }
+    XTestKeyboard keyboard;
+    if (!keyboard.available()) {
+        printError(QStringLiteral("the X server has no XTest extension: synthetic typing is impossible"));
+        return exitFailure;
+    }
+    // Typing works without accessibility; only the row-of-boxes probe needs to see the focus.
+    AtspiAccessibility accessibility;
+    SystemClock clock;
+    QCoro::waitFor(delayThenType(clock, accessibility, keyboard, parsed.positional.constFirst(),
+                                 std::chrono::milliseconds(qint64(delay * 1000))));
+    return exitOk;
+}
+
+const bool registered = registerCommand({QStringLiteral("type"),
+                                         QStringLiteral("TEXT [--delay S]                       "
+                                                        "after S seconds (3), type TEXT into the focus"),
+                                         Needs::core, runType});
+
+} // namespace
+
+} // namespace tessary::inspect

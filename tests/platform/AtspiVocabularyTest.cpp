@@ -1,0 +1,80 @@
+#include "platform/linux/AtspiVocabulary.h"
+#include "platform/linux/XTestKeyboard.h"
+
+#include <atspi/atspi-constants.h>
+
+#include <gtest/gtest.h>
+
+namespace tessary::atspi {
+namespace {
+
+NodeFacts node(int role, bool multiLine = false, bool editable = true)
+{
+    NodeFacts facts;
+    facts.role = role;
+    facts.multiLine = multiLine;
+    facts.editable = editable;
+    return facts;
+}
+
+TEST(AtspiRoleMapping, SingleLineEditorsOfEveryToolkitAreTextFields)
+{
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_ENTRY), false), "AXTextField"); // Firefox, Chromium
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_TEXT), false), "AXTextField");  // Qt
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_PASSWORD_TEXT), false), "AXTextField");
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_ENTRY, true), false), "AXTextArea"); // <textarea>
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_TEXT, true), false), "AXTextArea");  // QTextEdit
+    NodeFacts number = node(ATSPI_ROLE_SPIN_BUTTON);
+    number.tag = QStringLiteral("input");
+    EXPECT_EQ(roleName(number, false), "AXTextField"); // <input type="number">
+    EXPECT_NE(roleName(node(ATSPI_ROLE_SPIN_BUTTON), false), "AXTextField");
+    // Read-only text is something to read, not a field.
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_TEXT, false, false), true), "AXStaticText");
+}
+
+TEST(AtspiRoleMapping, PasswordAndSearchInputsGetTheirSubroles)
+{
+    EXPECT_EQ(subroleName(node(ATSPI_ROLE_PASSWORD_TEXT)), "AXSecureTextField");
+    NodeFacts search = node(ATSPI_ROLE_ENTRY);
+    search.inputType = QStringLiteral("search");
+    EXPECT_EQ(subroleName(search), "AXSearchField");
+    EXPECT_FALSE(subroleName(node(ATSPI_ROLE_ENTRY)));
+    // A subrole belongs to fields only.
+    NodeFacts searchLandmark = node(ATSPI_ROLE_LANDMARK);
+    searchLandmark.inputType = QStringLiteral("search");
+    EXPECT_FALSE(subroleName(searchLandmark));
+}
+
+TEST(AtspiRoleMapping, TextContainersAreStaticTextOnlyWhenTheyHoldText)
+{
+    for (int role : {ATSPI_ROLE_PARAGRAPH, ATSPI_ROLE_SECTION, ATSPI_ROLE_LABEL, ATSPI_ROLE_STATIC}) {
+        EXPECT_EQ(roleName(node(role), true), "AXStaticText") << role;
+        EXPECT_EQ(roleName(node(role), false), "AXGroup") << role;
+    }
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_HEADING), false), "AXHeading");
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_DOCUMENT_WEB), false), "AXWebArea");
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_PUSH_BUTTON), false), "AXButton");
+}
+
+TEST(AtspiText, FillersAndEmbeddedObjectMarksAreNotText)
+{
+    // An empty editor in a browser holds a zero-width no-break space.
+    EXPECT_EQ(fieldValue(QStringLiteral("\uFEFF")), "");
+    EXPECT_EQ(fieldValue(QStringLiteral("48\uFEFF29")), "4829");
+    // A paragraph's link or bold run stands as U+FFFC: its text is read from that child.
+    EXPECT_EQ(ownText(QStringLiteral("We sent a link to \uFFFC. Open it.")), "We sent a link to . Open it.");
+    EXPECT_EQ(ownText(QStringLiteral("\uFFFC\uFFFC")), "");
+    EXPECT_EQ(classList(QStringLiteral("  otp  box digit ")), QStringList({"otp", "box", "digit"}));
+}
+
+TEST(XTestKeysyms, LatinOneIsItsOwnKeysymAndTheRestIsUnicode)
+{
+    EXPECT_EQ(XTestKeyboard::keysymFor(U'7'), 0x37UL);
+    EXPECT_EQ(XTestKeyboard::keysymFor(U'A'), 0x41UL);
+    EXPECT_EQ(XTestKeyboard::keysymFor(U'é'), 0xe9UL);
+    EXPECT_EQ(XTestKeyboard::keysymFor(U'€'), 0x010020acUL);
+    EXPECT_EQ(XTestKeyboard::keysymFor(U'😀'), 0x0101f600UL);
+}
+
+} // namespace
+} // namespace tessary::atspi
