@@ -1,7 +1,5 @@
 #include "backend/BackendTestSupport.h"
 
-#include <QTimer>
-
 #include <chrono>
 
 using namespace tessary;
@@ -21,11 +19,7 @@ BackendOptions shortTimeout()
 
 class HostileReplies : public BackendTest {
 protected:
-    HostileReplies()
-        : BackendTest(shortTimeout())
-    {
-        secrets.values.insert("installToken", "t");
-    }
+    HostileReplies() { secrets.values.insert("installToken", "t"); }
 
     BackendError failureOf(ScriptedReply reply, Backend* client = nullptr)
     {
@@ -38,10 +32,8 @@ protected:
 
 TEST_F(HostileReplies, AReplyOverSixteenMegabytesIsRefused)
 {
-    Backend realLimits(settings, secrets);
     const QByteArray padding(16 * 1024 * 1024, ' ');
-    const BackendError error =
-        failureOf(ScriptedReply::json(200, R"({"messages": [)" + padding + "]}"), &realLimits);
+    const BackendError error = failureOf(ScriptedReply::json(200, R"({"messages": [)" + padding + "]}"));
     EXPECT_EQ(error.status, 0);
     EXPECT_EQ(error.message, "The server's reply is larger than 16 MB.");
 }
@@ -89,12 +81,26 @@ TEST_F(HostileReplies, AServerThatNeverAnswersTimesOut)
 {
     ScriptedReply silence;
     silence.ending = ScriptedReply::Ending::never;
-    EXPECT_EQ(failureOf(silence), (BackendError{0, "The request timed out."}));
+    Backend impatient(settings, secrets, shortTimeout());
+    EXPECT_EQ(failureOf(silence, &impatient), (BackendError{0, "The request timed out."}));
 }
 
 class Cancellation : public BackendTest {
 protected:
     Cancellation() { secrets.values.insert("installToken", "t"); }
+
+    // A cancel handle that fires once the server holds the request, so the cancel meets a
+    // reply in flight however slowly the test runs.
+    CancelToken cancelOnArrival(const QString& path)
+    {
+        CancelToken cancel = makeCancelToken();
+        QObject::connect(&server, &FakeBackendServer::received, cancel.get(),
+                         [cancel, path](const QString& arrived) {
+                             if (arrived == path)
+                                 cancel->cancel();
+                         });
+        return cancel;
+    }
 };
 
 TEST_F(Cancellation, CancellingAbortsTheReplyInFlight)
@@ -102,8 +108,7 @@ TEST_F(Cancellation, CancellingAbortsTheReplyInFlight)
     ScriptedReply silence;
     silence.ending = ScriptedReply::Ending::never;
     server.script("v1/messages/ids", silence);
-    CancelToken cancel = makeCancelToken();
-    QTimer::singleShot(100ms, cancel.get(), [cancel] { cancel->cancel(); });
+    CancelToken cancel = cancelOnArrival("v1/messages/ids");
 
     const auto started = std::chrono::steady_clock::now();
     auto ids = runTask(backend.messageIds(0, cancel));
@@ -129,8 +134,7 @@ TEST_F(Cancellation, ACancelledRequestLeavesTheClientUsable)
     silence.ending = ScriptedReply::Ending::never;
     server.script("v1/messages/ids", silence);
     server.script("v1/messages/ids", ScriptedReply::json(200, R"({"ids": ["x"]})"));
-    CancelToken cancel = makeCancelToken();
-    QTimer::singleShot(50ms, cancel.get(), [cancel] { cancel->cancel(); });
+    CancelToken cancel = cancelOnArrival("v1/messages/ids");
     ASSERT_FALSE(runTask(backend.messageIds(0, cancel)));
     auto ids = runTask(backend.messageIds(0));
     ASSERT_TRUE(ids) << ids.error().message;

@@ -109,6 +109,7 @@ void FakeBackendServer::readFrom(QTcpSocket* socket)
     buffer += socket->readAll();
     while (auto request = takeRequest(buffer)) {
         requests.append(*request);
+        emit received(request->path);
         answer(socket, *request);
     }
 }

@@ -71,6 +71,10 @@ public:
     QList<RecordedRequest> requestsTo(const QString& path) const;
     int issuedTokens() const { return m_issuedTokens; }
 
+signals:
+    // A request arrived and was recorded, before it is answered.
+    void received(const QString& path);
+
 private:
     void accept();
     void readFrom(QTcpSocket* socket);
