@@ -226,9 +226,18 @@ std::optional<Element> AtspiAccessibility::focusedElement()
     const qint64 pid = m_frontmost.pid();
     if (pid <= 0)
         return std::nullopt;
-    if (const std::optional<Element> application = applicationElement(pid))
-        if (Element focused = m_focus->focusedIn(accessibleOf(*application)); !focused.isNull())
+    // The application element of the front process is kept between ticks; it is looked up again
+    // only when it stops answering (the process went away, its pid was reused).
+    auto known = m_applicationByPid.find(pid);
+    if (known == m_applicationByPid.end()) {
+        if (std::optional<Element> application = applicationElement(pid))
+            known = m_applicationByPid.insert(pid, *application);
+    }
+    if (known != m_applicationByPid.end()) {
+        if (Element focused = m_focus->focusedIn(accessibleOf(known.value())); !focused.isNull())
             return focused;
+        m_applicationByPid.erase(known);
+    }
     // Like asking the whole system: the last element that gained the focus, wherever it lives.
     return present(m_focus->lastFocused());
 }

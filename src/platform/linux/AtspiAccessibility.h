@@ -52,6 +52,7 @@ private:
     std::unique_ptr<AtspiFocusTracker> m_focus;
     EwmhFrontmost m_frontmost;
     QHash<QString, qint64> m_pidByBus; // a bus name belongs to one process for its whole life
+    QHash<qint64, Element> m_applicationByPid;
 };
 
 } // namespace tessary

@@ -10,11 +10,14 @@
 #include "screen/TypeCode.h"
 
 #include <QCoro/QCoroTask>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QProcess>
 #include <QRect>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 // After every other header: Xlib's macros (None, Bool) clash with their identifiers.
 #include <X11/Xlib.h>
@@ -169,6 +172,25 @@ TEST_F(QtWindow, CharactersMissingFromTheKeymapAreTypedAndTheKeymapIsRestored)
     for (const char32_t character : {U'é', U'€', U'ñ'})
         EXPECT_EQ(XKeysymToKeycode(connection.display(), XTestKeyboard::keysymFor(character)), 0)
             << "a temporary mapping was left behind";
+}
+
+TEST_F(QtWindow, AHungApplicationReadsAsNothingInsteadOfFreezingTheCaller)
+{
+    const std::optional<Element> field = clickField(QStringLiteral("code"));
+    ASSERT_TRUE(field);
+    ASSERT_EQ(::kill(pid_t(window->processId()), SIGSTOP), 0);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const std::optional<QString> value = accessibility->stringAttribute(*field, QStringLiteral("AXValue"));
+    const std::optional<Rect> frame = accessibility->screenFrame(*field);
+    const qint64 waited = elapsed.elapsed();
+    ::kill(pid_t(window->processId()), SIGCONT);
+    EXPECT_FALSE(value);
+    EXPECT_FALSE(frame);
+    // Two bounded calls; far less than D-Bus's own 25 s default.
+    EXPECT_LT(waited, 5000);
+    // Once it answers again, it reads as before.
+    EXPECT_TRUE(waitUntil([&] { return accessibility->screenFrame(*field).has_value(); }, 5s));
 }
 
 } // namespace
