@@ -8,9 +8,9 @@ namespace tessary {
 
 // The desktop's Secret Service (GNOME Keyring, KWallet) through QtKeychain: service = the
 // application id, one item per key. A stuck service can hold a job for most of a minute, so every
-// job runs under our own time-out; a job that runs out, or a desktop with no service at all, marks
-// the store unavailable and later calls return at once. QtKeychain's plain-text fallback is never
-// used: the caller keeps its own owner-only file instead.
+// job runs under our own time-out. A job that runs out, no service on the bus, or any failure
+// other than an answer about the item marks the store unavailable, and later calls return at
+// once. QtKeychain's plain-text fallback is never used: the caller keeps its own owner-only file.
 class SecretServiceStore : public SecretStore {
 public:
     explicit SecretServiceStore(QString service,
