@@ -7,6 +7,8 @@
 namespace tessary {
 
 namespace {
+constexpr const char* trackedEvents[] = {"object:state-changed:focused", "object:state-changed:active"};
+
 // How long a "nothing is focused" answer from the application stands when no event arrives.
 constexpr qint64 emptyAnswerMs = 1000;
 
@@ -24,16 +26,22 @@ QString busOf(AtspiAccessible* accessible)
 AtspiFocusTracker::AtspiFocusTracker()
 {
     m_listener = atspi_event_listener_new(&AtspiFocusTracker::onFocusEvent, this, nullptr);
-    GError* error = nullptr;
-    atspi_event_listener_register(m_listener, "object:state-changed:focused", &error);
-    GErrorFree()(error);
+    // Listening to both also keeps libatspi's cached focused and active states current (see
+    // focusedIn), so re-checking the focus costs no call into the application.
+    for (const char* type : trackedEvents) {
+        GError* error = nullptr;
+        atspi_event_listener_register(m_listener, type, &error);
+        GErrorFree()(error);
+    }
 }
 
 AtspiFocusTracker::~AtspiFocusTracker()
 {
-    GError* error = nullptr;
-    atspi_event_listener_deregister(m_listener, "object:state-changed:focused", &error);
-    GErrorFree()(error);
+    for (const char* type : trackedEvents) {
+        GError* error = nullptr;
+        atspi_event_listener_deregister(m_listener, type, &error);
+        GErrorFree()(error);
+    }
     g_object_unref(m_listener);
 }
 
@@ -42,7 +50,7 @@ void AtspiFocusTracker::onFocusEvent(AtspiEvent* event, void* self)
     // Runs inside libatspi's dispatch, possibly nested in another call's wait: only note the
     // element, ask nothing.
     auto* tracker = static_cast<AtspiFocusTracker*>(self);
-    if (event->detail1 == 1 && event->source) {
+    if (event->detail1 == 1 && event->source && g_str_has_suffix(event->type, ":focused")) {
         tracker->m_focus = elementFor(event->source);
         ++tracker->m_events;
     }
@@ -61,6 +69,13 @@ Element AtspiFocusTracker::lastFocused()
 Element AtspiFocusTracker::focusedIn(AtspiAccessible* application)
 {
     const QString bus = busOf(application);
+    if (!m_cachingStates.contains(bus)) {
+        // Cache only what cannot go stale: roles, interfaces, and the states whose changes this
+        // client hears (focused, active). Children and names change with events not listened to.
+        m_cachingStates.insert(bus);
+        atspi_accessible_set_cache_mask(
+            application, AtspiCache(ATSPI_CACHE_ROLE | ATSPI_CACHE_INTERFACES | ATSPI_CACHE_STATES));
+    }
     if (!m_focus.isNull() && busOf(m_focus.identity()) == bus) {
         if (atspi::hasState(accessibleOf(m_focus), ATSPI_STATE_FOCUSED))
             return m_focus;

@@ -3,6 +3,7 @@
 #include "platform/linux/AtspiHandle.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 
 typedef struct _AtspiEvent AtspiEvent;
 typedef struct _AtspiEventListener AtspiEventListener;
@@ -41,6 +42,7 @@ private:
     quint64 m_askedAtEvent = 0;
     QElapsedTimer m_askedAt;
     Element m_askedAnswer;
+    QSet<QString> m_cachingStates; // applications whose states libatspi keeps current
 };
 
 } // namespace tessary
