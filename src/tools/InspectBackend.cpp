@@ -112,14 +112,4 @@ QJsonObject messageJson(const Message& message)
     return object;
 }
 
-QJsonObject foundCodeJson(const FoundCode& code)
-{
-    return {
-        {QStringLiteral("code"), code.code},
-        {QStringLiteral("score"), code.score},
-        {QStringLiteral("senderDomain"), code.senderDomain},
-        {QStringLiteral("received"), code.received == distantPast ? QJsonValue() : QJsonValue(code.received)},
-        {QStringLiteral("messageId"), code.messageId ? QJsonValue(*code.messageId) : QJsonValue()}};
-}
-
 } // namespace tessary::inspect

@@ -71,9 +71,8 @@ int reportFailure(const BackendError& error);
 
 QJsonObject accountJson(const Account& account);
 QJsonObject messageJson(const Message& message);
-// A found code as `codes` prints one: {"code", "score", "senderDomain", "received", "messageId"},
-// "received" in seconds since 1970 or null for a message without a time.
-QJsonObject foundCodeJson(const FoundCode& code);
+// A found code on one line, exactly as `codes` prints each one (defined beside it, InspectCodes.cpp).
+QString foundCodeLine(const FoundCode& code);
 
 // `codes --live [--since SECONDS] [--site HOST]... [--backend URL]`: the best code the backend's
 // mail holds now, through the code finder, printed as `codes` prints one, or null.

@@ -96,7 +96,7 @@ int runLiveCodes(const QStringList& arguments)
     const auto best = runToEnd(finder.bestCode(*since, sites));
     if (!best)
         return reportFailure(best.error());
-    printJson(*best ? foundCodeJson(**best) : QJsonValue());
+    printLine(*best ? foundCodeLine(**best) : QStringLiteral("null"));
     return exitOk;
 }
 

@@ -16,6 +16,8 @@ namespace {
 const QString usage =
     QStringLiteral("FILE [--site HOST]...                   ranked codes of a mailbox file");
 
+} // namespace
+
 // One code per line, its fields in a fixed order; "received" is null for a mail without a time.
 QString foundCodeLine(const FoundCode& code)
 {
@@ -26,6 +28,8 @@ QString foundCodeLine(const FoundCode& code)
                       code.received == distantPast ? QJsonValue() : QJsonValue(code.received)},
                      {QStringLiteral("messageId"), optionalJson(code.messageId)}});
 }
+
+namespace {
 
 int runCodes(const QStringList& arguments)
 {

@@ -140,18 +140,33 @@ TEST_F(InspectBackendCommands, IdsDefaultToThreeMinutesAgoAndComeSorted)
     EXPECT_NEAR(since, now - 180, 30);
 }
 
-TEST_F(InspectBackendCommands, LiveCodesRunTheCodeFinderOverTheBackendsMail)
+TEST_F(InspectBackendCommands, LiveCodesPrintTheBestCodeJustAsCodesPrintsIt)
 {
-    server.script("v1/messages", ScriptedReply::json(200, R"({"messages": [
+    const QByteArray mail = R"({"messages": [
         {"id": "m1", "subject": "Your code", "sender": "GitHub <noreply@github.com>",
-         "text": "Your verification code is 482913", "receivedAt": "2026-12-06T10:50:00Z"}]})"));
+         "text": "Your verification code is 482913", "receivedAt": "2026-12-06T10:50:00Z"},
+        {"id": "m2", "subject": "Sign-in code", "sender": "Shop <no-reply@shop.example>",
+         "text": "Use 771204 to sign in"}]})";
+    server.script("v1/messages", ScriptedReply::json(200, mail));
+    server.script("v1/messages", ScriptedReply::json(200, mail));
     server.script("v1/messages", ScriptedReply::json(200, R"({"messages": []})"));
-    const Outcome found = run({"codes", "--live", "--since", "1765015200.25", "--site", "github.com"});
-    ASSERT_EQ(found.exitCode, 0) << found.err;
-    const QJsonObject code = QJsonDocument::fromJson(found.out).object();
-    EXPECT_EQ(code.value("code").toString(), "482913");
-    EXPECT_EQ(code.value("messageId").toString(), "m1");
+
+    const Outcome live = run({"codes", "--live", "--since", "1765015200.25", "--site", "github.com"});
+    ASSERT_EQ(live.exitCode, 0) << live.err;
+    EXPECT_EQ(QJsonDocument::fromJson(live.out).object().value("messageId").toString(), "m1");
     EXPECT_EQ(server.requestsTo("v1/messages").at(0).body, R"({"since":1765015200.25})");
+
+    // `messages` writes a mailbox file; `codes FILE` ranks it; its best line is the live answer.
+    const Outcome messages = run({"messages"});
+    ASSERT_EQ(messages.exitCode, 0) << messages.err;
+    QFile mailbox(home.filePath("mailbox.json"));
+    ASSERT_TRUE(mailbox.open(QIODevice::WriteOnly));
+    mailbox.write(messages.out);
+    mailbox.close();
+    const Outcome ranked =
+        runTask(inspect({"codes", mailbox.fileName(), "--site", "github.com"}, environment(), {}));
+    ASSERT_EQ(ranked.exitCode, 0) << ranked.err;
+    EXPECT_EQ(ranked.out.split('\n').value(1).trimmed(), live.out.trimmed() + ',');
 
     const Outcome none = run({"codes", "--live"});
     ASSERT_EQ(none.exitCode, 0) << none.err;
