@@ -48,8 +48,10 @@ const ScreenPattern& promoPattern()
 
 const ScreenPattern& cardPattern()
 {
+    // Only the nouns of a card form ("Expiry", "Expiration date"): code pages routinely say that
+    // the code expires, and that must not turn their field away.
     static const ScreenPattern pattern(
-        uR"(\b(card number|credit card|debit card|cvc|cvv|cvv2|expir\w*|mm ?/ ?yy|billing)\b)");
+        uR"(\b(card number|credit card|debit card|cvc|cvv|cvv2|expiry|expiration|mm ?/ ?yy|billing)\b)");
     return pattern;
 }
 

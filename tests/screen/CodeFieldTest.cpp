@@ -127,6 +127,15 @@ TEST(CodeFieldCardWords, CardWordsAroundRejectEvenACodeLabel)
     EXPECT_EQ(verdictReason(group({staticText("cvv"), focused(securityCode)})), "card words nearby: cvv");
 }
 
+TEST(CodeFieldCardWords, ACodeThatExpiresIsNotACardExpiry)
+{
+    const QJsonObject field = labelled("Verification code");
+    EXPECT_TRUE(detectFocused(
+        group({staticText("Enter the code we sent. It expires in 10 minutes."), focused(field)})));
+    EXPECT_TRUE(detectFocused(group({staticText("This code has expired? Send a new one."), focused(field)})));
+    EXPECT_FALSE(detectFocused(group({staticText("Expiration date"), focused(field)})));
+}
+
 TEST(CodeFieldCardWords, CardWordsBeyondThirtyNodesAreUnseen)
 {
     QJsonArray children{focused(labelled("Security code"))};
