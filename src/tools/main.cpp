@@ -40,6 +40,12 @@ int main(int argc, char* argv[])
         return name == QLatin1String("--help") || name == QLatin1String("help") ? exitOk : exitBadInput;
     }
 
+    // Qt aborts when it cannot reach a display; say what is missing instead.
+    if (command->needs == Needs::gui && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        printError(QStringLiteral("%1 needs a display: DISPLAY is not set").arg(name));
+        return exitFailure;
+    }
     std::unique_ptr<QCoreApplication> application;
     if (command->needs == Needs::gui)
         application = std::make_unique<QGuiApplication>(argc, argv);
