@@ -2,9 +2,8 @@
 // application in the element-tree JSON, the way detection sees it. The recorded fixtures of the
 // screen-logic tests are made with it.
 
-#include "platform/linux/AccessibilityEnabling.h"
-#include "platform/linux/AtspiAccessibility.h"
 #include "tools/InspectCommand.h"
+#include "tools/LiveAccessibility.h"
 #include "tools/TreeDump.h"
 
 #include <QFile>
@@ -39,19 +38,10 @@ int runDump(const QStringList& arguments)
                                           : parsed.error);
         return exitBadInput;
     }
-    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty()) {
-        printError(problem);
+    const auto live = openLiveAccessibility(QStringLiteral("applications may show no content"));
+    if (!live)
         return exitFailure;
-    }
-    if (!AccessibilityEnabling::isEnabled())
-        printError(QStringLiteral("accessibility is off (org.a11y.Status.IsEnabled is false): "
-                                  "applications may show no content"));
-
-    AtspiAccessibility accessibility;
-    if (!accessibility.available()) {
-        printError(QStringLiteral("no accessibility bus: is a D-Bus session running?"));
-        return exitFailure;
-    }
+    AtspiAccessibility& accessibility = *live;
     const std::optional<RunningApplication> app = accessibility.frontmostApplication();
     if (!app) {
         printError(QStringLiteral("no frontmost application (is a window manager running?)"));

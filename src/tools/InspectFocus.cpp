@@ -2,12 +2,11 @@
 // on every focus change (polled every 0.4 s like the focus loop), with the output of `field`.
 
 #include "engine/Timings.h"
-#include "platform/linux/AccessibilityEnabling.h"
-#include "platform/linux/AtspiAccessibility.h"
 #include "screen/CodeField.h"
 #include "screen/FieldClassification.h"
 #include "tools/InspectCommand.h"
 #include "tools/JsonLine.h"
+#include "tools/LiveAccessibility.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -45,18 +44,11 @@ int runFocus(const QStringList& arguments)
         printError(parsed.error.isEmpty() ? QStringLiteral("usage: focus [--watch]") : parsed.error);
         return exitBadInput;
     }
-    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty()) {
-        printError(problem);
+    const auto live = openLiveAccessibility(
+        QStringLiteral("run \"tessary-inspect status\" and restart the application you inspect"));
+    if (!live)
         return exitFailure;
-    }
-    if (!AccessibilityEnabling::isEnabled())
-        printError(QStringLiteral("accessibility is off (org.a11y.Status.IsEnabled is false): run "
-                                  "\"tessary-inspect status\" and restart the application you inspect"));
-    AtspiAccessibility accessibility;
-    if (!accessibility.available()) {
-        printError(QStringLiteral("no accessibility bus: is a D-Bus session running?"));
-        return exitFailure;
-    }
+    AtspiAccessibility& accessibility = *live;
     if (!parsed.options.contains(QStringLiteral("--watch"))) {
         printClassification(accessibility, accessibility.focusedElement());
         return exitOk;

@@ -1,42 +1,55 @@
-// tessary-inspect page --tree FILE: whether the tree's frontmost browser window waits for an
-// e-mailed link.
+// tessary-inspect page [--tree FILE]: whether the frontmost browser window waits for an e-mailed
+// link, in an element-tree file or, without --tree, on the live desktop.
 
 #include "fakes/FakeAccessibility.h"
 #include "screen/LinkPage.h"
 #include "tools/InspectCommand.h"
 #include "tools/JsonLine.h"
+#include "tools/LiveAccessibility.h"
 
 namespace tessary::inspect {
 
 namespace {
 
-int runPage(const QStringList& arguments)
+void printPage(Accessibility& accessibility)
 {
-    const ParsedArguments parsed = parseArguments(arguments, {QStringLiteral("--tree")});
-    if (!parsed.error.isEmpty() || !parsed.positional.isEmpty() || !parsed.options.contains("--tree")) {
-        printError(parsed.error.isEmpty() ? QStringLiteral("usage: page --tree FILE") : parsed.error);
-        return exitBadInput;
-    }
-    auto screen = test::FakeAccessibility::fromFile(parsed.options.value("--tree"));
-    if (!screen) {
-        printError(screen.error());
-        return exitBadInput;
-    }
-    const std::optional<LinkPage> page = LinkPage::detect(**screen);
+    const std::optional<LinkPage> page = LinkPage::detect(accessibility);
     if (!page) {
         printLine(QStringLiteral("null"));
-        return exitOk;
+        return;
     }
     printLine(jsonLine({{"kind", kindName(page->kind)},
                         {"url", page->url},
                         {"host", optionalJson(page->host)},
                         {"anchor", rectJson(page->anchor)},
                         {"appURL", optionalJson(page->appURL)}}));
+}
+
+int runPage(const QStringList& arguments)
+{
+    const ParsedArguments parsed = parseArguments(arguments, {QStringLiteral("--tree")});
+    if (!parsed.error.isEmpty() || !parsed.positional.isEmpty()) {
+        printError(parsed.error.isEmpty() ? QStringLiteral("usage: page [--tree FILE]") : parsed.error);
+        return exitBadInput;
+    }
+    if (!parsed.options.contains("--tree")) {
+        const auto live = openLiveAccessibility(QStringLiteral("restart the browser you inspect"));
+        if (!live)
+            return exitFailure;
+        printPage(*live);
+        return exitOk;
+    }
+    auto screen = test::FakeAccessibility::fromFile(parsed.options.value("--tree"));
+    if (!screen) {
+        printError(screen.error());
+        return exitBadInput;
+    }
+    printPage(**screen);
     return exitOk;
 }
 
 const bool registered = registerCommand({QStringLiteral("page"),
-                                         QStringLiteral("--tree FILE                              "
+                                         QStringLiteral("[--tree FILE]                            "
                                                         "whether the front browser page waits for a link"),
                                          Needs::core, runPage});
 

@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 
 #include <QCoro/QCoroTask>
 
@@ -215,6 +217,15 @@ TEST_F(BrowserPages, LinkPagesAreRecognisedByKind)
     EXPECT_TRUE(page->anchor);
     if (const std::optional<Element> window = focusedWindow())
         record(QStringLiteral("magic-link"), *window);
+    // The command-line window onto the same detection, reading the live desktop.
+    QProcess inspect;
+    inspect.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("page")});
+    ASSERT_TRUE(inspect.waitForFinished(30000));
+    EXPECT_EQ(inspect.exitCode(), 0) << inspect.readAllStandardError().toStdString();
+    const QJsonObject printed = QJsonDocument::fromJson(inspect.readAllStandardOutput()).object();
+    EXPECT_EQ(printed.value(QStringLiteral("kind")).toString(), QStringLiteral("signIn"));
+    EXPECT_EQ(printed.value(QStringLiteral("url")).toString(),
+              server->url(QStringLiteral("magic-link.html")));
 
     ASSERT_TRUE(openPage(QStringLiteral("confirm-email.html")));
     page = LinkPage::detect(*accessibility);

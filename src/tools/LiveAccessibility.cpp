@@ -1,0 +1,24 @@
+#include "tools/LiveAccessibility.h"
+
+#include "platform/linux/AccessibilityEnabling.h"
+#include "tools/InspectCommand.h"
+
+namespace tessary::inspect {
+
+std::unique_ptr<AtspiAccessibility> openLiveAccessibility(const QString& offHint)
+{
+    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty()) {
+        printError(problem);
+        return nullptr;
+    }
+    if (!AccessibilityEnabling::isEnabled())
+        printError(QStringLiteral("accessibility is off (org.a11y.Status.IsEnabled is false): ") + offHint);
+    auto accessibility = std::make_unique<AtspiAccessibility>();
+    if (!accessibility->available()) {
+        printError(QStringLiteral("no accessibility bus: is a D-Bus session running?"));
+        return nullptr;
+    }
+    return accessibility;
+}
+
+} // namespace tessary::inspect
