@@ -1,10 +1,8 @@
 // tessary-inspect field --tree FILE: classifies the element marked "focused" in an element tree.
 
 #include "fakes/FakeAccessibility.h"
-#include "screen/CodeField.h"
-#include "screen/FieldClassification.h"
+#include "tools/FieldReport.h"
 #include "tools/InspectCommand.h"
-#include "tools/JsonLine.h"
 
 namespace tessary::inspect {
 
@@ -29,21 +27,7 @@ int runField(const QStringList& arguments)
         return exitBadInput;
     }
 
-    Accessibility& accessibility = **screen;
-    const QString label = fieldLabel(accessibility, *focus);
-    const QString around =
-        nearbyText(accessibility, *focus, codeFieldBudget::aroundLevels, codeFieldBudget::aroundBudget);
-    const FieldVerdict verdict = classifyField(accessibility, *focus);
-    if (const std::optional<CodeField> field = CodeField::detect(accessibility, *focus)) {
-        printLine(jsonLine({{"codeField", true},
-                            {"domain", optionalJson(field->domain)},
-                            {"frame", rectJson(field->frame)},
-                            {"label", label},
-                            {"around", around}}));
-    } else {
-        printLine(jsonLine(
-            {{"codeField", false}, {"label", label}, {"around", around}, {"reason", verdict.reason}}));
-    }
+    printLine(fieldReport(**screen, *focus));
     return exitOk;
 }
 

@@ -2,10 +2,8 @@
 // on every focus change (polled every 0.4 s like the focus loop), with the output of `field`.
 
 #include "engine/Timings.h"
-#include "screen/CodeField.h"
-#include "screen/FieldClassification.h"
+#include "tools/FieldReport.h"
 #include "tools/InspectCommand.h"
-#include "tools/JsonLine.h"
 #include "tools/LiveAccessibility.h"
 
 #include <QCoreApplication>
@@ -17,24 +15,7 @@ namespace {
 
 void printClassification(Accessibility& accessibility, const std::optional<Element>& focus)
 {
-    if (!focus) {
-        printLine(QStringLiteral("null"));
-        return;
-    }
-    const QString label = fieldLabel(accessibility, *focus);
-    const QString around =
-        nearbyText(accessibility, *focus, codeFieldBudget::aroundLevels, codeFieldBudget::aroundBudget);
-    if (const std::optional<CodeField> field = CodeField::detect(accessibility, *focus)) {
-        printLine(jsonLine({{"codeField", true},
-                            {"domain", optionalJson(field->domain)},
-                            {"frame", rectJson(field->frame)},
-                            {"label", label},
-                            {"around", around}}));
-    } else {
-        const FieldVerdict verdict = classifyField(accessibility, *focus);
-        printLine(jsonLine(
-            {{"codeField", false}, {"label", label}, {"around", around}, {"reason", verdict.reason}}));
-    }
+    printLine(focus ? fieldReport(accessibility, *focus) : QStringLiteral("null"));
 }
 
 int runFocus(const QStringList& arguments)
