@@ -256,8 +256,12 @@ std::optional<Element> AtspiAccessibility::applicationElement(qint64 pid)
         return std::nullopt;
     for (GObjectPtr<AtspiAccessible>& application : atspi::children(desktop.get())) {
         Element handle = adoptElement(application.release());
-        if (!handle.isNull() && processId(handle) == pid)
+        if (!handle.isNull() && processId(handle) == pid) {
+            // Chromium keeps its tree empty until it sees a client use it, and a read of the
+            // application's object attributes counts as use (a role read does not).
+            attributesOf(handle);
             return handle;
+        }
     }
     return std::nullopt;
 }
@@ -282,11 +286,13 @@ void AtspiAccessibility::setFocused(const Element& element)
         atspi::grabFocus(node);
 }
 
-void AtspiAccessibility::prepareAccessibility(const RunningApplication&)
+void AtspiAccessibility::prepareAccessibility(const RunningApplication& application)
 {
     // On Linux one session-wide switch makes every application expose its content; Chromium and
-    // Qt applications read it when they start, Firefox at once.
+    // Qt applications read it when they start, Firefox at once. Looking the application up
+    // wakes Chromium's tree.
     AccessibilityEnabling::enable();
+    applicationElement(application.pid);
 }
 
 bool AtspiAccessibility::isTrusted()
