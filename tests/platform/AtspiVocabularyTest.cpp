@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace tessary::atspi {
 namespace {
 
@@ -54,6 +56,37 @@ TEST(AtspiRoleMapping, TextContainersAreStaticTextOnlyWhenTheyHoldText)
     EXPECT_EQ(roleName(node(ATSPI_ROLE_HEADING), false), "AXHeading");
     EXPECT_EQ(roleName(node(ATSPI_ROLE_DOCUMENT_WEB), false), "AXWebArea");
     EXPECT_EQ(roleName(node(ATSPI_ROLE_PUSH_BUTTON), false), "AXButton");
+}
+
+// Facts a role does not need are never read, so no role may read differently with them.
+TEST(AtspiRoleMapping, FactsLeftUnreadNeverChangeHowARoleReads)
+{
+    const auto reading = [](const NodeFacts& facts) {
+        return std::tuple(kindOf(facts), roleName(facts, true), roleName(facts, false), subroleName(facts));
+    };
+    for (int role = 0; role < ATSPI_ROLE_LAST_DEFINED; ++role) {
+        const NodeFacts bare = node(role, false, false);
+        NodeFacts withStates = bare;
+        withStates.multiLine = true;
+        withStates.editable = true;
+        NodeFacts editableOnly = bare;
+        editableOnly.editable = true;
+        NodeFacts withAttributes = bare;
+        withAttributes.tag = QStringLiteral("input");
+        withAttributes.inputType = QStringLiteral("search");
+        if (!statesMatter(role)) {
+            EXPECT_EQ(reading(withStates), reading(bare)) << "role " << role;
+            EXPECT_EQ(reading(editableOnly), reading(bare)) << "role " << role;
+        }
+        if (!attributesMatter(role)) {
+            EXPECT_EQ(reading(withAttributes), reading(bare)) << "role " << role;
+        }
+    }
+    // The roles that do need them.
+    EXPECT_NE(kindOf(node(ATSPI_ROLE_TEXT, false, true)), kindOf(node(ATSPI_ROLE_TEXT, false, false)));
+    NodeFacts numberInput = node(ATSPI_ROLE_SPIN_BUTTON);
+    numberInput.tag = QStringLiteral("input");
+    EXPECT_NE(kindOf(numberInput), kindOf(node(ATSPI_ROLE_SPIN_BUTTON)));
 }
 
 TEST(AtspiText, FillersAndEmbeddedObjectMarksAreNotText)

@@ -48,7 +48,8 @@ const atspi::NodeFacts& AtspiAccessibility::factsOf(const Element& element)
 {
     AtspiNodeCache* cache = cacheOf(element);
     if (!cache->facts)
-        cache->facts = atspi::facts(accessibleOf(element), attributesOf(element));
+        cache->facts = atspi::facts(
+            accessibleOf(element), [&]() -> const QHash<QString, QString>& { return attributesOf(element); });
     return *cache->facts;
 }
 

@@ -80,17 +80,22 @@ QHash<QString, QString> objectAttributes(AtspiAccessible* node)
     return attributes;
 }
 
-NodeFacts facts(AtspiAccessible* node, const QHash<QString, QString>& attributes)
+NodeFacts facts(AtspiAccessible* node, const std::function<const QHash<QString, QString>&()>& attributes)
 {
     NodeFacts result;
     result.role = role(node);
-    GObjectPtr<AtspiStateSet> states(atspi_accessible_get_state_set(node));
-    if (states) {
-        result.multiLine = atspi_state_set_contains(states.get(), ATSPI_STATE_MULTI_LINE);
-        result.editable = atspi_state_set_contains(states.get(), ATSPI_STATE_EDITABLE);
+    if (statesMatter(result.role)) {
+        GObjectPtr<AtspiStateSet> states(atspi_accessible_get_state_set(node));
+        if (states) {
+            result.multiLine = atspi_state_set_contains(states.get(), ATSPI_STATE_MULTI_LINE);
+            result.editable = atspi_state_set_contains(states.get(), ATSPI_STATE_EDITABLE);
+        }
     }
-    result.tag = attributes.value(QStringLiteral("tag"));
-    result.inputType = attributes.value(QStringLiteral("text-input-type"));
+    if (attributesMatter(result.role)) {
+        const QHash<QString, QString>& values = attributes();
+        result.tag = values.value(QStringLiteral("tag"));
+        result.inputType = values.value(QStringLiteral("text-input-type"));
+    }
     return result;
 }
 

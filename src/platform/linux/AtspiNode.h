@@ -7,14 +7,15 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
 namespace tessary::atspi {
 
-// Reads of one remote node. Each is one D-Bus round trip at most (libatspi answers role, name
-// and parent from its cache while its events flow); an error, a dead application or a time-out
-// reads as empty or none, and every string, object and GError handed out is released here.
+// Reads of one remote node. Each is one D-Bus round trip at most; an error, a dead application or
+// a time-out reads as empty or none, and every string, object and GError handed out is released
+// here.
 
 int role(AtspiAccessible* node);
 bool hasState(AtspiAccessible* node, int state);
@@ -22,7 +23,8 @@ QString name(AtspiAccessible* node);
 QString description(AtspiAccessible* node);
 QString accessibleId(AtspiAccessible* node);
 QHash<QString, QString> objectAttributes(AtspiAccessible* node);
-NodeFacts facts(AtspiAccessible* node, const QHash<QString, QString>& attributes);
+// The node's role, and its states and attributes only where the role needs them.
+NodeFacts facts(AtspiAccessible* node, const std::function<const QHash<QString, QString>&()>& attributes);
 // The whole text of the Text interface, or none when the node has none.
 std::optional<QString> text(AtspiAccessible* node);
 // The document's URL: Firefox names it "DocURL", Chromium "URI".

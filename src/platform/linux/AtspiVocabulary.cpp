@@ -53,6 +53,16 @@ Kind kindOf(const NodeFacts& facts)
     }
 }
 
+bool statesMatter(int role)
+{
+    return role == ATSPI_ROLE_ENTRY || role == ATSPI_ROLE_PASSWORD_TEXT || role == ATSPI_ROLE_TEXT;
+}
+
+bool attributesMatter(int role)
+{
+    return statesMatter(role) || role == ATSPI_ROLE_SPIN_BUTTON;
+}
+
 QString roleName(const NodeFacts& facts, bool ownText)
 {
     switch (kindOf(facts)) {

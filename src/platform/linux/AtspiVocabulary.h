@@ -32,6 +32,11 @@ enum class Kind {
 };
 
 Kind kindOf(const NodeFacts& facts);
+// Which facts beyond its role decide how a node of that role reads: states only for editors,
+// object attributes only for editors and spin buttons. Every other node, most of a walk, is
+// known from its role alone, and each fact not read is a round trip into the application saved.
+bool statesMatter(int role);
+bool attributesMatter(int role);
 // The "AXRole" of a node of that kind; `ownText` says whether a text carrier holds text itself.
 QString roleName(const NodeFacts& facts, bool ownText);
 // "AXSecureTextField" for password fields, "AXSearchField" for search inputs.
