@@ -106,6 +106,10 @@ Browser::~Browser()
         m_process.kill();
         m_process.waitForFinished(5000);
     }
+    // Chromium's helper processes may still write into the profile for a moment after the main
+    // process is gone.
+    for (int attempt = 0; attempt < 25 && !m_profile.remove(); ++attempt)
+        QThread::msleep(200);
 }
 
 QString Browser::desktopId() const
