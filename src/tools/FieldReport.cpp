@@ -8,17 +8,19 @@ namespace tessary::inspect {
 
 QString fieldReport(Accessibility& accessibility, const Element& element)
 {
+    // Classified once: a field that changes between two reads must not print one verdict with
+    // the other's reason.
+    const FieldVerdict verdict = classifyField(accessibility, element);
     const QString label = fieldLabel(accessibility, element);
     const QString around =
         nearbyText(accessibility, element, codeFieldBudget::aroundLevels, codeFieldBudget::aroundBudget);
-    if (const std::optional<CodeField> field = CodeField::detect(accessibility, element)) {
+    if (verdict.accepted) {
         return jsonLine({{"codeField", true},
-                         {"domain", optionalJson(field->domain)},
-                         {"frame", rectJson(field->frame)},
+                         {"domain", optionalJson(pageHost(accessibility, element))},
+                         {"frame", rectJson(verdict.frame)},
                          {"label", label},
                          {"around", around}});
     }
-    const FieldVerdict verdict = classifyField(accessibility, element);
     return jsonLine({{"codeField", false}, {"label", label}, {"around", around}, {"reason", verdict.reason}});
 }
 
