@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <tuple>
 
 namespace tessary::atspi {
@@ -87,6 +88,22 @@ TEST(AtspiRoleMapping, FactsLeftUnreadNeverChangeHowARoleReads)
     NodeFacts numberInput = node(ATSPI_ROLE_SPIN_BUTTON);
     numberInput.tag = QStringLiteral("input");
     EXPECT_NE(kindOf(numberInput), kindOf(node(ATSPI_ROLE_SPIN_BUTTON)));
+}
+
+TEST(AtspiExtents, OnlyASizedShownRectangleIsAFrameAndOnlyMinusOneIsPending)
+{
+    EXPECT_TRUE(isFrame({40, 238, 228, 30}));
+    EXPECT_TRUE(isFrame({0, 0, 1, 0})); // a line is still somewhere
+    EXPECT_FALSE(isFrame({40, 238, 0, 0}));
+    EXPECT_FALSE(isFrame({-1, -1, -1, -1}));
+    EXPECT_FALSE(isFrame({40, 238, 228, -1}));
+    EXPECT_FALSE(isFrame({std::numeric_limits<int>::min(), std::numeric_limits<int>::min(), 228, 30}));
+
+    // Only Firefox's "not known yet" is worth asking again; a hidden or empty element is not.
+    EXPECT_TRUE(isFramePending({-1, -1, -1, -1}));
+    EXPECT_FALSE(isFramePending({40, 238, 0, 0}));
+    EXPECT_FALSE(isFramePending({std::numeric_limits<int>::min(), 0, 228, 30}));
+    EXPECT_FALSE(isFramePending({40, 238, 228, 30}));
 }
 
 TEST(AtspiText, FillersAndEmbeddedObjectMarksAreNotText)

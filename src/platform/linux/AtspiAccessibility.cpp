@@ -3,6 +3,7 @@
 #include "platform/linux/AccessibilityEnabling.h"
 #include "platform/linux/AtspiNode.h"
 
+#include <QThread>
 #include <QUrl>
 
 #include <atspi/atspi.h>
@@ -13,6 +14,9 @@ namespace {
 using atspi::Kind;
 
 const QString roleAttribute = QStringLiteral("AXRole");
+// How long a focused element whose frame is still pending is asked again: 200 ms at most.
+constexpr int pendingFrameAttempts = 10;
+constexpr unsigned long pendingFrameIntervalMs = 20;
 
 QString busOf(const Element& element)
 {
@@ -212,8 +216,15 @@ std::optional<Rect> AtspiAccessibility::screenFrame(const Element& element)
     AtspiAccessible* node = accessibleOf(element);
     if (!node)
         return std::nullopt;
-    const std::optional<atspi::Extents> extents = atspi::extents(node);
-    if (!extents)
+    std::optional<atspi::Extents> extents = atspi::extents(node);
+    // A field that has just taken the focus may not know its frame yet: ask again for a moment.
+    for (int attempt = 0; attempt < pendingFrameAttempts && extents && atspi::isFramePending(*extents) &&
+                          atspi::hasState(node, ATSPI_STATE_FOCUSED);
+         ++attempt) {
+        QThread::msleep(pendingFrameIntervalMs);
+        extents = atspi::extents(node);
+    }
+    if (!extents || !atspi::isFrame(*extents))
         return std::nullopt;
     const double screenHeight = m_frontmost.screenHeight();
     return Rect{double(extents->x), screenHeight - extents->y - extents->height, double(extents->width),

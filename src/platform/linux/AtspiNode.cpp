@@ -180,9 +180,7 @@ std::optional<Extents> extents(AtspiAccessible* node)
     ErrorSlot error;
     std::unique_ptr<AtspiRect, GFree> rect(
         atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, &error));
-    // -1 sizes, 0 × 0, and Chromium's INT_MIN position of a view that is not shown: no frame.
-    if (error.failed() || !rect || rect->width < 0 || rect->height < 0 ||
-        (rect->width == 0 && rect->height == 0) || rect->x == G_MININT || rect->y == G_MININT)
+    if (error.failed() || !rect)
         return std::nullopt;
     return Extents{rect->x, rect->y, rect->width, rect->height};
 }

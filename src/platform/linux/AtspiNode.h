@@ -34,10 +34,7 @@ GObjectPtr<AtspiAccessible> parent(AtspiAccessible* node);
 std::vector<GObjectPtr<AtspiAccessible>> children(AtspiAccessible* node);
 // The first target of the node's labelled-by relation.
 GObjectPtr<AtspiAccessible> labelledBy(AtspiAccessible* node);
-// The frame in top-left screen pixels; none without a Component or without a size.
-struct Extents {
-    int x = 0, y = 0, width = 0, height = 0;
-};
+// The extents as the application reports them; none without a Component or on an error.
 std::optional<Extents> extents(AtspiAccessible* node);
 qint64 processId(AtspiAccessible* node);
 // The first descendant (depth-first, the node itself excluded) in the given state, found by the

@@ -2,6 +2,8 @@
 
 #include <atspi/atspi-constants.h>
 
+#include <limits>
+
 namespace tessary::atspi {
 
 Kind kindOf(const NodeFacts& facts)
@@ -119,6 +121,18 @@ std::optional<QString> subroleName(const NodeFacts& facts)
     if (facts.inputType.compare(QLatin1String("search"), Qt::CaseInsensitive) == 0)
         return QStringLiteral("AXSearchField");
     return std::nullopt;
+}
+
+bool isFrame(const Extents& extents)
+{
+    constexpr int hiddenPosition = std::numeric_limits<int>::min();
+    return extents.width >= 0 && extents.height >= 0 && (extents.width > 0 || extents.height > 0) &&
+           extents.x != hiddenPosition && extents.y != hiddenPosition;
+}
+
+bool isFramePending(const Extents& extents)
+{
+    return extents.width == -1 && extents.height == -1;
 }
 
 QString fieldValue(const QString& text)

@@ -42,6 +42,17 @@ QString roleName(const NodeFacts& facts, bool ownText);
 // "AXSecureTextField" for password fields, "AXSearchField" for search inputs.
 std::optional<QString> subroleName(const NodeFacts& facts);
 
+// A node's extents as the application reports them, in top-left screen pixels.
+struct Extents {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+// Whether they describe a frame on screen: -1 sizes, 0 × 0 and Chromium's INT_MIN position of a
+// view that is not shown do not.
+bool isFrame(const Extents& extents);
+// Firefox reports -1 × -1 for an element whose layout has not reached its parent process yet, as
+// a field does in the instant it takes the focus; a moment later it has its frame.
+bool isFramePending(const Extents& extents);
+
 // A field's value: browsers pad empty editors with U+FEFF, which is not text the user typed.
 QString fieldValue(const QString& text);
 // The text a node holds itself: each child embedded in it stands as U+FFFC and carries its own

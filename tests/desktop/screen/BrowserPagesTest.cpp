@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace tessary::test {
 namespace {
 
@@ -138,6 +140,57 @@ protected:
     static inline XTestKeyboard* keyboard = nullptr;
     static inline Browser* browser = nullptr;
 };
+
+// Waits until `tessary-inspect focus --watch` prints a classification that matches; every line it
+// printed meanwhile goes into `seen`, for the failure message.
+bool watchPrints(QProcess& watch, const std::function<bool(const QJsonObject&)>& matches, QStringList& seen)
+{
+    return waitUntil(
+        [&] {
+            while (watch.canReadLine()) {
+                const QByteArray line = watch.readLine().trimmed();
+                seen.append(QString::fromUtf8(line));
+                if (matches(QJsonDocument::fromJson(line).object()))
+                    return true;
+            }
+            return false;
+        },
+        10s);
+}
+
+TEST_F(BrowserPages, FocusWatchClassifiesEachFieldFocusedInTurn)
+{
+    // The first test of the suite, so that no client has asked the browser for a frame yet: in
+    // the instant its first field takes the focus, Firefox does not know that field's frame.
+    QProcess watch; // killed with the object, whatever the test's outcome
+    watch.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("focus"), QStringLiteral("--watch")});
+    ASSERT_TRUE(watch.waitForStarted(10000));
+    QStringList seen;
+    const auto printed = [&](const std::function<bool(const QJsonObject&)>& matches) {
+        const bool found = watchPrints(watch, matches, seen);
+        EXPECT_TRUE(found) << seen.join('\n').toStdString();
+        return found;
+    };
+
+    ASSERT_TRUE(openPage(QStringLiteral("single-code.html")));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Tab")})); // into the code field
+    printed([](const QJsonObject& line) {
+        return line.value(QStringLiteral("codeField")) == true &&
+               line.value(QStringLiteral("domain")).toString() == QStringLiteral("127.0.0.1");
+    });
+
+    const std::optional<Element> signIn = openPage(QStringLiteral("password.html"));
+    ASSERT_TRUE(signIn);
+    for (const QString& reason : {QStringLiteral("password field"), QStringLiteral("search field")}) {
+        ASSERT_TRUE(focusById(*signIn, reason.section(QLatin1Char(' '), 0, 0)));
+        printed([&](const QJsonObject& line) {
+            return line.value(QStringLiteral("codeField")) == false &&
+                   line.value(QStringLiteral("reason")).toString() == reason;
+        });
+    }
+    watch.terminate();
+    EXPECT_TRUE(watch.waitForFinished(5000));
+}
 
 TEST_F(BrowserPages, FrontmostBrowserIsNamedByItsDesktopFile)
 {
