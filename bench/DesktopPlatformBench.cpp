@@ -214,7 +214,7 @@ int main(int argc, char** argv)
     }
 
     // Detection again and again on the same field: libatspi keeps what it learned of each node
-    // (role, states, children), so this is the cost of the reads it cannot keep.
+    // (role, interfaces, states), so this is the cost of the reads it cannot keep.
     CountingAccessibility counting(accessibility);
     Detections warm;
     for (int i = 0; i < 200; ++i)
