@@ -170,10 +170,7 @@ std::optional<Element> AtspiAccessibility::titleElement(const Element& element)
 
 std::optional<Element> AtspiAccessibility::focusedWindow(const Element& application)
 {
-    for (GObjectPtr<AtspiAccessible>& window : atspi::children(accessibleOf(application)))
-        if (atspi::hasState(window.get(), ATSPI_STATE_ACTIVE))
-            return present(adoptElement(window.release()));
-    return std::nullopt;
+    return present(adoptElement(atspi::activeWindow(accessibleOf(application)).release()));
 }
 
 std::optional<Element> AtspiAccessibility::elementAttribute(const Element& element, const QString& attribute)

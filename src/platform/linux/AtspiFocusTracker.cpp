@@ -95,14 +95,12 @@ Element AtspiFocusTracker::focusedIn(AtspiAccessible* application)
 
 Element AtspiFocusTracker::askApplication(AtspiAccessible* application)
 {
-    for (const GObjectPtr<AtspiAccessible>& window : atspi::children(application)) {
-        if (!atspi::hasState(window.get(), ATSPI_STATE_ACTIVE))
-            continue;
-        if (atspi::hasState(window.get(), ATSPI_STATE_FOCUSED))
-            return elementFor(window.get());
-        return adoptElement(atspi::firstDescendantInState(window.get(), ATSPI_STATE_FOCUSED).release());
-    }
-    return {};
+    const GObjectPtr<AtspiAccessible> window = atspi::activeWindow(application);
+    if (!window)
+        return {};
+    if (atspi::hasState(window.get(), ATSPI_STATE_FOCUSED))
+        return elementFor(window.get());
+    return adoptElement(atspi::firstDescendantInState(window.get(), ATSPI_STATE_FOCUSED).release());
 }
 
 } // namespace tessary

@@ -155,6 +155,14 @@ std::vector<GObjectPtr<AtspiAccessible>> children(AtspiAccessible* node)
     return result;
 }
 
+GObjectPtr<AtspiAccessible> activeWindow(AtspiAccessible* application)
+{
+    for (GObjectPtr<AtspiAccessible>& window : children(application))
+        if (hasState(window.get(), ATSPI_STATE_ACTIVE))
+            return std::move(window);
+    return {};
+}
+
 GObjectPtr<AtspiAccessible> labelledBy(AtspiAccessible* node)
 {
     ErrorSlot error;

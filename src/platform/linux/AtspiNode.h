@@ -32,6 +32,8 @@ std::optional<QString> documentUrl(AtspiAccessible* node, const QHash<QString, Q
 
 GObjectPtr<AtspiAccessible> parent(AtspiAccessible* node);
 std::vector<GObjectPtr<AtspiAccessible>> children(AtspiAccessible* node);
+// The application's window that has the ACTIVE state; null when none has.
+GObjectPtr<AtspiAccessible> activeWindow(AtspiAccessible* application);
 // The first target of the node's labelled-by relation.
 GObjectPtr<AtspiAccessible> labelledBy(AtspiAccessible* node);
 // The extents as the application reports them; none without a Component or on an error.

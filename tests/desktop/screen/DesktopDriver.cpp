@@ -1,11 +1,11 @@
 #include "desktop/screen/DesktopDriver.h"
 
+#include "screen/TreeWalk.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QThread>
-
-#include <queue>
 
 namespace tessary::test {
 
@@ -55,17 +55,14 @@ bool clickAt(const Rect& frame, int screenHeight)
 std::optional<Element> findElement(Accessibility& accessibility, const Element& root,
                                    const QString& attribute, const QString& value, int budget)
 {
-    std::queue<Element> queue;
-    queue.push(root);
-    for (int visited = 0; !queue.empty() && visited < budget; ++visited) {
-        Element element = queue.front();
-        queue.pop();
-        if (accessibility.stringAttribute(element, attribute) == value)
-            return element;
-        for (const Element& child : accessibility.children(element))
-            queue.push(child);
-    }
-    return std::nullopt;
+    std::optional<Element> found;
+    walkBreadthFirst(accessibility, root, budget, [&](const Element& element) {
+        if (accessibility.stringAttribute(element, attribute) != value)
+            return WalkStep::goOn;
+        found = element;
+        return WalkStep::stop;
+    });
+    return found;
 }
 
 Browser::Kind Browser::fromEnvironment()
