@@ -5,9 +5,9 @@
 //  - the idle cost of the focus loop: CPU used by calling focusedElement every 0.4 s for 60 s.
 // Prints one JSON object. Not a test: the figures go into the README.
 
+#include "common/Timings.h"
 #include "desktop/screen/DesktopDriver.h"
 #include "desktop/screen/PageServer.h"
-#include "engine/Timings.h"
 #include "platform/linux/AtspiAccessibility.h"
 #include "screen/CodeField.h"
 
@@ -66,6 +66,12 @@ public:
     {
         ++calls;
         return m_inner.screenFrame(e);
+    }
+    quint64 documentLoads() override { return m_inner.documentLoads(); }
+    bool framePending(const Element& e) override
+    {
+        ++calls;
+        return m_inner.framePending(e);
     }
     std::optional<Element> focusedElement() override { return m_inner.focusedElement(); }
     std::optional<RunningApplication> frontmostApplication() override

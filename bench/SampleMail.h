@@ -1,6 +1,6 @@
 #pragma once
 
-#include "backend/Records.h"
+#include "common/Records.h"
 
 #include <QList>
 #include <QString>

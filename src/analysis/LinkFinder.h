@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/FoundLink.h"
-#include "backend/Records.h"
+#include "common/Records.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "backend/Records.h"
+#include "common/BackendError.h"
 #include "common/Cancellation.h"
+#include "common/Records.h"
 #include "common/TimePoint.h"
 
 #include <QCoro/QCoroTask>

@@ -3,7 +3,7 @@
 #include "backend/BackendApi.h"
 #include "backend/HttpExchange.h"
 #include "backend/SecretStore.h"
-#include "state/SettingsStore.h"
+#include "common/SettingsStore.h"
 
 #include <QJsonObject>
 #include <QSslConfiguration>

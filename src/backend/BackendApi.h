@@ -1,7 +1,8 @@
 #pragma once
 
 #include "analysis/MessageSource.h"
-#include "backend/Records.h"
+#include "common/BackendError.h"
+#include "common/Records.h"
 
 #include <QSet>
 #include <QUrl>

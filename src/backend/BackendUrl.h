@@ -1,7 +1,7 @@
 #pragma once
 
-#include "backend/BackendError.h"
-#include "state/SettingsStore.h"
+#include "common/BackendError.h"
+#include "common/SettingsStore.h"
 
 #include <QUrl>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "backend/BackendError.h"
+#include "common/BackendError.h"
 #include "common/Cancellation.h"
 
 #include <QCoro/QCoroTask>

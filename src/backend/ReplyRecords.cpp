@@ -1,5 +1,6 @@
 #include "backend/ReplyRecords.h"
 
+#include "backend/DecodeRecords.h"
 #include "backend/RecordDecoding.h"
 
 namespace tessary {

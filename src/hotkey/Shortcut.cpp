@@ -1,8 +1,8 @@
 #include "hotkey/Shortcut.h"
 
+#include "common/AppIdentity.h"
 #include "hotkey/KeyCodes.h"
 #include "hotkey/KeyLabel.h"
-#include "state/AppIdentity.h"
 
 #include <QStringList>
 

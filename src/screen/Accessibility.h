@@ -46,6 +46,12 @@ public:
     // The element's frame in bottom-left screen coordinates; none when it has no position or size.
     virtual std::optional<Rect> screenFrame(const Element& element) = 0;
 
+    // True while a field that has just taken the focus does not know its frame yet (Firefox, until
+    // a client first asks for one); waitForFrame asks again for a moment.
+    virtual bool framePending(const Element& element) = 0;
+    // Counts the web pages that have finished loading: a page that focuses its code field while it
+    // loads may show the field as it is only afterwards, so the focus loop classifies it again.
+    virtual quint64 documentLoads() = 0;
     // The element with the keyboard focus in the frontmost application. Cheap: called every tick.
     virtual std::optional<Element> focusedElement() = 0;
     virtual std::optional<RunningApplication> frontmostApplication() = 0;

@@ -13,9 +13,9 @@ public:
     virtual bool modifiersHeld() = 0;
     // Lets go of modifiers still held, so they cannot turn a typed character into a shortcut.
     virtual void releaseHeldModifiers() = 0;
-    // One key event carrying `text` (one character's UTF-16 units). `keyCodeHint` is the key the
-    // character sits on in a US layout (a macOS virtual key code); the text is what is typed.
-    virtual void postKey(int keyCodeHint, const QString& text, bool down) = 0;
+    // One key event carrying `text`: one character as the user sees it, which may be several code
+    // points (a letter and a combining accent).
+    virtual void postKey(const QString& text, bool down) = 0;
 };
 
 } // namespace tessary

@@ -1,9 +1,9 @@
 #include "state/AppState.h"
 
+#include "common/SettingsStore.h"
 #include "screen/Accessibility.h"
 #include "state/LoginItem.h"
 #include "state/SettingValues.h"
-#include "state/SettingsStore.h"
 #include "state/ShortcutSetting.h"
 
 #include <QPointer>

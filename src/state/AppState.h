@@ -2,12 +2,12 @@
 
 #include "analysis/FoundCode.h"
 #include "backend/BackendApi.h"
+#include "common/AppIdentity.h"
 #include "common/Cancellation.h"
+#include "common/Clock.h"
 #include "common/TimePoint.h"
-#include "engine/Clock.h"
-#include "engine/Timings.h"
+#include "common/Timings.h"
 #include "hotkey/Shortcut.h"
-#include "state/AppIdentity.h"
 #include "state/IMAPPreset.h"
 
 #include <QObject>
@@ -31,7 +31,6 @@ struct AppStateServices {
     BackendApi& backend;
     Clock& clock;
     Timings timings = {};
-    std::function<void(const QUrl&)> openInBrowser; // a provider's sign-in page
     bool developerBuild = isDevBuild();
 };
 
@@ -111,19 +110,6 @@ public:
     void applyLaunchAtLoginDefault();
     // Moves a used code's message to the trash when the user asked for that; silent either way.
     void deleteIfEnabled(const std::optional<QString>& messageId);
-
-    // Inbox connection (InboxConnection.cpp). Failures are reported through `error` except where
-    // a result says otherwise.
-    // Fetches the inbox list and remembers the first active inbox's address; nothing changes on
-    // failure.
-    QCoro::Task<BackendResult<Done>> refreshAccounts(CancelToken cancel = {});
-    // Opens the provider's sign-in page in the browser and waits for the inbox to turn active.
-    QCoro::Task<> connect(QString provider, CancelToken cancel = {});
-    // True when the inbox was added and the list refreshed.
-    QCoro::Task<bool> addIMAP(QString email, QString password, QString host, CancelToken cancel = {});
-    QCoro::Task<> removeAccount(QString accountId, CancelToken cancel = {});
-    // The sign-in page for an IMAP inbox; none on any failure, which is not shown.
-    QCoro::Task<std::optional<ConnectLink>> imapLink(CancelToken cancel = {});
 
 signals:
     void accountsChanged();

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "common/SettingsStore.h"
 #include "hotkey/Shortcut.h"
-#include "state/SettingsStore.h"
 
 #include <optional>
 

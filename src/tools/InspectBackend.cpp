@@ -1,6 +1,6 @@
 #include "tools/InspectBackend.h"
 
-#include "state/AppIdentity.h"
+#include "common/AppIdentity.h"
 
 #include <QDateTime>
 #include <QJsonArray>

@@ -2,9 +2,9 @@
 // application in the element-tree JSON, the way detection sees it. The recorded fixtures of the
 // screen-logic tests are made with it.
 
+#include "screen/ElementTreeDump.h"
 #include "tools/InspectCommand.h"
 #include "tools/LiveAccessibility.h"
-#include "tools/TreeDump.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 // tessary-inspect field --tree FILE: classifies the element marked "focused" in an element tree.
 
-#include "fakes/FakeAccessibility.h"
+#include "screen/ElementTreeFile.h"
 #include "tools/FieldReport.h"
 #include "tools/InspectCommand.h"
 
@@ -16,7 +16,7 @@ int runField(const QStringList& arguments)
         return exitBadInput;
     }
     const QString path = parsed.options.value("--tree");
-    auto screen = test::FakeAccessibility::fromFile(path);
+    auto screen = ElementTreeFile::fromFile(path);
     if (!screen) {
         printError(screen.error());
         return exitBadInput;

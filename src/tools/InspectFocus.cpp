@@ -1,21 +1,39 @@
 // tessary-inspect focus [--watch]: classifies the element that has the keyboard focus right now, or
 // on every focus change (polled every 0.4 s like the focus loop), with the output of `field`.
 
-#include "engine/Timings.h"
+#include "common/Clock.h"
+#include "screen/FrameWait.h"
 #include "tools/FieldReport.h"
 #include "tools/InspectCommand.h"
 #include "tools/LiveAccessibility.h"
 
-#include <QCoreApplication>
-#include <QTimer>
+#include <QCoro/QCoroTask>
 
 namespace tessary::inspect {
 
 namespace {
 
-void printClassification(Accessibility& accessibility, const std::optional<Element>& focus)
+QCoro::Task<> printClassification(Accessibility& accessibility, Clock& clock, std::optional<Element> focus)
 {
+    if (focus)
+        co_await waitForFrame(accessibility, clock, *focus);
     printLine(focus ? fieldReport(accessibility, *focus) : QStringLiteral("null"));
+}
+
+// Like the focus loop: read the focus every tick, classify only when it changed. Runs until killed.
+QCoro::Task<> watchFocus(Accessibility& accessibility, Clock& clock)
+{
+    const Timings timings;
+    QString lastIdentity = QStringLiteral("-");
+    for (;;) {
+        const std::optional<Element> focus = accessibility.focusedElement();
+        const QString identity = focus ? focus->identity() : QString();
+        if (identity != lastIdentity) {
+            lastIdentity = identity;
+            co_await printClassification(accessibility, clock, focus);
+        }
+        co_await clock.sleep(timings.focusTick);
+    }
 }
 
 int runFocus(const QStringList& arguments)
@@ -30,23 +48,12 @@ int runFocus(const QStringList& arguments)
     if (!live)
         return exitFailure;
     AtspiAccessibility& accessibility = *live;
-    if (!parsed.options.contains(QStringLiteral("--watch"))) {
-        printClassification(accessibility, accessibility.focusedElement());
-        return exitOk;
-    }
-    // Like the focus loop: read the focus every tick, classify only when it changed.
-    QString lastIdentity = QStringLiteral("-");
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const std::optional<Element> focus = accessibility.focusedElement();
-        const QString identity = focus ? focus->identity() : QString();
-        if (identity == lastIdentity)
-            return;
-        lastIdentity = identity;
-        printClassification(accessibility, focus);
-    });
-    tick.start(Timings{}.focusTick);
-    return QCoreApplication::exec();
+    SystemClock clock;
+    if (parsed.options.contains(QStringLiteral("--watch")))
+        QCoro::waitFor(watchFocus(accessibility, clock));
+    else
+        QCoro::waitFor(printClassification(accessibility, clock, accessibility.focusedElement()));
+    return exitOk;
 }
 
 const bool registered = registerCommand({QStringLiteral("focus"),

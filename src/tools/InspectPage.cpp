@@ -1,7 +1,7 @@
 // tessary-inspect page [--tree FILE]: whether the frontmost browser window waits for an e-mailed
 // link, in an element-tree file or, without --tree, on the live desktop.
 
-#include "fakes/FakeAccessibility.h"
+#include "screen/ElementTreeFile.h"
 #include "screen/LinkPage.h"
 #include "tools/InspectCommand.h"
 #include "tools/JsonLine.h"
@@ -39,7 +39,7 @@ int runPage(const QStringList& arguments)
         printPage(*live);
         return exitOk;
     }
-    auto screen = test::FakeAccessibility::fromFile(parsed.options.value("--tree"));
+    auto screen = ElementTreeFile::fromFile(parsed.options.value("--tree"));
     if (!screen) {
         printError(screen.error());
         return exitBadInput;

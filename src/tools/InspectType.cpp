@@ -1,7 +1,7 @@
 // tessary-inspect type TEXT [--delay S]: waits S seconds (3 by default: time to click into a
 // field), then types TEXT into whatever has the focus, the way a code is filled.
 
-#include "engine/Clock.h"
+#include "common/Clock.h"
 #include "platform/linux/AccessibilityEnabling.h"
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/XTestKeyboard.h"

@@ -1,5 +1,6 @@
 #include "tools/MailboxFile.h"
 
+#include "backend/DecodeRecords.h"
 #include "tools/InspectCommand.h"
 
 namespace tessary::inspect {

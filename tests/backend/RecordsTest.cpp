@@ -1,4 +1,4 @@
-#include "backend/Records.h"
+#include "backend/DecodeRecords.h"
 
 #include <QJsonDocument>
 

@@ -1,6 +1,7 @@
 #include "backend/ReplyRecords.h"
 
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 

@@ -18,8 +18,10 @@ std::chrono::steady_clock::time_point FakeClock::steadyNow() const
         std::chrono::duration_cast<std::chrono::steady_clock::duration>(m_elapsed));
 }
 
-QCoro::Task<> FakeClock::sleep(std::chrono::nanoseconds duration)
+QCoro::Task<> FakeClock::sleep(std::chrono::nanoseconds duration, CancelToken cancel)
 {
+    if (isCancelled(cancel))
+        co_return;
     sleeps.append(duration);
     advance(duration);
     co_return;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Clock.h"
+#include "common/Clock.h"
 
 #include <QList>
 
@@ -20,7 +20,7 @@ public:
 
     TimePoint now() const override;
     std::chrono::steady_clock::time_point steadyNow() const override;
-    QCoro::Task<> sleep(std::chrono::nanoseconds duration) override;
+    QCoro::Task<> sleep(std::chrono::nanoseconds duration, CancelToken cancel = {}) override;
 
     // Moves time forward, running the callbacks that fall due on the way.
     void advance(std::chrono::nanoseconds duration);

@@ -46,9 +46,9 @@ void FakeKeyboard::releaseHeldModifiers()
     m_heldUntil.reset();
 }
 
-void FakeKeyboard::postKey(int keyCodeHint, const QString& text, bool down)
+void FakeKeyboard::postKey(const QString& text, bool down)
 {
-    events.append(Event{keyCodeHint, text, down, m_clock.elapsed()});
+    events.append(Event{text, down, m_clock.elapsed()});
     if (down || !m_boxesAccessibility || m_advancesLeft <= 0 || m_nextBox >= m_boxes.size())
         return;
     --m_advancesLeft;

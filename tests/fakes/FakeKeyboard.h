@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fakes/FakeAccessibility.h"
 #include "screen/Element.h"
 #include "screen/Keyboard.h"
 
@@ -10,7 +11,6 @@
 
 namespace tessary::test {
 
-class FakeAccessibility;
 class FakeClock;
 
 // A keyboard that records every key event with the virtual time it was posted at. It can hold the
@@ -21,7 +21,6 @@ public:
     explicit FakeKeyboard(FakeClock& clock);
 
     struct Event {
-        int keyCode = 0;
         QString text;
         bool down = false;
         std::chrono::nanoseconds at{0};
@@ -43,7 +42,7 @@ public:
 
     bool modifiersHeld() override;
     void releaseHeldModifiers() override;
-    void postKey(int keyCodeHint, const QString& text, bool down) override;
+    void postKey(const QString& text, bool down) override;
 
 private:
     FakeClock& m_clock;

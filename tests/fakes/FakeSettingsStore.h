@@ -1,6 +1,6 @@
 #pragma once
 
-#include "state/SettingsStore.h"
+#include "common/SettingsStore.h"
 
 #include <QHash>
 

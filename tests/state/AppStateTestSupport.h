@@ -6,6 +6,7 @@
 #include "fakes/FakeLoginItem.h"
 #include "fakes/FakeSettingsStore.h"
 #include "state/AppState.h"
+#include "state/InboxConnection.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -31,8 +32,10 @@ protected:
     AppState& make(bool developerBuild = false)
     {
         state = std::make_unique<AppState>(
-            AppStateServices{settings, *accessibility, loginItem, backend, clock, timings,
-                             [this](const QUrl& url) { opened.append(url); }, developerBuild});
+            AppStateServices{settings, *accessibility, loginItem, backend, clock, timings, developerBuild});
+        inbox = std::make_unique<InboxConnection>(
+            *state, InboxConnectionServices{backend, settings, clock, timings,
+                                            [this](const QUrl& url) { opened.append(url); }});
         return *state;
     }
 
@@ -68,6 +71,7 @@ protected:
     Timings timings;
     QList<QUrl> opened;
     std::unique_ptr<AppState> state;
+    std::unique_ptr<InboxConnection> inbox;
 };
 
 } // namespace tessary::test

@@ -27,7 +27,7 @@ TEST_F(AccountRefresh, RemembersTheFirstActiveInboxAddress)
     backend.accountsScript.replies = {QList<Account>{account("a1", "pending", "a@example.com"),
                                                      account("a2", "active", "b@example.com"),
                                                      account("a3", "active", "c@example.com")}};
-    ASSERT_TRUE(runTask(s.refreshAccounts()));
+    ASSERT_TRUE(runTask(inbox->refreshAccounts()));
     EXPECT_EQ(s.accounts().size(), 3);
     EXPECT_EQ(s.accounts().at(0).id, QStringLiteral("a1")); // the backend's order
     EXPECT_EQ(settings.values.value("email"), QVariant("b@example.com"));
@@ -40,16 +40,16 @@ TEST_F(AccountRefresh, ForgetsTheAddressWhenTheFirstActiveInboxHasNone)
     backend.accountsScript.replies = {QList<Account>{account("a1", "pending", "a@example.com"),
                                                      account("a2", "active"),
                                                      account("a3", "active", "b@example.com")}};
-    ASSERT_TRUE(runTask(s.refreshAccounts()));
+    ASSERT_TRUE(runTask(inbox->refreshAccounts()));
     EXPECT_FALSE(settings.values.contains("email"));
 
     backend.accountsScript.replies = {QList<Account>{account("a1", "pending", "a@example.com")}};
     settings.values.insert("email", "old@example.com");
-    ASSERT_TRUE(runTask(s.refreshAccounts()));
+    ASSERT_TRUE(runTask(inbox->refreshAccounts()));
     EXPECT_FALSE(settings.values.contains("email"));
     backend.accountsScript.replies = {QList<Account>{account("a1", "active", QString())}};
     settings.values.insert("email", "old@example.com");
-    ASSERT_TRUE(runTask(s.refreshAccounts()));
+    ASSERT_TRUE(runTask(inbox->refreshAccounts()));
     EXPECT_FALSE(settings.values.contains("email"));
 }
 
@@ -60,7 +60,7 @@ TEST_F(AccountRefresh, FailureChangesNothing)
     s.setAccounts({account("a1", "active", "old@example.com")});
     backend.accountsScript.replies = {Unexpected{serverError}};
 
-    const BackendResult<Done> result = runTask(s.refreshAccounts());
+    const BackendResult<Done> result = runTask(inbox->refreshAccounts());
 
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error(), serverError);
@@ -85,7 +85,7 @@ TEST_F(BrowserSignIn, SucceedsWhenTheInboxTurnsActiveOnTheThirdCheck)
         QList<Account>{account("acc-old", "active"), account("acc-new", "pending")},
         QList<Account>{account("acc-new", "active", "me@gmail.com")}};
 
-    runTask(s.connect("gmail"));
+    runTask(inbox->connectProvider("gmail"));
 
     EXPECT_EQ(backend.connectedProviders, QStringList{"gmail"});
     EXPECT_EQ(opened, QList<QUrl>{signInLink.url});
@@ -102,7 +102,7 @@ TEST_F(BrowserSignIn, GivesUpAfterTheLastCheck)
     backend.connectScript.replies = {signInLink};
     backend.accountsScript.replies = {QList<Account>{account("acc-new", "pending")}};
 
-    runTask(s.connect("outlook"));
+    runTask(inbox->connectProvider("outlook"));
 
     EXPECT_EQ(backend.accountsScript.calls, 150);
     EXPECT_EQ(clock.sleeps.size(), 150);
@@ -117,7 +117,7 @@ TEST_F(BrowserSignIn, ARefreshFailureEndsTheWaitAtOnce)
     backend.accountsScript.replies = {QList<Account>{account("acc-new", "pending")}, Unexpected{serverError},
                                       QList<Account>{account("acc-new", "active")}};
 
-    runTask(s.connect("gmail"));
+    runTask(inbox->connectProvider("gmail"));
 
     EXPECT_EQ(backend.accountsScript.calls, 2);
     EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
@@ -129,7 +129,7 @@ TEST_F(BrowserSignIn, ALinkFailureOpensNothing)
     AppState& s = make();
     backend.connectScript.replies = {Unexpected{BackendError{400, "Unknown provider"}}};
 
-    runTask(s.connect("gmail"));
+    runTask(inbox->connectProvider("gmail"));
 
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_EQ(backend.accountsScript.calls, 0);
@@ -148,7 +148,7 @@ TEST_F(BrowserSignIn, CancellingEndsTheWait)
             cancel->cancel();
     };
 
-    runTask(s.connect("gmail", cancel));
+    runTask(inbox->connectProvider("gmail", cancel));
 
     EXPECT_EQ(backend.accountsScript.calls, 2);
     EXPECT_EQ(s.connecting(), std::nullopt);
@@ -163,7 +163,7 @@ TEST_F(IMAPInbox, AddedInboxShowsUpAfterTheRefresh)
     backend.addIMAPScript.replies = {account("imap-1", "active", "me@fastmail.com", "imap")};
     backend.accountsScript.replies = {QList<Account>{account("imap-1", "active", "me@fastmail.com", "imap")}};
 
-    EXPECT_TRUE(runTask(s.addIMAP(" me@fastmail.com", "app pass", "imap.fastmail.com")));
+    EXPECT_TRUE(runTask(inbox->addIMAP(" me@fastmail.com", "app pass", "imap.fastmail.com")));
 
     // Passed on exactly as typed.
     EXPECT_EQ(backend.addedIMAP,
@@ -177,7 +177,7 @@ TEST_F(IMAPInbox, RejectedCredentialsAnswerFalseWithTheBackendsMessage)
     AppState& s = make();
     backend.addIMAPScript.replies = {Unexpected{BackendError{400, "Invalid credentials"}}};
 
-    EXPECT_FALSE(runTask(s.addIMAP("me@yahoo.com", "wrong", "imap.mail.yahoo.com")));
+    EXPECT_FALSE(runTask(inbox->addIMAP("me@yahoo.com", "wrong", "imap.mail.yahoo.com")));
     EXPECT_EQ(s.error(), QStringLiteral("Invalid credentials"));
     EXPECT_EQ(backend.accountsScript.calls, 0);
 }
@@ -188,7 +188,7 @@ TEST_F(IMAPInbox, AFailingRefreshCountsAsFailure)
     backend.addIMAPScript.replies = {account("imap-1", "active", "me@fastmail.com", "imap")};
     backend.accountsScript.replies = {Unexpected{serverError}};
 
-    EXPECT_FALSE(runTask(s.addIMAP("me@fastmail.com", "pass", "imap.fastmail.com")));
+    EXPECT_FALSE(runTask(inbox->addIMAP("me@fastmail.com", "pass", "imap.fastmail.com")));
     EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
 }
 
@@ -197,12 +197,12 @@ TEST_F(IMAPInbox, LinkOrNothing)
     AppState& s = make();
     backend.connectScript.replies = {ConnectLink{QUrl("https://backend.example/imap"), "imap-2"},
                                      Unexpected{serverError}};
-    const std::optional<ConnectLink> link = runTask(s.imapLink());
+    const std::optional<ConnectLink> link = runTask(inbox->imapLink());
     ASSERT_TRUE(link);
     EXPECT_EQ(link->accountId, QStringLiteral("imap-2"));
     EXPECT_EQ(backend.connectedProviders, QStringList{"imap"});
 
-    EXPECT_FALSE(runTask(s.imapLink()));
+    EXPECT_FALSE(runTask(inbox->imapLink()));
     EXPECT_EQ(s.error(), std::nullopt);
 }
 
@@ -215,7 +215,7 @@ TEST_F(InboxRemoval, RefreshesAfterRemoving)
     backend.removeScript.replies = {Done{}};
     backend.accountsScript.replies = {QList<Account>{}};
 
-    runTask(s.removeAccount("a1"));
+    runTask(inbox->removeAccount("a1"));
 
     EXPECT_EQ(backend.removedAccounts, QStringList{"a1"});
     EXPECT_TRUE(s.accounts().isEmpty());
@@ -229,11 +229,11 @@ TEST_F(InboxRemoval, FailuresAreShown)
     backend.removeScript.replies = {Unexpected{BackendError{404, "No such inbox"}}, Done{}};
     backend.accountsScript.replies = {Unexpected{serverError}};
 
-    runTask(s.removeAccount("a1"));
+    runTask(inbox->removeAccount("a1"));
     EXPECT_EQ(s.error(), QStringLiteral("No such inbox"));
     EXPECT_EQ(backend.accountsScript.calls, 0);
 
-    runTask(s.removeAccount("a1"));
+    runTask(inbox->removeAccount("a1"));
     EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
 }
 
@@ -264,7 +264,8 @@ TEST(IMAPPresets, EveryPresetAddsOnPort993)
         std::move(test::FakeAccessibility::fromJson(QJsonObject{{"root", QJsonObject{}}})).value();
     test::FakeLoginItem loginItem;
     test::FakeClock clock;
-    AppState state(AppStateServices{settings, *accessibility, loginItem, backend, clock, {}, {}, false});
+    AppState state(AppStateServices{settings, *accessibility, loginItem, backend, clock, {}, false});
+    InboxConnection inbox(state, InboxConnectionServices{backend, settings, clock});
 
     for (const IMAPPreset& preset : IMAPPreset::all()) {
         const QString host = preset.host.isEmpty() ? QStringLiteral("mail.example.org") : preset.host;
@@ -272,7 +273,7 @@ TEST(IMAPPresets, EveryPresetAddsOnPort993)
             "provider": "imap", "email": "me@example.org", "status": "active"}})"));
         server.script("v1/accounts", test::ScriptedReply::json(200, R"({"accounts": []})"));
 
-        EXPECT_TRUE(runTask(state.addIMAP("me@example.org", "secret", host))) << preset.id;
+        EXPECT_TRUE(runTask(inbox.addIMAP("me@example.org", "secret", host))) << preset.id;
 
         const QList<test::RecordedRequest> added = server.requestsTo("v1/accounts/imap");
         ASSERT_FALSE(added.isEmpty());

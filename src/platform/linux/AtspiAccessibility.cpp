@@ -3,7 +3,6 @@
 #include "platform/linux/AccessibilityEnabling.h"
 #include "platform/linux/AtspiNode.h"
 
-#include <QThread>
 #include <QUrl>
 
 #include <atspi/atspi.h>
@@ -14,9 +13,6 @@ namespace {
 using atspi::Kind;
 
 const QString roleAttribute = QStringLiteral("AXRole");
-// How long a focused element whose frame is still pending is asked again: 200 ms at most.
-constexpr int pendingFrameAttempts = 10;
-constexpr unsigned long pendingFrameIntervalMs = 20;
 
 QString busOf(const Element& element)
 {
@@ -213,19 +209,26 @@ std::optional<Rect> AtspiAccessibility::screenFrame(const Element& element)
     AtspiAccessible* node = accessibleOf(element);
     if (!node)
         return std::nullopt;
-    std::optional<atspi::Extents> extents = atspi::extents(node);
-    // A field that has just taken the focus may not know its frame yet: ask again for a moment.
-    for (int attempt = 0; attempt < pendingFrameAttempts && extents && atspi::isFramePending(*extents) &&
-                          atspi::hasState(node, ATSPI_STATE_FOCUSED);
-         ++attempt) {
-        QThread::msleep(pendingFrameIntervalMs);
-        extents = atspi::extents(node);
-    }
+    const std::optional<atspi::Extents> extents = atspi::extents(node);
     if (!extents || !atspi::isFrame(*extents))
         return std::nullopt;
     const double screenHeight = m_frontmost.screenHeight();
     return Rect{double(extents->x), screenHeight - extents->y - extents->height, double(extents->width),
                 double(extents->height)};
+}
+
+bool AtspiAccessibility::framePending(const Element& element)
+{
+    AtspiAccessible* node = accessibleOf(element);
+    if (!node)
+        return false;
+    const std::optional<atspi::Extents> extents = atspi::extents(node);
+    return extents && atspi::isFramePending(*extents) && atspi::hasState(node, ATSPI_STATE_FOCUSED);
+}
+
+quint64 AtspiAccessibility::documentLoads()
+{
+    return m_focus ? m_focus->documentLoads() : 0;
 }
 
 std::optional<Element> AtspiAccessibility::focusedElement()

@@ -24,6 +24,8 @@ public:
     std::optional<Element> elementAttribute(const Element& element, const QString& attribute) override;
     QList<Element> children(const Element& element) override;
     std::optional<Rect> screenFrame(const Element& element) override;
+    bool framePending(const Element& element) override;
+    quint64 documentLoads() override;
 
     std::optional<Element> focusedElement() override;
     std::optional<RunningApplication> frontmostApplication() override;

@@ -7,7 +7,8 @@
 namespace tessary {
 
 namespace {
-constexpr const char* trackedEvents[] = {"object:state-changed:focused", "object:state-changed:active"};
+constexpr const char* trackedEvents[] = {"object:state-changed:focused", "object:state-changed:active",
+                                         "document:load-complete"};
 
 // How long a "nothing is focused" answer from the application stands when no event arrives.
 constexpr qint64 emptyAnswerMs = 1000;
@@ -52,6 +53,11 @@ void AtspiFocusTracker::onFocusEvent(AtspiEvent* event, void* self)
     auto* tracker = static_cast<AtspiFocusTracker*>(self);
     if (event->detail1 == 1 && event->source && g_str_has_suffix(event->type, ":focused")) {
         tracker->m_focus = elementFor(event->source);
+        ++tracker->m_events;
+    } else if (g_str_has_prefix(event->type, "document:load-complete")) {
+        // A page that put the focus in a field while it loaded may only now expose that field as
+        // it is: the focus is asked for again and the focused element classified again.
+        ++tracker->m_loads;
         ++tracker->m_events;
     }
     g_boxed_free(ATSPI_TYPE_EVENT, event);

@@ -30,6 +30,8 @@ public:
 
     // Focus events received so far: proof that libatspi's events reach this thread's loop.
     quint64 eventCount() const { return m_events; }
+    // Documents that finished loading so far.
+    quint64 documentLoads() const { return m_loads; }
 
 private:
     static void onFocusEvent(AtspiEvent* event, void* self);
@@ -38,6 +40,7 @@ private:
     AtspiEventListener* m_listener = nullptr;
     Element m_focus; // the last element that gained the focus
     quint64 m_events = 0;
+    quint64 m_loads = 0;
     QString m_askedBus; // the application last asked, with the event count at the time
     quint64 m_askedAtEvent = 0;
     QElapsedTimer m_askedAt;

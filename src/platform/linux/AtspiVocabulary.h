@@ -19,7 +19,8 @@ struct NodeFacts {
     QString inputType;      // object attribute "text-input-type" (web content)
 };
 
-// The spec-facing kind of a node, before its text is known.
+// What a node is in the vocabulary the screen logic reads ("AXTextField", ...), before its text is
+// known.
 enum class Kind {
     textField,   // "AXTextField"
     textArea,    // "AXTextArea"

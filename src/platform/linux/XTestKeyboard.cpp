@@ -169,7 +169,7 @@ void XTestKeyboard::release(std::unique_ptr<PressedKey> key)
     key.reset(); // restores a temporary mapping, after the release reached the server
 }
 
-void XTestKeyboard::postKey(int, const QString& text, bool down)
+void XTestKeyboard::postKey(const QString& text, bool down)
 {
     if (!m_available || text.isEmpty())
         return;

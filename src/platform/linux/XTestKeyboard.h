@@ -23,7 +23,7 @@ public:
 
     bool modifiersHeld() override;
     void releaseHeldModifiers() override;
-    void postKey(int keyCodeHint, const QString& text, bool down) override;
+    void postKey(const QString& text, bool down) override;
 
     // The keysym that types a character: Latin-1 as is, anything else as a Unicode keysym.
     static unsigned long keysymFor(char32_t character);

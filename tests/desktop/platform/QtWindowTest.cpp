@@ -1,8 +1,8 @@
 // The platform layer against a real Qt application under scripts/desktop-session: where libatspi's
 // events are delivered, the frontmost application, focus, frames and typing.
 
+#include "common/Clock.h"
 #include "desktop/screen/DesktopDriver.h"
-#include "engine/Clock.h"
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/XTestKeyboard.h"

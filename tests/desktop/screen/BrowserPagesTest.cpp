@@ -1,15 +1,15 @@
 // Detection and typing against a real browser (Firefox ESR or Chromium, from TESSARY_TEST_BROWSER)
 // on pages served from 127.0.0.1, under scripts/desktop-session. One browser serves every case.
 
+#include "common/Clock.h"
 #include "desktop/screen/DesktopDriver.h"
 #include "desktop/screen/PageServer.h"
-#include "engine/Clock.h"
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/XTestKeyboard.h"
 #include "screen/CodeField.h"
+#include "screen/ElementTreeDump.h"
 #include "screen/LinkPage.h"
 #include "screen/TypeCode.h"
-#include "tools/TreeDump.h"
 
 #include <QDir>
 #include <QFile>
@@ -111,8 +111,7 @@ protected:
         QDir().mkpath(folder);
         QFile file(QStringLiteral("%1/%2-%3.json").arg(folder, browserName, name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        const QJsonObject tree =
-            inspect::dumpTree(*accessibility, root, accessibility->frontmostApplication());
+        const QJsonObject tree = dumpTree(*accessibility, root, accessibility->frontmostApplication());
         file.write(QJsonDocument(tree).toJson(QJsonDocument::Indented));
     }
 

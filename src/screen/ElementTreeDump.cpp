@@ -1,11 +1,11 @@
-#include "tools/TreeDump.h"
+#include "screen/ElementTreeDump.h"
 
 #include <QHash>
 #include <QJsonArray>
 
 #include <vector>
 
-namespace tessary::inspect {
+namespace tessary {
 
 namespace {
 const QStringList textAttributes = {
@@ -147,4 +147,4 @@ QJsonObject dumpTree(Accessibility& accessibility, const Element& root,
     return file;
 }
 
-} // namespace tessary::inspect
+} // namespace tessary

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Cancellation.h"
 #include "common/TimePoint.h"
 
 #include <QCoro/QCoroTask>
@@ -17,8 +18,9 @@ public:
     virtual TimePoint now() const = 0;
     // Monotonic time, for deadlines.
     virtual std::chrono::steady_clock::time_point steadyNow() const = 0;
-    // Suspends the calling task for the duration.
-    virtual QCoro::Task<> sleep(std::chrono::nanoseconds duration) = 0;
+    // Suspends the calling task for the duration, or until `cancel` is cancelled, whichever comes
+    // first: a cancelled wait ends at once, and the caller checks the flag.
+    virtual QCoro::Task<> sleep(std::chrono::nanoseconds duration, CancelToken cancel = {}) = 0;
 };
 
 // The real clock: the system's time and Qt timers.
@@ -26,7 +28,7 @@ class SystemClock : public Clock {
 public:
     TimePoint now() const override;
     std::chrono::steady_clock::time_point steadyNow() const override;
-    QCoro::Task<> sleep(std::chrono::nanoseconds duration) override;
+    QCoro::Task<> sleep(std::chrono::nanoseconds duration, CancelToken cancel = {}) override;
 };
 
 } // namespace tessary

@@ -1,4 +1,4 @@
-#include "backend/Records.h"
+#include "backend/DecodeRecords.h"
 
 #include "backend/RecordDecoding.h"
 
@@ -35,17 +35,6 @@ BackendResult<QList<MessageLink>> decodeLinks(const QJsonObject& message, const 
 }
 
 } // namespace
-
-QString Account::providerName() const
-{
-    if (provider == QLatin1String("gmail"))
-        return QStringLiteral("Gmail");
-    if (provider == QLatin1String("outlook"))
-        return QStringLiteral("Outlook");
-    if (provider == QLatin1String("imap"))
-        return QStringLiteral("IMAP");
-    return provider;
-}
 
 BackendResult<Message> decodeMessage(const QJsonValue& value, const QString& where)
 {

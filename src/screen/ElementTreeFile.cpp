@@ -1,4 +1,4 @@
-#include "fakes/FakeAccessibility.h"
+#include "screen/ElementTreeFile.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace tessary::test {
+namespace tessary {
 
 namespace {
 
@@ -24,9 +24,9 @@ bool isRef(const QJsonValue& value)
 } // namespace
 
 // Reads the JSON nodes in pre-order into the flat node list, then resolves the references.
-class FakeAccessibility::Loader {
+class ElementTreeFile::Loader {
 public:
-    explicit Loader(FakeAccessibility& fake)
+    explicit Loader(ElementTreeFile& fake)
         : m_fake(fake)
     {
     }
@@ -109,14 +109,14 @@ private:
         QString id;
         QString path;
     };
-    FakeAccessibility& m_fake;
+    ElementTreeFile& m_fake;
     QList<std::pair<QString, QString>> m_refs;
     QList<ChildRef> m_childRefs;
 };
 
-Expected<std::unique_ptr<FakeAccessibility>, QString> FakeAccessibility::fromJson(const QJsonObject& file)
+Expected<std::unique_ptr<ElementTreeFile>, QString> ElementTreeFile::fromJson(const QJsonObject& file)
 {
-    auto fake = std::make_unique<FakeAccessibility>();
+    auto fake = std::make_unique<ElementTreeFile>();
     if (file.contains("app")) {
         const QJsonObject app = file.value("app").toObject();
         if (!file.value("app").isObject() || !app.value("pid").isDouble())
@@ -144,7 +144,7 @@ Expected<std::unique_ptr<FakeAccessibility>, QString> FakeAccessibility::fromJso
     return fake;
 }
 
-Expected<std::unique_ptr<FakeAccessibility>, QString> FakeAccessibility::fromFile(const QString& path)
+Expected<std::unique_ptr<ElementTreeFile>, QString> ElementTreeFile::fromFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -164,39 +164,39 @@ Expected<std::unique_ptr<FakeAccessibility>, QString> FakeAccessibility::fromFil
     return fake;
 }
 
-int FakeAccessibility::indexOf(const Element& element) const
+int ElementTreeFile::indexOf(const Element& element) const
 {
     const FakeHandle* handle = element.as<FakeHandle>();
     return handle && handle->owner == this ? handle->index : -1;
 }
 
-const FakeAccessibility::Node* FakeAccessibility::node(const Element& element) const
+const ElementTreeFile::Node* ElementTreeFile::node(const Element& element) const
 {
     const int index = indexOf(element);
     return index < 0 ? nullptr : &m_nodes[size_t(index)];
 }
 
-std::optional<Element> FakeAccessibility::handleAt(int index) const
+std::optional<Element> ElementTreeFile::handleAt(int index) const
 {
     if (index < 0 || size_t(index) >= m_nodes.size())
         return std::nullopt;
     return m_nodes[size_t(index)].handle;
 }
 
-void FakeAccessibility::count(const QString& attribute)
+void ElementTreeFile::count(const QString& attribute)
 {
     ++m_reads;
     ++m_readsByAttribute[attribute];
 }
 
-void FakeAccessibility::resetReads()
+void ElementTreeFile::resetReads()
 {
     m_reads = 0;
     m_focusQueries = 0;
     m_readsByAttribute.clear();
 }
 
-std::optional<QString> FakeAccessibility::stringAttribute(const Element& element, const QString& attribute)
+std::optional<QString> ElementTreeFile::stringAttribute(const Element& element, const QString& attribute)
 {
     count(attribute);
     const Node* found = node(element);
@@ -205,7 +205,7 @@ std::optional<QString> FakeAccessibility::stringAttribute(const Element& element
     return found->attributes.value(attribute).toString();
 }
 
-QStringList FakeAccessibility::stringListAttribute(const Element& element, const QString& attribute)
+QStringList ElementTreeFile::stringListAttribute(const Element& element, const QString& attribute)
 {
     count(attribute);
     const Node* found = node(element);
@@ -220,7 +220,7 @@ QStringList FakeAccessibility::stringListAttribute(const Element& element, const
     return texts;
 }
 
-std::optional<Element> FakeAccessibility::elementAttribute(const Element& element, const QString& attribute)
+std::optional<Element> ElementTreeFile::elementAttribute(const Element& element, const QString& attribute)
 {
     count(attribute);
     const Node* found = node(element);
@@ -238,21 +238,21 @@ std::optional<Element> FakeAccessibility::elementAttribute(const Element& elemen
     return std::nullopt;
 }
 
-QList<Element> FakeAccessibility::children(const Element& element)
+QList<Element> ElementTreeFile::children(const Element& element)
 {
     count(QStringLiteral("AXChildren"));
     const Node* found = node(element);
     return found ? found->childElements : QList<Element>{};
 }
 
-std::optional<Rect> FakeAccessibility::screenFrame(const Element& element)
+std::optional<Rect> ElementTreeFile::screenFrame(const Element& element)
 {
     count(QStringLiteral("frame"));
     const Node* found = node(element);
     return found ? found->frame : std::nullopt;
 }
 
-std::optional<Element> FakeAccessibility::focusedElement()
+std::optional<Element> ElementTreeFile::focusedElement()
 {
     ++m_focusQueries;
     if (!application)
@@ -260,12 +260,12 @@ std::optional<Element> FakeAccessibility::focusedElement()
     return handleAt(m_focus);
 }
 
-std::optional<RunningApplication> FakeAccessibility::frontmostApplication()
+std::optional<RunningApplication> ElementTreeFile::frontmostApplication()
 {
     return application;
 }
 
-std::optional<Element> FakeAccessibility::applicationElement(qint64 pid)
+std::optional<Element> ElementTreeFile::applicationElement(qint64 pid)
 {
     // The topmost node of the process: the one whose parent belongs to another process, or none.
     for (size_t i = 0; i < m_nodes.size(); ++i) {
@@ -276,50 +276,49 @@ std::optional<Element> FakeAccessibility::applicationElement(qint64 pid)
     return std::nullopt;
 }
 
-qint64 FakeAccessibility::processId(const Element& element)
+qint64 ElementTreeFile::processId(const Element& element)
 {
     const Node* found = node(element);
     return found ? found->pid : 0;
 }
 
-void FakeAccessibility::setFocused(const Element& element)
+void ElementTreeFile::setFocused(const Element& element)
 {
     focusRequests.append(element);
     if (indexOf(element) >= 0)
         m_focus = indexOf(element);
 }
 
-void FakeAccessibility::prepareAccessibility(const RunningApplication& runningApplication)
+void ElementTreeFile::prepareAccessibility(const RunningApplication& runningApplication)
 {
     prepared.append(runningApplication);
 }
 
-Element FakeAccessibility::root() const
+Element ElementTreeFile::root() const
 {
     return m_nodes.front().handle;
 }
 
-std::optional<Element> FakeAccessibility::element(const QString& id) const
+std::optional<Element> ElementTreeFile::element(const QString& id) const
 {
     return handleAt(m_ids.value(id, -1));
 }
 
-std::optional<Element> FakeAccessibility::focus() const
+std::optional<Element> ElementTreeFile::focus() const
 {
     return handleAt(m_focus);
 }
 
-std::optional<Element> FakeAccessibility::window() const
+std::optional<Element> ElementTreeFile::window() const
 {
     return handleAt(m_window);
 }
 
-void FakeAccessibility::setAttribute(const Element& element, const QString& attribute,
-                                     const QJsonValue& value)
+void ElementTreeFile::setAttribute(const Element& element, const QString& attribute, const QJsonValue& value)
 {
     const int index = indexOf(element);
     if (index >= 0)
         m_nodes[size_t(index)].attributes.insert(attribute, value);
 }
 
-} // namespace tessary::test
+} // namespace tessary

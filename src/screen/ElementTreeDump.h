@@ -4,7 +4,7 @@
 
 #include <QJsonObject>
 
-namespace tessary::inspect {
+namespace tessary {
 
 // Writes a live element tree in the element-tree JSON that fixtures and the fake accessibility
 // read: `{"app": {"pid", "bundleId", "appPath"}, "root": node}`, each node with the attributes the
@@ -18,4 +18,4 @@ struct DumpLimits {
 QJsonObject dumpTree(Accessibility& accessibility, const Element& root,
                      const std::optional<RunningApplication>& app, const DumpLimits& limits = {});
 
-} // namespace tessary::inspect
+} // namespace tessary

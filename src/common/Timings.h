@@ -1,0 +1,44 @@
+#pragma once
+
+#include <chrono>
+
+namespace tessary {
+
+// Every duration the application waits for, in one place. The defaults are the product's; tests
+// shorten them instead of waiting.
+struct Timings {
+    using ms = std::chrono::milliseconds;
+
+    // Engine
+    ms focusTick{400};       // focus loop
+    ms codeBurst{90'000};    // polling for a code after a field is focused
+    ms linkBurst{120'000};   // polling for an e-mailed link
+    ms detectionRest{3000};  // no field detection after a fill
+    ms filledChip{900};      // "Filled" shown before the chip hides
+    ms openedChip{1500};     // "Opened" shown before the chip hides
+    ms failedChip{4000};     // a failure dismisses itself
+    ms heartbeat{6000};      // a developer build's heartbeat is fresh this long
+    ms heartbeatEvery{2000}; // how often a developer build sends one
+    ms idsPass{1000};        // the least time between the starts of two ids requests of a burst
+
+    // Application state
+    ms signInCheck{2000}; // between checks of a browser sign-in
+    int signInChecks = 150;
+    ms statePoll{1000}; // access check and pause expiry
+
+    // Typing. A field that takes the whole code gets one probe, then a steady pace; a row of
+    // one-character boxes gets each character once the page has moved the focus to the next box.
+    ms modifierPoll{20};    // while the hot key that started the fill is still held...
+    int modifierPolls = 50; // ...for at most 1 s
+    ms focusPoll{10};       // watching for the focus to move to the next box...
+    int focusPolls = 30;    // ...for at most 300 ms per character
+    ms boxSettle{25};       // for the page after the focus moved
+    ms fieldPace{15};       // between characters of one field
+
+    // A field that has just taken the focus may not know its frame yet (Firefox, until a client
+    // first asks for one): it is asked again this often, this many times.
+    ms pendingFramePoll{20};
+    int pendingFramePolls = 10;
+};
+
+} // namespace tessary

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "backend/BackendApi.h"
+#include "common/Cancellation.h"
+#include "common/Clock.h"
+#include "common/Timings.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+namespace tessary {
+
+class AppState;
+class SettingsStore;
+
+// What the inbox operations read and call; every member outlives them.
+struct InboxConnectionServices {
+    BackendApi& backend;
+    SettingsStore& settings;
+    Clock& clock;
+    Timings timings = {};
+    std::function<void(const QUrl&)> openInBrowser; // a provider's sign-in page
+};
+
+// Lists, connects, adds and removes inboxes through the backend and writes what it learns into
+// the application state: the inbox list, the provider being connected, the last error. Each
+// operation runs on the main thread and stops quietly when the state or this object is gone.
+class InboxConnection : public QObject {
+    Q_OBJECT
+public:
+    InboxConnection(AppState& state, InboxConnectionServices services, QObject* parent = nullptr);
+
+    // Fetches the inbox list and remembers the first active inbox's address; nothing changes on
+    // failure.
+    QCoro::Task<BackendResult<Done>> refreshAccounts(CancelToken cancel = {});
+    // Opens the provider's sign-in page in the browser and waits for the inbox to turn active.
+    // Failures, a time-out and a cancel go to the state's `error`.
+    QCoro::Task<> connectProvider(QString provider, CancelToken cancel = {});
+    // True when the inbox was added and the list refreshed; otherwise `error` says why.
+    QCoro::Task<bool> addIMAP(QString email, QString password, QString host, CancelToken cancel = {});
+    QCoro::Task<> removeAccount(QString accountId, CancelToken cancel = {});
+    // The sign-in page for an IMAP inbox; none on any failure, which is not shown.
+    QCoro::Task<std::optional<ConnectLink>> imapLink(CancelToken cancel = {});
+
+private:
+    QPointer<AppState> m_state;
+    InboxConnectionServices m_services;
+};
+
+} // namespace tessary
