@@ -6,7 +6,6 @@
 #include "screen/LinkPage.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -19,9 +18,8 @@ const QStringList browsers = {QStringLiteral("firefox"), QStringLiteral("chromiu
 
 std::unique_ptr<FakeAccessibility> recorded(const QString& browser, const QString& page)
 {
-    const QString path = QFileInfo(QStringLiteral(__FILE__))
-                             .dir()
-                             .filePath(QStringLiteral("trees/recorded/%1-%2.json").arg(browser, page));
+    const QString path = QDir(QStringLiteral(TESSARY_RECORDED_TREES))
+                             .filePath(QStringLiteral("%1-%2.json").arg(browser, page));
     auto loaded = FakeAccessibility::fromFile(path);
     EXPECT_TRUE(loaded) << (loaded ? std::string() : loaded.error().toStdString());
     return loaded ? std::move(loaded.value()) : nullptr;

@@ -36,7 +36,7 @@ TEST_F(AccountRefresh, RemembersTheFirstActiveInboxAddress)
 TEST_F(AccountRefresh, ForgetsTheAddressWhenTheFirstActiveInboxHasNone)
 {
     settings.values.insert("email", "old@example.com");
-    AppState& s = make();
+    make();
     backend.accountsScript.replies = {QList<Account>{account("a1", "pending", "a@example.com"),
                                                      account("a2", "active"),
                                                      account("a3", "active", "b@example.com")}};
@@ -265,7 +265,7 @@ TEST(IMAPPresets, EveryPresetAddsOnPort993)
     test::FakeLoginItem loginItem;
     test::FakeClock clock;
     AppState state(AppStateServices{settings, *accessibility, loginItem, backend, clock, {}, false});
-    InboxConnection inbox(state, InboxConnectionServices{backend, settings, clock});
+    InboxConnection inbox(state, InboxConnectionServices{backend, settings, clock, {}, {}});
 
     for (const IMAPPreset& preset : IMAPPreset::all()) {
         const QString host = preset.host.isEmpty() ? QStringLiteral("mail.example.org") : preset.host;
