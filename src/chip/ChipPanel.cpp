@@ -5,6 +5,7 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -53,6 +54,8 @@ void ChipPanel::place(std::optional<Rect> target)
                         flipped(toRect(screen->availableGeometry()), primaryHeight)});
     const Rect pointer = flipped(toRect(QRectF(QCursor::pos(), QSizeF(0, 0))), primaryHeight);
 
+    // The window's size is pinned to the chip's: let it catch up with the latest state first.
+    m_window->layout()->activate();
     const Rect frame = chipFrame(m_view->sizeHint(), target, screens, QPointF(pointer.x, pointer.y));
     const bool wasVisible = m_window->isVisible();
     m_window->setGeometry(toQRect(flipped(frame, primaryHeight)));

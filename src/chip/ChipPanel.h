@@ -23,9 +23,9 @@ public:
     void hide() override;
     bool isVisible() const override;
 
-    // The top-level window and its fade-in, for tests and the screenshot program.
+    // The top-level window and its fade-in, for tests.
     QWidget& window() { return *m_window; }
-    const QPropertyAnimation& fade() const { return *m_fade; }
+    QPropertyAnimation& fade() { return *m_fade; }
 
 private:
     ChipModel m_model; // declared first: the view observes it until the window is gone

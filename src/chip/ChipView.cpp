@@ -55,18 +55,16 @@ void ChipView::rebuild()
     case Lead::none:
         break;
     case Lead::progress:
-        m_row->addWidget(new Spinner, 0, Qt::AlignVCenter);
+        add(new Spinner);
         break;
     case Lead::checkMark:
-        m_row->addWidget(new CheckMark, 0, Qt::AlignVCenter);
+        add(new CheckMark);
         break;
     case Lead::fillButton:
-        m_row->addWidget(button(new AccentButton(QStringLiteral("Fill")), &ChipModel::onFill), 0,
-                         Qt::AlignVCenter);
+        add(button(new AccentButton(QStringLiteral("Fill")), &ChipModel::onFill));
         break;
     case Lead::openButton:
-        m_row->addWidget(button(new AccentButton(QStringLiteral("Open")), &ChipModel::onOpen), 0,
-                         Qt::AlignVCenter);
+        add(button(new AccentButton(QStringLiteral("Open")), &ChipModel::onOpen));
         break;
     }
 
@@ -77,24 +75,27 @@ void ChipView::rebuild()
         QPalette colours = message->palette();
         colours.setColor(QPalette::WindowText, secondaryColor(*this));
         message->setPalette(colours);
-        m_row->addWidget(message, 0, Qt::AlignVCenter);
+        add(message);
     } else if (content.style == Style::code) {
-        m_row->addWidget(
-            textLabel(content.text, chipCodeFont(14, QFont::DemiBold), palette().color(QPalette::WindowText)),
-            0, Qt::AlignVCenter);
+        add(textLabel(content.text, chipCodeFont(14, QFont::DemiBold),
+                      palette().color(QPalette::WindowText)));
     } else if (content.style == Style::title) {
-        m_row->addWidget(
-            textLabel(content.text, chipFont(12, QFont::Medium), palette().color(QPalette::WindowText)), 0,
-            Qt::AlignVCenter);
+        add(textLabel(content.text, chipFont(12, QFont::Medium), palette().color(QPalette::WindowText)));
     } else {
-        m_row->addWidget(textLabel(content.text, chipFont(12), secondaryColor(*this)), 0, Qt::AlignVCenter);
+        add(textLabel(content.text, chipFont(12), secondaryColor(*this)));
     }
     if (content.senderDomain)
-        m_row->addWidget(textLabel(*content.senderDomain, chipFont(12), secondaryColor(*this)), 0,
-                         Qt::AlignVCenter);
+        add(textLabel(*content.senderDomain, chipFont(12), secondaryColor(*this)));
     if (content.closable)
-        m_row->addWidget(button(new CloseButton, &ChipModel::onClose), 0, Qt::AlignVCenter);
+        add(button(new CloseButton, &ChipModel::onClose));
     update();
+}
+
+void ChipView::add(QWidget* child)
+{
+    m_row->addWidget(child, 0, Qt::AlignVCenter);
+    // Shown now, not on the next pass of the event loop, so the row's size counts it at once.
+    child->show();
 }
 
 QWidget* ChipView::textLabel(const QString& text, const QFont& font, const QColor& color)

@@ -21,6 +21,7 @@ protected:
 
 private:
     void rebuild();
+    void add(QWidget* child);
     QWidget* textLabel(const QString& text, const QFont& font, const QColor& color);
     QWidget* button(QAbstractButton* made, std::function<void()> ChipModel::*callback);
 
