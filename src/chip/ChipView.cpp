@@ -111,9 +111,10 @@ QWidget* ChipView::textLabel(const QString& text, const QFont& font, const QColo
 
 QWidget* ChipView::button(QAbstractButton* made, std::function<void()> ChipModel::*callback)
 {
-    // The callback is read at click time: the engine may set it after the chip is built.
+    // The callback is read at click time, since the engine may set it after the chip is built, and
+    // copied, since running it may replace it.
     connect(made, &QAbstractButton::clicked, this, [this, callback] {
-        if (const std::function<void()>& action = m_model.*callback)
+        if (const std::function<void()> action = m_model.*callback)
             action();
     });
     return made;
