@@ -1,0 +1,48 @@
+#include "chip/ChipPlacement.h"
+
+#include <algorithm>
+
+namespace tessary {
+
+namespace {
+
+constexpr double fieldGap = 4;    // between the field and the chip, and the chip and the screen edge
+constexpr double pointerGap = 12; // between the pointer and the chip's top-left corner
+
+// Overlap with area: rectangles that merely touch, or have no area, do not meet.
+bool meets(const Rect& a, const Rect& b)
+{
+    if (a.width <= 0 || a.height <= 0 || b.width <= 0 || b.height <= 0)
+        return false;
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+} // namespace
+
+Rect chipFrame(QSizeF size, const std::optional<Rect>& target, const QList<ScreenArea>& screens,
+               QPointF pointer)
+{
+    const double w = size.width();
+    const double h = size.height();
+    if (!target)
+        return {pointer.x() + pointerGap, pointer.y() - h - pointerGap, w, h};
+
+    const Rect& r = *target;
+    const auto screen = std::find_if(screens.begin(), screens.end(),
+                                     [&](const ScreenArea& area) { return meets(area.frame, r); });
+    // Off every screen there is no visible area to keep to: the empty one at the origin stands in.
+    const Rect visible = screen == screens.end() ? Rect{} : screen->visibleFrame;
+
+    double y = r.y - h - fieldGap;
+    if (y < visible.y)
+        y = r.y + r.height + fieldGap;
+    const double x = std::min(r.x, visible.x + visible.width - w - fieldGap);
+    return {x, y, w, h};
+}
+
+Rect flipped(const Rect& rect, double primaryHeight)
+{
+    return {rect.x, primaryHeight - rect.y - rect.height, rect.width, rect.height};
+}
+
+} // namespace tessary

@@ -1,0 +1,91 @@
+// tessary-chip-shots FOLDER: draws the chip in each of its states into FOLDER/<state>.png, at twice
+// the chip's size, for the README and for eyeballing a change to the chip's look. Runs without a
+// display (QT_QPA_PLATFORM=offscreen).
+
+#include "chip/ChipView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QTextStream>
+
+#include <utility>
+#include <vector>
+
+using namespace tessary;
+
+namespace {
+
+FoundCode sampleCode(const QString& code)
+{
+    FoundCode found;
+    found.code = code;
+    found.sender = QStringLiteral("Example <no-reply@example.com>");
+    found.senderDomain = QStringLiteral("example.com");
+    return found;
+}
+
+FoundLink sampleLink(FoundLink::Kind kind)
+{
+    FoundLink link;
+    link.url = QUrl(QStringLiteral("https://example.com/login?token=1"));
+    link.kind = kind;
+    link.senderDomain = QStringLiteral("example.com");
+    return link;
+}
+
+std::vector<std::pair<QString, ChipModel::State>> samples()
+{
+    return {
+        {QStringLiteral("searching"), ChipModel::Searching{QStringLiteral("example.com")}},
+        {QStringLiteral("searching-no-domain"), ChipModel::Searching{}},
+        {QStringLiteral("found"), ChipModel::Found{sampleCode(QStringLiteral("12345678"))}},
+        {QStringLiteral("filled"), ChipModel::Filled{sampleCode(QStringLiteral("123456"))}},
+        {QStringLiteral("failed"), ChipModel::Failed{QStringLiteral("No code arrived")}},
+        {QStringLiteral("failed-long"),
+         ChipModel::Failed{
+             QStringLiteral("The backend could not be reached: the connection timed out after 30 "
+                            "seconds. Check your network connection and try again.")}},
+        {QStringLiteral("waitingForLink"),
+         ChipModel::WaitingForLink{QStringLiteral("example.com"), FoundLink::Kind::confirm}},
+        {QStringLiteral("link"), ChipModel::Link{sampleLink(FoundLink::Kind::signIn)}},
+        {QStringLiteral("opened"), ChipModel::Opened{FoundLink::Kind::signIn}},
+    };
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QTextStream err(stderr);
+    if (argc != 2) {
+        err << "usage: tessary-chip-shots FOLDER\n";
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.mkpath(QStringLiteral("."))) {
+        err << "cannot create " << folder.path() << "\n";
+        return 1;
+    }
+    ChipModel model;
+    ChipView view(model);
+    view.setAttribute(Qt::WA_TranslucentBackground);
+    view.show();
+    for (const auto& [name, state] : samples()) {
+        model.setState(state);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        constexpr int scale = 2;
+        QImage image(view.size() * scale, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::transparent);
+        view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        const QString path = folder.filePath(name + QStringLiteral(".png"));
+        if (!image.save(path)) {
+            err << "cannot write " << path << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}

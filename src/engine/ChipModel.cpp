@@ -1,0 +1,105 @@
+#include "engine/ChipModel.h"
+
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+#include <array>
+
+namespace tessary {
+
+namespace {
+
+template <class... Ts>
+struct Overloaded : Ts... {
+    using Ts::operator()...;
+};
+
+QString kindWord(FoundLink::Kind kind)
+{
+    return kind == FoundLink::Kind::confirm ? QStringLiteral("confirmation") : QStringLiteral("sign-in");
+}
+
+// What a reader counts as characters: an accented letter or an emoji is one, whatever its encoding.
+qsizetype characterCount(const QString& text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}
+
+} // namespace
+
+void ChipModel::setState(State state)
+{
+    m_state = std::move(state);
+    ++m_changes;
+    emit stateChanged();
+}
+
+QString stateName(const ChipModel::State& state)
+{
+    static constexpr std::array<const char*, std::variant_size_v<ChipModel::State>> names = {
+        "searching", "found", "filled", "failed", "waitingForLink", "link", "opened"};
+    return QString::fromLatin1(names.at(state.index()));
+}
+
+double failureMessageWidth(const QString& message)
+{
+    return std::min(double(characterCount(message)) * 6.2, 320.0);
+}
+
+ChipContent chipContent(const ChipModel::State& state)
+{
+    using Lead = ChipContent::Lead;
+    using Style = ChipContent::Style;
+    ChipContent content;
+    std::visit(Overloaded{
+                   [&](const ChipModel::Searching& s) {
+                       content.lead = Lead::progress;
+                       content.text = s.domain ? QStringLiteral("Waiting for a code from ") + *s.domain
+                                               : QStringLiteral("Waiting for a code");
+                   },
+                   [&](const ChipModel::Found& s) {
+                       content.lead = Lead::fillButton;
+                       content.text = s.code.display();
+                       content.style = Style::code;
+                       content.senderDomain = s.code.senderDomain;
+                   },
+                   [&](const ChipModel::Filled& s) {
+                       content.lead = Lead::checkMark;
+                       content.text = QStringLiteral("Filled ") + s.code.display();
+                       content.closable = false;
+                   },
+                   [&](const ChipModel::Failed& s) {
+                       content.text = s.message;
+                       content.textWidth = failureMessageWidth(s.message);
+                   },
+                   [&](const ChipModel::WaitingForLink& s) {
+                       content.lead = Lead::progress;
+                       content.text =
+                           QStringLiteral("Waiting for the ") + kindWord(s.kind) + QStringLiteral(" email");
+                       if (s.domain)
+                           content.text += QStringLiteral(" from ") + *s.domain;
+                   },
+                   [&](const ChipModel::Link& s) {
+                       content.lead = Lead::openButton;
+                       content.text = s.link.kind == FoundLink::Kind::confirm
+                                          ? QStringLiteral("Confirmation link")
+                                          : QStringLiteral("Sign-in link");
+                       content.style = Style::title;
+                       content.senderDomain = s.link.senderDomain;
+                   },
+                   [&](const ChipModel::Opened& s) {
+                       content.lead = Lead::checkMark;
+                       content.text =
+                           QStringLiteral("Opened the ") + kindWord(s.kind) + QStringLiteral(" link");
+                       content.closable = false;
+                   },
+               },
+               state);
+    return content;
+}
+
+} // namespace tessary
