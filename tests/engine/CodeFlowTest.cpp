@@ -1,0 +1,152 @@
+#include "engine/ControllerFixture.h"
+
+namespace tessary::test {
+namespace {
+
+using CodeBurst = ControllerTest;
+
+TEST_F(CodeBurst, AMatchingCodeOnTheFirstFetchIsTypedAtOnceAndTheChipShowsFilled)
+{
+    backend.messagesScript.replies = {QList<Message>{mail("m1", "482913", "example.com")}};
+    focusAndTick("code");
+    clock.advance(1s); // the typing waits
+    EXPECT_EQ(keyboard.typed(), "482913");
+    EXPECT_EQ(clipboard.texts, QStringList{"482913"});
+    EXPECT_TRUE(chipAs<ChipModel::Filled>());
+    EXPECT_EQ(state->recent().first().code, "482913");
+    clock.advance(900ms);
+    EXPECT_FALSE(chip.visible);
+}
+
+TEST_F(CodeBurst, ACodeFromAnotherSiteWaitsOnTheChipForFill)
+{
+    backend.messagesScript.replies = {QList<Message>{mail("m1", "482913", "other.org")}};
+    focusAndTick("code");
+    ASSERT_TRUE(chipAs<ChipModel::Found>());
+    EXPECT_TRUE(keyboard.typed().isEmpty());
+    start();
+    chip.model().onFill();
+    clock.advance(1s);
+    EXPECT_EQ(keyboard.typed(), "482913");
+}
+
+TEST_F(CodeBurst, NewMailIsNoticedByItsIdAndAskedForOnceASecondAtMost)
+{
+    QList<Message> inbox;
+    backend.messagesScript.onCall = [&](int) { backend.messagesScript.replies = {inbox}; };
+    backend.messageIdsScript.onCall = [&](int call) {
+        if (call == 20)
+            inbox.append(mail("m2", "551903", "other.org", 0));
+        QSet<QString> ids;
+        for (const Message& m : inbox)
+            ids.insert(m.id);
+        backend.messageIdsScript.replies = {ids};
+    };
+    focusAndTick("code");
+    clock.advance(10s);
+    EXPECT_EQ(backend.messageIdsScript.calls, 11) << "once at the start, then once a second";
+    EXPECT_TRUE(chipAs<ChipModel::Searching>());
+    clock.advance(10s);
+    ASSERT_TRUE(chipAs<ChipModel::Found>());
+    EXPECT_EQ(chipAs<ChipModel::Found>()->code.code, "551903");
+    EXPECT_EQ(backend.messagesScript.calls, 2);
+}
+
+TEST_F(CodeBurst, EndsWithAFailureAfterNinetySecondsOrAtTheFirstError)
+{
+    focusAndTick("code");
+    clock.advance(89s);
+    EXPECT_TRUE(chipAs<ChipModel::Searching>());
+    clock.advance(2s);
+    ASSERT_TRUE(chipAs<ChipModel::Failed>());
+    EXPECT_EQ(chipAs<ChipModel::Failed>()->message, "No code arrived");
+    clock.advance(4s);
+    EXPECT_FALSE(chip.visible);
+
+    backend.messageIdsScript.replies = {Unexpected{BackendError{500, "Server error 500"}}};
+    focusAndTick("search");
+    focusAndTick("code");
+    clock.advance(1s);
+    EXPECT_EQ(chipAs<ChipModel::Failed>()->message, "Server error 500");
+}
+
+TEST_F(CodeBurst, ABurstWhoseFieldIsDismissedEndsSilently)
+{
+    focusAndTick("code");
+    controller->dismiss();
+    clock.advance(120s);
+    EXPECT_TRUE(chipAs<ChipModel::Searching>());
+    EXPECT_LE(backend.messageIdsScript.calls, 1);
+}
+
+using RecentCodes = ControllerTest;
+
+TEST_F(RecentCodes, AFreshCodeOfTheSiteIsReusedOnceAndNeverForAFieldWithoutDomain)
+{
+    FoundCode recent{"123456", "x", "example.com", clock.now() - 100, 0, "m0"};
+    state->setRecent({recent});
+    state->setAutoFillOnMatch(false);
+    focusAndTick("code");
+    ASSERT_TRUE(chipAs<ChipModel::Found>());
+    EXPECT_EQ(backend.messagesScript.calls, 0);
+    start();
+    chip.model().onFill();
+    clock.advance(5s);
+    focusAndTick("search");
+    focusAndTick("code");
+    EXPECT_TRUE(chipAs<ChipModel::Searching>()) << "a used code is not offered again";
+
+    QList<FoundCode> many;
+    for (int i = 0; i < 10; ++i)
+        many.append(FoundCode{QString::number(100000 + i), "x", "a.org", clock.now(), 0, {}});
+    for (const FoundCode& code : many)
+        controller->remember(code);
+    controller->remember(many[3]);
+    EXPECT_EQ(state->recent().size(), 8);
+    EXPECT_EQ(state->recent().first().code, "100003");
+    EXPECT_EQ(state->recent().count(many[3]), 1);
+}
+
+using HotKeyFill = ControllerTest;
+
+TEST_F(HotKeyFill, TypesTheChipsCodeElseSearchesTenMinutesEvenForAUsedCode)
+{
+    start();
+    hotKey.registerShortcut(Shortcut{31, 768, "O"});
+    backend.messagesScript.replies = {QList<Message>{mail("m1", "482913", "other.org", 500)}};
+    accessibility->setFocus(at("search"));
+    hotKey.press();
+    QCoreApplication::processEvents();
+    clock.advance(1s);
+    EXPECT_EQ(keyboard.typed(), "482913");
+    EXPECT_NEAR(backend.messagesSince.last(), clock.now() - 601, 1);
+
+    hotKey.press();
+    QCoreApplication::processEvents();
+    clock.advance(1s);
+    EXPECT_EQ(keyboard.typed(), "482913482913");
+
+    backend.messagesScript.replies = {QList<Message>{}};
+    hotKey.press();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chipAs<ChipModel::Failed>()->message, "No code in the last 10 min");
+}
+
+TEST_F(HotKeyFill, ThePracticeFieldInOurOwnWindowGetsADemoCodeAndNothingIsDeleted)
+{
+    state->setDemoMode(true);
+    state->setDeleteAfterUse(true);
+    focusAndTick("practice");
+    ASSERT_TRUE(chipAs<ChipModel::Found>());
+    const QString code = chipAs<ChipModel::Found>()->code.code;
+    EXPECT_EQ(code.size(), 6);
+    EXPECT_EQ(backend.messagesScript.calls, 0);
+    start();
+    chip.model().onFill();
+    clock.advance(3s);
+    EXPECT_EQ(keyboard.typed(), code);
+    EXPECT_TRUE(backend.trashed.isEmpty());
+}
+
+} // namespace
+} // namespace tessary::test

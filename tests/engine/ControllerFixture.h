@@ -1,0 +1,144 @@
+#pragma once
+
+#include "engine/Controller.h"
+#include "fakes/FakeBackendApi.h"
+#include "fakes/FakeChipSurface.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeEngineSeams.h"
+#include "fakes/FakeHotKey.h"
+#include "fakes/FakeKeyboard.h"
+#include "fakes/FakeLoginItem.h"
+#include "fakes/FakeSettingsStore.h"
+#include "fakes/ManualClock.h"
+#include "screen/TreeBuilder.h"
+#include "state/AppState.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+namespace tessary::test {
+
+using namespace std::chrono_literals;
+using namespace tree;
+
+inline constexpr qint64 browserPid = 4242;
+inline constexpr qint64 ownPid = 777;
+
+// A browser showing a sign-in page with a code field, a button and a search field, plus one of our
+// own windows; an inbox is connected and access granted, so the focus loop works once made.
+struct EngineHarness {
+    explicit EngineHarness(const QJsonObject& tree = browserTree())
+        : accessibility(load(tree))
+        , keyboard(typingClock)
+    {
+        settings.values.insert("email", "me@example.com");
+        backend.messagesScript.replies = {QList<Message>{}};
+        backend.messageIdsScript.replies = {QSet<QString>{}};
+    }
+    ~EngineHarness()
+    {
+        controller.reset();
+        clock.wakeAll();
+    }
+    // Makes the state (which reads the settings and access now) and the controller.
+    void make(bool developerBuild = false)
+    {
+        state = std::make_unique<AppState>(
+            AppStateServices{settings, *accessibility, loginItem, backend, clock, {}, developerBuild});
+        controller = std::make_unique<Controller>(ControllerServices{*state,
+                                                                     *accessibility,
+                                                                     keyboard,
+                                                                     backend,
+                                                                     clock,
+                                                                     chip,
+                                                                     hotKey,
+                                                                     clipboard,
+                                                                     links,
+                                                                     heartbeat,
+                                                                     {},
+                                                                     developerBuild,
+                                                                     ownPid});
+    }
+
+    static QJsonObject browserTree()
+    {
+        QJsonObject page =
+            webArea("https://accounts.example.com/verify",
+                    {heading("Enter the 6-digit code we sent to your email"),
+                     withId(textField({{"AXDOMIdentifier", "otp"}}), "code"),
+                     withId(node("AXButton", {{"AXTitle", "Continue"}}), "button"),
+                     withId(textField({{"AXSubrole", "AXSearchField"}, {"AXTitle", "Search"}}), "search")});
+        QJsonObject window = node("AXWindow", {{"AXTitle", "Verify"}}, {page});
+        window.insert("window", true);
+        QJsonObject own = group({withId(textField({{"AXTitle", "Popover"}}), "own"),
+                                 withId(textField({{"AXPlaceholderValue", "Enter code"}}), "practice")});
+        own.insert("pid", ownPid);
+        QJsonObject root = node("AXApplication", {}, {window, own});
+        root.insert("pid", browserPid);
+        return file(root, QStringLiteral("firefox-esr"));
+    }
+
+    // A browser page that says a sign-in link was e-mailed.
+    static QJsonObject linkPageTree()
+    {
+        QJsonObject page = withId(
+            webArea("https://notes.example.net/login?sent=1",
+                    {heading("Check your email"), staticText("We sent a sign-in link to j@example.com")}),
+            "page");
+        QJsonObject window = node("AXWindow", {{"AXTitle", "Check your email"}}, {page});
+        window.insert("window", true);
+        QJsonObject root = node("AXApplication", {}, {window});
+        root.insert("pid", browserPid);
+        return file(root, QStringLiteral("firefox-esr"));
+    }
+
+    Element at(const char* id) { return *accessibility->element(id); }
+    // Moves the focus and runs one tick of the focus loop.
+    void focusAndTick(const char* id)
+    {
+        accessibility->setFocus(at(id));
+        tick();
+    }
+    void tick() { QCoro::waitFor(controller->tick()); }
+    void start() { controller->start(); }
+
+    Message mail(const QString& id, const QString& code, const QString& senderDomain, double ageSeconds = 10)
+    {
+        const auto received = QDateTime::fromSecsSinceEpoch(qint64(clock.now() - ageSeconds), Qt::UTC);
+        return Message{id,
+                       "Your verification code",
+                       QStringLiteral("Team <no-reply@%1>").arg(senderDomain),
+                       QStringLiteral("Your verification code is %1.").arg(code),
+                       received.toString(Qt::ISODate),
+                       {}};
+    }
+    const ChipModel::State& chipState() { return chip.model().state(); }
+    template <class S>
+    const S* chipAs()
+    {
+        return std::get_if<S>(&chipState());
+    }
+
+    ManualClock clock;
+    FakeClock typingClock;
+    FakeSettingsStore settings;
+    std::unique_ptr<FakeAccessibility> accessibility;
+    FakeKeyboard keyboard;
+    FakeLoginItem loginItem;
+    FakeBackendApi backend;
+    FakeChipSurface chip;
+    FakeHotKey hotKey;
+    FakeClipboard clipboard;
+    FakeLinkOpener links;
+    FakeHeartbeatBus heartbeat;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<Controller> controller;
+};
+
+class ControllerTest : public ::testing::Test, public EngineHarness {
+protected:
+    void SetUp() override { make(); }
+};
+
+} // namespace tessary::test

@@ -1,0 +1,76 @@
+#include "engine/ControllerFixture.h"
+
+namespace tessary::test {
+namespace {
+
+class LinkFlow : public ::testing::Test, public EngineHarness {
+protected:
+    LinkFlow()
+        : EngineHarness(linkPageTree())
+    {
+    }
+    void SetUp() override { make(); }
+    // Three ticks: the page watch looks on every third.
+    void watch()
+    {
+        for (int i = 0; i < 3; ++i)
+            tick();
+    }
+    Message linkMail(const QString& id, const QString& url, const QString& senderDomain)
+    {
+        Message m = mail(id, "", senderDomain);
+        m.subject = "Sign in to Notes";
+        m.text = QStringLiteral("Click to sign in: %1").arg(url);
+        m.links = {MessageLink{url, "Sign in"}};
+        return m;
+    }
+};
+
+TEST_F(LinkFlow, APageWaitsOnceThenATrustedLinkOpensInTheBrowserThatShowedIt)
+{
+    const QString url = "https://notes.example.net/auth/magic?token=abc";
+    watch();
+    ASSERT_TRUE(chipAs<ChipModel::WaitingForLink>());
+    EXPECT_EQ(chipAs<ChipModel::WaitingForLink>()->domain, "example.net");
+
+    backend.messagesScript.replies = {QList<Message>{linkMail("m1", url, "example.net")}};
+    backend.messageIdsScript.replies = {QSet<QString>{"m1"}};
+    clock.advance(2s);
+    ASSERT_EQ(links.opened.size(), 1);
+    EXPECT_EQ(links.opened[0].url, QUrl(url));
+    EXPECT_EQ(links.opened[0].application, "/usr/bin/app");
+    EXPECT_TRUE(chipAs<ChipModel::Opened>());
+    clock.advance(1500ms);
+    EXPECT_FALSE(chip.visible);
+
+    watch();
+    watch();
+    EXPECT_EQ(backend.messagesScript.calls, 2) << "a handled page does not wait again in the same run";
+}
+
+TEST_F(LinkFlow, AnUntrustedLinkWaitsForOpenAndTheHotKeyOpensIt)
+{
+    backend.messagesScript.replies = {QList<Message>{
+        linkMail("m1", "https://notes.example.net/auth/magic?token=abc", "mailer.example.com")}};
+    start();
+    watch();
+    ASSERT_TRUE(chipAs<ChipModel::Link>());
+    EXPECT_TRUE(links.opened.isEmpty());
+    hotKey.registerShortcut(Shortcut::defaultShortcut());
+    hotKey.press();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(links.opened.size(), 1);
+}
+
+TEST_F(LinkFlow, LeavingThePageInTheBrowserEndsTheWait)
+{
+    watch();
+    ASSERT_TRUE(chip.visible);
+    accessibility->setAttribute(at("page"), "AXURL", "https://notes.example.net/home");
+    watch();
+    EXPECT_FALSE(chip.visible);
+    EXPECT_FALSE(controller->linkPage());
+}
+
+} // namespace
+} // namespace tessary::test
