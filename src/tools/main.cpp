@@ -4,7 +4,7 @@
 #include "tools/InspectCommand.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <memory>
 
@@ -48,7 +48,7 @@ int main(int argc, char* argv[])
     }
     std::unique_ptr<QCoreApplication> application;
     if (command->needs == Needs::gui)
-        application = std::make_unique<QGuiApplication>(argc, argv);
+        application = std::make_unique<QApplication>(argc, argv);
     else
         application = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tessary"));

@@ -1,0 +1,142 @@
+// tessary-inspect engine [--backend URL] [--duration S] [--no-type]: runs the real engine on the live
+// desktop, as the application does, and prints one JSON line per chip state, typed code and opened
+// link. The diagnostic a user attaches to a bug report; the desktop tests read it too.
+
+#include "chip/ChipPanel.h"
+#include "engine/Controller.h"
+#include "platform/linux/DBusHeartbeatBus.h"
+#include "platform/linux/DesktopLinkOpener.h"
+#include "platform/linux/QtClipboard.h"
+#include "platform/linux/X11HotKey.h"
+#include "platform/linux/XTestKeyboard.h"
+#include "platform/linux/XdgAutostart.h"
+#include "state/AppState.h"
+#include "state/InboxConnection.h"
+#include "tools/InspectBackend.h"
+#include "tools/JsonLine.h"
+#include "tools/LiveAccessibility.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+namespace tessary::inspect {
+
+namespace {
+
+// Shows the chip but never types or opens: for looking at what the engine would do.
+struct WatchingKeyboard : Keyboard {
+    bool modifiersHeld() override { return false; }
+    void releaseHeldModifiers() override {}
+    void postKey(const QString&, bool) override {}
+};
+struct WatchingLinkOpener : LinkOpener {
+    void open(const QUrl&, const std::optional<QString>&) override {}
+};
+
+QList<std::pair<QString, QJsonValue>> stateFields(const ChipModel::State& state)
+{
+    QList<std::pair<QString, QJsonValue>> fields{{"chip", stateName(state)}};
+    const auto code = [&](const FoundCode& found) {
+        fields.append({"code", found.code});
+        fields.append({"sender", found.senderDomain});
+    };
+    std::visit(
+        [&](const auto& value) {
+            using S = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<S, ChipModel::Searching>) {
+                fields.append({"domain", optionalJson(value.domain)});
+            } else if constexpr (std::is_same_v<S, ChipModel::Found> ||
+                                 std::is_same_v<S, ChipModel::Filled>) {
+                code(value.code);
+            } else if constexpr (std::is_same_v<S, ChipModel::Failed>) {
+                fields.append({"message", value.message});
+            } else if constexpr (std::is_same_v<S, ChipModel::WaitingForLink>) {
+                fields.append({"domain", optionalJson(value.domain)});
+                fields.append({"kind", kindName(value.kind)});
+            } else if constexpr (std::is_same_v<S, ChipModel::Link>) {
+                fields.append({"kind", kindName(value.link.kind)});
+                fields.append({"url", value.link.url.toString(QUrl::FullyEncoded)});
+                fields.append({"sender", value.link.senderDomain});
+            } else {
+                fields.append({"kind", kindName(value.kind)});
+            }
+        },
+        state);
+    return fields;
+}
+
+int runEngine(const QStringList& arguments)
+{
+    const QString usage = QStringLiteral("usage: engine [--backend URL] [--duration SECONDS] [--no-type]");
+    const ParsedArguments parsed = parseBackendArguments(arguments, {QStringLiteral("--duration")}, 0, usage,
+                                                         {QStringLiteral("--no-type")});
+    if (!parsed.error.isEmpty())
+        return exitBadInput;
+    bool durationIsNumber = true;
+    const double duration =
+        parsed.options.value(QStringLiteral("--duration"), QStringLiteral("0")).toDouble(&durationIsNumber);
+    if (!durationIsNumber || duration < 0) {
+        printError(usage);
+        return exitBadInput;
+    }
+    const bool watchOnly = parsed.options.contains(QStringLiteral("--no-type"));
+
+    const auto accessibility =
+        openLiveAccessibility(QStringLiteral("restart the applications you want Tessary to read"));
+    if (!accessibility)
+        return exitFailure;
+    XTestKeyboard xtest;
+    if (!watchOnly && !xtest.available()) {
+        printError(QStringLiteral("the X server has no XTest extension: synthetic typing is impossible"));
+        return exitFailure;
+    }
+    WatchingKeyboard watchingKeyboard;
+    WatchingLinkOpener watchingLinks;
+    DesktopLinkOpener desktopLinks;
+
+    BackendSession session(backendOverride(parsed));
+    SystemClock clock;
+    XdgAutostart loginItem(applicationId(), {QStringLiteral("tessary")});
+    AppState state(AppStateServices{session.settings, *accessibility, loginItem, session.backend, clock});
+    InboxConnection inbox(state, InboxConnectionServices{session.backend, session.settings, clock, {}, {}});
+    ChipPanel chip;
+    X11HotKey hotKey;
+    QtClipboard clipboard;
+    DBusHeartbeatBus heartbeat;
+    Controller controller(ControllerServices{
+        state, *accessibility, watchOnly ? static_cast<Keyboard&>(watchingKeyboard) : xtest, session.backend,
+        clock, chip, hotKey, clipboard, watchOnly ? static_cast<LinkOpener&>(watchingLinks) : desktopLinks,
+        heartbeat});
+
+    QElapsedTimer started;
+    started.start();
+    const auto print = [&](QList<std::pair<QString, QJsonValue>> fields) {
+        fields.prepend({"t", double(started.elapsed()) / 1000.0});
+        printLine(jsonLine(fields));
+    };
+    QObject::connect(&chip.model(), &ChipModel::stateChanged, &chip.model(),
+                     [&] { print(stateFields(chip.model().state())); });
+    QObject::connect(&controller, &Controller::typed, &controller, [&](const QString& text) {
+        print({{"typed", text}});
+    });
+    QObject::connect(&controller, &Controller::opened, &controller, [&](const QUrl& url) {
+        print({{"opened", url.toString(QUrl::FullyEncoded)}});
+    });
+
+    // Like the application: the inbox list once at start, so the engine knows an inbox is there.
+    inbox.refreshAccounts();
+    controller.start();
+    if (duration > 0)
+        QTimer::singleShot(std::chrono::milliseconds(qint64(duration * 1000)), qApp, &QCoreApplication::quit);
+    return QCoreApplication::exec() == 0 ? exitOk : exitFailure;
+}
+
+const bool registered = registerCommand({QStringLiteral("engine"),
+                                         QStringLiteral("[--backend URL] [--duration S] [--no-type]  "
+                                                        "run the engine live, one JSON line per event"),
+                                         Needs::gui, runEngine});
+
+} // namespace
+
+} // namespace tessary::inspect
