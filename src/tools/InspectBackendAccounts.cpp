@@ -84,14 +84,35 @@ int runRemove(const QStringList& arguments)
 }
 
 const bool registered =
-    registerCommand({"accounts", "[--backend URL]                         the connected inboxes", Needs::core,
-                     runAccounts}) &&
-    registerCommand({"connect", "gmail|outlook|imap [--backend URL]      the sign-in page of a new inbox",
-                     Needs::core, runConnect}) &&
-    registerCommand({"imap", "EMAIL HOST [--backend URL]              adds an IMAP inbox (password on stdin)",
-                     Needs::core, runImap}) &&
+    registerCommand({.name = QStringLiteral("accounts"),
+                     .usage = QStringLiteral("[--backend URL]"),
+                     .description = QStringLiteral("the connected inboxes"),
+                     .example = QStringLiteral("tessary-inspect accounts"),
+                     .group = QStringLiteral("backend"),
+                     .needs = Needs::core,
+                     .run = runAccounts}) &&
+    registerCommand({.name = QStringLiteral("connect"),
+                     .usage = QStringLiteral("gmail|outlook|imap [--backend URL]"),
+                     .description = QStringLiteral("the sign-in page of a new inbox"),
+                     .example = QStringLiteral("tessary-inspect connect gmail"),
+                     .group = QStringLiteral("backend"),
+                     .needs = Needs::core,
+                     .run = runConnect}) &&
     registerCommand(
-        {"remove", "ACCOUNT_ID [--backend URL]              removes an inbox", Needs::core, runRemove});
+        {.name = QStringLiteral("imap"),
+         .usage = QStringLiteral("EMAIL HOST [--backend URL]"),
+         .description = QStringLiteral("adds an IMAP inbox (app password on stdin)"),
+         .example = QStringLiteral("tessary-inspect imap me@fastmail.com imap.fastmail.com < password.txt"),
+         .group = QStringLiteral("backend"),
+         .needs = Needs::core,
+         .run = runImap}) &&
+    registerCommand({.name = QStringLiteral("remove"),
+                     .usage = QStringLiteral("ACCOUNT_ID [--backend URL]"),
+                     .description = QStringLiteral("removes an inbox"),
+                     .example = QStringLiteral("tessary-inspect remove a1"),
+                     .group = QStringLiteral("backend"),
+                     .needs = Needs::core,
+                     .run = runRemove});
 
 } // namespace
 

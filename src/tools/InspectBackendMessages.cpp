@@ -67,14 +67,27 @@ int runTrash(const QStringList& arguments)
 }
 
 const bool registered =
-    registerCommand({"messages",
-                     "[--since SECONDS] [--backend URL]       mail received since then (default: "
-                     "3 minutes ago)",
-                     Needs::core, runMessages}) &&
-    registerCommand({"ids", "[--since SECONDS] [--backend URL]       ids of mail received since then",
-                     Needs::core, runIds}) &&
-    registerCommand({"trash", "MESSAGE_ID [--backend URL]              moves a message to the Trash",
-                     Needs::core, runTrash});
+    registerCommand({.name = QStringLiteral("messages"),
+                     .usage = QStringLiteral("[--since SECONDS] [--backend URL]"),
+                     .description = QStringLiteral("mail since then (default: 3 minutes ago)"),
+                     .example = QStringLiteral("tessary-inspect messages --since 1765015200 > mailbox.json"),
+                     .group = QStringLiteral("backend"),
+                     .needs = Needs::core,
+                     .run = runMessages}) &&
+    registerCommand({.name = QStringLiteral("ids"),
+                     .usage = QStringLiteral("[--since SECONDS] [--backend URL]"),
+                     .description = QStringLiteral("ids of mail since then (default: 3 minutes ago)"),
+                     .example = QStringLiteral("tessary-inspect ids --since 1765015200"),
+                     .group = QStringLiteral("backend"),
+                     .needs = Needs::core,
+                     .run = runIds}) &&
+    registerCommand({.name = QStringLiteral("trash"),
+                     .usage = QStringLiteral("MESSAGE_ID [--backend URL]"),
+                     .description = QStringLiteral("moves a message to the Trash"),
+                     .example = QStringLiteral("tessary-inspect trash m1"),
+                     .group = QStringLiteral("backend"),
+                     .needs = Needs::core,
+                     .run = runTrash});
 
 } // namespace
 

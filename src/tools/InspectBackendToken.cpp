@@ -1,4 +1,4 @@
-// tessary-inspect token [--backend URL]: where the install token is kept, never the token itself.
+// tessary-inspect token [--backend URL]: where the install token is kept (never the token).
 
 #include "backend/BackendUrl.h"
 #include "tools/InspectBackend.h"
@@ -35,8 +35,13 @@ int runToken(const QStringList& arguments)
 }
 
 const bool registered =
-    registerCommand({"token", "[--backend URL]                         where the install token is kept",
-                     Needs::core, runToken});
+    registerCommand({.name = QStringLiteral("token"),
+                     .usage = QStringLiteral("[--backend URL]"),
+                     .description = QStringLiteral("where the install token is kept (never the token)"),
+                     .example = QStringLiteral("tessary-inspect token"),
+                     .group = QStringLiteral("backend"),
+                     .needs = Needs::core,
+                     .run = runToken});
 
 } // namespace
 

@@ -11,13 +11,6 @@
 
 namespace tessary::inspect {
 
-namespace {
-
-const QString usage =
-    QStringLiteral("FILE [--site HOST]...                   ranked codes of a mailbox file");
-
-} // namespace
-
 // One code per line, its fields in a fixed order; "received" is null for a mail without a time.
 QString foundCodeLine(const FoundCode& code)
 {
@@ -55,7 +48,15 @@ int runCodes(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered = registerCommand({QStringLiteral("codes"), usage, Needs::core, runCodes});
+const bool registered = registerCommand(
+    {.name = QStringLiteral("codes"),
+     .usage =
+         QStringLiteral("FILE [--site HOST]... | --live [--since SECONDS] [--site HOST]... [--backend URL]"),
+     .description = QStringLiteral("ranked codes of a mailbox file; --live: of recent mail"),
+     .example = QStringLiteral("tessary-inspect codes samples/mailbox.json --site accounts.example-shop.com"),
+     .group = QStringLiteral("mail"),
+     .needs = Needs::core,
+     .run = runCodes});
 
 } // namespace
 

@@ -5,7 +5,9 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
+#include <tuple>
 
 namespace tessary::inspect {
 
@@ -26,6 +28,75 @@ bool registerCommand(Command command)
 const std::vector<Command>& commands()
 {
     return registry();
+}
+
+const Command* findCommand(const QString& name)
+{
+    for (const Command& command : registry())
+        if (command.name == name)
+            return &command;
+    return nullptr;
+}
+
+namespace {
+
+// Groups in the order a user meets them: the mail, then the screen, the backend the mail comes
+// from, and the bits of the desktop. A group no one has listed yet comes after these, by name.
+const QStringList groupOrder = {QStringLiteral("mail"), QStringLiteral("screen"), QStringLiteral("backend"),
+                                QStringLiteral("shortcut and login")};
+
+qsizetype groupRank(const QString& group)
+{
+    const qsizetype rank = groupOrder.indexOf(group);
+    return rank < 0 ? groupOrder.size() : rank;
+}
+
+// Past this width a command's description starts on a line of its own, so one long usage does not
+// push every other description off the screen.
+constexpr qsizetype widestAlignedCall = 44;
+
+} // namespace
+
+void printHelp()
+{
+    std::vector<const Command*> sorted;
+    for (const Command& command : registry())
+        sorted.push_back(&command);
+    std::sort(sorted.begin(), sorted.end(), [](const Command* a, const Command* b) {
+        return std::tuple(groupRank(a->group), a->group, a->name) <
+               std::tuple(groupRank(b->group), b->group, b->name);
+    });
+    const auto call = [](const Command* command) {
+        return command->usage.isEmpty() ? command->name : command->name + ' ' + command->usage;
+    };
+    qsizetype column = 0;
+    for (const Command* command : sorted)
+        if (call(command).size() <= widestAlignedCall)
+            column = std::max(column, call(command).size());
+
+    QStringList lines = {
+        QStringLiteral("usage: tessary-inspect COMMAND [ARGUMENTS]"),
+        QStringLiteral("       tessary-inspect help COMMAND    one command, with an example")};
+    QString group;
+    for (const Command* command : sorted) {
+        if (lines.size() == 2 || command->group != group) {
+            group = command->group;
+            lines << QString() << group;
+        }
+        const QString start = QStringLiteral("  ") + call(command);
+        if (call(command).size() <= column)
+            lines << start.leftJustified(column + 4) + command->description;
+        else
+            lines << start << QString(column + 4, QLatin1Char(' ')) + command->description;
+    }
+    printLine(lines.join(QLatin1Char('\n')));
+}
+
+void printCommandHelp(const Command& command)
+{
+    printLine(QStringLiteral("usage: tessary-inspect %1%2\n\n%3\n\nexample:\n  %4")
+                  .arg(command.name, command.usage.isEmpty() ? QString() : ' ' + command.usage,
+                       command.description, command.example));
 }
 
 void printJson(const QJsonValue& value)

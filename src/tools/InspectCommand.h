@@ -23,16 +23,24 @@ enum ExitStatus {
 enum class Needs { core, gui };
 
 // One `tessary-inspect NAME ...` command. Each command file registers its own at start-up, so a
-// new command is one new file.
+// new command is one new file; the help is built from these fields alone.
 struct Command {
     QString name;
-    QString usage; // one line: arguments after the name
+    QString usage;       // one line: the arguments after the name
+    QString description; // one line: what the command prints or does
+    QString example;     // a whole command line someone can run as it stands
+    QString group;       // the heading the command is listed under ("mail", "screen", ...)
     Needs needs = Needs::core;
     std::function<int(const QStringList& arguments)> run;
 };
 
 bool registerCommand(Command command);
 const std::vector<Command>& commands();
+const Command* findCommand(const QString& name);
+
+// The help on stdout: every command under its group, or one command with its example.
+void printHelp();
+void printCommandHelp(const Command& command);
 
 // Shared input and output.
 void printJson(const QJsonValue& value);

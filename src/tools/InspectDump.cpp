@@ -89,12 +89,14 @@ int runDump(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered = registerCommand({
-    QStringLiteral("dump"),
-    QStringLiteral("[--focused | --window] [-o FILE]   the live element tree of the frontmost application"),
-    Needs::core,
-    runDump,
-});
+const bool registered =
+    registerCommand({.name = QStringLiteral("dump"),
+                     .usage = QStringLiteral("[--focused | --window] [-o FILE]"),
+                     .description = QStringLiteral("the frontmost app's live element tree, as a file"),
+                     .example = QStringLiteral("tessary-inspect dump --focused -o page.json"),
+                     .group = QStringLiteral("screen"),
+                     .needs = Needs::core,
+                     .run = runDump});
 
 } // namespace
 

@@ -31,10 +31,14 @@ int runField(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered = registerCommand({QStringLiteral("field"),
-                                         QStringLiteral("--tree FILE                             "
-                                                        "whether the focused element is a code field"),
-                                         Needs::core, runField});
+const bool registered = registerCommand(
+    {.name = QStringLiteral("field"),
+     .usage = QStringLiteral("--tree FILE"),
+     .description = QStringLiteral("whether a tree file's focused element is a code field"),
+     .example = QStringLiteral("tessary-inspect field --tree tests/screen/trees/otp-single-field.json"),
+     .group = QStringLiteral("screen"),
+     .needs = Needs::core,
+     .run = runField});
 
 } // namespace
 

@@ -56,10 +56,14 @@ int runFocus(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered = registerCommand({QStringLiteral("focus"),
-                                         QStringLiteral("[--watch]                                 "
-                                                        "classify the live focused element (as field)"),
-                                         Needs::core, runFocus});
+const bool registered =
+    registerCommand({.name = QStringLiteral("focus"),
+                     .usage = QStringLiteral("[--watch]"),
+                     .description = QStringLiteral("the live focused element, classified as field does"),
+                     .example = QStringLiteral("tessary-inspect focus --watch"),
+                     .group = QStringLiteral("screen"),
+                     .needs = Needs::core,
+                     .run = runFocus});
 
 } // namespace
 

@@ -11,9 +11,6 @@ namespace tessary::inspect {
 
 namespace {
 
-const QString usage =
-    QStringLiteral("FILE [--site HOST]... [--kind signIn|confirm]   the best link of a mailbox file");
-
 QString foundLinkLine(const FoundLink& link)
 {
     return jsonLine({{QStringLiteral("url"), link.url.toString(QUrl::FullyEncoded)},
@@ -51,7 +48,15 @@ int runLinks(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered = registerCommand({QStringLiteral("links"), usage, Needs::core, runLinks});
+const bool registered = registerCommand(
+    {.name = QStringLiteral("links"),
+     .usage = QStringLiteral("FILE [--site HOST]... [--kind signIn|confirm]"),
+     .description = QStringLiteral("the best link of a mailbox file, or null"),
+     .example = QStringLiteral(
+         "tessary-inspect links samples/mailbox.json --site app.example-shop.com --kind signIn"),
+     .group = QStringLiteral("mail"),
+     .needs = Needs::core,
+     .run = runLinks});
 
 } // namespace
 

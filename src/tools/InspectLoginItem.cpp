@@ -37,10 +37,14 @@ int runLoginItem(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered = registerCommand({QStringLiteral("login-item"),
-                                         QStringLiteral("[on|off]                           "
-                                                        "open at login: show or switch it"),
-                                         Needs::core, runLoginItem});
+const bool registered =
+    registerCommand({.name = QStringLiteral("login-item"),
+                     .usage = QStringLiteral("[on|off]"),
+                     .description = QStringLiteral("whether Tessary opens at login; on/off switches it"),
+                     .example = QStringLiteral("tessary-inspect login-item on"),
+                     .group = QStringLiteral("shortcut and login"),
+                     .needs = Needs::core,
+                     .run = runLoginItem});
 
 } // namespace
 

@@ -48,10 +48,14 @@ int runPage(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered = registerCommand({QStringLiteral("page"),
-                                         QStringLiteral("[--tree FILE]                            "
-                                                        "whether the front browser page waits for a link"),
-                                         Needs::core, runPage});
+const bool registered = registerCommand(
+    {.name = QStringLiteral("page"),
+     .usage = QStringLiteral("[--tree FILE]"),
+     .description = QStringLiteral("whether the browser page waits for an e-mailed link"),
+     .example = QStringLiteral("tessary-inspect page --tree tests/screen/trees/check-email.json"),
+     .group = QStringLiteral("screen"),
+     .needs = Needs::core,
+     .run = runPage});
 
 } // namespace
 

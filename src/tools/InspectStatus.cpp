@@ -63,10 +63,14 @@ int runStatus(const QStringList& arguments)
     return enabled && x11 && xtest ? exitOk : exitFailure;
 }
 
-const bool registered = registerCommand({QStringLiteral("status"),
-                                         QStringLiteral("                                          "
-                                                        "accessibility, X11 and the frontmost application"),
-                                         Needs::core, runStatus});
+const bool registered =
+    registerCommand({.name = QStringLiteral("status"),
+                     .usage = QStringLiteral(""),
+                     .description = QStringLiteral("accessibility, X11 and the frontmost application"),
+                     .example = QStringLiteral("tessary-inspect status"),
+                     .group = QStringLiteral("screen"),
+                     .needs = Needs::core,
+                     .run = runStatus});
 
 } // namespace
 

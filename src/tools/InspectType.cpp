@@ -49,10 +49,14 @@ int runType(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered = registerCommand({QStringLiteral("type"),
-                                         QStringLiteral("TEXT [--delay S]                       "
-                                                        "after S seconds (3), type TEXT into the focus"),
-                                         Needs::core, runType});
+const bool registered =
+    registerCommand({.name = QStringLiteral("type"),
+                     .usage = QStringLiteral("TEXT [--delay S]"),
+                     .description = QStringLiteral("types TEXT into the focus after S seconds (3)"),
+                     .example = QStringLiteral("tessary-inspect type 482913 --delay 5"),
+                     .group = QStringLiteral("screen"),
+                     .needs = Needs::core,
+                     .run = runType});
 
 } // namespace
 

@@ -12,32 +12,47 @@ using namespace tessary::inspect;
 
 namespace {
 
-void printUsage()
+bool asksForHelp(const QString& argument)
 {
-    printError(QStringLiteral("usage: tessary-inspect COMMAND [ARGUMENTS]"));
-    for (const Command& command : commands())
-        printError(QStringLiteral("  %1 %2").arg(command.name, command.usage));
+    return argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
+           argument == QLatin1String("help");
 }
 
-const Command* findCommand(const QString& name)
+// The program's own arguments, before any application object exists to parse them.
+QStringList rawArguments(int argc, char* argv[])
 {
-    for (const Command& command : commands())
-        if (command.name == name)
-            return &command;
-    return nullptr;
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    const QString name = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    const Command* command = findCommand(name);
-    if (!command) {
-        if (!name.isEmpty() && name != QLatin1String("--help") && name != QLatin1String("help"))
-            printError(QStringLiteral("unknown command \"%1\"").arg(name));
-        printUsage();
-        return name == QLatin1String("--help") || name == QLatin1String("help") ? exitOk : exitBadInput;
+    const QStringList raw = rawArguments(argc, argv);
+    const QString name = raw.value(0);
+    if (asksForHelp(name) && raw.size() == 1) {
+        printHelp();
+        return exitOk;
+    }
+    const bool helpForOne = name == QLatin1String("help");
+    const QString commandName = helpForOne ? raw.value(1) : name;
+    const Command* command = findCommand(commandName);
+    if (!command || (helpForOne && raw.size() > 2)) {
+        if (name.isEmpty())
+            printError(QStringLiteral("no command given"));
+        else if (helpForOne && raw.size() > 2)
+            printError(QStringLiteral("usage: help COMMAND"));
+        else
+            printError(QStringLiteral("unknown command \"%1\"").arg(commandName));
+        printError(QStringLiteral("see \"tessary-inspect --help\" for the commands"));
+        return exitBadInput;
+    }
+    if (helpForOne || raw.mid(1).contains(QLatin1String("--help"))) {
+        printCommandHelp(*command);
+        return exitOk;
     }
 
     // Qt aborts when it cannot reach a display; say what is missing instead.

@@ -120,16 +120,6 @@ TEST(BestCode, AsksForTheMailSinceTheGivenTimeAndReturnsTheBest)
     EXPECT_EQ(source.askedSince, QList<TimePoint>{1765000000.5});
 }
 
-TEST(BestCode, NoCodeInAnyMessageIsNone)
-{
-    test::FakeMessageSource source;
-    source.reply = {mail("m1", "a@x.example", "Hello", "No numbers here")};
-    CodeFinder finder(source);
-    const auto best = test::runTask(finder.bestCode(0, {"x.example"}));
-    ASSERT_TRUE(best);
-    EXPECT_FALSE(best->has_value());
-}
-
 TEST(BestCode, AFailedFetchIsPassedOnUnchanged)
 {
     test::FakeMessageSource source;

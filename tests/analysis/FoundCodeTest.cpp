@@ -1,5 +1,7 @@
 #include "analysis/FoundCode.h"
 
+#include <QList>
+
 #include <gtest/gtest.h>
 
 using namespace tessary;
@@ -16,18 +18,13 @@ FoundCode withCode(const QString& code, TimePoint received = distantPast)
 
 } // namespace
 
-TEST(CodeDisplay, LongNumericCodesReadInTwoHalves)
+TEST(CodeDisplay, LongNumericCodesReadInTwoHalvesOthersStayAsTheyAre)
 {
-    EXPECT_EQ(withCode("123456").display(), "123 456");
-    EXPECT_EQ(withCode("1234567").display(), "123 4567");
-    EXPECT_EQ(withCode("12345678").display(), "1234 5678");
-}
-
-TEST(CodeDisplay, ShortOrAlphanumericCodesStayAsTheyAre)
-{
-    EXPECT_EQ(withCode("12345").display(), "12345");
-    EXPECT_EQ(withCode("AB12CD").display(), "AB12CD");
-    EXPECT_EQ(withCode("QX7-9KD").display(), "QX7-9KD");
+    const QList<std::pair<const char*, const char*>> rows = {
+        {"123456", "123 456"}, {"1234567", "123 4567"}, {"12345678", "1234 5678"},
+        {"12345", "12345"},    {"AB12CD", "AB12CD"},    {"QX7-9KD", "QX7-9KD"}};
+    for (const auto& [code, shown] : rows)
+        EXPECT_EQ(withCode(code).display(), shown) << code;
 }
 
 TEST(CodeListIdentity, IsTheCodeAndTheShortestExactTime)
@@ -36,10 +33,4 @@ TEST(CodeListIdentity, IsTheCodeAndTheShortestExactTime)
     EXPECT_EQ(withCode("123456", 1765016100.25).listIdentity(), "123456@1765016100.25");
     EXPECT_EQ(withCode("AB12", 0.1).listIdentity(), "AB12@0.1");
     EXPECT_EQ(withCode("AB12").listIdentity(), "AB12@-62135769600.0");
-}
-
-TEST(CodeListIdentity, TellsApartTheSameCodeAtAnotherTime)
-{
-    EXPECT_NE(withCode("123456", 1000.0).listIdentity(), withCode("123456", 1001.0).listIdentity());
-    EXPECT_EQ(withCode("123456", 1000.0).listIdentity(), withCode("123456", 1000.0).listIdentity());
 }

@@ -147,18 +147,6 @@ TEST_F(StatusRules, TheErrorMemberIsTheMessageOnlyWhenItIsAString)
     EXPECT_EQ(runTask(backend.accounts()).error().message, "Server error 422");
 }
 
-TEST_F(StatusRules, AReplyMissingARequiredFieldFailsWholeAndNamesIt)
-{
-    server.script("v1/accounts", ScriptedReply::json(200, R"({"accounts": [
-        {"id": "a1", "provider": "gmail", "status": "active"},
-        {"id": "a2", "provider": "imap", "email": "x@y.z"}]})"));
-    auto accounts = runTask(backend.accounts());
-    ASSERT_FALSE(accounts);
-    EXPECT_EQ(accounts.error().status, 0);
-    EXPECT_TRUE(accounts.error().message.contains("accounts[1].status is missing"))
-        << accounts.error().message;
-}
-
 TEST_F(StatusRules, RemoveAndTrashAcceptAnyJsonButNotOtherText)
 {
     server.script("v1/accounts/remove", ScriptedReply::json(200, "{}"));
@@ -204,12 +192,8 @@ TEST_F(RequestBodies, AnImapInboxAlwaysGoesToPort993AsAnInteger)
     ASSERT_TRUE(added) << added.error().message;
     EXPECT_EQ(added->email, "me@fastmail.com");
 
-    const QJsonObject body = bodyOf(server.requests.last());
-    EXPECT_TRUE(server.requests.last().body.contains(R"("port":993)"));
-    EXPECT_TRUE(body.value("port").isDouble());
-    EXPECT_EQ(body.value("port").toInt(), 993);
-    EXPECT_EQ(body.value("password").toString(), "app pass");
-    EXPECT_EQ(body.value("host").toString(), "imap.fastmail.com");
+    EXPECT_EQ(server.requests.last().body,
+              R"({"email":"me@fastmail.com","host":"imap.fastmail.com","password":"app pass","port":993})");
 }
 
 TEST_F(RequestBodies, SinceKeepsSubSecondPrecision)
@@ -220,14 +204,6 @@ TEST_F(RequestBodies, SinceKeepsSubSecondPrecision)
     EXPECT_EQ(bodyOf(server.requests.last()).value("since").toDouble(), 1765015200.125);
     ASSERT_TRUE(runTask(backend.messageIds(1765015260.375)));
     EXPECT_EQ(server.requests.last().body, R"({"since":1765015260.375})");
-}
-
-TEST_F(RequestBodies, MessageIdsCollapseDuplicates)
-{
-    server.script("v1/messages/ids", ScriptedReply::json(200, R"({"ids": ["a", "a", "b"]})"));
-    auto ids = runTask(backend.messageIds(0));
-    ASSERT_TRUE(ids);
-    EXPECT_EQ(*ids, (QSet<QString>{"a", "b"}));
 }
 
 TEST_F(RequestBodies, MessagesComeInTheBackendsOrder)

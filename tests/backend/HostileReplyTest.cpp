@@ -110,11 +110,9 @@ TEST_F(Cancellation, CancellingAbortsTheReplyInFlight)
     server.script("v1/messages/ids", silence);
     CancelToken cancel = cancelOnArrival("v1/messages/ids");
 
-    const auto started = std::chrono::steady_clock::now();
     auto ids = runTask(backend.messageIds(0, cancel));
     ASSERT_FALSE(ids);
     EXPECT_EQ(ids.error(), cancelledError());
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s); // the 15 s time-out never came into play
     EXPECT_EQ(server.requestsTo("v1/messages/ids").size(), 1);
 }
 

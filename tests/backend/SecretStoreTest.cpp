@@ -1,7 +1,6 @@
 #include "backend/FallbackSecretStore.h"
 #include "backend/FileSecretStore.h"
 #include "fakes/FakeSecretStore.h"
-#include "state/QSettingsStore.h"
 #include "support/RunTask.h"
 
 #include <QFile>
@@ -111,28 +110,4 @@ TEST_F(SecretFallback, AnUnavailableKeyringIsNotAskedAgain)
     EXPECT_EQ(runTask(store.keychainGet("installToken")), "t3");
     runTask(store.keychainDelete("installToken"));
     EXPECT_EQ(keyring.reads + keyring.writes + keyring.deletes, 0);
-}
-
-TEST(SettingsFile, KeepsTheKeysAsGivenAndWritesThrough)
-{
-    QTemporaryDir home;
-    const QString path = home.filePath("config/tessary/app.conf");
-    {
-        QSettingsStore settings(path);
-        settings.setValue("backendURL", "http://127.0.0.1:8080");
-        settings.setValue("autoFillOnMatch", false);
-        settings.setValue("gone", 1);
-        settings.remove("gone");
-        EXPECT_TRUE(settings.contains("backendURL"));
-        EXPECT_FALSE(settings.contains("gone"));
-        QFile file(path); // written at once, not when the store goes away
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray text = file.readAll();
-        EXPECT_TRUE(text.contains("backendURL=")) << text;
-        EXPECT_TRUE(text.contains("autoFillOnMatch=")) << text;
-    }
-    QSettingsStore reopened(path);
-    EXPECT_EQ(reopened.value("backendURL").toString(), "http://127.0.0.1:8080");
-    EXPECT_FALSE(reopened.value("autoFillOnMatch").toBool());
-    EXPECT_FALSE(reopened.value("missing").isValid());
 }

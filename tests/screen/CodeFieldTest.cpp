@@ -31,22 +31,119 @@ QJsonObject labelled(const QString& placeholder, double width = 300)
     return textField({{"AXPlaceholderValue", placeholder}}, width);
 }
 
-TEST(CodeFieldRole, OnlyPlainTextFieldsQualify)
+QJsonArray boxes(int count, double width, int focusedIndex)
 {
-    const QJsonObject codeLabel{{"AXPlaceholderValue", "Verification code"}};
-    EXPECT_TRUE(detectFocused(group({focused(textField(codeLabel))})));
+    QJsonArray row;
+    for (int i = 0; i < count; ++i) {
+        QJsonObject box = textField({}, width);
+        row.append(i == focusedIndex ? focused(box) : box);
+    }
+    return row;
+}
 
-    QJsonObject password = codeLabel;
-    password.insert("AXSubrole", "AXSecureTextField");
-    EXPECT_FALSE(detectFocused(group({focused(textField(password))})));
-    EXPECT_EQ(verdictReason(group({focused(textField(password))})), "password field");
+struct Verdict {
+    const char* rule;
+    QJsonObject root;
+    bool accepted;
+    QString reason = {}; // checked when given
+};
 
-    QJsonObject search = codeLabel;
-    search.insert("AXSubrole", "AXSearchField");
-    EXPECT_FALSE(detectFocused(group({focused(textField(search))})));
+QJsonObject with(QJsonObject attributes, const char* name, const QJsonValue& value)
+{
+    attributes.insert(name, value);
+    return attributes;
+}
 
-    EXPECT_FALSE(detectFocused(group({focused(withFrame(node("AXTextArea", codeLabel), 0, 0, 300, 32))})));
-    EXPECT_FALSE(detectFocused(group({focused(withFrame(node("AXButton", codeLabel), 0, 0, 300, 32))})));
+QJsonObject underPrompt(const QJsonObject& field)
+{
+    return group({heading("Enter the code we sent"), focused(field)});
+}
+
+// Every rule that accepts or refuses the focused field, with the reason a refusal gives.
+TEST(CodeFieldVerdict, EachRule)
+{
+    const QJsonObject code{{"AXPlaceholderValue", "Verification code"}};
+    const QJsonObject security = labelled("Security code");
+    const auto wide = [](const char* name, const QJsonValue& value) {
+        return group({focused(textField({{name, value}}, 800))});
+    };
+    QJsonArray seventh = boxes(6, 40, -1);
+    seventh.append(focused(textField({}, 200)));
+    QJsonArray promptedSeventh = seventh;
+    promptedSeventh.prepend(heading("Enter your 6-digit code"));
+    const QList<Verdict> rows = {
+        {"text field", group({focused(textField(code))}), true},
+        {"password field", group({focused(textField(with(code, "AXSubrole", "AXSecureTextField")))}), false,
+         "password field"},
+        {"search field", group({focused(textField(with(code, "AXSubrole", "AXSearchField")))}), false},
+        {"text area", group({focused(withFrame(node("AXTextArea", code), 0, 0, 300, 32))}), false},
+        {"button", group({focused(withFrame(node("AXButton", code), 0, 0, 300, 32))}), false},
+        {"class names the code", wide("AXDOMClassList", QJsonArray{"form", "otp"}), true},
+        {"DOM id names the code", wide("AXDOMIdentifier", "totp"), true},
+        {"title element names the code",
+         group({withId(staticText("Two-factor code"), "l"),
+                focused(textField({{"AXTitleUIElement", QJsonObject{{"ref", "l"}}}}, 800))}),
+         true},
+        {"Russian label", wide("AXTitle", "Код подтверждения"), true},
+        {"German label", wide("AXTitle", "Bestätigungscode"), true},
+        {"other label", wide("AXTitle", "Quantity"), false},
+        {"twelve characters", group({focused(textField(with(code, "AXValue", "123456789012")))}), true},
+        {"thirteen characters", group({focused(textField(with(code, "AXValue", "1234567890123")))}), false,
+         "holds 13 or more characters"},
+        {"promo label", underPrompt(labelled("Promo code")), false, "label mentions promo"},
+        {"gift card label", underPrompt(labelled("Gift card code")), false},
+        {"e-mail label", underPrompt(labelled("Email address")), false},
+        {"Russian promo label", underPrompt(labelled("Промокод")), false},
+        {"ZIP label", underPrompt(labelled("ZIP code")), false},
+        {"a word containing an excluded one", underPrompt(labelled("Passcode")), true},
+        {"no card words", group({staticText("Sign in"), focused(security)}), true},
+        {"CVV nearby", group({staticText("cvv"), focused(security)}), false, "card words nearby: cvv"},
+        {"expiry nearby", group({staticText("Expiry (MM / YY)"), focused(security)}), false},
+        {"card words two levels up",
+         group({group({group({staticText("Credit card")})}), group({focused(security)})}), false},
+        {"a code that expires",
+         group({staticText("Enter the code we sent. It expires in 10 minutes."),
+                focused(labelled("Verification code"))}),
+         true},
+        {"a code that expired",
+         group(
+             {staticText("This code has expired? Send a new one."), focused(labelled("Verification code"))}),
+         true},
+        {"expiration date", group({staticText("Expiration date"), focused(labelled("Verification code"))}),
+         false},
+        {"six boxes", group({group(boxes(6, 40, 3))}), true},
+        {"four wide boxes", group({group(boxes(4, 89, 0))}), true},
+        {"eight boxes, last", group({group(boxes(8, 40, 7))}), true},
+        {"three boxes", group({group(boxes(3, 40, 0))}), false},
+        {"nine boxes", group({group(boxes(9, 40, 0))}), false},
+        {"boxes too wide", group({group(boxes(6, 90, 0))}), false},
+        {"a wide seventh sibling", group({group(seventh)}), false, "no code prompt nearby"},
+        {"a wide seventh sibling under a prompt", group({group(promptedSeventh)}), true},
+        {"short label PIN", group({focused(labelled("PIN", 800))}), true},
+        {"short label with colon", group({focused(labelled("Your code:", 800))}), true},
+        {"short Russian label", group({focused(labelled("ПИН", 800))}), true},
+        {"long label", group({focused(labelled("Type the code here", 800))}), false},
+        {"barcode", group({focused(labelled("Barcode", 800))}), false},
+        {"under a prompt", underPrompt(textField()), true},
+        {"under an upper-case prompt", group({heading("ENTER THE CODE WE SENT"), focused(textField())}),
+         true},
+        {"under a Russian prompt", group({heading("Введите код из письма"), focused(textField())}), true},
+        {"just narrow enough", group({heading("We sent you a 6-digit code"), focused(textField({}, 699))}),
+         true},
+        {"too wide under a prompt", underPrompt(textField({}, 700)), false, "too wide for a code field"},
+        {"no prompt", group({heading("Welcome back"), focused(textField())}), false},
+        {"no frame", underPrompt(node("AXTextField")), false},
+        {"promo offer around a prompt",
+         group({heading("Enter the code we sent"), staticText("Got a coupon?"), focused(textField())}),
+         false},
+    };
+    for (const Verdict& row : rows) {
+        SCOPED_TRACE(row.rule);
+        EXPECT_EQ(detectFocused(row.root).has_value(), row.accepted);
+        if (!row.reason.isEmpty()) {
+            EXPECT_EQ(verdictReason(row.root), row.reason);
+        }
+    }
 }
 
 TEST(CodeFieldLabel, JoinsEverySourceInOrder)
@@ -75,67 +172,6 @@ TEST(CodeFieldLabel, SkipsValuesThatAreNotText)
     EXPECT_EQ(fieldLabel(*fake, *fake->focus()), "help");
 }
 
-TEST(CodeFieldLabel, AnySourceCanNameTheCode)
-{
-    // Wide fields with nothing around: only the label can accept them.
-    EXPECT_TRUE(
-        detectFocused(group({focused(textField({{"AXDOMClassList", QJsonArray{"form", "otp"}}}, 800))})));
-    EXPECT_TRUE(detectFocused(group({focused(textField({{"AXDOMIdentifier", "totp"}}, 800))})));
-    EXPECT_TRUE(
-        detectFocused(group({withId(staticText("Two-factor code"), "l"),
-                             focused(textField({{"AXTitleUIElement", QJsonObject{{"ref", "l"}}}}, 800))})));
-    EXPECT_TRUE(detectFocused(group({focused(textField({{"AXTitle", "Код подтверждения"}}, 800))})));
-    EXPECT_TRUE(detectFocused(group({focused(textField({{"AXTitle", "Bestätigungscode"}}, 800))})));
-    EXPECT_FALSE(detectFocused(group({focused(textField({{"AXTitle", "Quantity"}}, 800))})));
-}
-
-TEST(CodeFieldValueLength, ThirteenCharactersMeanTheFieldHoldsSomethingElse)
-{
-    QJsonObject attributes{{"AXTitle", "Verification code"}, {"AXValue", "123456789012"}};
-    EXPECT_TRUE(detectFocused(group({focused(textField(attributes))})));
-    attributes.insert("AXValue", "1234567890123");
-    EXPECT_FALSE(detectFocused(group({focused(textField(attributes))})));
-    EXPECT_EQ(verdictReason(group({focused(textField(attributes))})), "holds 13 or more characters");
-}
-
-TEST(CodeFieldExclusions, ExcludedLabelsWinOverCodeWords)
-{
-    const QJsonArray prompt{heading("Enter the code we sent")};
-    auto withPrompt = [&](const QJsonObject& field) {
-        QJsonArray children = prompt;
-        children.append(focused(field));
-        return group(children);
-    };
-    EXPECT_FALSE(detectFocused(withPrompt(labelled("Promo code"))));
-    EXPECT_EQ(verdictReason(withPrompt(labelled("Promo code"))), "label mentions promo");
-    EXPECT_FALSE(detectFocused(withPrompt(labelled("Gift card code"))));
-    EXPECT_FALSE(detectFocused(withPrompt(labelled("Email address"))));
-    EXPECT_FALSE(detectFocused(withPrompt(labelled("Промокод"))));
-    EXPECT_FALSE(detectFocused(withPrompt(labelled("ZIP code"))));
-    // A word that merely contains an excluded one is not excluded.
-    EXPECT_TRUE(detectFocused(withPrompt(labelled("Passcode"))));
-}
-
-TEST(CodeFieldCardWords, CardWordsAroundRejectEvenACodeLabel)
-{
-    const QJsonObject securityCode = labelled("Security code");
-    EXPECT_TRUE(detectFocused(group({staticText("Sign in"), focused(securityCode)})));
-    EXPECT_FALSE(detectFocused(group({staticText("CVV"), focused(securityCode)})));
-    EXPECT_FALSE(detectFocused(group({staticText("Expiry (MM / YY)"), focused(securityCode)})));
-    EXPECT_FALSE(
-        detectFocused(group({group({group({staticText("Credit card")})}), group({focused(securityCode)})})));
-    EXPECT_EQ(verdictReason(group({staticText("cvv"), focused(securityCode)})), "card words nearby: cvv");
-}
-
-TEST(CodeFieldCardWords, ACodeThatExpiresIsNotACardExpiry)
-{
-    const QJsonObject field = labelled("Verification code");
-    EXPECT_TRUE(detectFocused(
-        group({staticText("Enter the code we sent. It expires in 10 minutes."), focused(field)})));
-    EXPECT_TRUE(detectFocused(group({staticText("This code has expired? Send a new one."), focused(field)})));
-    EXPECT_FALSE(detectFocused(group({staticText("Expiration date"), focused(field)})));
-}
-
 TEST(CodeFieldCardWords, CardWordsBeyondThirtyNodesAreUnseen)
 {
     QJsonArray children{focused(labelled("Security code"))};
@@ -147,87 +183,12 @@ TEST(CodeFieldCardWords, CardWordsBeyondThirtyNodesAreUnseen)
     EXPECT_FALSE(detectFocused(group({group(children)})));
 }
 
-QJsonArray boxes(int count, double width, int focusedIndex)
-{
-    QJsonArray row;
-    for (int i = 0; i < count; ++i) {
-        QJsonObject box = textField({}, width);
-        row.append(i == focusedIndex ? focused(box) : box);
-    }
-    return row;
-}
-
-TEST(CodeFieldSplitBoxes, NarrowRowsOfFourToEightAreCodeBoxes)
-{
-    for (int index = 0; index < 6; ++index)
-        EXPECT_TRUE(detectFocused(group({group(boxes(6, 40, index))}))) << "box " << index;
-    EXPECT_TRUE(detectFocused(group({group(boxes(4, 89, 0))})));
-    EXPECT_TRUE(detectFocused(group({group(boxes(8, 40, 7))})));
-    EXPECT_FALSE(detectFocused(group({group(boxes(3, 40, 0))})));
-    EXPECT_FALSE(detectFocused(group({group(boxes(9, 40, 0))})));
-    EXPECT_FALSE(detectFocused(group({group(boxes(6, 90, 0))})));
-}
-
-TEST(CodeFieldSplitBoxes, AWideSeventhSiblingFollowsTheOtherRules)
-{
-    QJsonArray row = boxes(6, 40, -1);
-    row.append(focused(textField({}, 200)));
-    EXPECT_FALSE(detectFocused(group({group(row)})));
-    EXPECT_EQ(verdictReason(group({group(row)})), "no code prompt nearby");
-
-    row.prepend(heading("Enter your 6-digit code"));
-    EXPECT_TRUE(detectFocused(group({group(row)})));
-}
-
 TEST(CodeFieldSplitBoxes, AParentWithHundredsOfChildrenIsNoRow)
 {
     QJsonArray row = boxes(6, 40, 0);
     for (int i = 0; i < codeFieldBudget::maxBoxRowChildren; ++i)
         row.append(node("AXGroup"));
     EXPECT_FALSE(detectFocused(group({group(row)})));
-}
-
-TEST(CodeFieldShortLabel, ShortLabelsNamingACodeAreEnough)
-{
-    EXPECT_TRUE(detectFocused(group({focused(labelled("PIN", 800))})));
-    EXPECT_TRUE(detectFocused(group({focused(labelled("Your code:", 800))})));
-    EXPECT_TRUE(detectFocused(group({focused(labelled("ПИН", 800))})));
-    EXPECT_FALSE(detectFocused(group({focused(labelled("Type the code here", 800))})));
-    EXPECT_FALSE(detectFocused(group({focused(labelled("Barcode", 800))})));
-}
-
-TEST(CodeFieldPagePrompt, AnUnlabelledFieldUnderACodePrompt)
-{
-    auto page = [](double width, const QString& prompt) {
-        return group({heading(prompt), focused(textField({}, width))});
-    };
-    EXPECT_TRUE(detectFocused(page(300, "Enter the code we sent")));
-    EXPECT_TRUE(detectFocused(page(300, "ENTER THE CODE WE SENT")));
-    EXPECT_TRUE(detectFocused(page(300, "Введите код из письма")));
-    EXPECT_TRUE(detectFocused(page(699, "We sent you a 6-digit code")));
-    EXPECT_FALSE(detectFocused(page(700, "Enter the code we sent")));
-    EXPECT_EQ(verdictReason(page(700, "Enter the code we sent")), "too wide for a code field");
-    EXPECT_FALSE(detectFocused(page(300, "Welcome back")));
-
-    QJsonObject frameless = node("AXTextField");
-    EXPECT_FALSE(detectFocused(group({heading("Enter the code we sent"), focused(frameless)})));
-}
-
-TEST(CodeFieldPagePrompt, APromoOfferAroundVetoesThePrompt)
-{
-    EXPECT_FALSE(detectFocused(
-        group({heading("Enter the code we sent"), staticText("Got a coupon?"), focused(textField())})));
-}
-
-TEST(CodeFieldResult, CarriesThePageHostAndFrame)
-{
-    auto fake = loadRoot(group(
-        {webArea("https://login.example.com/verify?x=1", {group({focused(labelled("One-time code"))})})}));
-    const auto field = CodeField::detect(*fake, *fake->focus());
-    ASSERT_TRUE(field);
-    EXPECT_EQ(field->element, *fake->focus());
-    EXPECT_EQ(field->domain, QStringLiteral("login.example.com"));
-    EXPECT_EQ(field->frame, (Rect{100, 500, 300, 32}));
 }
 
 TEST(CodeFieldResult, NativeFieldsHaveNoDomain)

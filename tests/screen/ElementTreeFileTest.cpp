@@ -22,20 +22,21 @@ std::unique_ptr<FakeAccessibility> loadText(const char* json)
 
 TEST(ElementTreeFile, MalformedTreesAreNamedByTheirPlace)
 {
-    EXPECT_EQ(loadError(R"({"app": {"pid": 1}})"),
-              "root: missing or not a node (the file is {\"app\": ..., \"root\": node})");
-    EXPECT_EQ(loadError(R"({"root": {"children": [{}, {"frame": [1, 2, 3]}]}})"),
-              "root.children[1].frame: must be [x, y, width, height]");
-    EXPECT_EQ(loadError(R"({"root": {"children": [{"id": "a"}, {"id": "a"}]}})"),
-              "root.children[1].id: \"a\" is used twice");
-    EXPECT_EQ(loadError(R"({"root": {"attributes": {"AXTitleUIElement": {"ref": "nowhere"}}}})"),
-              "root.attributes.AXTitleUIElement: no node has id \"nowhere\"");
-    EXPECT_EQ(loadError(R"({"root": {"children": [{"ref": "nowhere"}]}})"),
-              "root.children[0]: no node has id \"nowhere\"");
-    EXPECT_EQ(loadError(R"({"root": {"children": 3}})"), "root.children: must be a list of nodes");
-    EXPECT_EQ(loadError(R"({"root": {"children": ["text"]}})"), "root.children[0]: a node must be an object");
-    EXPECT_EQ(loadError(R"({"app": "firefox", "root": {}})"),
-              "app: must be {\"pid\", \"bundleId\", \"appPath\"}");
+    const QList<std::pair<const char*, const char*>> rows = {
+        {R"({"app": {"pid": 1}})",
+         "root: missing or not a node (the file is {\"app\": ..., \"root\": node})"},
+        {R"({"root": {"children": [{}, {"frame": [1, 2, 3]}]}})",
+         "root.children[1].frame: must be [x, y, width, height]"},
+        {R"({"root": {"children": [{"id": "a"}, {"id": "a"}]}})", "root.children[1].id: \"a\" is used twice"},
+        {R"({"root": {"attributes": {"AXTitleUIElement": {"ref": "nowhere"}}}})",
+         "root.attributes.AXTitleUIElement: no node has id \"nowhere\""},
+        {R"({"root": {"children": [{"ref": "nowhere"}]}})", "root.children[0]: no node has id \"nowhere\""},
+        {R"({"root": {"children": 3}})", "root.children: must be a list of nodes"},
+        {R"({"root": {"children": ["text"]}})", "root.children[0]: a node must be an object"},
+        {R"({"app": "firefox", "root": {}})", "app: must be {\"pid\", \"bundleId\", \"appPath\"}"},
+    };
+    for (const auto& [json, error] : rows)
+        EXPECT_EQ(loadError(json), error) << json;
 }
 
 TEST(ElementTreeFile, ProcessesAndTheFrontmostApplication)

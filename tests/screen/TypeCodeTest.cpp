@@ -143,13 +143,6 @@ TEST_F(Typing, EmptyCodePostsNothing)
     EXPECT_EQ(clock.sleeps, repeated(20ms, 2)); // the modifier wait still came first
 }
 
-TEST_F(Typing, CharactersAreTypedAsGiven)
-{
-    screen->setFocus(screen->element("single"));
-    type("ab-9Zé");
-    EXPECT_EQ(keyboard.typed(), "ab-9Zé");
-}
-
 TEST_F(Typing, ACharacterWithAnAccentMarkIsOneKey)
 {
     type(QStringLiteral("e\u0301"));

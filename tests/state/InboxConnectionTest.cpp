@@ -1,11 +1,6 @@
 #include "state/AppStateTestSupport.h"
 
-#include "backend/Backend.h"
-#include "fakes/FakeBackendServer.h"
-#include "fakes/FakeSecretStore.h"
 #include "support/RunTask.h"
-
-#include <QJsonDocument>
 
 using namespace tessary;
 using namespace std::chrono_literals;
@@ -43,10 +38,6 @@ TEST_F(AccountRefresh, ForgetsTheAddressWhenTheFirstActiveInboxHasNone)
     ASSERT_TRUE(runTask(inbox->refreshAccounts()));
     EXPECT_FALSE(settings.values.contains("email"));
 
-    backend.accountsScript.replies = {QList<Account>{account("a1", "pending", "a@example.com")}};
-    settings.values.insert("email", "old@example.com");
-    ASSERT_TRUE(runTask(inbox->refreshAccounts()));
-    EXPECT_FALSE(settings.values.contains("email"));
     backend.accountsScript.replies = {QList<Account>{account("a1", "active", QString())}};
     settings.values.insert("email", "old@example.com");
     ASSERT_TRUE(runTask(inbox->refreshAccounts()));
@@ -235,50 +226,4 @@ TEST_F(InboxRemoval, FailuresAreShown)
 
     runTask(inbox->removeAccount("a1"));
     EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
-}
-
-TEST(IMAPPresets, ProvidersInDisplayOrderWithRealServers)
-{
-    const QList<IMAPPreset>& presets = IMAPPreset::all();
-    ASSERT_EQ(presets.size(), 4);
-    EXPECT_EQ(presets.at(0).id, QStringLiteral("iCloud"));
-    EXPECT_EQ(presets.at(1).id, QStringLiteral("Yahoo"));
-    EXPECT_EQ(presets.at(2).id, QStringLiteral("Fastmail"));
-    EXPECT_EQ(presets.at(3), (IMAPPreset{"other", "Other (IMAP)", QString(), std::nullopt}));
-    for (const IMAPPreset& preset : presets.first(3)) {
-        EXPECT_TRUE(preset.host.startsWith(QLatin1String("imap."))) << preset.host;
-        ASSERT_TRUE(preset.helpURL);
-        EXPECT_EQ(preset.helpURL->scheme(), QStringLiteral("https"));
-    }
-}
-
-// Through the real backend client: whatever the preset, the inbox is added on port 993.
-TEST(IMAPPresets, EveryPresetAddsOnPort993)
-{
-    test::FakeBackendServer server;
-    test::FakeSettingsStore settings;
-    test::FakeSecretStore secrets;
-    settings.values.insert("backendURL", server.url().toString());
-    Backend backend(settings, secrets);
-    auto accessibility =
-        std::move(test::FakeAccessibility::fromJson(QJsonObject{{"root", QJsonObject{}}})).value();
-    test::FakeLoginItem loginItem;
-    test::FakeClock clock;
-    AppState state(AppStateServices{settings, *accessibility, loginItem, backend, clock, {}, false});
-    InboxConnection inbox(state, InboxConnectionServices{backend, settings, clock, {}, {}});
-
-    for (const IMAPPreset& preset : IMAPPreset::all()) {
-        const QString host = preset.host.isEmpty() ? QStringLiteral("mail.example.org") : preset.host;
-        server.script("v1/accounts/imap", test::ScriptedReply::json(200, R"({"account": {"id": "i1",
-            "provider": "imap", "email": "me@example.org", "status": "active"}})"));
-        server.script("v1/accounts", test::ScriptedReply::json(200, R"({"accounts": []})"));
-
-        EXPECT_TRUE(runTask(inbox.addIMAP("me@example.org", "secret", host))) << preset.id;
-
-        const QList<test::RecordedRequest> added = server.requestsTo("v1/accounts/imap");
-        ASSERT_FALSE(added.isEmpty());
-        const QJsonObject body = QJsonDocument::fromJson(added.last().body).object();
-        EXPECT_EQ(body.value("port").toInt(), 993) << preset.id;
-        EXPECT_EQ(body.value("host").toString(), host);
-    }
 }

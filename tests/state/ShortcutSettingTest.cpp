@@ -3,8 +3,11 @@
 #include "state/QSettingsStore.h"
 #include "state/SettingValues.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QVariantMap>
+
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -30,36 +33,29 @@ QVariantMap record(std::initializer_list<std::pair<QString, QVariant>> fields)
 
 } // namespace
 
-TEST(ShortcutLoading, AbsentOrMalformedGivesTheDefault)
+TEST(ShortcutLoading, AWellFormedRecordOffOrElseTheDefault)
 {
     FakeSettingsStore empty;
     EXPECT_EQ(loadShortcut(empty), Shortcut::defaultShortcut());
-    EXPECT_EQ(loadFrom(record({{"keyCode", 5}})), Shortcut::defaultShortcut());
-    EXPECT_EQ(loadFrom(record({{"keyCode", 40}, {"modifiers", 256}})), Shortcut::defaultShortcut());
-    EXPECT_EQ(loadFrom(record({{"keyCode", "40"}, {"modifiers", 256}, {"key", "K"}})),
-              Shortcut::defaultShortcut());
-    EXPECT_EQ(loadFrom(record({{"keyCode", 40.5}, {"modifiers", 256}, {"key", "K"}})),
-              Shortcut::defaultShortcut());
-    EXPECT_EQ(loadFrom(QStringLiteral("⌘K")), Shortcut::defaultShortcut());
-}
-
-TEST(ShortcutLoading, OffOnlyWhenTheBooleanTrue)
-{
-    EXPECT_EQ(loadFrom(record({{"off", true}})), std::nullopt);
-    EXPECT_EQ(loadFrom(record({{"off", false}, {"keyCode", 40}, {"modifiers", 256}, {"key", "K"}})),
-              (Shortcut{40, 256, "K"}));
-    EXPECT_EQ(loadFrom(record({{"off", "true"}})), Shortcut::defaultShortcut());
-    EXPECT_EQ(loadFrom(record({{"off", 1}})), Shortcut::defaultShortcut());
-}
-
-TEST(ShortcutLoading, ValuesBeyondUnsigned32AreMalformed)
-{
-    EXPECT_EQ(loadFrom(record({{"keyCode", -1}, {"modifiers", 256}, {"key", "K"}})),
-              Shortcut::defaultShortcut());
-    EXPECT_EQ(loadFrom(record({{"keyCode", 40}, {"modifiers", qint64(1) << 32}, {"key", "K"}})),
-              Shortcut::defaultShortcut());
-    EXPECT_EQ(loadFrom(record({{"keyCode", qlonglong(4294967295LL)}, {"modifiers", 256}, {"key", "K"}})),
-              (Shortcut{4294967295LL, 256, "K"}));
+    const std::optional<Shortcut> fallback = Shortcut::defaultShortcut();
+    const QList<std::tuple<const char*, QVariant, std::optional<Shortcut>>> rows = {
+        {"no modifiers", record({{"keyCode", 5}}), fallback},
+        {"no key", record({{"keyCode", 40}, {"modifiers", 256}}), fallback},
+        {"key code as text", record({{"keyCode", "40"}, {"modifiers", 256}, {"key", "K"}}), fallback},
+        {"fractional key code", record({{"keyCode", 40.5}, {"modifiers", 256}, {"key", "K"}}), fallback},
+        {"displayed form", QStringLiteral("⌘K"), fallback},
+        {"off", record({{"off", true}}), std::nullopt},
+        {"not off", record({{"off", false}, {"keyCode", 40}, {"modifiers", 256}, {"key", "K"}}),
+         Shortcut{40, 256, "K"}},
+        {"off as text", record({{"off", "true"}}), fallback},
+        {"off as number", record({{"off", 1}}), fallback},
+        {"negative", record({{"keyCode", -1}, {"modifiers", 256}, {"key", "K"}}), fallback},
+        {"beyond 32 bits", record({{"keyCode", 40}, {"modifiers", qint64(1) << 32}, {"key", "K"}}), fallback},
+        {"largest", record({{"keyCode", qlonglong(4294967295LL)}, {"modifiers", 256}, {"key", "K"}}),
+         Shortcut{4294967295LL, 256, "K"}},
+    };
+    for (const auto& [rule, stored, expected] : rows)
+        EXPECT_EQ(loadFrom(stored), expected) << rule;
 }
 
 TEST(ShortcutStoring, RecordOrOff)
@@ -87,6 +83,9 @@ TEST(SettingsFileRoundTrip, ShortcutsAndBooleansSurviveTheFile)
         QSettingsStore settings(path);
         storeShortcut(settings, Shortcut{49, 6144, "Space"});
         settings.setValue(QStringLiteral("autoFillOnMatch"), false);
+        QFile file(path); // written at once, not when the store goes away
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().contains("autoFillOnMatch="));
     }
     QSettingsStore reopened(path);
     EXPECT_EQ(loadShortcut(reopened), (Shortcut{49, 6144, "Space"}));
