@@ -132,10 +132,14 @@ int runEngine(const QStringList& arguments)
     return QCoreApplication::exec() == 0 ? exitOk : exitFailure;
 }
 
-const bool registered = registerCommand({QStringLiteral("engine"),
-                                         QStringLiteral("[--backend URL] [--duration S] [--no-type]  "
-                                                        "run the engine live, one JSON line per event"),
-                                         Needs::gui, runEngine});
+const bool registered =
+    registerCommand({.name = QStringLiteral("engine"),
+                     .usage = QStringLiteral("[--backend URL] [--duration S] [--no-type]"),
+                     .description = QStringLiteral("the live engine, one JSON line per event"),
+                     .example = QStringLiteral("tessary-inspect engine --duration 60 --no-type"),
+                     .group = QStringLiteral("screen"),
+                     .needs = Needs::gui,
+                     .run = runEngine});
 
 } // namespace
 
