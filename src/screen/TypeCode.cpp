@@ -35,14 +35,14 @@ QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& 
         accessibility.setFocused(*element);
 
     // The hot key that started the fill may still be down: a held modifier would turn the digits
-    // into shortcuts.
-    for (int poll = 0; poll < timings.modifierPolls && keyboard.modifiersHeld(); ++poll)
+    // into shortcuts, and while its own key is down its grab takes them.
+    for (int poll = 0; poll < timings.modifierPolls && keyboard.keysHeld(); ++poll)
         co_await clock.sleep(timings.modifierPoll);
 
     const QStringList keys = characters(code);
     if (keys.isEmpty())
         co_return;
-    keyboard.releaseHeldModifiers();
+    keyboard.releaseHeldKeys();
 
     FieldMode mode = FieldMode::undetermined;
     for (qsizetype i = 0; i < keys.size(); ++i) {

@@ -10,7 +10,7 @@ FakeKeyboard::FakeKeyboard(FakeClock& clock)
 {
 }
 
-void FakeKeyboard::holdModifiersFor(std::chrono::nanoseconds duration)
+void FakeKeyboard::holdKeysFor(std::chrono::nanoseconds duration)
 {
     m_heldUntil = m_clock.elapsed() + duration;
 }
@@ -34,12 +34,12 @@ QString FakeKeyboard::typed() const
     return text;
 }
 
-bool FakeKeyboard::modifiersHeld()
+bool FakeKeyboard::keysHeld()
 {
     return m_heldForever || (m_heldUntil && m_clock.elapsed() < *m_heldUntil);
 }
 
-void FakeKeyboard::releaseHeldModifiers()
+void FakeKeyboard::releaseHeldKeys()
 {
     ++releases;
     m_heldForever = false;

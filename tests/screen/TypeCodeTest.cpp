@@ -59,26 +59,26 @@ struct Typing : ::testing::Test {
     }
 };
 
-TEST_F(Typing, ModifierWaitEndsWhenTheKeysAreReleased)
+TEST_F(Typing, HeldKeyWaitEndsWhenTheKeysAreReleased)
 {
-    keyboard.holdModifiersFor(70ms);
+    keyboard.holdKeysFor(70ms);
     type("1");
     EXPECT_EQ(clock.sleeps, repeated(20ms, 4));
     EXPECT_EQ(keyDownTimes(), QList<std::chrono::nanoseconds>{80ms});
     EXPECT_EQ(keyboard.releases, 1);
 }
 
-TEST_F(Typing, ModifierWaitGivesUpAfterOneSecondAndLetsGo)
+TEST_F(Typing, HeldKeyWaitGivesUpAfterOneSecondAndLetsGo)
 {
-    keyboard.holdModifiers();
+    keyboard.holdKeys();
     type("1");
     EXPECT_EQ(clock.sleeps, repeated(20ms, 50));
     EXPECT_EQ(keyDownTimes(), QList<std::chrono::nanoseconds>{1s});
     EXPECT_EQ(keyboard.releases, 1);
-    EXPECT_FALSE(keyboard.modifiersHeld());
+    EXPECT_FALSE(keyboard.keysHeld());
 }
 
-TEST_F(Typing, ReleasedModifiersCostNothing)
+TEST_F(Typing, ReleasedKeysCostNothing)
 {
     type("7");
     EXPECT_TRUE(clock.sleeps.isEmpty());
@@ -136,11 +136,11 @@ TEST_F(Typing, NothingFocusedCountsAsNoMovement)
 
 TEST_F(Typing, EmptyCodePostsNothing)
 {
-    keyboard.holdModifiersFor(30ms);
+    keyboard.holdKeysFor(30ms);
     type("");
     EXPECT_TRUE(keyboard.events.isEmpty());
     EXPECT_EQ(keyboard.releases, 0);
-    EXPECT_EQ(clock.sleeps, repeated(20ms, 2)); // the modifier wait still came first
+    EXPECT_EQ(clock.sleeps, repeated(20ms, 2)); // the held-key wait still came first
 }
 
 TEST_F(Typing, CharactersAreTypedAsGiven)

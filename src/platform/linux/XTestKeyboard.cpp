@@ -95,7 +95,7 @@ unsigned long XTestKeyboard::keysymFor(char32_t character)
     return 0x01000000UL | character;
 }
 
-QList<unsigned char> XTestKeyboard::heldModifierKeys()
+QList<unsigned char> XTestKeyboard::keysDown(bool modifiersOnly)
 {
     QList<unsigned char> held;
     if (!m_available)
@@ -103,6 +103,13 @@ QList<unsigned char> XTestKeyboard::heldModifierKeys()
     Display* display = m_connection.display();
     char keys[32] = {};
     XQueryKeymap(display, keys);
+    const auto isDown = [&keys](int code) { return (keys[code / 8] & (1 << (code % 8))) != 0; };
+    if (!modifiersOnly) {
+        for (int code = 8; code < 256; ++code)
+            if (isDown(code))
+                held.append((unsigned char)code);
+        return held;
+    }
     XModifierKeymap* modifiers = XGetModifierMapping(display);
     if (!modifiers)
         return held;
@@ -110,7 +117,7 @@ QList<unsigned char> XTestKeyboard::heldModifierKeys()
     for (int index : {ShiftMapIndex, ControlMapIndex, Mod1MapIndex, Mod4MapIndex}) {
         for (int k = 0; k < modifiers->max_keypermod; ++k) {
             const KeyCode code = modifiers->modifiermap[index * modifiers->max_keypermod + k];
-            if (code && (keys[code / 8] & (1 << (code % 8))) && !held.contains(code))
+            if (code && isDown(code) && !held.contains(code))
                 held.append(code);
         }
     }
@@ -118,17 +125,21 @@ QList<unsigned char> XTestKeyboard::heldModifierKeys()
     return held;
 }
 
-bool XTestKeyboard::modifiersHeld()
+bool XTestKeyboard::keysHeld()
 {
-    return !heldModifierKeys().isEmpty();
+    return !keysDown(false).isEmpty();
 }
 
-void XTestKeyboard::releaseHeldModifiers()
+void XTestKeyboard::releaseHeldKeys()
 {
-    const QList<unsigned char> held = heldModifierKeys();
-    for (unsigned char code : held)
+    releaseKeys(keysDown(false));
+}
+
+void XTestKeyboard::releaseKeys(const QList<unsigned char>& keycodes)
+{
+    for (unsigned char code : keycodes)
         XTestFakeKeyEvent(m_connection.display(), code, False, CurrentTime);
-    if (!held.isEmpty())
+    if (!keycodes.isEmpty())
         XSync(m_connection.display(), False);
 }
 
@@ -181,7 +192,7 @@ void XTestKeyboard::postKey(const QString& text, bool down)
             release(std::move(m_pressed));
         // A key event carries no modifiers: one still held from the hot key would make it a
         // shortcut, so it is let go first.
-        releaseHeldModifiers();
+        releaseKeys(keysDown(true));
         m_pressed = press(keysymFor(character));
     } else if (m_pressed) {
         release(std::move(m_pressed));

@@ -21,8 +21,8 @@ public:
     // False without an X server or without XTest: every call then does nothing.
     bool available() const { return m_available; }
 
-    bool modifiersHeld() override;
-    void releaseHeldModifiers() override;
+    bool keysHeld() override;
+    void releaseHeldKeys() override;
     void postKey(const QString& text, bool down) override;
 
     // The keysym that types a character: Latin-1 as is, anything else as a Unicode keysym.
@@ -36,7 +36,9 @@ private:
         std::unique_ptr<TemporaryMapping> mapping; // null when the keymap already had the keysym
     };
 
-    QList<unsigned char> heldModifierKeys();
+    // Keycodes down right now: every key, or only shift, control, alt and super.
+    QList<unsigned char> keysDown(bool modifiersOnly);
+    void releaseKeys(const QList<unsigned char>& keycodes);
     std::unique_ptr<PressedKey> press(unsigned long keysym);
     void release(std::unique_ptr<PressedKey> key);
 
