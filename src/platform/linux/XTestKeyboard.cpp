@@ -1,9 +1,13 @@
 #include "platform/linux/XTestKeyboard.h"
 
+#include "platform/linux/KeyLevels.h"
+
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -14,43 +18,52 @@ namespace {
 // key that needs a temporary mapping (Firefox and Chromium need it; 20 ms was always enough).
 constexpr std::chrono::milliseconds mappingSettle{20};
 
-// The keysyms of one keycode's first two levels (plain and Shift).
-struct Levels {
-    KeySym plain = NoSymbol;
-    KeySym shifted = NoSymbol;
-    bool empty = true;
-};
-
-Levels levelsOf(Display* display, KeyCode keycode)
+// The keysyms of a keycode, every level of it.
+QList<KeySym> keysymsOf(Display* display, KeyCode keycode)
 {
     int perKeycode = 0;
     KeySym* syms = XGetKeyboardMapping(display, keycode, 1, &perKeycode);
-    Levels levels;
-    if (!syms)
-        return levels;
-    for (int i = 0; i < perKeycode; ++i)
-        levels.empty = levels.empty && syms[i] == NoSymbol;
-    levels.plain = perKeycode > 0 ? syms[0] : NoSymbol;
-    levels.shifted = perKeycode > 1 ? syms[1] : NoSymbol;
-    XFree(syms);
-    return levels;
+    QList<KeySym> all;
+    for (int i = 0; syms && i < perKeycode; ++i)
+        all.append(syms[i]);
+    if (syms)
+        XFree(syms);
+    return all;
+}
+
+KeyLevels levelsOf(Display* display, KeyCode keycode)
+{
+    const QList<KeySym> syms = keysymsOf(display, keycode);
+    return KeyLevels{syms.value(0, NoSymbol), syms.value(1, NoSymbol)};
+}
+
+bool isUnused(Display* display, KeyCode keycode)
+{
+    const QList<KeySym> syms = keysymsOf(display, keycode);
+    return std::all_of(syms.cbegin(), syms.cend(), [](KeySym sym) { return sym == NoSymbol; });
+}
+
+bool capsLockOn(Display* display)
+{
+    XkbStateRec state{};
+    return XkbGetState(display, XkbUseCoreKbd, &state) == Success && (state.locked_mods & LockMask);
 }
 } // namespace
 
 // A keysym put on a keycode no key uses, removed again on destruction.
 class XTestKeyboard::TemporaryMapping {
 public:
-    TemporaryMapping(Display* display, KeySym keysym)
+    TemporaryMapping(Display* display, const KeyLevels& levels)
         : m_display(display)
     {
         int minimum = 0, maximum = 0;
         XDisplayKeycodes(display, &minimum, &maximum);
         for (int code = maximum; code >= minimum && !m_keycode; --code)
-            if (levelsOf(display, KeyCode(code)).empty)
+            if (isUnused(display, KeyCode(code)))
                 m_keycode = KeyCode(code);
         if (!m_keycode)
             return;
-        KeySym syms[2] = {keysym, keysym};
+        KeySym syms[2] = {levels.plain, levels.shifted};
         XChangeKeyboardMapping(display, m_keycode, 2, syms, 1);
         XSync(display, False);
         std::this_thread::sleep_for(mappingSettle);
@@ -147,23 +160,25 @@ std::unique_ptr<XTestKeyboard::PressedKey> XTestKeyboard::press(unsigned long ke
 {
     Display* display = m_connection.display();
     auto key = std::make_unique<PressedKey>();
+    const bool capsLock = capsLockOn(display);
     const KeyCode existing = XKeysymToKeycode(display, keysym);
-    const Levels levels = existing ? levelsOf(display, existing) : Levels{};
-    if (existing && levels.plain == keysym) {
+    std::optional<bool> shift =
+        existing ? shiftFor(keysym, levelsOf(display, existing), capsLock) : std::nullopt;
+    if (shift) {
         key->keycode = existing;
-    } else if (existing && levels.shifted == keysym) {
-        key->keycode = existing;
-        key->shift = true;
     } else {
-        // Not on the first two levels (or not at all): a spare keycode types it plainly.
-        key->mapping = std::make_unique<TemporaryMapping>(display, keysym);
+        // Not on the first two levels (or not at all): a spare keycode types it.
+        const KeyLevels spare = spareLevels(keysym);
+        key->mapping = std::make_unique<TemporaryMapping>(display, spare);
         key->keycode = key->mapping->keycode();
         if (!key->keycode)
             return nullptr;
+        shift = shiftFor(keysym, spare, capsLock);
     }
-    const KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
-    if (key->shift && shift)
-        XTestFakeKeyEvent(display, shift, True, CurrentTime);
+    key->shift = shift.value_or(false);
+    const KeyCode shiftKey = XKeysymToKeycode(display, XK_Shift_L);
+    if (key->shift && shiftKey)
+        XTestFakeKeyEvent(display, shiftKey, True, CurrentTime);
     XTestFakeKeyEvent(display, key->keycode, True, CurrentTime);
     XSync(display, False);
     return key;

@@ -10,7 +10,8 @@
 namespace tessary {
 
 // The keyboard seam over the XTest extension. A character is typed as its keysym: found in the
-// current keymap (with Shift when it sits on the second level), or, when the keymap lacks it
+// current keymap (with Shift when it sits on the second level, the other way round for a letter
+// while Caps Lock is on), or, when the keymap lacks it
 // ("é" on a US layout), put on a spare keycode just for that key press and taken off again on
 // the key's release, or when the keyboard goes away, whatever happened in between.
 class XTestKeyboard final : public Keyboard {

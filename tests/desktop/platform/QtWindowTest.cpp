@@ -184,6 +184,17 @@ TEST_F(QtWindow, CharactersMissingFromTheKeymapAreTypedAndTheKeymapIsRestored)
             << "a temporary mapping was left behind";
 }
 
+TEST_F(QtWindow, CapsLockDoesNotChangeTheCaseOfTypedLetters)
+{
+    const std::optional<Element> field = clickEmptyField(QStringLiteral("free"));
+    ASSERT_TRUE(field);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    type(QStringLiteral("ab1Cé"));
+    const QString typed = valueOf(*field);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    EXPECT_EQ(typed, QStringLiteral("ab1Cé"));
+}
+
 TEST_F(QtWindow, DigitsTypedWhileTheHotKeysOwnKeyIsDownArriveAfterItsRelease)
 {
     const std::optional<Element> field = clickEmptyField(QStringLiteral("code"));
