@@ -15,8 +15,7 @@ public:
     // Lets go of keys still held, so they can neither turn a typed character into a shortcut nor
     // keep a grab that swallows it.
     virtual void releaseHeldKeys() = 0;
-    // One key event carrying `text`: one character as the user sees it, which may be several code
-    // points (a letter and a combining accent).
+    // One key event carrying `text`: a single code point.
     virtual void postKey(const QString& text, bool down) = 0;
 };
 

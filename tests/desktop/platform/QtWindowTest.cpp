@@ -195,6 +195,15 @@ TEST_F(QtWindow, CapsLockDoesNotChangeTheCaseOfTypedLetters)
     EXPECT_EQ(typed, QStringLiteral("ab1Cé"));
 }
 
+TEST_F(QtWindow, ALetterWithACombiningAccentArrivesWhole)
+{
+    const std::optional<Element> field = clickEmptyField(QStringLiteral("free"));
+    ASSERT_TRUE(field);
+    type(QStringLiteral("e\u0301q\u0301"));
+    // "é" has a precomposed form; "q" with an acute accent has none and keeps its two code points.
+    EXPECT_EQ(valueOf(*field), QStringLiteral("\u00e9q\u0301"));
+}
+
 TEST_F(QtWindow, DigitsTypedWhileTheHotKeysOwnKeyIsDownArriveAfterItsRelease)
 {
     const std::optional<Element> field = clickEmptyField(QStringLiteral("code"));
