@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoro/QCoroTask>
 #include <QString>
 
 namespace tessary {
@@ -15,8 +16,9 @@ public:
     // Lets go of keys still held, so they can neither turn a typed character into a shortcut nor
     // keep a grab that swallows it.
     virtual void releaseHeldKeys() = 0;
-    // One key event carrying `text`: a single code point.
-    virtual void postKey(const QString& text, bool down) = 0;
+    // One key event carrying `text`: a single code point. Finishes once applications can take the
+    // next event: a key the keymap lacks is first put on a spare key, which they must learn of.
+    virtual QCoro::Task<> postKey(QString text, bool down) = 0;
 };
 
 } // namespace tessary

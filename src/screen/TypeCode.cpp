@@ -60,8 +60,8 @@ QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& 
     for (qsizetype i = 0; i < keys.size(); ++i) {
         const std::optional<Element> before = accessibility.focusedElement();
         for (const QString& key : keys[i]) {
-            keyboard.postKey(key, true);
-            keyboard.postKey(key, false);
+            co_await keyboard.postKey(key, true);
+            co_await keyboard.postKey(key, false);
         }
         if (i == keys.size() - 1)
             break;

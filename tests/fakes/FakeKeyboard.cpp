@@ -46,11 +46,16 @@ void FakeKeyboard::releaseHeldKeys()
     m_heldUntil.reset();
 }
 
-void FakeKeyboard::postKey(const QString& text, bool down)
+QCoro::Task<> FakeKeyboard::postKey(QString text, bool down)
 {
+    const std::chrono::nanoseconds settle = m_settle.value(text);
+    if (down && settle.count() > 0)
+        co_await m_clock.sleep(settle);
     events.append(Event{text, down, m_clock.elapsed()});
+    if (!down && settle.count() > 0)
+        co_await m_clock.sleep(settle);
     if (down || !m_boxesAccessibility || m_advancesLeft <= 0 || m_nextBox >= m_boxes.size())
-        return;
+        co_return;
     --m_advancesLeft;
     const Element next = m_boxes.at(m_nextBox++);
     FakeAccessibility* accessibility = m_boxesAccessibility;

@@ -4,6 +4,7 @@
 #include "screen/Element.h"
 #include "screen/Keyboard.h"
 
+#include <QHash>
 #include <QList>
 
 #include <chrono>
@@ -37,12 +38,16 @@ public:
     void playBoxes(FakeAccessibility& accessibility, QList<Element> boxes, int advances,
                    std::chrono::nanoseconds delay = std::chrono::nanoseconds(0));
 
+    // Posting `text` takes `duration` before its key-down and again after its key-up, as a key
+    // the keymap lacks does while applications learn of the spare key it is put on.
+    void settleAround(const QString& text, std::chrono::nanoseconds duration) { m_settle[text] = duration; }
+
     // The texts of the key-down events, joined: what the application received.
     QString typed() const;
 
     bool keysHeld() override;
     void releaseHeldKeys() override;
-    void postKey(const QString& text, bool down) override;
+    QCoro::Task<> postKey(QString text, bool down) override;
 
 private:
     FakeClock& m_clock;
@@ -53,6 +58,7 @@ private:
     int m_advancesLeft = 0;
     int m_nextBox = 1;
     std::chrono::nanoseconds m_boxDelay{0};
+    QHash<QString, std::chrono::nanoseconds> m_settle;
 };
 
 } // namespace tessary::test

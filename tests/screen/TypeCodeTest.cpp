@@ -163,6 +163,16 @@ TEST_F(Typing, ACharacterWithAnAccentMarkIsTypedComposedOrACodePointAtATime)
     EXPECT_EQ(clock.sleeps, repeated(10ms, 30));
 }
 
+TEST_F(Typing, AKeyThatChangesTheKeymapIsWaitedForOnTheClock)
+{
+    screen->setFocus(screen->element("single"));
+    keyboard.settleAround(QStringLiteral("é"), 20ms);
+    type(QStringLiteral("1é2"));
+    EXPECT_EQ(keyboard.typed(), QStringLiteral("1é2"));
+    EXPECT_EQ(clock.sleeps, (repeated(10ms, 30) + Sleeps{20ms, 20ms, 15ms}));
+    EXPECT_EQ(keyDownTimes(), (QList<std::chrono::nanoseconds>{0ms, 320ms, 355ms}));
+}
+
 TEST_F(Typing, TheGivenFieldIsFocusedFirst)
 {
     const Element single = *screen->element("single");

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 namespace tessary {
 
@@ -66,14 +65,11 @@ public:
         KeySym syms[2] = {levels.plain, levels.shifted};
         XChangeKeyboardMapping(display, m_keycode, 2, syms, 1);
         XSync(display, False);
-        std::this_thread::sleep_for(mappingSettle);
     }
     ~TemporaryMapping()
     {
         if (!m_keycode)
             return;
-        XSync(m_display, False);
-        std::this_thread::sleep_for(mappingSettle);
         KeySym none[2] = {NoSymbol, NoSymbol};
         XChangeKeyboardMapping(m_display, m_keycode, 2, none, 1);
         XSync(m_display, False);
@@ -88,7 +84,8 @@ private:
     KeyCode m_keycode = 0;
 };
 
-XTestKeyboard::XTestKeyboard()
+XTestKeyboard::XTestKeyboard(Clock& clock)
+    : m_clock(clock)
 {
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     m_available =
@@ -97,8 +94,10 @@ XTestKeyboard::XTestKeyboard()
 
 XTestKeyboard::~XTestKeyboard()
 {
+    // Nothing can wait here: the key goes up and its mapping is undone at once.
     if (m_pressed)
-        release(std::move(m_pressed));
+        sendRelease(*m_pressed);
+    m_pressed.reset();
 }
 
 unsigned long XTestKeyboard::keysymFor(char32_t character)
@@ -156,7 +155,7 @@ void XTestKeyboard::releaseKeys(const QList<unsigned char>& keycodes)
         XSync(m_connection.display(), False);
 }
 
-std::unique_ptr<XTestKeyboard::PressedKey> XTestKeyboard::press(unsigned long keysym)
+QCoro::Task<std::unique_ptr<XTestKeyboard::PressedKey>> XTestKeyboard::press(unsigned long keysym)
 {
     Display* display = m_connection.display();
     auto key = std::make_unique<PressedKey>();
@@ -172,8 +171,9 @@ std::unique_ptr<XTestKeyboard::PressedKey> XTestKeyboard::press(unsigned long ke
         key->mapping = std::make_unique<TemporaryMapping>(display, spare);
         key->keycode = key->mapping->keycode();
         if (!key->keycode)
-            return nullptr;
+            co_return std::unique_ptr<PressedKey>();
         shift = shiftFor(keysym, spare, capsLock);
+        co_await m_clock.sleep(mappingSettle);
     }
     key->shift = shift.value_or(false);
     const KeyCode shiftKey = XKeysymToKeycode(display, XK_Shift_L);
@@ -181,36 +181,43 @@ std::unique_ptr<XTestKeyboard::PressedKey> XTestKeyboard::press(unsigned long ke
         XTestFakeKeyEvent(display, shiftKey, True, CurrentTime);
     XTestFakeKeyEvent(display, key->keycode, True, CurrentTime);
     XSync(display, False);
-    return key;
+    co_return key;
 }
 
-void XTestKeyboard::release(std::unique_ptr<PressedKey> key)
+void XTestKeyboard::sendRelease(const PressedKey& key)
 {
     Display* display = m_connection.display();
-    XTestFakeKeyEvent(display, key->keycode, False, CurrentTime);
+    XTestFakeKeyEvent(display, key.keycode, False, CurrentTime);
     const KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
-    if (key->shift && shift)
+    if (key.shift && shift)
         XTestFakeKeyEvent(display, shift, False, CurrentTime);
     XSync(display, False);
-    key.reset(); // restores a temporary mapping, after the release reached the server
 }
 
-void XTestKeyboard::postKey(const QString& text, bool down)
+QCoro::Task<> XTestKeyboard::release(std::unique_ptr<PressedKey> key)
+{
+    sendRelease(*key);
+    if (key->mapping)
+        co_await m_clock.sleep(mappingSettle);
+    key.reset(); // restores a temporary mapping, once applications have read the key with it
+}
+
+QCoro::Task<> XTestKeyboard::postKey(QString text, bool down)
 {
     if (!m_available || text.isEmpty())
-        return;
+        co_return;
     // One character per event; the key code hint names a US key position, which on X11 the
     // keymap decides, so the text alone chooses the key.
     const char32_t character = text.toUcs4().value(0);
     if (down) {
         if (m_pressed)
-            release(std::move(m_pressed));
+            co_await release(std::move(m_pressed));
         // A key event carries no modifiers: one still held from the hot key would make it a
         // shortcut, so it is let go first.
         releaseKeys(keysDown(true));
-        m_pressed = press(keysymFor(character));
+        m_pressed = co_await press(keysymFor(character));
     } else if (m_pressed) {
-        release(std::move(m_pressed));
+        co_await release(std::move(m_pressed));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Clock.h"
 #include "platform/linux/X11Connection.h"
 #include "screen/Keyboard.h"
 
@@ -13,10 +14,11 @@ namespace tessary {
 // current keymap (with Shift when it sits on the second level, the other way round for a letter
 // while Caps Lock is on), or, when the keymap lacks it
 // ("é" on a US layout), put on a spare keycode just for that key press and taken off again on
-// the key's release, or when the keyboard goes away, whatever happened in between.
+// the key's release, or when the keyboard goes away, whatever happened in between. Applications
+// need a moment to read a keymap change; that wait is a sleep on `clock`, never a blocked thread.
 class XTestKeyboard final : public Keyboard {
 public:
-    XTestKeyboard();
+    explicit XTestKeyboard(Clock& clock);
     ~XTestKeyboard() override;
 
     // False without an X server or without XTest: every call then does nothing.
@@ -24,7 +26,7 @@ public:
 
     bool keysHeld() override;
     void releaseHeldKeys() override;
-    void postKey(const QString& text, bool down) override;
+    QCoro::Task<> postKey(QString text, bool down) override;
 
     // The keysym that types a character: Latin-1 as is, anything else as a Unicode keysym.
     static unsigned long keysymFor(char32_t character);
@@ -40,9 +42,11 @@ private:
     // Keycodes down right now: every key, or only shift, control, alt and super.
     QList<unsigned char> keysDown(bool modifiersOnly);
     void releaseKeys(const QList<unsigned char>& keycodes);
-    std::unique_ptr<PressedKey> press(unsigned long keysym);
-    void release(std::unique_ptr<PressedKey> key);
+    QCoro::Task<std::unique_ptr<PressedKey>> press(unsigned long keysym);
+    QCoro::Task<> release(std::unique_ptr<PressedKey> key);
+    void sendRelease(const PressedKey& key);
 
+    Clock& m_clock;
     X11Connection m_connection;
     bool m_available = false;
     std::unique_ptr<PressedKey> m_pressed;

@@ -33,7 +33,7 @@ protected:
     static void SetUpTestSuite()
     {
         accessibility = new AtspiAccessibility;
-        keyboard = new XTestKeyboard;
+        keyboard = new XTestKeyboard(systemClock);
         window = new QProcess;
         window->start(QStringLiteral(TESSARY_TEST_WINDOW), {});
         window->waitForStarted(10000);
@@ -106,12 +106,12 @@ protected:
 
     void type(const QString& text)
     {
-        SystemClock clock;
-        QCoro::waitFor(typeCode(*accessibility, *keyboard, clock, text));
+        QCoro::waitFor(typeCode(*accessibility, *keyboard, systemClock, text));
         settle(300ms);
     }
 
     static inline AtspiAccessibility* accessibility = nullptr;
+    static inline SystemClock systemClock;
     static inline XTestKeyboard* keyboard = nullptr;
     static inline QProcess* window = nullptr;
     static inline QHash<QString, QRect> fields;
