@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoro/QCoroTask>
 #include <QString>
 
 namespace tessary {
@@ -9,13 +10,15 @@ class Keyboard {
 public:
     virtual ~Keyboard() = default;
 
-    // Whether shift, control, alt (option) or super (command) is held right now.
-    virtual bool modifiersHeld() = 0;
-    // Lets go of modifiers still held, so they cannot turn a typed character into a shortcut.
-    virtual void releaseHeldModifiers() = 0;
-    // One key event carrying `text`: one character as the user sees it, which may be several code
-    // points (a letter and a combining accent).
-    virtual void postKey(const QString& text, bool down) = 0;
+    // Whether any key is down right now: a modifier, or the key of the hot key that started the
+    // fill, whose grab takes every key event until that key is let go.
+    virtual bool keysHeld() = 0;
+    // Lets go of keys still held, so they can neither turn a typed character into a shortcut nor
+    // keep a grab that swallows it.
+    virtual void releaseHeldKeys() = 0;
+    // One key event carrying `text`: a single code point. Finishes once applications can take the
+    // next event: a key the keymap lacks is first put on a spare key, which they must learn of.
+    virtual QCoro::Task<> postKey(QString text, bool down) = 0;
 };
 
 } // namespace tessary

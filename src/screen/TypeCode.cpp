@@ -8,14 +8,26 @@ namespace {
 
 enum class FieldMode { undetermined, boxes, singleField };
 
-// A code's characters as the user sees them: "é" written as e + accent is one key press.
-QStringList characters(const QString& code)
+// The keys of one character as the user sees it. A key types one code point, so "e" + accent
+// is typed as the precomposed "é"; a character without a precomposed form is typed a code point
+// at a time, and the application joins them as it joins them from any keyboard.
+QStringList keysOf(const QString& character)
 {
-    QStringList result;
+    const QString composed = character.normalized(QString::NormalizationForm_C);
+    QStringList keys;
+    for (const char32_t codePoint : composed.toUcs4())
+        keys.append(QString::fromUcs4(&codePoint, 1));
+    return keys;
+}
+
+// A code's characters as the user sees them, each as its keys.
+QList<QStringList> characters(const QString& code)
+{
+    QList<QStringList> result;
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, code);
     qsizetype start = 0;
     while (finder.toNextBoundary() != -1) {
-        result.append(code.mid(start, finder.position() - start));
+        result.append(keysOf(code.mid(start, finder.position() - start)));
         start = finder.position();
     }
     return result;
@@ -35,20 +47,22 @@ QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& 
         accessibility.setFocused(*element);
 
     // The hot key that started the fill may still be down: a held modifier would turn the digits
-    // into shortcuts.
-    for (int poll = 0; poll < timings.modifierPolls && keyboard.modifiersHeld(); ++poll)
+    // into shortcuts, and while its own key is down its grab takes them.
+    for (int poll = 0; poll < timings.modifierPolls && keyboard.keysHeld(); ++poll)
         co_await clock.sleep(timings.modifierPoll);
 
-    const QStringList keys = characters(code);
+    const QList<QStringList> keys = characters(code);
     if (keys.isEmpty())
         co_return;
-    keyboard.releaseHeldModifiers();
+    keyboard.releaseHeldKeys();
 
     FieldMode mode = FieldMode::undetermined;
     for (qsizetype i = 0; i < keys.size(); ++i) {
         const std::optional<Element> before = accessibility.focusedElement();
-        keyboard.postKey(keys[i], true);
-        keyboard.postKey(keys[i], false);
+        for (const QString& key : keys[i]) {
+            co_await keyboard.postKey(key, true);
+            co_await keyboard.postKey(key, false);
+        }
         if (i == keys.size() - 1)
             break;
 

@@ -36,14 +36,14 @@ int runType(const QStringList& arguments)
         printError(problem);
         return exitFailure;
     }
-    XTestKeyboard keyboard;
+    SystemClock clock;
+    XTestKeyboard keyboard(clock);
     if (!keyboard.available()) {
         printError(QStringLiteral("the X server has no XTest extension: synthetic typing is impossible"));
         return exitFailure;
     }
     // Typing works without accessibility; only the row-of-boxes probe needs to see the focus.
     AtspiAccessibility accessibility;
-    SystemClock clock;
     QCoro::waitFor(delayThenType(clock, accessibility, keyboard, parsed.positional.constFirst(),
                                  std::chrono::milliseconds(qint64(delay * 1000))));
     return exitOk;

@@ -10,7 +10,7 @@ FakeKeyboard::FakeKeyboard(FakeClock& clock)
 {
 }
 
-void FakeKeyboard::holdModifiersFor(std::chrono::nanoseconds duration)
+void FakeKeyboard::holdKeysFor(std::chrono::nanoseconds duration)
 {
     m_heldUntil = m_clock.elapsed() + duration;
 }
@@ -34,23 +34,28 @@ QString FakeKeyboard::typed() const
     return text;
 }
 
-bool FakeKeyboard::modifiersHeld()
+bool FakeKeyboard::keysHeld()
 {
     return m_heldForever || (m_heldUntil && m_clock.elapsed() < *m_heldUntil);
 }
 
-void FakeKeyboard::releaseHeldModifiers()
+void FakeKeyboard::releaseHeldKeys()
 {
     ++releases;
     m_heldForever = false;
     m_heldUntil.reset();
 }
 
-void FakeKeyboard::postKey(const QString& text, bool down)
+QCoro::Task<> FakeKeyboard::postKey(QString text, bool down)
 {
+    const std::chrono::nanoseconds settle = m_settle.value(text);
+    if (down && settle.count() > 0)
+        co_await m_clock.sleep(settle);
     events.append(Event{text, down, m_clock.elapsed()});
+    if (!down && settle.count() > 0)
+        co_await m_clock.sleep(settle);
     if (down || !m_boxesAccessibility || m_advancesLeft <= 0 || m_nextBox >= m_boxes.size())
-        return;
+        co_return;
     --m_advancesLeft;
     const Element next = m_boxes.at(m_nextBox++);
     FakeAccessibility* accessibility = m_boxesAccessibility;

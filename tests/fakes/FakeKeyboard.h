@@ -4,6 +4,7 @@
 #include "screen/Element.h"
 #include "screen/Keyboard.h"
 
+#include <QHash>
 #include <QList>
 
 #include <chrono>
@@ -13,8 +14,8 @@ namespace tessary::test {
 
 class FakeClock;
 
-// A keyboard that records every key event with the virtual time it was posted at. It can hold the
-// modifiers down for a while (the hot key that started a fill) and can play the page behind a row
+// A keyboard that records every key event with the virtual time it was posted at. It can hold
+// keys down for a while (the hot key that started a fill) and can play the page behind a row
 // of one-character boxes: after each character's key-up the fake focus moves to the next box.
 class FakeKeyboard : public Keyboard {
 public:
@@ -26,23 +27,27 @@ public:
         std::chrono::nanoseconds at{0};
     };
     QList<Event> events;
-    int releases = 0; // calls of releaseHeldModifiers
+    int releases = 0; // calls of releaseHeldKeys
 
-    // Modifiers read as held until `duration` of virtual time has passed from now.
-    void holdModifiersFor(std::chrono::nanoseconds duration);
-    // Modifiers read as held until releaseHeldModifiers is called.
-    void holdModifiers() { m_heldForever = true; }
+    // Keys read as held until `duration` of virtual time has passed from now.
+    void holdKeysFor(std::chrono::nanoseconds duration);
+    // Keys read as held until releaseHeldKeys is called.
+    void holdKeys() { m_heldForever = true; }
     // After each of the next `advances` key-ups, the focus moves to the following element of
     // `boxes` once `delay` has passed; later characters leave the focus where it is.
     void playBoxes(FakeAccessibility& accessibility, QList<Element> boxes, int advances,
                    std::chrono::nanoseconds delay = std::chrono::nanoseconds(0));
 
+    // Posting `text` takes `duration` before its key-down and again after its key-up, as a key
+    // the keymap lacks does while applications learn of the spare key it is put on.
+    void settleAround(const QString& text, std::chrono::nanoseconds duration) { m_settle[text] = duration; }
+
     // The texts of the key-down events, joined: what the application received.
     QString typed() const;
 
-    bool modifiersHeld() override;
-    void releaseHeldModifiers() override;
-    void postKey(const QString& text, bool down) override;
+    bool keysHeld() override;
+    void releaseHeldKeys() override;
+    QCoro::Task<> postKey(QString text, bool down) override;
 
 private:
     FakeClock& m_clock;
@@ -53,6 +58,7 @@ private:
     int m_advancesLeft = 0;
     int m_nextBox = 1;
     std::chrono::nanoseconds m_boxDelay{0};
+    QHash<QString, std::chrono::nanoseconds> m_settle;
 };
 
 } // namespace tessary::test

@@ -31,6 +31,7 @@ std::optional<Element> present(Element element)
 } // namespace
 
 AtspiAccessibility::AtspiAccessibility()
+    : m_own([this] { return m_frontmost.screenHeight(); })
 {
     if (m_runtime.available())
         m_focus = std::make_unique<AtspiFocusTracker>();
@@ -94,6 +95,8 @@ std::optional<QString> AtspiAccessibility::titleOf(const Element& element)
 
 std::optional<QString> AtspiAccessibility::stringAttribute(const Element& element, const QString& attribute)
 {
+    if (QtOwnAccessibility::owns(element))
+        return m_own.stringAttribute(element, attribute);
     AtspiAccessible* node = accessibleOf(element);
     if (!node)
         return std::nullopt;
@@ -171,6 +174,8 @@ std::optional<Element> AtspiAccessibility::focusedWindow(const Element& applicat
 
 std::optional<Element> AtspiAccessibility::elementAttribute(const Element& element, const QString& attribute)
 {
+    if (QtOwnAccessibility::owns(element))
+        return m_own.elementAttribute(element, attribute);
     AtspiAccessible* node = accessibleOf(element);
     if (!node)
         return std::nullopt;
@@ -192,6 +197,8 @@ std::optional<Element> AtspiAccessibility::elementAttribute(const Element& eleme
 
 QList<Element> AtspiAccessibility::children(const Element& element)
 {
+    if (QtOwnAccessibility::owns(element))
+        return m_own.children(element);
     QList<Element> result;
     AtspiAccessible* node = accessibleOf(element);
     if (!node)
@@ -206,6 +213,8 @@ QList<Element> AtspiAccessibility::children(const Element& element)
 
 std::optional<Rect> AtspiAccessibility::screenFrame(const Element& element)
 {
+    if (QtOwnAccessibility::owns(element))
+        return m_own.screenFrame(element);
     AtspiAccessible* node = accessibleOf(element);
     if (!node)
         return std::nullopt;
@@ -233,10 +242,10 @@ quint64 AtspiAccessibility::documentLoads()
 
 std::optional<Element> AtspiAccessibility::focusedElement()
 {
-    if (!m_focus)
-        return std::nullopt;
     const qint64 pid = m_frontmost.pid();
-    if (pid <= 0)
+    if (pid == QtOwnAccessibility::processId())
+        return m_own.focusedElement();
+    if (!m_focus || pid <= 0)
         return std::nullopt;
     // The application element of the front process is kept between ticks; it is looked up again
     // only when it stops answering (the process went away, its pid was reused).
@@ -250,8 +259,12 @@ std::optional<Element> AtspiAccessibility::focusedElement()
             return focused;
         m_applicationByPid.erase(known);
     }
-    // Like asking the whole system: the last element that gained the focus, wherever it lives.
-    return present(m_focus->lastFocused());
+    // Like asking the whole system: the last element that gained the focus, wherever it lives,
+    // unless that is one of our own windows as the bus sees it.
+    Element last = m_focus->lastFocused();
+    if (last.isNull() || processId(last) == QtOwnAccessibility::processId())
+        return std::nullopt;
+    return last;
 }
 
 std::optional<RunningApplication> AtspiAccessibility::frontmostApplication()
@@ -261,6 +274,8 @@ std::optional<RunningApplication> AtspiAccessibility::frontmostApplication()
 
 std::optional<Element> AtspiAccessibility::applicationElement(qint64 pid)
 {
+    if (pid == QtOwnAccessibility::processId())
+        return m_own.applicationElement();
     if (!m_runtime.available() || pid <= 0)
         return std::nullopt;
     GObjectPtr<AtspiAccessible> desktop(atspi_get_desktop(0));
@@ -280,6 +295,8 @@ std::optional<Element> AtspiAccessibility::applicationElement(qint64 pid)
 
 qint64 AtspiAccessibility::processId(const Element& element)
 {
+    if (QtOwnAccessibility::owns(element))
+        return QtOwnAccessibility::processId();
     AtspiAccessible* node = accessibleOf(element);
     if (!node)
         return 0;
@@ -294,6 +311,8 @@ qint64 AtspiAccessibility::processId(const Element& element)
 
 void AtspiAccessibility::setFocused(const Element& element)
 {
+    if (QtOwnAccessibility::owns(element))
+        return m_own.setFocused(element);
     if (AtspiAccessible* node = accessibleOf(element))
         atspi::grabFocus(node);
 }

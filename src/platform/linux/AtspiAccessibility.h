@@ -3,6 +3,7 @@
 #include "platform/linux/AtspiFocusTracker.h"
 #include "platform/linux/AtspiRuntime.h"
 #include "platform/linux/EwmhFrontmost.h"
+#include "platform/linux/QtOwnAccessibility.h"
 #include "screen/Accessibility.h"
 
 #include <QHash>
@@ -14,7 +15,8 @@ namespace tessary {
 // The accessibility seam over AT-SPI2 (libatspi) and the window manager. It speaks the screen
 // logic's vocabulary: AT-SPI roles, attributes, relations and top-left pixel extents come out as
 // "AXTextField", "AXPlaceholderValue", "AXTitleUIElement" and bottom-left rectangles. Main thread
-// only; libatspi's events arrive through Qt's event loop (see AtspiRuntime).
+// only; libatspi's events arrive through Qt's event loop (see AtspiRuntime). Our own windows are
+// never asked over the bus: their elements come from QtOwnAccessibility, and go back to it.
 class AtspiAccessibility final : public Accessibility {
 public:
     AtspiAccessibility();
@@ -53,6 +55,7 @@ private:
     AtspiRuntime m_runtime;
     std::unique_ptr<AtspiFocusTracker> m_focus;
     EwmhFrontmost m_frontmost;
+    QtOwnAccessibility m_own;
     QHash<QString, qint64> m_pidByBus; // a bus name belongs to one process for its whole life
     QHash<qint64, Element> m_applicationByPid;
 };

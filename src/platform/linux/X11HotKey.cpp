@@ -123,6 +123,7 @@ void X11HotKey::release()
     }
     m_grab.reset();
     m_keyDown = false;
+    m_releasedAt.reset();
 }
 
 bool X11HotKey::grab(const Grab& wanted)
@@ -161,7 +162,16 @@ bool X11HotKey::nativeEventFilter(const QByteArray& eventType, void* message, qi
     if (type == XCB_KEY_RELEASE) {
         const bool wasOurs = m_keyDown;
         m_keyDown = false;
+        m_releasedAt = key->time;
         return wasOurs;
+    }
+    // The server's auto-repeat of a held key arrives as a release and a press carrying the same
+    // time stamp; a real release and a new press never share one.
+    const bool repeat = m_releasedAt && *m_releasedAt == key->time;
+    m_releasedAt.reset();
+    if (repeat) {
+        m_keyDown = true;
+        return true;
     }
     if ((key->state & relevantModifiers) != m_grab->modifiers)
         return false;

@@ -38,7 +38,8 @@ private:
     Display* m_display = nullptr;
     unsigned long m_root = 0;
     std::optional<Grab> m_grab;
-    bool m_keyDown = false; // auto-repeat of a held key is not another press
+    bool m_keyDown = false;                   // auto-repeat of a held key is not another press
+    std::optional<unsigned int> m_releasedAt; // X time stamp of the grabbed key's last release
 };
 
 } // namespace tessary

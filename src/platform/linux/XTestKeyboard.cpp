@@ -1,11 +1,14 @@
 #include "platform/linux/XTestKeyboard.h"
 
+#include "platform/linux/KeyLevels.h"
+
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
-#include <thread>
 
 namespace tessary {
 
@@ -14,53 +17,59 @@ namespace {
 // key that needs a temporary mapping (Firefox and Chromium need it; 20 ms was always enough).
 constexpr std::chrono::milliseconds mappingSettle{20};
 
-// The keysyms of one keycode's first two levels (plain and Shift).
-struct Levels {
-    KeySym plain = NoSymbol;
-    KeySym shifted = NoSymbol;
-    bool empty = true;
-};
-
-Levels levelsOf(Display* display, KeyCode keycode)
+// The keysyms of a keycode, every level of it.
+QList<KeySym> keysymsOf(Display* display, KeyCode keycode)
 {
     int perKeycode = 0;
     KeySym* syms = XGetKeyboardMapping(display, keycode, 1, &perKeycode);
-    Levels levels;
-    if (!syms)
-        return levels;
-    for (int i = 0; i < perKeycode; ++i)
-        levels.empty = levels.empty && syms[i] == NoSymbol;
-    levels.plain = perKeycode > 0 ? syms[0] : NoSymbol;
-    levels.shifted = perKeycode > 1 ? syms[1] : NoSymbol;
-    XFree(syms);
-    return levels;
+    QList<KeySym> all;
+    for (int i = 0; syms && i < perKeycode; ++i)
+        all.append(syms[i]);
+    if (syms)
+        XFree(syms);
+    return all;
+}
+
+KeyLevels levelsOf(Display* display, KeyCode keycode)
+{
+    const QList<KeySym> syms = keysymsOf(display, keycode);
+    return KeyLevels{syms.value(0, NoSymbol), syms.value(1, NoSymbol)};
+}
+
+bool isUnused(Display* display, KeyCode keycode)
+{
+    const QList<KeySym> syms = keysymsOf(display, keycode);
+    return std::all_of(syms.cbegin(), syms.cend(), [](KeySym sym) { return sym == NoSymbol; });
+}
+
+bool capsLockOn(Display* display)
+{
+    XkbStateRec state{};
+    return XkbGetState(display, XkbUseCoreKbd, &state) == Success && (state.locked_mods & LockMask);
 }
 } // namespace
 
 // A keysym put on a keycode no key uses, removed again on destruction.
 class XTestKeyboard::TemporaryMapping {
 public:
-    TemporaryMapping(Display* display, KeySym keysym)
+    TemporaryMapping(Display* display, const KeyLevels& levels)
         : m_display(display)
     {
         int minimum = 0, maximum = 0;
         XDisplayKeycodes(display, &minimum, &maximum);
         for (int code = maximum; code >= minimum && !m_keycode; --code)
-            if (levelsOf(display, KeyCode(code)).empty)
+            if (isUnused(display, KeyCode(code)))
                 m_keycode = KeyCode(code);
         if (!m_keycode)
             return;
-        KeySym syms[2] = {keysym, keysym};
+        KeySym syms[2] = {levels.plain, levels.shifted};
         XChangeKeyboardMapping(display, m_keycode, 2, syms, 1);
         XSync(display, False);
-        std::this_thread::sleep_for(mappingSettle);
     }
     ~TemporaryMapping()
     {
         if (!m_keycode)
             return;
-        XSync(m_display, False);
-        std::this_thread::sleep_for(mappingSettle);
         KeySym none[2] = {NoSymbol, NoSymbol};
         XChangeKeyboardMapping(m_display, m_keycode, 2, none, 1);
         XSync(m_display, False);
@@ -75,7 +84,8 @@ private:
     KeyCode m_keycode = 0;
 };
 
-XTestKeyboard::XTestKeyboard()
+XTestKeyboard::XTestKeyboard(Clock& clock)
+    : m_clock(clock)
 {
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     m_available =
@@ -84,8 +94,10 @@ XTestKeyboard::XTestKeyboard()
 
 XTestKeyboard::~XTestKeyboard()
 {
+    // Nothing can wait here: the key goes up and its mapping is undone at once.
     if (m_pressed)
-        release(std::move(m_pressed));
+        sendRelease(*m_pressed);
+    m_pressed.reset();
 }
 
 unsigned long XTestKeyboard::keysymFor(char32_t character)
@@ -95,7 +107,7 @@ unsigned long XTestKeyboard::keysymFor(char32_t character)
     return 0x01000000UL | character;
 }
 
-QList<unsigned char> XTestKeyboard::heldModifierKeys()
+QList<unsigned char> XTestKeyboard::keysDown(bool modifiersOnly)
 {
     QList<unsigned char> held;
     if (!m_available)
@@ -103,6 +115,13 @@ QList<unsigned char> XTestKeyboard::heldModifierKeys()
     Display* display = m_connection.display();
     char keys[32] = {};
     XQueryKeymap(display, keys);
+    const auto isDown = [&keys](int code) { return (keys[code / 8] & (1 << (code % 8))) != 0; };
+    if (!modifiersOnly) {
+        for (int code = 8; code < 256; ++code)
+            if (isDown(code))
+                held.append((unsigned char)code);
+        return held;
+    }
     XModifierKeymap* modifiers = XGetModifierMapping(display);
     if (!modifiers)
         return held;
@@ -110,7 +129,7 @@ QList<unsigned char> XTestKeyboard::heldModifierKeys()
     for (int index : {ShiftMapIndex, ControlMapIndex, Mod1MapIndex, Mod4MapIndex}) {
         for (int k = 0; k < modifiers->max_keypermod; ++k) {
             const KeyCode code = modifiers->modifiermap[index * modifiers->max_keypermod + k];
-            if (code && (keys[code / 8] & (1 << (code % 8))) && !held.contains(code))
+            if (code && isDown(code) && !held.contains(code))
                 held.append(code);
         }
     }
@@ -118,73 +137,87 @@ QList<unsigned char> XTestKeyboard::heldModifierKeys()
     return held;
 }
 
-bool XTestKeyboard::modifiersHeld()
+bool XTestKeyboard::keysHeld()
 {
-    return !heldModifierKeys().isEmpty();
+    return !keysDown(false).isEmpty();
 }
 
-void XTestKeyboard::releaseHeldModifiers()
+void XTestKeyboard::releaseHeldKeys()
 {
-    const QList<unsigned char> held = heldModifierKeys();
-    for (unsigned char code : held)
+    releaseKeys(keysDown(false));
+}
+
+void XTestKeyboard::releaseKeys(const QList<unsigned char>& keycodes)
+{
+    for (unsigned char code : keycodes)
         XTestFakeKeyEvent(m_connection.display(), code, False, CurrentTime);
-    if (!held.isEmpty())
+    if (!keycodes.isEmpty())
         XSync(m_connection.display(), False);
 }
 
-std::unique_ptr<XTestKeyboard::PressedKey> XTestKeyboard::press(unsigned long keysym)
+QCoro::Task<std::unique_ptr<XTestKeyboard::PressedKey>> XTestKeyboard::press(unsigned long keysym)
 {
     Display* display = m_connection.display();
     auto key = std::make_unique<PressedKey>();
+    const bool capsLock = capsLockOn(display);
     const KeyCode existing = XKeysymToKeycode(display, keysym);
-    const Levels levels = existing ? levelsOf(display, existing) : Levels{};
-    if (existing && levels.plain == keysym) {
+    std::optional<bool> shift =
+        existing ? shiftFor(keysym, levelsOf(display, existing), capsLock) : std::nullopt;
+    if (shift) {
         key->keycode = existing;
-    } else if (existing && levels.shifted == keysym) {
-        key->keycode = existing;
-        key->shift = true;
     } else {
-        // Not on the first two levels (or not at all): a spare keycode types it plainly.
-        key->mapping = std::make_unique<TemporaryMapping>(display, keysym);
+        // Not on the first two levels (or not at all): a spare keycode types it.
+        const KeyLevels spare = spareLevels(keysym);
+        key->mapping = std::make_unique<TemporaryMapping>(display, spare);
         key->keycode = key->mapping->keycode();
         if (!key->keycode)
-            return nullptr;
+            co_return std::unique_ptr<PressedKey>();
+        shift = shiftFor(keysym, spare, capsLock);
+        co_await m_clock.sleep(mappingSettle);
     }
-    const KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
-    if (key->shift && shift)
-        XTestFakeKeyEvent(display, shift, True, CurrentTime);
+    key->shift = shift.value_or(false);
+    const KeyCode shiftKey = XKeysymToKeycode(display, XK_Shift_L);
+    if (key->shift && shiftKey)
+        XTestFakeKeyEvent(display, shiftKey, True, CurrentTime);
     XTestFakeKeyEvent(display, key->keycode, True, CurrentTime);
     XSync(display, False);
-    return key;
+    co_return key;
 }
 
-void XTestKeyboard::release(std::unique_ptr<PressedKey> key)
+void XTestKeyboard::sendRelease(const PressedKey& key)
 {
     Display* display = m_connection.display();
-    XTestFakeKeyEvent(display, key->keycode, False, CurrentTime);
+    XTestFakeKeyEvent(display, key.keycode, False, CurrentTime);
     const KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
-    if (key->shift && shift)
+    if (key.shift && shift)
         XTestFakeKeyEvent(display, shift, False, CurrentTime);
     XSync(display, False);
-    key.reset(); // restores a temporary mapping, after the release reached the server
 }
 
-void XTestKeyboard::postKey(const QString& text, bool down)
+QCoro::Task<> XTestKeyboard::release(std::unique_ptr<PressedKey> key)
+{
+    sendRelease(*key);
+    if (key->mapping)
+        co_await m_clock.sleep(mappingSettle);
+    key.reset(); // restores a temporary mapping, once applications have read the key with it
+}
+
+QCoro::Task<> XTestKeyboard::postKey(QString text, bool down)
 {
     if (!m_available || text.isEmpty())
-        return;
+        co_return;
     // One character per event; the key code hint names a US key position, which on X11 the
     // keymap decides, so the text alone chooses the key.
     const char32_t character = text.toUcs4().value(0);
     if (down) {
         if (m_pressed)
-            release(std::move(m_pressed));
+            co_await release(std::move(m_pressed));
         // A key event carries no modifiers: one still held from the hot key would make it a
         // shortcut, so it is let go first.
-        releaseHeldModifiers();
-        m_pressed = press(keysymFor(character));
+        releaseKeys(keysDown(true));
+        m_pressed = co_await press(keysymFor(character));
     } else if (m_pressed) {
-        release(std::move(m_pressed));
+        co_await release(std::move(m_pressed));
     }
 }
 

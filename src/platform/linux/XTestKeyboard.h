@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Clock.h"
 #include "platform/linux/X11Connection.h"
 #include "screen/Keyboard.h"
 
@@ -10,20 +11,22 @@
 namespace tessary {
 
 // The keyboard seam over the XTest extension. A character is typed as its keysym: found in the
-// current keymap (with Shift when it sits on the second level), or, when the keymap lacks it
+// current keymap (with Shift when it sits on the second level, the other way round for a letter
+// while Caps Lock is on), or, when the keymap lacks it
 // ("é" on a US layout), put on a spare keycode just for that key press and taken off again on
-// the key's release, or when the keyboard goes away, whatever happened in between.
+// the key's release, or when the keyboard goes away, whatever happened in between. Applications
+// need a moment to read a keymap change; that wait is a sleep on `clock`, never a blocked thread.
 class XTestKeyboard final : public Keyboard {
 public:
-    XTestKeyboard();
+    explicit XTestKeyboard(Clock& clock);
     ~XTestKeyboard() override;
 
     // False without an X server or without XTest: every call then does nothing.
     bool available() const { return m_available; }
 
-    bool modifiersHeld() override;
-    void releaseHeldModifiers() override;
-    void postKey(const QString& text, bool down) override;
+    bool keysHeld() override;
+    void releaseHeldKeys() override;
+    QCoro::Task<> postKey(QString text, bool down) override;
 
     // The keysym that types a character: Latin-1 as is, anything else as a Unicode keysym.
     static unsigned long keysymFor(char32_t character);
@@ -36,10 +39,14 @@ private:
         std::unique_ptr<TemporaryMapping> mapping; // null when the keymap already had the keysym
     };
 
-    QList<unsigned char> heldModifierKeys();
-    std::unique_ptr<PressedKey> press(unsigned long keysym);
-    void release(std::unique_ptr<PressedKey> key);
+    // Keycodes down right now: every key, or only shift, control, alt and super.
+    QList<unsigned char> keysDown(bool modifiersOnly);
+    void releaseKeys(const QList<unsigned char>& keycodes);
+    QCoro::Task<std::unique_ptr<PressedKey>> press(unsigned long keysym);
+    QCoro::Task<> release(std::unique_ptr<PressedKey> key);
+    void sendRelease(const PressedKey& key);
 
+    Clock& m_clock;
     X11Connection m_connection;
     bool m_available = false;
     std::unique_ptr<PressedKey> m_pressed;

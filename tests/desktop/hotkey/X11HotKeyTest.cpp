@@ -62,6 +62,24 @@ TEST_F(X11HotKeyTest, OnePressIsDeliveredOnce)
     EXPECT_EQ(settle(presses, 2), 1);
 }
 
+TEST_F(X11HotKeyTest, HoldingTheShortcutDownIsOnePress)
+{
+    X11HotKey hotKey;
+    int presses = 0;
+    hotKey.setPressHandler([&] { ++presses; });
+    ASSERT_TRUE(hotKey.registerShortcut(shiftCommandO));
+
+    // Long enough for the server's auto-repeat (660 ms delay, then 25 a second) to send many.
+    other.hold({XK_Shift_L, XK_Super_L, XK_o});
+    spin(1500);
+    other.letGo({XK_o, XK_Super_L, XK_Shift_L});
+    EXPECT_EQ(settle(presses, 1), 1);
+
+    // The next press after a real release still counts.
+    other.press(XK_o, {XK_Shift_L, XK_Super_L});
+    EXPECT_EQ(settle(presses, 2), 2);
+}
+
 TEST_F(X11HotKeyTest, WorksWithNumLockAndCapsLockOn)
 {
     X11HotKey hotKey;

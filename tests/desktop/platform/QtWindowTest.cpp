@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QProcess>
 #include <QRect>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,7 @@ protected:
     static void SetUpTestSuite()
     {
         accessibility = new AtspiAccessibility;
-        keyboard = new XTestKeyboard;
+        keyboard = new XTestKeyboard(systemClock);
         window = new QProcess;
         window->start(QStringLiteral(TESSARY_TEST_WINDOW), {});
         window->waitForStarted(10000);
@@ -94,14 +95,23 @@ protected:
         return accessibility->stringAttribute(element, QStringLiteral("AXValue")).value_or(QString());
     }
 
+    // Clicks into the field and empties it.
+    std::optional<Element> clickEmptyField(const QString& name)
+    {
+        const std::optional<Element> field = clickField(name);
+        EXPECT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")}));
+        EXPECT_TRUE(field && waitUntil([&] { return valueOf(*field).isEmpty(); }, 5s));
+        return field;
+    }
+
     void type(const QString& text)
     {
-        SystemClock clock;
-        QCoro::waitFor(typeCode(*accessibility, *keyboard, clock, text));
+        QCoro::waitFor(typeCode(*accessibility, *keyboard, systemClock, text));
         settle(300ms);
     }
 
     static inline AtspiAccessibility* accessibility = nullptr;
+    static inline SystemClock systemClock;
     static inline XTestKeyboard* keyboard = nullptr;
     static inline QProcess* window = nullptr;
     static inline QHash<QString, QRect> fields;
@@ -156,10 +166,10 @@ TEST_F(QtWindow, TypingWorksWhileTheHotKeyModifiersAreHeld)
     const std::optional<Element> field = clickField(QStringLiteral("code"));
     ASSERT_TRUE(field);
     ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt")}));
-    EXPECT_TRUE(keyboard->modifiersHeld());
+    EXPECT_TRUE(keyboard->keysHeld());
     type(QStringLiteral("482913"));
     EXPECT_EQ(valueOf(*field), QStringLiteral("482913"));
-    EXPECT_FALSE(keyboard->modifiersHeld());
+    EXPECT_FALSE(keyboard->keysHeld());
 }
 
 TEST_F(QtWindow, CharactersMissingFromTheKeymapAreTypedAndTheKeymapIsRestored)
@@ -172,6 +182,46 @@ TEST_F(QtWindow, CharactersMissingFromTheKeymapAreTypedAndTheKeymapIsRestored)
     for (const char32_t character : {U'é', U'€', U'ñ'})
         EXPECT_EQ(XKeysymToKeycode(connection.display(), XTestKeyboard::keysymFor(character)), 0)
             << "a temporary mapping was left behind";
+}
+
+TEST_F(QtWindow, CapsLockDoesNotChangeTheCaseOfTypedLetters)
+{
+    const std::optional<Element> field = clickEmptyField(QStringLiteral("free"));
+    ASSERT_TRUE(field);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    type(QStringLiteral("ab1Cé"));
+    const QString typed = valueOf(*field);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    EXPECT_EQ(typed, QStringLiteral("ab1Cé"));
+}
+
+TEST_F(QtWindow, ALetterWithACombiningAccentArrivesWhole)
+{
+    const std::optional<Element> field = clickEmptyField(QStringLiteral("free"));
+    ASSERT_TRUE(field);
+    type(QStringLiteral("e\u0301q\u0301"));
+    // "é" has a precomposed form; "q" with an acute accent has none and keeps its two code points.
+    EXPECT_EQ(valueOf(*field), QStringLiteral("\u00e9q\u0301"));
+}
+
+TEST_F(QtWindow, DigitsTypedWhileTheHotKeysOwnKeyIsDownArriveAfterItsRelease)
+{
+    const std::optional<Element> field = clickEmptyField(QStringLiteral("code"));
+    ASSERT_TRUE(field);
+    // Another client holds ⌃⌥K the way our hot key does: while K is down, its grab takes every key.
+    X11Connection grabber;
+    const int k = XKeysymToKeycode(grabber.display(), XStringToKeysym("k"));
+    XGrabKey(grabber.display(), k, ControlMask | Mod1Mask, DefaultRootWindow(grabber.display()), False,
+             GrabModeAsync, GrabModeAsync);
+    XSync(grabber.display(), False);
+    // The user lets go of the modifiers first and of K a moment later, while typing has started.
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+k")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt")}));
+    QTimer::singleShot(300ms, [] { xdotool({QStringLiteral("keyup"), QStringLiteral("k")}); });
+    type(QStringLiteral("482913"));
+    XUngrabKey(grabber.display(), k, ControlMask | Mod1Mask, DefaultRootWindow(grabber.display()));
+    XSync(grabber.display(), False);
+    EXPECT_EQ(valueOf(*field), QStringLiteral("482913"));
 }
 
 TEST_F(QtWindow, AHungApplicationReadsAsNothingInsteadOfFreezingTheCaller)

@@ -34,7 +34,7 @@ protected:
     {
         server = new PageServer(QStringLiteral(TESSARY_TEST_PAGES));
         accessibility = new AtspiAccessibility;
-        keyboard = new XTestKeyboard;
+        keyboard = new XTestKeyboard(systemClock);
         browser = new Browser(Browser::fromEnvironment(), server->url(QStringLiteral("typing.html")));
     }
     static void TearDownTestSuite()
@@ -129,13 +129,13 @@ protected:
 
     void type(const QString& code, std::optional<Element> element = std::nullopt)
     {
-        SystemClock clock;
-        QCoro::waitFor(typeCode(*accessibility, *keyboard, clock, code, element));
+        QCoro::waitFor(typeCode(*accessibility, *keyboard, systemClock, code, element));
         settle(300ms);
     }
 
     static inline PageServer* server = nullptr;
     static inline AtspiAccessibility* accessibility = nullptr;
+    static inline SystemClock systemClock;
     static inline XTestKeyboard* keyboard = nullptr;
     static inline Browser* browser = nullptr;
 };
