@@ -6,6 +6,8 @@
 #include <glib.h>
 #include <gmime/gmime.h>
 
+#include <mutex>
+
 namespace tessary::server {
 
 namespace {
@@ -39,8 +41,15 @@ QString rawText(const QByteArray& bytes)
 
 } // namespace
 
+void ensureGMime()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { g_mime_init(); });
+}
+
 QString decodeCharset(const QByteArray& bytes, const QByteArray& charset)
 {
+    ensureGMime();
     QByteArray name = charset.trimmed();
     if (const qsizetype star = name.indexOf('*'); star >= 0)
         name.truncate(star); // an RFC 2231 language tag

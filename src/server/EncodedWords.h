@@ -11,6 +11,9 @@ namespace tessary::server {
 // decoding word by word loses that character. Raw 8-bit text is read as UTF-8 when it is valid.
 QString decodeHeaderText(const QByteArray& raw);
 
+// GMime's tables must be set up once before any of its functions run.
+void ensureGMime();
+
 // Bytes in a named charset as text; unknown charsets are read as UTF-8 with replacement.
 QString decodeCharset(const QByteArray& bytes, const QByteArray& charset);
 

@@ -72,16 +72,10 @@ public:
 QString tidyLines(const QString& text)
 {
     QStringList lines;
-    bool lastEmpty = true;
     for (const QString& line : text.split(QLatin1Char('\n'))) {
-        const QString trimmed = line.trimmed();
-        if (trimmed.isEmpty() && lastEmpty)
-            continue;
-        lines.append(trimmed);
-        lastEmpty = trimmed.isEmpty();
+        if (const QString trimmed = line.trimmed(); !trimmed.isEmpty())
+            lines.append(trimmed);
     }
-    while (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -4,17 +4,9 @@
 
 #include <gmime/gmime.h>
 
-#include <mutex>
-
 namespace tessary::server {
 
 namespace {
-
-void initGMime()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { g_mime_init(); });
-}
 
 QByteArray rawHeader(GMimeObject* object, const char* name)
 {
@@ -58,7 +50,7 @@ void collectBodies(GMimeObject* part, Bodies& bodies, int depth)
 
 MailRecord readMail(const QByteArray& raw)
 {
-    initGMime();
+    ensureGMime();
     MailRecord record;
     GMimeStream* stream = g_mime_stream_mem_new_with_buffer(raw.constData(), size_t(raw.size()));
     GMimeParser* parser = g_mime_parser_new_with_stream(stream);
