@@ -88,13 +88,16 @@ QCoro::Task<BackendResult<HttpReply>> exchangeHttp(QNetworkAccessManager& networ
     };
     if (stop == StopReason::tooLarge)
         co_return Unexpected{tooLarge()};
-    if (isTransportFailure(raw->error()))
+    // Qt files some statuses (400 among them) under its protocol errors; a reply that carries an
+    // HTTP status is still the server's answer, and its body says what went wrong.
+    const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool protocolError = int(raw->error()) >= 301 && int(raw->error()) <= 399;
+    if (isTransportFailure(raw->error()) && !(protocolError && status.isValid()))
         co_return Unexpected{BackendError{0, raw->errorString()}};
     const QByteArray data = raw->readAll();
     if (data.size() > limits.maxReplyBytes)
         co_return Unexpected{tooLarge()};
 
-    const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     co_return HttpReply{status.isValid() ? status.toInt() : 0,
                         raw->header(QNetworkRequest::ContentTypeHeader).toByteArray(), data};
 }

@@ -38,8 +38,26 @@ void OverriddenSettings::remove(const QString& key)
     m_base.remove(key);
 }
 
+namespace {
+
+std::unique_ptr<server::BackendServer> embeddedUnless(bool elsewhere)
+{
+    if (elsewhere)
+        return nullptr;
+    auto started =
+        server::startEmbeddedBackend(FileSecretStore::defaultFolder() + QStringLiteral("/backend"));
+    if (!started) {
+        std::fprintf(stderr, "the built-in backend could not start: %s\n", qPrintable(started.error()));
+        return nullptr;
+    }
+    return std::move(*started);
+}
+
+} // namespace
+
 BackendSession::BackendSession(std::optional<QString> backendURL)
-    : settings(storedSettings, std::move(backendURL))
+    : embedded(embeddedUnless(backendURL || storedSettings.contains(QStringLiteral("backendURL"))))
+    , settings(storedSettings, embedded ? std::optional<QString>(embedded->url()) : std::move(backendURL))
     , keyring(applicationId())
     , tokenFile(FileSecretStore::defaultFolder(), applicationId())
     , secrets(keyring, tokenFile)

@@ -5,6 +5,7 @@
 #include "backend/FallbackSecretStore.h"
 #include "backend/FileSecretStore.h"
 #include "platform/linux/SecretServiceStore.h"
+#include "server/BackendServer.h"
 #include "state/QSettingsStore.h"
 #include "tools/InspectCommand.h"
 
@@ -31,10 +32,13 @@ private:
 };
 
 // What every backend command works with: the real settings and token stores and one client.
+// With neither --backend nor a "backendURL" setting, the backend runs inside this process on
+// 127.0.0.1, keeping its data where the app's embedded backend keeps it.
 struct BackendSession {
     explicit BackendSession(std::optional<QString> backendURL);
 
     QSettingsStore storedSettings;
+    std::unique_ptr<server::BackendServer> embedded;
     OverriddenSettings settings;
     SecretServiceStore keyring;
     FileSecretStore tokenFile;

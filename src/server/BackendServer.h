@@ -1,0 +1,55 @@
+#pragma once
+
+#include "common/Expected.h"
+#include "server/ServerConfig.h"
+
+#include <QString>
+
+#include <memory>
+#include <thread>
+
+namespace httplib {
+class Server;
+}
+
+namespace tessary::server {
+
+class SqliteStorage;
+class CredentialCipher;
+class MessageCache;
+class MailService;
+class HttpApi;
+
+// The whole backend: storage in the data folder, a watcher per active inbox, and the HTTP API on
+// its own threads. Stopping it (or destroying it) ends every thread it started.
+class BackendServer {
+public:
+    // Opens the data folder, starts watching the stored inboxes and begins to serve. Plain http
+    // is served only on a loopback address; anywhere else needs a certificate and key.
+    static Expected<std::unique_ptr<BackendServer>, QString> start(ServerConfig config);
+    ~BackendServer();
+    BackendServer(const BackendServer&) = delete;
+    BackendServer& operator=(const BackendServer&) = delete;
+
+    QString url() const; // "http://127.0.0.1:PORT", what the client's backendURL would hold
+    uint16_t port() const { return m_port; }
+
+private:
+    BackendServer() = default;
+
+    ServerConfig m_config;
+    std::unique_ptr<SqliteStorage> m_storage;
+    std::unique_ptr<CredentialCipher> m_cipher;
+    std::unique_ptr<MessageCache> m_cache;
+    std::unique_ptr<MailService> m_mail;
+    std::unique_ptr<HttpApi> m_api;
+    std::unique_ptr<httplib::Server> m_http;
+    std::thread m_listener;
+    uint16_t m_port = 0;
+};
+
+// The backend inside the app: on 127.0.0.1 at a port the system picks, keeping its data (and its
+// backend.json) in `dataDir`. The app points its client at url() when no backendURL is set.
+Expected<std::unique_ptr<BackendServer>, QString> startEmbeddedBackend(const QString& dataDir);
+
+} // namespace tessary::server

@@ -1,0 +1,244 @@
+#include "server/HttpApi.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUuid>
+
+#include <httplib.h>
+
+namespace tessary::server {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr size_t maxBodyBytes = 1024 * 1024;
+constexpr auto settleWait = std::chrono::seconds(5);
+
+void reply(httplib::Response& response, const QJsonObject& body, int status = 200)
+{
+    response.status = status;
+    response.set_content(QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString(),
+                         "application/json");
+}
+
+void fail(httplib::Response& response, int status, const QString& message)
+{
+    reply(response, QJsonObject{{"error", message}}, status);
+}
+
+QString statusText(int status)
+{
+    switch (status) {
+    case 404:
+        return QStringLiteral("This backend has no such service; check the backend address");
+    case 413:
+        return QStringLiteral("The request was too large");
+    case 405:
+        return QStringLiteral("This backend has no such service; check the backend address");
+    default:
+        return QStringLiteral("The backend could not answer (error %1)").arg(status);
+    }
+}
+
+QJsonObject accountJson(const StoredAccount& account)
+{
+    QJsonObject json{{"id", account.id}, {"provider", account.provider}, {"status", account.status}};
+    if (!account.email.isEmpty())
+        json.insert("email", account.email);
+    return json;
+}
+
+std::optional<QJsonObject> bodyObject(const httplib::Request& request)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(request.body));
+    if (!document.isObject())
+        return std::nullopt;
+    return document.object();
+}
+
+// A message id names its account, the mailbox's UIDVALIDITY and the UID: enough to find the
+// message in the mailbox after it has left the cache.
+std::optional<CachedMessage> parseMessageId(const QString& id)
+{
+    const QStringList parts = id.split(QLatin1Char('.'));
+    bool validityOk = false;
+    bool uidOk = false;
+    CachedMessage message;
+    if (parts.size() != 3)
+        return std::nullopt;
+    message.id = id;
+    message.accountId = parts[0];
+    message.uidValidity = parts[1].toUInt(&validityOk);
+    message.uid = parts[2].toUInt(&uidOk);
+    if (!validityOk || !uidOk || message.uid == 0)
+        return std::nullopt;
+    return message;
+}
+
+} // namespace
+
+HttpApi::HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& mail, MessageCache& cache,
+                 const ServerConfig& config)
+    : m_storage(storage)
+    , m_cipher(cipher)
+    , m_mail(mail)
+    , m_cache(cache)
+    , m_config(config)
+{
+}
+
+void HttpApi::install(httplib::Server& server)
+{
+    server.set_payload_max_length(maxBodyBytes);
+    server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
+        if (response.body.empty())
+            fail(response, response.status, statusText(response.status));
+    });
+    server.set_exception_handler(
+        [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
+            fail(response, 500, QStringLiteral("The backend ran into a problem; please try again"));
+        });
+
+    // The install behind the request's token, or a 401 (the client then drops its token and
+    // registers again on its next call).
+    auto authorized = [this](const httplib::Request& request,
+                             httplib::Response& response) -> std::optional<QString> {
+        const std::string header = request.get_header_value("Authorization");
+        const std::string prefix = "Bearer ";
+        if (header.rfind(prefix, 0) == 0 && header.size() > prefix.size())
+            if (auto install = m_storage.installForToken(
+                    sha256(QByteArray::fromStdString(header.substr(prefix.size())))))
+                return install;
+        fail(response, 401,
+             QStringLiteral("This computer is not signed in to the backend; please try again"));
+        return std::nullopt;
+    };
+    auto activeAccounts = [this](const QString& install) {
+        QSet<QString> ids;
+        for (const StoredAccount& account : m_storage.accounts(install))
+            if (account.status == QLatin1String("active"))
+                ids.insert(account.id);
+        return ids;
+    };
+    auto sinceOf = [](const httplib::Request& request, httplib::Response& response) -> std::optional<double> {
+        const auto body = bodyObject(request);
+        if (!body || !body->value("since").isDouble()) {
+            fail(response, 400, QStringLiteral("The request did not say since when to look for mail"));
+            return std::nullopt;
+        }
+        return body->value("since").toDouble();
+    };
+
+    server.Post("/v1/installs", [this](const httplib::Request&, httplib::Response& response) {
+        const QByteArray token =
+            randomBytes(32).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+        if (!m_storage.createInstall(sha256(token)))
+            return fail(response, 500, QStringLiteral("The backend could not register this computer"));
+        reply(response, QJsonObject{{"token", QString::fromLatin1(token)}});
+    });
+
+    server.Get("/v1/accounts", [=, this](const httplib::Request& request, httplib::Response& response) {
+        const auto install = authorized(request, response);
+        if (!install)
+            return;
+        QJsonArray accounts;
+        for (const StoredAccount& account : m_storage.accounts(*install))
+            accounts.append(accountJson(account));
+        reply(response, QJsonObject{{"accounts", accounts}});
+    });
+
+    server.Post("/v1/accounts/connect", [=](const httplib::Request& request, httplib::Response& response) {
+        if (!authorized(request, response))
+            return;
+        const QString provider = bodyObject(request).value_or(QJsonObject{}).value("provider").toString();
+        if (provider == QLatin1String("gmail") || provider == QLatin1String("outlook"))
+            return fail(
+                response, 400,
+                QStringLiteral("Signing in with %1 is not set up on this backend. Add the inbox through "
+                               "Other… with an app password instead.")
+                    .arg(provider == QLatin1String("gmail") ? "Google" : "Microsoft"));
+        fail(response, 400,
+             QStringLiteral("Add this inbox through Other… with its address and an app password"));
+    });
+
+    server.Post("/v1/accounts/imap", [=, this](const httplib::Request& request, httplib::Response& response) {
+        const auto install = authorized(request, response);
+        if (!install)
+            return;
+        const QJsonObject body = bodyObject(request).value_or(QJsonObject{});
+        const QString email = body.value("email").toString().trimmed();
+        const QString password = body.value("password").toString();
+        const QString host = body.value("host").toString().trimmed().toLower();
+        if (email.isEmpty() || password.isEmpty() || host.isEmpty())
+            return fail(response, 400,
+                        QStringLiteral("Enter the email address, the app password and the IMAP server"));
+        if (body.value("port").toInt(993) != 993)
+            return fail(response, 400, QStringLiteral("Only IMAP over TLS on port 993 is supported"));
+        if (auto verified = m_mail.verify(host, email, password); !verified) {
+            const bool login = verified.error().kind == ImapError::Kind::login;
+            return fail(response, login ? 400 : 502, verified.error().message);
+        }
+        const StoredAccount account{
+            QUuid::createUuid().toString(QUuid::WithoutBraces), *install, "imap", email, host, "active"};
+        if (!m_storage.addAccount(account, m_cipher.seal(password.toUtf8(), account.id.toUtf8())))
+            return fail(response, 500, QStringLiteral("The backend could not save this inbox"));
+        m_mail.watch(account, password);
+        reply(response, QJsonObject{{"account", accountJson(account)}});
+    });
+
+    server.Post("/v1/accounts/remove", [=, this](const httplib::Request& request,
+                                                 httplib::Response& response) {
+        const auto install = authorized(request, response);
+        if (!install)
+            return;
+        const QString accountId = bodyObject(request).value_or(QJsonObject{}).value("accountId").toString();
+        if (!m_storage.removeAccount(*install, accountId))
+            return fail(response, 404, QStringLiteral("This inbox is not connected"));
+        m_mail.unwatch(accountId);
+        reply(response, QJsonObject{{"ok", true}});
+    });
+
+    server.Post("/v1/messages", [=, this](const httplib::Request& request, httplib::Response& response) {
+        const auto install = authorized(request, response);
+        const auto since = install ? sinceOf(request, response) : std::nullopt;
+        if (!since)
+            return;
+        QJsonArray messages;
+        for (const CachedMessage& message :
+             m_cache.since(activeAccounts(*install), *since, Clock::now() + settleWait))
+            messages.append(message.json);
+        reply(response, QJsonObject{{"messages", messages}});
+    });
+
+    server.Post("/v1/messages/ids", [=, this](const httplib::Request& request, httplib::Response& response) {
+        const auto install = authorized(request, response);
+        const auto since = install ? sinceOf(request, response) : std::nullopt;
+        if (!since)
+            return;
+        const QStringList ids =
+            m_cache.waitForIds(*install, activeAccounts(*install), *since,
+                               Clock::now() + std::chrono::milliseconds(m_config.pollHoldMs));
+        reply(response, QJsonObject{{"ids", QJsonArray::fromStringList(ids)}});
+    });
+
+    server.Post("/v1/messages/trash",
+                [=, this](const httplib::Request& request, httplib::Response& response) {
+                    const auto install = authorized(request, response);
+                    if (!install)
+                        return;
+                    const auto message =
+                        parseMessageId(bodyObject(request).value_or(QJsonObject{}).value("id").toString());
+                    std::optional<StoredAccount> owner;
+                    for (const StoredAccount& account : m_storage.accounts(*install))
+                        if (message && account.id == message->accountId)
+                            owner = account;
+                    if (!owner)
+                        return fail(response, 404, QStringLiteral("This message is no longer available"));
+                    if (auto trashed = m_mail.trash(*owner, *message); !trashed)
+                        return fail(response, 502, trashed.error());
+                    reply(response, QJsonObject{{"ok", true}});
+                });
+}
+
+} // namespace tessary::server

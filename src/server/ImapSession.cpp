@@ -1,0 +1,324 @@
+#include "server/ImapSession.h"
+
+#include <QDateTime>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTimeZone>
+
+namespace tessary::server {
+
+using namespace std::chrono;
+
+namespace {
+
+constexpr auto commandTimeout = seconds(30);
+constexpr auto pollSlice = milliseconds(200); // how soon a blocked read notices a stop request
+const char* const monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// The number in a response code such as "[UIDVALIDITY 7]" anywhere in a response.
+std::optional<uint> responseCode(const QList<ImapValue>& response, const QByteArray& name)
+{
+    const QByteArray prefix = "[" + name + " ";
+    for (const ImapValue& value : response) {
+        if (value.kind == ImapValue::Kind::atom && value.text.startsWith(prefix)) {
+            bool ok = false;
+            const uint number = value.text.mid(prefix.size()).chopped(1).toUInt(&ok);
+            if (ok)
+                return number;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<double> parseInternalDate(const QByteArray& text)
+{
+    const QList<QByteArray> parts = text.simplified().split(' ');
+    if (parts.size() != 3)
+        return std::nullopt;
+    const QList<QByteArray> date = parts[0].split('-');
+    if (date.size() != 3)
+        return std::nullopt;
+    int month = 0;
+    for (int i = 0; i < 12; ++i)
+        if (date[1].compare(monthNames[i], Qt::CaseInsensitive) == 0)
+            month = i + 1;
+    const QTime time = QTime::fromString(QString::fromLatin1(parts[1]), QStringLiteral("HH:mm:ss"));
+    const QByteArray& zone = parts[2];
+    bool ok = zone.size() == 5 && (zone[0] == '+' || zone[0] == '-');
+    const int hhmm = ok ? zone.mid(1).toInt(&ok) : 0;
+    const QDate day(date[2].toInt(), month, date[0].toInt());
+    if (!ok || !day.isValid() || !time.isValid())
+        return std::nullopt;
+    const int offset = (zone[0] == '-' ? -1 : 1) * ((hhmm / 100) * 3600 + (hhmm % 100) * 60);
+    return double(QDateTime(day, time, Qt::OffsetFromUTC, offset).toSecsSinceEpoch());
+}
+
+ImapSession::ImapSession(const ImapSettings& settings, QString host)
+    : m_settings(settings)
+    , m_host(std::move(host))
+{
+}
+
+ImapSession::~ImapSession()
+{
+    if (m_socket)
+        m_socket->abort();
+}
+
+ImapError ImapSession::failure(ImapError::Kind kind) const
+{
+    switch (kind) {
+    case ImapError::Kind::unreachable:
+        return {kind, QStringLiteral("Can't reach %1").arg(m_host)};
+    case ImapError::Kind::certificate:
+        return {kind,
+                QStringLiteral("Can't verify that %1 is who it says it is: its certificate is not trusted")
+                    .arg(m_host)};
+    case ImapError::Kind::login:
+        return {kind, QStringLiteral("Wrong email or app password")};
+    case ImapError::Kind::closed:
+        return {kind, QStringLiteral("%1 closed the connection").arg(m_host)};
+    case ImapError::Kind::stopped:
+        return {kind, QStringLiteral("Stopped")};
+    case ImapError::Kind::protocol:
+        break;
+    }
+    return {kind, QStringLiteral("%1 answered in a way Tessary does not understand").arg(m_host)};
+}
+
+ImapResult<Done> ImapSession::connect()
+{
+    m_socket = std::make_unique<QSslSocket>();
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    if (!m_settings.trustedCaFile.isEmpty())
+        tls.addCaCertificates(m_settings.trustedCaFile);
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    m_socket->setSslConfiguration(tls);
+    const ImapRoute route = m_settings.routeFor(m_host);
+    m_socket->connectToHostEncrypted(route.address, route.port, m_host);
+    if (!m_socket->waitForEncrypted(m_settings.connectTimeoutMs)) {
+        const bool certificate = !m_socket->sslHandshakeErrors().isEmpty();
+        return Unexpected{failure(certificate ? ImapError::Kind::certificate : ImapError::Kind::unreachable)};
+    }
+    const auto greeting = readResponse(steady_clock::now() + milliseconds(m_settings.connectTimeoutMs));
+    if (!greeting)
+        return Unexpected{greeting.error()};
+    if (!greeting->startsWith("* OK") && !greeting->startsWith("* PREAUTH"))
+        return Unexpected{failure(ImapError::Kind::unreachable)};
+    return Done{};
+}
+
+ImapResult<Done> ImapSession::send(const QByteArray& line)
+{
+    if (!m_socket || m_socket->write(line) != line.size())
+        return Unexpected{failure(ImapError::Kind::closed)};
+    return Done{};
+}
+
+ImapResult<QByteArray> ImapSession::readResponse(steady_clock::time_point deadline,
+                                                 const std::atomic<bool>* stop)
+{
+    for (;;) {
+        if (auto response = m_reader.next())
+            return std::move(*response);
+        if (stop && stop->load())
+            return Unexpected{failure(ImapError::Kind::stopped)};
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
+        if (left <= milliseconds(0))
+            return Unexpected{failure(ImapError::Kind::closed)};
+        if (m_socket->bytesAvailable() == 0 &&
+            !m_socket->waitForReadyRead(int(std::min(left, pollSlice).count()))) {
+            if (m_socket->state() != QAbstractSocket::ConnectedState)
+                return Unexpected{failure(ImapError::Kind::closed)};
+            continue;
+        }
+        m_reader.feed(m_socket->readAll());
+    }
+}
+
+ImapResult<ImapSession::Responses> ImapSession::command(const QByteArray& text)
+{
+    const QByteArray tag = "t" + QByteArray::number(++m_tag);
+    if (auto sent = send(tag + ' ' + text + "\r\n"); !sent)
+        return Unexpected{sent.error()};
+    Responses untagged;
+    const auto deadline = steady_clock::now() + commandTimeout;
+    for (;;) {
+        const auto raw = readResponse(deadline);
+        if (!raw)
+            return Unexpected{raw.error()};
+        QList<ImapValue> response = parseImapResponse(*raw);
+        if (response.isEmpty() || response[0].text != tag) {
+            untagged.append(std::move(response));
+            continue;
+        }
+        if (response.size() < 2 || !response[1].isAtom("OK"))
+            return Unexpected{failure(ImapError::Kind::protocol)};
+        return untagged;
+    }
+}
+
+ImapResult<Done> ImapSession::login(const QString& user, const QString& password)
+{
+    const auto quotedUser = imapQuoted(user.toUtf8());
+    const auto quotedPassword = imapQuoted(password.toUtf8());
+    if (!quotedUser || !quotedPassword)
+        return Unexpected{failure(ImapError::Kind::login)};
+    if (auto done = command("LOGIN " + *quotedUser + ' ' + *quotedPassword); !done) {
+        const bool refused = done.error().kind == ImapError::Kind::protocol;
+        return Unexpected{refused ? failure(ImapError::Kind::login) : done.error()};
+    }
+    const auto capabilities = command("CAPABILITY");
+    if (!capabilities)
+        return Unexpected{capabilities.error()};
+    for (const auto& response : *capabilities)
+        if (response.size() > 1 && response[1].isAtom("CAPABILITY"))
+            for (const ImapValue& value : response.mid(2))
+                m_capabilities.insert(value.text.toUpper());
+    return Done{};
+}
+
+ImapResult<MailboxState> ImapSession::select(const QByteArray& mailbox)
+{
+    const auto responses = command("SELECT " + imapQuoted(mailbox).value_or("INBOX"));
+    if (!responses)
+        return Unexpected{responses.error()};
+    MailboxState state;
+    for (const auto& response : *responses) {
+        if (const auto validity = responseCode(response, "UIDVALIDITY"))
+            state.uidValidity = *validity;
+        if (const auto next = responseCode(response, "UIDNEXT"))
+            state.uidNext = *next;
+    }
+    return state;
+}
+
+ImapResult<QByteArray> ImapSession::trashMailbox()
+{
+    const bool specialUse = m_capabilities.contains("SPECIAL-USE");
+    const auto responses = command(specialUse ? "LIST (SPECIAL-USE) \"\" \"*\"" : "LIST \"\" \"*\"");
+    if (!responses)
+        return Unexpected{responses.error()};
+    QByteArray named;
+    for (const auto& response : *responses) {
+        if (response.size() < 5 || !response[1].isAtom("LIST") || response[2].kind != ImapValue::Kind::list)
+            continue;
+        for (const ImapValue& attribute : response[2].items)
+            if (attribute.isAtom("\\Trash"))
+                return response[4].text;
+        if (response[4].text.compare("Trash", Qt::CaseInsensitive) == 0)
+            named = response[4].text;
+    }
+    if (named.isEmpty())
+        return Unexpected{
+            ImapError{ImapError::Kind::protocol,
+                      QStringLiteral("%1 has no Trash folder to move the message to").arg(m_host)}};
+    return named;
+}
+
+ImapResult<QList<uint>> ImapSession::searchSince(QDate day)
+{
+    const QByteArray date = QByteArray::number(day.day()) + '-' + monthNames[day.month() - 1] + '-' +
+                            QByteArray::number(day.year());
+    const auto responses = command("UID SEARCH SINCE " + date);
+    if (!responses)
+        return Unexpected{responses.error()};
+    QList<uint> uids;
+    for (const auto& response : *responses)
+        if (response.size() > 1 && response[1].isAtom("SEARCH"))
+            for (const ImapValue& value : response.mid(2))
+                if (const uint uid = value.text.toUInt(); uid > 0)
+                    uids.append(uid);
+    return uids;
+}
+
+ImapResult<QList<FetchedMail>> ImapSession::fetch(const QByteArray& uidSet)
+{
+    // The first 4 MB of a message hold every code and link; a huge attachment need not travel.
+    const auto responses = command("UID FETCH " + uidSet + " (UID INTERNALDATE BODY.PEEK[]<0.4194304>)");
+    if (!responses)
+        return Unexpected{responses.error()};
+    QList<FetchedMail> mails;
+    for (const auto& response : *responses) {
+        if (response.size() < 4 || !response[2].isAtom("FETCH") || response[3].kind != ImapValue::Kind::list)
+            continue;
+        FetchedMail mail;
+        const auto& items = response[3].items;
+        for (qsizetype i = 0; i + 1 < items.size(); i += 2) {
+            if (items[i].isAtom("UID"))
+                mail.uid = items[i + 1].text.toUInt();
+            else if (items[i].isAtom("INTERNALDATE"))
+                mail.internalDate = parseInternalDate(items[i + 1].text).value_or(0);
+            else if (items[i].text.toUpper().startsWith("BODY["))
+                mail.raw = items[i + 1].text;
+        }
+        if (mail.uid > 0)
+            mails.append(std::move(mail));
+    }
+    return mails;
+}
+
+ImapResult<bool> ImapSession::idle(const std::atomic<bool>& stop, milliseconds limit)
+{
+    const QByteArray tag = "t" + QByteArray::number(++m_tag);
+    if (auto sent = send(tag + " IDLE\r\n"); !sent)
+        return Unexpected{sent.error()};
+    const auto started = readResponse(steady_clock::now() + commandTimeout, &stop);
+    if (!started)
+        return Unexpected{started.error()};
+    if (!started->startsWith('+'))
+        return Unexpected{failure(ImapError::Kind::protocol)};
+    bool newMail = false;
+    const auto deadline = steady_clock::now() + limit;
+    while (!newMail && !stop.load() && steady_clock::now() < deadline) {
+        const auto raw = readResponse(std::min(deadline, steady_clock::now() + pollSlice));
+        if (!raw) {
+            if (m_socket->state() != QAbstractSocket::ConnectedState)
+                return Unexpected{raw.error()};
+            continue;
+        }
+        const QList<ImapValue> response = parseImapResponse(*raw);
+        newMail = response.size() > 2 && response[2].isAtom("EXISTS");
+    }
+    if (auto sent = send("DONE\r\n"); !sent)
+        return Unexpected{sent.error()};
+    for (;;) {
+        const auto raw = readResponse(steady_clock::now() + commandTimeout);
+        if (!raw)
+            return Unexpected{raw.error()};
+        const QList<ImapValue> response = parseImapResponse(*raw);
+        if (!response.isEmpty() && response[0].text == tag)
+            return newMail;
+        newMail = newMail || (response.size() > 2 && response[2].isAtom("EXISTS"));
+    }
+}
+
+ImapResult<Done> ImapSession::moveTo(uint uid, const QByteArray& mailbox)
+{
+    const QByteArray target = imapQuoted(mailbox).value_or("Trash");
+    const QByteArray set = QByteArray::number(uid);
+    if (m_capabilities.contains("MOVE")) {
+        if (auto moved = command("UID MOVE " + set + ' ' + target); !moved)
+            return Unexpected{moved.error()};
+        return Done{};
+    }
+    for (const QByteArray& step :
+         {"UID COPY " + set + ' ' + target, "UID STORE " + set + " +FLAGS.SILENT (\\Deleted)",
+          m_capabilities.contains("UIDPLUS") ? "UID EXPUNGE " + set : QByteArray("EXPUNGE")})
+        if (auto done = command(step); !done)
+            return Unexpected{done.error()};
+    return Done{};
+}
+
+void ImapSession::logout()
+{
+    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState) {
+        (void)command("LOGOUT");
+        m_socket->disconnectFromHost();
+    }
+}
+
+} // namespace tessary::server

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "server/ImapSession.h"
+#include "server/MessageCache.h"
+#include "server/ServerConfig.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace tessary::server {
+
+struct WatchedInbox {
+    QString accountId;
+    QString host;
+    QString email;
+    QString password;
+};
+
+struct WatchTimings {
+    std::chrono::milliseconds idleRenewal = std::chrono::minutes(28); // servers drop idlers at 30
+    std::chrono::milliseconds firstBackoff = std::chrono::seconds(1);
+    std::chrono::milliseconds maxBackoff = std::chrono::minutes(2);
+    std::chrono::seconds backfill = std::chrono::minutes(15); // as far back as the cache holds mail
+};
+
+// Keeps one IMAP connection per inbox in IDLE on its own thread, and puts every new message into
+// the cache the moment the server announces it. On every (re)connection it first reads what
+// arrived in the last minutes from the mailbox itself, so a restart or an outage loses nothing.
+class InboxWatcher {
+public:
+    InboxWatcher(WatchedInbox inbox, const ImapSettings& settings, MessageCache& cache,
+                 WatchTimings timings = {});
+    ~InboxWatcher();
+    InboxWatcher(const InboxWatcher&) = delete;
+    InboxWatcher& operator=(const InboxWatcher&) = delete;
+
+private:
+    void run();
+    ImapResult<Done> watchOnce();
+    ImapResult<Done> takeNew(ImapSession& session, const QByteArray& uidSet, double notBefore);
+    void pause(std::chrono::milliseconds duration);
+
+    const WatchedInbox m_inbox;
+    const ImapSettings m_settings;
+    MessageCache& m_cache;
+    const WatchTimings m_timings;
+    uint m_uidValidity = 0;
+    uint m_lastUid = 0;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_pauseMutex;
+    std::condition_variable m_wake;
+    std::thread m_thread;
+};
+
+// The client's record of a fetched message.
+CachedMessage cachedMessage(const QString& accountId, uint uidValidity, const FetchedMail& mail);
+
+} // namespace tessary::server

@@ -1,0 +1,104 @@
+#include "server/MailService.h"
+
+namespace tessary::server {
+
+MailService::MailService(Storage& storage, const CredentialCipher& cipher, ImapSettings settings,
+                         MessageCache& cache, WatchTimings timings)
+    : m_storage(storage)
+    , m_cipher(cipher)
+    , m_settings(std::move(settings))
+    , m_cache(cache)
+    , m_timings(timings)
+{
+}
+
+MailService::~MailService()
+{
+    QHash<QString, std::shared_ptr<InboxWatcher>> watchers;
+    {
+        std::lock_guard lock(m_mutex);
+        watchers.swap(m_watchers);
+    }
+    watchers.clear(); // each watcher stops and joins its thread
+}
+
+std::optional<QString> MailService::passwordOf(const StoredAccount& account) const
+{
+    const auto sealed = m_storage.credential(account.id);
+    if (!sealed)
+        return std::nullopt;
+    const auto plain = m_cipher.open(*sealed, account.id.toUtf8());
+    if (!plain)
+        return std::nullopt;
+    return QString::fromUtf8(*plain);
+}
+
+void MailService::watchStoredAccounts()
+{
+    for (const StoredAccount& account : m_storage.activeAccounts())
+        if (account.provider == QLatin1String("imap"))
+            if (const auto password = passwordOf(account))
+                watch(account, *password);
+}
+
+void MailService::watch(const StoredAccount& account, const QString& password)
+{
+    auto watcher = std::make_shared<InboxWatcher>(
+        WatchedInbox{account.id, account.host, account.email, password}, m_settings, m_cache, m_timings);
+    std::shared_ptr<InboxWatcher> replaced;
+    std::lock_guard lock(m_mutex);
+    replaced = m_watchers.value(account.id);
+    m_watchers.insert(account.id, std::move(watcher));
+}
+
+void MailService::unwatch(const QString& accountId)
+{
+    std::shared_ptr<InboxWatcher> watcher;
+    {
+        std::lock_guard lock(m_mutex);
+        watcher = m_watchers.take(accountId);
+    }
+    watcher.reset(); // stops it outside the lock: the join may take a moment
+    m_cache.dropAccount(accountId);
+}
+
+ImapResult<Done> MailService::verify(const QString& host, const QString& email, const QString& password) const
+{
+    ImapSession session(m_settings, host);
+    if (auto done = session.connect(); !done)
+        return done;
+    if (auto done = session.login(email, password); !done)
+        return done;
+    if (auto opened = session.select("INBOX"); !opened)
+        return Unexpected{opened.error()};
+    session.logout();
+    return Done{};
+}
+
+Expected<Done, QString> MailService::trash(const StoredAccount& account, const CachedMessage& message)
+{
+    const auto password = passwordOf(account);
+    if (!password)
+        return Unexpected{QStringLiteral("This inbox's sign-in is missing; remove it and add it again")};
+    ImapSession session(m_settings, account.host);
+    const auto fail = [](const ImapError& error) { return Unexpected{error.message}; };
+    if (auto done = session.connect(); !done)
+        return fail(done.error());
+    if (auto done = session.login(account.email, *password); !done)
+        return fail(done.error());
+    const auto mailbox = session.select("INBOX");
+    if (!mailbox)
+        return fail(mailbox.error());
+    if (mailbox->uidValidity != message.uidValidity)
+        return Unexpected{QStringLiteral("This message is no longer in the inbox")};
+    const auto trashFolder = session.trashMailbox();
+    if (!trashFolder)
+        return fail(trashFolder.error());
+    if (auto moved = session.moveTo(message.uid, *trashFolder); !moved)
+        return fail(moved.error());
+    session.logout();
+    m_cache.remove(message.id);
+    return Done{};
+}
+
+} // namespace tessary::server

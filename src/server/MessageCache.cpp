@@ -1,0 +1,119 @@
+#include "server/MessageCache.h"
+
+#include <algorithm>
+
+namespace tessary::server {
+
+MessageCache::MessageCache(std::chrono::milliseconds retention, int maxHeldPolls)
+    : m_retention(retention)
+    , m_maxHeldPolls(maxHeldPolls)
+{
+}
+
+void MessageCache::add(CachedMessage message)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_messages.contains(message.id))
+            return;
+        const QString id = message.id;
+        m_messages.insert(id, Entry{std::move(message), Clock::now()});
+    }
+    m_changed.notify_all();
+}
+
+std::optional<CachedMessage> MessageCache::find(const QString& id) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_messages.constFind(id);
+    if (found == m_messages.constEnd())
+        return std::nullopt;
+    return found->message;
+}
+
+void MessageCache::remove(const QString& id)
+{
+    std::lock_guard lock(m_mutex);
+    m_messages.remove(id);
+}
+
+void MessageCache::dropAccount(const QString& accountId)
+{
+    std::lock_guard lock(m_mutex);
+    m_messages.removeIf([&](const auto& entry) { return entry.value().message.accountId == accountId; });
+    m_settled.remove(accountId);
+}
+
+void MessageCache::markSettled(const QString& accountId)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_settled.insert(accountId);
+    }
+    m_changed.notify_all();
+}
+
+void MessageCache::shutDown()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_shutDown = true;
+    }
+    m_changed.notify_all();
+}
+
+bool MessageCache::settled(const QSet<QString>& accounts) const
+{
+    return std::all_of(accounts.begin(), accounts.end(),
+                       [&](const QString& id) { return m_settled.contains(id); });
+}
+
+QList<CachedMessage> MessageCache::matching(const QSet<QString>& accounts, double since)
+{
+    const auto oldest = Clock::now() - m_retention;
+    m_messages.removeIf([&](const auto& entry) { return entry.value().heldSince < oldest; });
+    QList<CachedMessage> found;
+    for (const Entry& entry : std::as_const(m_messages))
+        // INTERNALDATE counts whole seconds, so a message of the very second `since` falls in.
+        if (accounts.contains(entry.message.accountId) && entry.message.receivedAt + 1 > since)
+            found.append(entry.message);
+    std::sort(found.begin(), found.end(),
+              [](const CachedMessage& a, const CachedMessage& b) { return a.receivedAt > b.receivedAt; });
+    return found;
+}
+
+QList<CachedMessage> MessageCache::since(const QSet<QString>& accounts, double since,
+                                         Clock::time_point settleBy)
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait_until(lock, settleBy, [&] { return m_shutDown || settled(accounts); });
+    return matching(accounts, since);
+}
+
+QStringList MessageCache::waitForIds(const QString& installId, const QSet<QString>& accounts, double since,
+                                     Clock::time_point deadline)
+{
+    std::unique_lock lock(m_mutex);
+    const quint64 ticket = ++m_pollTickets[installId];
+    m_changed.notify_all(); // an older poll of this install answers now
+    const bool hold = m_heldPolls < m_maxHeldPolls;
+    ++m_heldPolls;
+    QStringList ids;
+    for (;;) {
+        ids.clear();
+        if (settled(accounts))
+            for (const CachedMessage& message : matching(accounts, since))
+                ids.append(message.id);
+        if (!ids.isEmpty() || !hold || m_shutDown || m_pollTickets.value(installId) != ticket)
+            break;
+        if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
+            for (const CachedMessage& message : matching(accounts, since))
+                ids.append(message.id);
+            break;
+        }
+    }
+    --m_heldPolls;
+    return ids;
+}
+
+} // namespace tessary::server

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+
+namespace tessary::server {
+
+struct CachedMessage {
+    QString id; // "<account>.<uidvalidity>.<uid>": enough to find the message again for trash
+    QString accountId;
+    uint uidValidity = 0;
+    uint uid = 0;
+    double receivedAt = 0; // seconds since 1970 UTC, from INTERNALDATE
+    QJsonObject json;      // the record the client receives
+};
+
+// The messages of the last minutes, in memory only: nothing of a message ever reaches the disk.
+// Shared between the inbox watchers (which add) and the HTTP workers (which read and wait), so
+// every member is safe to call from any thread.
+class MessageCache {
+public:
+    using Clock = std::chrono::steady_clock;
+    explicit MessageCache(std::chrono::milliseconds retention = std::chrono::minutes(15),
+                          int maxHeldPolls = 64);
+
+    void add(CachedMessage message); // wakes the polls waiting on its account
+    std::optional<CachedMessage> find(const QString& id) const;
+    void remove(const QString& id);
+    void dropAccount(const QString& accountId);
+    // An account's watcher has made its first attempt at the mailbox (whatever came of it), so a
+    // request no longer needs to wait for the messages that were there before it started.
+    void markSettled(const QString& accountId);
+    // Answers every held poll now and every later one at once: the server is stopping.
+    void shutDown();
+
+    QList<CachedMessage> since(const QSet<QString>& accounts, double since, Clock::time_point settleBy);
+    // A held poll: the ids since `since`, answered as soon as there are any, at `deadline`, or
+    // when a newer poll of the same install takes its place.
+    QStringList waitForIds(const QString& installId, const QSet<QString>& accounts, double since,
+                           Clock::time_point deadline);
+
+private:
+    struct Entry {
+        CachedMessage message;
+        Clock::time_point heldSince;
+    };
+    QList<CachedMessage> matching(const QSet<QString>& accounts, double since);
+    bool settled(const QSet<QString>& accounts) const;
+
+    const std::chrono::milliseconds m_retention;
+    const int m_maxHeldPolls;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QHash<QString, Entry> m_messages;
+    QSet<QString> m_settled;
+    QHash<QString, quint64> m_pollTickets;
+    int m_heldPolls = 0;
+    bool m_shutDown = false;
+};
+
+} // namespace tessary::server

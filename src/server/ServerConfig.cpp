@@ -1,0 +1,47 @@
+#include "server/ServerConfig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace tessary::server {
+
+ImapRoute ImapSettings::routeFor(const QString& host) const
+{
+    const auto found = routes.constFind(host.toLower());
+    if (found != routes.constEnd())
+        return *found;
+    return ImapRoute{host, 993};
+}
+
+Expected<ImapSettings, QString> loadImapSettings(const QString& dataDir)
+{
+    ImapSettings settings;
+    QFile file(QDir(dataDir).filePath(QStringLiteral("backend.json")));
+    if (!file.exists())
+        return settings;
+    if (!file.open(QIODevice::ReadOnly))
+        return Unexpected{QStringLiteral("Can't read %1").arg(file.fileName())};
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (!document.isObject())
+        return Unexpected{
+            QStringLiteral("%1 is not a JSON object: %2").arg(file.fileName(), parseError.errorString())};
+    const QJsonObject root = document.object();
+    settings.trustedCaFile = root.value(QStringLiteral("imapCAFile")).toString();
+    const QJsonObject hosts = root.value(QStringLiteral("imapHosts")).toObject();
+    for (auto it = hosts.begin(); it != hosts.end(); ++it) {
+        const QString target = it.value().toString();
+        const qsizetype colon = target.lastIndexOf(QLatin1Char(':'));
+        bool ok = colon > 0;
+        const uint port = ok ? target.mid(colon + 1).toUInt(&ok) : 0;
+        if (!ok || port == 0 || port > 65535)
+            return Unexpected{QStringLiteral("imapHosts: \"%1\" is not ADDRESS:PORT").arg(target)};
+        settings.routes.insert(it.key().toLower(),
+                               ImapRoute{target.left(colon), static_cast<uint16_t>(port)});
+    }
+    return settings;
+}
+
+} // namespace tessary::server

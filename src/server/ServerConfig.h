@@ -1,0 +1,45 @@
+#pragma once
+
+#include "common/Expected.h"
+
+#include <QHash>
+#include <QString>
+
+#include <cstdint>
+
+namespace tessary::server {
+
+// Where an IMAP host is really reached. The certificate is still checked against the host name
+// the user typed, so a mapping never weakens the check.
+struct ImapRoute {
+    QString address;
+    uint16_t port = 993;
+};
+
+// How the backend reaches IMAP servers: extra trust and host mappings from its configuration
+// file, for private mail servers and for tests.
+struct ImapSettings {
+    QString trustedCaFile;            // added to the system's authorities, never replacing them
+    QHash<QString, ImapRoute> routes; // lower-case host name → address and port
+    int connectTimeoutMs = 10000;
+
+    ImapRoute routeFor(const QString& host) const;
+};
+
+struct ServerConfig {
+    QString listenHost = QStringLiteral("127.0.0.1");
+    uint16_t listenPort = 0; // 0: the system picks one
+    QString dataDir;
+    QString tlsCert;
+    QString tlsKey;
+    ImapSettings imap;
+    int maxHeldPolls = 64;  // ids polls held at once; the worker pool is larger
+    int pollHoldMs = 10000; // an ids poll is answered after at most this long
+};
+
+// Reads "backend.json" in the data folder when present:
+//   {"imapCAFile": "/path/ca.pem", "imapHosts": {"imap.example.com": "127.0.0.1:10993"}}
+// A missing file is no error; an unreadable or malformed one is, with a message saying why.
+Expected<ImapSettings, QString> loadImapSettings(const QString& dataDir);
+
+} // namespace tessary::server

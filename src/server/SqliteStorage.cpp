@@ -1,0 +1,193 @@
+#include "server/SqliteStorage.h"
+
+#include <QUuid>
+
+#include <sqlite3.h>
+
+namespace tessary::server {
+
+namespace {
+
+// One prepared statement, finalized however the function leaves.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql)
+    {
+        m_ok = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) == SQLITE_OK;
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(const QByteArray& text)
+    {
+        if (m_ok)
+            m_ok = sqlite3_bind_text(m_stmt, ++m_index, text.constData(), int(text.size()),
+                                     SQLITE_TRANSIENT) == SQLITE_OK;
+        return *this;
+    }
+    Statement& bind(const QString& text) { return bind(text.toUtf8()); }
+    int step() { return m_ok ? sqlite3_step(m_stmt) : SQLITE_ERROR; }
+    QString text(int column) const
+    {
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)));
+    }
+    QByteArray bytes(int column) const
+    {
+        return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
+                          sqlite3_column_bytes(m_stmt, column));
+    }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+    bool m_ok = false;
+    int m_index = 0;
+};
+
+// Text columns only, so the same schema reads the same on PostgreSQL.
+const char* const schema = R"(
+CREATE TABLE IF NOT EXISTS installs (
+    id TEXT PRIMARY KEY,
+    token_hash TEXT NOT NULL UNIQUE,
+    created_at TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS accounts (
+    id TEXT PRIMARY KEY,
+    install_id TEXT NOT NULL REFERENCES installs(id),
+    provider TEXT NOT NULL,
+    email TEXT NOT NULL,
+    host TEXT NOT NULL,
+    status TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS credentials (
+    account_id TEXT PRIMARY KEY REFERENCES accounts(id),
+    sealed TEXT NOT NULL);
+)";
+
+QString newId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+} // namespace
+
+Expected<std::unique_ptr<SqliteStorage>, QString> SqliteStorage::open(const QString& path)
+{
+    sqlite3* db = nullptr;
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr) != SQLITE_OK) {
+        const QString reason = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_close(db);
+        return Unexpected{QStringLiteral("Can't open %1: %2").arg(path, reason)};
+    }
+    sqlite3_busy_timeout(db, 5000);
+    char* error = nullptr;
+    const QByteArray setup = QByteArray("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON;") + schema;
+    if (sqlite3_exec(db, setup.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const QString reason = QString::fromUtf8(error);
+        sqlite3_free(error);
+        sqlite3_close(db);
+        return Unexpected{QStringLiteral("Can't prepare %1: %2").arg(path, reason)};
+    }
+    return std::unique_ptr<SqliteStorage>(new SqliteStorage(db));
+}
+
+SqliteStorage::SqliteStorage(sqlite3* db)
+    : m_db(db)
+{
+}
+
+SqliteStorage::~SqliteStorage()
+{
+    sqlite3_close(m_db);
+}
+
+Expected<QString, QString> SqliteStorage::createInstall(const QByteArray& tokenHash)
+{
+    std::lock_guard lock(m_mutex);
+    const QString id = newId();
+    Statement insert(m_db,
+                     "INSERT INTO installs (id, token_hash, created_at) VALUES (?, ?, CURRENT_TIMESTAMP)");
+    if (insert.bind(id).bind(tokenHash.toHex()).step() != SQLITE_DONE)
+        return Unexpected{QString::fromUtf8(sqlite3_errmsg(m_db))};
+    return id;
+}
+
+std::optional<QString> SqliteStorage::installForToken(const QByteArray& tokenHash)
+{
+    std::lock_guard lock(m_mutex);
+    Statement select(m_db, "SELECT id FROM installs WHERE token_hash = ?");
+    if (select.bind(tokenHash.toHex()).step() != SQLITE_ROW)
+        return std::nullopt;
+    return select.text(0);
+}
+
+Expected<Done, QString> SqliteStorage::addAccount(const StoredAccount& account,
+                                                  const QByteArray& sealedCredential)
+{
+    std::lock_guard lock(m_mutex);
+    sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
+    Statement insert(m_db, "INSERT INTO accounts (id, install_id, provider, email, host, status) "
+                           "VALUES (?, ?, ?, ?, ?, ?)");
+    Statement secret(m_db, "INSERT INTO credentials (account_id, sealed) VALUES (?, ?)");
+    const bool ok = insert.bind(account.id)
+                            .bind(account.installId)
+                            .bind(account.provider)
+                            .bind(account.email)
+                            .bind(account.host)
+                            .bind(account.status)
+                            .step() == SQLITE_DONE &&
+                    secret.bind(account.id).bind(sealedCredential).step() == SQLITE_DONE;
+    if (!ok) {
+        const QString reason = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return Unexpected{reason};
+    }
+    sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    return Done{};
+}
+
+QList<StoredAccount> SqliteStorage::selectAccounts(const char* where, const QString& argument)
+{
+    std::lock_guard lock(m_mutex);
+    const QByteArray sql =
+        QByteArray("SELECT id, install_id, provider, email, host, status FROM accounts WHERE ") + where +
+        " ORDER BY rowid";
+    Statement select(m_db, sql.constData());
+    select.bind(argument);
+    QList<StoredAccount> found;
+    while (select.step() == SQLITE_ROW)
+        found.append(
+            {select.text(0), select.text(1), select.text(2), select.text(3), select.text(4), select.text(5)});
+    return found;
+}
+
+QList<StoredAccount> SqliteStorage::accounts(const QString& installId)
+{
+    return selectAccounts("install_id = ?", installId);
+}
+
+QList<StoredAccount> SqliteStorage::activeAccounts()
+{
+    return selectAccounts("status = ?", QStringLiteral("active"));
+}
+
+std::optional<QByteArray> SqliteStorage::credential(const QString& accountId)
+{
+    std::lock_guard lock(m_mutex);
+    Statement select(m_db, "SELECT sealed FROM credentials WHERE account_id = ?");
+    if (select.bind(accountId).step() != SQLITE_ROW)
+        return std::nullopt;
+    return select.bytes(0);
+}
+
+bool SqliteStorage::removeAccount(const QString& installId, const QString& accountId)
+{
+    std::lock_guard lock(m_mutex);
+    Statement owned(m_db, "SELECT id FROM accounts WHERE id = ? AND install_id = ?");
+    if (owned.bind(accountId).bind(installId).step() != SQLITE_ROW)
+        return false;
+    Statement secret(m_db, "DELETE FROM credentials WHERE account_id = ?");
+    Statement account(m_db, "DELETE FROM accounts WHERE id = ?");
+    return secret.bind(accountId).step() == SQLITE_DONE && account.bind(accountId).step() == SQLITE_DONE;
+}
+
+} // namespace tessary::server

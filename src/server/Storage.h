@@ -1,0 +1,41 @@
+#pragma once
+
+#include "common/Expected.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace tessary::server {
+
+// A connected inbox as the backend keeps it. The credential lives apart, encrypted.
+struct StoredAccount {
+    QString id;
+    QString installId;
+    QString provider; // "imap", "gmail", "outlook"
+    QString email;
+    QString host;
+    QString status; // "active" or "pending"
+};
+
+// What the backend keeps on disk: installs (by token hash only), accounts and their encrypted
+// credentials. Messages are never stored. Implementations are safe to call from any thread.
+// The SQL is kept to what SQLite and PostgreSQL both accept, so a hosted deployment can swap it.
+class Storage {
+public:
+    virtual ~Storage() = default;
+
+    virtual Expected<QString, QString> createInstall(const QByteArray& tokenHash) = 0;
+    virtual std::optional<QString> installForToken(const QByteArray& tokenHash) = 0;
+
+    virtual Expected<Done, QString> addAccount(const StoredAccount& account,
+                                               const QByteArray& sealedCredential) = 0;
+    virtual QList<StoredAccount> accounts(const QString& installId) = 0;
+    virtual QList<StoredAccount> activeAccounts() = 0; // of every install, for the watchers
+    virtual std::optional<QByteArray> credential(const QString& accountId) = 0;
+    // Deletes the account and its credential; false when the install holds no such account.
+    virtual bool removeAccount(const QString& installId, const QString& accountId) = 0;
+};
+
+} // namespace tessary::server

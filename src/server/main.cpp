@@ -1,0 +1,65 @@
+// tessary-backend: the mail backend run on its own, for one machine or for several desktops.
+#include "server/BackendServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+
+using namespace tessary::server;
+
+int main(int argc, char** argv)
+{
+    // Every thread started from here on inherits the blocked signals, so only the sigwait below
+    // ever sees a stop request and shuts down in order.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tessary-backend"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("The Tessary mail backend"));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("listen"), QStringLiteral("Address and port to serve on."),
+                      QStringLiteral("ADDR:PORT"), QStringLiteral("127.0.0.1:8025")});
+    parser.addOption({QStringLiteral("data"),
+                      QStringLiteral("Folder for the database, key and backend.json."),
+                      QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("tls-cert"), QStringLiteral("PEM certificate chain for https."),
+                      QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("tls-key"), QStringLiteral("PEM private key for https."), QStringLiteral("FILE")});
+    parser.process(app);
+
+    ServerConfig config;
+    const QString listen = parser.value(QStringLiteral("listen"));
+    const qsizetype colon = listen.lastIndexOf(QLatin1Char(':'));
+    bool portOk = colon > 0;
+    const uint port = portOk ? listen.mid(colon + 1).toUInt(&portOk) : 0;
+    if (!portOk || port > 65535 || !parser.isSet(QStringLiteral("data"))) {
+        std::fputs("usage: tessary-backend --listen ADDR:PORT --data DIR [--tls-cert FILE --tls-key FILE]\n",
+                   stderr);
+        return 2;
+    }
+    config.listenHost = listen.left(colon).remove(QLatin1Char('[')).remove(QLatin1Char(']'));
+    config.listenPort = uint16_t(port);
+    config.dataDir = parser.value(QStringLiteral("data"));
+    config.tlsCert = parser.value(QStringLiteral("tls-cert"));
+    config.tlsKey = parser.value(QStringLiteral("tls-key"));
+
+    auto server = BackendServer::start(config);
+    if (!server) {
+        std::fprintf(stderr, "tessary-backend: %s\n", qPrintable(server.error()));
+        return 1;
+    }
+    std::printf("tessary-backend: serving %s\n", qPrintable((*server)->url()));
+    std::fflush(stdout);
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    server->reset();
+    return 0;
+}

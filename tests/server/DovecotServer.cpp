@@ -1,0 +1,231 @@
+#include "DovecotServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSslSocket>
+#include <QTcpServer>
+#include <QThread>
+
+#include <csignal>
+#include <cstdio>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tessary::test {
+
+namespace {
+
+bool runQuietly(const QString& program, const QStringList& arguments, const QString& folder,
+                const QByteArray& input = {})
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(program, arguments);
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+bool writeFile(const QString& path, const QByteArray& content,
+               QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile file(path);
+    return file.open(mode) && file.write(content) == content.size();
+}
+
+// Mail belongs to an unprivileged user even when the tests run as root, as dovecot insists.
+uid_t mailUid()
+{
+    if (getuid() != 0)
+        return getuid();
+    const passwd* nobody = getpwnam("nobody");
+    return nobody ? nobody->pw_uid : 65534;
+}
+
+} // namespace
+
+DovecotServer::DovecotServer()
+{
+    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                            QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                            QFileDevice::ExeGroup);
+    QDir(m_dir.path()).mkpath(QStringLiteral("mail"));
+    if (getuid() == 0)
+        chown(QFile::encodeName(m_dir.filePath(QStringLiteral("mail"))).constData(), mailUid(), mailUid());
+    if (!makeCertificates()) {
+        m_error = QStringLiteral("openssl could not make the test certificates");
+        return;
+    }
+    if (writeUsers())
+        start();
+}
+
+DovecotServer::~DovecotServer()
+{
+    stop();
+}
+
+bool DovecotServer::makeCertificates()
+{
+    const QString dir = m_dir.path();
+    return writeFile(m_dir.filePath(QStringLiteral("server.ext")),
+                     "subjectAltName=DNS:" + hostName.toUtf8() + "\nbasicConstraints=CA:FALSE\n") &&
+           runQuietly("openssl",
+                      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                       "/CN=Tessary Mail Test CA", "-keyout", "ca.key", "-out", "ca.pem", "-addext",
+                       "basicConstraints=critical,CA:TRUE", "-addext",
+                       "keyUsage=critical,keyCertSign,cRLSign"},
+                      dir) &&
+           runQuietly("openssl",
+                      {"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=" + hostName, "-keyout",
+                       "server.key", "-out", "server.csr"},
+                      dir) &&
+           runQuietly("openssl",
+                      {"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                       "-CAcreateserial", "-days", "2", "-extfile", "server.ext", "-out", "server.pem"},
+                      dir);
+}
+
+bool DovecotServer::writeConfig()
+{
+    const QByteArray dir = m_dir.path().toUtf8();
+    const bool root = getuid() == 0;
+    const QByteArray user = root ? QByteArray() : QByteArray(getpwuid(getuid())->pw_name);
+    // Every block opens on its own line: dovecot rejects one-line blocks.
+    QByteArray config = "protocols = imap\nlisten = 127.0.0.1\n"
+                        "base_dir = " +
+                        dir + "/run\nstate_dir = " + dir +
+                        "/state\n"
+                        "log_path = " +
+                        dir +
+                        "/dovecot.log\n"
+                        "ssl = required\nssl_cert = <" +
+                        dir + "/server.pem\nssl_key = <" + dir +
+                        "/server.key\n"
+                        "auth_mechanisms = plain login\nauth_failure_delay = 0\n"
+                        "postmaster_address = postmaster@test.example\n"
+                        "first_valid_uid = 1\nmail_location = maildir:" +
+                        dir +
+                        "/mail/%u\n"
+                        "default_internal_user = " +
+                        (root ? "dovecot" : user) +
+                        "\n"
+                        "default_login_user = " +
+                        (root ? "dovenull" : user) +
+                        "\n"
+                        "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN " +
+                        dir +
+                        "/passwd\n}\n"
+                        "userdb {\n  driver = passwd-file\n  args = " +
+                        dir +
+                        "/passwd\n}\n"
+                        "service imap-login {\n" +
+                        (root ? "" : "  chroot =\n") +
+                        "  inet_listener imap {\n    port = 0\n  }\n"
+                        "  inet_listener imaps {\n    port = " +
+                        QByteArray::number(m_port) +
+                        "\n    ssl = yes\n  }\n}\n"
+                        "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n"
+                        "namespace inbox {\n  inbox = yes\n  separator = /\n"
+                        "  mailbox Trash {\n    special_use = \\Trash\n    auto = create\n  }\n}\n";
+    if (!root)
+        config += "default_internal_group = " + user + "\n";
+    return writeFile(m_dir.filePath(QStringLiteral("dovecot.conf")), config);
+}
+
+bool DovecotServer::start()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost))
+        return false;
+    m_port = probe.serverPort();
+    probe.close();
+    if (!writeConfig())
+        return false;
+    const QByteArray config = QFile::encodeName(m_dir.filePath(QStringLiteral("dovecot.conf")));
+    m_pid = fork();
+    if (m_pid == 0) {
+        execlp("dovecot", "dovecot", "-F", "-c", config.constData(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Ready when the TLS greeting arrives; a bare TCP probe left dangling slows dovecot's stop.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QSslSocket socket;
+        socket.setPeerVerifyMode(QSslSocket::VerifyNone); // only asking whether it answers yet
+        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), m_port);
+        if (socket.waitForEncrypted(1000) && (socket.bytesAvailable() > 0 || socket.waitForReadyRead(1000)) &&
+            socket.readAll().startsWith("* OK")) {
+            socket.disconnectFromHost();
+            return true;
+        }
+        socket.abort();
+        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+            m_pid = 0;
+            break;
+        }
+        QThread::msleep(50);
+    }
+    QFile log(m_dir.filePath(QStringLiteral("dovecot.log")));
+    log.open(QIODevice::ReadOnly);
+    m_error = QStringLiteral("dovecot did not start: ") + QString::fromUtf8(log.readAll().right(2000));
+    stop();
+    return false;
+}
+
+void DovecotServer::stop()
+{
+    if (m_pid <= 0)
+        return;
+    kill(m_pid, SIGTERM);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = 0;
+}
+
+QString DovecotServer::user(int number)
+{
+    return QStringLiteral("user%1@test.example").arg(number);
+}
+
+bool DovecotServer::writeUsers()
+{
+    // All users exist before dovecot starts: it rereads an appended passwd-file only when the
+    // file's modification second changes, so users added in quick succession went missing.
+    const QByteArray uid = QByteArray::number(mailUid());
+    QByteArray lines;
+    for (int number = 1; number <= userCount; ++number)
+        lines += user(number).toUtf8() + ":{PLAIN}" + password.toUtf8() + ":" + uid + ":" + uid +
+                 "::" + m_dir.path().toUtf8() + "/mail/" + user(number).toUtf8() + "::\n";
+    return writeFile(m_dir.filePath(QStringLiteral("passwd")), lines);
+}
+
+bool DovecotServer::deliver(const QString& user, const QByteArray& message)
+{
+    return runQuietly(QStringLiteral("/usr/lib/dovecot/dovecot-lda"),
+                      {"-c", m_dir.filePath(QStringLiteral("dovecot.conf")), "-d", user}, m_dir.path(),
+                      message);
+}
+
+QStringList DovecotServer::mailFiles(const QString& user, const QString& folder) const
+{
+    const QString base =
+        m_dir.filePath(QStringLiteral("mail/") + user + (folder.isEmpty() ? "" : "/." + folder));
+    return QDir(base + "/new").entryList(QDir::Files) + QDir(base + "/cur").entryList(QDir::Files);
+}
+
+bool DovecotServer::configureBackend(const QString& dataDir, bool trust, const QString& asHost) const
+{
+    QJsonObject config{{"imapHosts", QJsonObject{{asHost, QStringLiteral("127.0.0.1:%1").arg(m_port)}}}};
+    if (trust)
+        config.insert("imapCAFile", caFile());
+    return QDir().mkpath(dataDir) &&
+           writeFile(QDir(dataDir).filePath(QStringLiteral("backend.json")), QJsonDocument(config).toJson());
+}
+
+} // namespace tessary::test

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <sys/types.h>
+
+namespace tessary::test {
+
+// A real dovecot for one test program: IMAP over TLS only, on a port the system picked, with a
+// throw-away certificate authority whose server certificate names `hostName`, passwd-file users,
+// Maildir mailboxes and a Trash folder. Stopped by its own pid when destroyed.
+class DovecotServer {
+public:
+    static inline const QString hostName = QStringLiteral("imap.test.example");
+
+    DovecotServer();
+    ~DovecotServer();
+    DovecotServer(const DovecotServer&) = delete;
+    DovecotServer& operator=(const DovecotServer&) = delete;
+
+    bool isReady() const { return m_pid > 0; }
+    QString error() const { return m_error; }
+    quint16 port() const { return m_port; }
+    QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
+
+    // Users "user1@test.example" … "user<userCount>@test.example", each with `password`.
+    static constexpr int userCount = 40;
+    static inline const QString password = QStringLiteral("app-password");
+    static QString user(int number);
+    bool deliver(const QString& user, const QByteArray& message);
+    // The files of a mailbox folder ("" for the inbox, "Trash"), new and cur together.
+    QStringList mailFiles(const QString& user, const QString& folder) const;
+    // Writes a backend.json into `dataDir` that trusts this CA (when `trust`) and routes
+    // `asHost` to this server.
+    bool configureBackend(const QString& dataDir, bool trust = true, const QString& asHost = hostName) const;
+
+    bool start();
+    void stop();
+
+private:
+    bool makeCertificates();
+    bool writeConfig();
+    bool writeUsers();
+
+    QTemporaryDir m_dir;
+    quint16 m_port = 0;
+    pid_t m_pid = 0;
+    QString m_error;
+};
+
+} // namespace tessary::test

@@ -1,0 +1,201 @@
+#include "DovecotServer.h"
+
+#include "backend/Backend.h"
+#include "fakes/FakeSecretStore.h"
+#include "fakes/FakeSettingsStore.h"
+#include "server/BackendServer.h"
+#include "server/ImapSession.h"
+#include "support/RunTask.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace tessary;
+using namespace tessary::test;
+
+namespace tessary {
+inline void PrintTo(const BackendError& error, std::ostream* out)
+{
+    *out << "{" << error.status << ", \"" << error.message.toStdString() << "\"}";
+}
+} // namespace tessary
+
+namespace {
+
+DovecotServer* dovecot = nullptr;
+
+QByteArray codeMail(const QByteArray& subject, const QByteArray& code)
+{
+    return "From: Shop <no-reply@shop.example>\r\nTo: you@test.example\r\nSubject: " + subject +
+           "\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nYour verification code is " + code + ".\r\n";
+}
+
+// The embedded backend pointed at the test's dovecot, and the app's own client pointed at it.
+class MailBackend : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { dovecot = new DovecotServer; }
+    static void TearDownTestSuite()
+    {
+        delete dovecot;
+        dovecot = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dovecot->isReady()) << dovecot->error().toStdString();
+        ASSERT_TRUE(dovecot->configureBackend(data.path()));
+        auto started = server::startEmbeddedBackend(data.path());
+        ASSERT_TRUE(started) << started.error().toStdString();
+        backend = std::move(*started);
+        settings.values.insert(QStringLiteral("backendURL"), backend->url());
+    }
+
+    // A fresh mailbox per test, so no test sees another's mail.
+    QString newUser()
+    {
+        static int count = 0;
+        return DovecotServer::user(++count);
+    }
+    Account addInbox(const QString& user)
+    {
+        auto added = runTask(client.addIMAP(user, QStringLiteral("app-password"), DovecotServer::hostName));
+        EXPECT_TRUE(added) << added.error().message.toStdString();
+        return added ? *added : Account{};
+    }
+
+    QTemporaryDir data;
+    std::unique_ptr<server::BackendServer> backend;
+    FakeSettingsStore settings;
+    FakeSecretStore secrets;
+    Backend client{settings, secrets};
+};
+
+} // namespace
+
+TEST_F(MailBackend, EveryEndpointAndItsErrorTexts)
+{
+    const QString user = newUser();
+    struct Refusal {
+        QString email, password, host;
+        BackendError error;
+    };
+    const Refusal refusals[] = {
+        {user, "wrong", DovecotServer::hostName, {400, "Wrong email or app password"}},
+        {user, "app-password", "nowhere.invalid", {502, "Can't reach nowhere.invalid"}},
+        {"", "x", "h", {400, "Enter the email address, the app password and the IMAP server"}},
+    };
+    for (const Refusal& row : refusals) {
+        SCOPED_TRACE(row.error.message.toStdString());
+        const auto added = runTask(client.addIMAP(row.email, row.password, row.host));
+        ASSERT_FALSE(added);
+        EXPECT_EQ(added.error(), row.error);
+    }
+
+    const Account account = addInbox(user);
+    EXPECT_EQ(account.provider, "imap");
+    EXPECT_EQ(account.email, user);
+    EXPECT_TRUE(account.isActive());
+    EXPECT_EQ(runTask(client.accounts()).value(), QList<Account>{account});
+
+    const auto gmail = runTask(client.connect(QStringLiteral("gmail")));
+    ASSERT_FALSE(gmail);
+    EXPECT_TRUE(gmail.error().message.contains(QStringLiteral("Other… with an app password")));
+
+    // Only the token's hash reaches the disk.
+    const QString token = secrets.values.value(Backend::installTokenKey);
+    ASSERT_FALSE(token.isEmpty());
+    QFile database(data.filePath(QStringLiteral("tessary-backend.sqlite-wal")));
+    ASSERT_TRUE(database.open(QIODevice::ReadOnly));
+    const QByteArray stored = database.readAll();
+    EXPECT_FALSE(stored.contains(token.toUtf8()));
+    EXPECT_FALSE(stored.contains("app-password"));
+
+    EXPECT_TRUE(runTask(client.removeAccount(account.id)));
+    EXPECT_TRUE(runTask(client.accounts()).value().isEmpty());
+    EXPECT_EQ(runTask(client.removeAccount(account.id)).error(),
+              (BackendError{404, "This inbox is not connected"}));
+
+    secrets.values.insert(Backend::installTokenKey, QStringLiteral("forged"));
+    EXPECT_EQ(runTask(client.accounts()).error().status, 401);
+    EXPECT_FALSE(secrets.values.contains(Backend::installTokenKey)) << "the client registers again next time";
+}
+
+TEST_F(MailBackend, NewMailWakesAHeldPollAndTrashMovesIt)
+{
+    const QString user = newUser();
+    addInbox(user);
+    const double since = double(QDateTime::currentSecsSinceEpoch()) - 1;
+    ASSERT_TRUE(runTask(client.messageIds(since)).value().isEmpty()); // held 10 s: nothing arrives
+
+    // Delivered while the next poll is held: only the IDLE push can answer it before it ends.
+    std::thread delivery([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        dovecot->deliver(user, codeMail("Your code", "481516"));
+    });
+    const auto ids = runTask(client.messageIds(since));
+    delivery.join();
+    ASSERT_TRUE(ids);
+    ASSERT_EQ(ids->size(), 1);
+
+    const auto messages = runTask(client.messages(since));
+    ASSERT_TRUE(messages);
+    ASSERT_EQ(messages->size(), 1);
+    const Message& message = messages->first();
+    EXPECT_EQ(message.id, *ids->begin());
+    EXPECT_EQ(message.subject, "Your code");
+    EXPECT_EQ(message.sender, "Shop <no-reply@shop.example>");
+    EXPECT_TRUE(message.text.contains("481516"));
+    ASSERT_TRUE(message.receivedAt);
+    EXPECT_GE(QDateTime::fromString(*message.receivedAt, Qt::ISODate).toSecsSinceEpoch(), qint64(since));
+
+    ASSERT_TRUE(runTask(client.trash(message.id)));
+    EXPECT_TRUE(dovecot->mailFiles(user, "").isEmpty());
+    EXPECT_EQ(dovecot->mailFiles(user, "Trash").size(), 1);
+    EXPECT_TRUE(runTask(client.messages(since)).value().isEmpty());
+}
+
+TEST_F(MailBackend, MailFromBeforeWatchingIsReadFromTheMailbox)
+{
+    const QString user = newUser();
+    const double since = double(QDateTime::currentSecsSinceEpoch()) - 1;
+    ASSERT_TRUE(dovecot->deliver(user, codeMail("=?UTF-8?Q?Caf=C3?= =?UTF-8?Q?=A9?=", "2718")));
+    addInbox(user);
+    const auto messages = runTask(client.messages(since));
+    ASSERT_TRUE(messages);
+    ASSERT_EQ(messages->size(), 1);
+    EXPECT_EQ(messages->first().subject, QStringLiteral("Café"));
+}
+
+TEST(ImapTls, CertificateAndHostNameAlwaysChecked)
+{
+    DovecotServer local;
+    ASSERT_TRUE(local.isReady()) << local.error().toStdString();
+    const server::ImapRoute route{QStringLiteral("127.0.0.1"), local.port()};
+    struct Row {
+        const char* name;
+        QString caFile;
+        QString host;
+        bool connects;
+    };
+    const Row rows[] = {
+        {"trusted CA, right name", local.caFile(), DovecotServer::hostName, true},
+        {"CA not trusted", QString(), DovecotServer::hostName, false},
+        {"name not on the certificate", local.caFile(), QStringLiteral("wrong.test.example"), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        server::ImapSettings settings;
+        settings.trustedCaFile = row.caFile;
+        settings.routes.insert(row.host, route);
+        server::ImapSession session(settings, row.host);
+        const auto connected = session.connect();
+        EXPECT_EQ(bool(connected), row.connects);
+        if (!connected) {
+            EXPECT_EQ(connected.error().kind, server::ImapError::Kind::certificate);
+        }
+    }
+}
