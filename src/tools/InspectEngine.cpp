@@ -26,9 +26,9 @@ namespace {
 
 // Shows the chip but never types or opens: for looking at what the engine would do.
 struct WatchingKeyboard : Keyboard {
-    bool modifiersHeld() override { return false; }
-    void releaseHeldModifiers() override {}
-    void postKey(const QString&, bool) override {}
+    bool keysHeld() override { return false; }
+    void releaseHeldKeys() override {}
+    QCoro::Task<> postKey(QString, bool) override { co_return; }
 };
 struct WatchingLinkOpener : LinkOpener {
     void open(const QUrl&, const std::optional<QString>&) override {}
@@ -86,7 +86,8 @@ int runEngine(const QStringList& arguments)
         openLiveAccessibility(QStringLiteral("restart the applications you want Tessary to read"));
     if (!accessibility)
         return exitFailure;
-    XTestKeyboard xtest;
+    SystemClock clock;
+    XTestKeyboard xtest(clock);
     if (!watchOnly && !xtest.available()) {
         printError(QStringLiteral("the X server has no XTest extension: synthetic typing is impossible"));
         return exitFailure;
@@ -96,7 +97,6 @@ int runEngine(const QStringList& arguments)
     DesktopLinkOpener desktopLinks;
 
     BackendSession session(backendOverride(parsed));
-    SystemClock clock;
     XdgAutostart loginItem(applicationId(), {QStringLiteral("tessary")});
     AppState state(AppStateServices{session.settings, *accessibility, loginItem, session.backend, clock});
     InboxConnection inbox(state, InboxConnectionServices{session.backend, session.settings, clock, {}, {}});
