@@ -3,8 +3,8 @@
 
 #include "tools/InspectCommand.h"
 
-#include <QCoreApplication>
 #include <QApplication>
+#include <QCoreApplication>
 
 #include <memory>
 
