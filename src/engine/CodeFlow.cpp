@@ -61,7 +61,9 @@ void Controller::handleField(const CodeField& field)
     }
     const std::optional<QString> site = siteOf(field);
     const TimePoint now = m_s.clock.now();
-    for (const FoundCode& code : m_s.state.recent()) {
+    // A copy: offering a code rewrites the recent list it was found in.
+    const QList<FoundCode> recent = m_s.state.recent();
+    for (const FoundCode& code : recent) {
         if (now - code.received < recentReuse && !m_used.contains(code.code) && site &&
             *site == code.senderDomain) {
             offer(code);
