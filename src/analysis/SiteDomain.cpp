@@ -1,5 +1,7 @@
 #include "analysis/SiteDomain.h"
 
+#include <QHostAddress>
+
 namespace tessary {
 
 QString siteDomain(const QString& text)
@@ -9,6 +11,9 @@ QString siteDomain(const QString& text)
     lower.remove(QLatin1String("http://"));
     const QStringList pieces = lower.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     const QString host = pieces.isEmpty() ? text : pieces.first();
+    // An address has no labels to drop: "127.0.0.1" is its own site, not "0.1".
+    if (QHostAddress(host.section(QLatin1Char(':'), 0, 0)).protocol() == QAbstractSocket::IPv4Protocol)
+        return host;
     const QStringList labels = host.split(QLatin1Char('.'), Qt::SkipEmptyParts);
     return labels.mid(qMax<qsizetype>(labels.size() - 2, 0)).join(QLatin1Char('.'));
 }

@@ -20,6 +20,8 @@ TEST(DomainReduction, TheLastTwoLowerCaseLabelsOfTheHost)
         {"shop.example.co.uk", "co.uk"},                          // nor are country domains
         {"https://", "https://"},                                 // only slashes: itself
         {"/", "/"},
+        {"http://127.0.0.1:8080/verify", "127.0.0.1:8080"}, // an address is its own site
+        {"10.0.0.7", "10.0.0.7"},
     };
     for (const auto& [input, domain] : rows)
         EXPECT_EQ(siteDomain(input), domain) << input;
