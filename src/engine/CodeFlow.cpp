@@ -107,6 +107,25 @@ QCoro::Task<BackendResult<QSet<QString>>> Controller::pollIds(TimePoint since, C
     co_return co_await m_s.backend.messageIds(since, cancel);
 }
 
+// Polls until an id not in `known` shows up and returns the ids then; none when the deadline
+// passes or the burst is cancelled first.
+QCoro::Task<BackendResult<std::optional<QSet<QString>>>>
+Controller::nextNewIds(TimePoint since, QSet<QString> known, std::chrono::steady_clock::time_point deadline,
+                       CancelToken cancel)
+{
+    QPointer<Controller> self(this);
+    while (!isCancelled(cancel) && m_s.clock.steadyNow() < deadline) {
+        BackendResult<QSet<QString>> ids = co_await pollIds(since, cancel);
+        if (!self || isCancelled(cancel))
+            break;
+        if (!ids)
+            co_return Unexpected{ids.error()};
+        if (!QSet<QString>(*ids).subtract(known).isEmpty())
+            co_return std::optional<QSet<QString>>(std::move(ids).value());
+    }
+    co_return std::optional<QSet<QString>>{};
+}
+
 QCoro::Task<> Controller::codeBurst(TimePoint since, QStringList domains, TimePoint started,
                                     std::chrono::steady_clock::time_point deadline, CancelToken cancel)
 {
@@ -132,14 +151,15 @@ QCoro::Task<> Controller::codeBurst(TimePoint since, QStringList domains, TimePo
         co_return;
     if (!known)
         co_return failed(known.error());
-    while (!isCancelled(cancel) && m_s.clock.steadyNow() < deadline) {
-        const BackendResult<QSet<QString>> ids = co_await pollIds(since, cancel);
+    for (;;) {
+        const BackendResult<std::optional<QSet<QString>>> arrived =
+            co_await nextNewIds(since, *known, deadline, cancel);
         if (!self || isCancelled(cancel))
             co_return;
-        if (!ids)
-            co_return failed(ids.error());
-        if (QSet<QString>(*ids).subtract(*known).isEmpty())
-            continue;
+        if (!arrived)
+            co_return failed(arrived.error());
+        if (!*arrived)
+            break;
         const TimePoint noticed = m_s.clock.now();
         BackendResult<std::optional<FoundCode>> code = co_await m_finder.bestCode(since, domains, cancel);
         if (!self || isCancelled(cancel))
@@ -152,7 +172,7 @@ QCoro::Task<> Controller::codeBurst(TimePoint since, QStringList domains, TimePo
                                                    seconds(m_s.clock.now() - noticed));
             co_return offer(**code);
         }
-        known = *ids;
+        known = **arrived;
     }
     if (self && !isCancelled(cancel))
         show(ChipModel::Failed{noCodeArrived});

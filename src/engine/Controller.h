@@ -106,6 +106,9 @@ private:
     QCoro::Task<BackendResult<std::optional<FoundCode>>> firstFetch(TimePoint since, QStringList domains,
                                                                     CancelToken cancel);
     QCoro::Task<BackendResult<QSet<QString>>> pollIds(TimePoint since, CancelToken cancel);
+    QCoro::Task<BackendResult<std::optional<QSet<QString>>>>
+    nextNewIds(TimePoint since, QSet<QString> known, std::chrono::steady_clock::time_point deadline,
+               CancelToken cancel);
     QCoro::Task<> fillTask(FoundCode code, std::optional<CodeField> field, bool isDemo);
     QCoro::Task<> hotKeySearch(std::optional<CodeField> field, CancelToken cancel);
     QCoro::Task<> linkBurst(LinkPage page, CancelToken cancel);

@@ -94,14 +94,15 @@ QCoro::Task<> Controller::linkBurst(LinkPage page, CancelToken cancel)
         co_return;
     if (!known)
         co_return failed(known.error());
-    while (!isCancelled(cancel) && m_s.clock.steadyNow() < deadline) {
-        const BackendResult<QSet<QString>> ids = co_await pollIds(since, cancel);
+    for (;;) {
+        const BackendResult<std::optional<QSet<QString>>> arrived =
+            co_await nextNewIds(since, *known, deadline, cancel);
         if (!self || isCancelled(cancel))
             co_return;
-        if (!ids)
-            co_return failed(ids.error());
-        if (QSet<QString>(*ids).subtract(*known).isEmpty())
-            continue;
+        if (!arrived)
+            co_return failed(arrived.error());
+        if (!*arrived)
+            break;
         link = co_await lookForLink(since, page, cancel);
         if (!self || isCancelled(cancel))
             co_return;
@@ -109,7 +110,7 @@ QCoro::Task<> Controller::linkBurst(LinkPage page, CancelToken cancel)
             co_return failed(link.error());
         if (*link)
             co_return linkFound(**link);
-        known = *ids;
+        known = **arrived;
     }
     if (self && !isCancelled(cancel))
         show(ChipModel::Failed{noLinkArrived});
