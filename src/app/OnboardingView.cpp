@@ -134,7 +134,7 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
     m_steps->addWidget(inboxes);
 
     QWidget* access = stepPage(16, m_steps, &column);
-    column->addWidget(symbol(QStringLiteral("✋"), access));
+    column->addWidget(symbol(QStringLiteral("♿"), access));
     column->addWidget(title(QStringLiteral("Allow Accessibility"), access));
     column->addWidget(
         body(QStringLiteral("This desktop needs to let Tessary see which field you're typing in and type "
@@ -157,7 +157,7 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
                                    "shows the code underneath. Then click Fill."),
                     13, palette().color(QPalette::WindowText), practice, true);
     explain->setAlignment(Qt::AlignCenter);
-    explain->setMaximumWidth(400);
+    explain->setFixedWidth(400);
     column->addWidget(explain, 0, Qt::AlignHCenter);
     auto* block = new QWidget(practice);
     auto* blockColumn = new QVBoxLayout(block);

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -33,7 +34,10 @@ QString ageText(TimePoint received, TimePoint now)
 QString pausedUntilText(TimePoint until)
 {
     const QDateTime when = QDateTime::fromMSecsSinceEpoch(qint64(until * 1000.0));
-    return QStringLiteral("Paused until ") + QLocale().toString(when.time(), QLocale::ShortFormat);
+    // The C locale's short style still shows seconds; a pause is read to the minute.
+    QString format = QLocale().timeFormat(QLocale::ShortFormat);
+    format.remove(QRegularExpression(QStringLiteral("[:.]ss")));
+    return QStringLiteral("Paused until ") + QLocale().toString(when.time(), format);
 }
 
 QString emptyText(const AppState& state)
