@@ -1,0 +1,35 @@
+#pragma once
+
+#include "common/AppIdentity.h"
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+namespace tessary {
+
+class AppState;
+class Clipboard;
+class Clock;
+class InboxConnection;
+class SettingsStore;
+
+// What the application's windows read and call: the shared state and its inbox operations, and
+// the few desktop services a view reaches for. Built once in main (tests build it over fakes);
+// every member outlives the windows.
+struct AppContext {
+    AppState& state;
+    InboxConnection& inbox;
+    SettingsStore& settings;
+    Clock& clock;
+    Clipboard& clipboard;
+    // Opens a web page in the user's browser.
+    std::function<void(const QUrl&)> openUrl;
+    // Switches accessibility on for this session; answers what the user must still do, or an
+    // empty text when nothing is left to do.
+    std::function<QString()> grantAccessibility;
+    bool developerBuild = isDevBuild();
+};
+
+} // namespace tessary

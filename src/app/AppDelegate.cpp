@@ -1,0 +1,226 @@
+#include "app/AppDelegate.h"
+
+#include "app/OnboardingView.h"
+#include "app/PopoverView.h"
+#include "app/SettingsView.h"
+#include "common/SettingsStore.h"
+#include "engine/Clipboard.h"
+#include "engine/Controller.h"
+#include "state/AppState.h"
+#include "state/InboxConnection.h"
+#include "state/ShortcutSetting.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShortcut>
+#include <QSystemTrayIcon>
+#include <QVBoxLayout>
+
+namespace tessary {
+
+namespace {
+
+constexpr auto statusRefresh = std::chrono::seconds(1);
+constexpr auto copyThenClose = std::chrono::milliseconds(600);
+// A tray click that arrives this soon after the popup closed was the click that closed it.
+constexpr qint64 closingClickMs = 300;
+
+QString productName(bool developerBuild)
+{
+    return developerBuild ? QStringLiteral("Tessary Dev") : QStringLiteral("Tessary");
+}
+
+} // namespace
+
+void makeAppWindow(QWidget* window, const QString& title)
+{
+    window->setWindowTitle(title);
+    window->setWindowIcon(applicationIcon());
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), window);
+    quit->setContext(Qt::WindowShortcut);
+    QObject::connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+AppDelegate::AppDelegate(AppContext& context, Controller& controller, QObject* parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_controller(controller)
+    , m_tray(std::make_unique<QSystemTrayIcon>())
+{
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::launch()
+{
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
+                    togglePopover();
+            });
+
+    PopoverActions actions{
+        .copy =
+            [this](const FoundCode& code) {
+                m_context.clipboard.setText(code.code);
+                QTimer::singleShot(copyThenClose, this, &AppDelegate::closePopover);
+            },
+        .setup = [this] { afterClosing([this] { showOnboarding(); }); },
+        .settings = [this] { afterClosing([this] { openSettings(); }); },
+        .updates =
+            [this] {
+                afterClosing([this] {
+                    if (m_checkForUpdates)
+                        m_checkForUpdates();
+                });
+            },
+        .quit = [this] { afterClosing([] { QCoreApplication::quit(); }); },
+        .restartOnboarding = [this] { afterClosing([this] { restartOnboarding(); }); },
+    };
+    m_popover = std::make_unique<QWidget>(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+    m_popover->setObjectName(QStringLiteral("popoverWindow"));
+    auto* layout = new QVBoxLayout(m_popover.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(new PopoverView(m_context.state, m_context.clock, std::move(actions),
+                                      m_context.developerBuild, m_popover.get()));
+    m_popover->installEventFilter(this);
+
+    updateStatus();
+    m_statusTimer.setInterval(statusRefresh);
+    connect(&m_statusTimer, &QTimer::timeout, this, &AppDelegate::updateStatus);
+    m_statusTimer.start();
+    m_tray->show();
+
+    m_controller.start();
+    m_context.state.applyLaunchAtLoginDefault();
+    const bool onboarded = m_context.settings.value(settingKey::onboarded).toBool();
+    if (!onboarded || !ready())
+        showOnboarding();
+    // Its failure is not news at start: the settings window refreshes again when shown.
+    m_context.inbox.refreshAccounts();
+}
+
+void AppDelegate::reopen()
+{
+    if (!ready())
+        showOnboarding();
+    else
+        openSettings();
+}
+
+bool AppDelegate::ready() const
+{
+    return m_context.state.hasInbox() && m_context.state.accessibility();
+}
+
+void AppDelegate::updateStatus()
+{
+    const TrayStatus status = trayStatusFor(m_context.state);
+    if (m_statusShown && status == m_status)
+        return;
+    m_status = status;
+    m_statusShown = true;
+    m_tray->setIcon(trayIcon(status, m_context.developerBuild));
+    m_tray->setToolTip(productName(m_context.developerBuild));
+}
+
+void AppDelegate::togglePopover()
+{
+    if (m_popover->isVisible() || (m_popoverClosed.isValid() && m_popoverClosed.elapsed() < closingClickMs)) {
+        closePopover();
+        return;
+    }
+    placePopover();
+    m_popover->show();
+    m_popover->raise();
+    m_popover->activateWindow();
+    // No field is focused when it opens.
+    m_popover->setFocus();
+}
+
+void AppDelegate::closePopover()
+{
+    if (m_popover && m_popover->isVisible())
+        m_popover->hide();
+}
+
+void AppDelegate::placePopover()
+{
+    m_popover->adjustSize();
+    const QSize size = m_popover->size();
+    const QRect icon = m_tray->geometry();
+    const QPoint pointer = QCursor::pos();
+    QScreen* screen = QGuiApplication::screenAt(icon.isValid() ? icon.center() : pointer);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size);
+    QPoint at;
+    if (icon.isValid() && !icon.isEmpty()) {
+        // Under the icon, or above it when the panel sits at the bottom of the screen.
+        const bool below = icon.center().y() < area.center().y();
+        at = QPoint(icon.center().x() - size.width() / 2,
+                    below ? icon.bottom() + 1 : icon.top() - size.height());
+    } else {
+        at = QPoint(pointer.x() - size.width() / 2, pointer.y());
+    }
+    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
+    at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+    m_popover->move(at);
+}
+
+void AppDelegate::afterClosing(std::function<void()> action)
+{
+    closePopover();
+    QTimer::singleShot(0, this, std::move(action));
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_popover.get() && event->type() == QEvent::Hide)
+        m_popoverClosed.start();
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::showOnboarding()
+{
+    if (!m_onboarding) {
+        m_onboarding = std::make_unique<OnboardingView>(m_context, [this] {
+            if (m_onboarding)
+                m_onboarding->close();
+        });
+        makeAppWindow(m_onboarding.get(), QStringLiteral("Welcome to Tessary"));
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            m_onboarding->move(screen->availableGeometry().center() - m_onboarding->rect().center());
+    }
+    m_onboarding->show();
+    m_onboarding->raise();
+    m_onboarding->activateWindow();
+}
+
+void AppDelegate::openSettings()
+{
+    if (!m_settings) {
+        m_settings = std::make_unique<SettingsView>(m_context, [this] { restartOnboarding(); });
+        makeAppWindow(m_settings.get(), productName(m_context.developerBuild) + QStringLiteral(" Settings"));
+    }
+    m_settings->show();
+    m_settings->raise();
+    m_settings->activateWindow();
+    QTimer::singleShot(0, this, &AppDelegate::closePopover);
+}
+
+void AppDelegate::restartOnboarding()
+{
+    closePopover();
+    if (m_onboarding) {
+        m_onboarding->close();
+        m_onboarding.reset();
+    }
+    m_context.settings.setValue(settingKey::onboarded, false);
+    showOnboarding();
+}
+
+} // namespace tessary

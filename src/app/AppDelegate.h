@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/AppContext.h"
+#include "app/TrayIcons.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QSystemTrayIcon;
+class QWidget;
+
+namespace tessary {
+
+class Controller;
+class PopoverView;
+
+// The application's shell: starts the engine, keeps the tray icon and its popover, opens the
+// settings and onboarding windows, and decides at launch and on reopen whether the user must be
+// led through setup. Windows are made on first use and only hidden when closed.
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    AppDelegate(AppContext& context, Controller& controller, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // Everything a start does, in order: tray and popover, engine, open-at-login default,
+    // onboarding when needed, one inbox refresh.
+    void launch();
+    // A second launch or the desktop asks for us: onboarding when not ready, else settings.
+    void reopen();
+    // Ready: an active inbox and accessibility.
+    bool ready() const;
+
+    void togglePopover();
+    void closePopover();
+    void showOnboarding();
+    void openSettings();
+    void restartOnboarding();
+    // Installed by main: what "Check for Updates" does.
+    void setCheckForUpdates(std::function<void()> check) { m_checkForUpdates = std::move(check); }
+
+    QSystemTrayIcon& tray() { return *m_tray; }
+    TrayStatus trayStatus() const { return m_status; }
+    QWidget* popover() const { return m_popover.get(); }
+    QWidget* settingsWindow() const { return m_settings.get(); }
+    QWidget* onboardingWindow() const { return m_onboarding.get(); }
+
+private:
+    void updateStatus();
+    void placePopover();
+    // Runs `action` from the event loop once the popover has closed.
+    void afterClosing(std::function<void()> action);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    AppContext& m_context;
+    Controller& m_controller;
+    std::unique_ptr<QSystemTrayIcon> m_tray;
+    std::unique_ptr<QWidget> m_popover;
+    std::unique_ptr<QWidget> m_settings;
+    std::unique_ptr<QWidget> m_onboarding;
+    QTimer m_statusTimer;
+    TrayStatus m_status = TrayStatus::needsSetup;
+    bool m_statusShown = false;
+    QElapsedTimer m_popoverClosed; // the click that closes a popup also reaches the tray icon
+    std::function<void()> m_checkForUpdates;
+};
+
+// Makes `content` a top-level window of ours: titled, closed by Ctrl+Q quitting the application.
+void makeAppWindow(QWidget* window, const QString& title);
+
+} // namespace tessary

@@ -1,0 +1,70 @@
+#include "app/Look.h"
+
+#include <QFontDatabase>
+#include <QFrame>
+#include <QLabel>
+
+namespace tessary::look {
+
+QColor secondary(const QPalette& palette)
+{
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor window = palette.color(QPalette::Window);
+    // Halfway between text and background stays readable on light and dark themes alike.
+    return QColor((text.red() * 55 + window.red() * 45) / 100,
+                  (text.green() * 55 + window.green() * 45) / 100,
+                  (text.blue() * 55 + window.blue() * 45) / 100);
+}
+
+QColor accent(const QPalette& palette)
+{
+    return palette.color(QPalette::Highlight);
+}
+
+QFont font(const QWidget* widget, int pixelSize, QFont::Weight weight)
+{
+    QFont result = widget ? widget->font() : QFont();
+    result.setPixelSize(pixelSize);
+    result.setWeight(weight);
+    return result;
+}
+
+QFont monospace(int pixelSize, QFont::Weight weight)
+{
+    QFont result = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    result.setPixelSize(pixelSize);
+    result.setWeight(weight);
+    return result;
+}
+
+void setColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    widget->setPalette(palette);
+}
+
+QLabel* label(const QString& text, int pixelSize, const QColor& colour, QWidget* parent, bool wrap)
+{
+    auto* result = new QLabel(text, parent);
+    result->setFont(font(result, pixelSize));
+    setColour(result, colour);
+    result->setWordWrap(wrap);
+    return result;
+}
+
+QWidget* divider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setFixedHeight(1);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::Mid));
+    line->setPalette(palette);
+    return line;
+}
+
+} // namespace tessary::look

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+namespace tessary::look {
+
+// The colours and type sizes every window shares, so the popover, settings and onboarding read as
+// one application whatever the desktop's theme.
+QColor secondary(const QPalette& palette);
+QColor accent(const QPalette& palette);
+inline QColor orange()
+{
+    return QColor(0xE8, 0x7A, 0x00);
+}
+inline QColor red()
+{
+    return QColor(0xD0, 0x30, 0x2A);
+}
+inline QColor green()
+{
+    return QColor(0x2E, 0x9A, 0x3E);
+}
+
+// The widget's font at `pixelSize`, with `weight`.
+QFont font(const QWidget* widget, int pixelSize, QFont::Weight weight = QFont::Normal);
+QFont monospace(int pixelSize, QFont::Weight weight = QFont::Normal);
+
+// A label in `colour`; with `wrap` it breaks into lines at its width.
+QLabel* label(const QString& text, int pixelSize, const QColor& colour, QWidget* parent = nullptr,
+              bool wrap = false);
+void setColour(QWidget* widget, const QColor& colour);
+// A thin horizontal line between parts of a window.
+QWidget* divider(QWidget* parent = nullptr);
+
+} // namespace tessary::look

@@ -1,0 +1,136 @@
+#include "app/SettingsView.h"
+
+#include "app/AccountsView.h"
+#include "app/AppContext.h"
+#include "app/Look.h"
+#include "app/ShortcutRecorder.h"
+#include "state/AppState.h"
+#include "state/InboxConnection.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tessary {
+
+namespace {
+
+QGroupBox* section(const QString& title, QWidget* parent)
+{
+    auto* box = new QGroupBox(title, parent);
+    auto* column = new QVBoxLayout(box);
+    column->setSpacing(10);
+    return box;
+}
+
+// A row with its label on the left and its control on the right.
+QWidget* labelledRow(const QString& text, QWidget* control, QWidget* parent)
+{
+    auto* row = new QWidget(parent);
+    auto* line = new QHBoxLayout(row);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->addWidget(new QLabel(text, row), 1, Qt::AlignTop);
+    line->addWidget(control, 0, Qt::AlignTop);
+    return row;
+}
+
+} // namespace
+
+SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnboarding, QWidget* parent)
+    : QWidget(parent)
+    , m_context(context)
+    , m_openAtLogin(new QCheckBox(QStringLiteral("Open at login"), this))
+    , m_granted(look::label(QStringLiteral("Granted"), 13, look::green(), this))
+    , m_grant(new QPushButton(QStringLiteral("Grant…"), this))
+    , m_accessNote(look::label({}, 11, look::secondary(palette()), this, true))
+    , m_recorder(new ShortcutRecorder(context.state, this))
+{
+    AppState& state = context.state;
+    setFixedWidth(440);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(14);
+    column->setSizeConstraint(QLayout::SetFixedSize);
+
+    QGroupBox* inboxes = section(QStringLiteral("Inboxes"), this);
+    inboxes->layout()->addWidget(new AccountsView(context, inboxes));
+    column->addWidget(inboxes);
+
+    QGroupBox* filling = section(QStringLiteral("Filling"), this);
+    auto* autoFill =
+        new QCheckBox(QStringLiteral("Fill automatically when the sender matches the site"), filling);
+    autoFill->setChecked(state.autoFillOnMatch());
+    connect(autoFill, &QCheckBox::toggled, &state, &AppState::setAutoFillOnMatch);
+    filling->layout()->addWidget(autoFill);
+    auto* deleteUsed = new QCheckBox(QStringLiteral("Delete code emails after use"), filling);
+    deleteUsed->setChecked(state.deleteAfterUse());
+    connect(deleteUsed, &QCheckBox::toggled, &state, &AppState::setDeleteAfterUse);
+    filling->layout()->addWidget(deleteUsed);
+    auto* deleteNote = look::label(QStringLiteral("Moves the email to Trash once its code or link is used."),
+                                   11, look::secondary(palette()), filling, true);
+    deleteNote->setContentsMargins(24, 0, 0, 0);
+    filling->layout()->addWidget(deleteNote);
+    filling->layout()->addWidget(labelledRow(QStringLiteral("Fill newest code"), m_recorder, filling));
+    column->addWidget(filling);
+
+    if (context.developerBuild) {
+        QGroupBox* developer = section(QStringLiteral("Developer"), this);
+        auto* restart = new QPushButton(QStringLiteral("Restart onboarding"), developer);
+        connect(restart, &QPushButton::clicked, this, [restartOnboarding] { restartOnboarding(); });
+        developer->layout()->addWidget(labelledRow(QStringLiteral("Onboarding"), restart, developer));
+        column->addWidget(developer);
+    }
+
+    QGroupBox* general = section(QStringLiteral("General"), this);
+    connect(m_openAtLogin, &QCheckBox::clicked, this, [this](bool on) {
+        m_context.state.setLaunchAtLogin(on);
+        refresh(); // a refused change springs back
+    });
+    general->layout()->addWidget(m_openAtLogin);
+    auto* access = new QWidget(general);
+    auto* accessLine = new QHBoxLayout(access);
+    accessLine->setContentsMargins(0, 0, 0, 0);
+    accessLine->addWidget(m_granted);
+    accessLine->addWidget(m_grant);
+    general->layout()->addWidget(labelledRow(QStringLiteral("Accessibility"), access, general));
+    m_accessNote->setObjectName(QStringLiteral("accessNote"));
+    general->layout()->addWidget(m_accessNote);
+    column->addWidget(general);
+
+    connect(m_grant, &QPushButton::clicked, this, [this] {
+        m_accessNote->setText(m_context.grantAccessibility());
+        refresh();
+    });
+    connect(&state, &AppState::launchAtLoginChanged, this, &SettingsView::refresh);
+    connect(&state, &AppState::accessibilityChanged, this, &SettingsView::refresh);
+    refresh();
+}
+
+QStringList SettingsView::sections() const
+{
+    QStringList titles;
+    for (const QGroupBox* box : findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
+        titles.append(box->title());
+    return titles;
+}
+
+void SettingsView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The list may have changed elsewhere; a failed refresh leaves it as it was.
+    m_context.inbox.refreshAccounts();
+}
+
+void SettingsView::refresh()
+{
+    m_openAtLogin->setChecked(m_context.state.launchAtLogin());
+    const bool granted = m_context.state.accessibility();
+    m_granted->setVisible(granted);
+    m_grant->setVisible(!granted);
+    m_accessNote->setVisible(!m_accessNote->text().isEmpty());
+}
+
+} // namespace tessary

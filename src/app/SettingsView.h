@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+namespace tessary {
+
+struct AppContext;
+class ShortcutRecorder;
+
+// The settings window's content: inboxes, filling, a developer section in developer builds, and
+// opening at login with accessibility. Every control is bound to the shared state; nothing is
+// kept here.
+class SettingsView : public QWidget {
+    Q_OBJECT
+public:
+    SettingsView(AppContext& context, std::function<void()> restartOnboarding, QWidget* parent = nullptr);
+
+    // The section titles, top to bottom.
+    QStringList sections() const;
+    QCheckBox& openAtLogin() const { return *m_openAtLogin; }
+    QLabel& granted() const { return *m_granted; }
+    QPushButton& grant() const { return *m_grant; }
+    QLabel& accessNote() const { return *m_accessNote; }
+    ShortcutRecorder& recorder() const { return *m_recorder; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void refresh();
+
+    AppContext& m_context;
+    QCheckBox* m_openAtLogin;
+    QLabel* m_granted;
+    QPushButton* m_grant;
+    QLabel* m_accessNote;
+    ShortcutRecorder* m_recorder;
+};
+
+} // namespace tessary

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QIcon>
+
+namespace tessary {
+
+class AppState;
+
+// What the tray icon says at a glance.
+enum class TrayStatus { ready, paused, needsSetup };
+
+// Ready (an active inbox and accessibility) and not paused, ready and paused, or not ready.
+TrayStatus trayStatusFor(const AppState& state);
+
+// Our own drawings: a square with a number sign, a rectangle with pause bars, a square with an
+// exclamation mark; orange in a developer build so the two builds tell apart in the tray.
+QIcon trayIcon(TrayStatus status, bool developerBuild);
+
+// The application's own icon, a square with a number sign.
+QIcon applicationIcon();
+
+} // namespace tessary

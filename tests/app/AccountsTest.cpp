@@ -1,0 +1,94 @@
+#include "AppViewTestSupport.h"
+#include "app/AccountsView.h"
+#include "app/IMAPSheet.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace tessary::test {
+namespace {
+
+class AccountsTest : public AppViewTest {
+protected:
+    IMAPPreset preset(const QString& id)
+    {
+        for (const IMAPPreset& each : IMAPPreset::all())
+            if (each.id == id)
+                return each;
+        ADD_FAILURE() << "no preset " << id.toStdString();
+        return {};
+    }
+};
+
+TEST_F(AccountsTest, RowsProgressAndRemovalTitle)
+{
+    makeContext();
+    AccountsView view(*context);
+    state->setAccounts(
+        {account("1", "active", std::nullopt, "imap"), account("2", "pending", "me@gmail.com")});
+    state->setConnecting(QStringLiteral("outlook"));
+    QCoreApplication::processEvents();
+    QList<QWidget*> rows = view.rows().findChildren<QWidget*>("account");
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0]->findChild<QLabel*>("first")->text(), "IMAP");
+    EXPECT_EQ(rows[0]->findChild<QLabel*>("second")->text(), "IMAP");
+    EXPECT_EQ(rows[0]->findChild<QLabel*>("symbol")->text(), "▤");
+    EXPECT_EQ(rows[1]->findChild<QLabel*>("second")->text(), "Waiting for sign-in…");
+    EXPECT_EQ(view.progress().text(), "Finish signing in to Microsoft in your browser…");
+    EXPECT_FALSE(view.gmail().isEnabled());
+    EXPECT_FALSE(view.outlook().isEnabled());
+    EXPECT_EQ(view.other().menu()->actions().size(), IMAPPreset::all().size());
+    EXPECT_EQ(removalTitle(state->accounts()[0]), "Remove this inbox?");
+    EXPECT_EQ(removalTitle(state->accounts()[1]), "Remove me@gmail.com?");
+}
+
+TEST_F(AccountsTest, SheetValidatesAndTrimsOnlyTheAddress)
+{
+    makeContext();
+    backend.addIMAPScript.replies = {Account{"9", "imap", "me@host.org", "active"}};
+    backend.accountsScript.replies = {QList<Account>{Account{"9", "imap", "me@host.org", "active"}}};
+    AccountsView view(*context);
+    view.openSheet(preset("other"));
+    IMAPSheet* sheet = view.sheet();
+    ASSERT_TRUE(sheet && sheet->host());
+    EXPECT_FALSE(visibleTexts<QPushButton>(*sheet).contains("How to create one"));
+    sheet->email().setText(" \tme@host.org ");
+    sheet->password().setText("secret ");
+    EXPECT_FALSE(sheet->addButton().isEnabled());
+    sheet->host()->setText("imap.host.org\t");
+    ASSERT_TRUE(sheet->addButton().isEnabled());
+    sheet->addButton().click();
+    EXPECT_TRUE(spinUntil([&] { return !backend.addedIMAP.isEmpty(); }));
+    EXPECT_EQ(backend.addedIMAP.value(0), (AddIMAPCall{"me@host.org", "secret ", "imap.host.org"}));
+    EXPECT_TRUE(spinUntil([&] { return view.sheet() == nullptr; }));
+}
+
+TEST_F(AccountsTest, FailedAddKeepsSheetOpenWithTheError)
+{
+    makeContext();
+    backend.addIMAPScript.replies = {Unexpected{BackendError{401, "Wrong password"}}};
+    AccountsView view(*context);
+    view.openSheet(preset("iCloud"));
+    IMAPSheet* sheet = view.sheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->host(), nullptr);
+    sheet->email().setText("me@icloud.com");
+    sheet->password().setText("pw");
+    backend.addIMAPScript.onCall = [&](int) {
+        EXPECT_TRUE(sheet->working());
+        EXPECT_EQ(sheet->addButton().text(), "Checking…");
+        EXPECT_FALSE(sheet->addButton().isEnabled());
+    };
+    sheet->addButton().click();
+    EXPECT_EQ(backend.addIMAPScript.calls, 1);
+    EXPECT_TRUE(spinUntil([&] { return !sheet->working(); }));
+    EXPECT_EQ(view.sheet(), sheet);
+    EXPECT_EQ(sheet->email().text(), "me@icloud.com");
+    EXPECT_FALSE(sheet->findChild<QLabel*>("error")->text().isEmpty());
+}
+
+} // namespace
+} // namespace tessary::test

@@ -1,0 +1,92 @@
+// tessary-app-shots DIR: every window and state of the application rendered offscreen to PNG, for
+// the README. Runs over fakes, so the pictures never depend on this machine's mail or desktop.
+
+#include "app/AccountsView.h"
+#include "app/AppContext.h"
+#include "app/IMAPSheet.h"
+#include "app/OnboardingView.h"
+#include "app/PopoverView.h"
+#include "app/SettingsView.h"
+#include "fakes/FakeAccessibility.h"
+#include "fakes/FakeBackendApi.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeEngineSeams.h"
+#include "fakes/FakeLoginItem.h"
+#include "fakes/FakeSettingsStore.h"
+#include "state/AppState.h"
+#include "state/InboxConnection.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace tessary;
+using namespace tessary::test;
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const QDir out(argc > 1 ? argv[1] : "docs/app");
+    QDir().mkpath(out.path());
+    const auto save = [&](QWidget& widget, const char* name) {
+        widget.show();
+        QCoreApplication::processEvents();
+        widget.grab().save(out.filePath(QString::fromLatin1(name) + ".png"));
+    };
+
+    FakeSettingsStore settings;
+    auto accessibility = std::move(FakeAccessibility::fromJson(QJsonObject{{"root", QJsonObject{}}})).value();
+    FakeLoginItem loginItem;
+    FakeBackendApi backend;
+    FakeClock clock;
+    FakeClipboard clipboard;
+    AppState state(AppStateServices{settings, *accessibility, loginItem, backend, clock, {}, false});
+    InboxConnection inbox(state, InboxConnectionServices{backend, settings, clock, {}, {}});
+    AppContext context{state, inbox, settings, clock, clipboard, [](const QUrl&) {}, [] { return QString(); },
+                       false};
+    const PopoverActions actions{[](const FoundCode&) {}, [] {}, [] {}, [] {}, [] {}, [] {}};
+    const auto popover = [&](const char* name) {
+        PopoverView view(state, clock, actions, false);
+        save(view, name);
+    };
+
+    popover("popover-not-set-up");
+    accessibility->trusted = true;
+    state.setAccounts(
+        {Account{"1", "gmail", "me@gmail.com", "active"}, Account{"2", "imap", std::nullopt, "active"}});
+    QCoreApplication::processEvents();
+    popover("popover-empty");
+    state.setRecent({FoundCode{"482913", "", "github.com", clock.now() - 42, 0, {}},
+                     FoundCode{"0731", "", "bank.example", clock.now() - 3600 * 3, 0, {}},
+                     FoundCode{"K7-2QX", "", "shop.example", clock.now() - 86400 * 2, 0, {}}});
+    popover("popover-codes");
+    state.setPausedUntil(clock.now() + 3600);
+    popover("popover-paused");
+    state.setPausedUntil(std::nullopt);
+
+    state.setAccounts({Account{"1", "gmail", "me@gmail.com", "active"},
+                       Account{"3", "outlook", "work@outlook.com", "pending"}});
+    SettingsView settingsView(context, [] {});
+    save(settingsView, "settings");
+    IMAPSheet sheet(IMAPPreset::all().constFirst(), state, inbox, [](const QUrl&) {});
+    save(sheet, "imap-sheet");
+
+    state.setAccounts({});
+    accessibility->trusted = false;
+    QCoreApplication::processEvents();
+    OnboardingView onboarding(context, [] {});
+    for (int step = 0; step < OnboardingView::stepCount; ++step) {
+        if (step == 1)
+            state.setAccounts({Account{"1", "gmail", "me@gmail.com", "active"}});
+        if (step == 3)
+            onboarding.practiceField().setText("482913");
+        save(onboarding, QStringLiteral("onboarding-%1").arg(step + 1).toLatin1().constData());
+        // The picture of a step with Continue off is taken; the tour goes on regardless.
+        onboarding.primary().setEnabled(true);
+        onboarding.primary().click();
+    }
+    return 0;
+}

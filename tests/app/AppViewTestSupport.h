@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/AppContext.h"
+#include "fakes/FakeEngineSeams.h"
+#include "state/AppStateTestSupport.h"
+
+#include <QWidget>
+
+namespace tessary::test {
+
+// A window over a state made of fakes. Seed the fakes, then `makeContext()`.
+class AppViewTest : public AppStateTest {
+protected:
+    AppContext& makeContext(bool developerBuild = false)
+    {
+        make(developerBuild);
+        context = std::make_unique<AppContext>(AppContext{
+            *state, *inbox, settings, clock, clipboard, [this](const QUrl& url) { opened.append(url); },
+            [this] {
+                ++grants;
+                return QStringLiteral("Restart your browser once.");
+            },
+            developerBuild});
+        return *context;
+    }
+
+    // Texts of the visible labels and buttons under `root`, in creation order.
+    template <class W>
+    static QStringList visibleTexts(const QWidget& root)
+    {
+        QStringList texts;
+        for (const W* widget : root.findChildren<W*>())
+            if (widget->isVisibleTo(&root))
+                texts.append(widget->text());
+        return texts;
+    }
+
+    FakeClipboard clipboard;
+    int grants = 0;
+    std::unique_ptr<AppContext> context;
+};
+
+} // namespace tessary::test

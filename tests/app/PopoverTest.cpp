@@ -1,0 +1,156 @@
+#include "AppViewTestSupport.h"
+#include "app/PopoverParts.h"
+#include "app/PopoverView.h"
+
+#include <QDateTime>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace tessary::test {
+namespace {
+
+class PopoverTest : public AppViewTest {
+protected:
+    std::unique_ptr<PopoverView> popover(bool developerBuild = false)
+    {
+        PopoverActions actions{.copy = [this](const FoundCode& code) { copied.append(code.code); },
+                               .setup = [] {},
+                               .settings = [] {},
+                               .updates = [] {},
+                               .quit = [] {},
+                               .restartOnboarding = [] {}};
+        return std::make_unique<PopoverView>(*state, clock, actions, developerBuild);
+    }
+    QStringList copied;
+};
+
+TEST_F(PopoverTest, HeaderNamesTheFirstCaseThatHolds)
+{
+    const TimePoint now = clock.now();
+    struct Row {
+        const char* name;
+        QList<Account> accounts;
+        bool trusted;
+        std::optional<TimePoint> pausedUntil;
+        popover::Header header;
+        QString text; // empty: not checked
+    } rows[] = {
+        {"no inbox", {}, true, {}, popover::Header::notSetUp, "⚠ Setup isn't finished"},
+        {"no access", {account("a", "active", "me@x.org")}, false, {}, popover::Header::notSetUp, {}},
+        {"one address",
+         {account("a", "active", "me@x.org")},
+         true,
+         {},
+         popover::Header::watching,
+         "Watching me@x.org"},
+        {"imap without address",
+         {account("a", "active", std::nullopt, "imap")},
+         true,
+         {},
+         popover::Header::watching,
+         "Watching IMAP"},
+        {"two active of three",
+         {account("a", "active", "a@x.org"), account("b", "active", "b@x.org"), account("c", "pending")},
+         true,
+         {},
+         popover::Header::watching,
+         "Watching 2 inboxes"},
+        {"paused", {account("a", "active", "me@x.org")}, true, now + 60, popover::Header::paused, {}},
+        {"pause over", {account("a", "active", "me@x.org")}, true, now - 1, popover::Header::watching, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        accessibility->trusted = row.trusted;
+        makeContext();
+        state->setAccounts(row.accounts);
+        state->setPausedUntil(row.pausedUntil);
+        const auto view = popover();
+        EXPECT_EQ(view->header(), row.header);
+        if (!row.text.isEmpty()) {
+            EXPECT_EQ(view->findChild<QLabel*>("headerText")->text(), row.text);
+        }
+        EXPECT_EQ(view->findChild<QToolButton*>("pause") != nullptr, row.header == popover::Header::watching);
+    }
+}
+
+TEST_F(PopoverTest, AgeTextCountsWholeUnits)
+{
+    const std::pair<double, const char*> rows[] = {{0, "0s"},    {59.9, "59s"},  {60, "1m"},    {3599, "59m"},
+                                                   {3600, "1h"}, {86399, "23h"}, {86400, "1d"}, {-5, "0s"}};
+    for (const auto& [seconds, text] : rows) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(popover::ageText(1000.0, 1000.0 + seconds), QString::fromUtf8(text));
+    }
+}
+
+TEST_F(PopoverTest, PauseItemsAndResume)
+{
+    const QDateTime lateEvening(QDate(2025, 3, 4), QTime(23, 59));
+    const TimePoint at = double(lateEvening.toSecsSinceEpoch());
+    EXPECT_EQ(popover::pauseEnd(popover::Pause::quarterHour, at), at + 900);
+    EXPECT_EQ(popover::pauseEnd(popover::Pause::hour, at), at + 3600);
+    EXPECT_EQ(popover::pauseEnd(popover::Pause::untilTomorrow, at), at + 60);
+
+    accessibility->trusted = true;
+    makeContext();
+    state->setAccounts({account("a", "active", "me@x.org")});
+    const auto view = popover();
+    QMenu* menu = view->findChild<QToolButton*>("pause")->menu();
+    QStringList titles;
+    for (QAction* action : menu->actions())
+        titles.append(action->text());
+    EXPECT_EQ(titles, (QStringList{"For 15 minutes", "For 1 hour", "Until tomorrow"}));
+    menu->actions().at(1)->trigger();
+    ASSERT_EQ(state->pausedUntil(), clock.now() + 3600);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->header(), popover::Header::paused);
+    EXPECT_TRUE(view->findChild<QLabel*>("headerText")->text().startsWith("Paused until "));
+    for (QPushButton* button : view->findChildren<QPushButton*>())
+        if (button->text() == "Resume" && button->isVisibleTo(view.get()))
+            button->click();
+    EXPECT_FALSE(state->pausedUntil());
+}
+
+TEST_F(PopoverTest, FooterAndEmptyTextFollowBuildAndShortcut)
+{
+    for (const bool developer : {false, true}) {
+        SCOPED_TRACE(developer);
+        settings.values.clear();
+        makeContext(developer);
+        const auto view = popover(developer);
+        const QStringList footer = visibleTexts<FooterButton>(*view);
+        const QStringList expected = developer ? QStringList{"Settings…", "Restart onboarding", "Quit"}
+                                               : QStringList{"Settings…", "Check for Updates", "Quit"};
+        EXPECT_EQ(footer, expected);
+        EXPECT_EQ(view->findChild<QLabel*>("emptyText")->text(),
+                  "Codes you receive will show up here. Press " + state->shortcut()->display() +
+                      " in any field to type the newest one.");
+        state->setShortcut(std::nullopt);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(view->findChild<QLabel*>("emptyText")->text(), "Codes you receive will show up here.");
+    }
+}
+
+TEST_F(PopoverTest, RowShowsCodeHoverAndCopy)
+{
+    makeContext();
+    state->setRecent({FoundCode{"012345", "s", "shop.com", clock.now() - 3599, 0, {}},
+                      FoundCode{"AB-12", "s", "b.org", clock.now(), 0, {}}});
+    const auto view = popover();
+    const QList<CodeRow*> rows = view->rows();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0]->codeText(), "012 345");
+    EXPECT_EQ(rows[1]->codeText(), "AB-12");
+    EXPECT_EQ(rows[0]->ageText(), "59m");
+    EXPECT_EQ(rows[0]->secondText(), "shop.com");
+    rows[0]->setHovering(true);
+    EXPECT_EQ(rows[0]->secondText(), "Click to copy");
+    rows[0]->click();
+    EXPECT_EQ(rows[0]->secondText(), "Copied");
+    EXPECT_EQ(copied, QStringList{"012345"});
+}
+
+} // namespace
+} // namespace tessary::test

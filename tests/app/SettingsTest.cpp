@@ -1,0 +1,117 @@
+#include "AppViewTestSupport.h"
+#include "app/SettingsView.h"
+#include "app/ShortcutRecorder.h"
+#include "fakes/FakeHotKey.h"
+#include "hotkey/KeyCodes.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace tessary::test {
+namespace {
+
+class SettingsTest : public AppViewTest {
+protected:
+    std::unique_ptr<SettingsView> settingsView(bool developerBuild = false)
+    {
+        makeContext(developerBuild);
+        state->setRegisterShortcut(
+            [this](const std::optional<Shortcut>& s) { return hotKey.registerShortcut(s); });
+        auto view = std::make_unique<SettingsView>(*context, [] {});
+        view->show();
+        return view;
+    }
+    void press(ShortcutRecorder& recorder, int key, Qt::KeyboardModifiers modifiers, const QString& text = {})
+    {
+        const QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+        recorder.handleKey(event);
+    }
+    FakeHotKey hotKey;
+};
+
+TEST_F(SettingsTest, SectionsInOrder)
+{
+    EXPECT_EQ(settingsView(false)->sections(), (QStringList{"Inboxes", "Filling", "General"}));
+    EXPECT_EQ(settingsView(true)->sections(), (QStringList{"Inboxes", "Filling", "Developer", "General"}));
+}
+
+TEST_F(SettingsTest, RecorderStoresTurnsOffCancelsAndResets)
+{
+    const auto view = settingsView();
+    ShortcutRecorder& recorder = view->recorder();
+    const Shortcut before = *state->shortcut();
+    EXPECT_FALSE(recorder.reset().isVisibleTo(view.get()));
+
+    recorder.button().click();
+    EXPECT_TRUE(recorder.recording());
+    EXPECT_EQ(hotKey.requests.last(), std::nullopt); // the grab is given up while recording
+    EXPECT_EQ(recorder.button().text(), "Press keys…");
+    press(recorder, Qt::Key_K, Qt::ShiftModifier, "K");
+    EXPECT_TRUE(recorder.recording());
+    EXPECT_EQ(state->shortcutError(), "Include ⌘, ⌃ or ⌥.");
+    press(recorder, Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_FALSE(recorder.recording());
+    EXPECT_EQ(hotKey.registered, before);
+    EXPECT_EQ(recorder.caption().text(), "Include ⌘, ⌃ or ⌥.");
+
+    recorder.button().click();
+    press(recorder, Qt::Key_K, Qt::ShiftModifier | Qt::MetaModifier, "K");
+    const Shortcut stored{*keyCodeForKeyEvent(Qt::Key_K, 0), modifier::shift | modifier::command, "K"};
+    EXPECT_EQ(state->shortcut(), stored);
+    EXPECT_EQ(hotKey.registered, stored);
+    EXPECT_EQ(recorder.button().text(), "⇧⌘K");
+    EXPECT_TRUE(recorder.reset().isVisibleTo(view.get()));
+
+    recorder.button().click();
+    press(recorder, Qt::Key_Backspace, Qt::NoModifier);
+    EXPECT_EQ(state->shortcut(), std::nullopt);
+    EXPECT_EQ(recorder.button().text(), "Off");
+    EXPECT_EQ(hotKey.registered, std::nullopt);
+
+    recorder.reset().click();
+    EXPECT_EQ(state->shortcut(), Shortcut::defaultShortcut());
+    EXPECT_EQ(hotKey.registered, Shortcut::defaultShortcut());
+    EXPECT_FALSE(recorder.reset().isVisibleTo(view.get()));
+}
+
+TEST_F(SettingsTest, RecorderRefusedAndClosedWhileRecording)
+{
+    const auto view = settingsView();
+    ShortcutRecorder& recorder = view->recorder();
+    const Shortcut before = *state->shortcut();
+    const Shortcut taken{*keyCodeForKeyEvent(Qt::Key_J, 0), modifier::control, "J"};
+    hotKey.heldByOthers.append(taken);
+    recorder.button().click();
+    press(recorder, Qt::Key_J, Qt::ControlModifier, "\n");
+    EXPECT_EQ(state->shortcut(), before);
+    EXPECT_EQ(recorder.caption().text(), taken.display() + " is already used by another app.");
+    EXPECT_TRUE(recorder.caption().isVisibleTo(view.get()));
+
+    recorder.button().click();
+    view->close();
+    EXPECT_FALSE(recorder.recording());
+    EXPECT_EQ(hotKey.registered, before);
+}
+
+TEST_F(SettingsTest, OpenAtLoginSpringsBackAndAccessibilityRow)
+{
+    loginItem.failure = QStringLiteral("The autostart folder is read-only.");
+    accessibility->trusted = false;
+    const auto view = settingsView();
+    view->openAtLogin().click();
+    EXPECT_FALSE(view->openAtLogin().isChecked());
+    EXPECT_EQ(state->error(), "The autostart folder is read-only.");
+
+    EXPECT_TRUE(view->grant().isVisibleTo(view.get()));
+    view->grant().click();
+    EXPECT_EQ(grants, 1);
+    EXPECT_EQ(view->accessNote().text(), "Restart your browser once.");
+    accessibility->trusted = true;
+    EXPECT_TRUE(spinUntil([&] { return view->granted().isVisibleTo(view.get()); }));
+    EXPECT_FALSE(view->grant().isVisibleTo(view.get()));
+}
+
+} // namespace
+} // namespace tessary::test
