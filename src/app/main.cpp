@@ -7,6 +7,7 @@
 #include "app/Platform.h"
 #include "app/SingleInstance.h"
 #include "app/TrayIcons.h"
+#include "app/UpdateCheck.h"
 #include "chip/ChipPanel.h"
 #include "common/AppIdentity.h"
 #include "engine/Controller.h"
@@ -95,6 +96,11 @@ int main(int argc, char** argv)
                        [](const QUrl& url) { QDesktopServices::openUrl(url); },
                        accessibilityNote};
     AppDelegate delegate(context, controller);
+    UpdateCheck updates(platform.settings);
+    delegate.setCheckForUpdates([&updates] { updates.checkNow(); });
+    // Developer builds never look for updates on their own.
+    if (!isDevBuild())
+        updates.checkDaily();
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, &AppDelegate::reopen);
     delegate.launch();
     return QApplication::exec();

@@ -1,0 +1,55 @@
+#include "app/UpdateFeed.h"
+
+#include <gtest/gtest.h>
+
+namespace tessary {
+namespace {
+
+QByteArray feed(const QByteArray& items)
+{
+    return R"(<?xml version="1.0"?><rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"><channel><title>Tessary</title>)" +
+           items + "</channel></rss>";
+}
+
+QByteArray item(const QByteArray& shown, const QByteArray& build = "100")
+{
+    return R"(<item><title>Tessary )" + shown + R"(</title><enclosure url="https://tessary.com/dl/tessary-)" +
+           shown + R"(.deb" sparkle:version=")" + build + R"(" sparkle:shortVersionString=")" + shown +
+           R"(" length="1" type="application/octet-stream"/></item>)";
+}
+
+TEST(UpdateFeed, TheNewestReleaseWhenNewerThanThisOne)
+{
+    const struct {
+        const char* name;
+        QByteArray feed;
+        std::optional<QString> newer; // none: up to date
+    } cases[] = {
+        {"newest of several, in any order", feed(item("0.2.0") + item("0.10.1") + item("0.9.3")), "0.10.1"},
+        {"the same version", feed(item("0.1.0")), std::nullopt},
+        {"only older ones", feed(item("0.0.9")), std::nullopt},
+        {"no items", feed(""), std::nullopt},
+        {"an enclosure without a version is passed over",
+         feed(R"(<item><enclosure url="https://x/y.deb"/></item>)" + item("0.3.0")), "0.3.0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto result = newerRelease(c.feed, QStringLiteral("0.1.0"));
+        ASSERT_TRUE(result) << result.error().toStdString();
+        EXPECT_EQ(result->has_value(), c.newer.has_value());
+        if (*result && c.newer) {
+            EXPECT_EQ((*result)->version, *c.newer);
+            EXPECT_EQ((*result)->download, QUrl("https://tessary.com/dl/tessary-" + *c.newer + ".deb"));
+        }
+    }
+}
+
+TEST(UpdateFeed, AFeedThatIsNotAnAppcastSaysWhy)
+{
+    EXPECT_EQ(newerRelease("<rss><channel><item>", "0.1.0").error().left(24), "the feed is not valid XM");
+    EXPECT_EQ(newerRelease("<html><body>Not found</body></html>", "0.1.0").error(),
+              "the feed is not an RSS channel");
+}
+
+} // namespace
+} // namespace tessary
