@@ -66,6 +66,25 @@ std::vector<std::pair<qsizetype, qsizetype>> linkSpans(const QString& text)
     return spans;
 }
 
+bool isAsciiLetterOrDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
+}
+
+// What keeps a code from standing alone, as in the patterns: letters, digits, "_" and "-", except
+// the letters of languages that glue numbers to words.
+bool gluesToCode(QChar c)
+{
+    if (c == QLatin1Char('-') || c == QLatin1Char('_') || c.isDigit())
+        return true;
+    if (!c.isLetter() && !c.isMark())
+        return false;
+    const QChar::Script script = c.script();
+    return script != QChar::Script_Han && script != QChar::Script_Hiragana &&
+           script != QChar::Script_Katakana && script != QChar::Script_Hangul && c.unicode() != 0x30FC;
+}
+
 // Stop words are compared with the dashes of a match removed ("SIGN-IN" style words).
 bool isStopWord(QStringView raw)
 {
@@ -127,17 +146,27 @@ public:
     }
 
     // Lower- and mixed-case codes ("ab7k2q") are prose-like, so they count only right after a
-    // code word.
+    // code word: only the few units after each code word are read, not the whole text.
     void scanMixedCase()
     {
-        mixedCaseCodePattern().forEachMatch(m_full, 1, [this](const RegexMatch& match) {
-            const QStringView raw = textOf(match.groupStart, match.groupEnd);
-            if (raw.size() < 4 || raw.size() > 12 || raw.toString().toUpper() == raw)
-                return; // upper-case and digit-only codes are the other passes' work
-            if (!isAnnounced(match.start) || isNamedOtherwise(match.start, match.end))
-                return;
-            offerLetters(raw, match.start, m_lines.lineAt(match.start).trimmed() == raw);
-        });
+        const qsizetype size = m_full.size();
+        qsizetype at = 0;
+        for (qsizetype wordEnd : m_keywords.ends()) {
+            at = std::max(at, wordEnd);
+            const qsizetype limit = std::min(size, wordEnd + labelGap + 1);
+            while (at < limit) {
+                if (!isAsciiLetterOrDigit(m_full[at]) || (at > 0 && gluesToCode(m_full[at - 1]))) {
+                    ++at;
+                    continue;
+                }
+                qsizetype end = at;
+                while (end < size && isAsciiLetterOrDigit(m_full[end]))
+                    ++end;
+                if (end == size || !gluesToCode(m_full[end]))
+                    offerMixedCase(at, end);
+                at = end;
+            }
+        }
     }
 
     std::optional<ExtractedCode> result() const
@@ -151,6 +180,17 @@ private:
     QStringView textOf(qsizetype start, qsizetype end) const
     {
         return QStringView(m_full).sliced(start, end - start);
+    }
+
+    void offerMixedCase(qsizetype start, qsizetype end)
+    {
+        const QStringView raw = textOf(start, end);
+        const bool hasDigit = std::any_of(raw.begin(), raw.end(), [](QChar c) { return c.isDigit(); });
+        const bool hasLower = std::any_of(raw.begin(), raw.end(), [](QChar c) { return c.isLower(); });
+        if (raw.size() < 4 || raw.size() > 12 || !hasDigit || !hasLower)
+            return; // upper-case and digit-only codes are the other passes' work
+        if (isAnnounced(start) && !isNamedOtherwise(start, end))
+            offerLetters(raw, start, m_lines.lineAt(start).trimmed() == raw);
     }
 
     void offerLetters(QStringView raw, qsizetype start, bool alone)

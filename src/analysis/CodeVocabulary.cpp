@@ -81,13 +81,6 @@ const IcuRegex& alphanumericCodePattern()
     return pattern;
 }
 
-const IcuRegex& mixedCaseCodePattern()
-{
-    static const IcuRegex pattern(
-        QStringLiteral("(?<!" TESSARY_NOT_GLUED ")([A-Za-z]*+\\d[A-Za-z0-9]*+)(?!" TESSARY_NOT_GLUED ")"));
-    return pattern;
-}
-
 const IcuRegex& linkPattern()
 {
     static const IcuRegex pattern(QStringLiteral(R"((?:https?://|www\.)[^\s<>"']+)"),

@@ -27,9 +27,6 @@ const QSet<QString>& codeStopWords();
 const IcuRegex& numericCodePattern();
 // Upper-case letters and digits, 4-12 long or two groups of 3-6 joined by a dash, standing alone.
 const IcuRegex& alphanumericCodePattern();
-// Letters of either case and digits, 4-12 long, standing alone: a code only when a code word stands
-// right before it, since lower-case words are otherwise prose.
-const IcuRegex& mixedCaseCodePattern();
 // Web addresses written out in a mail: the numbers inside them are ids, not codes.
 const IcuRegex& linkPattern();
 

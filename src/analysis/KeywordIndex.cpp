@@ -80,18 +80,17 @@ KeywordSet::KeywordSet(const QStringList& words)
         if (word.text.isEmpty() || duplicate)
             continue;
         const char16_t first = word.text.front().unicode();
+        const char16_t second = word.text.size() > 1 ? word.text.at(1).unicode() : 0;
         m_firstUnits.set(first);
-        m_byFirstUnit[first].push_back(m_words.size());
+        m_byFirstUnits[quint32(first) << 16 | second].push_back(m_words.size());
         m_words.push_back(std::move(word));
     }
 }
 
-const std::vector<std::size_t>* KeywordSet::startingWith(char16_t unit) const
+const std::vector<std::size_t>* KeywordSet::startingWith(char16_t first, char16_t second) const
 {
-    if (!m_firstUnits.test(unit))
-        return nullptr;
-    const auto found = m_byFirstUnit.constFind(unit);
-    return found == m_byFirstUnit.constEnd() ? nullptr : &found.value();
+    const auto found = m_byFirstUnits.constFind(quint32(first) << 16 | second);
+    return found == m_byFirstUnits.constEnd() ? nullptr : &found.value();
 }
 
 KeywordIndex::KeywordIndex(QStringView lowerText, const KeywordSet& words)
@@ -103,10 +102,9 @@ KeywordIndex::KeywordIndex(QStringView lowerText, const KeywordSet& words)
         m_lengths.push_back(word.text.size());
     m_starts.resize(words.m_words.size());
     const qsizetype size = lowerText.size();
-    for (qsizetype at = 0; at < size; ++at) {
-        const std::vector<std::size_t>* candidates = words.startingWith(lowerText[at].unicode());
+    const auto tryWords = [&](qsizetype at, const std::vector<std::size_t>* candidates) {
         if (!candidates)
-            continue;
+            return;
         for (std::size_t w : *candidates) {
             const KeywordSet::Word& word = words.m_words[w];
             const qsizetype end = at + word.text.size();
@@ -122,6 +120,14 @@ KeywordIndex::KeywordIndex(QStringView lowerText, const KeywordSet& words)
             m_allStarts.push_back(at);
             m_allEnds.push_back(end);
         }
+    };
+    for (qsizetype at = 0; at < size; ++at) {
+        const char16_t first = lowerText[at].unicode();
+        if (!words.m_firstUnits.test(first))
+            continue;
+        tryWords(at, words.startingWith(first, 0));
+        if (at + 1 < size)
+            tryWords(at, words.startingWith(first, lowerText[at + 1].unicode()));
     }
     std::sort(m_allEnds.begin(), m_allEnds.end());
 }

@@ -31,11 +31,13 @@ private:
         bool openStart = false;
         bool openEnd = false;
     };
-    const std::vector<std::size_t>* startingWith(char16_t unit) const;
+    // The words that may start with `first` followed by `second`: keyed by two units, a text
+    // position meets only the few words that share its first two letters.
+    const std::vector<std::size_t>* startingWith(char16_t first, char16_t second) const;
 
     std::vector<Word> m_words;
     std::bitset<65536> m_firstUnits; // a cheap "no word starts here" before the table is asked
-    QHash<char16_t, std::vector<std::size_t>> m_byFirstUnit;
+    QHash<quint32, std::vector<std::size_t>> m_byFirstUnits; // one-unit words under second 0
 };
 
 // Where each word of a KeywordSet occurs in a lower-case text, so that "which words lie inside this
@@ -51,6 +53,8 @@ public:
     bool anyInside(qsizetype begin, qsizetype end) const { return countInside(begin, end) > 0; }
     // Where the last word ending at or before `position` ends, or -1 when none does.
     qsizetype lastEndBefore(qsizetype position) const;
+    // Where each occurrence ends, in order.
+    const std::vector<qsizetype>& ends() const { return m_allEnds; }
     // Whether a word starts inside [begin, end).
     bool anyStartingIn(qsizetype begin, qsizetype end) const;
 
