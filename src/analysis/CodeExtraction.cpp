@@ -2,9 +2,12 @@
 
 #include "analysis/CodeVocabulary.h"
 #include "analysis/KeywordIndex.h"
+#include "analysis/NumberShape.h"
 #include "analysis/TextLines.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace tessary {
 
@@ -16,6 +19,12 @@ constexpr qsizetype contextLength = 160;
 constexpr qint64 keywordBonus = 5;
 constexpr qint64 promoPenalty = 40;
 constexpr qint64 minimumScore = 11;
+// "Your code is: ", "código:\n\n", "验证码为": what may stand between a code word and the code it
+// announces. Longer gaps are sentences, and the word no longer labels the candidate.
+constexpr qsizetype labelGap = 12;
+constexpr int linkingWordLength = 6;
+// "Order number: ", "Numéro de suivi : ": how far a not-a-code label reaches to the number it names.
+constexpr qsizetype notCodeReach = 24;
 
 QStringView scannedPart(const QString& text)
 {
@@ -48,48 +57,32 @@ private:
     qsizetype m_end = 0;
 };
 
-// The digits of a numeric match (the separating space or dash dropped), counted in characters.
-struct NumericDigits {
-    int count = 0;
-    int value = 0;
-};
-
-// Calls `visit` with each code point of `text` (\d also matches digits outside the BMP).
-template <class Visit>
-void forEachCodePoint(QStringView text, Visit visit)
+// The web addresses of a text, in order, as [start, end) spans.
+std::vector<std::pair<qsizetype, qsizetype>> linkSpans(const QString& text)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() &&
-            QChar::isLowSurrogate(text[i + 1].unicode())) {
-            visit(QChar::surrogateToUcs4(unit, text[i + 1].unicode()));
-            ++i;
-        } else {
-            visit(char32_t(unit));
-        }
-    }
+    std::vector<std::pair<qsizetype, qsizetype>> spans;
+    linkPattern().forEachMatch(
+        text, 0, [&spans](const RegexMatch& match) { spans.emplace_back(match.start, match.end); });
+    return spans;
 }
 
-NumericDigits numericDigits(QStringView group)
+bool isAsciiLetterOrDigit(QChar c)
 {
-    NumericDigits digits;
-    forEachCodePoint(group, [&digits](char32_t c) {
-        if (QChar::isDigit(c)) {
-            ++digits.count;
-            digits.value = digits.value * 10 + QChar::digitValue(c);
-        }
-    });
-    return digits;
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
 }
 
-QString digitsOf(QStringView group)
+// What keeps a code from standing alone, as in the patterns: letters, digits, "_" and "-", except
+// the letters of languages that glue numbers to words.
+bool gluesToCode(QChar c)
 {
-    QString digits;
-    forEachCodePoint(group, [&digits](char32_t c) {
-        if (QChar::isDigit(c))
-            digits.append(QChar::fromUcs4(c));
-    });
-    return digits;
+    if (c == QLatin1Char('-') || c == QLatin1Char('_') || c.isDigit())
+        return true;
+    if (!c.isLetter() && !c.isMark())
+        return false;
+    const QChar::Script script = c.script();
+    return script != QChar::Script_Han && script != QChar::Script_Hiragana &&
+           script != QChar::Script_Katakana && script != QChar::Script_Hangul && c.unicode() != 0x30FC;
 }
 
 // Stop words are compared with the dashes of a match removed ("SIGN-IN" style words).
@@ -105,9 +98,11 @@ public:
     Extraction(const QString& full, const QString& lower, qsizetype subjectLength)
         : m_full(full)
         , m_subjectLength(subjectLength)
-        , m_keywords(lower, codeKeywords())
+        , m_keywords(lower, codeWords())
+        , m_labels(lower, notCodeWords())
         , m_promos(lower, promoWords())
         , m_lines(full)
+        , m_links(linkSpans(full))
     {
     }
 
@@ -116,10 +111,11 @@ public:
     void scanNumeric()
     {
         numericCodePattern().forEachMatch(m_full, 1, [this](const RegexMatch& match) {
-            const QStringView group =
-                QStringView(m_full).sliced(match.groupStart, match.groupEnd - match.groupStart);
+            const QStringView group = textOf(match.groupStart, match.groupEnd);
             const NumericDigits digits = numericDigits(group);
-            if (digits.count < 4 || digits.count > 8)
+            if (digits.count < 4 || digits.count > 8 ||
+                isPartOfALongerNumber(m_full, match.start, match.end) ||
+                isNamedOtherwise(match.start, match.end))
                 return;
             qint64 score = digits.count == 6 ? 20 : 10;
             if (digits.count == 4 && digits.value >= 1900 && digits.value <= 2100)
@@ -127,29 +123,50 @@ public:
             if (match.start < m_subjectLength)
                 score += 15;
             score += contextScore(match.start);
-            if (beatsBest(score))
-                m_best = ExtractedCode{digitsOf(group), score};
+            offer(digitsOf(group), score);
         });
     }
 
     void scanAlphanumeric()
     {
         alphanumericCodePattern().forEachMatch(m_full, 1, [this](const RegexMatch& match) {
-            const QStringView raw =
-                QStringView(m_full).sliced(match.groupStart, match.groupEnd - match.groupStart);
+            const QStringView raw = textOf(match.groupStart, match.groupEnd);
             const bool hasLetter = std::any_of(raw.begin(), raw.end(), [](QChar c) { return c.isLetter(); });
             const bool hasDigit = std::any_of(raw.begin(), raw.end(), [](QChar c) { return c.isDigit(); });
-            if (!hasLetter || (!hasDigit && isStopWord(raw))) // stop words are letters only
+            if (!hasLetter || (!hasDigit && isStopWord(raw)) || isNamedOtherwise(match.start, match.end))
                 return;
             const bool alone = m_lines.lineAt(match.start).trimmed() == raw;
+            const bool inSubject = match.start < m_subjectLength;
             if (!hasDigit && !alone)
                 return; // an upper-case word inside a sentence is shouting, not a code
-            const bool inSubject = match.start < m_subjectLength;
-            qint64 score = alone ? (inSubject ? 40 : 25) : (inSubject ? 27 : 12);
-            score += contextScore(match.start);
-            if (beatsBest(score))
-                m_best = ExtractedCode{raw.toString(), score};
+            if (!hasDigit && !inSubject && !isAnnounced(match.start))
+                return; // a heading ("WELCOME") on its own line, unless a code word introduces it
+            offerLetters(raw, match.start, alone);
         });
+    }
+
+    // Lower- and mixed-case codes ("ab7k2q") are prose-like, so they count only right after a
+    // code word: only the few units after each code word are read, not the whole text.
+    void scanMixedCase()
+    {
+        const qsizetype size = m_full.size();
+        qsizetype at = 0;
+        for (qsizetype wordEnd : m_keywords.ends()) {
+            at = std::max(at, wordEnd);
+            const qsizetype limit = std::min(size, wordEnd + labelGap + 1);
+            while (at < limit) {
+                if (!isAsciiLetterOrDigit(m_full[at]) || (at > 0 && gluesToCode(m_full[at - 1]))) {
+                    ++at;
+                    continue;
+                }
+                qsizetype end = at;
+                while (end < size && isAsciiLetterOrDigit(m_full[end]))
+                    ++end;
+                if (end == size || !gluesToCode(m_full[end]))
+                    offerMixedCase(at, end);
+                at = end;
+            }
+        }
     }
 
     std::optional<ExtractedCode> result() const
@@ -160,6 +177,29 @@ public:
     }
 
 private:
+    QStringView textOf(qsizetype start, qsizetype end) const
+    {
+        return QStringView(m_full).sliced(start, end - start);
+    }
+
+    void offerMixedCase(qsizetype start, qsizetype end)
+    {
+        const QStringView raw = textOf(start, end);
+        const bool hasDigit = std::any_of(raw.begin(), raw.end(), [](QChar c) { return c.isDigit(); });
+        const bool hasLower = std::any_of(raw.begin(), raw.end(), [](QChar c) { return c.isLower(); });
+        if (raw.size() < 4 || raw.size() > 12 || !hasDigit || !hasLower)
+            return; // upper-case and digit-only codes are the other passes' work
+        if (isAnnounced(start) && !isNamedOtherwise(start, end))
+            offerLetters(raw, start, m_lines.lineAt(start).trimmed() == raw);
+    }
+
+    void offerLetters(QStringView raw, qsizetype start, bool alone)
+    {
+        const bool inSubject = start < m_subjectLength;
+        const qint64 score = (alone ? (inSubject ? 40 : 25) : (inSubject ? 27 : 12)) + contextScore(start);
+        offer(raw.toString(), score);
+    }
+
     qint64 contextScore(qsizetype start) const
     {
         const qsizetype begin = std::max<qsizetype>(start - contextReach, 0);
@@ -168,14 +208,54 @@ private:
                (m_promos.anyInside(begin, end) ? promoPenalty : 0);
     }
 
+    // A code word stands right before `start`: between them at most punctuation, line breaks and
+    // one short linking word ("is", "lautet", "est").
+    bool isAnnounced(qsizetype start) const
+    {
+        const qsizetype wordEnd = m_keywords.lastEndBefore(start);
+        if (wordEnd < 0 || start - wordEnd > labelGap)
+            return false;
+        int words = 0;
+        int letters = 0;
+        bool inWord = false;
+        for (QChar c : textOf(wordEnd, start)) {
+            if (c.isDigit())
+                return false;
+            const bool letter = c.isLetterOrNumber() || c.isMark();
+            words += letter && !inWord ? 1 : 0;
+            letters += letter ? 1 : 0;
+            inWord = letter;
+        }
+        return words <= 1 && letters <= linkingWordLength;
+    }
+
+    // The candidate is an order, parcel, bill or phone number, an amount, or part of a web address.
+    bool isNamedOtherwise(qsizetype start, qsizetype end) const
+    {
+        const auto link = std::upper_bound(m_links.begin(), m_links.end(), std::pair{start, m_full.size()});
+        if (link != m_links.begin() && std::prev(link)->second > start)
+            return true;
+        if (end < m_full.size() && !isLineBreak(m_full[end]) && m_labels.anyStartingIn(end, end + 2))
+            return true; // "4820 kr", "5810元"
+        const qsizetype labelEnd = m_labels.lastEndBefore(start);
+        return labelEnd >= 0 && start - labelEnd <= notCodeReach &&
+               labelEnd > m_keywords.lastEndBefore(start);
+    }
+
     // Ties keep the earlier candidate, so a numeric code beats an alphanumeric one of equal score.
-    bool beatsBest(qint64 score) const { return !m_best || score > m_best->score; }
+    void offer(QString code, qint64 score)
+    {
+        if (!m_best || score > m_best->score)
+            m_best = ExtractedCode{std::move(code), score};
+    }
 
     const QString& m_full;
     qsizetype m_subjectLength;
     KeywordIndex m_keywords;
+    KeywordIndex m_labels;
     KeywordIndex m_promos;
     LineLookup m_lines;
+    std::vector<std::pair<qsizetype, qsizetype>> m_links;
     std::optional<ExtractedCode> m_best;
 };
 
@@ -193,6 +273,7 @@ std::optional<ExtractedCode> extractCode(const QString& subject, const QString& 
         return std::nullopt;
     extraction.scanNumeric();
     extraction.scanAlphanumeric();
+    extraction.scanMixedCase();
     return extraction.result();
 }
 

@@ -1,26 +1,53 @@
 #include "analysis/CodeVocabulary.h"
 
+#include "analysis/CodeLanguages.h"
+
 namespace tessary {
 
-const QStringList& codeKeywords()
+namespace {
+
+QStringList merged(std::vector<const char*> LanguageWords::*list)
 {
-    static const QStringList words = {
-        QStringLiteral("code"),     QStringLiteral("verification"), QStringLiteral("verify"),
-        QStringLiteral("otp"),      QStringLiteral("one-time"),     QStringLiteral("one time"),
-        QStringLiteral("passcode"), QStringLiteral("sign in"),      QStringLiteral("sign-in"),
-        QStringLiteral("log in"),   QStringLiteral("login"),        QStringLiteral("confirm"),
-        QStringLiteral("security"), QStringLiteral("authenticat"),
-    };
+    QStringList words;
+    for (const LanguageWords& language : codeLanguages())
+        for (const char* word : language.*list)
+            words.append(QString::fromUtf8(word));
     return words;
 }
 
-const QStringList& promoWords()
+// Letters, digits and the dash keep a code from standing alone, except letters of the languages
+// that write numbers straight after their words ("验证码123456", "인증번호7310입니다").
+#define TESSARY_NOT_GLUED                                                                                    \
+    "[[\\w-]--[\\p{Script=Han}\\p{Script=Hiragana}\\p{Script=Katakana}\\p{Script=Hangul}\\u30FC]]"
+
+} // namespace
+
+const std::vector<LanguageWords>& codeLanguages()
 {
-    static const QStringList words = {
-        QStringLiteral("checkout"), QStringLiteral("promo"),     QStringLiteral("coupon"),
-        QStringLiteral("discount"), QStringLiteral("% off"),     QStringLiteral("voucher"),
-        QStringLiteral("referral"), QStringLiteral("gift card"),
-    };
+    static const std::vector<LanguageWords> languages = [] {
+        std::vector<LanguageWords> all = latinScriptLanguages();
+        for (LanguageWords& language : otherScriptLanguages())
+            all.push_back(std::move(language));
+        return all;
+    }();
+    return languages;
+}
+
+const KeywordSet& codeWords()
+{
+    static const KeywordSet words(merged(&LanguageWords::code));
+    return words;
+}
+
+const KeywordSet& notCodeWords()
+{
+    static const KeywordSet words(merged(&LanguageWords::notCode));
+    return words;
+}
+
+const KeywordSet& promoWords()
+{
+    static const KeywordSet words(merged(&LanguageWords::promo));
     return words;
 }
 
@@ -39,16 +66,28 @@ const QSet<QString>& codeStopWords()
 
 const IcuRegex& numericCodePattern()
 {
-    static const IcuRegex pattern(QStringLiteral(R"((?<![\w-])(\d{3,4}[ -]\d{3,4}|\d{4,8})(?![\w-]))"));
+    static const IcuRegex pattern(QStringLiteral("(?<!" TESSARY_NOT_GLUED ")(?:[A-Z]{1,3}-)?"
+                                                 R"((\d{3,4}[ -]\d{3,4}|\d{4,8}))"
+                                                 "(?!" TESSARY_NOT_GLUED ")"));
     return pattern;
 }
 
 const IcuRegex& alphanumericCodePattern()
 {
-    static const IcuRegex pattern(
-        QStringLiteral(R"((?<![\w-])([A-Z0-9]{3,6}-[A-Z0-9]{3,6}|[A-Z0-9]{4,12})(?![\w-]))"),
-        IcuRegex::multiLine);
+    static const IcuRegex pattern(QStringLiteral("(?<!" TESSARY_NOT_GLUED ")"
+                                                 R"(([A-Z0-9]{3,6}-[A-Z0-9]{3,6}|[A-Z0-9]{4,12}))"
+                                                 "(?!" TESSARY_NOT_GLUED ")"),
+                                  IcuRegex::multiLine);
     return pattern;
 }
+
+const IcuRegex& linkPattern()
+{
+    static const IcuRegex pattern(QStringLiteral(R"((?:https?://|www\.)[^\s<>"']+)"),
+                                  IcuRegex::caseInsensitive);
+    return pattern;
+}
+
+#undef TESSARY_NOT_GLUED
 
 } // namespace tessary
