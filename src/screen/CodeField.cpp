@@ -13,19 +13,44 @@ std::optional<CodeField> CodeField::detect(Accessibility& accessibility, const E
     return CodeField{element, pageHost(accessibility, element), verdict.frame};
 }
 
-QString fieldLabel(Accessibility& accessibility, const Element& element)
+FieldLabelParts fieldLabelParts(Accessibility& accessibility, const Element& element)
 {
-    static const char* const textAttributes[] = {
-        "AXPlaceholderValue", "AXTitle", "AXDescription", "AXHelp", "AXIdentifier", "AXDOMIdentifier"};
-    QStringList parts;
-    for (const char* attribute : textAttributes)
+    FieldLabelParts parts;
+    const auto read = [&](const char* attribute, QStringList& into) {
         if (const auto text = accessibility.stringAttribute(element, QLatin1String(attribute)))
-            parts.append(*text);
-    parts += accessibility.stringListAttribute(element, QStringLiteral("AXDOMClassList"));
+            into.append(*text);
+    };
+    read("AXPlaceholderValue", parts.placeholder);
+    read("AXTitle", parts.title);
+    read("AXDescription", parts.description);
+    read("AXHelp", parts.description);
+    read("AXIdentifier", parts.identifiers);
+    read("AXDOMIdentifier", parts.identifiers);
+    parts.identifiers += accessibility.stringListAttribute(element, QStringLiteral("AXDOMClassList"));
     if (const auto labelElement = accessibility.elementAttribute(element, QStringLiteral("AXTitleUIElement")))
         if (const auto text = accessibility.stringAttribute(*labelElement, QStringLiteral("AXValue")))
-            parts.append(*text);
-    return parts.join(QLatin1Char(' '));
+            parts.labelElement.append(*text);
+    return parts;
+}
+
+QString FieldLabelParts::joined() const
+{
+    return (placeholder + title + description + identifiers + labelElement).join(QLatin1Char(' '));
+}
+
+QString FieldLabelParts::asking() const
+{
+    return (placeholder + title + labelElement).join(QLatin1Char(' '));
+}
+
+QString FieldLabelParts::forPeople() const
+{
+    return (placeholder + title + description + labelElement).join(QLatin1Char(' '));
+}
+
+QString fieldLabel(Accessibility& accessibility, const Element& element)
+{
+    return fieldLabelParts(accessibility, element).joined();
 }
 
 QString nearbyText(Accessibility& accessibility, const Element& element, int levels, int budget)
@@ -54,10 +79,15 @@ QString nearbyText(Accessibility& accessibility, const Element& element, int lev
 std::optional<QString> pageHost(Accessibility& accessibility, const Element& element)
 {
     std::optional<Element> current = element;
+    int frames = 0;
     for (int step = 0; step < codeFieldBudget::pageHostSteps && current; ++step) {
-        if (accessibility.stringAttribute(*current, QStringLiteral("AXRole")) == QLatin1String("AXWebArea"))
-            return urlHost(
-                accessibility.stringAttribute(*current, QStringLiteral("AXURL")).value_or(QString()));
+        if (accessibility.stringAttribute(*current, QStringLiteral("AXRole")) == QLatin1String("AXWebArea")) {
+            if (auto host = urlHost(
+                    accessibility.stringAttribute(*current, QStringLiteral("AXURL")).value_or(QString())))
+                return host;
+            if (++frames >= codeFieldBudget::pageHostFrames)
+                return std::nullopt;
+        }
         if (step + 1 < codeFieldBudget::pageHostSteps)
             current = accessibility.elementAttribute(*current, QStringLiteral("AXParent"));
     }

@@ -3,6 +3,8 @@
 #include "screen/CodeField.h"
 #include "screen/ScreenPattern.h"
 
+#include <QRegularExpression>
+
 namespace tessary {
 
 namespace {
@@ -17,12 +19,13 @@ constexpr int maxBoxes = 8;
 constexpr int maxShortLabelWords = 3;
 // A field this wide is a text box of the page, not a code field, whatever the page says around it.
 constexpr double maxPromptedWidth = 700;
+// A placeholder in the shape of a code marks a code field only on a field about as narrow as one.
+constexpr double maxShapedWidth = 300;
 
 // Text fields among the field's siblings (itself included), counting only as far as the answer
 // matters: more than eight is as good as nine.
-int textFieldSiblings(Accessibility& accessibility, const Element& element)
+int textFieldSiblings(Accessibility& accessibility, const std::optional<Element>& parent)
 {
-    const std::optional<Element> parent = accessibility.elementAttribute(element, QStringLiteral("AXParent"));
     if (!parent)
         return 0;
     const QList<Element> siblings = accessibility.children(*parent);
@@ -36,6 +39,67 @@ int textFieldSiblings(Accessibility& accessibility, const Element& element)
             break;
     }
     return count;
+}
+
+// Boxes of a code that a page splits into groups ("123 – 456", each group in its own wrapper):
+// the text fields of the whole row, that is of the parent's parent and of those of its children
+// that hold nothing but text fields. A wrapper holding anything else (a label with its field, as
+// forms wrap each of their fields) is not part of a row of boxes.
+int textFieldsInRow(Accessibility& accessibility, const Element& parent)
+{
+    using namespace codeFieldBudget;
+    const std::optional<Element> row = accessibility.elementAttribute(parent, QStringLiteral("AXParent"));
+    if (!row || accessibility.stringAttribute(*row, QStringLiteral("AXRole")) == QLatin1String("AXWebArea"))
+        return 0;
+    const QList<Element> children = accessibility.children(*row);
+    if (children.size() > maxRowChildren)
+        return 0;
+    int count = 0;
+    int groups = 0;
+    for (const Element& child : children) {
+        const std::optional<QString> role = accessibility.stringAttribute(child, QStringLiteral("AXRole"));
+        if (role == QLatin1String("AXTextField")) {
+            ++count;
+        } else if (role == QLatin1String("AXGroup") && groups < maxRowGroups) {
+            ++groups;
+            const QList<Element> boxes = accessibility.children(child);
+            if (boxes.size() > maxGroupBoxes)
+                return 0;
+            for (const Element& box : boxes)
+                if (accessibility.stringAttribute(box, QStringLiteral("AXRole")) !=
+                    QLatin1String("AXTextField"))
+                    return 0;
+            count += int(boxes.size());
+        }
+        if (count > maxBoxes)
+            break;
+    }
+    return count;
+}
+
+// A placeholder that shows the shape of a code: one digit or dot repeated four to eight times
+// ("000000", "• • • • • •"). A sample value that varies ("90210", a postcode) is not one.
+bool showsCodeShape(const QStringList& placeholders)
+{
+    QString shape = placeholders.join(QString());
+    shape.remove(QRegularExpression(QStringLiteral("\\s")));
+    if (shape.size() < minBoxes || shape.size() > maxBoxes)
+        return false;
+    const QChar first = shape.front();
+    static const QString dots = QStringLiteral("•·*_-–○●∙⋅");
+    if (!first.isDigit() && !dots.contains(first))
+        return false;
+    return shape.count(first) == shape.size();
+}
+
+// An exclusion word in a sentence that describes the field is a reason to turn it away only when
+// it names something other than where the code went ("we sent a code to your e-mail address").
+std::optional<QString> excludedInDescription(const QString& description)
+{
+    for (const QString& word : excludedFieldPattern().allMatches(description))
+        if (contactWordPattern().firstMatch(word) != word)
+            return word;
+    return std::nullopt;
 }
 
 int wordCount(const QString& text)
@@ -76,12 +140,18 @@ FieldVerdict classifyField(Accessibility& accessibility, const Element& element)
     if (subrole == QLatin1String("AXSearchField"))
         return reject(QStringLiteral("search field"));
 
-    const QString label = fieldLabel(accessibility, element);
+    const FieldLabelParts parts = fieldLabelParts(accessibility, element);
+    const QString label = parts.joined();
     const QString value =
         accessibility.stringAttribute(element, QStringLiteral("AXValue")).value_or(QString());
     if (value.size() > maxCodeLength)
         return reject(QStringLiteral("holds 13 or more characters"));
-    if (const auto excluded = excludedFieldPattern().firstMatch(label))
+    // What the field asks for (its label, placeholder and names) decides; its description may be
+    // a sentence about where the code was sent.
+    const QString named = parts.asking() + QLatin1Char(' ') + parts.identifiers.join(QLatin1Char(' '));
+    if (const auto excluded = excludedFieldPattern().firstMatch(named))
+        return reject(QStringLiteral("label mentions ") + excluded->toLower());
+    if (const auto excluded = excludedInDescription(parts.description.join(QLatin1Char(' '))))
         return reject(QStringLiteral("label mentions ") + excluded->toLower());
 
     const QString around =
@@ -92,13 +162,18 @@ FieldVerdict classifyField(Accessibility& accessibility, const Element& element)
     const std::optional<Rect> frame = accessibility.screenFrame(element);
     const double width = frame ? frame->width : 0;
     if (width < maxBoxWidth) {
-        const int boxes = textFieldSiblings(accessibility, element);
+        const std::optional<Element> parent =
+            accessibility.elementAttribute(element, QStringLiteral("AXParent"));
+        int boxes = textFieldSiblings(accessibility, parent);
+        if (parent && boxes > 0 && boxes < minBoxes)
+            boxes = textFieldsInRow(accessibility, *parent);
         if (boxes >= minBoxes && boxes <= maxBoxes)
             return accept(QStringLiteral("one of %1 code boxes").arg(boxes), frame);
     }
     if (const auto keyword = codeKeywordPattern().firstMatch(label))
         return accept(QStringLiteral("label mentions ") + keyword->toLower(), frame);
-    if (wordCount(label) <= maxShortLabelWords) {
+    // Identifiers and class names ("css-1pk7f3i", "TextInput-element") are not words of the label.
+    if (wordCount(parts.forPeople()) <= maxShortLabelWords) {
         if (const auto shortLabel = shortLabelPattern().firstMatch(label))
             return accept(QStringLiteral("short label names ") + shortLabel->toLower(), frame);
     }
@@ -111,6 +186,9 @@ FieldVerdict classifyField(Accessibility& accessibility, const Element& element)
         return reject(QStringLiteral("too wide for a code field"), frame);
     if (const auto promo = promoPattern().firstMatch(around))
         return reject(QStringLiteral("text nearby mentions ") + promo->toLower(), frame);
+    if (width < maxShapedWidth && showsCodeShape(parts.placeholder))
+        return accept(QStringLiteral("placeholder shows a code: ") + parts.placeholder.join(QLatin1Char(' ')),
+                      frame);
     if (const auto prompt = pagePromptPattern().firstMatch(around))
         return accept(QStringLiteral("text nearby asks for a code: ") + prompt->toLower(), frame);
     return reject(QStringLiteral("no code prompt nearby"), frame);

@@ -39,22 +39,26 @@ std::optional<Element> findByRole(Accessibility& accessibility, const Element& r
 PageText pageText(Accessibility& accessibility, const Element& root, int budget)
 {
     QStringList pieces;
+    QStringList mainPieces;
     bool codeFieldPresent = false;
     int classified = 0;
-    walkBreadthFirst(accessibility, root, budget, [&](const Element& element) {
+    walkBreadthFirstMarked(accessibility, root, budget, [&](const Element& element, bool inList) {
         const std::optional<QString> role = accessibility.stringAttribute(element, QStringLiteral("AXRole"));
         if (role == QLatin1String("AXStaticText") || role == QLatin1String("AXHeading")) {
             const std::optional<QString> text = visibleText(accessibility, element);
-            if (text && !text->isEmpty())
+            if (text && !text->isEmpty()) {
                 pieces.append(*text);
+                if (!inList || role == QLatin1String("AXHeading"))
+                    mainPieces.append(*text);
+            }
         } else if (role == QLatin1String("AXTextField") && !codeFieldPresent &&
                    classified < linkPageBudget::classifiedFields) {
             ++classified;
             codeFieldPresent = CodeField::detect(accessibility, element).has_value();
         }
-        return WalkStep::goOn;
+        return MarkedStep{WalkStep::goOn, inList || role == QLatin1String("AXList")};
     });
-    return PageText{pieces.join(QLatin1Char(' ')), codeFieldPresent};
+    return PageText{pieces.join(QLatin1Char(' ')), mainPieces.join(QLatin1Char(' ')), codeFieldPresent};
 }
 
 std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
@@ -80,12 +84,20 @@ std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
     if (text.codeFieldPresent)
         return std::nullopt;
     // A page that asks to confirm the address may also say to check the inbox: it is a confirm page.
-    if (confirmPagePattern().matches(text.text))
+    if (confirmPagePattern().matches(text.mainText))
         page.kind = FoundLink::Kind::confirm;
-    else if (linkSentPattern().matches(text.text))
+    else if (linkSentPattern().matches(text.mainText))
         page.kind = FoundLink::Kind::signIn;
     else
         return std::nullopt;
+
+    // Someone typing into the page (a chat box, a form that asks for the address again) is not
+    // waiting for a link, and the chip would cover what they type.
+    if (const std::optional<Element> focus = accessibility.focusedElement()) {
+        const std::optional<QString> role = accessibility.stringAttribute(*focus, QStringLiteral("AXRole"));
+        if (role == QLatin1String("AXTextField") || role == QLatin1String("AXTextArea"))
+            return std::nullopt;
+    }
 
     page.anchor = chipAnchor(accessibility.screenFrame(*webArea));
     page.host = urlHost(page.url);

@@ -16,9 +16,10 @@ struct LinkPage {
     std::optional<Rect> anchor;    // where the chip goes: a 340 × 12 strip just under the page's top edge
     std::optional<QString> appURL; // the browser that shows the page, to open the link in
 
-    // Reads the frontmost browser window's page; none when it is not a link page, or when it also
-    // shows a code field (the code flow owns such pages). Reads at most `linkPageBudget::maxReads`
-    // attributes.
+    // Reads the frontmost browser window's page; none when it is not a link page, when it also
+    // shows a code field (the code flow owns such pages), or when it is not waiting: the phrase is
+    // only in a list (a chat log), or a text field has the focus (the user is typing into the page).
+    // Reads at most `linkPageBudget::maxReads` attributes.
     static std::optional<LinkPage> detect(Accessibility& accessibility);
 
     friend bool operator==(const LinkPage&, const LinkPage&) = default;
@@ -31,6 +32,9 @@ std::optional<Element> findByRole(Accessibility& accessibility, const Element& r
 
 struct PageText {
     QString text; // the page's static texts and headings, joined with spaces
+    // The headings and the texts outside lists (a chat log, a list of messages): where a page that
+    // waits for a link says so.
+    QString mainText;
     bool codeFieldPresent = false;
 };
 // The visible text of at most `budget` elements breadth-first from `root`, and whether one of its
@@ -43,10 +47,10 @@ inline constexpr int pageText = 250;
 // Text fields classified while looking for a code field. A page waiting for an e-mailed link shows
 // a handful; a grid of hundreds of inputs would otherwise cost tens of thousands of reads.
 inline constexpr int classifiedFields = 10;
-// The focused window, the web area search (role and children), the URL and the frame, the page
-// text (role, value, title and children of each element) and the classified fields.
+// The focused window and the focus's role, the web area search (role and children), the URL and the frame,
+// the page text (role, value, title and children of each element) and the classified fields.
 inline constexpr int maxReads =
-    1 + 2 * webAreaSearch + 2 + 4 * pageText + classifiedFields * codeFieldBudget::maxReads;
+    2 + 2 * webAreaSearch + 2 + 4 * pageText + classifiedFields * codeFieldBudget::maxReads;
 } // namespace linkPageBudget
 
 } // namespace tessary

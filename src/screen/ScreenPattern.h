@@ -3,6 +3,7 @@
 #include "analysis/IcuRegex.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -16,23 +17,33 @@ public:
         : m_regex(QString::fromUtf16(pattern), IcuRegex::caseInsensitive)
     {
     }
+    explicit ScreenPattern(const QString& pattern)
+        : m_regex(pattern, IcuRegex::caseInsensitive)
+    {
+    }
 
     // Whether the pattern matches anywhere in the text.
     bool matches(const QString& text) const { return firstMatch(text).has_value(); }
     // The first match, for explaining a decision.
     std::optional<QString> firstMatch(const QString& text) const;
+    QStringList allMatches(const QString& text) const;
 
 private:
     IcuRegex m_regex;
 };
 
-// Code-field vocabulary (English, Russian, German, Spanish, French, Italian).
+// Code-field vocabulary: the built-in English, Russian, German, Spanish, French and Italian
+// patterns, each widened by its column of the language tables (ScreenVocabulary).
 const ScreenPattern& codeKeywordPattern();
 const ScreenPattern& shortLabelPattern();
 const ScreenPattern& pagePromptPattern();
 const ScreenPattern& excludedFieldPattern();
 const ScreenPattern& promoPattern();
 const ScreenPattern& cardPattern();
+// Where a code was sent ("e-mail address", "phone"): in a sentence describing a field these words
+// say where the code went, not what the field asks for.
+const ScreenPattern& contactWordPattern();
+
 // Link-page vocabulary.
 const ScreenPattern& linkSentPattern();
 const ScreenPattern& confirmPagePattern();

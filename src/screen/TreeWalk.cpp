@@ -9,13 +9,22 @@ namespace tessary {
 void walkBreadthFirst(Accessibility& accessibility, const Element& root, int budget,
                       const std::function<WalkStep(const Element&)>& visit)
 {
+    walkBreadthFirstMarked(accessibility, root, budget, [&](const Element& element, bool) {
+        return MarkedStep{visit(element), false};
+    });
+}
+
+void walkBreadthFirstMarked(Accessibility& accessibility, const Element& root, int budget,
+                            const std::function<MarkedStep(const Element&, bool mark)>& visit)
+{
     if (budget <= 0)
         return;
-    std::deque<Element> queue{root};
+    std::deque<std::pair<Element, bool>> queue{{root, false}};
     for (int visited = 0; visited < budget && !queue.empty(); ++visited) {
-        const Element element = queue.front();
+        const auto [element, inherited] = queue.front();
         queue.pop_front();
-        if (visit(element) == WalkStep::stop)
+        const MarkedStep step = visit(element, inherited);
+        if (step.step == WalkStep::stop)
             return;
         if (visited + 1 >= budget)
             return; // the last visit: its children would never be read
@@ -24,7 +33,7 @@ void walkBreadthFirst(Accessibility& accessibility, const Element& root, int bud
             continue; // the queue already holds every element still to be visited
         const QList<Element> children = accessibility.children(element);
         for (qsizetype i = 0; i < children.size() && i < room; ++i)
-            queue.push_back(children.at(i));
+            queue.emplace_back(children.at(i), step.mark);
     }
 }
 

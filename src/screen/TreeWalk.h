@@ -16,6 +16,15 @@ enum class WalkStep { goOn, stop };
 void walkBreadthFirst(Accessibility& accessibility, const Element& root, int budget,
                       const std::function<WalkStep(const Element&)>& visit);
 
+// The same walk with a mark that each element hands down to its children: `visit` is given the mark
+// its parent handed down (false for the root) and returns what to do and the mark for its children.
+struct MarkedStep {
+    WalkStep step = WalkStep::goOn;
+    bool mark = false;
+};
+void walkBreadthFirstMarked(Accessibility& accessibility, const Element& root, int budget,
+                            const std::function<MarkedStep(const Element&, bool mark)>& visit);
+
 // What a static text or heading shows: its "AXValue" when that is text, else its "AXTitle".
 std::optional<QString> visibleText(Accessibility& accessibility, const Element& element);
 

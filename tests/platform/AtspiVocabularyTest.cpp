@@ -117,6 +117,19 @@ TEST(AtspiText, FillersAndEmbeddedObjectMarksAreNotText)
     EXPECT_EQ(classList(QStringLiteral("  otp  box digit ")), QStringList({"otp", "box", "digit"}));
 }
 
+TEST(AtspiText, FirefoxInlineMarkupStaysInItsSentence)
+{
+    // Firefox: every child is a mark; the <strong> is inline, the link is not.
+    const QString paragraph = QStringLiteral("We've sent a code to \uFFFC. \uFFFC if it did not arrive.");
+    EXPECT_TRUE(marksEveryChild(paragraph, 2));
+    EXPECT_EQ(withInlineChildren(paragraph, {QStringLiteral("j@example.com"), std::nullopt}),
+              "We've sent a code to j@example.com.  if it did not arrive.");
+    // Chromium's static-text children are not marks: its parent repeats their words instead.
+    EXPECT_FALSE(marksEveryChild(QStringLiteral("We've sent a code to j@example.com."), 2));
+    EXPECT_FALSE(marksEveryChild(QStringLiteral("Sent to \uFFFC"), 3));
+    EXPECT_FALSE(marksEveryChild(QString(), 0));
+}
+
 TEST(XTestKeysyms, LatinOneIsItsOwnKeysymAndTheRestIsUnicode)
 {
     EXPECT_EQ(XTestKeyboard::keysymFor(U'7'), 0x37UL);

@@ -172,14 +172,14 @@ TEST(CodeFieldLabel, SkipsValuesThatAreNotText)
     EXPECT_EQ(fieldLabel(*fake, *fake->focus()), "help");
 }
 
-TEST(CodeFieldCardWords, CardWordsBeyondThirtyNodesAreUnseen)
+TEST(CodeFieldCardWords, CardWordsBeyondSixtyNodesAreUnseen)
 {
     QJsonArray children{focused(labelled("Security code"))};
-    for (int i = 0; i < 27; ++i)
+    for (int i = 0; i < 57; ++i)
         children.append(staticText("filler"));
-    children.append(staticText("CVV")); // after the two groups, the field and 27 fillers: node 31
+    children.append(staticText("CVV")); // after the two groups, the field and 57 fillers: node 61
     EXPECT_TRUE(detectFocused(group({group(children)})));
-    children.removeAt(1); // now node 30
+    children.removeAt(1); // now node 60
     EXPECT_FALSE(detectFocused(group({group(children)})));
 }
 

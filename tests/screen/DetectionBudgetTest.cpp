@@ -10,8 +10,9 @@ namespace {
 using namespace test::tree;
 
 // A field that makes every rule read as much as it can: all label sources, a narrow width (so the
-// siblings are counted), 64 siblings whose texts need two reads each, and no web area above it
-// (so the page host search runs its 40 steps).
+// siblings are counted), 64 siblings whose texts need two reads each, a row of wrappers around
+// its group (so the row is counted too), and no web area above it (so the page host search runs
+// its 40 steps).
 QJsonObject hungryField()
 {
     return focused(withId(textField({{"AXPlaceholderValue", "Verification code"},
@@ -31,7 +32,13 @@ QJsonObject hungryPage()
     QJsonArray siblings{hungryField(), withId(staticText("from the app"), "caption")};
     while (siblings.size() < codeFieldBudget::maxBoxRowChildren)
         siblings.append(node("AXStaticText", {{"AXValue", 0}, {"AXTitle", "x"}}));
-    return nested(60, group({group(siblings)}));
+    QJsonArray row;
+    for (int i = 0; i < codeFieldBudget::maxRowGroups - 1; ++i)
+        row.append(group({textField({}, 40), textField({}, 40)}));
+    while (row.size() < codeFieldBudget::maxRowChildren - 1)
+        row.append(staticText("-"));
+    row.append(group(siblings));
+    return nested(60, group(row));
 }
 
 int readsOfDetect(test::FakeAccessibility& fake, bool expectAccepted)

@@ -54,6 +54,35 @@ const atspi::NodeFacts& AtspiAccessibility::factsOf(const Element& element)
     return *cache->facts;
 }
 
+const QString& AtspiAccessibility::rawText(const Element& element)
+{
+    AtspiNodeCache* cache = cacheOf(element);
+    if (!cache->rawText)
+        cache->rawText = atspi::text(accessibleOf(element)).value_or(QString());
+    return *cache->rawText;
+}
+
+bool AtspiAccessibility::inlinesChildren(const Element& element)
+{
+    // Firefox keeps a paragraph's words in the paragraph, but makes inline markup (<strong>,
+    // <em>) a static-text child standing in the text as U+FFFC: "We've sent a code to <strong>"
+    // would otherwise read as a group holding only the address.
+    AtspiNodeCache* cache = cacheOf(element);
+    if (!cache->inlinesChildren) {
+        bool inlines = false;
+        const atspi::NodeFacts& facts = factsOf(element);
+        const Kind kind = atspi::kindOf(facts);
+        if ((kind == Kind::textCarrier || kind == Kind::heading) && facts.role != ATSPI_ROLE_STATIC) {
+            const auto children = atspi::children(accessibleOf(element));
+            if (atspi::marksEveryChild(rawText(element), int(children.size())))
+                for (const GObjectPtr<AtspiAccessible>& child : children)
+                    inlines = inlines || atspi::role(child.get()) == ATSPI_ROLE_STATIC;
+        }
+        cache->inlinesChildren = inlines;
+    }
+    return *cache->inlinesChildren;
+}
+
 bool AtspiAccessibility::textInChildren(const Element& element)
 {
     // Chromium hands a paragraph's, label's or heading's text to static-text children and also
@@ -61,7 +90,7 @@ bool AtspiAccessibility::textInChildren(const Element& element)
     AtspiNodeCache* cache = cacheOf(element);
     if (!cache->textInChildren) {
         bool found = false;
-        if (factsOf(element).role != ATSPI_ROLE_STATIC) {
+        if (factsOf(element).role != ATSPI_ROLE_STATIC && !inlinesChildren(element)) {
             for (const GObjectPtr<AtspiAccessible>& child : atspi::children(accessibleOf(element)))
                 if (atspi::role(child.get()) == ATSPI_ROLE_STATIC) {
                     found = true;
@@ -78,8 +107,17 @@ QString AtspiAccessibility::carriedText(const Element& element)
     AtspiNodeCache* cache = cacheOf(element);
     if (!cache->carriedText) {
         QString text;
-        if (!textInChildren(element))
-            text = atspi::ownText(atspi::text(accessibleOf(element)).value_or(QString()));
+        if (inlinesChildren(element)) {
+            // The sentence whole, read once: the inline children are not walked (see children).
+            QList<std::optional<QString>> inlineTexts;
+            for (const GObjectPtr<AtspiAccessible>& child : atspi::children(accessibleOf(element)))
+                inlineTexts.append(atspi::role(child.get()) == ATSPI_ROLE_STATIC
+                                       ? std::optional<QString>(atspi::text(child.get()).value_or(QString()))
+                                       : std::nullopt);
+            text = atspi::withInlineChildren(rawText(element), inlineTexts);
+        } else if (!textInChildren(element)) {
+            text = atspi::ownText(rawText(element));
+        }
         cache->carriedText = text;
     }
     return *cache->carriedText;
@@ -203,7 +241,11 @@ QList<Element> AtspiAccessibility::children(const Element& element)
     AtspiAccessible* node = accessibleOf(element);
     if (!node)
         return result;
+    // Inline markup already stands in its paragraph's text.
+    const bool skipInline = inlinesChildren(element);
     for (GObjectPtr<AtspiAccessible>& child : atspi::children(node)) {
+        if (skipInline && atspi::role(child.get()) == ATSPI_ROLE_STATIC)
+            continue;
         Element handle = adoptElement(child.release());
         if (!handle.isNull())
             result.append(std::move(handle));

@@ -48,6 +48,8 @@ private:
     // Text a static text or heading holds itself, or empty when static-text children carry it.
     QString carriedText(const Element& element);
     bool textInChildren(const Element& element);
+    bool inlinesChildren(const Element& element);
+    const QString& rawText(const Element& element);
     std::optional<QString> titleOf(const Element& element);
     std::optional<Element> titleElement(const Element& element);
     std::optional<Element> focusedWindow(const Element& application);

@@ -39,6 +39,8 @@ struct AtspiNodeCache {
     std::optional<QHash<QString, QString>> attributes;
     std::optional<atspi::NodeFacts> facts;
     std::optional<bool> textInChildren;
+    std::optional<bool> inlinesChildren;
+    std::optional<QString> rawText;
     std::optional<QString> carriedText;
 };
 

@@ -149,6 +149,27 @@ QString ownText(const QString& text)
     return value.trimmed();
 }
 
+bool marksEveryChild(const QString& text, int childCount)
+{
+    return childCount > 0 && text.count(QChar(0xFFFC)) == childCount;
+}
+
+QString withInlineChildren(const QString& text, const QList<std::optional<QString>>& inlineTexts)
+{
+    QString whole;
+    qsizetype child = 0;
+    for (const QChar character : text) {
+        if (character != QChar(0xFFFC)) {
+            whole.append(character);
+            continue;
+        }
+        if (child < inlineTexts.size() && inlineTexts.at(child))
+            whole.append(*inlineTexts.at(child));
+        ++child;
+    }
+    return ownText(whole);
+}
+
 QStringList classList(const QString& classAttribute)
 {
     return classAttribute.split(QLatin1Char(' '), Qt::SkipEmptyParts);

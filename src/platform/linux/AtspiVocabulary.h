@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -59,6 +60,13 @@ QString fieldValue(const QString& text);
 // The text a node holds itself: each child embedded in it stands as U+FFFC and carries its own
 // text, so dropping the marks keeps every piece of text exactly once in a walk of the tree.
 QString ownText(const QString& text);
+// Firefox stands every child of a paragraph in the paragraph's text as U+FFFC and exposes inline
+// markup (<strong>, <em>, <code>) as static-text children; Chromium keeps its static-text children
+// out of the marks. Whether the marks stand for the children one by one, as in Firefox.
+bool marksEveryChild(const QString& text, int childCount);
+// The paragraph's sentence whole: each mark replaced, in order, by the text of its child when that
+// child is inline markup (`inlineTexts` entry present), dropped otherwise.
+QString withInlineChildren(const QString& text, const QList<std::optional<QString>>& inlineTexts);
 // A DOM class attribute as its list of class names.
 QStringList classList(const QString& classAttribute);
 
