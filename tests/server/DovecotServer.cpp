@@ -1,5 +1,6 @@
 #include "DovecotServer.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -142,11 +143,14 @@ bool DovecotServer::writeConfig()
 
 bool DovecotServer::start()
 {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost))
-        return false;
-    m_port = probe.serverPort();
-    probe.close();
+    // A restart keeps the port, so a backend configured for this server finds it again.
+    if (m_port == 0) {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost))
+            return false;
+        m_port = probe.serverPort();
+        probe.close();
+    }
     if (!writeConfig())
         return false;
     const QByteArray config = QFile::encodeName(m_dir.filePath(QStringLiteral("dovecot.conf")));
@@ -203,6 +207,37 @@ bool DovecotServer::writeUsers()
         lines += user(number).toUtf8() + ":{PLAIN}" + password.toUtf8() + ":" + uid + ":" + uid +
                  "::" + m_dir.path().toUtf8() + "/mail/" + user(number).toUtf8() + "::\n";
     return writeFile(m_dir.filePath(QStringLiteral("passwd")), lines);
+}
+
+bool DovecotServer::setPassword(const QString& user, const QString& newPassword)
+{
+    const QString path = m_dir.filePath(QStringLiteral("passwd"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray lines = file.readAll();
+    const QByteArray from = user.toUtf8() + ":{PLAIN}" + password.toUtf8() + ":";
+    if (!lines.contains(from))
+        return false;
+    lines.replace(from, user.toUtf8() + ":{PLAIN}" + newPassword.toUtf8() + ":");
+    return writeFile(path, lines);
+}
+
+bool DovecotServer::dropMail(const QString& user, const QByteArray& message)
+{
+    // A Maildir delivery is one file renamed into new/; dovecot takes its time as INTERNALDATE.
+    static int count = 0;
+    const QString folder = m_dir.filePath(QStringLiteral("mail/") + user);
+    const QString name =
+        QStringLiteral("%1.tessary%2.test").arg(QDateTime::currentSecsSinceEpoch()).arg(++count);
+    if (!QDir().mkpath(folder + "/tmp") || !QDir().mkpath(folder + "/new") ||
+        !writeFile(folder + "/tmp/" + name, message) ||
+        !QFile::rename(folder + "/tmp/" + name, folder + "/new/" + name))
+        return false;
+    if (getuid() == 0)
+        for (const QString& path : {folder, folder + "/tmp", folder + "/new", folder + "/new/" + name})
+            chown(QFile::encodeName(path).constData(), mailUid(), mailUid());
+    return true;
 }
 
 bool DovecotServer::deliver(const QString& user, const QByteArray& message)

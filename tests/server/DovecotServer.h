@@ -29,13 +29,18 @@ public:
     static inline const QString password = QStringLiteral("app-password");
     static QString user(int number);
     bool deliver(const QString& user, const QByteArray& message);
+    // Puts a message straight into a user's Maildir, as mail that arrives while the IMAP server
+    // is down (dovecot-lda needs the running server to look the user up).
+    bool dropMail(const QString& user, const QByteArray& message);
+    // Changes a user's password, as revoking an app password does; seen from the next start.
+    bool setPassword(const QString& user, const QString& newPassword);
     // The files of a mailbox folder ("" for the inbox, "Trash"), new and cur together.
     QStringList mailFiles(const QString& user, const QString& folder) const;
     // Writes a backend.json into `dataDir` that trusts this CA (when `trust`) and routes
     // `asHost` to this server.
     bool configureBackend(const QString& dataDir, bool trust = true, const QString& asHost = hostName) const;
 
-    bool start();
+    bool start(); // again after stop(): on the same port
     void stop();
 
 private:
