@@ -32,6 +32,21 @@ CachedMessage cachedMessage(const QString& accountId, uint uidValidity, const Fe
     return message;
 }
 
+ImapResult<Done> signIn(ImapSession& session, const ImapSettings& settings, const WatchedInbox& inbox)
+{
+    if (inbox.provider == QLatin1String("imap"))
+        return session.login(inbox.email, inbox.secret);
+    const auto provider = settings.oauth.constFind(inbox.provider);
+    if (provider == settings.oauth.constEnd())
+        return Unexpected{ImapError{
+            ImapError::Kind::login,
+            QStringLiteral("Signing in with %1 is no longer set up on this backend").arg(inbox.provider)}};
+    const auto tokens = refreshAccess(*provider, inbox.secret);
+    if (!tokens)
+        return Unexpected{ImapError{ImapError::Kind::login, tokens.error()}};
+    return session.authenticateXOAuth2(inbox.email, tokens->accessToken);
+}
+
 InboxWatcher::InboxWatcher(WatchedInbox inbox, const ImapSettings& settings, MessageCache& cache,
                            WatchTimings timings)
     : m_inbox(std::move(inbox))
@@ -92,7 +107,7 @@ ImapResult<Done> InboxWatcher::watchOnce()
     ImapSession session(m_settings, m_inbox.host);
     if (auto done = session.connect(); !done)
         return done;
-    if (auto done = session.login(m_inbox.email, m_inbox.password); !done)
+    if (auto done = signIn(session, m_settings, m_inbox); !done)
         return done;
     const auto mailbox = session.select("INBOX");
     if (!mailbox)

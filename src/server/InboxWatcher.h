@@ -14,10 +14,16 @@ namespace tessary::server {
 
 struct WatchedInbox {
     QString accountId;
+    QString provider; // "imap": `secret` is the app password; else the OAuth refresh token
     QString host;
     QString email;
-    QString password;
+    QString secret;
 };
+
+// Signs the session in as the inbox: LOGIN with the app password, or AUTHENTICATE XOAUTH2 with an
+// access token fetched for this connection (they expire within the hour; connections outlive that
+// only in IDLE, which needs no new sign-in).
+ImapResult<Done> signIn(ImapSession& session, const ImapSettings& settings, const WatchedInbox& inbox);
 
 struct WatchTimings {
     std::chrono::milliseconds idleRenewal = std::chrono::minutes(28); // servers drop idlers at 30

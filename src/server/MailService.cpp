@@ -22,7 +22,7 @@ MailService::~MailService()
     watchers.clear(); // each watcher stops and joins its thread
 }
 
-std::optional<QString> MailService::passwordOf(const StoredAccount& account) const
+std::optional<QString> MailService::secretOf(const StoredAccount& account) const
 {
     const auto sealed = m_storage.credential(account.id);
     if (!sealed)
@@ -36,15 +36,15 @@ std::optional<QString> MailService::passwordOf(const StoredAccount& account) con
 void MailService::watchStoredAccounts()
 {
     for (const StoredAccount& account : m_storage.activeAccounts())
-        if (account.provider == QLatin1String("imap"))
-            if (const auto password = passwordOf(account))
-                watch(account, *password);
+        if (const auto secret = secretOf(account))
+            watch(account, *secret);
 }
 
-void MailService::watch(const StoredAccount& account, const QString& password)
+void MailService::watch(const StoredAccount& account, const QString& secret)
 {
     auto watcher = std::make_shared<InboxWatcher>(
-        WatchedInbox{account.id, account.host, account.email, password}, m_settings, m_cache, m_timings);
+        WatchedInbox{account.id, account.provider, account.host, account.email, secret}, m_settings, m_cache,
+        m_timings);
     std::shared_ptr<InboxWatcher> replaced;
     std::lock_guard lock(m_mutex);
     replaced = m_watchers.value(account.id);
@@ -77,14 +77,16 @@ ImapResult<Done> MailService::verify(const QString& host, const QString& email, 
 
 Expected<Done, QString> MailService::trash(const StoredAccount& account, const CachedMessage& message)
 {
-    const auto password = passwordOf(account);
-    if (!password)
+    const auto secret = secretOf(account);
+    if (!secret)
         return Unexpected{QStringLiteral("This inbox's sign-in is missing; remove it and add it again")};
     ImapSession session(m_settings, account.host);
     const auto fail = [](const ImapError& error) { return Unexpected{error.message}; };
     if (auto done = session.connect(); !done)
         return fail(done.error());
-    if (auto done = session.login(account.email, *password); !done)
+    if (auto done = signIn(session, m_settings,
+                           WatchedInbox{account.id, account.provider, account.host, account.email, *secret});
+        !done)
         return fail(done.error());
     const auto mailbox = session.select("INBOX");
     if (!mailbox)

@@ -51,7 +51,8 @@ uid_t mailUid()
 
 } // namespace
 
-DovecotServer::DovecotServer()
+DovecotServer::DovecotServer(QString introspectionUrl)
+    : m_introspectionUrl(std::move(introspectionUrl))
 {
     QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                             QFileDevice::ExeOwner | QFileDevice::ReadOther |
@@ -138,6 +139,21 @@ bool DovecotServer::writeConfig()
                         "  mailbox Trash {\n    special_use = \\Trash\n    auto = create\n  }\n}\n";
     if (!root)
         config += "default_internal_group = " + user + "\n";
+    if (!m_introspectionUrl.isEmpty()) {
+        // Passwords go to the passwd-file, tokens to the OAuth service, each passdb taking only its
+        // own mechanisms.
+        config.replace("auth_mechanisms = plain login\n", "auth_mechanisms = plain login xoauth2\n");
+        config.replace("passdb {\n  driver = passwd-file\n",
+                       "passdb {\n  driver = passwd-file\n  mechanisms = plain login\n");
+        config +=
+            "passdb {\n  driver = oauth2\n  mechanisms = xoauth2\n  args = " + dir + "/oauth2.conf.ext\n}\n";
+        const QByteArray oauth =
+            "introspection_mode = post\nintrospection_url = " + m_introspectionUrl.toUtf8() +
+            "/introspect\nusername_attribute = email\nactive_attribute = active\n"
+            "active_value = true\nforce_introspection = yes\n";
+        if (!writeFile(m_dir.filePath(QStringLiteral("oauth2.conf.ext")), oauth))
+            return false;
+    }
     return writeFile(m_dir.filePath(QStringLiteral("dovecot.conf")), config);
 }
 
@@ -176,11 +192,16 @@ bool DovecotServer::start()
         }
         QThread::msleep(50);
     }
-    QFile log(m_dir.filePath(QStringLiteral("dovecot.log")));
-    log.open(QIODevice::ReadOnly);
-    m_error = QStringLiteral("dovecot did not start: ") + QString::fromUtf8(log.readAll().right(2000));
+    m_error = QStringLiteral("dovecot did not start: ") + logTail();
     stop();
     return false;
+}
+
+QString DovecotServer::logTail() const
+{
+    QFile log(m_dir.filePath(QStringLiteral("dovecot.log")));
+    log.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(log.readAll().right(2000));
 }
 
 void DovecotServer::stop()

@@ -14,13 +14,16 @@ class DovecotServer {
 public:
     static inline const QString hostName = QStringLiteral("imap.test.example");
 
-    DovecotServer();
+    // With `introspectionUrl`, XOAUTH2 is accepted too: dovecot asks that OAuth service whether
+    // a token is active and whose it is.
+    explicit DovecotServer(QString introspectionUrl = {});
     ~DovecotServer();
     DovecotServer(const DovecotServer&) = delete;
     DovecotServer& operator=(const DovecotServer&) = delete;
 
     bool isReady() const { return m_pid > 0; }
     QString error() const { return m_error; }
+    QString logTail() const; // the end of dovecot's own log, to say why a test failed
     quint16 port() const { return m_port; }
     QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
 
@@ -49,6 +52,7 @@ private:
     bool writeUsers();
 
     QTemporaryDir m_dir;
+    QString m_introspectionUrl;
     quint16 m_port = 0;
     pid_t m_pid = 0;
     QString m_error;
