@@ -55,8 +55,6 @@ FakeOAuthServer::FakeOAuthServer(QString email)
                 return json(response, 400, {{"error", "invalid_grant"}});
         } else if (grant != "refresh_token" || !m_refreshTokens.contains(param(request, "refresh_token"))) {
             return json(response, 400, {{"error", "invalid_grant"}});
-        } else {
-            ++m_refreshes;
         }
         const QString access = QStringLiteral("access-%1").arg(++m_issued);
         const QString refresh = QStringLiteral("refresh-%1").arg(m_issued);
@@ -99,12 +97,6 @@ void FakeOAuthServer::revokeAll()
     std::lock_guard lock(m_mutex);
     m_refreshTokens.clear();
     m_accessTokens.clear();
-}
-
-int FakeOAuthServer::refreshes() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_refreshes;
 }
 
 } // namespace tessary::test

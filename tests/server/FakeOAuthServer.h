@@ -27,7 +27,6 @@ public:
     QString url() const; // "http://127.0.0.1:PORT"
     // The user withdraws the app's access: refresh tokens and access tokens stop working.
     void revokeAll();
-    int refreshes() const;
 
 private:
     struct Grant {
@@ -44,7 +43,6 @@ private:
     QSet<QString> m_refreshTokens;
     QSet<QString> m_accessTokens;
     int m_issued = 0;
-    int m_refreshes = 0;
 };
 
 } // namespace tessary::test
