@@ -33,6 +33,12 @@ std::optional<QString> MailService::secretOf(const StoredAccount& account) const
     return QString::fromUtf8(*plain);
 }
 
+void MailService::keepSecret(const WatchedInbox& inbox)
+{
+    m_storage.updateCredential(inbox.accountId,
+                               m_cipher.seal(inbox.secret.toUtf8(), inbox.accountId.toUtf8()));
+}
+
 void MailService::watchStoredAccounts()
 {
     for (const StoredAccount& account : m_storage.activeAccounts())
@@ -44,7 +50,7 @@ void MailService::watch(const StoredAccount& account, const QString& secret)
 {
     auto watcher = std::make_shared<InboxWatcher>(
         WatchedInbox{account.id, account.provider, account.host, account.email, secret}, m_settings, m_cache,
-        m_timings);
+        m_timings, [this](const WatchedInbox& inbox) { keepSecret(inbox); });
     std::shared_ptr<InboxWatcher> replaced;
     std::lock_guard lock(m_mutex);
     replaced = m_watchers.value(account.id);
@@ -84,10 +90,12 @@ Expected<Done, QString> MailService::trash(const StoredAccount& account, const C
     const auto fail = [](const ImapError& error) { return Unexpected{error.message}; };
     if (auto done = session.connect(); !done)
         return fail(done.error());
-    if (auto done = signIn(session, m_settings,
-                           WatchedInbox{account.id, account.provider, account.host, account.email, *secret});
-        !done)
-        return fail(done.error());
+    WatchedInbox inbox{account.id, account.provider, account.host, account.email, *secret};
+    const auto signedIn = signIn(session, m_settings, inbox);
+    if (inbox.secret != *secret)
+        keepSecret(inbox);
+    if (!signedIn)
+        return fail(signedIn.error());
     const auto mailbox = session.select("INBOX");
     if (!mailbox)
         return fail(mailbox.error());

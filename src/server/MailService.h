@@ -30,6 +30,7 @@ public:
 
 private:
     std::optional<QString> secretOf(const StoredAccount& account) const;
+    void keepSecret(const WatchedInbox& inbox);
 
     Storage& m_storage;
     const CredentialCipher& m_cipher;

@@ -191,6 +191,13 @@ bool SqliteStorage::activateAccount(const QString& accountId, const QString& ema
     return secret.bind(sealedCredential).bind(accountId).step() == SQLITE_DONE;
 }
 
+bool SqliteStorage::updateCredential(const QString& accountId, const QByteArray& sealedCredential)
+{
+    std::lock_guard lock(m_mutex);
+    Statement secret(m_db, "UPDATE credentials SET sealed = ? WHERE account_id = ?");
+    return secret.bind(sealedCredential).bind(accountId).step() == SQLITE_DONE;
+}
+
 bool SqliteStorage::removeAccount(const QString& installId, const QString& accountId)
 {
     std::lock_guard lock(m_mutex);

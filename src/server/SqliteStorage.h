@@ -25,6 +25,7 @@ public:
     std::optional<QByteArray> credential(const QString& accountId) override;
     bool activateAccount(const QString& accountId, const QString& email,
                          const QByteArray& sealedCredential) override;
+    bool updateCredential(const QString& accountId, const QByteArray& sealedCredential) override;
     bool removeAccount(const QString& installId, const QString& accountId) override;
 
 private:

@@ -60,6 +60,7 @@ FakeOAuthServer::FakeOAuthServer(QString email)
         const QString refresh = QStringLiteral("refresh-%1").arg(m_issued);
         m_accessTokens.insert(access);
         m_refreshTokens.insert(refresh);
+        m_newestRefresh = refresh;
         const QByteArray claims =
             QJsonDocument(QJsonObject{{"email", m_email}}).toJson(QJsonDocument::Compact);
         const QString idToken = QString::fromLatin1(
@@ -97,6 +98,12 @@ void FakeOAuthServer::revokeAll()
     std::lock_guard lock(m_mutex);
     m_refreshTokens.clear();
     m_accessTokens.clear();
+}
+
+void FakeOAuthServer::revokeAllButNewest()
+{
+    std::lock_guard lock(m_mutex);
+    m_refreshTokens = {m_newestRefresh};
 }
 
 } // namespace tessary::test

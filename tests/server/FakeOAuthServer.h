@@ -27,6 +27,8 @@ public:
     QString url() const; // "http://127.0.0.1:PORT"
     // The user withdraws the app's access: refresh tokens and access tokens stop working.
     void revokeAll();
+    // Only the refresh token handed out last still works, as after a provider's rotation.
+    void revokeAllButNewest();
 
 private:
     struct Grant {
@@ -42,6 +44,7 @@ private:
     QHash<QString, Grant> m_codes;
     QSet<QString> m_refreshTokens;
     QSet<QString> m_accessTokens;
+    QString m_newestRefresh;
     int m_issued = 0;
 };
 

@@ -92,6 +92,17 @@ TEST(OAuthSignIn, GmailSignInWithPkceThenXOAuth2PushAndARevokedGrantAsAClearErro
             ids = *answer;
     ASSERT_EQ(ids.size(), 1) << dovecot.logTail().toStdString();
 
+    // Every refresh hands out a new refresh token and the backend keeps the newest: a restarted
+    // backend still signs in once the older ones stop working, and reads the mail from the mailbox.
+    oauth.revokeAllButNewest();
+    backend->reset();
+    backend = server::startEmbeddedBackend(data.path());
+    ASSERT_TRUE(backend) << backend.error().toStdString();
+    settings.values.insert(QStringLiteral("backendURL"), (*backend)->url());
+    const auto kept = runTask(client.messages(since));
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->size(), 1) << dovecot.logTail().toStdString();
+
     oauth.revokeAll();
     const auto trashed = runTask(client.trash(*ids.begin()));
     ASSERT_FALSE(trashed);
