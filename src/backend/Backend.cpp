@@ -31,12 +31,6 @@ std::optional<QJsonValue> parseJson(const QByteArray& data, QString* problem = n
     return document.array().at(0);
 }
 
-bool isJsonContentType(const QByteArray& contentType)
-{
-    const QByteArray mediaType = contentType.split(';').first().trimmed().toLower();
-    return mediaType == "application/json" || mediaType.endsWith("+json");
-}
-
 // Only visible ASCII can travel in the "Authorization" header; anything else (a line break
 // above all) would let a reply smuggle headers into later requests.
 bool isUsableToken(const QString& token)
@@ -108,10 +102,8 @@ QCoro::Task<BackendResult<QJsonValue>> Backend::request(QString method, QString 
             co_await m_secrets.keychainDelete(installTokenKey);
         co_return Unexpected{serverError(*reply)};
     }
-    if (!isJsonContentType(reply->contentType))
-        co_return Unexpected{decoding::decodingError(QStringLiteral("the reply"),
-                                                     QStringLiteral("is not JSON (Content-Type \"%1\")")
-                                                         .arg(QString::fromLatin1(reply->contentType)))};
+    // The body is read as JSON whatever the Content-Type says: a backend that labels its JSON
+    // otherwise, or not at all, still answered, and a body that is not JSON fails below anyway.
     QString problem;
     auto value = parseJson(reply->body, &problem);
     if (!value)

@@ -10,12 +10,21 @@ FallbackSecretStore::FallbackSecretStore(SecretStore& primary, SecretStore& fall
 
 QCoro::Task<std::optional<QString>> FallbackSecretStore::keychainGet(QString key)
 {
-    if (m_primary.isAvailable()) {
-        auto value = co_await m_primary.keychainGet(key);
-        if (value)
-            co_return value;
+    // A copy in the file is never older than the keyring's: a value the keyring took removes it.
+    // So after a locked keyring is unlocked, the token kept in the file meanwhile wins over the
+    // older one the keyring still holds, and moves back into the keyring when it now takes it.
+    auto kept = co_await m_fallback.keychainGet(key);
+    if (kept) {
+        if (m_primary.isAvailable()) {
+            const bool moved = co_await m_primary.keychainSet(key, *kept);
+            if (moved)
+                co_await m_fallback.keychainDelete(key);
+        }
+        co_return kept;
     }
-    auto value = co_await m_fallback.keychainGet(key);
+    if (!m_primary.isAvailable())
+        co_return std::nullopt;
+    auto value = co_await m_primary.keychainGet(key);
     co_return value;
 }
 
@@ -47,13 +56,15 @@ QString FallbackSecretStore::location() const
 
 QCoro::Task<const SecretStore*> FallbackSecretStore::holder(QString key)
 {
+    const auto inFallback = co_await m_fallback.keychainGet(key);
+    if (inFallback)
+        co_return &m_fallback;
     if (m_primary.isAvailable()) {
         const auto inPrimary = co_await m_primary.keychainGet(key);
         if (inPrimary)
             co_return &m_primary;
     }
-    const auto inFallback = co_await m_fallback.keychainGet(key);
-    co_return inFallback ? &m_fallback : nullptr;
+    co_return nullptr;
 }
 
 } // namespace tessary

@@ -5,9 +5,10 @@
 namespace tessary {
 
 // The desktop's secret store first, an owner-only file when that store cannot keep the value.
-// A locked keyring reads as "not found" and refuses writes, so a read that finds nothing in the
-// primary store looks in the file, and a write the primary store refused goes to the file. A
-// value the primary store did take removes the file's copy, so no stale secret stays on disk.
+// A locked keyring reads as "not found" and refuses writes, so a write the primary store refused
+// goes to the file. A value the primary store did take removes the file's copy, so no stale
+// secret stays on disk, and a copy in the file is always the newest: a read takes it first and
+// hands it back to the primary store once that store takes writes again.
 class FallbackSecretStore : public SecretStore {
 public:
     FallbackSecretStore(SecretStore& primary, SecretStore& fallback);
@@ -17,7 +18,7 @@ public:
     QCoro::Task<> keychainDelete(QString key) override;
     QString location() const override;
 
-    // Which of the two holds the key now; nothing when neither does.
+    // Which of the two a read takes the key from now; nothing when neither holds it.
     QCoro::Task<const SecretStore*> holder(QString key);
 
 private:

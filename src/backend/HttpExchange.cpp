@@ -98,8 +98,7 @@ QCoro::Task<BackendResult<HttpReply>> exchangeHttp(QNetworkAccessManager& networ
     if (data.size() > limits.maxReplyBytes)
         co_return Unexpected{tooLarge()};
 
-    co_return HttpReply{status.isValid() ? status.toInt() : 0,
-                        raw->header(QNetworkRequest::ContentTypeHeader).toByteArray(), data};
+    co_return HttpReply{status.isValid() ? status.toInt() : 0, data};
 }
 
 } // namespace tessary

@@ -21,7 +21,6 @@ struct HttpLimits {
 // An HTTP reply read in full: any status, as the server sent it.
 struct HttpReply {
     int status = 0;
-    QByteArray contentType;
     QByteArray body;
 };
 

@@ -78,6 +78,9 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::start(ServerCon
     if (server->m_port == 0)
         return Unexpected{
             QStringLiteral("Can't listen on %1:%2").arg(config.listenHost).arg(config.listenPort)};
+    if (server->m_config.publicUrl.isEmpty())
+        server->m_config.publicUrl =
+            server->url(); // the embedded backend: what the browser beside it reaches
     server->m_mail->watchStoredAccounts();
     server->m_listener = std::thread([http = server->m_http.get()] { http->listen_after_bind(); });
     return server;

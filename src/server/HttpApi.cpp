@@ -85,6 +85,7 @@ HttpApi::HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& 
     , m_mail(mail)
     , m_cache(cache)
     , m_config(config)
+    , m_signIn(storage, cipher, mail, config)
 {
 }
 
@@ -148,18 +149,30 @@ void HttpApi::install(httplib::Server& server)
         reply(response, QJsonObject{{"accounts", accounts}});
     });
 
-    server.Post("/v1/accounts/connect", [=](const httplib::Request& request, httplib::Response& response) {
-        if (!authorized(request, response))
+    server.Post("/v1/accounts/connect", [=, this](const httplib::Request& request,
+                                                  httplib::Response& response) {
+        const auto install = authorized(request, response);
+        if (!install)
             return;
         const QString provider = bodyObject(request).value_or(QJsonObject{}).value("provider").toString();
-        if (provider == QLatin1String("gmail") || provider == QLatin1String("outlook"))
-            return fail(
-                response, 400,
-                QStringLiteral("Signing in with %1 is not set up on this backend. Add the inbox through "
-                               "Other… with an app password instead.")
-                    .arg(provider == QLatin1String("gmail") ? "Google" : "Microsoft"));
-        fail(response, 400,
-             QStringLiteral("Add this inbox through Other… with its address and an app password"));
+        if (provider != QLatin1String("gmail") && provider != QLatin1String("outlook"))
+            return fail(response, 400,
+                        QStringLiteral("Add this inbox through Other… with its address and an app password"));
+        const auto started = m_signIn.begin(*install, provider);
+        if (!started)
+            return fail(response, 400, started.error());
+        reply(response, QJsonObject{{"url", started->url}, {"accountId", started->accountId}});
+    });
+
+    // Where the provider sends the browser back after the sign-in; the answer is a page for people.
+    server.Get(OAuthSignIn::callbackPath.toStdString(), [this](const httplib::Request& request,
+                                                               httplib::Response& response) {
+        const auto param = [&request](const char* name) {
+            return QString::fromStdString(request.get_param_value(name));
+        };
+        const OAuthSignIn::Page page = m_signIn.finish(param("code"), param("state"), param("error"));
+        response.status = page.status;
+        response.set_content(page.text.toStdString(), "text/plain; charset=utf-8");
     });
 
     server.Post("/v1/accounts/imap", [=, this](const httplib::Request& request, httplib::Response& response) {

@@ -2,6 +2,7 @@
 
 #include "server/MailService.h"
 #include "server/MessageCache.h"
+#include "server/OAuthSignIn.h"
 #include "server/ServerConfig.h"
 #include "server/Storage.h"
 
@@ -27,6 +28,7 @@ private:
     MailService& m_mail;
     MessageCache& m_cache;
     const ServerConfig& m_config;
+    OAuthSignIn m_signIn;
 };
 
 } // namespace tessary::server

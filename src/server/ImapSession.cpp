@@ -171,6 +171,11 @@ ImapResult<Done> ImapSession::login(const QString& user, const QString& password
         const bool refused = done.error().kind == ImapError::Kind::protocol;
         return Unexpected{refused ? failure(ImapError::Kind::login) : done.error()};
     }
+    return readCapabilities();
+}
+
+ImapResult<Done> ImapSession::readCapabilities()
+{
     const auto capabilities = command("CAPABILITY");
     if (!capabilities)
         return Unexpected{capabilities.error()};
@@ -179,6 +184,39 @@ ImapResult<Done> ImapSession::login(const QString& user, const QString& password
             for (const ImapValue& value : response.mid(2))
                 m_capabilities.insert(value.text.toUpper());
     return Done{};
+}
+
+ImapResult<Done> ImapSession::authenticateXOAuth2(const QString& user, const QString& accessToken)
+{
+    const QByteArray tag = "t" + QByteArray::number(++m_tag);
+    constexpr char separator = '\x01'; // after each field, and once more at the end
+    const QByteArray initial =
+        ("user=" + user.toUtf8() + separator + "auth=Bearer " + accessToken.toUtf8() + separator + separator)
+            .toBase64();
+    if (auto sent = send(tag + " AUTHENTICATE XOAUTH2 " + initial + "\r\n"); !sent)
+        return sent;
+    const auto deadline = steady_clock::now() + commandTimeout;
+    for (;;) {
+        const auto raw = readResponse(deadline);
+        if (!raw)
+            return Unexpected{raw.error()};
+        // A refused token comes back as a challenge holding the reason; the empty answer ends
+        // the exchange, and the server then says NO.
+        if (raw->startsWith('+')) {
+            if (auto sent = send("\r\n"); !sent)
+                return sent;
+            continue;
+        }
+        const QList<ImapValue> response = parseImapResponse(*raw);
+        if (response.isEmpty() || response[0].text != tag)
+            continue;
+        if (response.size() < 2 || !response[1].isAtom("OK"))
+            return Unexpected{ImapError{ImapError::Kind::login,
+                                        QStringLiteral("The sign-in to %1 was refused or has expired; remove "
+                                                       "this inbox and add it again")
+                                            .arg(m_host)}};
+        return readCapabilities();
+    }
 }
 
 ImapResult<MailboxState> ImapSession::select(const QByteArray& mailbox)

@@ -49,6 +49,8 @@ public:
 
     ImapResult<Done> connect();
     ImapResult<Done> login(const QString& user, const QString& password);
+    // AUTHENTICATE XOAUTH2 with an OAuth access token, as Gmail and Outlook require.
+    ImapResult<Done> authenticateXOAuth2(const QString& user, const QString& accessToken);
     ImapResult<MailboxState> select(const QByteArray& mailbox);
     ImapResult<QByteArray> trashMailbox(); // the \Trash special-use mailbox, else one named Trash
     ImapResult<QList<uint>> searchSince(QDate day);
@@ -67,6 +69,7 @@ private:
     ImapResult<QByteArray> readResponse(std::chrono::steady_clock::time_point deadline,
                                         const std::atomic<bool>* stop = nullptr);
     ImapResult<Done> send(const QByteArray& line);
+    ImapResult<Done> readCapabilities();
     ImapError failure(ImapError::Kind kind) const;
 
     ImapSettings m_settings;

@@ -32,9 +32,27 @@ CachedMessage cachedMessage(const QString& accountId, uint uidValidity, const Fe
     return message;
 }
 
+ImapResult<Done> signIn(ImapSession& session, const ImapSettings& settings, WatchedInbox& inbox)
+{
+    if (inbox.provider == QLatin1String("imap"))
+        return session.login(inbox.email, inbox.secret);
+    const auto provider = settings.oauth.constFind(inbox.provider);
+    if (provider == settings.oauth.constEnd())
+        return Unexpected{ImapError{
+            ImapError::Kind::login,
+            QStringLiteral("Signing in with %1 is no longer set up on this backend").arg(inbox.provider)}};
+    const auto tokens = refreshAccess(*provider, inbox.secret);
+    if (!tokens)
+        return Unexpected{ImapError{ImapError::Kind::login, tokens.error()}};
+    if (!tokens->refreshToken.isEmpty())
+        inbox.secret = tokens->refreshToken;
+    return session.authenticateXOAuth2(inbox.email, tokens->accessToken);
+}
+
 InboxWatcher::InboxWatcher(WatchedInbox inbox, const ImapSettings& settings, MessageCache& cache,
-                           WatchTimings timings)
+                           WatchTimings timings, SecretKeeper keep)
     : m_inbox(std::move(inbox))
+    , m_keep(std::move(keep))
     , m_settings(settings)
     , m_cache(cache)
     , m_timings(timings)
@@ -92,8 +110,12 @@ ImapResult<Done> InboxWatcher::watchOnce()
     ImapSession session(m_settings, m_inbox.host);
     if (auto done = session.connect(); !done)
         return done;
-    if (auto done = session.login(m_inbox.email, m_inbox.password); !done)
-        return done;
+    const QString secret = m_inbox.secret;
+    const auto signedIn = signIn(session, m_settings, m_inbox);
+    if (m_inbox.secret != secret && m_keep)
+        m_keep(m_inbox);
+    if (!signedIn)
+        return signedIn;
     const auto mailbox = session.select("INBOX");
     if (!mailbox)
         return Unexpected{mailbox.error()};

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -14,10 +15,20 @@ namespace tessary::server {
 
 struct WatchedInbox {
     QString accountId;
+    QString provider; // "imap": `secret` is the app password; else the OAuth refresh token
     QString host;
     QString email;
-    QString password;
+    QString secret;
 };
+
+// Signs the session in as the inbox: LOGIN with the app password, or AUTHENTICATE XOAUTH2 with an
+// access token fetched for this connection (they expire within the hour; connections outlive that
+// only in IDLE, which needs no new sign-in). A provider that rotates refresh tokens (Microsoft
+// does) hands out a new one here: it replaces `inbox.secret`, and the caller keeps it.
+ImapResult<Done> signIn(ImapSession& session, const ImapSettings& settings, WatchedInbox& inbox);
+
+// Stores an inbox's new secret (a rotated refresh token) for the next start.
+using SecretKeeper = std::function<void(const WatchedInbox&)>;
 
 struct WatchTimings {
     std::chrono::milliseconds idleRenewal = std::chrono::minutes(28); // servers drop idlers at 30
@@ -32,7 +43,7 @@ struct WatchTimings {
 class InboxWatcher {
 public:
     InboxWatcher(WatchedInbox inbox, const ImapSettings& settings, MessageCache& cache,
-                 WatchTimings timings = {});
+                 WatchTimings timings = {}, SecretKeeper keep = {});
     ~InboxWatcher();
     InboxWatcher(const InboxWatcher&) = delete;
     InboxWatcher& operator=(const InboxWatcher&) = delete;
@@ -43,7 +54,8 @@ private:
     ImapResult<Done> takeNew(ImapSession& session, const QByteArray& uidSet, double notBefore);
     void pause(std::chrono::milliseconds duration);
 
-    const WatchedInbox m_inbox;
+    WatchedInbox m_inbox; // its secret changes only on the watcher's thread
+    const SecretKeeper m_keep;
     const ImapSettings m_settings;
     MessageCache& m_cache;
     const WatchTimings m_timings;

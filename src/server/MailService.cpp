@@ -22,7 +22,7 @@ MailService::~MailService()
     watchers.clear(); // each watcher stops and joins its thread
 }
 
-std::optional<QString> MailService::passwordOf(const StoredAccount& account) const
+std::optional<QString> MailService::secretOf(const StoredAccount& account) const
 {
     const auto sealed = m_storage.credential(account.id);
     if (!sealed)
@@ -33,18 +33,24 @@ std::optional<QString> MailService::passwordOf(const StoredAccount& account) con
     return QString::fromUtf8(*plain);
 }
 
+void MailService::keepSecret(const WatchedInbox& inbox)
+{
+    m_storage.updateCredential(inbox.accountId,
+                               m_cipher.seal(inbox.secret.toUtf8(), inbox.accountId.toUtf8()));
+}
+
 void MailService::watchStoredAccounts()
 {
     for (const StoredAccount& account : m_storage.activeAccounts())
-        if (account.provider == QLatin1String("imap"))
-            if (const auto password = passwordOf(account))
-                watch(account, *password);
+        if (const auto secret = secretOf(account))
+            watch(account, *secret);
 }
 
-void MailService::watch(const StoredAccount& account, const QString& password)
+void MailService::watch(const StoredAccount& account, const QString& secret)
 {
     auto watcher = std::make_shared<InboxWatcher>(
-        WatchedInbox{account.id, account.host, account.email, password}, m_settings, m_cache, m_timings);
+        WatchedInbox{account.id, account.provider, account.host, account.email, secret}, m_settings, m_cache,
+        m_timings, [this](const WatchedInbox& inbox) { keepSecret(inbox); });
     std::shared_ptr<InboxWatcher> replaced;
     std::lock_guard lock(m_mutex);
     replaced = m_watchers.value(account.id);
@@ -77,15 +83,19 @@ ImapResult<Done> MailService::verify(const QString& host, const QString& email, 
 
 Expected<Done, QString> MailService::trash(const StoredAccount& account, const CachedMessage& message)
 {
-    const auto password = passwordOf(account);
-    if (!password)
+    const auto secret = secretOf(account);
+    if (!secret)
         return Unexpected{QStringLiteral("This inbox's sign-in is missing; remove it and add it again")};
     ImapSession session(m_settings, account.host);
     const auto fail = [](const ImapError& error) { return Unexpected{error.message}; };
     if (auto done = session.connect(); !done)
         return fail(done.error());
-    if (auto done = session.login(account.email, *password); !done)
-        return fail(done.error());
+    WatchedInbox inbox{account.id, account.provider, account.host, account.email, *secret};
+    const auto signedIn = signIn(session, m_settings, inbox);
+    if (inbox.secret != *secret)
+        keepSecret(inbox);
+    if (!signedIn)
+        return fail(signedIn.error());
     const auto mailbox = session.select("INBOX");
     if (!mailbox)
         return fail(mailbox.error());

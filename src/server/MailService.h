@@ -20,7 +20,7 @@ public:
     ~MailService();
 
     void watchStoredAccounts();
-    void watch(const StoredAccount& account, const QString& password);
+    void watch(const StoredAccount& account, const QString& secret); // app password or refresh token
     void unwatch(const QString& accountId);
 
     // Signs in and opens the inbox once, so a wrong password or host is reported while the user
@@ -29,7 +29,8 @@ public:
     Expected<Done, QString> trash(const StoredAccount& account, const CachedMessage& message);
 
 private:
-    std::optional<QString> passwordOf(const StoredAccount& account) const;
+    std::optional<QString> secretOf(const StoredAccount& account) const;
+    void keepSecret(const WatchedInbox& inbox);
 
     Storage& m_storage;
     const CredentialCipher& m_cipher;

@@ -41,6 +41,25 @@ Expected<ImapSettings, QString> loadImapSettings(const QString& dataDir)
         settings.routes.insert(it.key().toLower(),
                                ImapRoute{target.left(colon), static_cast<uint16_t>(port)});
     }
+    const QJsonObject oauth = root.value(QStringLiteral("oauth")).toObject();
+    for (auto it = oauth.begin(); it != oauth.end(); ++it) {
+        auto provider = knownProvider(it.key());
+        const QJsonObject entry = it.value().toObject();
+        if (!provider)
+            return Unexpected{QStringLiteral("oauth: \"%1\" is not gmail or outlook").arg(it.key())};
+        const auto take = [&entry](const char* key, QString& into) {
+            into = entry.value(key).toString(into);
+        };
+        take("clientId", provider->clientId);
+        take("clientSecret", provider->clientSecret);
+        take("authorizeUrl", provider->authorizeUrl);
+        take("tokenUrl", provider->tokenUrl);
+        take("scope", provider->scope);
+        take("imapHost", provider->imapHost);
+        take("caFile", provider->caFile);
+        if (!provider->clientId.isEmpty())
+            settings.oauth.insert(it.key(), *provider);
+    }
     return settings;
 }
 

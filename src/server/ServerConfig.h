@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Expected.h"
+#include "server/OAuthClient.h"
 
 #include <QHash>
 #include <QString>
@@ -22,6 +23,7 @@ struct ImapSettings {
     QString trustedCaFile;            // added to the system's authorities, never replacing them
     QHash<QString, ImapRoute> routes; // lower-case host name → address and port
     int connectTimeoutMs = 10000;
+    QHash<QString, OAuthProvider> oauth; // "gmail", "outlook": only those with a client id
 
     ImapRoute routeFor(const QString& host) const;
 };
@@ -32,13 +34,16 @@ struct ServerConfig {
     QString dataDir;
     QString tlsCert;
     QString tlsKey;
+    QString publicUrl; // where browsers reach this backend; its own address when empty
     ImapSettings imap;
     int maxHeldPolls = 64;  // ids polls held at once; the worker pool is larger
     int pollHoldMs = 10000; // an ids poll is answered after at most this long
 };
 
 // Reads "backend.json" in the data folder when present:
-//   {"imapCAFile": "/path/ca.pem", "imapHosts": {"imap.example.com": "127.0.0.1:10993"}}
+//   {"imapCAFile": "/path/ca.pem", "imapHosts": {"imap.example.com": "127.0.0.1:10993"},
+//    "oauth": {"gmail": {"clientId": "…", "clientSecret": "…"}, "outlook": {"clientId": "…"}}}
+// An "oauth" entry may also set "authorizeUrl", "tokenUrl", "scope", "imapHost" and "caFile".
 // A missing file is no error; an unreadable or malformed one is, with a message saying why.
 Expected<ImapSettings, QString> loadImapSettings(const QString& dataDir);
 

@@ -179,6 +179,25 @@ std::optional<QByteArray> SqliteStorage::credential(const QString& accountId)
     return select.bytes(0);
 }
 
+bool SqliteStorage::activateAccount(const QString& accountId, const QString& email,
+                                    const QByteArray& sealedCredential)
+{
+    std::lock_guard lock(m_mutex);
+    Statement account(m_db,
+                      "UPDATE accounts SET status = 'active', email = ? WHERE id = ? AND status = 'pending'");
+    if (account.bind(email).bind(accountId).step() != SQLITE_DONE || sqlite3_changes(m_db) != 1)
+        return false;
+    Statement secret(m_db, "UPDATE credentials SET sealed = ? WHERE account_id = ?");
+    return secret.bind(sealedCredential).bind(accountId).step() == SQLITE_DONE;
+}
+
+bool SqliteStorage::updateCredential(const QString& accountId, const QByteArray& sealedCredential)
+{
+    std::lock_guard lock(m_mutex);
+    Statement secret(m_db, "UPDATE credentials SET sealed = ? WHERE account_id = ?");
+    return secret.bind(sealedCredential).bind(accountId).step() == SQLITE_DONE;
+}
+
 bool SqliteStorage::removeAccount(const QString& installId, const QString& accountId)
 {
     std::lock_guard lock(m_mutex);

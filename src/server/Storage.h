@@ -34,6 +34,11 @@ public:
     virtual QList<StoredAccount> accounts(const QString& installId) = 0;
     virtual QList<StoredAccount> activeAccounts() = 0; // of every install, for the watchers
     virtual std::optional<QByteArray> credential(const QString& accountId) = 0;
+    // A pending sign-in completed: the account becomes active with its address and credential.
+    virtual bool activateAccount(const QString& accountId, const QString& email,
+                                 const QByteArray& sealedCredential) = 0;
+    // Replaces an account's sealed credential (a refresh token the provider rotated).
+    virtual bool updateCredential(const QString& accountId, const QByteArray& sealedCredential) = 0;
     // Deletes the account and its credential; false when the install holds no such account.
     virtual bool removeAccount(const QString& installId, const QString& accountId) = 0;
 };

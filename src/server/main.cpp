@@ -33,6 +33,10 @@ int main(int argc, char** argv)
                       QStringLiteral("FILE")});
     parser.addOption(
         {QStringLiteral("tls-key"), QStringLiteral("PEM private key for https."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("public-url"),
+                      QStringLiteral("Address browsers reach this backend at, for the Gmail and Outlook "
+                                     "sign-in redirect (default: the listen address)."),
+                      QStringLiteral("URL")});
     parser.process(app);
 
     ServerConfig config;
@@ -50,6 +54,9 @@ int main(int argc, char** argv)
     config.dataDir = parser.value(QStringLiteral("data"));
     config.tlsCert = parser.value(QStringLiteral("tls-cert"));
     config.tlsKey = parser.value(QStringLiteral("tls-key"));
+    config.publicUrl = parser.value(QStringLiteral("public-url"));
+    while (config.publicUrl.endsWith(QLatin1Char('/')))
+        config.publicUrl.chop(1);
 
     auto server = BackendServer::start(config);
     if (!server) {

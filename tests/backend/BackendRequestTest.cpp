@@ -135,6 +135,29 @@ TEST_F(StatusRules, ARedirectToAnotherOriginIsNotFollowed)
     EXPECT_TRUE(elsewhere.requests.isEmpty()); // the token never left for the other origin
 }
 
+TEST_F(StatusRules, ATwoHundredIsReadByItsContentWhateverItsContentType)
+{
+    for (const QByteArray type : {"text/html", "", "text/plain; charset=utf-8", "application/json"}) {
+        SCOPED_TRACE(type.toStdString());
+        server.script("v1/accounts", ScriptedReply::typed(200, type, accountsReply.toUtf8()));
+        const auto accounts = runTask(backend.accounts());
+        ASSERT_TRUE(accounts) << accounts.error().message;
+        EXPECT_EQ(accounts->size(), 1);
+    }
+}
+
+TEST_F(StatusRules, TheErrorTextIsShownWhateverTheStatus)
+{
+    for (int status : {400, 401, 403, 404, 405, 409, 413, 418, 422, 429, 500, 501, 502, 503, 504}) {
+        SCOPED_TRACE(status);
+        server.script("v1/accounts",
+                      ScriptedReply::json(status, R"({"error": "Wrong email or app password"})"));
+        const auto accounts = runTask(backend.accounts());
+        ASSERT_FALSE(accounts);
+        EXPECT_EQ(accounts.error(), (BackendError{status, "Wrong email or app password"}));
+    }
+}
+
 TEST_F(StatusRules, TheErrorMemberIsTheMessageOnlyWhenItIsAString)
 {
     server.script("v1/accounts", ScriptedReply::json(422, R"({"error": "That inbox is already connected"})"));

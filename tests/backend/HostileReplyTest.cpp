@@ -53,18 +53,6 @@ TEST_F(HostileReplies, AbsurdlyDeepJsonIsADecodingError)
     EXPECT_TRUE(error.message.contains("not valid JSON")) << error.message;
 }
 
-TEST_F(HostileReplies, AWrongContentTypeIsRefused)
-{
-    const BackendError error = failureOf(ScriptedReply::typed(200, "text/html", R"({"messages": []})"));
-    EXPECT_TRUE(error.message.contains("text/html")) << error.message;
-    EXPECT_TRUE(
-        failureOf(ScriptedReply::typed(200, "", R"({"messages": []})")).message.contains("is not JSON"));
-
-    server.script("v1/messages",
-                  ScriptedReply::typed(200, "application/json; charset=utf-8", R"({"messages": []})"));
-    EXPECT_TRUE(runTask(backend.messages(0)));
-}
-
 TEST_F(HostileReplies, AConnectionClosedMidBodyIsATransportError)
 {
     ScriptedReply reply =

@@ -103,6 +103,21 @@ TEST_F(SecretFallback, ALockedKeyringFallsBackToTheFile)
     EXPECT_EQ(runTask(store.holder("installToken")), nullptr);
 }
 
+TEST_F(SecretFallback, ATokenKeptInTheFileWhileTheKeyringWasLockedWinsOnceItIsUnlocked)
+{
+    keyring.values.insert("installToken", "older");
+    keyring.refuseWrites = true; // locked: the client registered again and the new token went to the file
+    ASSERT_TRUE(runTask(store.keychainSet("installToken", "newer")));
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), "newer");
+    EXPECT_EQ(keyring.values.value("installToken"), "older");
+
+    keyring.refuseWrites = false; // unlocked
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), "newer");
+    EXPECT_EQ(keyring.values.value("installToken"), "newer"); // moved back into the keyring
+    EXPECT_FALSE(QFile::exists(file.filePath("installToken")));
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), "newer");
+}
+
 TEST_F(SecretFallback, AnUnavailableKeyringIsNotAskedAgain)
 {
     keyring.available = false;

@@ -1,5 +1,6 @@
 #include "DovecotServer.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -50,7 +51,8 @@ uid_t mailUid()
 
 } // namespace
 
-DovecotServer::DovecotServer()
+DovecotServer::DovecotServer(QString introspectionUrl)
+    : m_introspectionUrl(std::move(introspectionUrl))
 {
     QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                             QFileDevice::ExeOwner | QFileDevice::ReadOther |
@@ -137,16 +139,34 @@ bool DovecotServer::writeConfig()
                         "  mailbox Trash {\n    special_use = \\Trash\n    auto = create\n  }\n}\n";
     if (!root)
         config += "default_internal_group = " + user + "\n";
+    if (!m_introspectionUrl.isEmpty()) {
+        // Passwords go to the passwd-file, tokens to the OAuth service, each passdb taking only its
+        // own mechanisms.
+        config.replace("auth_mechanisms = plain login\n", "auth_mechanisms = plain login xoauth2\n");
+        config.replace("passdb {\n  driver = passwd-file\n",
+                       "passdb {\n  driver = passwd-file\n  mechanisms = plain login\n");
+        config +=
+            "passdb {\n  driver = oauth2\n  mechanisms = xoauth2\n  args = " + dir + "/oauth2.conf.ext\n}\n";
+        const QByteArray oauth =
+            "introspection_mode = post\nintrospection_url = " + m_introspectionUrl.toUtf8() +
+            "/introspect\nusername_attribute = email\nactive_attribute = active\n"
+            "active_value = true\nforce_introspection = yes\n";
+        if (!writeFile(m_dir.filePath(QStringLiteral("oauth2.conf.ext")), oauth))
+            return false;
+    }
     return writeFile(m_dir.filePath(QStringLiteral("dovecot.conf")), config);
 }
 
 bool DovecotServer::start()
 {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost))
-        return false;
-    m_port = probe.serverPort();
-    probe.close();
+    // A restart keeps the port, so a backend configured for this server finds it again.
+    if (m_port == 0) {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost))
+            return false;
+        m_port = probe.serverPort();
+        probe.close();
+    }
     if (!writeConfig())
         return false;
     const QByteArray config = QFile::encodeName(m_dir.filePath(QStringLiteral("dovecot.conf")));
@@ -172,11 +192,16 @@ bool DovecotServer::start()
         }
         QThread::msleep(50);
     }
-    QFile log(m_dir.filePath(QStringLiteral("dovecot.log")));
-    log.open(QIODevice::ReadOnly);
-    m_error = QStringLiteral("dovecot did not start: ") + QString::fromUtf8(log.readAll().right(2000));
+    m_error = QStringLiteral("dovecot did not start: ") + logTail();
     stop();
     return false;
+}
+
+QString DovecotServer::logTail() const
+{
+    QFile log(m_dir.filePath(QStringLiteral("dovecot.log")));
+    log.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(log.readAll().right(2000));
 }
 
 void DovecotServer::stop()
@@ -203,6 +228,37 @@ bool DovecotServer::writeUsers()
         lines += user(number).toUtf8() + ":{PLAIN}" + password.toUtf8() + ":" + uid + ":" + uid +
                  "::" + m_dir.path().toUtf8() + "/mail/" + user(number).toUtf8() + "::\n";
     return writeFile(m_dir.filePath(QStringLiteral("passwd")), lines);
+}
+
+bool DovecotServer::setPassword(const QString& user, const QString& newPassword)
+{
+    const QString path = m_dir.filePath(QStringLiteral("passwd"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray lines = file.readAll();
+    const QByteArray from = user.toUtf8() + ":{PLAIN}" + password.toUtf8() + ":";
+    if (!lines.contains(from))
+        return false;
+    lines.replace(from, user.toUtf8() + ":{PLAIN}" + newPassword.toUtf8() + ":");
+    return writeFile(path, lines);
+}
+
+bool DovecotServer::dropMail(const QString& user, const QByteArray& message)
+{
+    // A Maildir delivery is one file renamed into new/; dovecot takes its time as INTERNALDATE.
+    static int count = 0;
+    const QString folder = m_dir.filePath(QStringLiteral("mail/") + user);
+    const QString name =
+        QStringLiteral("%1.tessary%2.test").arg(QDateTime::currentSecsSinceEpoch()).arg(++count);
+    if (!QDir().mkpath(folder + "/tmp") || !QDir().mkpath(folder + "/new") ||
+        !writeFile(folder + "/tmp/" + name, message) ||
+        !QFile::rename(folder + "/tmp/" + name, folder + "/new/" + name))
+        return false;
+    if (getuid() == 0)
+        for (const QString& path : {folder, folder + "/tmp", folder + "/new", folder + "/new/" + name})
+            chown(QFile::encodeName(path).constData(), mailUid(), mailUid());
+    return true;
 }
 
 bool DovecotServer::deliver(const QString& user, const QByteArray& message)

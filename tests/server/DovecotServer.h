@@ -14,13 +14,16 @@ class DovecotServer {
 public:
     static inline const QString hostName = QStringLiteral("imap.test.example");
 
-    DovecotServer();
+    // With `introspectionUrl`, XOAUTH2 is accepted too: dovecot asks that OAuth service whether
+    // a token is active and whose it is.
+    explicit DovecotServer(QString introspectionUrl = {});
     ~DovecotServer();
     DovecotServer(const DovecotServer&) = delete;
     DovecotServer& operator=(const DovecotServer&) = delete;
 
     bool isReady() const { return m_pid > 0; }
     QString error() const { return m_error; }
+    QString logTail() const; // the end of dovecot's own log, to say why a test failed
     quint16 port() const { return m_port; }
     QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
 
@@ -29,13 +32,18 @@ public:
     static inline const QString password = QStringLiteral("app-password");
     static QString user(int number);
     bool deliver(const QString& user, const QByteArray& message);
+    // Puts a message straight into a user's Maildir, as mail that arrives while the IMAP server
+    // is down (dovecot-lda needs the running server to look the user up).
+    bool dropMail(const QString& user, const QByteArray& message);
+    // Changes a user's password, as revoking an app password does; seen from the next start.
+    bool setPassword(const QString& user, const QString& newPassword);
     // The files of a mailbox folder ("" for the inbox, "Trash"), new and cur together.
     QStringList mailFiles(const QString& user, const QString& folder) const;
     // Writes a backend.json into `dataDir` that trusts this CA (when `trust`) and routes
     // `asHost` to this server.
     bool configureBackend(const QString& dataDir, bool trust = true, const QString& asHost = hostName) const;
 
-    bool start();
+    bool start(); // again after stop(): on the same port
     void stop();
 
 private:
@@ -44,6 +52,7 @@ private:
     bool writeUsers();
 
     QTemporaryDir m_dir;
+    QString m_introspectionUrl;
     quint16 m_port = 0;
     pid_t m_pid = 0;
     QString m_error;

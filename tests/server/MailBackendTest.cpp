@@ -67,6 +67,16 @@ protected:
         return added ? *added : Account{};
     }
 
+    // Held polls until `count` ids are in, each answered after at most 10 s.
+    QSet<QString> idsOnceThereAre(qsizetype count, double since, int polls = 4)
+    {
+        QSet<QString> ids;
+        for (int poll = 0; poll < polls && ids.size() < count; ++poll)
+            if (auto answer = runTask(client.messageIds(since)))
+                ids = *answer;
+        return ids;
+    }
+
     QTemporaryDir data;
     std::unique_ptr<server::BackendServer> backend;
     FakeSettingsStore settings;
@@ -168,6 +178,64 @@ TEST_F(MailBackend, MailFromBeforeWatchingIsReadFromTheMailbox)
     ASSERT_TRUE(messages);
     ASSERT_EQ(messages->size(), 1);
     EXPECT_EQ(messages->first().subject, QStringLiteral("Café"));
+}
+
+TEST_F(MailBackend, ReconnectsAfterTheMailServerRestarts)
+{
+    const QString user = newUser();
+    addInbox(user);
+    const double since = double(QDateTime::currentSecsSinceEpoch()) - 1;
+    dovecot->stop();
+    // Delivered while the backend cannot reach the server: read from the mailbox on reconnecting.
+    ASSERT_TRUE(dovecot->dropMail(user, codeMail("While away", "1111")));
+    ASSERT_TRUE(dovecot->start()) << dovecot->error().toStdString();
+    EXPECT_EQ(idsOnceThereAre(1, since).size(), 1);
+    // And the new connection is back in IDLE: a later message is pushed.
+    std::this_thread::sleep_for(std::chrono::seconds(1)); // arrival times count whole seconds
+    const double later = double(QDateTime::currentSecsSinceEpoch());
+    ASSERT_TRUE(dovecot->deliver(user, codeMail("After", "2222")));
+    EXPECT_EQ(idsOnceThereAre(1, later).size(), 1);
+}
+
+TEST_F(MailBackend, ARevokedAppPasswordIsAClearError)
+{
+    const QString user = newUser();
+    addInbox(user);
+    const double since = double(QDateTime::currentSecsSinceEpoch()) - 1;
+    ASSERT_TRUE(dovecot->deliver(user, codeMail("Your code", "5150")));
+    const QSet<QString> ids = idsOnceThereAre(1, since);
+    ASSERT_EQ(ids.size(), 1);
+
+    dovecot->stop();
+    ASSERT_TRUE(dovecot->setPassword(user, QStringLiteral("revoked")));
+    ASSERT_TRUE(dovecot->start()) << dovecot->error().toStdString();
+    const auto trashed = runTask(client.trash(*ids.begin()));
+    ASSERT_FALSE(trashed);
+    EXPECT_EQ(trashed.error().message, "Wrong email or app password");
+    EXPECT_EQ(dovecot->mailFiles(user, "").size(), 1); // nothing moved
+}
+
+TEST_F(MailBackend, AHugeMessageStillYieldsItsCode)
+{
+    const QString user = newUser();
+    const double since = double(QDateTime::currentSecsSinceEpoch()) - 1;
+    // Only the first megabytes of a message are fetched: the text before a huge attachment is
+    // read, and the cut-off attachment does not spoil the message.
+    const QByteArray attachment = QByteArray(9 * 1024 * 1024, 'x').toBase64(QByteArray::Base64Encoding);
+    QByteArray mail = "From: Shop <no-reply@shop.example>\r\nSubject: Big\r\nMIME-Version: 1.0\r\n"
+                      "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
+                      "Content-Type: text/plain; charset=utf-8\r\n\r\nYour code is 909090.\r\n--b\r\n"
+                      "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+    for (qsizetype at = 0; at < attachment.size(); at += 76)
+        mail += attachment.mid(at, 76) + "\r\n";
+    mail += "--b--\r\n";
+    ASSERT_TRUE(dovecot->deliver(user, mail));
+    addInbox(user);
+    const auto messages = runTask(client.messages(since));
+    ASSERT_TRUE(messages) << messages.error().message.toStdString();
+    ASSERT_EQ(messages->size(), 1);
+    EXPECT_EQ(messages->first().subject, "Big");
+    EXPECT_TRUE(messages->first().text.contains("909090"));
 }
 
 TEST(ImapTls, CertificateAndHostNameAlwaysChecked)

@@ -1,0 +1,277 @@
+// The mail backend under load, as tessary-backend runs alone beside a real dovecot:
+//   push   dovecot-lda delivery → the new id in a held ids poll, p50 and p95 over 50 messages,
+//          beside dovecot's own IDLE notice to a plain IMAP client watching the same inbox;
+//   polls  50 installs each holding an ids poll while mail arrives for all: every poll answered?
+//   memory resident size of the backend process with 10 inboxes watched over IDLE.
+// Prints one JSON object. Run by scripts/bench-backend.
+#include "server/DovecotServer.h"
+#include "server/ImapSession.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+using namespace tessary;
+using namespace std::chrono;
+using test::DovecotServer;
+
+namespace {
+
+using Clock = steady_clock;
+
+double millisSince(Clock::time_point start)
+{
+    return duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
+}
+
+// A wall-clock second to ask "since" from: waits for the next second to begin, so mail of an
+// earlier round (INTERNALDATE counts whole seconds) is never newer than it.
+double nextWholeSecond()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    std::this_thread::sleep_for(milliseconds(1000 - now % 1000 + 20));
+    return double(now / 1000 + 1);
+}
+
+QByteArray mail(int number)
+{
+    return "From: Shop <no-reply@shop.example>\r\nSubject: Code " + QByteArray::number(number) +
+           "\r\nContent-Type: text/plain\r\n\r\nYour code is " + QByteArray::number(100000 + number) +
+           ".\r\n";
+}
+
+// tessary-backend as its own process, on a port the system picks, stopped by its own pid.
+class StandaloneBackend {
+public:
+    StandaloneBackend(const DovecotServer& dovecot)
+    {
+        dovecot.configureBackend(m_data.path());
+        m_process.start(QStringLiteral(TESSARY_BACKEND_PROGRAM),
+                        {"--listen", "127.0.0.1:0", "--data", m_data.path()});
+        if (m_process.waitForReadyRead(10000)) {
+            const QByteArray line = m_process.readLine().trimmed();
+            m_url = line.mid(line.indexOf("http://") + 7).toStdString(); // "127.0.0.1:PORT"
+        }
+    }
+    ~StandaloneBackend()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(10000);
+    }
+    bool isRunning() const { return !m_url.empty(); }
+    qint64 pid() const { return m_process.processId(); }
+
+    std::string install()
+    {
+        httplib::Client client("http://" + m_url);
+        const auto reply = client.Post("/v1/installs");
+        return reply ? QJsonDocument::fromJson(QByteArray::fromStdString(reply->body))["token"]
+                           .toString()
+                           .toStdString()
+                     : std::string();
+    }
+    bool addInbox(const std::string& token, const QString& user)
+    {
+        const QJsonObject body{{"email", user},
+                               {"password", DovecotServer::password},
+                               {"host", DovecotServer::hostName},
+                               {"port", 993}};
+        const auto reply = post(token, "/v1/accounts/imap", body, 30);
+        return reply && reply->status == 200;
+    }
+    // A held poll: the ids it was answered with.
+    QJsonArray ids(const std::string& token, double since)
+    {
+        const auto reply = post(token, "/v1/messages/ids", QJsonObject{{"since", since}}, 15);
+        return reply && reply->status == 200
+                   ? QJsonDocument::fromJson(QByteArray::fromStdString(reply->body))["ids"].toArray()
+                   : QJsonArray();
+    }
+
+private:
+    httplib::Result post(const std::string& token, const char* path, const QJsonObject& body, int timeout)
+    {
+        httplib::Client client("http://" + m_url);
+        client.set_read_timeout(timeout);
+        client.set_bearer_token_auth(token.c_str());
+        return client.Post(path, QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString(),
+                           "application/json");
+    }
+
+    QTemporaryDir m_data;
+    QProcess m_process;
+    std::string m_url;
+};
+
+// Dovecot's own IDLE notice, seen by a plain client on the same inbox: when each EXISTS arrives.
+class IdleObserver {
+public:
+    IdleObserver(const DovecotServer& dovecot, const QString& user)
+    {
+        m_settings.trustedCaFile = dovecot.caFile();
+        m_settings.routes.insert(DovecotServer::hostName, {QStringLiteral("127.0.0.1"), dovecot.port()});
+        m_thread = std::thread([this, user] {
+            server::ImapSession session(m_settings, DovecotServer::hostName);
+            if (!session.connect() || !session.login(user, DovecotServer::password) ||
+                !session.select("INBOX"))
+                return;
+            while (!m_stop) {
+                const auto noticed = session.idle(m_stop, seconds(60));
+                if (!noticed)
+                    return;
+                if (*noticed) {
+                    std::lock_guard lock(m_mutex);
+                    m_notices.push_back(Clock::now());
+                }
+            }
+        });
+    }
+    ~IdleObserver()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    std::optional<Clock::time_point> noticeAfter(Clock::time_point start)
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto notice : m_notices)
+            if (notice >= start)
+                return notice;
+        return std::nullopt;
+    }
+
+private:
+    server::ImapSettings m_settings;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::vector<Clock::time_point> m_notices;
+    std::thread m_thread;
+};
+
+QJsonObject measurePush(DovecotServer& dovecot)
+{
+    StandaloneBackend backend(dovecot);
+    const QString user = DovecotServer::user(1);
+    const std::string token = backend.install();
+    if (!backend.isRunning() || !backend.addInbox(token, user))
+        return {{"error", "backend did not start"}};
+    IdleObserver observer(dovecot, user);
+    std::this_thread::sleep_for(seconds(1));
+    std::vector<double> toPoll, toNotice, afterNotice;
+    int missed = 0;
+    for (int round = 0; round < 50; ++round) {
+        const double since = nextWholeSecond();
+        Clock::time_point answered;
+        std::thread poll([&] {
+            if (backend.ids(token, since).isEmpty())
+                ++missed;
+            answered = Clock::now();
+        });
+        std::this_thread::sleep_for(milliseconds(150)); // the poll is held by now
+        const auto delivered = Clock::now();
+        dovecot.deliver(user, mail(round));
+        poll.join();
+        toPoll.push_back(duration<double, std::milli>(answered - delivered).count());
+        if (const auto notice = observer.noticeAfter(delivered)) {
+            toNotice.push_back(duration<double, std::milli>(*notice - delivered).count());
+            afterNotice.push_back(duration<double, std::milli>(answered - *notice).count());
+        }
+    }
+    return {{"messages", 50},
+            {"missed", missed},
+            {"deliveryToPollP50Ms", percentile(toPoll, 0.5)},
+            {"deliveryToPollP95Ms", percentile(toPoll, 0.95)},
+            {"deliveryToIdleNoticeP50Ms", percentile(toNotice, 0.5)},
+            {"idleNoticeToPollP50Ms", percentile(afterNotice, 0.5)},
+            {"idleNoticeToPollP95Ms", percentile(afterNotice, 0.95)}};
+}
+
+QJsonObject measureManyPolls(DovecotServer& dovecot)
+{
+    constexpr int installs = 50;
+    StandaloneBackend backend(dovecot);
+    std::vector<std::string> tokens;
+    for (int i = 0; i < installs; ++i) {
+        tokens.push_back(backend.install());
+        if (!backend.addInbox(tokens.back(), DovecotServer::user(i % DovecotServer::userCount + 1)))
+            return {{"error", "an inbox could not be added"}};
+    }
+    std::this_thread::sleep_for(seconds(2));
+    const double since = nextWholeSecond();
+    std::atomic<int> answeredWithMail{0};
+    std::vector<double> latency(installs);
+    std::vector<std::thread> polls;
+    const auto start = Clock::now();
+    for (int i = 0; i < installs; ++i)
+        polls.emplace_back([&, i] {
+            if (!backend.ids(tokens[size_t(i)], since).isEmpty())
+                ++answeredWithMail;
+            latency[size_t(i)] = millisSince(start);
+        });
+    std::this_thread::sleep_for(milliseconds(300));
+    const auto delivering = Clock::now();
+    for (int user = 1; user <= DovecotServer::userCount; ++user)
+        dovecot.deliver(DovecotServer::user(user), mail(user));
+    const double deliveryMs = millisSince(delivering);
+    for (auto& poll : polls)
+        poll.join();
+    return {{"installs", installs},
+            {"answeredWithMail", answeredWithMail.load()},
+            {"deliveringAllMs", deliveryMs},
+            {"lastPollAnsweredMs", *std::max_element(latency.begin(), latency.end()) - 300}};
+}
+
+QJsonObject measureMemory(DovecotServer& dovecot)
+{
+    StandaloneBackend backend(dovecot);
+    const std::string token = backend.install();
+    for (int user = 1; user <= 10; ++user)
+        if (!backend.addInbox(token, DovecotServer::user(user)))
+            return {{"error", "an inbox could not be added"}};
+    std::this_thread::sleep_for(seconds(3));
+    QFile status(QStringLiteral("/proc/%1/status").arg(backend.pid()));
+    status.open(QIODevice::ReadOnly);
+    QJsonObject result{{"inboxes", 10}};
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:") || line.startsWith("VmHWM:"))
+            result.insert(QString::fromLatin1(line.left(5)) + "Kb",
+                          line.mid(6).trimmed().split(' ').first().toInt());
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    DovecotServer dovecot;
+    if (!dovecot.isReady()) {
+        std::fprintf(stderr, "%s\n", qPrintable(dovecot.error()));
+        return 1;
+    }
+    const QJsonObject result{{"memory", measureMemory(dovecot)},
+                             {"push", measurePush(dovecot)},
+                             {"manyPolls", measureManyPolls(dovecot)}};
+    std::printf("%s\n", QJsonDocument(result).toJson(QJsonDocument::Indented).constData());
+    return 0;
+}

@@ -1,0 +1,138 @@
+#include "server/OAuthClient.h"
+
+#include "server/CredentialCipher.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrlQuery>
+
+#include <httplib.h>
+
+namespace tessary::server {
+
+namespace {
+
+QByteArray base64Url(const QByteArray& data)
+{
+    return data.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+}
+
+// The e-mail address in an ID token's claims. The token came straight from the provider's token
+// endpoint over TLS, so its signature need not be checked to trust it (OpenID Connect 3.1.3.7).
+QString emailFromIdToken(const QString& idToken)
+{
+    const QList<QByteArray> parts = idToken.toLatin1().split('.');
+    if (parts.size() != 3)
+        return {};
+    const QJsonObject claims =
+        QJsonDocument::fromJson(QByteArray::fromBase64(parts[1], QByteArray::Base64UrlEncoding)).object();
+    const QString email = claims.value("email").toString();
+    return email.isEmpty() ? claims.value("preferred_username").toString() : email;
+}
+
+Expected<OAuthTokens, QString> postToTokenEndpoint(const OAuthProvider& provider, httplib::Params form)
+{
+    const QUrl url(provider.tokenUrl);
+    const bool tls = url.scheme() == QLatin1String("https");
+    if (!url.isValid() || (!tls && url.host() != QLatin1String("127.0.0.1")))
+        return Unexpected{
+            QStringLiteral("The sign-in service's address \"%1\" is not usable").arg(provider.tokenUrl)};
+    const std::string origin = url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString().toStdString();
+    httplib::Client client(origin);
+    client.enable_server_certificate_verification(true);
+    if (!provider.caFile.isEmpty())
+        client.set_ca_cert_path(provider.caFile.toStdString());
+    client.set_connection_timeout(10);
+    client.set_read_timeout(15);
+    form.emplace("client_id", provider.clientId.toStdString());
+    if (!provider.clientSecret.isEmpty())
+        form.emplace("client_secret", provider.clientSecret.toStdString());
+    const auto reply = client.Post(url.path().toStdString(), form);
+    if (!reply)
+        return Unexpected{QStringLiteral("Can't reach %1").arg(url.host())};
+    const QJsonObject body = QJsonDocument::fromJson(QByteArray::fromStdString(reply->body)).object();
+    if (reply->status != 200) {
+        if (body.value("error").toString() == QLatin1String("invalid_grant"))
+            return Unexpected{QStringLiteral("The sign-in for this inbox was revoked or has expired; remove "
+                                             "the inbox and add it again")};
+        return Unexpected{QStringLiteral("%1 refused the sign-in (%2)")
+                              .arg(url.host(), body.value("error").toString(QString::number(reply->status)))};
+    }
+    OAuthTokens tokens{body.value("access_token").toString(), body.value("refresh_token").toString(),
+                       emailFromIdToken(body.value("id_token").toString())};
+    if (tokens.accessToken.isEmpty())
+        return Unexpected{QStringLiteral("%1 answered the sign-in without a token").arg(url.host())};
+    return tokens;
+}
+
+} // namespace
+
+std::optional<OAuthProvider> knownProvider(const QString& name)
+{
+    if (name == QLatin1String("gmail"))
+        return OAuthProvider{{},
+                             {},
+                             QStringLiteral("https://accounts.google.com/o/oauth2/v2/auth"),
+                             QStringLiteral("https://oauth2.googleapis.com/token"),
+                             QStringLiteral("https://mail.google.com/ openid email"),
+                             QStringLiteral("imap.gmail.com"),
+                             {}};
+    if (name == QLatin1String("outlook"))
+        return OAuthProvider{
+            {},
+            {},
+            QStringLiteral("https://login.microsoftonline.com/common/oauth2/v2.0/authorize"),
+            QStringLiteral("https://login.microsoftonline.com/common/oauth2/v2.0/token"),
+            QStringLiteral("https://outlook.office.com/IMAP.AccessAsUser.All offline_access openid email"),
+            QStringLiteral("outlook.office365.com"),
+            {}};
+    return std::nullopt;
+}
+
+QByteArray pkceChallenge(const QByteArray& verifier)
+{
+    return base64Url(sha256(verifier));
+}
+
+Pkce makePkce()
+{
+    const QByteArray verifier = base64Url(randomBytes(48)); // 64 characters of the allowed set
+    return {verifier, pkceChallenge(verifier)};
+}
+
+QUrl authorizeUrl(const OAuthProvider& provider, const QString& redirectUri, const QString& state,
+                  const QByteArray& challenge)
+{
+    QUrl url(provider.authorizeUrl);
+    QUrlQuery query(url);
+    query.addQueryItem("response_type", "code");
+    query.addQueryItem("client_id", provider.clientId);
+    query.addQueryItem("redirect_uri", redirectUri);
+    query.addQueryItem("scope", provider.scope);
+    query.addQueryItem("state", state);
+    query.addQueryItem("code_challenge", QString::fromLatin1(challenge));
+    query.addQueryItem("code_challenge_method", "S256");
+    // Google hands out a refresh token only when asked for offline access, and again only
+    // when the consent page is shown.
+    query.addQueryItem("access_type", "offline");
+    query.addQueryItem("prompt", "consent");
+    url.setQuery(query.query(QUrl::FullyEncoded), QUrl::StrictMode);
+    return url;
+}
+
+Expected<OAuthTokens, QString> exchangeCode(const OAuthProvider& provider, const QString& code,
+                                            const QByteArray& verifier, const QString& redirectUri)
+{
+    return postToTokenEndpoint(provider, {{"grant_type", "authorization_code"},
+                                          {"code", code.toStdString()},
+                                          {"redirect_uri", redirectUri.toStdString()},
+                                          {"code_verifier", verifier.toStdString()}});
+}
+
+Expected<OAuthTokens, QString> refreshAccess(const OAuthProvider& provider, const QString& refreshToken)
+{
+    return postToTokenEndpoint(
+        provider, {{"grant_type", "refresh_token"}, {"refresh_token", refreshToken.toStdString()}});
+}
+
+} // namespace tessary::server

@@ -1,0 +1,111 @@
+#include "DovecotServer.h"
+#include "FakeOAuthServer.h"
+
+#include "backend/Backend.h"
+#include "fakes/FakeSecretStore.h"
+#include "fakes/FakeSettingsStore.h"
+#include "server/BackendServer.h"
+#include "support/RunTask.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+
+using namespace tessary;
+using namespace tessary::test;
+
+namespace {
+
+// What the user's browser does with the sign-in page: the fake provider agrees at once and
+// redirects back; the backend's page is the last stop. Returns that page's status.
+int signInInBrowser(const QUrl& page)
+{
+    httplib::Client provider(page.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString().toStdString());
+    const auto redirect = provider.Get((page.path() + '?' + page.query(QUrl::FullyEncoded)).toStdString());
+    if (!redirect || redirect->status != 302)
+        return 0;
+    const QUrl back(QString::fromStdString(redirect->get_header_value("Location")));
+    httplib::Client backend(back.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString().toStdString());
+    const auto answer = backend.Get((back.path() + '?' + back.query(QUrl::FullyEncoded)).toStdString());
+    return answer ? answer->status : 0;
+}
+
+} // namespace
+
+TEST(OAuthSignIn, GmailSignInWithPkceThenXOAuth2PushAndARevokedGrantAsAClearError)
+{
+    const QString email = DovecotServer::user(1);
+    FakeOAuthServer oauth(email);
+    DovecotServer dovecot(oauth.url());
+    ASSERT_TRUE(dovecot.isReady()) << dovecot.error().toStdString();
+    QTemporaryDir data;
+    ASSERT_TRUE(dovecot.configureBackend(data.path()));
+    QFile file(QDir(data.path()).filePath("backend.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QJsonObject config = QJsonDocument::fromJson(file.readAll()).object();
+    config.insert("oauth", QJsonObject{{"gmail", QJsonObject{{"clientId", FakeOAuthServer::clientId},
+                                                             {"authorizeUrl", oauth.url() + "/authorize"},
+                                                             {"tokenUrl", oauth.url() + "/token"},
+                                                             {"imapHost", DovecotServer::hostName}}}});
+    file.resize(0);
+    file.write(QJsonDocument(config).toJson());
+    file.close();
+    auto backend = server::startEmbeddedBackend(data.path());
+    ASSERT_TRUE(backend) << backend.error().toStdString();
+    FakeSettingsStore settings;
+    settings.values.insert(QStringLiteral("backendURL"), (*backend)->url());
+    FakeSecretStore secrets;
+    Backend client{settings, secrets};
+
+    const auto link = runTask(client.connect(QStringLiteral("gmail")));
+    ASSERT_TRUE(link) << link.error().message.toStdString();
+    const QUrlQuery asked(link->url);
+    EXPECT_EQ(asked.queryItemValue("redirect_uri", QUrl::FullyDecoded),
+              (*backend)->url() + "/v1/oauth/callback");
+    EXPECT_EQ(runTask(client.accounts()).value(),
+              (QList<Account>{{link->accountId, "gmail", std::nullopt, "pending"}}));
+
+    // A forged return with an unknown state is turned away; the real one completes the sign-in.
+    httplib::Client direct((*backend)->url().toStdString());
+    EXPECT_EQ(direct.Get("/v1/oauth/callback?code=code-1&state=forged")->status, 400);
+    ASSERT_EQ(signInInBrowser(link->url), 200);
+    EXPECT_EQ(runTask(client.accounts()).value(),
+              (QList<Account>{{link->accountId, "gmail", email, "active"}}));
+    QFile database(data.filePath(QStringLiteral("tessary-backend.sqlite-wal")));
+    ASSERT_TRUE(database.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(database.readAll().contains("refresh-")) << "refresh tokens are kept encrypted";
+
+    // The watcher signed in with XOAUTH2: new mail is pushed to a held poll.
+    const double since = double(QDateTime::currentSecsSinceEpoch()) - 1;
+    ASSERT_TRUE(dovecot.deliver(email, "From: a@b.example\r\nSubject: Code\r\n\r\nYour code is 4242.\r\n"));
+    QSet<QString> ids;
+    for (int poll = 0; poll < 3 && ids.isEmpty(); ++poll)
+        if (auto answer = runTask(client.messageIds(since)))
+            ids = *answer;
+    ASSERT_EQ(ids.size(), 1) << dovecot.logTail().toStdString();
+
+    // Every refresh hands out a new refresh token and the backend keeps the newest: a restarted
+    // backend still signs in once the older ones stop working, and reads the mail from the mailbox.
+    oauth.revokeAllButNewest();
+    backend->reset();
+    backend = server::startEmbeddedBackend(data.path());
+    ASSERT_TRUE(backend) << backend.error().toStdString();
+    settings.values.insert(QStringLiteral("backendURL"), (*backend)->url());
+    const auto kept = runTask(client.messages(since));
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->size(), 1) << dovecot.logTail().toStdString();
+
+    oauth.revokeAll();
+    const auto trashed = runTask(client.trash(*ids.begin()));
+    ASSERT_FALSE(trashed);
+    EXPECT_EQ(trashed.error().message,
+              "The sign-in for this inbox was revoked or has expired; remove the inbox and add it again");
+}
