@@ -57,20 +57,39 @@ QString nearbyText(Accessibility& accessibility, const Element& element, int lev
 {
     // Climb, but never into the page's root: above it lies the browser's own interface.
     Element start = element;
+    std::optional<Element> pageRoot;
     for (int level = 0; level < levels; ++level) {
         const std::optional<Element> parent =
             accessibility.elementAttribute(start, QStringLiteral("AXParent"));
-        if (parent &&
-            accessibility.stringAttribute(*parent, QStringLiteral("AXRole")) != QLatin1String("AXWebArea"))
+        if (!parent)
+            continue;
+        if (accessibility.stringAttribute(*parent, QStringLiteral("AXRole")) == QLatin1String("AXWebArea"))
+            pageRoot = parent;
+        else
             start = *parent;
     }
 
     QStringList texts;
-    walkBreadthFirst(accessibility, start, budget, [&](const Element& visited) {
+    const auto readText = [&](const Element& visited) {
         const std::optional<QString> role = accessibility.stringAttribute(visited, QStringLiteral("AXRole"));
         if (role == QLatin1String("AXStaticText") || role == QLatin1String("AXHeading"))
             if (const auto text = visibleText(accessibility, visited))
                 texts.append(*text);
+    };
+    // A form written straight into the page has its prompt beside it, not inside: the headings and
+    // texts just before it on the page are read too.
+    if (pageRoot) {
+        const QList<Element> topLevel = accessibility.children(*pageRoot);
+        const qsizetype at = topLevel.indexOf(start);
+        for (qsizetype i = std::max<qsizetype>(0, at - codeFieldBudget::promptSiblings); i < at; ++i)
+            walkBreadthFirst(accessibility, topLevel.at(i), codeFieldBudget::promptSiblingBudget,
+                             [&](const Element& visited) {
+                                 readText(visited);
+                                 return WalkStep::goOn;
+                             });
+    }
+    walkBreadthFirst(accessibility, start, budget, [&](const Element& visited) {
+        readText(visited);
         return WalkStep::goOn;
     });
     return texts.join(QLatin1Char(' '));

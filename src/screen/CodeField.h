@@ -54,6 +54,10 @@ namespace codeFieldBudget {
 // Component libraries nest a prompt one or two levels deeper than plain markup does.
 inline constexpr int aroundLevels = 4;
 inline constexpr int aroundBudget = 60;
+// A form that stands straight on the page: the texts just before it there are its prompt. Each of
+// those elements is read with a few of its own (Chromium hands a paragraph's text to children).
+inline constexpr int promptSiblings = 3;
+inline constexpr int promptSiblingBudget = 4;
 inline constexpr int pageHostSteps = 40;
 // Web areas whose address is read on the way up: the field's frame and the pages around it.
 inline constexpr int pageHostFrames = 3;
@@ -68,13 +72,15 @@ inline constexpr int maxGroupBoxes = 8;
 inline constexpr int maxBoxRowChildren = 64;
 
 inline constexpr int labelReads = 9; // six texts, the class list, the label element and its value
-inline constexpr int aroundReads = 2 * aroundLevels + 4 * aroundBudget; // role, value, title, children
-inline constexpr int siblingReads = 2 + maxBoxRowChildren;              // parent, children, their roles
+// Role, value, title and children of each element around, and of the elements before the form.
+inline constexpr int aroundReads =
+    2 * aroundLevels + 4 * aroundBudget + 1 + 4 * promptSiblings * promptSiblingBudget;
+inline constexpr int siblingReads = 2 + maxBoxRowChildren; // parent, children, their roles
 // The row (the parent's parent), its role and children, their roles, and each wrapper's children and
 // their roles.
 inline constexpr int rowReads = 3 + maxRowChildren + maxRowGroups * (1 + maxGroupBoxes);
 inline constexpr int pageHostReads = 2 * pageHostSteps - 1 + pageHostFrames; // roles, parents, URLs
-// Role, subrole, label, value, around, frame, siblings and row, page host: 464.
+// Role, subrole, label, value, around, frame, siblings and row, page host: 513.
 inline constexpr int maxReads =
     2 + labelReads + 1 + aroundReads + 1 + siblingReads + rowReads + pageHostReads;
 } // namespace codeFieldBudget

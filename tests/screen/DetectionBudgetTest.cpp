@@ -38,7 +38,12 @@ QJsonObject hungryPage()
     while (row.size() < codeFieldBudget::maxRowChildren - 1)
         row.append(staticText("-"));
     row.append(group(siblings));
-    return nested(60, group(row));
+    // The form stands straight on a page without an address of its own, after elements full of text.
+    QJsonArray page;
+    for (int i = 0; i < codeFieldBudget::promptSiblings; ++i)
+        page.append(group({staticText("a"), staticText("b"), staticText("c"), staticText("d")}));
+    page.append(group(row));
+    return nested(60, node("AXWebArea", {}, page));
 }
 
 int readsOfDetect(test::FakeAccessibility& fake, bool expectAccepted)
@@ -53,7 +58,7 @@ TEST(CodeFieldReadBudget, TheHungriestFieldStaysInsideTheBudget)
     auto fake = loadRoot(hungryPage());
     const int reads = readsOfDetect(*fake, true);
     EXPECT_LE(reads, codeFieldBudget::maxReads);
-    EXPECT_GT(reads, codeFieldBudget::maxReads * 3 / 4) << "the tree no longer makes every rule read";
+    EXPECT_GT(reads, codeFieldBudget::maxReads * 7 / 10) << "the tree no longer makes every rule read";
 }
 
 TEST(CodeFieldReadBudget, CyclesEndAtTheBudget)

@@ -25,17 +25,19 @@ TEST(NearbyTextClimbing, ClimbsTheGivenNumberOfLevels)
     EXPECT_EQ(aroundFocus(page, 9), "top middle"); // the root has no parent: the climb stays there
 }
 
-TEST(NearbyTextClimbing, NeverClimbsIntoTheWebArea)
+TEST(NearbyTextClimbing, NeverClimbsIntoTheWebAreaButReadsThePromptBeforeAFormOnIt)
 {
     const QJsonObject browser =
         group({staticText("browser toolbar"),
-               webArea("https://a.test/", {staticText("page"), group({focused(textField())})})});
+               webArea("https://a.test/",
+                       {staticText("far"), heading("Verify"), staticText("prompt"), staticText("near"),
+                        group({focused(textField())}), staticText("after")})});
     EXPECT_EQ(aroundFocus(browser, 1), "");
-    EXPECT_EQ(aroundFocus(browser, 5), "");
+    EXPECT_EQ(aroundFocus(browser, 5), "Verify prompt near");
 
     const QJsonObject directChild =
         group({webArea("https://a.test/", {staticText("page"), focused(textField())})});
-    EXPECT_EQ(aroundFocus(directChild, 2), "");
+    EXPECT_EQ(aroundFocus(directChild, 2), "page");
 }
 
 TEST(NearbyTextReading, StaticTextsAndHeadingsInBreadthFirstOrder)
