@@ -56,6 +56,8 @@ TEST_F(AutostartEntry, HiddenEntryCountsAsOff)
 {
     writeEntry("[Desktop Entry]\nType=Application\nExec=tessary\nHidden=true\n");
     EXPECT_FALSE(loginItem().isEnabled());
+    writeEntry("[Desktop Entry]\nType=Application\nExec=tessary\nX-GNOME-Autostart-enabled=false\n");
+    EXPECT_FALSE(loginItem().isEnabled());
     // Only the main group's key counts.
     writeEntry("[Desktop Entry]\nType=Application\nExec=tessary\n[Desktop Action x]\nHidden=true\n");
     EXPECT_TRUE(loginItem().isEnabled());

@@ -88,7 +88,10 @@ bool XdgAutostart::isEnabled() const
     QFile file(filePath());
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    return desktopEntryValue(file.readAll(), QStringLiteral("Hidden")) != QLatin1String("true");
+    // GNOME's session settings switch an entry off with their own key instead of Hidden.
+    const QByteArray entry = file.readAll();
+    return desktopEntryValue(entry, QStringLiteral("Hidden")) != QLatin1String("true") &&
+           desktopEntryValue(entry, QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1String("false");
 }
 
 Expected<Done, QString> XdgAutostart::setEnabled(bool enabled)
