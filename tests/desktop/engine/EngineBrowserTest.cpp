@@ -1,0 +1,257 @@
+// The engine against a real browser (Firefox ESR or Chromium, from TESSARY_TEST_BROWSER) under
+// scripts/desktop-session: `tessary-inspect engine` runs as a child process against a loopback
+// backend of the test's own, and the test reads what it prints, where its chip window is, and
+// what lands in the page. One browser serves every case; each case starts its own engine.
+
+#include "desktop/engine/EngineProcess.h"
+#include "desktop/engine/MailboxBackend.h"
+#include "desktop/screen/DesktopDriver.h"
+#include "desktop/screen/PageServer.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/EwmhFrontmost.h"
+#include "screen/TreeWalk.h"
+
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+namespace tessary::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString otherSender = QStringLiteral("Accounts <no-reply@mailer.example.com>");
+const QString siteSender = QStringLiteral("Sign-in <no-reply@127.0.0.1>");
+
+// The engine keeps its install token in the Secret Service. Without an unlocked keyring the
+// service puts up its password prompt, which takes the active window from the browser (seen:
+// gcr-prompter, and every key typed afterwards went to it). The daemon ends with the session bus.
+void unlockKeyring()
+{
+    QProcess keyring;
+    keyring.start(QStringLiteral("sh"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("printf test | gnome-keyring-daemon --unlock --components=secrets")});
+    keyring.waitForFinished(10000);
+}
+
+class EngineInBrowser : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        unlockKeyring();
+        pages = new PageServer(QStringLiteral(TESSARY_TEST_PAGES));
+        accessibility = new AtspiAccessibility;
+        browser = new Browser(Browser::fromEnvironment(), pages->url(QStringLiteral("typing.html")));
+        // Until the browser shows its first page, keys typed into it can get lost.
+        waitUntil([] { return showing(pages->url(QStringLiteral("typing.html"))); }, 60s);
+    }
+    static void TearDownTestSuite()
+    {
+        delete browser;
+        delete accessibility;
+        delete pages;
+    }
+
+    // The browser's page showing that address, in whichever tab of its active window.
+    static std::optional<Element> pageShowing(const QString& url)
+    {
+        const std::optional<RunningApplication> front = accessibility->frontmostApplication();
+        const std::optional<Element> application = front && front->pid == browser->pid()
+                                                       ? accessibility->applicationElement(front->pid)
+                                                       : std::nullopt;
+        const std::optional<Element> window =
+            application ? accessibility->elementAttribute(*application, QStringLiteral("AXFocusedWindow"))
+                        : std::nullopt;
+        std::optional<Element> page;
+        if (window)
+            walkBreadthFirst(*accessibility, *window, 2000, [&](const Element& element) {
+                if (accessibility->stringAttribute(element, QStringLiteral("AXRole")) !=
+                        QLatin1String("AXWebArea") ||
+                    accessibility->stringAttribute(element, QStringLiteral("AXURL")) != url ||
+                    accessibility->children(element).isEmpty())
+                    return WalkStep::goOn;
+                page = element;
+                return WalkStep::stop;
+            });
+        return page;
+    }
+    static bool showing(const QString& url) { return pageShowing(url).has_value(); }
+
+    // Loads the page afresh through the address bar (a query of its own tells this load from an
+    // earlier one of the same page) and waits until it shows.
+    std::optional<Element> openPage(const QString& page)
+    {
+        static int loads = 0;
+        const QString url = pages->url(page) + QStringLiteral("?load=%1").arg(++loads);
+        for (int attempt = 0; attempt < 3 && !showing(url); ++attempt)
+            if (browser->open(url) && waitUntil([&] { return showing(url); }, 10s))
+                break;
+        EXPECT_TRUE(showing(url)) << "page did not load: " << url.toStdString();
+        settle(300ms);
+        return pageShowing(url);
+    }
+
+    // Clicks the element with that DOM id and waits until it has the focus. Its frame, bottom-left.
+    std::optional<std::pair<Element, Rect>> clickById(const Element& page, const QString& id)
+    {
+        std::optional<Element> element;
+        std::optional<Rect> frame;
+        waitUntil(
+            [&] {
+                element = findElement(*accessibility, page, QStringLiteral("AXDOMIdentifier"), id);
+                frame = element ? accessibility->screenFrame(*element) : std::nullopt;
+                return frame.has_value();
+            },
+            10s);
+        if (!frame || !clickAt(*frame, screenHeight()) ||
+            !waitUntil([&] { return accessibility->focusedElement() == element; }, 5s)) {
+            ADD_FAILURE() << "could not focus #" << id.toStdString();
+            return std::nullopt;
+        }
+        return std::pair{*element, *frame};
+    }
+
+    // Clicks the chip's button with that title, found in the engine's process.
+    bool clickChipButton(const EngineProcess& engine, const QString& title)
+    {
+        const std::optional<Element> application = accessibility->applicationElement(engine.pid());
+        const std::optional<Element> button =
+            application ? findElement(*accessibility, *application, QStringLiteral("AXTitle"), title, 200)
+                        : std::nullopt;
+        const std::optional<Rect> frame = button ? accessibility->screenFrame(*button) : std::nullopt;
+        return frame && clickAt(*frame, screenHeight());
+    }
+
+    QString valueOf(const Element& element)
+    {
+        return accessibility->stringAttribute(element, QStringLiteral("AXValue")).value_or(QString());
+    }
+    bool holds(const Element& element, const QString& text)
+    {
+        return waitUntil([&] { return valueOf(element) == text; }, 5s);
+    }
+
+    static int screenHeight() { return EwmhFrontmost().screenHeight(); }
+
+    MailboxBackend backend;
+
+    static inline PageServer* pages = nullptr;
+    static inline AtspiAccessibility* accessibility = nullptr;
+    static inline Browser* browser = nullptr;
+};
+
+TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillTypesTheCode)
+{
+    EngineProcess engine(backend.url());
+    ASSERT_TRUE(engine.started());
+    const std::optional<Element> page = openPage(QStringLiteral("single-code.html"));
+    ASSERT_TRUE(page) << engine.printed();
+    const auto field = clickById(*page, QStringLiteral("entry"));
+    ASSERT_TRUE(field);
+    ASSERT_TRUE(engine.waitForChip(QStringLiteral("searching"), 10s)) << engine.printed();
+
+    // The chip's top-left corner sits 4 points under the field's bottom-left one; the browser
+    // keeps the active window and its field the focus.
+    const Rect& frame = field->second;
+    const int fieldBottom = screenHeight() - int(frame.y);
+    std::optional<QRect> chip;
+    EXPECT_TRUE(waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));
+    if (chip) {
+        EXPECT_NEAR(chip->left(), frame.x, 1);
+        EXPECT_NEAR(chip->top(), fieldBottom + 4, 1);
+    }
+    const std::optional<RunningApplication> front = accessibility->frontmostApplication();
+    EXPECT_TRUE(front && front->pid == browser->pid());
+    EXPECT_EQ(accessibility->focusedElement(), field->first);
+
+    // The mail arrives while the engine polls: a sender other than the site is offered, not typed.
+    // Not before its first ids reply: the burst takes that reply as the mail it already knows.
+    ASSERT_TRUE(waitUntil([&] { return backend.requestsTo(QStringLiteral("v1/messages/ids")) > 0; }, 10s));
+    backend.deliver(otherSender, QStringLiteral("Your code"),
+                    QStringLiteral("Your verification code is 482913."));
+    const std::optional<QJsonObject> found = engine.waitForChip(QStringLiteral("found"), 10s);
+    ASSERT_TRUE(found) << engine.printed();
+    EXPECT_EQ(found->value("code").toString(), QStringLiteral("482913"));
+    EXPECT_EQ(accessibility->focusedElement(), field->first);
+
+    ASSERT_TRUE(clickChipButton(engine, QStringLiteral("Fill")));
+    EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.value("typed") == "482913"; }, 10s))
+        << engine.printed();
+    EXPECT_TRUE(holds(field->first, QStringLiteral("482913"))) << valueOf(field->first).toStdString();
+}
+
+TEST_F(EngineInBrowser, CodeFromTheSiteItselfIsTypedWithoutAClick)
+{
+    backend.deliver(siteSender, QStringLiteral("Sign-in code"),
+                    QStringLiteral("Your sign-in code is 551902."));
+    EngineProcess engine(backend.url());
+    const std::optional<Element> page = openPage(QStringLiteral("single-code.html"));
+    ASSERT_TRUE(page);
+    const auto field = clickById(*page, QStringLiteral("entry"));
+    ASSERT_TRUE(field);
+    const std::optional<QJsonObject> typed = engine.waitFor(
+        [](const QJsonObject& line) { return line.contains("typed") || line.value("chip") == "found"; }, 15s);
+    ASSERT_TRUE(typed) << engine.printed();
+    EXPECT_EQ(typed->value("typed").toString(), QStringLiteral("551902")) << engine.printed();
+    EXPECT_TRUE(holds(field->first, QStringLiteral("551902"))) << valueOf(field->first).toStdString();
+}
+
+TEST_F(EngineInBrowser, HotKeyTypesTheNewestCodeIntoAnyField)
+{
+    backend.deliver(otherSender, QStringLiteral("Your code"), QStringLiteral("Your code is 100200."), 120);
+    backend.deliver(otherSender, QStringLiteral("Your code"), QStringLiteral("Your code is 300400."));
+    EngineProcess engine(backend.url());
+    const std::optional<Element> page = openPage(QStringLiteral("typing.html"));
+    ASSERT_TRUE(page);
+    const auto field = clickById(*page, QStringLiteral("free"));
+    ASSERT_TRUE(field);
+    // Give the engine time to register its grab: the first tick follows the inbox list.
+    settle(1500ms);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+o")}));
+    EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.contains("typed"); }, 10s))
+        << engine.printed();
+    EXPECT_TRUE(holds(field->first, QStringLiteral("300400"))) << valueOf(field->first).toStdString();
+}
+
+TEST_F(EngineInBrowser, ServerErrorShowsOnTheChipWhichHidesItself)
+{
+    backend.failWith(500);
+    EngineProcess engine(backend.url());
+    const std::optional<Element> page = openPage(QStringLiteral("single-code.html"));
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(clickById(*page, QStringLiteral("entry")));
+    const std::optional<QJsonObject> failed = engine.waitForChip(QStringLiteral("failed"), 10s);
+    ASSERT_TRUE(failed) << engine.printed();
+    EXPECT_EQ(failed->value("message").toString(), QStringLiteral("Server error 500"));
+    QElapsedTimer shown;
+    shown.start();
+    EXPECT_TRUE(engine.chipWindow());
+    EXPECT_TRUE(waitUntil([&] { return !engine.chipWindow(); }, 10s));
+    // The chip stays up for its 4 s; a lower bound only, so a busy machine cannot fail it.
+    EXPECT_GE(shown.elapsed(), 3500);
+}
+
+// Last: the browser started for the link (a second one, beside the test's own profile) may take
+// the active window from the one the other cases use.
+TEST_F(EngineInBrowser, MagicLinkPageGetsTheLinkChipAndOpenOpensTheLink)
+{
+    EngineProcess engine(backend.url());
+    ASSERT_TRUE(openPage(QStringLiteral("magic-link.html")));
+    ASSERT_TRUE(engine.waitForChip(QStringLiteral("waitingForLink"), 10s)) << engine.printed();
+
+    ASSERT_TRUE(waitUntil([&] { return backend.requestsTo(QStringLiteral("v1/messages/ids")) > 0; }, 10s));
+    const QString link = pages->url(QStringLiteral("single-code.html?token=7f3a9"));
+    backend.deliverLink(otherSender, QStringLiteral("Your sign-in link"),
+                        QStringLiteral("Sign in with the link."), link, QStringLiteral("Sign in"));
+    const std::optional<QJsonObject> offered = engine.waitForChip(QStringLiteral("link"), 10s);
+    ASSERT_TRUE(offered) << engine.printed();
+    EXPECT_EQ(offered->value("url").toString(), link);
+
+    ASSERT_TRUE(clickChipButton(engine, QStringLiteral("Open")));
+    EXPECT_TRUE(engine.waitFor([&](const QJsonObject& line) { return line.value("opened") == link; }, 10s))
+        << engine.printed();
+}
+
+} // namespace
+} // namespace tessary::test
