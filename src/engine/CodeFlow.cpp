@@ -135,6 +135,14 @@ QCoro::Task<> Controller::codeBurst(TimePoint since, QStringList domains, TimePo
             show(ChipModel::Failed{error.description()});
     };
 
+    // The ids are taken before the first look, so mail that arrives while that look runs is new
+    // to the loop below instead of counted as seen and never fetched.
+    BackendResult<QSet<QString>> known = co_await pollIds(since, cancel);
+    if (!self || isCancelled(cancel))
+        co_return;
+    if (!known)
+        co_return failed(known.error());
+
     const BackendResult<std::optional<FoundCode>> first = co_await firstFetch(since, domains, cancel);
     if (!self || isCancelled(cancel))
         co_return;
@@ -146,11 +154,6 @@ QCoro::Task<> Controller::codeBurst(TimePoint since, QStringList domains, TimePo
         co_return offer(**first);
     }
 
-    BackendResult<QSet<QString>> known = co_await pollIds(since, cancel);
-    if (!self || isCancelled(cancel))
-        co_return;
-    if (!known)
-        co_return failed(known.error());
     for (;;) {
         const BackendResult<std::optional<QSet<QString>>> arrived =
             co_await nextNewIds(since, *known, deadline, cancel);

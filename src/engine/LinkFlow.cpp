@@ -81,6 +81,14 @@ QCoro::Task<> Controller::linkBurst(LinkPage page, CancelToken cancel)
     const TimePoint since = m_s.clock.now() - lookback;
     const auto deadline = m_s.clock.steadyNow() + m_s.timings.linkBurst;
 
+    // The ids are taken before the first look, so mail that arrives while that look runs is new
+    // to the loop below instead of counted as seen and never fetched.
+    BackendResult<QSet<QString>> known = co_await pollIds(since, cancel);
+    if (!self || isCancelled(cancel))
+        co_return;
+    if (!known)
+        co_return failed(known.error());
+
     BackendResult<std::optional<FoundLink>> link = co_await lookForLink(since, page, cancel);
     if (!self || isCancelled(cancel))
         co_return;
@@ -89,11 +97,6 @@ QCoro::Task<> Controller::linkBurst(LinkPage page, CancelToken cancel)
     if (*link)
         co_return linkFound(**link);
 
-    BackendResult<QSet<QString>> known = co_await pollIds(since, cancel);
-    if (!self || isCancelled(cancel))
-        co_return;
-    if (!known)
-        co_return failed(known.error());
     for (;;) {
         const BackendResult<std::optional<QSet<QString>>> arrived =
             co_await nextNewIds(since, *known, deadline, cancel);

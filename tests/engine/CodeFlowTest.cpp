@@ -52,6 +52,19 @@ TEST_F(CodeBurst, NewMailIsNoticedByItsIdAndAskedForOnceASecondAtMost)
     EXPECT_EQ(backend.messagesScript.calls, 2);
 }
 
+TEST_F(CodeBurst, MailArrivingWhileTheFirstFetchRunsIsNotMissed)
+{
+    const Message late = mail("m1", "482913", "other.org", 0);
+    backend.messagesScript.onCall = [&](int call) {
+        backend.messagesScript.replies = {call == 1 ? QList<Message>{} : QList<Message>{late}};
+        backend.messageIdsScript.replies = {QSet<QString>{"m1"}};
+    };
+    focusAndTick("code");
+    clock.advance(3s);
+    ASSERT_TRUE(chipAs<ChipModel::Found>());
+    EXPECT_EQ(chipAs<ChipModel::Found>()->code.code, "482913");
+}
+
 TEST_F(CodeBurst, EndsWithAFailureAfterNinetySecondsOrAtTheFirstError)
 {
     focusAndTick("code");
