@@ -26,17 +26,6 @@ QString providerSymbol(const QString& provider)
 
 } // namespace
 
-QString providerName(const QString& provider)
-{
-    if (provider == QLatin1String("gmail"))
-        return QStringLiteral("Gmail");
-    if (provider == QLatin1String("outlook"))
-        return QStringLiteral("Outlook");
-    if (provider == QLatin1String("imap"))
-        return QStringLiteral("IMAP");
-    return provider;
-}
-
 QString removalTitle(const Account& account)
 {
     return QStringLiteral("Remove ") + account.email.value_or(QStringLiteral("this inbox")) +
@@ -141,13 +130,12 @@ void AccountsView::rebuildRows()
         line->addWidget(symbol);
         auto* lines = new QVBoxLayout;
         lines->setSpacing(1);
-        auto* first = look::label(account.email.value_or(providerName(account.provider)), 13,
+        auto* first = look::label(account.email.value_or(account.providerName()), 13,
                                   palette().color(QPalette::WindowText), row);
         first->setObjectName(QStringLiteral("first"));
         const bool active = account.status == QLatin1String("active");
-        auto* second =
-            look::label(active ? providerName(account.provider) : QStringLiteral("Waiting for sign-in…"), 11,
-                        secondary, row);
+        auto* second = look::label(active ? account.providerName() : QStringLiteral("Waiting for sign-in…"),
+                                   11, secondary, row);
         second->setObjectName(QStringLiteral("second"));
         lines->addWidget(first);
         lines->addWidget(second);

@@ -55,7 +55,5 @@ private:
 
 // "Remove user@example.com?", or "Remove this inbox?" for an inbox without an address.
 QString removalTitle(const Account& account);
-// The provider's name as a row shows it: "Gmail", "Outlook", "IMAP" or the provider itself.
-QString providerName(const QString& provider);
 
 } // namespace tessary

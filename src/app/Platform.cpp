@@ -28,34 +28,6 @@ std::unique_ptr<server::BackendServer> embeddedUnless(bool elsewhere)
 
 } // namespace
 
-BackendSettings::BackendSettings(SettingsStore& stored, std::optional<QString> embeddedUrl)
-    : m_stored(stored)
-    , m_embeddedUrl(std::move(embeddedUrl))
-{
-}
-
-bool BackendSettings::contains(const QString& key) const
-{
-    return (m_embeddedUrl && key == backendKey) || m_stored.contains(key);
-}
-
-QVariant BackendSettings::value(const QString& key) const
-{
-    if (m_embeddedUrl && key == backendKey)
-        return *m_embeddedUrl;
-    return m_stored.value(key);
-}
-
-void BackendSettings::setValue(const QString& key, const QVariant& value)
-{
-    m_stored.setValue(key, value);
-}
-
-void BackendSettings::remove(const QString& key)
-{
-    m_stored.remove(key);
-}
-
 Platform::Platform()
     : embedded(embeddedUnless(storedSettings.contains(backendKey)))
     , settings(storedSettings, embedded ? std::optional<QString>(embedded->url()) : std::nullopt)

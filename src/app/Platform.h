@@ -4,6 +4,7 @@
 #include "backend/FallbackSecretStore.h"
 #include "backend/FileSecretStore.h"
 #include "common/Clock.h"
+#include "common/OverriddenSettings.h"
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/DBusHeartbeatBus.h"
 #include "platform/linux/DesktopLinkOpener.h"
@@ -19,20 +20,6 @@
 
 namespace tessary {
 
-// The stored settings, with "backendURL" pointing at the built-in backend while one runs.
-class BackendSettings : public SettingsStore {
-public:
-    BackendSettings(SettingsStore& stored, std::optional<QString> embeddedUrl);
-    bool contains(const QString& key) const override;
-    QVariant value(const QString& key) const override;
-    void setValue(const QString& key, const QVariant& value) override;
-    void remove(const QString& key) override;
-
-private:
-    SettingsStore& m_stored;
-    std::optional<QString> m_embeddedUrl;
-};
-
 // Every Linux service the application runs on, made once in main in dependency order. Without a
 // "backendURL" setting the backend runs inside this process on 127.0.0.1.
 struct Platform {
@@ -40,7 +27,7 @@ struct Platform {
 
     QSettingsStore storedSettings;
     std::unique_ptr<server::BackendServer> embedded;
-    BackendSettings settings;
+    OverriddenSettings settings;
     SecretServiceStore keyring;
     FileSecretStore tokenFile;
     FallbackSecretStore secrets;

@@ -2,7 +2,7 @@
 
 namespace tessary {
 
-QString Account::providerName() const
+QString providerDisplayName(const QString& provider)
 {
     if (provider == QLatin1String("gmail"))
         return QStringLiteral("Gmail");

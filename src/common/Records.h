@@ -25,6 +25,10 @@ struct Message {
     friend bool operator==(const Message&, const Message&) = default;
 };
 
+// "Gmail", "Outlook", "IMAP" for the providers the backend names "gmail", "outlook", "imap"; any
+// other name as it is.
+QString providerDisplayName(const QString& provider);
+
 // A connected inbox.
 struct Account {
     QString id;
@@ -33,7 +37,7 @@ struct Account {
     QString status;
 
     bool isActive() const { return status == QLatin1String("active"); }
-    QString providerName() const;
+    QString providerName() const { return providerDisplayName(provider); }
     friend bool operator==(const Account&, const Account&) = default;
 };
 

@@ -4,6 +4,7 @@
 #include "backend/Backend.h"
 #include "backend/FallbackSecretStore.h"
 #include "backend/FileSecretStore.h"
+#include "common/OverriddenSettings.h"
 #include "platform/linux/SecretServiceStore.h"
 #include "server/BackendServer.h"
 #include "state/QSettingsStore.h"
@@ -15,21 +16,6 @@
 #include <memory>
 
 namespace tessary::inspect {
-
-// The settings a backend command reads: the real ones, with "backendURL" replaced for this run
-// when --backend is given. Nothing is written back.
-class OverriddenSettings : public SettingsStore {
-public:
-    OverriddenSettings(SettingsStore& base, std::optional<QString> backendURL);
-    bool contains(const QString& key) const override;
-    QVariant value(const QString& key) const override;
-    void setValue(const QString& key, const QVariant& value) override;
-    void remove(const QString& key) override;
-
-private:
-    SettingsStore& m_base;
-    std::optional<QString> m_backendURL;
-};
 
 // What every backend command works with: the real settings and token stores and one client.
 // With neither --backend nor a "backendURL" setting, the backend runs inside this process on
