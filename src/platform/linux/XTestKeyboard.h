@@ -12,10 +12,10 @@ namespace tessary {
 
 // The keyboard seam over the XTest extension. A character is typed as its keysym: found in the
 // current keymap (with Shift when it sits on the second level, the other way round for a letter
-// while Caps Lock is on), or, when the keymap lacks it
-// ("é" on a US layout), put on a spare keycode just for that key press and taken off again on
-// the key's release, or when the keyboard goes away, whatever happened in between. Applications
-// need a moment to read a keymap change; that wait is a sleep on `clock`, never a blocked thread.
+// while Caps Lock is on), or, when the keymap lacks it ("é" on a US layout), put on a spare
+// keycode just for that key press and taken off again on the key's release, or when the keyboard
+// goes away, whatever happened in between. Applications need a moment to read a keymap change;
+// that wait is a sleep on `clock`, never a blocked thread.
 class XTestKeyboard final : public Keyboard {
 public:
     explicit XTestKeyboard(Clock& clock);

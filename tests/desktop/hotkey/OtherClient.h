@@ -63,17 +63,8 @@ public:
         XSync(m_display, False);
     }
     void tap(KeySym key) { press(key, {}); }
-    // Holds keys down (the server's auto-repeat runs while they are), or lets them go, in order.
-    void hold(std::initializer_list<KeySym> keys) { send(keys, True); }
-    void letGo(std::initializer_list<KeySym> keys) { send(keys, False); }
 
 private:
-    void send(std::initializer_list<KeySym> keys, Bool down)
-    {
-        for (KeySym key : keys)
-            XTestFakeKeyEvent(m_display, keycode(key), down, 0);
-        XSync(m_display, False);
-    }
     int keycode(KeySym key) const { return XKeysymToKeycode(m_display, key); }
     static int onError(Display*, XErrorEvent*)
     {
