@@ -90,12 +90,11 @@ QCoro::Task<> Controller::tick()
     if (!m_s.developerBuild && m_lastDevHeartbeat &&
         m_s.clock.steadyNow() - *m_lastDevHeartbeat < m_s.timings.heartbeat)
         co_return;
-    pageTick();
-
     const std::optional<Element> focused = m_s.accessibility.focusedElement();
+    const quint64 loads = m_s.accessibility.documentLoads();
+    pageTick(focused, loads);
     if (!focused)
         co_return;
-    const quint64 loads = m_s.accessibility.documentLoads();
     if (m_lastFocused && *m_lastFocused == *focused) {
         // The same element: classified already, unless a page finished loading since, which may
         // only now show the field it focused while loading as what it is.

@@ -74,7 +74,7 @@ public:
     void fillNewest();
 
     // Link flow
-    void pageTick();
+    void pageTick(const std::optional<Element>& focused, quint64 loads);
     void startLinkBurst(const LinkPage& page);
     void openLink(const FoundLink& link);
     void openFromChip();
@@ -131,6 +131,10 @@ private:
     QSet<QString> m_used;
     std::optional<std::chrono::steady_clock::time_point> m_lastDevHeartbeat;
     qint64 m_pageTicks = 0;
+    // What the page watch saw when it last read the page.
+    std::optional<Element> m_pageFocus;
+    quint64 m_pageLoads = 0;
+    std::chrono::steady_clock::time_point m_lastPageScan = std::chrono::steady_clock::time_point::min();
     std::optional<LinkPage> m_linkPage;
     QSet<QString> m_handledPages;
     QSet<QString> m_usedLinks;

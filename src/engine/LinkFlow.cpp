@@ -28,11 +28,21 @@ QString linkIdentity(const QUrl& url)
 
 } // namespace
 
-void Controller::pageTick()
+void Controller::pageTick(const std::optional<Element>& focused, quint64 loads)
 {
-    // Every third tick: reading a whole page costs far more than reading the focus.
+    // Every third tick at most: reading a whole page costs far more than reading the focus. And a
+    // page is read again only after the focus moved or a page loaded, or once it has been at rest
+    // for a while, because a form may turn into "check your email" in place without either.
     if (++m_pageTicks % 3 != 0 || m_field)
         return;
+    const auto now = m_s.clock.steadyNow();
+    const bool changed = focused != m_pageFocus || loads != m_pageLoads;
+    if (!changed && now < m_lastPageScan + m_s.timings.pageRescan)
+        return;
+    m_pageFocus = focused;
+    m_pageLoads = loads;
+    m_lastPageScan = now;
+
     const std::optional<RunningApplication> front = m_s.accessibility.frontmostApplication();
     const bool browser =
         front && !front->bundleIdentifier.isEmpty() && linkBrowsers().contains(front->bundleIdentifier);

@@ -62,11 +62,29 @@ TEST_F(LinkFlow, AnUntrustedLinkWaitsForOpenAndTheHotKeyOpensIt)
     EXPECT_EQ(links.opened.size(), 1);
 }
 
-TEST_F(LinkFlow, LeavingThePageInTheBrowserEndsTheWait)
+TEST_F(LinkFlow, ThePageIsReadAgainAfterALoadOrAFocusMoveElseOnlyOnceAtRestForAWhile)
+{
+    watch();
+    ASSERT_TRUE(chip.visible);
+    accessibility->resetReads();
+    watch();
+    EXPECT_EQ(accessibility->reads(), 0) << "a page at rest is not read on every third tick";
+
+    // Leaving the page in the browser ends the wait, once the watch looks again.
+    accessibility->setAttribute(at("page"), "AXURL", "https://notes.example.net/home");
+    watch();
+    EXPECT_TRUE(chip.visible) << "no load, no focus move: not looked at yet";
+    clock.advance(6s);
+    watch();
+    EXPECT_FALSE(chip.visible) << "a page that rewrote itself in place is seen within the rescan";
+}
+
+TEST_F(LinkFlow, ALoadedPageIsLookedAtOnTheNextWatch)
 {
     watch();
     ASSERT_TRUE(chip.visible);
     accessibility->setAttribute(at("page"), "AXURL", "https://notes.example.net/home");
+    ++accessibility->loads;
     watch();
     EXPECT_FALSE(chip.visible);
     EXPECT_FALSE(controller->linkPage());

@@ -181,6 +181,16 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
     EXPECT_TRUE(holds(field->first, QStringLiteral("482913"))) << valueOf(field->first).toStdString();
 }
 
+// The page puts the focus in its field while it loads, before the browser has finished its
+// accessibility tree: the engine must look again once the load is done.
+TEST_F(EngineInBrowser, FieldFocusedWhileItsPageLoadsGetsTheChip)
+{
+    EngineProcess engine(backend.url());
+    ASSERT_TRUE(engine.started());
+    ASSERT_TRUE(openPage(QStringLiteral("ru-kod-autofocus.html")));
+    EXPECT_TRUE(engine.waitForChip(QStringLiteral("searching"), 10s)) << engine.printed();
+}
+
 TEST_F(EngineInBrowser, CodeFromTheSiteItselfIsTypedWithoutAClick)
 {
     backend.deliver(siteSender, QStringLiteral("Sign-in code"),
