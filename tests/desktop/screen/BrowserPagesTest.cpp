@@ -5,6 +5,7 @@
 #include "screen/CodeField.h"
 
 #include <QProcess>
+#include <QStandardPaths>
 
 #include <functional>
 
@@ -69,8 +70,11 @@ TEST_F(BrowserPages, FrontmostBrowserIsNamedByItsDesktopFile)
     ASSERT_TRUE(front);
     EXPECT_EQ(front->pid, browser->pid());
     EXPECT_EQ(front->bundleIdentifier, browser->desktopId());
+    // The entry that wins the data folders' search: the user's own over the system's.
     EXPECT_EQ(front->bundleURL,
-              QStringLiteral("/usr/share/applications/%1.desktop").arg(browser->desktopId()));
+              QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                     QStringLiteral("applications/%1.desktop").arg(browser->desktopId())));
+    EXPECT_FALSE(front->bundleURL.isEmpty());
 }
 
 TEST_F(BrowserPages, SingleCodeFieldIsDetectedWithPageHostAndRealFrame)

@@ -4,8 +4,13 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
 #include <QThread>
+
+#include <unistd.h>
 
 namespace tessary::test {
 
@@ -73,13 +78,12 @@ Browser::Kind Browser::fromEnvironment()
 QStringList Browser::arguments(const QString& url) const
 {
     if (m_kind == Kind::firefox)
-        return {QStringLiteral("--no-remote"), QStringLiteral("--profile"), m_profile.path(), url};
+        return {url};
     return {QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
             QStringLiteral("--disable-background-networking"), QStringLiteral("--disable-component-update"),
             QStringLiteral("--disable-sync"),
             // The Secret Service would put up a keyring prompt over the page.
-            QStringLiteral("--password-store=basic"), QStringLiteral("--user-data-dir=") + m_profile.path(),
-            url};
+            QStringLiteral("--password-store=basic"), url};
 }
 
 QString Browser::program() const
@@ -87,9 +91,35 @@ QString Browser::program() const
     return m_kind == Kind::chromium ? QStringLiteral("chromium") : QStringLiteral("firefox-esr");
 }
 
+// Chromium refuses to start as root without --no-sandbox, which the system's desktop file does not
+// pass: the private home gets its own entry for it, which hides the system's, so that the browser's
+// own command still works when the engine runs it.
+void Browser::allowChromiumAsRoot()
+{
+    QFile system(QStringLiteral("/usr/share/applications/chromium.desktop"));
+    if (!system.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                           QStringLiteral("/applications");
+    QDir().mkpath(folder);
+    QFile own(folder + QStringLiteral("/chromium.desktop"));
+    if (own.open(QIODevice::WriteOnly | QIODevice::Text))
+        own.write(QString::fromUtf8(system.readAll())
+                      .replace(QStringLiteral("Exec=/usr/bin/chromium "),
+                               QStringLiteral("Exec=/usr/bin/chromium --no-sandbox "))
+                      .toUtf8());
+}
+
 Browser::Browser(Kind kind, const QString& url)
     : m_kind(kind)
 {
+    // The profile is named in the environment rather than on the command line, so that every
+    // later plain `firefox-esr URL` or `chromium URL` of this test, and of the processes it starts,
+    // reaches this browser as a user's reaches theirs: a link opened through the browser's own
+    // command becomes a tab here instead of a second browser.
+    qputenv(m_kind == Kind::firefox ? "XRE_PROFILE_PATH" : "CHROME_CONFIG_HOME", m_profile.path().toUtf8());
+    if (m_kind == Kind::chromium && geteuid() == 0)
+        allowChromiumAsRoot();
     m_process.start(program(), arguments(url));
     m_process.waitForStarted(10000);
 }

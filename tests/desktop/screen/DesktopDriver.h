@@ -49,6 +49,7 @@ public:
 
 private:
     QStringList arguments(const QString& url) const;
+    static void allowChromiumAsRoot();
     QString program() const;
 
     Kind m_kind;
