@@ -17,11 +17,11 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://tessary.com)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# QtKeychain reaches the Secret Service through libsecret, which it opens only at run time.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsecret-1-0")
-# Without the accessibility bus no field can be read; without a keyring the install token falls back
-# to a private file.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "at-spi2-core")
+# QtKeychain reaches the Secret Service through libsecret, which it opens only at run time; libatspi
+# ends the process when the session has no accessibility bus to connect to, and at-spi2-core is what
+# provides one.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsecret-1-0, at-spi2-core")
+# Without a keyring the install token falls back to a private file.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-keyring")
 # CPack puts the summary above this text and indents it the way a control file wants.
 set(CPACK_PACKAGE_DESCRIPTION
