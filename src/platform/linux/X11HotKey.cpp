@@ -83,7 +83,9 @@ private:
 
 X11HotKey::X11HotKey()
 {
-    if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
+    // The offscreen platform answers for X11 too, but with no display behind it.
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 && x11->display()) {
         m_display = x11->display();
         m_root = DefaultRootWindow(m_display);
         qGuiApp->installNativeEventFilter(this);
