@@ -100,12 +100,6 @@ std::optional<Toplevel> focusedToplevel(const QJsonObject& tree)
     return toplevel;
 }
 
-Extents placeOnScreen(const Extents& content, const Extents& element, int surfaceOffsetX, int surfaceOffsetY)
-{
-    return Extents{content.x + element.x - surfaceOffsetX, content.y + element.y - surfaceOffsetY,
-                   element.width, element.height};
-}
-
 } // namespace swayipc
 
 namespace {

@@ -39,12 +39,6 @@ struct Toplevel {
 // The focused window in a get_tree reply; none when the focus is on an empty workspace.
 std::optional<Toplevel> focusedToplevel(const QJsonObject& tree);
 
-// Where an element is on screen. On Wayland an application knows no screen position: its AT-SPI
-// extents count from its own surface, which for a client-side decorated window includes the
-// shadow around it (Firefox: 26,23). sway places the window's content, shadow excluded, so the
-// element sits at the content's origin plus its extents less the surface offset of the content.
-Extents placeOnScreen(const Extents& content, const Extents& element, int surfaceOffsetX, int surfaceOffsetY);
-
 } // namespace swayipc
 
 // A connection to the sway instance of this session ($SWAYSOCK), opened per request: replies are
