@@ -49,7 +49,7 @@ void Controller::start()
     });
     HotKey* hotKey = &m_s.hotKey;
     m_s.state.setRegisterShortcut(
-        [hotKey](const std::optional<Shortcut>& shortcut) { return hotKey->registerShortcut(shortcut); });
+        [hotKey](const std::optional<Shortcut>& shortcut) { return hotKey->claim(shortcut); });
     m_s.hotKey.registerShortcut(m_s.state.shortcut());
 
     if (const std::optional<RunningApplication> front = m_s.accessibility.frontmostApplication())

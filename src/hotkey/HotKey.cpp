@@ -2,6 +2,13 @@
 
 namespace tessary {
 
+std::optional<QString> HotKey::claim(const std::optional<Shortcut>& shortcut)
+{
+    if (registerShortcut(shortcut))
+        return std::nullopt;
+    return globalKeysAvailable() ? shortcutConflictMessage(shortcut) : shortcutUnavailableMessage();
+}
+
 void HotKey::deliverPress()
 {
     QMetaObject::invokeMethod(

@@ -22,6 +22,12 @@ public:
     // system accepted it; after a refusal nothing at all is registered, so the caller can claim
     // the previous combination again.
     virtual bool registerShortcut(const std::optional<Shortcut>& shortcut) = 0;
+    // Whether this session lets an application have a global hot key at all. Where it does not
+    // (a Wayland desktop with no X11 grab and no sway binding), every request fails, and saying the
+    // combination is used by another app would send the user looking for a clash that is not there.
+    virtual bool globalKeysAvailable() const { return true; }
+    // Registers `shortcut` and says why not when that fails; none when it is claimed.
+    std::optional<QString> claim(const std::optional<Shortcut>& shortcut);
     // Gives up the current registration, if any.
     virtual void release() = 0;
 

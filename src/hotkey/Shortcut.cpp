@@ -77,6 +77,11 @@ QString shortcutConflictMessage(const std::optional<Shortcut>& refused)
            QStringLiteral(" is already used by another app.");
 }
 
+QString shortcutUnavailableMessage()
+{
+    return QStringLiteral("Tessary cannot have a global shortcut on this desktop: it needs an X11 session.");
+}
+
 std::optional<Shortcut> parseShortcut(const QString& text)
 {
     if (text.contains(QLatin1Char(':')))

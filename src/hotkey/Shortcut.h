@@ -32,6 +32,8 @@ struct Shortcut {
 
 // The message shown when the system refuses a combination; "That shortcut" stands for none.
 QString shortcutConflictMessage(const std::optional<Shortcut>& refused);
+// The message shown when the session offers no global hot key to any application.
+QString shortcutUnavailableMessage();
 
 // Reads a shortcut written as shown ("⇧⌘O", "⌃⌥Space", "⌘F5") or as "keyCode:modifiers"
 // ("31:768"); none when the text names no known key or no modifier.

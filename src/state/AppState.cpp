@@ -134,10 +134,12 @@ QString AppState::inboxSummary() const
 void AppState::setShortcut(const std::optional<Shortcut>& shortcut)
 {
     setShortcutError(std::nullopt);
-    if (m_registerShortcut && !m_registerShortcut(shortcut)) {
-        setShortcutError(shortcutConflictMessage(shortcut));
-        m_registerShortcut(m_shortcut);
-        return;
+    if (m_registerShortcut) {
+        if (std::optional<QString> refusal = m_registerShortcut(shortcut)) {
+            setShortcutError(std::move(refusal));
+            m_registerShortcut(m_shortcut);
+            return;
+        }
     }
     m_shortcut = shortcut;
     emit shortcutChanged();

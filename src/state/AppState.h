@@ -58,7 +58,7 @@ class AppState : public QObject {
 
 public:
     // Asks the hot key to claim a combination (none releases it); false when the system refused.
-    using RegisterShortcut = std::function<bool(const std::optional<Shortcut>&)>;
+    using RegisterShortcut = std::function<std::optional<QString>(const std::optional<Shortcut>&)>;
 
     explicit AppState(AppStateServices services, QObject* parent = nullptr);
     ~AppState() override;

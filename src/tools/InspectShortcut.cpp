@@ -36,8 +36,8 @@ int runGrab(const QStringList& arguments)
         return exitBadInput;
     }
     X11HotKey hotKey;
-    if (!hotKey.registerShortcut(shortcut)) {
-        printLine(shortcutConflictMessage(shortcut));
+    if (const std::optional<QString> refusal = hotKey.claim(shortcut)) {
+        printLine(*refusal);
         return exitRefused;
     }
     hotKey.setPressHandler([] {

@@ -1,28 +1,36 @@
-// tessary-inspect status: whether this session lets Tessary work (accessibility on, X11, XTest) and
-// which application is in front, with a sentence on stderr for whatever is missing.
+// tessary-inspect status: whether this session lets Tessary work (accessibility on, X11, XTest), which
+// kind of session it is (x11, sway, other wayland) and which application is in front, with a sentence on
+// stderr for whatever is missing.
 
 #include "platform/linux/AccessibilityEnabling.h"
+#include "platform/linux/DesktopEntries.h"
+#include "platform/linux/DesktopSession.h"
 #include "platform/linux/EwmhFrontmost.h"
+#include "platform/linux/SwayIpc.h"
 #include "tools/InspectCommand.h"
 #include "tools/JsonLine.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 
 namespace tessary::inspect {
 
 namespace {
 
-QString sessionName(AccessibilityEnabling::Session session)
+// The frontmost application and, on sway, its window's content area in screen pixels.
+struct Front {
+    std::optional<RunningApplication> application;
+    QJsonValue window;
+};
+
+Front frontOnSway()
 {
-    switch (session) {
-    case AccessibilityEnabling::Session::x11:
-        return QStringLiteral("x11");
-    case AccessibilityEnabling::Session::wayland:
-        return QStringLiteral("wayland");
-    case AccessibilityEnabling::Session::none:
-        break;
-    }
-    return QStringLiteral("none");
+    const std::optional<swayipc::Toplevel> focused = SwayIpc::fromEnvironment().focusedToplevel();
+    if (!focused)
+        return {};
+    const swayipc::Extents& content = focused->content;
+    return {DesktopEntries().describe(focused->pid),
+            QJsonArray{content.x, content.y, content.width, content.height}};
 }
 
 int runStatus(const QStringList& arguments)
@@ -31,22 +39,29 @@ int runStatus(const QStringList& arguments)
         printError(QStringLiteral("usage: status"));
         return exitBadInput;
     }
-    const AccessibilityEnabling::Session session = AccessibilityEnabling::session();
-    const bool x11 = session == AccessibilityEnabling::Session::x11;
+    const DesktopSession::Kind session = DesktopSession::current();
+    const bool x11 = session == DesktopSession::Kind::x11;
+    const bool sway = session == DesktopSession::Kind::sway;
     const bool enabled = AccessibilityEnabling::isEnabled();
     const bool xtest = x11 && AccessibilityEnabling::hasXTest();
-    std::optional<RunningApplication> front;
+    Front front;
     if (x11)
-        front = EwmhFrontmost().application();
+        front.application = EwmhFrontmost().application();
+    else if (sway)
+        front = frontOnSway();
 
     QJsonValue frontmost;
-    if (front)
-        frontmost = QJsonObject{{QStringLiteral("bundleId"), front->bundleIdentifier},
-                                {QStringLiteral("pid"), front->pid},
-                                {QStringLiteral("appPath"), front->bundleURL}};
+    if (const auto& application = front.application) {
+        QJsonObject described{{QStringLiteral("bundleId"), application->bundleIdentifier},
+                              {QStringLiteral("pid"), application->pid},
+                              {QStringLiteral("appPath"), application->bundleURL}};
+        if (!front.window.isNull())
+            described.insert(QStringLiteral("window"), front.window);
+        frontmost = described;
+    }
     printLine(jsonLine({{"trusted", enabled && x11 && xtest},
                         {"accessibilityEnabled", enabled},
-                        {"session", sessionName(session)},
+                        {"session", DesktopSession::name(session)},
                         {"xtest", xtest},
                         {"frontmost", frontmost}}));
 
@@ -58,15 +73,18 @@ int runStatus(const QStringList& arguments)
                            "(the app turns it on; applications started before that must be restarted)"));
     if (x11 && !xtest)
         printError(QStringLiteral("the X server has no XTest extension: codes cannot be typed"));
-    if (x11 && !front)
+    if (x11 && !front.application)
         printError(QStringLiteral("no frontmost application: the window manager sets no _NET_ACTIVE_WINDOW"));
+    if (sway && !front.application)
+        printError(QStringLiteral("no frontmost application: sway reports no focused window"));
     return enabled && x11 && xtest ? exitOk : exitFailure;
 }
 
 const bool registered =
     registerCommand({.name = QStringLiteral("status"),
                      .usage = QStringLiteral(""),
-                     .description = QStringLiteral("accessibility, X11 and the frontmost application"),
+                     .description = QStringLiteral(
+                         "accessibility, the session (X11, sway, Wayland) and the frontmost application"),
                      .example = QStringLiteral("tessary-inspect status"),
                      .group = QStringLiteral("screen"),
                      .needs = Needs::core,

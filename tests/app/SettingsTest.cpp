@@ -17,8 +17,7 @@ protected:
     std::unique_ptr<SettingsView> settingsView(bool developerBuild = false)
     {
         makeContext(developerBuild);
-        state->setRegisterShortcut(
-            [this](const std::optional<Shortcut>& s) { return hotKey.registerShortcut(s); });
+        state->setRegisterShortcut([this](const std::optional<Shortcut>& s) { return hotKey.claim(s); });
         auto view = std::make_unique<SettingsView>(*context, [] {});
         view->show();
         return view;
@@ -88,6 +87,14 @@ TEST_F(SettingsTest, RecorderRefusedAndClosedWhileRecording)
     EXPECT_EQ(state->shortcut(), before);
     EXPECT_EQ(recorder.caption().text(), taken.display() + " is already used by another app.");
     EXPECT_TRUE(recorder.caption().isVisibleTo(view.get()));
+
+    // Where no app can have a global key, no combination is blamed on another app.
+    hotKey.globalKeys = false;
+    recorder.button().click();
+    press(recorder, Qt::Key_L, Qt::ControlModifier, "\f");
+    EXPECT_EQ(state->shortcut(), before);
+    EXPECT_EQ(recorder.caption().text(), shortcutUnavailableMessage());
+    hotKey.globalKeys = true;
 
     recorder.button().click();
     view->close();

@@ -8,12 +8,13 @@ namespace tessary::test {
 
 // A hot key that accepts every combination except those in `heldByOthers`, remembers every
 // request, and is pressed by `press()`. Like the real one, a refused request leaves nothing
-// registered.
+// registered. With `globalKeys` false it stands for a session that grants no global hot key.
 class FakeHotKey : public HotKey {
 public:
     QList<Shortcut> heldByOthers;
     QList<std::optional<Shortcut>> requests;
     std::optional<Shortcut> registered;
+    bool globalKeys = true;
 
     bool registerShortcut(const std::optional<Shortcut>& shortcut) override
     {
@@ -21,12 +22,13 @@ public:
         registered.reset();
         if (!shortcut)
             return true;
-        if (heldByOthers.contains(*shortcut))
+        if (!globalKeys || heldByOthers.contains(*shortcut))
             return false;
         registered = shortcut;
         return true;
     }
     void release() override { registered.reset(); }
+    bool globalKeysAvailable() const override { return globalKeys; }
 
     // The user presses the registered combination; nothing happens when none is registered.
     void press()

@@ -55,8 +55,7 @@ TEST_F(ShortcutChange, RefusedChangeRestoresTheOldOneAndKeepsStorage)
     AppState& s = make();
     FakeHotKey hotKey;
     hotKey.heldByOthers.append(controlOptionK);
-    s.setRegisterShortcut(
-        [&](const std::optional<Shortcut>& shortcut) { return hotKey.registerShortcut(shortcut); });
+    s.setRegisterShortcut([&](const std::optional<Shortcut>& shortcut) { return hotKey.claim(shortcut); });
     hotKey.registerShortcut(s.shortcut());
     QSignalSpy changed(&s, &AppState::shortcutChanged);
 
@@ -73,8 +72,7 @@ TEST_F(ShortcutChange, AcceptedChangeIsRegisteredStoredAndClearsTheError)
 {
     AppState& s = make();
     FakeHotKey hotKey;
-    s.setRegisterShortcut(
-        [&](const std::optional<Shortcut>& shortcut) { return hotKey.registerShortcut(shortcut); });
+    s.setRegisterShortcut([&](const std::optional<Shortcut>& shortcut) { return hotKey.claim(shortcut); });
     s.setShortcutError(QStringLiteral("Include ⌘, ⌃ or ⌥."));
 
     s.setShortcut(controlOptionK);
@@ -89,8 +87,7 @@ TEST_F(ShortcutChange, SwitchingOffReleasesAndStoresOff)
 {
     AppState& s = make();
     FakeHotKey hotKey;
-    s.setRegisterShortcut(
-        [&](const std::optional<Shortcut>& shortcut) { return hotKey.registerShortcut(shortcut); });
+    s.setRegisterShortcut([&](const std::optional<Shortcut>& shortcut) { return hotKey.claim(shortcut); });
     hotKey.registerShortcut(s.shortcut());
 
     s.setShortcut(std::nullopt);

@@ -1,5 +1,6 @@
 #include "platform/linux/AccessibilityEnabling.h"
 
+#include "platform/linux/DesktopSession.h"
 #include "platform/linux/X11Connection.h"
 
 #include <QDBusConnection>
@@ -21,26 +22,22 @@ const QString enabledProperty = QStringLiteral("IsEnabled");
 
 AccessibilityEnabling::Session AccessibilityEnabling::session()
 {
-    const QByteArray type = qgetenv("XDG_SESSION_TYPE");
-    if (type == "wayland" || (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && type != "x11"))
+    switch (DesktopSession::current()) {
+    case DesktopSession::Kind::x11:
+        return Session::x11;
+    case DesktopSession::Kind::sway:
+    case DesktopSession::Kind::otherWayland:
         return Session::wayland;
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return Session::none;
-    return Session::x11;
+    case DesktopSession::Kind::none:
+        break;
+    }
+    return Session::none;
 }
 
 QString AccessibilityEnabling::sessionProblem()
 {
-    switch (session()) {
-    case Session::wayland:
-        return QStringLiteral("Wayland sessions are not supported: Tessary reads fields and types codes "
-                              "only in an X11 session. Log in with an X11 (Xorg) session to use it.");
-    case Session::none:
-        return QStringLiteral("No X11 display: DISPLAY is not set.");
-    case Session::x11:
-        break;
-    }
-    return {};
+    return DesktopSession::problem(DesktopSession::current(),
+                                   DesktopSession::desktop(DesktopSession::readEnvironment()));
 }
 
 bool AccessibilityEnabling::isEnabled()

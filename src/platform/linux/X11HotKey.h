@@ -17,12 +17,13 @@ namespace tessary {
 class X11HotKey : public HotKey, public QAbstractNativeEventFilter {
 public:
     // Uses the X connection of the running QGuiApplication; without one (another platform
-    // plugin) every combination is refused.
+    // plugin, as on Wayland) every combination is refused, and globalKeysAvailable says why.
     X11HotKey();
     ~X11HotKey() override;
 
     bool registerShortcut(const std::optional<Shortcut>& shortcut) override;
     void release() override;
+    bool globalKeysAvailable() const override { return m_display != nullptr; }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
