@@ -211,10 +211,11 @@ ImapResult<Done> ImapSession::authenticateXOAuth2(const QString& user, const QSt
         if (response.isEmpty() || response[0].text != tag)
             continue;
         if (response.size() < 2 || !response[1].isAtom("OK"))
-            return Unexpected{ImapError{ImapError::Kind::login,
-                                        QStringLiteral("The sign-in to %1 was refused or has expired; remove "
-                                                       "this inbox and add it again")
-                                            .arg(m_host)}};
+            return Unexpected{
+                ImapError{ImapError::Kind::login,
+                          QStringLiteral("The sign-in to %1 was refused or has expired; connect "
+                                         "this inbox again")
+                              .arg(m_host)}};
         return readCapabilities();
     }
 }

@@ -197,10 +197,11 @@ TEST_F(MailBackend, ReconnectsAfterTheMailServerRestarts)
     EXPECT_EQ(idsOnceThereAre(1, later).size(), 1);
 }
 
-TEST_F(MailBackend, ARevokedAppPasswordIsAClearError)
+// A password changed at the provider shows on the inbox itself, and a new one puts it right.
+TEST_F(MailBackend, ARevokedAppPasswordIsAClearErrorUntilANewOneIsGiven)
 {
     const QString user = newUser();
-    addInbox(user);
+    const Account added = addInbox(user);
     const double since = double(QDateTime::currentSecsSinceEpoch()) - 1;
     ASSERT_TRUE(dovecot->deliver(user, codeMail("Your code", "5150")));
     const QSet<QString> ids = idsOnceThereAre(1, since);
@@ -209,10 +210,27 @@ TEST_F(MailBackend, ARevokedAppPasswordIsAClearError)
     dovecot->stop();
     ASSERT_TRUE(dovecot->setPassword(user, QStringLiteral("revoked")));
     ASSERT_TRUE(dovecot->start()) << dovecot->error().toStdString();
+    // The watcher, back after the restart, is refused: the inbox itself now says why.
+    const Account refused{
+        added.id, "imap", user, "error",
+        QStringLiteral("The app password was refused; add this inbox again with a new one")};
+    QList<Account> listed;
+    for (int look = 0; look < 300 && listed != QList<Account>{refused}; ++look) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (auto answer = runTask(client.accounts()))
+            listed = *answer;
+    }
+    EXPECT_EQ(listed, QList<Account>{refused});
     const auto trashed = runTask(client.trash(*ids.begin()));
     ASSERT_FALSE(trashed);
     EXPECT_EQ(trashed.error().message, "Wrong email or app password");
     EXPECT_EQ(dovecot->mailFiles(user, "").size(), 1); // nothing moved
+
+    auto again = runTask(client.addIMAP(user, QStringLiteral("revoked"), DovecotServer::hostName));
+    ASSERT_TRUE(again) << again.error().message.toStdString();
+    EXPECT_EQ(again->id, added.id) << "the same inbox, not a second one";
+    EXPECT_EQ(runTask(client.accounts()).value(), QList<Account>{added});
+    EXPECT_TRUE(runTask(client.trash(*ids.begin())));
 }
 
 TEST_F(MailBackend, AHugeMessageStillYieldsItsCode)
