@@ -39,12 +39,13 @@ void MailService::keepSecret(const WatchedInbox& inbox)
                                m_cipher.seal(inbox.secret.toUtf8(), inbox.accountId.toUtf8()));
 }
 
-void MailService::refused(const WatchedInbox& inbox, const QString& message)
+void MailService::refused(const WatchedInbox& inbox, const QString&)
 {
+    // Short enough for the inbox list's one line; the full reason went to the request that met it.
     setProblem(inbox.accountId,
                inbox.provider == QLatin1String("imap")
                    ? QStringLiteral("The app password was refused; add this inbox again with a new one")
-                   : message);
+                   : QStringLiteral("The sign-in was revoked or has expired; connect this inbox again"));
 }
 
 void MailService::setProblem(const QString& accountId, std::optional<QString> problem)
@@ -71,9 +72,8 @@ void MailService::watchStoredAccounts()
         if (const auto secret = secretOf(account))
             watch(account, *secret);
         else // sealed under a key this start could not get, such as one in a locked keyring
-            setProblem(account.id, QStringLiteral("This inbox's saved password can't be read (is the keyring "
-                                                  "locked?); unlock it and restart Tessary, or add the inbox "
-                                                  "again"));
+            setProblem(account.id,
+                       QStringLiteral("The saved password can't be read; unlock the keyring and restart"));
     }
 }
 

@@ -54,8 +54,7 @@ Expected<OAuthTokens, OAuthError> postToTokenEndpoint(const OAuthProvider& provi
     if (reply->status != 200) {
         if (body.value("error").toString() == QLatin1String("invalid_grant"))
             return Unexpected{OAuthError{
-                QStringLiteral("The sign-in for this inbox was revoked or has expired; connect it again"),
-                true}};
+                QStringLiteral("The sign-in was revoked or has expired; connect this inbox again"), true}};
         return Unexpected{
             OAuthError{QStringLiteral("%1 refused the sign-in (%2)")
                            .arg(url.host(), body.value("error").toString(QString::number(reply->status)))}};

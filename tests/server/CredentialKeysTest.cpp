@@ -15,8 +15,7 @@ namespace {
 // A keyring in one of the states a desktop's can be in at a start.
 enum class Keyring { working, locked, refusesStore, none };
 
-class FakeKeyring : public KeyVault {
-public:
+struct FakeKeyring : KeyVault {
     Keyring state = Keyring::working;
     std::optional<QByteArray> held;
 
@@ -28,12 +27,10 @@ public:
     }
     bool store(const QString&, const QByteArray& key) override
     {
-        if (state != Keyring::working)
-            return false;
-        held = key;
-        return true;
+        held = state == Keyring::working ? std::optional(key) : held;
+        return state == Keyring::working;
     }
-    QString location() const override { return QStringLiteral("fake keyring"); }
+    QString location() const override { return {}; }
 };
 
 } // namespace
@@ -58,29 +55,24 @@ TEST(CredentialKeys, NoCredentialIsLostAcrossKeyringStates)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QTemporaryDir data;
-        auto storage = SqliteStorage::open(data.filePath("db.sqlite"));
-        ASSERT_TRUE(storage);
-        const QString install = (*storage)->createInstall("hash").value();
+        auto storage = SqliteStorage::open(data.filePath("db.sqlite")).value();
+        const QString install = storage->createInstall("hash").value();
         FakeKeyring keyring;
         int sealed = 0;
         const auto start = [&](Keyring state) {
             keyring.state = state;
             auto cipher =
-                openCredentialKeys(data.path(), state == Keyring::none ? nullptr : &keyring, **storage);
-            EXPECT_TRUE(cipher) << cipher.error().toStdString();
-            if (!cipher)
-                return;
+                openCredentialKeys(data.path(), state == Keyring::none ? nullptr : &keyring, *storage);
+            ASSERT_TRUE(cipher) << cipher.error().toStdString();
             const QString id = QString::number(++sealed);
-            ASSERT_TRUE((*storage)->addAccount({id, install, "imap", "a@b", "h", "active"},
-                                               cipher->seal("secret " + id.toUtf8(), id.toUtf8())));
+            ASSERT_TRUE(storage->addAccount({id, install, "imap", "a@b", "h", "active"},
+                                            cipher->seal("secret " + id.toUtf8(), id.toUtf8())));
         };
         for (Keyring state : row.starts)
             start(state);
         const QString keyFile = QDir(data.path()).filePath("credentials.key");
         EXPECT_EQ(QFile::exists(keyFile), row.fileAfter);
-        if (row.fileAfter) {
-            EXPECT_EQ((QFile::permissions(keyFile) & 0x0077).toInt(), 0) << "owner-only";
-        }
+        EXPECT_EQ((QFile::permissions(keyFile) & 0x0077).toInt(), 0) << "owner-only, when there";
 
         start(Keyring::working);
         EXPECT_FALSE(QFile::exists(keyFile));
@@ -88,9 +80,8 @@ TEST(CredentialKeys, NoCredentialIsLostAcrossKeyringStates)
         const CredentialCipher keyringAlone(*keyring.held);
         for (int account = 1; account <= sealed; ++account) {
             const QString id = QString::number(account);
-            EXPECT_EQ(keyringAlone.open((*storage)->credential(id).value(), id.toUtf8()),
-                      "secret " + id.toUtf8())
-                << "account " << account;
+            EXPECT_EQ(keyringAlone.open(storage->credential(id).value(), id.toUtf8()),
+                      "secret " + id.toUtf8());
         }
     }
 }

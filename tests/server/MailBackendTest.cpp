@@ -9,6 +9,9 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -254,6 +257,43 @@ TEST_F(MailBackend, AHugeMessageStillYieldsItsCode)
     ASSERT_EQ(messages->size(), 1);
     EXPECT_EQ(messages->first().subject, "Big");
     EXPECT_TRUE(messages->first().text.contains("909090"));
+}
+
+// The walk a user takes by hand, with no --backend and no backendURL, so tessary-inspect runs
+// the backend inside itself with its data under the app's folder: `imap` adds a dovecot inbox,
+// and a later, separate `codes --live` finds the code in mail delivered to it meanwhile.
+TEST_F(MailBackend, TessaryInspectWithItsOwnBackendAddsAnInboxAndFindsTheCodeMailedToIt)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(dovecot->configureBackend(home.filePath("data/tessary/backend")));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : {std::pair{"HOME", home.path()},
+                                      {"XDG_CONFIG_HOME", home.filePath("config")},
+                                      {"XDG_DATA_HOME", home.filePath("data")},
+                                      {"DBUS_SESSION_BUS_ADDRESS", QString("unix:path=/nonexistent")}})
+        environment.insert(name, value); // no keyring here: the key and the token go to files
+    const auto inspect = [&environment](const QStringList& arguments, const QByteArray& input) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(TESSARY_INSPECT), arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        process.waitForFinished(60000);
+        return std::pair{process.exitCode(),
+                         process.readAllStandardOutput() + process.readAllStandardError()};
+    };
+
+    const QString user = newUser();
+    const auto [added, addedText] = inspect({"imap", user, DovecotServer::hostName}, "app-password\n");
+    ASSERT_EQ(added, 0) << addedText.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(addedText).object().value("status").toString(), "active");
+
+    const qint64 since = QDateTime::currentSecsSinceEpoch() - 1;
+    ASSERT_TRUE(dovecot->deliver(user, codeMail("Your code", "735911")));
+    const auto [found, foundText] = inspect({"codes", "--live", "--since", QString::number(since)}, {});
+    ASSERT_EQ(found, 0) << foundText.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(foundText).object().value("code").toString(), "735911")
+        << foundText.toStdString();
 }
 
 TEST(ImapTls, CertificateAndHostNameAlwaysChecked)

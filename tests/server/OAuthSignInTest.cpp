@@ -104,7 +104,7 @@ TEST(OAuthSignIn, GmailSignInWithPkceThenXOAuth2PushAndARevokedGrantUntilSignedI
     EXPECT_EQ(kept->size(), 1) << dovecot.logTail().toStdString();
 
     oauth.revokeAll();
-    const QString revoked = "The sign-in for this inbox was revoked or has expired; connect it again";
+    const QString revoked = "The sign-in was revoked or has expired; connect this inbox again";
     const auto trashed = runTask(client.trash(*ids.begin()));
     ASSERT_FALSE(trashed);
     EXPECT_EQ(trashed.error().message, revoked);
