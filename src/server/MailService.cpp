@@ -84,7 +84,9 @@ void MailService::watch(const StoredAccount& account, const QString& secret)
         WatchedInbox{account.id, account.provider, account.host, account.email, secret}, m_settings, m_cache,
         m_timings, [this](const WatchedInbox& inbox) { keepSecret(inbox); },
         [this](const WatchedInbox& inbox, const QString& message) { refused(inbox, message); });
+    std::shared_ptr<InboxWatcher> raced; // a watch started meanwhile; stopped outside the lock
     std::lock_guard lock(m_mutex);
+    raced = m_watchers.take(account.id);
     m_watchers.insert(account.id, std::move(watcher));
 }
 
