@@ -134,7 +134,8 @@ void AccountsView::rebuildRows()
                                   palette().color(QPalette::WindowText), row);
         first->setObjectName(QStringLiteral("first"));
         const bool active = account.status == QLatin1String("active");
-        auto* second = look::label(active ? account.providerName() : QStringLiteral("Waiting for sign-in…"),
+        auto* second = look::label(active ? account.providerName()
+                                          : account.error.value_or(QStringLiteral("Waiting for sign-in…")),
                                    11, secondary, row);
         second->setObjectName(QStringLiteral("second"));
         lines->addWidget(first);

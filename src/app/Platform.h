@@ -1,20 +1,14 @@
 #pragma once
 
-#include "backend/Backend.h"
-#include "backend/FallbackSecretStore.h"
-#include "backend/FileSecretStore.h"
 #include "common/Clock.h"
-#include "common/OverriddenSettings.h"
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/DBusHeartbeatBus.h"
 #include "platform/linux/DesktopLinkOpener.h"
 #include "platform/linux/QtClipboard.h"
-#include "platform/linux/SecretServiceStore.h"
 #include "platform/linux/X11HotKey.h"
 #include "platform/linux/XTestKeyboard.h"
 #include "platform/linux/XdgAutostart.h"
-#include "server/BackendServer.h"
-#include "state/QSettingsStore.h"
+#include "wiring/BackendConnection.h"
 
 #include <memory>
 
@@ -25,13 +19,9 @@ namespace tessary {
 struct Platform {
     Platform();
 
-    QSettingsStore storedSettings;
-    std::unique_ptr<server::BackendServer> embedded;
-    OverriddenSettings settings;
-    SecretServiceStore keyring;
-    FileSecretStore tokenFile;
-    FallbackSecretStore secrets;
-    Backend backend;
+    BackendConnection connection;
+    OverriddenSettings& settings = connection.settings;
+    Backend& backend = connection.backend;
     SystemClock clock;
     AtspiAccessibility accessibility;
     XTestKeyboard keyboard;

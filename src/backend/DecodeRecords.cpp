@@ -92,6 +92,10 @@ BackendResult<Account> decodeAccount(const QJsonValue& value, const QString& whe
     if (!email)
         return Unexpected{email.error()};
     account.email = *email;
+    auto error = optionalString(*object, where, QStringLiteral("error"));
+    if (!error)
+        return Unexpected{error.error()};
+    account.error = *error;
     return account;
 }
 

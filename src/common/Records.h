@@ -35,6 +35,8 @@ struct Account {
     QString provider;
     std::optional<QString> email;
     QString status;
+    // Why the backend cannot read the inbox (status "error"), in the user's words.
+    std::optional<QString> error = std::nullopt;
 
     bool isActive() const { return status == QLatin1String("active"); }
     QString providerName() const { return providerDisplayName(provider); }

@@ -1,6 +1,6 @@
 #include "server/BackendServer.h"
 
-#include "server/CredentialCipher.h"
+#include "server/CredentialKeys.h"
 #include "server/HttpApi.h"
 #include "server/MailService.h"
 #include "server/MessageCache.h"
@@ -41,7 +41,7 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::start(ServerCon
     auto storage = SqliteStorage::open(data.filePath(QStringLiteral("tessary-backend.sqlite")));
     if (!storage)
         return Unexpected{storage.error()};
-    auto cipher = CredentialCipher::fromKeyFile(data.filePath(QStringLiteral("credentials.key")));
+    auto cipher = openCredentialKeys(config.dataDir, config.keyring.get(), **storage);
     if (!cipher)
         return Unexpected{cipher.error()};
 
@@ -106,10 +106,12 @@ QString BackendServer::url() const
     return QStringLiteral("%1://%2:%3").arg(tls ? "https" : "http", host).arg(m_port);
 }
 
-Expected<std::unique_ptr<BackendServer>, QString> startEmbeddedBackend(const QString& dataDir)
+Expected<std::unique_ptr<BackendServer>, QString> startEmbeddedBackend(const QString& dataDir,
+                                                                       std::shared_ptr<KeyVault> keyring)
 {
     ServerConfig config;
     config.dataDir = dataDir;
+    config.keyring = std::move(keyring);
     return BackendServer::start(std::move(config));
 }
 

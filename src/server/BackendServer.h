@@ -49,7 +49,9 @@ private:
 };
 
 // The backend inside the app: on 127.0.0.1 at a port the system picks, keeping its data (and its
-// backend.json) in `dataDir`. The app points its client at url() when no backendURL is set.
-Expected<std::unique_ptr<BackendServer>, QString> startEmbeddedBackend(const QString& dataDir);
+// backend.json) in `dataDir`, and its credential key in `keyring` when one is given. The app
+// points its client at url() when no backendURL is set.
+Expected<std::unique_ptr<BackendServer>, QString>
+startEmbeddedBackend(const QString& dataDir, std::shared_ptr<KeyVault> keyring = {});
 
 } // namespace tessary::server

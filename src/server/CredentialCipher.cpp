@@ -1,19 +1,13 @@
 #include "server/CredentialCipher.h"
 
-#include <QFile>
-
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tessary::server {
 
 namespace {
-constexpr int keySize = 32;
 constexpr int nonceSize = 12;
 constexpr int tagSize = 16;
 
@@ -27,6 +21,30 @@ const unsigned char* bytesOf(const QByteArray& data)
 {
     return reinterpret_cast<const unsigned char*>(data.constData());
 }
+
+std::optional<QByteArray> openWith(const QByteArray& key, const QByteArray& sealed,
+                                   const QByteArray& accountId)
+{
+    const QByteArray raw = QByteArray::fromBase64(sealed);
+    if (key.size() != CredentialCipher::keySize || raw.size() < nonceSize + tagSize)
+        return std::nullopt;
+    const QByteArray nonce = raw.left(nonceSize);
+    const QByteArray body = raw.mid(nonceSize, raw.size() - nonceSize - tagSize);
+    QByteArray tag = raw.right(tagSize);
+    QByteArray plain(body.size() + 16, '\0');
+    CipherContext context(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+    int length = 0;
+    EVP_DecryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, bytesOf(key), bytesOf(nonce));
+    EVP_DecryptUpdate(context.get(), nullptr, &length, bytesOf(accountId), int(accountId.size()));
+    EVP_DecryptUpdate(context.get(), bytesOf(plain), &length, bytesOf(body), int(body.size()));
+    const int total = length;
+    EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_TAG, tagSize, bytesOf(tag));
+    if (EVP_DecryptFinal_ex(context.get(), bytesOf(plain) + total, &length) != 1)
+        return std::nullopt;
+    plain.truncate(total + length);
+    return plain;
+}
+
 } // namespace
 
 QByteArray randomBytes(int count)
@@ -46,34 +64,9 @@ QByteArray sha256(const QByteArray& data)
     return digest;
 }
 
-Expected<CredentialCipher, QString> CredentialCipher::fromKeyFile(const QString& path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    // O_EXCL: two starts racing on a fresh folder must not each write their own key.
-    const int created = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (created >= 0) {
-        const QByteArray key = randomBytes(keySize);
-        const bool written = ::write(created, key.constData(), keySize) == keySize;
-        ::close(created);
-        if (!written)
-            return Unexpected{QStringLiteral("Can't write the key file %1").arg(path)};
-        return CredentialCipher(key);
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Unexpected{QStringLiteral("Can't read the key file %1").arg(path)};
-    struct stat info {};
-    if (::fstat(file.handle(), &info) == 0 && (info.st_mode & 077) != 0)
-        return Unexpected{
-            QStringLiteral("The key file %1 is readable by others; make it mode 0600").arg(path)};
-    const QByteArray key = file.readAll();
-    if (key.size() != keySize)
-        return Unexpected{QStringLiteral("The key file %1 is damaged").arg(path)};
-    return CredentialCipher(key);
-}
-
-CredentialCipher::CredentialCipher(QByteArray key)
+CredentialCipher::CredentialCipher(QByteArray key, QList<QByteArray> olderKeys)
     : m_key(std::move(key))
+    , m_olderKeys(std::move(olderKeys))
 {
 }
 
@@ -97,24 +90,23 @@ QByteArray CredentialCipher::seal(const QByteArray& plain, const QByteArray& acc
 
 std::optional<QByteArray> CredentialCipher::open(const QByteArray& sealed, const QByteArray& accountId) const
 {
-    const QByteArray raw = QByteArray::fromBase64(sealed);
-    if (raw.size() < nonceSize + tagSize)
+    if (auto plain = openWith(m_key, sealed, accountId))
+        return plain;
+    for (const QByteArray& key : m_olderKeys)
+        if (auto plain = openWith(key, sealed, accountId))
+            return plain;
+    return std::nullopt;
+}
+
+std::optional<QByteArray> CredentialCipher::resealed(const QByteArray& sealed,
+                                                     const QByteArray& accountId) const
+{
+    if (openWith(m_key, sealed, accountId))
         return std::nullopt;
-    const QByteArray nonce = raw.left(nonceSize);
-    const QByteArray body = raw.mid(nonceSize, raw.size() - nonceSize - tagSize);
-    QByteArray tag = raw.right(tagSize);
-    QByteArray plain(body.size() + 16, '\0');
-    CipherContext context(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
-    int length = 0;
-    EVP_DecryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, bytesOf(m_key), bytesOf(nonce));
-    EVP_DecryptUpdate(context.get(), nullptr, &length, bytesOf(accountId), int(accountId.size()));
-    EVP_DecryptUpdate(context.get(), bytesOf(plain), &length, bytesOf(body), int(body.size()));
-    const int total = length;
-    EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_TAG, tagSize, bytesOf(tag));
-    if (EVP_DecryptFinal_ex(context.get(), bytesOf(plain) + total, &length) != 1)
+    const auto plain = open(sealed, accountId);
+    if (!plain)
         return std::nullopt;
-    plain.truncate(total + length);
-    return plain;
+    return seal(*plain, accountId);
 }
 
 } // namespace tessary::server

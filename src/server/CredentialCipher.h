@@ -3,6 +3,7 @@
 #include "common/Expected.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -11,18 +12,23 @@ namespace tessary::server {
 
 // Seals inbox credentials with AES-256-GCM before they reach the database; the account id is
 // bound in as associated data, so a sealed credential copied to another row does not open.
-// The key comes from a file beside the database created with mode 0600 — weaker than a keyring,
-// since anyone who can read the data folder as this user can read both.
+// Where the key lives is CredentialKeys' business. Older keys only open: what they sealed stays
+// readable until it is sealed again under the current key.
 class CredentialCipher {
 public:
-    static Expected<CredentialCipher, QString> fromKeyFile(const QString& path);
-    explicit CredentialCipher(QByteArray key);
+    static constexpr int keySize = 32;
+
+    explicit CredentialCipher(QByteArray key, QList<QByteArray> olderKeys = {});
 
     QByteArray seal(const QByteArray& plain, const QByteArray& accountId) const; // base64 text
     std::optional<QByteArray> open(const QByteArray& sealed, const QByteArray& accountId) const;
+    // The credential sealed under the current key when only an older key opens it; nothing when
+    // it is current already or no key opens it.
+    std::optional<QByteArray> resealed(const QByteArray& sealed, const QByteArray& accountId) const;
 
 private:
     QByteArray m_key;
+    QList<QByteArray> m_olderKeys;
 };
 
 QByteArray randomBytes(int count);

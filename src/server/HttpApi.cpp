@@ -41,11 +41,17 @@ QString statusText(int status)
     }
 }
 
-QJsonObject accountJson(const StoredAccount& account)
+// An inbox that cannot be read says so: status "error" and, beside it, why in the user's words.
+// The client counts every status but "active" as not usable.
+QJsonObject accountJson(const StoredAccount& account, const std::optional<QString>& problem = {})
 {
     QJsonObject json{{"id", account.id}, {"provider", account.provider}, {"status", account.status}};
     if (!account.email.isEmpty())
         json.insert("email", account.email);
+    if (problem && account.status == QLatin1String("active")) {
+        json.insert("status", "error");
+        json.insert("error", *problem);
+    }
     return json;
 }
 
@@ -145,7 +151,7 @@ void HttpApi::install(httplib::Server& server)
             return;
         QJsonArray accounts;
         for (const StoredAccount& account : m_storage.accounts(*install))
-            accounts.append(accountJson(account));
+            accounts.append(accountJson(account, m_mail.problem(account.id)));
         reply(response, QJsonObject{{"accounts", accounts}});
     });
 
@@ -191,6 +197,17 @@ void HttpApi::install(httplib::Server& server)
         if (auto verified = m_mail.verify(host, email, password); !verified) {
             const bool login = verified.error().kind == ImapError::Kind::login;
             return fail(response, login ? 400 : 502, verified.error().message);
+        }
+        // The same inbox again (a new app password after the old one was refused) keeps its id.
+        for (const StoredAccount& known : m_storage.accounts(*install)) {
+            if (known.provider != QLatin1String("imap") || known.host != host ||
+                known.email.compare(email, Qt::CaseInsensitive) != 0 ||
+                known.status != QLatin1String("active"))
+                continue;
+            if (!m_storage.updateCredential(known.id, m_cipher.seal(password.toUtf8(), known.id.toUtf8())))
+                return fail(response, 500, QStringLiteral("The backend could not save this inbox"));
+            m_mail.watch(known, password);
+            return reply(response, QJsonObject{{"account", accountJson(known)}});
         }
         const StoredAccount account{
             QUuid::createUuid().toString(QUuid::WithoutBraces), *install, "imap", email, host, "active"};

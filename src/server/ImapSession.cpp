@@ -31,6 +31,13 @@ std::optional<uint> responseCode(const QList<ImapValue>& response, const QByteAr
     return std::nullopt;
 }
 
+// A refusal that says the server cannot serve just now (RFC 5530 UNAVAILABLE) is an outage to
+// wait out, not a wrong password: the inbox must not be given up for it.
+bool isTemporary(const QList<ImapValue>& response)
+{
+    return response.size() > 2 && response[2].isAtom("[UNAVAILABLE]");
+}
+
 } // namespace
 
 std::optional<double> parseInternalDate(const QByteArray& text)
@@ -156,7 +163,8 @@ ImapResult<ImapSession::Responses> ImapSession::command(const QByteArray& text)
             continue;
         }
         if (response.size() < 2 || !response[1].isAtom("OK"))
-            return Unexpected{failure(ImapError::Kind::protocol)};
+            return Unexpected{
+                failure(isTemporary(response) ? ImapError::Kind::unreachable : ImapError::Kind::protocol)};
         return untagged;
     }
 }
@@ -210,11 +218,14 @@ ImapResult<Done> ImapSession::authenticateXOAuth2(const QString& user, const QSt
         const QList<ImapValue> response = parseImapResponse(*raw);
         if (response.isEmpty() || response[0].text != tag)
             continue;
+        if (response.size() >= 2 && !response[1].isAtom("OK") && isTemporary(response))
+            return Unexpected{failure(ImapError::Kind::unreachable)};
         if (response.size() < 2 || !response[1].isAtom("OK"))
-            return Unexpected{ImapError{ImapError::Kind::login,
-                                        QStringLiteral("The sign-in to %1 was refused or has expired; remove "
-                                                       "this inbox and add it again")
-                                            .arg(m_host)}};
+            return Unexpected{
+                ImapError{ImapError::Kind::login,
+                          QStringLiteral("The sign-in to %1 was refused or has expired; connect "
+                                         "this inbox again")
+                              .arg(m_host)}};
         return readCapabilities();
     }
 }

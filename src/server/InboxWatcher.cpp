@@ -42,17 +42,20 @@ ImapResult<Done> signIn(ImapSession& session, const ImapSettings& settings, Watc
             ImapError::Kind::login,
             QStringLiteral("Signing in with %1 is no longer set up on this backend").arg(inbox.provider)}};
     const auto tokens = refreshAccess(*provider, inbox.secret);
-    if (!tokens)
-        return Unexpected{ImapError{ImapError::Kind::login, tokens.error()}};
+    if (!tokens) // only a withdrawn grant is a refusal; an unreachable provider is an outage
+        return Unexpected{
+            ImapError{tokens.error().revoked ? ImapError::Kind::login : ImapError::Kind::unreachable,
+                      tokens.error().message}};
     if (!tokens->refreshToken.isEmpty())
         inbox.secret = tokens->refreshToken;
     return session.authenticateXOAuth2(inbox.email, tokens->accessToken);
 }
 
 InboxWatcher::InboxWatcher(WatchedInbox inbox, const ImapSettings& settings, MessageCache& cache,
-                           WatchTimings timings, SecretKeeper keep)
+                           WatchTimings timings, SecretKeeper keep, RefusalReporter refused)
     : m_inbox(std::move(inbox))
     , m_keep(std::move(keep))
+    , m_refused(std::move(refused))
     , m_settings(settings)
     , m_cache(cache)
     , m_timings(timings)
@@ -81,8 +84,13 @@ void InboxWatcher::run()
     milliseconds backoff = m_timings.firstBackoff;
     while (!m_stop) {
         const auto started = steady_clock::now();
-        (void)watchOnce(); // every way out is a lost connection: try again after a pause
+        const auto watched = watchOnce(); // any other way out is a lost connection: try again
         m_cache.markSettled(m_inbox.accountId);
+        if (!watched && watched.error().kind == ImapError::Kind::login) {
+            if (m_refused)
+                m_refused(m_inbox, watched.error().message);
+            return;
+        }
         if (steady_clock::now() - started > minutes(1))
             backoff = m_timings.firstBackoff; // it had been working; this is a fresh outage
         pause(backoff);

@@ -29,6 +29,9 @@ ImapResult<Done> signIn(ImapSession& session, const ImapSettings& settings, Watc
 
 // Stores an inbox's new secret (a rotated refresh token) for the next start.
 using SecretKeeper = std::function<void(const WatchedInbox&)>;
+// Told that the server or the provider refused the inbox's password or sign-in, with the words
+// the user is shown.
+using RefusalReporter = std::function<void(const WatchedInbox&, const QString&)>;
 
 struct WatchTimings {
     std::chrono::milliseconds idleRenewal = std::chrono::minutes(28); // servers drop idlers at 30
@@ -40,10 +43,12 @@ struct WatchTimings {
 // Keeps one IMAP connection per inbox in IDLE on its own thread, and puts every new message into
 // the cache the moment the server announces it. On every (re)connection it first reads what
 // arrived in the last minutes from the mailbox itself, so a restart or an outage loses nothing.
+// A refused sign-in ends the watch: trying a wrong password again every few minutes only gets
+// the account locked at the provider. The inbox waits for a new password or sign-in instead.
 class InboxWatcher {
 public:
     InboxWatcher(WatchedInbox inbox, const ImapSettings& settings, MessageCache& cache,
-                 WatchTimings timings = {}, SecretKeeper keep = {});
+                 WatchTimings timings = {}, SecretKeeper keep = {}, RefusalReporter refused = {});
     ~InboxWatcher();
     InboxWatcher(const InboxWatcher&) = delete;
     InboxWatcher& operator=(const InboxWatcher&) = delete;
@@ -56,6 +61,7 @@ private:
 
     WatchedInbox m_inbox; // its secret changes only on the watcher's thread
     const SecretKeeper m_keep;
+    const RefusalReporter m_refused;
     const ImapSettings m_settings;
     MessageCache& m_cache;
     const WatchTimings m_timings;

@@ -39,21 +39,54 @@ void MailService::keepSecret(const WatchedInbox& inbox)
                                m_cipher.seal(inbox.secret.toUtf8(), inbox.accountId.toUtf8()));
 }
 
+void MailService::refused(const WatchedInbox& inbox, const QString&)
+{
+    // Short enough for the inbox list's one line; the full reason went to the request that met it.
+    setProblem(inbox.accountId,
+               inbox.provider == QLatin1String("imap")
+                   ? QStringLiteral("The app password was refused; add this inbox again with a new one")
+                   : QStringLiteral("The sign-in was revoked or has expired; connect this inbox again"));
+}
+
+void MailService::setProblem(const QString& accountId, std::optional<QString> problem)
+{
+    std::lock_guard lock(m_mutex);
+    if (problem)
+        m_problems.insert(accountId, *problem);
+    else
+        m_problems.remove(accountId);
+}
+
+std::optional<QString> MailService::problem(const QString& accountId) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_problems.constFind(accountId);
+    if (found == m_problems.constEnd())
+        return std::nullopt;
+    return *found;
+}
+
 void MailService::watchStoredAccounts()
 {
-    for (const StoredAccount& account : m_storage.activeAccounts())
+    for (const StoredAccount& account : m_storage.activeAccounts()) {
         if (const auto secret = secretOf(account))
             watch(account, *secret);
+        else // sealed under a key this start could not get, such as one in a locked keyring
+            setProblem(account.id,
+                       QStringLiteral("The saved password can't be read; unlock the keyring and restart"));
+    }
 }
 
 void MailService::watch(const StoredAccount& account, const QString& secret)
 {
+    unwatch(account.id); // the old watch ends first, so a refusal it reports cannot outlive it
     auto watcher = std::make_shared<InboxWatcher>(
         WatchedInbox{account.id, account.provider, account.host, account.email, secret}, m_settings, m_cache,
-        m_timings, [this](const WatchedInbox& inbox) { keepSecret(inbox); });
-    std::shared_ptr<InboxWatcher> replaced;
+        m_timings, [this](const WatchedInbox& inbox) { keepSecret(inbox); },
+        [this](const WatchedInbox& inbox, const QString& message) { refused(inbox, message); });
+    std::shared_ptr<InboxWatcher> raced; // a watch started meanwhile; stopped outside the lock
     std::lock_guard lock(m_mutex);
-    replaced = m_watchers.value(account.id);
+    raced = m_watchers.take(account.id);
     m_watchers.insert(account.id, std::move(watcher));
 }
 
@@ -65,6 +98,7 @@ void MailService::unwatch(const QString& accountId)
         watcher = m_watchers.take(accountId);
     }
     watcher.reset(); // stops it outside the lock: the join may take a moment
+    setProblem(accountId, std::nullopt);
     m_cache.dropAccount(accountId);
 }
 
@@ -94,6 +128,8 @@ Expected<Done, QString> MailService::trash(const StoredAccount& account, const C
     const auto signedIn = signIn(session, m_settings, inbox);
     if (inbox.secret != *secret)
         keepSecret(inbox);
+    if (!signedIn && signedIn.error().kind == ImapError::Kind::login)
+        refused(inbox, signedIn.error().message);
     if (!signedIn)
         return fail(signedIn.error());
     const auto mailbox = session.select("INBOX");

@@ -12,7 +12,9 @@
 namespace tessary::server {
 
 // The mail side of the backend: one watcher per active inbox, plus the short connections that
-// check a new inbox's password and move a message to the Trash. Safe to call from any thread.
+// check a new inbox's password and move a message to the Trash. An inbox whose password or
+// sign-in was refused, or whose saved credential cannot be opened, has a problem until it is
+// given a new one. Safe to call from any thread.
 class MailService {
 public:
     MailService(Storage& storage, const CredentialCipher& cipher, ImapSettings settings, MessageCache& cache,
@@ -22,6 +24,8 @@ public:
     void watchStoredAccounts();
     void watch(const StoredAccount& account, const QString& secret); // app password or refresh token
     void unwatch(const QString& accountId);
+    // Why the inbox cannot be read, in the user's words; nothing while it works.
+    std::optional<QString> problem(const QString& accountId) const;
 
     // Signs in and opens the inbox once, so a wrong password or host is reported while the user
     // is still at the form.
@@ -31,14 +35,17 @@ public:
 private:
     std::optional<QString> secretOf(const StoredAccount& account) const;
     void keepSecret(const WatchedInbox& inbox);
+    void refused(const WatchedInbox& inbox, const QString& message);
+    void setProblem(const QString& accountId, std::optional<QString> problem);
 
     Storage& m_storage;
     const CredentialCipher& m_cipher;
     const ImapSettings m_settings;
     MessageCache& m_cache;
     const WatchTimings m_timings;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     QHash<QString, std::shared_ptr<InboxWatcher>> m_watchers;
+    QHash<QString, QString> m_problems;
 };
 
 } // namespace tessary::server

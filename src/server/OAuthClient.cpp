@@ -30,13 +30,13 @@ QString emailFromIdToken(const QString& idToken)
     return email.isEmpty() ? claims.value("preferred_username").toString() : email;
 }
 
-Expected<OAuthTokens, QString> postToTokenEndpoint(const OAuthProvider& provider, httplib::Params form)
+Expected<OAuthTokens, OAuthError> postToTokenEndpoint(const OAuthProvider& provider, httplib::Params form)
 {
     const QUrl url(provider.tokenUrl);
     const bool tls = url.scheme() == QLatin1String("https");
     if (!url.isValid() || (!tls && url.host() != QLatin1String("127.0.0.1")))
-        return Unexpected{
-            QStringLiteral("The sign-in service's address \"%1\" is not usable").arg(provider.tokenUrl)};
+        return Unexpected{OAuthError{
+            QStringLiteral("The sign-in service's address \"%1\" is not usable").arg(provider.tokenUrl)}};
     const std::string origin = url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString().toStdString();
     httplib::Client client(origin);
     client.enable_server_certificate_verification(true);
@@ -49,19 +49,21 @@ Expected<OAuthTokens, QString> postToTokenEndpoint(const OAuthProvider& provider
         form.emplace("client_secret", provider.clientSecret.toStdString());
     const auto reply = client.Post(url.path().toStdString(), form);
     if (!reply)
-        return Unexpected{QStringLiteral("Can't reach %1").arg(url.host())};
+        return Unexpected{OAuthError{QStringLiteral("Can't reach %1").arg(url.host())}};
     const QJsonObject body = QJsonDocument::fromJson(QByteArray::fromStdString(reply->body)).object();
     if (reply->status != 200) {
         if (body.value("error").toString() == QLatin1String("invalid_grant"))
-            return Unexpected{QStringLiteral("The sign-in for this inbox was revoked or has expired; remove "
-                                             "the inbox and add it again")};
-        return Unexpected{QStringLiteral("%1 refused the sign-in (%2)")
-                              .arg(url.host(), body.value("error").toString(QString::number(reply->status)))};
+            return Unexpected{OAuthError{
+                QStringLiteral("The sign-in was revoked or has expired; connect this inbox again"), true}};
+        return Unexpected{
+            OAuthError{QStringLiteral("%1 refused the sign-in (%2)")
+                           .arg(url.host(), body.value("error").toString(QString::number(reply->status)))}};
     }
     OAuthTokens tokens{body.value("access_token").toString(), body.value("refresh_token").toString(),
                        emailFromIdToken(body.value("id_token").toString())};
     if (tokens.accessToken.isEmpty())
-        return Unexpected{QStringLiteral("%1 answered the sign-in without a token").arg(url.host())};
+        return Unexpected{
+            OAuthError{QStringLiteral("%1 answered the sign-in without a token").arg(url.host())}};
     return tokens;
 }
 
@@ -120,8 +122,8 @@ QUrl authorizeUrl(const OAuthProvider& provider, const QString& redirectUri, con
     return url;
 }
 
-Expected<OAuthTokens, QString> exchangeCode(const OAuthProvider& provider, const QString& code,
-                                            const QByteArray& verifier, const QString& redirectUri)
+Expected<OAuthTokens, OAuthError> exchangeCode(const OAuthProvider& provider, const QString& code,
+                                               const QByteArray& verifier, const QString& redirectUri)
 {
     return postToTokenEndpoint(provider, {{"grant_type", "authorization_code"},
                                           {"code", code.toStdString()},
@@ -129,7 +131,7 @@ Expected<OAuthTokens, QString> exchangeCode(const OAuthProvider& provider, const
                                           {"code_verifier", verifier.toStdString()}});
 }
 
-Expected<OAuthTokens, QString> refreshAccess(const OAuthProvider& provider, const QString& refreshToken)
+Expected<OAuthTokens, OAuthError> refreshAccess(const OAuthProvider& provider, const QString& refreshToken)
 {
     return postToTokenEndpoint(
         provider, {{"grant_type", "refresh_token"}, {"refresh_token", refreshToken.toStdString()}});

@@ -42,11 +42,18 @@ struct OAuthTokens {
     QString email;        // from the ID token, when one came with the reply
 };
 
+// Why the token endpoint gave no tokens, in words the user can act on. `revoked`: the grant itself
+// is gone (withdrawn by the user or the provider, or expired), so asking again cannot help.
+struct OAuthError {
+    QString message;
+    bool revoked = false;
+};
+
 // Exchanges the code the browser brought back for tokens, proving the verifier.
-Expected<OAuthTokens, QString> exchangeCode(const OAuthProvider& provider, const QString& code,
-                                            const QByteArray& verifier, const QString& redirectUri);
+Expected<OAuthTokens, OAuthError> exchangeCode(const OAuthProvider& provider, const QString& code,
+                                               const QByteArray& verifier, const QString& redirectUri);
 // A fresh access token for a connection. A refresh token the user or the provider revoked is
 // reported in words the user can act on.
-Expected<OAuthTokens, QString> refreshAccess(const OAuthProvider& provider, const QString& refreshToken);
+Expected<OAuthTokens, OAuthError> refreshAccess(const OAuthProvider& provider, const QString& refreshToken);
 
 } // namespace tessary::server

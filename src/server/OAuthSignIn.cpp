@@ -47,10 +47,21 @@ Expected<OAuthSignIn::Started, QString> OAuthSignIn::begin(const QString& instal
         const auto now = std::chrono::steady_clock::now();
         for (auto it = m_pending.begin(); it != m_pending.end();)
             it = it->expires < now ? m_pending.erase(it) : std::next(it);
-        m_pending.insert(state, Pending{account.id, provider, pkce.verifier, now + signInWindow});
+        m_pending.insert(state, Pending{installId, account.id, provider, pkce.verifier, now + signInWindow});
     }
     return Started{authorizeUrl(*setup, redirectUri(), state, pkce.challenge).toString(QUrl::FullyEncoded),
                    account.id};
+}
+
+void OAuthSignIn::dropEarlierEntries(const Pending& signedIn, const QString& email)
+{
+    for (const StoredAccount& account : m_storage.accounts(signedIn.installId)) {
+        if (account.id == signedIn.accountId || account.provider != signedIn.provider ||
+            account.email.compare(email, Qt::CaseInsensitive) != 0)
+            continue;
+        if (m_storage.removeAccount(signedIn.installId, account.id))
+            m_mail.unwatch(account.id);
+    }
 }
 
 OAuthSignIn::Page OAuthSignIn::finish(const QString& code, const QString& state, const QString& error)
@@ -70,7 +81,7 @@ OAuthSignIn::Page OAuthSignIn::finish(const QString& code, const QString& state,
     const OAuthProvider& setup = m_config.imap.oauth[pending->provider];
     const auto tokens = exchangeCode(setup, code, pending->verifier, redirectUri());
     if (!tokens)
-        return {502, tokens.error()};
+        return {502, tokens.error().message};
     if (tokens->refreshToken.isEmpty() || tokens->email.isEmpty())
         return {502, QStringLiteral("The sign-in did not grant access to the mailbox. Start again from "
                                     "Tessary and allow access to mail.")};
@@ -80,6 +91,7 @@ OAuthSignIn::Page OAuthSignIn::finish(const QString& code, const QString& state,
     m_mail.watch(
         StoredAccount{pending->accountId, {}, pending->provider, tokens->email, setup.imapHost, "active"},
         tokens->refreshToken);
+    dropEarlierEntries(*pending, tokens->email);
     return {
         200,
         QStringLiteral("Signed in as %1. You can close this tab and go back to Tessary.").arg(tokens->email)};

@@ -15,7 +15,8 @@ namespace tessary::server {
 // The browser sign-in of Gmail and Outlook inboxes: `begin` adds the inbox as "pending" and gives
 // the provider's sign-in page; the provider sends the browser back to `finish` on this backend,
 // which trades the code (with the PKCE verifier that never left the backend) for tokens, keeps the
-// refresh token encrypted, marks the inbox "active" and starts watching it.
+// refresh token encrypted, marks the inbox "active" and starts watching it. Signing in again to an
+// inbox already connected (its grant revoked or expired) replaces the old entry with the new one.
 class OAuthSignIn {
 public:
     struct Started {
@@ -37,12 +38,14 @@ public:
 
 private:
     struct Pending {
+        QString installId;
         QString accountId;
         QString provider;
         QByteArray verifier;
         std::chrono::steady_clock::time_point expires;
     };
     QString redirectUri() const;
+    void dropEarlierEntries(const Pending& signedIn, const QString& email);
 
     Storage& m_storage;
     const CredentialCipher& m_cipher;

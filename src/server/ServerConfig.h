@@ -1,12 +1,14 @@
 #pragma once
 
 #include "common/Expected.h"
+#include "server/KeyVault.h"
 #include "server/OAuthClient.h"
 
 #include <QHash>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 namespace tessary::server {
 
@@ -34,7 +36,8 @@ struct ServerConfig {
     QString dataDir;
     QString tlsCert;
     QString tlsKey;
-    QString publicUrl; // where browsers reach this backend; its own address when empty
+    QString publicUrl;                 // where browsers reach this backend; its own address when empty
+    std::shared_ptr<KeyVault> keyring; // the credential key's home; none: the key file alone
     ImapSettings imap;
     int maxHeldPolls = 64;  // ids polls held at once; the worker pool is larger
     int pollHoldMs = 10000; // an ids poll is answered after at most this long

@@ -179,6 +179,16 @@ std::optional<QByteArray> SqliteStorage::credential(const QString& accountId)
     return select.bytes(0);
 }
 
+QList<std::pair<QString, QByteArray>> SqliteStorage::credentials()
+{
+    std::lock_guard lock(m_mutex);
+    Statement select(m_db, "SELECT account_id, sealed FROM credentials WHERE sealed <> ''");
+    QList<std::pair<QString, QByteArray>> found;
+    while (select.step() == SQLITE_ROW)
+        found.append({select.text(0), select.bytes(1)});
+    return found;
+}
+
 bool SqliteStorage::activateAccount(const QString& accountId, const QString& email,
                                     const QByteArray& sealedCredential)
 {

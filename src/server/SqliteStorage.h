@@ -23,6 +23,7 @@ public:
     QList<StoredAccount> accounts(const QString& installId) override;
     QList<StoredAccount> activeAccounts() override;
     std::optional<QByteArray> credential(const QString& accountId) override;
+    QList<std::pair<QString, QByteArray>> credentials() override;
     bool activateAccount(const QString& accountId, const QString& email,
                          const QByteArray& sealedCredential) override;
     bool updateCredential(const QString& accountId, const QByteArray& sealedCredential) override;

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 namespace tessary::server {
 
@@ -34,6 +35,8 @@ public:
     virtual QList<StoredAccount> accounts(const QString& installId) = 0;
     virtual QList<StoredAccount> activeAccounts() = 0; // of every install, for the watchers
     virtual std::optional<QByteArray> credential(const QString& accountId) = 0;
+    // Every sealed credential with its account id, for sealing them all again under a new key.
+    virtual QList<std::pair<QString, QByteArray>> credentials() = 0;
     // A pending sign-in completed: the account becomes active with its address and credential.
     virtual bool activateAccount(const QString& accountId, const QString& email,
                                  const QByteArray& sealedCredential) = 0;

@@ -1,5 +1,6 @@
 // tessary-backend: the mail backend run on its own, for one machine or for several desktops.
 #include "server/BackendServer.h"
+#include "server/SecretServiceKeyVault.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -37,6 +38,9 @@ int main(int argc, char** argv)
                       QStringLiteral("Address browsers reach this backend at, for the Gmail and Outlook "
                                      "sign-in redirect (default: the listen address)."),
                       QStringLiteral("URL")});
+    parser.addOption({QStringLiteral("no-keyring"),
+                      QStringLiteral("Keep the credential key only in DIR/credentials.key, never in the "
+                                     "desktop's Secret Service.")});
     parser.process(app);
 
     ServerConfig config;
@@ -55,6 +59,8 @@ int main(int argc, char** argv)
     config.tlsCert = parser.value(QStringLiteral("tls-cert"));
     config.tlsKey = parser.value(QStringLiteral("tls-key"));
     config.publicUrl = parser.value(QStringLiteral("public-url"));
+    if (!parser.isSet(QStringLiteral("no-keyring")))
+        config.keyring = std::make_shared<SecretServiceKeyVault>();
     while (config.publicUrl.endsWith(QLatin1Char('/')))
         config.publicUrl.chop(1);
 

@@ -1,7 +1,5 @@
 #include "tools/InspectBackend.h"
 
-#include "common/AppIdentity.h"
-
 #include <QDateTime>
 #include <QJsonArray>
 
@@ -9,33 +7,6 @@
 #include <cstdio>
 
 namespace tessary::inspect {
-
-namespace {
-
-std::unique_ptr<server::BackendServer> embeddedUnless(bool elsewhere)
-{
-    if (elsewhere)
-        return nullptr;
-    auto started =
-        server::startEmbeddedBackend(FileSecretStore::defaultFolder() + QStringLiteral("/backend"));
-    if (!started) {
-        std::fprintf(stderr, "the built-in backend could not start: %s\n", qPrintable(started.error()));
-        return nullptr;
-    }
-    return std::move(*started);
-}
-
-} // namespace
-
-BackendSession::BackendSession(std::optional<QString> backendURL)
-    : embedded(embeddedUnless(backendURL || storedSettings.contains(QStringLiteral("backendURL"))))
-    , settings(storedSettings, embedded ? std::optional<QString>(embedded->url()) : std::move(backendURL))
-    , keyring(applicationId())
-    , tokenFile(FileSecretStore::defaultFolder(), applicationId())
-    , secrets(keyring, tokenFile)
-    , backend(settings, secrets)
-{
-}
 
 ParsedArguments parseBackendArguments(const QStringList& arguments, QStringList optionsWithValue,
                                       qsizetype positionalCount, const QString& usage,
@@ -81,10 +52,13 @@ int reportFailure(const BackendError& error)
 
 QJsonObject accountJson(const Account& account)
 {
-    return {{QStringLiteral("id"), account.id},
-            {QStringLiteral("provider"), account.provider},
-            {QStringLiteral("email"), account.email ? QJsonValue(*account.email) : QJsonValue()},
-            {QStringLiteral("status"), account.status}};
+    QJsonObject object{{QStringLiteral("id"), account.id},
+                       {QStringLiteral("provider"), account.provider},
+                       {QStringLiteral("email"), account.email ? QJsonValue(*account.email) : QJsonValue()},
+                       {QStringLiteral("status"), account.status}};
+    if (account.error)
+        object.insert(QStringLiteral("error"), *account.error);
+    return object;
 }
 
 QJsonObject messageJson(const Message& message)

@@ -2,13 +2,8 @@
 
 #include "analysis/FoundCode.h"
 #include "backend/Backend.h"
-#include "backend/FallbackSecretStore.h"
-#include "backend/FileSecretStore.h"
-#include "common/OverriddenSettings.h"
-#include "platform/linux/SecretServiceStore.h"
-#include "server/BackendServer.h"
-#include "state/QSettingsStore.h"
 #include "tools/InspectCommand.h"
+#include "wiring/BackendConnection.h"
 
 #include <QCoro/QCoroTask>
 #include <QJsonObject>
@@ -17,20 +12,10 @@
 
 namespace tessary::inspect {
 
-// What every backend command works with: the real settings and token stores and one client.
-// With neither --backend nor a "backendURL" setting, the backend runs inside this process on
-// 127.0.0.1, keeping its data where the app's embedded backend keeps it.
-struct BackendSession {
-    explicit BackendSession(std::optional<QString> backendURL);
-
-    QSettingsStore storedSettings;
-    std::unique_ptr<server::BackendServer> embedded;
-    OverriddenSettings settings;
-    SecretServiceStore keyring;
-    FileSecretStore tokenFile;
-    FallbackSecretStore secrets;
-    Backend backend;
-};
+// What every backend command works with: the app's own way to its backend. With neither
+// --backend nor a "backendURL" setting, the backend runs inside this process on 127.0.0.1,
+// keeping its data where the app's embedded backend keeps it.
+using BackendSession = BackendConnection;
 
 // The options every backend command takes besides its own.
 inline const QString backendOption = QStringLiteral("--backend");

@@ -9,6 +9,9 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -197,10 +200,11 @@ TEST_F(MailBackend, ReconnectsAfterTheMailServerRestarts)
     EXPECT_EQ(idsOnceThereAre(1, later).size(), 1);
 }
 
-TEST_F(MailBackend, ARevokedAppPasswordIsAClearError)
+// A password changed at the provider shows on the inbox itself, and a new one puts it right.
+TEST_F(MailBackend, ARevokedAppPasswordIsAClearErrorUntilANewOneIsGiven)
 {
     const QString user = newUser();
-    addInbox(user);
+    const Account added = addInbox(user);
     const double since = double(QDateTime::currentSecsSinceEpoch()) - 1;
     ASSERT_TRUE(dovecot->deliver(user, codeMail("Your code", "5150")));
     const QSet<QString> ids = idsOnceThereAre(1, since);
@@ -209,10 +213,27 @@ TEST_F(MailBackend, ARevokedAppPasswordIsAClearError)
     dovecot->stop();
     ASSERT_TRUE(dovecot->setPassword(user, QStringLiteral("revoked")));
     ASSERT_TRUE(dovecot->start()) << dovecot->error().toStdString();
+    // The watcher, back after the restart, is refused: the inbox itself now says why.
+    const Account refused{
+        added.id, "imap", user, "error",
+        QStringLiteral("The app password was refused; add this inbox again with a new one")};
+    QList<Account> listed;
+    for (int look = 0; look < 300 && listed != QList<Account>{refused}; ++look) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (auto answer = runTask(client.accounts()))
+            listed = *answer;
+    }
+    EXPECT_EQ(listed, QList<Account>{refused});
     const auto trashed = runTask(client.trash(*ids.begin()));
     ASSERT_FALSE(trashed);
     EXPECT_EQ(trashed.error().message, "Wrong email or app password");
     EXPECT_EQ(dovecot->mailFiles(user, "").size(), 1); // nothing moved
+
+    auto again = runTask(client.addIMAP(user, QStringLiteral("revoked"), DovecotServer::hostName));
+    ASSERT_TRUE(again) << again.error().message.toStdString();
+    EXPECT_EQ(again->id, added.id) << "the same inbox, not a second one";
+    EXPECT_EQ(runTask(client.accounts()).value(), QList<Account>{added});
+    EXPECT_TRUE(runTask(client.trash(*ids.begin())));
 }
 
 TEST_F(MailBackend, AHugeMessageStillYieldsItsCode)
@@ -236,6 +257,43 @@ TEST_F(MailBackend, AHugeMessageStillYieldsItsCode)
     ASSERT_EQ(messages->size(), 1);
     EXPECT_EQ(messages->first().subject, "Big");
     EXPECT_TRUE(messages->first().text.contains("909090"));
+}
+
+// The walk a user takes by hand, with no --backend and no backendURL, so tessary-inspect runs
+// the backend inside itself with its data under the app's folder: `imap` adds a dovecot inbox,
+// and a later, separate `codes --live` finds the code in mail delivered to it meanwhile.
+TEST_F(MailBackend, TessaryInspectWithItsOwnBackendAddsAnInboxAndFindsTheCodeMailedToIt)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(dovecot->configureBackend(home.filePath("data/tessary/backend")));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : {std::pair{"HOME", home.path()},
+                                      {"XDG_CONFIG_HOME", home.filePath("config")},
+                                      {"XDG_DATA_HOME", home.filePath("data")},
+                                      {"DBUS_SESSION_BUS_ADDRESS", QString("unix:path=/nonexistent")}})
+        environment.insert(name, value); // no keyring here: the key and the token go to files
+    const auto inspect = [&environment](const QStringList& arguments, const QByteArray& input) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(TESSARY_INSPECT), arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        process.waitForFinished(60000);
+        return std::pair{process.exitCode(),
+                         process.readAllStandardOutput() + process.readAllStandardError()};
+    };
+
+    const QString user = newUser();
+    const auto [added, addedText] = inspect({"imap", user, DovecotServer::hostName}, "app-password\n");
+    ASSERT_EQ(added, 0) << addedText.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(addedText).object().value("status").toString(), "active");
+
+    const qint64 since = QDateTime::currentSecsSinceEpoch() - 1;
+    ASSERT_TRUE(dovecot->deliver(user, codeMail("Your code", "735911")));
+    const auto [found, foundText] = inspect({"codes", "--live", "--since", QString::number(since)}, {});
+    ASSERT_EQ(found, 0) << foundText.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(foundText).object().value("code").toString(), "735911")
+        << foundText.toStdString();
 }
 
 TEST(ImapTls, CertificateAndHostNameAlwaysChecked)

@@ -40,7 +40,7 @@ int signInInBrowser(const QUrl& page)
 
 } // namespace
 
-TEST(OAuthSignIn, GmailSignInWithPkceThenXOAuth2PushAndARevokedGrantAsAClearError)
+TEST(OAuthSignIn, GmailSignInWithPkceThenXOAuth2PushAndARevokedGrantUntilSignedInAgain)
 {
     const QString email = DovecotServer::user(1);
     FakeOAuthServer oauth(email);
@@ -104,8 +104,17 @@ TEST(OAuthSignIn, GmailSignInWithPkceThenXOAuth2PushAndARevokedGrantAsAClearErro
     EXPECT_EQ(kept->size(), 1) << dovecot.logTail().toStdString();
 
     oauth.revokeAll();
+    const QString revoked = "The sign-in was revoked or has expired; connect this inbox again";
     const auto trashed = runTask(client.trash(*ids.begin()));
     ASSERT_FALSE(trashed);
-    EXPECT_EQ(trashed.error().message,
-              "The sign-in for this inbox was revoked or has expired; remove the inbox and add it again");
+    EXPECT_EQ(trashed.error().message, revoked);
+    EXPECT_EQ(runTask(client.accounts()).value(),
+              (QList<Account>{{link->accountId, "gmail", email, "error", revoked}}));
+
+    // Signing in again replaces the revoked inbox with the new, working one.
+    const auto relink = runTask(client.connect(QStringLiteral("gmail")));
+    ASSERT_TRUE(relink) << relink.error().message.toStdString();
+    ASSERT_EQ(signInInBrowser(relink->url), 200);
+    EXPECT_EQ(runTask(client.accounts()).value(),
+              (QList<Account>{{relink->accountId, "gmail", email, "active"}}));
 }

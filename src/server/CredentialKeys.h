@@ -1,0 +1,23 @@
+#pragma once
+
+#include "common/Expected.h"
+#include "server/CredentialCipher.h"
+#include "server/KeyVault.h"
+#include "server/Storage.h"
+
+namespace tessary::server {
+
+// Finds, or makes, the key that seals the inbox credentials of `dataDir`, and moves it to the
+// safest home it can: the keyring when one answers, else the weaker 0600 file
+// "credentials.key" beside the database (anyone who can read the folder as this user can read
+// both). Nothing sealed is ever lost on the way:
+// - a key file from before the keyring took over (or from a start while it was locked) is
+//   moved into the keyring; when the keyring already holds another key, every credential the
+//   file's key sealed is sealed again under the keyring's, and only then is the file removed;
+// - a keyring that is absent, locked or silent leaves the file in charge;
+// - a lock file keeps two processes on one folder from each making a key.
+// `keyring` may be null (no keyring wanted). The cipher still opens what any key it saw sealed.
+Expected<CredentialCipher, QString> openCredentialKeys(const QString& dataDir, KeyVault* keyring,
+                                                       Storage& storage);
+
+} // namespace tessary::server

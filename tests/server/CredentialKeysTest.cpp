@@ -1,0 +1,87 @@
+#include "server/CredentialKeys.h"
+#include "server/SqliteStorage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tessary;
+using namespace tessary::server;
+
+namespace {
+
+// A keyring in one of the states a desktop's can be in at a start.
+enum class Keyring { working, locked, refusesStore, none };
+
+struct FakeKeyring : KeyVault {
+    Keyring state = Keyring::working;
+    std::optional<QByteArray> held;
+
+    Lookup load(const QString&) override
+    {
+        if (state == Keyring::locked || state == Keyring::none)
+            return {};
+        return held ? Lookup{Answer::found, *held} : Lookup{Answer::absent, {}};
+    }
+    bool store(const QString&, const QByteArray& key) override
+    {
+        held = state == Keyring::working ? std::optional(key) : held;
+        return state == Keyring::working;
+    }
+    QString location() const override { return {}; }
+};
+
+} // namespace
+
+// Whatever the keyring did at earlier starts, every credential sealed at any of them opens once
+// it works again, and the weaker key file is gone from then on.
+TEST(CredentialKeys, NoCredentialIsLostAcrossKeyringStates)
+{
+    struct Row {
+        const char* name;
+        QList<Keyring> starts;
+        bool fileAfter; // after those starts, before the one with a working keyring
+    };
+    const Row rows[] = {
+        {"keyring from the start", {Keyring::working}, false},
+        {"no keyring: the file", {Keyring::none}, true},
+        {"a file from before the keyring moves in", {Keyring::none, Keyring::working}, false},
+        {"locked at one start in between", {Keyring::working, Keyring::locked}, true},
+        {"locked twice, then working", {Keyring::working, Keyring::locked, Keyring::locked}, true},
+        {"refuses to store: the file stays", {Keyring::none, Keyring::refusesStore}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir data;
+        auto storage = SqliteStorage::open(data.filePath("db.sqlite")).value();
+        const QString install = storage->createInstall("hash").value();
+        FakeKeyring keyring;
+        int sealed = 0;
+        const auto start = [&](Keyring state) {
+            keyring.state = state;
+            auto cipher =
+                openCredentialKeys(data.path(), state == Keyring::none ? nullptr : &keyring, *storage);
+            ASSERT_TRUE(cipher) << cipher.error().toStdString();
+            const QString id = QString::number(++sealed);
+            ASSERT_TRUE(storage->addAccount({id, install, "imap", "a@b", "h", "active"},
+                                            cipher->seal("secret " + id.toUtf8(), id.toUtf8())));
+        };
+        for (Keyring state : row.starts)
+            start(state);
+        const QString keyFile = QDir(data.path()).filePath("credentials.key");
+        EXPECT_EQ(QFile::exists(keyFile), row.fileAfter);
+        EXPECT_EQ((QFile::permissions(keyFile) & 0x0077).toInt(), 0) << "owner-only, when there";
+
+        start(Keyring::working);
+        EXPECT_FALSE(QFile::exists(keyFile));
+        ASSERT_TRUE(keyring.held);
+        const CredentialCipher keyringAlone(*keyring.held);
+        for (int account = 1; account <= sealed; ++account) {
+            const QString id = QString::number(account);
+            EXPECT_EQ(keyringAlone.open(storage->credential(id).value(), id.toUtf8()),
+                      "secret " + id.toUtf8());
+        }
+    }
+}

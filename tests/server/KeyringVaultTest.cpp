@@ -1,0 +1,65 @@
+#include "server/CredentialKeys.h"
+#include "server/SecretServiceKeyVault.h"
+#include "server/SqliteStorage.h"
+
+#include <QDBusConnection>
+#include <QDBusVirtualObject>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tessary::server;
+
+namespace {
+
+QString keyFileIn(const QTemporaryDir& dir)
+{
+    return QDir(dir.path()).filePath("credentials.key");
+}
+
+// A Secret Service that takes every call and never answers, as a stuck keyring daemon does.
+class SilentSecretService : public QDBusVirtualObject {
+public:
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage&, const QDBusConnection&) override { return true; }
+};
+
+} // namespace
+
+// Beside a real, unlocked GNOME Keyring (tests/backend/with-keyring): a key file left by an
+// earlier version moves into the keyring, and what it sealed still opens.
+TEST(KeyringVault, TheKeyFileMovesIntoTheKeyring)
+{
+    QTemporaryDir dir;
+    auto storage = SqliteStorage::open(dir.filePath("db.sqlite")).value();
+    const QString install = storage->createInstall("hash").value();
+    const auto before = openCredentialKeys(dir.path(), nullptr, *storage);
+    ASSERT_TRUE(before && QFile::exists(keyFileIn(dir)));
+    ASSERT_TRUE(storage->addAccount({"a1", install, "imap", "a@b", "h", "active"}, before->seal("pw", "a1")));
+
+    SecretServiceKeyVault keyring;
+    ASSERT_TRUE(openCredentialKeys(dir.path(), &keyring, *storage));
+    EXPECT_FALSE(QFile::exists(keyFileIn(dir)));
+    const KeyVault::Lookup kept = SecretServiceKeyVault().load(dir.path());
+    ASSERT_EQ(kept.answer, KeyVault::Answer::found);
+    EXPECT_EQ(CredentialCipher(kept.key).open(storage->credential("a1").value(), "a1"), "pw");
+}
+
+// On a private bus where this test owns the Secret Service's name and never answers: the start
+// goes on with the key file once the keyring's time is up.
+TEST(KeyringVaultStuck, ASilentKeyringLeavesTheFileInCharge)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    SilentSecretService silent;
+    ASSERT_TRUE(bus.registerVirtualObject("/", &silent, QDBusConnection::SubPath));
+    ASSERT_TRUE(bus.registerService("org.freedesktop.secrets"));
+    QTemporaryDir dir;
+    auto storage = SqliteStorage::open(dir.filePath("db.sqlite")).value();
+    SecretServiceKeyVault keyring(std::chrono::milliseconds(300));
+    EXPECT_TRUE(openCredentialKeys(dir.path(), &keyring, *storage));
+    EXPECT_TRUE(QFile::exists(keyFileIn(dir)));
+    bus.unregisterService("org.freedesktop.secrets");
+    bus.unregisterObject("/", QDBusConnection::UnregisterTree);
+}
