@@ -81,7 +81,12 @@ void InboxWatcher::run()
     milliseconds backoff = m_timings.firstBackoff;
     while (!m_stop) {
         const auto started = steady_clock::now();
-        (void)watchOnce(); // every way out is a lost connection: try again after a pause
+        // Every way out is a lost connection: try again after a pause. A session that merely
+        // ended is no news; one that could not be opened is, to every request that waits on it.
+        const auto watched = watchOnce();
+        if (!watched && watched.error().kind != ImapError::Kind::closed &&
+            watched.error().kind != ImapError::Kind::stopped)
+            m_cache.setProblem(m_inbox.accountId, watched.error().message);
         m_cache.markSettled(m_inbox.accountId);
         if (steady_clock::now() - started > minutes(1))
             backoff = m_timings.firstBackoff; // it had been working; this is a fresh outage
@@ -138,6 +143,7 @@ ImapResult<Done> InboxWatcher::watchOnce()
             return done;
     if (mailbox->uidNext > 0)
         m_lastUid = std::max(m_lastUid, mailbox->uidNext - 1);
+    m_cache.setProblem(m_inbox.accountId, std::nullopt);
     m_cache.markSettled(m_inbox.accountId);
 
     while (!m_stop) {

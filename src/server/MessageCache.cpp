@@ -42,6 +42,34 @@ void MessageCache::dropAccount(const QString& accountId)
     std::lock_guard lock(m_mutex);
     m_messages.removeIf([&](const auto& entry) { return entry.value().message.accountId == accountId; });
     m_settled.remove(accountId);
+    m_problems.remove(accountId);
+}
+
+void MessageCache::setProblem(const QString& accountId, std::optional<QString> problem)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (problem)
+            m_problems.insert(accountId, *problem);
+        else
+            m_problems.remove(accountId);
+    }
+    m_changed.notify_all();
+}
+
+std::optional<QString> MessageCache::problem(const QSet<QString>& accounts) const
+{
+    std::lock_guard lock(m_mutex);
+    return problemLocked(accounts);
+}
+
+std::optional<QString> MessageCache::problemLocked(const QSet<QString>& accounts) const
+{
+    // One inbox that still answers can still bring the code.
+    if (accounts.isEmpty() || !std::all_of(accounts.begin(), accounts.end(),
+                                           [&](const QString& id) { return m_problems.contains(id); }))
+        return std::nullopt;
+    return m_problems.value(*accounts.begin());
 }
 
 void MessageCache::markSettled(const QString& accountId)
@@ -104,7 +132,8 @@ QStringList MessageCache::waitForIds(const QString& installId, const QSet<QStrin
         if (settled(accounts))
             for (const CachedMessage& message : matching(accounts, since))
                 ids.append(message.id);
-        if (!ids.isEmpty() || !hold || m_shutDown || m_pollTickets.value(installId) != ticket)
+        if (!ids.isEmpty() || !hold || m_shutDown || m_pollTickets.value(installId) != ticket ||
+            problemLocked(accounts))
             break;
         if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
             for (const CachedMessage& message : matching(accounts, since))

@@ -38,6 +38,11 @@ public:
     // An account's watcher has made its first attempt at the mailbox (whatever came of it), so a
     // request no longer needs to wait for the messages that were there before it started.
     void markSettled(const QString& accountId);
+    // An account's mailbox can't be reached (`problem` says why) or can again (nothing). A poll
+    // held for accounts that are all unreachable answers at once, so the client hears of it.
+    void setProblem(const QString& accountId, std::optional<QString> problem);
+    // Why none of these accounts can be reached, when none can.
+    std::optional<QString> problem(const QSet<QString>& accounts) const;
     // Answers every held poll now and every later one at once: the server is stopping.
     void shutDown();
 
@@ -54,6 +59,7 @@ private:
     };
     QList<CachedMessage> matching(const QSet<QString>& accounts, double since);
     bool settled(const QSet<QString>& accounts) const;
+    std::optional<QString> problemLocked(const QSet<QString>& accounts) const;
 
     const std::chrono::milliseconds m_retention;
     const int m_maxHeldPolls;
@@ -61,6 +67,7 @@ private:
     std::condition_variable m_changed;
     QHash<QString, Entry> m_messages;
     QSet<QString> m_settled;
+    QHash<QString, QString> m_problems;
     QHash<QString, quint64> m_pollTickets;
     int m_heldPolls = 0;
     bool m_shutDown = false;

@@ -71,9 +71,16 @@ protected:
     QSet<QString> idsOnceThereAre(qsizetype count, double since, int polls = 4)
     {
         QSet<QString> ids;
-        for (int poll = 0; poll < polls && ids.size() < count; ++poll)
-            if (auto answer = runTask(client.messageIds(since)))
+        // While the server can't be reached a poll answers at once with why; those are not counted.
+        for (int poll = 0, failures = 0; poll < polls && failures < 100 && ids.size() < count;) {
+            if (auto answer = runTask(client.messageIds(since))) {
                 ids = *answer;
+                ++poll;
+            } else {
+                ++failures;
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+        }
         return ids;
     }
 
