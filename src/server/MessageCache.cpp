@@ -125,6 +125,9 @@ QStringList MessageCache::waitForIds(const QString& installId, const QSet<QStrin
     const quint64 ticket = ++m_pollTickets[installId];
     m_changed.notify_all(); // an older poll of this install answers now
     const bool hold = m_heldPolls < m_maxHeldPolls;
+    const auto last = m_lastAnswers.constFind(installId);
+    const std::optional<QSet<QString>> seen =
+        last != m_lastAnswers.cend() && last->since == since ? std::optional(last->ids) : std::nullopt;
     ++m_heldPolls;
     QStringList ids;
     for (;;) {
@@ -132,7 +135,8 @@ QStringList MessageCache::waitForIds(const QString& installId, const QSet<QStrin
         if (settled(accounts))
             for (const CachedMessage& message : matching(accounts, since))
                 ids.append(message.id);
-        if (!ids.isEmpty() || !hold || m_shutDown || m_pollTickets.value(installId) != ticket ||
+        const bool news = !ids.isEmpty() && (!seen || QSet<QString>(ids.begin(), ids.end()) != *seen);
+        if (news || !hold || m_shutDown || m_pollTickets.value(installId) != ticket ||
             problemLocked(accounts))
             break;
         if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
@@ -142,6 +146,7 @@ QStringList MessageCache::waitForIds(const QString& installId, const QSet<QStrin
         }
     }
     --m_heldPolls;
+    m_lastAnswers.insert(installId, Answer{since, QSet<QString>(ids.begin(), ids.end())});
     return ids;
 }
 

@@ -48,7 +48,10 @@ public:
 
     QList<CachedMessage> since(const QSet<QString>& accounts, double since, Clock::time_point settleBy);
     // A held poll: the ids since `since`, answered as soon as there are any, at `deadline`, or
-    // when a newer poll of the same install takes its place.
+    // when a newer poll of the same install takes its place. A poll that repeats the install's
+    // last question (the same `since`) waits until the answer differs from the last one: a
+    // client polling on in one burst would otherwise be answered at once with the mail it has
+    // seen, again and again, and hear of new mail only on its next round.
     QStringList waitForIds(const QString& installId, const QSet<QString>& accounts, double since,
                            Clock::time_point deadline);
 
@@ -69,6 +72,11 @@ private:
     QSet<QString> m_settled;
     QHash<QString, QString> m_problems;
     QHash<QString, quint64> m_pollTickets;
+    struct Answer {
+        double since = 0;
+        QSet<QString> ids;
+    };
+    QHash<QString, Answer> m_lastAnswers; // per install
     int m_heldPolls = 0;
     bool m_shutDown = false;
 };

@@ -175,6 +175,24 @@ TEST_F(MailBackend, NewMailWakesAHeldPollAndTrashMovesIt)
     EXPECT_TRUE(runTask(client.messages(since)).value().isEmpty());
 }
 
+TEST_F(MailBackend, APollRepeatingItsQuestionWaitsForMailItHasNotSeen)
+{
+    const QString user = newUser();
+    addInbox(user);
+    const double since = double(QDateTime::currentSecsSinceEpoch()) - 1;
+    ASSERT_TRUE(dovecot->deliver(user, codeMail("First", "1111")));
+    ASSERT_EQ(idsOnceThereAre(1, since).size(), 1);
+    // The same question again is not answered with the same mail: it waits for the next one.
+    std::thread delivery([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        dovecot->deliver(user, codeMail("Second", "2222"));
+    });
+    const auto ids = runTask(client.messageIds(since));
+    delivery.join();
+    ASSERT_TRUE(ids);
+    EXPECT_EQ(ids->size(), 2);
+}
+
 TEST_F(MailBackend, MailFromBeforeWatchingIsReadFromTheMailbox)
 {
     const QString user = newUser();
