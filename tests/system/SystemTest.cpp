@@ -8,6 +8,7 @@
 #include "system/SystemDesktop.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
@@ -140,8 +141,20 @@ TEST_F(EndToEnd, MailServerStoppedMidBurstIsAClearFailureAndTheNextFieldWorksOnc
 
 TEST_F(EndToEnd, NewUserAddsTheInboxAllowsAccessibilityAndTriesThePracticeField)
 {
+    // A desktop whose accessibility was never on. Qt's bridge is forced on, so that Tessary's own
+    // window can be read from outside whatever the switch says.
+    const auto accessibilityOn = [](bool on) {
+        QProcess::execute(QStringLiteral("dbus-send"),
+                          {QStringLiteral("--session"), QStringLiteral("--dest=org.a11y.Bus"),
+                           QStringLiteral("/org/a11y/bus"),
+                           QStringLiteral("org.freedesktop.DBus.Properties.Set"),
+                           QStringLiteral("string:org.a11y.Status"), QStringLiteral("string:IsEnabled"),
+                           QStringLiteral("variant:boolean:") + (on ? "true" : "false")});
+    };
+    accessibilityOn(false);
+    const auto restore = qScopeGuard([&] { accessibilityOn(true); });
     TessaryApp app(d.dovecot);
-    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(app.start({QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1")}));
     const QString user = DovecotServer::user(6);
     ASSERT_TRUE(d.shows(app, QStringLiteral("Never copy a verification code again"))) << app.log();
     ASSERT_TRUE(d.clickButton(app, QStringLiteral("Continue")));
@@ -161,7 +174,8 @@ TEST_F(EndToEnd, NewUserAddsTheInboxAllowsAccessibilityAndTriesThePracticeField)
     ASSERT_TRUE(d.clickButton(app, QStringLiteral("Add")));
     ASSERT_TRUE(d.shows(app, user)) << seen(app);
     ASSERT_TRUE(d.clickButton(app, QStringLiteral("Continue")));
-    // The session's accessibility is on from its start: the step says so, or turns it on.
+    // Tessary turns the session's switch on as it starts (Firefox in front asks for it), so the
+    // step may have nothing left to do; its button is pressed when it is still shown.
     app.click(d.accessibility, QStringLiteral("AXTitle"), QStringLiteral("Turn On Accessibility"));
     ASSERT_TRUE(d.shows(app, QStringLiteral("Access granted"))) << seen(app);
     ASSERT_TRUE(d.clickButton(app, QStringLiteral("Continue")));
