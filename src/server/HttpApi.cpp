@@ -234,10 +234,13 @@ void HttpApi::install(httplib::Server& server)
         const auto since = install ? sinceOf(request, response) : std::nullopt;
         if (!since)
             return;
+        const QSet<QString> accounts = activeAccounts(*install);
         QJsonArray messages;
-        for (const CachedMessage& message :
-             m_cache.since(activeAccounts(*install), *since, Clock::now() + settleWait))
+        for (const CachedMessage& message : m_cache.since(accounts, *since, Clock::now() + settleWait))
             messages.append(message.json);
+        // An empty list would read as "no mail yet" while no mail can come.
+        if (const auto problem = m_cache.problem(accounts); messages.isEmpty() && problem)
+            return fail(response, 502, *problem);
         reply(response, QJsonObject{{"messages", messages}});
     });
 
@@ -246,9 +249,11 @@ void HttpApi::install(httplib::Server& server)
         const auto since = install ? sinceOf(request, response) : std::nullopt;
         if (!since)
             return;
-        const QStringList ids =
-            m_cache.waitForIds(*install, activeAccounts(*install), *since,
-                               Clock::now() + std::chrono::milliseconds(m_config.pollHoldMs));
+        const QSet<QString> accounts = activeAccounts(*install);
+        const QStringList ids = m_cache.waitForIds(
+            *install, accounts, *since, Clock::now() + std::chrono::milliseconds(m_config.pollHoldMs));
+        if (const auto problem = m_cache.problem(accounts); ids.isEmpty() && problem)
+            return fail(response, 502, *problem);
         reply(response, QJsonObject{{"ids", QJsonArray::fromStringList(ids)}});
     });
 

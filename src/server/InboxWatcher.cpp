@@ -84,7 +84,13 @@ void InboxWatcher::run()
     milliseconds backoff = m_timings.firstBackoff;
     while (!m_stop) {
         const auto started = steady_clock::now();
-        const auto watched = watchOnce(); // any other way out is a lost connection: try again
+        // A session that merely ended is no news; one that could not be opened is, to every request
+        // that waits on it. A refused sign-in ends the watch; any other way out is a lost
+        // connection, tried again after a pause.
+        const auto watched = watchOnce();
+        if (!watched && watched.error().kind != ImapError::Kind::closed &&
+            watched.error().kind != ImapError::Kind::stopped)
+            m_cache.setProblem(m_inbox.accountId, watched.error().message);
         m_cache.markSettled(m_inbox.accountId);
         if (!watched && watched.error().kind == ImapError::Kind::login) {
             if (m_refused)
@@ -146,6 +152,7 @@ ImapResult<Done> InboxWatcher::watchOnce()
             return done;
     if (mailbox->uidNext > 0)
         m_lastUid = std::max(m_lastUid, mailbox->uidNext - 1);
+    m_cache.setProblem(m_inbox.accountId, std::nullopt);
     m_cache.markSettled(m_inbox.accountId);
 
     while (!m_stop) {

@@ -42,6 +42,34 @@ void MessageCache::dropAccount(const QString& accountId)
     std::lock_guard lock(m_mutex);
     m_messages.removeIf([&](const auto& entry) { return entry.value().message.accountId == accountId; });
     m_settled.remove(accountId);
+    m_problems.remove(accountId);
+}
+
+void MessageCache::setProblem(const QString& accountId, std::optional<QString> problem)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (problem)
+            m_problems.insert(accountId, *problem);
+        else
+            m_problems.remove(accountId);
+    }
+    m_changed.notify_all();
+}
+
+std::optional<QString> MessageCache::problem(const QSet<QString>& accounts) const
+{
+    std::lock_guard lock(m_mutex);
+    return problemLocked(accounts);
+}
+
+std::optional<QString> MessageCache::problemLocked(const QSet<QString>& accounts) const
+{
+    // One inbox that still answers can still bring the code.
+    if (accounts.isEmpty() || !std::all_of(accounts.begin(), accounts.end(),
+                                           [&](const QString& id) { return m_problems.contains(id); }))
+        return std::nullopt;
+    return m_problems.value(*accounts.begin());
 }
 
 void MessageCache::markSettled(const QString& accountId)
@@ -97,6 +125,9 @@ QStringList MessageCache::waitForIds(const QString& installId, const QSet<QStrin
     const quint64 ticket = ++m_pollTickets[installId];
     m_changed.notify_all(); // an older poll of this install answers now
     const bool hold = m_heldPolls < m_maxHeldPolls;
+    const auto last = m_lastAnswers.constFind(installId);
+    const std::optional<QSet<QString>> seen =
+        last != m_lastAnswers.cend() && last->since == since ? std::optional(last->ids) : std::nullopt;
     ++m_heldPolls;
     QStringList ids;
     for (;;) {
@@ -104,7 +135,9 @@ QStringList MessageCache::waitForIds(const QString& installId, const QSet<QStrin
         if (settled(accounts))
             for (const CachedMessage& message : matching(accounts, since))
                 ids.append(message.id);
-        if (!ids.isEmpty() || !hold || m_shutDown || m_pollTickets.value(installId) != ticket)
+        const bool news = !ids.isEmpty() && (!seen || QSet<QString>(ids.begin(), ids.end()) != *seen);
+        if (news || !hold || m_shutDown || m_pollTickets.value(installId) != ticket ||
+            problemLocked(accounts))
             break;
         if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
             for (const CachedMessage& message : matching(accounts, since))
@@ -113,6 +146,7 @@ QStringList MessageCache::waitForIds(const QString& installId, const QSet<QStrin
         }
     }
     --m_heldPolls;
+    m_lastAnswers.insert(installId, Answer{since, QSet<QString>(ids.begin(), ids.end())});
     return ids;
 }
 

@@ -38,12 +38,20 @@ public:
     // An account's watcher has made its first attempt at the mailbox (whatever came of it), so a
     // request no longer needs to wait for the messages that were there before it started.
     void markSettled(const QString& accountId);
+    // An account's mailbox can't be reached (`problem` says why) or can again (nothing). A poll
+    // held for accounts that are all unreachable answers at once, so the client hears of it.
+    void setProblem(const QString& accountId, std::optional<QString> problem);
+    // Why none of these accounts can be reached, when none can.
+    std::optional<QString> problem(const QSet<QString>& accounts) const;
     // Answers every held poll now and every later one at once: the server is stopping.
     void shutDown();
 
     QList<CachedMessage> since(const QSet<QString>& accounts, double since, Clock::time_point settleBy);
     // A held poll: the ids since `since`, answered as soon as there are any, at `deadline`, or
-    // when a newer poll of the same install takes its place.
+    // when a newer poll of the same install takes its place. A poll that repeats the install's
+    // last question (the same `since`) waits until the answer differs from the last one: a
+    // client polling on in one burst would otherwise be answered at once with the mail it has
+    // seen, again and again, and hear of new mail only on its next round.
     QStringList waitForIds(const QString& installId, const QSet<QString>& accounts, double since,
                            Clock::time_point deadline);
 
@@ -54,6 +62,7 @@ private:
     };
     QList<CachedMessage> matching(const QSet<QString>& accounts, double since);
     bool settled(const QSet<QString>& accounts) const;
+    std::optional<QString> problemLocked(const QSet<QString>& accounts) const;
 
     const std::chrono::milliseconds m_retention;
     const int m_maxHeldPolls;
@@ -61,7 +70,13 @@ private:
     std::condition_variable m_changed;
     QHash<QString, Entry> m_messages;
     QSet<QString> m_settled;
+    QHash<QString, QString> m_problems;
     QHash<QString, quint64> m_pollTickets;
+    struct Answer {
+        double since = 0;
+        QSet<QString> ids;
+    };
+    QHash<QString, Answer> m_lastAnswers; // per install
     int m_heldPolls = 0;
     bool m_shutDown = false;
 };

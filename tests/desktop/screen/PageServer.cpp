@@ -10,12 +10,13 @@
 namespace tessary::test {
 
 namespace {
-void answer(QTcpSocket* socket, const QString& folder)
+// Answers one request; returns the path asked for, with its query.
+QString answer(QTcpSocket* socket, const QString& folder)
 {
     const QByteArray request = socket->readAll();
     const QList<QByteArray> words = request.left(request.indexOf('\n')).split(' ');
-    QString path = words.size() >= 2 ? QString::fromUtf8(words.at(1)) : QString();
-    path = path.section(QLatin1Char('?'), 0, 0);
+    const QString asked = words.size() >= 2 ? QString::fromUtf8(words.at(1)) : QString();
+    const QString path = asked.section(QLatin1Char('?'), 0, 0);
     QFile file(folder + QLatin1Char('/') + path.section(QLatin1Char('/'), -1));
     QByteArray response;
     if (!path.contains(QLatin1String("..")) && file.open(QIODevice::ReadOnly)) {
@@ -27,6 +28,7 @@ void answer(QTcpSocket* socket, const QString& folder)
     }
     socket->write(response);
     socket->disconnectFromHost();
+    return asked;
 }
 } // namespace
 
@@ -38,12 +40,15 @@ PageServer::PageServer(QString folder)
     QObject::connect(&m_thread, &QThread::started, [this, &listening] {
         auto* server = new QTcpServer;
         QObject::connect(&m_thread, &QThread::finished, server, &QObject::deleteLater);
-        QObject::connect(server, &QTcpServer::newConnection, server, [server, folder = m_folder] {
+        QObject::connect(server, &QTcpServer::newConnection, server, [this, server, folder = m_folder] {
             while (QTcpSocket* socket = server->nextPendingConnection()) {
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, folder] {
-                    if (socket->bytesAvailable() > 0 && socket->peek(4096).contains("\r\n\r\n"))
-                        answer(socket, folder);
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, folder] {
+                    if (socket->bytesAvailable() > 0 && socket->peek(4096).contains("\r\n\r\n")) {
+                        const QString asked = answer(socket, folder);
+                        std::lock_guard lock(m_mutex);
+                        m_requested.append(asked);
+                    }
                 });
             }
         });
@@ -58,6 +63,12 @@ PageServer::~PageServer()
 {
     m_thread.quit();
     m_thread.wait();
+}
+
+QStringList PageServer::requested() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requested;
 }
 
 QString PageServer::url(const QString& page) const

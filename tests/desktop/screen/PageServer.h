@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QThread>
+
+#include <mutex>
 
 namespace tessary::test {
 
@@ -17,11 +20,15 @@ public:
 
     quint16 port() const { return m_port; }
     QString url(const QString& page) const;
+    // Every path asked for so far, with its query, in order.
+    QStringList requested() const;
 
 private:
     QString m_folder;
     QThread m_thread;
     quint16 m_port = 0;
+    mutable std::mutex m_mutex;
+    QStringList m_requested;
 };
 
 } // namespace tessary::test

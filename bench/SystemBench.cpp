@@ -1,0 +1,181 @@
+// End to end latency, the whole product beside a real dovecot and Firefox ESR (run by
+// scripts/bench-system under scripts/desktop-session --tray): 20 times, a code field gets a burst
+// from the real `tessary`, a mail from the site arrives through dovecot-lda, and the code is read
+// back from the field. Timed from dovecot-lda returning to the code in the field, and split at:
+//   idle     dovecot's own IDLE notice, seen by a plain IMAP client on the same inbox;
+//   backend  from that notice to the client holding the new id (the burst log's "noticed" time:
+//            its line's time less its body-fetch seconds);
+//   client   from there to the code found (the burst log line's own time);
+//   typing   from there to the code read back from the field.
+// All times are wall-clock milliseconds of this machine. Prints one JSON object.
+#include "server/ImapSession.h"
+#include "system/SystemDesktop.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+using namespace tessary;
+using namespace tessary::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int rounds = 20;
+constexpr int user = 1;
+
+double now()
+{
+    return double(QDateTime::currentMSecsSinceEpoch());
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
+}
+
+// Dovecot's own IDLE notice to a plain client on the same inbox: when each EXISTS arrives.
+class IdleObserver {
+public:
+    explicit IdleObserver(const DovecotServer& dovecot)
+    {
+        m_settings.trustedCaFile = dovecot.caFile();
+        m_settings.routes.insert(DovecotServer::hostName, {QStringLiteral("127.0.0.1"), dovecot.port()});
+        m_thread = std::thread([this] {
+            server::ImapSession session(m_settings, DovecotServer::hostName);
+            if (!session.connect() || !session.login(DovecotServer::user(user), DovecotServer::password) ||
+                !session.select("INBOX"))
+                return;
+            while (!m_stop) {
+                const auto noticed = session.idle(m_stop, 60s);
+                if (!noticed)
+                    return;
+                if (*noticed) {
+                    std::lock_guard lock(m_mutex);
+                    m_notices.push_back(now());
+                }
+            }
+        });
+    }
+    ~IdleObserver()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    std::optional<double> noticeAfter(double start)
+    {
+        std::lock_guard lock(m_mutex);
+        for (const double notice : m_notices)
+            if (notice >= start)
+                return notice;
+        return std::nullopt;
+    }
+
+private:
+    server::ImapSettings m_settings;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::vector<double> m_notices;
+    std::thread m_thread;
+};
+
+// "2025-01-02T10:11:12.345 com.tessary.mac.burst: found 123456: in Gmail→noticed 0.51s, body fetch 0.01s"
+struct FoundLine {
+    double found = 0;
+    double noticed = 0;
+};
+bool parseFound(const QString& line, FoundLine& into)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(\\S+) .*found \\S+: in Gmail→noticed [0-9.]+s, body fetch ([0-9.]+)s"));
+    const QRegularExpressionMatch match = pattern.match(line);
+    const QDateTime at = QDateTime::fromString(match.captured(1), QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
+    if (!match.hasMatch() || !at.isValid())
+        return false;
+    into.found = double(at.toMSecsSinceEpoch());
+    into.noticed = into.found - match.captured(2).toDouble() * 1000;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    SystemDesktop desktop;
+    const auto app = desktop.startApp(user);
+    if (!app)
+        return 1;
+    IdleObserver observer(desktop.dovecot);
+    std::vector<double> total, idle, backend, client, typing;
+    int missed = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const std::optional<Element> field =
+            desktop.focusField(QStringLiteral("single-code.html"), QStringLiteral("entry"));
+        if (!field || !desktop.shows(*app, QStringLiteral("Waiting for a code"))) {
+            ++missed;
+            continue;
+        }
+        // Past the burst's first look, so the mail reaches a held poll.
+        settle(1s);
+        const QString code = QString::number(300000 + round * 1111);
+        const QByteArray mail =
+            mailFrom(QStringLiteral("Sign-in <no-reply@127.0.0.1>"), QStringLiteral("Sign-in code"),
+                     QStringLiteral("Your code is ") + code);
+        if (!desktop.deliver(user, mail)) {
+            ++missed;
+            continue;
+        }
+        const double delivered = now();
+        double typed = 0;
+        waitUntil(
+            [&] {
+                for (int spin = 0; spin < 10 && !typed; ++spin) {
+                    if (desktop.valueOf(*field) == code)
+                        typed = now();
+                    else
+                        QThread::msleep(2);
+                }
+                return typed > 0;
+            },
+            10s);
+        const std::optional<QString> line = app->waitForLine(QStringLiteral("found ") + code, 5s);
+        FoundLine found;
+        const bool logged = line && parseFound(*line, found);
+        const std::optional<double> notice = observer.noticeAfter(delivered - 50);
+        if (!typed || !logged || !notice) {
+            std::fprintf(stderr, "round %d: typed %d, log %s, notice %d\n", round, typed > 0,
+                         qPrintable(line.value_or(QStringLiteral("none"))), notice.has_value());
+            ++missed;
+            continue;
+        }
+        total.push_back(typed - delivered);
+        idle.push_back(*notice - delivered);
+        backend.push_back(found.noticed - *notice);
+        client.push_back(found.found - found.noticed);
+        typing.push_back(typed - found.found);
+        settle(3500ms); // the engine rests after a fill
+    }
+    const auto figures = [](const std::vector<double>& values) {
+        return QJsonObject{{"p50", percentile(values, 0.5)}, {"p95", percentile(values, 0.95)}};
+    };
+    const QJsonObject report{{"rounds", rounds},
+                             {"missed", missed},
+                             {"deliveryToFieldMs", figures(total)},
+                             {"idleNoticeMs", figures(idle)},
+                             {"backendMs", figures(backend)},
+                             {"clientMs", figures(client)},
+                             {"typingMs", figures(typing)}};
+    std::printf("%s\n", QJsonDocument(report).toJson(QJsonDocument::Compact).constData());
+    return missed == rounds ? 1 : 0;
+}

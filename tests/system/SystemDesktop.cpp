@@ -1,0 +1,147 @@
+#include "system/SystemDesktop.h"
+
+#include "platform/linux/EwmhFrontmost.h"
+#include "screen/TreeWalk.h"
+#include "state/ShortcutSetting.h"
+
+#include <QRegularExpression>
+
+namespace tessary::test {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Without an unlocked keyring the Secret Service puts up a prompt that takes the focus. The
+// daemon ends with the session bus.
+bool unlockKeyring()
+{
+    QProcess keyring;
+    keyring.start(QStringLiteral("sh"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("printf test | gnome-keyring-daemon --unlock --components=secrets")});
+    return keyring.waitForFinished(10000);
+}
+
+} // namespace
+
+SystemDesktop::SystemDesktop()
+    : m_keyringUnlocked(unlockKeyring())
+    , pages(QStringLiteral(TESSARY_TEST_PAGES))
+    , browser(Browser::Kind::firefox, pages.url(QStringLiteral("typing.html")))
+{
+    // Until the browser shows its first page, keys typed into it can get lost.
+    waitUntil([this] { return pageShowing(pages.url(QStringLiteral("typing.html"))).has_value(); }, 60s);
+}
+
+std::unique_ptr<TessaryApp> SystemDesktop::startApp(int user, bool deleteAfterUse)
+{
+    // The application starts beside a browser already in front, as it does for a user who starts
+    // it and goes on browsing. (Started with no active window, it was seen to miss a link page
+    // in a browser brought to the front later, while a fresh process found that page.)
+    activateBrowser();
+    auto app = std::make_unique<TessaryApp>(dovecot);
+    app->setSetting(settingKey::deleteAfterUse, deleteAfterUse);
+    if (!app->finishSetup(DovecotServer::user(user)) || !app->start() ||
+        !waitUntil([&] { return accessibility.applicationElement(app->pid()).has_value(); }, 15s)) {
+        std::fprintf(stderr, "tessary did not start: %s\n", app->log().c_str());
+        return nullptr;
+    }
+    return app;
+}
+
+void SystemDesktop::activateBrowser()
+{
+    if (accessibility.frontmostApplication().value_or(RunningApplication{}).pid != browser.pid())
+        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+                 browser.desktopId(), QStringLiteral("windowactivate"), QStringLiteral("--sync")});
+}
+
+std::optional<Element> SystemDesktop::pageShowing(const QString& url)
+{
+    const std::optional<RunningApplication> front = accessibility.frontmostApplication();
+    const std::optional<Element> application =
+        front ? accessibility.applicationElement(front->pid) : std::nullopt;
+    const std::optional<Element> window =
+        application ? accessibility.elementAttribute(*application, QStringLiteral("AXFocusedWindow"))
+                    : std::nullopt;
+    std::optional<Element> page;
+    if (window)
+        walkBreadthFirst(accessibility, *window, 2000, [&](const Element& element) {
+            if (accessibility.stringAttribute(element, QStringLiteral("AXURL")) != url ||
+                accessibility.children(element).isEmpty())
+                return WalkStep::goOn;
+            page = element;
+            return WalkStep::stop;
+        });
+    return page;
+}
+
+std::optional<Element> SystemDesktop::focusField(const QString& page, const QString& id)
+{
+    static int loads = 0;
+    const QString url = pages.url(page) + QStringLiteral("?load=%1").arg(++loads);
+    activateBrowser();
+    std::optional<Element> shown;
+    for (int attempt = 0; attempt < 3 && !shown; ++attempt)
+        if (browser.open(url))
+            waitUntil([&] { return (shown = pageShowing(url)).has_value(); }, 10s);
+    if (!shown || id.isEmpty())
+        return shown;
+    // A click on a page that is still settling can miss its field: look again, click again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::optional<Element> field;
+        std::optional<Rect> frame;
+        waitUntil(
+            [&] {
+                field = findElement(accessibility, *shown, QStringLiteral("AXDOMIdentifier"), id);
+                frame = field ? accessibility.screenFrame(*field) : std::nullopt;
+                return frame.has_value();
+            },
+            10s);
+        if (frame && clickAt(*frame, EwmhFrontmost().screenHeight()) &&
+            waitUntil([&] { return accessibility.focusedElement() == field; }, 3s))
+            return field;
+    }
+    return std::nullopt;
+}
+
+QString SystemDesktop::valueOf(const Element& element)
+{
+    return accessibility.stringAttribute(element, QStringLiteral("AXValue")).value_or(QString());
+}
+
+bool SystemDesktop::holds(const Element& element, const QString& text)
+{
+    return waitUntil([&] { return valueOf(element) == text; }, 10s);
+}
+
+bool SystemDesktop::shows(TessaryApp& app, const QString& text, std::chrono::milliseconds timeout)
+{
+    return waitUntil([&] { return app.texts(accessibility).join(QLatin1Char('\n')).contains(text); },
+                     timeout);
+}
+
+bool SystemDesktop::clickButton(TessaryApp& app, const QString& title)
+{
+    return waitUntil([&] { return app.click(accessibility, QStringLiteral("AXTitle"), title); }, 10s);
+}
+
+bool SystemDesktop::clickTray()
+{
+    QProcess tree;
+    tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+    tree.waitForFinished(10000);
+    // A line such as: 0x600003 "panel": ("panel" "trayer")  24x24+0+0  +1256+0
+    static const QRegularExpression panel(
+        QStringLiteral("\\(\"panel\" \"trayer\"\\)\\s+(\\d+)x(\\d+)\\S*\\s+\\+(-?\\d+)\\+(-?\\d+)"));
+    const QRegularExpressionMatch found = panel.match(QString::fromUtf8(tree.readAllStandardOutput()));
+    if (!found.hasMatch())
+        return false;
+    const int x = found.captured(3).toInt() + found.captured(1).toInt() / 2;
+    const int y = found.captured(4).toInt() + found.captured(2).toInt() / 2;
+    return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
+                    QStringLiteral("click"), QStringLiteral("1")});
+}
+
+} // namespace tessary::test

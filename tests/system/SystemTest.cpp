@@ -1,0 +1,235 @@
+// Tessary end to end, with nothing faked between a mail and the field: the real `tessary` with
+// its embedded backend, a dovecot of the test's own reached over TLS, Firefox ESR on pages from
+// 127.0.0.1, all under scripts/desktop-session --tray. Mail arrives through dovecot-lda. Each
+// case starts the application in a fresh home folder with a mailbox of its own; the browser and
+// the mail server serve every case.
+
+#include "state/ShortcutSetting.h"
+#include "system/SystemDesktop.h"
+
+#include <QFile>
+#include <QScopeGuard>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace tessary::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString siteSender = QStringLiteral("Sign-in <no-reply@127.0.0.1>");
+const QString otherSender = QStringLiteral("Accounts <no-reply@mailer.example.com>");
+const QString codePage = QStringLiteral("single-code.html");
+const QString codeField = QStringLiteral("entry");
+const QString textField = QStringLiteral("AXTextField");
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { desktop = new SystemDesktop; }
+    static void TearDownTestSuite() { delete desktop; }
+    void SetUp() override { ASSERT_TRUE(d.dovecot.isReady()) << d.dovecot.error().toStdString(); }
+
+    std::string seen(TessaryApp& app) { return app.texts(d.accessibility).join(" | ").toStdString(); }
+
+    // The Firefox process started with that address to open, if one runs.
+    static std::optional<qint64> firefoxFor(const QString& url)
+    {
+        QProcess pidof;
+        pidof.start(QStringLiteral("pidof"), {QStringLiteral("firefox-esr")});
+        pidof.waitForFinished(5000);
+        for (const QString& word : QString::fromUtf8(pidof.readAllStandardOutput()).split(QLatin1Char(' '))) {
+            QFile arguments(QStringLiteral("/proc/%1/cmdline").arg(word.trimmed()));
+            if (arguments.open(QIODevice::ReadOnly) && arguments.readAll().split('\0').contains(url.toUtf8()))
+                return word.trimmed().toLongLong();
+        }
+        return std::nullopt;
+    }
+
+    static inline SystemDesktop* desktop = nullptr;
+    SystemDesktop& d = *desktop;
+};
+
+TEST_F(EndToEnd, CodeFromTheSiteIsTypedWithoutAClickAndListedInThePopover)
+{
+    const auto app = d.startApp(1);
+    ASSERT_TRUE(app);
+    const std::optional<Element> field = d.focusField(codePage, codeField);
+    ASSERT_TRUE(field);
+    ASSERT_TRUE(d.shows(*app, QStringLiteral("Waiting for a code"))) << app->log();
+    settle(1s); // past the burst's first look, so the mail is news to its polls
+    ASSERT_TRUE(d.deliver(1, mailFrom(siteSender, QStringLiteral("Sign-in code"),
+                                      QStringLiteral("Your sign-in code is 551902."))));
+    EXPECT_TRUE(app->waitForLine(QStringLiteral("found 551902"), 15s)) << app->log();
+    EXPECT_TRUE(d.holds(*field, QStringLiteral("551902"))) << d.valueOf(*field).toStdString();
+
+    ASSERT_TRUE(SystemDesktop::clickTray());
+    EXPECT_TRUE(d.shows(*app, QStringLiteral("551 902"))) << seen(*app);
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+}
+
+TEST_F(EndToEnd, CodeFromAnotherSenderWaitsOnTheChipAndItsMailGoesToTheTrashAfterFill)
+{
+    const auto app = d.startApp(2, true);
+    ASSERT_TRUE(app);
+    const std::optional<Element> field = d.focusField(codePage, codeField);
+    ASSERT_TRUE(field);
+    ASSERT_TRUE(d.shows(*app, QStringLiteral("Waiting for a code"))) << app->log();
+    settle(1s);
+    ASSERT_TRUE(d.deliver(2, mailFrom(otherSender, QStringLiteral("Your code"),
+                                      QStringLiteral("Your verification code is 482913."))));
+    ASSERT_TRUE(app->waitForLine(QStringLiteral("found 482913"), 15s)) << app->log();
+    EXPECT_TRUE(d.shows(*app, QStringLiteral("482 913"))) << seen(*app);
+    EXPECT_EQ(d.valueOf(*field), QString()) << "typed without a click";
+    EXPECT_EQ(d.accessibility.focusedElement(), field);
+
+    ASSERT_TRUE(d.clickButton(*app, QStringLiteral("Fill")));
+    EXPECT_TRUE(d.holds(*field, QStringLiteral("482913"))) << d.valueOf(*field).toStdString();
+    const QString user = DovecotServer::user(2);
+    // Moved, not copied: the copy lands in the Trash a moment before the inbox lets go of it.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return d.dovecot.mailFiles(user, QStringLiteral("Trash")).size() == 1 &&
+                   d.dovecot.mailFiles(user, QString()).isEmpty();
+        },
+        15s))
+        << d.dovecot.logTail().toStdString();
+}
+
+TEST_F(EndToEnd, HotKeyInAPlainFieldTypesTheNewestCode)
+{
+    ASSERT_TRUE(d.deliver(
+        3, mailFrom(otherSender, QStringLiteral("Your code"), QStringLiteral("Your code is 100200."))));
+    settle(1100ms); // dovecot dates mail to the second: the second mail is the newer one
+    ASSERT_TRUE(d.deliver(
+        3, mailFrom(otherSender, QStringLiteral("Your code"), QStringLiteral("Your code is 300400."))));
+    const auto app = d.startApp(3);
+    ASSERT_TRUE(app);
+    const std::optional<Element> field = d.focusField(QStringLiteral("typing.html"), QStringLiteral("free"));
+    ASSERT_TRUE(field);
+    settle(1500ms); // the grab is taken on the engine's first ticks
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+o")}));
+    EXPECT_TRUE(d.holds(*field, QStringLiteral("300400"))) << d.valueOf(*field).toStdString() << app->log();
+}
+
+TEST_F(EndToEnd, MailServerStoppedMidBurstIsAClearFailureAndTheNextFieldWorksOnceItIsBack)
+{
+    const auto app = d.startApp(5);
+    ASSERT_TRUE(app);
+    ASSERT_TRUE(d.focusField(codePage, codeField));
+    ASSERT_TRUE(d.shows(*app, QStringLiteral("Waiting for a code"))) << app->log();
+    d.dovecot.stop();
+    EXPECT_TRUE(d.shows(*app, QStringLiteral("Can't reach ") + DovecotServer::hostName, 20s)) << seen(*app);
+    ASSERT_TRUE(d.dovecot.start()) << d.dovecot.error().toStdString();
+    EXPECT_TRUE(app->running()) << app->log();
+
+    // The backend reconnects after a pause of its own; until then a new field fails the same way.
+    std::optional<Element> field;
+    const bool waiting = waitUntil(
+        [&] {
+            field = d.focusField(codePage, codeField);
+            return field && d.shows(*app, QStringLiteral("Waiting for a code"), 5s) &&
+                   !d.shows(*app, QStringLiteral("Can't reach"), 2s);
+        },
+        60s);
+    ASSERT_TRUE(waiting) << app->log();
+    ASSERT_TRUE(d.deliver(5, mailFrom(siteSender, QStringLiteral("Sign-in code"),
+                                      QStringLiteral("Your sign-in code is 770044."))));
+    EXPECT_TRUE(d.holds(*field, QStringLiteral("770044"))) << d.valueOf(*field).toStdString() << app->log();
+}
+
+TEST_F(EndToEnd, NewUserAddsTheInboxAllowsAccessibilityAndTriesThePracticeField)
+{
+    // A desktop whose accessibility was never on. Qt's bridge is forced on, so that Tessary's own
+    // window can be read from outside whatever the switch says.
+    const auto accessibilityOn = [](bool on) {
+        QProcess::execute(QStringLiteral("dbus-send"),
+                          {QStringLiteral("--session"), QStringLiteral("--dest=org.a11y.Bus"),
+                           QStringLiteral("/org/a11y/bus"),
+                           QStringLiteral("org.freedesktop.DBus.Properties.Set"),
+                           QStringLiteral("string:org.a11y.Status"), QStringLiteral("string:IsEnabled"),
+                           QStringLiteral("variant:boolean:") + (on ? "true" : "false")});
+    };
+    accessibilityOn(false);
+    const auto restore = qScopeGuard([&] { accessibilityOn(true); });
+    TessaryApp app(d.dovecot);
+    ASSERT_TRUE(app.start({QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1")}));
+    const QString user = DovecotServer::user(6);
+    ASSERT_TRUE(d.shows(app, QStringLiteral("Never copy a verification code again"))) << app.log();
+    ASSERT_TRUE(d.clickButton(app, QStringLiteral("Continue")));
+    ASSERT_TRUE(d.clickButton(app, QStringLiteral("Other…")));
+    // Qt leaves a popup menu out of the accessibility tree: its last entry, "Other (IMAP)", is
+    // picked with the keyboard.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"),
+                         QStringLiteral("Up"), QStringLiteral("Return")}));
+    for (const auto& [label, text] : {std::pair{QStringLiteral("Email"), user},
+                                      std::pair{QStringLiteral("App password"), DovecotServer::password},
+                                      std::pair{QStringLiteral("Server"), DovecotServer::hostName}}) {
+        ASSERT_TRUE(waitUntil(
+            [&] { return app.click(d.accessibility, QStringLiteral("AXTitle"), label, textField); }, 10s))
+            << label.toStdString() << seen(app);
+        ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), text}));
+    }
+    ASSERT_TRUE(d.clickButton(app, QStringLiteral("Add")));
+    ASSERT_TRUE(d.shows(app, user)) << seen(app);
+    ASSERT_TRUE(d.clickButton(app, QStringLiteral("Continue")));
+    // Tessary turns the session's switch on as it starts (Firefox in front asks for it), so the
+    // step may have nothing left to do; its button is pressed when it is still shown.
+    app.click(d.accessibility, QStringLiteral("AXTitle"), QStringLiteral("Turn On Accessibility"));
+    ASSERT_TRUE(d.shows(app, QStringLiteral("Access granted"))) << seen(app);
+    ASSERT_TRUE(d.clickButton(app, QStringLiteral("Continue")));
+
+    const QString practiceField = QStringLiteral("Code");
+    ASSERT_TRUE(waitUntil(
+        [&] { return app.click(d.accessibility, QStringLiteral("AXTitle"), practiceField, textField); },
+        10s));
+    ASSERT_TRUE(d.clickButton(app, QStringLiteral("Fill"))) << seen(app);
+    const std::optional<Element> practice =
+        app.find(d.accessibility, QStringLiteral("AXTitle"), practiceField, textField);
+    ASSERT_TRUE(practice);
+    EXPECT_TRUE(waitUntil([&] { return d.valueOf(*practice).size() == 6; }, 10s)) << seen(app);
+    EXPECT_TRUE(d.shows(app, QStringLiteral("That's it. On real sites, the code comes from your inbox.")));
+    // The accessibility bus may still hold the button's earlier name, "Continue".
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return app.click(d.accessibility, QStringLiteral("AXTitle"), QStringLiteral("Done")) ||
+                   app.click(d.accessibility, QStringLiteral("AXTitle"), QStringLiteral("Continue"));
+        },
+        10s));
+    EXPECT_TRUE(waitUntil([&] { return !d.shows(app, QStringLiteral("See how it works"), 0s); }, 10s))
+        << seen(app);
+    EXPECT_TRUE(waitUntil([&] { return app.setting(settingKey::onboarded).toBool(); }, 5s));
+    EXPECT_TRUE(app.running()) << app.log();
+}
+
+// Last: the link opens in a browser of its own, which takes the active window.
+TEST_F(EndToEnd, SignInLinkFromTheMailOpensInFirefox)
+{
+    const auto app = d.startApp(4);
+    ASSERT_TRUE(app);
+    ASSERT_TRUE(d.focusField(QStringLiteral("magic-link.html"), {}));
+    ASSERT_TRUE(d.shows(*app, QStringLiteral("Waiting for the"))) << seen(*app);
+    settle(1s);
+    const QString link = d.pages.url(QStringLiteral("single-code.html?token=7f3a9"));
+    ASSERT_TRUE(d.deliver(
+        4, linkMailFrom(siteSender, QStringLiteral("Your sign-in link"), link, QStringLiteral("Sign in"))));
+    ASSERT_TRUE(app->waitForLine(QStringLiteral("link from 127.0.0.1"), 15s)) << app->log();
+    // A link it trusts opens at once; any other waits for Open on the chip. Either way a Firefox
+    // started for the link asks the test's server for its page.
+    std::optional<qint64> opened;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            app->click(d.accessibility, QStringLiteral("AXTitle"), QStringLiteral("Open"));
+            opened = firefoxFor(link);
+            return opened && d.pages.requested().contains(QStringLiteral("/single-code.html?token=7f3a9"));
+        },
+        30s))
+        << app->log() << d.pages.requested().join(QLatin1Char(' ')).toStdString();
+    // The application started that browser for the test's link: the test closes it.
+    if (opened)
+        ::kill(pid_t(*opened), SIGTERM);
+}
+
+} // namespace
+} // namespace tessary::test
