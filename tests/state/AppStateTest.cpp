@@ -153,6 +153,32 @@ TEST_F(AccessibilityCheck, ThePollerFollowsTheGrantAndAnnouncesOnlyChanges)
     EXPECT_EQ(changed.count(), 1);
 }
 
+TEST_F(AccessibilityCheck, AHungCheckNeitherBlocksNorPilesUp)
+{
+    accessibility->trusted = false;
+    accessibility->trustAnswers = false;
+    AppState& s = make();
+    QSignalSpy changed(&s, &AppState::accessibilityChanged);
+    s.setPausedUntil(clock.now() + 1);
+
+    // The polls go on (they end the pause) while the one check asked waits for its answer.
+    clock.advance(2s);
+    ASSERT_TRUE(spinUntil([&] { return !s.pausedUntil(); }));
+    spinFor(30ms);
+    ASSERT_EQ(accessibility->pendingTrustChecks.size(), 1);
+
+    accessibility->pendingTrustChecks.takeFirst()(true);
+    EXPECT_TRUE(s.accessibility());
+    EXPECT_EQ(changed.count(), 1);
+    // Answered, the next poll asks again.
+    EXPECT_TRUE(spinUntil([&] { return accessibility->pendingTrustChecks.size() == 1; }));
+
+    // An answer that arrives after the state is gone reaches nothing.
+    inbox.reset();
+    state.reset();
+    accessibility->pendingTrustChecks.takeFirst()(false);
+}
+
 using InboxPresence = AppStateTest;
 
 TEST_F(InboxPresence, RememberedAddressCountsBeforeTheFirstRefresh)
