@@ -32,26 +32,29 @@ public:
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
         m_process.setProcessEnvironment(environment);
-        m_second.setProcessEnvironment(environment);
         m_process.start(QStringLiteral(TESSARY_APP), {});
         m_process.waitForStarted(10000);
     }
     ~AppProcess()
     {
-        for (QProcess* process : {&m_second, &m_process}) {
-            process->terminate();
-            if (!process->waitForFinished(5000))
-                process->kill();
-            process->waitForFinished(5000);
-        }
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
     }
 
     qint64 pid() const { return m_process.processId(); }
     // A second launch in the same session: its exit code, or -1 when it does not end in 20 s.
     int launchAgain()
     {
-        m_second.start(QStringLiteral(TESSARY_APP), {});
-        return m_second.waitForFinished(20000) ? m_second.exitCode() : -1;
+        QProcess second;
+        second.setProcessEnvironment(m_process.processEnvironment());
+        second.start(QStringLiteral(TESSARY_APP), {});
+        if (second.waitForFinished(20000))
+            return second.exitCode();
+        second.kill();
+        second.waitForFinished(5000);
+        return -1;
     }
     // Waits until some shown window matches (or, with `shown` false, none does).
     bool shows(const std::function<bool(const ShownWindow&)>& matches, bool shown = true)
@@ -63,7 +66,6 @@ public:
 private:
     QTemporaryDir m_home;
     QProcess m_process;
-    QProcess m_second;
 };
 
 auto titled(const QString& title)
