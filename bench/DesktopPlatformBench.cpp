@@ -83,6 +83,7 @@ public:
     void setFocused(const Element& e) override { m_inner.setFocused(e); }
     void prepareAccessibility(const RunningApplication& a) override { m_inner.prepareAccessibility(a); }
     bool isTrusted() override { return m_inner.isTrusted(); }
+    void checkTrusted(std::function<void(bool)> answer) override { m_inner.checkTrusted(std::move(answer)); }
 
 private:
     Accessibility& m_inner;

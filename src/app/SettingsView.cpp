@@ -18,9 +18,14 @@ namespace tessary {
 
 namespace {
 
+constexpr int formWidth = 440;
+constexpr int formMargin = 20;
+
 QGroupBox* section(const QString& title, QWidget* parent)
 {
     auto* box = new QGroupBox(title, parent);
+    // The window takes its size from its layout, which would shrink it to its widest row.
+    box->setMinimumWidth(formWidth - 2 * formMargin);
     auto* column = new QVBoxLayout(box);
     column->setSpacing(10);
     return box;
@@ -49,9 +54,8 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     , m_recorder(new ShortcutRecorder(context.state, this))
 {
     AppState& state = context.state;
-    setFixedWidth(440);
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(20, 20, 20, 20);
+    column->setContentsMargins(formMargin, formMargin, formMargin, formMargin);
     column->setSpacing(14);
     column->setSizeConstraint(QLayout::SetFixedSize);
 

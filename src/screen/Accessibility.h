@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace tessary {
@@ -66,6 +67,9 @@ public:
     virtual void prepareAccessibility(const RunningApplication& application) = 0;
     // Whether the user has granted (enabled) accessibility access for this session.
     virtual bool isTrusted() = 0;
+    // The same question without waiting for the answer: `answer` runs on the main thread once,
+    // possibly before this returns; a service that hangs answers false after its time-out.
+    virtual void checkTrusted(std::function<void(bool)> answer) = 0;
 };
 
 } // namespace tessary

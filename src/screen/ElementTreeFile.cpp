@@ -289,6 +289,14 @@ void ElementTreeFile::setFocused(const Element& element)
         m_focus = indexOf(element);
 }
 
+void ElementTreeFile::checkTrusted(std::function<void(bool)> answer)
+{
+    if (trustAnswers)
+        answer(trusted);
+    else
+        pendingTrustChecks.append(std::move(answer));
+}
+
 void ElementTreeFile::prepareAccessibility(const RunningApplication& runningApplication)
 {
     prepared.append(runningApplication);

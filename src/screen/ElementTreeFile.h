@@ -39,6 +39,7 @@ public:
     void setFocused(const Element& element) override;
     void prepareAccessibility(const RunningApplication& application) override;
     bool isTrusted() override { return trusted; }
+    void checkTrusted(std::function<void(bool)> answer) override;
 
     // The tree and its marked elements.
     Element root() const;
@@ -57,6 +58,9 @@ public:
     // The outside world, open for tests to set and inspect.
     std::optional<RunningApplication> application; // the frontmost one; none = nothing in front
     bool trusted = true;
+    // False: checks wait in `pendingTrustChecks`, like a service that hangs, until the test answers.
+    bool trustAnswers = true;
+    QList<std::function<void(bool)>> pendingTrustChecks;
     quint64 loads = 0;                  // pages that finished loading
     QList<Element> focusRequests;       // every setFocused, in order
     QList<RunningApplication> prepared; // every prepareAccessibility, in order

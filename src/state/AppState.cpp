@@ -27,6 +27,8 @@ AppState::AppState(AppStateServices services, QObject* parent)
     , m_services(std::move(services))
 {
     m_shortcut = loadShortcut(m_services.settings);
+    // Asked once and waited for: launch decides on it whether to lead the user through setup, and
+    // no window is shown yet that a slow answer could freeze.
     m_accessibility = m_services.accessibility.isTrusted();
     m_autoFillOnMatch = settingBool(m_services.settings.value(settingKey::autoFillOnMatch)).value_or(true);
     m_deleteAfterUse = settingBool(m_services.settings.value(settingKey::deleteAfterUse)).value_or(false);
@@ -181,13 +183,27 @@ void AppState::deleteIfEnabled(const std::optional<QString>& messageId)
 
 void AppState::poll()
 {
-    const bool trusted = m_services.accessibility.isTrusted();
-    if (trusted != m_accessibility) {
-        m_accessibility = trusted;
-        emit accessibilityChanged();
-    }
+    checkAccessibility();
     if (m_pausedUntil && m_services.clock.now() >= *m_pausedUntil)
         setPausedUntil(std::nullopt);
+}
+
+void AppState::checkAccessibility()
+{
+    // One check at a time: behind a hung accessibility bus each check waits for its time-out, and
+    // checks asked every second meanwhile would pile up behind it.
+    if (m_checkingAccessibility)
+        return;
+    m_checkingAccessibility = true;
+    m_services.accessibility.checkTrusted([self = QPointer<AppState>(this)](bool trusted) {
+        if (!self)
+            return;
+        self->m_checkingAccessibility = false;
+        if (trusted != self->m_accessibility) {
+            self->m_accessibility = trusted;
+            emit self->accessibilityChanged();
+        }
+    });
 }
 
 } // namespace tessary

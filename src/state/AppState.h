@@ -127,6 +127,7 @@ signals:
 
 private:
     void poll();
+    void checkAccessibility();
     void setLaunchAtLoginState(bool enabled);
 
     AppStateServices m_services;
@@ -138,6 +139,7 @@ private:
     RegisterShortcut m_registerShortcut;
     bool m_demoMode = false;
     bool m_accessibility = false;
+    bool m_checkingAccessibility = false;
     std::optional<TimePoint> m_pausedUntil;
     bool m_autoFillOnMatch = true;
     bool m_deleteAfterUse = false;

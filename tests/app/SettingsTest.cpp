@@ -30,9 +30,11 @@ protected:
     FakeHotKey hotKey;
 };
 
-TEST_F(SettingsTest, SectionsInOrder)
+TEST_F(SettingsTest, SectionsInOrderOnAFormOf440Points)
 {
-    EXPECT_EQ(settingsView(false)->sections(), (QStringList{"Inboxes", "Filling", "General"}));
+    const auto normal = settingsView(false);
+    EXPECT_EQ(normal->sections(), (QStringList{"Inboxes", "Filling", "General"}));
+    EXPECT_EQ(normal->width(), 440);
     EXPECT_EQ(settingsView(true)->sections(), (QStringList{"Inboxes", "Filling", "Developer", "General"}));
 }
 

@@ -137,17 +137,32 @@ TEST_F(Pause, ThePollerEndsAnExpiredPause)
 
 using AccessibilityCheck = AppStateTest;
 
-TEST_F(AccessibilityCheck, ThePollerFollowsTheGrantAndAnnouncesOnlyChanges)
+TEST_F(AccessibilityCheck, OneCheckAtATimeAnnouncingOnlyChangesAndNoneBlocks)
 {
     accessibility->trusted = false;
+    accessibility->trustAnswers = false;
     AppState& s = make();
-    EXPECT_FALSE(s.accessibility());
     QSignalSpy changed(&s, &AppState::accessibilityChanged);
+    s.setPausedUntil(clock.now() + 1);
 
-    accessibility->trusted = true;
-    ASSERT_TRUE(spinUntil([&] { return s.accessibility(); }));
-    spinFor(50ms); // more polls with nothing new
+    // The polls go on (they end the pause) while the one check asked waits for its answer.
+    clock.advance(2s);
+    ASSERT_TRUE(spinUntil([&] { return !s.pausedUntil(); }));
+    spinFor(30ms);
+    ASSERT_EQ(accessibility->pendingTrustChecks.size(), 1);
+
+    accessibility->pendingTrustChecks.takeFirst()(true);
+    EXPECT_TRUE(s.accessibility());
+    // Answered, the next poll asks again; the same answer is no news.
+    ASSERT_TRUE(spinUntil([&] { return accessibility->pendingTrustChecks.size() == 1; }));
+    accessibility->pendingTrustChecks.takeFirst()(true);
+    ASSERT_TRUE(spinUntil([&] { return accessibility->pendingTrustChecks.size() == 1; }));
     EXPECT_EQ(changed.count(), 1);
+
+    // An answer that arrives after the state is gone reaches nothing.
+    inbox.reset();
+    state.reset();
+    accessibility->pendingTrustChecks.takeFirst()(false);
 }
 
 using InboxPresence = AppStateTest;

@@ -8,25 +8,10 @@
 
 namespace tessary::test {
 
-namespace {
-
 using namespace std::chrono_literals;
 
-// Without an unlocked keyring the Secret Service puts up a prompt that takes the focus. The
-// daemon ends with the session bus.
-bool unlockKeyring()
-{
-    QProcess keyring;
-    keyring.start(QStringLiteral("sh"),
-                  {QStringLiteral("-c"),
-                   QStringLiteral("printf test | gnome-keyring-daemon --unlock --components=secrets")});
-    return keyring.waitForFinished(10000);
-}
-
-} // namespace
-
 SystemDesktop::SystemDesktop()
-    : m_keyringUnlocked(unlockKeyring())
+    : m_keyringUnlocked((unlockKeyring(), true))
     , pages(QStringLiteral(TESSARY_TEST_PAGES))
     , browser(Browser::Kind::firefox, pages.url(QStringLiteral("typing.html")))
 {

@@ -44,6 +44,7 @@ public:
     static bool clickTray();
 
 private:
+    // Before the browser starts (members are made in order): a locked keyring's prompt takes the focus.
     bool m_keyringUnlocked;
 
 public:

@@ -5,6 +5,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 
 #include <X11/extensions/XTest.h>
@@ -18,6 +19,22 @@ const QString launcherPath = QStringLiteral("/org/a11y/bus");
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString statusInterface = QStringLiteral("org.a11y.Status");
 const QString enabledProperty = QStringLiteral("IsEnabled");
+
+QDBusMessage readEnabled()
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(launcherService, launcherPath, propertiesInterface,
+                                                      QStringLiteral("Get"));
+    get << statusInterface << enabledProperty;
+    return get;
+}
+
+bool enabledIn(const QDBusMessage& reply)
+{
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return false;
+    return reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
+}
+
 } // namespace
 
 AccessibilityEnabling::Session AccessibilityEnabling::session()
@@ -45,13 +62,7 @@ bool AccessibilityEnabling::isEnabled()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
-    QDBusMessage get = QDBusMessage::createMethodCall(launcherService, launcherPath, propertiesInterface,
-                                                      QStringLiteral("Get"));
-    get << statusInterface << enabledProperty;
-    const QDBusMessage reply = bus.call(get, QDBus::Block, busTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return false;
-    return reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
+    return enabledIn(bus.call(readEnabled(), QDBus::Block, busTimeoutMs));
 }
 
 bool AccessibilityEnabling::enable()
@@ -83,6 +94,21 @@ bool AccessibilityEnabling::hasXTest()
 bool AccessibilityEnabling::granted()
 {
     return session() == Session::x11 && isEnabled() && hasXTest();
+}
+
+void AccessibilityEnabling::checkGranted(QObject* context, std::function<void(bool)> answer)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (session() != Session::x11 || !hasXTest() || !bus.isConnected()) {
+        answer(false);
+        return;
+    }
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(readEnabled(), busTimeoutMs), context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                     [answer = std::move(answer)](QDBusPendingCallWatcher* finished) {
+                         finished->deleteLater();
+                         answer(enabledIn(finished->reply()));
+                     });
 }
 
 } // namespace tessary

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+#include <functional>
+
+class QObject;
+
 namespace tessary {
 
 // Whether this session lets Tessary read other applications and type into them, and the switch
@@ -25,6 +29,9 @@ public:
 
     // Access is granted when accessibility is on in an X11 session that can synthesise keys.
     static bool granted();
+    // The same without blocking: `answer` runs from the event loop once the launcher replies or
+    // its time-out passes, unless `context` is gone by then (it owns the pending reply).
+    static void checkGranted(QObject* context, std::function<void(bool)> answer);
 };
 
 } // namespace tessary

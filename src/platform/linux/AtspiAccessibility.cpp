@@ -373,4 +373,9 @@ bool AtspiAccessibility::isTrusted()
     return AccessibilityEnabling::granted();
 }
 
+void AtspiAccessibility::checkTrusted(std::function<void(bool)> answer)
+{
+    AccessibilityEnabling::checkGranted(&m_pendingChecks, std::move(answer));
+}
+
 } // namespace tessary

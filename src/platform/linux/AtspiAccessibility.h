@@ -7,6 +7,7 @@
 #include "screen/Accessibility.h"
 
 #include <QHash>
+#include <QObject>
 
 #include <memory>
 
@@ -37,6 +38,7 @@ public:
     void setFocused(const Element& element) override;
     void prepareAccessibility(const RunningApplication& application) override;
     bool isTrusted() override;
+    void checkTrusted(std::function<void(bool)> answer) override;
 
     bool available() const { return m_runtime.available(); }
     // Null when libatspi is unavailable.
@@ -60,6 +62,7 @@ private:
     QtOwnAccessibility m_own;
     QHash<QString, qint64> m_pidByBus; // a bus name belongs to one process for its whole life
     QHash<qint64, Element> m_applicationByPid;
+    QObject m_pendingChecks; // owns the trust checks in flight, so none answers after we are gone
 };
 
 } // namespace tessary

@@ -23,18 +23,6 @@ using namespace std::chrono_literals;
 const QString otherSender = QStringLiteral("Accounts <no-reply@mailer.example.com>");
 const QString siteSender = QStringLiteral("Sign-in <no-reply@127.0.0.1>");
 
-// The engine keeps its install token in the Secret Service. Without an unlocked keyring the
-// service puts up its password prompt, which takes the active window from the browser (seen:
-// gcr-prompter, and every key typed afterwards went to it). The daemon ends with the session bus.
-void unlockKeyring()
-{
-    QProcess keyring;
-    keyring.start(QStringLiteral("sh"),
-                  {QStringLiteral("-c"),
-                   QStringLiteral("printf test | gnome-keyring-daemon --unlock --components=secrets")});
-    keyring.waitForFinished(10000);
-}
-
 class EngineInBrowser : public ::testing::Test {
 protected:
     static void SetUpTestSuite()

@@ -4,34 +4,8 @@
 
 #include <QJsonDocument>
 #include <QProcessEnvironment>
-#include <QRegularExpression>
 
 namespace tessary::test {
-
-namespace {
-
-// The standard output of a short command, or nothing when it fails.
-std::optional<QString> output(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return std::nullopt;
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-int number(const QString& text, const QString& label)
-{
-    const QRegularExpression pattern(QRegularExpression::escape(label) + QStringLiteral(":\\s*(-?\\d+)"));
-    return pattern.match(text).captured(1).toInt();
-}
-
-} // namespace
 
 EngineProcess::EngineProcess(const QString& backendUrl)
 {
@@ -91,18 +65,10 @@ std::string EngineProcess::printed()
 
 std::optional<QRect> EngineProcess::chipWindow() const
 {
-    const std::optional<QString> windows =
-        output(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                           QStringLiteral("--pid"), QString::number(pid())});
-    if (!windows || windows->trimmed().isEmpty())
+    const QList<ShownWindow> windows = shownWindows(pid());
+    if (windows.isEmpty())
         return std::nullopt;
-    const QString window = windows->trimmed().section(QLatin1Char('\n'), 0, 0);
-    const std::optional<QString> info = output(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
-    if (!info)
-        return std::nullopt;
-    return QRect(number(*info, QStringLiteral("Absolute upper-left X")),
-                 number(*info, QStringLiteral("Absolute upper-left Y")),
-                 number(*info, QStringLiteral("Width")), number(*info, QStringLiteral("Height")));
+    return windows.first().rect;
 }
 
 } // namespace tessary::test

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -15,6 +16,31 @@
 namespace tessary::test {
 
 using namespace std::chrono_literals;
+
+namespace {
+
+// The standard output of a short command, or nothing when it fails.
+std::optional<QString> output(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return std::nullopt;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+int number(const QString& text, const QString& label)
+{
+    const QRegularExpression pattern(QRegularExpression::escape(label) + QStringLiteral(":\\s*(-?\\d+)"));
+    return pattern.match(text).captured(1).toInt();
+}
+
+} // namespace
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {
@@ -55,6 +81,32 @@ bool clickAt(const Rect& frame, int screenHeight)
     const int y = int(screenHeight - (frame.y + frame.height / 2));
     return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
                     QStringLiteral("click"), QStringLiteral("1")});
+}
+
+void unlockKeyring()
+{
+    output(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("printf test | gnome-keyring-daemon "
+                                                                       "--unlock --components=secrets")});
+}
+
+QList<ShownWindow> shownWindows(qint64 pid)
+{
+    const std::optional<QString> ids =
+        output(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                           QStringLiteral("--pid"), QString::number(pid)});
+    QList<ShownWindow> windows;
+    for (const QString& id : ids.value_or(QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const std::optional<QString> info = output(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
+        if (!info)
+            continue;
+        static const QRegularExpression quoted(QStringLiteral("Window id: \\S+ \"(.*)\""));
+        windows.append(
+            {id, quoted.match(*info).captured(1),
+             QRect(number(*info, QStringLiteral("Absolute upper-left X")),
+                   number(*info, QStringLiteral("Absolute upper-left Y")),
+                   number(*info, QStringLiteral("Width")), number(*info, QStringLiteral("Height")))});
+    }
+    return windows;
 }
 
 std::optional<Element> findElement(Accessibility& accessibility, const Element& root,

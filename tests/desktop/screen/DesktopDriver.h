@@ -3,6 +3,7 @@
 #include "screen/Accessibility.h"
 
 #include <QProcess>
+#include <QRect>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -24,6 +25,20 @@ void settle(std::chrono::milliseconds duration);
 bool xdotool(const QStringList& arguments);
 // Clicks the middle of a bottom-left screen rectangle.
 bool clickAt(const Rect& frame, int screenHeight);
+
+// Starts the Secret Service unlocked on the session bus (it ends with the bus). Without it, the
+// first program that stores a secret gets the service's password prompt, which takes the active
+// window (seen: gcr-prompter, and every key typed afterwards went to it).
+void unlockKeyring();
+
+// A mapped window of a process as the X server has it: top-left screen pixels and its title.
+struct ShownWindow {
+    QString id;
+    QString title;
+    QRect rect;
+};
+// The process's mapped windows, in the order xdotool lists them.
+QList<ShownWindow> shownWindows(qint64 pid);
 
 // Breadth-first search below `root` (at most `budget` elements) for an element whose attribute
 // has the value.

@@ -1,0 +1,148 @@
+// `tessary` itself under scripts/desktop-session --tray, against a loopback backend in the test
+// process. One scenario on one running application, since each step starts where the one before
+// left it: the first launch's onboarding through to the practice fill, the tray icon's popover, and
+// a second launch that hands over to the first.
+
+#include "common/AppIdentity.h"
+#include "desktop/engine/MailboxBackend.h"
+#include "desktop/screen/DesktopDriver.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/EwmhFrontmost.h"
+
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+namespace tessary::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// `tessary` with settings and data of its own, pointed at the test's backend; stopped by its pid.
+class AppProcess {
+public:
+    explicit AppProcess(const QString& backendUrl)
+    {
+        QSettings(m_home.filePath(QStringLiteral("config/tessary/%1.conf").arg(applicationId())),
+                  QSettings::IniFormat)
+            .setValue(QStringLiteral("backendURL"), backendUrl);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
+        m_process.setProcessEnvironment(environment);
+        m_process.start(QStringLiteral(TESSARY_APP), {});
+        m_process.waitForStarted(10000);
+    }
+    ~AppProcess()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+    qint64 pid() const { return m_process.processId(); }
+    // A second launch in the same session: its exit code, or -1 when it does not end in 20 s.
+    int launchAgain()
+    {
+        QProcess second;
+        second.setProcessEnvironment(m_process.processEnvironment());
+        second.start(QStringLiteral(TESSARY_APP), {});
+        if (second.waitForFinished(20000))
+            return second.exitCode();
+        second.kill();
+        second.waitForFinished(5000);
+        return -1;
+    }
+    // Waits until some shown window matches (or, with `shown` false, none does).
+    bool shows(const std::function<bool(const ShownWindow&)>& matches, bool shown = true)
+    {
+        return waitUntil([&] { return std::ranges::any_of(shownWindows(pid()), matches) == shown; }, 15s);
+    }
+    std::string errors() { return m_process.readAllStandardError().toStdString(); }
+
+private:
+    QTemporaryDir m_home;
+    QProcess m_process;
+};
+
+auto titled(const QString& title)
+{
+    return [title](const ShownWindow& window) { return window.title == title; };
+}
+
+TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
+{
+    unlockKeyring();
+    MailboxBackend backend;
+    AtspiAccessibility accessibility;
+    const int screenHeight = EwmhFrontmost().screenHeight();
+    AppProcess app(backend.url());
+
+    ASSERT_TRUE(app.shows(titled(QStringLiteral("Welcome to Tessary")))) << app.errors();
+    const auto find = [&](const QString& attribute, const QString& value) -> std::optional<Element> {
+        const std::optional<Element> root = accessibility.applicationElement(app.pid());
+        return root ? findElement(accessibility, *root, attribute, value, 800) : std::nullopt;
+    };
+    const auto click = [&](const QString& title) {
+        const std::optional<Element> button = find(QStringLiteral("AXTitle"), title);
+        const std::optional<Rect> frame = button ? accessibility.screenFrame(*button) : std::nullopt;
+        return frame && clickAt(*frame, screenHeight);
+    };
+
+    // Continue through the steps (the inbox step waits for the backend's active inbox) until the
+    // primary button reads Done on the practice step.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (find(QStringLiteral("AXTitle"), QStringLiteral("Done")))
+                return true;
+            click(QStringLiteral("Continue"));
+            settle(400ms);
+            return false;
+        },
+        40s));
+
+    // A click in the practice field brings the chip with the made-up code; Fill types it.
+    const std::optional<Element> field = find(QStringLiteral("AXTitle"), QStringLiteral("Code"));
+    ASSERT_TRUE(field);
+    ASSERT_TRUE(click(QStringLiteral("Code")));
+    const auto value = [&] {
+        return accessibility.stringAttribute(*field, QStringLiteral("AXValue")).value_or(QString());
+    };
+    const auto chip = [](const ShownWindow& window) {
+        return window.title != QStringLiteral("Welcome to Tessary") && window.rect.width() > 32;
+    };
+    ASSERT_TRUE(app.shows(chip));
+    ASSERT_TRUE(click(QStringLiteral("Fill")));
+    const QRegularExpression sixDigits(QStringLiteral("^\\d{6}$"));
+    EXPECT_TRUE(waitUntil([&] { return sixDigits.match(value()).hasMatch(); }, 10s))
+        << "practice field holds: " << value().toStdString();
+    ASSERT_TRUE(click(QStringLiteral("Done")));
+    EXPECT_TRUE(app.shows(titled(QStringLiteral("Welcome to Tessary")), false));
+
+    // The tray icon's popover, 300 pixels wide, opens on a click and closes on a click outside.
+    const auto popover = [](const ShownWindow& window) { return window.rect.width() == 300; };
+    const QList<ShownWindow> windows = shownWindows(app.pid());
+    const auto icon = std::ranges::find_if(windows, [](const ShownWindow& window) {
+        return window.rect.width() <= 32 && window.rect.height() <= 32 && window.rect.top() < 40;
+    });
+    ASSERT_NE(icon, windows.end());
+    const QPoint middle = icon->rect.center();
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(middle.x()),
+                         QString::number(middle.y()), QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(app.shows(popover));
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("200"), QStringLiteral("900"),
+                         QStringLiteral("click"), QStringLiteral("1")}));
+    EXPECT_TRUE(app.shows(popover, false));
+
+    // A second launch hands over and ends; the first opens its settings, setup being finished.
+    EXPECT_EQ(app.launchAgain(), 0);
+    EXPECT_TRUE(app.shows([](const ShownWindow& window) {
+        return window.title.endsWith(QStringLiteral("Settings"));
+    })) << app.errors();
+}
+
+} // namespace
+} // namespace tessary::test
