@@ -52,8 +52,7 @@ void Controller::start()
         [hotKey](const std::optional<Shortcut>& shortcut) { return hotKey->claim(shortcut); });
     m_s.hotKey.registerShortcut(m_s.state.shortcut());
 
-    if (const std::optional<RunningApplication> front = m_s.accessibility.frontmostApplication())
-        m_s.accessibility.prepareAccessibility(*front);
+    prepareFrontmost();
 
     if (m_s.developerBuild)
         runHeartbeat();
@@ -90,6 +89,7 @@ QCoro::Task<> Controller::tick()
     if (!m_s.developerBuild && m_lastDevHeartbeat &&
         m_s.clock.steadyNow() - *m_lastDevHeartbeat < m_s.timings.heartbeat)
         co_return;
+    prepareFrontmost();
     const std::optional<Element> focused = m_s.accessibility.focusedElement();
     const quint64 loads = m_s.accessibility.documentLoads();
     pageTick(focused, loads);
@@ -118,6 +118,19 @@ QCoro::Task<> Controller::tick()
     // Focus in one of our own windows (the chip, the popover) keeps the field and its chip.
     if (m_field && m_s.accessibility.processId(*focused) != m_s.ownPid)
         dismiss();
+}
+
+// Each application that becomes active is prepared again, as the one in front at start was: a
+// browser that was never prepared keeps its pages out of the accessibility tree.
+void Controller::prepareFrontmost()
+{
+    const std::optional<RunningApplication> front = m_s.accessibility.frontmostApplication();
+    const qint64 pid = front ? front->pid : 0;
+    if (pid == m_preparedPid)
+        return;
+    m_preparedPid = pid;
+    if (front)
+        m_s.accessibility.prepareAccessibility(*front);
 }
 
 ChipModel& Controller::chipModel() const

@@ -97,6 +97,7 @@ private:
     QCoro::Task<> runHeartbeat();
     void heartbeatHeard();
     bool eligible() const;
+    void prepareFrontmost();
     ChipModel& chipModel() const;
     void cancelBurst();
     CancelToken newBurst();
@@ -124,7 +125,7 @@ private:
     bool m_started = false;
     std::optional<Element> m_lastFocused;
     quint64 m_loadsAtClassification = 0;
-    qint64 m_preparedPid = 0;
+    qint64 m_preparedPid = 0; // the application in front when the loop last looked
     std::optional<CodeField> m_field;
     CancelToken m_burst;
     std::chrono::steady_clock::time_point m_suppressUntil = std::chrono::steady_clock::time_point::min();

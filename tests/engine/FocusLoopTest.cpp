@@ -32,6 +32,22 @@ TEST_F(FocusLoop, APageThatFinishedLoadingGetsItsFocusedElementClassifiedAgain)
     EXPECT_TRUE(controller->field());
 }
 
+TEST_F(FocusLoop, EachApplicationThatComesToTheFrontIsPreparedOnce)
+{
+    const RunningApplication browser = *accessibility->application;
+    const RunningApplication mail{browser.pid + 1, "thunderbird",
+                                  "/usr/share/applications/thunderbird.desktop"};
+    accessibility->application.reset(); // nothing in front at start
+    start();
+    tick();
+    EXPECT_TRUE(accessibility->prepared.isEmpty());
+    for (const auto& front : {browser, browser, mail, browser}) {
+        accessibility->application = front;
+        tick();
+    }
+    EXPECT_EQ(accessibility->prepared, (QList<RunningApplication>{browser, mail, browser}));
+}
+
 TEST_F(FocusLoop, LeavingForAnotherElementOfTheBrowserDismissesButOurOwnWindowsKeepTheChip)
 {
     focusAndTick("code");

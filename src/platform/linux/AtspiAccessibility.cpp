@@ -362,9 +362,13 @@ void AtspiAccessibility::setFocused(const Element& element)
 void AtspiAccessibility::prepareAccessibility(const RunningApplication& application)
 {
     // On Linux one session-wide switch makes every application expose its content; Chromium and
-    // Qt applications read it when they start, Firefox at once. Looking the application up
-    // wakes Chromium's tree.
-    AccessibilityEnabling::enable();
+    // Qt applications read it when they start, Firefox at once. It is turned on at the first
+    // preparation only: later ones come with every change of active application, and a hung bus
+    // must not stall each of them. Looking the application up wakes Chromium's tree.
+    if (!m_switchTried) {
+        m_switchTried = true;
+        AccessibilityEnabling::enable();
+    }
     applicationElement(application.pid);
 }
 

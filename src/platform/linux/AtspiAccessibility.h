@@ -62,7 +62,8 @@ private:
     QtOwnAccessibility m_own;
     QHash<QString, qint64> m_pidByBus; // a bus name belongs to one process for its whole life
     QHash<qint64, Element> m_applicationByPid;
-    QObject m_pendingChecks; // owns the trust checks in flight, so none answers after we are gone
+    QObject m_pendingChecks;    // owns the trust checks in flight, so none answers after we are gone
+    bool m_switchTried = false; // the session's accessibility switch, turned on at the first preparation
 };
 
 } // namespace tessary
