@@ -41,13 +41,7 @@ TessaryApp::TessaryApp(const DovecotServer& dovecot)
 
 TessaryApp::~TessaryApp()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    stopChild(m_process);
 }
 
 QProcessEnvironment TessaryApp::environment() const

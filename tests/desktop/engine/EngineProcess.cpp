@@ -20,13 +20,7 @@ EngineProcess::EngineProcess(const QString& backendUrl)
 
 EngineProcess::~EngineProcess()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    stopChild(m_process);
 }
 
 std::optional<QJsonObject> EngineProcess::waitFor(const std::function<bool(const QJsonObject&)>& matches,

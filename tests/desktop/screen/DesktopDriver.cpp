@@ -83,6 +83,17 @@ bool clickAt(const Rect& frame, int screenHeight)
                     QStringLiteral("click"), QStringLiteral("1")});
 }
 
+void stopChild(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
 void unlockKeyring()
 {
     output(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("printf test | gnome-keyring-daemon "
@@ -178,13 +189,7 @@ Browser::Browser(Kind kind, const QString& url)
 
 Browser::~Browser()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    stopChild(m_process);
     // Chromium's helper processes may still write into the profile for a moment after the main
     // process is gone.
     for (int attempt = 0; attempt < 25 && !m_profile.remove(); ++attempt)

@@ -31,6 +31,9 @@ bool clickAt(const Rect& frame, int screenHeight);
 // window (seen: gcr-prompter, and every key typed afterwards went to it).
 void unlockKeyring();
 
+// Stops a child the test started: asked first, killed after 5 s.
+void stopChild(QProcess& process);
+
 // A mapped window of a process as the X server has it: top-left screen pixels and its title.
 struct ShownWindow {
     QString id;
