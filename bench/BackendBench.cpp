@@ -4,8 +4,8 @@
 //   polls  50 installs each holding an ids poll while mail arrives for all: every poll answered?
 //   memory resident size of the backend process with 10 inboxes watched over IDLE.
 // Prints one JSON object. Run by scripts/bench-backend.
+#include "IdleObserver.h"
 #include "server/DovecotServer.h"
-#include "server/ImapSession.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -123,51 +123,6 @@ private:
     std::string m_url;
 };
 
-// Dovecot's own IDLE notice, seen by a plain client on the same inbox: when each EXISTS arrives.
-class IdleObserver {
-public:
-    IdleObserver(const DovecotServer& dovecot, const QString& user)
-    {
-        m_settings.trustedCaFile = dovecot.caFile();
-        m_settings.routes.insert(DovecotServer::hostName, {QStringLiteral("127.0.0.1"), dovecot.port()});
-        m_thread = std::thread([this, user] {
-            server::ImapSession session(m_settings, DovecotServer::hostName);
-            if (!session.connect() || !session.login(user, DovecotServer::password) ||
-                !session.select("INBOX"))
-                return;
-            while (!m_stop) {
-                const auto noticed = session.idle(m_stop, seconds(60));
-                if (!noticed)
-                    return;
-                if (*noticed) {
-                    std::lock_guard lock(m_mutex);
-                    m_notices.push_back(Clock::now());
-                }
-            }
-        });
-    }
-    ~IdleObserver()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    std::optional<Clock::time_point> noticeAfter(Clock::time_point start)
-    {
-        std::lock_guard lock(m_mutex);
-        for (const auto notice : m_notices)
-            if (notice >= start)
-                return notice;
-        return std::nullopt;
-    }
-
-private:
-    server::ImapSettings m_settings;
-    std::atomic<bool> m_stop{false};
-    std::mutex m_mutex;
-    std::vector<Clock::time_point> m_notices;
-    std::thread m_thread;
-};
-
 QJsonObject measurePush(DovecotServer& dovecot)
 {
     StandaloneBackend backend(dovecot);
@@ -175,7 +130,7 @@ QJsonObject measurePush(DovecotServer& dovecot)
     const std::string token = backend.install();
     if (!backend.isRunning() || !backend.addInbox(token, user))
         return {{"error", "backend did not start"}};
-    IdleObserver observer(dovecot, user);
+    bench::IdleObserver<Clock::time_point> observer(dovecot, user, &Clock::now);
     std::this_thread::sleep_for(seconds(1));
     std::vector<double> toPoll, toNotice, afterNotice;
     int missed = 0;

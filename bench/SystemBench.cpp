@@ -8,7 +8,7 @@
 //   client   from there to the code found (the burst log line's own time);
 //   typing   from there to the code read back from the field.
 // All times are wall-clock milliseconds of this machine. Prints one JSON object.
-#include "server/ImapSession.h"
+#include "IdleObserver.h"
 #include "system/SystemDesktop.h"
 
 #include <QCoreApplication>
@@ -19,10 +19,7 @@
 #include <QThread>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <mutex>
-#include <thread>
 
 using namespace tessary;
 using namespace tessary::test;
@@ -43,51 +40,6 @@ double percentile(std::vector<double> values, double fraction)
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
 }
-
-// Dovecot's own IDLE notice to a plain client on the same inbox: when each EXISTS arrives.
-class IdleObserver {
-public:
-    explicit IdleObserver(const DovecotServer& dovecot)
-    {
-        m_settings.trustedCaFile = dovecot.caFile();
-        m_settings.routes.insert(DovecotServer::hostName, {QStringLiteral("127.0.0.1"), dovecot.port()});
-        m_thread = std::thread([this] {
-            server::ImapSession session(m_settings, DovecotServer::hostName);
-            if (!session.connect() || !session.login(DovecotServer::user(user), DovecotServer::password) ||
-                !session.select("INBOX"))
-                return;
-            while (!m_stop) {
-                const auto noticed = session.idle(m_stop, 60s);
-                if (!noticed)
-                    return;
-                if (*noticed) {
-                    std::lock_guard lock(m_mutex);
-                    m_notices.push_back(now());
-                }
-            }
-        });
-    }
-    ~IdleObserver()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    std::optional<double> noticeAfter(double start)
-    {
-        std::lock_guard lock(m_mutex);
-        for (const double notice : m_notices)
-            if (notice >= start)
-                return notice;
-        return std::nullopt;
-    }
-
-private:
-    server::ImapSettings m_settings;
-    std::atomic<bool> m_stop{false};
-    std::mutex m_mutex;
-    std::vector<double> m_notices;
-    std::thread m_thread;
-};
 
 // "2025-01-02T10:11:12.345 com.tessary.mac.burst: found 123456: in Gmail→noticed 0.51s, body fetch 0.01s"
 struct FoundLine {
@@ -116,7 +68,7 @@ int main(int argc, char** argv)
     const auto app = desktop.startApp(user);
     if (!app)
         return 1;
-    IdleObserver observer(desktop.dovecot);
+    bench::IdleObserver<double> observer(desktop.dovecot, DovecotServer::user(user), &now);
     std::vector<double> total, idle, backend, client, typing;
     int missed = 0;
     for (int round = 0; round < rounds; ++round) {
