@@ -35,7 +35,7 @@ int runShortcut(const QStringList& arguments)
 std::unique_ptr<HotKey> sessionHotKey()
 {
     if (DesktopSession::current() == DesktopSession::Kind::sway)
-        return std::make_unique<SwayHotKey>(SwayIpc::fromEnvironment(), applicationId());
+        return std::make_unique<SwayHotKey>(qEnvironmentVariable("SWAYSOCK"), applicationId());
     return std::make_unique<X11HotKey>();
 }
 

@@ -1,6 +1,7 @@
 #include "platform/linux/SwayHotKey.h"
 
 #include "platform/linux/SwayBindings.h"
+#include "platform/linux/SwayEvents.h"
 
 #include <QDBusConnection>
 #include <QJsonArray>
@@ -29,8 +30,9 @@ QString busPrefix(QString applicationId)
 
 } // namespace
 
-SwayHotKey::SwayHotKey(SwayIpc ipc, const QString& applicationId)
-    : m_ipc(std::move(ipc))
+SwayHotKey::SwayHotKey(const QString& swaySocket, const QString& applicationId)
+    : m_socketPath(swaySocket)
+    , m_ipc(swaySocket)
     , m_busPrefix(busPrefix(applicationId))
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -63,20 +65,44 @@ bool SwayHotKey::registerShortcut(const std::optional<Shortcut>& shortcut)
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerService(binding.busName))
         return false;
-    const QString command =
-        QStringLiteral(
-            "bindsym --no-repeat %1 exec dbus-send --session --type=method_call --dest=%2 %3 %4.Press")
-            .arg(binding.combo, binding.busName, objectPath, interfaceName);
-    if (!runCommand(command)) {
+    if (!bind(binding.combo, binding.busName)) {
         bus.unregisterService(binding.busName);
         return false;
     }
     m_binding = std::move(binding);
+    m_events = std::make_unique<SwayEvents>(m_socketPath, QStringList{QStringLiteral("workspace")});
+    QObject::connect(m_events.get(), &SwayEvents::event, this, [this](quint32 type, const QJsonObject& body) {
+        if (type == SwayEvents::workspaceEvent &&
+            body.value(QLatin1String("change")) == QLatin1String("reload"))
+            bindAgainAfterReload();
+    });
     return true;
+}
+
+bool SwayHotKey::bind(const QString& combo, const QString& busName) const
+{
+    return runCommand(
+        QStringLiteral(
+            "bindsym --no-repeat %1 exec dbus-send --session --type=method_call --dest=%2 %3 %4.Press")
+            .arg(combo, busName, objectPath, interfaceName));
+}
+
+void SwayHotKey::bindAgainAfterReload()
+{
+    if (!m_binding)
+        return;
+    // The user's config now has the combination: theirs wins, and this one is given up, as
+    // binding it would replace theirs.
+    if (clashesWithConfig(m_binding->combo) || !bind(m_binding->combo, m_binding->busName)) {
+        // The event stream stays: this runs inside its signal, and with no binding it does nothing.
+        QDBusConnection::sessionBus().unregisterService(m_binding->busName);
+        m_binding.reset();
+    }
 }
 
 void SwayHotKey::release()
 {
+    m_events.reset();
     if (!m_binding)
         return;
     // A sway restarted meanwhile has forgotten the binding; then there is nothing to remove.

@@ -6,9 +6,12 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace tessary {
+
+class SwayEvents;
 
 // The fill shortcut as a sway key binding added at run time over sway's IPC. sway runs the
 // binding's command, a dbus-send that calls Press on this object over the session bus; the key
@@ -18,14 +21,16 @@ namespace tessary {
 // config sway loaded (its default mode), and among the combinations held by running Tessary
 // processes, each of which owns a session-bus name made from its combination for as long as it
 // holds it. Bindings other programs add at run time cannot be seen: sway's IPC has no request
-// that lists them.
+// that lists them. Reloading its config makes sway forget runtime bindings, so the binding is
+// made again after each reload, unless the reloaded config now binds the combination itself.
 class SwayHotKey : public QObject, public HotKey {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.tessary.HotKey")
 public:
-    // `applicationId` names the bus names; a developer build shares them with the release one,
-    // so the two cannot take the same combination from each other.
-    explicit SwayHotKey(SwayIpc ipc, const QString& applicationId);
+    // `swaySocket` is sway's IPC socket ($SWAYSOCK). `applicationId` names the bus names; a
+    // developer build shares them with the release one, so the two cannot take the same
+    // combination from each other.
+    SwayHotKey(const QString& swaySocket, const QString& applicationId);
     ~SwayHotKey() override;
 
     bool registerShortcut(const std::optional<Shortcut>& shortcut) override;
@@ -43,12 +48,16 @@ private:
     };
 
     bool clashesWithConfig(const QString& combo) const;
+    bool bind(const QString& combo, const QString& busName) const;
     bool runCommand(const QString& command) const;
+    void bindAgainAfterReload();
 
+    QString m_socketPath;
     SwayIpc m_ipc;
     QString m_busPrefix;
     bool m_available = false;
     std::optional<Binding> m_binding;
+    std::unique_ptr<SwayEvents> m_events; // while bound
 };
 
 } // namespace tessary
