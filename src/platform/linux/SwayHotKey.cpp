@@ -1,5 +1,6 @@
 #include "platform/linux/SwayHotKey.h"
 
+#include "common/AppIdentity.h"
 #include "platform/linux/SwayBindings.h"
 #include "platform/linux/SwayEvents.h"
 
@@ -7,6 +8,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <algorithm>
 
 namespace tessary {
 
@@ -23,8 +26,8 @@ const QString interfaceName = QStringLiteral("com.tessary.HotKey");
 // "com.tessary.mac.HotKey." for the release and the developer build alike.
 QString busPrefix(QString applicationId)
 {
-    if (applicationId.endsWith(QLatin1String(".dev")))
-        applicationId.chop(4);
+    if (isDevBuild(applicationId))
+        applicationId.chop(4); // ".dev"
     return applicationId + QStringLiteral(".HotKey.");
 }
 
@@ -36,16 +39,16 @@ SwayHotKey::SwayHotKey(const QString& swaySocket, const QString& applicationId)
     , m_busPrefix(busPrefix(applicationId))
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
+    m_objectRegistered =
+        bus.isConnected() && bus.registerObject(objectPath, this, QDBusConnection::ExportScriptableSlots);
     // Without the bus no binding could reach this process; without sway there is nothing to bind.
-    m_available = bus.isConnected() &&
-                  bus.registerObject(objectPath, this, QDBusConnection::ExportScriptableSlots) &&
-                  bool(m_ipc.request(getVersionMessage, {}));
+    m_available = m_objectRegistered && bool(m_ipc.request(getVersionMessage, {}));
 }
 
 SwayHotKey::~SwayHotKey()
 {
     release();
-    if (m_available)
+    if (m_objectRegistered)
         QDBusConnection::sessionBus().unregisterObject(objectPath);
 }
 

@@ -55,6 +55,7 @@ private:
     QString m_socketPath;
     SwayIpc m_ipc;
     QString m_busPrefix;
+    bool m_objectRegistered = false;
     bool m_available = false;
     std::optional<Binding> m_binding;
     std::unique_ptr<SwayEvents> m_events; // while bound
