@@ -1,6 +1,9 @@
 // tessary-inspect shortcut: the stored fill shortcut.
 // tessary-inspect grab SHORTCUT: claims a combination system-wide and waits for one press.
 
+#include "common/AppIdentity.h"
+#include "platform/linux/DesktopSession.h"
+#include "platform/linux/SwayHotKey.h"
 #include "platform/linux/X11HotKey.h"
 #include "state/QSettingsStore.h"
 #include "state/ShortcutSetting.h"
@@ -8,6 +11,8 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+
+#include <memory>
 
 namespace tessary::inspect {
 
@@ -26,6 +31,14 @@ int runShortcut(const QStringList& arguments)
     return exitOk;
 }
 
+// The hot key of this session: a sway binding on sway, an X key grab elsewhere.
+std::unique_ptr<HotKey> sessionHotKey()
+{
+    if (DesktopSession::current() == DesktopSession::Kind::sway)
+        return std::make_unique<SwayHotKey>(qEnvironmentVariable("SWAYSOCK"), applicationId());
+    return std::make_unique<X11HotKey>();
+}
+
 int runGrab(const QStringList& arguments)
 {
     const std::optional<Shortcut> shortcut =
@@ -35,12 +48,12 @@ int runGrab(const QStringList& arguments)
                                          : QStringLiteral("usage: grab SHORTCUT"));
         return exitBadInput;
     }
-    X11HotKey hotKey;
-    if (const std::optional<QString> refusal = hotKey.claim(shortcut)) {
+    const std::unique_ptr<HotKey> hotKey = sessionHotKey();
+    if (const std::optional<QString> refusal = hotKey->claim(shortcut)) {
         printLine(*refusal);
         return exitRefused;
     }
-    hotKey.setPressHandler([] {
+    hotKey->setPressHandler([] {
         printLine(QStringLiteral("pressed"));
         QCoreApplication::exit(exitOk);
     });

@@ -52,10 +52,10 @@ public:
 
     Expected<QJsonObject, QString> tree() const;
     std::optional<swayipc::Toplevel> focusedToplevel() const;
-
-private:
+    // One request and its reply's payload: commands, the config and the rest of sway's messages.
     Expected<QByteArray, QString> request(quint32 type, const QByteArray& payload) const;
 
+private:
     QString m_socketPath;
 };
 
