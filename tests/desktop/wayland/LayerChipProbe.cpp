@@ -9,6 +9,10 @@
 #include "platform/linux/WaylandLayerSurface.h"
 #include "wiring/LayerChipPanel.h"
 
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
+
+#include <wayland-client.h>
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
@@ -49,6 +53,15 @@ private:
 int show(const QStringList& args)
 {
     WaylandDisplay display;
+    // Headless sway has no pointer device; a desktop has one all along. Without it, the seat would
+    // offer a pointer only while wayland-click's own device lives, and its click could come before
+    // the chip had asked for the pointer.
+    auto* pointers =
+        display.bind<zwlr_virtual_pointer_manager_v1>(zwlr_virtual_pointer_manager_v1_interface, 1);
+    if (pointers) {
+        zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointers, nullptr);
+        display.roundtrip();
+    }
     WaylandLayerSurface wayland(display);
     QTextStream out(stdout);
     if (!wayland.available()) {
