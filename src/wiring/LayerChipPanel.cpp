@@ -91,7 +91,9 @@ bool LayerChipPanel::isVisible() const
 
 bool LayerChipPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_window.get() && event->type() == QEvent::UpdateRequest && !m_drawQueued) {
+    // Once the compositor took the surface away, nothing but a new placement brings the chip back.
+    if (watched == m_window.get() && event->type() == QEvent::UpdateRequest && !m_drawQueued &&
+        m_surface.isShown()) {
         // Several requests in one pass of the event loop make one picture.
         m_drawQueued = true;
         QTimer::singleShot(0, this, [this] { draw(); });
