@@ -1,13 +1,11 @@
 #include "chip/ChipPanel.h"
 
-#include "chip/ChipPlacement.h"
+#include "chip/ChipDesktop.h"
 #include "chip/ChipView.h"
 
 #include <QCursor>
-#include <QGuiApplication>
 #include <QLayout>
 #include <QPropertyAnimation>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -46,19 +44,11 @@ ChipPanel::~ChipPanel() = default;
 
 void ChipPanel::place(std::optional<Rect> target)
 {
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    const double primaryHeight = primary ? primary->geometry().height() : 0;
-    QList<ScreenArea> screens;
-    for (const QScreen* screen : QGuiApplication::screens())
-        screens.append({flipped(toRect(screen->geometry()), primaryHeight),
-                        flipped(toRect(screen->availableGeometry()), primaryHeight)});
-    const Rect pointer = flipped(toRect(QRectF(QCursor::pos(), QSizeF(0, 0))), primaryHeight);
-
     // The window's size is pinned to the chip's: let it catch up with the latest state first.
     m_window->layout()->activate();
-    const Rect frame = chipFrame(m_view->sizeHint(), target, screens, QPointF(pointer.x, pointer.y));
+    const QRect frame = chipFrameOnDesktop(m_view->sizeHint(), target, QCursor::pos());
     const bool wasVisible = m_window->isVisible();
-    m_window->setGeometry(toQRect(flipped(frame, primaryHeight)));
+    m_window->setGeometry(frame);
     m_window->update();
     if (wasVisible)
         return;

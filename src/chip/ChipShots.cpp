@@ -76,11 +76,7 @@ int main(int argc, char** argv)
         model.setState(state);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
-        constexpr int scale = 2;
-        QImage image(view.size() * scale, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(scale);
-        image.fill(Qt::transparent);
-        view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        const QImage image = view.picture(1.0, 2);
         const QString path = folder.filePath(name + QStringLiteral(".png"));
         if (!image.save(path)) {
             err << "cannot write " << path << "\n";

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QPainter>
 
@@ -118,6 +119,23 @@ QWidget* ChipView::button(QAbstractButton* made, std::function<void()> ChipModel
             action();
     });
     return made;
+}
+
+QImage ChipView::picture(qreal opacity, qreal scale)
+{
+    QImage drawn(size() * scale, QImage::Format_ARGB32_Premultiplied);
+    drawn.setDevicePixelRatio(scale);
+    drawn.fill(Qt::transparent);
+    render(&drawn, QPoint(), QRegion(), QWidget::DrawChildren);
+    if (opacity >= 1.0)
+        return drawn;
+    QImage faded(drawn.size(), QImage::Format_ARGB32_Premultiplied);
+    faded.setDevicePixelRatio(scale);
+    faded.fill(Qt::transparent);
+    QPainter painter(&faded);
+    painter.setOpacity(opacity);
+    painter.drawImage(QPoint(), drawn);
+    return faded;
 }
 
 void ChipView::paintEvent(QPaintEvent*)

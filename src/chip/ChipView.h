@@ -2,6 +2,7 @@
 
 #include "engine/ChipModel.h"
 
+#include <QImage>
 #include <QWidget>
 
 class QAbstractButton;
@@ -15,6 +16,10 @@ class ChipView : public QWidget {
     Q_OBJECT
 public:
     explicit ChipView(ChipModel& model, QWidget* parent = nullptr);
+
+    // The chip as a picture of its own, transparent around its rounded shape: premultiplied ARGB,
+    // `scale` device pixels to a pixel, every pixel at `opacity`. For surfaces Qt does not draw.
+    QImage picture(qreal opacity, qreal scale);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,0 +1,97 @@
+// layer-chip-probe show X Y WIDTH HEIGHT: the "found" chip on this session's layer shell under the
+// field at X,Y (top-left desktop pixels); prints "shown" once faded in, "filled" on a click on Fill.
+// layer-chip-probe compare SCREENSHOT.png LEFT TOP: 0 when the chip's opaque pixels are at LEFT,TOP.
+#include "chip/ChipPlacement.h"
+#include "chip/ChipView.h"
+#include "platform/linux/WaylandDisplay.h"
+#include "platform/linux/WaylandLayerSurface.h"
+#include "wiring/LayerChipPanel.h"
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QTextStream>
+#include <QVariantAnimation>
+
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+using namespace tessary;
+
+namespace {
+
+void showFound(ChipModel& model)
+{
+    FoundCode found;
+    found.code = QStringLiteral("482913");
+    found.senderDomain = QStringLiteral("example.com");
+    model.setState(ChipModel::Found{found});
+}
+
+int show(const QStringList& args)
+{
+    WaylandDisplay display;
+    // Headless sway has no pointer device, where a desktop has one all along: without one held here,
+    // the seat offers a pointer only while wayland-click's device lives, and its click could come
+    // before the chip asked for the pointer.
+    if (auto* pointers =
+            display.bind<zwlr_virtual_pointer_manager_v1>(zwlr_virtual_pointer_manager_v1_interface, 1))
+        zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointers, nullptr);
+    WaylandLayerSurface surface(display);
+    if (!surface.available())
+        return 1;
+    LayerChipPanel panel(surface);
+    showFound(panel.model());
+    QTextStream out(stdout);
+    panel.model().onFill = [&] { out << "filled" << Qt::endl; };
+    QObject::connect(&panel.fade(), &QAbstractAnimation::finished, [&] { out << "shown" << Qt::endl; });
+    const QRectF field(args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt());
+    panel.place(flipped(toRect(field), QGuiApplication::primaryScreen()->geometry().height()));
+    return QApplication::exec();
+}
+
+int compare(const QStringList& args)
+{
+    ChipModel model;
+    showFound(model);
+    ChipView view(model);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.show();
+    QCoreApplication::processEvents(); // laid out as the chip on screen was
+    const QImage chip = view.picture(1.0, 1.0);
+    const QImage shot = QImage(args[1]).convertToFormat(QImage::Format_ARGB32);
+    const QPoint at(args[2].toInt(), args[3].toInt());
+    const auto mismatches = [&](QPoint offset) {
+        int wrong = 0;
+        for (int y = 0; y < chip.height(); ++y)
+            for (int x = 0; x < chip.width(); ++x) {
+                const QRgb want = chip.pixel(x, y);
+                const QRgb got = shot.pixel(at + offset + QPoint(x, y));
+                const int most =
+                    std::max({std::abs(qRed(got) - qRed(want)), std::abs(qGreen(got) - qGreen(want)),
+                              std::abs(qBlue(got) - qBlue(want))});
+                wrong += qAlpha(want) == 255 && most > 2;
+            }
+        return wrong;
+    };
+    // One pixel off must not pass: the chip is not one flat colour.
+    const int here = mismatches({});
+    const int off = std::min(mismatches({1, 0}), mismatches({0, 1}));
+    QTextStream(stdout) << here << " pixels differ in place, " << off << " one pixel off\n";
+    return here == 0 && off > 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    const QStringList args = application.arguments().mid(1);
+    if (args.size() == 5 && args[0] == QLatin1String("show"))
+        return show(args);
+    if (args.size() == 4 && args[0] == QLatin1String("compare"))
+        return compare(args);
+    return 2;
+}
