@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QJsonDocument>
 
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 namespace tessary {
@@ -23,47 +25,34 @@ QJsonDocument recorded(const char* name)
 TEST(SwayFrontmost, ElementsArePlacedOnTheScreenOfTheirOwnWindow)
 {
     constexpr qint64 firefox = 19731;
+    const Extents field{467, 308, 244, 42}; // inside the surface
     struct Row {
         const char* what;
         qint64 pid;
-        QString title;
-        Extents windowFrame;
-        Extents element;
-        std::optional<Extents> onScreen;
+        const char* title;
+        Extents windowFrame; // the window's accessible inside the surface
+        std::optional<std::pair<int, int>> onScreen;
     };
     const Row rows[] = {
         {"floating window with a shadow",
          firefox,
-         QStringLiteral("Code — Mozilla Firefox"),
+         "Code — Mozilla Firefox",
          {26, 23, 700, 500},
-         {467, 308, 244, 42},
-         Extents{741, 485, 244, 42}},
-        {"tiled window, no shadow",
-         firefox,
-         QStringLiteral("Second — Mozilla Firefox"),
-         {0, 0, 1280, 1024},
-         {100, 120, 50, 20},
-         Extents{100, 120, 50, 20}},
-        {"title sway does not know: the process's focused window",
-         firefox,
-         QStringLiteral("Gone"),
-         {0, 0, 1280, 1024},
-         {100, 120, 50, 20},
-         Extents{100, 120, 50, 20}},
-        {"a process without a window", 4242, QStringLiteral("Code — Mozilla Firefox"), {}, {}, std::nullopt},
+         {{741, 485}}},
+        {"tiled window, no shadow", firefox, "Second — Mozilla Firefox", {0, 0, 1280, 1024}, {{467, 308}}},
+        {"title sway does not know: the focused window", firefox, "Gone", {0, 0, 1280, 1024}, {{467, 308}}},
+        {"a process without a window", 4242, "Code — Mozilla Firefox", {}, std::nullopt},
     };
     const QList<swayipc::Toplevel> windows = swayipc::toplevels(recorded("two-windows").object());
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        const std::optional<swayipc::Toplevel> window = swayipc::windowOf(windows, row.pid, row.title);
+        const auto window = swayipc::windowOf(windows, row.pid, QString::fromUtf8(row.title));
         ASSERT_EQ(window.has_value(), row.onScreen.has_value());
         if (!window)
             continue;
-        const Extents placed = placeOnScreen(window->content, row.element, row.windowFrame);
-        EXPECT_EQ(placed.x, row.onScreen->x);
-        EXPECT_EQ(placed.y, row.onScreen->y);
-        EXPECT_EQ(placed.width, row.onScreen->width);
-        EXPECT_EQ(placed.height, row.onScreen->height);
+        const Extents placed = placeOnScreen(window->content, field, row.windowFrame);
+        EXPECT_EQ(std::tuple(placed.x, placed.y, placed.width, placed.height),
+                  std::tuple(row.onScreen->first, row.onScreen->second, field.width, field.height));
     }
 
     // Two outputs side by side, the second lower down (1280,600 800x600): frames flip against the
