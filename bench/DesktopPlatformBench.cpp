@@ -9,6 +9,7 @@
 #include "desktop/screen/DesktopDriver.h"
 #include "desktop/screen/PageServer.h"
 #include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/EwmhFrontmost.h"
 #include "screen/CodeField.h"
 
 #include <QCoreApplication>

@@ -6,8 +6,8 @@
 
 namespace tessary::inspect {
 
-// The desktop's own accessibility for the live commands. Says on stderr what is missing (no X11
-// session, accessibility switched off, no accessibility bus) and gives null when it cannot work.
+// The desktop's own accessibility for the live commands. Says on stderr what is missing (neither an X11
+// nor a sway session, accessibility switched off, no accessibility bus) and gives null when it cannot work.
 // `offHint` finishes the warning printed when accessibility is switched off.
 std::unique_ptr<AtspiAccessibility> openLiveAccessibility(const QString& offHint);
 

@@ -2,6 +2,7 @@
 
 #include "platform/linux/AccessibilityEnabling.h"
 #include "platform/linux/AtspiNode.h"
+#include "platform/linux/DesktopSession.h"
 
 #include <QUrl>
 
@@ -31,7 +32,8 @@ std::optional<Element> present(Element element)
 } // namespace
 
 AtspiAccessibility::AtspiAccessibility()
-    : m_own([this] { return m_frontmost.screenHeight(); })
+    : m_frontmost(Frontmost::forSession(DesktopSession::current()))
+    , m_own([this] { return m_frontmost->screenHeight(); })
 {
     if (m_runtime.available())
         m_focus = std::make_unique<AtspiFocusTracker>();
@@ -260,12 +262,33 @@ std::optional<Rect> AtspiAccessibility::screenFrame(const Element& element)
     AtspiAccessible* node = accessibleOf(element);
     if (!node)
         return std::nullopt;
-    const std::optional<atspi::Extents> extents = atspi::extents(node);
+    const std::optional<atspi::Extents> extents =
+        m_frontmost->windowRelativeExtents() ? placedOnScreen(element) : atspi::extents(node);
     if (!extents || !atspi::isFrame(*extents))
         return std::nullopt;
-    const double screenHeight = m_frontmost.screenHeight();
+    const double screenHeight = m_frontmost->screenHeight();
     return Rect{double(extents->x), screenHeight - extents->y - extents->height, double(extents->width),
                 double(extents->height)};
+}
+
+std::optional<atspi::Extents> AtspiAccessibility::placedOnScreen(const Element& element)
+{
+    AtspiAccessible* node = accessibleOf(element);
+    const std::optional<atspi::Extents> inSurface = atspi::extents(node, atspi::Coordinates::window);
+    if (!inSurface || !atspi::isFrame(*inSurface))
+        return inSurface;
+    // The window's own accessible starts where the content the compositor places begins; what lies
+    // before it in the surface (a client-side shadow) is not part of the window on the screen.
+    const GObjectPtr<AtspiAccessible> window = atspi::toplevelWindow(node);
+    const std::optional<atspi::Extents> windowFrame =
+        window ? atspi::extents(window.get(), atspi::Coordinates::window) : std::nullopt;
+    if (!windowFrame || !atspi::isFrame(*windowFrame))
+        return std::nullopt;
+    const std::optional<atspi::Extents> content =
+        m_frontmost->windowContent(processId(element), atspi::name(window.get()));
+    if (!content)
+        return std::nullopt;
+    return placeOnScreen(*content, *inSurface, *windowFrame);
 }
 
 bool AtspiAccessibility::framePending(const Element& element)
@@ -284,7 +307,7 @@ quint64 AtspiAccessibility::documentLoads()
 
 std::optional<Element> AtspiAccessibility::focusedElement()
 {
-    const qint64 pid = m_frontmost.pid();
+    const qint64 pid = m_frontmost->pid();
     if (pid == QtOwnAccessibility::processId())
         return m_own.focusedElement();
     if (!m_focus || pid <= 0)
@@ -311,7 +334,7 @@ std::optional<Element> AtspiAccessibility::focusedElement()
 
 std::optional<RunningApplication> AtspiAccessibility::frontmostApplication()
 {
-    return m_frontmost.application();
+    return m_frontmost->application();
 }
 
 std::optional<Element> AtspiAccessibility::applicationElement(qint64 pid)

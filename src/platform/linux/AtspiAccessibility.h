@@ -2,7 +2,7 @@
 
 #include "platform/linux/AtspiFocusTracker.h"
 #include "platform/linux/AtspiRuntime.h"
-#include "platform/linux/EwmhFrontmost.h"
+#include "platform/linux/Frontmost.h"
 #include "platform/linux/QtOwnAccessibility.h"
 #include "screen/Accessibility.h"
 
@@ -13,7 +13,8 @@
 
 namespace tessary {
 
-// The accessibility seam over AT-SPI2 (libatspi) and the window manager. It speaks the screen
+// The accessibility seam over AT-SPI2 (libatspi) and the window system (the X11 window manager, or
+// sway's IPC in a sway session). It speaks the screen
 // logic's vocabulary: AT-SPI roles, attributes, relations and top-left pixel extents come out as
 // "AXTextField", "AXPlaceholderValue", "AXTitleUIElement" and bottom-left rectangles. Main thread
 // only; libatspi's events arrive through Qt's event loop (see AtspiRuntime). Our own windows are
@@ -55,10 +56,12 @@ private:
     std::optional<QString> titleOf(const Element& element);
     std::optional<Element> titleElement(const Element& element);
     std::optional<Element> focusedWindow(const Element& application);
+    // Where an element that knows its place only inside its window's surface sits on the screen.
+    std::optional<atspi::Extents> placedOnScreen(const Element& element);
 
     AtspiRuntime m_runtime;
     std::unique_ptr<AtspiFocusTracker> m_focus;
-    EwmhFrontmost m_frontmost;
+    std::unique_ptr<Frontmost> m_frontmost;
     QtOwnAccessibility m_own;
     QHash<QString, qint64> m_pidByBus; // a bus name belongs to one process for its whole life
     QHash<qint64, Element> m_applicationByPid;

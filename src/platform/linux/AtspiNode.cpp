@@ -180,17 +180,33 @@ GObjectPtr<AtspiAccessible> labelledBy(AtspiAccessible* node)
     return target;
 }
 
-std::optional<Extents> extents(AtspiAccessible* node)
+std::optional<Extents> extents(AtspiAccessible* node, Coordinates coordinates)
 {
     GObjectPtr<AtspiComponent> component(atspi_accessible_get_component_iface(node));
     if (!component)
         return std::nullopt;
     ErrorSlot error;
-    std::unique_ptr<AtspiRect, GFree> rect(
-        atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, &error));
+    std::unique_ptr<AtspiRect, GFree> rect(atspi_component_get_extents(
+        component.get(),
+        coordinates == Coordinates::window ? ATSPI_COORD_TYPE_WINDOW : ATSPI_COORD_TYPE_SCREEN, &error));
     if (error.failed() || !rect)
         return std::nullopt;
     return Extents{rect->x, rect->y, rect->width, rect->height};
+}
+
+GObjectPtr<AtspiAccessible> toplevelWindow(AtspiAccessible* node)
+{
+    GObjectPtr<AtspiAccessible> current(node ? static_cast<AtspiAccessible*>(g_object_ref(node)) : nullptr);
+    // Parents come from libatspi's cache; the bound only guards against a loop in a broken tree.
+    for (int depth = 0; current && depth < 256; ++depth) {
+        GObjectPtr<AtspiAccessible> above = parent(current.get());
+        if (!above)
+            return {};
+        if (role(above.get()) == ATSPI_ROLE_APPLICATION)
+            return current;
+        current = std::move(above);
+    }
+    return {};
 }
 
 qint64 processId(AtspiAccessible* node)

@@ -36,8 +36,13 @@ std::vector<GObjectPtr<AtspiAccessible>> children(AtspiAccessible* node);
 GObjectPtr<AtspiAccessible> activeWindow(AtspiAccessible* application);
 // The first target of the node's labelled-by relation.
 GObjectPtr<AtspiAccessible> labelledBy(AtspiAccessible* node);
-// The extents as the application reports them; none without a Component or on an error.
-std::optional<Extents> extents(AtspiAccessible* node);
+// The extents as the application reports them; none without a Component or on an error. On
+// Wayland an application cannot know where its window is, and reports both kinds inside it.
+enum class Coordinates { screen, window };
+std::optional<Extents> extents(AtspiAccessible* node, Coordinates coordinates = Coordinates::screen);
+// The node's top-level window (frame, dialog...): the ancestor, or the node itself, whose parent is
+// the application. Null when the node hangs in no application.
+GObjectPtr<AtspiAccessible> toplevelWindow(AtspiAccessible* node);
 qint64 processId(AtspiAccessible* node);
 // The first descendant (depth-first, the node itself excluded) in the given state, found by the
 // application itself through the Collection interface; null when none or unsupported.

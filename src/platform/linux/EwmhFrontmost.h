@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/linux/DesktopEntries.h"
+#include "platform/linux/Frontmost.h"
 #include "platform/linux/X11Connection.h"
-#include "screen/Accessibility.h"
 
 #include <optional>
 
@@ -10,16 +10,18 @@ namespace tessary {
 
 // The frontmost application as the window manager sees it: the process that owns
 // _NET_ACTIVE_WINDOW (its _NET_WM_PID), named by its desktop file. Needs an EWMH window manager;
-// without one, or without a display, there is no frontmost application.
-class EwmhFrontmost {
+// without one, or without a display, there is no frontmost application. AT-SPI's positions are
+// on the screen already, so windows need not be placed.
+class EwmhFrontmost final : public Frontmost {
 public:
     EwmhFrontmost();
 
-    std::optional<RunningApplication> application();
+    std::optional<RunningApplication> application() override;
     // Only the process id: two property reads, cheap enough for every tick.
-    qint64 pid();
-    // Height of the screen in pixels, for turning top-left frames into bottom-left ones.
-    int screenHeight() const { return m_connection.screenHeight(); }
+    qint64 pid() override;
+    int screenHeight() override { return m_connection.screenHeight(); }
+    bool windowRelativeExtents() const override { return false; }
+    std::optional<Extents> windowContent(qint64, const QString&) override { return std::nullopt; }
     bool hasDisplay() const { return bool(m_connection); }
 
 private:

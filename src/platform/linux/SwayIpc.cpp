@@ -54,6 +54,40 @@ std::optional<QJsonObject> findFocused(const QJsonObject& node)
     return std::nullopt;
 }
 
+bool isWindow(const QJsonObject& node)
+{
+    return node.value(QLatin1String("pid")).isDouble();
+}
+
+Toplevel toplevelOf(const QJsonObject& node)
+{
+    Toplevel toplevel;
+    toplevel.pid = node.value(QLatin1String("pid")).toInteger();
+    toplevel.appId = node.value(QLatin1String("app_id")).toString();
+    if (toplevel.appId.isEmpty())
+        toplevel.appId = node.value(QLatin1String("window_properties"))
+                             .toObject()
+                             .value(QLatin1String("class"))
+                             .toString();
+    const Extents outer = extentsOf(node.value(QLatin1String("rect")));
+    const Extents window = extentsOf(node.value(QLatin1String("window_rect")));
+    toplevel.content = Extents{outer.x + window.x, outer.y + window.y, window.width, window.height};
+    toplevel.title = node.value(QLatin1String("name")).toString();
+    toplevel.focused = node.value(QLatin1String("focused")).toBool();
+    return toplevel;
+}
+
+void collectWindows(const QJsonObject& node, QList<Toplevel>& windows)
+{
+    if (isWindow(node))
+        windows.append(toplevelOf(node));
+    for (const char* list : {"nodes", "floating_nodes"}) {
+        const QJsonArray children = node.value(QLatin1String(list)).toArray();
+        for (const QJsonValue& child : children)
+            collectWindows(child.toObject(), windows);
+    }
+}
+
 } // namespace
 
 QByteArray frame(quint32 type, const QByteArray& payload)
@@ -84,20 +118,16 @@ Expected<std::optional<Message>, QString> takeMessage(QByteArray& buffer)
 std::optional<Toplevel> focusedToplevel(const QJsonObject& tree)
 {
     const std::optional<QJsonObject> focused = findFocused(tree);
-    if (!focused || !focused->value(QLatin1String("pid")).isDouble())
+    if (!focused || !isWindow(*focused))
         return std::nullopt;
-    Toplevel toplevel;
-    toplevel.pid = focused->value(QLatin1String("pid")).toInteger();
-    toplevel.appId = focused->value(QLatin1String("app_id")).toString();
-    if (toplevel.appId.isEmpty())
-        toplevel.appId = focused->value(QLatin1String("window_properties"))
-                             .toObject()
-                             .value(QLatin1String("class"))
-                             .toString();
-    const Extents node = extentsOf(focused->value(QLatin1String("rect")));
-    const Extents window = extentsOf(focused->value(QLatin1String("window_rect")));
-    toplevel.content = Extents{node.x + window.x, node.y + window.y, window.width, window.height};
-    return toplevel;
+    return toplevelOf(*focused);
+}
+
+QList<Toplevel> toplevels(const QJsonObject& tree)
+{
+    QList<Toplevel> windows;
+    collectWindows(tree, windows);
+    return windows;
 }
 
 } // namespace swayipc
@@ -195,6 +225,18 @@ std::optional<swayipc::Toplevel> SwayIpc::focusedToplevel() const
     if (!root)
         return std::nullopt;
     return swayipc::focusedToplevel(*root);
+}
+
+Expected<QJsonArray, QString> SwayIpc::outputs() const
+{
+    auto reply = request(swayipc::getOutputs, {});
+    if (!reply)
+        return Unexpected{reply.error()};
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(*reply, &error);
+    if (!document.isArray())
+        return Unexpected{QStringLiteral("sway's outputs are not JSON: %1").arg(error.errorString())};
+    return document.array();
 }
 
 } // namespace tessary

@@ -4,7 +4,9 @@
 #include "platform/linux/AtspiVocabulary.h"
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -18,6 +20,7 @@ namespace swayipc {
 // Pixel rectangles, top-left origin, as AT-SPI reports them.
 using Extents = atspi::Extents;
 
+constexpr quint32 getOutputs = 3;
 constexpr quint32 getTree = 4;
 
 struct Message {
@@ -35,9 +38,13 @@ struct Toplevel {
     qint64 pid = 0;
     QString appId;   // the Wayland app_id; for an XWayland window, its WM_CLASS class
     Extents content; // the application's own surface area, borders and title bar left out, in screen pixels
+    QString title;
+    bool focused = false;
 };
 // The focused window in a get_tree reply; none when the focus is on an empty workspace.
 std::optional<Toplevel> focusedToplevel(const QJsonObject& tree);
+// Every application window in a get_tree reply, tiled and floating, in tree order.
+QList<Toplevel> toplevels(const QJsonObject& tree);
 
 } // namespace swayipc
 
@@ -52,6 +59,8 @@ public:
 
     Expected<QJsonObject, QString> tree() const;
     std::optional<swayipc::Toplevel> focusedToplevel() const;
+    // The get_outputs reply: one object per output, with its place in the layout.
+    Expected<QJsonArray, QString> outputs() const;
     // One request and its reply's payload: commands, the config and the rest of sway's messages.
     Expected<QByteArray, QString> request(quint32 type, const QByteArray& payload) const;
 

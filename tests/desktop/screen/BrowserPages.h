@@ -8,6 +8,7 @@
 #include "desktop/screen/DesktopDriver.h"
 #include "desktop/screen/PageServer.h"
 #include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/EwmhFrontmost.h"
 #include "platform/linux/XTestKeyboard.h"
 #include "screen/ElementTreeDump.h"
 #include "screen/LinkPage.h"

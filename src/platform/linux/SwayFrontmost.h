@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/linux/DesktopEntries.h"
+#include "platform/linux/Frontmost.h"
+#include "platform/linux/SwayIpc.h"
+
+namespace tessary {
+
+namespace swayipc {
+
+// The window of process `pid` that an accessible window titled `title` stands for: the only window
+// of that process, else the one with that title (the focused one when several share it), else the
+// process's focused window; none when the process has no window.
+std::optional<Toplevel> windowOf(const QList<Toplevel>& windows, qint64 pid, const QString& title);
+// The height of the layout of the active outputs in a get_outputs reply: the lowest bottom edge,
+// since the layout's top-left corner is the origin of every position sway reports.
+int layoutHeight(const QJsonArray& outputs);
+
+} // namespace swayipc
+
+// The frontmost application and window positions from sway's IPC. Every answer is one request
+// (well under a millisecond), so nothing is kept that could go stale when a window moves.
+class SwayFrontmost final : public Frontmost {
+public:
+    explicit SwayFrontmost(SwayIpc ipc);
+
+    qint64 pid() override;
+    std::optional<RunningApplication> application() override;
+    int screenHeight() override;
+    bool windowRelativeExtents() const override { return true; }
+    std::optional<Extents> windowContent(qint64 pid, const QString& title) override;
+
+private:
+    SwayIpc m_ipc;
+    DesktopEntries m_entries;
+};
+
+} // namespace tessary
