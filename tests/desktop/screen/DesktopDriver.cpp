@@ -7,9 +7,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
+
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -18,6 +23,19 @@ namespace tessary::test {
 using namespace std::chrono_literals;
 
 namespace {
+
+// Runs a short command; false when it fails or takes longer than 10 s.
+bool run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
 
 // The standard output of a short command, or nothing when it fails.
 std::optional<QString> output(const QString& program, const QStringList& arguments)
@@ -63,24 +81,85 @@ void settle(std::chrono::milliseconds duration)
     }
 }
 
+bool onSway()
+{
+    return qEnvironmentVariableIsSet("SWAYSOCK");
+}
+
+namespace {
+
+// A click on headless sway, through wayland-click. A pointer device is held
+// for the test's whole life, as a desktop has one all along: a click's own device alone would come
+// and go before the window under it had asked the seat for the pointer.
+bool swayClick(int x, int y)
+{
+    static QProcess held;
+    const QString tool = QStringLiteral(TESSARY_WAYLAND_CLICK);
+    if (held.state() == QProcess::NotRunning) {
+        held.start(tool, {QStringLiteral("--hold")});
+        held.waitForStarted(5000);
+        settle(std::chrono::milliseconds(200));
+        static const struct StopHeld {
+            ~StopHeld() { stopChild(held); }
+        } stopHeld;
+    }
+    const QJsonArray outputs =
+        QJsonDocument::fromJson(
+            output(QStringLiteral("swaymsg"),
+                   {QStringLiteral("-t"), QStringLiteral("get_outputs"), QStringLiteral("-r")})
+                .value_or(QString())
+                .toUtf8())
+            .array();
+    int width = 0;
+    int height = 0;
+    for (const QJsonValue& screen : outputs) {
+        const QJsonObject rect = screen[QStringLiteral("rect")].toObject();
+        width = std::max(width, rect[QStringLiteral("x")].toInt() + rect[QStringLiteral("width")].toInt());
+        height = std::max(height, rect[QStringLiteral("y")].toInt() + rect[QStringLiteral("height")].toInt());
+    }
+    return width > 0 && run(tool, {QString::number(x), QString::number(y), QString::number(width),
+                                   QString::number(height)});
+}
+
+} // namespace
+
 bool xdotool(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return false;
-    }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return run(QStringLiteral("xdotool"), arguments);
 }
 
 bool clickAt(const Rect& frame, int screenHeight)
 {
     const int x = int(frame.x + frame.width / 2);
     const int y = int(screenHeight - (frame.y + frame.height / 2));
+    if (onSway())
+        return swayClick(x, y);
     return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
                     QStringLiteral("click"), QStringLiteral("1")});
+}
+
+bool pressKeys(const QString& combination)
+{
+    if (!onSway())
+        return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), combination});
+    // wtype holds modifiers with -M and lets them go with -m; "super" is its "logo".
+    QStringList modifiers = combination.split(QLatin1Char('+'));
+    const QString key = modifiers.takeLast();
+    modifiers.replaceInStrings(QRegularExpression(QStringLiteral("^super$")), QStringLiteral("logo"));
+    QStringList arguments;
+    for (const QString& modifier : modifiers)
+        arguments << QStringLiteral("-M") << modifier;
+    arguments << QStringLiteral("-k") << key;
+    for (auto modifier = modifiers.crbegin(); modifier != modifiers.crend(); ++modifier)
+        arguments << QStringLiteral("-m") << *modifier;
+    return run(QStringLiteral("wtype"), arguments);
+}
+
+bool typeText(const QString& text)
+{
+    if (onSway())
+        return run(QStringLiteral("wtype"), {QStringLiteral("-d"), QStringLiteral("5"), text});
+    return xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), text});
 }
 
 void stopChild(QProcess& process)
@@ -183,6 +262,8 @@ Browser::Browser(Kind kind, const QString& url)
     qputenv(m_kind == Kind::firefox ? "XRE_PROFILE_PATH" : "CHROME_CONFIG_HOME", m_profile.path().toUtf8());
     if (m_kind == Kind::chromium && geteuid() == 0)
         allowChromiumAsRoot();
+    if (onSway())
+        qputenv("MOZ_ENABLE_WAYLAND", "1");
     m_process.start(program(), arguments(url));
     m_process.waitForStarted(10000);
 }
@@ -203,9 +284,7 @@ QString Browser::desktopId() const
 
 bool Browser::open(const QString& url)
 {
-    return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+l")}) &&
-           xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), url}) &&
-           xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    return pressKeys(QStringLiteral("ctrl+l")) && typeText(url) && pressKeys(QStringLiteral("Return"));
 }
 
 } // namespace tessary::test

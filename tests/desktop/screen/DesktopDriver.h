@@ -14,7 +14,8 @@
 namespace tessary::test {
 
 // What a desktop test does with its hands: wait (running the event loop, so AT-SPI events keep
-// arriving), click and press keys through xdotool, and find elements in a live tree.
+// arriving), click and press keys (xdotool on X11; on sway, which has no input devices in the test
+// rig, wtype and a virtual pointer), and find elements in a live tree.
 
 // Runs the event loop until `done` holds or the time is up; returns whether it held.
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
@@ -25,6 +26,12 @@ void settle(std::chrono::milliseconds duration);
 bool xdotool(const QStringList& arguments);
 // Clicks the middle of a bottom-left screen rectangle.
 bool clickAt(const Rect& frame, int screenHeight);
+// Presses a combination in xdotool's names ("super+shift+o", "ctrl+l", "Return") on either desktop.
+bool pressKeys(const QString& combination);
+// Types text into whatever has the focus, on either desktop.
+bool typeText(const QString& text);
+// Whether the test runs on sway rather than X11.
+bool onSway();
 
 // Starts the Secret Service unlocked on the session bus (it ends with the bus). Without it, the
 // first program that stores a secret gets the service's password prompt, which takes the active

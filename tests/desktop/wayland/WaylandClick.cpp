@@ -1,6 +1,7 @@
 // wayland-click X Y LAYOUT_WIDTH LAYOUT_HEIGHT: one left click at a point of the output layout,
 // through a virtual pointer, for tests on a compositor with no pointer device (headless sway).
 // Exits 0 once the compositor has handled the click, 1 when it offers no virtual pointer.
+// wayland-click --hold: keeps a pointer device on the seat until stopped, as a desktop has one.
 
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
@@ -36,8 +37,9 @@ const wl_registry_listener registryListener = {announce, withdraw};
 
 int main(int argc, char** argv)
 {
-    if (argc != 5) {
-        std::fputs("usage: wayland-click X Y LAYOUT_WIDTH LAYOUT_HEIGHT\n", stderr);
+    const bool hold = argc == 2 && !std::strcmp(argv[1], "--hold");
+    if (argc != 5 && !hold) {
+        std::fputs("usage: wayland-click X Y LAYOUT_WIDTH LAYOUT_HEIGHT | --hold\n", stderr);
         return 2;
     }
     const auto number = [&](int index) { return uint32_t(std::strtoul(argv[index], nullptr, 10)); };
@@ -55,6 +57,11 @@ int main(int argc, char** argv)
     }
     zwlr_virtual_pointer_v1* pointer =
         zwlr_virtual_pointer_manager_v1_create_virtual_pointer(globals.pointers, globals.seat);
+    if (hold) {
+        while (wl_display_dispatch(display) >= 0) {
+        }
+        return 0;
+    }
     zwlr_virtual_pointer_v1_motion_absolute(pointer, 0, number(1), number(2), number(3), number(4));
     zwlr_virtual_pointer_v1_frame(pointer);
     wl_display_roundtrip(display);
