@@ -4,11 +4,16 @@
 #include "common/Clock.h"
 #include "platform/linux/AccessibilityEnabling.h"
 #include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/DesktopSession.h"
+#include "platform/linux/WaylandKeyboard.h"
 #include "platform/linux/XTestKeyboard.h"
 #include "screen/TypeCode.h"
 #include "tools/InspectCommand.h"
 
 #include <QCoro/QCoroTask>
+
+#include <memory>
+#include <optional>
 
 namespace tessary::inspect {
 
@@ -32,19 +37,36 @@ int runType(const QStringList& arguments)
                                           : parsed.error);
         return exitBadInput;
     }
-    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty()) {
+    const DesktopSession::Kind session = DesktopSession::current();
+    const bool wayland =
+        session == DesktopSession::Kind::sway || session == DesktopSession::Kind::otherWayland;
+    // On Wayland whether we can type is the compositor's answer, not the session's.
+    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty() && !wayland) {
         printError(problem);
         return exitFailure;
     }
     SystemClock clock;
-    XTestKeyboard keyboard(clock);
-    if (!keyboard.available()) {
-        printError(QStringLiteral("the X server has no XTest extension: synthetic typing is impossible"));
-        return exitFailure;
+    std::optional<WaylandDisplay> display; // outlives the keyboard made on it
+    std::unique_ptr<Keyboard> keyboard;
+    if (wayland) {
+        auto virtualKeyboard = std::make_unique<WaylandKeyboard>(display.emplace());
+        if (!virtualKeyboard->available()) {
+            printError(QStringLiteral("the Wayland compositor offers no virtual keyboard "
+                                      "(zwp_virtual_keyboard_v1): synthetic typing is impossible"));
+            return exitFailure;
+        }
+        keyboard = std::move(virtualKeyboard);
+    } else {
+        auto xtest = std::make_unique<XTestKeyboard>(clock);
+        if (!xtest->available()) {
+            printError(QStringLiteral("the X server has no XTest extension: synthetic typing is impossible"));
+            return exitFailure;
+        }
+        keyboard = std::move(xtest);
     }
     // Typing works without accessibility; only the row-of-boxes probe needs to see the focus.
     AtspiAccessibility accessibility;
-    QCoro::waitFor(delayThenType(clock, accessibility, keyboard, parsed.positional.constFirst(),
+    QCoro::waitFor(delayThenType(clock, accessibility, *keyboard, parsed.positional.constFirst(),
                                  std::chrono::milliseconds(qint64(delay * 1000))));
     return exitOk;
 }
