@@ -19,11 +19,17 @@ namespace tessary::inspect {
 
 namespace {
 
+// On Wayland the seat loses our keyboard when this process ends, and the application the focus
+// with it: Firefox then drops a last key it has not handled yet (in most runs when that key is
+// ASCII). The application's own keyboard lives as long as it does; this command's must linger.
+constexpr std::chrono::milliseconds waylandLinger{300};
+
 QCoro::Task<> delayThenType(Clock& clock, Accessibility& accessibility, Keyboard& keyboard, QString text,
-                            std::chrono::milliseconds delay)
+                            std::chrono::milliseconds delay, std::chrono::milliseconds linger)
 {
     co_await clock.sleep(delay);
     co_await typeCode(accessibility, keyboard, clock, text);
+    co_await clock.sleep(linger);
 }
 
 int runType(const QStringList& arguments)
@@ -67,7 +73,8 @@ int runType(const QStringList& arguments)
     // Typing works without accessibility; only the row-of-boxes probe needs to see the focus.
     AtspiAccessibility accessibility;
     QCoro::waitFor(delayThenType(clock, accessibility, *keyboard, parsed.positional.constFirst(),
-                                 std::chrono::milliseconds(qint64(delay * 1000))));
+                                 std::chrono::milliseconds(qint64(delay * 1000)),
+                                 wayland ? waylandLinger : std::chrono::milliseconds(0)));
     return exitOk;
 }
 
