@@ -60,14 +60,12 @@ TEST(VirtualKeymapPlacement, CharactersGetKeysOfTheirOwnAndTheOldestSpareGivesWa
         EXPECT_TRUE(!row.sameKeyAs || placement->key == keyOf.value(row.sameKeyAs));
         EXPECT_LE(placement->key + 8, 255u);
         keyOf.insert(row.keysym, placement->key);
-
         // The compositor's reading: each key still placed types its keysym alone.
         const auto state = withKeyDown(keymap.text(), placement->key);
         ASSERT_TRUE(state);
         EXPECT_EQ(xkb_state_key_get_one_sym(state.get(), placement->key + 8), row.keysym);
         EXPECT_EQ(xkb_state_key_get_one_sym(state.get(), keyOf.value('4') + 8), std::uint32_t('4'));
     }
-
     // The modifier keys put their modifiers in effect, so a key of ours held down is a real one.
     for (const VirtualKeymap::ModifierKey& modifier : VirtualKeymap::modifierKeys()) {
         SCOPED_TRACE(modifier.keysym);
