@@ -49,8 +49,11 @@ WaylandKeyboard::WaylandKeyboard(WaylandDisplay& display)
         return;
     m_keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(m_manager, m_seat);
     // A compositor may refuse us the keyboard with a protocol error; the roundtrip shows it.
-    if (!uploadKeymap() || !m_display.roundtrip())
+    if (!uploadKeymap() || !m_display.roundtrip()) {
         qWarning("tessary: the Wayland compositor did not take our virtual keyboard");
+        zwp_virtual_keyboard_v1_destroy(m_keyboard);
+        m_keyboard = nullptr;
+    }
 }
 
 WaylandKeyboard::~WaylandKeyboard()
@@ -72,11 +75,12 @@ bool WaylandKeyboard::available() const
 
 bool WaylandKeyboard::uploadKeymap()
 {
-    const int fd = keymapFile(m_keymap.text());
+    const QByteArray text = m_keymap.text();
+    const int fd = keymapFile(text);
     if (fd < 0)
         return false;
     zwp_virtual_keyboard_v1_keymap(m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
-                                   std::uint32_t(m_keymap.text().size() + 1));
+                                   std::uint32_t(text.size() + 1));
     // The request carries a copy of the descriptor.
     close(fd);
     return true;
