@@ -4,21 +4,32 @@
 #include "common/Clock.h"
 #include "platform/linux/AccessibilityEnabling.h"
 #include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/DesktopSession.h"
+#include "platform/linux/WaylandKeyboard.h"
 #include "platform/linux/XTestKeyboard.h"
 #include "screen/TypeCode.h"
 #include "tools/InspectCommand.h"
 
 #include <QCoro/QCoroTask>
 
+#include <memory>
+#include <optional>
+
 namespace tessary::inspect {
 
 namespace {
 
+// On Wayland the seat loses our keyboard when this process ends, and the application the focus
+// with it: Firefox then drops a last key it has not handled yet (in most runs when that key is
+// ASCII). The application's own keyboard lives as long as it does; this command's must linger.
+constexpr std::chrono::milliseconds waylandLinger{300};
+
 QCoro::Task<> delayThenType(Clock& clock, Accessibility& accessibility, Keyboard& keyboard, QString text,
-                            std::chrono::milliseconds delay)
+                            std::chrono::milliseconds delay, std::chrono::milliseconds linger)
 {
     co_await clock.sleep(delay);
     co_await typeCode(accessibility, keyboard, clock, text);
+    co_await clock.sleep(linger);
 }
 
 int runType(const QStringList& arguments)
@@ -32,20 +43,38 @@ int runType(const QStringList& arguments)
                                           : parsed.error);
         return exitBadInput;
     }
-    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty()) {
+    const DesktopSession::Kind session = DesktopSession::current();
+    const bool wayland =
+        session == DesktopSession::Kind::sway || session == DesktopSession::Kind::otherWayland;
+    // On Wayland whether we can type is the compositor's answer, not the session's.
+    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty() && !wayland) {
         printError(problem);
         return exitFailure;
     }
     SystemClock clock;
-    XTestKeyboard keyboard(clock);
-    if (!keyboard.available()) {
-        printError(QStringLiteral("the X server has no XTest extension: synthetic typing is impossible"));
-        return exitFailure;
+    std::optional<WaylandDisplay> display; // outlives the keyboard made on it
+    std::unique_ptr<Keyboard> keyboard;
+    if (wayland) {
+        auto virtualKeyboard = std::make_unique<WaylandKeyboard>(display.emplace());
+        if (!virtualKeyboard->available()) {
+            printError(QStringLiteral("the Wayland compositor offers no virtual keyboard "
+                                      "(zwp_virtual_keyboard_v1): synthetic typing is impossible"));
+            return exitFailure;
+        }
+        keyboard = std::move(virtualKeyboard);
+    } else {
+        auto xtest = std::make_unique<XTestKeyboard>(clock);
+        if (!xtest->available()) {
+            printError(QStringLiteral("the X server has no XTest extension: synthetic typing is impossible"));
+            return exitFailure;
+        }
+        keyboard = std::move(xtest);
     }
     // Typing works without accessibility; only the row-of-boxes probe needs to see the focus.
     AtspiAccessibility accessibility;
-    QCoro::waitFor(delayThenType(clock, accessibility, keyboard, parsed.positional.constFirst(),
-                                 std::chrono::milliseconds(qint64(delay * 1000))));
+    QCoro::waitFor(delayThenType(clock, accessibility, *keyboard, parsed.positional.constFirst(),
+                                 std::chrono::milliseconds(qint64(delay * 1000)),
+                                 wayland ? waylandLinger : std::chrono::milliseconds(0)));
     return exitOk;
 }
 
