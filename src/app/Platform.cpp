@@ -7,8 +7,7 @@
 namespace tessary {
 
 Platform::Platform()
-    : keyboard(clock)
-    , loginItem(applicationId(), {QCoreApplication::applicationFilePath()})
+    : loginItem(applicationId(), {QCoreApplication::applicationFilePath()})
 {
 }
 

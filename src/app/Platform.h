@@ -5,17 +5,17 @@
 #include "platform/linux/DBusHeartbeatBus.h"
 #include "platform/linux/DesktopLinkOpener.h"
 #include "platform/linux/QtClipboard.h"
-#include "platform/linux/X11HotKey.h"
-#include "platform/linux/XTestKeyboard.h"
 #include "platform/linux/XdgAutostart.h"
 #include "wiring/BackendConnection.h"
+#include "wiring/SessionDevices.h"
 
 #include <memory>
 
 namespace tessary {
 
-// Every Linux service the application runs on, made once in main in dependency order. Without a
-// "backendURL" setting the backend runs inside this process on 127.0.0.1.
+// Every Linux service the application runs on, made once in main in dependency order, for the
+// session it runs in (X11 or sway). Without a "backendURL" setting the backend runs inside this
+// process on 127.0.0.1.
 struct Platform {
     Platform();
 
@@ -24,8 +24,9 @@ struct Platform {
     Backend& backend = connection.backend;
     SystemClock clock;
     AtspiAccessibility accessibility;
-    XTestKeyboard keyboard;
-    X11HotKey hotKey;
+    SessionDevices devices{clock};
+    Keyboard& keyboard = devices.keyboard();
+    HotKey& hotKey = devices.hotKey();
     QtClipboard clipboard;
     DesktopLinkOpener links;
     DBusHeartbeatBus heartbeat;

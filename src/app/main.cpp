@@ -8,7 +8,6 @@
 #include "app/SingleInstance.h"
 #include "app/TrayIcons.h"
 #include "app/UpdateCheck.h"
-#include "chip/ChipPanel.h"
 #include "common/AppIdentity.h"
 #include "engine/Controller.h"
 #include "platform/linux/AccessibilityEnabling.h"
@@ -84,7 +83,7 @@ int main(int argc, char** argv)
         InboxConnectionServices{platform.backend, platform.settings, platform.clock, {}, [](const QUrl& url) {
                                     QDesktopServices::openUrl(url);
                                 }});
-    ChipPanel chip;
+    ChipSurface& chip = platform.devices.chip();
     Controller controller(ControllerServices{state, platform.accessibility, platform.keyboard,
                                              platform.backend, platform.clock, chip, platform.hotKey,
                                              platform.clipboard, platform.links, platform.heartbeat});

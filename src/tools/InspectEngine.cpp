@@ -2,19 +2,17 @@
 // desktop, as the application does, and prints one JSON line per chip state, typed code and opened
 // link. The diagnostic a user attaches to a bug report; the desktop tests read it too.
 
-#include "chip/ChipPanel.h"
 #include "engine/Controller.h"
 #include "platform/linux/DBusHeartbeatBus.h"
 #include "platform/linux/DesktopLinkOpener.h"
 #include "platform/linux/QtClipboard.h"
-#include "platform/linux/X11HotKey.h"
-#include "platform/linux/XTestKeyboard.h"
 #include "platform/linux/XdgAutostart.h"
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
 #include "tools/InspectBackend.h"
 #include "tools/JsonLine.h"
 #include "tools/LiveAccessibility.h"
+#include "wiring/SessionDevices.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -87,9 +85,9 @@ int runEngine(const QStringList& arguments)
     if (!accessibility)
         return exitFailure;
     SystemClock clock;
-    XTestKeyboard xtest(clock);
-    if (!watchOnly && !xtest.available()) {
-        printError(QStringLiteral("the X server has no XTest extension: synthetic typing is impossible"));
+    SessionDevices devices(clock);
+    if (!watchOnly && !devices.typingProblem().isEmpty()) {
+        printError(devices.typingProblem());
         return exitFailure;
     }
     WatchingKeyboard watchingKeyboard;
@@ -100,14 +98,13 @@ int runEngine(const QStringList& arguments)
     XdgAutostart loginItem(applicationId(), {QStringLiteral("tessary")});
     AppState state(AppStateServices{session.settings, *accessibility, loginItem, session.backend, clock});
     InboxConnection inbox(state, InboxConnectionServices{session.backend, session.settings, clock, {}, {}});
-    ChipPanel chip;
-    X11HotKey hotKey;
+    ChipSurface& chip = devices.chip();
     QtClipboard clipboard;
     DBusHeartbeatBus heartbeat;
     Controller controller(ControllerServices{
-        state, *accessibility, watchOnly ? static_cast<Keyboard&>(watchingKeyboard) : xtest, session.backend,
-        clock, chip, hotKey, clipboard, watchOnly ? static_cast<LinkOpener&>(watchingLinks) : desktopLinks,
-        heartbeat});
+        state, *accessibility, watchOnly ? static_cast<Keyboard&>(watchingKeyboard) : devices.keyboard(),
+        session.backend, clock, chip, devices.hotKey(), clipboard,
+        watchOnly ? static_cast<LinkOpener&>(watchingLinks) : desktopLinks, heartbeat});
 
     QElapsedTimer started;
     started.start();

@@ -2,12 +2,10 @@
 // tessary-inspect grab SHORTCUT: claims a combination system-wide and waits for one press.
 
 #include "common/AppIdentity.h"
-#include "platform/linux/DesktopSession.h"
-#include "platform/linux/SwayHotKey.h"
-#include "platform/linux/X11HotKey.h"
 #include "state/QSettingsStore.h"
 #include "state/ShortcutSetting.h"
 #include "tools/InspectCommand.h"
+#include "wiring/SessionDevices.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -32,13 +30,6 @@ int runShortcut(const QStringList& arguments)
 }
 
 // The hot key of this session: a sway binding on sway, an X key grab elsewhere.
-std::unique_ptr<HotKey> sessionHotKey()
-{
-    if (DesktopSession::current() == DesktopSession::Kind::sway)
-        return std::make_unique<SwayHotKey>(qEnvironmentVariable("SWAYSOCK"), applicationId());
-    return std::make_unique<X11HotKey>();
-}
-
 int runGrab(const QStringList& arguments)
 {
     const std::optional<Shortcut> shortcut =
@@ -48,7 +39,7 @@ int runGrab(const QStringList& arguments)
                                          : QStringLiteral("usage: grab SHORTCUT"));
         return exitBadInput;
     }
-    const std::unique_ptr<HotKey> hotKey = sessionHotKey();
+    const std::unique_ptr<HotKey> hotKey = makeSessionHotKey();
     if (const std::optional<QString> refusal = hotKey->claim(shortcut)) {
         printLine(*refusal);
         return exitRefused;

@@ -2,6 +2,7 @@
 // kind of session it is (x11, sway, other wayland) and which application is in front, with a sentence on
 // stderr for whatever is missing.
 
+#include "common/Clock.h"
 #include "platform/linux/AccessibilityEnabling.h"
 #include "platform/linux/DesktopEntries.h"
 #include "platform/linux/DesktopSession.h"
@@ -9,6 +10,7 @@
 #include "platform/linux/SwayIpc.h"
 #include "tools/InspectCommand.h"
 #include "tools/JsonLine.h"
+#include "wiring/SessionDevices.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -44,6 +46,10 @@ int runStatus(const QStringList& arguments)
     const bool sway = session == DesktopSession::Kind::sway;
     const bool enabled = AccessibilityEnabling::isEnabled();
     const bool xtest = x11 && AccessibilityEnabling::hasXTest();
+    // On sway codes are typed through a virtual keyboard the compositor must offer.
+    SystemClock clock;
+    const QString swayTyping = sway ? SessionDevices(clock).typingProblem() : QString();
+    const bool typing = x11 ? xtest : sway && swayTyping.isEmpty();
     Front front;
     if (x11)
         front.application = EwmhFrontmost().application();
@@ -59,7 +65,7 @@ int runStatus(const QStringList& arguments)
             described.insert(QStringLiteral("window"), front.window);
         frontmost = described;
     }
-    printLine(jsonLine({{"trusted", enabled && x11 && xtest},
+    printLine(jsonLine({{"trusted", enabled && typing},
                         {"accessibilityEnabled", enabled},
                         {"session", DesktopSession::name(session)},
                         {"xtest", xtest},
@@ -75,9 +81,11 @@ int runStatus(const QStringList& arguments)
         printError(QStringLiteral("the X server has no XTest extension: codes cannot be typed"));
     if (x11 && !front.application)
         printError(QStringLiteral("no frontmost application: the window manager sets no _NET_ACTIVE_WINDOW"));
+    if (sway && !swayTyping.isEmpty())
+        printError(swayTyping);
     if (sway && !front.application)
         printError(QStringLiteral("no frontmost application: sway reports no focused window"));
-    return enabled && x11 && xtest ? exitOk : exitFailure;
+    return enabled && typing ? exitOk : exitFailure;
 }
 
 const bool registered =

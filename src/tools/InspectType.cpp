@@ -5,15 +5,11 @@
 #include "platform/linux/AccessibilityEnabling.h"
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/DesktopSession.h"
-#include "platform/linux/WaylandKeyboard.h"
-#include "platform/linux/XTestKeyboard.h"
 #include "screen/TypeCode.h"
 #include "tools/InspectCommand.h"
+#include "wiring/SessionDevices.h"
 
 #include <QCoro/QCoroTask>
-
-#include <memory>
-#include <optional>
 
 namespace tessary::inspect {
 
@@ -52,27 +48,14 @@ int runType(const QStringList& arguments)
         return exitFailure;
     }
     SystemClock clock;
-    std::optional<WaylandDisplay> display; // outlives the keyboard made on it
-    std::unique_ptr<Keyboard> keyboard;
-    if (wayland) {
-        auto virtualKeyboard = std::make_unique<WaylandKeyboard>(display.emplace());
-        if (!virtualKeyboard->available()) {
-            printError(QStringLiteral("the Wayland compositor offers no virtual keyboard "
-                                      "(zwp_virtual_keyboard_v1): synthetic typing is impossible"));
-            return exitFailure;
-        }
-        keyboard = std::move(virtualKeyboard);
-    } else {
-        auto xtest = std::make_unique<XTestKeyboard>(clock);
-        if (!xtest->available()) {
-            printError(QStringLiteral("the X server has no XTest extension: synthetic typing is impossible"));
-            return exitFailure;
-        }
-        keyboard = std::move(xtest);
+    SessionDevices devices(clock);
+    if (!devices.typingProblem().isEmpty()) {
+        printError(devices.typingProblem());
+        return exitFailure;
     }
     // Typing works without accessibility; only the row-of-boxes probe needs to see the focus.
     AtspiAccessibility accessibility;
-    QCoro::waitFor(delayThenType(clock, accessibility, *keyboard, parsed.positional.constFirst(),
+    QCoro::waitFor(delayThenType(clock, accessibility, devices.keyboard(), parsed.positional.constFirst(),
                                  std::chrono::milliseconds(qint64(delay * 1000)),
                                  wayland ? waylandLinger : std::chrono::milliseconds(0)));
     return exitOk;

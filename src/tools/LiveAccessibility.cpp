@@ -1,17 +1,13 @@
 #include "tools/LiveAccessibility.h"
 
 #include "platform/linux/AccessibilityEnabling.h"
-#include "platform/linux/DesktopSession.h"
 #include "tools/InspectCommand.h"
 
 namespace tessary::inspect {
 
 std::unique_ptr<AtspiAccessibility> openLiveAccessibility(const QString& offHint)
 {
-    // On sway what is missing is typing and the chip; elements, their frames and the frontmost
-    // window are all there to read.
-    const bool readable = DesktopSession::current() == DesktopSession::Kind::sway;
-    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty() && !readable) {
+    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty()) {
         printError(problem);
         return nullptr;
     }

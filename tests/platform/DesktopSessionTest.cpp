@@ -47,7 +47,7 @@ TEST(DesktopSession, TheSessionIsReadFromTheEnvironmentTheLoginSet)
         EXPECT_EQ(DesktopSession::classify(row.environment), row.kind);
         EXPECT_EQ(DesktopSession::desktop(row.environment), row.desktop);
         const QString problem = DesktopSession::problem(row.kind, row.desktop);
-        EXPECT_EQ(problem.isEmpty(), row.kind == Kind::x11);
+        EXPECT_EQ(problem.isEmpty(), row.kind == Kind::x11 || row.kind == Kind::sway);
     }
     // Each Wayland desktop that cannot work is told apart, so its users learn which login to pick.
     const QString gnome = DesktopSession::problem(Kind::otherWayland, Desktop::gnome);

@@ -71,13 +71,10 @@ QString DesktopSession::problem(Kind kind, Desktop desktop)
 {
     switch (kind) {
     case Kind::x11:
+    case Kind::sway:
         return {};
     case Kind::none:
         return QStringLiteral("No X11 display: DISPLAY is not set.");
-    case Kind::sway:
-        return QStringLiteral(
-            "On sway Tessary finds fields and the frontmost window, but does not type codes or "
-            "show its chip yet. Log in with an X11 (Xorg) session to use it.");
     case Kind::otherWayland:
         break;
     }

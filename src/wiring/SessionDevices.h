@@ -1,0 +1,50 @@
+#pragma once
+
+#include "common/Clock.h"
+#include "engine/ChipSurface.h"
+#include "hotkey/HotKey.h"
+#include "screen/Keyboard.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace tessary {
+
+class WaylandDisplay;
+class WaylandLayerSurface;
+
+// What differs between an X11 desktop and sway: how keys are typed, how the fill shortcut is had
+// and how the chip floats over other applications. X11 types through XTest, grabs the key on the
+// root window and floats a Qt window; sway types through a virtual keyboard, binds the key in sway
+// and shows the chip on a layer surface. Chosen once, from the session. The keyboard is made at
+// once, because on sway a seat with no keyboard sends no focus events; the hot key and the chip
+// when first asked for, so a command that only types makes neither.
+class SessionDevices {
+public:
+    explicit SessionDevices(Clock& clock);
+    ~SessionDevices();
+    SessionDevices(const SessionDevices&) = delete;
+    SessionDevices& operator=(const SessionDevices&) = delete;
+
+    Keyboard& keyboard() { return *m_keyboard; }
+    // Why keys cannot be typed in this session; empty when they can.
+    const QString& typingProblem() const { return m_typingProblem; }
+    HotKey& hotKey();
+    // Needs a QApplication: the chip is a widget.
+    ChipSurface& chip();
+
+private:
+    // Declared first, so it goes last: everything below draws, types or binds through it.
+    std::unique_ptr<WaylandDisplay> m_wayland;
+    std::unique_ptr<WaylandLayerSurface> m_layer;
+    std::unique_ptr<Keyboard> m_keyboard;
+    std::unique_ptr<HotKey> m_hotKey;
+    std::unique_ptr<ChipSurface> m_chip;
+    QString m_typingProblem;
+};
+
+// The session's global shortcut alone, for a command that needs nothing else.
+std::unique_ptr<HotKey> makeSessionHotKey();
+
+} // namespace tessary
