@@ -91,15 +91,35 @@ bool AccessibilityEnabling::hasXTest()
     return present;
 }
 
+namespace {
+
+// Whether codes can be typed in this session: through XTest on X11, through the compositor's
+// virtual keyboard on sway.
+bool canType()
+{
+    switch (DesktopSession::current()) {
+    case DesktopSession::Kind::x11:
+        return AccessibilityEnabling::hasXTest();
+    case DesktopSession::Kind::sway:
+        return true;
+    case DesktopSession::Kind::otherWayland:
+    case DesktopSession::Kind::none:
+        break;
+    }
+    return false;
+}
+
+} // namespace
+
 bool AccessibilityEnabling::granted()
 {
-    return session() == Session::x11 && isEnabled() && hasXTest();
+    return canType() && isEnabled();
 }
 
 void AccessibilityEnabling::checkGranted(QObject* context, std::function<void(bool)> answer)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (session() != Session::x11 || !hasXTest() || !bus.isConnected()) {
+    if (!canType() || !bus.isConnected()) {
         answer(false);
         return;
     }

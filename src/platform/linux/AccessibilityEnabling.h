@@ -27,7 +27,7 @@ public:
     // Whether the X server offers the XTest extension that typing needs.
     static bool hasXTest();
 
-    // Access is granted when accessibility is on in an X11 session that can synthesise keys.
+    // Access is granted when accessibility is on in a session that can type keys (X11 with XTest, or sway).
     static bool granted();
     // The same without blocking: `answer` runs from the event loop once the launcher replies or
     // its time-out passes, unless `context` is gone by then (it owns the pending reply).
