@@ -257,10 +257,10 @@ QList<Element> AtspiAccessibility::children(const Element& element)
 
 std::optional<Rect> AtspiAccessibility::screenFrame(const Element& element)
 {
-    if (QtOwnAccessibility::owns(element))
+    if (QtOwnAccessibility::owns(element) && !m_frontmost->windowRelativeExtents())
         return m_own.screenFrame(element);
     AtspiAccessible* node = accessibleOf(element);
-    if (!node)
+    if (!node && !QtOwnAccessibility::owns(element))
         return std::nullopt;
     const std::optional<atspi::Extents> extents =
         m_frontmost->windowRelativeExtents() ? placedOnScreen(element) : atspi::extents(node);
@@ -273,6 +273,17 @@ std::optional<Rect> AtspiAccessibility::screenFrame(const Element& element)
 
 std::optional<atspi::Extents> AtspiAccessibility::placedOnScreen(const Element& element)
 {
+    // Our own windows know where their elements are inside them, as Qt lays them out.
+    if (QtOwnAccessibility::owns(element)) {
+        const std::optional<QtOwnAccessibility::PlaceInWindow> place = m_own.placeInWindow(element);
+        const std::optional<atspi::Extents> content =
+            place ? m_frontmost->windowContent(QtOwnAccessibility::processId(), place->windowTitle)
+                  : std::nullopt;
+        if (!content)
+            return std::nullopt;
+        return atspi::Extents{content->x + place->rect.x(), content->y + place->rect.y(), place->rect.width(),
+                              place->rect.height()};
+    }
     AtspiAccessible* node = accessibleOf(element);
     const std::optional<atspi::Extents> inSurface = atspi::extents(node, atspi::Coordinates::window);
     if (!inSurface || !atspi::isFrame(*inSurface))

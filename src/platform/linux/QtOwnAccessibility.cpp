@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QVariant>
+#include <QWindow>
 
 namespace tessary {
 
@@ -217,6 +218,15 @@ std::optional<Rect> QtOwnAccessibility::screenFrame(const Element& element)
         return std::nullopt;
     return Rect{double(rect.x()), double(m_screenHeight() - rect.y() - rect.height()), double(rect.width()),
                 double(rect.height())};
+}
+
+std::optional<QtOwnAccessibility::PlaceInWindow> QtOwnAccessibility::placeInWindow(const Element& element)
+{
+    QAccessibleInterface* interface = interfaceOf(element);
+    QWindow* window = interface ? interface->window() : nullptr;
+    if (!window || interface->state().invisible || interface->rect().isEmpty())
+        return std::nullopt;
+    return PlaceInWindow{interface->rect().translated(-window->mapToGlobal(QPoint(0, 0))), window->title()};
 }
 
 std::optional<Element> QtOwnAccessibility::focusedElement()

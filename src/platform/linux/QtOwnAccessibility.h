@@ -2,6 +2,8 @@
 
 #include "screen/Accessibility.h"
 
+#include <QRect>
+
 #include <functional>
 
 class QAccessibleInterface;
@@ -27,6 +29,13 @@ public:
     std::optional<Element> elementAttribute(const Element& element, const QString& attribute);
     QList<Element> children(const Element& element);
     std::optional<Rect> screenFrame(const Element& element);
+    // Where the element sits inside its top-level window (top-left pixels), and that window's
+    // title: what places it on the screen where Qt does not know where its windows are (sway).
+    struct PlaceInWindow {
+        QRect rect;
+        QString windowTitle;
+    };
+    std::optional<PlaceInWindow> placeInWindow(const Element& element);
     // The focus widget of our active window; none when none of our windows has the focus.
     std::optional<Element> focusedElement();
     std::optional<Element> applicationElement();
