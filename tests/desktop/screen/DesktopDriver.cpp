@@ -194,8 +194,39 @@ void unlockKeyring()
                                                                        "--unlock --components=secrets")});
 }
 
+namespace {
+
+// The process's visible windows in sway's tree, tiled and floating. Layer surfaces (the chip) are
+// not in the tree: sway's IPC does not list them.
+void collectSwayWindows(const QJsonObject& node, qint64 pid, QList<ShownWindow>& windows)
+{
+    if (node[QStringLiteral("pid")].toInteger() == pid && node[QStringLiteral("visible")].toBool()) {
+        const QJsonObject rect = node[QStringLiteral("rect")].toObject();
+        windows.append(
+            {QString::number(node[QStringLiteral("id")].toInteger()), node[QStringLiteral("name")].toString(),
+             QRect(rect[QStringLiteral("x")].toInt(), rect[QStringLiteral("y")].toInt(),
+                   rect[QStringLiteral("width")].toInt(), rect[QStringLiteral("height")].toInt())});
+    }
+    for (const QString& children : {QStringLiteral("nodes"), QStringLiteral("floating_nodes")})
+        for (const QJsonValue& child : node[children].toArray())
+            collectSwayWindows(child.toObject(), pid, windows);
+}
+
+} // namespace
+
 QList<ShownWindow> shownWindows(qint64 pid)
 {
+    if (onSway()) {
+        QList<ShownWindow> windows;
+        collectSwayWindows(QJsonDocument::fromJson(output(QStringLiteral("swaymsg"),
+                                                          {QStringLiteral("-t"), QStringLiteral("get_tree"),
+                                                           QStringLiteral("-r")})
+                                                       .value_or(QString())
+                                                       .toUtf8())
+                               .object(),
+                           pid, windows);
+        return windows;
+    }
     const std::optional<QString> ids =
         output(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                                            QStringLiteral("--pid"), QString::number(pid)});

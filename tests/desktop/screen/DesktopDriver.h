@@ -41,13 +41,15 @@ void unlockKeyring();
 // Stops a child the test started: asked first, killed after 5 s.
 void stopChild(QProcess& process);
 
-// A mapped window of a process as the X server has it: top-left screen pixels and its title.
+// A mapped window of a process as the X server (or sway) has it: top-left screen pixels and its
+// title.
 struct ShownWindow {
     QString id;
     QString title;
     QRect rect;
 };
-// The process's mapped windows, in the order xdotool lists them.
+// The process's mapped windows, in the order xdotool lists them; on sway its visible windows in
+// sway's tree.
 QList<ShownWindow> shownWindows(qint64 pid);
 
 // Breadth-first search below `root` (at most `budget` elements) for an element whose attribute
