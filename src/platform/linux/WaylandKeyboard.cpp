@@ -2,6 +2,7 @@
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
+#include <QCoro/QCoroTimer>
 #include <QtDebug>
 
 #include <wayland-client.h>
@@ -15,6 +16,11 @@
 namespace tessary {
 
 namespace {
+
+using namespace std::chrono_literals;
+
+// How long the focused application gets to take our keymap when the seat switches to our keyboard.
+constexpr auto keymapSettle = 50ms;
 
 // Key event times are milliseconds on a clock of the client's choosing; only their order counts.
 std::uint32_t eventTime()
@@ -104,9 +110,11 @@ void WaylandKeyboard::releaseHeldKeys()
     for (const unsigned key : std::as_const(m_down))
         sendKey(key, false);
     m_down.clear();
-    // Whatever the compositor made of our keys, no modifier of ours is in effect any more.
+    // Whatever the compositor made of our keys, no modifier of ours is in effect any more. The
+    // modifiers also make ours the seat's keyboard, which hands our keymap to the focused application.
     zwp_virtual_keyboard_v1_modifiers(m_keyboard, 0, 0, 0, 0);
     m_display.flush();
+    m_becameActive = true;
 }
 
 QCoro::Task<> WaylandKeyboard::postKey(QString text, bool down)
@@ -127,6 +135,14 @@ QCoro::Task<> WaylandKeyboard::postKey(QString text, bool down)
         m_keymap.place(keysym, QSet<unsigned>(keysDown.cbegin(), keysDown.cend()));
     if (!placement || m_down.contains(keysym))
         co_return;
+    if (m_becameActive) {
+        // Firefox lost the first key of a code now and then when it came with the keymap of a
+        // keyboard the seat had just switched to: the application gets a moment to take it.
+        m_becameActive = false;
+        if (!m_display.roundtrip())
+            co_return;
+        co_await QCoro::sleepFor(keymapSettle);
+    }
     if (placement->keymapChanged) {
         // The compositor hands the new keymap to the focused application ahead of the key, on
         // the same connection, so once it has taken it the key types the new character.

@@ -46,6 +46,8 @@ private:
     zwp_virtual_keyboard_v1* m_keyboard = nullptr;
     VirtualKeymap m_keymap;
     QHash<std::uint32_t, unsigned> m_down; // keysym -> key, of our keys that are down
+    // Set when releaseHeldKeys made ours the seat's keyboard again, until the next key goes out.
+    bool m_becameActive = false;
 };
 
 } // namespace tessary

@@ -156,7 +156,7 @@ bool clickAt(const Rect& frame, int screenHeight)
 bool pressKeys(const QString& combination)
 {
     if (!onSway())
-        return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), combination});
+        return xdotool({QStringLiteral("key"), combination});
     // wtype holds modifiers with -M and lets them go with -m; "super" is its "logo".
     QStringList modifiers = combination.split(QLatin1Char('+'));
     const QString key = modifiers.takeLast();
@@ -336,7 +336,8 @@ bool Browser::open(const QString& url)
     // lost: the address would be mistyped. The browser's own command opens it in a tab instead.
     if (onSway())
         return run(program(), {url});
-    return pressKeys(QStringLiteral("ctrl+l")) && typeText(url) && pressKeys(QStringLiteral("Return"));
+    return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+l")}) &&
+           typeText(url) && pressKeys(QStringLiteral("Return"));
 }
 
 } // namespace tessary::test
