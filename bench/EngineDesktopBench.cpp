@@ -8,7 +8,6 @@
 //  - `tessary-inspect engine --no-type` idle beside the browser for 60 s: its CPU, % of one core.
 // Prints one JSON object. Not a test: the figures go into the README.
 
-#include "chip/ChipPanel.h"
 #include "desktop/engine/MailboxBackend.h"
 #include "desktop/screen/DesktopDriver.h"
 #include "desktop/screen/PageServer.h"
@@ -21,8 +20,9 @@
 #include "fakes/FakeLoginItem.h"
 #include "fakes/FakeSettingsStore.h"
 #include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/EwmhFrontmost.h"
+#include "platform/linux/Frontmost.h"
 #include "state/AppState.h"
+#include "wiring/SessionDevices.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -62,9 +62,13 @@ double processCpuSeconds(qint64 pid)
     return (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
-// The real chip panel, noting when it was last placed.
+// The session's real chip (a window on X11, a layer surface on sway), noting when it was last placed.
 class TimedChip final : public ChipSurface {
 public:
+    explicit TimedChip(ChipSurface& panel)
+        : m_panel(panel)
+    {
+    }
     ChipModel& model() override { return m_panel.model(); }
     void place(std::optional<Rect> target) override
     {
@@ -77,7 +81,7 @@ public:
     QElapsedTimer placed;
 
 private:
-    ChipPanel m_panel;
+    ChipSurface& m_panel;
 };
 
 // Everything the controller drives except the screen is a fake: what is measured is the engine's
@@ -107,7 +111,8 @@ struct LiveEngine {
     FakeKeyboard keyboard;
     FakeLoginItem loginItem;
     FakeBackendApi backend;
-    TimedChip chip;
+    SessionDevices devices{typingClock};
+    TimedChip chip{devices.chip()};
     FakeHotKey hotKey;
     FakeClipboard clipboard;
     FakeLinkOpener links;
@@ -131,7 +136,7 @@ std::optional<Element> focusById(AtspiAccessibility& accessibility, qint64 brows
             return frame.has_value();
         },
         60s);
-    if (!frame || !clickAt(*frame, EwmhFrontmost().screenHeight()) ||
+    if (!frame || !clickAt(*frame, Frontmost::forSession(DesktopSession::current())->screenHeight()) ||
         !waitUntil([&] { return accessibility.focusedElement() == field; }, 10s))
         return std::nullopt;
     return field;
