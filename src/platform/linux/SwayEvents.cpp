@@ -39,6 +39,8 @@ void SwayEvents::readAvailable()
         // The subscription's own reply comes first and is no event.
         if ((*message)->type & eventBit)
             emit event((*message)->type, QJsonDocument::fromJson((*message)->payload).object());
+        else
+            m_subscribed = QJsonDocument::fromJson((*message)->payload)[QLatin1String("success")].toBool();
     }
 }
 

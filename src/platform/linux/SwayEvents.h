@@ -20,6 +20,10 @@ public:
     // Subscribes to `events` ("workspace", "window"...) on the socket at `socketPath`.
     SwayEvents(const QString& socketPath, const QStringList& events, QObject* parent = nullptr);
 
+    // Whether sway has taken the subscription and the connection stands: until then, and after,
+    // an event may pass unreported.
+    bool listening() const { return m_subscribed && m_socket.state() == QLocalSocket::ConnectedState; }
+
 signals:
     void event(quint32 type, const QJsonObject& body);
 
@@ -28,6 +32,7 @@ private:
 
     QLocalSocket m_socket;
     QByteArray m_buffer;
+    bool m_subscribed = false;
 };
 
 } // namespace tessary

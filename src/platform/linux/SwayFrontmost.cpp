@@ -39,13 +39,19 @@ int layoutHeight(const QJsonArray& outputs)
 
 SwayFrontmost::SwayFrontmost(SwayIpc ipc)
     : m_ipc(std::move(ipc))
+    , m_events(m_ipc.socketPath(), {QStringLiteral("window"), QStringLiteral("workspace")})
 {
+    QObject::connect(&m_events, &SwayEvents::event, &m_events, [this] { m_focusKnown = false; });
 }
 
 qint64 SwayFrontmost::pid()
 {
+    if (m_focusKnown && m_events.listening())
+        return m_focusedPid;
     const std::optional<swayipc::Toplevel> focused = m_ipc.focusedToplevel();
-    return focused ? focused->pid : 0;
+    m_focusedPid = focused ? focused->pid : 0;
+    m_focusKnown = true;
+    return m_focusedPid;
 }
 
 std::optional<RunningApplication> SwayFrontmost::application()

@@ -2,6 +2,7 @@
 
 #include "platform/linux/DesktopEntries.h"
 #include "platform/linux/Frontmost.h"
+#include "platform/linux/SwayEvents.h"
 #include "platform/linux/SwayIpc.h"
 
 namespace tessary {
@@ -18,8 +19,9 @@ int layoutHeight(const QJsonArray& outputs);
 
 } // namespace swayipc
 
-// The frontmost application and window positions from sway's IPC. Every answer is one request
-// (well under a millisecond), so nothing is kept that could go stale when a window moves.
+// The frontmost application and window positions from sway's IPC. The focused window's process,
+// asked every tick, is kept between sway's window and workspace events; every other answer is one
+// request (well under a millisecond), so nothing is kept that could go stale when a window moves.
 class SwayFrontmost final : public Frontmost {
 public:
     explicit SwayFrontmost(SwayIpc ipc);
@@ -32,7 +34,10 @@ public:
 
 private:
     SwayIpc m_ipc;
+    SwayEvents m_events;
     DesktopEntries m_entries;
+    qint64 m_focusedPid = 0;
+    bool m_focusKnown = false; // no window or workspace event since m_focusedPid was asked
 };
 
 } // namespace tessary

@@ -56,6 +56,7 @@ public:
     explicit SwayIpc(QString socketPath);
     // The socket named by SWAYSOCK.
     static SwayIpc fromEnvironment();
+    const QString& socketPath() const { return m_socketPath; }
 
     Expected<QJsonObject, QString> tree() const;
     std::optional<swayipc::Toplevel> focusedToplevel() const;
