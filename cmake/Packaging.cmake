@@ -21,6 +21,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # ends the process when the session has no accessibility bus to connect to, and at-spi2-core is what
 # provides one.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsecret-1-0, at-spi2-core")
+# On sway Tessary's own windows are native Wayland windows through Qt's Wayland plugin; without it
+# Qt needs XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 # Without a keyring the install token falls back to a private file.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-keyring")
 # CPack puts the summary above this text and indents it the way a control file wants.
