@@ -21,6 +21,24 @@ std::optional<Rect> chipAnchor(const std::optional<Rect>& page)
     return Rect{page->x + page->width / 2 - anchorWidth / 2, top - anchorDrop, anchorWidth, anchorHeight};
 }
 
+// A browser window holds a web area for each of its tabs, the hidden ones too (Firefox does): the
+// page shown is the outermost web area around the focus, frames inside it being web areas of their
+// own. With the focus in no page (the address bar), the first web area found stands in.
+std::optional<Element> shownWebArea(Accessibility& accessibility, const Element& window,
+                                    const std::optional<Element>& focus)
+{
+    std::optional<Element> outermost;
+    std::optional<Element> current = focus;
+    for (int step = 0; step < linkPageBudget::focusSteps && current; ++step) {
+        if (accessibility.stringAttribute(*current, QStringLiteral("AXRole")) == QLatin1String("AXWebArea"))
+            outermost = current;
+        current = accessibility.elementAttribute(*current, QStringLiteral("AXParent"));
+    }
+    if (outermost)
+        return outermost;
+    return findByRole(accessibility, window, QStringLiteral("AXWebArea"), linkPageBudget::webAreaSearch);
+}
+
 } // namespace
 
 std::optional<Element> findByRole(Accessibility& accessibility, const Element& root, const QString& role,
@@ -73,8 +91,8 @@ std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
         accessibility.elementAttribute(*applicationElement, QStringLiteral("AXFocusedWindow"));
     if (!window)
         return std::nullopt;
-    const std::optional<Element> webArea =
-        findByRole(accessibility, *window, QStringLiteral("AXWebArea"), linkPageBudget::webAreaSearch);
+    const std::optional<Element> focus = accessibility.focusedElement();
+    const std::optional<Element> webArea = shownWebArea(accessibility, *window, focus);
     if (!webArea)
         return std::nullopt;
 
@@ -93,7 +111,7 @@ std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
 
     // Someone typing into the page (a chat box, a form that asks for the address again) is not
     // waiting for a link, and the chip would cover what they type.
-    if (const std::optional<Element> focus = accessibility.focusedElement()) {
+    if (focus) {
         const std::optional<QString> role = accessibility.stringAttribute(*focus, QStringLiteral("AXRole"));
         if (role == QLatin1String("AXTextField") || role == QLatin1String("AXTextArea"))
             return std::nullopt;

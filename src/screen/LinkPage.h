@@ -16,9 +16,10 @@ struct LinkPage {
     std::optional<Rect> anchor;    // where the chip goes: a 340 × 12 strip just under the page's top edge
     std::optional<QString> appURL; // the browser that shows the page, to open the link in
 
-    // Reads the frontmost browser window's page; none when it is not a link page, when it also
-    // shows a code field (the code flow owns such pages), or when it is not waiting: the phrase is
-    // only in a list (a chat log), or a text field has the focus (the user is typing into the page).
+    // Reads the page the frontmost browser window shows (its tab that holds the focus); none when it
+    // is not a link page, when it also shows a code field (the code flow owns such pages), or when it
+    // is not waiting: the phrase is only in a list (a chat log), or a text field has the focus (the
+    // user is typing into the page).
     // Reads at most `linkPageBudget::maxReads` attributes.
     static std::optional<LinkPage> detect(Accessibility& accessibility);
 
@@ -43,14 +44,17 @@ PageText pageText(Accessibility& accessibility, const Element& root, int budget)
 
 namespace linkPageBudget {
 inline constexpr int webAreaSearch = 400;
+// The focus and its ancestors, read for the page that holds it.
+inline constexpr int focusSteps = 40;
 inline constexpr int pageText = 250;
 // Text fields classified while looking for a code field. A page waiting for an e-mailed link shows
 // a handful; a grid of hundreds of inputs would otherwise cost tens of thousands of reads.
 inline constexpr int classifiedFields = 10;
-// The focused window and the focus's role, the web area search (role and children), the URL and the frame,
-// the page text (role, value, title and children of each element) and the classified fields.
+// The focused window and the focus's role, the focus's ancestors (role and parent), the web area
+// search (role and children), the URL and the frame, the page text (role, value, title and children
+// of each element) and the classified fields.
 inline constexpr int maxReads =
-    2 + 2 * webAreaSearch + 2 + 4 * pageText + classifiedFields * codeFieldBudget::maxReads;
+    2 + 2 * focusSteps + 2 * webAreaSearch + 2 + 4 * pageText + classifiedFields * codeFieldBudget::maxReads;
 } // namespace linkPageBudget
 
 } // namespace tessary

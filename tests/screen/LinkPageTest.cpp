@@ -67,6 +67,37 @@ TEST(LinkPageBrowsers, OnlyKnownBrowsersAreRead)
     EXPECT_FALSE(LinkPage::detect(*nothingInFront));
 }
 
+// Firefox keeps a web area for every tab of the window, the hidden ones first when they were opened
+// first: the page read is the tab that holds the focus, or the page around the frame that does.
+TEST(LinkPageTabs, TheTabThatHoldsTheFocusIsRead)
+{
+    const QJsonArray waiting{staticText("Check your email")};
+    const QJsonArray signIn{heading("Sign in"), staticText("Enter your password")};
+    const struct {
+        const char* name;
+        QJsonObject hiddenTab;
+        QJsonObject shownTab;
+        std::optional<QString> detected;
+    } rows[] = {
+        {"focus on the second tab's page", webArea("https://a.test/form", signIn),
+         focused(webArea("https://b.test/wait", waiting)), "https://b.test/wait"},
+        {"focus in a frame of the second tab's page", webArea("https://a.test/form", signIn),
+         webArea("https://b.test/wait",
+                 {staticText("Check your email"), webArea("https://ads.test/", {focused(node("AXButton"))})}),
+         "https://b.test/wait"},
+        {"focus on a page that waits for nothing", webArea("https://a.test/wait", waiting),
+         focused(webArea("https://b.test/form", signIn)), std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QJsonObject window = group({row.hiddenTab, row.shownTab});
+        window.insert("window", true);
+        auto fake = load(file(node("AXApplication", {}, {window}), "firefox-esr"));
+        const std::optional<LinkPage> page = LinkPage::detect(*fake);
+        EXPECT_EQ(page ? std::optional(page->url) : std::nullopt, row.detected);
+    }
+}
+
 TEST(LinkPageAnchor, AStripUnderThePagesTopEdge)
 {
     auto fake = browserShowing({staticText("Check your email")});

@@ -74,18 +74,6 @@ auto titled(const QString& title)
     return [title](const ShownWindow& window) { return window.title == title; };
 }
 
-// The pixels of a top-left screen rectangle, as PNG bytes from grim; empty when grim fails.
-QByteArray swayPixels(const QRect& rect)
-{
-    QProcess grim;
-    grim.start(
-        QStringLiteral("grim"),
-        {QStringLiteral("-g"),
-         QStringLiteral("%1,%2 %3x%4").arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height()),
-         QStringLiteral("-")});
-    return grim.waitForFinished(10000) && grim.exitCode() == 0 ? grim.readAllStandardOutput() : QByteArray();
-}
-
 // Clicks the tray icon and checks that its 300 pixels wide popover opens, and closes on a click
 // outside.
 void openAndCloseThePopover(AppProcess& app)
@@ -145,14 +133,19 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     // stand, 4 under the field's bottom-left corner and 30 high, and its Fill button, 5 from its left
     // edge, is clicked there; a chip anywhere else takes no click.
     const QRect underField(int(fieldFrame->x), screenHeight - int(fieldFrame->y) + 4, 60, 30);
-    const QByteArray before = onSway() ? swayPixels(underField) : QByteArray();
+    const QImage before = onSway() ? swayScreenShot(underField) : QImage();
     ASSERT_TRUE(click(QStringLiteral("Code")));
     const auto value = [&] {
         return accessibility.stringAttribute(*field, QStringLiteral("AXValue")).value_or(QString());
     };
     if (onSway()) {
-        ASSERT_FALSE(before.isEmpty());
-        ASSERT_TRUE(waitUntil([&] { return swayPixels(underField) != before; }, 15s));
+        ASSERT_FALSE(before.isNull());
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                const QImage now = swayScreenShot(underField);
+                return !now.isNull() && now != before;
+            },
+            15s));
         settle(300ms); // the chip fades in
         const Rect fill{fieldFrame->x + 10, fieldFrame->y - 4 - 20, 10, 10};
         ASSERT_TRUE(clickAt(fill, screenHeight));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRect>
@@ -32,10 +33,14 @@ public:
     // Every line read so far and what the engine wrote to stderr, for failure messages.
     std::string printed();
 
-    // The chip's window when it is mapped: top-left screen coordinates, from the X server.
+    // The chip's window when it is mapped: top-left screen coordinates, from the X server. On sway
+    // the chip is a layer surface, in no window list: it is where the screen differs from the shot
+    // taken as the engine started, so a case that looks for it there starts the engine once its page
+    // shows and has the focus where it wants it.
     std::optional<QRect> chipWindow() const;
 
 private:
+    QImage m_screenBefore;
     QTemporaryDir m_config;
     QProcess m_process;
     QStringList m_lines;

@@ -15,6 +15,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <vector>
 
 #include <unistd.h>
 
@@ -38,7 +39,7 @@ bool run(const QString& program, const QStringList& arguments)
 }
 
 // The standard output of a short command, or nothing when it fails.
-std::optional<QString> output(const QString& program, const QStringList& arguments)
+std::optional<QByteArray> outputBytes(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.start(program, arguments);
@@ -49,7 +50,13 @@ std::optional<QString> output(const QString& program, const QStringList& argumen
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return std::nullopt;
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return process.readAllStandardOutput();
+}
+
+std::optional<QString> output(const QString& program, const QStringList& arguments)
+{
+    const std::optional<QByteArray> bytes = outputBytes(program, arguments);
+    return bytes ? std::optional(QString::fromUtf8(*bytes)) : std::nullopt;
 }
 
 int number(const QString& text, const QString& label)
@@ -243,6 +250,72 @@ QList<ShownWindow> shownWindows(qint64 pid)
                    number(*info, QStringLiteral("Width")), number(*info, QStringLiteral("Height")))});
     }
     return windows;
+}
+
+QImage swayScreenShot(const QRect& rect)
+{
+    // PPM rather than PNG: a shot taken again and again should not wait for compression.
+    QStringList arguments{QStringLiteral("-t"), QStringLiteral("ppm")};
+    if (!rect.isNull())
+        arguments
+            << QStringLiteral("-g")
+            << QStringLiteral("%1,%2 %3x%4").arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height());
+    arguments << QStringLiteral("-");
+    const std::optional<QByteArray> shot = outputBytes(QStringLiteral("grim"), arguments);
+    return shot ? QImage::fromData(*shot, "PPM") : QImage();
+}
+
+std::optional<QRect> changedArea(const QImage& before, const QImage& after, int least)
+{
+    if (before.isNull() || before.size() != after.size())
+        return std::nullopt;
+    const QImage first = before.convertToFormat(QImage::Format_RGB32);
+    const QImage second = after.convertToFormat(QImage::Format_RGB32);
+    const int width = first.width();
+    const int height = first.height();
+    std::vector<bool> changed(std::size_t(width) * std::size_t(height));
+    for (int y = 0; y < height; ++y) {
+        const auto* a = reinterpret_cast<const QRgb*>(first.constScanLine(y));
+        const auto* b = reinterpret_cast<const QRgb*>(second.constScanLine(y));
+        for (int x = 0; x < width; ++x)
+            changed[std::size_t(y) * std::size_t(width) + std::size_t(x)] = a[x] != b[x];
+    }
+    // Each group is gathered from its first pixel through its neighbours, diagonal ones too: the
+    // chip's rounded corners touch only diagonally.
+    std::optional<QRect> largest;
+    std::size_t largestCount = 0;
+    std::vector<QPoint> pending;
+    for (std::size_t start = 0; start < changed.size(); ++start) {
+        if (!changed[start])
+            continue;
+        changed[start] = false;
+        pending.push_back(QPoint(int(start % std::size_t(width)), int(start / std::size_t(width))));
+        QRect box(pending.back(), QSize(1, 1));
+        std::size_t count = 0;
+        while (!pending.empty()) {
+            const QPoint at = pending.back();
+            pending.pop_back();
+            ++count;
+            box |= QRect(at, QSize(1, 1));
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const QPoint next = at + QPoint(dx, dy);
+                    if (next.x() < 0 || next.y() < 0 || next.x() >= width || next.y() >= height)
+                        continue;
+                    const std::size_t index =
+                        std::size_t(next.y()) * std::size_t(width) + std::size_t(next.x());
+                    if (changed[index]) {
+                        changed[index] = false;
+                        pending.push_back(next);
+                    }
+                }
+        }
+        if (box.width() >= least && box.height() >= least && count > largestCount) {
+            largest = box;
+            largestCount = count;
+        }
+    }
+    return largest;
 }
 
 std::optional<Element> findElement(Accessibility& accessibility, const Element& root,

@@ -2,6 +2,7 @@
 
 #include "screen/Accessibility.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QRect>
 #include <QStringList>
@@ -51,6 +52,14 @@ struct ShownWindow {
 // The process's mapped windows, in the order xdotool lists them; on sway its visible windows in
 // sway's tree.
 QList<ShownWindow> shownWindows(qint64 pid);
+
+// On sway, where layer surfaces (the chip) are in no window list, what shows on screen: the screen,
+// or a top-left rectangle of it, as grim takes it; a null image when grim fails.
+QImage swayScreenShot(const QRect& rect = QRect());
+// Where two shots of the same screen differ: the bounding box (top-left pixels) of the largest group
+// of touching changed pixels that is at least `least` wide and high, so that a blinking text caret
+// does not count. Nothing when no such group is there or the shots do not match in size.
+std::optional<QRect> changedArea(const QImage& before, const QImage& after, int least = 10);
 
 // Breadth-first search below `root` (at most `budget` elements) for an element whose attribute
 // has the value.
