@@ -257,13 +257,15 @@ QList<Element> AtspiAccessibility::children(const Element& element)
 
 std::optional<Rect> AtspiAccessibility::screenFrame(const Element& element)
 {
-    if (QtOwnAccessibility::owns(element) && !m_frontmost->windowRelativeExtents())
+    const bool own = QtOwnAccessibility::owns(element);
+    const bool windowRelative = m_frontmost->windowRelativeExtents();
+    if (own && !windowRelative)
         return m_own.screenFrame(element);
-    AtspiAccessible* node = accessibleOf(element);
-    if (!node && !QtOwnAccessibility::owns(element))
-        return std::nullopt;
-    const std::optional<atspi::Extents> extents =
-        m_frontmost->windowRelativeExtents() ? placedOnScreen(element) : atspi::extents(node);
+    std::optional<atspi::Extents> extents;
+    if (own)
+        extents = ownPlacedOnScreen(element);
+    else if (AtspiAccessible* node = accessibleOf(element))
+        extents = windowRelative ? placedOnScreen(node, element) : atspi::extents(node);
     if (!extents || !atspi::isFrame(*extents))
         return std::nullopt;
     const double screenHeight = m_frontmost->screenHeight();
@@ -271,20 +273,23 @@ std::optional<Rect> AtspiAccessibility::screenFrame(const Element& element)
                 double(extents->height)};
 }
 
-std::optional<atspi::Extents> AtspiAccessibility::placedOnScreen(const Element& element)
+// Our own windows know where their elements are inside them, as Qt lays them out; Qt draws no
+// shadow around them, so the window's content starts where its surface does.
+std::optional<atspi::Extents> AtspiAccessibility::ownPlacedOnScreen(const Element& element)
 {
-    // Our own windows know where their elements are inside them, as Qt lays them out.
-    if (QtOwnAccessibility::owns(element)) {
-        const std::optional<QtOwnAccessibility::PlaceInWindow> place = m_own.placeInWindow(element);
-        const std::optional<atspi::Extents> content =
-            place ? m_frontmost->windowContent(QtOwnAccessibility::processId(), place->windowTitle)
-                  : std::nullopt;
-        if (!content)
-            return std::nullopt;
-        return atspi::Extents{content->x + place->rect.x(), content->y + place->rect.y(), place->rect.width(),
-                              place->rect.height()};
-    }
-    AtspiAccessible* node = accessibleOf(element);
+    const std::optional<QtOwnAccessibility::PlaceInWindow> place = m_own.placeInWindow(element);
+    const std::optional<atspi::Extents> content =
+        place ? m_frontmost->windowContent(QtOwnAccessibility::processId(), place->windowTitle)
+              : std::nullopt;
+    if (!content)
+        return std::nullopt;
+    const QRect& rect = place->rect;
+    return placeOnScreen(*content, {rect.x(), rect.y(), rect.width(), rect.height()}, {});
+}
+
+std::optional<atspi::Extents> AtspiAccessibility::placedOnScreen(AtspiAccessible* node,
+                                                                 const Element& element)
+{
     const std::optional<atspi::Extents> inSurface = atspi::extents(node, atspi::Coordinates::window);
     if (!inSurface || !atspi::isFrame(*inSurface))
         return inSurface;

@@ -57,7 +57,8 @@ private:
     std::optional<Element> titleElement(const Element& element);
     std::optional<Element> focusedWindow(const Element& application);
     // Where an element that knows its place only inside its window's surface sits on the screen.
-    std::optional<atspi::Extents> placedOnScreen(const Element& element);
+    std::optional<atspi::Extents> placedOnScreen(AtspiAccessible* node, const Element& element);
+    std::optional<atspi::Extents> ownPlacedOnScreen(const Element& element);
 
     AtspiRuntime m_runtime;
     std::unique_ptr<AtspiFocusTracker> m_focus;

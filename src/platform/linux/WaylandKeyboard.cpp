@@ -29,7 +29,7 @@ std::uint32_t eventTime()
     return std::uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// The keymap in a sealed-off memory file, as the protocol passes it; -1 when that failed. The
+// The keymap in a memory file, as the protocol passes it; -1 when that failed. The
 // compositor reads it as one string, its terminating NUL included.
 int keymapFile(const QByteArray& text)
 {

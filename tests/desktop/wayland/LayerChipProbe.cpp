@@ -6,14 +6,11 @@
 #include "platform/linux/WaylandDisplay.h"
 #include "platform/linux/WaylandLayerSurface.h"
 #include "wiring/LayerChipPanel.h"
-#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
 #include <QApplication>
 #include <QScreen>
 #include <QTextStream>
 #include <QVariantAnimation>
-
-#include <wayland-client.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -33,12 +30,6 @@ void showFound(ChipModel& model)
 int show(const QStringList& args)
 {
     WaylandDisplay display;
-    // Headless sway has no pointer device, where a desktop has one all along: without one held here,
-    // the seat offers a pointer only while wayland-click's device lives, and its click could come
-    // before the chip asked for the pointer.
-    if (auto* pointers =
-            display.bind<zwlr_virtual_pointer_manager_v1>(zwlr_virtual_pointer_manager_v1_interface, 1))
-        zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointers, nullptr);
     WaylandLayerSurface surface(display);
     if (!surface.available())
         return 1;
