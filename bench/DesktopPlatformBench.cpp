@@ -8,8 +8,8 @@
 #include "common/Timings.h"
 #include "desktop/screen/DesktopDriver.h"
 #include "desktop/screen/PageServer.h"
-#include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/EwmhFrontmost.h"
+#include "platform/session/SessionAccessibility.h"
+#include "platform/x11/EwmhFrontmost.h"
 #include "screen/CodeField.h"
 
 #include <QCoreApplication>
@@ -175,7 +175,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     PageServer server(QStringLiteral(TESSARY_TEST_PAGES));
-    AtspiAccessibility accessibility;
+    std::unique_ptr<AtspiAccessibility> liveAccessibility = makeSessionAccessibility();
+    AtspiAccessibility& accessibility = *liveAccessibility;
     Browser browser(Browser::fromEnvironment(), server.url(QStringLiteral("single-code.html")));
 
     std::optional<Element> field;

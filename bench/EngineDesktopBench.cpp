@@ -19,10 +19,10 @@
 #include "fakes/FakeKeyboard.h"
 #include "fakes/FakeLoginItem.h"
 #include "fakes/FakeSettingsStore.h"
-#include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/Frontmost.h"
+#include "platform/atspi/Frontmost.h"
+#include "platform/session/SessionAccessibility.h"
+#include "platform/session/SessionDevices.h"
 #include "state/AppState.h"
-#include "wiring/SessionDevices.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -136,7 +136,7 @@ std::optional<Element> focusById(AtspiAccessibility& accessibility, qint64 brows
             return frame.has_value();
         },
         60s);
-    if (!frame || !clickAt(*frame, Frontmost::forSession(DesktopSession::current())->screenHeight()) ||
+    if (!frame || !clickAt(*frame, makeSessionFrontmost()->screenHeight()) ||
         !waitUntil([&] { return accessibility.focusedElement() == field; }, 10s))
         return std::nullopt;
     return field;
@@ -244,7 +244,8 @@ int main(int argc, char** argv)
                    QStringLiteral("printf test | gnome-keyring-daemon --unlock --components=secrets")});
     keyring.waitForFinished(10000);
     PageServer server(QStringLiteral(TESSARY_TEST_PAGES));
-    AtspiAccessibility accessibility;
+    std::unique_ptr<AtspiAccessibility> liveAccessibility = makeSessionAccessibility();
+    AtspiAccessibility& accessibility = *liveAccessibility;
     Browser browser(Browser::fromEnvironment(), server.url(QStringLiteral("typing.html")));
     settle(20s); // a browser that has just started keeps its main thread busy for a while
 

@@ -4,13 +4,13 @@
 
 #include "app/AppContext.h"
 #include "app/AppDelegate.h"
-#include "app/Platform.h"
-#include "app/SingleInstance.h"
 #include "app/TrayIcons.h"
 #include "app/UpdateCheck.h"
 #include "common/AppIdentity.h"
 #include "engine/Controller.h"
-#include "platform/linux/AccessibilityEnabling.h"
+#include "platform/atspi/AccessibilityEnabling.h"
+#include "platform/freedesktop/SingleInstance.h"
+#include "platform/session/Platform.h"
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
 
@@ -36,7 +36,7 @@ const char* const help = "Usage: tessary [--help | --version]\n"
 QString accessibilityNote()
 {
     using tessary::AccessibilityEnabling;
-    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty())
+    if (const QString problem = tessary::sessionProblem(); !problem.isEmpty())
         return problem;
     if (!AccessibilityEnabling::enable())
         return QStringLiteral(

@@ -2,8 +2,8 @@
 
 #include "analysis/FoundCode.h"
 #include "backend/Backend.h"
+#include "platform/session/BackendConnection.h"
 #include "tools/InspectCommand.h"
-#include "wiring/BackendConnection.h"
 
 #include <QCoro/QCoroTask>
 #include <QJsonObject>

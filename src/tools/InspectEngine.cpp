@@ -3,16 +3,16 @@
 // link. The diagnostic a user attaches to a bug report; the desktop tests read it too.
 
 #include "engine/Controller.h"
-#include "platform/linux/DBusHeartbeatBus.h"
-#include "platform/linux/DesktopLinkOpener.h"
-#include "platform/linux/QtClipboard.h"
-#include "platform/linux/XdgAutostart.h"
+#include "platform/freedesktop/DBusHeartbeatBus.h"
+#include "platform/freedesktop/DesktopLinkOpener.h"
+#include "platform/freedesktop/XdgAutostart.h"
+#include "platform/qt/QtClipboard.h"
+#include "platform/session/SessionDevices.h"
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
 #include "tools/InspectBackend.h"
 #include "tools/JsonLine.h"
 #include "tools/LiveAccessibility.h"
-#include "wiring/SessionDevices.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

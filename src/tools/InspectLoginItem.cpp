@@ -1,7 +1,7 @@
 // tessary-inspect login-item [on|off]: whether Tessary opens at login, and switching it.
 
 #include "common/AppIdentity.h"
-#include "platform/linux/XdgAutostart.h"
+#include "platform/freedesktop/XdgAutostart.h"
 #include "tools/InspectCommand.h"
 
 #include <QStandardPaths>

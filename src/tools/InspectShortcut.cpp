@@ -2,10 +2,10 @@
 // tessary-inspect grab SHORTCUT: claims a combination system-wide and waits for one press.
 
 #include "common/AppIdentity.h"
+#include "platform/session/SessionDevices.h"
 #include "state/QSettingsStore.h"
 #include "state/ShortcutSetting.h"
 #include "tools/InspectCommand.h"
-#include "wiring/SessionDevices.h"
 
 #include <QCoreApplication>
 #include <QTimer>

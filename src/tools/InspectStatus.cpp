@@ -3,14 +3,12 @@
 // stderr for whatever is missing.
 
 #include "common/Clock.h"
-#include "platform/linux/AccessibilityEnabling.h"
-#include "platform/linux/DesktopEntries.h"
-#include "platform/linux/DesktopSession.h"
-#include "platform/linux/EwmhFrontmost.h"
-#include "platform/linux/SwayIpc.h"
+#include "platform/atspi/AccessibilityEnabling.h"
+#include "platform/session/DesktopSession.h"
+#include "platform/session/SessionAccessibility.h"
+#include "platform/session/SessionDevices.h"
 #include "tools/InspectCommand.h"
 #include "tools/JsonLine.h"
-#include "wiring/SessionDevices.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -25,14 +23,14 @@ struct Front {
     QJsonValue window;
 };
 
-Front frontOnSway()
+Front frontOf(Frontmost& frontmost, bool sway)
 {
-    const std::optional<swayipc::Toplevel> focused = SwayIpc::fromEnvironment().focusedToplevel();
-    if (!focused)
-        return {};
-    const swayipc::Extents& content = focused->content;
-    return {DesktopEntries().describe(focused->pid),
-            QJsonArray{content.x, content.y, content.width, content.height}};
+    Front front{frontmost.application(), {}};
+    if (!sway || !front.application)
+        return front;
+    if (const auto content = frontmost.windowContent(front.application->pid, {}))
+        front.window = QJsonArray{content->x, content->y, content->width, content->height};
+    return front;
 }
 
 int runStatus(const QStringList& arguments)
@@ -45,16 +43,12 @@ int runStatus(const QStringList& arguments)
     const bool x11 = session == DesktopSession::Kind::x11;
     const bool sway = session == DesktopSession::Kind::sway;
     const bool enabled = AccessibilityEnabling::isEnabled();
-    const bool xtest = x11 && AccessibilityEnabling::hasXTest();
+    const bool xtest = x11 && sessionCanType();
     // On sway codes are typed through a virtual keyboard the compositor must offer.
     SystemClock clock;
     const QString swayTyping = sway ? SessionDevices(clock).typingProblem() : QString();
     const bool typing = x11 ? xtest : sway && swayTyping.isEmpty();
-    Front front;
-    if (x11)
-        front.application = EwmhFrontmost().application();
-    else if (sway)
-        front = frontOnSway();
+    const Front front = x11 || sway ? frontOf(*makeSessionFrontmost(), sway) : Front{};
 
     QJsonValue frontmost;
     if (const auto& application = front.application) {
@@ -71,7 +65,7 @@ int runStatus(const QStringList& arguments)
                         {"xtest", xtest},
                         {"frontmost", frontmost}}));
 
-    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty())
+    if (const QString problem = sessionProblem(); !problem.isEmpty())
         printError(problem);
     if (!enabled)
         printError(

@@ -2,12 +2,11 @@
 // field), then types TEXT into whatever has the focus, the way a code is filled.
 
 #include "common/Clock.h"
-#include "platform/linux/AccessibilityEnabling.h"
-#include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/DesktopSession.h"
+#include "platform/session/DesktopSession.h"
+#include "platform/session/SessionAccessibility.h"
+#include "platform/session/SessionDevices.h"
 #include "screen/TypeCode.h"
 #include "tools/InspectCommand.h"
-#include "wiring/SessionDevices.h"
 
 #include <QCoro/QCoroTask>
 
@@ -43,7 +42,7 @@ int runType(const QStringList& arguments)
     const bool wayland =
         session == DesktopSession::Kind::sway || session == DesktopSession::Kind::otherWayland;
     // On Wayland whether we can type is the compositor's answer, not the session's.
-    if (const QString problem = AccessibilityEnabling::sessionProblem(); !problem.isEmpty() && !wayland) {
+    if (const QString problem = sessionProblem(); !problem.isEmpty() && !wayland) {
         printError(problem);
         return exitFailure;
     }
@@ -54,8 +53,8 @@ int runType(const QStringList& arguments)
         return exitFailure;
     }
     // Typing works without accessibility; only the row-of-boxes probe needs to see the focus.
-    AtspiAccessibility accessibility;
-    QCoro::waitFor(delayThenType(clock, accessibility, devices.keyboard(), parsed.positional.constFirst(),
+    const std::unique_ptr<AtspiAccessibility> accessibility = makeSessionAccessibility();
+    QCoro::waitFor(delayThenType(clock, *accessibility, devices.keyboard(), parsed.positional.constFirst(),
                                  std::chrono::milliseconds(qint64(delay * 1000)),
                                  wayland ? waylandLinger : std::chrono::milliseconds(0)));
     return exitOk;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/AtspiAccessibility.h"
+#include "platform/atspi/AtspiAccessibility.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/SecretServiceStore.h"
+#include "platform/freedesktop/SecretServiceStore.h"
 #include "backend/FallbackSecretStore.h"
 #include "backend/FileSecretStore.h"
 #include "support/RunTask.h"

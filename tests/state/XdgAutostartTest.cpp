@@ -1,4 +1,4 @@
-#include "platform/linux/XdgAutostart.h"
+#include "platform/freedesktop/XdgAutostart.h"
 
 #include <QDir>
 #include <QFile>

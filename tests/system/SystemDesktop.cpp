@@ -1,6 +1,6 @@
 #include "system/SystemDesktop.h"
 
-#include "platform/linux/EwmhFrontmost.h"
+#include "platform/x11/EwmhFrontmost.h"
 #include "screen/TreeWalk.h"
 #include "state/ShortcutSetting.h"
 

@@ -2,7 +2,7 @@
 
 #include "desktop/screen/DesktopDriver.h"
 #include "desktop/screen/PageServer.h"
-#include "platform/linux/AtspiAccessibility.h"
+#include "platform/session/SessionAccessibility.h"
 #include "server/DovecotServer.h"
 #include "system/TessaryApp.h"
 
@@ -50,7 +50,8 @@ private:
 public:
     DovecotServer dovecot;
     PageServer pages;
-    AtspiAccessibility accessibility;
+    std::unique_ptr<AtspiAccessibility> liveAccessibility = makeSessionAccessibility();
+    AtspiAccessibility& accessibility = *liveAccessibility;
     Browser browser;
 };
 

@@ -3,8 +3,8 @@
 #include "backend/Backend.h"
 #include "common/AppIdentity.h"
 #include "desktop/screen/DesktopDriver.h"
-#include "platform/linux/EwmhFrontmost.h"
-#include "platform/linux/SecretServiceStore.h"
+#include "platform/freedesktop/SecretServiceStore.h"
+#include "platform/x11/EwmhFrontmost.h"
 #include "server/DovecotServer.h"
 #include "state/ShortcutSetting.h"
 

@@ -7,8 +7,8 @@
 #include "common/AppIdentity.h"
 #include "desktop/engine/MailboxBackend.h"
 #include "desktop/screen/DesktopDriver.h"
-#include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/Frontmost.h"
+#include "platform/atspi/Frontmost.h"
+#include "platform/session/SessionAccessibility.h"
 
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -97,8 +97,9 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
 {
     unlockKeyring();
     MailboxBackend backend;
-    AtspiAccessibility accessibility;
-    const int screenHeight = Frontmost::forSession(DesktopSession::current())->screenHeight();
+    std::unique_ptr<AtspiAccessibility> liveAccessibility = makeSessionAccessibility();
+    AtspiAccessibility& accessibility = *liveAccessibility;
+    const int screenHeight = makeSessionFrontmost()->screenHeight();
     AppProcess app(backend.url());
 
     ASSERT_TRUE(app.shows(titled(QStringLiteral("Welcome to Tessary")))) << app.errors();

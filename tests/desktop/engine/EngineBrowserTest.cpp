@@ -8,8 +8,8 @@
 #include "desktop/engine/MailboxBackend.h"
 #include "desktop/screen/DesktopDriver.h"
 #include "desktop/screen/PageServer.h"
-#include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/Frontmost.h"
+#include "platform/atspi/Frontmost.h"
+#include "platform/session/SessionAccessibility.h"
 #include "screen/TreeWalk.h"
 
 #include <QElapsedTimer>
@@ -30,7 +30,7 @@ protected:
     {
         unlockKeyring();
         pages = new PageServer(QStringLiteral(TESSARY_TEST_PAGES));
-        accessibility = new AtspiAccessibility;
+        accessibility = makeSessionAccessibility().release();
         browser = new Browser(Browser::fromEnvironment(), pages->url(QStringLiteral("typing.html")));
         // Until the browser shows its first page, keys typed into it can get lost.
         waitUntil([] { return showing(pages->url(QStringLiteral("typing.html"))); }, 60s);
@@ -121,7 +121,7 @@ protected:
         return waitUntil([&] { return valueOf(element) == text; }, 5s);
     }
 
-    static int screenHeight() { return Frontmost::forSession(DesktopSession::current())->screenHeight(); }
+    static int screenHeight() { return makeSessionFrontmost()->screenHeight(); }
 
     MailboxBackend backend;
 

@@ -1,6 +1,6 @@
 // The hot key against a real X server (run under scripts/desktop-session).
 
-#include "platform/linux/X11HotKey.h"
+#include "platform/x11/X11HotKey.h"
 
 #include <QDeadlineTimer>
 #include <QGuiApplication>

@@ -3,8 +3,8 @@
 
 #include "common/Clock.h"
 #include "desktop/screen/DesktopDriver.h"
-#include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/XTestKeyboard.h"
+#include "platform/session/SessionAccessibility.h"
+#include "platform/x11/XTestKeyboard.h"
 #include "screen/CodeField.h"
 #include "screen/TypeCode.h"
 
@@ -24,7 +24,8 @@ using namespace std::chrono_literals;
 
 TEST(OwnWindow, ACodeFieldOfOurOwnIsFoundClassifiedAndTypedInto)
 {
-    AtspiAccessibility accessibility;
+    std::unique_ptr<AtspiAccessibility> liveAccessibility = makeSessionAccessibility();
+    AtspiAccessibility& accessibility = *liveAccessibility;
     SystemClock clock;
     XTestKeyboard keyboard(clock);
     QWidget window; // like onboarding's practice step

@@ -3,9 +3,9 @@
 
 #include "common/Clock.h"
 #include "desktop/screen/DesktopDriver.h"
-#include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/X11Connection.h"
-#include "platform/linux/XTestKeyboard.h"
+#include "platform/session/SessionAccessibility.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/XTestKeyboard.h"
 #include "screen/CodeField.h"
 #include "screen/TypeCode.h"
 
@@ -32,7 +32,7 @@ class QtWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        accessibility = new AtspiAccessibility;
+        accessibility = makeSessionAccessibility().release();
         keyboard = new XTestKeyboard(systemClock);
         window = new QProcess;
         window->start(QStringLiteral(TESSARY_TEST_WINDOW), {});

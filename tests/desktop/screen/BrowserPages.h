@@ -7,9 +7,9 @@
 #include "common/Clock.h"
 #include "desktop/screen/DesktopDriver.h"
 #include "desktop/screen/PageServer.h"
-#include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/EwmhFrontmost.h"
-#include "platform/linux/XTestKeyboard.h"
+#include "platform/session/SessionAccessibility.h"
+#include "platform/x11/EwmhFrontmost.h"
+#include "platform/x11/XTestKeyboard.h"
 #include "screen/ElementTreeDump.h"
 #include "screen/LinkPage.h"
 #include "screen/TypeCode.h"
@@ -32,7 +32,7 @@ protected:
     static void SetUpTestSuite()
     {
         server = new PageServer(QStringLiteral(TESSARY_TEST_PAGES));
-        accessibility = new AtspiAccessibility;
+        accessibility = makeSessionAccessibility().release();
         keyboard = new XTestKeyboard(systemClock);
         browser = new Browser(Browser::fromEnvironment(), server->url(QStringLiteral("typing.html")));
     }

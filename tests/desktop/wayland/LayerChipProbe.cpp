@@ -3,9 +3,9 @@
 // layer-chip-probe compare SCREENSHOT.png LEFT TOP: 0 when the chip's opaque pixels are at LEFT,TOP.
 #include "chip/ChipPlacement.h"
 #include "chip/ChipView.h"
-#include "platform/linux/WaylandDisplay.h"
-#include "platform/linux/WaylandLayerSurface.h"
-#include "wiring/LayerChipPanel.h"
+#include "platform/wayland/LayerChipPanel.h"
+#include "platform/wayland/WaylandDisplay.h"
+#include "platform/wayland/WaylandLayerSurface.h"
 
 #include <QApplication>
 #include <QScreen>

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/atspi/AtspiFocusTracker.h"
+#include "platform/atspi/AtspiRuntime.h"
+#include "platform/atspi/Frontmost.h"
+#include "platform/qt/QtOwnAccessibility.h"
+#include "screen/Accessibility.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <memory>
+
+namespace tessary {
+
+// The accessibility seam over AT-SPI2 (libatspi) and the window system (the X11 window manager, or
+// sway's IPC in a sway session). It speaks the screen
+// logic's vocabulary: AT-SPI roles, attributes, relations and top-left pixel extents come out as
+// "AXTextField", "AXPlaceholderValue", "AXTitleUIElement" and bottom-left rectangles. Main thread
+// only; libatspi's events arrive through Qt's event loop (see AtspiRuntime). Our own windows are
+// never asked over the bus: their elements come from QtOwnAccessibility, and go back to it.
+class AtspiAccessibility final : public Accessibility {
+public:
+    // `frontmost` answers for the session's window system; `canType` says whether this session can
+    // type keys at all, which access needs besides the accessibility switch.
+    AtspiAccessibility(std::unique_ptr<Frontmost> frontmost, bool canType);
+
+    std::optional<QString> stringAttribute(const Element& element, const QString& attribute) override;
+    QStringList stringListAttribute(const Element& element, const QString& attribute) override;
+    std::optional<Element> elementAttribute(const Element& element, const QString& attribute) override;
+    QList<Element> children(const Element& element) override;
+    std::optional<Rect> screenFrame(const Element& element) override;
+    bool framePending(const Element& element) override;
+    quint64 documentLoads() override;
+
+    std::optional<Element> focusedElement() override;
+    std::optional<RunningApplication> frontmostApplication() override;
+    std::optional<Element> applicationElement(qint64 pid) override;
+    qint64 processId(const Element& element) override;
+
+    void setFocused(const Element& element) override;
+    void prepareAccessibility(const RunningApplication& application) override;
+    bool isTrusted() override;
+    void checkTrusted(std::function<void(bool)> answer) override;
+
+    bool available() const { return m_runtime.available(); }
+    Frontmost& frontmost() { return *m_frontmost; }
+    // Null when libatspi is unavailable.
+    const AtspiFocusTracker* focusTracker() const { return m_focus.get(); }
+
+private:
+    const QHash<QString, QString>& attributesOf(const Element& element);
+    const atspi::NodeFacts& factsOf(const Element& element);
+    // Text a static text or heading holds itself, or empty when static-text children carry it.
+    QString carriedText(const Element& element);
+    bool textInChildren(const Element& element);
+    bool inlinesChildren(const Element& element);
+    const QString& rawText(const Element& element);
+    std::optional<QString> titleOf(const Element& element);
+    std::optional<Element> titleElement(const Element& element);
+    std::optional<Element> focusedWindow(const Element& application);
+    // Where an element that knows its place only inside its window's surface sits on the screen.
+    std::optional<atspi::Extents> placedOnScreen(AtspiAccessible* node, const Element& element);
+    std::optional<atspi::Extents> ownPlacedOnScreen(const Element& element);
+
+    AtspiRuntime m_runtime;
+    std::unique_ptr<AtspiFocusTracker> m_focus;
+    std::unique_ptr<Frontmost> m_frontmost;
+    QtOwnAccessibility m_own;
+    QHash<QString, qint64> m_pidByBus; // a bus name belongs to one process for its whole life
+    QHash<qint64, Element> m_applicationByPid;
+    QObject m_pendingChecks; // owns the trust checks in flight, so none answers after we are gone
+    const bool m_canType;
+    bool m_switchTried = false; // the session's accessibility switch, turned on at the first preparation
+};
+
+} // namespace tessary

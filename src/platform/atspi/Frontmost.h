@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/atspi/AtspiVocabulary.h"
+#include "screen/Accessibility.h"
+
+#include <memory>
+#include <optional>
+
+namespace tessary {
+
+// What the window system says about windows: which process is in front, how tall the screen is,
+// and where an application's window sits. On X11 the window manager answers through EWMH and
+// AT-SPI already knows where each element is on the screen; on sway the compositor answers over
+// its IPC, and AT-SPI only knows positions inside the window's own surface.
+class Frontmost {
+public:
+    using Extents = atspi::Extents;
+
+    virtual ~Frontmost() = default;
+    Frontmost() = default;
+    Frontmost(const Frontmost&) = delete;
+    Frontmost& operator=(const Frontmost&) = delete;
+
+    // The process that owns the window with the keyboard focus; 0 when none. Asked every tick.
+    virtual qint64 pid() = 0;
+    virtual std::optional<RunningApplication> application() = 0;
+    // Height of the screen layout in pixels, for turning top-left frames into bottom-left ones.
+    virtual int screenHeight() = 0;
+    // Whether AT-SPI's positions are relative to the window's surface rather than to the screen.
+    virtual bool windowRelativeExtents() const = 0;
+    // Where the content area of the process's window titled `title` sits, in top-left screen
+    // pixels; none when it is unknown or not needed (positions are on the screen already).
+    virtual std::optional<Extents> windowContent(qint64 pid, const QString& title) = 0;
+};
+
+// An element's place on the screen when it is known only inside its window's surface: the
+// surface may draw more than the window's content (Firefox draws its shadow around a floating
+// window), so the offset of the window's own frame inside the surface is taken off first.
+//   content       the window's content area on the screen, from the compositor
+//   element       the element's extents inside the surface
+//   windowFrame   the window's top-level accessible's extents inside the same surface
+Frontmost::Extents placeOnScreen(const Frontmost::Extents& content, const Frontmost::Extents& element,
+                                 const Frontmost::Extents& windowFrame);
+
+} // namespace tessary

@@ -1,0 +1,90 @@
+#include "platform/freedesktop/SecretServiceStore.h"
+
+#include <QCoro/QCoroSignal>
+#include <QPointer>
+#include <qt6keychain/keychain.h>
+
+namespace tessary {
+
+namespace {
+
+// Starts the job and waits for it without a nested event loop. Returns the job's error, or
+// nothing when it did not finish in time. The job deletes itself once it finishes, even late.
+QCoro::Task<std::optional<QKeychain::Error>> runJob(QKeychain::Job* job, std::chrono::milliseconds timeout)
+{
+    job->setAutoDelete(true);
+    job->setInsecureFallback(false);
+    QPointer<QKeychain::Job> guard(job);
+    job->start();
+    const auto finished = co_await qCoro(job, &QKeychain::Job::finished, timeout);
+    if (!finished || !guard)
+        co_return std::nullopt;
+    co_return guard->error();
+}
+
+// Anything but an answer about the item itself: a job that ran out of time, no service on the
+// bus (QtKeychain reports a missing bus as OtherError), a refused or failed unlock. The store is
+// then skipped for the rest of the process rather than asked, and waited for, again.
+bool meansUnavailable(std::optional<QKeychain::Error> error)
+{
+    return !error || (*error != QKeychain::NoError && *error != QKeychain::EntryNotFound &&
+                      *error != QKeychain::CouldNotDeleteEntry);
+}
+
+} // namespace
+
+SecretServiceStore::SecretServiceStore(QString service, std::chrono::milliseconds jobTimeout)
+    : m_service(std::move(service))
+    , m_jobTimeout(jobTimeout)
+{
+}
+
+QCoro::Task<std::optional<QString>> SecretServiceStore::keychainGet(QString key)
+{
+    if (!m_available)
+        co_return std::nullopt;
+    auto* job = new QKeychain::ReadPasswordJob(m_service);
+    job->setKey(key);
+    QPointer<QKeychain::ReadPasswordJob> guard(job);
+    const auto error = co_await runJob(job, m_jobTimeout);
+    if (meansUnavailable(error))
+        m_available = false;
+    if (!error || *error != QKeychain::NoError || !guard)
+        co_return std::nullopt;
+    const QByteArray bytes = guard->binaryData();
+    QString text = QString::fromUtf8(bytes);
+    if (text.toUtf8() != bytes)
+        co_return std::nullopt; // not UTF-8
+    co_return text;
+}
+
+QCoro::Task<bool> SecretServiceStore::keychainSet(QString key, QString value)
+{
+    if (!m_available)
+        co_return false;
+    auto* job = new QKeychain::WritePasswordJob(m_service);
+    job->setKey(key);
+    job->setBinaryData(value.toUtf8());
+    const auto error = co_await runJob(job, m_jobTimeout);
+    if (meansUnavailable(error))
+        m_available = false;
+    co_return error&&* error == QKeychain::NoError;
+}
+
+QCoro::Task<> SecretServiceStore::keychainDelete(QString key)
+{
+    if (!m_available)
+        co_return;
+    auto* job = new QKeychain::DeletePasswordJob(m_service);
+    job->setKey(key);
+    const auto error = co_await runJob(job, m_jobTimeout);
+    if (meansUnavailable(error))
+        m_available = false;
+}
+
+QString SecretServiceStore::location() const
+{
+    return QStringLiteral("Secret Service (service %1)").arg(m_service);
+}
+
+} // namespace tessary

@@ -1,0 +1,48 @@
+#include "platform/session/BackendConnection.h"
+
+#include "common/AppIdentity.h"
+#include "server/SecretServiceKeyVault.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace tessary {
+
+namespace {
+
+const QString backendKey = QStringLiteral("backendURL");
+
+std::unique_ptr<server::BackendServer> embeddedUnless(bool elsewhere)
+{
+    if (elsewhere)
+        return nullptr;
+    auto started = server::startEmbeddedBackend(BackendConnection::embeddedDataFolder(),
+                                                std::make_shared<server::SecretServiceKeyVault>());
+    if (!started) {
+        // The client then reports every request against the built-in address as failing.
+        std::fprintf(stderr, "%s: the built-in backend could not start: %s\n",
+                     qPrintable(QCoreApplication::applicationName()), qPrintable(started.error()));
+        return nullptr;
+    }
+    return std::move(*started);
+}
+
+} // namespace
+
+QString BackendConnection::embeddedDataFolder()
+{
+    return FileSecretStore::defaultFolder() + QStringLiteral("/backend");
+}
+
+BackendConnection::BackendConnection(std::optional<QString> backendURL)
+    : embedded(embeddedUnless(backendURL || storedSettings.contains(backendKey)))
+    , settings(storedSettings, embedded ? std::optional<QString>(embedded->url()) : std::move(backendURL))
+    , keyring(applicationId())
+    , tokenFile(FileSecretStore::defaultFolder(), applicationId())
+    , secrets(keyring, tokenFile)
+    , backend(settings, secrets)
+{
+}
+
+} // namespace tessary

@@ -1,0 +1,101 @@
+#include "platform/session/DesktopSession.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+namespace tessary {
+
+DesktopSession::Environment DesktopSession::readEnvironment()
+{
+    Environment environment{
+        .sessionType = qEnvironmentVariable("XDG_SESSION_TYPE"),
+        .waylandDisplay = qEnvironmentVariable("WAYLAND_DISPLAY"),
+        .display = qEnvironmentVariable("DISPLAY"),
+        .swaySocket = qEnvironmentVariable("SWAYSOCK"),
+        .currentDesktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
+    };
+    // A SWAYSOCK left over from an earlier sway login names a socket that is gone.
+    if (!environment.swaySocket.isEmpty() && !QFileInfo::exists(environment.swaySocket))
+        environment.swaySocket.clear();
+    return environment;
+}
+
+DesktopSession::Kind DesktopSession::classify(const Environment& environment)
+{
+    // XDG_SESSION_TYPE wins when set: an X11 session may still carry a stray WAYLAND_DISPLAY, and a
+    // Wayland one always carries DISPLAY for XWayland.
+    const bool wayland =
+        environment.sessionType == QLatin1String("wayland") ||
+        (!environment.waylandDisplay.isEmpty() && environment.sessionType != QLatin1String("x11"));
+    if (wayland)
+        return environment.swaySocket.isEmpty() ? Kind::otherWayland : Kind::sway;
+    if (environment.display.isEmpty())
+        return Kind::none;
+    return Kind::x11;
+}
+
+DesktopSession::Desktop DesktopSession::desktop(const Environment& environment)
+{
+    const QStringList names = environment.currentDesktop.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString& name : names) {
+        if (name.compare(QLatin1String("GNOME"), Qt::CaseInsensitive) == 0)
+            return Desktop::gnome;
+        if (name.compare(QLatin1String("KDE"), Qt::CaseInsensitive) == 0)
+            return Desktop::kde;
+    }
+    return Desktop::other;
+}
+
+DesktopSession::Kind DesktopSession::current()
+{
+    static const Kind kind = classify(readEnvironment());
+    return kind;
+}
+
+QString DesktopSession::name(Kind kind)
+{
+    switch (kind) {
+    case Kind::x11:
+        return QStringLiteral("x11");
+    case Kind::sway:
+        return QStringLiteral("sway");
+    case Kind::otherWayland:
+        return QStringLiteral("wayland");
+    case Kind::none:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
+QString DesktopSession::problem(Kind kind, Desktop desktop)
+{
+    switch (kind) {
+    case Kind::x11:
+    case Kind::sway:
+        return {};
+    case Kind::none:
+        return QStringLiteral("No X11 display: DISPLAY is not set.");
+    case Kind::otherWayland:
+        break;
+    }
+    switch (desktop) {
+    case Desktop::gnome:
+        return QStringLiteral(
+            "GNOME on Wayland does not tell other apps which window is in front or where it "
+            "is, and lets no app type keys or place a panel: log in with \"GNOME on Xorg\" "
+            "to use Tessary.");
+    case Desktop::kde:
+        return QStringLiteral(
+            "KDE Plasma on Wayland does not tell other apps which window is in front or where "
+            "it is, and keeps typing keys to its own input methods: log in with \"Plasma "
+            "(X11)\" to use Tessary.");
+    case Desktop::other:
+        break;
+    }
+    return QStringLiteral(
+        "This Wayland compositor offers no sway IPC (SWAYSOCK is not set), which Tessary needs "
+        "to find the window in front and where it is: use sway or log in with an X11 (Xorg) "
+        "session.");
+}
+
+} // namespace tessary

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "common/Clock.h"
+#include "platform/freedesktop/DBusHeartbeatBus.h"
+#include "platform/freedesktop/DesktopLinkOpener.h"
+#include "platform/freedesktop/XdgAutostart.h"
+#include "platform/qt/QtClipboard.h"
+#include "platform/session/BackendConnection.h"
+#include "platform/session/SessionAccessibility.h"
+#include "platform/session/SessionDevices.h"
+
+#include <memory>
+
+namespace tessary {
+
+// Every Linux service the application runs on, made once in main in dependency order, for the
+// session it runs in (X11 or sway). Without a "backendURL" setting the backend runs inside this
+// process on 127.0.0.1.
+struct Platform {
+    Platform();
+
+    BackendConnection connection;
+    OverriddenSettings& settings = connection.settings;
+    Backend& backend = connection.backend;
+    SystemClock clock;
+    std::unique_ptr<AtspiAccessibility> liveAccessibility = makeSessionAccessibility();
+    AtspiAccessibility& accessibility = *liveAccessibility;
+    SessionDevices devices{clock};
+    Keyboard& keyboard = devices.keyboard();
+    HotKey& hotKey = devices.hotKey();
+    QtClipboard clipboard;
+    DesktopLinkOpener links;
+    DBusHeartbeatBus heartbeat;
+    XdgAutostart loginItem;
+};
+
+} // namespace tessary

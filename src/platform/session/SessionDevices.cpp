@@ -1,0 +1,83 @@
+#include "platform/session/SessionDevices.h"
+
+#include "chip/ChipPanel.h"
+#include "common/AppIdentity.h"
+#include "platform/session/DesktopSession.h"
+#include "platform/sway/SwayHotKey.h"
+#include "platform/wayland/LayerChipPanel.h"
+#include "platform/wayland/WaylandDisplay.h"
+#include "platform/wayland/WaylandKeyboard.h"
+#include "platform/wayland/WaylandLayerSurface.h"
+#include "platform/x11/X11HotKey.h"
+#include "platform/x11/XTestKeyboard.h"
+
+namespace tessary {
+
+namespace {
+
+bool onSway()
+{
+    return DesktopSession::current() == DesktopSession::Kind::sway;
+}
+
+bool onWayland()
+{
+    return onSway() || DesktopSession::current() == DesktopSession::Kind::otherWayland;
+}
+
+} // namespace
+
+SessionDevices::SessionDevices(Clock& clock)
+{
+    if (onWayland()) {
+        m_wayland = std::make_unique<WaylandDisplay>();
+        auto keyboard = std::make_unique<WaylandKeyboard>(*m_wayland);
+        if (keyboard->available()) {
+            m_keyboard = std::move(keyboard);
+            return;
+        }
+        m_typingProblem =
+            QStringLiteral("the compositor offers no virtual keyboard: synthetic typing is impossible");
+    }
+    // Also where a compositor offers no virtual keyboard: XTest then still reaches XWayland windows.
+    auto xtest = std::make_unique<XTestKeyboard>(clock);
+    if (!xtest->available() && m_typingProblem.isEmpty())
+        m_typingProblem =
+            QStringLiteral("the X server has no XTest extension: synthetic typing is impossible");
+    m_keyboard = std::move(xtest);
+}
+
+SessionDevices::~SessionDevices() = default;
+
+std::unique_ptr<HotKey> makeSessionHotKey()
+{
+    if (onSway())
+        return std::make_unique<SwayHotKey>(qEnvironmentVariable("SWAYSOCK"), applicationId());
+    return std::make_unique<X11HotKey>();
+}
+
+HotKey& SessionDevices::hotKey()
+{
+    if (!m_hotKey)
+        m_hotKey = makeSessionHotKey();
+    return *m_hotKey;
+}
+
+ChipSurface& SessionDevices::chip()
+{
+    if (!m_chip) {
+        if (m_wayland) {
+            auto layer = std::make_unique<WaylandLayerSurface>(*m_wayland);
+            if (layer->available()) {
+                m_layer = std::move(layer);
+                m_chip = std::make_unique<LayerChipPanel>(*m_layer);
+            }
+        }
+        // Where no layer shell exists, a window of our own is the best there is.
+        if (!m_chip)
+            m_chip = std::make_unique<ChipPanel>();
+    }
+    return *m_chip;
+}
+
+} // namespace tessary

@@ -1,0 +1,196 @@
+#include "platform/sway/SwayBindings.h"
+
+#include "hotkey/KeyCodes.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace tessary::swaybind {
+
+namespace {
+
+struct ModifierName {
+    const char* name;
+    quint32 bit;
+};
+
+// sway compares these case-insensitively; "Super" is not among them.
+constexpr ModifierName modifierNames[] = {
+    {"Shift", mod::shift}, {"Lock", mod::lock}, {"Ctrl", mod::ctrl}, {"Control", mod::ctrl},
+    {"Alt", mod::alt},     {"Mod1", mod::alt},  {"Mod2", mod::mod2}, {"Mod3", mod::mod3},
+    {"Mod4", mod::mod4},   {"Mod5", mod::mod5},
+};
+
+std::optional<quint32> modifierBit(const QString& name)
+{
+    for (const ModifierName& entry : modifierNames)
+        if (name.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0)
+            return entry.bit;
+    return std::nullopt;
+}
+
+QString keysymName(quint32 keysym)
+{
+    char name[64];
+    const int length = xkb_keysym_get_name(keysym, name, sizeof name);
+    return length > 0 ? QString::fromLatin1(name, std::min<int>(length, sizeof name - 1)) : QString();
+}
+
+// Lines as sway reads them: a backslash at the end continues a line, "#" starts a comment line.
+QStringList logicalLines(const QString& config)
+{
+    QStringList lines;
+    QString pending;
+    for (const QString& raw : config.split(QLatin1Char('\n'))) {
+        QString line = raw.trimmed();
+        if (line.endsWith(QLatin1Char('\\'))) {
+            pending += line.chopped(1) + QLatin1Char(' ');
+            continue;
+        }
+        line = (pending + line).trimmed();
+        pending.clear();
+        if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
+            lines.append(line);
+    }
+    return lines;
+}
+
+// Replaces $name by its value, the longest name first so $mod does not eat $modkey.
+QString expanded(QString line, const std::map<QString, QString>& variables)
+{
+    if (!line.contains(QLatin1Char('$')))
+        return line;
+    std::vector<const std::pair<const QString, QString>*> byLength;
+    for (const auto& variable : variables)
+        byLength.push_back(&variable);
+    std::sort(byLength.begin(), byLength.end(),
+              [](auto* a, auto* b) { return a->first.size() > b->first.size(); });
+    for (const auto* variable : byLength)
+        line.replace(variable->first, variable->second);
+    return line;
+}
+
+// The combination of a bindsym line's arguments: the first that is not a --flag.
+void addBinding(const QStringList& arguments, QList<Combo>& bindings)
+{
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(QLatin1String("--")))
+            continue;
+        if (const std::optional<Combo> combo = parseCombo(argument))
+            bindings.append(*combo);
+        return;
+    }
+}
+
+QString unquoted(QString text)
+{
+    if (text.size() >= 2 && text.startsWith(QLatin1Char('"')) && text.endsWith(QLatin1Char('"')))
+        return text.mid(1, text.size() - 2);
+    return text;
+}
+
+} // namespace
+
+std::optional<QString> comboText(const Shortcut& shortcut)
+{
+    const std::optional<quint32> keysym = keysymForKeyCode(shortcut.keyCode);
+    const QString key = keysym ? keysymName(*keysym) : QString();
+    if (key.isEmpty())
+        return std::nullopt;
+    QStringList parts;
+    if (shortcut.modifiers & modifier::control)
+        parts.append(QStringLiteral("Ctrl"));
+    if (shortcut.modifiers & modifier::option)
+        parts.append(QStringLiteral("Alt"));
+    if (shortcut.modifiers & modifier::shift)
+        parts.append(QStringLiteral("Shift"));
+    if (shortcut.modifiers & modifier::command)
+        parts.append(QStringLiteral("Mod4"));
+    parts.append(key);
+    return parts.join(QLatin1Char('+'));
+}
+
+std::optional<Combo> parseCombo(const QString& text)
+{
+    Combo combo;
+    bool haveKey = false;
+    for (const QString& part : text.split(QLatin1Char('+'))) {
+        if (const std::optional<quint32> bit = modifierBit(part)) {
+            combo.modifiers |= *bit;
+            continue;
+        }
+        const xkb_keysym_t keysym =
+            xkb_keysym_from_name(part.toUtf8().constData(), XKB_KEYSYM_CASE_INSENSITIVE);
+        if (keysym == XKB_KEY_NoSymbol || haveKey)
+            return std::nullopt;
+        combo.keysym = xkb_keysym_to_lower(keysym);
+        haveKey = true;
+    }
+    if (!haveKey)
+        return std::nullopt;
+    return combo;
+}
+
+QList<Combo> configBindings(const QString& config)
+{
+    enum class Block { defaultMode, bindsym, other };
+    static const QRegularExpression spaces(QStringLiteral("\\s+"));
+    std::map<QString, QString> variables;
+    std::vector<Block> blocks; // open braces, innermost last
+    QList<Combo> bindings;
+
+    for (const QString& line : logicalLines(config)) {
+        QStringList words = line.split(spaces, Qt::SkipEmptyParts);
+        if (words.first() == QLatin1String("set") && words.size() >= 3 &&
+            words.at(1).startsWith(QLatin1Char('$'))) {
+            variables[words.at(1)] = expanded(words.mid(2).join(QLatin1Char(' ')), variables);
+            continue;
+        }
+        words = expanded(line, variables).split(spaces, Qt::SkipEmptyParts);
+        if (words.isEmpty())
+            continue;
+        if (words.first() == QLatin1String("}")) {
+            if (!blocks.empty())
+                blocks.pop_back();
+            continue;
+        }
+        const bool opens = words.last() == QLatin1String("{");
+        if (opens)
+            words.removeLast();
+        // Bindings count at the top level, in mode "default" and in "bindsym {" blocks there;
+        // not in other modes, nor in bar blocks, whose bindsym names mouse buttons on the bar.
+        const bool counted =
+            std::all_of(blocks.begin(), blocks.end(), [](Block block) { return block != Block::other; });
+        const QString keyword = words.isEmpty() ? QString() : words.first();
+        if (!blocks.empty() && blocks.back() == Block::bindsym) {
+            if (counted)
+                addBinding(words, bindings); // each line is a combination and its command
+        } else if (keyword == QLatin1String("bindsym") && !opens) {
+            if (counted)
+                addBinding(words.mid(1), bindings);
+        }
+        if (!opens)
+            continue;
+        if (keyword == QLatin1String("bindsym"))
+            blocks.push_back(Block::bindsym);
+        else if (keyword == QLatin1String("mode") && unquoted(words.last()) == QLatin1String("default"))
+            blocks.push_back(Block::defaultMode);
+        else
+            blocks.push_back(Block::other);
+    }
+    return bindings;
+}
+
+QString busNameElement(const QString& comboText)
+{
+    QString element = QStringLiteral("key_") + comboText;
+    return element.replace(QLatin1Char('+'), QLatin1Char('_'));
+}
+
+} // namespace tessary::swaybind

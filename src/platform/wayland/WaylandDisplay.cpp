@@ -1,0 +1,104 @@
+#include "platform/wayland/WaylandDisplay.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QtDebug>
+
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace tessary {
+
+namespace {
+
+const wl_registry_listener registryListener = {
+    .global =
+        [](void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version) {
+            static_cast<QList<WaylandDisplay::Global>*>(data)->append({name, QByteArray(interface), version});
+        },
+    .global_remove =
+        [](void* data, wl_registry*, uint32_t name) {
+            static_cast<QList<WaylandDisplay::Global>*>(data)->removeIf(
+                [name](const WaylandDisplay::Global& global) { return global.name == name; });
+        },
+};
+
+} // namespace
+
+WaylandDisplay::WaylandDisplay()
+{
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return;
+    m_display = wl_display_connect(nullptr);
+    if (!m_display)
+        return;
+    m_registry = wl_display_get_registry(m_display);
+    wl_registry_add_listener(m_registry, &registryListener, &m_globals);
+    wl_display_roundtrip(m_display);
+    checkError();
+    if (m_broken)
+        return;
+
+    m_notifier = std::make_unique<QSocketNotifier>(wl_display_get_fd(m_display), QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { dispatch(); });
+    if (QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance())
+        QObject::connect(loop, &QAbstractEventDispatcher::aboutToBlock, m_notifier.get(),
+                         [this] { flush(); });
+}
+
+WaylandDisplay::~WaylandDisplay()
+{
+    m_notifier.reset();
+    if (m_registry)
+        wl_registry_destroy(m_registry);
+    if (m_display)
+        wl_display_disconnect(m_display);
+}
+
+void* WaylandDisplay::bindGlobal(const wl_interface& interface, unsigned version) const
+{
+    if (!*this)
+        return nullptr;
+    const auto global = std::find_if(m_globals.begin(), m_globals.end(), [&](const Global& offered) {
+        return offered.interface == interface.name;
+    });
+    if (global == m_globals.end())
+        return nullptr;
+    return wl_registry_bind(m_registry, global->name, &interface, std::min(version, global->version));
+}
+
+bool WaylandDisplay::roundtrip()
+{
+    if (*this && wl_display_roundtrip(m_display) < 0)
+        checkError();
+    return bool(*this);
+}
+
+void WaylandDisplay::flush()
+{
+    if (*this && wl_display_flush(m_display) < 0 && errno != EAGAIN)
+        checkError();
+}
+
+void WaylandDisplay::dispatch()
+{
+    if (*this && wl_display_dispatch(m_display) < 0)
+        checkError();
+}
+
+void WaylandDisplay::checkError()
+{
+    if (!m_display || !wl_display_get_error(m_display))
+        return;
+    qWarning("tessary: the connection to the Wayland compositor broke (error %d)",
+             wl_display_get_error(m_display));
+    // Proxies made on it stay valid memory until their owners destroy them; nothing is sent or read
+    // from now on.
+    m_broken = true;
+    m_notifier.reset();
+}
+
+} // namespace tessary

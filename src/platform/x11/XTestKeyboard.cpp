@@ -1,0 +1,235 @@
+#include "platform/x11/XTestKeyboard.h"
+
+#include "platform/x11/KeyLevels.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace tessary {
+
+namespace {
+// Applications rebuild their keymap from MappingNotify; give them a moment before and after the
+// key that needs a temporary mapping (Firefox and Chromium need it; 20 ms was always enough).
+constexpr std::chrono::milliseconds mappingSettle{20};
+
+// The keysyms of a keycode, every level of it.
+QList<KeySym> keysymsOf(Display* display, KeyCode keycode)
+{
+    int perKeycode = 0;
+    KeySym* syms = XGetKeyboardMapping(display, keycode, 1, &perKeycode);
+    QList<KeySym> all;
+    for (int i = 0; syms && i < perKeycode; ++i)
+        all.append(syms[i]);
+    if (syms)
+        XFree(syms);
+    return all;
+}
+
+KeyLevels levelsOf(Display* display, KeyCode keycode)
+{
+    const QList<KeySym> syms = keysymsOf(display, keycode);
+    return KeyLevels{syms.value(0, NoSymbol), syms.value(1, NoSymbol)};
+}
+
+bool isUnused(Display* display, KeyCode keycode)
+{
+    const QList<KeySym> syms = keysymsOf(display, keycode);
+    return std::all_of(syms.cbegin(), syms.cend(), [](KeySym sym) { return sym == NoSymbol; });
+}
+
+bool capsLockOn(Display* display)
+{
+    XkbStateRec state{};
+    return XkbGetState(display, XkbUseCoreKbd, &state) == Success && (state.locked_mods & LockMask);
+}
+} // namespace
+
+// A keysym put on a keycode no key uses, removed again on destruction.
+class XTestKeyboard::TemporaryMapping {
+public:
+    TemporaryMapping(Display* display, const KeyLevels& levels)
+        : m_display(display)
+    {
+        int minimum = 0, maximum = 0;
+        XDisplayKeycodes(display, &minimum, &maximum);
+        for (int code = maximum; code >= minimum && !m_keycode; --code)
+            if (isUnused(display, KeyCode(code)))
+                m_keycode = KeyCode(code);
+        if (!m_keycode)
+            return;
+        KeySym syms[2] = {levels.plain, levels.shifted};
+        XChangeKeyboardMapping(display, m_keycode, 2, syms, 1);
+        XSync(display, False);
+    }
+    ~TemporaryMapping()
+    {
+        if (!m_keycode)
+            return;
+        KeySym none[2] = {NoSymbol, NoSymbol};
+        XChangeKeyboardMapping(m_display, m_keycode, 2, none, 1);
+        XSync(m_display, False);
+    }
+    TemporaryMapping(const TemporaryMapping&) = delete;
+    TemporaryMapping& operator=(const TemporaryMapping&) = delete;
+
+    KeyCode keycode() const { return m_keycode; }
+
+private:
+    Display* m_display;
+    KeyCode m_keycode = 0;
+};
+
+XTestKeyboard::XTestKeyboard(Clock& clock)
+    : m_clock(clock)
+{
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    m_available =
+        m_connection && XTestQueryExtension(m_connection.display(), &eventBase, &errorBase, &major, &minor);
+}
+
+bool XTestKeyboard::serverHasXTest()
+{
+    static const bool present = [] {
+        X11Connection connection;
+        int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+        return connection &&
+               XTestQueryExtension(connection.display(), &eventBase, &errorBase, &major, &minor);
+    }();
+    return present;
+}
+
+XTestKeyboard::~XTestKeyboard()
+{
+    // Nothing can wait here: the key goes up and its mapping is undone at once.
+    if (m_pressed)
+        sendRelease(*m_pressed);
+    m_pressed.reset();
+}
+
+unsigned long XTestKeyboard::keysymFor(char32_t character)
+{
+    if ((character >= 0x20 && character <= 0x7e) || (character >= 0xa0 && character <= 0xff))
+        return character;
+    return 0x01000000UL | character;
+}
+
+QList<unsigned char> XTestKeyboard::keysDown(bool modifiersOnly)
+{
+    QList<unsigned char> held;
+    if (!m_available)
+        return held;
+    Display* display = m_connection.display();
+    char keys[32] = {};
+    XQueryKeymap(display, keys);
+    const auto isDown = [&keys](int code) { return (keys[code / 8] & (1 << (code % 8))) != 0; };
+    if (!modifiersOnly) {
+        for (int code = 8; code < 256; ++code)
+            if (isDown(code))
+                held.append((unsigned char)code);
+        return held;
+    }
+    XModifierKeymap* modifiers = XGetModifierMapping(display);
+    if (!modifiers)
+        return held;
+    // Shift, Control, Mod1 (Alt) and Mod4 (Super): the ones that turn a key into a shortcut.
+    for (int index : {ShiftMapIndex, ControlMapIndex, Mod1MapIndex, Mod4MapIndex}) {
+        for (int k = 0; k < modifiers->max_keypermod; ++k) {
+            const KeyCode code = modifiers->modifiermap[index * modifiers->max_keypermod + k];
+            if (code && isDown(code) && !held.contains(code))
+                held.append(code);
+        }
+    }
+    XFreeModifiermap(modifiers);
+    return held;
+}
+
+bool XTestKeyboard::keysHeld()
+{
+    return !keysDown(false).isEmpty();
+}
+
+void XTestKeyboard::releaseHeldKeys()
+{
+    releaseKeys(keysDown(false));
+}
+
+void XTestKeyboard::releaseKeys(const QList<unsigned char>& keycodes)
+{
+    for (unsigned char code : keycodes)
+        XTestFakeKeyEvent(m_connection.display(), code, False, CurrentTime);
+    if (!keycodes.isEmpty())
+        XSync(m_connection.display(), False);
+}
+
+QCoro::Task<std::unique_ptr<XTestKeyboard::PressedKey>> XTestKeyboard::press(unsigned long keysym)
+{
+    Display* display = m_connection.display();
+    auto key = std::make_unique<PressedKey>();
+    const bool capsLock = capsLockOn(display);
+    const KeyCode existing = XKeysymToKeycode(display, keysym);
+    std::optional<bool> shift =
+        existing ? shiftFor(keysym, levelsOf(display, existing), capsLock) : std::nullopt;
+    if (shift) {
+        key->keycode = existing;
+    } else {
+        // Not on the first two levels (or not at all): a spare keycode types it.
+        const KeyLevels spare = spareLevels(keysym);
+        key->mapping = std::make_unique<TemporaryMapping>(display, spare);
+        key->keycode = key->mapping->keycode();
+        if (!key->keycode)
+            co_return std::unique_ptr<PressedKey>();
+        shift = shiftFor(keysym, spare, capsLock);
+        co_await m_clock.sleep(mappingSettle);
+    }
+    key->shift = shift.value_or(false);
+    const KeyCode shiftKey = XKeysymToKeycode(display, XK_Shift_L);
+    if (key->shift && shiftKey)
+        XTestFakeKeyEvent(display, shiftKey, True, CurrentTime);
+    XTestFakeKeyEvent(display, key->keycode, True, CurrentTime);
+    XSync(display, False);
+    co_return key;
+}
+
+void XTestKeyboard::sendRelease(const PressedKey& key)
+{
+    Display* display = m_connection.display();
+    XTestFakeKeyEvent(display, key.keycode, False, CurrentTime);
+    const KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
+    if (key.shift && shift)
+        XTestFakeKeyEvent(display, shift, False, CurrentTime);
+    XSync(display, False);
+}
+
+QCoro::Task<> XTestKeyboard::release(std::unique_ptr<PressedKey> key)
+{
+    sendRelease(*key);
+    if (key->mapping)
+        co_await m_clock.sleep(mappingSettle);
+    key.reset(); // restores a temporary mapping, once applications have read the key with it
+}
+
+QCoro::Task<> XTestKeyboard::postKey(QString text, bool down)
+{
+    if (!m_available || text.isEmpty())
+        co_return;
+    // One character per event; the key code hint names a US key position, which on X11 the
+    // keymap decides, so the text alone chooses the key.
+    const char32_t character = text.toUcs4().value(0);
+    if (down) {
+        if (m_pressed)
+            co_await release(std::move(m_pressed));
+        // A key event carries no modifiers: one still held from the hot key would make it a
+        // shortcut, so it is let go first.
+        releaseKeys(keysDown(true));
+        m_pressed = co_await press(keysymFor(character));
+    } else if (m_pressed) {
+        co_await release(std::move(m_pressed));
+    }
+}
+
+} // namespace tessary

@@ -1,0 +1,143 @@
+#include "platform/atspi/AtspiVocabulary.h"
+#include "platform/x11/XTestKeyboard.h"
+
+#include <atspi/atspi-constants.h>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <tuple>
+
+namespace tessary::atspi {
+namespace {
+
+NodeFacts node(int role, bool multiLine = false, bool editable = true)
+{
+    NodeFacts facts;
+    facts.role = role;
+    facts.multiLine = multiLine;
+    facts.editable = editable;
+    return facts;
+}
+
+TEST(AtspiRoleMapping, SingleLineEditorsOfEveryToolkitAreTextFields)
+{
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_ENTRY), false), "AXTextField"); // Firefox, Chromium
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_TEXT), false), "AXTextField");  // Qt
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_PASSWORD_TEXT), false), "AXTextField");
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_ENTRY, true), false), "AXTextArea"); // <textarea>
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_TEXT, true), false), "AXTextArea");  // QTextEdit
+    NodeFacts number = node(ATSPI_ROLE_SPIN_BUTTON);
+    number.tag = QStringLiteral("input");
+    EXPECT_EQ(roleName(number, false), "AXTextField"); // <input type="number">
+    EXPECT_NE(roleName(node(ATSPI_ROLE_SPIN_BUTTON), false), "AXTextField");
+    // Read-only text is something to read, not a field.
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_TEXT, false, false), true), "AXStaticText");
+}
+
+TEST(AtspiRoleMapping, PasswordAndSearchInputsGetTheirSubroles)
+{
+    EXPECT_EQ(subroleName(node(ATSPI_ROLE_PASSWORD_TEXT)), "AXSecureTextField");
+    NodeFacts search = node(ATSPI_ROLE_ENTRY);
+    search.inputType = QStringLiteral("search");
+    EXPECT_EQ(subroleName(search), "AXSearchField");
+    EXPECT_FALSE(subroleName(node(ATSPI_ROLE_ENTRY)));
+    // A subrole belongs to fields only.
+    NodeFacts searchLandmark = node(ATSPI_ROLE_LANDMARK);
+    searchLandmark.inputType = QStringLiteral("search");
+    EXPECT_FALSE(subroleName(searchLandmark));
+}
+
+TEST(AtspiRoleMapping, TextContainersAreStaticTextOnlyWhenTheyHoldText)
+{
+    for (int role : {ATSPI_ROLE_PARAGRAPH, ATSPI_ROLE_SECTION, ATSPI_ROLE_LABEL, ATSPI_ROLE_STATIC}) {
+        EXPECT_EQ(roleName(node(role), true), "AXStaticText") << role;
+        EXPECT_EQ(roleName(node(role), false), "AXGroup") << role;
+    }
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_HEADING), false), "AXHeading");
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_DOCUMENT_WEB), false), "AXWebArea");
+    EXPECT_EQ(roleName(node(ATSPI_ROLE_PUSH_BUTTON), false), "AXButton");
+}
+
+// Facts a role does not need are never read, so no role may read differently with them.
+TEST(AtspiRoleMapping, FactsLeftUnreadNeverChangeHowARoleReads)
+{
+    const auto reading = [](const NodeFacts& facts) {
+        return std::tuple(kindOf(facts), roleName(facts, true), roleName(facts, false), subroleName(facts));
+    };
+    for (int role = 0; role < ATSPI_ROLE_LAST_DEFINED; ++role) {
+        const NodeFacts bare = node(role, false, false);
+        NodeFacts withStates = bare;
+        withStates.multiLine = true;
+        withStates.editable = true;
+        NodeFacts editableOnly = bare;
+        editableOnly.editable = true;
+        NodeFacts withAttributes = bare;
+        withAttributes.tag = QStringLiteral("input");
+        withAttributes.inputType = QStringLiteral("search");
+        if (!statesMatter(role)) {
+            EXPECT_EQ(reading(withStates), reading(bare)) << "role " << role;
+            EXPECT_EQ(reading(editableOnly), reading(bare)) << "role " << role;
+        }
+        if (!attributesMatter(role)) {
+            EXPECT_EQ(reading(withAttributes), reading(bare)) << "role " << role;
+        }
+    }
+    // The roles that do need them.
+    EXPECT_NE(kindOf(node(ATSPI_ROLE_TEXT, false, true)), kindOf(node(ATSPI_ROLE_TEXT, false, false)));
+    NodeFacts numberInput = node(ATSPI_ROLE_SPIN_BUTTON);
+    numberInput.tag = QStringLiteral("input");
+    EXPECT_NE(kindOf(numberInput), kindOf(node(ATSPI_ROLE_SPIN_BUTTON)));
+}
+
+TEST(AtspiExtents, OnlyASizedShownRectangleIsAFrameAndOnlyMinusOneIsPending)
+{
+    EXPECT_TRUE(isFrame({40, 238, 228, 30}));
+    EXPECT_TRUE(isFrame({0, 0, 1, 0})); // a line is still somewhere
+    EXPECT_FALSE(isFrame({40, 238, 0, 0}));
+    EXPECT_FALSE(isFrame({-1, -1, -1, -1}));
+    EXPECT_FALSE(isFrame({40, 238, 228, -1}));
+    EXPECT_FALSE(isFrame({std::numeric_limits<int>::min(), std::numeric_limits<int>::min(), 228, 30}));
+
+    // Only Firefox's "not known yet" is worth asking again; a hidden or empty element is not.
+    EXPECT_TRUE(isFramePending({-1, -1, -1, -1}));
+    EXPECT_FALSE(isFramePending({40, 238, 0, 0}));
+    EXPECT_FALSE(isFramePending({std::numeric_limits<int>::min(), 0, 228, 30}));
+    EXPECT_FALSE(isFramePending({40, 238, 228, 30}));
+}
+
+TEST(AtspiText, FillersAndEmbeddedObjectMarksAreNotText)
+{
+    // An empty editor in a browser holds a zero-width no-break space.
+    EXPECT_EQ(fieldValue(QStringLiteral("\uFEFF")), "");
+    EXPECT_EQ(fieldValue(QStringLiteral("48\uFEFF29")), "4829");
+    // A paragraph's link or bold run stands as U+FFFC: its text is read from that child.
+    EXPECT_EQ(ownText(QStringLiteral("We sent a link to \uFFFC. Open it.")), "We sent a link to . Open it.");
+    EXPECT_EQ(ownText(QStringLiteral("\uFFFC\uFFFC")), "");
+    EXPECT_EQ(classList(QStringLiteral("  otp  box digit ")), QStringList({"otp", "box", "digit"}));
+}
+
+TEST(AtspiText, FirefoxInlineMarkupStaysInItsSentence)
+{
+    // Firefox: every child is a mark; the <strong> is inline, the link is not.
+    const QString paragraph = QStringLiteral("We've sent a code to \uFFFC. \uFFFC if it did not arrive.");
+    EXPECT_TRUE(marksEveryChild(paragraph, 2));
+    EXPECT_EQ(withInlineChildren(paragraph, {QStringLiteral("j@example.com"), std::nullopt}),
+              "We've sent a code to j@example.com.  if it did not arrive.");
+    // Chromium's static-text children are not marks: its parent repeats their words instead.
+    EXPECT_FALSE(marksEveryChild(QStringLiteral("We've sent a code to j@example.com."), 2));
+    EXPECT_FALSE(marksEveryChild(QStringLiteral("Sent to \uFFFC"), 3));
+    EXPECT_FALSE(marksEveryChild(QString(), 0));
+}
+
+TEST(XTestKeysyms, LatinOneIsItsOwnKeysymAndTheRestIsUnicode)
+{
+    EXPECT_EQ(XTestKeyboard::keysymFor(U'7'), 0x37UL);
+    EXPECT_EQ(XTestKeyboard::keysymFor(U'A'), 0x41UL);
+    EXPECT_EQ(XTestKeyboard::keysymFor(U'é'), 0xe9UL);
+    EXPECT_EQ(XTestKeyboard::keysymFor(U'€'), 0x010020acUL);
+    EXPECT_EQ(XTestKeyboard::keysymFor(U'😀'), 0x0101f600UL);
+}
+
+} // namespace
+} // namespace tessary::atspi

@@ -1,0 +1,88 @@
+#include "platform/freedesktop/DesktopEntries.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace tessary {
+namespace {
+
+void writeEntry(const QString& dataDir, const QString& relativePath, const QByteArray& body)
+{
+    const QString path = dataDir + QStringLiteral("/applications/") + relativePath;
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(body);
+}
+
+class DesktopEntryNaming : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(user.isValid() && system.isValid());
+        writeEntry(system.path(), QStringLiteral("firefox-esr.desktop"),
+                   "[Desktop Entry]\nExec=/usr/lib/firefox-esr/firefox-esr %u\nStartupWMClass=firefox-esr\n"
+                   "[Desktop Action new-window]\nExec=/usr/bin/other --new-window\n");
+        writeEntry(system.path(), QStringLiteral("chromium.desktop"),
+                   "[Desktop Entry]\nExec=/usr/bin/chromium %U\nStartupWMClass=chromium\n");
+        writeEntry(system.path(), QStringLiteral("vendor/editor.desktop"),
+                   "[Desktop Entry]\nExec=env LANG=C /opt/editor/bin/editor %F\n");
+    }
+
+    QTemporaryDir user;
+    QTemporaryDir system;
+};
+
+TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThem)
+{
+    DesktopEntries entries({user.path(), system.path()});
+    // The executable itself is named in Exec.
+    const RunningApplication firefox =
+        entries.describeExecutable(10, QStringLiteral("/usr/lib/firefox-esr/firefox-esr"));
+    EXPECT_EQ(firefox.bundleIdentifier, "firefox-esr");
+    EXPECT_EQ(firefox.bundleURL, system.filePath(QStringLiteral("applications/firefox-esr.desktop")));
+    // Exec runs a launcher script; the real binary shares its name (and StartupWMClass).
+    const RunningApplication chromium =
+        entries.describeExecutable(11, QStringLiteral("/usr/lib/chromium/chromium"));
+    EXPECT_EQ(chromium.bundleIdentifier, "chromium");
+    // `env VAR=value` before the program, and an id from a subfolder.
+    EXPECT_EQ(entries.describeExecutable(12, QStringLiteral("/opt/editor/bin/editor")).bundleIdentifier,
+              "vendor-editor");
+    // Only the main group counts: an action's Exec names no application.
+    EXPECT_EQ(entries.describeExecutable(13, QStringLiteral("/usr/bin/other")).bundleIdentifier, "other");
+}
+
+TEST_F(DesktopEntryNaming, WithoutADesktopFileTheExecutableNamesItself)
+{
+    DesktopEntries entries({user.path(), system.path()});
+    const RunningApplication tool =
+        entries.describeExecutable(20, QStringLiteral("/home/me/bin/tessary-test-window"));
+    EXPECT_EQ(tool.pid, 20);
+    EXPECT_EQ(tool.bundleIdentifier, "tessary-test-window");
+    EXPECT_EQ(tool.bundleURL, "/home/me/bin/tessary-test-window");
+}
+
+TEST_F(DesktopEntryNaming, TheUsersEntryHidesTheSystemOne)
+{
+    writeEntry(user.path(), QStringLiteral("my-firefox.desktop"),
+               "[Desktop Entry]\nExec=/usr/lib/firefox-esr/firefox-esr -P work %u\n");
+    DesktopEntries entries({user.path(), system.path()});
+    EXPECT_EQ(
+        entries.describeExecutable(30, QStringLiteral("/usr/lib/firefox-esr/firefox-esr")).bundleIdentifier,
+        "my-firefox");
+}
+
+TEST_F(DesktopEntryNaming, AProcessThatIsGoneHasNoName)
+{
+    DesktopEntries entries({user.path(), system.path()});
+    const std::optional<RunningApplication> gone = entries.describe(0x7ffffff0);
+    ASSERT_TRUE(gone);
+    EXPECT_TRUE(gone->bundleIdentifier.isEmpty());
+    EXPECT_TRUE(gone->bundleURL.isEmpty());
+}
+
+} // namespace
+} // namespace tessary

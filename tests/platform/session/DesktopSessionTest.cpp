@@ -1,0 +1,60 @@
+#include "platform/session/DesktopSession.h"
+
+#include <gtest/gtest.h>
+
+namespace tessary {
+namespace {
+
+using Kind = DesktopSession::Kind;
+using Desktop = DesktopSession::Desktop;
+
+TEST(DesktopSession, TheSessionIsReadFromTheEnvironmentTheLoginSet)
+{
+    struct Row {
+        const char* why;
+        DesktopSession::Environment environment;
+        Kind kind;
+        Desktop desktop;
+    };
+    const Row rows[] = {
+        {"Xorg login", {"x11", "", ":0", "", "XFCE"}, Kind::x11, Desktop::other},
+        {"Xorg login with a stray WAYLAND_DISPLAY and SWAYSOCK",
+         {"x11", "wayland-0", ":1", "/run/s.sock", ""},
+         Kind::x11,
+         Desktop::other},
+        {"sway",
+         {"wayland", "wayland-1", ":0", "/run/user/1000/sway-ipc.sock", "sway"},
+         Kind::sway,
+         Desktop::other},
+        {"sway started from a console: no session type",
+         {"tty", "wayland-1", "", "/run/s.sock", ""},
+         Kind::sway,
+         Desktop::other},
+        {"GNOME on Wayland keeps DISPLAY for XWayland",
+         {"wayland", "wayland-0", ":0", "", "ubuntu:GNOME"},
+         Kind::otherWayland,
+         Desktop::gnome},
+        {"Plasma on Wayland", {"wayland", "wayland-0", ":1", "", "KDE"}, Kind::otherWayland, Desktop::kde},
+        {"Wayland by display alone",
+         {"", "wayland-0", "", "", "Hyprland"},
+         Kind::otherWayland,
+         Desktop::other},
+        {"plain X server, no login manager", {"", "", ":5", "", ""}, Kind::x11, Desktop::other},
+        {"console", {"tty", "", "", "", ""}, Kind::none, Desktop::other},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        EXPECT_EQ(DesktopSession::classify(row.environment), row.kind);
+        EXPECT_EQ(DesktopSession::desktop(row.environment), row.desktop);
+        const QString problem = DesktopSession::problem(row.kind, row.desktop);
+        EXPECT_EQ(problem.isEmpty(), row.kind == Kind::x11 || row.kind == Kind::sway);
+    }
+    // Each Wayland desktop that cannot work is told apart, so its users learn which login to pick.
+    const QString gnome = DesktopSession::problem(Kind::otherWayland, Desktop::gnome);
+    const QString kde = DesktopSession::problem(Kind::otherWayland, Desktop::kde);
+    EXPECT_TRUE(gnome.contains(QStringLiteral("GNOME on Xorg")));
+    EXPECT_TRUE(kde.contains(QStringLiteral("Plasma (X11)")));
+}
+
+} // namespace
+} // namespace tessary
