@@ -1,5 +1,7 @@
 #include "state/AppState.h"
 
+#include "common/Logging.h"
+
 #include "common/SettingsStore.h"
 #include "screen/Accessibility.h"
 #include "state/LoginItem.h"
@@ -12,12 +14,13 @@ namespace tessary {
 
 namespace {
 
-AppState* sharedInstance = nullptr;
-
-// Trash failures after use are not the user's business: the code was filled either way.
+// Trash failures after use are not the user's business: the code was filled either way. They
+// are logged, so a mail that keeps coming back can be explained.
 QCoro::Task<> trashQuietly(BackendApi& backend, QString messageId)
 {
-    co_await backend.trash(std::move(messageId));
+    const BackendResult<Done> trashed = co_await backend.trash(std::move(messageId));
+    if (!trashed)
+        qCWarning(logState).noquote() << "the used mail was not moved to Trash:" << trashed.error().message;
 }
 
 } // namespace
@@ -37,20 +40,6 @@ AppState::AppState(AppStateServices services, QObject* parent)
     m_poller.setInterval(m_services.timings.statePoll);
     QObject::connect(&m_poller, &QTimer::timeout, this, &AppState::poll);
     m_poller.start();
-
-    if (!sharedInstance)
-        sharedInstance = this;
-}
-
-AppState::~AppState()
-{
-    if (sharedInstance == this)
-        sharedInstance = nullptr;
-}
-
-AppState* AppState::shared()
-{
-    return sharedInstance;
 }
 
 void AppState::setAccounts(QList<Account> accounts)

@@ -1,5 +1,7 @@
 #include "platform/atspi/AccessibilityEnabling.h"
 
+#include "common/Logging.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -25,6 +27,9 @@ QDBusMessage readEnabled()
 
 bool enabledIn(const QDBusMessage& reply)
 {
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        qCWarning(logAtspi).noquote()
+            << "the accessibility bus launcher did not answer:" << reply.errorMessage();
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return false;
     return reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
@@ -50,7 +55,9 @@ bool AccessibilityEnabling::enable()
     QDBusMessage set = QDBusMessage::createMethodCall(launcherService, launcherPath, propertiesInterface,
                                                       QStringLiteral("Set"));
     set << statusInterface << enabledProperty << QVariant::fromValue(QDBusVariant(true));
-    bus.call(set, QDBus::Block, busTimeoutMs);
+    const QDBusMessage reply = bus.call(set, QDBus::Block, busTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        qCWarning(logAtspi).noquote() << "accessibility could not be switched on:" << reply.errorMessage();
     return isEnabled();
 }
 

@@ -1,5 +1,7 @@
 #include "platform/freedesktop/DBusHeartbeatBus.h"
 
+#include "common/Logging.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 
@@ -13,7 +15,8 @@ const QString member = QStringLiteral("heartbeat");
 
 void DBusHeartbeatBus::post()
 {
-    QDBusConnection::sessionBus().send(QDBusMessage::createSignal(path, interface, member));
+    if (!QDBusConnection::sessionBus().send(QDBusMessage::createSignal(path, interface, member)))
+        qCWarning(logDesktop) << "the heartbeat could not be sent on the session bus";
 }
 
 void DBusHeartbeatBus::listen(std::function<void()> received)

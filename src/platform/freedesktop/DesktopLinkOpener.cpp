@@ -1,5 +1,7 @@
 #include "platform/freedesktop/DesktopLinkOpener.h"
 
+#include "common/Logging.h"
+
 #include <QDesktopServices>
 #include <QProcess>
 #include <QSettings>
@@ -57,6 +59,8 @@ void DesktopLinkOpener::open(const QUrl& url, const std::optional<QString>& appl
                                         : QStringList{*application, url.toString(QUrl::FullyEncoded)};
         if (startDetached(command))
             return;
+        qCWarning(logDesktop).noquote()
+            << "could not start" << *application << "to open a link; the default browser opens it";
     }
     QDesktopServices::openUrl(url);
 }

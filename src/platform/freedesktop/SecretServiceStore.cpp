@@ -1,5 +1,7 @@
 #include "platform/freedesktop/SecretServiceStore.h"
 
+#include "common/Logging.h"
+
 #include <QCoro/QCoroSignal>
 #include <QPointer>
 #include <qt6keychain/keychain.h>
@@ -8,8 +10,11 @@ namespace tessary {
 
 namespace {
 
+bool meansUnavailable(std::optional<QKeychain::Error> error);
+
 // Starts the job and waits for it without a nested event loop. Returns the job's error, or
 // nothing when it did not finish in time. The job deletes itself once it finishes, even late.
+// A keyring that cannot be used leaves one line saying why; the token then stays in its file.
 QCoro::Task<std::optional<QKeychain::Error>> runJob(QKeychain::Job* job, std::chrono::milliseconds timeout)
 {
     job->setAutoDelete(true);
@@ -17,8 +22,12 @@ QCoro::Task<std::optional<QKeychain::Error>> runJob(QKeychain::Job* job, std::ch
     QPointer<QKeychain::Job> guard(job);
     job->start();
     const auto finished = co_await qCoro(job, &QKeychain::Job::finished, timeout);
-    if (!finished || !guard)
+    if (!finished || !guard) {
+        qCWarning(logDesktop, "the Secret Service did not answer within %lld ms", qint64(timeout.count()));
         co_return std::nullopt;
+    }
+    if (meansUnavailable(guard->error()))
+        qCWarning(logDesktop).noquote() << "the Secret Service refused:" << guard->errorString();
     co_return guard->error();
 }
 

@@ -1,5 +1,7 @@
 #include "platform/freedesktop/SingleInstance.h"
 
+#include "common/Logging.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -33,6 +35,8 @@ SingleInstance::Claim SingleInstance::claim()
     const QDBusMessage call =
         QDBusMessage::createMethodCall(m_busName, objectPath, interfaceName, QStringLiteral("reopen"));
     const QDBusMessage answer = bus.call(call, QDBus::Block, 5000);
+    if (answer.type() == QDBusMessage::ErrorMessage)
+        qCWarning(logDesktop).noquote() << "the running instance did not answer:" << answer.errorMessage();
     // The other process may be quitting and gone now: then this one carries on as the first.
     if (answer.type() == QDBusMessage::ErrorMessage && bus.registerService(m_busName)) {
         bus.registerObject(objectPath, this, QDBusConnection::ExportScriptableSlots);

@@ -1,11 +1,8 @@
 #include "platform/session/BackendConnection.h"
 
 #include "common/AppIdentity.h"
+#include "common/Logging.h"
 #include "server/SecretServiceKeyVault.h"
-
-#include <QCoreApplication>
-
-#include <cstdio>
 
 namespace tessary {
 
@@ -21,8 +18,7 @@ std::unique_ptr<server::BackendServer> embeddedUnless(bool elsewhere)
                                                 std::make_shared<server::SecretServiceKeyVault>());
     if (!started) {
         // The client then reports every request against the built-in address as failing.
-        std::fprintf(stderr, "%s: the built-in backend could not start: %s\n",
-                     qPrintable(QCoreApplication::applicationName()), qPrintable(started.error()));
+        qCWarning(logBackend).noquote() << "the built-in backend could not start:" << started.error();
         return nullptr;
     }
     return std::move(*started);

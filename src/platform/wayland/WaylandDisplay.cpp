@@ -1,5 +1,7 @@
 #include "platform/wayland/WaylandDisplay.h"
 
+#include "common/Logging.h"
+
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -93,8 +95,8 @@ void WaylandDisplay::checkError()
 {
     if (!m_display || !wl_display_get_error(m_display))
         return;
-    qWarning("tessary: the connection to the Wayland compositor broke (error %d)",
-             wl_display_get_error(m_display));
+    qCWarning(logWayland, "the connection to the Wayland compositor broke (error %d)",
+              wl_display_get_error(m_display));
     // Proxies made on it stay valid memory until their owners destroy them; nothing is sent or read
     // from now on.
     m_broken = true;

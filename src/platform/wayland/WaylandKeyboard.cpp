@@ -1,5 +1,7 @@
 #include "platform/wayland/WaylandKeyboard.h"
 
+#include "common/Logging.h"
+
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
 #include <QCoro/QCoroTimer>
@@ -56,7 +58,7 @@ WaylandKeyboard::WaylandKeyboard(WaylandDisplay& display)
     m_keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(m_manager, m_seat);
     // A compositor may refuse us the keyboard with a protocol error; the roundtrip shows it.
     if (!uploadKeymap() || !m_display.roundtrip()) {
-        qWarning("tessary: the Wayland compositor did not take our virtual keyboard");
+        qCWarning(logWayland, "the Wayland compositor did not take our virtual keyboard");
         zwp_virtual_keyboard_v1_destroy(m_keyboard);
         m_keyboard = nullptr;
     }
