@@ -40,31 +40,12 @@ struct AppStateServices {
 // is the same. Main thread only.
 class AppState : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QList<tessary::Account> accounts READ accounts WRITE setAccounts NOTIFY accountsChanged)
-    Q_PROPERTY(std::optional<QString> connecting READ connecting WRITE setConnecting NOTIFY connectingChanged)
-    Q_PROPERTY(QList<tessary::FoundCode> recent READ recent WRITE setRecent NOTIFY recentChanged)
-    Q_PROPERTY(std::optional<tessary::Shortcut> shortcut READ shortcut NOTIFY shortcutChanged)
-    Q_PROPERTY(std::optional<QString> shortcutError READ shortcutError WRITE setShortcutError NOTIFY
-                   shortcutErrorChanged)
-    Q_PROPERTY(bool demoMode READ demoMode WRITE setDemoMode NOTIFY demoModeChanged)
-    Q_PROPERTY(bool accessibility READ accessibility NOTIFY accessibilityChanged)
-    Q_PROPERTY(
-        std::optional<double> pausedUntil READ pausedUntil WRITE setPausedUntil NOTIFY pausedUntilChanged)
-    Q_PROPERTY(
-        bool autoFillOnMatch READ autoFillOnMatch WRITE setAutoFillOnMatch NOTIFY autoFillOnMatchChanged)
-    Q_PROPERTY(bool deleteAfterUse READ deleteAfterUse WRITE setDeleteAfterUse NOTIFY deleteAfterUseChanged)
-    Q_PROPERTY(bool launchAtLogin READ launchAtLogin NOTIFY launchAtLoginChanged)
-    Q_PROPERTY(std::optional<QString> error READ error WRITE setError NOTIFY errorChanged)
 
 public:
     // Asks the hot key to claim a combination (none releases it); false when the system refused.
     using RegisterShortcut = std::function<std::optional<QString>(const std::optional<Shortcut>&)>;
 
     explicit AppState(AppStateServices services, QObject* parent = nullptr);
-    ~AppState() override;
-
-    // The state of this process: the first one made, for as long as it lives.
-    static AppState* shared();
 
     const QList<Account>& accounts() const { return m_accounts; }
     void setAccounts(QList<Account> accounts);

@@ -265,13 +265,3 @@ TEST_F(DeleteAfterUse, TrashFailureIsSilent)
     EXPECT_EQ(backend.trashed, QStringList{"m1"});
     EXPECT_EQ(s.error(), std::nullopt);
 }
-
-using SharedState = AppStateTest;
-
-TEST_F(SharedState, TheFirstStateIsTheSharedOneWhileItLives)
-{
-    AppState& first = make();
-    EXPECT_EQ(AppState::shared(), &first);
-    state.reset();
-    EXPECT_EQ(AppState::shared(), nullptr);
-}
