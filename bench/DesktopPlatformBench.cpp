@@ -191,10 +191,9 @@ int main(int argc, char** argv)
             return field && accessibility.screenFrame(*field);
         },
         60s);
-    const int screenHeight = EwmhFrontmost().screenHeight();
     waitForRest(browser.pid(), 120s);
     const std::optional<Rect> fieldFrame = field ? accessibility.screenFrame(*field) : std::nullopt;
-    if (!fieldFrame || !clickAt(*fieldFrame, screenHeight) ||
+    if (!fieldFrame || !clickAt(*fieldFrame) ||
         !waitUntil([&] { return accessibility.focusedElement() == field; }, 10s)) {
         std::fprintf(stderr, "the code field of the test page could not be focused\n");
         return 1;
@@ -241,12 +240,12 @@ int main(int argc, char** argv)
         waitForRest(browser.pid(), 15s);
         const std::optional<Element> beforeClick = accessibility.focusedElement();
         std::optional<Element> focused;
-        if (!clickAt(*fieldFrame, screenHeight) || !waitUntil(
-                                                       [&] {
-                                                           focused = accessibility.focusedElement();
-                                                           return focused && focused != beforeClick;
-                                                       },
-                                                       10s))
+        if (!clickAt(*fieldFrame) || !waitUntil(
+                                         [&] {
+                                             focused = accessibility.focusedElement();
+                                             return focused && focused != beforeClick;
+                                         },
+                                         10s))
             break;
         coldAccepted += detectOnce(counting, *focused, cold) ? 1 : 0;
     }

@@ -136,7 +136,7 @@ std::optional<Element> focusById(AtspiAccessibility& accessibility, qint64 brows
             return frame.has_value();
         },
         60s);
-    if (!frame || !clickAt(*frame, makeSessionFrontmost()->screenHeight()) ||
+    if (!frame || !clickAt(*frame) ||
         !waitUntil([&] { return accessibility.focusedElement() == field; }, 10s))
         return std::nullopt;
     return field;

@@ -10,9 +10,9 @@
 
 namespace tessary {
 
-// Where a chip of `size` goes among the desktop's screens, as Qt knows them, in Qt's top-left
-// coordinates: under `target` (a bottom-left rectangle, as the accessibility layer reports it), or
-// by `pointer` (top-left) when there is none.
+// Where a chip of `size` goes among the desktop's screens, as Qt knows them: under `target`, or by
+// `pointer` when there is none. Qt's screen geometry and the accessibility layer's frames share
+// one space, the window system's screen pixels, whatever screen is primary.
 QRect chipFrameOnDesktop(QSize size, const std::optional<Rect>& target, QPoint pointer);
 
 } // namespace tessary

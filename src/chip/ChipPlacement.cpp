@@ -6,8 +6,8 @@ namespace tessary {
 
 namespace {
 
-constexpr double fieldGap = 4;    // between the field and the chip, and the chip and the screen edge
-constexpr double pointerGap = 12; // between the pointer and the chip's top-left corner
+constexpr int fieldGap = 4;    // between the field and the chip, and the chip and the screen edge
+constexpr int pointerGap = 12; // between the pointer and the chip's top-left corner
 
 // Overlap with area: rectangles that merely touch, or have no area, do not meet.
 bool meets(const Rect& a, const Rect& b)
@@ -19,13 +19,13 @@ bool meets(const Rect& a, const Rect& b)
 
 } // namespace
 
-Rect chipFrame(QSizeF size, const std::optional<Rect>& target, const QList<ScreenArea>& screens,
-               QPointF pointer)
+Rect chipFrame(QSize size, const std::optional<Rect>& target, const QList<ScreenArea>& screens,
+               QPoint pointer)
 {
-    const double w = size.width();
-    const double h = size.height();
+    const int w = size.width();
+    const int h = size.height();
     if (!target)
-        return {pointer.x() + pointerGap, pointer.y() - h - pointerGap, w, h};
+        return {pointer.x() + pointerGap, pointer.y() + pointerGap, w, h};
 
     const Rect& r = *target;
     const auto screen = std::find_if(screens.begin(), screens.end(),
@@ -33,16 +33,11 @@ Rect chipFrame(QSizeF size, const std::optional<Rect>& target, const QList<Scree
     // Off every screen there is no visible area to keep to: the empty one at the origin stands in.
     const Rect visible = screen == screens.end() ? Rect{} : screen->visibleFrame;
 
-    double y = r.y - h - fieldGap;
-    if (y < visible.y)
-        y = r.y + r.height + fieldGap;
-    const double x = std::min(r.x, visible.x + visible.width - w - fieldGap);
+    int y = r.y + r.height + fieldGap;
+    if (y + h > visible.y + visible.height)
+        y = r.y - h - fieldGap;
+    const int x = std::min(r.x, visible.x + visible.width - w - fieldGap);
     return {x, y, w, h};
-}
-
-Rect flipped(const Rect& rect, double primaryHeight)
-{
-    return {rect.x, primaryHeight - rect.y - rect.height, rect.width, rect.height};
 }
 
 } // namespace tessary

@@ -11,13 +11,14 @@
 
 namespace tessary {
 
-// A rectangle in screen points with the origin at the bottom left of the primary screen and y
-// growing upward: the space windows and panels are placed in.
+// A rectangle in screen pixels with the origin at the top-left corner of the screen layout (which
+// need not be a corner of the primary screen) and y growing downward: the space the window system
+// places windows in, used end to end from the accessibility reader to the chip.
 struct Rect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 
@@ -44,7 +45,7 @@ public:
     // An element-valued attribute ("AXParent", "AXTitleUIElement", "AXFocusedWindow", ...).
     virtual std::optional<Element> elementAttribute(const Element& element, const QString& attribute) = 0;
     virtual QList<Element> children(const Element& element) = 0;
-    // The element's frame in bottom-left screen coordinates; none when it has no position or size.
+    // The element's frame on the screen; none when it has no position or size.
     virtual std::optional<Rect> screenFrame(const Element& element) = 0;
 
     // True while a field that has just taken the focus does not know its frame yet (Firefox, until

@@ -1,5 +1,7 @@
 #include "screen/ElementTreeDump.h"
 
+#include "screen/ElementTreeFile.h"
+
 #include <QHash>
 #include <QJsonArray>
 
@@ -141,6 +143,7 @@ QJsonObject dumpTree(Accessibility& accessibility, const Element& root,
         appObject.insert(QStringLiteral("appPath"), app->bundleURL);
     }
     file.insert(QStringLiteral("app"), appObject);
+    file.insert(ElementTreeFile::frameOriginKey, ElementTreeFile::topLeftOrigin);
     file.insert(QStringLiteral("root"), rootNode);
     if (dumper.truncated())
         file.insert(QStringLiteral("truncated"), true);

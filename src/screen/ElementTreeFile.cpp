@@ -23,6 +23,23 @@ bool isRef(const QJsonValue& value)
 
 } // namespace
 
+const QString ElementTreeFile::frameOriginKey = QStringLiteral("frameOrigin");
+const QString ElementTreeFile::topLeftOrigin = QStringLiteral("top-left");
+
+// Files written before frames were kept top-left measure y upward from the bottom of a screen whose
+// height they do not record. Turned about the lowest bottom edge in the file, every frame keeps its
+// size and its place relative to the others, which is all detection and the chip's anchor use.
+void ElementTreeFile::flipFrames()
+{
+    int bottom = 0;
+    for (const Node& node : m_nodes)
+        if (node.frame)
+            bottom = std::max(bottom, node.frame->y + node.frame->height);
+    for (Node& node : m_nodes)
+        if (node.frame)
+            node.frame->y = bottom - node.frame->y - node.frame->height;
+}
+
 // Reads the JSON nodes in pre-order into the flat node list, then resolves the references.
 class ElementTreeFile::Loader {
 public:
@@ -63,8 +80,7 @@ public:
             if (frame.size() != 4 ||
                 !std::all_of(frame.begin(), frame.end(), [](auto v) { return v.isDouble(); }))
                 return path + ".frame: must be [x, y, width, height]";
-            node.frame =
-                Rect{frame[0].toDouble(), frame[1].toDouble(), frame[2].toDouble(), frame[3].toDouble()};
+            node.frame = Rect{frame[0].toInt(), frame[1].toInt(), frame[2].toInt(), frame[3].toInt()};
         }
         if (object.value("focused").toBool())
             m_fake.m_focus = index;
@@ -133,6 +149,8 @@ Expected<std::unique_ptr<ElementTreeFile>, QString> ElementTreeFile::fromJson(co
         return Unexpected{error};
     if (QString error = loader.resolve(); !error.isEmpty())
         return Unexpected{error};
+    if (file.value(frameOriginKey).toString() != topLeftOrigin)
+        fake->flipFrames();
 
     for (size_t i = 0; i < fake->m_nodes.size(); ++i) {
         auto handle = std::make_shared<const FakeHandle>(FakeHandle{fake.get(), int(i)});

@@ -13,7 +13,7 @@
 namespace tessary {
 
 // Accessibility over an element tree read from JSON (the format of README "Element trees"):
-// `{"app": {"pid", "bundleId", "appPath"}, "root": node}`, a node being
+// `{"app": {"pid", "bundleId", "appPath"}, "frameOrigin": "top-left", "root": node}`, a node being
 // `{"id", "pid", "attributes": {name: text | [texts] | {"ref": id}}, "frame": [x, y, w, h],
 //   "focused": true, "window": true, "children": [node | {"ref": id}]}`.
 // "AXParent" and "AXChildren" follow the nesting; a child written as {"ref": id}, or an "AXParent"
@@ -21,6 +21,11 @@ namespace tessary {
 // read is counted, so a test or benchmark sees how many platform calls an operation costs.
 class ElementTreeFile : public Accessibility {
 public:
+    // Frames are screen pixels from the top-left corner in a file that says "frameOrigin":
+    // "top-left", as dumps now do; older files measured them from the bottom up.
+    static const QString frameOriginKey;
+    static const QString topLeftOrigin;
+
     static Expected<std::unique_ptr<ElementTreeFile>, QString> fromJson(const QJsonObject& file);
     static Expected<std::unique_ptr<ElementTreeFile>, QString> fromFile(const QString& path);
 
@@ -66,6 +71,8 @@ public:
     QList<RunningApplication> prepared; // every prepareAccessibility, in order
 
 private:
+    void flipFrames();
+
     struct Node {
         QString id;
         QJsonObject attributes;

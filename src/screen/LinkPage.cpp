@@ -9,16 +9,16 @@ namespace tessary {
 namespace {
 
 // The chip sits centred on the page, just under its top edge.
-constexpr double anchorWidth = 340;
-constexpr double anchorHeight = 12;
-constexpr double anchorDrop = 20;
+constexpr int anchorWidth = 340;
+constexpr int anchorHeight = 12;
+constexpr int anchorDrop = 20; // from the page's top edge to the strip's bottom edge
 
 std::optional<Rect> chipAnchor(const std::optional<Rect>& page)
 {
     if (!page)
         return std::nullopt;
-    const double top = page->y + page->height;
-    return Rect{page->x + page->width / 2 - anchorWidth / 2, top - anchorDrop, anchorWidth, anchorHeight};
+    return Rect{page->x + page->width / 2 - anchorWidth / 2, page->y + anchorDrop - anchorHeight, anchorWidth,
+                anchorHeight};
 }
 
 // A browser window holds a web area for each of its tabs, the hidden ones too (Firefox does): the

@@ -1,6 +1,5 @@
 #include "system/SystemDesktop.h"
 
-#include "platform/x11/EwmhFrontmost.h"
 #include "screen/TreeWalk.h"
 #include "state/ShortcutSetting.h"
 
@@ -84,7 +83,7 @@ std::optional<Element> SystemDesktop::focusField(const QString& page, const QStr
                 return frame.has_value();
             },
             10s);
-        if (frame && clickAt(*frame, EwmhFrontmost().screenHeight()) &&
+        if (frame && clickAt(*frame) &&
             waitUntil([&] { return accessibility.focusedElement() == field; }, 3s))
             return field;
     }

@@ -4,7 +4,6 @@
 #include "common/AppIdentity.h"
 #include "desktop/screen/DesktopDriver.h"
 #include "platform/freedesktop/SecretServiceStore.h"
-#include "platform/x11/EwmhFrontmost.h"
 #include "server/DovecotServer.h"
 #include "state/ShortcutSetting.h"
 
@@ -174,7 +173,7 @@ bool TessaryApp::click(Accessibility& accessibility, const QString& attribute, c
 {
     const std::optional<Element> element = find(accessibility, attribute, value, role);
     const std::optional<Rect> frame = element ? accessibility.screenFrame(*element) : std::nullopt;
-    return frame && clickAt(*frame, EwmhFrontmost().screenHeight());
+    return frame && clickAt(*frame);
 }
 
 QByteArray mailFrom(const QString& sender, const QString& subject, const QString& body)

@@ -32,7 +32,6 @@ std::optional<Element> present(Element element)
 
 AtspiAccessibility::AtspiAccessibility(std::unique_ptr<Frontmost> frontmost, bool canType)
     : m_frontmost(std::move(frontmost))
-    , m_own([this] { return m_frontmost->screenHeight(); })
     , m_canType(canType)
 {
     if (m_runtime.available())
@@ -268,9 +267,7 @@ std::optional<Rect> AtspiAccessibility::screenFrame(const Element& element)
         extents = windowRelative ? placedOnScreen(node, element) : atspi::extents(node);
     if (!extents || !atspi::isFrame(*extents))
         return std::nullopt;
-    const double screenHeight = m_frontmost->screenHeight();
-    return Rect{double(extents->x), screenHeight - extents->y - extents->height, double(extents->width),
-                double(extents->height)};
+    return Rect{extents->x, extents->y, extents->width, extents->height};
 }
 
 // Our own windows know where their elements are inside them, as Qt lays them out; Qt draws no

@@ -24,8 +24,6 @@ public:
     // The process that owns the window with the keyboard focus; 0 when none. Asked every tick.
     virtual qint64 pid() = 0;
     virtual std::optional<RunningApplication> application() = 0;
-    // Height of the screen layout in pixels, for turning top-left frames into bottom-left ones.
-    virtual int screenHeight() = 0;
     // Whether AT-SPI's positions are relative to the window's surface rather than to the screen.
     virtual bool windowRelativeExtents() const = 0;
     // Where the content area of the process's window titled `title` sits, in top-left screen

@@ -125,11 +125,6 @@ QAccessibleInterface* focusedWindow(QAccessibleInterface* app)
 
 } // namespace
 
-QtOwnAccessibility::QtOwnAccessibility(std::function<int()> screenHeight)
-    : m_screenHeight(std::move(screenHeight))
-{
-}
-
 qint64 QtOwnAccessibility::processId()
 {
     return QCoreApplication::applicationPid();
@@ -216,8 +211,7 @@ std::optional<Rect> QtOwnAccessibility::screenFrame(const Element& element)
     const QRect rect = interface->rect();
     if (rect.isEmpty())
         return std::nullopt;
-    return Rect{double(rect.x()), double(m_screenHeight() - rect.y() - rect.height()), double(rect.width()),
-                double(rect.height())};
+    return Rect{rect.x(), rect.y(), rect.width(), rect.height()};
 }
 
 std::optional<QtOwnAccessibility::PlaceInWindow> QtOwnAccessibility::placeInWindow(const Element& element)

@@ -4,8 +4,6 @@
 
 #include <QRect>
 
-#include <functional>
-
 class QAccessibleInterface;
 
 namespace tessary {
@@ -18,9 +16,6 @@ namespace tessary {
 // difference; the elements carry an identity of their own, so each call finds its way back here.
 class QtOwnAccessibility {
 public:
-    // `screenHeight` turns Qt's top-left screen rectangles into bottom-left ones.
-    explicit QtOwnAccessibility(std::function<int()> screenHeight);
-
     static qint64 processId();
     // Whether this side made the element.
     static bool owns(const Element& element);
@@ -40,9 +35,6 @@ public:
     std::optional<Element> focusedElement();
     std::optional<Element> applicationElement();
     void setFocused(const Element& element);
-
-private:
-    std::function<int()> m_screenHeight;
 };
 
 } // namespace tessary

@@ -20,21 +20,6 @@ std::optional<Toplevel> windowOf(const QList<Toplevel>& windows, qint64 pid, con
     return chosen ? std::optional<Toplevel>(*chosen) : std::nullopt;
 }
 
-int layoutHeight(const QJsonArray& outputs)
-{
-    int bottom = 0;
-    for (const QJsonValue& value : outputs) {
-        const QJsonObject output = value.toObject();
-        // A disabled output keeps its last rectangle but is no longer part of the layout.
-        if (!output.value(QLatin1String("active")).toBool())
-            continue;
-        const QJsonObject rect = output.value(QLatin1String("rect")).toObject();
-        bottom = std::max(bottom, rect.value(QLatin1String("y")).toInt() +
-                                      rect.value(QLatin1String("height")).toInt());
-    }
-    return bottom;
-}
-
 } // namespace swayipc
 
 SwayFrontmost::SwayFrontmost(SwayIpc ipc)
@@ -60,12 +45,6 @@ std::optional<RunningApplication> SwayFrontmost::application()
     if (processId <= 0)
         return std::nullopt;
     return m_entries.describe(processId);
-}
-
-int SwayFrontmost::screenHeight()
-{
-    const auto outputs = m_ipc.outputs();
-    return outputs ? swayipc::layoutHeight(*outputs) : 0;
 }
 
 std::optional<Frontmost::Extents> SwayFrontmost::windowContent(qint64 pid, const QString& title)

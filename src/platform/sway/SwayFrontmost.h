@@ -13,9 +13,6 @@ namespace swayipc {
 // of that process, else the one with that title (the focused one when several share it), else the
 // process's focused window; none when the process has no window.
 std::optional<Toplevel> windowOf(const QList<Toplevel>& windows, qint64 pid, const QString& title);
-// The height of the layout of the active outputs in a get_outputs reply: the lowest bottom edge,
-// since the layout's top-left corner is the origin of every position sway reports.
-int layoutHeight(const QJsonArray& outputs);
 
 } // namespace swayipc
 
@@ -28,7 +25,6 @@ public:
 
     qint64 pid() override;
     std::optional<RunningApplication> application() override;
-    int screenHeight() override;
     bool windowRelativeExtents() const override { return true; }
     std::optional<Extents> windowContent(qint64 pid, const QString& title) override;
 

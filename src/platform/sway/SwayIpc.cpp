@@ -227,16 +227,4 @@ std::optional<swayipc::Toplevel> SwayIpc::focusedToplevel() const
     return swayipc::focusedToplevel(*root);
 }
 
-Expected<QJsonArray, QString> SwayIpc::outputs() const
-{
-    auto reply = request(swayipc::getOutputs, {});
-    if (!reply)
-        return Unexpected{reply.error()};
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(*reply, &error);
-    if (!document.isArray())
-        return Unexpected{QStringLiteral("sway's outputs are not JSON: %1").arg(error.errorString())};
-    return document.array();
-}
-
 } // namespace tessary

@@ -20,7 +20,6 @@ namespace swayipc {
 // Pixel rectangles, top-left origin, as AT-SPI reports them.
 using Extents = atspi::Extents;
 
-constexpr quint32 getOutputs = 3;
 constexpr quint32 getTree = 4;
 
 struct Message {
@@ -60,8 +59,6 @@ public:
 
     Expected<QJsonObject, QString> tree() const;
     std::optional<swayipc::Toplevel> focusedToplevel() const;
-    // The get_outputs reply: one object per output, with its place in the layout.
-    Expected<QJsonArray, QString> outputs() const;
     // One request and its reply's payload: commands, the config and the rest of sway's messages.
     Expected<QByteArray, QString> request(quint32 type, const QByteArray& payload) const;
 

@@ -19,7 +19,6 @@ public:
     std::optional<RunningApplication> application() override;
     // Only the process id: two property reads, cheap enough for every tick.
     qint64 pid() override;
-    int screenHeight() override { return m_connection.screenHeight(); }
     bool windowRelativeExtents() const override { return false; }
     std::optional<Extents> windowContent(qint64, const QString&) override { return std::nullopt; }
     bool hasDisplay() const { return bool(m_connection); }

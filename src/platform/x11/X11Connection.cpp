@@ -15,9 +15,4 @@ X11Connection::~X11Connection()
         XCloseDisplay(m_display);
 }
 
-int X11Connection::screenHeight() const
-{
-    return m_display ? DisplayHeight(m_display, DefaultScreen(m_display)) : 0;
-}
-
 } // namespace tessary

@@ -17,8 +17,6 @@ public:
 
     Display* display() const { return m_display; }
     explicit operator bool() const { return m_display != nullptr; }
-    // Height of the default screen in pixels; 0 without a display.
-    int screenHeight() const;
 
 private:
     Display* m_display = nullptr;

@@ -66,20 +66,17 @@ protected:
                                              words.at(4).toInt()));
     }
 
-    static int screenHeight() { return X11Connection().screenHeight(); }
-
-    // The field's frame as the window itself reports it, in bottom-left coordinates.
+    // The field's frame as the window itself reports it.
     static Rect reportedFrame(const QString& name)
     {
         const QRect r = fields.value(name);
-        return Rect{double(r.x()), double(screenHeight() - r.y() - r.height()), double(r.width()),
-                    double(r.height())};
+        return Rect{r.x(), r.y(), r.width(), r.height()};
     }
 
     std::optional<Element> clickField(const QString& name)
     {
         EXPECT_TRUE(fields.contains(name)) << "the test window did not report " << name.toStdString();
-        EXPECT_TRUE(clickAt(reportedFrame(name), screenHeight()));
+        EXPECT_TRUE(clickAt(reportedFrame(name)));
         std::optional<Element> focused;
         waitUntil(
             [&] {

@@ -8,7 +8,6 @@
 #include "desktop/screen/DesktopDriver.h"
 #include "desktop/screen/PageServer.h"
 #include "platform/session/SessionAccessibility.h"
-#include "platform/x11/EwmhFrontmost.h"
 #include "platform/x11/XTestKeyboard.h"
 #include "screen/ElementTreeDump.h"
 #include "screen/LinkPage.h"
@@ -90,13 +89,11 @@ protected:
         EXPECT_TRUE(frame) << "no element #" << id.toStdString() << " on screen";
         if (!frame)
             return std::nullopt;
-        EXPECT_TRUE(clickAt(*frame, screenHeight()));
+        EXPECT_TRUE(clickAt(*frame));
         EXPECT_TRUE(waitUntil([&] { return accessibility->focusedElement() == element; }, 5s))
             << "focus did not reach #" << id.toStdString();
         return element;
     }
-
-    static int screenHeight() { return EwmhFrontmost().screenHeight(); }
 
     // With TESSARY_RECORD_TREES=FOLDER set, writes the tree under `root` as the fixture
     // FOLDER/<browser>-<name>.json for the screen logic's unit tests.

@@ -150,10 +150,10 @@ bool xdotool(const QStringList& arguments)
     return run(QStringLiteral("xdotool"), arguments);
 }
 
-bool clickAt(const Rect& frame, int screenHeight)
+bool clickAt(const Rect& frame)
 {
-    const int x = int(frame.x + frame.width / 2);
-    const int y = int(screenHeight - (frame.y + frame.height / 2));
+    const int x = frame.x + frame.width / 2;
+    const int y = frame.y + frame.height / 2;
     if (onSway())
         return swayClick(x, y);
     return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),

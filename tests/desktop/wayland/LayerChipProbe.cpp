@@ -1,14 +1,12 @@
 // layer-chip-probe show X Y WIDTH HEIGHT: the "found" chip on this session's layer shell under the
 // field at X,Y (top-left desktop pixels); prints "shown" once faded in, "filled" on a click on Fill.
 // layer-chip-probe compare SCREENSHOT.png LEFT TOP: 0 when the chip's opaque pixels are at LEFT,TOP.
-#include "chip/ChipPlacement.h"
 #include "chip/ChipView.h"
 #include "platform/wayland/LayerChipPanel.h"
 #include "platform/wayland/WaylandDisplay.h"
 #include "platform/wayland/WaylandLayerSurface.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QTextStream>
 #include <QVariantAnimation>
 
@@ -38,8 +36,7 @@ int show(const QStringList& args)
     QTextStream out(stdout);
     panel.model().onFill = [&] { out << "filled" << Qt::endl; };
     QObject::connect(&panel.fade(), &QAbstractAnimation::finished, [&] { out << "shown" << Qt::endl; });
-    const QRectF field(args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt());
-    panel.place(flipped(toRect(field), QGuiApplication::primaryScreen()->geometry().height()));
+    panel.place(Rect{args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt()});
     return QApplication::exec();
 }
 
