@@ -26,9 +26,9 @@ struct AppContext {
     Clipboard& clipboard;
     // Opens a web page in the user's browser.
     std::function<void(const QUrl&)> openUrl;
-    // Switches accessibility on for this session; answers what the user must still do, or an
-    // empty text when nothing is left to do.
-    std::function<QString()> grantAccessibility;
+    // Switches accessibility on for this session without waiting; `note` then gets what the user
+    // must still do, or an empty text when nothing is left to do, unless `context` is gone.
+    std::function<void(QObject* context, std::function<void(QString)> note)> grantAccessibility;
     bool developerBuild = isDevBuild();
 };
 

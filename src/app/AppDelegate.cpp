@@ -97,8 +97,13 @@ void AppDelegate::launch()
     m_controller.start();
     m_context.state.applyLaunchAtLoginDefault();
     const bool onboarded = m_context.settings.value(settingKey::onboarded).toBool();
-    if (!onboarded || !ready())
+    if (!onboarded)
         showOnboarding();
+    else
+        m_context.state.whenAccessibilityKnown(this, [this] {
+            if (!ready())
+                showOnboarding();
+        });
     // Its failure is not news at start: the settings window refreshes again when shown.
     m_context.inbox.refreshAccounts();
 }

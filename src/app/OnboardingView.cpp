@@ -199,8 +199,10 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
     connect(m_back, &QPushButton::clicked, this, [this] { goTo(m_step - 1); });
     connect(m_primary, &QPushButton::clicked, this, &OnboardingView::advance);
     connect(m_turnOn, &QPushButton::clicked, this, [this] {
-        m_accessNote->setText(m_context.grantAccessibility());
-        refresh();
+        m_context.grantAccessibility(this, [this](const QString& note) {
+            m_accessNote->setText(note);
+            refresh();
+        });
     });
     connect(m_practice, &QLineEdit::textChanged, this, &OnboardingView::refresh);
     connect(&context.state, &AppState::accountsChanged, this, &OnboardingView::refresh);

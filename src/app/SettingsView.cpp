@@ -105,8 +105,10 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     column->addWidget(general);
 
     connect(m_grant, &QPushButton::clicked, this, [this] {
-        m_accessNote->setText(m_context.grantAccessibility());
-        refresh();
+        m_context.grantAccessibility(this, [this](const QString& note) {
+            m_accessNote->setText(note);
+            refresh();
+        });
     });
     connect(&state, &AppState::launchAtLoginChanged, this, &SettingsView::refresh);
     connect(&state, &AppState::accessibilityChanged, this, &SettingsView::refresh);

@@ -4,6 +4,7 @@
 
 #include "app/AppContext.h"
 #include "app/AppDelegate.h"
+#include "app/StallWatch.h"
 #include "app/TrayIcons.h"
 #include "app/UpdateCheck.h"
 #include "common/AppIdentity.h"
@@ -33,17 +34,57 @@ const char* const help = "Usage: tessary [--help | --version]\n"
                          "  --help      show this text\n"
                          "  --version   show the version\n";
 
-QString accessibilityNote()
+void grantAccessibility(QObject* context, std::function<void(QString)> note)
 {
-    using tessary::AccessibilityEnabling;
-    if (const QString problem = tessary::sessionProblem(); !problem.isEmpty())
-        return problem;
-    if (!AccessibilityEnabling::enable())
-        return QStringLiteral(
-            "Accessibility could not be turned on: the desktop's accessibility service did not answer.");
-    return QStringLiteral(
-        "Accessibility is on. Restart once any Chromium-based browser, Qt or GTK 4 program that "
-        "was already running, so Tessary can see its fields.");
+    if (const QString problem = tessary::sessionProblem(); !problem.isEmpty()) {
+        note(problem);
+        return;
+    }
+    tessary::AccessibilityEnabling::enable(context, [note = std::move(note)](bool enabled) {
+        note(enabled
+                 ? QStringLiteral("Accessibility is on. Restart once any Chromium-based browser, Qt or "
+                                  "GTK 4 program that was already running, so Tessary can see its fields.")
+                 : QStringLiteral("Accessibility could not be turned on: the desktop's accessibility "
+                                  "service did not answer."));
+    });
+}
+
+// Everything the running application is made of, made in dependency order: the Linux services, the
+// state, the engine and the windows.
+struct Tessary {
+    explicit Tessary(tessary::SingleInstance& instance);
+
+    tessary::Platform platform;
+    tessary::AppState state{tessary::AppStateServices{platform.settings, platform.accessibility,
+                                                      platform.loginItem, platform.backend, platform.clock}};
+    tessary::InboxConnection inbox{
+        state, tessary::InboxConnectionServices{
+                   platform.backend, platform.settings, platform.clock, {}, [](const QUrl& url) {
+                       QDesktopServices::openUrl(url);
+                   }}};
+    tessary::Controller controller{tessary::ControllerServices{
+        state, platform.accessibility, platform.keyboard, platform.backend, platform.clock,
+        platform.devices.chip(), platform.hotKey, platform.clipboard, platform.links, platform.heartbeat}};
+    tessary::AppContext context{state,
+                                inbox,
+                                platform.settings,
+                                platform.clock,
+                                platform.clipboard,
+                                [](const QUrl& url) { QDesktopServices::openUrl(url); },
+                                grantAccessibility};
+    tessary::AppDelegate delegate{context, controller};
+    tessary::UpdateCheck updates{platform.settings};
+};
+
+Tessary::Tessary(tessary::SingleInstance& instance)
+{
+    delegate.setCheckForUpdates([this] { updates.checkNow(); });
+    // Developer builds never look for updates on their own.
+    if (!tessary::isDevBuild())
+        updates.checkDaily();
+    QObject::connect(&instance, &tessary::SingleInstance::reopenRequested, &delegate,
+                     &tessary::AppDelegate::reopen);
+    delegate.launch();
 }
 
 } // namespace
@@ -71,36 +112,19 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(applicationIcon());
 
-    SingleInstance instance(applicationId());
-    if (instance.claim() == SingleInstance::Claim::handedOver)
-        return 0;
+    std::unique_ptr<StallWatch> stallWatch;
+    if (const QString report = qEnvironmentVariable("TESSARY_STALL_REPORT"); !report.isEmpty())
+        stallWatch = std::make_unique<StallWatch>(report);
 
-    Platform platform;
-    AppState state(AppStateServices{platform.settings, platform.accessibility, platform.loginItem,
-                                    platform.backend, platform.clock});
-    InboxConnection inbox(
-        state,
-        InboxConnectionServices{platform.backend, platform.settings, platform.clock, {}, [](const QUrl& url) {
-                                    QDesktopServices::openUrl(url);
-                                }});
-    ChipSurface& chip = platform.devices.chip();
-    Controller controller(ControllerServices{state, platform.accessibility, platform.keyboard,
-                                             platform.backend, platform.clock, chip, platform.hotKey,
-                                             platform.clipboard, platform.links, platform.heartbeat});
-    AppContext context{state,
-                       inbox,
-                       platform.settings,
-                       platform.clock,
-                       platform.clipboard,
-                       [](const QUrl& url) { QDesktopServices::openUrl(url); },
-                       accessibilityNote};
-    AppDelegate delegate(context, controller);
-    UpdateCheck updates(platform.settings);
-    delegate.setCheckForUpdates([&updates] { updates.checkNow(); });
-    // Developer builds never look for updates on their own.
-    if (!isDevBuild())
-        updates.checkDaily();
-    QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, &AppDelegate::reopen);
-    delegate.launch();
+    // A later launch hands over to the running one without waiting for its answer here: the
+    // application is put together only once this launch knows it is the first.
+    SingleInstance instance(applicationId());
+    std::unique_ptr<Tessary> running;
+    instance.claim([&](SingleInstance::Claim claim) {
+        if (claim == SingleInstance::Claim::handedOver)
+            QCoreApplication::quit();
+        else
+            running = std::make_unique<Tessary>(instance);
+    });
     return QApplication::exec();
 }

@@ -30,9 +30,6 @@ AppState::AppState(AppStateServices services, QObject* parent)
     , m_services(std::move(services))
 {
     m_shortcut = loadShortcut(m_services.settings);
-    // Asked once and waited for: launch decides on it whether to lead the user through setup, and
-    // no window is shown yet that a slow answer could freeze.
-    m_accessibility = m_services.accessibility.isTrusted();
     m_autoFillOnMatch = settingBool(m_services.settings.value(settingKey::autoFillOnMatch)).value_or(true);
     m_deleteAfterUse = settingBool(m_services.settings.value(settingKey::deleteAfterUse)).value_or(false);
     m_launchAtLogin = m_services.loginItem.isEnabled();
@@ -40,6 +37,9 @@ AppState::AppState(AppStateServices services, QObject* parent)
     m_poller.setInterval(m_services.timings.statePoll);
     QObject::connect(&m_poller, &QTimer::timeout, this, &AppState::poll);
     m_poller.start();
+    // Asked without waiting, like every later check: a hung accessibility bus must not hold up
+    // the start. Launch waits for this first answer before deciding on setup.
+    checkAccessibility();
 }
 
 void AppState::setAccounts(QList<Account> accounts)
@@ -192,7 +192,20 @@ void AppState::checkAccessibility()
             self->m_accessibility = trusted;
             emit self->accessibilityChanged();
         }
+        if (!self->m_accessibilityKnown) {
+            self->m_accessibilityKnown = true;
+            emit self->accessibilityKnown();
+        }
     });
+}
+
+void AppState::whenAccessibilityKnown(QObject* context, std::function<void()> then)
+{
+    if (m_accessibilityKnown) {
+        then();
+        return;
+    }
+    QObject::connect(this, &AppState::accessibilityKnown, context, std::move(then), Qt::SingleShotConnection);
 }
 
 } // namespace tessary

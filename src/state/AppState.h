@@ -60,6 +60,9 @@ public:
     bool demoMode() const { return m_demoMode; }
     void setDemoMode(bool on);
     bool accessibility() const { return m_accessibility; }
+    // Runs `then` once the first accessibility check has answered (at once when it has), unless
+    // `context` is gone by then.
+    void whenAccessibilityKnown(QObject* context, std::function<void()> then);
     const std::optional<TimePoint>& pausedUntil() const { return m_pausedUntil; }
     void setPausedUntil(std::optional<TimePoint> until);
     bool autoFillOnMatch() const { return m_autoFillOnMatch; }
@@ -100,6 +103,7 @@ signals:
     void shortcutErrorChanged();
     void demoModeChanged();
     void accessibilityChanged();
+    void accessibilityKnown();
     void pausedUntilChanged();
     void autoFillOnMatchChanged();
     void deleteAfterUseChanged();
@@ -121,6 +125,7 @@ private:
     bool m_demoMode = false;
     bool m_accessibility = false;
     bool m_checkingAccessibility = false;
+    bool m_accessibilityKnown = false;
     std::optional<TimePoint> m_pausedUntil;
     bool m_autoFillOnMatch = true;
     bool m_deleteAfterUse = false;

@@ -45,7 +45,13 @@ int main(int argc, char** argv)
     FakeClipboard clipboard;
     AppState state(AppStateServices{settings, *accessibility, loginItem, backend, clock, {}, false});
     InboxConnection inbox(state, InboxConnectionServices{backend, settings, clock, {}, {}});
-    AppContext context{state, inbox, settings, clock, clipboard, [](const QUrl&) {}, [] { return QString(); },
+    AppContext context{state,
+                       inbox,
+                       settings,
+                       clock,
+                       clipboard,
+                       [](const QUrl&) {},
+                       [](QObject*, std::function<void(QString)> note) { note({}); },
                        false};
     const PopoverActions actions{[](const FoundCode&) {}, [] {}, [] {}, [] {}, [] {}, [] {}};
     const auto popover = [&](const char* name) {

@@ -16,9 +16,9 @@ protected:
         make(developerBuild);
         context = std::make_unique<AppContext>(AppContext{
             *state, *inbox, settings, clock, clipboard, [this](const QUrl& url) { opened.append(url); },
-            [this] {
+            [this](QObject*, std::function<void(QString)> note) {
                 ++grants;
-                return QStringLiteral("Restart your browser once.");
+                note(QStringLiteral("Restart your browser once."));
             },
             developerBuild});
         return *context;

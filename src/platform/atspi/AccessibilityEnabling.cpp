@@ -45,20 +45,27 @@ bool AccessibilityEnabling::isEnabled()
     return enabledIn(bus.call(readEnabled(), QDBus::Block, busTimeoutMs));
 }
 
-bool AccessibilityEnabling::enable()
+void AccessibilityEnabling::enable(QObject* context, std::function<void(bool)> done)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return false;
-    if (isEnabled())
-        return true;
+    if (!bus.isConnected()) {
+        done(false);
+        return;
+    }
     QDBusMessage set = QDBusMessage::createMethodCall(launcherService, launcherPath, propertiesInterface,
                                                       QStringLiteral("Set"));
     set << statusInterface << enabledProperty << QVariant::fromValue(QDBusVariant(true));
-    const QDBusMessage reply = bus.call(set, QDBus::Block, busTimeoutMs);
-    if (reply.type() == QDBusMessage::ErrorMessage)
-        qCWarning(logAtspi).noquote() << "accessibility could not be switched on:" << reply.errorMessage();
-    return isEnabled();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(set, busTimeoutMs), context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                     [context, done = std::move(done)](QDBusPendingCallWatcher* finished) mutable {
+                         finished->deleteLater();
+                         const QDBusMessage reply = finished->reply();
+                         if (reply.type() == QDBusMessage::ErrorMessage)
+                             qCWarning(logAtspi).noquote()
+                                 << "accessibility could not be switched on:" << reply.errorMessage();
+                         // Read back, as the launcher may keep the old value on a refusal.
+                         checkEnabled(context, std::move(done));
+                     });
 }
 
 void AccessibilityEnabling::checkEnabled(QObject* context, std::function<void(bool)> answer)

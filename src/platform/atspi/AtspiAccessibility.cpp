@@ -403,7 +403,7 @@ void AtspiAccessibility::prepareAccessibility(const RunningApplication& applicat
     // must not stall each of them. Looking the application up wakes Chromium's tree.
     if (!m_switchTried) {
         m_switchTried = true;
-        AccessibilityEnabling::enable();
+        AccessibilityEnabling::enable(&m_pendingChecks, [](bool) {});
     }
     applicationElement(application.pid);
 }

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 namespace tessary {
 
 // One Tessary per user session: the first launch owns the session-bus name that is the
@@ -14,8 +16,9 @@ public:
     enum class Claim { first, handedOver, noBus };
 
     explicit SingleInstance(QString busName, QObject* parent = nullptr);
-    // Takes the name, or hands over to the process that holds it.
-    Claim claim();
+    // Takes the name, or hands over to the process that holds it. `decided` runs once, possibly
+    // before this returns; handing over waits for the other process from the event loop.
+    void claim(std::function<void(Claim)> decided);
 
 signals:
     // A later launch asked this one to come forward.
