@@ -28,12 +28,13 @@ Rect chipFrame(QSize size, const std::optional<Rect>& target, const QList<Screen
         return {pointer.x() + pointerGap, pointer.y() + pointerGap, w, h};
 
     const Rect& r = *target;
+    int y = r.y + r.height + fieldGap;
     const auto screen = std::find_if(screens.begin(), screens.end(),
                                      [&](const ScreenArea& area) { return meets(area.frame, r); });
-    // Off every screen there is no visible area to keep to: the empty one at the origin stands in.
-    const Rect visible = screen == screens.end() ? Rect{} : screen->visibleFrame;
-
-    int y = r.y + r.height + fieldGap;
+    // Off every screen there is no visible area to keep to.
+    if (screen == screens.end())
+        return {r.x, y, w, h};
+    const Rect& visible = screen->visibleFrame;
     if (y + h > visible.y + visible.height)
         y = r.y - h - fieldGap;
     const int x = std::min(r.x, visible.x + visible.width - w - fieldGap);

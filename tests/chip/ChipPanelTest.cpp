@@ -34,7 +34,7 @@ TEST(ChipPlacement, FollowsTheFieldWithinTheVisibleArea)
         {"above a field near the dock", screens, Rect{100, 720, 150, 20}, {100, 686, 200, 30}},
         {"pushed left at the right edge", screens, Rect{900, 380, 80, 20}, {796, 404, 200, 30}},
         {"kept inside the second screen", screens, Rect{1700, 280, 90, 20}, {1596, 304, 200, 30}},
-        {"off every screen", screens, Rect{5000, 380, 80, 20}, {-204, 404, 200, 30}},
+        {"off every screen", screens, Rect{5000, 380, 80, 20}, {5000, 404, 200, 30}},
         {"at the pointer without a field", screens, std::nullopt, {512, 312, 200, 30}},
         {"on the shorter primary screen", laptopAndMonitor, Rect{100, 300, 150, 20}, {100, 324, 200, 30}},
         {"on the taller second screen", laptopAndMonitor, Rect{1100, 700, 200, 30}, {1100, 734, 200, 30}},

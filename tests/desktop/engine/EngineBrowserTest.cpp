@@ -81,7 +81,7 @@ protected:
         return pageShowing(url);
     }
 
-    // Clicks the element with that DOM id and waits until it has the focus. Its frame, bottom-left.
+    // Clicks the element with that DOM id and waits until it has the focus. Its frame.
     std::optional<std::pair<Element, Rect>> clickById(const Element& page, const QString& id)
     {
         std::optional<Element> element;

@@ -1,6 +1,7 @@
-// A small Qt window for the desktop tests: a labelled code field and a free text field. Once
-// shown, it prints each field's name and top-left screen geometry ("code X Y W H") on stdout, so
-// a test knows where to click without asking the accessibility it is testing.
+// A small Qt window for the desktop tests: a labelled code field and a free text field, at the
+// top-left corner given as "--at X Y" or where the window manager puts it. Once shown, it prints each field's
+// name and top-left screen geometry ("code X Y W H") on stdout, so a test knows where to click without asking
+// the accessibility it is testing.
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,9 @@ int main(int argc, char* argv[])
     layout->addWidget(code);
     layout->addWidget(free);
     window.resize(400, 160);
+    const QStringList arguments = QApplication::arguments();
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--at")); at > 0 && at + 2 < arguments.size())
+        window.move(arguments.at(at + 1).toInt(), arguments.at(at + 2).toInt());
     window.show();
     QTimer::singleShot(500, &window, [&] {
         for (QLineEdit* field : {code, free}) {

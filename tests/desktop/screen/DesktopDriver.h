@@ -25,7 +25,7 @@ void settle(std::chrono::milliseconds duration);
 
 // Runs xdotool with the arguments; false when it fails or takes longer than 10 s.
 bool xdotool(const QStringList& arguments);
-// Clicks the middle of a bottom-left screen rectangle.
+// Clicks the middle of a screen rectangle.
 bool clickAt(const Rect& frame);
 // Presses a combination in xdotool's names ("super+shift+o", "ctrl+l", "Return") on either desktop.
 bool pressKeys(const QString& combination);

@@ -46,7 +46,7 @@ TEST(LayerChipPanel, DrawsEveryStateAsTheViewPaintsItAndFadesIn)
 {
     RecordingSurface surface;
     LayerChipPanel panel(surface);
-    const QPoint underField(100, QGuiApplication::primaryScreen()->geometry().height() - 400 + 4);
+    const QPoint underField(100, 424);
     panel.model().setState(ChipModel::Searching{QStringLiteral("example.com")});
     panel.place(Rect{100, 400, 150, 20});
     EXPECT_TRUE(panel.isVisible());
