@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QProcess>
 #include <QScreen>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
