@@ -51,15 +51,22 @@ const KeywordSet& promoWords()
     return words;
 }
 
+// The last words, from ALERT on, are shouting that follows a code word in a sentence ("Sign in NOW",
+// "code EXPIRES").
 const QSet<QString>& codeStopWords()
 {
     static const QSet<QString> words = {
-        QStringLiteral("HTTPS"), QStringLiteral("HTTP"),        QStringLiteral("HTML"),
-        QStringLiteral("LOGIN"), QStringLiteral("SIGNIN"),      QStringLiteral("VERIFY"),
-        QStringLiteral("CODE"),  QStringLiteral("OTP"),         QStringLiteral("IMPORTANT"),
-        QStringLiteral("NOTE"),  QStringLiteral("HELLO"),       QStringLiteral("THANKS"),
-        QStringLiteral("TEAM"),  QStringLiteral("SUPPORT"),     QStringLiteral("PRIVACY"),
-        QStringLiteral("TERMS"), QStringLiteral("UNSUBSCRIBE"),
+        QStringLiteral("HTTPS"),   QStringLiteral("HTTP"),        QStringLiteral("HTML"),
+        QStringLiteral("LOGIN"),   QStringLiteral("SIGNIN"),      QStringLiteral("VERIFY"),
+        QStringLiteral("CODE"),    QStringLiteral("OTP"),         QStringLiteral("IMPORTANT"),
+        QStringLiteral("NOTE"),    QStringLiteral("HELLO"),       QStringLiteral("THANKS"),
+        QStringLiteral("TEAM"),    QStringLiteral("SUPPORT"),     QStringLiteral("PRIVACY"),
+        QStringLiteral("TERMS"),   QStringLiteral("UNSUBSCRIBE"), QStringLiteral("ALERT"),
+        QStringLiteral("NOW"),     QStringLiteral("HERE"),        QStringLiteral("IMMEDIATELY"),
+        QStringLiteral("URGENT"),  QStringLiteral("TODAY"),       QStringLiteral("ONLY"),
+        QStringLiteral("FREE"),    QStringLiteral("NOT"),         QStringLiteral("REQUIRED"),
+        QStringLiteral("ACCOUNT"), QStringLiteral("PASSWORD"),    QStringLiteral("EMAIL"),
+        QStringLiteral("BELOW"),   QStringLiteral("EXPIRES"),     QStringLiteral("VALID"),
     };
     return words;
 }
@@ -67,7 +74,7 @@ const QSet<QString>& codeStopWords()
 const IcuRegex& numericCodePattern()
 {
     static const IcuRegex pattern(QStringLiteral("(?<!" TESSARY_NOT_GLUED ")(?:[A-Z]{1,3}-)?"
-                                                 R"((\d{3,4}[ -]\d{3,4}|\d{4,8}))"
+                                                 R"((\d{3,4}[ -]\d{3,4}|\d{4,10}))"
                                                  "(?!" TESSARY_NOT_GLUED ")"));
     return pattern;
 }
