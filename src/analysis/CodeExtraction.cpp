@@ -17,6 +17,7 @@ namespace {
 constexpr qsizetype contextReach = 80;
 constexpr qsizetype contextLength = 160;
 constexpr qint64 keywordBonus = 5;
+constexpr qint64 subjectPoints = 15;
 constexpr qint64 promoPenalty = 40;
 constexpr qint64 minimumScore = 11;
 // "Your code is: ", "código:\n\n", "验证码为": what may stand between a code word and the code it
@@ -25,6 +26,17 @@ constexpr qsizetype labelGap = 12;
 constexpr int linkingWordLength = 6;
 // "Order number: ", "Numéro de suivi : ": how far a not-a-code label reaches to the number it names.
 constexpr qsizetype notCodeReach = 24;
+// Card and bank confirmations send nine or ten digits; only a code word right before makes them a
+// code, as such numbers are otherwise accounts, phones and references.
+constexpr int longCodeDigits = 10;
+// A code of fewer characters than this in the subject gets no subject bonus unless it is the whole
+// subject: a short token there ("Sign in to AB12") is a name more often than the code.
+constexpr qsizetype fullCodeLength = 6;
+// "TAN: 4 8 2 9 1 0": a code written one character at a time.
+constexpr int shortestSpacedCode = 4;
+constexpr int longestSpacedCode = 12;
+// "[CUSTOMER FIRST NAME]": how far the brackets of a template's placeholder may stand from a word in it.
+constexpr qsizetype placeholderReach = 40;
 
 QStringView scannedPart(const QString& text)
 {
@@ -72,6 +84,58 @@ bool isAsciiLetterOrDigit(QChar c)
     return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
 }
 
+bool isUpperOrDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z');
+}
+
+bool isSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c.unicode() == 0x00A0 || c.unicode() == 0x202F;
+}
+
+bool hasDigit(QStringView text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+}
+
+// Whether [start, end) stands inside square brackets on its line, the brackets at most
+// `placeholderReach` units away.
+bool isInsideBrackets(QStringView text, qsizetype start, qsizetype end)
+{
+    bool opened = false;
+    for (qsizetype at = start - 1; at >= std::max<qsizetype>(start - placeholderReach, 0); --at) {
+        const QChar c = text[at];
+        if (c == QLatin1Char(']') || isLineBreak(c))
+            return false;
+        if (c == QLatin1Char('[')) {
+            opened = true;
+            break;
+        }
+    }
+    if (!opened)
+        return false;
+    for (qsizetype at = end; at < std::min(end + placeholderReach, text.size()); ++at) {
+        const QChar c = text[at];
+        if (c == QLatin1Char('[') || isLineBreak(c))
+            return false;
+        if (c == QLatin1Char(']'))
+            return true;
+    }
+    return false;
+}
+
+// "[CODE]", "[FIRST NAME]", "[XXXXXX]", "[000000]": a template's stand-in, left unfilled. Real codes
+// in brackets carry digits and are no run of one character.
+bool isPlaceholder(QStringView text, qsizetype start, qsizetype end)
+{
+    const QStringView inside = text.sliced(start, end - start);
+    const bool oneCharacter =
+        std::all_of(inside.begin(), inside.end(), [&inside](QChar c) { return c == inside.front(); });
+    return (!hasDigit(inside) || oneCharacter) && isInsideBrackets(text, start, end);
+}
+
 // What keeps a code from standing alone, as in the patterns: letters, digits, "_" and "-", except
 // the letters of languages that glue numbers to words.
 bool gluesToCode(QChar c)
@@ -113,17 +177,13 @@ public:
         numericCodePattern().forEachMatch(m_full, 1, [this](const RegexMatch& match) {
             const QStringView group = textOf(match.groupStart, match.groupEnd);
             const NumericDigits digits = numericDigits(group);
-            if (digits.count < 4 || digits.count > 8 ||
+            if (digits.count < 4 || digits.count > longCodeDigits ||
                 isPartOfALongerNumber(m_full, match.start, match.end) ||
-                isNamedOtherwise(match.start, match.end))
+                isPlaceholder(m_full, match.start, match.end) || isNamedOtherwise(match.start, match.end))
                 return;
-            qint64 score = digits.count == 6 ? 20 : 10;
-            if (digits.count == 4 && digits.value >= 1900 && digits.value <= 2100)
-                score -= 30; // a year, not a code
-            if (match.start < m_subjectLength)
-                score += 15;
-            score += contextScore(match.start);
-            offer(digitsOf(group), score);
+            if (digits.count > 8 && !isAnnounced(match.start))
+                return;
+            offerDigits(digitsOf(group), digits, match.start, match.end);
         });
     }
 
@@ -132,22 +192,22 @@ public:
         alphanumericCodePattern().forEachMatch(m_full, 1, [this](const RegexMatch& match) {
             const QStringView raw = textOf(match.groupStart, match.groupEnd);
             const bool hasLetter = std::any_of(raw.begin(), raw.end(), [](QChar c) { return c.isLetter(); });
-            const bool hasDigit = std::any_of(raw.begin(), raw.end(), [](QChar c) { return c.isDigit(); });
-            if (!hasLetter || (!hasDigit && isStopWord(raw)) || isNamedOtherwise(match.start, match.end))
+            const bool withDigit = hasDigit(raw);
+            if (!hasLetter || (!withDigit && isStopWord(raw)) ||
+                isPlaceholder(m_full, match.start, match.end) || isNamedOtherwise(match.start, match.end))
                 return;
-            const bool alone = m_lines.lineAt(match.start).trimmed() == raw;
+            const bool alone = isAlone(raw, match.start);
             const bool inSubject = match.start < m_subjectLength;
-            if (!hasDigit && !alone)
-                return; // an upper-case word inside a sentence is shouting, not a code
-            if (!hasDigit && !inSubject && !isAnnounced(match.start))
-                return; // a heading ("WELCOME") on its own line, unless a code word introduces it
+            if (!withDigit && !(alone && inSubject) && !isLetterCode(match.start, match.end, alone))
+                return;
             offerLetters(raw, match.start, alone);
         });
     }
 
     // Lower- and mixed-case codes ("ab7k2q") are prose-like, so they count only right after a
-    // code word: only the few units after each code word are read, not the whole text.
-    void scanMixedCase()
+    // code word; so do codes spaced out one character at a time ("TAN: 4 8 2 9 1 0"). Only the few
+    // units after each code word are read, not the whole text.
+    void scanAfterCodeWords()
     {
         const qsizetype size = m_full.size();
         qsizetype at = 0;
@@ -162,8 +222,15 @@ public:
                 qsizetype end = at;
                 while (end < size && isAsciiLetterOrDigit(m_full[end]))
                     ++end;
-                if (end == size || !gluesToCode(m_full[end]))
-                    offerMixedCase(at, end);
+                const qsizetype spacedEnd = end == at + 1 ? spacedCodeEnd(at) : at;
+                if (spacedEnd > at)
+                    end = spacedEnd;
+                if (end == size || !gluesToCode(m_full[end])) {
+                    if (spacedEnd > at)
+                        offerSpaced(at, end);
+                    else
+                        offerMixedCase(at, end);
+                }
                 at = end;
             }
         }
@@ -185,20 +252,76 @@ private:
     void offerMixedCase(qsizetype start, qsizetype end)
     {
         const QStringView raw = textOf(start, end);
-        const bool hasDigit = std::any_of(raw.begin(), raw.end(), [](QChar c) { return c.isDigit(); });
         const bool hasLower = std::any_of(raw.begin(), raw.end(), [](QChar c) { return c.isLower(); });
-        if (raw.size() < 4 || raw.size() > 12 || !hasDigit || !hasLower)
+        if (raw.size() < 4 || raw.size() > 12 || !hasDigit(raw) || !hasLower)
             return; // upper-case and digit-only codes are the other passes' work
-        if (isAnnounced(start) && !isNamedOtherwise(start, end))
-            offerLetters(raw, start, m_lines.lineAt(start).trimmed() == raw);
+        if (isAnnounced(start) && !isNamedOtherwise(start, end) && !isPlaceholder(m_full, start, end))
+            offerLetters(raw, start, isAlone(raw, start));
     }
 
-    void offerLetters(QStringView raw, qsizetype start, bool alone)
+    // Where a code written one character at a time ("4 8 2 9 1 0", "K 7 M 2") that begins at
+    // `start` ends, or `start` when none begins there.
+    qsizetype spacedCodeEnd(qsizetype start) const
     {
-        const bool inSubject = start < m_subjectLength;
-        const qint64 score = (alone ? (inSubject ? 40 : 25) : (inSubject ? 27 : 12)) + contextScore(start);
-        offer(raw.toString(), score);
+        const qsizetype size = m_full.size();
+        const auto single = [&](qsizetype at) {
+            return at < size && isUpperOrDigit(m_full[at]) &&
+                   (at + 1 == size || !isAsciiLetterOrDigit(m_full[at + 1]));
+        };
+        if (!single(start))
+            return start;
+        qsizetype end = start + 1;
+        int count = 1;
+        while (end + 1 < size && isSpace(m_full[end]) && single(end + 1)) {
+            end += 2;
+            ++count;
+        }
+        return count >= shortestSpacedCode && count <= longestSpacedCode ? end : start;
     }
+
+    void offerSpaced(qsizetype start, qsizetype end)
+    {
+        const QStringView raw = textOf(start, end);
+        if (!isAnnounced(start) || isNamedOtherwise(start, end))
+            return;
+        QString code;
+        for (QChar c : raw)
+            if (!isSpace(c))
+                code.append(c);
+        const NumericDigits digits = numericDigits(code);
+        if (digits.count == code.size())
+            offerDigits(code, digits, start, end);
+        else
+            offerLetters(code, start, isAlone(raw, start));
+    }
+
+    void offerDigits(QString code, NumericDigits digits, qsizetype start, qsizetype end)
+    {
+        qint64 score = digits.count == 6 ? 20 : 10;
+        if (digits.count == 4 && digits.value >= 1900 && digits.value <= 2100)
+            score -= 30; // a year, not a code
+        score += subjectBonus(textOf(start, end), start, code.size());
+        offer(std::move(code), score + contextScore(start));
+    }
+
+    void offerLetters(QStringView code, qsizetype start, bool alone)
+    {
+        const qint64 base = alone ? 25 : 12;
+        const qsizetype length = code.size() - code.count(QLatin1Char('-'));
+        const qint64 bonus =
+            start < m_subjectLength && (alone || length >= fullCodeLength) ? subjectPoints : 0;
+        offer(code.toString(), base + bonus + contextScore(start));
+    }
+
+    // `raw` is the candidate as written, `length` the characters of its code.
+    qint64 subjectBonus(QStringView raw, qsizetype start, qsizetype length)
+    {
+        if (start >= m_subjectLength || (length < fullCodeLength && !isAlone(raw, start)))
+            return 0;
+        return subjectPoints;
+    }
+
+    bool isAlone(QStringView raw, qsizetype start) { return m_lines.lineAt(start).trimmed() == raw; }
 
     qint64 contextScore(qsizetype start) const
     {
@@ -229,17 +352,45 @@ private:
         return words <= 1 && letters <= linkingWordLength;
     }
 
+    // An upper-case word without digits is shouting, a heading or a name ("WELCOME", "GOOGLE"). It is
+    // a code only when a code word announces it and it is not one itself, and then alone on its
+    // line, after a colon, or as the last word of its sentence ("Your code is HXRTQM."). A shouted
+    // code word with only a space after it begins a shouted phrase ("SECURITY NOTICE").
+    bool isLetterCode(qsizetype start, qsizetype end, bool alone) const
+    {
+        if (!isAnnounced(start) || m_keywords.anyStartingIn(start, start + 1))
+            return false;
+        const qsizetype wordEnd = m_keywords.lastEndBefore(start);
+        const QStringView gap = textOf(wordEnd, start);
+        if (std::all_of(gap.begin(), gap.end(), [](QChar c) { return c.isSpace(); }) &&
+            m_full[wordEnd - 1].isUpper())
+            return false;
+        return alone || gap.contains(QLatin1Char(':')) || gap.contains(QChar(0xFF1A)) || endsAPhrase(end);
+    }
+
+    bool endsAPhrase(qsizetype end) const
+    {
+        while (end < m_full.size() && isSpace(m_full[end]))
+            ++end;
+        if (end == m_full.size() || isLineBreak(m_full[end]))
+            return true;
+        return QStringView(u".,;!?)\u3002\uFF0C").contains(m_full[end]);
+    }
+
     // The candidate is an order, parcel, bill or phone number, an amount, or part of a web address.
     bool isNamedOtherwise(qsizetype start, qsizetype end) const
     {
         const auto link = std::upper_bound(m_links.begin(), m_links.end(), std::pair{start, m_full.size()});
         if (link != m_links.begin() && std::prev(link)->second > start)
             return true;
-        if (end < m_full.size() && !isLineBreak(m_full[end]) && m_labels.anyStartingIn(end, end + 2))
+        const qsizetype next = end < m_full.size() && isSpace(m_full[end]) ? end + 1 : end;
+        if (next < m_full.size() && m_labels.anyStartingIn(next, next + 1))
             return true; // "4820 kr", "5810元"
+        // A label that ends where a code word ends holds it ("Transaction code", "کد پیگیری") and
+        // names the number more closely.
         const qsizetype labelEnd = m_labels.lastEndBefore(start);
         return labelEnd >= 0 && start - labelEnd <= notCodeReach &&
-               labelEnd > m_keywords.lastEndBefore(start);
+               labelEnd >= m_keywords.lastEndBefore(start);
     }
 
     // Ties keep the earlier candidate, so a numeric code beats an alphanumeric one of equal score.
@@ -273,7 +424,7 @@ std::optional<ExtractedCode> extractCode(const QString& subject, const QString& 
         return std::nullopt;
     extraction.scanNumeric();
     extraction.scanAlphanumeric();
-    extraction.scanMixedCase();
+    extraction.scanAfterCodeWords();
     return extraction.result();
 }
 

@@ -15,6 +15,57 @@ QStringList merged(std::vector<const char*> LanguageWords::*list)
     return words;
 }
 
+bool isAsciiWordUnit(char16_t u)
+{
+    return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || u == u'_' ||
+           u == u'-';
+}
+
+bool isAsciiDigitOrCapital(char16_t u)
+{
+    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z');
+}
+
+// Where the code patterns may begin: at a digit or an upper-case letter that no ASCII letter,
+// digit, "_" or "-" glues to from the left (their look-behind decides the other neighbours).
+qsizetype nextNumericStart(QStringView text, qsizetype from)
+{
+    const char16_t* units = text.utf16();
+    const qsizetype size = text.size();
+    for (qsizetype at = from; at < size; ++at) {
+        const char16_t u = units[at];
+        const bool first =
+            isAsciiDigitOrCapital(u) || (u >= 0x80 && (QChar::isHighSurrogate(u) || QChar(u).isDigit()));
+        if (first && (at == 0 || !isAsciiWordUnit(units[at - 1])))
+            return at;
+    }
+    return size;
+}
+
+qsizetype nextAlphanumericStart(QStringView text, qsizetype from)
+{
+    const char16_t* units = text.utf16();
+    const qsizetype size = text.size();
+    for (qsizetype at = from; at < size; ++at)
+        if (isAsciiDigitOrCapital(units[at]) && (at == 0 || !isAsciiWordUnit(units[at - 1])))
+            return at;
+    return size;
+}
+
+// "http" and "www", in either case.
+qsizetype nextLinkStart(QStringView text, qsizetype from)
+{
+    const char16_t* units = text.utf16();
+    const qsizetype size = text.size();
+    for (qsizetype at = from; at + 1 < size; ++at) {
+        const char16_t u = units[at] | 0x20;
+        const char16_t next = units[at + 1] | 0x20;
+        if ((u == u'h' && next == u't') || (u == u'w' && next == u'w'))
+            return at;
+    }
+    return size;
+}
+
 // Letters, digits and the dash keep a code from standing alone, except letters of the languages
 // that write numbers straight after their words ("验证码123456", "인증번호7310입니다").
 #define TESSARY_NOT_GLUED                                                                                    \
@@ -51,15 +102,22 @@ const KeywordSet& promoWords()
     return words;
 }
 
+// The last words, from ALERT on, are shouting that follows a code word in a sentence ("Sign in NOW",
+// "code EXPIRES").
 const QSet<QString>& codeStopWords()
 {
     static const QSet<QString> words = {
-        QStringLiteral("HTTPS"), QStringLiteral("HTTP"),        QStringLiteral("HTML"),
-        QStringLiteral("LOGIN"), QStringLiteral("SIGNIN"),      QStringLiteral("VERIFY"),
-        QStringLiteral("CODE"),  QStringLiteral("OTP"),         QStringLiteral("IMPORTANT"),
-        QStringLiteral("NOTE"),  QStringLiteral("HELLO"),       QStringLiteral("THANKS"),
-        QStringLiteral("TEAM"),  QStringLiteral("SUPPORT"),     QStringLiteral("PRIVACY"),
-        QStringLiteral("TERMS"), QStringLiteral("UNSUBSCRIBE"),
+        QStringLiteral("HTTPS"),   QStringLiteral("HTTP"),        QStringLiteral("HTML"),
+        QStringLiteral("LOGIN"),   QStringLiteral("SIGNIN"),      QStringLiteral("VERIFY"),
+        QStringLiteral("CODE"),    QStringLiteral("OTP"),         QStringLiteral("IMPORTANT"),
+        QStringLiteral("NOTE"),    QStringLiteral("HELLO"),       QStringLiteral("THANKS"),
+        QStringLiteral("TEAM"),    QStringLiteral("SUPPORT"),     QStringLiteral("PRIVACY"),
+        QStringLiteral("TERMS"),   QStringLiteral("UNSUBSCRIBE"), QStringLiteral("ALERT"),
+        QStringLiteral("NOW"),     QStringLiteral("HERE"),        QStringLiteral("IMMEDIATELY"),
+        QStringLiteral("URGENT"),  QStringLiteral("TODAY"),       QStringLiteral("ONLY"),
+        QStringLiteral("FREE"),    QStringLiteral("NOT"),         QStringLiteral("REQUIRED"),
+        QStringLiteral("ACCOUNT"), QStringLiteral("PASSWORD"),    QStringLiteral("EMAIL"),
+        QStringLiteral("BELOW"),   QStringLiteral("EXPIRES"),     QStringLiteral("VALID"),
     };
     return words;
 }
@@ -67,8 +125,9 @@ const QSet<QString>& codeStopWords()
 const IcuRegex& numericCodePattern()
 {
     static const IcuRegex pattern(QStringLiteral("(?<!" TESSARY_NOT_GLUED ")(?:[A-Z]{1,3}-)?"
-                                                 R"((\d{3,4}[ -]\d{3,4}|\d{4,8}))"
-                                                 "(?!" TESSARY_NOT_GLUED ")"));
+                                                 R"((\d{3,4}[ -]\d{3,4}|\d{4,10}))"
+                                                 "(?!" TESSARY_NOT_GLUED ")"),
+                                  IcuRegex::noOptions, nextNumericStart);
     return pattern;
 }
 
@@ -77,14 +136,14 @@ const IcuRegex& alphanumericCodePattern()
     static const IcuRegex pattern(QStringLiteral("(?<!" TESSARY_NOT_GLUED ")"
                                                  R"(([A-Z0-9]{3,6}-[A-Z0-9]{3,6}|[A-Z0-9]{4,12}))"
                                                  "(?!" TESSARY_NOT_GLUED ")"),
-                                  IcuRegex::multiLine);
+                                  IcuRegex::multiLine, nextAlphanumericStart);
     return pattern;
 }
 
 const IcuRegex& linkPattern()
 {
     static const IcuRegex pattern(QStringLiteral(R"((?:https?://|www\.)[^\s<>"']+)"),
-                                  IcuRegex::caseInsensitive);
+                                  IcuRegex::caseInsensitive, nextLinkStart);
     return pattern;
 }
 

@@ -21,7 +21,8 @@ const KeywordSet& promoWords();
 // Upper-case words that look like alphanumeric codes in a mail but never are (compared exactly).
 const QSet<QString>& codeStopWords();
 
-// Four to eight digits, or two groups of three or four joined by a space or a dash, standing alone;
+// Four to ten digits (nine and ten only where a code word announces them), or two groups of three or
+// four joined by a space or a dash, standing alone;
 // an upper-case prefix and a dash ("G-") may stand before them and is not part of the code. Chinese,
 // Japanese and Korean letters do not count as "around": those languages glue numbers to words.
 const IcuRegex& numericCodePattern();

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
+
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
 
@@ -13,7 +15,8 @@ namespace {
 constexpr int32_t matchTimeLimitSteps = 50;
 } // namespace
 
-IcuRegex::IcuRegex(const QString& pattern, int options)
+IcuRegex::IcuRegex(const QString& pattern, int options, StartFilter mayStartAt)
+    : m_mayStartAt(mayStartAt)
 {
     uint32_t flags = 0;
     if (options & multiLine)
@@ -42,15 +45,31 @@ bool IcuRegex::forEachMatch(const QString& text, int group,
     if (U_FAILURE(status))
         return false;
     matcher->setTimeLimit(matchTimeLimitSteps, status);
-    while (matcher->find(status) && U_SUCCESS(status)) {
+    const auto report = [&]() {
         RegexMatch match;
         match.start = matcher->start(status);
         match.end = matcher->end(status);
         match.groupStart = matcher->start(group, status);
         match.groupEnd = matcher->end(group, status);
-        if (U_FAILURE(status))
-            return false;
-        visit(match);
+        if (U_SUCCESS(status))
+            visit(match);
+        return match.end;
+    };
+    if (!m_mayStartAt) {
+        while (matcher->find(status) && U_SUCCESS(status))
+            report();
+        return U_SUCCESS(status);
+    }
+    // The same leftmost, non-overlapping matches as find(): the pattern is tried where the filter
+    // lets a match begin, anchored there, seeing the text on both sides of the position.
+    matcher->useTransparentBounds(true);
+    matcher->useAnchoringBounds(false);
+    const QStringView view(text);
+    const qsizetype size = text.size();
+    for (qsizetype at = m_mayStartAt(view, 0); at < size && U_SUCCESS(status);) {
+        matcher->region(at, size, status);
+        const bool found = matcher->lookingAt(status) && U_SUCCESS(status);
+        at = m_mayStartAt(view, found ? std::max(report(), at + 1) : at + 1);
     }
     return U_SUCCESS(status);
 }

@@ -27,9 +27,14 @@ struct RegexMatch {
 class IcuRegex {
 public:
     enum Option { noOptions = 0, multiLine = 1, caseInsensitive = 2 };
+    // The first position at or after `from` of `text` where a match may begin, or the text's size.
+    // ICU finds no first character in a pattern that opens with a look-behind and tries it at every
+    // position; a filter that knows which units can begin a match lets the search try the pattern
+    // only there. It must never skip a position where the pattern matches.
+    using StartFilter = qsizetype (*)(QStringView text, qsizetype from);
 
     // A pattern that does not compile is a programming error: the program stops with a message.
-    explicit IcuRegex(const QString& pattern, int options = noOptions);
+    explicit IcuRegex(const QString& pattern, int options = noOptions, StartFilter mayStartAt = nullptr);
     ~IcuRegex();
     IcuRegex(const IcuRegex&) = delete;
     IcuRegex& operator=(const IcuRegex&) = delete;
@@ -43,6 +48,7 @@ public:
 
 private:
     std::unique_ptr<icu::RegexPattern> m_pattern;
+    StartFilter m_mayStartAt = nullptr;
 };
 
 } // namespace tessary

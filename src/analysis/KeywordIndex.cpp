@@ -49,114 +49,142 @@ bool isWrittenWithoutSpaces(QChar c)
     }
 }
 
-// Letters and combining marks continue a word; digits do not, so "4820руб" still ends in a word.
-bool continuesWord(QChar c)
+bool continuesWordBeyondAscii(QChar c)
 {
     return (c.isLetter() || c.isMark()) && !isWrittenWithoutSpaces(c);
 }
 
-// Whether the text beside a word (`inside` its own edge character, `outside` the neighbour, null at
-// the ends of the text) leaves the word whole.
-bool isBoundary(QChar inside, QChar outside)
+// Letters and combining marks continue a word; digits do not, so "4820руб" still ends in a word.
+inline bool continuesWord(char16_t unit)
+{
+    if (unit < 0x80)
+        return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z');
+    return continuesWordBeyondAscii(QChar(unit));
+}
+
+// Whether the text beside a word (`inside` its own edge unit, `outside` the neighbour, 0 at the
+// ends of the text) leaves the word whole.
+bool isBoundary(char16_t inside, char16_t outside)
 {
     return !continuesWord(inside) || !continuesWord(outside);
 }
 
+// Whether `text` starts with `word`. Words are a few units long: a plain loop beats memcmp.
+bool startsWith(const char16_t* text, const std::u16string& word)
+{
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (word[i] != text[i])
+            return false;
+    return true;
+}
+
 } // namespace
+
+KeywordSet::Table::Table()
+    : listOf(65536, 0)
+{
+}
+
+void KeywordSet::Table::add(const std::u16string& text, std::size_t word)
+{
+    const char16_t second = text.size() > 1 ? text[1] : 0;
+    firstUnits.set(text[0]);
+    if (text.size() == 1)
+        singleUnit.set(text[0]);
+    quint16& list = listOf[slot(text[0], second)];
+    if (list == 0) {
+        lists.emplace_back();
+        list = quint16(lists.size());
+    }
+    lists[list - 1].push_back(word);
+}
 
 KeywordSet::KeywordSet(const QStringList& words)
 {
     for (const QString& entry : words) {
+        QString text = entry.toLower();
         Word word;
-        word.text = entry.toLower();
-        word.openStart = word.text.startsWith(QLatin1Char('*'));
-        word.openEnd = word.text.endsWith(QLatin1Char('*'));
-        word.text = word.text.sliced(word.openStart ? 1 : 0);
-        word.text.chop(word.openEnd ? 1 : 0);
+        word.openStart = text.startsWith(QLatin1Char('*'));
+        word.openEnd = text.endsWith(QLatin1Char('*'));
+        text = text.sliced(word.openStart ? 1 : 0);
+        text.chop(word.openEnd ? 1 : 0);
+        word.text.assign(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()));
         const bool duplicate = std::any_of(m_words.begin(), m_words.end(), [&word](const Word& known) {
             return known.text == word.text && known.openStart == word.openStart &&
                    known.openEnd == word.openEnd;
         });
-        if (word.text.isEmpty() || duplicate)
+        if (word.text.empty() || duplicate)
             continue;
-        const char16_t first = word.text.front().unicode();
-        const char16_t second = word.text.size() > 1 ? word.text.at(1).unicode() : 0;
-        m_firstUnits.set(first);
-        m_byFirstUnits[quint32(first) << 16 | second].push_back(m_words.size());
+        m_anywhere.add(word.text, m_words.size());
+        if (word.openStart)
+            m_gluedOnly.add(word.text, m_words.size());
         m_words.push_back(std::move(word));
     }
 }
 
-const std::vector<std::size_t>* KeywordSet::startingWith(char16_t first, char16_t second) const
-{
-    const auto found = m_byFirstUnits.constFind(quint32(first) << 16 | second);
-    return found == m_byFirstUnits.constEnd() ? nullptr : &found.value();
-}
-
 KeywordIndex::KeywordIndex(QStringView lowerText, const KeywordSet& words)
 {
-    // One pass over the text, trying only the words that start with the character at hand: a
-    // search per word would read a long mail once per word.
-    m_lengths.reserve(words.m_words.size());
-    for (const KeywordSet::Word& word : words.m_words)
-        m_lengths.push_back(word.text.size());
-    m_starts.resize(words.m_words.size());
+    // One pass over the text, trying only the words that begin with the unit at hand; inside a
+    // word of the text, only those that may be glued to what precedes. A search per word would
+    // read a long mail once per word.
+    const char16_t* text = lowerText.utf16();
     const qsizetype size = lowerText.size();
     const auto tryWords = [&](qsizetype at, const std::vector<std::size_t>* candidates) {
         if (!candidates)
             return;
         for (std::size_t w : *candidates) {
             const KeywordSet::Word& word = words.m_words[w];
-            const qsizetype end = at + word.text.size();
-            if (end > size || lowerText.sliced(at, word.text.size()) != word.text)
+            const qsizetype length = qsizetype(word.text.size());
+            if (length > size - at || !startsWith(text + at, word.text))
+                continue; // another word that hashed to the same slot
+            const qsizetype end = at + length;
+            if (!word.openEnd && !isBoundary(word.text.back(), end < size ? text[end] : 0))
                 continue;
-            if (!word.openStart && !isBoundary(word.text.front(), at > 0 ? lowerText[at - 1] : QChar()))
-                continue;
-            if (!word.openEnd && !isBoundary(word.text.back(), end < size ? lowerText[end] : QChar()))
-                continue;
-            if (m_starts[w].empty())
-                m_found.push_back(w);
-            m_starts[w].push_back(at);
-            m_allStarts.push_back(at);
-            m_allEnds.push_back(end);
+            m_found.push_back({at, end, w});
+            m_ends.push_back(end);
         }
     };
+    bool afterLetter = false;
     for (qsizetype at = 0; at < size; ++at) {
-        const char16_t first = lowerText[at].unicode();
-        if (!words.m_firstUnits.test(first))
+        const char16_t unit = text[at];
+        const bool letter = continuesWord(unit);
+        const KeywordSet::Table& table = afterLetter && letter ? words.m_gluedOnly : words.m_anywhere;
+        afterLetter = letter;
+        if (!table.firstUnits.test(unit))
             continue;
-        tryWords(at, words.startingWith(first, 0));
+        if (table.singleUnit.test(unit))
+            tryWords(at, table.startingWith(unit, 0));
         if (at + 1 < size)
-            tryWords(at, words.startingWith(first, lowerText[at + 1].unicode()));
+            tryWords(at, table.startingWith(unit, text[at + 1]));
     }
-    std::sort(m_allEnds.begin(), m_allEnds.end());
-}
-
-bool KeywordIndex::occursInside(std::size_t word, qsizetype begin, qsizetype end) const
-{
-    const std::vector<qsizetype>& starts = m_starts[word];
-    const auto first = std::lower_bound(starts.begin(), starts.end(), begin);
-    return first != starts.end() && *first + m_lengths[word] <= end;
+    std::sort(m_ends.begin(), m_ends.end());
 }
 
 int KeywordIndex::countInside(qsizetype begin, qsizetype end) const
 {
+    const auto first = std::lower_bound(m_found.begin(), m_found.end(), begin,
+                                        [](const Occurrence& o, qsizetype at) { return o.start < at; });
+    // Every occurrence of a word is as long as its first, so the first one after `begin` decides.
     int count = 0;
-    for (std::size_t word : m_found)
-        count += occursInside(word, begin, end) ? 1 : 0;
+    for (auto o = first; o != m_found.end() && o->start < end; ++o) {
+        const bool seen =
+            std::any_of(first, o, [o](const Occurrence& earlier) { return earlier.word == o->word; });
+        count += o->end <= end && !seen ? 1 : 0;
+    }
     return count;
 }
 
 qsizetype KeywordIndex::lastEndBefore(qsizetype position) const
 {
-    const auto after = std::upper_bound(m_allEnds.begin(), m_allEnds.end(), position);
-    return after == m_allEnds.begin() ? -1 : *(after - 1);
+    const auto after = std::upper_bound(m_ends.begin(), m_ends.end(), position);
+    return after == m_ends.begin() ? -1 : *(after - 1);
 }
 
 bool KeywordIndex::anyStartingIn(qsizetype begin, qsizetype end) const
 {
-    const auto first = std::lower_bound(m_allStarts.begin(), m_allStarts.end(), begin);
-    return first != m_allStarts.end() && *first < end;
+    const auto first = std::lower_bound(m_found.begin(), m_found.end(), begin,
+                                        [](const Occurrence& o, qsizetype at) { return o.start < at; });
+    return first != m_found.end() && first->start < end;
 }
 
 } // namespace tessary

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
-#include <array>
 #include <bitset>
+#include <string>
 #include <vector>
 
 namespace tessary {
@@ -27,45 +26,65 @@ public:
 private:
     friend class KeywordIndex;
     struct Word {
-        QString text;
+        std::u16string text;
         bool openStart = false;
         bool openEnd = false;
     };
-    // The words that may start with `first` followed by `second`: keyed by two units, a text
-    // position meets only the few words that share its first two letters.
-    const std::vector<std::size_t>* startingWith(char16_t first, char16_t second) const;
+    // The words by their first two units (a word of one unit under its unit and 0), hashed into
+    // one flat table: a text position meets only the few words that share its first two units.
+    // Inside a word of the text only the words that may be glued to what precedes can start, so
+    // they have their own table.
+    struct Table {
+        Table();
+        void add(const std::u16string& text, std::size_t word);
+        const std::vector<std::size_t>* startingWith(char16_t first, char16_t second) const
+        {
+            const quint16 list = listOf[slot(first, second)];
+            return list == 0 ? nullptr : &lists[list - 1];
+        }
+        // Words of one script share their slots' neighbourhood, so a text keeps to a few cache lines.
+        static std::size_t slot(char16_t first, char16_t second)
+        {
+            return ((std::size_t(first) << 8) ^ second) & 0xFFFF;
+        }
+        std::bitset<65536> firstUnits; // a cheap "no word starts here" before the table is asked
+        std::vector<quint16> listOf;   // 0 = no word, else 1 + the index in `lists`
+        std::vector<std::vector<std::size_t>> lists;
+        std::bitset<65536> singleUnit; // which units are words on their own
+    };
 
     std::vector<Word> m_words;
-    std::bitset<65536> m_firstUnits; // a cheap "no word starts here" before the table is asked
-    QHash<quint32, std::vector<std::size_t>> m_byFirstUnits; // one-unit words under second 0
+    Table m_anywhere;
+    Table m_gluedOnly;
 };
 
 // Where each word of a KeywordSet occurs in a lower-case text, so that "which words lie inside this
-// window" costs a few binary searches instead of a scan of the window per word. Keeps matching
-// linear on texts with a candidate on every line.
+// window" costs a binary search and a look at the few words nearby instead of a scan of the window
+// per word. Built in one pass over the text; keeps matching linear on texts with a candidate on
+// every line.
 class KeywordIndex {
 public:
     KeywordIndex(QStringView lowerText, const KeywordSet& words);
 
-    bool anyAnywhere() const { return !m_allStarts.empty(); }
+    bool anyAnywhere() const { return !m_found.empty(); }
     // How many of the words (each counted once) lie wholly inside [begin, end).
     int countInside(qsizetype begin, qsizetype end) const;
     bool anyInside(qsizetype begin, qsizetype end) const { return countInside(begin, end) > 0; }
     // Where the last word ending at or before `position` ends, or -1 when none does.
     qsizetype lastEndBefore(qsizetype position) const;
     // Where each occurrence ends, in order.
-    const std::vector<qsizetype>& ends() const { return m_allEnds; }
+    const std::vector<qsizetype>& ends() const { return m_ends; }
     // Whether a word starts inside [begin, end).
     bool anyStartingIn(qsizetype begin, qsizetype end) const;
 
 private:
-    bool occursInside(std::size_t word, qsizetype begin, qsizetype end) const;
-
-    std::vector<qsizetype> m_lengths;
-    std::vector<std::vector<qsizetype>> m_starts;
-    std::vector<std::size_t> m_found; // the words that occur at all, the only ones a window can hold
-    std::vector<qsizetype> m_allStarts;
-    std::vector<qsizetype> m_allEnds;
+    struct Occurrence {
+        qsizetype start;
+        qsizetype end;
+        std::size_t word;
+    };
+    std::vector<Occurrence> m_found; // in the order of their starts
+    std::vector<qsizetype> m_ends;   // sorted
 };
 
 } // namespace tessary

@@ -30,9 +30,11 @@ bool isCurrency(QChar c)
     return c.category() == QChar::Symbol_Currency;
 }
 
+// Arabic-script amounts group with U+066C and mark decimals with U+066B.
 bool joinsDigits(QChar c)
 {
-    return c == QLatin1Char('.') || c == QLatin1Char(',') || c == QLatin1Char('/') || c == QLatin1Char(':');
+    return c == QLatin1Char('.') || c == QLatin1Char(',') || c == QLatin1Char('/') || c == QLatin1Char(':') ||
+           c.unicode() == 0x066B || c.unicode() == 0x066C;
 }
 
 } // namespace
@@ -65,15 +67,16 @@ bool isPartOfALongerNumber(QStringView text, qsizetype start, qsizetype end)
     const QChar before = at(start - 1);
     const QChar beforeThat = at(start - 2);
     if (before == QLatin1Char('+') || before == QLatin1Char('#') || before == QLatin1Char(')') ||
-        isCurrency(before))
+        before == QLatin1Char('*') || isCurrency(before))
         return true;
     if (joinsDigits(before) && beforeThat.isDigit())
         return true;
-    if (isSpace(before) && (beforeThat.isDigit() || beforeThat == QLatin1Char(')') || isCurrency(beforeThat)))
+    if (isSpace(before) && (beforeThat.isDigit() || beforeThat == QLatin1Char(')') ||
+                            beforeThat == QLatin1Char('*') || isCurrency(beforeThat)))
         return true;
     const QChar after = at(end);
     const QChar afterThat = at(end + 1);
-    if (after == QLatin1Char('%') || isCurrency(after))
+    if (after == QLatin1Char('%') || after == QLatin1Char('*') || isCurrency(after))
         return true;
     return ((joinsDigits(after) || isSpace(after)) && afterThat.isDigit()) ||
            (isSpace(after) && isCurrency(afterThat));

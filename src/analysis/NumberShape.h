@@ -7,7 +7,7 @@ namespace tessary {
 // The digits of a numeric match (the separating space or dash dropped), counted in characters.
 struct NumericDigits {
     int count = 0;
-    int value = 0;
+    qint64 value = 0;
 };
 
 NumericDigits numericDigits(QStringView group);
@@ -16,7 +16,8 @@ QString digitsOf(QStringView group);
 
 // Whether the digits at [start, end) of `text` are a piece of a longer number rather than a number
 // of their own: a group of a phone number ("+49 30 1234 5678", "(415) 555-0199"), part of an amount
-// or a date ("1.234,56", "12.03.2025"), or money beside a currency sign ("€ 4820", "4820 ₽").
+// or a date ("1.234,56", "12.03.2025"), money beside a currency sign ("€ 4820", "4820 ₽"), or the
+// shown digits of a masked card number ("6104****4417", "*4417").
 bool isPartOfALongerNumber(QStringView text, qsizetype start, qsizetype end);
 
 } // namespace tessary

@@ -51,6 +51,9 @@ TEST(CodeWords, EveryLanguageOpensTheGate)
         {"Σύνδεση", "Ο κωδικός σας είναι 602918", "602918"},
         {"Kirjautuminen", "Vahvistuskoodisi on 603192", "603192"},
         {"Logga in", "Din verifieringskod är 419302", "419302"},
+        {"Inici de sessió", "El teu codi de verificació és 503918", "503918"},
+        {"Vkhod", "Vash parol' dlya vkhoda: 58201937", "58201937"},
+        {"Dang nhap", "Ma xac nhan cua ban la 604193", "604193"},
         {"Telco", "Your new SIM PIN is 3390", "3390"},
         {"Reset", "Your temporary password: 55123098", "55123098"},
     });
@@ -104,6 +107,10 @@ TEST(NotCodes, PhonesAmountsLinksAndReferenceNumbers)
         {"Заказ подтверждён", "Заказ № 30491827, трек-номер 80082145", "none"},
         {"验证", "订单号20250314，金额4820元", "none"},
         {"Confirm your order", "Order 48291: your confirmation code is 583920", "583920"},
+        {"Security code", "Card **** 3302, 6104****4417 or *4417", "none"},
+        {"Card payment", "Transaction code: 58203917", "none"},
+        {"Confirm", "Your prize code: 58203917", "none"},
+        {"", "验证码：739104，客服95528", "739104"},
     });
 }
 
