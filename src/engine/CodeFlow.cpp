@@ -81,15 +81,31 @@ void Controller::startBurst(QStringList domains)
     codeBurst(now - lookback, std::move(domains), now, m_s.clock.steadyNow() + m_s.timings.codeBurst, cancel);
 }
 
-QCoro::Task<BackendResult<std::optional<FoundCode>>>
-Controller::firstFetch(TimePoint since, QStringList domains, CancelToken cancel)
+// The best code of the mail since `since` that was not typed in this run yet (and, given `sender`,
+// that comes from that domain): the top-ranked code is often the one just typed, while a
+// lower-ranked one is still of use.
+QCoro::Task<BackendResult<std::optional<FoundCode>>> Controller::bestUnused(TimePoint since,
+                                                                            QStringList domains,
+                                                                            std::optional<QString> sender,
+                                                                            CancelToken cancel)
 {
     QPointer<Controller> self(this);
-    BackendResult<std::optional<FoundCode>> found =
-        co_await m_finder.bestCode(since, std::move(domains), cancel);
-    if (self && found && *found && m_used.contains((*found)->code))
+    const BackendResult<QList<Message>> messages = co_await m_s.backend.messages(since, cancel);
+    if (!messages)
+        co_return Unexpected{messages.error()};
+    if (!self)
         co_return std::optional<FoundCode>{};
-    co_return found;
+    for (const FoundCode& code : CodeFinder::rank(*messages, expandDomains(domains)))
+        if (!m_used.contains(code.code) && (!sender || code.senderDomain == *sender))
+            co_return std::optional<FoundCode>(code);
+    co_return std::optional<FoundCode>{};
+}
+
+// A code from another sender leaves the burst watching: the site's own mail may still come.
+bool Controller::awaitsBetter(const FoundCode& offered) const
+{
+    const std::optional<QString> site = siteOf(m_field);
+    return site && offered.senderDomain != *site;
 }
 
 // One ids request, never started sooner than a second after the one before: a backend that
@@ -130,8 +146,10 @@ QCoro::Task<> Controller::codeBurst(TimePoint since, QStringList domains, TimePo
                                     std::chrono::steady_clock::time_point deadline, CancelToken cancel)
 {
     QPointer<Controller> self(this);
+    std::optional<FoundCode> offered;
+    // Once a code is on the chip it stays there: a later failure ends the watch silently.
     const auto failed = [&](const BackendError& error) {
-        if (self && !isCancelled(cancel))
+        if (self && !isCancelled(cancel) && !offered)
             show(ChipModel::Failed{error.description()});
     };
 
@@ -143,7 +161,7 @@ QCoro::Task<> Controller::codeBurst(TimePoint since, QStringList domains, TimePo
     if (!known)
         co_return failed(known.error());
 
-    const BackendResult<std::optional<FoundCode>> first = co_await firstFetch(since, domains, cancel);
+    const BackendResult<std::optional<FoundCode>> first = co_await bestUnused(since, domains, {}, cancel);
     if (!self || isCancelled(cancel))
         co_return;
     if (!first)
@@ -151,10 +169,12 @@ QCoro::Task<> Controller::codeBurst(TimePoint since, QStringList domains, TimePo
     if (*first) {
         qCInfo(burstLog).noquote() << QStringLiteral("found %1 on first fetch after %2s")
                                           .arg((*first)->code, seconds(m_s.clock.now() - started));
-        co_return offer(**first);
+        offered = *first;
+        offer(**first);
     }
 
-    for (;;) {
+    // While the chip offers another sender's code, only the site's own code replaces it.
+    while (!isCancelled(cancel) && (!offered || awaitsBetter(*offered))) {
         const BackendResult<std::optional<QSet<QString>>> arrived =
             co_await nextNewIds(since, *known, deadline, cancel);
         if (!self || isCancelled(cancel))
@@ -164,20 +184,24 @@ QCoro::Task<> Controller::codeBurst(TimePoint since, QStringList domains, TimePo
         if (!*arrived)
             break;
         const TimePoint noticed = m_s.clock.now();
-        BackendResult<std::optional<FoundCode>> code = co_await m_finder.bestCode(since, domains, cancel);
+        const std::optional<QString> wanted = offered ? siteOf(m_field) : std::nullopt;
+        const BackendResult<std::optional<FoundCode>> code =
+            co_await bestUnused(since, domains, wanted, cancel);
         if (!self || isCancelled(cancel))
             co_return;
         if (!code)
             co_return failed(code.error());
-        if (*code && !m_used.contains((*code)->code)) {
-            qCInfo(burstLog).noquote() << QStringLiteral("found %1: in Gmail→noticed %2s, body fetch %3s")
-                                              .arg((*code)->code, seconds(noticed - (*code)->received),
-                                                   seconds(m_s.clock.now() - noticed));
-            co_return offer(**code);
+        if (*code) {
+            qCInfo(burstLog).noquote()
+                << QStringLiteral("found %1: in %2→noticed %3s, body fetch %4s")
+                       .arg((*code)->code, inboxName((*code)->messageId, m_s.state.accounts()),
+                            seconds(noticed - (*code)->received), seconds(m_s.clock.now() - noticed));
+            offered = *code;
+            offer(**code);
         }
         known = **arrived;
     }
-    if (self && !isCancelled(cancel))
+    if (self && !isCancelled(cancel) && !offered)
         show(ChipModel::Failed{noCodeArrived});
 }
 
@@ -185,7 +209,9 @@ void Controller::offer(const FoundCode& code)
 {
     remember(code);
     const std::optional<QString> site = siteOf(m_field);
-    if (m_s.state.autoFillOnMatch() && site && *site == code.senderDomain)
+    // A code found while the user was elsewhere (our own popover, say) waits for Fill instead.
+    const bool fieldFocused = m_field && m_s.accessibility.focusedElement() == m_field->element;
+    if (m_s.state.autoFillOnMatch() && site && *site == code.senderDomain && fieldFocused)
         fill(code, m_field);
     else
         show(ChipModel::Found{code});

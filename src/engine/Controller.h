@@ -104,8 +104,9 @@ private:
 
     QCoro::Task<> codeBurst(TimePoint since, QStringList domains, TimePoint started,
                             std::chrono::steady_clock::time_point deadline, CancelToken cancel);
-    QCoro::Task<BackendResult<std::optional<FoundCode>>> firstFetch(TimePoint since, QStringList domains,
-                                                                    CancelToken cancel);
+    QCoro::Task<BackendResult<std::optional<FoundCode>>>
+    bestUnused(TimePoint since, QStringList domains, std::optional<QString> sender, CancelToken cancel);
+    bool awaitsBetter(const FoundCode& offered) const;
     QCoro::Task<BackendResult<QSet<QString>>> pollIds(TimePoint since, CancelToken cancel);
     QCoro::Task<BackendResult<std::optional<QSet<QString>>>>
     nextNewIds(TimePoint since, QSet<QString> known, std::chrono::steady_clock::time_point deadline,
