@@ -10,6 +10,7 @@
 #include "app/UpdateCheck.h"
 #include "common/AppIdentity.h"
 #include "engine/Controller.h"
+#include "engine/Heartbeat.h"
 #include "platform/linux/AccessibilityEnabling.h"
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
@@ -86,7 +87,9 @@ int main(int argc, char** argv)
     ChipSurface& chip = platform.devices.chip();
     Controller controller(ControllerServices{state, platform.accessibility, platform.keyboard,
                                              platform.backend, platform.clock, chip, platform.hotKey,
-                                             platform.clipboard, platform.links, platform.heartbeat});
+                                             platform.clipboard, platform.links});
+    Heartbeat heartbeat(platform.heartbeat, platform.clock);
+    heartbeat.start(controller);
     AppContext context{state,
                        inbox,
                        platform.settings,

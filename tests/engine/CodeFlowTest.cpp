@@ -192,8 +192,8 @@ TEST_F(RecentCodes, AFreshCodeOfTheSiteIsReusedOnceAndNeverForAFieldWithoutDomai
     for (int i = 0; i < 10; ++i)
         many.append(FoundCode{QString::number(100000 + i), "x", "a.org", clock.now(), 0, {}});
     for (const FoundCode& code : many)
-        controller->remember(code);
-    controller->remember(many[3]);
+        controller->codes().remember(code);
+    controller->codes().remember(many[3]);
     EXPECT_EQ(state->recent().size(), 8);
     EXPECT_EQ(state->recent().first().code, "100003");
     EXPECT_EQ(state->recent().count(many[3]), 1);
