@@ -35,7 +35,7 @@ Burst::watch(TimePoint since, std::chrono::steady_clock::time_point deadline, Ca
     QPointer<Burst> self(this);
     // The ids are taken before the first look, so mail that arrives while that look runs is new
     // to the loop below instead of counted as seen and never fetched.
-    BackendResult<QSet<QString>> known = co_await pollIds(since, cancel);
+    BackendResult<QSet<QString>> known = co_await pollIds(since, false, cancel);
     if (!self || isCancelled(cancel))
         co_return End::cancelled;
     if (!known)
@@ -61,14 +61,12 @@ Burst::watch(TimePoint since, std::chrono::steady_clock::time_point deadline, Ca
     }
 }
 
-// One ids request, never started sooner than `idsPass` after the one before: a backend that
-// answers at once would otherwise be asked hundreds of times a second, while one that holds the
-// request until new mail arrives loses nothing.
-QCoro::Task<BackendResult<QSet<QString>>> Burst::pollIds(TimePoint since, CancelToken cancel)
+// One ids request; when `spaced`, not started sooner than `idsPass` after the one before.
+QCoro::Task<BackendResult<QSet<QString>>> Burst::pollIds(TimePoint since, bool spaced, CancelToken cancel)
 {
     QPointer<Burst> self(this);
     const auto next = m_lastIdsPass + m_idsPass;
-    if (const auto now = m_clock.steadyNow(); now < next)
+    if (const auto now = m_clock.steadyNow(); spaced && now < next)
         co_await m_clock.sleep(next - now, cancel);
     if (!self || isCancelled(cancel))
         co_return Unexpected{BackendError{0, QStringLiteral("Cancelled")}};
@@ -83,14 +81,21 @@ Burst::nextNewIds(TimePoint since, QSet<QString> known, std::chrono::steady_cloc
                   CancelToken cancel)
 {
     QPointer<Burst> self(this);
+    // A backend that holds a repeated question until its answer changes is asked again at once, so
+    // mail is noticed the moment it arrives. One that answers a repeat at once with the same ids
+    // would be asked hundreds of times a second: after such an answer the next request waits.
+    QSet<QString> previous = known;
+    bool spaced = false;
     while (!isCancelled(cancel) && m_clock.steadyNow() < deadline) {
-        BackendResult<QSet<QString>> ids = co_await pollIds(since, cancel);
+        BackendResult<QSet<QString>> ids = co_await pollIds(since, spaced, cancel);
         if (!self || isCancelled(cancel))
             break;
         if (!ids)
             co_return Unexpected{ids.error()};
         if (!QSet<QString>(*ids).subtract(known).isEmpty())
             co_return std::optional<QSet<QString>>(std::move(ids).value());
+        spaced = *ids == previous;
+        previous = std::move(ids).value();
     }
     co_return std::optional<QSet<QString>>{};
 }

@@ -38,7 +38,7 @@ public:
                                           CancelToken cancel, Looker look);
 
 private:
-    QCoro::Task<BackendResult<QSet<QString>>> pollIds(TimePoint since, CancelToken cancel);
+    QCoro::Task<BackendResult<QSet<QString>>> pollIds(TimePoint since, bool spaced, CancelToken cancel);
     QCoro::Task<BackendResult<std::optional<QSet<QString>>>>
     nextNewIds(TimePoint since, QSet<QString> known, std::chrono::steady_clock::time_point deadline,
                CancelToken cancel);
