@@ -99,9 +99,8 @@ struct LiveEngine {
     {
         state =
             std::make_unique<AppState>(AppStateServices{settings, accessibility, loginItem, backend, clock});
-        controller = std::make_unique<Controller>(ControllerServices{*state, accessibility, keyboard, backend,
-                                                                     clock, chip, hotKey, clipboard, links,
-                                                                     heartbeat, timings});
+        controller = std::make_unique<Controller>(ControllerServices{
+            *state, accessibility, keyboard, backend, clock, chip, hotKey, clipboard, links, timings});
     }
 
     Accessibility& accessibility;
@@ -116,7 +115,6 @@ struct LiveEngine {
     FakeHotKey hotKey;
     FakeClipboard clipboard;
     FakeLinkOpener links;
-    FakeHeartbeatBus heartbeat;
     std::unique_ptr<AppState> state;
     std::unique_ptr<Controller> controller;
 };
@@ -199,7 +197,7 @@ std::vector<double> idsToChipMillis(AtspiAccessibility& accessibility, const Ele
             if (call == 2)
                 sinceReply.start();
         };
-        engine.controller->handleField(*codeField);
+        engine.controller->codes().handleField(*codeField);
         if (!waitUntil([&] { return std::holds_alternative<ChipModel::Found>(engine.chip.model().state()); },
                        5s))
             break;

@@ -9,6 +9,7 @@
 #include "app/UpdateCheck.h"
 #include "common/AppIdentity.h"
 #include "engine/Controller.h"
+#include "engine/Heartbeat.h"
 #include "platform/atspi/AccessibilityEnabling.h"
 #include "platform/freedesktop/SingleInstance.h"
 #include "platform/session/Platform.h"
@@ -64,7 +65,8 @@ struct Tessary {
                    }}};
     tessary::Controller controller{tessary::ControllerServices{
         state, platform.accessibility, platform.keyboard, platform.backend, platform.clock,
-        platform.devices.chip(), platform.hotKey, platform.clipboard, platform.links, platform.heartbeat}};
+        platform.devices.chip(), platform.hotKey, platform.clipboard, platform.links}};
+    tessary::Heartbeat heartbeat{platform.heartbeat, platform.clock};
     tessary::AppContext context{state,
                                 inbox,
                                 platform.settings,
@@ -78,6 +80,7 @@ struct Tessary {
 
 Tessary::Tessary(tessary::SingleInstance& instance)
 {
+    heartbeat.start(controller);
     delegate.setCheckForUpdates([this] { updates.checkNow(); });
     // Developer builds never look for updates on their own.
     if (!tessary::isDevBuild())

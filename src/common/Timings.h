@@ -19,7 +19,7 @@ struct Timings {
     ms failedChip{4000};     // a failure dismisses itself
     ms heartbeat{6000};      // a developer build's heartbeat is fresh this long
     ms heartbeatEvery{2000}; // how often a developer build sends one
-    ms idsPass{1000};        // the least time between the starts of two ids requests of a burst
+    ms idsPass{1000};        // between ids requests of a burst, after a repeat answered at once unchanged
     ms pageRescan{6000};     // a page at rest is read again this often: it may rewrite itself
 
     // Application state

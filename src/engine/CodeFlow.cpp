@@ -1,5 +1,4 @@
-// The code side of the controller: a focused code field gets a recent code or a burst of polling
-// for new mail; a found code is offered on the chip or typed at once; the hot key types the newest.
+#include "engine/CodeFlow.h"
 
 #include "engine/BurstLog.h"
 #include "engine/ChipSurface.h"
@@ -39,9 +38,17 @@ QString seconds(double value)
 
 } // namespace
 
-const QString Controller::demoSenderDomain = QStringLiteral("tessary.com");
+const QString CodeFlow::demoSenderDomain = QStringLiteral("tessary.com");
 
-FoundCode Controller::demoCode(TimePoint now)
+CodeFlow::CodeFlow(const ControllerServices& services, Controller& controller, Burst& burst)
+    : m_s(services)
+    , m_controller(controller)
+    , m_burst(burst)
+    , m_finder(services.backend)
+{
+}
+
+FoundCode CodeFlow::demoCode(TimePoint now)
 {
     FoundCode code;
     code.code = QString::number(100000 + QRandomGenerator::global()->bounded(900000));
@@ -51,12 +58,17 @@ FoundCode Controller::demoCode(TimePoint now)
     return code;
 }
 
-void Controller::handleField(const CodeField& field)
+bool CodeFlow::detectionRests() const
+{
+    return m_s.clock.steadyNow() <= m_suppressUntil;
+}
+
+void CodeFlow::handleField(const CodeField& field)
 {
     m_field = field;
     // The onboarding practice field: a made-up code at once, nothing fetched, nothing remembered.
     if (m_s.state.demoMode() && m_s.accessibility.processId(field.element) == m_s.ownPid) {
-        show(ChipModel::Found{demoCode(m_s.clock.now())});
+        m_controller.show(ChipModel::Found{demoCode(m_s.clock.now())});
         return;
     }
     const std::optional<QString> site = siteOf(field);
@@ -70,128 +82,102 @@ void Controller::handleField(const CodeField& field)
             return;
         }
     }
-    show(ChipModel::Searching{site});
+    m_controller.show(ChipModel::Searching{site});
     startBurst(field.domain ? QStringList{*field.domain} : QStringList{});
 }
 
-void Controller::startBurst(QStringList domains)
+void CodeFlow::startBurst(QStringList domains)
 {
-    const CancelToken cancel = newBurst();
+    const CancelToken cancel = m_burst.begin();
     const TimePoint now = m_s.clock.now();
-    codeBurst(now - lookback, std::move(domains), now, m_s.clock.steadyNow() + m_s.timings.codeBurst, cancel);
+    codeBurst(Search{now - lookback, std::move(domains), now, std::nullopt},
+              m_s.clock.steadyNow() + m_s.timings.codeBurst, cancel);
 }
 
+QCoro::Task<> CodeFlow::codeBurst(Search search, std::chrono::steady_clock::time_point deadline,
+                                  CancelToken cancel)
+{
+    QPointer<CodeFlow> self(this);
+    // Named, not a temporary of the co_await: GCC 12 destroys such temporaries twice.
+    Burst::Looker looker = [this, &search, cancel](bool first) { return look(search, first, cancel); };
+    const BackendResult<Burst::End> end =
+        co_await m_burst.watch(search.since, deadline, cancel, std::move(looker));
+    // Once a code is on the chip it stays there: a later failure or the deadline ends the watch
+    // silently.
+    if (!self || isCancelled(cancel) || search.offered)
+        co_return;
+    if (!end)
+        m_controller.show(ChipModel::Failed{end.error().description()});
+    else if (*end == Burst::End::deadline)
+        m_controller.show(ChipModel::Failed{noCodeArrived});
+}
+
+// While the chip offers another sender's code, only the site's own code replaces it.
+QCoro::Task<BackendResult<Burst::Look>> CodeFlow::look(Search& search, bool first, CancelToken cancel)
+{
+    QPointer<CodeFlow> self(this);
+    const TimePoint noticed = m_s.clock.now();
+    const std::optional<QString> wanted = search.offered ? siteOf(m_field) : std::nullopt;
+    const BackendResult<std::optional<FoundCode>> code =
+        co_await bestUnused(search.since, search.domains, wanted, cancel);
+    if (!self || isCancelled(cancel))
+        co_return Burst::Look::done;
+    if (!code)
+        co_return Unexpected{code.error()};
+    if (*code) {
+        const QString& text = (*code)->code;
+        if (first)
+            qCInfo(burstLog).noquote() << QStringLiteral("found %1 on first fetch after %2s")
+                                              .arg(text, seconds(m_s.clock.now() - search.started));
+        else
+            qCInfo(burstLog).noquote()
+                << QStringLiteral("found %1: in %2→noticed %3s, body fetch %4s")
+                       .arg(text, inboxName((*code)->messageId, m_s.state.accounts()),
+                            seconds(noticed - (*code)->received), seconds(m_s.clock.now() - noticed));
+        search.offered = *code;
+        offer(**code);
+    }
+    co_return search.offered && !awaitsBetter(*search.offered) ? Burst::Look::done : Burst::Look::watchOn;
+}
+
+// The best code of the mail since `since` that was not typed in this run yet (and, given `sender`,
+// that comes from that domain): the top-ranked code is often the one just typed, while a
+// lower-ranked one is still of use.
 QCoro::Task<BackendResult<std::optional<FoundCode>>>
-Controller::firstFetch(TimePoint since, QStringList domains, CancelToken cancel)
+CodeFlow::bestUnused(TimePoint since, QStringList domains, std::optional<QString> sender, CancelToken cancel)
 {
-    QPointer<Controller> self(this);
-    BackendResult<std::optional<FoundCode>> found =
-        co_await m_finder.bestCode(since, std::move(domains), cancel);
-    if (self && found && *found && m_used.contains((*found)->code))
+    QPointer<CodeFlow> self(this);
+    const BackendResult<QList<Message>> messages = co_await m_s.backend.messages(since, cancel);
+    if (!messages)
+        co_return Unexpected{messages.error()};
+    if (!self)
         co_return std::optional<FoundCode>{};
-    co_return found;
+    for (const FoundCode& code : CodeFinder::rank(*messages, expandDomains(domains)))
+        if (!m_used.contains(code.code) && (!sender || code.senderDomain == *sender))
+            co_return std::optional<FoundCode>(code);
+    co_return std::optional<FoundCode>{};
 }
 
-// One ids request, never started sooner than a second after the one before: a backend that
-// answers at once would otherwise be asked hundreds of times a second, while one that holds the
-// request until new mail arrives loses nothing.
-QCoro::Task<BackendResult<QSet<QString>>> Controller::pollIds(TimePoint since, CancelToken cancel)
+// A code from another sender leaves the burst watching: the site's own mail may still come.
+bool CodeFlow::awaitsBetter(const FoundCode& offered) const
 {
-    QPointer<Controller> self(this);
-    const auto next = m_lastIdsPass + m_s.timings.idsPass;
-    if (const auto now = m_s.clock.steadyNow(); now < next)
-        co_await m_s.clock.sleep(next - now, cancel);
-    if (!self || isCancelled(cancel))
-        co_return Unexpected{BackendError{0, QStringLiteral("Cancelled")}};
-    m_lastIdsPass = m_s.clock.steadyNow();
-    co_return co_await m_s.backend.messageIds(since, cancel);
+    const std::optional<QString> site = siteOf(m_field);
+    return site && offered.senderDomain != *site;
 }
 
-// Polls until an id not in `known` shows up and returns the ids then; none when the deadline
-// passes or the burst is cancelled first.
-QCoro::Task<BackendResult<std::optional<QSet<QString>>>>
-Controller::nextNewIds(TimePoint since, QSet<QString> known, std::chrono::steady_clock::time_point deadline,
-                       CancelToken cancel)
-{
-    QPointer<Controller> self(this);
-    while (!isCancelled(cancel) && m_s.clock.steadyNow() < deadline) {
-        BackendResult<QSet<QString>> ids = co_await pollIds(since, cancel);
-        if (!self || isCancelled(cancel))
-            break;
-        if (!ids)
-            co_return Unexpected{ids.error()};
-        if (!QSet<QString>(*ids).subtract(known).isEmpty())
-            co_return std::optional<QSet<QString>>(std::move(ids).value());
-    }
-    co_return std::optional<QSet<QString>>{};
-}
-
-QCoro::Task<> Controller::codeBurst(TimePoint since, QStringList domains, TimePoint started,
-                                    std::chrono::steady_clock::time_point deadline, CancelToken cancel)
-{
-    QPointer<Controller> self(this);
-    const auto failed = [&](const BackendError& error) {
-        if (self && !isCancelled(cancel))
-            show(ChipModel::Failed{error.description()});
-    };
-
-    // The ids are taken before the first look, so mail that arrives while that look runs is new
-    // to the loop below instead of counted as seen and never fetched.
-    BackendResult<QSet<QString>> known = co_await pollIds(since, cancel);
-    if (!self || isCancelled(cancel))
-        co_return;
-    if (!known)
-        co_return failed(known.error());
-
-    const BackendResult<std::optional<FoundCode>> first = co_await firstFetch(since, domains, cancel);
-    if (!self || isCancelled(cancel))
-        co_return;
-    if (!first)
-        co_return failed(first.error());
-    if (*first) {
-        qCInfo(burstLog).noquote() << QStringLiteral("found %1 on first fetch after %2s")
-                                          .arg((*first)->code, seconds(m_s.clock.now() - started));
-        co_return offer(**first);
-    }
-
-    for (;;) {
-        const BackendResult<std::optional<QSet<QString>>> arrived =
-            co_await nextNewIds(since, *known, deadline, cancel);
-        if (!self || isCancelled(cancel))
-            co_return;
-        if (!arrived)
-            co_return failed(arrived.error());
-        if (!*arrived)
-            break;
-        const TimePoint noticed = m_s.clock.now();
-        BackendResult<std::optional<FoundCode>> code = co_await m_finder.bestCode(since, domains, cancel);
-        if (!self || isCancelled(cancel))
-            co_return;
-        if (!code)
-            co_return failed(code.error());
-        if (*code && !m_used.contains((*code)->code)) {
-            qCInfo(burstLog).noquote() << QStringLiteral("found %1: in Gmail→noticed %2s, body fetch %3s")
-                                              .arg((*code)->code, seconds(noticed - (*code)->received),
-                                                   seconds(m_s.clock.now() - noticed));
-            co_return offer(**code);
-        }
-        known = **arrived;
-    }
-    if (self && !isCancelled(cancel))
-        show(ChipModel::Failed{noCodeArrived});
-}
-
-void Controller::offer(const FoundCode& code)
+void CodeFlow::offer(const FoundCode& code)
 {
     remember(code);
     const std::optional<QString> site = siteOf(m_field);
-    if (m_s.state.autoFillOnMatch() && site && *site == code.senderDomain)
+    // A code found while the user was elsewhere (our own popover, say) waits for Fill instead.
+    const bool fieldFocused = m_field && m_s.accessibility.focusedElement() == m_field->element;
+    if (m_s.state.autoFillOnMatch() && site && *site == code.senderDomain && fieldFocused)
         fill(code, m_field);
     else
-        show(ChipModel::Found{code});
+        m_controller.show(ChipModel::Found{code});
 }
 
-void Controller::remember(const FoundCode& code)
+void CodeFlow::remember(const FoundCode& code)
 {
     QList<FoundCode> recent{code};
     for (const FoundCode& earlier : m_s.state.recent())
@@ -200,19 +186,19 @@ void Controller::remember(const FoundCode& code)
     m_s.state.setRecent(std::move(recent));
 }
 
-void Controller::fill(const FoundCode& code, const std::optional<CodeField>& field)
+void CodeFlow::fill(const FoundCode& code, const std::optional<CodeField>& field)
 {
     m_used.insert(code.code);
     m_s.clipboard.setText(code.code);
-    cancelBurst();
+    m_burst.cancel();
     m_suppressUntil = m_s.clock.steadyNow() + m_s.timings.detectionRest;
     fillTask(code, field, code.senderDomain == demoSenderDomain);
 }
 
 // Not in the burst slot: a dismissal or a new field does not stop a code half typed.
-QCoro::Task<> Controller::fillTask(FoundCode code, std::optional<CodeField> field, bool isDemo)
+QCoro::Task<> CodeFlow::fillTask(FoundCode code, std::optional<CodeField> field, bool isDemo)
 {
-    QPointer<Controller> self(this);
+    QPointer<CodeFlow> self(this);
     // Built before the await: GCC 12 destroys a conditional's temporary in a co_await twice.
     std::optional<Element> element;
     if (field)
@@ -221,34 +207,33 @@ QCoro::Task<> Controller::fillTask(FoundCode code, std::optional<CodeField> fiel
     if (!self)
         co_return;
     emit typed(code.code);
+    ChipModel& chip = m_s.chip.model();
     if (field && field->frame) {
         m_field = field;
-        show(ChipModel::Filled{code});
-        const quint64 shown = chipModel().changes();
+        m_controller.show(ChipModel::Filled{code});
+        const quint64 shown = chip.changes();
         co_await m_s.clock.sleep(m_s.timings.filledChip);
         if (!self)
             co_return;
-        if (chipModel().changes() == shown)
-            dismiss();
+        if (chip.changes() == shown)
+            m_controller.dismiss();
     } else {
-        dismiss();
+        m_controller.dismiss();
     }
     if (!isDemo)
-        deleteIfEnabled(code.messageId);
+        m_s.state.deleteIfEnabled(code.messageId);
 }
 
-void Controller::fillFromChip()
+void CodeFlow::fillFromChip()
 {
-    if (const auto* found = std::get_if<ChipModel::Found>(&chipModel().state()))
+    if (const auto* found = std::get_if<ChipModel::Found>(&m_s.chip.model().state()))
         fill(found->code, m_field);
 }
 
-void Controller::fillNewest()
+void CodeFlow::fillNewest()
 {
-    const ChipModel::State& state = chipModel().state();
-    if (const auto* link = std::get_if<ChipModel::Link>(&state); link && m_s.chip.isVisible())
-        return openLink(link->link);
-    if (const auto* found = std::get_if<ChipModel::Found>(&state); found && m_s.chip.isVisible())
+    const auto* found = std::get_if<ChipModel::Found>(&m_s.chip.model().state());
+    if (found && m_s.chip.isVisible())
         return fill(found->code, m_field);
 
     std::optional<CodeField> field;
@@ -258,13 +243,13 @@ void Controller::fillNewest()
             field = CodeField{*focused, std::nullopt, m_s.accessibility.screenFrame(*focused)};
     }
     m_field = field;
-    show(ChipModel::Searching{siteOf(field)});
-    hotKeySearch(field, newBurst());
+    m_controller.show(ChipModel::Searching{siteOf(field)});
+    hotKeySearch(field, m_burst.begin());
 }
 
-QCoro::Task<> Controller::hotKeySearch(std::optional<CodeField> field, CancelToken cancel)
+QCoro::Task<> CodeFlow::hotKeySearch(std::optional<CodeField> field, CancelToken cancel)
 {
-    QPointer<Controller> self(this);
+    QPointer<CodeFlow> self(this);
     const QStringList domains = field && field->domain ? QStringList{*field->domain} : QStringList{};
     const BackendResult<std::optional<FoundCode>> found =
         co_await m_finder.bestCode(m_s.clock.now() - hotKeyLookback, domains, cancel);
@@ -272,9 +257,9 @@ QCoro::Task<> Controller::hotKeySearch(std::optional<CodeField> field, CancelTok
     if (!self || isCancelled(cancel))
         co_return;
     if (!found)
-        co_return show(ChipModel::Failed{found.error().description()});
+        co_return m_controller.show(ChipModel::Failed{found.error().description()});
     if (!*found)
-        co_return show(ChipModel::Failed{noRecentCode});
+        co_return m_controller.show(ChipModel::Failed{noRecentCode});
     remember(**found);
     fill(**found, field);
 }

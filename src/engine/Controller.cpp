@@ -1,8 +1,6 @@
 #include "engine/Controller.h"
 
-#include "common/AppIdentity.h"
 #include "engine/ChipSurface.h"
-#include "engine/HeartbeatBus.h"
 #include "hotkey/HotKey.h"
 #include "screen/FrameWait.h"
 #include "state/AppState.h"
@@ -14,13 +12,18 @@ namespace tessary {
 Controller::Controller(ControllerServices services, QObject* parent)
     : QObject(parent)
     , m_s(std::move(services))
-    , m_finder(m_s.backend)
+    , m_burst(m_s.backend, m_s.clock, m_s.timings.idsPass)
+    , m_codes(m_s, *this, m_burst)
+    , m_links(m_s, *this, m_burst)
 {
+    connect(&m_codes, &CodeFlow::typed, this, &Controller::typed);
+    connect(&m_links, &LinkFlow::opened, this, &Controller::opened);
 }
 
+// The running task ends before the flows that wait on it go.
 Controller::~Controller()
 {
-    cancelBurst();
+    m_burst.cancel();
 }
 
 void Controller::start()
@@ -29,14 +32,14 @@ void Controller::start()
         return;
     m_started = true;
     QPointer<Controller> self(this);
-    ChipModel& chip = chipModel();
+    ChipModel& chip = m_s.chip.model();
     chip.onFill = [self] {
         if (self)
-            self->fillFromChip();
+            self->m_codes.fillFromChip();
     };
     chip.onOpen = [self] {
         if (self)
-            self->openFromChip();
+            self->m_links.openFromChip();
     };
     chip.onClose = [self] {
         if (self)
@@ -45,7 +48,7 @@ void Controller::start()
 
     m_s.hotKey.setPressHandler([self] {
         if (self)
-            self->fillNewest();
+            self->hotKeyPressed();
     });
     HotKey* hotKey = &m_s.hotKey;
     m_s.state.setRegisterShortcut(
@@ -53,14 +56,6 @@ void Controller::start()
     m_s.hotKey.registerShortcut(m_s.state.shortcut());
 
     prepareFrontmost();
-
-    if (m_s.developerBuild)
-        runHeartbeat();
-    else
-        m_s.heartbeat.listen([self] {
-            if (self)
-                self->heartbeatHeard();
-        });
     runTicks();
 }
 
@@ -84,27 +79,24 @@ bool Controller::eligible() const
 
 QCoro::Task<> Controller::tick()
 {
-    if (!eligible() || m_s.state.isPaused())
-        co_return;
-    if (!m_s.developerBuild && m_lastDevHeartbeat &&
-        m_s.clock.steadyNow() - *m_lastDevHeartbeat < m_s.timings.heartbeat)
+    if (!eligible() || m_s.state.isPaused() || m_s.clock.steadyNow() < m_restUntil)
         co_return;
     prepareFrontmost();
     const std::optional<Element> focused = m_s.accessibility.focusedElement();
     const quint64 loads = m_s.accessibility.documentLoads();
-    pageTick(focused, loads);
+    m_links.pageTick(focused, loads, m_codes.field().has_value());
     if (!focused)
         co_return;
     if (m_lastFocused && *m_lastFocused == *focused) {
         // The same element: classified already, unless a page finished loading since, which may
         // only now show the field it focused while loading as what it is.
-        const bool servedAlready = m_field && m_field->element == *focused;
+        const bool servedAlready = field() && field()->element == *focused;
         if (loads == m_loadsAtClassification || servedAlready)
             co_return;
     }
     m_lastFocused = focused;
     m_loadsAtClassification = loads;
-    if (m_s.clock.steadyNow() <= m_suppressUntil)
+    if (m_codes.detectionRests())
         co_return;
 
     QPointer<Controller> self(this);
@@ -112,11 +104,11 @@ QCoro::Task<> Controller::tick()
     if (!self || !(m_lastFocused && *m_lastFocused == *focused))
         co_return;
     if (const std::optional<CodeField> codeField = CodeField::detect(m_s.accessibility, *focused)) {
-        handleField(*codeField);
+        m_codes.handleField(*codeField);
         co_return;
     }
     // Focus in one of our own windows (the chip, the popover) keeps the field and its chip.
-    if (m_field && m_s.accessibility.processId(*focused) != m_s.ownPid)
+    if (field() && m_s.accessibility.processId(*focused) != m_s.ownPid)
         dismiss();
 }
 
@@ -133,15 +125,10 @@ void Controller::prepareFrontmost()
         m_s.accessibility.prepareAccessibility(*front);
 }
 
-ChipModel& Controller::chipModel() const
-{
-    return m_s.chip.model();
-}
-
 void Controller::show(ChipModel::State state)
 {
     const bool failed = std::holds_alternative<ChipModel::Failed>(state);
-    chipModel().setState(std::move(state));
+    m_s.chip.model().setState(std::move(state));
     placeChip();
     if (failed)
         dismissAfter(m_s.timings.failedChip);
@@ -150,19 +137,27 @@ void Controller::show(ChipModel::State state)
 void Controller::placeChip()
 {
     std::optional<Rect> frame;
-    if (m_field && m_field->frame)
-        frame = m_field->frame;
-    else if (m_linkPage)
-        frame = m_linkPage->anchor;
+    if (field() && field()->frame)
+        frame = field()->frame;
+    else if (linkPage())
+        frame = linkPage()->anchor;
     m_s.chip.place(frame);
 }
 
 void Controller::dismiss()
 {
-    cancelBurst();
-    m_field.reset();
-    m_linkPage.reset();
+    m_burst.cancel();
+    m_codes.release();
+    m_links.release();
     m_s.chip.hide();
+}
+
+void Controller::hotKeyPressed()
+{
+    if (const auto* link = std::get_if<ChipModel::Link>(&m_s.chip.model().state());
+        link && m_s.chip.isVisible())
+        return m_links.openLink(link->link);
+    m_codes.fillNewest();
 }
 
 // Hides the chip after `wait` unless another state was shown meanwhile: a chip that changed is
@@ -170,48 +165,10 @@ void Controller::dismiss()
 QCoro::Task<> Controller::dismissAfter(std::chrono::milliseconds wait)
 {
     QPointer<Controller> self(this);
-    const quint64 shown = chipModel().changes();
+    const quint64 shown = m_s.chip.model().changes();
     co_await m_s.clock.sleep(wait);
-    if (self && chipModel().changes() == shown)
+    if (self && m_s.chip.model().changes() == shown)
         dismiss();
-}
-
-void Controller::cancelBurst()
-{
-    if (m_burst)
-        m_burst->cancel();
-}
-
-CancelToken Controller::newBurst()
-{
-    cancelBurst();
-    m_burst = makeCancelToken();
-    return m_burst;
-}
-
-QCoro::Task<> Controller::runHeartbeat()
-{
-    QPointer<Controller> self(this);
-    for (;;) {
-        m_s.heartbeat.post();
-        co_await m_s.clock.sleep(m_s.timings.heartbeatEvery);
-        if (!self)
-            co_return;
-    }
-}
-
-void Controller::heartbeatHeard()
-{
-    const auto now = m_s.clock.steadyNow();
-    // The first heartbeat after a quiet spell: the developer build takes over from here.
-    if (!m_lastDevHeartbeat || now - *m_lastDevHeartbeat >= m_s.timings.heartbeat)
-        dismiss();
-    m_lastDevHeartbeat = now;
-}
-
-void Controller::deleteIfEnabled(const std::optional<QString>& messageId)
-{
-    m_s.state.deleteIfEnabled(messageId);
 }
 
 } // namespace tessary

@@ -1,5 +1,4 @@
-// The link side of the controller: a browser page that says a sign-in or confirmation link was
-// e-mailed gets the chip, a burst that waits for that mail, and the link opened where the page was.
+#include "engine/LinkFlow.h"
 
 #include "engine/BurstLog.h"
 #include "engine/ChipSurface.h"
@@ -28,12 +27,19 @@ QString linkIdentity(const QUrl& url)
 
 } // namespace
 
-void Controller::pageTick(const std::optional<Element>& focused, quint64 loads)
+LinkFlow::LinkFlow(const ControllerServices& services, Controller& controller, Burst& burst)
+    : m_s(services)
+    , m_controller(controller)
+    , m_burst(burst)
+{
+}
+
+void LinkFlow::pageTick(const std::optional<Element>& focused, quint64 loads, bool servingCodeField)
 {
     // Every third tick at most: reading a whole page costs far more than reading the focus. And a
     // page is read again only after the focus moved or a page loaded, or once it has been at rest
     // for a while, because a form may turn into "check your email" in place without either.
-    if (++m_pageTicks % 3 != 0 || m_field)
+    if (++m_pageTicks % 3 != 0 || servingCodeField)
         return;
     const auto now = m_s.clock.steadyNow();
     const bool changed = focused != m_pageFocus || loads != m_pageLoads;
@@ -47,89 +53,60 @@ void Controller::pageTick(const std::optional<Element>& focused, quint64 loads)
     const bool browser =
         front && !front->bundleIdentifier.isEmpty() && linkBrowsers().contains(front->bundleIdentifier);
     const std::optional<LinkPage> scanned = LinkPage::detect(m_s.accessibility);
-    if (!m_linkPage) {
+    if (!m_page) {
         if (!scanned || m_handledPages.contains(scanned->url))
             return;
-        m_linkPage = scanned;
+        m_page = scanned;
         m_handledPages.insert(scanned->url);
-        show(ChipModel::WaitingForLink{
+        m_controller.show(ChipModel::WaitingForLink{
             scanned->host ? std::optional(siteDomain(*scanned->host)) : std::nullopt, scanned->kind});
         startLinkBurst(*scanned);
         return;
     }
     // Leaving the page in the browser ends the wait; switching to the mail application does not.
-    if (browser && (!scanned || scanned->url != m_linkPage->url))
-        dismiss();
+    if (browser && (!scanned || scanned->url != m_page->url))
+        m_controller.dismiss();
 }
 
-void Controller::startLinkBurst(const LinkPage& page)
+void LinkFlow::startLinkBurst(const LinkPage& page)
 {
-    linkBurst(page, newBurst());
+    linkBurst(page, m_burst.begin());
 }
 
-QCoro::Task<BackendResult<std::optional<FoundLink>>>
-Controller::lookForLink(TimePoint since, const LinkPage& page, CancelToken cancel)
+QCoro::Task<> LinkFlow::linkBurst(LinkPage page, CancelToken cancel)
 {
-    QPointer<Controller> self(this);
+    QPointer<LinkFlow> self(this);
+    const TimePoint since = m_s.clock.now() - lookback;
+    // Named, not a temporary of the co_await: GCC 12 destroys such temporaries twice.
+    Burst::Looker looker = [this, since, &page, cancel](bool) { return look(since, page, cancel); };
+    const auto deadline = m_s.clock.steadyNow() + m_s.timings.linkBurst;
+    const BackendResult<Burst::End> end = co_await m_burst.watch(since, deadline, cancel, std::move(looker));
+    if (!self || isCancelled(cancel))
+        co_return;
+    if (!end)
+        m_controller.show(ChipModel::Failed{end.error().description()});
+    else if (*end == Burst::End::deadline)
+        m_controller.show(ChipModel::Failed{noLinkArrived});
+}
+
+QCoro::Task<BackendResult<Burst::Look>> LinkFlow::look(TimePoint since, const LinkPage& page,
+                                                       CancelToken cancel)
+{
+    QPointer<LinkFlow> self(this);
     const BackendResult<QList<Message>> messages = co_await m_s.backend.messages(since, cancel);
     if (!messages)
         co_return Unexpected{messages.error()};
+    if (!self || isCancelled(cancel))
+        co_return Burst::Look::done;
     const QStringList hosts = page.host ? QStringList{*page.host} : QStringList{};
-    std::optional<FoundLink> link = LinkFinder::bestLink(*messages, hosts, page.kind);
-    if (!self || (link && m_usedLinks.contains(linkIdentity(link->url))))
-        link.reset();
-    co_return link;
+    const std::optional<FoundLink> link = LinkFinder::bestLink(*messages, hosts, page.kind);
+    if (!link || m_usedLinks.contains(linkIdentity(link->url)))
+        co_return Burst::Look::watchOn;
+    linkFound(*link);
+    co_return Burst::Look::done;
 }
 
-QCoro::Task<> Controller::linkBurst(LinkPage page, CancelToken cancel)
-{
-    QPointer<Controller> self(this);
-    const auto failed = [&](const BackendError& error) {
-        if (self && !isCancelled(cancel))
-            show(ChipModel::Failed{error.description()});
-    };
-    const TimePoint since = m_s.clock.now() - lookback;
-    const auto deadline = m_s.clock.steadyNow() + m_s.timings.linkBurst;
-
-    // The ids are taken before the first look, so mail that arrives while that look runs is new
-    // to the loop below instead of counted as seen and never fetched.
-    BackendResult<QSet<QString>> known = co_await pollIds(since, cancel);
-    if (!self || isCancelled(cancel))
-        co_return;
-    if (!known)
-        co_return failed(known.error());
-
-    BackendResult<std::optional<FoundLink>> link = co_await lookForLink(since, page, cancel);
-    if (!self || isCancelled(cancel))
-        co_return;
-    if (!link)
-        co_return failed(link.error());
-    if (*link)
-        co_return linkFound(**link);
-
-    for (;;) {
-        const BackendResult<std::optional<QSet<QString>>> arrived =
-            co_await nextNewIds(since, *known, deadline, cancel);
-        if (!self || isCancelled(cancel))
-            co_return;
-        if (!arrived)
-            co_return failed(arrived.error());
-        if (!*arrived)
-            break;
-        link = co_await lookForLink(since, page, cancel);
-        if (!self || isCancelled(cancel))
-            co_return;
-        if (!link)
-            co_return failed(link.error());
-        if (*link)
-            co_return linkFound(**link);
-        known = **arrived;
-    }
-    if (self && !isCancelled(cancel))
-        show(ChipModel::Failed{noLinkArrived});
-}
-
-void Controller::linkFound(const FoundLink& link)
+void LinkFlow::linkFound(const FoundLink& link)
 {
     qCInfo(burstLog).noquote() << QStringLiteral("found %1 link from %2")
                                       .arg(link.kind == FoundLink::Kind::confirm
@@ -139,34 +116,35 @@ void Controller::linkFound(const FoundLink& link)
     if (m_s.state.autoFillOnMatch() && link.trusted)
         openLink(link);
     else
-        show(ChipModel::Link{link});
+        m_controller.show(ChipModel::Link{link});
 }
 
-void Controller::openLink(const FoundLink& link)
+void LinkFlow::openLink(const FoundLink& link)
 {
     m_usedLinks.insert(linkIdentity(link.url));
-    cancelBurst();
-    m_s.links.open(link.url, m_linkPage ? m_linkPage->appURL : std::nullopt);
+    m_burst.cancel();
+    m_s.links.open(link.url, m_page ? m_page->appURL : std::nullopt);
     emit opened(link.url);
-    show(ChipModel::Opened{link.kind});
+    m_controller.show(ChipModel::Opened{link.kind});
     closeOpenedChip(link.messageId);
 }
 
-QCoro::Task<> Controller::closeOpenedChip(std::optional<QString> messageId)
+QCoro::Task<> LinkFlow::closeOpenedChip(std::optional<QString> messageId)
 {
-    QPointer<Controller> self(this);
-    const quint64 shown = chipModel().changes();
+    QPointer<LinkFlow> self(this);
+    ChipModel& chip = m_s.chip.model();
+    const quint64 shown = chip.changes();
     co_await m_s.clock.sleep(m_s.timings.openedChip);
     if (!self)
         co_return;
-    if (chipModel().changes() == shown)
-        dismiss();
-    deleteIfEnabled(messageId);
+    if (chip.changes() == shown)
+        m_controller.dismiss();
+    m_s.state.deleteIfEnabled(messageId);
 }
 
-void Controller::openFromChip()
+void LinkFlow::openFromChip()
 {
-    if (const auto* link = std::get_if<ChipModel::Link>(&chipModel().state()))
+    if (const auto* link = std::get_if<ChipModel::Link>(&m_s.chip.model().state()))
         openLink(link->link);
 }
 

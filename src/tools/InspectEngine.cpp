@@ -3,6 +3,7 @@
 // link. The diagnostic a user attaches to a bug report; the desktop tests read it too.
 
 #include "engine/Controller.h"
+#include "engine/Heartbeat.h"
 #include "platform/freedesktop/DBusHeartbeatBus.h"
 #include "platform/freedesktop/DesktopLinkOpener.h"
 #include "platform/freedesktop/XdgAutostart.h"
@@ -100,11 +101,13 @@ int runEngine(const QStringList& arguments)
     InboxConnection inbox(state, InboxConnectionServices{session.backend, session.settings, clock, {}, {}});
     ChipSurface& chip = devices.chip();
     QtClipboard clipboard;
-    DBusHeartbeatBus heartbeat;
+    DBusHeartbeatBus heartbeatBus;
     Controller controller(ControllerServices{
         state, *accessibility, watchOnly ? static_cast<Keyboard&>(watchingKeyboard) : devices.keyboard(),
         session.backend, clock, chip, devices.hotKey(), clipboard,
-        watchOnly ? static_cast<LinkOpener&>(watchingLinks) : desktopLinks, heartbeat});
+        watchOnly ? static_cast<LinkOpener&>(watchingLinks) : desktopLinks});
+    Heartbeat heartbeat(heartbeatBus, clock);
+    heartbeat.start(controller);
 
     QElapsedTimer started;
     started.start();

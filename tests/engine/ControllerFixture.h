@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Controller.h"
+#include "engine/Heartbeat.h"
 #include "fakes/FakeBackendApi.h"
 #include "fakes/FakeChipSurface.h"
 #include "fakes/FakeClock.h"
@@ -38,6 +39,7 @@ struct EngineHarness {
     }
     ~EngineHarness()
     {
+        devHeartbeat.reset();
         controller.reset();
         clock.wakeAll();
     }
@@ -46,19 +48,9 @@ struct EngineHarness {
     {
         state = std::make_unique<AppState>(
             AppStateServices{settings, *accessibility, loginItem, backend, clock, {}, developerBuild});
-        controller = std::make_unique<Controller>(ControllerServices{*state,
-                                                                     *accessibility,
-                                                                     keyboard,
-                                                                     backend,
-                                                                     clock,
-                                                                     chip,
-                                                                     hotKey,
-                                                                     clipboard,
-                                                                     links,
-                                                                     heartbeat,
-                                                                     {},
-                                                                     developerBuild,
-                                                                     ownPid});
+        controller = std::make_unique<Controller>(ControllerServices{
+            *state, *accessibility, keyboard, backend, clock, chip, hotKey, clipboard, links, {}, ownPid});
+        devHeartbeat = std::make_unique<Heartbeat>(heartbeat, clock, Timings{}, developerBuild);
     }
 
     static QJsonObject browserTree()
@@ -71,7 +63,7 @@ struct EngineHarness {
                      withId(textField({{"AXSubrole", "AXSearchField"}, {"AXTitle", "Search"}}), "search")});
         QJsonObject window = node("AXWindow", {{"AXTitle", "Verify"}}, {page});
         window.insert("window", true);
-        QJsonObject own = group({withId(textField({{"AXTitle", "Popover"}}), "own"),
+        QJsonObject own = group({withId(node("AXButton", {{"AXTitle", "Settings"}}), "own"),
                                  withId(textField({{"AXPlaceholderValue", "Enter code"}}), "practice")});
         own.insert("pid", ownPid);
         QJsonObject root = node("AXApplication", {}, {window, own});
@@ -101,7 +93,11 @@ struct EngineHarness {
         tick();
     }
     void tick() { QCoro::waitFor(controller->tick()); }
-    void start() { controller->start(); }
+    void start()
+    {
+        controller->start();
+        devHeartbeat->start(*controller);
+    }
 
     Message mail(const QString& id, const QString& code, const QString& senderDomain, double ageSeconds = 10)
     {
@@ -134,6 +130,7 @@ struct EngineHarness {
     FakeHeartbeatBus heartbeat;
     std::unique_ptr<AppState> state;
     std::unique_ptr<Controller> controller;
+    std::unique_ptr<Heartbeat> devHeartbeat;
 };
 
 class ControllerTest : public ::testing::Test, public EngineHarness {

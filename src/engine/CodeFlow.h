@@ -1,0 +1,77 @@
+#pragma once
+
+#include "analysis/CodeFinder.h"
+#include "analysis/FoundCode.h"
+#include "engine/Burst.h"
+#include "engine/ControllerServices.h"
+#include "screen/CodeField.h"
+
+#include <QObject>
+#include <QSet>
+
+#include <optional>
+
+namespace tessary {
+
+class Controller;
+
+// The code side of the engine: a focused code field gets a recent code or a burst of polling for
+// new mail; a found code is offered on the chip or typed at once; the hot key types the newest.
+// The chip is driven through the controller that owns the flow. Main thread only.
+class CodeFlow : public QObject {
+    Q_OBJECT
+public:
+    CodeFlow(const ControllerServices& services, Controller& controller, Burst& burst);
+
+    // A newly focused code field.
+    void handleField(const CodeField& field);
+    void startBurst(QStringList domains);
+    void offer(const FoundCode& code);
+    void remember(const FoundCode& code);
+    void fill(const FoundCode& code, const std::optional<CodeField>& field);
+    // The chip's Fill: the code it shows, if it shows one.
+    void fillFromChip();
+    // The hot key: the code on the chip, else the best code of the last ten minutes, typed.
+    void fillNewest();
+
+    // The field the chip serves, if any; `release` lets it go.
+    const std::optional<CodeField>& field() const { return m_field; }
+    void release() { m_field.reset(); }
+    // Shortly after a fill, newly focused fields are not looked at (the box row moves the focus).
+    bool detectionRests() const;
+    const QSet<QString>& used() const { return m_used; }
+
+    // The demo code the onboarding practice field gets; its sender is the product's own domain.
+    static FoundCode demoCode(TimePoint now);
+    static const QString demoSenderDomain;
+
+signals:
+    void typed(const QString& text);
+
+private:
+    // What one code burst looks for, and what it has offered so far.
+    struct Search {
+        TimePoint since;
+        QStringList domains;
+        TimePoint started;
+        std::optional<FoundCode> offered;
+    };
+    QCoro::Task<> codeBurst(Search search, std::chrono::steady_clock::time_point deadline,
+                            CancelToken cancel);
+    QCoro::Task<BackendResult<Burst::Look>> look(Search& search, bool first, CancelToken cancel);
+    QCoro::Task<BackendResult<std::optional<FoundCode>>>
+    bestUnused(TimePoint since, QStringList domains, std::optional<QString> sender, CancelToken cancel);
+    bool awaitsBetter(const FoundCode& offered) const;
+    QCoro::Task<> fillTask(FoundCode code, std::optional<CodeField> field, bool isDemo);
+    QCoro::Task<> hotKeySearch(std::optional<CodeField> field, CancelToken cancel);
+
+    const ControllerServices& m_s;
+    Controller& m_controller;
+    Burst& m_burst;
+    CodeFinder m_finder;
+    std::optional<CodeField> m_field;
+    QSet<QString> m_used;
+    std::chrono::steady_clock::time_point m_suppressUntil = std::chrono::steady_clock::time_point::min();
+};
+
+} // namespace tessary
