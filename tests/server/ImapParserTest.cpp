@@ -94,3 +94,38 @@ TEST(ImapResponseReading, GarbageNeverHangsOrCrashes)
         EXPECT_EQ(taken + reader.buffered(), noise.size()) << "no byte lost or made up";
     }
 }
+
+// A server may send anything: past the limits the reader stops taking bytes and says so, and a
+// response within them is read whole however finely it is split (each byte looked at once: a
+// 4 MB message in 16-byte pieces would otherwise be rescanned a quarter of a million times).
+TEST(ImapResponseReading, LimitsHoldAndFineSplitsStayLinear)
+{
+    const QByteArray body(4 * 1024 * 1024, 'b');
+    const QByteArray fetch =
+        "* 1 FETCH (UID 1 BODY[]<0> {" + QByteArray::number(body.size()) + "}\r\n" + body + ")\r\n";
+    struct Row {
+        const char* name;
+        QByteArray stream;
+        qsizetype piece;
+        bool overLimit;
+    };
+    const Row rows[] = {
+        {"a whole message, 16 bytes at a time", fetch, 16, false},
+        {"a line with no end", QByteArray(5 * 1024 * 1024, 'x'), 64 * 1024, true},
+        {"a literal larger than a message may be", "* OK {999999999}\r\nxyz", 4, true},
+        {"a message longer than was asked for", "* 1 FETCH (BODY[] {5000000}\r\n", 8, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ImapResponseReader reader;
+        QList<QByteArray> responses;
+        for (qsizetype at = 0; at < row.stream.size(); at += row.piece) {
+            reader.feed(row.stream.mid(at, row.piece));
+            while (auto response = reader.next())
+                responses.append(*response);
+        }
+        EXPECT_EQ(reader.overLimit(), row.overLimit);
+        EXPECT_EQ(responses.join(), row.overLimit ? QByteArray() : row.stream);
+        EXPECT_LE(reader.buffered(), ImapLimits{}.maxResponse + row.piece);
+    }
+}

@@ -1,0 +1,178 @@
+#include "FakeImapServer.h"
+
+#include "server/InboxWatcher.h"
+#include "server/MessageCache.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+using namespace tessary;
+using namespace tessary::server;
+using namespace tessary::test;
+using namespace std::chrono;
+
+namespace {
+
+const QByteArray mail = "From: Shop <no-reply@shop.example>\r\nSubject: Code\r\n\r\nYour code is 4242.\r\n";
+
+QByteArray arrivedNow()
+{
+    return "INTERNALDATE \"" + QDateTime::currentDateTimeUtc().toString("dd-MMM-yyyy HH:mm:ss").toLatin1() +
+           " +0000\"";
+}
+
+// An honest server whose inbox is empty until mail 1 arrives during IDLE.
+QByteArray honest(const QByteArray& tag, const QByteArray& command)
+{
+    const QByteArray verb = command.toUpper();
+    const QByteArray ok = tag + " OK done\r\n";
+    if (tag.isEmpty())
+        return "* OK fake ready\r\n";
+    if (verb.startsWith("CAPABILITY"))
+        return "* CAPABILITY IMAP4rev1 IDLE\r\n" + ok;
+    if (verb.startsWith("SELECT"))
+        return "* 0 EXISTS\r\n* OK [UIDVALIDITY 7] v\r\n* OK [UIDNEXT 1] n\r\n" + ok;
+    if (verb.startsWith("UID SEARCH"))
+        return "* SEARCH\r\n" + ok;
+    if (verb.startsWith("UID FETCH") && verb.contains("BODY"))
+        return "* 1 FETCH (UID 1 " + arrivedNow() + " BODY[]<0> {" + QByteArray::number(mail.size()) +
+               "}\r\n" + mail + ")\r\n" + ok;
+    if (verb.startsWith("UID FETCH"))
+        return "* 1 FETCH (UID 1 " + arrivedNow() + ")\r\n" + ok;
+    if (verb == "IDLE")
+        return "+ idling\r\n";
+    return ok; // LOGIN, DONE, LOGOUT
+}
+
+// The same server, except for the commands starting with `verb`.
+FakeImapServer::Script except(const QByteArray& verb, QByteArray answer)
+{
+    return [verb, answer](const QByteArray& tag, const QByteArray& command) {
+        return command.toUpper().startsWith(verb) ? answer : honest(tag, command);
+    };
+}
+
+// What the watcher of one inbox reports and caches.
+struct Observed {
+    std::mutex mutex;
+    std::optional<QString> problem;
+};
+
+WatchTimings quick()
+{
+    WatchTimings timings;
+    timings.idleRenewal = milliseconds(300);
+    timings.firstBackoff = milliseconds(10);
+    timings.maxBackoff = milliseconds(50);
+    return timings;
+}
+
+ImapSettings settingsFor(const FakeImapServer& server)
+{
+    ImapSettings settings;
+    settings.trustedCaFile = server.certificateFile();
+    settings.routes.insert(FakeImapServer::hostName, ImapRoute{QStringLiteral("127.0.0.1"), server.port()});
+    settings.connectTimeoutMs = 500;
+    settings.commandTimeoutMs = 500;
+    return settings;
+}
+
+} // namespace
+
+// Each server breaks the rules its own way. Whatever it sends, the watcher holds no more than the
+// limits, drops the connection, and once connections keep failing the inbox says why; a server
+// that merely does something IMAP allows gets its mail read.
+TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox)
+{
+    const QString host = FakeImapServer::hostName;
+    const QString closed = QStringLiteral("%1 closed the connection").arg(host);
+    const QString silent = QStringLiteral("%1 stopped answering").arg(host);
+    const QString tooMuch = QStringLiteral("%1 sent more data than a mailbox needs").arg(host);
+    auto wentSilent = std::make_shared<std::atomic<bool>>(false);
+    struct Row {
+        const char* name;
+        FakeImapServer::Script script;
+        std::optional<QString> problem; // nothing: the mail is read and the inbox stays well
+    };
+    const Row rows[] = {
+        {"closes the connection at SELECT", except("SELECT", FakeImapServer::closeConnection), closed},
+        {"accepts and never greets",
+         [](const QByteArray& tag, const QByteArray& command) {
+             return tag.isEmpty() ? QByteArray() : honest(tag, command);
+         },
+         silent},
+        {"sends a line that never ends", except("SELECT", QByteArray(5 * 1024 * 1024, 'x')), tooMuch},
+        {"announces a literal larger than any message", except("SELECT", "* OK {999999999}\r\n"), tooMuch},
+        {"sends more of a message than was asked for",
+         [](const QByteArray& tag, const QByteArray& command) {
+             const QByteArray verb = command.toUpper();
+             if (verb.startsWith("SELECT"))
+                 return "* 1 EXISTS\r\n* OK [UIDVALIDITY 7] v\r\n* OK [UIDNEXT 2] n\r\n" + tag + " OK\r\n";
+             if (verb.startsWith("UID SEARCH"))
+                 return "* SEARCH 1\r\n" + tag + " OK\r\n";
+             if (verb.startsWith("UID FETCH") && verb.contains("BODY"))
+                 return "* 1 FETCH (UID 1 BODY[]<0> {5242880}\r\n" + QByteArray(5242880, 'x') + ")\r\n" +
+                        tag + " OK\r\n";
+             return honest(tag, command);
+         },
+         tooMuch},
+        {"floods untagged data while idling",
+         except("IDLE", "+ idling\r\n" + QByteArray("* 1 RECENT\r\n").repeated(10002)), tooMuch},
+        {"goes silent in IDLE and stays so",
+         [wentSilent](const QByteArray& tag, const QByteArray& command) {
+             if (command.toUpper() == "DONE")
+                 wentSilent->store(true);
+             return wentSilent->load() ? QByteArray() : honest(tag, command);
+         },
+         silent},
+        {"tells of new mail before its continuation", except("IDLE", "* 1 EXISTS\r\n+ idling\r\n"),
+         std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeImapServer server(row.script);
+        ASSERT_TRUE(server.isReady());
+        MessageCache cache;
+        Observed observed;
+        const QString account = QStringLiteral("inbox");
+        auto watcher = std::make_unique<InboxWatcher>(
+            WatchedInbox{account, "imap", host, "you@fake.example", "app-password"}, settingsFor(server),
+            cache, quick(), SecretKeeper{}, RefusalReporter{},
+            [&observed](const WatchedInbox&, std::optional<QString> problem) {
+                std::lock_guard lock(observed.mutex);
+                observed.problem = std::move(problem);
+            });
+        const auto reported = [&] {
+            std::lock_guard lock(observed.mutex);
+            return observed.problem;
+        };
+        const auto taken = [&] { return cache.since({account}, 0, MessageCache::Clock::now()).size(); };
+        for (int look = 0; look < 200 && (row.problem ? reported() != row.problem : taken() == 0); ++look)
+            std::this_thread::sleep_for(milliseconds(100));
+        EXPECT_EQ(reported(), row.problem);
+        EXPECT_EQ(taken(), row.problem ? 0 : 1);
+    }
+}
+
+// Removing an inbox ends its watcher while the server still owes an answer, instead of waiting
+// for the answer's deadline.
+TEST(HostileImapServer, AWatcherStopsWithoutWaitingForASilentServer)
+{
+    FakeImapServer server([](const QByteArray&, const QByteArray&) { return QByteArray(); });
+    ASSERT_TRUE(server.isReady());
+    ImapSettings settings = settingsFor(server);
+    settings.connectTimeoutMs = 60000;
+    MessageCache cache;
+    auto watcher = std::make_unique<InboxWatcher>(
+        WatchedInbox{"inbox", "imap", FakeImapServer::hostName, "you@fake.example", "app-password"}, settings,
+        cache, quick());
+    std::this_thread::sleep_for(milliseconds(500)); // connected, waiting for the greeting
+    const auto stopping = steady_clock::now();
+    watcher.reset();
+    EXPECT_LT(steady_clock::now() - stopping, seconds(10)) << "well before the 60 s greeting deadline";
+}
