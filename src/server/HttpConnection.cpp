@@ -4,6 +4,7 @@
 #include <QJsonObject>
 
 #include <httplib.h>
+#include <openssl/err.h>
 #include <openssl/ssl.h>
 
 #include <arpa/inet.h>
@@ -68,7 +69,9 @@ public:
     ~Connection() override
     {
         if (m_ssl) {
-            SSL_shutdown(m_ssl);
+            if (SSL_is_init_finished(m_ssl) && !m_failed)
+                SSL_shutdown(m_ssl);
+            ERR_clear_error();
             SSL_free(m_ssl);
         }
     }
@@ -85,6 +88,7 @@ public:
         SSL_set_mode(m_ssl, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
         const auto deadline = Clock::now() + m_context.limits.requestTime;
         for (;;) {
+            ERR_clear_error(); // what SSL_get_error reports must be this call's own
             const int accepted = SSL_accept(m_ssl);
             if (accepted == 1)
                 return true;
@@ -120,6 +124,7 @@ public:
         while (sent < m_out.size()) {
             const char* data = m_out.constData() + sent;
             const std::size_t left = std::size_t(m_out.size() - sent);
+            ERR_clear_error();
             const ssize_t written = m_ssl ? SSL_write(m_ssl, data, int(std::min<std::size_t>(left, 1 << 30)))
                                           : ::send(m_socket, data, left, MSG_NOSIGNAL);
             if (written > 0) {
@@ -211,6 +216,7 @@ private:
         if (!m_out.isEmpty() && !flush()) // an interim "100 Continue" must reach the client
             return false;
         for (;;) {
+            ERR_clear_error();
             const ssize_t got =
                 m_ssl ? SSL_read(m_ssl, m_in, int(readChunk)) : ::recv(m_socket, m_in, readChunk, 0);
             if (got > 0) {
@@ -283,7 +289,7 @@ private:
 
 // Closing with unread bytes pending resets the connection, which can destroy the reply before
 // the client reads it: stop sending, then take what is still coming for a moment.
-void closeGently(int socket)
+void closeLeavingTheReply(int socket)
 {
     ::shutdown(socket, SHUT_WR);
     const auto until = Clock::now() + milliseconds(500);
@@ -313,6 +319,7 @@ void serveConnection(int socket, const ConnectionContext& context, const Request
     const int yes = 1;
     setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
     fcntl(socket, F_SETFL, fcntl(socket, F_GETFL) | O_NONBLOCK);
+    bool leftUnread = false;
     {
         Connection connection(socket, context);
         const HttpLimits& limits = context.limits;
@@ -328,11 +335,15 @@ void serveConnection(int socket, const ConnectionContext& context, const Request
             bool clientCloses = false;
             const bool last = served + 1 == limits.requestsPerConnection;
             const bool answered = process(connection, last, clientCloses);
-            if (!connection.flush() || !answered || clientCloses || closeRequested || connection.failed())
+            leftUnread = closeRequested || connection.failed();
+            if (!connection.flush() || !answered || clientCloses || leftUnread)
                 break;
         }
     }
-    closeGently(socket);
+    if (leftUnread)
+        closeLeavingTheReply(socket);
+    else
+        ::close(socket);
 }
 
 } // namespace tessary::server

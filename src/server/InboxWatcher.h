@@ -42,7 +42,7 @@ struct WatchTimings {
     std::chrono::milliseconds firstBackoff = std::chrono::seconds(1);
     std::chrono::milliseconds maxBackoff = std::chrono::minutes(2);
     std::chrono::seconds backfill = std::chrono::minutes(15); // as far back as the cache holds mail
-    int failuresBeforeReport = 3;                             // connections in a row that never reached IDLE
+    int failuresBeforeReport = 3; // connections in a row that never finished an IDLE round
 };
 
 // Keeps one IMAP connection per inbox in IDLE on its own thread, and puts every new message into

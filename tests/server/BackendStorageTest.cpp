@@ -8,8 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -76,15 +74,8 @@ TEST(BackendStorage, ASignInLeftPendingDoesNotOutliveARestart)
     QTemporaryDir data;
     QFile config(QDir(data.path()).filePath("backend.json"));
     ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-    config.write(
-        QJsonDocument(QJsonObject{{"oauth", QJsonObject{{"gmail",
-                                                         QJsonObject{
-                                                             {"clientId", "client"},
-                                                             {"authorizeUrl", "http://127.0.0.1:9/a"},
-                                                             {"tokenUrl", "http://127.0.0.1:9/t"},
-                                                             {"imapHost", "imap.example.com"},
-                                                         }}}}})
-            .toJson());
+    config.write(R"({"oauth": {"gmail": {"clientId": "c", "authorizeUrl": "http://127.0.0.1:9/a",
+                  "tokenUrl": "http://127.0.0.1:9/t", "imapHost": "imap.example.com"}}})");
     config.close();
     FakeSettingsStore settings;
     FakeSecretStore secrets;

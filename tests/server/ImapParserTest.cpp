@@ -95,37 +95,31 @@ TEST(ImapResponseReading, GarbageNeverHangsOrCrashes)
     }
 }
 
-// A server may send anything: past the limits the reader stops taking bytes and says so, and a
-// response within them is read whole however finely it is split (each byte looked at once: a
-// 4 MB message in 16-byte pieces would otherwise be rescanned a quarter of a million times).
-TEST(ImapResponseReading, LimitsHoldAndFineSplitsStayLinear)
+// Within the limits a stream is read whole however it is split, and in linear time: looking
+// again at the unfinished line on every read, or moving the rest of the buffer after every
+// response, takes minutes here. (Past the limits is the hostile servers' table.)
+TEST(ImapResponseReading, LongLinesAndManyResponsesAreReadInLinearTime)
 {
-    const QByteArray body(4 * 1024 * 1024, 'b');
-    const QByteArray fetch =
-        "* 1 FETCH (UID 1 BODY[]<0> {" + QByteArray::number(body.size()) + "}\r\n" + body + ")\r\n";
+    QByteArray search = "* SEARCH";
+    for (int uid = 1; search.size() < (4 << 20) - 16; ++uid)
+        search += ' ' + QByteArray::number(uid);
     struct Row {
         const char* name;
         QByteArray stream;
         qsizetype piece;
-        bool overLimit;
     };
     const Row rows[] = {
-        {"a whole message, 16 bytes at a time", fetch, 16, false},
-        {"a line with no end", QByteArray(5 * 1024 * 1024, 'x'), 64 * 1024, true},
-        {"a literal larger than a message may be", "* OK {999999999}\r\nxyz", 4, true},
-        {"a message longer than was asked for", "* 1 FETCH (BODY[] {5000000}\r\n", 8, true},
-    };
+        {"one long line in 16-byte pieces", search + "\r\n", 16},
+        {"100,000 short responses at once", QByteArray("* 1 EXISTS\r\n").repeated(100000), 1 << 30}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ImapResponseReader reader;
-        QList<QByteArray> responses;
+        QByteArray read;
         for (qsizetype at = 0; at < row.stream.size(); at += row.piece) {
             reader.feed(row.stream.mid(at, row.piece));
             while (auto response = reader.next())
-                responses.append(*response);
+                read += *response;
         }
-        EXPECT_EQ(reader.overLimit(), row.overLimit);
-        EXPECT_EQ(responses.join(), row.overLimit ? QByteArray() : row.stream);
-        EXPECT_LE(reader.buffered(), ImapLimits{}.maxResponse + row.piece);
+        EXPECT_EQ(read, row.stream);
     }
 }
