@@ -1,13 +1,16 @@
 #include "FakeImapServer.h"
 
-#include "server/InboxWatcher.h"
+#include "server/MailService.h"
 #include "server/MessageCache.h"
+#include "server/SqliteStorage.h"
 
 #include <QDateTime>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -146,4 +149,26 @@ TEST(HostileImapServer, AWatcherStopsWithoutWaitingForASilentServer)
     const auto stopping = steady_clock::now();
     watcher.reset();
     EXPECT_LT(steady_clock::now() - stopping, seconds(10)) << "well before the 60 s greeting deadline";
+}
+
+// Adding inboxes that name a silent host ties up one HTTP worker per check until its deadline: a
+// few checks run at once, and the rest are turned away at once instead of queueing for workers.
+TEST(HostileImapServer, ChecksOfNewInboxesBeyondAFewAreTurnedAway)
+{
+    FakeImapServer server([](const QByteArray&, const QByteArray&) { return QByteArray(); });
+    QTemporaryDir data;
+    auto storage = SqliteStorage::open(data.filePath("backend.sqlite"));
+    ASSERT_TRUE(storage);
+    const CredentialCipher cipher(QByteArray(CredentialCipher::keySize, 'k'));
+    MessageCache cache;
+    MailService mail(**storage, cipher, settingsFor(server, 2000), cache);
+    std::vector<std::future<ImapResult<Done>>> checks;
+    for (int i = 0; i < 9; ++i)
+        checks.push_back(std::async(std::launch::async, [&] {
+            return mail.verify(FakeImapServer::hostName, "you@fake.example", "app-password");
+        }));
+    int busy = 0;
+    for (auto& check : checks)
+        busy += check.get().error().kind == ImapError::Kind::busy;
+    EXPECT_EQ(busy, 1);
 }
