@@ -2,10 +2,15 @@
 //   push   dovecot-lda delivery → the new id in a held ids poll, p50 and p95 over 50 messages,
 //          beside dovecot's own IDLE notice to a plain IMAP client watching the same inbox;
 //   polls  50 installs each holding an ids poll while mail arrives for all: every poll answered?
-//   memory resident size of the backend process with 10 inboxes watched over IDLE.
+//   memory resident size of the backend process with 10 inboxes watched over IDLE;
+//   keptAlive  50 requests on one kept-alive connection, p50 and p95 (Nagle's delay shows as 40 ms);
+//   burst  300 clients connecting at once, each registering: how many are answered;
+//   stop   SIGTERM to exit with 10 inboxes watched;
+//   reader a 4 MB IMAP response line fed to the response reader in 16-byte pieces.
 // Prints one JSON object. Run by scripts/bench-backend.
 #include "IdleObserver.h"
 #include "server/DovecotServer.h"
+#include "server/ImapResponse.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -79,6 +84,15 @@ public:
         m_process.waitForFinished(10000);
     }
     bool isRunning() const { return !m_url.empty(); }
+    const std::string& address() const { return m_url; }
+    // SIGTERM, and how long the backend takes to exit.
+    double stopMs()
+    {
+        const auto start = Clock::now();
+        m_process.terminate();
+        m_process.waitForFinished(120000);
+        return millisSince(start);
+    }
     qint64 pid() const { return m_process.processId(); }
 
     std::string install()
@@ -214,6 +228,72 @@ QJsonObject measureMemory(DovecotServer& dovecot)
     return result;
 }
 
+QJsonObject measureKeptAlive(DovecotServer& dovecot)
+{
+    StandaloneBackend backend(dovecot);
+    const std::string token = backend.install();
+    httplib::Client client("http://" + backend.address());
+    client.set_keep_alive(true);
+    client.set_bearer_token_auth(token.c_str());
+    std::vector<double> latency;
+    for (int i = 0; i < 50; ++i) {
+        const auto start = Clock::now();
+        if (const auto reply = client.Get("/v1/accounts"); reply && reply->status == 200)
+            latency.push_back(millisSince(start));
+    }
+    return {{"requests", 50},
+            {"answered", int(latency.size())},
+            {"p50Ms", percentile(latency, 0.5)},
+            {"p95Ms", percentile(latency, 0.95)}};
+}
+
+QJsonObject measureBurst(DovecotServer& dovecot)
+{
+    constexpr int clients = 300;
+    StandaloneBackend backend(dovecot);
+    std::atomic<int> answered{0};
+    std::vector<std::thread> threads;
+    const auto start = Clock::now();
+    for (int i = 0; i < clients; ++i)
+        threads.emplace_back([&] {
+            httplib::Client client("http://" + backend.address());
+            client.set_connection_timeout(10);
+            if (const auto reply = client.Post("/v1/installs"); reply && reply->status == 200)
+                ++answered;
+        });
+    for (auto& thread : threads)
+        thread.join();
+    return {{"clients", clients}, {"answered", answered.load()}, {"allDoneMs", millisSince(start)}};
+}
+
+QJsonObject measureStop(DovecotServer& dovecot)
+{
+    StandaloneBackend backend(dovecot);
+    const std::string token = backend.install();
+    for (int user = 1; user <= 10; ++user)
+        if (!backend.addInbox(token, DovecotServer::user(user)))
+            return {{"error", "an inbox could not be added"}};
+    std::this_thread::sleep_for(seconds(2));
+    return {{"inboxes", 10}, {"sigtermToExitMs", backend.stopMs()}};
+}
+
+QJsonObject measureReader()
+{
+    QByteArray search = "* SEARCH";
+    for (int uid = 1; search.size() < (4 << 20) - 16; ++uid)
+        search += ' ' + QByteArray::number(uid);
+    search += "\r\n";
+    const auto start = Clock::now();
+    server::ImapResponseReader reader;
+    qsizetype read = 0;
+    for (qsizetype at = 0; at < search.size(); at += 16) {
+        reader.feed(search.mid(at, 16));
+        while (const auto response = reader.next())
+            read += response->size();
+    }
+    return {{"bytes", read}, {"pieces", search.size() / 16}, {"ms", millisSince(start)}};
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -226,7 +306,11 @@ int main(int argc, char** argv)
     }
     const QJsonObject result{{"memory", measureMemory(dovecot)},
                              {"push", measurePush(dovecot)},
-                             {"manyPolls", measureManyPolls(dovecot)}};
+                             {"manyPolls", measureManyPolls(dovecot)},
+                             {"keptAlive", measureKeptAlive(dovecot)},
+                             {"burst", measureBurst(dovecot)},
+                             {"stop", measureStop(dovecot)},
+                             {"reader", measureReader()}};
     std::printf("%s\n", QJsonDocument(result).toJson(QJsonDocument::Indented).constData());
     return 0;
 }

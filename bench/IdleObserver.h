@@ -23,12 +23,12 @@ public:
         m_settings.routes.insert(test::DovecotServer::hostName,
                                  {QStringLiteral("127.0.0.1"), dovecot.port()});
         m_thread = std::thread([this, user, now] {
-            server::ImapSession session(m_settings, test::DovecotServer::hostName);
+            server::ImapSession session(m_settings, test::DovecotServer::hostName, &m_stop);
             if (!session.connect() || !session.login(user, test::DovecotServer::password) ||
                 !session.select("INBOX"))
                 return;
             while (!m_stop) {
-                const auto noticed = session.idle(m_stop, std::chrono::seconds(60));
+                const auto noticed = session.idle(std::chrono::seconds(60));
                 if (!noticed)
                     return;
                 if (*noticed) {

@@ -2,14 +2,13 @@
 
 #include "server/CredentialKeys.h"
 #include "server/HttpApi.h"
+#include "server/HttpServer.h"
 #include "server/MailService.h"
 #include "server/MessageCache.h"
 #include "server/SqliteStorage.h"
 
 #include <QDir>
 #include <QHostAddress>
-
-#include <httplib.h>
 
 namespace tessary::server {
 
@@ -54,46 +53,34 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::start(ServerCon
         std::make_unique<MailService>(*server->m_storage, *server->m_cipher, config.imap, *server->m_cache);
     server->m_api = std::make_unique<HttpApi>(*server->m_storage, *server->m_cipher, *server->m_mail,
                                               *server->m_cache, server->m_config);
-    if (tls)
-        server->m_http = std::make_unique<httplib::SSLServer>(config.tlsCert.toLocal8Bit().constData(),
-                                                              config.tlsKey.toLocal8Bit().constData());
-    else
-        server->m_http = std::make_unique<httplib::Server>();
-    if (!server->m_http->is_valid())
-        return Unexpected{QStringLiteral("Can't use the TLS certificate \"%1\" with the key \"%2\"")
-                              .arg(config.tlsCert, config.tlsKey)};
     // Every held ids poll and every TLS handshake occupies a worker, so the pool is larger than
     // the polls allowed to wait at once.
-    const int workers = config.maxHeldPolls + 16;
-    server->m_http->new_task_queue = [workers] { return new httplib::ThreadPool(size_t(workers)); };
-    server->m_api->install(*server->m_http);
-
-    const std::string host = config.listenHost.toStdString();
-    if (config.listenPort == 0) {
-        const int port = server->m_http->bind_to_any_port(host);
-        server->m_port = port > 0 ? uint16_t(port) : 0;
-    } else if (server->m_http->bind_to_port(host, config.listenPort)) {
-        server->m_port = config.listenPort;
-    }
-    if (server->m_port == 0)
-        return Unexpected{
-            QStringLiteral("Can't listen on %1:%2").arg(config.listenHost).arg(config.listenPort)};
+    auto http = HttpServer::create(config.tlsCert, config.tlsKey, config.http, config.maxHeldPolls + 16);
+    if (!http)
+        return Unexpected{http.error()};
+    server->m_http = std::move(*http);
+    server->m_api->install(server->m_http->routes());
+    const auto port = server->m_http->bind(config.listenHost, config.listenPort);
+    if (!port)
+        return Unexpected{port.error()};
+    server->m_port = *port;
     if (server->m_config.publicUrl.isEmpty())
         server->m_config.publicUrl =
             server->url(); // the embedded backend: what the browser beside it reaches
     server->m_mail->watchStoredAccounts();
-    server->m_listener = std::thread([http = server->m_http.get()] { http->listen_after_bind(); });
+    server->m_http->start();
     return server;
 }
 
 BackendServer::~BackendServer()
 {
+    // Every wait ends first (on mail servers, then held polls), so the workers can be joined.
+    if (m_mail)
+        m_mail->stop();
     if (m_cache)
         m_cache->shutDown();
     if (m_http)
         m_http->stop();
-    if (m_listener.joinable())
-        m_listener.join();
     m_mail.reset(); // watchers stop before the cache and storage they use go away
 }
 

@@ -6,11 +6,6 @@
 #include <QString>
 
 #include <memory>
-#include <thread>
-
-namespace httplib {
-class Server;
-}
 
 namespace tessary::server {
 
@@ -19,6 +14,7 @@ class CredentialCipher;
 class MessageCache;
 class MailService;
 class HttpApi;
+class HttpServer;
 
 // The whole backend: storage in the data folder, a watcher per active inbox, and the HTTP API on
 // its own threads. Stopping it (or destroying it) ends every thread it started.
@@ -43,8 +39,7 @@ private:
     std::unique_ptr<MessageCache> m_cache;
     std::unique_ptr<MailService> m_mail;
     std::unique_ptr<HttpApi> m_api;
-    std::unique_ptr<httplib::Server> m_http;
-    std::thread m_listener;
+    std::unique_ptr<HttpServer> m_http;
     uint16_t m_port = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "server/HttpApi.h"
 
+#include "server/HttpConnection.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,8 +14,11 @@ namespace tessary::server {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr size_t maxBodyBytes = 1024 * 1024;
 constexpr auto settleWait = std::chrono::seconds(5);
+// The app takes at most 16 MB in one reply; the newest messages fill it up to here.
+constexpr qsizetype maxMessagesReply = 15 * 1024 * 1024;
+// When a refused client may try again: a held poll or a check of a mail server ends by then.
+constexpr auto retryAfterSeconds = "5";
 
 void reply(httplib::Response& response, const QJsonObject& body, int status = 200)
 {
@@ -25,6 +30,12 @@ void reply(httplib::Response& response, const QJsonObject& body, int status = 20
 void fail(httplib::Response& response, int status, const QString& message)
 {
     reply(response, QJsonObject{{"error", message}}, status);
+}
+
+void busy(httplib::Response& response, const QString& message)
+{
+    response.set_header("Retry-After", retryAfterSeconds);
+    fail(response, 503, message);
 }
 
 QString statusText(int status)
@@ -55,9 +66,9 @@ QJsonObject accountJson(const StoredAccount& account, const std::optional<QStrin
     return json;
 }
 
-std::optional<QJsonObject> bodyObject(const httplib::Request& request)
+std::optional<QJsonObject> bodyObject(const QByteArray& body)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(request.body));
+    const QJsonDocument document = QJsonDocument::fromJson(body);
     if (!document.isObject())
         return std::nullopt;
     return document.object();
@@ -97,11 +108,20 @@ HttpApi::HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& 
 
 void HttpApi::install(httplib::Server& server)
 {
-    server.set_payload_max_length(maxBodyBytes);
     server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
         if (response.body.empty())
             fail(response, response.status, statusText(response.status));
     });
+    // A body declared too large is refused before any of it is read.
+    server.set_pre_routing_handler(
+        [limit = m_config.http.maxBodyBytes](const httplib::Request& request, httplib::Response& response) {
+            if (request.get_header_value<uint64_t>("Content-Length") <= limit)
+                return httplib::Server::HandlerResponse::Unhandled;
+            closeConnectionAfterReply();
+            response.set_header("Connection", "close");
+            fail(response, 413, statusText(413));
+            return httplib::Server::HandlerResponse::Handled;
+        });
     server.set_exception_handler(
         [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
             fail(response, 500, QStringLiteral("The backend ran into a problem; please try again"));
@@ -128,8 +148,8 @@ void HttpApi::install(httplib::Server& server)
                 ids.insert(account.id);
         return ids;
     };
-    auto sinceOf = [](const httplib::Request& request, httplib::Response& response) -> std::optional<double> {
-        const auto body = bodyObject(request);
+    auto sinceOf = [](const QByteArray& content, httplib::Response& response) -> std::optional<double> {
+        const auto body = bodyObject(content);
         if (!body || !body->value("since").isDouble()) {
             fail(response, 400, QStringLiteral("The request did not say since when to look for mail"));
             return std::nullopt;
@@ -137,7 +157,34 @@ void HttpApi::install(httplib::Server& server)
         return body->value("since").toDouble();
     };
 
-    server.Post("/v1/installs", [this](const httplib::Request&, httplib::Response& response) {
+    // Every body is read here, as it arrives and within the limit once decompressed too, and only
+    // then handed on. A body cut short leaves the rest unread, so the connection ends after the reply.
+    using BodyHandler = std::function<void(const httplib::Request&, const QByteArray&, httplib::Response&)>;
+    const auto post = [&server, limit = m_config.http.maxBodyBytes](const std::string& path,
+                                                                    BodyHandler handler) {
+        server.Post(path, [handler, limit](const httplib::Request& request, httplib::Response& response,
+                                           const httplib::ContentReader& read) {
+            QByteArray body;
+            bool tooLarge = false;
+            const bool whole = read([&](const char* data, size_t size) {
+                tooLarge = size_t(body.size()) + size > limit;
+                if (!tooLarge)
+                    body.append(data, qsizetype(size));
+                return !tooLarge;
+            });
+            if (!whole) {
+                closeConnectionAfterReply();
+                response.set_header("Connection", "close");
+                if (tooLarge || response.status == 413)
+                    return fail(response, 413, statusText(413));
+                return fail(response, 400,
+                            QStringLiteral("The request arrived incomplete; please try again"));
+            }
+            handler(request, body, response);
+        });
+    };
+
+    post("/v1/installs", [this](const httplib::Request&, const QByteArray&, httplib::Response& response) {
         const QByteArray token =
             randomBytes(32).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
         if (!m_storage.createInstall(sha256(token)))
@@ -149,18 +196,19 @@ void HttpApi::install(httplib::Server& server)
         const auto install = authorized(request, response);
         if (!install)
             return;
+        m_signIn.expire();
         QJsonArray accounts;
         for (const StoredAccount& account : m_storage.accounts(*install))
             accounts.append(accountJson(account, m_mail.problem(account.id)));
         reply(response, QJsonObject{{"accounts", accounts}});
     });
 
-    server.Post("/v1/accounts/connect", [=, this](const httplib::Request& request,
-                                                  httplib::Response& response) {
+    post("/v1/accounts/connect", [=, this](const httplib::Request& request, const QByteArray& content,
+                                           httplib::Response& response) {
         const auto install = authorized(request, response);
         if (!install)
             return;
-        const QString provider = bodyObject(request).value_or(QJsonObject{}).value("provider").toString();
+        const QString provider = bodyObject(content).value_or(QJsonObject{}).value("provider").toString();
         if (provider != QLatin1String("gmail") && provider != QLatin1String("outlook"))
             return fail(response, 400,
                         QStringLiteral("Add this inbox through Other… with its address and an app password"));
@@ -181,11 +229,12 @@ void HttpApi::install(httplib::Server& server)
         response.set_content(page.text.toStdString(), "text/plain; charset=utf-8");
     });
 
-    server.Post("/v1/accounts/imap", [=, this](const httplib::Request& request, httplib::Response& response) {
+    post("/v1/accounts/imap", [=, this](const httplib::Request& request, const QByteArray& content,
+                                        httplib::Response& response) {
         const auto install = authorized(request, response);
         if (!install)
             return;
-        const QJsonObject body = bodyObject(request).value_or(QJsonObject{});
+        const QJsonObject body = bodyObject(content).value_or(QJsonObject{});
         const QString email = body.value("email").toString().trimmed();
         const QString password = body.value("password").toString();
         const QString host = body.value("host").toString().trimmed().toLower();
@@ -195,6 +244,8 @@ void HttpApi::install(httplib::Server& server)
         if (body.value("port").toInt(993) != 993)
             return fail(response, 400, QStringLiteral("Only IMAP over TLS on port 993 is supported"));
         if (auto verified = m_mail.verify(host, email, password); !verified) {
+            if (verified.error().kind == ImapError::Kind::busy)
+                return busy(response, verified.error().message);
             const bool login = verified.error().kind == ImapError::Kind::login;
             return fail(response, login ? 400 : 502, verified.error().message);
         }
@@ -217,63 +268,70 @@ void HttpApi::install(httplib::Server& server)
         reply(response, QJsonObject{{"account", accountJson(account)}});
     });
 
-    server.Post("/v1/accounts/remove", [=, this](const httplib::Request& request,
-                                                 httplib::Response& response) {
+    post("/v1/accounts/remove", [=, this](const httplib::Request& request, const QByteArray& content,
+                                          httplib::Response& response) {
         const auto install = authorized(request, response);
         if (!install)
             return;
-        const QString accountId = bodyObject(request).value_or(QJsonObject{}).value("accountId").toString();
+        const QString accountId = bodyObject(content).value_or(QJsonObject{}).value("accountId").toString();
         if (!m_storage.removeAccount(*install, accountId))
             return fail(response, 404, QStringLiteral("This inbox is not connected"));
         m_mail.unwatch(accountId);
         reply(response, QJsonObject{{"ok", true}});
     });
 
-    server.Post("/v1/messages", [=, this](const httplib::Request& request, httplib::Response& response) {
-        const auto install = authorized(request, response);
-        const auto since = install ? sinceOf(request, response) : std::nullopt;
-        if (!since)
-            return;
-        const QSet<QString> accounts = activeAccounts(*install);
-        QJsonArray messages;
-        for (const CachedMessage& message : m_cache.since(accounts, *since, Clock::now() + settleWait))
-            messages.append(message.json);
-        // An empty list would read as "no mail yet" while no mail can come.
-        if (const auto problem = m_cache.problem(accounts); messages.isEmpty() && problem)
-            return fail(response, 502, *problem);
-        reply(response, QJsonObject{{"messages", messages}});
-    });
+    post("/v1/messages",
+         [=, this](const httplib::Request& request, const QByteArray& content, httplib::Response& response) {
+             const auto install = authorized(request, response);
+             const auto since = install ? sinceOf(content, response) : std::nullopt;
+             if (!since)
+                 return;
+             const QSet<QString> accounts = activeAccounts(*install);
+             QJsonArray messages;
+             qsizetype size = 0;
+             for (const CachedMessage& message : m_cache.since(accounts, *since, Clock::now() + settleWait))
+                 if ((size += message.size) <= maxMessagesReply)
+                     messages.append(message.json);
+             // An empty list would read as "no mail yet" while no mail can come.
+             if (const auto problem = m_cache.problem(accounts); messages.isEmpty() && problem)
+                 return fail(response, 502, *problem);
+             reply(response, QJsonObject{{"messages", messages}});
+         });
 
-    server.Post("/v1/messages/ids", [=, this](const httplib::Request& request, httplib::Response& response) {
-        const auto install = authorized(request, response);
-        const auto since = install ? sinceOf(request, response) : std::nullopt;
-        if (!since)
-            return;
-        const QSet<QString> accounts = activeAccounts(*install);
-        const QStringList ids = m_cache.waitForIds(
-            *install, accounts, *since, Clock::now() + std::chrono::milliseconds(m_config.pollHoldMs));
-        if (const auto problem = m_cache.problem(accounts); ids.isEmpty() && problem)
-            return fail(response, 502, *problem);
-        reply(response, QJsonObject{{"ids", QJsonArray::fromStringList(ids)}});
-    });
+    post("/v1/messages/ids",
+         [=, this](const httplib::Request& request, const QByteArray& content, httplib::Response& response) {
+             const auto install = authorized(request, response);
+             const auto since = install ? sinceOf(content, response) : std::nullopt;
+             if (!since)
+                 return;
+             const QSet<QString> accounts = activeAccounts(*install);
+             const auto ids = m_cache.waitForIds(
+                 *install, accounts, *since, Clock::now() + std::chrono::milliseconds(m_config.pollHoldMs));
+             // Not an empty list: that would read as "no mail" while mail may be waiting.
+             if (!ids)
+                 return busy(response, QStringLiteral("The backend is busy; please try again in a moment"));
+             if (const auto problem = m_cache.problem(accounts); ids->isEmpty() && problem)
+                 return fail(response, 502, *problem);
+             reply(response, QJsonObject{{"ids", QJsonArray::fromStringList(*ids)}});
+         });
 
-    server.Post("/v1/messages/trash",
-                [=, this](const httplib::Request& request, httplib::Response& response) {
-                    const auto install = authorized(request, response);
-                    if (!install)
-                        return;
-                    const auto message =
-                        parseMessageId(bodyObject(request).value_or(QJsonObject{}).value("id").toString());
-                    std::optional<StoredAccount> owner;
-                    for (const StoredAccount& account : m_storage.accounts(*install))
-                        if (message && account.id == message->accountId)
-                            owner = account;
-                    if (!owner)
-                        return fail(response, 404, QStringLiteral("This message is no longer available"));
-                    if (auto trashed = m_mail.trash(*owner, *message); !trashed)
-                        return fail(response, 502, trashed.error());
-                    reply(response, QJsonObject{{"ok", true}});
-                });
+    post("/v1/messages/trash",
+         [=, this](const httplib::Request& request, const QByteArray& content, httplib::Response& response) {
+             const auto install = authorized(request, response);
+             if (!install)
+                 return;
+             const auto message =
+                 parseMessageId(bodyObject(content).value_or(QJsonObject{}).value("id").toString());
+             std::optional<StoredAccount> owner;
+             for (const StoredAccount& account : m_storage.accounts(*install))
+                 if (message && account.id == message->accountId)
+                     owner = account;
+             if (!owner)
+                 return fail(response, 404, QStringLiteral("This message is no longer available"));
+             if (auto trashed = m_mail.trash(*owner, *message); !trashed)
+                 return fail(response, 502, trashed.error());
+             reply(response, QJsonObject{{"ok", true}});
+         });
 }
 
 } // namespace tessary::server

@@ -1,5 +1,7 @@
 #include "server/ImapResponse.h"
 
+#include <cctype>
+
 namespace tessary::server {
 
 namespace {
@@ -73,9 +75,15 @@ private:
 
     ImapValue literalOrAtom()
     {
-        const qsizetype close = m_text.indexOf('}', m_at);
-        const auto size = close < 0 ? std::nullopt
-                                    : announcedLiteral(QByteArrayView(m_text).sliced(m_at, close - m_at + 1));
+        // Only digits (and a "+") may stand between the braces, so the closing one is looked for
+        // that far only: a line of many "{" stays linear to read.
+        qsizetype close = m_at + 1;
+        while (close < m_text.size() && close - m_at <= 21 &&
+               (std::isdigit(uchar(m_text[close])) || m_text[close] == '+'))
+            ++close;
+        const auto size = close < m_text.size() && m_text[close] == '}'
+                              ? announcedLiteral(QByteArrayView(m_text).sliced(m_at, close - m_at + 1))
+                              : std::nullopt;
         if (!size || close + 2 >= m_text.size())
             return {ImapValue::Kind::atom, atom(), {}};
         const qsizetype start = close + 3; // past "}\r\n"
@@ -111,28 +119,51 @@ private:
 
 } // namespace
 
+void ImapResponseReader::feed(const QByteArray& bytes)
+{
+    if (m_overLimit)
+        return;
+    // What earlier responses used goes once it is half the buffer: each byte moves at most once.
+    if (m_start > 0 && m_start >= m_buffer.size() / 2) {
+        m_buffer.remove(0, m_start);
+        m_scan -= m_start;
+        m_searched -= m_start;
+        m_start = 0;
+    }
+    m_buffer.append(bytes);
+}
+
 std::optional<QByteArray> ImapResponseReader::next()
 {
-    for (;;) {
+    while (!m_overLimit) {
         if (m_literal >= 0) {
             if (m_buffer.size() - m_scan < m_literal)
                 return std::nullopt;
             m_scan += m_literal;
+            m_searched = m_scan;
             m_literal = -1;
         }
-        const qsizetype end = m_buffer.indexOf("\r\n", m_scan);
-        if (end < 0)
+        const qsizetype end = m_buffer.indexOf("\r\n", m_searched);
+        if (end < 0) {
+            m_searched = std::max(m_scan, m_buffer.size() - 1); // a CR at the end may meet its LF next
+            m_overLimit = m_buffer.size() - m_start > m_limits.maxResponse;
             return std::nullopt;
+        }
         if (const auto size = announcedLiteral(QByteArrayView(m_buffer).sliced(m_scan, end - m_scan))) {
+            m_overLimit = *size > m_limits.maxLiteral || end + 2 + *size - m_start > m_limits.maxResponse;
             m_literal = *size;
-            m_scan = end + 2;
+            m_scan = m_searched = end + 2;
             continue;
         }
-        QByteArray response = m_buffer.left(end + 2);
-        m_buffer.remove(0, end + 2);
-        m_scan = 0;
+        if (end + 2 - m_start > m_limits.maxResponse) {
+            m_overLimit = true;
+            return std::nullopt;
+        }
+        QByteArray response = m_buffer.mid(m_start, end + 2 - m_start);
+        m_start = m_scan = m_searched = end + 2;
         return response;
     }
+    return std::nullopt;
 }
 
 QList<ImapValue> parseImapResponse(const QByteArray& response)

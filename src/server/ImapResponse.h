@@ -21,20 +21,38 @@ struct ImapValue {
     }
 };
 
+// What one IMAP server may send at once. A message is fetched only up to its first 4 MB (every
+// code and link is near the top), so a literal larger than that is never an honest answer; a
+// response is that literal plus its line. The app takes 16 MB per reply, the sum of a few messages.
+struct ImapLimits {
+    qsizetype maxLiteral = 4 * 1024 * 1024;
+    qsizetype maxResponse = 4 * 1024 * 1024 + 64 * 1024;
+};
+
 // Cuts the byte stream from the server into whole responses. A response is a line, except that a
 // line ending in a literal's announcement "{n}" goes on for n raw bytes and then another line, so
 // a message body holding CRLFs or "{5}" of its own never ends one early. Bytes may arrive split
-// anywhere.
+// anywhere; each byte is looked at once, however it is split. A response or literal over the
+// limits makes the reader refuse everything after it (overLimit): the connection is to be dropped.
 class ImapResponseReader {
 public:
-    void feed(const QByteArray& bytes) { m_buffer.append(bytes); }
+    explicit ImapResponseReader(ImapLimits limits = {})
+        : m_limits(limits)
+    {
+    }
+    void feed(const QByteArray& bytes);
     std::optional<QByteArray> next();
-    qsizetype buffered() const { return m_buffer.size(); }
+    qsizetype buffered() const { return m_buffer.size() - m_start; }
+    bool overLimit() const { return m_overLimit; }
 
 private:
+    ImapLimits m_limits;
     QByteArray m_buffer;
+    qsizetype m_start = 0;    // where the response being read begins
     qsizetype m_scan = 0;     // where the current line segment starts
+    qsizetype m_searched = 0; // no line end before this point in the current segment
     qsizetype m_literal = -1; // bytes of a literal still to skip, -1 when none is announced
+    bool m_overLimit = false;
 };
 
 // The tokens of one whole response; CRLF and the spaces between tokens are dropped.

@@ -11,8 +11,11 @@ using namespace std::chrono;
 
 namespace {
 
-constexpr auto commandTimeout = seconds(30);
-constexpr auto pollSlice = milliseconds(200); // how soon a blocked read notices a stop request
+constexpr auto pollSlice = milliseconds(100); // how soon a blocked wait notices a stop request
+// All the untagged data one command may bring (a day's arrivals, a long SEARCH), and how many
+// responses one IDLE may bring without news: more is a server flooding us.
+constexpr qsizetype maxCommandBytes = 16 * 1024 * 1024;
+constexpr int maxIdleResponses = 10000;
 const char* const monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
@@ -63,9 +66,10 @@ std::optional<double> parseInternalDate(const QByteArray& text)
     return double(QDateTime(day, time, Qt::OffsetFromUTC, offset).toSecsSinceEpoch());
 }
 
-ImapSession::ImapSession(const ImapSettings& settings, QString host)
+ImapSession::ImapSession(const ImapSettings& settings, QString host, const std::atomic<bool>* stop)
     : m_settings(settings)
     , m_host(std::move(host))
+    , m_stop(stop)
 {
 }
 
@@ -88,8 +92,13 @@ ImapError ImapSession::failure(ImapError::Kind kind) const
         return {kind, QStringLiteral("Wrong email or app password")};
     case ImapError::Kind::closed:
         return {kind, QStringLiteral("%1 closed the connection").arg(m_host)};
+    case ImapError::Kind::timeout:
+        return {kind, QStringLiteral("%1 stopped answering").arg(m_host)};
+    case ImapError::Kind::tooMuch:
+        return {kind, QStringLiteral("%1 sent more data than a mailbox needs").arg(m_host)};
     case ImapError::Kind::stopped:
         return {kind, QStringLiteral("Stopped")};
+    case ImapError::Kind::busy: // said by the caller that turns a check away
     case ImapError::Kind::protocol:
         break;
     }
@@ -105,12 +114,22 @@ ImapResult<Done> ImapSession::connect()
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
     m_socket->setSslConfiguration(tls);
     const ImapRoute route = m_settings.routeFor(m_host);
+    // Connecting, the handshake and the greeting share one deadline: a host that accepts and
+    // then stays silent must not hold the caller longer than one that cannot be reached.
+    const auto deadline = steady_clock::now() + milliseconds(m_settings.connectTimeoutMs);
     m_socket->connectToHostEncrypted(route.address, route.port, m_host);
-    if (!m_socket->waitForEncrypted(m_settings.connectTimeoutMs)) {
-        const bool certificate = !m_socket->sslHandshakeErrors().isEmpty();
-        return Unexpected{failure(certificate ? ImapError::Kind::certificate : ImapError::Kind::unreachable)};
+    while (!m_socket->isEncrypted()) {
+        if (stopped())
+            return Unexpected{failure(ImapError::Kind::stopped)};
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
+        if (m_socket->state() == QAbstractSocket::UnconnectedState || left <= milliseconds(0)) {
+            const bool certificate = !m_socket->sslHandshakeErrors().isEmpty();
+            return Unexpected{
+                failure(certificate ? ImapError::Kind::certificate : ImapError::Kind::unreachable)};
+        }
+        m_socket->waitForEncrypted(int(std::min(left, pollSlice).count()));
     }
-    const auto greeting = readResponse(steady_clock::now() + milliseconds(m_settings.connectTimeoutMs));
+    const auto greeting = readResponse(deadline);
     if (!greeting)
         return Unexpected{greeting.error()};
     if (!greeting->startsWith("* OK") && !greeting->startsWith("* PREAUTH"))
@@ -125,17 +144,18 @@ ImapResult<Done> ImapSession::send(const QByteArray& line)
     return Done{};
 }
 
-ImapResult<QByteArray> ImapSession::readResponse(steady_clock::time_point deadline,
-                                                 const std::atomic<bool>* stop)
+ImapResult<QByteArray> ImapSession::readResponse(steady_clock::time_point deadline)
 {
     for (;;) {
         if (auto response = m_reader.next())
             return std::move(*response);
-        if (stop && stop->load())
+        if (m_reader.overLimit())
+            return Unexpected{failure(ImapError::Kind::tooMuch)};
+        if (stopped())
             return Unexpected{failure(ImapError::Kind::stopped)};
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
         if (left <= milliseconds(0))
-            return Unexpected{failure(ImapError::Kind::closed)};
+            return Unexpected{failure(ImapError::Kind::timeout)};
         if (m_socket->bytesAvailable() == 0 &&
             !m_socket->waitForReadyRead(int(std::min(left, pollSlice).count()))) {
             if (m_socket->state() != QAbstractSocket::ConnectedState)
@@ -152,11 +172,14 @@ ImapResult<ImapSession::Responses> ImapSession::command(const QByteArray& text)
     if (auto sent = send(tag + ' ' + text + "\r\n"); !sent)
         return Unexpected{sent.error()};
     Responses untagged;
-    const auto deadline = steady_clock::now() + commandTimeout;
+    qsizetype untaggedBytes = 0;
+    const auto deadline = steady_clock::now() + milliseconds(m_settings.commandTimeoutMs);
     for (;;) {
         const auto raw = readResponse(deadline);
         if (!raw)
             return Unexpected{raw.error()};
+        if ((untaggedBytes += raw->size()) > maxCommandBytes)
+            return Unexpected{failure(ImapError::Kind::tooMuch)};
         QList<ImapValue> response = parseImapResponse(*raw);
         if (response.isEmpty() || response[0].text != tag) {
             untagged.append(std::move(response));
@@ -203,7 +226,7 @@ ImapResult<Done> ImapSession::authenticateXOAuth2(const QString& user, const QSt
             .toBase64();
     if (auto sent = send(tag + " AUTHENTICATE XOAUTH2 " + initial + "\r\n"); !sent)
         return sent;
-    const auto deadline = steady_clock::now() + commandTimeout;
+    const auto deadline = steady_clock::now() + milliseconds(m_settings.commandTimeoutMs);
     for (;;) {
         const auto raw = readResponse(deadline);
         if (!raw)
@@ -284,64 +307,108 @@ ImapResult<QList<uint>> ImapSession::searchSince(QDate day)
     return uids;
 }
 
-ImapResult<QList<FetchedMail>> ImapSession::fetch(const QByteArray& uidSet)
+namespace {
+
+FetchedMail fetchedMail(const QList<ImapValue>& response)
 {
-    // The first 4 MB of a message hold every code and link; a huge attachment need not travel.
-    const auto responses = command("UID FETCH " + uidSet + " (UID INTERNALDATE BODY.PEEK[]<0.4194304>)");
+    FetchedMail mail;
+    if (response.size() < 4 || !response[2].isAtom("FETCH") || response[3].kind != ImapValue::Kind::list)
+        return mail;
+    const auto& items = response[3].items;
+    for (qsizetype i = 0; i + 1 < items.size(); i += 2) {
+        if (items[i].isAtom("UID"))
+            mail.uid = items[i + 1].text.toUInt();
+        else if (items[i].isAtom("INTERNALDATE"))
+            mail.internalDate = parseInternalDate(items[i + 1].text).value_or(0);
+        else if (items[i].text.toUpper().startsWith("BODY["))
+            mail.raw = items[i + 1].text;
+    }
+    return mail;
+}
+
+} // namespace
+
+ImapResult<QList<FetchedMail>> ImapSession::arrivals(const QByteArray& uidSet)
+{
+    const auto responses = command("UID FETCH " + uidSet + " (UID INTERNALDATE)");
     if (!responses)
         return Unexpected{responses.error()};
     QList<FetchedMail> mails;
-    for (const auto& response : *responses) {
-        if (response.size() < 4 || !response[2].isAtom("FETCH") || response[3].kind != ImapValue::Kind::list)
-            continue;
-        FetchedMail mail;
-        const auto& items = response[3].items;
-        for (qsizetype i = 0; i + 1 < items.size(); i += 2) {
-            if (items[i].isAtom("UID"))
-                mail.uid = items[i + 1].text.toUInt();
-            else if (items[i].isAtom("INTERNALDATE"))
-                mail.internalDate = parseInternalDate(items[i + 1].text).value_or(0);
-            else if (items[i].text.toUpper().startsWith("BODY["))
-                mail.raw = items[i + 1].text;
-        }
-        if (mail.uid > 0)
+    for (const auto& response : *responses)
+        if (FetchedMail mail = fetchedMail(response); mail.uid > 0)
             mails.append(std::move(mail));
-    }
     return mails;
 }
 
-ImapResult<bool> ImapSession::idle(const std::atomic<bool>& stop, milliseconds limit)
+ImapResult<FetchedMail> ImapSession::fetch(uint uid)
+{
+    // The first 4 MB of a message hold every code and link; a huge attachment need not travel.
+    const auto responses =
+        command("UID FETCH " + QByteArray::number(uid) + " (UID INTERNALDATE BODY.PEEK[]<0." +
+                QByteArray::number(ImapLimits{}.maxLiteral) + ">)");
+    if (!responses)
+        return Unexpected{responses.error()};
+    for (const auto& response : *responses)
+        if (FetchedMail mail = fetchedMail(response); mail.uid == uid)
+            return mail;
+    return FetchedMail{}; // expunged meanwhile
+}
+
+ImapResult<bool> ImapSession::idle(milliseconds limit)
 {
     const QByteArray tag = "t" + QByteArray::number(++m_tag);
     if (auto sent = send(tag + " IDLE\r\n"); !sent)
         return Unexpected{sent.error()};
-    const auto started = readResponse(steady_clock::now() + commandTimeout, &stop);
-    if (!started)
-        return Unexpected{started.error()};
-    if (!started->startsWith('+'))
-        return Unexpected{failure(ImapError::Kind::protocol)};
+    const auto isTagged = [&tag](const QList<ImapValue>& response) {
+        return !response.isEmpty() && response[0].text == tag;
+    };
+    const auto announcesMail = [](const QList<ImapValue>& response) {
+        return response.size() > 2 && response[2].isAtom("EXISTS");
+    };
+    // Untagged news may come before the continuation; only a tagged answer refuses the IDLE.
     bool newMail = false;
-    const auto deadline = steady_clock::now() + limit;
-    while (!newMail && !stop.load() && steady_clock::now() < deadline) {
-        const auto raw = readResponse(std::min(deadline, steady_clock::now() + pollSlice));
-        if (!raw) {
-            if (m_socket->state() != QAbstractSocket::ConnectedState)
-                return Unexpected{raw.error()};
-            continue;
-        }
-        const QList<ImapValue> response = parseImapResponse(*raw);
-        newMail = response.size() > 2 && response[2].isAtom("EXISTS");
-    }
-    if (auto sent = send("DONE\r\n"); !sent)
-        return Unexpected{sent.error()};
-    for (;;) {
-        const auto raw = readResponse(steady_clock::now() + commandTimeout);
+    for (const auto accepted = steady_clock::now() + milliseconds(m_settings.commandTimeoutMs);;) {
+        const auto raw = readResponse(accepted);
         if (!raw)
             return Unexpected{raw.error()};
+        if (raw->startsWith('+'))
+            break;
         const QList<ImapValue> response = parseImapResponse(*raw);
-        if (!response.isEmpty() && response[0].text == tag)
+        if (isTagged(response))
+            return Unexpected{failure(ImapError::Kind::protocol)};
+        newMail = newMail || announcesMail(response);
+    }
+    const auto deadline = steady_clock::now() + limit;
+    for (int responses = 0; !newMail && !stopped() && steady_clock::now() < deadline; ++responses) {
+        if (responses > maxIdleResponses)
+            return Unexpected{failure(ImapError::Kind::tooMuch)};
+        const auto raw = readResponse(deadline);
+        if (!raw) {
+            if (raw.error().kind == ImapError::Kind::timeout)
+                break; // time to renew
+            return Unexpected{raw.error()};
+        }
+        const QList<ImapValue> response = parseImapResponse(*raw);
+        if (isTagged(response))
+            return Unexpected{failure(ImapError::Kind::closed)}; // the server ended the IDLE itself
+        newMail = announcesMail(response);
+    }
+    if (stopped())
+        return Unexpected{failure(ImapError::Kind::stopped)};
+    if (auto sent = send("DONE\r\n"); !sent)
+        return Unexpected{sent.error()};
+    // The answer to DONE is the read deadline that unmasks a server gone silent.
+    const auto answered = steady_clock::now() + milliseconds(m_settings.commandTimeoutMs);
+    for (int responses = 0;; ++responses) {
+        const auto raw = readResponse(answered);
+        if (!raw)
+            return Unexpected{raw.error()};
+        if (responses > maxIdleResponses)
+            return Unexpected{failure(ImapError::Kind::tooMuch)};
+        const QList<ImapValue> response = parseImapResponse(*raw);
+        if (isTagged(response))
             return newMail;
-        newMail = newMail || (response.size() > 2 && response[2].isAtom("EXISTS"));
+        newMail = newMail || announcesMail(response);
     }
 }
 

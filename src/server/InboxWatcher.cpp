@@ -4,14 +4,23 @@
 
 #include <QDateTime>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 namespace tessary::server {
 
 using namespace std::chrono;
 
+namespace {
+constexpr qsizetype maxTakenAtOnce = 100; // messages fetched for one announcement or reconnection
+// Of a message's text, enough for any code or link: a few of the longest still fit the 16 MB the
+// app accepts in one reply.
+constexpr qsizetype maxTextLength = 1024 * 1024;
+} // namespace
+
 CachedMessage cachedMessage(const QString& accountId, uint uidValidity, const FetchedMail& mail)
 {
-    const MailRecord record = readMail(mail.raw);
+    MailRecord record = readMail(mail.raw);
+    record.text.truncate(maxTextLength);
     QJsonArray links;
     for (const HtmlLink& link : record.links)
         links.append(QJsonObject{{"url", link.url}, {"text", link.text}});
@@ -29,6 +38,7 @@ CachedMessage cachedMessage(const QString& accountId, uint uidValidity, const Fe
                     {"receivedAt",
                      QDateTime::fromSecsSinceEpoch(qint64(mail.internalDate), Qt::UTC).toString(Qt::ISODate)},
                     {"links", links}};
+    message.size = QJsonDocument(message.json).toJson(QJsonDocument::Compact).size();
     return message;
 }
 
@@ -52,10 +62,12 @@ ImapResult<Done> signIn(ImapSession& session, const ImapSettings& settings, Watc
 }
 
 InboxWatcher::InboxWatcher(WatchedInbox inbox, const ImapSettings& settings, MessageCache& cache,
-                           WatchTimings timings, SecretKeeper keep, RefusalReporter refused)
+                           WatchTimings timings, SecretKeeper keep, RefusalReporter refused,
+                           ProblemReporter problem)
     : m_inbox(std::move(inbox))
     , m_keep(std::move(keep))
     , m_refused(std::move(refused))
+    , m_problem(std::move(problem))
     , m_settings(settings)
     , m_cache(cache)
     , m_timings(timings)
@@ -82,23 +94,32 @@ void InboxWatcher::pause(milliseconds duration)
 void InboxWatcher::run()
 {
     milliseconds backoff = m_timings.firstBackoff;
+    int failures = 0;
     while (!m_stop) {
-        const auto started = steady_clock::now();
-        // A session that merely ended is no news; one that could not be opened is, to every request
-        // that waits on it. A refused sign-in ends the watch; any other way out is a lost
-        // connection, tried again after a pause.
-        const auto watched = watchOnce();
-        if (!watched && watched.error().kind != ImapError::Kind::closed &&
-            watched.error().kind != ImapError::Kind::stopped)
-            m_cache.setProblem(m_inbox.accountId, watched.error().message);
-        m_cache.markSettled(m_inbox.accountId);
-        if (!watched && watched.error().kind == ImapError::Kind::login) {
+        m_watching = false;
+        const ImapError failed = watchOnce();
+        if (m_stop)
+            return;
+        // A refused sign-in ends the watch. Any other way out is tried again after a pause; a
+        // connection that watched for a while and then ended is no news, but connections that
+        // fail again and again (a server that closes at SELECT, floods, or stays silent) are.
+        if (failed.kind == ImapError::Kind::login) {
+            m_cache.setProblem(m_inbox.accountId, failed.message);
+            m_cache.markSettled(m_inbox.accountId);
             if (m_refused)
-                m_refused(m_inbox, watched.error().message);
+                m_refused(m_inbox, failed.message);
             return;
         }
-        if (steady_clock::now() - started > minutes(1))
-            backoff = m_timings.firstBackoff; // it had been working; this is a fresh outage
+        if (m_watching) {
+            failures = 0;
+            backoff = m_timings.firstBackoff;
+        }
+        const bool persistent = !m_watching && ++failures >= m_timings.failuresBeforeReport;
+        if (failed.kind != ImapError::Kind::closed || persistent)
+            m_cache.setProblem(m_inbox.accountId, failed.message);
+        if (persistent && m_problem)
+            m_problem(m_inbox, failed.message);
+        m_cache.markSettled(m_inbox.accountId);
         pause(backoff);
         backoff = std::min(backoff * 2, m_timings.maxBackoff);
     }
@@ -106,33 +127,44 @@ void InboxWatcher::run()
 
 ImapResult<Done> InboxWatcher::takeNew(ImapSession& session, const QByteArray& uidSet, double notBefore)
 {
-    const auto mails = session.fetch(uidSet);
-    if (!mails)
-        return Unexpected{mails.error()};
-    for (const FetchedMail& mail : *mails) {
+    const auto arrived = session.arrivals(uidSet);
+    if (!arrived)
+        return Unexpected{arrived.error()};
+    QList<FetchedMail> wanted;
+    for (const FetchedMail& mail : *arrived) {
         if (mail.uid <= m_lastUid && notBefore == 0)
             continue; // "n:*" always names the newest message, even one already taken
         m_lastUid = std::max(m_lastUid, mail.uid);
-        if (mail.internalDate >= notBefore)
-            m_cache.add(cachedMessage(m_inbox.accountId, m_uidValidity, mail));
+        const QString id = QStringLiteral("%1.%2.%3").arg(m_inbox.accountId).arg(m_uidValidity).arg(mail.uid);
+        if (mail.internalDate >= notBefore && !m_cache.find(id))
+            wanted.append(mail);
+    }
+    // Under a flood the newest messages are the ones a code is awaited in.
+    std::sort(wanted.begin(), wanted.end(), [](const auto& a, const auto& b) { return a.uid > b.uid; });
+    for (const FetchedMail& arrival : wanted.first(std::min<qsizetype>(wanted.size(), maxTakenAtOnce))) {
+        const auto mail = session.fetch(arrival.uid);
+        if (!mail)
+            return Unexpected{mail.error()};
+        if (mail->uid > 0)
+            m_cache.add(cachedMessage(m_inbox.accountId, m_uidValidity, *mail));
     }
     return Done{};
 }
 
-ImapResult<Done> InboxWatcher::watchOnce()
+ImapError InboxWatcher::watchOnce()
 {
-    ImapSession session(m_settings, m_inbox.host);
+    ImapSession session(m_settings, m_inbox.host, &m_stop);
     if (auto done = session.connect(); !done)
-        return done;
+        return done.error();
     const QString secret = m_inbox.secret;
     const auto signedIn = signIn(session, m_settings, m_inbox);
     if (m_inbox.secret != secret && m_keep)
         m_keep(m_inbox);
     if (!signedIn)
-        return signedIn;
+        return signedIn.error();
     const auto mailbox = session.select("INBOX");
     if (!mailbox)
-        return Unexpected{mailbox.error()};
+        return mailbox.error();
     if (mailbox->uidValidity != m_uidValidity) {
         m_uidValidity = mailbox->uidValidity; // the old UIDs mean nothing any more
         m_lastUid = 0;
@@ -143,28 +175,32 @@ ImapResult<Done> InboxWatcher::watchOnce()
     const QDate day = QDateTime::fromSecsSinceEpoch(qint64(windowStart), Qt::UTC).date().addDays(-1);
     const auto recent = session.searchSince(day);
     if (!recent)
-        return Unexpected{recent.error()};
+        return recent.error();
     QByteArrayList uids;
     for (const uint uid : *recent)
         uids.append(QByteArray::number(uid));
     if (!uids.isEmpty())
         if (auto done = takeNew(session, uids.join(','), windowStart); !done)
-            return done;
+            return done.error();
     if (mailbox->uidNext > 0)
         m_lastUid = std::max(m_lastUid, mailbox->uidNext - 1);
     m_cache.setProblem(m_inbox.accountId, std::nullopt);
     m_cache.markSettled(m_inbox.accountId);
 
-    while (!m_stop) {
-        const auto idled = session.idle(m_stop, m_timings.idleRenewal);
+    // The inbox counts as watched again only after a whole IDLE round: a server that floods or
+    // falls silent once idling never gets there. The first round is short so that happens soon.
+    for (;;) {
+        const auto idled = session.idle(
+            m_watching ? m_timings.idleRenewal : std::min(m_timings.idleRenewal, milliseconds(minutes(1))));
         if (!idled)
-            return Unexpected{idled.error()};
+            return idled.error();
+        if (!m_watching && m_problem)
+            m_problem(m_inbox, std::nullopt);
+        m_watching = true;
         if (*idled)
             if (auto done = takeNew(session, QByteArray::number(m_lastUid + 1) + ":*", 0); !done)
-                return done;
+                return done.error();
     }
-    session.logout();
-    return Done{};
 }
 
 } // namespace tessary::server

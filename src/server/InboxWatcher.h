@@ -32,12 +32,17 @@ using SecretKeeper = std::function<void(const WatchedInbox&)>;
 // Told that the server or the provider refused the inbox's password or sign-in, with the words
 // the user is shown.
 using RefusalReporter = std::function<void(const WatchedInbox&, const QString&)>;
+// Told why the inbox cannot be read after several connections in a row failed, and told nothing
+// (nullopt) once a connection is watching again.
+using ProblemReporter = std::function<void(const WatchedInbox&, std::optional<QString>)>;
 
 struct WatchTimings {
-    std::chrono::milliseconds idleRenewal = std::chrono::minutes(28); // servers drop idlers at 30
+    // Servers drop idlers at 30 minutes; a server gone silent shows only when DONE goes unanswered.
+    std::chrono::milliseconds idleRenewal = std::chrono::minutes(9);
     std::chrono::milliseconds firstBackoff = std::chrono::seconds(1);
     std::chrono::milliseconds maxBackoff = std::chrono::minutes(2);
     std::chrono::seconds backfill = std::chrono::minutes(15); // as far back as the cache holds mail
+    int failuresBeforeReport = 3; // connections in a row that never finished an IDLE round
 };
 
 // Keeps one IMAP connection per inbox in IDLE on its own thread, and puts every new message into
@@ -45,28 +50,32 @@ struct WatchTimings {
 // arrived in the last minutes from the mailbox itself, so a restart or an outage loses nothing.
 // A refused sign-in ends the watch: trying a wrong password again every few minutes only gets
 // the account locked at the provider. The inbox waits for a new password or sign-in instead.
+// Any other failure is tried again after a pause, and reported once it keeps happening.
 class InboxWatcher {
 public:
     InboxWatcher(WatchedInbox inbox, const ImapSettings& settings, MessageCache& cache,
-                 WatchTimings timings = {}, SecretKeeper keep = {}, RefusalReporter refused = {});
+                 WatchTimings timings = {}, SecretKeeper keep = {}, RefusalReporter refused = {},
+                 ProblemReporter problem = {});
     ~InboxWatcher();
     InboxWatcher(const InboxWatcher&) = delete;
     InboxWatcher& operator=(const InboxWatcher&) = delete;
 
 private:
     void run();
-    ImapResult<Done> watchOnce();
+    ImapError watchOnce(); // watches until the connection fails, and says why
     ImapResult<Done> takeNew(ImapSession& session, const QByteArray& uidSet, double notBefore);
     void pause(std::chrono::milliseconds duration);
 
     WatchedInbox m_inbox; // its secret changes only on the watcher's thread
     const SecretKeeper m_keep;
     const RefusalReporter m_refused;
+    const ProblemReporter m_problem;
     const ImapSettings m_settings;
     MessageCache& m_cache;
     const WatchTimings m_timings;
     uint m_uidValidity = 0;
     uint m_lastUid = 0;
+    bool m_watching = false; // the current connection finished an IDLE round
     std::atomic<bool> m_stop{false};
     std::mutex m_pauseMutex;
     std::condition_variable m_wake;

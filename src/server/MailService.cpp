@@ -2,6 +2,12 @@
 
 namespace tessary::server {
 
+namespace {
+// Checks of a new inbox's password at once: each holds an HTTP worker while the mail server
+// answers, so a burst of adds naming a silent host must not take every worker.
+constexpr int maxVerifying = 8;
+} // namespace
+
 MailService::MailService(Storage& storage, const CredentialCipher& cipher, ImapSettings settings,
                          MessageCache& cache, WatchTimings timings)
     : m_storage(storage)
@@ -12,8 +18,14 @@ MailService::MailService(Storage& storage, const CredentialCipher& cipher, ImapS
 {
 }
 
+void MailService::stop()
+{
+    m_stopping = true;
+}
+
 MailService::~MailService()
 {
+    stop();
     QHash<QString, std::shared_ptr<InboxWatcher>> watchers;
     {
         std::lock_guard lock(m_mutex);
@@ -83,7 +95,10 @@ void MailService::watch(const StoredAccount& account, const QString& secret)
     auto watcher = std::make_shared<InboxWatcher>(
         WatchedInbox{account.id, account.provider, account.host, account.email, secret}, m_settings, m_cache,
         m_timings, [this](const WatchedInbox& inbox) { keepSecret(inbox); },
-        [this](const WatchedInbox& inbox, const QString& message) { refused(inbox, message); });
+        [this](const WatchedInbox& inbox, const QString& message) { refused(inbox, message); },
+        [this](const WatchedInbox& inbox, std::optional<QString> problem) {
+            setProblem(inbox.accountId, std::move(problem));
+        });
     std::shared_ptr<InboxWatcher> raced; // a watch started meanwhile; stopped outside the lock
     std::lock_guard lock(m_mutex);
     raced = m_watchers.take(account.id);
@@ -104,7 +119,16 @@ void MailService::unwatch(const QString& accountId)
 
 ImapResult<Done> MailService::verify(const QString& host, const QString& email, const QString& password) const
 {
-    ImapSession session(m_settings, host);
+    struct Slot {
+        std::atomic<int>& count;
+        const bool taken = ++count <= maxVerifying;
+        ~Slot() { --count; }
+    } slot{m_verifying};
+    ImapSession session(m_settings, host, &m_stopping);
+    if (!slot.taken)
+        return Unexpected{ImapError{
+            ImapError::Kind::busy,
+            QStringLiteral("The backend is busy checking other inboxes; please try again in a moment")}};
     if (auto done = session.connect(); !done)
         return done;
     if (auto done = session.login(email, password); !done)
@@ -120,7 +144,7 @@ Expected<Done, QString> MailService::trash(const StoredAccount& account, const C
     const auto secret = secretOf(account);
     if (!secret)
         return Unexpected{QStringLiteral("This inbox's sign-in is missing; remove it and add it again")};
-    ImapSession session(m_settings, account.host);
+    ImapSession session(m_settings, account.host, &m_stopping);
     const auto fail = [](const ImapError& error) { return Unexpected{error.message}; };
     if (auto done = session.connect(); !done)
         return fail(done.error());

@@ -14,7 +14,8 @@ namespace tessary::server {
 // The mail side of the backend: one watcher per active inbox, plus the short connections that
 // check a new inbox's password and move a message to the Trash. An inbox whose password or
 // sign-in was refused, or whose saved credential cannot be opened, has a problem until it is
-// given a new one. Safe to call from any thread.
+// given a new one; so has one whose connections keep failing, until one works again. Safe to call
+// from any thread.
 class MailService {
 public:
     MailService(Storage& storage, const CredentialCipher& cipher, ImapSettings settings, MessageCache& cache,
@@ -26,9 +27,11 @@ public:
     void unwatch(const QString& accountId);
     // Why the inbox cannot be read, in the user's words; nothing while it works.
     std::optional<QString> problem(const QString& accountId) const;
+    // Ends every wait on a mail server now: the backend is stopping.
+    void stop();
 
     // Signs in and opens the inbox once, so a wrong password or host is reported while the user
-    // is still at the form.
+    // is still at the form. A few run at once; more are turned away (busy) rather than queued.
     ImapResult<Done> verify(const QString& host, const QString& email, const QString& password) const;
     Expected<Done, QString> trash(const StoredAccount& account, const CachedMessage& message);
 
@@ -43,6 +46,8 @@ private:
     const ImapSettings m_settings;
     MessageCache& m_cache;
     const WatchTimings m_timings;
+    std::atomic<bool> m_stopping{false};
+    mutable std::atomic<int> m_verifying{0};
     mutable std::mutex m_mutex;
     QHash<QString, std::shared_ptr<InboxWatcher>> m_watchers;
     QHash<QString, QString> m_problems;

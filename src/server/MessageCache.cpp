@@ -17,7 +17,22 @@ void MessageCache::add(CachedMessage message)
         if (m_messages.contains(message.id))
             return;
         const QString id = message.id;
+        const QString accountId = message.accountId;
         m_messages.insert(id, Entry{std::move(message), Clock::now()});
+        QList<const Entry*> held;
+        for (const Entry& entry : std::as_const(m_messages))
+            if (entry.message.accountId == accountId)
+                held.append(&entry);
+        if (held.size() > maxPerAccount) {
+            std::sort(held.begin(), held.end(), [](const Entry* a, const Entry* b) {
+                return a->message.receivedAt > b->message.receivedAt;
+            });
+            QStringList oldest;
+            for (const Entry* entry : held.sliced(maxPerAccount))
+                oldest.append(entry->message.id);
+            for (const QString& old : oldest)
+                m_messages.remove(old);
+        }
     }
     m_changed.notify_all();
 }
@@ -118,34 +133,40 @@ QList<CachedMessage> MessageCache::since(const QSet<QString>& accounts, double s
     return matching(accounts, since);
 }
 
-QStringList MessageCache::waitForIds(const QString& installId, const QSet<QString>& accounts, double since,
-                                     Clock::time_point deadline)
+std::optional<QStringList> MessageCache::waitForIds(const QString& installId, const QSet<QString>& accounts,
+                                                    double since, Clock::time_point deadline)
 {
     std::unique_lock lock(m_mutex);
     const quint64 ticket = ++m_pollTickets[installId];
     m_changed.notify_all(); // an older poll of this install answers now
-    const bool hold = m_heldPolls < m_maxHeldPolls;
     const auto last = m_lastAnswers.constFind(installId);
     const std::optional<QSet<QString>> seen =
         last != m_lastAnswers.cend() && last->since == since ? std::optional(last->ids) : std::nullopt;
-    ++m_heldPolls;
     QStringList ids;
+    bool held = false;
     for (;;) {
         ids.clear();
         if (settled(accounts))
             for (const CachedMessage& message : matching(accounts, since))
                 ids.append(message.id);
         const bool news = !ids.isEmpty() && (!seen || QSet<QString>(ids.begin(), ids.end()) != *seen);
-        if (news || !hold || m_shutDown || m_pollTickets.value(installId) != ticket ||
-            problemLocked(accounts))
+        if (news || m_shutDown || m_pollTickets.value(installId) != ticket || problemLocked(accounts))
             break;
+        if (!held && m_heldPolls >= m_maxHeldPolls)
+            return std::nullopt;
+        if (!held) {
+            held = true;
+            ++m_heldPolls;
+        }
         if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
+            ids.clear();
             for (const CachedMessage& message : matching(accounts, since))
                 ids.append(message.id);
             break;
         }
     }
-    --m_heldPolls;
+    if (held)
+        --m_heldPolls;
     m_lastAnswers.insert(installId, Answer{since, QSet<QString>(ids.begin(), ids.end())});
     return ids;
 }

@@ -20,18 +20,21 @@ struct CachedMessage {
     uint uid = 0;
     double receivedAt = 0; // seconds since 1970 UTC, from INTERNALDATE
     QJsonObject json;      // the record the client receives
+    qsizetype size = 0;    // of `json` as sent
 };
 
 // The messages of the last minutes, in memory only: nothing of a message ever reaches the disk.
 // Shared between the inbox watchers (which add) and the HTTP workers (which read and wait), so
-// every member is safe to call from any thread.
+// every member is safe to call from any thread. An account holds at most its newest few hundred
+// messages (a mailbox flooded with mail cannot fill the memory).
 class MessageCache {
 public:
     using Clock = std::chrono::steady_clock;
+    static constexpr int maxPerAccount = 200;
     explicit MessageCache(std::chrono::milliseconds retention = std::chrono::minutes(15),
                           int maxHeldPolls = 64);
 
-    void add(CachedMessage message); // wakes the polls waiting on its account
+    void add(CachedMessage message); // wakes the polls waiting on its account; drops its oldest
     std::optional<CachedMessage> find(const QString& id) const;
     void remove(const QString& id);
     void dropAccount(const QString& accountId);
@@ -51,9 +54,10 @@ public:
     // when a newer poll of the same install takes its place. A poll that repeats the install's
     // last question (the same `since`) waits until the answer differs from the last one: a
     // client polling on in one burst would otherwise be answered at once with the mail it has
-    // seen, again and again, and hear of new mail only on its next round.
-    QStringList waitForIds(const QString& installId, const QSet<QString>& accounts, double since,
-                           Clock::time_point deadline);
+    // seen, again and again, and hear of new mail only on its next round. Nothing (rather than
+    // an empty list, which would read as "no mail") when too many polls are held already.
+    std::optional<QStringList> waitForIds(const QString& installId, const QSet<QString>& accounts,
+                                          double since, Clock::time_point deadline);
 
 private:
     struct Entry {

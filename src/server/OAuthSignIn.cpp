@@ -17,6 +17,26 @@ OAuthSignIn::OAuthSignIn(Storage& storage, const CredentialCipher& cipher, MailS
     , m_mail(mail)
     , m_config(config)
 {
+    m_storage.removePendingAccounts();
+}
+
+void OAuthSignIn::expire()
+{
+    QList<Pending> expired;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto now = std::chrono::steady_clock::now();
+        for (auto it = m_pending.begin(); it != m_pending.end();) {
+            if (it->expires < now) {
+                expired.append(*it);
+                it = m_pending.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const Pending& pending : expired)
+        m_storage.removeAccount(pending.installId, pending.accountId);
 }
 
 QString OAuthSignIn::redirectUri() const
@@ -39,14 +59,13 @@ Expected<OAuthSignIn::Started, QString> OAuthSignIn::begin(const QString& instal
                                 "pending"};
     if (!m_storage.addAccount(account, {}))
         return Unexpected{QStringLiteral("The backend could not save this inbox")};
+    expire();
     const Pkce pkce = makePkce();
     const QString state = QString::fromLatin1(
         randomBytes(24).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
     {
         std::lock_guard lock(m_mutex);
         const auto now = std::chrono::steady_clock::now();
-        for (auto it = m_pending.begin(); it != m_pending.end();)
-            it = it->expires < now ? m_pending.erase(it) : std::next(it);
         m_pending.insert(state, Pending{installId, account.id, provider, pkce.verifier, now + signInWindow});
     }
     return Started{authorizeUrl(*setup, redirectUri(), state, pkce.challenge).toString(QUrl::FullyEncoded),
@@ -66,6 +85,7 @@ void OAuthSignIn::dropEarlierEntries(const Pending& signedIn, const QString& ema
 
 OAuthSignIn::Page OAuthSignIn::finish(const QString& code, const QString& state, const QString& error)
 {
+    expire();
     std::optional<Pending> pending;
     {
         std::lock_guard lock(m_mutex);

@@ -17,6 +17,8 @@ namespace tessary::server {
 // which trades the code (with the PKCE verifier that never left the backend) for tokens, keeps the
 // refresh token encrypted, marks the inbox "active" and starts watching it. Signing in again to an
 // inbox already connected (its grant revoked or expired) replaces the old entry with the new one.
+// A sign-in not finished within its window is dropped with its pending inbox, and so is every one
+// a restart interrupted.
 class OAuthSignIn {
 public:
     struct Started {
@@ -35,6 +37,8 @@ public:
 
     Expected<Started, QString> begin(const QString& installId, const QString& provider);
     Page finish(const QString& code, const QString& state, const QString& error);
+    // Drops the sign-ins whose window has passed, with their pending inboxes.
+    void expire();
 
 private:
     struct Pending {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Expected.h"
+#include "server/HttpConnection.h"
 #include "server/KeyVault.h"
 #include "server/OAuthClient.h"
 
@@ -22,9 +23,10 @@ struct ImapRoute {
 // How the backend reaches IMAP servers: extra trust and host mappings from its configuration
 // file, for private mail servers and for tests.
 struct ImapSettings {
-    QString trustedCaFile;            // added to the system's authorities, never replacing them
-    QHash<QString, ImapRoute> routes; // lower-case host name → address and port
-    int connectTimeoutMs = 10000;
+    QString trustedCaFile;               // added to the system's authorities, never replacing them
+    QHash<QString, ImapRoute> routes;    // lower-case host name → address and port
+    int connectTimeoutMs = 10000;        // connecting, the TLS handshake and the greeting together
+    int commandTimeoutMs = 30000;        // for the answer to one command
     QHash<QString, OAuthProvider> oauth; // "gmail", "outlook": only those with a client id
 
     ImapRoute routeFor(const QString& host) const;
@@ -41,6 +43,7 @@ struct ServerConfig {
     ImapSettings imap;
     int maxHeldPolls = 64;  // ids polls held at once; the worker pool is larger
     int pollHoldMs = 10000; // an ids poll is answered after at most this long
+    HttpLimits http;
 };
 
 // Reads "backend.json" in the data folder when present:

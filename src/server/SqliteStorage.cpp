@@ -80,7 +80,8 @@ Expected<std::unique_ptr<SqliteStorage>, QString> SqliteStorage::open(const QStr
     }
     sqlite3_busy_timeout(db, 5000);
     char* error = nullptr;
-    const QByteArray setup = QByteArray("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON;") + schema;
+    const QByteArray setup =
+        QByteArray("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA secure_delete=ON;") + schema;
     if (sqlite3_exec(db, setup.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
         const QString reason = QString::fromUtf8(error);
         sqlite3_free(error);
@@ -204,19 +205,48 @@ bool SqliteStorage::activateAccount(const QString& accountId, const QString& ema
 bool SqliteStorage::updateCredential(const QString& accountId, const QByteArray& sealedCredential)
 {
     std::lock_guard lock(m_mutex);
-    Statement secret(m_db, "UPDATE credentials SET sealed = ? WHERE account_id = ?");
-    return secret.bind(sealedCredential).bind(accountId).step() == SQLITE_DONE;
+    bool updated = false;
+    {
+        Statement secret(m_db, "UPDATE credentials SET sealed = ? WHERE account_id = ?");
+        updated = secret.bind(sealedCredential).bind(accountId).step() == SQLITE_DONE;
+    }
+    forgetOldVersions();
+    return updated;
+}
+
+// secure_delete zeroes what a change frees in the database's pages, but the log still holds the
+// pages as they were until a checkpoint copies them back and truncates it.
+void SqliteStorage::forgetOldVersions()
+{
+    sqlite3_exec(m_db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+}
+
+void SqliteStorage::removePendingAccounts()
+{
+    std::lock_guard lock(m_mutex);
+    sqlite3_exec(m_db,
+                 "DELETE FROM credentials WHERE account_id IN (SELECT id FROM accounts WHERE status = "
+                 "'pending'); DELETE FROM accounts WHERE status = 'pending'",
+                 nullptr, nullptr, nullptr);
 }
 
 bool SqliteStorage::removeAccount(const QString& installId, const QString& accountId)
 {
     std::lock_guard lock(m_mutex);
-    Statement owned(m_db, "SELECT id FROM accounts WHERE id = ? AND install_id = ?");
-    if (owned.bind(accountId).bind(installId).step() != SQLITE_ROW)
-        return false;
-    Statement secret(m_db, "DELETE FROM credentials WHERE account_id = ?");
-    Statement account(m_db, "DELETE FROM accounts WHERE id = ?");
-    return secret.bind(accountId).step() == SQLITE_DONE && account.bind(accountId).step() == SQLITE_DONE;
+    bool removed = false;
+    {
+        Statement owned(m_db, "SELECT id FROM accounts WHERE id = ? AND install_id = ?");
+        if (owned.bind(accountId).bind(installId).step() != SQLITE_ROW)
+            return false;
+    }
+    {
+        Statement secret(m_db, "DELETE FROM credentials WHERE account_id = ?");
+        Statement account(m_db, "DELETE FROM accounts WHERE id = ?");
+        removed =
+            secret.bind(accountId).step() == SQLITE_DONE && account.bind(accountId).step() == SQLITE_DONE;
+    }
+    forgetOldVersions();
+    return removed;
 }
 
 } // namespace tessary::server

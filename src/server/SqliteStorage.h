@@ -10,7 +10,8 @@ struct sqlite3;
 namespace tessary::server {
 
 // The storage of a single-machine backend: one SQLite file in write-ahead-log mode, one
-// connection guarded by a mutex (the backend's writes are few and small).
+// connection guarded by a mutex (the backend's writes are few and small). A removed or replaced
+// credential is overwritten in the file and gone from the log once the call returns.
 class SqliteStorage : public Storage {
 public:
     static Expected<std::unique_ptr<SqliteStorage>, QString> open(const QString& path);
@@ -28,10 +29,12 @@ public:
                          const QByteArray& sealedCredential) override;
     bool updateCredential(const QString& accountId, const QByteArray& sealedCredential) override;
     bool removeAccount(const QString& installId, const QString& accountId) override;
+    void removePendingAccounts() override;
 
 private:
     explicit SqliteStorage(sqlite3* db);
     QList<StoredAccount> selectAccounts(const char* where, const QString& argument);
+    void forgetOldVersions();
 
     sqlite3* m_db;
     std::mutex m_mutex;

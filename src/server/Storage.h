@@ -44,6 +44,9 @@ public:
     virtual bool updateCredential(const QString& accountId, const QByteArray& sealedCredential) = 0;
     // Deletes the account and its credential; false when the install holds no such account.
     virtual bool removeAccount(const QString& installId, const QString& accountId) = 0;
+    // Deletes every inbox still waiting for its browser sign-in: what the sign-in needs to finish
+    // lives in memory only, so after a restart it never can.
+    virtual void removePendingAccounts() = 0;
 };
 
 } // namespace tessary::server

@@ -94,3 +94,32 @@ TEST(ImapResponseReading, GarbageNeverHangsOrCrashes)
         EXPECT_EQ(taken + reader.buffered(), noise.size()) << "no byte lost or made up";
     }
 }
+
+// Within the limits a stream is read whole however it is split, and in linear time: looking
+// again at the unfinished line on every read, or moving the rest of the buffer after every
+// response, takes minutes here. (Past the limits is the hostile servers' table.)
+TEST(ImapResponseReading, LongLinesAndManyResponsesAreReadInLinearTime)
+{
+    QByteArray search = "* SEARCH";
+    for (int uid = 1; search.size() < (4 << 20) - 16; ++uid)
+        search += ' ' + QByteArray::number(uid);
+    struct Row {
+        const char* name;
+        QByteArray stream;
+        qsizetype piece;
+    };
+    const Row rows[] = {
+        {"one long line in 16-byte pieces", search + "\r\n", 16},
+        {"100,000 short responses at once", QByteArray("* 1 EXISTS\r\n").repeated(100000), 1 << 30}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ImapResponseReader reader;
+        QByteArray read;
+        for (qsizetype at = 0; at < row.stream.size(); at += row.piece) {
+            reader.feed(row.stream.mid(at, row.piece));
+            while (auto response = reader.next())
+                read += *response;
+        }
+        EXPECT_EQ(read, row.stream);
+    }
+}

@@ -1,0 +1,111 @@
+#include "backend/Backend.h"
+#include "fakes/FakeSecretStore.h"
+#include "fakes/FakeSettingsStore.h"
+#include "server/BackendServer.h"
+#include "server/MessageCache.h"
+#include "server/SqliteStorage.h"
+#include "support/RunTask.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tessary;
+using namespace tessary::server;
+using namespace tessary::test;
+
+namespace {
+
+QByteArray filesOf(const QString& database)
+{
+    QByteArray all;
+    for (const QString& path : {database, database + "-wal"}) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            all += file.readAll();
+    }
+    return all;
+}
+
+} // namespace
+
+// A credential the backend no longer holds is nowhere in its files: not in the database's freed
+// space, not in the write-ahead log.
+TEST(BackendStorage, ARemovedOrReplacedCredentialLeavesNoTraceInTheFiles)
+{
+    struct Row {
+        const char* name;
+        std::function<bool(SqliteStorage&, const StoredAccount&)> forget;
+    };
+    const Row rows[] = {
+        {"removed with its inbox",
+         [](SqliteStorage& storage, const StoredAccount& account) {
+             return storage.removeAccount(account.installId, account.id);
+         }},
+        {"replaced by a new one",
+         [](SqliteStorage& storage, const StoredAccount& account) {
+             return storage.updateCredential(account.id, "the-new-sealed-credential");
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("backend.sqlite");
+        auto storage = SqliteStorage::open(path);
+        ASSERT_TRUE(storage);
+        const auto install = (*storage)->createInstall("token-hash");
+        ASSERT_TRUE(install);
+        const StoredAccount account{"account-1",       *install,           "imap",
+                                    "you@example.com", "imap.example.com", "active"};
+        const QByteArray sealed = "sealed-credential-0123456789abcdef";
+        ASSERT_TRUE((*storage)->addAccount(account, sealed));
+        ASSERT_TRUE(filesOf(path).contains(sealed));
+        ASSERT_TRUE(row.forget(**storage, account));
+        EXPECT_FALSE(filesOf(path).contains(sealed));
+    }
+}
+
+// The browser sign-in's secret half lives in memory only: an inbox still waiting for it when the
+// backend stops can never be finished, so it does not outlive the restart.
+TEST(BackendStorage, ASignInLeftPendingDoesNotOutliveARestart)
+{
+    QTemporaryDir data;
+    QFile config(QDir(data.path()).filePath("backend.json"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(R"({"oauth": {"gmail": {"clientId": "c", "authorizeUrl": "http://127.0.0.1:9/a",
+                  "tokenUrl": "http://127.0.0.1:9/t", "imapHost": "imap.example.com"}}})");
+    config.close();
+    FakeSettingsStore settings;
+    FakeSecretStore secrets;
+    Backend client{settings, secrets};
+    auto backend = startEmbeddedBackend(data.path());
+    ASSERT_TRUE(backend) << backend.error().toStdString();
+    settings.values.insert(QStringLiteral("backendURL"), (*backend)->url());
+    const auto link = runTask(client.connect(QStringLiteral("gmail")));
+    ASSERT_TRUE(link) << link.error().message.toStdString();
+    ASSERT_EQ(runTask(client.accounts()).value().size(), 1);
+
+    backend->reset();
+    backend = startEmbeddedBackend(data.path());
+    ASSERT_TRUE(backend) << backend.error().toStdString();
+    settings.values.insert(QStringLiteral("backendURL"), (*backend)->url());
+    EXPECT_TRUE(runTask(client.accounts()).value().isEmpty());
+}
+
+// A poll held until its deadline answers with the mail it has, each id once.
+TEST(HeldPolls, APollThatRunsOutListsEachIdOnce)
+{
+    MessageCache cache;
+    CachedMessage message;
+    message.id = "inbox.7.1";
+    message.accountId = "inbox";
+    message.receivedAt = 1000;
+    cache.add(message);
+    cache.markSettled("inbox");
+    const auto soon = [] { return MessageCache::Clock::now() + std::chrono::milliseconds(200); };
+    ASSERT_EQ(cache.waitForIds("install", {"inbox"}, 900, soon()), QStringList{"inbox.7.1"});
+    // The same question again holds until its deadline, since nothing new came.
+    EXPECT_EQ(cache.waitForIds("install", {"inbox"}, 900, soon()), QStringList{"inbox.7.1"});
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+class QThread;
+
+namespace tessary::test {
+
+// An IMAP server over TLS that says whatever its script says, for the misbehaving servers a real
+// one cannot be made to play. It runs on a thread of its own (the client under test blocks), on a
+// port the system picks, with a self-signed certificate for `hostName`.
+class FakeImapServer {
+public:
+    static inline const QString hostName = QStringLiteral("imap.fake.example");
+    // The answer to one line from the client: `tag` is the line's own, or for "DONE" the tag of
+    // the IDLE it ends; both empty ask for the greeting. `closeConnection` hangs up; an empty
+    // answer says nothing.
+    static inline const QByteArray closeConnection = QByteArrayLiteral("\0close");
+    using Script = std::function<QByteArray(const QByteArray& tag, const QByteArray& command)>;
+
+    explicit FakeImapServer(Script script);
+    ~FakeImapServer();
+    FakeImapServer(const FakeImapServer&) = delete;
+    FakeImapServer& operator=(const FakeImapServer&) = delete;
+
+    bool isReady() const { return m_port != 0; }
+    quint16 port() const { return m_port; }
+    QString certificateFile() const { return m_dir.filePath(QStringLiteral("server.pem")); }
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QThread> m_thread;
+    quint16 m_port = 0;
+};
+
+} // namespace tessary::test

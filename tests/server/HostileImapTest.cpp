@@ -1,0 +1,174 @@
+#include "FakeImapServer.h"
+
+#include "server/MailService.h"
+#include "server/MessageCache.h"
+#include "server/SqliteStorage.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+#include <thread>
+
+using namespace tessary;
+using namespace tessary::server;
+using namespace tessary::test;
+using namespace std::chrono;
+
+namespace {
+
+const QByteArray mail = "From: Shop <no-reply@shop.example>\r\nSubject: Code\r\n\r\nYour code is 4242.\r\n";
+
+QByteArray arrivedNow()
+{
+    return "INTERNALDATE \"" + QDateTime::currentDateTimeUtc().toString("dd-MMM-yyyy HH:mm:ss").toLatin1() +
+           " +0000\"";
+}
+
+// An honest server whose inbox is empty until mail 1 arrives during IDLE.
+QByteArray honest(const QByteArray& tag, const QByteArray& command)
+{
+    const QByteArray verb = command.toUpper();
+    const QByteArray ok = tag + " OK done\r\n";
+    if (tag.isEmpty())
+        return "* OK fake ready\r\n";
+    if (verb.startsWith("CAPABILITY"))
+        return "* CAPABILITY IMAP4rev1 IDLE\r\n" + ok;
+    if (verb.startsWith("SELECT"))
+        return "* 0 EXISTS\r\n* OK [UIDVALIDITY 7] v\r\n* OK [UIDNEXT 1] n\r\n" + ok;
+    if (verb.startsWith("UID SEARCH"))
+        return "* SEARCH\r\n" + ok;
+    if (verb.startsWith("UID FETCH") && verb.contains("BODY"))
+        return "* 1 FETCH (UID 1 " + arrivedNow() + " BODY[]<0> {" + QByteArray::number(mail.size()) +
+               "}\r\n" + mail + ")\r\n" + ok;
+    if (verb.startsWith("UID FETCH"))
+        return "* 1 FETCH (UID 1 " + arrivedNow() + ")\r\n" + ok;
+    if (verb == "IDLE")
+        return "+ idling\r\n";
+    return ok; // LOGIN, DONE, LOGOUT
+}
+
+// The same server, except for the commands starting with `verb`.
+FakeImapServer::Script except(const QByteArray& verb, QByteArray answer)
+{
+    return [verb, answer](const QByteArray& tag, const QByteArray& command) {
+        return command.toUpper().startsWith(verb) ? answer : honest(tag, command);
+    };
+}
+
+const WatchTimings quick{milliseconds(300), milliseconds(10), milliseconds(50)};
+
+ImapSettings settingsFor(const FakeImapServer& server, int timeoutMs = 500)
+{
+    ImapSettings settings;
+    settings.trustedCaFile = server.certificateFile();
+    settings.routes.insert(FakeImapServer::hostName, ImapRoute{QStringLiteral("127.0.0.1"), server.port()});
+    settings.connectTimeoutMs = settings.commandTimeoutMs = timeoutMs;
+    return settings;
+}
+
+} // namespace
+
+// Each server breaks the rules its own way. Whatever it sends, the watcher holds no more than the
+// limits, drops the connection, and once connections keep failing the inbox says why; a server
+// that merely does something IMAP allows gets its mail read.
+TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox)
+{
+    const QString host = FakeImapServer::hostName;
+    const QString closed = QStringLiteral("%1 closed the connection").arg(host);
+    const QString silent = QStringLiteral("%1 stopped answering").arg(host);
+    const QString tooMuch = QStringLiteral("%1 sent more data than a mailbox needs").arg(host);
+    auto wentSilent = std::make_shared<std::atomic<bool>>(false);
+    struct Row {
+        const char* name;
+        FakeImapServer::Script script;
+        std::optional<QString> problem; // nothing: the mail is read and the inbox stays well
+    };
+    const Row rows[] = {
+        {"closes the connection at SELECT", except("SELECT", FakeImapServer::closeConnection), closed},
+        {"accepts and never greets",
+         [](const QByteArray& tag, const QByteArray& command) {
+             return tag.isEmpty() ? QByteArray() : honest(tag, command);
+         },
+         silent},
+        {"sends a line that never ends", except("SELECT", QByteArray(5 * 1024 * 1024, 'x')), tooMuch},
+        {"announces a literal larger than any message", except("SELECT", "* OK {999999999}\r\n"), tooMuch},
+        {"floods untagged data while idling",
+         except("IDLE", "+ idling\r\n" + QByteArray("* 1 RECENT\r\n").repeated(10002)), tooMuch},
+        {"goes silent in IDLE and stays so",
+         [wentSilent](const QByteArray& tag, const QByteArray& command) {
+             if (command.toUpper() == "DONE")
+                 wentSilent->store(true);
+             return wentSilent->load() ? QByteArray() : honest(tag, command);
+         },
+         silent},
+        {"tells of new mail before its continuation", except("IDLE", "* 1 EXISTS\r\n+ idling\r\n"),
+         std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeImapServer server(row.script);
+        ASSERT_TRUE(server.isReady());
+        MessageCache cache;
+        std::mutex mutex;
+        std::optional<QString> problem;
+        const QString account = QStringLiteral("inbox");
+        InboxWatcher watcher(WatchedInbox{account, "imap", host, "you@fake.example", "app-password"},
+                             settingsFor(server), cache, quick, SecretKeeper{}, RefusalReporter{},
+                             [&](const WatchedInbox&, std::optional<QString> reported) {
+                                 std::lock_guard lock(mutex);
+                                 problem = std::move(reported);
+                             });
+        const auto reported = [&] {
+            std::lock_guard lock(mutex);
+            return problem;
+        };
+        const auto taken = [&] { return cache.since({account}, 0, MessageCache::Clock::now()).size(); };
+        for (int look = 0; look < 200 && (row.problem ? reported() != row.problem : taken() == 0); ++look)
+            std::this_thread::sleep_for(milliseconds(100));
+        EXPECT_EQ(reported(), row.problem);
+        EXPECT_EQ(taken(), row.problem ? 0 : 1);
+    }
+}
+
+// Removing an inbox ends its watcher while the server still owes an answer, instead of waiting
+// for the answer's deadline.
+TEST(HostileImapServer, AWatcherStopsWithoutWaitingForASilentServer)
+{
+    FakeImapServer server([](const QByteArray&, const QByteArray&) { return QByteArray(); });
+    ASSERT_TRUE(server.isReady());
+    MessageCache cache;
+    auto watcher = std::make_unique<InboxWatcher>(
+        WatchedInbox{"inbox", "imap", FakeImapServer::hostName, "you@fake.example", "app-password"},
+        settingsFor(server, 60000), cache, quick);
+    std::this_thread::sleep_for(milliseconds(500)); // connected, waiting for the greeting
+    const auto stopping = steady_clock::now();
+    watcher.reset();
+    EXPECT_LT(steady_clock::now() - stopping, seconds(10)) << "well before the 60 s greeting deadline";
+}
+
+// Adding inboxes that name a silent host ties up one HTTP worker per check until its deadline: a
+// few checks run at once, and the rest are turned away at once instead of queueing for workers.
+TEST(HostileImapServer, ChecksOfNewInboxesBeyondAFewAreTurnedAway)
+{
+    FakeImapServer server([](const QByteArray&, const QByteArray&) { return QByteArray(); });
+    QTemporaryDir data;
+    auto storage = SqliteStorage::open(data.filePath("backend.sqlite"));
+    ASSERT_TRUE(storage);
+    const CredentialCipher cipher(QByteArray(CredentialCipher::keySize, 'k'));
+    MessageCache cache;
+    MailService mail(**storage, cipher, settingsFor(server, 2000), cache);
+    std::vector<std::future<ImapResult<Done>>> checks;
+    for (int i = 0; i < 9; ++i)
+        checks.push_back(std::async(std::launch::async, [&] {
+            return mail.verify(FakeImapServer::hostName, "you@fake.example", "app-password");
+        }));
+    int busy = 0;
+    for (auto& check : checks)
+        busy += check.get().error().kind == ImapError::Kind::busy;
+    EXPECT_EQ(busy, 1);
+}

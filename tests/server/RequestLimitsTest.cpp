@@ -1,0 +1,127 @@
+#include "server/BackendServer.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <future>
+#include <thread>
+
+using namespace tessary;
+using namespace std::chrono;
+
+namespace {
+
+// Sends `pieces` `pause` apart, stopping once the backend answers (more would only reset the
+// connection before the reply is read), and returns the reply.
+QByteArray exchange(uint16_t port, const QList<QByteArray>& pieces, milliseconds pause = {})
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.waitForConnected(5000);
+    for (const QByteArray& piece : pieces) {
+        if (socket.waitForReadyRead(int(pause.count())))
+            break;
+        socket.write(piece);
+        socket.waitForBytesWritten(5000);
+    }
+    QByteArray reply;
+    while (socket.bytesAvailable() > 0 || socket.waitForReadyRead(15000))
+        reply += socket.readAll();
+    return reply;
+}
+
+class RequestLimits : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        server::ServerConfig config;
+        config.dataDir = data.path();
+        config.maxHeldPolls = 1;
+        config.pollHoldMs = 3000;
+        config.http.requestTime = milliseconds(1000);
+        auto started = server::BackendServer::start(config);
+        ASSERT_TRUE(started) << started.error().toStdString();
+        backend = std::move(*started);
+    }
+
+    QTemporaryDir data;
+    std::unique_ptr<server::BackendServer> backend;
+};
+
+} // namespace
+
+// Every limit holds before the request is buffered or its token looked at: the client hears which
+// one it broke, and the connection ends.
+TEST_F(RequestLimits, OversizedOrSlowRequestsAreRefusedWithTheirStatus)
+{
+    const auto post = [](const QByteArray& headers) {
+        return "POST /v1/installs HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "\r\n";
+    };
+    const QByteArray bomb = qCompress(QByteArray(8 << 20, '\0'), 9).mid(4); // zlib, 8 MB inflated
+    const QByteArray chunk = QByteArray(16 * 1024, 'a');
+    const QByteArray trickle = post("Content-Length: 0\r\n");
+    struct Row {
+        const char* name;
+        QList<QByteArray> pieces;
+        QByteArray status;
+    };
+    const QList<Row> rows = {
+        {"a plain request", {post("Connection: close\r\nContent-Length: 0\r\n")}, "200"},
+        {"a small deflated body inflating to megabytes",
+         {post("Content-Encoding: deflate\r\nContent-Length: " + QByteArray::number(bomb.size()) + "\r\n"),
+          bomb},
+         "413"},
+        {"a chunked body past the limit",
+         {post("Transfer-Encoding: chunked\r\n"), ("4000\r\n" + chunk + "\r\n").repeated(16), "0\r\n\r\n"},
+         "413"},
+        {"a declared length past the limit", {post("Content-Length: 104857600\r\n"), chunk}, "413"},
+        {"hundreds of header lines", {post(QByteArray("X-Filler: x\r\n").repeated(500))}, "431"},
+        {"one endless header line", {post("X-Long: " + QByteArray(64 * 1024, 'y') + "\r\n")}, "431"},
+        {"a head that trickles in", {trickle.left(20), trickle.mid(20, 20), trickle.mid(40)}, "408"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const milliseconds pause(row.status == "408" ? 700 : 10);
+        const QByteArray reply = exchange(backend->port(), row.pieces, pause);
+        EXPECT_EQ(reply.mid(9, 3), row.status) << reply.left(200).toStdString();
+        const QJsonObject body = QJsonDocument::fromJson(reply.mid(reply.indexOf("\r\n\r\n") + 4)).object();
+        EXPECT_TRUE(body.contains(row.status == "200" ? "token" : "error"));
+    }
+}
+
+// With every held place taken, a poll is told to come back later; an empty list would read as
+// "no mail".
+TEST_F(RequestLimits, APollBeyondTheHeldOnesIsAskedToRetryNeverAnsweredEmpty)
+{
+    const auto poll = [this] {
+        httplib::Client client("127.0.0.1", backend->port());
+        const auto install = client.Post("/v1/installs", "", "application/json");
+        const QJsonObject token = QJsonDocument::fromJson(QByteArray::fromStdString(install->body)).object();
+        client.set_bearer_token_auth(token.value("token").toString().toStdString().c_str());
+        return client.Post("/v1/messages/ids", R"({"since": 0})", "application/json");
+    };
+    auto held = std::async(std::launch::async, poll);
+    std::this_thread::sleep_for(milliseconds(500));
+    const auto refused = poll();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 503);
+    EXPECT_FALSE(refused->get_header_value("Retry-After").empty());
+    EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(refused->body)).object().contains("error"));
+    EXPECT_EQ(held.get()->status, 200);
+}
+
+TEST_F(RequestLimits, ASecondBackendOnTheSamePortDoesNotStart)
+{
+    QTemporaryDir other;
+    server::ServerConfig config;
+    config.dataDir = other.path();
+    config.listenPort = backend->port();
+    const auto second = server::BackendServer::start(config);
+    ASSERT_FALSE(second);
+    EXPECT_TRUE(second.error().contains(QString::number(backend->port()))) << second.error().toStdString();
+}
