@@ -12,11 +12,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tessary {
 
 namespace {
 
-const QString modifierMissing = QStringLiteral("Include ⌘, ⌃ or ⌥.");
+const QString modifierMissing = QStringLiteral("Include Ctrl, Alt or Super.");
 
 bool isModifierKey(int key)
 {
@@ -54,7 +56,6 @@ ShortcutRecorder::ShortcutRecorder(AppState& state, QWidget* parent)
     row->setSpacing(6);
     row->addStretch(1);
     m_button->setObjectName(QStringLiteral("recorderButton"));
-    m_button->setMinimumWidth(70);
     m_button->setFont(look::font(this, 12));
     m_reset->setObjectName(QStringLiteral("recorderReset"));
     m_reset->setFlat(true);
@@ -169,6 +170,10 @@ void ShortcutRecorder::refresh()
         m_caption->setText(m_state.shortcutError().value_or(QString()));
         look::setColour(m_caption, look::red());
     }
+    // The style pads a button's text by a pixel or two; a written-out combination needs room.
+    constexpr int padding = 20;
+    m_button->setMinimumWidth(
+        std::max(70, m_button->fontMetrics().horizontalAdvance(m_button->text()) + padding));
     m_caption->setVisible(!m_caption->text().isEmpty());
     m_reset->setVisible(!m_recording && shortcut != Shortcut::defaultShortcut());
 }

@@ -6,25 +6,78 @@
 
 #include <QStringList>
 
-#include <algorithm>
 #include <limits>
 
 namespace tessary {
 
 namespace {
 
-struct ModifierSymbol {
+struct ModifierName {
     qint64 bit;
-    QChar symbol;
+    const char* name; // as the desktop writes it, joined to the next part with "+"
+    char16_t symbol;  // the older written form's symbol
 };
 
-// Display order: Control, Option, Shift, Command.
-constexpr ModifierSymbol modifierSymbols[] = {
-    {modifier::control, QChar(0x2303)},
-    {modifier::option, QChar(0x2325)},
-    {modifier::shift, QChar(0x21E7)},
-    {modifier::command, QChar(0x2318)},
+// The desktop's order: Shift, Ctrl, Alt, Super.
+constexpr ModifierName modifierNames[] = {
+    {modifier::shift, "Shift", 0x21E7},
+    {modifier::control, "Ctrl", 0x2303},
+    {modifier::option, "Alt", 0x2325},
+    {modifier::command, "Super", 0x2318},
 };
+
+// Key labels that are symbols in the stored record but words on this desktop.
+struct KeyWord {
+    const char16_t* label;
+    const char* word;
+};
+
+constexpr KeyWord keyWords[] = {{u"↩", "Return"}, {u"⇥", "Tab"}};
+
+QString displayedKey(const QString& label)
+{
+    for (const KeyWord& entry : keyWords)
+        if (label == QString::fromUtf16(entry.label))
+            return QLatin1String(entry.word);
+    return label;
+}
+
+QString storedKey(const QString& written)
+{
+    for (const KeyWord& entry : keyWords)
+        if (written.compare(QLatin1String(entry.word), Qt::CaseInsensitive) == 0)
+            return QString::fromUtf16(entry.label);
+    return written;
+}
+
+// The length of the modifier that `text` starts with, written either way ("Super+" or "⌘"); 0 for
+// none.
+qsizetype modifierLength(QStringView text, const ModifierName& entry)
+{
+    if (text.startsWith(QChar(entry.symbol)))
+        return 1;
+    const QString word = QLatin1String(entry.name) + QLatin1Char('+');
+    return text.startsWith(word, Qt::CaseInsensitive) ? word.size() : 0;
+}
+
+// Strips the leading modifiers of either written form, "Shift+Super+" or "⇧⌘", adding their bits.
+qsizetype readModifiers(const QString& text, qint64& modifiers)
+{
+    qsizetype position = 0;
+    for (;;) {
+        qsizetype length = 0;
+        for (const ModifierName& entry : modifierNames) {
+            length = modifierLength(QStringView(text).mid(position), entry);
+            if (length > 0) {
+                modifiers |= entry.bit;
+                break;
+            }
+        }
+        if (length == 0)
+            return position;
+        position += length;
+    }
+}
 
 std::optional<Shortcut> parseNumericShortcut(const QString& text)
 {
@@ -51,10 +104,10 @@ std::optional<Shortcut> parseNumericShortcut(const QString& text)
 QString Shortcut::display() const
 {
     QString text;
-    for (const ModifierSymbol& entry : modifierSymbols)
+    for (const ModifierName& entry : modifierNames)
         if (modifiers & entry.bit)
-            text += entry.symbol;
-    return text + key;
+            text += QLatin1String(entry.name) + QLatin1Char('+');
+    return text + displayedKey(key);
 }
 
 Shortcut Shortcut::defaultShortcutFor(bool developerBuild)
@@ -87,17 +140,8 @@ std::optional<Shortcut> parseShortcut(const QString& text)
     if (text.contains(QLatin1Char(':')))
         return parseNumericShortcut(text);
     qint64 modifiers = 0;
-    qsizetype position = 0;
-    for (; position < text.size(); ++position) {
-        const auto symbol =
-            std::find_if(std::begin(modifierSymbols), std::end(modifierSymbols),
-                         [&](const ModifierSymbol& entry) { return entry.symbol == text.at(position); });
-        if (symbol == std::end(modifierSymbols))
-            break;
-        modifiers |= symbol->bit;
-    }
-    const QString label = text.mid(position);
-    const std::optional<qint64> keyCode = keyCodeForLabel(label);
+    const qsizetype position = readModifiers(text, modifiers);
+    const std::optional<qint64> keyCode = keyCodeForLabel(storedKey(text.mid(position)));
     if (modifiers == 0 || !keyCode)
         return std::nullopt;
     return Shortcut{*keyCode, modifiers, keyLabelForKeyCode(*keyCode)};

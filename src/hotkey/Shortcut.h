@@ -21,9 +21,10 @@ struct Shortcut {
     qint64 modifiers = 0;
     QString key;
 
-    // "⌃⌥⇧⌘" in that fixed order, whatever order the keys were pressed in, then the key label.
+    // As the desktop writes it: "Shift+Ctrl+Alt+Super+" in that fixed order, whatever order the
+    // keys were pressed in, then the key ("Shift+Super+O", "Ctrl+Alt+Space", "Super+Return").
     QString display() const;
-    // ⇧⌘O, or ⌃⌥O in a developer build so it can run beside a normal one.
+    // Shift+Super+O, or Ctrl+Alt+O in a developer build so it can run beside a normal one.
     static const Shortcut& defaultShortcut();
     static Shortcut defaultShortcutFor(bool developerBuild);
 
@@ -35,8 +36,9 @@ QString shortcutConflictMessage(const std::optional<Shortcut>& refused);
 // The message shown when the session offers no global hot key to any application.
 QString shortcutUnavailableMessage();
 
-// Reads a shortcut written as shown ("⇧⌘O", "⌃⌥Space", "⌘F5") or as "keyCode:modifiers"
-// ("31:768"); none when the text names no known key or no modifier.
+// Reads a shortcut written as shown ("Shift+Super+O", "Ctrl+Alt+Space"), in the older symbol form
+// ("⇧⌘O", "⌘F5") or as "keyCode:modifiers" ("31:768"); none when the text names no known key or no
+// modifier.
 std::optional<Shortcut> parseShortcut(const QString& text);
 
 } // namespace tessary

@@ -56,22 +56,22 @@ int runGrab(const QStringList& arguments)
     return QCoreApplication::exec();
 }
 
-const bool shortcutRegistered =
-    registerCommand({.name = QStringLiteral("shortcut"),
-                     .usage = QStringLiteral(""),
-                     .description = QStringLiteral("the stored fill shortcut as shown (⇧⌘O), or Off"),
-                     .example = QStringLiteral("tessary-inspect shortcut"),
-                     .group = QStringLiteral("shortcut and login"),
-                     .needs = Needs::core,
-                     .run = runShortcut});
-const bool grabRegistered =
-    registerCommand({.name = QStringLiteral("grab"),
-                     .usage = QStringLiteral("SHORTCUT"),
-                     .description = QStringLiteral("claims it (⇧⌘O or 31:768), waits 30 s for a press"),
-                     .example = QStringLiteral("tessary-inspect grab 31:768"),
-                     .group = QStringLiteral("shortcut and login"),
-                     .needs = Needs::gui,
-                     .run = runGrab});
+const bool shortcutRegistered = registerCommand(
+    {.name = QStringLiteral("shortcut"),
+     .usage = QStringLiteral(""),
+     .description = QStringLiteral("the stored fill shortcut as shown (Shift+Super+O), or Off"),
+     .example = QStringLiteral("tessary-inspect shortcut"),
+     .group = QStringLiteral("shortcut and login"),
+     .needs = Needs::core,
+     .run = runShortcut});
+const bool grabRegistered = registerCommand(
+    {.name = QStringLiteral("grab"),
+     .usage = QStringLiteral("SHORTCUT"),
+     .description = QStringLiteral("claims it (Shift+Super+O, ⇧⌘O or 31:768), waits 30 s for a press"),
+     .example = QStringLiteral("tessary-inspect grab 31:768"),
+     .group = QStringLiteral("shortcut and login"),
+     .needs = Needs::gui,
+     .run = runGrab});
 
 } // namespace
 

@@ -9,31 +9,43 @@ using namespace tessary;
 TEST(ShortcutDisplay, ModifiersInFixedOrderThenKey)
 {
     const qint64 all = modifier::command | modifier::shift | modifier::option | modifier::control;
-    EXPECT_EQ((Shortcut{31, all, "O"}.display()), QStringLiteral("⌃⌥⇧⌘O"));
-    EXPECT_EQ((Shortcut{31, modifier::command | modifier::shift, "O"}.display()), QStringLiteral("⇧⌘O"));
+    EXPECT_EQ((Shortcut{31, all, "O"}.display()), QStringLiteral("Shift+Ctrl+Alt+Super+O"));
+    EXPECT_EQ((Shortcut{31, modifier::command | modifier::shift, "O"}.display()),
+              QStringLiteral("Shift+Super+O"));
     EXPECT_EQ((Shortcut{49, modifier::option | modifier::control, "Space"}.display()),
-              QStringLiteral("⌃⌥Space"));
-    EXPECT_EQ((Shortcut{96, modifier::command, "F5"}.display()), QStringLiteral("⌘F5"));
+              QStringLiteral("Ctrl+Alt+Space"));
+    EXPECT_EQ((Shortcut{96, modifier::command, "F5"}.display()), QStringLiteral("Super+F5"));
+    EXPECT_EQ((Shortcut{36, modifier::control, "↩"}.display()), QStringLiteral("Ctrl+Return"));
+    EXPECT_EQ((Shortcut{48, modifier::option, "⇥"}.display()), QStringLiteral("Alt+Tab"));
 }
 
 TEST(ShortcutDefault, ShiftCommandOUnlessDeveloperBuild)
 {
     EXPECT_EQ(Shortcut::defaultShortcutFor(false), (Shortcut{31, 768, "O"}));
     EXPECT_EQ(Shortcut::defaultShortcutFor(true), (Shortcut{31, 6144, "O"}));
-    EXPECT_EQ(Shortcut::defaultShortcutFor(true).display(), QStringLiteral("⌃⌥O"));
+    EXPECT_EQ(Shortcut::defaultShortcutFor(true).display(), QStringLiteral("Ctrl+Alt+O"));
 }
 
 TEST(ShortcutConflictMessage, NamesTheRefusedCombination)
 {
     EXPECT_EQ(shortcutConflictMessage(Shortcut{40, modifier::control | modifier::option, "K"}),
-              QStringLiteral("⌃⌥K is already used by another app."));
+              QStringLiteral("Ctrl+Alt+K is already used by another app."));
     EXPECT_EQ(shortcutConflictMessage(std::nullopt),
               QStringLiteral("That shortcut is already used by another app."));
 }
 
-TEST(ShortcutParsing, DisplayedFormOrKeyCodeAndModifiersWithAModifierAndAKey)
+TEST(ShortcutParsing, WrittenFormsOrKeyCodeAndModifiersWithAModifierAndAKey)
 {
     const QList<std::pair<const char*, std::optional<Shortcut>>> rows = {
+        {"Shift+Super+O", Shortcut{31, 768, "O"}},
+        {"super+shift+o", Shortcut{31, 768, "O"}},
+        {"Ctrl+Alt+Space", Shortcut{49, 6144, "Space"}},
+        {"Super+F5", Shortcut{96, 256, "F5"}},
+        {"Ctrl+Return", Shortcut{36, 4096, "↩"}},
+        {"Shift+⌘Tab", Shortcut{48, 768, "⇥"}}, // the two forms mixed still name the same keys
+        {"Super+", std::nullopt},
+        {"Super O", std::nullopt},
+        {"Hyper+O", std::nullopt},
         {"⇧⌘O", Shortcut{31, 768, "O"}},
         {"⌘⇧o",
          Shortcut{31, 768, "O"}}, // modifier order as typed does not matter; the label is the key's own

@@ -61,7 +61,7 @@ TEST_F(ShortcutChange, RefusedChangeRestoresTheOldOneAndKeepsStorage)
 
     s.setShortcut(controlOptionK);
 
-    EXPECT_EQ(s.shortcutError(), QStringLiteral("⌃⌥K is already used by another app."));
+    EXPECT_EQ(s.shortcutError(), QStringLiteral("Ctrl+Alt+K is already used by another app."));
     EXPECT_EQ(s.shortcut(), commandK);
     EXPECT_EQ(settings.values.value("shortcut").toMap(), storedRecord(commandK));
     EXPECT_EQ(hotKey.registered, commandK);
@@ -73,7 +73,7 @@ TEST_F(ShortcutChange, AcceptedChangeIsRegisteredStoredAndClearsTheError)
     AppState& s = make();
     FakeHotKey hotKey;
     s.setRegisterShortcut([&](const std::optional<Shortcut>& shortcut) { return hotKey.claim(shortcut); });
-    s.setShortcutError(QStringLiteral("Include ⌘, ⌃ or ⌥."));
+    s.setShortcutError(QStringLiteral("Include Ctrl, Alt or Super."));
 
     s.setShortcut(controlOptionK);
 

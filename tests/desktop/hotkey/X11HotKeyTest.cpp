@@ -133,11 +133,11 @@ TEST_F(X11HotKeyTest, InspectGrabReportsAConflict)
 {
     ASSERT_TRUE(other.grab(XK_k, ControlMask | Mod1Mask));
     QProcess inspect;
-    inspect.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("grab"), QStringLiteral("⌃⌥K")});
+    inspect.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("grab"), QStringLiteral("Ctrl+Alt+K")});
     ASSERT_TRUE(inspect.waitForFinished(10'000));
     EXPECT_EQ(inspect.exitCode(), 3);
     EXPECT_EQ(QString::fromUtf8(inspect.readAllStandardOutput()),
-              QStringLiteral("⌃⌥K is already used by another app.\n"));
+              QStringLiteral("Ctrl+Alt+K is already used by another app.\n"));
     other.ungrabAll();
 }
 

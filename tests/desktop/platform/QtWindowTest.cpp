@@ -203,7 +203,7 @@ TEST_F(QtWindow, DigitsTypedWhileTheHotKeysOwnKeyIsDownArriveAfterItsRelease)
 {
     const std::optional<Element> field = clickEmptyField(QStringLiteral("code"));
     ASSERT_TRUE(field);
-    // Another client holds ⌃⌥K the way our hot key does: while K is down, its grab takes every key.
+    // Another client holds Ctrl+Alt+K the way our hot key does: while K is down, its grab takes every key.
     X11Connection grabber;
     const int k = XKeysymToKeycode(grabber.display(), XStringToKeysym("k"));
     XGrabKey(grabber.display(), k, ControlMask | Mod1Mask, DefaultRootWindow(grabber.display()), False,
