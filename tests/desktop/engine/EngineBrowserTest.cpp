@@ -164,7 +164,7 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
     EXPECT_EQ(accessibility->focusedElement(), field->first);
 
     // Fill is the chip's first button, 5 from its left edge, in a chip 30 high.
-    const Rect fill{frame.x + 10, frame.y - 4 - 20, 10, 10};
+    const Rect fill{frame.x + 10, fieldBottom + 4 + 10, 10, 10};
     ASSERT_TRUE(onSway() ? clickAt(fill) : clickChipButton(engine, QStringLiteral("Fill")));
     EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.value("typed") == "482913"; }, 10s))
         << engine.printed();
