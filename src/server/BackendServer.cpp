@@ -9,10 +9,13 @@
 
 #include <QDir>
 #include <QHostAddress>
+#include <QLoggingCategory>
 
 namespace tessary::server {
 
 namespace {
+
+Q_LOGGING_CATEGORY(logServer, "tessary.server", QtWarningMsg)
 
 bool isLoopback(const QString& host)
 {
@@ -22,6 +25,30 @@ bool isLoopback(const QString& host)
 } // namespace
 
 Expected<std::unique_ptr<BackendServer>, QString> BackendServer::start(ServerConfig config)
+{
+    auto server = bind(std::move(config));
+    if (!server)
+        return server;
+    if (QString error = (*server)->serve(); !error.isEmpty())
+        return Unexpected{error};
+    return server;
+}
+
+Expected<std::unique_ptr<BackendServer>, QString> BackendServer::startInBackground(ServerConfig config)
+{
+    auto server = bind(std::move(config));
+    if (!server)
+        return server;
+    BackendServer* bound = server->get();
+    bound->m_serving = std::thread([bound] {
+        // Requests wait in the listen queue meanwhile; the client gives each one 15 s.
+        if (const QString error = bound->serve(); !error.isEmpty())
+            qCWarning(logServer).noquote() << "the built-in backend could not start:" << error;
+    });
+    return server;
+}
+
+Expected<std::unique_ptr<BackendServer>, QString> BackendServer::bind(ServerConfig config)
 {
     const bool tls = !config.tlsCert.isEmpty() || !config.tlsKey.isEmpty();
     if (!tls && !isLoopback(config.listenHost))
@@ -40,26 +67,16 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::start(ServerCon
     auto storage = SqliteStorage::open(data.filePath(QStringLiteral("tessary-backend.sqlite")));
     if (!storage)
         return Unexpected{storage.error()};
-    auto cipher = openCredentialKeys(config.dataDir, config.keyring.get(), **storage);
-    if (!cipher)
-        return Unexpected{cipher.error()};
 
     std::unique_ptr<BackendServer> server(new BackendServer);
     server->m_config = config;
     server->m_storage = std::move(*storage);
-    server->m_cipher = std::make_unique<CredentialCipher>(std::move(*cipher));
-    server->m_cache = std::make_unique<MessageCache>(std::chrono::minutes(15), config.maxHeldPolls);
-    server->m_mail =
-        std::make_unique<MailService>(*server->m_storage, *server->m_cipher, config.imap, *server->m_cache);
-    server->m_api = std::make_unique<HttpApi>(*server->m_storage, *server->m_cipher, *server->m_mail,
-                                              *server->m_cache, server->m_config);
     // Every held ids poll and every TLS handshake occupies a worker, so the pool is larger than
     // the polls allowed to wait at once.
     auto http = HttpServer::create(config.tlsCert, config.tlsKey, config.http, config.maxHeldPolls + 16);
     if (!http)
         return Unexpected{http.error()};
     server->m_http = std::move(*http);
-    server->m_api->install(server->m_http->routes());
     const auto port = server->m_http->bind(config.listenHost, config.listenPort);
     if (!port)
         return Unexpected{port.error()};
@@ -67,13 +84,29 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::start(ServerCon
     if (server->m_config.publicUrl.isEmpty())
         server->m_config.publicUrl =
             server->url(); // the embedded backend: what the browser beside it reaches
-    server->m_mail->watchStoredAccounts();
-    server->m_http->start();
     return server;
+}
+
+QString BackendServer::serve()
+{
+    // The credential key may come from a keyring, which can take seconds to answer.
+    auto cipher = openCredentialKeys(m_config.dataDir, m_config.keyring.get(), *m_storage);
+    if (!cipher)
+        return cipher.error();
+    m_cipher = std::make_unique<CredentialCipher>(std::move(*cipher));
+    m_cache = std::make_unique<MessageCache>(std::chrono::minutes(15), m_config.maxHeldPolls);
+    m_mail = std::make_unique<MailService>(*m_storage, *m_cipher, m_config.imap, *m_cache);
+    m_api = std::make_unique<HttpApi>(*m_storage, *m_cipher, *m_mail, *m_cache, m_config);
+    m_api->install(m_http->routes());
+    m_mail->watchStoredAccounts();
+    m_http->start();
+    return {};
 }
 
 BackendServer::~BackendServer()
 {
+    if (m_serving.joinable())
+        m_serving.join();
     // Every wait ends first (on mail servers, then held polls), so the workers can be joined.
     if (m_mail)
         m_mail->stop();
@@ -99,7 +132,7 @@ Expected<std::unique_ptr<BackendServer>, QString> startEmbeddedBackend(const QSt
     ServerConfig config;
     config.dataDir = dataDir;
     config.keyring = std::move(keyring);
-    return BackendServer::start(std::move(config));
+    return BackendServer::startInBackground(std::move(config));
 }
 
 } // namespace tessary::server

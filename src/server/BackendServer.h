@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <thread>
 
 namespace tessary::server {
 
@@ -23,6 +24,10 @@ public:
     // Opens the data folder, starts watching the stored inboxes and begins to serve. Plain http
     // is served only on a loopback address; anywhere else needs a certificate and key.
     static Expected<std::unique_ptr<BackendServer>, QString> start(ServerConfig config);
+    // The same, except that only the folder, the storage and the port are ready on return: the
+    // credential key (which a keyring may take seconds to give) is opened, and serving begins, on
+    // a thread of the server's own. Requests made meanwhile wait in the listen queue.
+    static Expected<std::unique_ptr<BackendServer>, QString> startInBackground(ServerConfig config);
     ~BackendServer();
     BackendServer(const BackendServer&) = delete;
     BackendServer& operator=(const BackendServer&) = delete;
@@ -32,6 +37,9 @@ public:
 
 private:
     BackendServer() = default;
+    static Expected<std::unique_ptr<BackendServer>, QString> bind(ServerConfig config);
+    // Opens the credential key, starts the watchers and serves; an error says why it could not.
+    QString serve();
 
     ServerConfig m_config;
     std::unique_ptr<SqliteStorage> m_storage;
@@ -41,6 +49,7 @@ private:
     std::unique_ptr<HttpApi> m_api;
     std::unique_ptr<HttpServer> m_http;
     uint16_t m_port = 0;
+    std::thread m_serving; // finishes a start in the background
 };
 
 // The backend inside the app: on 127.0.0.1 at a port the system picks, keeping its data (and its

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 #include <memory>
 
@@ -31,6 +32,9 @@ QStringList rawArguments(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    // What the commands print is read by tests and tools outside: the warnings the application writes
+    // for failures it handles quietly stay out of it unless QT_LOGGING_RULES asks for them.
+    QLoggingCategory::setFilterRules(QStringLiteral("tessary.*.warning=false"));
     const QStringList raw = rawArguments(argc, argv);
     const QString name = raw.value(0);
     if (asksForHelp(name) && raw.size() == 1) {
