@@ -27,8 +27,8 @@ struct Timings {
     int signInChecks = 150;
     ms statePoll{1000}; // access check and pause expiry
 
-    // Typing. A field that takes the whole code gets one probe, then a steady pace; a row of
-    // one-character boxes gets each character once the page has moved the focus to the next box.
+    // Typing. A wide field gets a steady pace, a narrow one first a probe of whether the page moves
+    // the focus on; a row of one-character boxes gets each character once the page has done so.
     ms modifierPoll{20};    // while the hot key that started the fill is still held...
     int modifierPolls = 50; // ...for at most 1 s
     ms focusPoll{10};       // watching for the focus to move to the next box...

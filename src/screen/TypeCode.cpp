@@ -38,6 +38,16 @@ bool focusMoved(const std::optional<Element>& before, const std::optional<Elemen
     return before && now && !(*before == *now);
 }
 
+// A box of a row of one-character boxes is about as wide as it is high; a field several times
+// wider takes the whole code, so it needs no watch for the page moving the focus on.
+constexpr double wideFieldRatio = 3.0;
+
+bool isWide(Accessibility& accessibility, const std::optional<Element>& field)
+{
+    const std::optional<Rect> frame = field ? accessibility.screenFrame(*field) : std::nullopt;
+    return frame && frame->height > 0 && frame->width >= wideFieldRatio * frame->height;
+}
+
 } // namespace
 
 QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& clock, QString code,
@@ -56,9 +66,13 @@ QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& 
         co_return;
     keyboard.releaseHeldKeys();
 
-    FieldMode mode = FieldMode::undetermined;
+    const std::optional<Element> field = accessibility.focusedElement();
+    FieldMode mode = isWide(accessibility, field) ? FieldMode::singleField : FieldMode::undetermined;
     for (qsizetype i = 0; i < keys.size(); ++i) {
         const std::optional<Element> before = accessibility.focusedElement();
+        // One field is typed into only while it keeps the focus: the user may have moved on.
+        if (mode == FieldMode::singleField && focusMoved(field, before))
+            co_return;
         for (const QString& key : keys[i]) {
             co_await keyboard.postKey(key, true);
             co_await keyboard.postKey(key, false);

@@ -12,9 +12,11 @@
 namespace tessary {
 
 // Types `code` into the focused field (focusing `element` first when given), one key press and
-// release per character: a field that takes the whole code at a steady pace, a row of one-character
-// boxes a character each time the page has moved the focus on. Never fails; returns when the last
-// character has been posted. The references must outlive the task.
+// release per character: a field that takes the whole code at a steady pace and only while it keeps
+// the focus, a row of one-character boxes a character each time the page has moved the focus on. A
+// field several times wider than high takes the whole code; of a narrower one the first character
+// tells, by whether the page moves the focus. Never fails; returns when the last character has been
+// posted or the field lost the focus. The references must outlive the task.
 QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& clock, QString code,
                        std::optional<Element> element = std::nullopt, Timings timings = {});
 

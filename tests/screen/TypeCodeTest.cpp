@@ -32,7 +32,8 @@ struct Typing : ::testing::Test {
             QJsonObject box = withId(textField({}, 40), QStringLiteral("box%1").arg(i));
             row.append(i == 0 ? focused(box) : box);
         }
-        screen = loadRoot(group({group(row), withId(textField(), "single")}));
+        screen =
+            loadRoot(group({group(row), withId(textField(), "single"), withId(textField({}, 90), "narrow")}));
     }
 
     QList<Element> boxes() const
@@ -49,14 +50,15 @@ struct Typing : ::testing::Test {
     }
 
     // When each key-down was posted.
-    QList<std::chrono::nanoseconds> keyDownTimes() const
+    static QList<std::chrono::nanoseconds> keyDownTimes(const test::FakeKeyboard& typist)
     {
         QList<std::chrono::nanoseconds> times;
-        for (const auto& event : keyboard.events)
+        for (const auto& event : typist.events)
             if (event.down)
                 times.append(event.at);
         return times;
     }
+    QList<std::chrono::nanoseconds> keyDownTimes() const { return keyDownTimes(keyboard); }
 };
 
 TEST_F(Typing, HeldKeyWaitEndsWhenTheKeysAreReleased)
@@ -85,17 +87,36 @@ TEST_F(Typing, ReleasedKeysCostNothing)
     EXPECT_EQ(keyboard.typed(), "7");
 }
 
-TEST_F(Typing, SingleFieldGetsOneProbeThenAPace)
+TEST_F(Typing, AWideFieldGetsAPaceAtOnceANarrowOneAProbeFirst)
+{
+    struct Case {
+        const char* field;
+        Sleeps sleeps;
+        QList<std::chrono::nanoseconds> keyDowns;
+    };
+    for (const Case& c :
+         {Case{"single", repeated(15ms, 5), {0ms, 15ms, 30ms, 45ms, 60ms, 75ms}},
+          Case{"narrow", repeated(10ms, 30) + repeated(15ms, 4), {0ms, 300ms, 315ms, 330ms, 345ms, 360ms}}}) {
+        SCOPED_TRACE(c.field);
+        test::FakeClock caseClock;
+        test::FakeKeyboard caseKeyboard{caseClock};
+        screen->setFocus(screen->element(c.field));
+        test::runTask(typeCode(*screen, caseKeyboard, caseClock, "482913"));
+        EXPECT_EQ(caseKeyboard.typed(), "482913");
+        EXPECT_EQ(caseClock.sleeps, c.sleeps);
+        EXPECT_EQ(keyDownTimes(caseKeyboard), c.keyDowns);
+        ASSERT_EQ(caseKeyboard.events.size(), 12);
+        EXPECT_FALSE(caseKeyboard.events[1].down);
+        EXPECT_EQ(caseKeyboard.events[1].text, "4");
+    }
+}
+
+TEST_F(Typing, AFieldThatLosesTheFocusGetsNoMoreCharacters)
 {
     screen->setFocus(screen->element("single"));
+    clock.schedule(20ms, [this] { screen->setFocus(screen->element("narrow")); });
     type("482913");
-    EXPECT_EQ(keyboard.typed(), "482913");
-    EXPECT_EQ(clock.sleeps, repeated(10ms, 30) + repeated(15ms, 4));
-    EXPECT_EQ(keyDownTimes(), (QList<std::chrono::nanoseconds>{0ms, 300ms, 315ms, 330ms, 345ms, 360ms}));
-    ASSERT_EQ(keyboard.events.size(), 12);
-    EXPECT_TRUE(keyboard.events[0].down);
-    EXPECT_FALSE(keyboard.events[1].down);
-    EXPECT_EQ(keyboard.events[1].text, "4");
+    EXPECT_EQ(keyboard.typed(), "48");
 }
 
 TEST_F(Typing, BoxesGetEachCharacterAfterTheFocusMoves)
@@ -158,8 +179,8 @@ TEST_F(Typing, AKeyThatChangesTheKeymapIsWaitedForOnTheClock)
     screen->setFocus(screen->element("single"));
     keyboard.settleAround(QStringLiteral("é"), 20ms);
     type(QStringLiteral("1é2"));
-    EXPECT_EQ(clock.sleeps, (repeated(10ms, 30) + Sleeps{20ms, 20ms, 15ms}));
-    EXPECT_EQ(keyDownTimes(), (QList<std::chrono::nanoseconds>{0ms, 320ms, 355ms}));
+    EXPECT_EQ(clock.sleeps, (Sleeps{15ms, 20ms, 20ms, 15ms}));
+    EXPECT_EQ(keyDownTimes(), (QList<std::chrono::nanoseconds>{0ms, 35ms, 70ms}));
 }
 
 TEST_F(Typing, TheGivenFieldIsFocusedFirst)
