@@ -49,6 +49,11 @@ bool isWrittenWithoutSpaces(QChar c)
     }
 }
 
+bool isAsciiLetter(char16_t unit)
+{
+    return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z');
+}
+
 bool continuesWordBeyondAscii(QChar c)
 {
     return (c.isLetter() || c.isMark()) && !isWrittenWithoutSpaces(c);
@@ -58,7 +63,7 @@ bool continuesWordBeyondAscii(QChar c)
 inline bool continuesWord(char16_t unit)
 {
     if (unit < 0x80)
-        return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z');
+        return isAsciiLetter(unit);
     return continuesWordBeyondAscii(QChar(unit));
 }
 
@@ -88,6 +93,8 @@ KeywordSet::Table::Table()
 void KeywordSet::Table::add(const std::u16string& text, std::size_t word)
 {
     const auto unit = [&text](std::size_t i) { return i < text.size() ? text[i] : char16_t(0); };
+    firstUnits.set(text[0]);
+    anyAsciiFirst = anyAsciiFirst || text[0] < 0x80;
     if (text.size() < 3)
         startsShortWord.set(text[0]);
     quint16& list = listOf[slot(text[0], unit(1), unit(2))];
@@ -149,12 +156,8 @@ std::vector<KeywordIndex> KeywordIndex::ofEachKind(QStringView lowerText, const 
             index.m_ends.push_back(end);
         }
     };
-    bool afterLetter = false;
-    for (qsizetype at = 0; at < size; ++at) {
+    const auto tryTable = [&](const KeywordSet::Table& table, qsizetype at) {
         const char16_t unit = text[at];
-        const bool letter = continuesWord(unit);
-        const KeywordSet::Table& table = afterLetter && letter ? words.m_gluedOnly : words.m_anywhere;
-        afterLetter = letter;
         const char16_t second = at + 1 < size ? text[at + 1] : 0;
         if (table.startsShortWord.test(unit)) {
             tryWords(at, table.startingWith(unit, 0, 0));
@@ -163,6 +166,26 @@ std::vector<KeywordIndex> KeywordIndex::ofEachKind(QStringView lowerText, const 
         }
         if (at + 2 < size)
             tryWords(at, table.startingWith(unit, second, text[at + 2]));
+    };
+    // Inside a word of the text only glued words can start; when none of them begins with an
+    // ASCII letter, the rest of an ASCII word is skipped at once.
+    const bool skipAsciiWords = !words.m_gluedOnly.anyAsciiFirst;
+    bool afterLetter = false;
+    for (qsizetype at = 0; at < size; ++at) {
+        const char16_t unit = text[at];
+        const bool letter = continuesWord(unit);
+        if (afterLetter && letter) {
+            if (words.m_gluedOnly.firstUnits.test(unit))
+                tryTable(words.m_gluedOnly, at);
+            continue;
+        }
+        afterLetter = letter;
+        if (words.m_anywhere.firstUnits.test(unit))
+            tryTable(words.m_anywhere, at);
+        if (letter && unit < 0x80 && skipAsciiWords) {
+            while (at + 1 < size && isAsciiLetter(text[at + 1]))
+                ++at;
+        }
     }
     for (KeywordIndex& index : indexes)
         std::sort(index.m_ends.begin(), index.m_ends.end());

@@ -51,7 +51,9 @@ private:
         }
         std::vector<quint16> listOf; // 0 = no word, else 1 + the index in `lists`
         std::vector<std::vector<std::size_t>> lists;
+        std::bitset<65536> firstUnits;      // a cheap "no word starts here" before the table is asked
         std::bitset<65536> startsShortWord; // first units of the words of one or two units
+        bool anyAsciiFirst = false;
     };
 
     std::vector<Word> m_words;
