@@ -162,9 +162,10 @@ public:
     Extraction(const QString& full, const QString& lower, qsizetype subjectLength)
         : m_full(full)
         , m_subjectLength(subjectLength)
-        , m_keywords(lower, codeWords())
-        , m_labels(lower, notCodeWords())
-        , m_promos(lower, promoWords())
+        , m_words(KeywordIndex::ofEachKind(lower, codeVocabulary()))
+        , m_keywords(m_words[codeWord])
+        , m_labels(m_words[notCodeWord])
+        , m_promos(m_words[promoWord])
         , m_lines(full)
         , m_links(linkSpans(full))
     {
@@ -402,9 +403,10 @@ private:
 
     const QString& m_full;
     qsizetype m_subjectLength;
-    KeywordIndex m_keywords;
-    KeywordIndex m_labels;
-    KeywordIndex m_promos;
+    std::vector<KeywordIndex> m_words;
+    const KeywordIndex& m_keywords;
+    const KeywordIndex& m_labels;
+    const KeywordIndex& m_promos;
     LineLookup m_lines;
     std::vector<std::pair<qsizetype, qsizetype>> m_links;
     std::optional<ExtractedCode> m_best;

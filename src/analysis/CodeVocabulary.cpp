@@ -26,17 +26,37 @@ bool isAsciiDigitOrCapital(char16_t u)
     return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z');
 }
 
-// Where the code patterns may begin: at a digit or an upper-case letter that no ASCII letter,
-// digit, "_" or "-" glues to from the left (their look-behind decides the other neighbours).
+// Whether a unit may start a code: what no ASCII letter, digit, "_" or "-" glues to from the left
+// (the patterns' look-behind decides the other neighbours).
+bool standsFree(const char16_t* units, qsizetype at)
+{
+    return at == 0 || !isAsciiWordUnit(units[at - 1]);
+}
+
+// A digit, or a prefix of one to three capitals and a dash before one ("G-583920").
+bool beginsNumber(const char16_t* units, qsizetype size, qsizetype at)
+{
+    const auto isDigit = [units](qsizetype i) {
+        const char16_t u = units[i];
+        return (u >= u'0' && u <= u'9') || (u >= 0x80 && (QChar::isHighSurrogate(u) || QChar(u).isDigit()));
+    };
+    if (isDigit(at))
+        return true;
+    qsizetype end = at;
+    while (end < size && end - at < 3 && units[end] >= u'A' && units[end] <= u'Z')
+        ++end;
+    return end > at && end + 1 < size && units[end] == u'-' && isDigit(end + 1);
+}
+
+// Where the code patterns may begin: the numeric one at a number, the alphanumeric one at three
+// capitals or digits in a row at least.
 qsizetype nextNumericStart(QStringView text, qsizetype from)
 {
     const char16_t* units = text.utf16();
     const qsizetype size = text.size();
     for (qsizetype at = from; at < size; ++at) {
         const char16_t u = units[at];
-        const bool first =
-            isAsciiDigitOrCapital(u) || (u >= 0x80 && (QChar::isHighSurrogate(u) || QChar(u).isDigit()));
-        if (first && (at == 0 || !isAsciiWordUnit(units[at - 1])))
+        if ((isAsciiDigitOrCapital(u) || u >= 0x80) && standsFree(units, at) && beginsNumber(units, size, at))
             return at;
     }
     return size;
@@ -46,8 +66,9 @@ qsizetype nextAlphanumericStart(QStringView text, qsizetype from)
 {
     const char16_t* units = text.utf16();
     const qsizetype size = text.size();
-    for (qsizetype at = from; at < size; ++at)
-        if (isAsciiDigitOrCapital(units[at]) && (at == 0 || !isAsciiWordUnit(units[at - 1])))
+    for (qsizetype at = from; at + 2 < size; ++at)
+        if (isAsciiDigitOrCapital(units[at]) && isAsciiDigitOrCapital(units[at + 1]) &&
+            isAsciiDigitOrCapital(units[at + 2]) && standsFree(units, at))
             return at;
     return size;
 }
@@ -84,21 +105,10 @@ const std::vector<LanguageWords>& codeLanguages()
     return languages;
 }
 
-const KeywordSet& codeWords()
+const KeywordSet& codeVocabulary()
 {
-    static const KeywordSet words(merged(&LanguageWords::code));
-    return words;
-}
-
-const KeywordSet& notCodeWords()
-{
-    static const KeywordSet words(merged(&LanguageWords::notCode));
-    return words;
-}
-
-const KeywordSet& promoWords()
-{
-    static const KeywordSet words(merged(&LanguageWords::promo));
+    static const KeywordSet words(
+        {merged(&LanguageWords::code), merged(&LanguageWords::notCode), merged(&LanguageWords::promo)});
     return words;
 }
 

@@ -11,13 +11,17 @@ namespace tessary {
 // The words come from the per-language tables of CodeLanguages and match as whole words of the
 // lower-cased text.
 
-// At least one must appear in a message before any code is looked for; each one near a candidate
-// raises its score, and one right before a candidate labels it as the code.
-const KeywordSet& codeWords();
-// Labels of numbers that are not codes (orders, parcels, bills, phones, money).
-const KeywordSet& notCodeWords();
-// Marketing words: a number near them is a discount or a voucher, not a sign-in code.
-const KeywordSet& promoWords();
+// The kinds of words of codeVocabulary(), in its order.
+enum CodeWordKind {
+    // At least one must appear in a message before any code is looked for; each one near a
+    // candidate raises its score, and one right before a candidate labels it as the code.
+    codeWord,
+    // Labels of numbers that are not codes (orders, parcels, bills, phones, money).
+    notCodeWord,
+    // Marketing words: a number near them is a discount or a voucher, not a sign-in code.
+    promoWord,
+};
+const KeywordSet& codeVocabulary();
 // Upper-case words that look like alphanumeric codes in a mail but never are (compared exactly).
 const QSet<QString>& codeStopWords();
 

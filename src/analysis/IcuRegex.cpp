@@ -16,7 +16,9 @@ constexpr int32_t matchTimeLimitSteps = 50;
 } // namespace
 
 IcuRegex::IcuRegex(const QString& pattern, int options, StartFilter mayStartAt)
-    : m_mayStartAt(mayStartAt)
+    : m_source(pattern)
+    , m_options(options)
+    , m_mayStartAt(mayStartAt)
 {
     uint32_t flags = 0;
     if (options & multiLine)

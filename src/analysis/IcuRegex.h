@@ -46,7 +46,12 @@ public:
     bool forEachMatch(const QString& text, int group,
                       const std::function<void(const RegexMatch&)>& visit) const;
 
+    const QString& pattern() const { return m_source; }
+    int options() const { return m_options; }
+
 private:
+    QString m_source;
+    int m_options = noOptions;
     std::unique_ptr<icu::RegexPattern> m_pattern;
     StartFilter m_mayStartAt = nullptr;
 };

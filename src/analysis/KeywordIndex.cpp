@@ -49,6 +49,11 @@ bool isWrittenWithoutSpaces(QChar c)
     }
 }
 
+bool isAsciiLetter(char16_t unit)
+{
+    return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z');
+}
+
 bool continuesWordBeyondAscii(QChar c)
 {
     return (c.isLetter() || c.isMark()) && !isWrittenWithoutSpaces(c);
@@ -58,7 +63,7 @@ bool continuesWordBeyondAscii(QChar c)
 inline bool continuesWord(char16_t unit)
 {
     if (unit < 0x80)
-        return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z');
+        return isAsciiLetter(unit);
     return continuesWordBeyondAscii(QChar(unit));
 }
 
@@ -87,11 +92,12 @@ KeywordSet::Table::Table()
 
 void KeywordSet::Table::add(const std::u16string& text, std::size_t word)
 {
-    const char16_t second = text.size() > 1 ? text[1] : 0;
+    const auto unit = [&text](std::size_t i) { return i < text.size() ? text[i] : char16_t(0); };
     firstUnits.set(text[0]);
-    if (text.size() == 1)
-        singleUnit.set(text[0]);
-    quint16& list = listOf[slot(text[0], second)];
+    anyAsciiFirst = anyAsciiFirst || text[0] < 0x80;
+    if (text.size() < 3)
+        startsShortWord.set(text[0]);
+    quint16& list = listOf[slot(text[0], unit(1), unit(2))];
     if (list == 0) {
         lists.emplace_back();
         list = quint16(lists.size());
@@ -99,34 +105,39 @@ void KeywordSet::Table::add(const std::u16string& text, std::size_t word)
     lists[list - 1].push_back(word);
 }
 
-KeywordSet::KeywordSet(const QStringList& words)
+KeywordSet::KeywordSet(const std::vector<QStringList>& wordsOfEachKind)
+    : m_kinds(int(wordsOfEachKind.size()))
 {
-    for (const QString& entry : words) {
-        QString text = entry.toLower();
-        Word word;
-        word.openStart = text.startsWith(QLatin1Char('*'));
-        word.openEnd = text.endsWith(QLatin1Char('*'));
-        text = text.sliced(word.openStart ? 1 : 0);
-        text.chop(word.openEnd ? 1 : 0);
-        word.text.assign(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()));
-        const bool duplicate = std::any_of(m_words.begin(), m_words.end(), [&word](const Word& known) {
-            return known.text == word.text && known.openStart == word.openStart &&
-                   known.openEnd == word.openEnd;
-        });
-        if (word.text.empty() || duplicate)
-            continue;
-        m_anywhere.add(word.text, m_words.size());
-        if (word.openStart)
-            m_gluedOnly.add(word.text, m_words.size());
-        m_words.push_back(std::move(word));
+    for (int kind = 0; kind < m_kinds; ++kind) {
+        for (const QString& entry : wordsOfEachKind[std::size_t(kind)]) {
+            QString text = entry.toLower();
+            Word word;
+            word.kind = kind;
+            word.openStart = text.startsWith(QLatin1Char('*'));
+            word.openEnd = text.endsWith(QLatin1Char('*'));
+            text = text.sliced(word.openStart ? 1 : 0);
+            text.chop(word.openEnd ? 1 : 0);
+            word.text.assign(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()));
+            const bool duplicate = std::any_of(m_words.begin(), m_words.end(), [&word](const Word& known) {
+                return known.text == word.text && known.kind == word.kind &&
+                       known.openStart == word.openStart && known.openEnd == word.openEnd;
+            });
+            if (word.text.empty() || duplicate)
+                continue;
+            m_anywhere.add(word.text, m_words.size());
+            if (word.openStart)
+                m_gluedOnly.add(word.text, m_words.size());
+            m_words.push_back(std::move(word));
+        }
     }
 }
 
-KeywordIndex::KeywordIndex(QStringView lowerText, const KeywordSet& words)
+std::vector<KeywordIndex> KeywordIndex::ofEachKind(QStringView lowerText, const KeywordSet& words)
 {
-    // One pass over the text, trying only the words that begin with the unit at hand; inside a
-    // word of the text, only those that may be glued to what precedes. A search per word would
+    // One pass over the text, trying only the words that begin with the two units at hand; inside
+    // a word of the text, only those that may be glued to what precedes. A search per word would
     // read a long mail once per word.
+    std::vector<KeywordIndex> indexes(std::size_t(words.kinds()));
     const char16_t* text = lowerText.utf16();
     const qsizetype size = lowerText.size();
     const auto tryWords = [&](qsizetype at, const std::vector<std::size_t>* candidates) {
@@ -140,24 +151,45 @@ KeywordIndex::KeywordIndex(QStringView lowerText, const KeywordSet& words)
             const qsizetype end = at + length;
             if (!word.openEnd && !isBoundary(word.text.back(), end < size ? text[end] : 0))
                 continue;
-            m_found.push_back({at, end, w});
-            m_ends.push_back(end);
+            KeywordIndex& index = indexes[std::size_t(word.kind)];
+            index.m_found.push_back({at, end, w});
+            index.m_ends.push_back(end);
         }
     };
+    const auto tryTable = [&](const KeywordSet::Table& table, qsizetype at) {
+        const char16_t unit = text[at];
+        const char16_t second = at + 1 < size ? text[at + 1] : 0;
+        if (table.startsShortWord.test(unit)) {
+            tryWords(at, table.startingWith(unit, 0, 0));
+            if (second != 0)
+                tryWords(at, table.startingWith(unit, second, 0));
+        }
+        if (at + 2 < size)
+            tryWords(at, table.startingWith(unit, second, text[at + 2]));
+    };
+    // Inside a word of the text only glued words can start; when none of them begins with an
+    // ASCII letter, the rest of an ASCII word is skipped at once.
+    const bool skipAsciiWords = !words.m_gluedOnly.anyAsciiFirst;
     bool afterLetter = false;
     for (qsizetype at = 0; at < size; ++at) {
         const char16_t unit = text[at];
         const bool letter = continuesWord(unit);
-        const KeywordSet::Table& table = afterLetter && letter ? words.m_gluedOnly : words.m_anywhere;
-        afterLetter = letter;
-        if (!table.firstUnits.test(unit))
+        if (afterLetter && letter) {
+            if (words.m_gluedOnly.firstUnits.test(unit))
+                tryTable(words.m_gluedOnly, at);
             continue;
-        if (table.singleUnit.test(unit))
-            tryWords(at, table.startingWith(unit, 0));
-        if (at + 1 < size)
-            tryWords(at, table.startingWith(unit, text[at + 1]));
+        }
+        afterLetter = letter;
+        if (words.m_anywhere.firstUnits.test(unit))
+            tryTable(words.m_anywhere, at);
+        if (letter && unit < 0x80 && skipAsciiWords) {
+            while (at + 1 < size && isAsciiLetter(text[at + 1]))
+                ++at;
+        }
     }
-    std::sort(m_ends.begin(), m_ends.end());
+    for (KeywordIndex& index : indexes)
+        std::sort(index.m_ends.begin(), index.m_ends.end());
+    return indexes;
 }
 
 int KeywordIndex::countInside(qsizetype begin, qsizetype end) const

@@ -14,57 +14,61 @@ namespace tessary {
 // form. (Full lower-casing would turn "İ" into two units and shift everything after it.)
 QString lowerCaseInPlace(const QString& text);
 
-// A list of words prepared once for KeywordIndex. Each word is lower-case and matches as a whole
-// word; a "*" at its end lets the word go on, a "*" at its start lets it be glued to what precedes.
+// Lists of words prepared once for KeywordIndex, one list per kind of word (code words, labels,
+// ...): a text is read once for all of them. Each word is lower-case and matches as a whole word;
+// a "*" at its end lets the word go on, a "*" at its start lets it be glued to what precedes.
 // Where the word or its neighbour is written in a script without spaces (Chinese, Japanese), the
-// word itself is the boundary. Duplicates are dropped, so each word counts once.
+// word itself is the boundary. Duplicates within a kind are dropped, so each word counts once.
 class KeywordSet {
 public:
-    explicit KeywordSet(const QStringList& words);
-    qsizetype size() const { return qsizetype(m_words.size()); }
+    explicit KeywordSet(const std::vector<QStringList>& wordsOfEachKind);
+    int kinds() const { return m_kinds; }
 
 private:
     friend class KeywordIndex;
     struct Word {
         std::u16string text;
+        int kind = 0;
         bool openStart = false;
         bool openEnd = false;
     };
-    // The words by their first two units (a word of one unit under its unit and 0), hashed into
-    // one flat table: a text position meets only the few words that share its first two units.
-    // Inside a word of the text only the words that may be glued to what precedes can start, so
-    // they have their own table.
+    // The words by their first three units (a shorter word under its units and zeros), hashed into
+    // one flat table: a text position meets only the few words that share its first units. Inside a
+    // word of the text only the words that may be glued to what precedes can start, so they have
+    // their own table.
     struct Table {
         Table();
         void add(const std::u16string& text, std::size_t word);
-        const std::vector<std::size_t>* startingWith(char16_t first, char16_t second) const
+        const std::vector<std::size_t>* startingWith(char16_t first, char16_t second, char16_t third) const
         {
-            const quint16 list = listOf[slot(first, second)];
+            const quint16 list = listOf[slot(first, second, third)];
             return list == 0 ? nullptr : &lists[list - 1];
         }
         // Words of one script share their slots' neighbourhood, so a text keeps to a few cache lines.
-        static std::size_t slot(char16_t first, char16_t second)
+        static std::size_t slot(char16_t first, char16_t second, char16_t third)
         {
-            return ((std::size_t(first) << 8) ^ second) & 0xFFFF;
+            return ((std::size_t(first) << 8) ^ second ^ (std::size_t(third) << 4)) & 0xFFFF;
         }
-        std::bitset<65536> firstUnits; // a cheap "no word starts here" before the table is asked
-        std::vector<quint16> listOf;   // 0 = no word, else 1 + the index in `lists`
+        std::vector<quint16> listOf; // 0 = no word, else 1 + the index in `lists`
         std::vector<std::vector<std::size_t>> lists;
-        std::bitset<65536> singleUnit; // which units are words on their own
+        std::bitset<65536> firstUnits;      // a cheap "no word starts here" before the table is asked
+        std::bitset<65536> startsShortWord; // first units of the words of one or two units
+        bool anyAsciiFirst = false;
     };
 
     std::vector<Word> m_words;
+    int m_kinds = 0;
     Table m_anywhere;
     Table m_gluedOnly;
 };
 
-// Where each word of a KeywordSet occurs in a lower-case text, so that "which words lie inside this
-// window" costs a binary search and a look at the few words nearby instead of a scan of the window
-// per word. Built in one pass over the text; keeps matching linear on texts with a candidate on
-// every line.
+// Where each word of one kind of a KeywordSet occurs in a lower-case text, so that "which words lie
+// inside this window" costs a binary search and a look at the few words nearby instead of a scan
+// of the window per word. Keeps matching linear on texts with a candidate on every line.
 class KeywordIndex {
 public:
-    KeywordIndex(QStringView lowerText, const KeywordSet& words);
+    // The index of each kind of word, in the set's order, from one pass over the text.
+    static std::vector<KeywordIndex> ofEachKind(QStringView lowerText, const KeywordSet& words);
 
     bool anyAnywhere() const { return !m_found.empty(); }
     // How many of the words (each counted once) lie wholly inside [begin, end).
