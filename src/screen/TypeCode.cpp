@@ -40,11 +40,11 @@ bool focusMoved(const std::optional<Element>& before, const std::optional<Elemen
 
 } // namespace
 
-QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& clock, QString code,
+QCoro::Task<> typeCode(FocusInFront& focus, Keyboard& keyboard, Clock& clock, QString code,
                        std::optional<Element> element, Timings timings)
 {
     if (element)
-        accessibility.setFocused(*element);
+        focus.setFocused(*element);
 
     // The hot key that started the fill may still be down: a held modifier would turn the digits
     // into shortcuts, and while its own key is down its grab takes them.
@@ -58,7 +58,7 @@ QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& 
 
     FieldMode mode = FieldMode::undetermined;
     for (qsizetype i = 0; i < keys.size(); ++i) {
-        const std::optional<Element> before = accessibility.focusedElement();
+        const std::optional<Element> before = focus.focusedElement();
         for (const QString& key : keys[i]) {
             co_await keyboard.postKey(key, true);
             co_await keyboard.postKey(key, false);
@@ -74,7 +74,7 @@ QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& 
         bool moved = false;
         for (int poll = 0; poll < timings.focusPolls && !moved; ++poll) {
             co_await clock.sleep(timings.focusPoll);
-            moved = focusMoved(before, accessibility.focusedElement());
+            moved = focusMoved(before, focus.focusedElement());
         }
         if (moved) {
             co_await clock.sleep(timings.boxSettle);

@@ -2,7 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/Timings.h"
-#include "screen/Accessibility.h"
+#include "screen/FocusInFront.h"
 #include "screen/Keyboard.h"
 
 #include <QCoro/QCoroTask>
@@ -15,7 +15,7 @@ namespace tessary {
 // release per character: a field that takes the whole code at a steady pace, a row of one-character
 // boxes a character each time the page has moved the focus on. Never fails; returns when the last
 // character has been posted. The references must outlive the task.
-QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& clock, QString code,
+QCoro::Task<> typeCode(FocusInFront& focus, Keyboard& keyboard, Clock& clock, QString code,
                        std::optional<Element> element = std::nullopt, Timings timings = {});
 
 } // namespace tessary
