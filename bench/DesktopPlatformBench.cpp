@@ -43,37 +43,46 @@ public:
     }
     int calls = 0;
 
-    std::optional<QString> stringAttribute(const Element& e, const QString& a) override
+    Role role(const Element& e) override { return counted(&ElementTree::role, e); }
+    QString inputType(const Element& e) override { return counted(&ElementTree::inputType, e); }
+    std::optional<QString> name(const Element& e) override { return counted(&ElementTree::name, e); }
+    std::optional<QString> description(const Element& e) override
     {
-        ++calls;
-        return m_inner.stringAttribute(e, a);
+        return counted(&ElementTree::description, e);
     }
-    QStringList stringListAttribute(const Element& e, const QString& a) override
+    std::optional<QString> helpText(const Element& e) override { return counted(&ElementTree::helpText, e); }
+    std::optional<QString> placeholder(const Element& e) override
     {
-        ++calls;
-        return m_inner.stringListAttribute(e, a);
+        return counted(&ElementTree::placeholder, e);
     }
-    std::optional<Element> elementAttribute(const Element& e, const QString& a) override
+    std::optional<QString> accessibleId(const Element& e) override
     {
-        ++calls;
-        return m_inner.elementAttribute(e, a);
+        return counted(&ElementTree::accessibleId, e);
     }
-    QList<Element> children(const Element& e) override
+    std::optional<QString> domId(const Element& e) override { return counted(&ElementTree::domId, e); }
+    QStringList domClasses(const Element& e) override { return counted(&ElementTree::domClasses, e); }
+    std::optional<QString> text(const Element& e) override { return counted(&ElementTree::text, e); }
+    std::optional<QString> documentUrl(const Element& e) override
     {
-        ++calls;
-        return m_inner.children(e);
+        return counted(&ElementTree::documentUrl, e);
     }
+    std::optional<Element> labelledBy(const Element& e) override
+    {
+        return counted(&ElementTree::labelledBy, e);
+    }
+    std::optional<Element> parent(const Element& e) override { return counted(&ElementTree::parent, e); }
+    QList<Element> children(const Element& e) override { return counted(&ElementTree::children, e); }
     std::optional<Rect> screenFrame(const Element& e) override
     {
-        ++calls;
-        return m_inner.screenFrame(e);
+        return counted(&ElementTree::screenFrame, e);
     }
-    quint64 documentLoads() override { return m_inner.documentLoads(); }
-    bool framePending(const Element& e) override
+    std::optional<Element> focusedWindow(const Element& e) override
     {
         ++calls;
-        return m_inner.framePending(e);
+        return m_inner.focusedWindow(e);
     }
+    quint64 documentLoads() override { return m_inner.documentLoads(); }
+    bool framePending(const Element& e) override { return counted(&ElementTree::framePending, e); }
     std::optional<Element> focusedElement() override { return m_inner.focusedElement(); }
     std::optional<RunningApplication> frontmostApplication() override
     {
@@ -87,6 +96,13 @@ public:
     void checkTrusted(std::function<void(bool)> answer) override { m_inner.checkTrusted(std::move(answer)); }
 
 private:
+    template <class Read>
+    auto counted(Read read, const Element& e)
+    {
+        ++calls;
+        return (m_inner.*read)(e);
+    }
+
     Accessibility& m_inner;
 };
 
@@ -183,10 +199,8 @@ int main(int argc, char** argv)
     waitUntil(
         [&] {
             const std::optional<Element> app = accessibility.applicationElement(browser.pid());
-            const std::optional<Element> window =
-                app ? accessibility.elementAttribute(*app, QStringLiteral("AXFocusedWindow")) : std::nullopt;
-            field = window ? findElement(accessibility, *window, QStringLiteral("AXDOMIdentifier"),
-                                         QStringLiteral("entry"))
+            const std::optional<Element> window = app ? accessibility.focusedWindow(*app) : std::nullopt;
+            field = window ? findElement(accessibility, *window, &ElementTree::domId, QStringLiteral("entry"))
                            : std::nullopt;
             return field && accessibility.screenFrame(*field);
         },

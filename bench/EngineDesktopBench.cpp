@@ -126,10 +126,8 @@ std::optional<Element> focusById(AtspiAccessibility& accessibility, qint64 brows
     waitUntil(
         [&] {
             const std::optional<Element> app = accessibility.applicationElement(browserPid);
-            const std::optional<Element> window =
-                app ? accessibility.elementAttribute(*app, QStringLiteral("AXFocusedWindow")) : std::nullopt;
-            field = window ? findElement(accessibility, *window, QStringLiteral("AXDOMIdentifier"), id)
-                           : std::nullopt;
+            const std::optional<Element> window = app ? accessibility.focusedWindow(*app) : std::nullopt;
+            field = window ? findElement(accessibility, *window, &ElementTree::domId, id) : std::nullopt;
             frame = field ? accessibility.screenFrame(*field) : std::nullopt;
             return frame.has_value();
         },

@@ -5,31 +5,30 @@
 
 namespace tessary {
 
-std::optional<CodeField> CodeField::detect(Accessibility& accessibility, const Element& element)
+std::optional<CodeField> CodeField::detect(ElementTree& tree, const Element& element)
 {
-    const FieldVerdict verdict = classifyField(accessibility, element);
+    const FieldVerdict verdict = classifyField(tree, element);
     if (!verdict.accepted)
         return std::nullopt;
-    return CodeField{element, pageHost(accessibility, element), verdict.frame};
+    return CodeField{element, pageHost(tree, element), verdict.frame};
 }
 
-FieldLabelParts fieldLabelParts(Accessibility& accessibility, const Element& element)
+FieldLabelParts fieldLabelParts(ElementTree& tree, const Element& element)
 {
     FieldLabelParts parts;
-    const auto read = [&](const char* attribute, QStringList& into) {
-        if (const auto text = accessibility.stringAttribute(element, QLatin1String(attribute)))
+    const auto add = [](const std::optional<QString>& text, QStringList& into) {
+        if (text)
             into.append(*text);
     };
-    read("AXPlaceholderValue", parts.placeholder);
-    read("AXTitle", parts.title);
-    read("AXDescription", parts.description);
-    read("AXHelp", parts.description);
-    read("AXIdentifier", parts.identifiers);
-    read("AXDOMIdentifier", parts.identifiers);
-    parts.identifiers += accessibility.stringListAttribute(element, QStringLiteral("AXDOMClassList"));
-    if (const auto labelElement = accessibility.elementAttribute(element, QStringLiteral("AXTitleUIElement")))
-        if (const auto text = accessibility.stringAttribute(*labelElement, QStringLiteral("AXValue")))
-            parts.labelElement.append(*text);
+    add(tree.placeholder(element), parts.placeholder);
+    add(tree.name(element), parts.title);
+    add(tree.description(element), parts.description);
+    add(tree.helpText(element), parts.description);
+    add(tree.accessibleId(element), parts.identifiers);
+    add(tree.domId(element), parts.identifiers);
+    parts.identifiers += tree.domClasses(element);
+    if (const auto labelElement = tree.labelledBy(element))
+        add(tree.text(*labelElement), parts.labelElement);
     return parts;
 }
 
@@ -48,22 +47,21 @@ QString FieldLabelParts::forPeople() const
     return (placeholder + title + description + labelElement).join(QLatin1Char(' '));
 }
 
-QString fieldLabel(Accessibility& accessibility, const Element& element)
+QString fieldLabel(ElementTree& tree, const Element& element)
 {
-    return fieldLabelParts(accessibility, element).joined();
+    return fieldLabelParts(tree, element).joined();
 }
 
-QString nearbyText(Accessibility& accessibility, const Element& element, int levels, int budget)
+QString nearbyText(ElementTree& tree, const Element& element, int levels, int budget)
 {
     // Climb, but never into the page's root: above it lies the browser's own interface.
     Element start = element;
     std::optional<Element> pageRoot;
     for (int level = 0; level < levels; ++level) {
-        const std::optional<Element> parent =
-            accessibility.elementAttribute(start, QStringLiteral("AXParent"));
+        const std::optional<Element> parent = tree.parent(start);
         if (!parent)
             continue;
-        if (accessibility.stringAttribute(*parent, QStringLiteral("AXRole")) == QLatin1String("AXWebArea"))
+        if (tree.role(*parent) == Role::documentWeb)
             pageRoot = parent;
         else
             start = *parent;
@@ -71,44 +69,43 @@ QString nearbyText(Accessibility& accessibility, const Element& element, int lev
 
     QStringList texts;
     const auto readText = [&](const Element& visited) {
-        const std::optional<QString> role = accessibility.stringAttribute(visited, QStringLiteral("AXRole"));
-        if (role == QLatin1String("AXStaticText") || role == QLatin1String("AXHeading"))
-            if (const auto text = visibleText(accessibility, visited))
+        const Role role = tree.role(visited);
+        if (role == Role::staticText || role == Role::heading)
+            if (const auto text = visibleText(tree, visited))
                 texts.append(*text);
     };
     // A form written straight into the page has its prompt beside it, not inside: the headings and
     // texts just before it on the page are read too.
     if (pageRoot) {
-        const QList<Element> topLevel = accessibility.children(*pageRoot);
+        const QList<Element> topLevel = tree.children(*pageRoot);
         const qsizetype at = topLevel.indexOf(start);
         for (qsizetype i = std::max<qsizetype>(0, at - codeFieldBudget::promptSiblings); i < at; ++i)
-            walkBreadthFirst(accessibility, topLevel.at(i), codeFieldBudget::promptSiblingBudget,
+            walkBreadthFirst(tree, topLevel.at(i), codeFieldBudget::promptSiblingBudget,
                              [&](const Element& visited) {
                                  readText(visited);
                                  return WalkStep::goOn;
                              });
     }
-    walkBreadthFirst(accessibility, start, budget, [&](const Element& visited) {
+    walkBreadthFirst(tree, start, budget, [&](const Element& visited) {
         readText(visited);
         return WalkStep::goOn;
     });
     return texts.join(QLatin1Char(' '));
 }
 
-std::optional<QString> pageHost(Accessibility& accessibility, const Element& element)
+std::optional<QString> pageHost(ElementTree& tree, const Element& element)
 {
     std::optional<Element> current = element;
     int frames = 0;
     for (int step = 0; step < codeFieldBudget::pageHostSteps && current; ++step) {
-        if (accessibility.stringAttribute(*current, QStringLiteral("AXRole")) == QLatin1String("AXWebArea")) {
-            if (auto host = urlHost(
-                    accessibility.stringAttribute(*current, QStringLiteral("AXURL")).value_or(QString())))
+        if (tree.role(*current) == Role::documentWeb) {
+            if (auto host = urlHost(tree.documentUrl(*current).value_or(QString())))
                 return host;
             if (++frames >= codeFieldBudget::pageHostFrames)
                 return std::nullopt;
         }
         if (step + 1 < codeFieldBudget::pageHostSteps)
-            current = accessibility.elementAttribute(*current, QStringLiteral("AXParent"));
+            current = tree.parent(*current);
     }
     return std::nullopt;
 }

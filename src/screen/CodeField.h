@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screen/Accessibility.h"
+#include "screen/ElementTree.h"
 
 #include <QStringList>
 
@@ -12,18 +12,18 @@ namespace tessary {
 struct CodeField {
     Element element;
     std::optional<QString> domain; // host of the web page around the field; none outside web content
-    std::optional<Rect> frame;     // bottom-left screen coordinates; none when unreadable
+    std::optional<Rect> frame;     // none when unreadable
 
     // Classifies the element; none when it is not a code field. Reads at most
     // `codeFieldBudget::maxReads` attributes, whatever the tree (cycles and 10,000-child nodes too).
-    static std::optional<CodeField> detect(Accessibility& accessibility, const Element& element);
+    static std::optional<CodeField> detect(ElementTree& tree, const Element& element);
 
     friend bool operator==(const CodeField&, const CodeField&) = default;
 };
 
 // The field's own description: placeholder, title, description, help, identifiers, DOM classes and
 // the text of its label element, joined with spaces. May be empty.
-QString fieldLabel(Accessibility& accessibility, const Element& element);
+QString fieldLabel(ElementTree& tree, const Element& element);
 
 // The same texts kept apart by what they say about the field (each list in reading order).
 struct FieldLabelParts {
@@ -38,16 +38,16 @@ struct FieldLabelParts {
     // Everything but the identifiers: what a reader of the page sees.
     QString forPeople() const;
 };
-FieldLabelParts fieldLabelParts(Accessibility& accessibility, const Element& element);
+FieldLabelParts fieldLabelParts(ElementTree& tree, const Element& element);
 
 // The static texts and headings around an element: climb `levels` parents (never into the web
 // area), then read breadth-first at most `budget` elements.
-QString nearbyText(Accessibility& accessibility, const Element& element, int levels, int budget);
+QString nearbyText(ElementTree& tree, const Element& element, int levels, int budget);
 
-// Host of the web page the element sits in: the URL of the nearest "AXWebArea" at most 40 steps up
+// Host of the web page the element sits in: the address of the nearest web page at most 40 steps up
 // that has a host. A frame without an address of its own (a payment challenge written into an
 // iframe) takes the host of the page that holds it.
-std::optional<QString> pageHost(Accessibility& accessibility, const Element& element);
+std::optional<QString> pageHost(ElementTree& tree, const Element& element);
 
 // Reads of each piece, for the bound above and the README.
 namespace codeFieldBudget {
@@ -80,7 +80,7 @@ inline constexpr int siblingReads = 2 + maxBoxRowChildren; // parent, children, 
 // their roles.
 inline constexpr int rowReads = 3 + maxRowChildren + maxRowGroups * (1 + maxGroupBoxes);
 inline constexpr int pageHostReads = 2 * pageHostSteps - 1 + pageHostFrames; // roles, parents, URLs
-// Role, subrole, label, value, around, frame, siblings and row, page host: 513.
+// Role, input type, label, value, around, frame, siblings and row, page host: 513.
 inline constexpr int maxReads =
     2 + labelReads + 1 + aroundReads + 1 + siblingReads + rowReads + pageHostReads;
 } // namespace codeFieldBudget

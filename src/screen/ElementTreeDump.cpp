@@ -1,6 +1,7 @@
 #include "screen/ElementTreeDump.h"
 
 #include "screen/ElementTreeFile.h"
+#include "screen/ElementTreeFileNames.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -10,12 +11,12 @@
 namespace tessary {
 
 namespace {
-const QStringList textAttributes = {
-    QStringLiteral("AXRole"),  QStringLiteral("AXSubrole"),          QStringLiteral("AXValue"),
-    QStringLiteral("AXTitle"), QStringLiteral("AXPlaceholderValue"), QStringLiteral("AXDescription"),
-    QStringLiteral("AXHelp"),  QStringLiteral("AXIdentifier"),       QStringLiteral("AXDOMIdentifier"),
-    QStringLiteral("AXURL"),
-};
+
+void insertText(QJsonObject& attributes, const QString& name, const std::optional<QString>& text)
+{
+    if (text)
+        attributes.insert(name, *text);
+}
 
 class Dumper {
 public:
@@ -31,8 +32,7 @@ public:
             m_focused = focused->identity();
         if (appPid > 0)
             if (auto application = m_accessibility.applicationElement(appPid))
-                if (auto window =
-                        m_accessibility.elementAttribute(*application, QStringLiteral("AXFocusedWindow")))
+                if (auto window = m_accessibility.focusedWindow(*application))
                     m_window = window->identity();
         visit(root, 0, 0);
         resolveReferences();
@@ -44,7 +44,7 @@ public:
 private:
     struct Pending {
         QJsonObject node;
-        QString titleTarget; // identity of the "AXTitleUIElement", resolved once all nodes are known
+        QString titleTarget; // identity of the element that labels it, resolved once all nodes are known
         std::vector<int> children;
     };
 
@@ -54,15 +54,8 @@ private:
         m_nodes.push_back({});
         m_indexByIdentity.insert(element.identity(), index);
         QJsonObject node;
-        QJsonObject attributes;
-        for (const QString& name : textAttributes)
-            if (auto value = m_accessibility.stringAttribute(element, name))
-                attributes.insert(name, *value);
-        const QStringList classes =
-            m_accessibility.stringListAttribute(element, QStringLiteral("AXDOMClassList"));
-        if (!classes.isEmpty())
-            attributes.insert(QStringLiteral("AXDOMClassList"), QJsonArray::fromStringList(classes));
-        if (auto title = m_accessibility.elementAttribute(element, QStringLiteral("AXTitleUIElement")))
+        const QJsonObject attributes = attributesOf(element);
+        if (auto title = m_accessibility.labelledBy(element))
             m_nodes[size_t(index)].titleTarget = title->identity();
         node.insert(QStringLiteral("attributes"), attributes);
         if (auto frame = m_accessibility.screenFrame(element))
@@ -93,6 +86,33 @@ private:
         }
     }
 
+    // The typed reads under the file's names, in the order dumps have always listed them.
+    QJsonObject attributesOf(const Element& element)
+    {
+        using namespace treefile;
+        QJsonObject attributes;
+        const Role readRole = m_accessibility.role(element);
+        if (readRole != Role::invalid)
+            attributes.insert(roleKey, nameOf(readRole));
+        const QString readSubrole = readRole == Role::entry || readRole == Role::passwordText
+                                        ? subroleOf(readRole, m_accessibility.inputType(element))
+                                        : QString();
+        if (!readSubrole.isEmpty())
+            attributes.insert(subroleKey, readSubrole);
+        insertText(attributes, valueKey, m_accessibility.text(element));
+        insertText(attributes, titleKey, m_accessibility.name(element));
+        insertText(attributes, placeholderKey, m_accessibility.placeholder(element));
+        insertText(attributes, descriptionKey, m_accessibility.description(element));
+        insertText(attributes, helpKey, m_accessibility.helpText(element));
+        insertText(attributes, identifierKey, m_accessibility.accessibleId(element));
+        insertText(attributes, domIdentifierKey, m_accessibility.domId(element));
+        insertText(attributes, urlKey, m_accessibility.documentUrl(element));
+        const QStringList classes = m_accessibility.domClasses(element);
+        if (!classes.isEmpty())
+            attributes.insert(domClassesKey, QJsonArray::fromStringList(classes));
+        return attributes;
+    }
+
     void resolveReferences()
     {
         for (Pending& pending : m_nodes) {
@@ -104,7 +124,7 @@ private:
             const QString id = QStringLiteral("n%1").arg(target.value());
             m_nodes[size_t(target.value())].node.insert(QStringLiteral("id"), id);
             QJsonObject attributes = pending.node.value(QStringLiteral("attributes")).toObject();
-            attributes.insert(QStringLiteral("AXTitleUIElement"), QJsonObject{{QStringLiteral("ref"), id}});
+            attributes.insert(treefile::titleElementKey, QJsonObject{{QStringLiteral("ref"), id}});
             pending.node.insert(QStringLiteral("attributes"), attributes);
         }
     }

@@ -8,7 +8,7 @@ namespace tessary {
 
 // Writes a live element tree in the element-tree JSON that fixtures and the fake accessibility
 // read: `{"app": {"pid", "bundleId", "appPath"}, "root": node}`, each node with the attributes the
-// screen logic reads, its bottom-left frame, "focused" / "window" marks and its children. The walk
+// screen logic reads under the file's names, its frame, "focused" / "window" marks and its children. The walk
 // is bounded, so a huge page gives a cut tree ("truncated": true), never a hang.
 struct DumpLimits {
     int maxNodes = 5000;

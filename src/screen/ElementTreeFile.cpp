@@ -1,5 +1,7 @@
 #include "screen/ElementTreeFile.h"
 
+#include "screen/ElementTreeFileNames.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,6 +23,28 @@ bool isRef(const QJsonValue& value)
     return value.isObject() && value.toObject().size() == 1 && value.toObject().value("ref").isString();
 }
 
+QString refOf(const QJsonValue& value)
+{
+    return value.toObject().value("ref").toString();
+}
+
+std::optional<QString> textOf(const QJsonValue& value)
+{
+    return value.isString() ? std::optional<QString>(value.toString()) : std::nullopt;
+}
+
+// A list of texts; empty when it is no list or holds anything else.
+QStringList textsOf(const QJsonValue& value)
+{
+    QStringList texts;
+    for (const QJsonValue& entry : value.toArray()) {
+        if (!entry.isString())
+            return {};
+        texts.append(entry.toString());
+    }
+    return texts;
+}
+
 } // namespace
 
 const QString ElementTreeFile::frameOriginKey = QStringLiteral("frameOrigin");
@@ -38,6 +62,42 @@ void ElementTreeFile::flipFrames()
     for (Node& node : m_nodes)
         if (node.frame)
             node.frame->y = bottom - node.frame->y - node.frame->height;
+}
+
+void ElementTreeFile::apply(Attributes& attributes, const QString& name, const QJsonValue& value)
+{
+    using namespace treefile;
+    if (isRef(value)) {
+        const int target = m_ids.value(refOf(value), -1);
+        if (name == titleElementKey)
+            attributes.labelledBy = target;
+        else if (name == parentKey)
+            attributes.parent = target;
+        return;
+    }
+    if (name == roleKey || name == subroleKey) {
+        (name == roleKey ? attributes.roleName : attributes.subroleName) = value.toString();
+        attributes.role = roleOf(attributes.roleName, attributes.subroleName);
+        attributes.inputType = attributes.subroleName == searchSubrole ? searchInputType : QString();
+    } else if (name == treefile::valueKey) {
+        attributes.text = textOf(value);
+    } else if (name == titleKey) {
+        attributes.name = textOf(value);
+    } else if (name == treefile::descriptionKey) {
+        attributes.description = textOf(value);
+    } else if (name == helpKey) {
+        attributes.help = textOf(value);
+    } else if (name == treefile::placeholderKey) {
+        attributes.placeholder = textOf(value);
+    } else if (name == identifierKey) {
+        attributes.accessibleId = textOf(value);
+    } else if (name == domIdentifierKey) {
+        attributes.domId = textOf(value);
+    } else if (name == treefile::domClassesKey) {
+        attributes.domClasses = textsOf(value);
+    } else if (name == urlKey) {
+        attributes.url = textOf(value);
+    }
 }
 
 // Reads the JSON nodes in pre-order into the flat node list, then resolves the references.
@@ -70,11 +130,13 @@ public:
         }
         if (object.contains("attributes") && !object.value("attributes").isObject())
             return path + ".attributes: must be an object";
-        node.attributes = object.value("attributes").toObject();
-        for (auto it = node.attributes.begin(); it != node.attributes.end(); ++it)
+        const QJsonObject attributes = object.value("attributes").toObject();
+        for (auto it = attributes.begin(); it != attributes.end(); ++it) {
             if (isRef(it.value()))
-                m_refs.append(
-                    {path + ".attributes." + it.key(), it.value().toObject().value("ref").toString()});
+                m_refs.append({index, it.key(), it.value(), path + ".attributes." + it.key()});
+            else
+                m_fake.apply(node.attributes, it.key(), it.value());
+        }
         if (object.contains("frame")) {
             const QJsonArray frame = object.value("frame").toArray();
             if (frame.size() != 4 ||
@@ -94,7 +156,7 @@ public:
         for (qsizetype i = 0; i < children.size(); ++i) {
             const QString childPath = QStringLiteral("%1.children[%2]").arg(path).arg(i);
             if (isRef(children[i])) {
-                m_childRefs.append({index, children[i].toObject().value("ref").toString(), childPath});
+                m_childRefs.append({index, refOf(children[i]), childPath});
                 continue;
             }
             const int childIndex = int(m_fake.m_nodes.size());
@@ -108,9 +170,11 @@ public:
     // Child references keep their place after the nested children: enough for the cycles tests build.
     QString resolve()
     {
-        for (const auto& [where, id] : m_refs)
-            if (!m_fake.m_ids.contains(id))
-                return where + ": no node has id \"" + id + "\"";
+        for (const AttributeRef& ref : m_refs) {
+            if (!m_fake.m_ids.contains(refOf(ref.value)))
+                return ref.path + ": no node has id \"" + refOf(ref.value) + "\"";
+            m_fake.apply(m_fake.m_nodes[size_t(ref.node)].attributes, ref.name, ref.value);
+        }
         for (const ChildRef& ref : m_childRefs) {
             if (!m_fake.m_ids.contains(ref.id))
                 return ref.path + ": no node has id \"" + ref.id + "\"";
@@ -120,13 +184,19 @@ public:
     }
 
 private:
+    struct AttributeRef {
+        int node;
+        QString name;
+        QJsonValue value;
+        QString path;
+    };
     struct ChildRef {
         int parent;
         QString id;
         QString path;
     };
     ElementTreeFile& m_fake;
-    QList<std::pair<QString, QString>> m_refs;
+    QList<AttributeRef> m_refs;
     QList<ChildRef> m_childRefs;
 };
 
@@ -201,10 +271,12 @@ std::optional<Element> ElementTreeFile::handleAt(int index) const
     return m_nodes[size_t(index)].handle;
 }
 
-void ElementTreeFile::count(const QString& attribute)
+const ElementTreeFile::Attributes* ElementTreeFile::read(const Element& element, const QString& attribute)
 {
     ++m_reads;
     ++m_readsByAttribute[attribute];
+    const Node* found = node(element);
+    return found ? &found->attributes : nullptr;
 }
 
 void ElementTreeFile::resetReads()
@@ -214,60 +286,103 @@ void ElementTreeFile::resetReads()
     m_readsByAttribute.clear();
 }
 
-std::optional<QString> ElementTreeFile::stringAttribute(const Element& element, const QString& attribute)
+Role ElementTreeFile::role(const Element& element)
 {
-    count(attribute);
-    const Node* found = node(element);
-    if (!found || !found->attributes.value(attribute).isString())
-        return std::nullopt;
-    return found->attributes.value(attribute).toString();
+    const Attributes* found = read(element, treefile::roleKey);
+    return found ? found->role : Role::invalid;
 }
 
-QStringList ElementTreeFile::stringListAttribute(const Element& element, const QString& attribute)
+QString ElementTreeFile::inputType(const Element& element)
 {
-    count(attribute);
-    const Node* found = node(element);
-    if (!found || !found->attributes.value(attribute).isArray())
-        return {};
-    QStringList texts;
-    for (const QJsonValue& entry : found->attributes.value(attribute).toArray()) {
-        if (!entry.isString())
-            return {};
-        texts.append(entry.toString());
-    }
-    return texts;
+    const Attributes* found = read(element, treefile::inputTypeKey);
+    return found ? found->inputType : QString();
 }
 
-std::optional<Element> ElementTreeFile::elementAttribute(const Element& element, const QString& attribute)
+std::optional<QString> ElementTreeFile::name(const Element& element)
 {
-    count(attribute);
-    const Node* found = node(element);
+    const Attributes* found = read(element, treefile::titleKey);
+    return found ? found->name : std::nullopt;
+}
+
+std::optional<QString> ElementTreeFile::description(const Element& element)
+{
+    const Attributes* found = read(element, treefile::descriptionKey);
+    return found ? found->description : std::nullopt;
+}
+
+std::optional<QString> ElementTreeFile::helpText(const Element& element)
+{
+    const Attributes* found = read(element, treefile::helpKey);
+    return found ? found->help : std::nullopt;
+}
+
+std::optional<QString> ElementTreeFile::placeholder(const Element& element)
+{
+    const Attributes* found = read(element, treefile::placeholderKey);
+    return found ? found->placeholder : std::nullopt;
+}
+
+std::optional<QString> ElementTreeFile::accessibleId(const Element& element)
+{
+    const Attributes* found = read(element, treefile::identifierKey);
+    return found ? found->accessibleId : std::nullopt;
+}
+
+std::optional<QString> ElementTreeFile::domId(const Element& element)
+{
+    const Attributes* found = read(element, treefile::domIdentifierKey);
+    return found ? found->domId : std::nullopt;
+}
+
+QStringList ElementTreeFile::domClasses(const Element& element)
+{
+    const Attributes* found = read(element, treefile::domClassesKey);
+    return found ? found->domClasses : QStringList();
+}
+
+std::optional<QString> ElementTreeFile::text(const Element& element)
+{
+    const Attributes* found = read(element, treefile::valueKey);
+    return found ? found->text : std::nullopt;
+}
+
+std::optional<QString> ElementTreeFile::documentUrl(const Element& element)
+{
+    const Attributes* found = read(element, treefile::urlKey);
+    return found ? found->url : std::nullopt;
+}
+
+std::optional<Element> ElementTreeFile::labelledBy(const Element& element)
+{
+    const Attributes* found = read(element, treefile::titleElementKey);
+    return found ? handleAt(found->labelledBy) : std::nullopt;
+}
+
+std::optional<Element> ElementTreeFile::parent(const Element& element)
+{
+    const Attributes* found = read(element, treefile::parentKey);
     if (!found)
         return std::nullopt;
-    const QJsonValue value = found->attributes.value(attribute);
-    if (isRef(value))
-        return handleAt(m_ids.value(value.toObject().value("ref").toString(), -1));
-    if (attribute == QLatin1String("AXParent"))
-        return handleAt(found->parent);
-    if (attribute == QLatin1String("AXFocusedUIElement"))
-        return handleAt(m_focus);
-    if (attribute == QLatin1String("AXFocusedWindow"))
-        return handleAt(m_window);
-    return std::nullopt;
+    return handleAt(found->parent >= 0 ? found->parent : node(element)->parent);
 }
 
 QList<Element> ElementTreeFile::children(const Element& element)
 {
-    count(QStringLiteral("AXChildren"));
+    read(element, treefile::childrenKey);
     const Node* found = node(element);
     return found ? found->childElements : QList<Element>{};
 }
 
 std::optional<Rect> ElementTreeFile::screenFrame(const Element& element)
 {
-    count(QStringLiteral("frame"));
+    read(element, treefile::frameKey);
     const Node* found = node(element);
     return found ? found->frame : std::nullopt;
+}
+
+std::optional<Element> ElementTreeFile::focusedWindow(const Element& app)
+{
+    return read(app, treefile::focusedWindowKey) ? handleAt(m_window) : std::nullopt;
 }
 
 std::optional<Element> ElementTreeFile::focusedElement()
@@ -344,7 +459,7 @@ void ElementTreeFile::setAttribute(const Element& element, const QString& attrib
 {
     const int index = indexOf(element);
     if (index >= 0)
-        m_nodes[size_t(index)].attributes.insert(attribute, value);
+        apply(m_nodes[size_t(index)].attributes, attribute, value);
 }
 
 } // namespace tessary

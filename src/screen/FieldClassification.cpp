@@ -24,16 +24,16 @@ constexpr double maxShapedWidth = 300;
 
 // Text fields among the field's siblings (itself included), counting only as far as the answer
 // matters: more than eight is as good as nine.
-int textFieldSiblings(Accessibility& accessibility, const std::optional<Element>& parent)
+int textFieldSiblings(ElementTree& tree, const std::optional<Element>& parent)
 {
     if (!parent)
         return 0;
-    const QList<Element> siblings = accessibility.children(*parent);
+    const QList<Element> siblings = tree.children(*parent);
     if (siblings.size() > codeFieldBudget::maxBoxRowChildren)
         return 0;
     int count = 0;
     for (const Element& sibling : siblings) {
-        if (accessibility.stringAttribute(sibling, QStringLiteral("AXRole")) == QLatin1String("AXTextField"))
+        if (isTextField(tree.role(sibling)))
             ++count;
         if (count > maxBoxes)
             break;
@@ -45,29 +45,28 @@ int textFieldSiblings(Accessibility& accessibility, const std::optional<Element>
 // the text fields of the whole row, that is of the parent's parent and of those of its children
 // that hold nothing but text fields. A wrapper holding anything else (a label with its field, as
 // forms wrap each of their fields) is not part of a row of boxes.
-int textFieldsInRow(Accessibility& accessibility, const Element& parent)
+int textFieldsInRow(ElementTree& tree, const Element& parent)
 {
     using namespace codeFieldBudget;
-    const std::optional<Element> row = accessibility.elementAttribute(parent, QStringLiteral("AXParent"));
-    if (!row || accessibility.stringAttribute(*row, QStringLiteral("AXRole")) == QLatin1String("AXWebArea"))
+    const std::optional<Element> row = tree.parent(parent);
+    if (!row || tree.role(*row) == Role::documentWeb)
         return 0;
-    const QList<Element> children = accessibility.children(*row);
+    const QList<Element> children = tree.children(*row);
     if (children.size() > maxRowChildren)
         return 0;
     int count = 0;
     int groups = 0;
     for (const Element& child : children) {
-        const std::optional<QString> role = accessibility.stringAttribute(child, QStringLiteral("AXRole"));
-        if (role == QLatin1String("AXTextField")) {
+        const Role role = tree.role(child);
+        if (isTextField(role)) {
             ++count;
-        } else if (role == QLatin1String("AXGroup") && groups < maxRowGroups) {
+        } else if (role == Role::section && groups < maxRowGroups) {
             ++groups;
-            const QList<Element> boxes = accessibility.children(child);
+            const QList<Element> boxes = tree.children(child);
             if (boxes.size() > maxGroupBoxes)
                 return 0;
             for (const Element& box : boxes)
-                if (accessibility.stringAttribute(box, QStringLiteral("AXRole")) !=
-                    QLatin1String("AXTextField"))
+                if (!isTextField(tree.role(box)))
                     return 0;
             count += int(boxes.size());
         }
@@ -127,23 +126,21 @@ FieldVerdict reject(QString reason, std::optional<Rect> frame = std::nullopt)
 
 } // namespace
 
-FieldVerdict classifyField(Accessibility& accessibility, const Element& element)
+FieldVerdict classifyField(ElementTree& tree, const Element& element)
 {
     // Cheap rules first: most focused elements are decided by their own attributes, and every
     // read is a call into another process.
-    if (accessibility.stringAttribute(element, QStringLiteral("AXRole")) != QLatin1String("AXTextField"))
+    const Role role = tree.role(element);
+    if (!isTextField(role))
         return reject(QStringLiteral("not a text field"));
-    const std::optional<QString> subrole =
-        accessibility.stringAttribute(element, QStringLiteral("AXSubrole"));
-    if (subrole == QLatin1String("AXSecureTextField"))
+    if (role == Role::passwordText)
         return reject(QStringLiteral("password field"));
-    if (subrole == QLatin1String("AXSearchField"))
+    if (tree.inputType(element) == QLatin1String("search"))
         return reject(QStringLiteral("search field"));
 
-    const FieldLabelParts parts = fieldLabelParts(accessibility, element);
+    const FieldLabelParts parts = fieldLabelParts(tree, element);
     const QString label = parts.joined();
-    const QString value =
-        accessibility.stringAttribute(element, QStringLiteral("AXValue")).value_or(QString());
+    const QString value = tree.text(element).value_or(QString());
     if (value.size() > maxCodeLength)
         return reject(QStringLiteral("holds 13 or more characters"));
     // What the field asks for (its label, placeholder and names) decides; its description may be
@@ -155,18 +152,17 @@ FieldVerdict classifyField(Accessibility& accessibility, const Element& element)
         return reject(QStringLiteral("label mentions ") + excluded->toLower());
 
     const QString around =
-        nearbyText(accessibility, element, codeFieldBudget::aroundLevels, codeFieldBudget::aroundBudget);
+        nearbyText(tree, element, codeFieldBudget::aroundLevels, codeFieldBudget::aroundBudget);
     if (const auto card = cardPattern().firstMatch(around))
         return reject(QStringLiteral("card words nearby: ") + card->toLower());
 
-    const std::optional<Rect> frame = accessibility.screenFrame(element);
+    const std::optional<Rect> frame = tree.screenFrame(element);
     const double width = frame ? frame->width : 0;
     if (width < maxBoxWidth) {
-        const std::optional<Element> parent =
-            accessibility.elementAttribute(element, QStringLiteral("AXParent"));
-        int boxes = textFieldSiblings(accessibility, parent);
+        const std::optional<Element> parent = tree.parent(element);
+        int boxes = textFieldSiblings(tree, parent);
         if (parent && boxes > 0 && boxes < minBoxes)
-            boxes = textFieldsInRow(accessibility, *parent);
+            boxes = textFieldsInRow(tree, *parent);
         if (boxes >= minBoxes && boxes <= maxBoxes)
             return accept(QStringLiteral("one of %1 code boxes").arg(boxes), frame);
     }

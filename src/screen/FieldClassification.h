@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screen/Accessibility.h"
+#include "screen/ElementTree.h"
 
 #include <optional>
 
@@ -15,6 +15,6 @@ struct FieldVerdict {
     std::optional<Rect> frame; // read when the decision needed it
 };
 
-FieldVerdict classifyField(Accessibility& accessibility, const Element& element);
+FieldVerdict classifyField(ElementTree& tree, const Element& element);
 
 } // namespace tessary

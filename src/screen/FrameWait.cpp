@@ -2,9 +2,9 @@
 
 namespace tessary {
 
-QCoro::Task<> waitForFrame(Accessibility& accessibility, Clock& clock, Element element, Timings timings)
+QCoro::Task<> waitForFrame(ElementTree& tree, Clock& clock, Element element, Timings timings)
 {
-    for (int poll = 0; poll < timings.pendingFramePolls && accessibility.framePending(element); ++poll)
+    for (int poll = 0; poll < timings.pendingFramePolls && tree.framePending(element); ++poll)
         co_await clock.sleep(timings.pendingFramePoll);
 }
 

@@ -2,7 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/Timings.h"
-#include "screen/Accessibility.h"
+#include "screen/ElementTree.h"
 
 #include <QCoro/QCoroTask>
 
@@ -11,6 +11,6 @@ namespace tessary {
 // Waits, without blocking the main thread, until a field that has just taken the focus knows its
 // frame, for at most `pendingFramePolls` polls. Classifying it before would turn a real code field
 // away for want of a width to judge. The references must outlive the task.
-QCoro::Task<> waitForFrame(Accessibility& accessibility, Clock& clock, Element element, Timings timings = {});
+QCoro::Task<> waitForFrame(ElementTree& tree, Clock& clock, Element element, Timings timings = {});
 
 } // namespace tessary

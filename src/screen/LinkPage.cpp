@@ -24,29 +24,28 @@ std::optional<Rect> chipAnchor(const std::optional<Rect>& page)
 // A browser window holds a web area for each of its tabs, the hidden ones too (Firefox does): the
 // page shown is the outermost web area around the focus, frames inside it being web areas of their
 // own. With the focus in no page (the address bar), the first web area found stands in.
-std::optional<Element> shownWebArea(Accessibility& accessibility, const Element& window,
+std::optional<Element> shownWebArea(ElementTree& tree, const Element& window,
                                     const std::optional<Element>& focus)
 {
     std::optional<Element> outermost;
     std::optional<Element> current = focus;
     for (int step = 0; step < linkPageBudget::focusSteps && current; ++step) {
-        if (accessibility.stringAttribute(*current, QStringLiteral("AXRole")) == QLatin1String("AXWebArea"))
+        if (tree.role(*current) == Role::documentWeb)
             outermost = current;
-        current = accessibility.elementAttribute(*current, QStringLiteral("AXParent"));
+        current = tree.parent(*current);
     }
     if (outermost)
         return outermost;
-    return findByRole(accessibility, window, QStringLiteral("AXWebArea"), linkPageBudget::webAreaSearch);
+    return findByRole(tree, window, Role::documentWeb, linkPageBudget::webAreaSearch);
 }
 
 } // namespace
 
-std::optional<Element> findByRole(Accessibility& accessibility, const Element& root, const QString& role,
-                                  int budget)
+std::optional<Element> findByRole(ElementTree& tree, const Element& root, Role role, int budget)
 {
     std::optional<Element> found;
-    walkBreadthFirst(accessibility, root, budget, [&](const Element& element) {
-        if (accessibility.stringAttribute(element, QStringLiteral("AXRole")) != role)
+    walkBreadthFirst(tree, root, budget, [&](const Element& element) {
+        if (tree.role(element) != role)
             return WalkStep::goOn;
         found = element;
         return WalkStep::stop;
@@ -54,27 +53,26 @@ std::optional<Element> findByRole(Accessibility& accessibility, const Element& r
     return found;
 }
 
-PageText pageText(Accessibility& accessibility, const Element& root, int budget)
+PageText pageText(ElementTree& tree, const Element& root, int budget)
 {
     QStringList pieces;
     QStringList mainPieces;
     bool codeFieldPresent = false;
     int classified = 0;
-    walkBreadthFirstMarked(accessibility, root, budget, [&](const Element& element, bool inList) {
-        const std::optional<QString> role = accessibility.stringAttribute(element, QStringLiteral("AXRole"));
-        if (role == QLatin1String("AXStaticText") || role == QLatin1String("AXHeading")) {
-            const std::optional<QString> text = visibleText(accessibility, element);
+    walkBreadthFirstMarked(tree, root, budget, [&](const Element& element, bool inList) {
+        const Role role = tree.role(element);
+        if (role == Role::staticText || role == Role::heading) {
+            const std::optional<QString> text = visibleText(tree, element);
             if (text && !text->isEmpty()) {
                 pieces.append(*text);
-                if (!inList || role == QLatin1String("AXHeading"))
+                if (!inList || role == Role::heading)
                     mainPieces.append(*text);
             }
-        } else if (role == QLatin1String("AXTextField") && !codeFieldPresent &&
-                   classified < linkPageBudget::classifiedFields) {
+        } else if (isTextField(role) && !codeFieldPresent && classified < linkPageBudget::classifiedFields) {
             ++classified;
-            codeFieldPresent = CodeField::detect(accessibility, element).has_value();
+            codeFieldPresent = CodeField::detect(tree, element).has_value();
         }
-        return MarkedStep{WalkStep::goOn, inList || role == QLatin1String("AXList")};
+        return MarkedStep{WalkStep::goOn, inList || role == Role::list};
     });
     return PageText{pieces.join(QLatin1Char(' ')), mainPieces.join(QLatin1Char(' ')), codeFieldPresent};
 }
@@ -87,8 +85,7 @@ std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
     const std::optional<Element> applicationElement = accessibility.applicationElement(application->pid);
     if (!applicationElement)
         return std::nullopt;
-    const std::optional<Element> window =
-        accessibility.elementAttribute(*applicationElement, QStringLiteral("AXFocusedWindow"));
+    const std::optional<Element> window = accessibility.focusedWindow(*applicationElement);
     if (!window)
         return std::nullopt;
     const std::optional<Element> focus = accessibility.focusedElement();
@@ -97,7 +94,7 @@ std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
         return std::nullopt;
 
     LinkPage page;
-    page.url = accessibility.stringAttribute(*webArea, QStringLiteral("AXURL")).value_or(QString());
+    page.url = accessibility.documentUrl(*webArea).value_or(QString());
     const PageText text = pageText(accessibility, *webArea, linkPageBudget::pageText);
     if (text.codeFieldPresent)
         return std::nullopt;
@@ -112,8 +109,8 @@ std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
     // Someone typing into the page (a chat box, a form that asks for the address again) is not
     // waiting for a link, and the chip would cover what they type.
     if (focus) {
-        const std::optional<QString> role = accessibility.stringAttribute(*focus, QStringLiteral("AXRole"));
-        if (role == QLatin1String("AXTextField") || role == QLatin1String("AXTextArea"))
+        const Role role = accessibility.role(*focus);
+        if (isTextField(role) || role == Role::text)
             return std::nullopt;
     }
 

@@ -26,10 +26,9 @@ struct LinkPage {
     friend bool operator==(const LinkPage&, const LinkPage&) = default;
 };
 
-// The first element breadth-first from `root` (the root first) whose "AXRole" is `role`, among at
-// most `budget` elements.
-std::optional<Element> findByRole(Accessibility& accessibility, const Element& root, const QString& role,
-                                  int budget);
+// The first element breadth-first from `root` (the root first) whose role is `role`, among at most
+// `budget` elements.
+std::optional<Element> findByRole(ElementTree& tree, const Element& root, Role role, int budget);
 
 struct PageText {
     QString text; // the page's static texts and headings, joined with spaces
@@ -40,7 +39,7 @@ struct PageText {
 };
 // The visible text of at most `budget` elements breadth-first from `root`, and whether one of its
 // text fields is a code field.
-PageText pageText(Accessibility& accessibility, const Element& root, int budget);
+PageText pageText(ElementTree& tree, const Element& root, int budget);
 
 namespace linkPageBudget {
 inline constexpr int webAreaSearch = 400;

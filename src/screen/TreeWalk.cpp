@@ -6,15 +6,15 @@
 
 namespace tessary {
 
-void walkBreadthFirst(Accessibility& accessibility, const Element& root, int budget,
+void walkBreadthFirst(ElementTree& tree, const Element& root, int budget,
                       const std::function<WalkStep(const Element&)>& visit)
 {
-    walkBreadthFirstMarked(accessibility, root, budget, [&](const Element& element, bool) {
+    walkBreadthFirstMarked(tree, root, budget, [&](const Element& element, bool) {
         return MarkedStep{visit(element), false};
     });
 }
 
-void walkBreadthFirstMarked(Accessibility& accessibility, const Element& root, int budget,
+void walkBreadthFirstMarked(ElementTree& tree, const Element& root, int budget,
                             const std::function<MarkedStep(const Element&, bool mark)>& visit)
 {
     if (budget <= 0)
@@ -31,17 +31,17 @@ void walkBreadthFirstMarked(Accessibility& accessibility, const Element& root, i
         const qsizetype room = qsizetype(budget - visited - 1) - qsizetype(queue.size());
         if (room <= 0)
             continue; // the queue already holds every element still to be visited
-        const QList<Element> children = accessibility.children(element);
+        const QList<Element> children = tree.children(element);
         for (qsizetype i = 0; i < children.size() && i < room; ++i)
             queue.emplace_back(children.at(i), step.mark);
     }
 }
 
-std::optional<QString> visibleText(Accessibility& accessibility, const Element& element)
+std::optional<QString> visibleText(ElementTree& tree, const Element& element)
 {
-    if (auto value = accessibility.stringAttribute(element, QStringLiteral("AXValue")))
-        return value;
-    return accessibility.stringAttribute(element, QStringLiteral("AXTitle"));
+    if (auto text = tree.text(element))
+        return text;
+    return tree.name(element);
 }
 
 std::optional<QString> urlHost(const QString& url)

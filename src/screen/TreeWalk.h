@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screen/Accessibility.h"
+#include "screen/ElementTree.h"
 
 #include <functional>
 #include <optional>
@@ -13,7 +13,7 @@ enum class WalkStep { goOn, stop };
 // visits nothing), reading each visited element's children. Nothing is remembered between
 // elements, so a cyclic tree is walked like an endless one: the budget is what ends the walk, and
 // the queue never holds more elements than are left to visit.
-void walkBreadthFirst(Accessibility& accessibility, const Element& root, int budget,
+void walkBreadthFirst(ElementTree& tree, const Element& root, int budget,
                       const std::function<WalkStep(const Element&)>& visit);
 
 // The same walk with a mark that each element hands down to its children: `visit` is given the mark
@@ -22,11 +22,11 @@ struct MarkedStep {
     WalkStep step = WalkStep::goOn;
     bool mark = false;
 };
-void walkBreadthFirstMarked(Accessibility& accessibility, const Element& root, int budget,
+void walkBreadthFirstMarked(ElementTree& tree, const Element& root, int budget,
                             const std::function<MarkedStep(const Element&, bool mark)>& visit);
 
-// What a static text or heading shows: its "AXValue" when that is text, else its "AXTitle".
-std::optional<QString> visibleText(Accessibility& accessibility, const Element& element);
+// What a static text or heading shows: the text it carries when it has one, else its name.
+std::optional<QString> visibleText(ElementTree& tree, const Element& element);
 
 // The host of a URL given as text; none when it does not parse or names no host.
 std::optional<QString> urlHost(const QString& url);

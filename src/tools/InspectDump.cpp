@@ -15,13 +15,13 @@ namespace tessary::inspect {
 namespace {
 
 // The part of the tree that explains the focused element: its web page, else its window.
-std::optional<Element> pageOfFocus(Accessibility& accessibility, const Element& focused)
+std::optional<Element> pageOfFocus(ElementTree& tree, const Element& focused)
 {
     std::optional<Element> current = focused;
     for (int step = 0; current && step < 60; ++step) {
-        if (accessibility.stringAttribute(*current, QStringLiteral("AXRole")) == QLatin1String("AXWebArea"))
+        if (tree.role(*current) == Role::documentWeb)
             return current;
-        current = accessibility.elementAttribute(*current, QStringLiteral("AXParent"));
+        current = tree.parent(*current);
     }
     return std::nullopt;
 }
@@ -56,8 +56,7 @@ int runDump(const QStringList& arguments)
     }
     if (parsed.options.contains(QStringLiteral("--window")) ||
         parsed.options.contains(QStringLiteral("--focused"))) {
-        std::optional<Element> window =
-            accessibility.elementAttribute(*root, QStringLiteral("AXFocusedWindow"));
+        std::optional<Element> window = accessibility.focusedWindow(*root);
         if (parsed.options.contains(QStringLiteral("--focused"))) {
             const std::optional<Element> focused = accessibility.focusedElement();
             if (!focused) {

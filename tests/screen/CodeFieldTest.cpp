@@ -59,9 +59,36 @@ QJsonObject underPrompt(const QJsonObject& field)
     return group({heading("Enter the code we sent"), focused(field)});
 }
 
-// Every rule that accepts or refuses the focused field, with the reason a refusal gives.
+// Fields as real sites build them: 240 wide, named by their title, under a prompt, or showing
+// the shape of a code.
+QJsonObject field(QJsonObject attributes, double width = 240)
+{
+    return focused(textField(std::move(attributes), width));
+}
+QJsonObject titled(const char* title)
+{
+    return group({field({{"AXTitle", QString::fromUtf8(title)}})});
+}
+QJsonObject prompted(const char* prompt)
+{
+    return group({staticText(QString::fromUtf8(prompt)), field({})});
+}
+QJsonObject shaped(const char* placeholder, double width)
+{
+    return group(
+        {heading("Almost there"), field({{"AXPlaceholderValue", QString::fromUtf8(placeholder)}}, width)});
+}
+
+// Every rule that accepts or refuses the focused field, with the reason a refusal gives, and each
+// way a real site's markup used to hide a code field beside the ordinary fields it must turn away.
 TEST(CodeFieldVerdict, EachRule)
 {
+    const QString sentTo = QStringLiteral("We sent a code to your e-mail address j***@example.com.");
+    const QJsonArray classes{"css-1pk7f3i", "TextInput-element", "TextInput-element--large"};
+    const auto three = [](bool first) {
+        return group({first ? field({}, 36) : textField({}, 36), textField({}, 36), textField({}, 36)});
+    };
+    const auto labelledBox = [] { return group({staticText("Day"), textField({}, 36)}); };
     const QJsonObject code{{"AXPlaceholderValue", "Verification code"}};
     const QJsonObject security = labelled("Security code");
     const auto wide = [](const char* name, const QJsonValue& value) {
@@ -136,6 +163,48 @@ TEST(CodeFieldVerdict, EachRule)
         {"promo offer around a prompt",
          group({heading("Enter the code we sent"), staticText("Got a coupon?"), focused(textField())}),
          false},
+        {"a description says where the code went",
+         group({field({{"AXTitle", "One-time passcode"}, {"AXDescription", sentTo}})}), true},
+        {"the field asks for the address",
+         group({field({{"AXTitle", "E-mail address"}, {"AXDescription", sentTo}})}), false},
+        {"a description naming a voucher",
+         group({field({{"AXTitle", "Code"}, {"AXHelp", "Voucher on your card"}})}), false},
+        {"de", titled("Bitte geben Sie hier Ihre TAN ein"), true},
+        {"fr", titled("Code reçu par SMS"), true},
+        {"pl", titled("Kod weryfikacyjny"), true},
+        {"tr", titled("Doğrulama kodu"), true},
+        {"zh", titled("请输入短信验证码"), true},
+        {"ja", titled("確認コード"), true},
+        {"ko", titled("인증번호를 입력하세요"), true},
+        {"he", titled("קוד אימות"), true},
+        {"ar", titled("رمز التحقق"), true},
+        {"hi", titled("सत्यापन कोड"), true},
+        {"sv", titled("Engångskod"), true},
+        {"pl discount", titled("Kod rabatowy"), false},
+        {"tr discount", titled("İndirim kodu"), false},
+        {"zh coupon", titled("优惠码"), false},
+        {"ja search", titled("銘柄コードで検索"), false},
+        {"de prompt", prompted("Geben Sie den 6-stelligen Code ein, den wir gesendet haben."), true},
+        {"es prompt", prompted("Ingrese el código que le enviamos por SMS."), true},
+        {"nl prompt", prompted("Vul de code in die we naar je telefoon hebben gestuurd."), true},
+        {"uk prompt", prompted("Введіть код із SMS."), true},
+        {"en prompt", prompted("We've sent a 6-character code to j@example.com."), true},
+        {"generated class names",
+         group({field(
+             {{"AXTitle", "Enter code"}, {"AXDOMIdentifier", "input-7"}, {"AXDOMClassList", classes}})}),
+         true},
+        {"four words of the label", group({field({{"AXTitle", "Your code for the door"}})}), false},
+        {"a prompt nested deeper",
+         group({nested(2, staticText("Enter the 6-digit code we sent.")), nested(3, field({}))}), true},
+        {"zeros on a narrow field", shaped("000000", 150), true},
+        {"spaced dots", shaped("• • • • • •", 200), true},
+        {"zeros on a wide field", shaped("000000", 320), false},
+        {"a sample postcode", shaped("90210", 120), false},
+        {"three, a dash, three", group({three(true), staticText("–"), three(false)}), true},
+        {"three boxes alone", group({three(true)}), false},
+        {"a form of labelled narrow fields",
+         group({group({staticText("Month"), field({}, 36)}), labelledBox(), labelledBox(), labelledBox()}),
+         false},
     };
     for (const Verdict& row : rows) {
         SCOPED_TRACE(row.rule);
@@ -163,15 +232,6 @@ TEST(CodeFieldLabel, JoinsEverySourceInOrder)
               "placeholder title description help identifier dom-id first second Code from the app");
 }
 
-TEST(CodeFieldLabel, SkipsValuesThatAreNotText)
-{
-    auto fake = loadRoot(group({focused(textField({{"AXTitle", 42},
-                                                   {"AXHelp", "help"},
-                                                   {"AXDOMClassList", QJsonArray{"a", 1}},
-                                                   {"AXTitleUIElement", "not an element"}}))}));
-    EXPECT_EQ(fieldLabel(*fake, *fake->focus()), "help");
-}
-
 TEST(CodeFieldCardWords, CardWordsBeyondSixtyNodesAreUnseen)
 {
     QJsonArray children{focused(labelled("Security code"))};
@@ -196,6 +256,17 @@ TEST(CodeFieldResult, NativeFieldsHaveNoDomain)
     const auto field = detectFocused(group({focused(labelled("2FA code"))}));
     ASSERT_TRUE(field);
     EXPECT_EQ(field->domain, std::nullopt);
+}
+
+TEST(CodeFieldResult, AFrameWithoutAnAddressTakesThePagesHost)
+{
+    const QJsonObject challenge = webArea("about:srcdoc", {field({{"AXTitle", "Verification code"}})});
+    auto fake = loadRoot(webArea("https://shop.example.com/pay", {group({challenge})}));
+    EXPECT_EQ(CodeField::detect(*fake, *fake->focus())->domain, QStringLiteral("shop.example.com"));
+    const QJsonObject own =
+        webArea("https://bank.example.org/acs", {field({{"AXTitle", "Verification code"}})});
+    fake = loadRoot(webArea("https://shop.example.com/pay", {own}));
+    EXPECT_EQ(CodeField::detect(*fake, *fake->focus())->domain, QStringLiteral("bank.example.org"));
 }
 
 } // namespace

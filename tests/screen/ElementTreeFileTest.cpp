@@ -1,3 +1,4 @@
+#include "screen/ElementTreeDump.h"
 #include "screen/TreeBuilder.h"
 
 #include <QJsonDocument>
@@ -51,7 +52,7 @@ TEST(ElementTreeFile, ProcessesAndTheFrontmostApplication)
     EXPECT_EQ(fake->applicationElement(7), fake->element("app"));
     EXPECT_EQ(fake->applicationElement(9), fake->element("other"));
     EXPECT_EQ(fake->applicationElement(5), std::nullopt);
-    EXPECT_EQ(fake->elementAttribute(*fake->element("app"), "AXFocusedWindow"), fake->element("window"));
+    EXPECT_EQ(fake->focusedWindow(*fake->element("app")), fake->element("window"));
 }
 
 TEST(ElementTreeFile, LinksCanCloseCycles)
@@ -60,19 +61,80 @@ TEST(ElementTreeFile, LinksCanCloseCycles)
         {"id": "child", "attributes": {"AXParent": {"ref": "child"}}, "children": [{"ref": "top"}]}]}})");
     ASSERT_TRUE(fake);
     const Element child = *fake->element("child");
-    EXPECT_EQ(fake->elementAttribute(child, "AXParent"), child);
+    EXPECT_EQ(fake->parent(child), child);
     EXPECT_EQ(fake->children(child), QList<Element>{fake->root()});
-    EXPECT_EQ(fake->elementAttribute(fake->root(), "AXParent"), std::nullopt);
+    EXPECT_EQ(fake->parent(fake->root()), std::nullopt);
+}
+
+// The role and subrole a file names, as the role detection reads.
+TEST(ElementTreeFile, RoleNamesMapOnceToRoles)
+{
+    const QList<std::tuple<const char*, const char*, Role, QString>> rows = {
+        {"AXTextField", "", Role::entry, ""},
+        {"AXTextField", "AXSecureTextField", Role::passwordText, ""},
+        {"AXTextField", "AXSearchField", Role::entry, "search"},
+        {"AXTextArea", "", Role::text, ""},
+        {"AXWebArea", "", Role::documentWeb, ""},
+        {"AXStaticText", "", Role::staticText, ""},
+        {"AXGroup", "", Role::section, ""},
+        {"AXHeading", "", Role::heading, ""},
+        {"AXList", "", Role::list, ""},
+        {"AXButton", "", Role::pushButton, ""},
+        {"AXWindow", "", Role::frame, ""},
+        {"AXApplication", "", Role::application, ""},
+        {"AXLink", "", Role::other, ""}, // no role of ours: neither text nor a wrapper
+        {"", "", Role::invalid, ""},
+    };
+    for (const auto& [name, subrole, role, inputType] : rows) {
+        auto fake = test::tree::load(
+            {{"root", QJsonObject{{"attributes", QJsonObject{{"AXRole", name}, {"AXSubrole", subrole}}}}}});
+        EXPECT_EQ(fake->role(fake->root()), role) << name << ' ' << subrole;
+        EXPECT_EQ(fake->inputType(fake->root()), inputType) << name << ' ' << subrole;
+    }
+    auto changed =
+        loadText(R"({"root": {"attributes": {"AXRole": "AXGroup", "AXSubrole": "AXSecureTextField"}}})");
+    changed->setAttribute(changed->root(), "AXRole", "AXTextField");
+    EXPECT_EQ(changed->role(changed->root()), Role::passwordText);
+}
+
+// A dump of a tree writes back every attribute it was read from, under the same names.
+TEST(ElementTreeFile, ADumpWritesTheNamesItWasReadFrom)
+{
+    const QJsonObject attributes{{"AXRole", "AXTextField"},
+                                 {"AXSubrole", "AXSearchField"},
+                                 {"AXValue", "12"},
+                                 {"AXTitle", "title"},
+                                 {"AXPlaceholderValue", "placeholder"},
+                                 {"AXDescription", "description"},
+                                 {"AXHelp", "help"},
+                                 {"AXIdentifier", "identifier"},
+                                 {"AXDOMIdentifier", "dom-id"},
+                                 {"AXDOMClassList", QJsonArray{"a", "b"}},
+                                 {"AXTitleUIElement", QJsonObject{{"ref", "n2"}}}};
+    const QJsonObject page{
+        {"attributes", QJsonObject{{"AXRole", "AXWebArea"}, {"AXURL", "https://a.test/"}}},
+        {"frame", QJsonArray{0, 0, 800, 600}},
+        {"children", QJsonArray{QJsonObject{{"attributes", attributes}, {"focused", true}},
+                                QJsonObject{{"id", "n2"},
+                                            {"attributes", QJsonObject{{"AXRole", "AXStaticText"},
+                                                                       {"AXValue", "Code"}}}}}}};
+    auto fake = test::tree::load({{"app", QJsonObject{{"pid", 3}, {"bundleId", "b"}, {"appPath", "/p"}}},
+                                  {ElementTreeFile::frameOriginKey, ElementTreeFile::topLeftOrigin},
+                                  {"root", page}});
+    const QJsonObject dumped = dumpTree(*fake, fake->root(), fake->application);
+    QJsonObject expected = page; // the element ids the dump gives, and the process at the top
+    expected.insert("pid", 3);
+    EXPECT_EQ(dumped.value("root").toObject(), expected) << QJsonDocument(dumped).toJson().toStdString();
 }
 
 TEST(ElementTreeFile, EveryReadIsCounted)
 {
     auto fake = loadText(R"({"root": {"attributes": {"AXRole": "AXGroup"}, "frame": [0, 0, 1, 1]}})");
     const Element root = fake->root();
-    fake->stringAttribute(root, "AXRole");
-    fake->stringAttribute(root, "AXMissing");
-    fake->stringListAttribute(root, "AXDOMClassList");
-    fake->elementAttribute(root, "AXParent");
+    fake->role(root);
+    fake->name(root);
+    fake->domClasses(root);
+    fake->parent(root);
     fake->children(root);
     fake->screenFrame(root);
     EXPECT_EQ(fake->reads(), 6);

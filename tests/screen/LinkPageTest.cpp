@@ -24,31 +24,49 @@ std::optional<LinkPage> detectIn(QJsonArray page, const QString& bundleId = "fir
     return LinkPage::detect(*fake);
 }
 
-TEST(LinkPageKind, PagesThatSayALinkWasSent)
+// What the page says decides whether it waits for a link, and which: a confirmation before a
+// sign-in link; not at all while it also shows a code field, only in a list (a chat log), or while
+// a text field has the focus (the address typed again).
+TEST(LinkPageKind, EachPage)
 {
-    const auto page = detectIn({heading("Check your inbox"), staticText("We sent you a magic link.")});
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->kind, FoundLink::Kind::signIn);
-    EXPECT_EQ(page->url, "https://app.example.com/login");
-
-    EXPECT_EQ(detectIn({staticText("WE'VE EMAILED YOU A SIGN-IN LINK")})->kind, FoundLink::Kind::signIn);
-    EXPECT_FALSE(detectIn({heading("Welcome back"), staticText("Sign in to continue")}));
-}
-
-TEST(LinkPageKind, ConfirmationIsCheckedBeforeSignIn)
-{
-    EXPECT_EQ(detectIn({heading("Verify your email"), staticText("Check your inbox for the link.")})->kind,
-              FoundLink::Kind::confirm);
-    EXPECT_EQ(detectIn({staticText("Click the activation link we sent")})->kind, FoundLink::Kind::confirm);
-}
-
-TEST(LinkPageKind, AVisibleCodeFieldLeavesThePageToTheCodeFlow)
-{
-    EXPECT_FALSE(
-        detectIn({heading("Confirm your email"), group({textField({{"AXTitle", "6-digit code"}})})}));
-    // A text field that is no code field does not count.
-    EXPECT_TRUE(
-        detectIn({heading("Confirm your email"), group({textField({{"AXTitle", "Email address"}})})}));
+    using Kind = FoundLink::Kind;
+    const QJsonObject retype = staticText("Confirm your email address");
+    const struct {
+        const char* what;
+        QJsonArray page;
+        std::optional<Kind> kind;
+    } rows[] = {
+        {"a magic link",
+         {heading("Check your inbox"), staticText("We sent you a magic link.")},
+         Kind::signIn},
+        {"upper case", {staticText("WE'VE EMAILED YOU A SIGN-IN LINK")}, Kind::signIn},
+        {"German", {heading("Prüfen Sie Ihren Posteingang")}, Kind::signIn},
+        {"a sign-in form", {heading("Welcome back"), staticText("Sign in to continue")}, std::nullopt},
+        {"verify, then the inbox",
+         {heading("Verify your email"), staticText("Check your inbox for the link.")},
+         Kind::confirm},
+        {"an activation link", {staticText("Click the activation link we sent")}, Kind::confirm},
+        {"Spanish", {heading("Confirma tu dirección de correo electrónico")}, Kind::confirm},
+        {"a code field",
+         {heading("Confirm your email"), group({textField({{"AXTitle", "6-digit code"}})})},
+         std::nullopt},
+        {"a field that is no code field",
+         {heading("Confirm your email"), group({textField({{"AXTitle", "Email address"}})})},
+         Kind::confirm},
+        {"a chat log",
+         {heading("Support"), node("AXList", {}, {staticText("Did you get the confirmation email?")})},
+         std::nullopt},
+        {"the address typed again", {retype, focused(textField({{"AXTitle", "Email again"}}))}, std::nullopt},
+        {"the address field without the focus", {retype, textField({{"AXTitle", "Email"}})}, Kind::confirm},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::optional<LinkPage> page = detectIn(row.page);
+        EXPECT_EQ(page ? std::optional(page->kind) : std::nullopt, row.kind);
+        if (page) {
+            EXPECT_EQ(page->url, "https://app.example.com/login");
+        }
+    }
 }
 
 TEST(LinkPageBrowsers, OnlyKnownBrowsersAreRead)

@@ -47,13 +47,11 @@ std::optional<Element> SystemDesktop::pageShowing(const QString& url)
     const std::optional<Element> application =
         front ? accessibility.applicationElement(front->pid) : std::nullopt;
     const std::optional<Element> window =
-        application ? accessibility.elementAttribute(*application, QStringLiteral("AXFocusedWindow"))
-                    : std::nullopt;
+        application ? accessibility.focusedWindow(*application) : std::nullopt;
     std::optional<Element> page;
     if (window)
         walkBreadthFirst(accessibility, *window, 2000, [&](const Element& element) {
-            if (accessibility.stringAttribute(element, QStringLiteral("AXURL")) != url ||
-                accessibility.children(element).isEmpty())
+            if (accessibility.documentUrl(element) != url || accessibility.children(element).isEmpty())
                 return WalkStep::goOn;
             page = element;
             return WalkStep::stop;
@@ -78,7 +76,7 @@ std::optional<Element> SystemDesktop::focusField(const QString& page, const QStr
         std::optional<Rect> frame;
         waitUntil(
             [&] {
-                field = findElement(accessibility, *shown, QStringLiteral("AXDOMIdentifier"), id);
+                field = findElement(accessibility, *shown, &ElementTree::domId, id);
                 frame = field ? accessibility.screenFrame(*field) : std::nullopt;
                 return frame.has_value();
             },
@@ -92,7 +90,7 @@ std::optional<Element> SystemDesktop::focusField(const QString& page, const QStr
 
 QString SystemDesktop::valueOf(const Element& element)
 {
-    return accessibility.stringAttribute(element, QStringLiteral("AXValue")).value_or(QString());
+    return accessibility.text(element).value_or(QString());
 }
 
 bool SystemDesktop::holds(const Element& element, const QString& text)
@@ -108,7 +106,7 @@ bool SystemDesktop::shows(TessaryApp& app, const QString& text, std::chrono::mil
 
 bool SystemDesktop::clickButton(TessaryApp& app, const QString& title)
 {
-    return waitUntil([&] { return app.click(accessibility, QStringLiteral("AXTitle"), title); }, 10s);
+    return waitUntil([&] { return app.click(accessibility, title); }, 10s);
 }
 
 bool SystemDesktop::clickTray()

@@ -20,7 +20,7 @@ const QString siteSender = QStringLiteral("Sign-in <no-reply@127.0.0.1>");
 const QString otherSender = QStringLiteral("Accounts <no-reply@mailer.example.com>");
 const QString codePage = QStringLiteral("single-code.html");
 const QString codeField = QStringLiteral("entry");
-const QString textField = QStringLiteral("AXTextField");
+const Role textField = Role::entry;
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -152,8 +152,7 @@ TEST_F(EndToEnd, NewUserAddsTheInboxAllowsAccessibilityAndTriesThePracticeField)
     for (const auto& [label, text] : {std::pair{QStringLiteral("Email"), user},
                                       std::pair{QStringLiteral("App password"), DovecotServer::password},
                                       std::pair{QStringLiteral("Server"), DovecotServer::hostName}}) {
-        ASSERT_TRUE(waitUntil(
-            [&] { return app.click(d.accessibility, QStringLiteral("AXTitle"), label, textField); }, 10s))
+        ASSERT_TRUE(waitUntil([&] { return app.click(d.accessibility, label, textField); }, 10s))
             << label.toStdString() << seen(app);
         ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), text}));
     }
@@ -162,25 +161,22 @@ TEST_F(EndToEnd, NewUserAddsTheInboxAllowsAccessibilityAndTriesThePracticeField)
     ASSERT_TRUE(d.clickButton(app, QStringLiteral("Continue")));
     // Tessary turns the session's switch on as it starts (Firefox in front asks for it), so the
     // step may have nothing left to do; its button is pressed when it is still shown.
-    app.click(d.accessibility, QStringLiteral("AXTitle"), QStringLiteral("Turn On Accessibility"));
+    app.click(d.accessibility, QStringLiteral("Turn On Accessibility"));
     ASSERT_TRUE(d.shows(app, QStringLiteral("Access granted"))) << seen(app);
     ASSERT_TRUE(d.clickButton(app, QStringLiteral("Continue")));
 
     const QString practiceField = QStringLiteral("Code");
-    ASSERT_TRUE(waitUntil(
-        [&] { return app.click(d.accessibility, QStringLiteral("AXTitle"), practiceField, textField); },
-        10s));
+    ASSERT_TRUE(waitUntil([&] { return app.click(d.accessibility, practiceField, textField); }, 10s));
     ASSERT_TRUE(d.clickButton(app, QStringLiteral("Fill"))) << seen(app);
-    const std::optional<Element> practice =
-        app.find(d.accessibility, QStringLiteral("AXTitle"), practiceField, textField);
+    const std::optional<Element> practice = app.find(d.accessibility, practiceField, textField);
     ASSERT_TRUE(practice);
     EXPECT_TRUE(waitUntil([&] { return d.valueOf(*practice).size() == 6; }, 10s)) << seen(app);
     EXPECT_TRUE(d.shows(app, QStringLiteral("That's it. On real sites, the code comes from your inbox.")));
     // The accessibility bus may still hold the button's earlier name, "Continue".
     ASSERT_TRUE(waitUntil(
         [&] {
-            return app.click(d.accessibility, QStringLiteral("AXTitle"), QStringLiteral("Done")) ||
-                   app.click(d.accessibility, QStringLiteral("AXTitle"), QStringLiteral("Continue"));
+            return app.click(d.accessibility, QStringLiteral("Done")) ||
+                   app.click(d.accessibility, QStringLiteral("Continue"));
         },
         10s));
     EXPECT_TRUE(waitUntil([&] { return !d.shows(app, QStringLiteral("See how it works"), 0s); }, 10s))
@@ -207,7 +203,7 @@ TEST_F(EndToEnd, SignInLinkFromTheMailOpensInTheFirefoxThatShowedThePage)
     // shows in the browser that showed the sign-in page, through the browser's own command.
     EXPECT_TRUE(waitUntil(
         [&] {
-            app->click(d.accessibility, QStringLiteral("AXTitle"), QStringLiteral("Open"));
+            app->click(d.accessibility, QStringLiteral("Open"));
             return d.accessibility.frontmostApplication().value_or(RunningApplication{}).pid ==
                        d.browser.pid() &&
                    d.pageShowing(link).has_value();

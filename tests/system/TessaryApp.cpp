@@ -152,26 +152,24 @@ QStringList TessaryApp::texts(Accessibility& accessibility)
 {
     QStringList texts;
     for (const Element& element : shown(accessibility))
-        for (const char* attribute : {"AXTitle", "AXValue", "AXDescription"})
-            if (auto text = accessibility.stringAttribute(element, QString::fromLatin1(attribute)))
+        for (auto read : {&ElementTree::name, &ElementTree::text, &ElementTree::description})
+            if (auto text = (accessibility.*read)(element))
                 texts.append(*text);
     return texts;
 }
 
-std::optional<Element> TessaryApp::find(Accessibility& accessibility, const QString& attribute,
-                                        const QString& value, const QString& role)
+std::optional<Element> TessaryApp::find(Accessibility& accessibility, const QString& name,
+                                        std::optional<Role> role)
 {
     for (const Element& element : shown(accessibility))
-        if (accessibility.stringAttribute(element, attribute) == value &&
-            (role.isEmpty() || accessibility.stringAttribute(element, QStringLiteral("AXRole")) == role))
+        if (accessibility.name(element) == name && (!role || accessibility.role(element) == *role))
             return element;
     return std::nullopt;
 }
 
-bool TessaryApp::click(Accessibility& accessibility, const QString& attribute, const QString& value,
-                       const QString& role)
+bool TessaryApp::click(Accessibility& accessibility, const QString& name, std::optional<Role> role)
 {
-    const std::optional<Element> element = find(accessibility, attribute, value, role);
+    const std::optional<Element> element = find(accessibility, name, role);
     const std::optional<Rect> frame = element ? accessibility.screenFrame(*element) : std::nullopt;
     return frame && clickAt(*frame);
 }

@@ -46,12 +46,10 @@ public:
     QList<Element> shown(Accessibility& accessibility);
     // Every title and value among them.
     QStringList texts(Accessibility& accessibility);
-    // The element on screen whose attribute has the value (and whose "AXRole" is `role`, when
-    // given), and a click on its middle.
-    std::optional<Element> find(Accessibility& accessibility, const QString& attribute, const QString& value,
-                                const QString& role = {});
-    bool click(Accessibility& accessibility, const QString& attribute, const QString& value,
-               const QString& role = {});
+    // The element on screen with that name (and role, when given), and a click on its middle.
+    std::optional<Element> find(Accessibility& accessibility, const QString& name,
+                                std::optional<Role> role = std::nullopt);
+    bool click(Accessibility& accessibility, const QString& name, std::optional<Role> role = std::nullopt);
 
 private:
     QProcessEnvironment environment() const;

@@ -12,8 +12,6 @@ namespace tessary {
 namespace {
 using atspi::Kind;
 
-const QString roleAttribute = QStringLiteral("AXRole");
-
 QString busOf(const Element& element)
 {
     return element.identity().section(QLatin1Char(':'), 0, -2);
@@ -132,73 +130,119 @@ std::optional<QString> AtspiAccessibility::titleOf(const Element& element)
     return nonEmpty(atspi::name(accessibleOf(element)));
 }
 
-std::optional<QString> AtspiAccessibility::stringAttribute(const Element& element, const QString& attribute)
+Role AtspiAccessibility::role(const Element& element)
 {
     if (QtOwnAccessibility::owns(element))
-        return m_own.stringAttribute(element, attribute);
-    AtspiAccessible* node = accessibleOf(element);
-    if (!node)
-        return std::nullopt;
-    if (attribute == roleAttribute) {
-        const atspi::NodeFacts& facts = factsOf(element);
-        if (facts.role == ATSPI_ROLE_INVALID)
-            return std::nullopt; // gone or not answering
-        const bool holdsText = atspi::kindOf(facts) == Kind::textCarrier &&
-                               (!carriedText(element).isEmpty() || titleOf(element).has_value());
-        return atspi::roleName(facts, holdsText);
-    }
-    if (attribute == QLatin1String("AXSubrole"))
-        return atspi::subroleName(factsOf(element));
-    if (attribute == QLatin1String("AXValue")) {
-        switch (atspi::kindOf(factsOf(element))) {
-        case Kind::textField:
-        case Kind::textArea:
-            if (auto text = atspi::text(node))
-                return atspi::fieldValue(*text);
-            return std::nullopt;
-        case Kind::textCarrier:
-        case Kind::heading:
-            return nonEmpty(carriedText(element));
-        default:
-            return std::nullopt;
-        }
-    }
-    if (attribute == QLatin1String("AXTitle"))
-        return titleOf(element);
-    if (attribute == QLatin1String("AXDescription"))
-        return nonEmpty(atspi::description(node));
-    if (attribute == QLatin1String("AXPlaceholderValue")) {
-        const QHash<QString, QString>& attributes = attributesOf(element);
-        return nonEmpty(attributes.value(QStringLiteral("placeholder-text"),
-                                         attributes.value(QStringLiteral("placeholder"))));
-    }
-    if (attribute == QLatin1String("AXIdentifier"))
-        return nonEmpty(atspi::accessibleId(node));
-    if (attribute == QLatin1String("AXDOMIdentifier"))
-        return nonEmpty(attributesOf(element).value(QStringLiteral("id")));
-    if (attribute == QLatin1String("AXURL")) {
-        // Chromium lets every node answer the Document interface: only the web area has the URL.
-        if (atspi::kindOf(factsOf(element)) != Kind::webArea)
-            return std::nullopt;
-        return atspi::documentUrl(node, attributesOf(element));
-    }
-    return std::nullopt;
+        return m_own.role(element);
+    if (!accessibleOf(element))
+        return Role::invalid;
+    const atspi::NodeFacts& facts = factsOf(element);
+    const bool holdsText = atspi::kindOf(facts) == Kind::textCarrier &&
+                           (!carriedText(element).isEmpty() || titleOf(element).has_value());
+    return atspi::roleOf(facts, holdsText);
 }
 
-QStringList AtspiAccessibility::stringListAttribute(const Element& element, const QString& attribute)
+QString AtspiAccessibility::inputType(const Element& element)
 {
-    if (!accessibleOf(element) || attribute != QLatin1String("AXDOMClassList"))
+    if (QtOwnAccessibility::owns(element) || !accessibleOf(element))
+        return {}; // no web content in our windows
+    return atspi::inputTypeOf(factsOf(element));
+}
+
+std::optional<QString> AtspiAccessibility::name(const Element& element)
+{
+    if (QtOwnAccessibility::owns(element))
+        return m_own.name(element);
+    return accessibleOf(element) ? titleOf(element) : std::nullopt;
+}
+
+std::optional<QString> AtspiAccessibility::description(const Element& element)
+{
+    if (QtOwnAccessibility::owns(element))
+        return m_own.description(element);
+    AtspiAccessible* node = accessibleOf(element);
+    return node ? nonEmpty(atspi::description(node)) : std::nullopt;
+}
+
+std::optional<QString> AtspiAccessibility::helpText(const Element& element)
+{
+    // AT-SPI 2.46 hands out no help text; our own widgets have theirs.
+    return QtOwnAccessibility::owns(element) ? m_own.helpText(element) : std::nullopt;
+}
+
+std::optional<QString> AtspiAccessibility::placeholder(const Element& element)
+{
+    if (QtOwnAccessibility::owns(element))
+        return m_own.placeholder(element);
+    if (!accessibleOf(element))
+        return std::nullopt;
+    const QHash<QString, QString>& attributes = attributesOf(element);
+    return nonEmpty(attributes.value(QStringLiteral("placeholder-text"),
+                                     attributes.value(QStringLiteral("placeholder"))));
+}
+
+std::optional<QString> AtspiAccessibility::accessibleId(const Element& element)
+{
+    if (QtOwnAccessibility::owns(element))
+        return m_own.accessibleId(element);
+    AtspiAccessible* node = accessibleOf(element);
+    return node ? nonEmpty(atspi::accessibleId(node)) : std::nullopt;
+}
+
+std::optional<QString> AtspiAccessibility::domId(const Element& element)
+{
+    if (QtOwnAccessibility::owns(element) || !accessibleOf(element))
+        return std::nullopt;
+    return nonEmpty(attributesOf(element).value(QStringLiteral("id")));
+}
+
+QStringList AtspiAccessibility::domClasses(const Element& element)
+{
+    if (QtOwnAccessibility::owns(element) || !accessibleOf(element))
         return {};
     return atspi::classList(attributesOf(element).value(QStringLiteral("class")));
 }
 
-std::optional<Element> AtspiAccessibility::titleElement(const Element& element)
+std::optional<QString> AtspiAccessibility::text(const Element& element)
 {
-    Element label = adoptElement(atspi::labelledBy(accessibleOf(element)).release());
+    if (QtOwnAccessibility::owns(element))
+        return m_own.text(element);
+    AtspiAccessible* node = accessibleOf(element);
+    if (!node)
+        return std::nullopt;
+    switch (atspi::kindOf(factsOf(element))) {
+    case Kind::textField:
+    case Kind::textArea:
+        if (auto text = atspi::text(node))
+            return atspi::fieldValue(*text);
+        return std::nullopt;
+    case Kind::textCarrier:
+    case Kind::heading:
+        return nonEmpty(carriedText(element));
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<QString> AtspiAccessibility::documentUrl(const Element& element)
+{
+    AtspiAccessible* node = QtOwnAccessibility::owns(element) ? nullptr : accessibleOf(element);
+    // Chromium lets every node answer the Document interface: only the web area has the URL.
+    if (!node || atspi::kindOf(factsOf(element)) != Kind::webArea)
+        return std::nullopt;
+    return atspi::documentUrl(node, attributesOf(element));
+}
+
+std::optional<Element> AtspiAccessibility::labelledBy(const Element& element)
+{
+    if (QtOwnAccessibility::owns(element))
+        return m_own.labelledBy(element);
+    AtspiAccessible* node = accessibleOf(element);
+    Element label = node ? adoptElement(atspi::labelledBy(node).release()) : Element();
     if (label.isNull())
         return std::nullopt;
-    // When static-text children carry the label's words, the first of them is the title element,
-    // so that its "AXValue" holds the words.
+    // When static-text children carry the label's words, the first of them is the label element,
+    // so that its text holds the words.
     if (textInChildren(label))
         for (GObjectPtr<AtspiAccessible>& child : atspi::children(accessibleOf(label)))
             if (atspi::role(child.get()) == ATSPI_ROLE_STATIC)
@@ -208,30 +252,24 @@ std::optional<Element> AtspiAccessibility::titleElement(const Element& element)
 
 std::optional<Element> AtspiAccessibility::focusedWindow(const Element& application)
 {
-    return present(adoptElement(atspi::activeWindow(accessibleOf(application)).release()));
+    if (QtOwnAccessibility::owns(application))
+        return m_own.focusedWindow(application);
+    AtspiAccessible* node = accessibleOf(application);
+    return node ? present(adoptElement(atspi::activeWindow(node).release())) : std::nullopt;
 }
 
-std::optional<Element> AtspiAccessibility::elementAttribute(const Element& element, const QString& attribute)
+std::optional<Element> AtspiAccessibility::parent(const Element& element)
 {
     if (QtOwnAccessibility::owns(element))
-        return m_own.elementAttribute(element, attribute);
+        return m_own.parent(element);
     AtspiAccessible* node = accessibleOf(element);
     if (!node)
         return std::nullopt;
-    if (attribute == QLatin1String("AXParent")) {
-        GObjectPtr<AtspiAccessible> parent = atspi::parent(node);
-        // Above an application sits the desktop, which no caller means by "parent".
-        if (!parent || atspi::role(parent.get()) == ATSPI_ROLE_DESKTOP_FRAME)
-            return std::nullopt;
-        return present(adoptElement(parent.release()));
-    }
-    if (attribute == QLatin1String("AXTitleUIElement"))
-        return titleElement(element);
-    if (attribute == QLatin1String("AXFocusedWindow"))
-        return focusedWindow(element);
-    if (attribute == QLatin1String("AXFocusedUIElement") && m_focus)
-        return present(m_focus->focusedIn(node));
-    return std::nullopt;
+    GObjectPtr<AtspiAccessible> parent = atspi::parent(node);
+    // Above an application sits the desktop, which no caller means by "parent".
+    if (!parent || atspi::role(parent.get()) == ATSPI_ROLE_DESKTOP_FRAME)
+        return std::nullopt;
+    return present(adoptElement(parent.release()));
 }
 
 QList<Element> AtspiAccessibility::children(const Element& element)

@@ -14,31 +14,42 @@
 namespace tessary {
 
 // The accessibility seam over AT-SPI2 (libatspi) and the window system (the X11 window manager, or
-// sway's IPC in a sway session). It speaks the screen
-// logic's vocabulary: AT-SPI roles, attributes, relations and top-left pixel extents come out as
-// "AXTextField", "AXPlaceholderValue", "AXTitleUIElement" and bottom-left rectangles. Main thread
-// only; libatspi's events arrive through Qt's event loop (see AtspiRuntime). Our own windows are
-// never asked over the bus: their elements come from QtOwnAccessibility, and go back to it.
+// sway's IPC in a sway session). AT-SPI roles and states come out as the screen logic's roles
+// (AtspiVocabulary), object attributes, relations and text as typed reads, extents as top-left
+// screen pixels. Main thread only; libatspi's events arrive through Qt's event loop (see
+// AtspiRuntime). Our own windows are never asked over the bus: their elements come from
+// QtOwnAccessibility, and go back to it.
 class AtspiAccessibility final : public Accessibility {
 public:
     // `frontmost` answers for the session's window system; `canType` says whether this session can
     // type keys at all, which access needs besides the accessibility switch.
     AtspiAccessibility(std::unique_ptr<Frontmost> frontmost, bool canType);
 
-    std::optional<QString> stringAttribute(const Element& element, const QString& attribute) override;
-    QStringList stringListAttribute(const Element& element, const QString& attribute) override;
-    std::optional<Element> elementAttribute(const Element& element, const QString& attribute) override;
+    Role role(const Element& element) override;
+    QString inputType(const Element& element) override;
+    std::optional<QString> name(const Element& element) override;
+    std::optional<QString> description(const Element& element) override;
+    std::optional<QString> helpText(const Element& element) override;
+    std::optional<QString> placeholder(const Element& element) override;
+    std::optional<QString> accessibleId(const Element& element) override;
+    std::optional<QString> domId(const Element& element) override;
+    QStringList domClasses(const Element& element) override;
+    std::optional<QString> text(const Element& element) override;
+    std::optional<QString> documentUrl(const Element& element) override;
+    std::optional<Element> labelledBy(const Element& element) override;
+    std::optional<Element> parent(const Element& element) override;
     QList<Element> children(const Element& element) override;
     std::optional<Rect> screenFrame(const Element& element) override;
     bool framePending(const Element& element) override;
-    quint64 documentLoads() override;
+    qint64 processId(const Element& element) override;
 
     std::optional<Element> focusedElement() override;
     std::optional<RunningApplication> frontmostApplication() override;
     std::optional<Element> applicationElement(qint64 pid) override;
-    qint64 processId(const Element& element) override;
-
+    std::optional<Element> focusedWindow(const Element& application) override;
+    quint64 documentLoads() override;
     void setFocused(const Element& element) override;
+
     void prepareAccessibility(const RunningApplication& application) override;
     bool isTrusted() override;
     void checkTrusted(std::function<void(bool)> answer) override;
@@ -57,8 +68,6 @@ private:
     bool inlinesChildren(const Element& element);
     const QString& rawText(const Element& element);
     std::optional<QString> titleOf(const Element& element);
-    std::optional<Element> titleElement(const Element& element);
-    std::optional<Element> focusedWindow(const Element& application);
     // Where an element that knows its place only inside its window's surface sits on the screen.
     std::optional<atspi::Extents> placedOnScreen(AtspiAccessible* node, const Element& element);
     std::optional<atspi::Extents> ownPlacedOnScreen(const Element& element);

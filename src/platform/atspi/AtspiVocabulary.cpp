@@ -65,62 +65,60 @@ bool attributesMatter(int role)
     return statesMatter(role) || role == ATSPI_ROLE_SPIN_BUTTON;
 }
 
-QString roleName(const NodeFacts& facts, bool ownText)
+Role roleOf(const NodeFacts& facts, bool ownText)
 {
     switch (kindOf(facts)) {
     case Kind::textField:
-        return QStringLiteral("AXTextField");
+        return facts.role == ATSPI_ROLE_PASSWORD_TEXT ? Role::passwordText : Role::entry;
     case Kind::textArea:
-        return QStringLiteral("AXTextArea");
+        return Role::text;
     case Kind::webArea:
-        return QStringLiteral("AXWebArea");
+        return Role::documentWeb;
     case Kind::heading:
-        return QStringLiteral("AXHeading");
+        return Role::heading;
     case Kind::textCarrier:
-        return ownText ? QStringLiteral("AXStaticText") : QStringLiteral("AXGroup");
+        return ownText ? Role::staticText : Role::section;
     case Kind::window:
-        return QStringLiteral("AXWindow");
+        return Role::frame;
     case Kind::application:
-        return QStringLiteral("AXApplication");
+        return Role::application;
     case Kind::other:
         break;
     }
     switch (facts.role) {
+    case ATSPI_ROLE_INVALID:
+        return Role::invalid;
     case ATSPI_ROLE_PUSH_BUTTON:
     case ATSPI_ROLE_TOGGLE_BUTTON:
-        return QStringLiteral("AXButton");
+        return Role::pushButton;
     case ATSPI_ROLE_CHECK_BOX:
-        return QStringLiteral("AXCheckBox");
+        return Role::checkBox;
     case ATSPI_ROLE_RADIO_BUTTON:
-        return QStringLiteral("AXRadioButton");
+        return Role::radioButton;
     case ATSPI_ROLE_COMBO_BOX:
-        return QStringLiteral("AXComboBox");
+        return Role::comboBox;
     case ATSPI_ROLE_IMAGE:
-        return QStringLiteral("AXImage");
+        return Role::image;
     case ATSPI_ROLE_LIST:
-        return QStringLiteral("AXList");
+        return Role::list;
     case ATSPI_ROLE_TABLE:
-        return QStringLiteral("AXTable");
+        return Role::table;
     case ATSPI_ROLE_SCROLL_PANE:
-        return QStringLiteral("AXScrollArea");
+        return Role::scrollPane;
     case ATSPI_ROLE_MENU_BAR:
-        return QStringLiteral("AXMenuBar");
+        return Role::menuBar;
     case ATSPI_ROLE_TOOL_BAR:
-        return QStringLiteral("AXToolbar");
+        return Role::toolBar;
     default:
-        return QStringLiteral("AXGroup");
+        return Role::section;
     }
 }
 
-std::optional<QString> subroleName(const NodeFacts& facts)
+QString inputTypeOf(const NodeFacts& facts)
 {
-    if (kindOf(facts) != Kind::textField)
-        return std::nullopt;
-    if (facts.role == ATSPI_ROLE_PASSWORD_TEXT)
-        return QStringLiteral("AXSecureTextField");
-    if (facts.inputType.compare(QLatin1String("search"), Qt::CaseInsensitive) == 0)
-        return QStringLiteral("AXSearchField");
-    return std::nullopt;
+    if (kindOf(facts) != Kind::textField || facts.role == ATSPI_ROLE_PASSWORD_TEXT)
+        return {};
+    return facts.inputType.toLower();
 }
 
 bool isFrame(const Extents& extents)

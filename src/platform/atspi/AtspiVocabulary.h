@@ -1,5 +1,7 @@
 #pragma once
 
+#include "screen/Role.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -8,8 +10,8 @@
 
 namespace tessary::atspi {
 
-// How AT-SPI's vocabulary reads in the attribute names the screen logic speaks. Pure functions
-// over what a node reports, so the mapping is checked without a desktop.
+// How what AT-SPI reports of a node reads as the screen logic's roles. Pure functions over what a
+// node reports, so the mapping is checked without a desktop.
 
 // What one node reports, as far as the mapping needs it.
 struct NodeFacts {
@@ -20,17 +22,16 @@ struct NodeFacts {
     QString inputType;      // object attribute "text-input-type" (web content)
 };
 
-// What a node is in the vocabulary the screen logic reads ("AXTextField", ...), before its text is
-// known.
+// What a node is to the screen logic, before its text is known.
 enum class Kind {
-    textField,   // "AXTextField"
-    textArea,    // "AXTextArea"
-    webArea,     // "AXWebArea"
-    heading,     // "AXHeading"
-    textCarrier, // "AXStaticText" when it holds text of its own, else "AXGroup"
-    window,      // "AXWindow"
-    application, // "AXApplication"
-    other,       // "AXGroup", "AXButton", ...: see roleName
+    textField,   // Role::entry or Role::passwordText
+    textArea,    // Role::text
+    webArea,     // Role::documentWeb
+    heading,     // Role::heading
+    textCarrier, // Role::staticText when it holds text of its own, else Role::section
+    window,      // Role::frame
+    application, // Role::application
+    other,       // buttons, lists, ...: see roleOf
 };
 
 Kind kindOf(const NodeFacts& facts);
@@ -39,10 +40,10 @@ Kind kindOf(const NodeFacts& facts);
 // known from its role alone, and each fact not read is a round trip into the application saved.
 bool statesMatter(int role);
 bool attributesMatter(int role);
-// The "AXRole" of a node of that kind; `ownText` says whether a text carrier holds text itself.
-QString roleName(const NodeFacts& facts, bool ownText);
-// "AXSecureTextField" for password fields, "AXSearchField" for search inputs.
-std::optional<QString> subroleName(const NodeFacts& facts);
+// The node's role; `ownText` says whether a text carrier holds text itself.
+Role roleOf(const NodeFacts& facts, bool ownText);
+// What a text field is for ("search"), as its page says; empty for every other node.
+QString inputTypeOf(const NodeFacts& facts);
 
 // A node's extents as the application reports them, in top-left screen pixels.
 struct Extents {

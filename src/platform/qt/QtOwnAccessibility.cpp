@@ -45,49 +45,51 @@ bool holdsText(QAccessibleInterface* interface)
     return !interface->text(QAccessible::Name).isEmpty() || !interface->text(QAccessible::Value).isEmpty();
 }
 
-// The same names the AT-SPI side gives the same widgets in another Qt application.
-QString roleName(QAccessibleInterface* interface)
+// The roles the AT-SPI side gives the same widgets in another Qt application.
+Role roleOf(QAccessibleInterface* interface)
 {
     // A top-level widget is a window whatever it draws (a plain QWidget calls itself a client).
     if (QAccessibleInterface* parent = interface->parent();
         parent && parent->role() == QAccessible::Application)
-        return QStringLiteral("AXWindow");
+        return Role::frame;
     switch (interface->role()) {
     case QAccessible::EditableText:
         if (interface->state().readOnly)
-            return holdsText(interface) ? QStringLiteral("AXStaticText") : QStringLiteral("AXGroup");
-        return interface->state().multiLine ? QStringLiteral("AXTextArea") : QStringLiteral("AXTextField");
+            return holdsText(interface) ? Role::staticText : Role::section;
+        if (interface->state().multiLine)
+            return Role::text;
+        return interface->state().passwordEdit ? Role::passwordText : Role::entry;
     case QAccessible::StaticText:
-        return holdsText(interface) ? QStringLiteral("AXStaticText") : QStringLiteral("AXGroup");
+        return holdsText(interface) ? Role::staticText : Role::section;
     case QAccessible::Heading:
-        return QStringLiteral("AXHeading");
+        return Role::heading;
     case QAccessible::Window:
     case QAccessible::Dialog:
-        return QStringLiteral("AXWindow");
+        return Role::frame;
     case QAccessible::Application:
-        return QStringLiteral("AXApplication");
+        return Role::application;
     case QAccessible::Button:
-        return QStringLiteral("AXButton");
+        return Role::pushButton;
     case QAccessible::CheckBox:
-        return QStringLiteral("AXCheckBox");
+        return Role::checkBox;
     case QAccessible::RadioButton:
-        return QStringLiteral("AXRadioButton");
+        return Role::radioButton;
     case QAccessible::ComboBox:
-        return QStringLiteral("AXComboBox");
+        return Role::comboBox;
     case QAccessible::Graphic:
-        return QStringLiteral("AXImage");
+        return Role::image;
     case QAccessible::List:
-        return QStringLiteral("AXList");
+        return Role::list;
     case QAccessible::Table:
-        return QStringLiteral("AXTable");
+        return Role::table;
     case QAccessible::ScrollBar:
-        return QStringLiteral("AXScrollArea");
+        return Role::scrollPane;
     case QAccessible::MenuBar:
-        return QStringLiteral("AXMenuBar");
+        return Role::menuBar;
     case QAccessible::ToolBar:
-        return QStringLiteral("AXToolbar");
+        return Role::toolBar;
     default:
-        return QStringLiteral("AXGroup");
+        return Role::section;
     }
 }
 
@@ -111,7 +113,7 @@ QAccessibleInterface* focusInterface()
 
 // The top-level window holding the focus: the child of the application the focus sits under, or
 // else the one Qt calls active.
-QAccessibleInterface* focusedWindow(QAccessibleInterface* app)
+QAccessibleInterface* focusedWindowOf(QAccessibleInterface* app)
 {
     for (QAccessibleInterface* node = focusInterface(); node; node = node->parent())
         if (QAccessibleInterface* parent = node->parent();
@@ -135,62 +137,81 @@ bool QtOwnAccessibility::owns(const Element& element)
     return element.identity().startsWith(identityPrefix);
 }
 
-std::optional<QString> QtOwnAccessibility::stringAttribute(const Element& element, const QString& attribute)
+Role QtOwnAccessibility::role(const Element& element)
 {
     QAccessibleInterface* interface = interfaceOf(element);
-    if (!interface)
-        return std::nullopt;
-    if (attribute == QLatin1String("AXRole"))
-        return roleName(interface);
-    if (attribute == QLatin1String("AXSubrole")) {
-        if (isField(interface) && interface->state().passwordEdit)
-            return QStringLiteral("AXSecureTextField");
-        return std::nullopt;
-    }
-    if (attribute == QLatin1String("AXValue")) {
-        if (isField(interface))
-            return interface->text(QAccessible::Value); // an empty field has the empty value
-        if (roleName(interface) == QLatin1String("AXStaticText"))
-            return nonEmpty(interface->text(QAccessible::Value)).value_or(interface->text(QAccessible::Name));
-        return std::nullopt;
-    }
-    if (attribute == QLatin1String("AXTitle"))
-        return nonEmpty(interface->text(QAccessible::Name));
-    if (attribute == QLatin1String("AXPlaceholderValue"))
-        return nonEmpty(placeholderOf(interface));
-    if (attribute == QLatin1String("AXDescription")) {
-        const QString description = interface->text(QAccessible::Description);
-        return description == placeholderOf(interface) ? std::nullopt : nonEmpty(description);
-    }
-    if (attribute == QLatin1String("AXHelp"))
-        return nonEmpty(interface->text(QAccessible::Help));
-    if (attribute == QLatin1String("AXIdentifier"))
-        return interface->object() ? nonEmpty(interface->object()->objectName()) : std::nullopt;
-    return std::nullopt; // no web content in our windows: no URL, no DOM
+    return interface ? roleOf(interface) : Role::invalid;
 }
 
-std::optional<Element> QtOwnAccessibility::elementAttribute(const Element& element, const QString& attribute)
+std::optional<QString> QtOwnAccessibility::name(const Element& element)
+{
+    QAccessibleInterface* interface = interfaceOf(element);
+    return interface ? nonEmpty(interface->text(QAccessible::Name)) : std::nullopt;
+}
+
+std::optional<QString> QtOwnAccessibility::description(const Element& element)
 {
     QAccessibleInterface* interface = interfaceOf(element);
     if (!interface)
         return std::nullopt;
-    if (attribute == QLatin1String("AXParent")) {
-        // Above the application sits the desktop, which no caller means by "parent".
-        if (interface->role() == QAccessible::Application)
-            return std::nullopt;
-        return elementOf(interface->parent());
-    }
-    if (attribute == QLatin1String("AXTitleUIElement")) {
-        const auto labels = interface->relations(QAccessible::Label);
-        return labels.isEmpty() ? std::nullopt : elementOf(labels.constFirst().first);
-    }
-    if (interface->role() != QAccessible::Application)
+    const QString description = interface->text(QAccessible::Description);
+    return description == placeholderOf(interface) ? std::nullopt : nonEmpty(description);
+}
+
+std::optional<QString> QtOwnAccessibility::helpText(const Element& element)
+{
+    QAccessibleInterface* interface = interfaceOf(element);
+    return interface ? nonEmpty(interface->text(QAccessible::Help)) : std::nullopt;
+}
+
+std::optional<QString> QtOwnAccessibility::placeholder(const Element& element)
+{
+    QAccessibleInterface* interface = interfaceOf(element);
+    return interface ? nonEmpty(placeholderOf(interface)) : std::nullopt;
+}
+
+std::optional<QString> QtOwnAccessibility::accessibleId(const Element& element)
+{
+    QAccessibleInterface* interface = interfaceOf(element);
+    return interface && interface->object() ? nonEmpty(interface->object()->objectName()) : std::nullopt;
+}
+
+std::optional<QString> QtOwnAccessibility::text(const Element& element)
+{
+    QAccessibleInterface* interface = interfaceOf(element);
+    if (!interface)
         return std::nullopt;
-    if (attribute == QLatin1String("AXFocusedWindow"))
-        return elementOf(focusedWindow(interface));
-    if (attribute == QLatin1String("AXFocusedUIElement"))
-        return focusedElement();
+    if (isField(interface))
+        return interface->text(QAccessible::Value); // an empty field has the empty value
+    if (roleOf(interface) == Role::staticText)
+        return nonEmpty(interface->text(QAccessible::Value)).value_or(interface->text(QAccessible::Name));
     return std::nullopt;
+}
+
+std::optional<Element> QtOwnAccessibility::labelledBy(const Element& element)
+{
+    QAccessibleInterface* interface = interfaceOf(element);
+    if (!interface)
+        return std::nullopt;
+    const auto labels = interface->relations(QAccessible::Label);
+    return labels.isEmpty() ? std::nullopt : elementOf(labels.constFirst().first);
+}
+
+std::optional<Element> QtOwnAccessibility::parent(const Element& element)
+{
+    QAccessibleInterface* interface = interfaceOf(element);
+    // Above the application sits the desktop, which no caller means by "parent".
+    if (!interface || interface->role() == QAccessible::Application)
+        return std::nullopt;
+    return elementOf(interface->parent());
+}
+
+std::optional<Element> QtOwnAccessibility::focusedWindow(const Element& application)
+{
+    QAccessibleInterface* interface = interfaceOf(application);
+    if (!interface || interface->role() != QAccessible::Application)
+        return std::nullopt;
+    return elementOf(focusedWindowOf(interface));
 }
 
 QList<Element> QtOwnAccessibility::children(const Element& element)

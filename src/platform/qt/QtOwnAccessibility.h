@@ -11,17 +11,25 @@ namespace tessary {
 // Tessary's own windows (the chip, the popover, settings, onboarding's practice field), read in
 // process through Qt's accessibility interfaces. Asking this process over the accessibility bus
 // would wait for an answer only the main thread could give, and the main thread is the one
-// waiting: a read then stalls until the call times out and comes back empty. The answers use the
-// vocabulary of every other application's elements, so the screen logic cannot tell the
+// waiting: a read then stalls until the call times out and comes back empty. The answers are those
+// another Qt application's elements give over AT-SPI, so the screen logic cannot tell the
 // difference; the elements carry an identity of their own, so each call finds its way back here.
+// Our windows hold no web content: no input types, DOM ids, classes or addresses.
 class QtOwnAccessibility {
 public:
     static qint64 processId();
     // Whether this side made the element.
     static bool owns(const Element& element);
 
-    std::optional<QString> stringAttribute(const Element& element, const QString& attribute);
-    std::optional<Element> elementAttribute(const Element& element, const QString& attribute);
+    Role role(const Element& element);
+    std::optional<QString> name(const Element& element);
+    std::optional<QString> description(const Element& element);
+    std::optional<QString> helpText(const Element& element);
+    std::optional<QString> placeholder(const Element& element);
+    std::optional<QString> accessibleId(const Element& element);
+    std::optional<QString> text(const Element& element);
+    std::optional<Element> labelledBy(const Element& element);
+    std::optional<Element> parent(const Element& element);
     QList<Element> children(const Element& element);
     std::optional<Rect> screenFrame(const Element& element);
     // Where the element sits inside its top-level window (top-left pixels), and that window's
@@ -34,6 +42,8 @@ public:
     // The focus widget of our active window; none when none of our windows has the focus.
     std::optional<Element> focusedElement();
     std::optional<Element> applicationElement();
+    // The window of ours with the focus; none unless `application` is our application element.
+    std::optional<Element> focusedWindow(const Element& application);
     void setFocused(const Element& element);
 };
 

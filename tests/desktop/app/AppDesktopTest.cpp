@@ -107,7 +107,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
         return root ? findElement(accessibility, *root, attribute, value, 800) : std::nullopt;
     };
     const auto click = [&](const QString& title) {
-        const std::optional<Element> button = find(QStringLiteral("AXTitle"), title);
+        const std::optional<Element> button = find(&ElementTree::name, title);
         const std::optional<Rect> frame = button ? accessibility.screenFrame(*button) : std::nullopt;
         return frame && clickAt(*frame);
     };
@@ -116,7 +116,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     // primary button reads Done on the practice step.
     ASSERT_TRUE(waitUntil(
         [&] {
-            if (find(QStringLiteral("AXTitle"), QStringLiteral("Done")))
+            if (find(&ElementTree::name, QStringLiteral("Done")))
                 return true;
             click(QStringLiteral("Continue"));
             settle(400ms);
@@ -125,7 +125,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
         40s));
 
     // A click in the practice field brings the chip with the made-up code; Fill types it.
-    const std::optional<Element> field = find(QStringLiteral("AXTitle"), QStringLiteral("Code"));
+    const std::optional<Element> field = find(&ElementTree::name, QStringLiteral("Code"));
     ASSERT_TRUE(field);
     const std::optional<Rect> fieldFrame = accessibility.screenFrame(*field);
     ASSERT_TRUE(fieldFrame);
@@ -135,9 +135,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     const QRect underField(fieldFrame->x, fieldFrame->y + fieldFrame->height + 4, 60, 30);
     const QImage before = onSway() ? swayScreenShot(underField) : QImage();
     ASSERT_TRUE(click(QStringLiteral("Code")));
-    const auto value = [&] {
-        return accessibility.stringAttribute(*field, QStringLiteral("AXValue")).value_or(QString());
-    };
+    const auto value = [&] { return accessibility.text(*field).value_or(QString()); };
     if (onSway()) {
         ASSERT_FALSE(before.isNull());
         ASSERT_TRUE(waitUntil(

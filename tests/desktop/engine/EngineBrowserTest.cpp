@@ -50,15 +50,12 @@ protected:
                                                        ? accessibility->applicationElement(front->pid)
                                                        : std::nullopt;
         const std::optional<Element> window =
-            application ? accessibility->elementAttribute(*application, QStringLiteral("AXFocusedWindow"))
-                        : std::nullopt;
+            application ? accessibility->focusedWindow(*application) : std::nullopt;
         std::optional<Element> page;
         if (window)
             walkBreadthFirst(*accessibility, *window, 2000, [&](const Element& element) {
-                if (accessibility->stringAttribute(element, QStringLiteral("AXRole")) !=
-                        QLatin1String("AXWebArea") ||
-                    accessibility->stringAttribute(element, QStringLiteral("AXURL")) != url ||
-                    accessibility->children(element).isEmpty())
+                if (accessibility->role(element) != Role::documentWeb ||
+                    accessibility->documentUrl(element) != url || accessibility->children(element).isEmpty())
                     return WalkStep::goOn;
                 page = element;
                 return WalkStep::stop;
@@ -88,7 +85,7 @@ protected:
         std::optional<Rect> frame;
         waitUntil(
             [&] {
-                element = findElement(*accessibility, page, QStringLiteral("AXDOMIdentifier"), id);
+                element = findElement(*accessibility, page, &ElementTree::domId, id);
                 frame = element ? accessibility->screenFrame(*element) : std::nullopt;
                 return frame.has_value();
             },
@@ -106,16 +103,13 @@ protected:
     {
         const std::optional<Element> application = accessibility->applicationElement(engine.pid());
         const std::optional<Element> button =
-            application ? findElement(*accessibility, *application, QStringLiteral("AXTitle"), title, 200)
+            application ? findElement(*accessibility, *application, &ElementTree::name, title, 200)
                         : std::nullopt;
         const std::optional<Rect> frame = button ? accessibility->screenFrame(*button) : std::nullopt;
         return frame && clickAt(*frame);
     }
 
-    QString valueOf(const Element& element)
-    {
-        return accessibility->stringAttribute(element, QStringLiteral("AXValue")).value_or(QString());
-    }
+    QString valueOf(const Element& element) { return accessibility->text(element).value_or(QString()); }
     bool holds(const Element& element, const QString& text)
     {
         return waitUntil([&] { return valueOf(element) == text; }, 5s);

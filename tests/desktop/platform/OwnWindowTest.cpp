@@ -47,8 +47,7 @@ TEST(OwnWindow, ACodeFieldOfOurOwnIsFoundClassifiedAndTypedInto)
 
     const std::optional<Element> focused = accessibility.focusedElement();
     ASSERT_TRUE(focused);
-    EXPECT_EQ(accessibility.stringAttribute(*focused, QStringLiteral("AXPlaceholderValue")),
-              field->placeholderText());
+    EXPECT_EQ(accessibility.placeholder(*focused), field->placeholderText());
     const std::optional<CodeField> detected = CodeField::detect(accessibility, *focused);
     ASSERT_TRUE(detected);
     const QRect r(field->mapToGlobal(QPoint(0, 0)), field->size());

@@ -87,10 +87,7 @@ protected:
         return focused;
     }
 
-    QString valueOf(const Element& element)
-    {
-        return accessibility->stringAttribute(element, QStringLiteral("AXValue")).value_or(QString());
-    }
+    QString valueOf(const Element& element) { return accessibility->text(element).value_or(QString()); }
 
     // Clicks into the field and empties it.
     std::optional<Element> clickEmptyField(const QString& name)
@@ -137,7 +134,7 @@ TEST_F(QtWindow, FrontmostApplicationIsTheWindowsProcess)
     const std::optional<Element> application = accessibility->applicationElement(front->pid);
     ASSERT_TRUE(application);
     EXPECT_EQ(accessibility->processId(*application), front->pid);
-    EXPECT_TRUE(accessibility->elementAttribute(*application, QStringLiteral("AXFocusedWindow")));
+    EXPECT_TRUE(accessibility->focusedWindow(*application));
 }
 
 TEST_F(QtWindow, FocusedFieldIsFoundWithItsRealFrameAndLabel)
@@ -145,13 +142,10 @@ TEST_F(QtWindow, FocusedFieldIsFoundWithItsRealFrameAndLabel)
     const std::optional<Element> field = clickField(QStringLiteral("code"));
     ASSERT_TRUE(field);
     EXPECT_EQ(accessibility->screenFrame(*field), reportedFrame(QStringLiteral("code")));
-    EXPECT_EQ(accessibility->stringAttribute(*field, QStringLiteral("AXRole")),
-              QStringLiteral("AXTextField"));
-    const std::optional<Element> label =
-        accessibility->elementAttribute(*field, QStringLiteral("AXTitleUIElement"));
+    EXPECT_EQ(accessibility->role(*field), Role::entry);
+    const std::optional<Element> label = accessibility->labelledBy(*field);
     ASSERT_TRUE(label);
-    EXPECT_EQ(accessibility->stringAttribute(*label, QStringLiteral("AXTitle")),
-              QStringLiteral("Verification code"));
+    EXPECT_EQ(accessibility->name(*label), QStringLiteral("Verification code"));
     // A native field: classified by the same rules, with no page host.
     const std::optional<CodeField> detected = CodeField::detect(*accessibility, *field);
     ASSERT_TRUE(detected);
@@ -226,7 +220,7 @@ TEST_F(QtWindow, AHungApplicationReadsAsNothingInsteadOfFreezingTheCaller)
     ASSERT_EQ(::kill(pid_t(window->processId()), SIGSTOP), 0);
     QElapsedTimer elapsed;
     elapsed.start();
-    const std::optional<QString> value = accessibility->stringAttribute(*field, QStringLiteral("AXValue"));
+    const std::optional<QString> value = accessibility->text(*field);
     const std::optional<Rect> frame = accessibility->screenFrame(*field);
     const qint64 waited = elapsed.elapsed();
     ::kill(pid_t(window->processId()), SIGCONT);

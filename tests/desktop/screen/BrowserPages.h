@@ -54,11 +54,9 @@ protected:
                 return false;
             const std::optional<Element> application = accessibility->applicationElement(front->pid);
             const std::optional<Element> window =
-                application ? accessibility->elementAttribute(*application, QStringLiteral("AXFocusedWindow"))
-                            : std::nullopt;
-            webArea =
-                window ? findByRole(*accessibility, *window, QStringLiteral("AXWebArea"), 400) : std::nullopt;
-            return webArea && accessibility->stringAttribute(*webArea, QStringLiteral("AXURL")) == url &&
+                application ? accessibility->focusedWindow(*application) : std::nullopt;
+            webArea = window ? findByRole(*accessibility, *window, Role::documentWeb, 400) : std::nullopt;
+            return webArea && accessibility->documentUrl(*webArea) == url &&
                    !accessibility->children(*webArea).isEmpty();
         };
         // Keys typed into a browser that is still starting up can get lost: try the address bar
@@ -81,7 +79,7 @@ protected:
         std::optional<Rect> frame;
         waitUntil(
             [&] {
-                element = findElement(*accessibility, webArea, QStringLiteral("AXDOMIdentifier"), id);
+                element = findElement(*accessibility, webArea, &ElementTree::domId, id);
                 frame = element ? accessibility->screenFrame(*element) : std::nullopt;
                 return frame.has_value();
             },
@@ -114,14 +112,10 @@ protected:
     std::optional<Element> focusedWindow()
     {
         const std::optional<Element> application = accessibility->applicationElement(browser->pid());
-        return application ? accessibility->elementAttribute(*application, QStringLiteral("AXFocusedWindow"))
-                           : std::nullopt;
+        return application ? accessibility->focusedWindow(*application) : std::nullopt;
     }
 
-    QString valueOf(const Element& element)
-    {
-        return accessibility->stringAttribute(element, QStringLiteral("AXValue")).value_or(QString());
-    }
+    QString valueOf(const Element& element) { return accessibility->text(element).value_or(QString()); }
 
     void type(const QString& code, std::optional<Element> element = std::nullopt)
     {

@@ -112,8 +112,8 @@ TEST_F(BrowserPages, RowOfSixBoxesIsDetectedAndFilledBoxByBox)
     type(QStringLiteral("482913"), *first);
     QString typed;
     for (int box = 1; box <= 6; ++box) {
-        const std::optional<Element> element = findElement(
-            *accessibility, *page, QStringLiteral("AXDOMIdentifier"), QStringLiteral("d%1").arg(box));
+        const std::optional<Element> element =
+            findElement(*accessibility, *page, &ElementTree::domId, QStringLiteral("d%1").arg(box));
         ASSERT_TRUE(element);
         typed += valueOf(*element) + QLatin1Char('|');
     }

@@ -318,12 +318,12 @@ std::optional<QRect> changedArea(const QImage& before, const QImage& after, int 
     return largest;
 }
 
-std::optional<Element> findElement(Accessibility& accessibility, const Element& root,
-                                   const QString& attribute, const QString& value, int budget)
+std::optional<Element> findElement(ElementTree& tree, const Element& root, TextRead read,
+                                   const QString& value, int budget)
 {
     std::optional<Element> found;
-    walkBreadthFirst(accessibility, root, budget, [&](const Element& element) {
-        if (accessibility.stringAttribute(element, attribute) != value)
+    walkBreadthFirst(tree, root, budget, [&](const Element& element) {
+        if ((tree.*read)(element) != value)
             return WalkStep::goOn;
         found = element;
         return WalkStep::stop;

@@ -61,10 +61,12 @@ QImage swayScreenShot(const QRect& rect = QRect());
 // does not count. Nothing when no such group is there or the shots do not match in size.
 std::optional<QRect> changedArea(const QImage& before, const QImage& after, int least = 10);
 
-// Breadth-first search below `root` (at most `budget` elements) for an element whose attribute
-// has the value.
-std::optional<Element> findElement(Accessibility& accessibility, const Element& root,
-                                   const QString& attribute, const QString& value, int budget = 4000);
+// A text an element is read for: &ElementTree::domId, &ElementTree::name, ...
+using TextRead = std::optional<QString> (ElementTree::*)(const Element&);
+// Breadth-first search below `root` (at most `budget` elements) for an element whose text read by
+// `read` is `value`.
+std::optional<Element> findElement(ElementTree& tree, const Element& root, TextRead read,
+                                   const QString& value, int budget = 4000);
 
 // A browser on a fresh profile, stopped (by its own pid) when the object goes.
 class Browser {
