@@ -136,12 +136,4 @@ QCoro::Task<> InboxConnection::removeAccount(QString accountId, CancelToken canc
         m_state->setError(refreshed.error().description());
 }
 
-QCoro::Task<std::optional<ConnectLink>> InboxConnection::imapLink(CancelToken cancel)
-{
-    BackendResult<ConnectLink> link = co_await m_services.backend.connect(QStringLiteral("imap"), cancel);
-    if (!link)
-        co_return std::nullopt;
-    co_return std::move(link).value();
-}
-
 } // namespace tessary

@@ -10,7 +10,6 @@
 #include <QUrl>
 
 #include <functional>
-#include <optional>
 
 namespace tessary {
 
@@ -43,8 +42,6 @@ public:
     // True when the inbox was added and the list refreshed; otherwise `error` says why.
     QCoro::Task<bool> addIMAP(QString email, QString password, QString host, CancelToken cancel = {});
     QCoro::Task<> removeAccount(QString accountId, CancelToken cancel = {});
-    // The sign-in page for an IMAP inbox; none on any failure, which is not shown.
-    QCoro::Task<std::optional<ConnectLink>> imapLink(CancelToken cancel = {});
 
 private:
     QPointer<AppState> m_state;

@@ -10,7 +10,6 @@
 #include "fakes/FakeKeyboard.h"
 #include "fakes/FakeLoginItem.h"
 #include "fakes/FakeSettingsStore.h"
-#include "fakes/ManualClock.h"
 #include "screen/TreeBuilder.h"
 #include "state/AppState.h"
 
@@ -116,7 +115,7 @@ struct EngineHarness {
         return std::get_if<S>(&chipState());
     }
 
-    ManualClock clock;
+    FakeClock clock{FakeClock::Sleeps::wait};
     FakeClock typingClock;
     FakeSettingsStore settings;
     std::unique_ptr<FakeAccessibility> accessibility;

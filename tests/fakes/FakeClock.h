@@ -4,28 +4,37 @@
 
 #include <QList>
 
-#include <chrono>
+#include <coroutine>
 #include <functional>
 #include <map>
+#include <memory>
 
 namespace tessary::test {
 
-// Virtual time: `sleep` moves the clock forward and returns at once, so waits of seconds cost
-// nothing, and every sleep is recorded so a test can assert the exact waits of an algorithm.
-// Callbacks scheduled for a moment run when the clock passes it, in time order: a fake of the
-// outside world (a page moving the focus 5 ms after a key) acts "while" the code under test sleeps.
+// Virtual time. With `Sleeps::pass` a sleep moves the clock forward and returns at once, so waits
+// of seconds cost nothing and a test can assert the exact waits of an algorithm (`sleeps`). With
+// `Sleeps::wait` a sleep suspends its task until `advance` passes its moment (or its cancel token
+// fires), so a test can look at the engine in the middle of a 4 s wait or a 90 s burst. Either
+// way, callbacks scheduled for a moment run when the clock passes it, in time order with the
+// sleepers: a fake of the outside world (a page moving the focus 5 ms after a key) acts "while"
+// the code under test sleeps.
 class FakeClock : public Clock {
 public:
-    explicit FakeClock(TimePoint start = 1'700'000'000.0);
+    enum class Sleeps { pass, wait };
+    explicit FakeClock(Sleeps mode = Sleeps::pass, TimePoint start = 1'700'000'000.0);
+    // Wakes every sleeper still waiting, so no task is left suspended when a test ends.
+    ~FakeClock() override;
 
     TimePoint now() const override;
     std::chrono::steady_clock::time_point steadyNow() const override;
     QCoro::Task<> sleep(std::chrono::nanoseconds duration, CancelToken cancel = {}) override;
 
-    // Moves time forward, running the callbacks that fall due on the way.
+    // Moves time forward, waking the sleepers and running the callbacks that fall due on the way.
     void advance(std::chrono::nanoseconds duration);
     // Runs `action` once `delay` from now has passed.
     void schedule(std::chrono::nanoseconds delay, std::function<void()> action);
+    // Wakes every sleeper now, without moving time, until none is left.
+    void wakeAll();
 
     // Virtual time passed since the clock was made.
     std::chrono::nanoseconds elapsed() const { return m_elapsed; }
@@ -33,9 +42,21 @@ public:
     QList<std::chrono::nanoseconds> sleeps;
 
 private:
+    struct Sleeper {
+        std::coroutine_handle<> handle;
+        bool woken = false;
+    };
+    // What falls due at a moment: a sleeper to wake or a callback to run.
+    struct Due {
+        std::shared_ptr<Sleeper> sleeper;
+        std::function<void()> action;
+    };
+    void wake(std::shared_ptr<Sleeper> sleeper); // by value: it erases the map entry it came from
+
+    Sleeps m_sleeps;
     TimePoint m_start;
     std::chrono::nanoseconds m_elapsed{0};
-    std::multimap<std::chrono::nanoseconds, std::function<void()>> m_scheduled;
+    std::multimap<std::chrono::nanoseconds, Due> m_due;
 };
 
 } // namespace tessary::test

@@ -19,21 +19,6 @@ TEST(ShortcutDisplay, ModifiersInFixedOrderThenKey)
     EXPECT_EQ((Shortcut{48, modifier::option, "⇥"}.display()), QStringLiteral("Alt+Tab"));
 }
 
-TEST(ShortcutDefault, ShiftCommandOUnlessDeveloperBuild)
-{
-    EXPECT_EQ(Shortcut::defaultShortcutFor(false), (Shortcut{31, 768, "O"}));
-    EXPECT_EQ(Shortcut::defaultShortcutFor(true), (Shortcut{31, 6144, "O"}));
-    EXPECT_EQ(Shortcut::defaultShortcutFor(true).display(), QStringLiteral("Ctrl+Alt+O"));
-}
-
-TEST(ShortcutConflictMessage, NamesTheRefusedCombination)
-{
-    EXPECT_EQ(shortcutConflictMessage(Shortcut{40, modifier::control | modifier::option, "K"}),
-              QStringLiteral("Ctrl+Alt+K is already used by another app."));
-    EXPECT_EQ(shortcutConflictMessage(std::nullopt),
-              QStringLiteral("That shortcut is already used by another app."));
-}
-
 TEST(ShortcutParsing, WrittenFormsOrKeyCodeAndModifiersWithAModifierAndAKey)
 {
     const QList<std::pair<const char*, std::optional<Shortcut>>> rows = {

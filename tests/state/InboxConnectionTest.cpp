@@ -16,32 +16,32 @@ const BackendError serverError{500, "Server error 500"};
 
 using AccountRefresh = AppStateTest;
 
-TEST_F(AccountRefresh, RemembersTheFirstActiveInboxAddress)
+TEST_F(AccountRefresh, TakesTheBackendsListAndRemembersTheFirstActiveInboxAddress)
 {
+    const struct {
+        const char* name;
+        QList<Account> accounts;
+        std::optional<QString> remembered;
+    } rows[] = {
+        {"first active has an address",
+         {account("a1", "pending", "a@example.com"), account("a2", "active", "b@example.com"),
+          account("a3", "active", "c@example.com")},
+         "b@example.com"},
+        {"first active has none",
+         {account("a1", "pending", "a@example.com"), account("a2", "active"),
+          account("a3", "active", "b@example.com")},
+         std::nullopt},
+        {"first active has an empty one", {account("a1", "active", QString())}, std::nullopt},
+    };
     AppState& s = make();
-    backend.accountsScript.replies = {QList<Account>{account("a1", "pending", "a@example.com"),
-                                                     account("a2", "active", "b@example.com"),
-                                                     account("a3", "active", "c@example.com")}};
-    ASSERT_TRUE(runTask(inbox->refreshAccounts()));
-    EXPECT_EQ(s.accounts().size(), 3);
-    EXPECT_EQ(s.accounts().at(0).id, QStringLiteral("a1")); // the backend's order
-    EXPECT_EQ(settings.values.value("email"), QVariant("b@example.com"));
-}
-
-TEST_F(AccountRefresh, ForgetsTheAddressWhenTheFirstActiveInboxHasNone)
-{
-    settings.values.insert("email", "old@example.com");
-    make();
-    backend.accountsScript.replies = {QList<Account>{account("a1", "pending", "a@example.com"),
-                                                     account("a2", "active"),
-                                                     account("a3", "active", "b@example.com")}};
-    ASSERT_TRUE(runTask(inbox->refreshAccounts()));
-    EXPECT_FALSE(settings.values.contains("email"));
-
-    backend.accountsScript.replies = {QList<Account>{account("a1", "active", QString())}};
-    settings.values.insert("email", "old@example.com");
-    ASSERT_TRUE(runTask(inbox->refreshAccounts()));
-    EXPECT_FALSE(settings.values.contains("email"));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        settings.values.insert("email", "old@example.com");
+        backend.accountsScript.replies = {row.accounts};
+        ASSERT_TRUE(runTask(inbox->refreshAccounts()));
+        EXPECT_EQ(s.accounts(), row.accounts); // in the backend's order
+        EXPECT_EQ(settings.values.value("email"), row.remembered ? QVariant(*row.remembered) : QVariant());
+    }
 }
 
 TEST_F(AccountRefresh, FailureChangesNothing)
@@ -181,20 +181,6 @@ TEST_F(IMAPInbox, AFailingRefreshCountsAsFailure)
 
     EXPECT_FALSE(runTask(inbox->addIMAP("me@fastmail.com", "pass", "imap.fastmail.com")));
     EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
-}
-
-TEST_F(IMAPInbox, LinkOrNothing)
-{
-    AppState& s = make();
-    backend.connectScript.replies = {ConnectLink{QUrl("https://backend.example/imap"), "imap-2"},
-                                     Unexpected{serverError}};
-    const std::optional<ConnectLink> link = runTask(inbox->imapLink());
-    ASSERT_TRUE(link);
-    EXPECT_EQ(link->accountId, QStringLiteral("imap-2"));
-    EXPECT_EQ(backend.connectedProviders, QStringList{"imap"});
-
-    EXPECT_FALSE(runTask(inbox->imapLink()));
-    EXPECT_EQ(s.error(), std::nullopt);
 }
 
 using InboxRemoval = AppStateTest;
