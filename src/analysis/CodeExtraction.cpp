@@ -273,7 +273,7 @@ private:
             return start;
         qsizetype end = start + 1;
         int count = 1;
-        while (end + 1 < size && isSpace(m_full[end]) && single(end + 1)) {
+        while (end + 1 < size && isSpace(m_full[end]) && single(end + 1) && count <= longestSpacedCode) {
             end += 2;
             ++count;
         }
