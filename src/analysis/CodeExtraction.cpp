@@ -171,6 +171,10 @@ public:
     {
     }
 
+    // The three word indexes are referred to inside m_words: never copied.
+    Extraction(const Extraction&) = delete;
+    Extraction& operator=(const Extraction&) = delete;
+
     bool speaksOfCodes() const { return m_keywords.anyAnywhere(); }
 
     void scanNumeric()
