@@ -171,6 +171,10 @@ public:
     {
     }
 
+    // The three word indexes are referred to inside m_words: never copied.
+    Extraction(const Extraction&) = delete;
+    Extraction& operator=(const Extraction&) = delete;
+
     bool speaksOfCodes() const { return m_keywords.anyAnywhere(); }
 
     void scanNumeric()
@@ -273,7 +277,7 @@ private:
             return start;
         qsizetype end = start + 1;
         int count = 1;
-        while (end + 1 < size && isSpace(m_full[end]) && single(end + 1)) {
+        while (end + 1 < size && isSpace(m_full[end]) && single(end + 1) && count <= longestSpacedCode) {
             end += 2;
             ++count;
         }
