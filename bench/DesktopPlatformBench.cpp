@@ -96,8 +96,8 @@ public:
     void checkTrusted(std::function<void(bool)> answer) override { m_inner.checkTrusted(std::move(answer)); }
 
 private:
-    template <class Read>
-    auto counted(Read read, const Element& e)
+    template <class Result>
+    Result counted(Result (ElementTree::*read)(const Element&), const Element& e)
     {
         ++calls;
         return (m_inner.*read)(e);

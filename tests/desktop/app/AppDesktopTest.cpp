@@ -102,9 +102,9 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     AppProcess app(backend.url());
 
     ASSERT_TRUE(app.shows(titled(QStringLiteral("Welcome to Tessary")))) << app.errors();
-    const auto find = [&](const QString& attribute, const QString& value) -> std::optional<Element> {
+    const auto find = [&](TextRead read, const QString& value) -> std::optional<Element> {
         const std::optional<Element> root = accessibility.applicationElement(app.pid());
-        return root ? findElement(accessibility, *root, attribute, value, 800) : std::nullopt;
+        return root ? findElement(accessibility, *root, read, value, 800) : std::nullopt;
     };
     const auto click = [&](const QString& title) {
         const std::optional<Element> button = find(&ElementTree::name, title);
