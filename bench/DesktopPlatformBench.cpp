@@ -43,14 +43,6 @@ public:
     }
     int calls = 0;
 
-    // One counted call; defined first, as the reads below deduce their return type from it.
-    template <class Read>
-    auto counted(Read read, const Element& e)
-    {
-        ++calls;
-        return (m_inner.*read)(e);
-    }
-
     Role role(const Element& e) override { return counted(&ElementTree::role, e); }
     QString inputType(const Element& e) override { return counted(&ElementTree::inputType, e); }
     std::optional<QString> name(const Element& e) override { return counted(&ElementTree::name, e); }
@@ -104,6 +96,13 @@ public:
     void checkTrusted(std::function<void(bool)> answer) override { m_inner.checkTrusted(std::move(answer)); }
 
 private:
+    template <class Result>
+    Result counted(Result (ElementTree::*read)(const Element&), const Element& e)
+    {
+        ++calls;
+        return (m_inner.*read)(e);
+    }
+
     Accessibility& m_inner;
 };
 

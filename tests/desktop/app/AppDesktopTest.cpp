@@ -102,9 +102,9 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     AppProcess app(backend.url());
 
     ASSERT_TRUE(app.shows(titled(QStringLiteral("Welcome to Tessary")))) << app.errors();
-    const auto find = [&](TextRead attribute, const QString& value) -> std::optional<Element> {
+    const auto find = [&](TextRead read, const QString& value) -> std::optional<Element> {
         const std::optional<Element> root = accessibility.applicationElement(app.pid());
-        return root ? findElement(accessibility, *root, attribute, value, 800) : std::nullopt;
+        return root ? findElement(accessibility, *root, read, value, 800) : std::nullopt;
     };
     const auto click = [&](const QString& title) {
         const std::optional<Element> button = find(&ElementTree::name, title);
@@ -145,7 +145,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
             },
             15s));
         settle(300ms); // the chip fades in
-        const Rect fill{fieldFrame->x + 10, fieldFrame->y + fieldFrame->height + 4 + 10, 10, 10};
+        const Rect fill{fieldFrame->x + 10, fieldFrame->y - 4 - 20, 10, 10};
         ASSERT_TRUE(clickAt(fill));
     } else {
         const auto chip = [](const ShownWindow& window) {
