@@ -11,6 +11,7 @@
 #include "platform/atspi/AccessibilityEnabling.h"
 #include "platform/freedesktop/SingleInstance.h"
 #include "platform/session/Platform.h"
+#include "platform/session/SecretsLocation.h"
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
 
@@ -94,6 +95,7 @@ int main(int argc, char** argv)
                        platform.clipboard,
                        [](const QUrl& url) { QDesktopServices::openUrl(url); },
                        accessibilityNote};
+    context.secretsLocation = [&platform] { return secretsLocation(platform.connection); };
     AppDelegate delegate(context, controller);
     UpdateCheck updates(platform.settings);
     delegate.setCheckForUpdates([&updates] { updates.checkNow(); });
