@@ -4,6 +4,7 @@
 
 #include "app/AppContext.h"
 #include "app/AppDelegate.h"
+#include "app/FormerIdMove.h"
 #include "app/TrayIcons.h"
 #include "app/UpdateCheck.h"
 #include "common/AppIdentity.h"
@@ -76,6 +77,8 @@ int main(int argc, char** argv)
     if (instance.claim() == SingleInstance::Claim::handedOver)
         return 0;
 
+    const FormerIdMove formerId = FormerIdMove::forThisBuild({QCoreApplication::applicationFilePath()});
+    formerId.moveFiles();
     Platform platform;
     AppState state(AppStateServices{platform.settings, platform.accessibility, platform.loginItem,
                                     platform.backend, platform.clock});
@@ -103,6 +106,11 @@ int main(int argc, char** argv)
     if (!isDevBuild())
         updates.checkDaily();
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, &AppDelegate::reopen);
-    delegate.launch();
+    // Nothing asks the backend before the token kept under the former id has moved: a new token
+    // would stand for a new installation without its inboxes.
+    SecretServiceStore formerKeyring(formerId.formerId);
+    QCoro::connect(
+        moveKeyringToken(platform.connection.storedSettings, formerKeyring, platform.connection.secrets),
+        &delegate, [&delegate] { delegate.launch(); });
     return QApplication::exec();
 }
