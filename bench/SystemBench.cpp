@@ -41,7 +41,7 @@ double percentile(std::vector<double> values, double fraction)
     return values.empty() ? 0 : values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
 }
 
-// "2025-01-02T10:11:12.345 com.tessary.mac.burst: found 123456: in Gmail→noticed 0.51s, body fetch 0.01s"
+// "2025-01-02T10:11:12.345 com.tessary.Tessary.burst: found 123456: in Gmail→noticed 0.51s, body fetch 0.01s"
 struct FoundLine {
     double found = 0;
     double noticed = 0;

@@ -2,6 +2,8 @@
 
 #include "common/AppIdentity.h"
 
+#include <QCoro/QCoroTask>
+
 #include <QString>
 #include <QUrl>
 
@@ -30,6 +32,8 @@ struct AppContext {
     // must still do, or an empty text when nothing is left to do, unless `context` is gone.
     std::function<void(QObject* context, std::function<void(QString)> note)> grantAccessibility;
     bool developerBuild = isDevBuild();
+    // Where the install token and the credential key are kept, in words; none where nothing says.
+    std::function<QCoro::Task<QString>()> secretsLocation = {};
 };
 
 } // namespace tessary

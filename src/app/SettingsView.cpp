@@ -51,6 +51,7 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     , m_granted(look::label(QStringLiteral("Granted"), 13, look::green(), this))
     , m_grant(new QPushButton(QStringLiteral("Grant…"), this))
     , m_accessNote(look::label({}, 11, look::secondary(palette()), this, true))
+    , m_secrets(look::label({}, 13, look::secondary(palette()), this, true))
     , m_recorder(new ShortcutRecorder(context.state, this))
 {
     AppState& state = context.state;
@@ -102,6 +103,12 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     general->layout()->addWidget(labelledRow(QStringLiteral("Accessibility"), access, general));
     m_accessNote->setObjectName(QStringLiteral("accessNote"));
     general->layout()->addWidget(m_accessNote);
+    m_secrets->setObjectName(QStringLiteral("secrets"));
+    m_secrets->setAlignment(Qt::AlignRight);
+    m_secrets->setMaximumWidth(260);
+    QWidget* secretsRow = labelledRow(QStringLiteral("Token and key"), m_secrets, general);
+    secretsRow->setVisible(bool(context.secretsLocation));
+    general->layout()->addWidget(secretsRow);
     column->addWidget(general);
 
     connect(m_grant, &QPushButton::clicked, this, [this] {
@@ -128,6 +135,10 @@ void SettingsView::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     // The list may have changed elsewhere; a failed refresh leaves it as it was.
     m_context.inbox.refreshAccounts();
+    // They may have moved since: a keyring unlocked, a token made.
+    if (m_context.secretsLocation)
+        QCoro::connect(m_context.secretsLocation(), this,
+                       [this](const QString& where) { m_secrets->setText(where); });
 }
 
 void SettingsView::refresh()

@@ -27,6 +27,7 @@ public:
     QLabel& granted() const { return *m_granted; }
     QPushButton& grant() const { return *m_grant; }
     QLabel& accessNote() const { return *m_accessNote; }
+    QLabel& secrets() const { return *m_secrets; }
     ShortcutRecorder& recorder() const { return *m_recorder; }
 
 protected:
@@ -40,6 +41,7 @@ private:
     QLabel* m_granted;
     QPushButton* m_grant;
     QLabel* m_accessNote;
+    QLabel* m_secrets;
     ShortcutRecorder* m_recorder;
 };
 

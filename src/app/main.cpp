@@ -4,6 +4,7 @@
 
 #include "app/AppContext.h"
 #include "app/AppDelegate.h"
+#include "app/FormerIdMove.h"
 #include "app/StallWatch.h"
 #include "app/TrayIcons.h"
 #include "app/UpdateCheck.h"
@@ -11,8 +12,10 @@
 #include "engine/Controller.h"
 #include "engine/Heartbeat.h"
 #include "platform/atspi/AccessibilityEnabling.h"
+#include "platform/freedesktop/SecretServiceStore.h"
 #include "platform/freedesktop/SingleInstance.h"
 #include "platform/session/Platform.h"
+#include "platform/session/SecretsLocation.h"
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
 
@@ -53,7 +56,7 @@ void grantAccessibility(QObject* context, std::function<void(QString)> note)
 // Everything the running application is made of, made in dependency order: the Linux services, the
 // state, the engine and the windows.
 struct Tessary {
-    explicit Tessary(tessary::SingleInstance& instance);
+    Tessary(tessary::SingleInstance& instance, const tessary::FormerIdMove& formerId);
 
     tessary::Platform platform;
     tessary::AppState state{tessary::AppStateServices{platform.settings, platform.accessibility,
@@ -76,10 +79,13 @@ struct Tessary {
                                 grantAccessibility};
     tessary::AppDelegate delegate{context, controller};
     tessary::UpdateCheck updates{platform.settings};
+    tessary::SecretServiceStore formerKeyring;
 };
 
-Tessary::Tessary(tessary::SingleInstance& instance)
+Tessary::Tessary(tessary::SingleInstance& instance, const tessary::FormerIdMove& formerId)
+    : formerKeyring(formerId.formerId)
 {
+    context.secretsLocation = [this] { return tessary::secretsLocation(platform.connection); };
     heartbeat.start(controller);
     delegate.setCheckForUpdates([this] { updates.checkNow(); });
     // Developer builds never look for updates on their own.
@@ -87,7 +93,11 @@ Tessary::Tessary(tessary::SingleInstance& instance)
         updates.checkDaily();
     QObject::connect(&instance, &tessary::SingleInstance::reopenRequested, &delegate,
                      &tessary::AppDelegate::reopen);
-    delegate.launch();
+    // Nothing asks the backend before the token kept under the former id has moved: a new token
+    // would stand for a new installation without its inboxes.
+    QCoro::connect(tessary::moveKeyringToken(platform.connection.storedSettings, formerKeyring,
+                                             platform.connection.secrets),
+                   &delegate, [this] { delegate.launch(); });
 }
 
 } // namespace
@@ -124,10 +134,14 @@ int main(int argc, char** argv)
     SingleInstance instance(applicationId());
     std::unique_ptr<Tessary> running;
     instance.claim([&](SingleInstance::Claim claim) {
-        if (claim == SingleInstance::Claim::handedOver)
+        if (claim == SingleInstance::Claim::handedOver) {
             QCoreApplication::quit();
-        else
-            running = std::make_unique<Tessary>(instance);
+            return;
+        }
+        // Files kept under the former application id move before anything reads them.
+        const FormerIdMove formerId = FormerIdMove::forThisBuild({QCoreApplication::applicationFilePath()});
+        formerId.moveFiles();
+        running = std::make_unique<Tessary>(instance, formerId);
     });
     return QApplication::exec();
 }

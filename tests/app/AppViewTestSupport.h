@@ -20,7 +20,7 @@ protected:
                 ++grants;
                 note(QStringLiteral("Restart your browser once."));
             },
-            developerBuild});
+            developerBuild, [] { return whereSecretsAre(); }});
         return *context;
     }
 
@@ -38,6 +38,9 @@ protected:
     FakeClipboard clipboard;
     int grants = 0;
     std::unique_ptr<AppContext> context;
+
+private:
+    static QCoro::Task<QString> whereSecretsAre() { co_return QStringLiteral("In the keyring"); }
 };
 
 } // namespace tessary::test

@@ -104,7 +104,7 @@ TEST_F(SettingsTest, RecorderRefusedAndClosedWhileRecording)
     EXPECT_EQ(hotKey.registered, before);
 }
 
-TEST_F(SettingsTest, OpenAtLoginSpringsBackAndAccessibilityRow)
+TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
 {
     loginItem.failure = QStringLiteral("The autostart folder is read-only.");
     accessibility->trusted = false;
@@ -120,6 +120,7 @@ TEST_F(SettingsTest, OpenAtLoginSpringsBackAndAccessibilityRow)
     accessibility->trusted = true;
     EXPECT_TRUE(spinUntil([&] { return view->granted().isVisibleTo(view.get()); }));
     EXPECT_FALSE(view->grant().isVisibleTo(view.get()));
+    EXPECT_TRUE(spinUntil([&] { return view->secrets().text() == "In the keyring"; }));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QFile>
 #include <QStandardPaths>
@@ -105,4 +107,58 @@ TEST(SecretServiceStuck, EveryJobEndsAtOurTimeOutAndTheStoreIsSkippedAfterwards)
               std::chrono::milliseconds(100)); // not waited on again
     bus.unregisterService("org.freedesktop.secrets");
     bus.unregisterObject("/", QDBusConnection::UnregisterTree);
+}
+
+namespace {
+
+// A Secret Service whose default collection is at `defaultPath` ("/" for none), locked or not. It
+// answers those two questions and records every other call: the ones that could make it prompt.
+class ChosenSecretService : public QDBusVirtualObject {
+public:
+    QString defaultPath;
+    bool locked = false;
+    QStringList otherCalls;
+
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override
+    {
+        if (message.member() == "ReadAlias")
+            return bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(defaultPath))));
+        if (message.member() == "Get" && message.path() == defaultPath)
+            return bus.send(message.createReply(QVariant::fromValue(QDBusVariant(locked))));
+        otherCalls.append(message.member());
+        return bus.send(message.createErrorReply(QDBusError::NotSupported, "not in this test"));
+    }
+};
+
+} // namespace
+
+// Run on a private session bus (dbus-run-session) where this test itself owns the service name.
+TEST(SecretServiceDefaultKeyring, OnlyAnOpenDefaultCollectionIsAskedForSecrets)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(bus.isConnected());
+    const QString login = "/org/freedesktop/secrets/collection/login";
+    const QList<std::tuple<const char*, QString, bool, bool>> rows = {
+        {"no default collection", "/", false, false},
+        {"a locked one", login, true, false},
+        {"an open one", login, false, true},
+    };
+    for (const auto& [rule, defaultPath, locked, asked] : rows) {
+        ChosenSecretService service;
+        service.defaultPath = defaultPath;
+        service.locked = locked;
+        ASSERT_TRUE(bus.registerVirtualObject("/", &service, QDBusConnection::SubPath));
+        ASSERT_TRUE(bus.registerService("org.freedesktop.secrets"));
+        SecretServiceStore keyring("com.tessary.test", std::chrono::seconds(2));
+        runTask(keyring.keychainSet("installToken", "t"));
+        runTask(keyring.keychainGet("installToken"));
+        EXPECT_EQ(!service.otherCalls.isEmpty(), asked)
+            << rule << ": " << service.otherCalls.join(' ').toStdString();
+        if (!asked) {
+            EXPECT_FALSE(keyring.isAvailable()) << rule;
+        }
+        bus.unregisterService("org.freedesktop.secrets");
+        bus.unregisterObject("/", QDBusConnection::UnregisterTree);
+    }
 }

@@ -1,6 +1,7 @@
 #include "platform/freedesktop/SecretServiceStore.h"
 
 #include "common/Logging.h"
+#include "platform/freedesktop/DefaultKeyring.h"
 
 #include <QCoro/QCoroSignal>
 #include <QPointer>
@@ -48,9 +49,22 @@ SecretServiceStore::SecretServiceStore(QString service, std::chrono::millisecond
 {
 }
 
-QCoro::Task<std::optional<QString>> SecretServiceStore::keychainGet(QString key)
+QCoro::Task<bool> SecretServiceStore::usable()
 {
     if (!m_available)
+        co_return false;
+    const bool open = co_await defaultKeyringUnlocked(QDBusConnection::sessionBus(), m_jobTimeout);
+    if (!open && m_available) {
+        qCWarning(logDesktop, "the Secret Service has no unlocked default keyring; secrets stay in files");
+        m_available = false;
+    }
+    co_return m_available;
+}
+
+QCoro::Task<std::optional<QString>> SecretServiceStore::keychainGet(QString key)
+{
+    const bool usable = co_await this->usable();
+    if (!usable)
         co_return std::nullopt;
     auto* job = new QKeychain::ReadPasswordJob(m_service);
     job->setKey(key);
@@ -69,7 +83,8 @@ QCoro::Task<std::optional<QString>> SecretServiceStore::keychainGet(QString key)
 
 QCoro::Task<bool> SecretServiceStore::keychainSet(QString key, QString value)
 {
-    if (!m_available)
+    const bool usable = co_await this->usable();
+    if (!usable)
         co_return false;
     auto* job = new QKeychain::WritePasswordJob(m_service);
     job->setKey(key);
@@ -82,7 +97,8 @@ QCoro::Task<bool> SecretServiceStore::keychainSet(QString key, QString value)
 
 QCoro::Task<> SecretServiceStore::keychainDelete(QString key)
 {
-    if (!m_available)
+    const bool usable = co_await this->usable();
+    if (!usable)
         co_return;
     auto* job = new QKeychain::DeletePasswordJob(m_service);
     job->setKey(key);

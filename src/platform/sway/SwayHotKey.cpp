@@ -23,11 +23,11 @@ constexpr quint32 getConfigMessage = 9;
 const QString objectPath = QStringLiteral("/com/tessary/HotKey");
 const QString interfaceName = QStringLiteral("com.tessary.HotKey");
 
-// "com.tessary.mac.HotKey." for the release and the developer build alike.
+// "com.tessary.Tessary.HotKey." for the release and the developer build alike.
 QString busPrefix(QString applicationId)
 {
     if (isDevBuild(applicationId))
-        applicationId.chop(4); // ".dev"
+        applicationId.chop(developerIdSuffix.size());
     return applicationId + QStringLiteral(".HotKey.");
 }
 
