@@ -12,9 +12,11 @@ using namespace std::chrono;
 namespace {
 
 constexpr auto pollSlice = milliseconds(100); // how soon a blocked wait notices a stop request
-// All the untagged data one command may bring (a day's arrivals, a long SEARCH), and how many
-// responses one IDLE may bring without news: more is a server flooding us.
+// All the untagged data one command may bring (a day's arrivals, a long SEARCH), in bytes and in
+// responses (each costs more parsed than sent), and how many responses one IDLE may bring without
+// news: more is a server flooding us.
 constexpr qsizetype maxCommandBytes = 16 * 1024 * 1024;
+constexpr qsizetype maxCommandResponses = 100000;
 constexpr int maxIdleResponses = 10000;
 const char* const monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -178,7 +180,7 @@ ImapResult<ImapSession::Responses> ImapSession::command(const QByteArray& text)
         const auto raw = readResponse(deadline);
         if (!raw)
             return Unexpected{raw.error()};
-        if ((untaggedBytes += raw->size()) > maxCommandBytes)
+        if ((untaggedBytes += raw->size()) > maxCommandBytes || untagged.size() > maxCommandResponses)
             return Unexpected{failure(ImapError::Kind::tooMuch)};
         QList<ImapValue> response = parseImapResponse(*raw);
         if (response.isEmpty() || response[0].text != tag) {

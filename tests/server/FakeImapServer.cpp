@@ -1,10 +1,7 @@
 #include "FakeImapServer.h"
 
 #include <QEventLoop>
-#include <QFile>
 #include <QProcess>
-#include <QSslCertificate>
-#include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QThread>
@@ -18,9 +15,8 @@ namespace {
 // Accepts each connection with TLS and plays the script on it.
 class ScriptedServer final : public QTcpServer {
 public:
-    ScriptedServer(QSslCertificate certificate, QSslKey key, FakeImapServer::Script script)
-        : m_certificate(std::move(certificate))
-        , m_key(std::move(key))
+    ScriptedServer(QString folder, FakeImapServer::Script script)
+        : m_folder(std::move(folder))
         , m_script(std::move(script))
     {
     }
@@ -29,28 +25,22 @@ private:
     void incomingConnection(qintptr descriptor) override
     {
         auto* socket = new QSslSocket(this);
-        if (!socket->setSocketDescriptor(descriptor)) {
-            delete socket;
-            return;
-        }
-        socket->setLocalCertificate(m_certificate);
-        socket->setPrivateKey(m_key);
+        socket->setSocketDescriptor(descriptor);
+        socket->setLocalCertificate(m_folder + "/server.pem");
+        socket->setPrivateKey(m_folder + "/server.key", QSsl::Ec);
         auto idleTag = std::make_shared<QByteArray>();
         connect(socket, &QSslSocket::encrypted, socket, [this, socket] { socket->write(m_script({}, {})); });
         connect(socket, &QSslSocket::readyRead, socket, [this, socket, idleTag] {
             while (socket->state() == QAbstractSocket::ConnectedState && socket->canReadLine()) {
                 const QByteArray line = socket->readLine().trimmed();
-                const qsizetype space = line.indexOf(' ');
                 const bool done = line.compare("DONE", Qt::CaseInsensitive) == 0;
-                const QByteArray tag = done ? *idleTag : line.left(space);
-                const QByteArray command = done ? line : line.mid(space + 1);
+                const QByteArray tag = done ? *idleTag : line.left(line.indexOf(' '));
+                const QByteArray command = done ? line : line.mid(tag.size() + 1);
                 if (command.toUpper() == "IDLE")
                     *idleTag = tag;
                 const QByteArray answer = m_script(tag, command);
-                if (answer == FakeImapServer::closeConnection) {
-                    socket->abort();
-                    return;
-                }
+                if (answer == FakeImapServer::closeConnection)
+                    return socket->abort();
                 socket->write(answer);
             }
         });
@@ -58,8 +48,7 @@ private:
         socket->startServerEncryption();
     }
 
-    const QSslCertificate m_certificate;
-    const QSslKey m_key;
+    const QString m_folder;
     const FakeImapServer::Script m_script;
 };
 
@@ -76,17 +65,10 @@ FakeImapServer::FakeImapServer(Script script)
                    "server.pem"});
     if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
         return;
-    QFile certificateFile(m_dir.filePath("server.pem"));
-    QFile keyFile(m_dir.filePath("server.key"));
-    if (!certificateFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly))
-        return;
-    QSslCertificate certificate(&certificateFile, QSsl::Pem);
-    QSslKey key(&keyFile, QSsl::Ec, QSsl::Pem);
-
     // The server lives and dies on its thread; the port comes back once it listens.
     std::promise<quint16> listening;
-    m_thread.reset(QThread::create([&listening, certificate, key, script] {
-        ScriptedServer server(certificate, key, script);
+    m_thread.reset(QThread::create([&listening, folder = m_dir.path(), script] {
+        ScriptedServer server(folder, script);
         listening.set_value(server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0);
         QEventLoop().exec(); // until quit() from the destructor
     }));

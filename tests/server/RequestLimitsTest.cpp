@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -124,4 +125,31 @@ TEST_F(RequestLimits, ASecondBackendOnTheSamePortDoesNotStart)
     const auto second = server::BackendServer::start(config);
     ASSERT_FALSE(second);
     EXPECT_TRUE(second.error().contains(QString::number(backend->port()))) << second.error().toStdString();
+}
+
+// Over https the same connections serve, one request after another, and refuse alike.
+TEST(RequestLimitsOverHttps, ServedAndRefusedLikePlainHttp)
+{
+    QTemporaryDir data;
+    QProcess openssl;
+    openssl.setWorkingDirectory(data.path());
+    openssl.start("openssl",
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                   "-days", "1", "-subj", "/CN=localhost", "-keyout", "key.pem", "-out", "cert.pem"});
+    ASSERT_TRUE(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+    server::ServerConfig config;
+    config.dataDir = data.filePath("backend");
+    config.tlsCert = data.filePath("cert.pem");
+    config.tlsKey = data.filePath("key.pem");
+    auto backend = server::BackendServer::start(config);
+    ASSERT_TRUE(backend) << backend.error().toStdString();
+    httplib::SSLClient client("127.0.0.1", (*backend)->port());
+    client.enable_server_certificate_verification(false);
+    client.set_keep_alive(true);
+    for (int round = 0; round < 2; ++round)
+        EXPECT_EQ(client.Post("/v1/installs", "", "application/json")->status, 200);
+    httplib::Headers many;
+    for (int i = 0; i < 100; ++i)
+        many.emplace("X-Filler-" + std::to_string(i), "x");
+    EXPECT_EQ(client.Post("/v1/installs", many, "", "application/json")->status, 431);
 }
