@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace tessary::test {
 namespace {
 
@@ -149,10 +151,11 @@ TEST_F(EndToEnd, NewUserAddsTheInboxAllowsAccessibilityAndTriesThePracticeField)
     // picked with the keyboard.
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"),
                          QStringLiteral("Up"), QStringLiteral("Return")}));
-    for (const auto& [label, text] : {std::pair{QStringLiteral("Email"), user},
-                                      std::pair{QStringLiteral("App password"), DovecotServer::password},
-                                      std::pair{QStringLiteral("Server"), DovecotServer::hostName}}) {
-        ASSERT_TRUE(waitUntil([&] { return app.click(d.accessibility, label, textField); }, 10s))
+    for (const auto& [label, text, role] :
+         {std::tuple{QStringLiteral("Email"), user, textField},
+          std::tuple{QStringLiteral("App password"), DovecotServer::password, Role::passwordText},
+          std::tuple{QStringLiteral("Server"), DovecotServer::hostName, textField}}) {
+        ASSERT_TRUE(waitUntil([&] { return app.click(d.accessibility, label, role); }, 10s))
             << label.toStdString() << seen(app);
         ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), text}));
     }

@@ -145,7 +145,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
             },
             15s));
         settle(300ms); // the chip fades in
-        const Rect fill{fieldFrame->x + 10, fieldFrame->y - 4 - 20, 10, 10};
+        const Rect fill{fieldFrame->x + 10, fieldFrame->y + fieldFrame->height + 4 + 10, 10, 10};
         ASSERT_TRUE(clickAt(fill));
     } else {
         const auto chip = [](const ShownWindow& window) {
