@@ -4,6 +4,8 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(WAYLAND REQUIRED IMPORTED_TARGET GLOBAL wayland-client xkbcommon)
 pkg_get_variable(WAYLAND_SCANNER wayland-scanner wayland_scanner)
 pkg_get_variable(WAYLAND_PROTOCOLS_DIR wayland-protocols pkgdatadir)
+# KDE's own protocols (KWin's fake input); sets PLASMA_WAYLAND_PROTOCOLS_DIR.
+find_package(PlasmaWaylandProtocols REQUIRED)
 
 # add_wayland_protocols(TARGET XML...): a static library of the protocols' client code; its users
 # include "<name>-client-protocol.h".

@@ -22,6 +22,13 @@ constexpr double recentReuse = 300;    // a recent code fits a new field this lo
 constexpr qsizetype recentLimit = 8;
 
 const QString noCodeArrived = QStringLiteral("No code arrived");
+
+// The keyboard layout in use lacks a character of the code; the fill put the code on the
+// clipboard before typing, so pasting it is the way left.
+QString untypableMessage(const QString& character)
+{
+    return QStringLiteral("Can't type \u201c%1\u201d: paste with Ctrl+V").arg(character);
+}
 const QString noRecentCode = QStringLiteral("No code in the last 10 min");
 
 std::optional<QString> siteOf(const std::optional<CodeField>& field)
@@ -203,9 +210,14 @@ QCoro::Task<> CodeFlow::fillTask(FoundCode code, std::optional<CodeField> field,
     std::optional<Element> element;
     if (field)
         element = field->element;
-    co_await typeCode(m_s.accessibility, m_s.keyboard, m_s.clock, code.code, element, m_s.timings);
+    const std::optional<QString> untypable =
+        co_await typeCode(m_s.accessibility, m_s.keyboard, m_s.clock, code.code, element, m_s.timings);
     if (!self)
         co_return;
+    if (untypable) {
+        m_field = field;
+        co_return m_controller.show(ChipModel::Failed{untypableMessage(*untypable)});
+    }
     emit typed(code.code);
     ChipModel& chip = m_s.chip.model();
     if (field && field->frame) {

@@ -1,5 +1,6 @@
 #include "hotkey/KeyCodes.h"
 
+#include <QChar>
 #include <Qt>
 
 #include <algorithm>
@@ -143,6 +144,23 @@ std::optional<qint64> keyCodeForKeysym(quint32 keysym)
     if (const KeyRow* row =
             findRow([&](const KeyRow& r) { return r.keysym == keysym || r.shiftedKeysym == keysym; }))
         return row->keyCode;
+    return std::nullopt;
+}
+
+std::optional<int> qtKeyForKeyCode(qint64 keyCode)
+{
+    const KeyRow* row = findRow([&](const KeyRow& r) { return r.keyCode == keyCode; });
+    if (!row)
+        return std::nullopt;
+    if (row->qtKey != 0)
+        return row->qtKey;
+    if (row->keysym < 0x7f)
+        return int(QChar::toUpper(row->keysym));
+    // The keypad's keysyms: KP_Multiply (0xffaa) to KP_9 (0xffb9) in ASCII's order from "*", and KP_Equal.
+    if (row->keysym >= 0xffaa && row->keysym <= 0xffb9)
+        return int(Qt::KeypadModifier) | int('*' + (row->keysym - 0xffaa));
+    if (row->keysym == 0xffbd)
+        return int(Qt::KeypadModifier) | int('=');
     return std::nullopt;
 }
 

@@ -18,6 +18,10 @@ std::optional<quint32> keysymForKeyCode(qint64 keyCode);
 // "exclam" is the 1 key); none for a key without a row.
 std::optional<qint64> keyCodeForKeysym(quint32 keysym);
 
+// The Qt key number of a key code, as KDE's global shortcut service takes it: a printable key is
+// its upper-case character, a keypad key carries Qt::KeypadModifier; none for an unknown code.
+std::optional<int> qtKeyForKeyCode(qint64 keyCode);
+
 // The key code of a key event: from its native keysym when the platform gives one, else from the
 // Qt key number (printable keys are their upper-case character there).
 std::optional<qint64> keyCodeForKeyEvent(int qtKey, quint32 nativeKeysym);

@@ -19,6 +19,13 @@ public:
     // One key event carrying `text`: a single code point. Finishes once applications can take the
     // next event: a key the keymap lacks is first put on a spare key, which they must learn of.
     virtual QCoro::Task<> postKey(QString text, bool down) = 0;
+    // Whether a key event can carry `text` (a single code point). A keyboard with a keymap of its
+    // own types anything; one bound to the user's layout types only what the layout holds.
+    virtual bool canType(const QString& text) const
+    {
+        Q_UNUSED(text);
+        return true;
+    }
 };
 
 } // namespace tessary

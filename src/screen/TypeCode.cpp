@@ -50,9 +50,17 @@ bool isWide(Accessibility& accessibility, const std::optional<Element>& field)
 
 } // namespace
 
-QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& clock, QString code,
-                       std::optional<Element> element, Timings timings)
+QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& clock,
+                                             QString code, std::optional<Element> element, Timings timings)
 {
+    const QList<QStringList> keys = characters(code);
+    for (const QStringList& character : keys) {
+        for (const QString& key : character) {
+            if (!keyboard.canType(key))
+                co_return character.join(QString());
+        }
+    }
+
     if (element)
         accessibility.setFocused(*element);
 
@@ -61,9 +69,8 @@ QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& 
     for (int poll = 0; poll < timings.modifierPolls && keyboard.keysHeld(); ++poll)
         co_await clock.sleep(timings.modifierPoll);
 
-    const QList<QStringList> keys = characters(code);
     if (keys.isEmpty())
-        co_return;
+        co_return std::nullopt;
     keyboard.releaseHeldKeys();
 
     const std::optional<Element> field = accessibility.focusedElement();
@@ -72,7 +79,7 @@ QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& 
         const std::optional<Element> before = accessibility.focusedElement();
         // One field is typed into only while it keeps the focus: the user may have moved on.
         if (mode == FieldMode::singleField && focusMoved(field, before))
-            co_return;
+            co_return std::nullopt;
         for (const QString& key : keys[i]) {
             co_await keyboard.postKey(key, true);
             co_await keyboard.postKey(key, false);
@@ -97,6 +104,7 @@ QCoro::Task<> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& 
             mode = FieldMode::singleField;
         }
     }
+    co_return std::nullopt;
 }
 
 } // namespace tessary

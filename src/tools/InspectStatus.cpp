@@ -1,6 +1,6 @@
 // tessary-inspect status: whether this session lets Tessary work (accessibility on, X11, XTest), which
-// kind of session it is (x11, sway, other wayland) and which application is in front, with a sentence on
-// stderr for whatever is missing.
+// kind of session it is (x11, sway, kwin, other wayland) and which application is in front, with a
+// sentence on stderr for whatever is missing.
 
 #include "common/Clock.h"
 #include "platform/atspi/AccessibilityEnabling.h"
@@ -10,6 +10,8 @@
 #include "tools/InspectCommand.h"
 #include "tools/JsonLine.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -17,16 +19,24 @@ namespace tessary::inspect {
 
 namespace {
 
-// The frontmost application and, on sway, its window's content area in screen pixels.
+// The frontmost application and, on Wayland, its window's content area in screen pixels.
 struct Front {
     std::optional<RunningApplication> application;
     QJsonValue window;
 };
 
-Front frontOf(Frontmost& frontmost, bool sway)
+// KWin reports the window in front once our script runs in it, a moment after start.
+constexpr std::chrono::milliseconds kwinFirstReport{2000};
+
+Front frontOf(Frontmost& frontmost, bool kwin)
 {
+    if (kwin) {
+        QDeadlineTimer deadline(kwinFirstReport);
+        while (frontmost.pid() == 0 && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
     Front front{frontmost.application(), {}};
-    if (!sway || !front.application)
+    if (!frontmost.windowRelativeExtents() || !front.application)
         return front;
     if (const auto content = frontmost.windowContent(front.application->pid, {}))
         front.window = QJsonArray{content->x, content->y, content->width, content->height};
@@ -42,13 +52,14 @@ int runStatus(const QStringList& arguments)
     const DesktopSession::Kind session = DesktopSession::current();
     const bool x11 = session == DesktopSession::Kind::x11;
     const bool sway = session == DesktopSession::Kind::sway;
+    const bool kwin = session == DesktopSession::Kind::kwin;
     const bool enabled = AccessibilityEnabling::isEnabled();
     const bool xtest = x11 && sessionCanType();
-    // On sway codes are typed through a virtual keyboard the compositor must offer.
+    // On sway and KWin codes are typed through a protocol the compositor must offer us.
     SystemClock clock;
-    const QString swayTyping = sway ? SessionDevices(clock).typingProblem() : QString();
-    const bool typing = x11 ? xtest : sway && swayTyping.isEmpty();
-    const Front front = x11 || sway ? frontOf(*makeSessionFrontmost(), sway) : Front{};
+    const QString compositorTyping = sway || kwin ? SessionDevices(clock).typingProblem() : QString();
+    const bool typing = x11 ? xtest : (sway || kwin) && compositorTyping.isEmpty();
+    const Front front = x11 || sway || kwin ? frontOf(*makeSessionFrontmost(), kwin) : Front{};
 
     QJsonValue frontmost;
     if (const auto& application = front.application) {
@@ -75,22 +86,25 @@ int runStatus(const QStringList& arguments)
         printError(QStringLiteral("the X server has no XTest extension: codes cannot be typed"));
     if (x11 && !front.application)
         printError(QStringLiteral("no frontmost application: the window manager sets no _NET_ACTIVE_WINDOW"));
-    if (sway && !swayTyping.isEmpty())
-        printError(swayTyping);
+    if (!compositorTyping.isEmpty())
+        printError(compositorTyping);
     if (sway && !front.application)
         printError(QStringLiteral("no frontmost application: sway reports no focused window"));
+    if (kwin && !front.application)
+        printError(
+            QStringLiteral("no frontmost application: KWin ran no script of ours, or no window is active"));
     return enabled && typing ? exitOk : exitFailure;
 }
 
-const bool registered =
-    registerCommand({.name = QStringLiteral("status"),
-                     .usage = QStringLiteral(""),
-                     .description = QStringLiteral(
-                         "accessibility, the session (X11, sway, Wayland) and the frontmost application"),
-                     .example = QStringLiteral("tessary-inspect status"),
-                     .group = QStringLiteral("screen"),
-                     .needs = Needs::core,
-                     .run = runStatus});
+const bool registered = registerCommand(
+    {.name = QStringLiteral("status"),
+     .usage = QStringLiteral(""),
+     .description = QStringLiteral(
+         "accessibility, the session (X11, sway, KWin, Wayland) and the frontmost application"),
+     .example = QStringLiteral("tessary-inspect status"),
+     .group = QStringLiteral("screen"),
+     .needs = Needs::core,
+     .run = runStatus});
 
 } // namespace
 

@@ -19,12 +19,16 @@ namespace {
 // ASCII). The application's own keyboard lives as long as it does; this command's must linger.
 constexpr std::chrono::milliseconds waylandLinger{300};
 
-QCoro::Task<> delayThenType(Clock& clock, Accessibility& accessibility, Keyboard& keyboard, QString text,
-                            std::chrono::milliseconds delay, std::chrono::milliseconds linger)
+// The character the keyboard cannot type, when that stopped it.
+QCoro::Task<std::optional<QString>> delayThenType(Clock& clock, Accessibility& accessibility,
+                                                  Keyboard& keyboard, QString text,
+                                                  std::chrono::milliseconds delay,
+                                                  std::chrono::milliseconds linger)
 {
     co_await clock.sleep(delay);
-    co_await typeCode(accessibility, keyboard, clock, text);
+    const std::optional<QString> untypable = co_await typeCode(accessibility, keyboard, clock, text);
     co_await clock.sleep(linger);
+    co_return untypable;
 }
 
 int runType(const QStringList& arguments)
@@ -39,8 +43,7 @@ int runType(const QStringList& arguments)
         return exitBadInput;
     }
     const DesktopSession::Kind session = DesktopSession::current();
-    const bool wayland =
-        session == DesktopSession::Kind::sway || session == DesktopSession::Kind::otherWayland;
+    const bool wayland = DesktopSession::isWayland(session);
     // On Wayland whether we can type is the compositor's answer, not the session's.
     if (const QString problem = sessionProblem(); !problem.isEmpty() && !wayland) {
         printError(problem);
@@ -54,9 +57,15 @@ int runType(const QStringList& arguments)
     }
     // Typing works without accessibility; only the row-of-boxes probe needs to see the focus.
     const std::unique_ptr<AtspiAccessibility> accessibility = makeSessionAccessibility();
-    QCoro::waitFor(delayThenType(clock, *accessibility, devices.keyboard(), parsed.positional.constFirst(),
-                                 std::chrono::milliseconds(qint64(delay * 1000)),
-                                 wayland ? waylandLinger : std::chrono::milliseconds(0)));
+    const std::optional<QString> untypable = QCoro::waitFor(
+        delayThenType(clock, *accessibility, devices.keyboard(), parsed.positional.constFirst(),
+                      std::chrono::milliseconds(qint64(delay * 1000)),
+                      wayland ? waylandLinger : std::chrono::milliseconds(0)));
+    if (untypable) {
+        printError(
+            QStringLiteral("the keyboard layout has no \u201c%1\u201d: nothing was typed").arg(*untypable));
+        return exitFailure;
+    }
     return exitOk;
 }
 

@@ -38,6 +38,19 @@ TEST_F(CodeBurst, AMatchingCodeOnTheFirstFetchIsTypedAtOnceAndTheChipShowsFilled
     EXPECT_FALSE(chip.visible);
 }
 
+TEST_F(CodeBurst, ACodeTheLayoutCannotTypeIsLeftOnTheClipboardAndTheChipSaysSo)
+{
+    keyboard.lack("9");
+    backend.messagesScript.replies = {QList<Message>{mail("m1", "482913", "example.com")}};
+    focusAndTick("code");
+    clock.advance(1s);
+    EXPECT_EQ(keyboard.typed(), "");
+    EXPECT_EQ(clipboard.texts, QStringList{"482913"});
+    const auto* failed = chipAs<ChipModel::Failed>();
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->message, QStringLiteral("Can't type \u201c9\u201d: paste with Ctrl+V"));
+}
+
 TEST_F(CodeBurst, ACodeFromAnotherSiteWaitsOnTheChipForFill)
 {
     backend.messagesScript.replies = {QList<Message>{mail("m1", "482913", "other.org")}};

@@ -42,15 +42,20 @@ public:
     // the keymap lacks does while applications learn of the spare key it is put on.
     void settleAround(const QString& text, std::chrono::nanoseconds duration) { m_settle[text] = duration; }
 
+    // Keys whose text is in `texts` cannot be typed, as on a layout that lacks them.
+    void lack(const QString& texts) { m_lacking = texts; }
+
     // The texts of the key-down events, joined: what the application received.
     QString typed() const;
 
     bool keysHeld() override;
     void releaseHeldKeys() override;
     QCoro::Task<> postKey(QString text, bool down) override;
+    bool canType(const QString& text) const override { return !m_lacking.contains(text); }
 
 private:
     FakeClock& m_clock;
+    QString m_lacking;
     std::optional<std::chrono::nanoseconds> m_heldUntil;
     bool m_heldForever = false;
     FakeAccessibility* m_boxesAccessibility = nullptr;

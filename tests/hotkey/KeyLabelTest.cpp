@@ -64,3 +64,18 @@ TEST(KeyCodeTable, KeyEventsWithAndWithoutKeysym)
         EXPECT_EQ(keyCodeForKeyEvent(key, 0), keyCode) << key;
     EXPECT_FALSE(keyCodeForKeyEvent(Qt::Key_Shift, 0));
 }
+
+TEST(KeyCodeTable, QtKeyNumbersAsKdesShortcutServiceTakesThem)
+{
+    const QList<std::pair<qint64, int>> rows = {{31, Qt::Key_O},
+                                                {49, Qt::Key_Space},
+                                                {96, Qt::Key_F5},
+                                                {18, Qt::Key_1},
+                                                {27, Qt::Key_Minus},
+                                                {117, Qt::Key_Delete},
+                                                {83, Qt::KeypadModifier | Qt::Key_1},
+                                                {81, Qt::KeypadModifier | Qt::Key_Equal}};
+    for (const auto& [keyCode, qtKey] : rows)
+        EXPECT_EQ(qtKeyForKeyCode(keyCode), qtKey) << keyCode;
+    EXPECT_FALSE(qtKeyForKeyCode(10)); // no row
+}

@@ -44,9 +44,9 @@ struct Typing : ::testing::Test {
         return all;
     }
 
-    void type(const QString& code, std::optional<Element> element = std::nullopt)
+    std::optional<QString> type(const QString& code, std::optional<Element> element = std::nullopt)
     {
-        test::runTask(typeCode(*screen, keyboard, clock, code, element));
+        return test::runTask(typeCode(*screen, keyboard, clock, code, element));
     }
 
     // When each key-down was posted.
@@ -181,6 +181,16 @@ TEST_F(Typing, AKeyThatChangesTheKeymapIsWaitedForOnTheClock)
     type(QStringLiteral("1é2"));
     EXPECT_EQ(clock.sleeps, (Sleeps{15ms, 20ms, 20ms, 15ms}));
     EXPECT_EQ(keyDownTimes(), (QList<std::chrono::nanoseconds>{0ms, 35ms, 70ms}));
+}
+
+TEST_F(Typing, ACodeWithACharacterTheLayoutLacksIsNotBegun)
+{
+    // Half a code in the field is worse than none: the user pastes the whole code instead.
+    keyboard.lack(QStringLiteral("é"));
+    EXPECT_EQ(type(QStringLiteral("12é4")), QStringLiteral("é"));
+    EXPECT_TRUE(keyboard.events.isEmpty());
+    EXPECT_EQ(type(QStringLiteral("1234")), std::nullopt);
+    EXPECT_EQ(keyboard.typed(), "1234");
 }
 
 TEST_F(Typing, TheGivenFieldIsFocusedFirst)

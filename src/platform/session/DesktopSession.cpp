@@ -27,8 +27,11 @@ DesktopSession::Kind DesktopSession::classify(const Environment& environment)
     const bool wayland =
         environment.sessionType == QLatin1String("wayland") ||
         (!environment.waylandDisplay.isEmpty() && environment.sessionType != QLatin1String("x11"));
-    if (wayland)
-        return environment.swaySocket.isEmpty() ? Kind::otherWayland : Kind::sway;
+    if (wayland) {
+        if (!environment.swaySocket.isEmpty())
+            return Kind::sway;
+        return desktop(environment) == Desktop::kde ? Kind::kwin : Kind::otherWayland;
+    }
     if (environment.display.isEmpty())
         return Kind::none;
     return Kind::x11;
@@ -52,9 +55,16 @@ DesktopSession::Kind DesktopSession::current()
     return kind;
 }
 
+bool DesktopSession::isWayland(Kind kind)
+{
+    return kind == Kind::sway || kind == Kind::kwin || kind == Kind::otherWayland;
+}
+
 QString DesktopSession::name(Kind kind)
 {
     switch (kind) {
+    case Kind::kwin:
+        return QStringLiteral("kwin");
     case Kind::x11:
         return QStringLiteral("x11");
     case Kind::sway:
@@ -72,6 +82,7 @@ QString DesktopSession::problem(Kind kind, Desktop desktop)
     switch (kind) {
     case Kind::x11:
     case Kind::sway:
+    case Kind::kwin:
         return {};
     case Kind::none:
         return QStringLiteral("No X11 display: DISPLAY is not set.");
@@ -84,11 +95,7 @@ QString DesktopSession::problem(Kind kind, Desktop desktop)
             "GNOME on Wayland does not tell other apps which window is in front or where it "
             "is, and lets no app type keys or place a panel: log in with \"GNOME on Xorg\" "
             "to use Tessary.");
-    case Desktop::kde:
-        return QStringLiteral(
-            "KDE Plasma on Wayland does not tell other apps which window is in front or where "
-            "it is, and keeps typing keys to its own input methods: log in with \"Plasma "
-            "(X11)\" to use Tessary.");
+    case Desktop::kde: // a Plasma session is Kind::kwin
     case Desktop::other:
         break;
     }

@@ -1,5 +1,6 @@
 #include "platform/session/SessionAccessibility.h"
 
+#include "platform/kwin/KwinFrontmost.h"
 #include "platform/session/DesktopSession.h"
 #include "platform/sway/SwayFrontmost.h"
 #include "platform/x11/EwmhFrontmost.h"
@@ -11,6 +12,8 @@ std::unique_ptr<Frontmost> makeSessionFrontmost()
 {
     if (DesktopSession::current() == DesktopSession::Kind::sway)
         return std::make_unique<SwayFrontmost>(SwayIpc::fromEnvironment());
+    if (DesktopSession::current() == DesktopSession::Kind::kwin)
+        return std::make_unique<KwinFrontmost>();
     return std::make_unique<EwmhFrontmost>();
 }
 
@@ -25,6 +28,7 @@ bool sessionCanType()
     case DesktopSession::Kind::x11:
         return XTestKeyboard::serverHasXTest();
     case DesktopSession::Kind::sway:
+    case DesktopSession::Kind::kwin:
         return true;
     case DesktopSession::Kind::otherWayland:
     case DesktopSession::Kind::none:

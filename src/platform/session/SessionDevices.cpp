@@ -2,6 +2,8 @@
 
 #include "chip/ChipPanel.h"
 #include "common/AppIdentity.h"
+#include "platform/kwin/FakeInputKeyboard.h"
+#include "platform/kwin/KGlobalAccelHotKey.h"
 #include "platform/session/DesktopSession.h"
 #include "platform/sway/SwayHotKey.h"
 #include "platform/wayland/LayerChipPanel.h"
@@ -10,6 +12,8 @@
 #include "platform/wayland/WaylandLayerSurface.h"
 #include "platform/x11/X11HotKey.h"
 #include "platform/x11/XTestKeyboard.h"
+
+#include <QCoreApplication>
 
 namespace tessary {
 
@@ -20,16 +24,32 @@ bool onSway()
     return DesktopSession::current() == DesktopSession::Kind::sway;
 }
 
-bool onWayland()
+bool onKwin()
 {
-    return onSway() || DesktopSession::current() == DesktopSession::Kind::otherWayland;
+    return DesktopSession::current() == DesktopSession::Kind::kwin;
+}
+
+// Where a desktop entry must name this executable for KWin to let it type.
+QString kwinTypingProblem()
+{
+    return QStringLiteral("KWin lets Tessary type only when a desktop entry names %1 and grants it "
+                          "X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input (the package installs one)")
+        .arg(QCoreApplication::applicationFilePath());
 }
 
 } // namespace
 
 SessionDevices::SessionDevices(Clock& clock)
 {
-    if (onWayland()) {
+    if (onKwin()) {
+        m_wayland = std::make_unique<WaylandDisplay>();
+        auto keyboard = std::make_unique<FakeInputKeyboard>(*m_wayland);
+        if (keyboard->available()) {
+            m_keyboard = std::move(keyboard);
+            return;
+        }
+        m_typingProblem = kwinTypingProblem();
+    } else if (DesktopSession::isWayland(DesktopSession::current())) {
         m_wayland = std::make_unique<WaylandDisplay>();
         auto keyboard = std::make_unique<WaylandKeyboard>(*m_wayland);
         if (keyboard->available()) {
@@ -53,6 +73,8 @@ std::unique_ptr<HotKey> makeSessionHotKey()
 {
     if (onSway())
         return std::make_unique<SwayHotKey>(qEnvironmentVariable("SWAYSOCK"), applicationId());
+    if (onKwin())
+        return std::make_unique<KGlobalAccelHotKey>(applicationId());
     return std::make_unique<X11HotKey>();
 }
 
@@ -67,7 +89,10 @@ ChipSurface& SessionDevices::chip()
 {
     if (!m_chip) {
         if (m_wayland) {
-            auto layer = std::make_unique<WaylandLayerSurface>(*m_wayland);
+            // KWin activates a clicked layer surface, taking the keyboard from the app with the
+            // field, unless the surface is a dock.
+            auto layer = onKwin() ? std::make_unique<WaylandLayerSurface>(*m_wayland, "dock")
+                                  : std::make_unique<WaylandLayerSurface>(*m_wayland);
             if (layer->available()) {
                 m_layer = std::move(layer);
                 m_chip = std::make_unique<LayerChipPanel>(*m_layer);

@@ -14,10 +14,11 @@ namespace tessary {
 class WaylandDisplay;
 class WaylandLayerSurface;
 
-// What differs between an X11 desktop and sway: how keys are typed, how the fill shortcut is had
-// and how the chip floats over other applications. X11 types through XTest, grabs the key on the
-// root window and floats a Qt window; sway types through a virtual keyboard, binds the key in sway
-// and shows the chip on a layer surface. Chosen once, from the session. The keyboard is made at
+// What differs between desktops: how keys are typed, how the fill shortcut is had and how the chip
+// floats over other applications. X11 types through XTest, grabs the key on the root window and
+// floats a Qt window; sway types through a virtual keyboard, binds the key in sway and shows the
+// chip on a layer surface; KWin types through its fake input, takes the key from kglobalaccel and
+// shows the chip on a layer surface too. Chosen once, from the session. The keyboard is made at
 // once, because on sway a seat with no keyboard sends no focus events; the hot key and the chip
 // when first asked for, so a command that only types makes neither.
 class SessionDevices {

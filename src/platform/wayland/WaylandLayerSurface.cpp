@@ -88,8 +88,9 @@ struct WaylandLayerSurfaceListeners {
     };
 };
 
-WaylandLayerSurface::WaylandLayerSurface(WaylandDisplay& display)
+WaylandLayerSurface::WaylandLayerSurface(WaylandDisplay& display, QByteArray layerNamespace)
     : m_display(display)
+    , m_namespace(std::move(layerNamespace))
     , m_outputs(display)
 {
     m_compositor = display.bind<wl_compositor>(wl_compositor_interface, 4);
@@ -146,8 +147,8 @@ bool WaylandLayerSurface::show(const QImage& image, QPoint topLeft)
     }
 
     m_surface = wl_compositor_create_surface(m_compositor);
-    m_layer = zwlr_layer_shell_v1_get_layer_surface(m_shell, m_surface, output,
-                                                    ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "tessary-chip");
+    m_layer = zwlr_layer_shell_v1_get_layer_surface(
+        m_shell, m_surface, output, ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, m_namespace.constData());
     m_onOutput = output;
     zwlr_layer_surface_v1_add_listener(m_layer, &WaylandLayerSurfaceListeners::layer, this);
     zwlr_layer_surface_v1_set_anchor(m_layer,

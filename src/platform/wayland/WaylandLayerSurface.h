@@ -25,7 +25,9 @@ class WaylandDisplay;
 // compositor still reads the last.
 class WaylandLayerSurface final : public LayerSurface {
 public:
-    explicit WaylandLayerSurface(WaylandDisplay& display);
+    // `layerNamespace` tells the compositor what the surface is for; KWin gives the keyboard to a
+    // clicked layer surface unless it is a "dock".
+    explicit WaylandLayerSurface(WaylandDisplay& display, QByteArray layerNamespace = "tessary-chip");
     ~WaylandLayerSurface() override;
 
     // False when the compositor lacks the layer shell (GNOME, KDE) or shared memory.
@@ -45,6 +47,7 @@ private:
     void pointerAt(wl_surface* surface, QPointF position, bool entering);
 
     WaylandDisplay& m_display;
+    QByteArray m_namespace;
     WaylandOutputs m_outputs;
     wl_compositor* m_compositor = nullptr;
     wl_shm* m_shm = nullptr;

@@ -1,0 +1,134 @@
+#include "platform/kwin/KGlobalAccelHotKey.h"
+
+#include "common/Logging.h"
+#include "hotkey/KeyCodes.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusReply>
+#include <QRegularExpression>
+
+namespace tessary {
+
+namespace {
+
+const QString service = QStringLiteral("org.kde.kglobalaccel");
+const QString action = QStringLiteral("fill-newest-code");
+constexpr int callTimeoutMs = 1000;
+// setShortcut's flags: take the keys as the present ones, and not the ones the service saved
+// for this action in an earlier session.
+constexpr uint setPresent = 2;
+constexpr uint noAutoloading = 4;
+
+QDBusMessage serviceCall(const QString& method)
+{
+    return QDBusMessage::createMethodCall(service, QStringLiteral("/kglobalaccel"),
+                                          QStringLiteral("org.kde.KGlobalAccel"), method);
+}
+
+// The service names a component's object after its unique name, with what a path cannot hold
+// made "_".
+QString componentPath(QString component)
+{
+    static const QRegularExpression outsidePath(QStringLiteral("[^A-Za-z0-9_]"));
+    return QStringLiteral("/component/") + component.replace(outsidePath, QStringLiteral("_"));
+}
+
+// The combination as one Qt key number with its modifier bits; none for a key Qt has no number for.
+std::optional<int> qtKeyCombination(const Shortcut& shortcut)
+{
+    const std::optional<int> key = qtKeyForKeyCode(shortcut.keyCode);
+    if (!key)
+        return std::nullopt;
+    int combination = *key;
+    if (shortcut.modifiers & modifier::shift)
+        combination |= Qt::ShiftModifier;
+    if (shortcut.modifiers & modifier::control)
+        combination |= Qt::ControlModifier;
+    if (shortcut.modifiers & modifier::option)
+        combination |= Qt::AltModifier;
+    if (shortcut.modifiers & modifier::command)
+        combination |= Qt::MetaModifier;
+    return combination;
+}
+
+} // namespace
+
+KGlobalAccelHotKey::KGlobalAccelHotKey(const QString& applicationId)
+    : m_component(applicationId)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    m_available = bus.isConnected() && bus.interface()->isServiceRegistered(service);
+    if (!m_available)
+        return;
+    qDBusRegisterMetaType<QList<int>>();
+    bus.connect(service, componentPath(m_component), QStringLiteral("org.kde.kglobalaccel.Component"),
+                QStringLiteral("globalShortcutPressed"), this, SLOT(pressed(QString, QString, qlonglong)));
+}
+
+KGlobalAccelHotKey::~KGlobalAccelHotKey()
+{
+    release();
+}
+
+QStringList KGlobalAccelHotKey::actionId() const
+{
+    return {m_component, action, QStringLiteral("Tessary"), QStringLiteral("Fill newest code")};
+}
+
+std::optional<QList<int>> KGlobalAccelHotKey::setKeys(const QList<int>& keys) const
+{
+    QDBusMessage call = serviceCall(QStringLiteral("setShortcut"));
+    call << actionId() << QVariant::fromValue(keys) << (setPresent | noAutoloading);
+    const QDBusReply<QList<int>> reply =
+        QDBusConnection::sessionBus().call(call, QDBus::Block, callTimeoutMs);
+    if (!reply.isValid()) {
+        qCWarning(logKwin, "the global shortcut service did not answer: %s",
+                  qPrintable(reply.error().message()));
+        return std::nullopt;
+    }
+    return reply.value();
+}
+
+bool KGlobalAccelHotKey::registerShortcut(const std::optional<Shortcut>& shortcut)
+{
+    release();
+    if (!shortcut)
+        return true;
+    const std::optional<int> combination = qtKeyCombination(*shortcut);
+    if (!m_available || !combination)
+        return false;
+    QDBusMessage registration = serviceCall(QStringLiteral("doRegister"));
+    registration << actionId();
+    if (QDBusConnection::sessionBus().call(registration, QDBus::Block, callTimeoutMs).type() ==
+        QDBusMessage::ErrorMessage)
+        return false;
+    m_registered = true;
+    const std::optional<QList<int>> given = setKeys({*combination});
+    if (given && given->contains(*combination))
+        return true;
+    release();
+    return false;
+}
+
+void KGlobalAccelHotKey::release()
+{
+    if (!m_registered)
+        return;
+    m_registered = false;
+    setKeys({});
+    QDBusMessage unregister = serviceCall(QStringLiteral("unregister"));
+    unregister << m_component << action;
+    QDBusConnection::sessionBus().call(unregister, QDBus::Block, callTimeoutMs);
+}
+
+void KGlobalAccelHotKey::pressed(const QString& component, const QString& pressedAction, qlonglong timestamp)
+{
+    Q_UNUSED(timestamp);
+    if (m_registered && component == m_component && pressedAction == action)
+        deliverPress();
+}
+
+} // namespace tessary

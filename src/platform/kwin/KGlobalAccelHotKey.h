@@ -1,0 +1,40 @@
+#pragma once
+
+#include "hotkey/HotKey.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+namespace tessary {
+
+// The fill shortcut through KDE's global shortcut service (kglobalaccel, which runs inside KWin on
+// Plasma under Wayland): the action is registered under our application id, the service is asked
+// to give it the combination, and a press arrives as a signal of our component. The service
+// answers with the keys it really gave: a combination another action holds is left out, which is
+// how a clash shows. Its calls are short, local and bounded by a timeout.
+class KGlobalAccelHotKey : public QObject, public HotKey {
+    Q_OBJECT
+public:
+    explicit KGlobalAccelHotKey(const QString& applicationId);
+    ~KGlobalAccelHotKey() override;
+
+    bool registerShortcut(const std::optional<Shortcut>& shortcut) override;
+    void release() override;
+    bool globalKeysAvailable() const override { return m_available; }
+
+private slots:
+    void pressed(const QString& component, const QString& action, qlonglong timestamp);
+
+private:
+    // The action as the service names it: component, action, and their names for its settings.
+    QStringList actionId() const;
+    // Gives the action these keys; the keys the service really gave, none when it did not answer.
+    std::optional<QList<int>> setKeys(const QList<int>& keys) const;
+
+    QString m_component;
+    bool m_available = false;
+    bool m_registered = false;
+};
+
+} // namespace tessary

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/kwin/KwinWindow.h"
+
+#include <QObject>
+#include <QTemporaryFile>
+
+#include <optional>
+
+class QDBusServiceWatcher;
+
+namespace tessary {
+
+// The window in front on KWin, learnt from a script of ours that KWin runs and that calls this
+// object over the session bus on each activation, move and resize. KWin lets no other client ask.
+// The script is loaded once (loading costs KWin a good tenth of a second), again whenever KWin
+// comes back on the bus, and unloaded when this object goes. Until its first report, nothing is
+// known to be in front.
+class KwinActiveWindow : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.tessary.KWinWindows")
+public:
+    KwinActiveWindow();
+    ~KwinActiveWindow() override;
+
+    const std::optional<KwinWindow>& window() const { return m_window; }
+    // Whether the script runs in KWin and has reported.
+    bool reporting() const { return m_reporting; }
+
+public slots:
+    // Called by the script; an empty report means no window is in front.
+    Q_SCRIPTABLE void activeWindowChanged(const QString& report);
+
+private:
+    void load();
+    void run(int scriptId, bool pluginPath);
+
+    QString m_pluginName;
+    QTemporaryFile m_script;
+    QDBusServiceWatcher* m_kwinWatcher = nullptr;
+    std::optional<KwinWindow> m_window;
+    bool m_reporting = false;
+};
+
+} // namespace tessary

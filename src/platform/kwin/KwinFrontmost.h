@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/atspi/Frontmost.h"
+#include "platform/freedesktop/DesktopEntries.h"
+#include "platform/kwin/KwinActiveWindow.h"
+
+namespace tessary {
+
+// The window in front and where it stands on Plasma under Wayland, from the reports of KWin's
+// script: every answer is the last report, so a tick asks KWin nothing. AT-SPI knows positions
+// only inside a window's surface there.
+class KwinFrontmost final : public Frontmost {
+public:
+    qint64 pid() override;
+    std::optional<RunningApplication> application() override;
+    bool windowRelativeExtents() const override { return true; }
+    // The window's frame: the surface less a shadow the client draws around it, which is where
+    // the top-level accessible's own extents start.
+    std::optional<Extents> windowContent(qint64 pid, const QString& title) override;
+
+private:
+    KwinActiveWindow m_active;
+    DesktopEntries m_entries;
+};
+
+} // namespace tessary
