@@ -9,9 +9,8 @@
 #include "platform/session/SessionDevices.h"
 #include "tools/InspectCommand.h"
 #include "tools/JsonLine.h"
+#include "tools/LiveAccessibility.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -25,16 +24,9 @@ struct Front {
     QJsonValue window;
 };
 
-// KWin reports the window in front once our script runs in it, a moment after start.
-constexpr std::chrono::milliseconds kwinFirstReport{2000};
-
-Front frontOf(Frontmost& frontmost, bool kwin)
+Front frontOf(Frontmost& frontmost)
 {
-    if (kwin) {
-        QDeadlineTimer deadline(kwinFirstReport);
-        while (frontmost.pid() == 0 && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
+    waitUntilKnown(frontmost);
     Front front{frontmost.application(), {}};
     if (!frontmost.windowRelativeExtents() || !front.application)
         return front;
@@ -59,7 +51,7 @@ int runStatus(const QStringList& arguments)
     SystemClock clock;
     const QString compositorTyping = sway || kwin ? SessionDevices(clock).typingProblem() : QString();
     const bool typing = x11 ? xtest : (sway || kwin) && compositorTyping.isEmpty();
-    const Front front = x11 || sway || kwin ? frontOf(*makeSessionFrontmost(), kwin) : Front{};
+    const Front front = x11 || sway || kwin ? frontOf(*makeSessionFrontmost()) : Front{};
 
     QJsonValue frontmost;
     if (const auto& application = front.application) {

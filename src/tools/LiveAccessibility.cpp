@@ -4,6 +4,9 @@
 #include "platform/session/SessionAccessibility.h"
 #include "tools/InspectCommand.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
 namespace tessary::inspect {
 
 std::unique_ptr<AtspiAccessibility> openLiveAccessibility(const QString& offHint)
@@ -19,7 +22,16 @@ std::unique_ptr<AtspiAccessibility> openLiveAccessibility(const QString& offHint
         printError(QStringLiteral("no accessibility bus: is a D-Bus session running?"));
         return nullptr;
     }
+    waitUntilKnown(accessibility->frontmost());
     return accessibility;
+}
+
+void waitUntilKnown(Frontmost& frontmost)
+{
+    // KWin runs the script that reports the window in front a good tenth of a second after start.
+    QDeadlineTimer deadline(std::chrono::seconds(2));
+    while (!frontmost.known() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }
 
 } // namespace tessary::inspect

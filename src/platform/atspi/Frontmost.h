@@ -21,6 +21,9 @@ public:
     Frontmost(const Frontmost&) = delete;
     Frontmost& operator=(const Frontmost&) = delete;
 
+    // Whether the window system has said which window is in front yet: a desktop that tells us
+    // through events (KWin) knows only a moment after start.
+    virtual bool known() const { return true; }
     // The process that owns the window with the keyboard focus; 0 when none. Asked every tick.
     virtual qint64 pid() = 0;
     virtual std::optional<RunningApplication> application() = 0;

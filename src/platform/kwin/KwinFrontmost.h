@@ -11,6 +11,7 @@ namespace tessary {
 // only inside a window's surface there.
 class KwinFrontmost final : public Frontmost {
 public:
+    bool known() const override { return m_active.reporting(); }
     qint64 pid() override;
     std::optional<RunningApplication> application() override;
     bool windowRelativeExtents() const override { return true; }

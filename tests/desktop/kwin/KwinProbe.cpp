@@ -1,0 +1,131 @@
+// kwin-probe: what tests on headless KWin need from the compositor.
+//   kwin-probe shot FILE.png        the whole workspace through org.kde.KWin.ScreenShot2
+//   kwin-probe click X Y            a left click at X,Y (workspace pixels) through fake input
+//   kwin-probe keys KEY...          presses the evdev KEYs in order, then releases them in reverse
+// Fake input needs a desktop entry granting it to this executable (scripts/kwin-session --grant).
+#include "fake-input-client-protocol.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingReply>
+#include <QDBusUnixFileDescriptor>
+#include <QImage>
+#include <QTextStream>
+
+#include <wayland-client.h>
+
+#include <cstring>
+#include <linux/input-event-codes.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+QTextStream err(stderr);
+
+int shot(const QString& file)
+{
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return 1;
+    QDBusPendingCall pending = [&] {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.kde.KWin"), QStringLiteral("/org/kde/KWin/ScreenShot2"),
+            QStringLiteral("org.kde.KWin.ScreenShot2"), QStringLiteral("CaptureWorkspace"));
+        call << QVariantMap{} << QVariant::fromValue(QDBusUnixFileDescriptor(pipeEnds[1]));
+        return QDBusConnection::sessionBus().asyncCall(call);
+    }();
+    close(pipeEnds[1]);
+    // KWin may write the picture before it answers, and a copy of the pipe's end may live on in
+    // the call: the picture is read while the answer is awaited, up to the size it gives.
+    QByteArray pixels;
+    qsizetype expected = -1;
+    char buffer[65536];
+    while (expected < 0 || pixels.size() < expected) {
+        pollfd readable{pipeEnds[0], POLLIN, 0};
+        if (poll(&readable, 1, 100) > 0) {
+            const ssize_t got = read(pipeEnds[0], buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            pixels.append(buffer, got);
+        }
+        QCoreApplication::processEvents();
+        if (expected < 0 && pending.isFinished()) {
+            const QDBusPendingReply<QVariantMap> reply = pending;
+            if (reply.isError()) {
+                err << "kwin-probe: no screenshot: " << reply.error().message() << Qt::endl;
+                return 1;
+            }
+            expected = reply.value()[QStringLiteral("stride")].toInt() *
+                       reply.value()[QStringLiteral("height")].toInt();
+        }
+    }
+    close(pipeEnds[0]);
+    const QVariantMap meta = QDBusPendingReply<QVariantMap>(pending).value();
+    const QImage image(reinterpret_cast<const uchar*>(pixels.constData()),
+                       meta[QStringLiteral("width")].toInt(), meta[QStringLiteral("height")].toInt(),
+                       meta[QStringLiteral("stride")].toInt(),
+                       QImage::Format(meta[QStringLiteral("format")].toInt()));
+    return image.save(file) ? 0 : 1;
+}
+
+struct Globals {
+    org_kde_kwin_fake_input* input = nullptr;
+};
+
+void announce(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t)
+{
+    if (!std::strcmp(interface, org_kde_kwin_fake_input_interface.name))
+        static_cast<Globals*>(data)->input = static_cast<org_kde_kwin_fake_input*>(
+            wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 4));
+}
+void withdraw(void*, wl_registry*, uint32_t) {}
+const wl_registry_listener registryListener{announce, withdraw};
+
+int fakeInput(const QStringList& args)
+{
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display)
+        return 1;
+    Globals globals;
+    wl_registry_add_listener(wl_display_get_registry(display), &registryListener, &globals);
+    wl_display_roundtrip(display);
+    if (!globals.input) {
+        err << "kwin-probe: KWin grants this executable no fake input" << Qt::endl;
+        return 1;
+    }
+    org_kde_kwin_fake_input_authenticate(globals.input, "kwin-probe", "tests");
+    if (args[0] == QLatin1String("click")) {
+        org_kde_kwin_fake_input_pointer_motion_absolute(globals.input, wl_fixed_from_int(args[1].toInt()),
+                                                        wl_fixed_from_int(args[2].toInt()));
+        org_kde_kwin_fake_input_button(globals.input, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
+        org_kde_kwin_fake_input_button(globals.input, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
+    } else {
+        for (qsizetype i = 1; i < args.size(); ++i)
+            org_kde_kwin_fake_input_keyboard_key(globals.input, args[i].toUInt(),
+                                                 WL_KEYBOARD_KEY_STATE_PRESSED);
+        for (qsizetype i = args.size() - 1; i >= 1; --i)
+            org_kde_kwin_fake_input_keyboard_key(globals.input, args[i].toUInt(),
+                                                 WL_KEYBOARD_KEY_STATE_RELEASED);
+    }
+    const int status = wl_display_roundtrip(display) < 0 ? 1 : 0;
+    wl_display_disconnect(display);
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() == 2 && args[0] == QLatin1String("shot"))
+        return shot(args[1]);
+    if ((args.size() == 3 && args[0] == QLatin1String("click")) ||
+        (args.size() >= 2 && args[0] == QLatin1String("keys")))
+        return fakeInput(args);
+    err << "usage: kwin-probe shot FILE.png | click X Y | keys KEY..." << Qt::endl;
+    return 2;
+}
