@@ -38,18 +38,22 @@ const char* const help = "Usage: tessary [--help | --version]\n"
                          "  --help      show this text\n"
                          "  --version   show the version\n";
 
-void grantAccessibility(QObject* context, std::function<void(QString)> note)
+// `typingProblem` is why this session cannot type (KWin not granting its fake input), if so.
+void grantAccessibility(const QString& typingProblem, QObject* context, std::function<void(QString)> note)
 {
     if (const QString problem = tessary::sessionProblem(); !problem.isEmpty()) {
         note(problem);
         return;
     }
-    tessary::AccessibilityEnabling::enable(context, [note = std::move(note)](bool enabled) {
-        note(enabled
-                 ? QStringLiteral("Accessibility is on. Restart once any Chromium-based browser, Qt or "
-                                  "GTK 4 program that was already running, so Tessary can see its fields.")
-                 : QStringLiteral("Accessibility could not be turned on: the desktop's accessibility "
-                                  "service did not answer."));
+    tessary::AccessibilityEnabling::enable(context, [typingProblem, note = std::move(note)](bool enabled) {
+        if (!enabled)
+            return note(QStringLiteral("Accessibility could not be turned on: the desktop's accessibility "
+                                       "service did not answer."));
+        if (!typingProblem.isEmpty())
+            return note(QStringLiteral("Accessibility is on, but codes cannot be typed: ") + typingProblem +
+                        QLatin1Char('.'));
+        note(QStringLiteral("Accessibility is on. Restart once any Chromium-based browser, Qt or GTK 4 "
+                            "program that was already running, so Tessary can see its fields."));
     });
 }
 
@@ -76,7 +80,10 @@ struct Tessary {
                                 platform.clock,
                                 platform.clipboard,
                                 [](const QUrl& url) { QDesktopServices::openUrl(url); },
-                                grantAccessibility};
+                                [this](QObject* receiver, std::function<void(QString)> note) {
+                                    grantAccessibility(platform.devices.typingProblem(), receiver,
+                                                       std::move(note));
+                                }};
     tessary::AppDelegate delegate{context, controller};
     tessary::UpdateCheck updates{platform.settings};
     tessary::SecretServiceStore formerKeyring;
