@@ -1,7 +1,7 @@
 #include "backend/BackendTestSupport.h"
+#include "support/TestCertificates.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QTemporaryDir>
@@ -11,28 +11,9 @@ using namespace tessary::test;
 
 namespace {
 
-// A certificate authority and a server certificate for localhost it signed, made with openssl
-// in a temporary folder for this run only.
+// A certificate authority and a server certificate for localhost it signed, made for this run only.
 class TestCertificates {
 public:
-    TestCertificates()
-    {
-        const QString config = dir.filePath("server.ext");
-        QFile ext(config);
-        ready = ext.open(QIODevice::WriteOnly) &&
-                ext.write("subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n") > 0;
-        ext.close();
-        ready =
-            ready &&
-            run({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                 "/CN=Tessary Test CA", "-keyout", "ca.key", "-out", "ca.pem", "-addext",
-                 "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign"}) &&
-            run({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost", "-keyout", "server.key",
-                 "-out", "server.csr"}) &&
-            run({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-                 "-days", "2", "-extfile", "server.ext", "-out", "server.pem"});
-    }
-
     QSslConfiguration serverConfiguration() const
     {
         QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
@@ -52,17 +33,7 @@ public:
     }
 
     QTemporaryDir dir;
-    bool ready = false;
-
-private:
-    bool run(const QStringList& arguments)
-    {
-        QProcess openssl;
-        openssl.setWorkingDirectory(dir.path());
-        openssl.start("openssl", arguments);
-        return openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit &&
-               openssl.exitCode() == 0;
-    }
+    bool ready = makeTestCertificates(dir.path(), "localhost", "DNS:localhost,IP:127.0.0.1");
 };
 
 } // namespace
