@@ -1,4 +1,5 @@
 #include "DovecotServer.h"
+#include "support/TestCertificates.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -61,7 +62,7 @@ DovecotServer::DovecotServer(QString introspectionUrl)
     QDir(m_dir.path()).mkpath(QStringLiteral("mail"));
     if (getuid() == 0)
         chown(QFile::encodeName(m_dir.filePath(QStringLiteral("mail"))).constData(), mailUid(), mailUid());
-    if (!makeCertificates()) {
+    if (!makeTestCertificates(m_dir.path(), hostName, "DNS:" + hostName)) {
         m_error = QStringLiteral("openssl could not make the test certificates");
         return;
     }
@@ -72,27 +73,6 @@ DovecotServer::DovecotServer(QString introspectionUrl)
 DovecotServer::~DovecotServer()
 {
     stop();
-}
-
-bool DovecotServer::makeCertificates()
-{
-    const QString dir = m_dir.path();
-    return writeFile(m_dir.filePath(QStringLiteral("server.ext")),
-                     "subjectAltName=DNS:" + hostName.toUtf8() + "\nbasicConstraints=CA:FALSE\n") &&
-           runQuietly("openssl",
-                      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                       "/CN=Tessary Mail Test CA", "-keyout", "ca.key", "-out", "ca.pem", "-addext",
-                       "basicConstraints=critical,CA:TRUE", "-addext",
-                       "keyUsage=critical,keyCertSign,cRLSign"},
-                      dir) &&
-           runQuietly("openssl",
-                      {"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=" + hostName, "-keyout",
-                       "server.key", "-out", "server.csr"},
-                      dir) &&
-           runQuietly("openssl",
-                      {"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-                       "-CAcreateserial", "-days", "2", "-extfile", "server.ext", "-out", "server.pem"},
-                      dir);
 }
 
 bool DovecotServer::writeConfig()

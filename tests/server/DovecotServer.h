@@ -47,7 +47,6 @@ public:
     void stop();
 
 private:
-    bool makeCertificates();
     bool writeConfig();
     bool writeUsers();
 

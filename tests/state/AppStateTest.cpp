@@ -207,16 +207,15 @@ TEST_F(LaunchAtLogin, DefaultTurnsItOnOnceAndNeverAgain)
     EXPECT_EQ(loginItem.changes, 2);
 }
 
-TEST_F(LaunchAtLogin, AlreadyOnIsLeftAlone)
+TEST_F(LaunchAtLogin, AnEntryAlreadyOnIsLeftAloneAndADeveloperBuildHasNoDefault)
 {
     loginItem.enabled = true;
     make().applyLaunchAtLoginDefault();
     EXPECT_EQ(loginItem.changes, 0);
     EXPECT_EQ(settings.values.value("launchAtLoginDefaultApplied"), QVariant(true));
-}
 
-TEST_F(LaunchAtLogin, DeveloperBuildHasNoDefault)
-{
+    loginItem.enabled = false;
+    settings.values.clear();
     make(/*developerBuild=*/true).applyLaunchAtLoginDefault();
     EXPECT_FALSE(loginItem.enabled);
     EXPECT_FALSE(settings.values.contains("launchAtLoginDefaultApplied"));

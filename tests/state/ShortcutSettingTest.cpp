@@ -58,20 +58,6 @@ TEST(ShortcutLoading, AWellFormedRecordOffOrElseTheDefault)
         EXPECT_EQ(loadFrom(stored), expected) << rule;
 }
 
-TEST(ShortcutStoring, RecordOrOff)
-{
-    FakeSettingsStore settings;
-    storeShortcut(settings, Shortcut{40, 6144, "K"});
-    const QVariantMap stored = settings.values.value("shortcut").toMap();
-    EXPECT_EQ(stored.value("keyCode").toLongLong(), 40);
-    EXPECT_EQ(stored.value("modifiers").toLongLong(), 6144);
-    EXPECT_EQ(stored.value("key").toString(), QStringLiteral("K"));
-    EXPECT_FALSE(stored.contains("off"));
-
-    storeShortcut(settings, std::nullopt);
-    EXPECT_EQ(settings.values.value("shortcut").toMap(), record({{"off", true}}));
-}
-
 // The real store keeps settings in an INI file, which gives Booleans back as text; what the app
 // writes must read back as it was written.
 TEST(SettingsFileRoundTrip, ShortcutsAndBooleansSurviveTheFile)

@@ -1,6 +1,5 @@
 #include "system/SystemDesktop.h"
 
-#include "screen/TreeWalk.h"
 #include "state/ShortcutSetting.h"
 
 #include <QRegularExpression>
@@ -41,61 +40,16 @@ void SystemDesktop::activateBrowser()
                  browser.desktopId(), QStringLiteral("windowactivate"), QStringLiteral("--sync")});
 }
 
-std::optional<Element> SystemDesktop::pageShowing(const QString& url)
-{
-    const std::optional<RunningApplication> front = accessibility.frontmostApplication();
-    const std::optional<Element> application =
-        front ? accessibility.applicationElement(front->pid) : std::nullopt;
-    const std::optional<Element> window =
-        application ? accessibility.focusedWindow(*application) : std::nullopt;
-    std::optional<Element> page;
-    if (window)
-        walkBreadthFirst(accessibility, *window, 2000, [&](const Element& element) {
-            if (accessibility.documentUrl(element) != url || accessibility.children(element).isEmpty())
-                return WalkStep::goOn;
-            page = element;
-            return WalkStep::stop;
-        });
-    return page;
-}
-
 std::optional<Element> SystemDesktop::focusField(const QString& page, const QString& id)
 {
     static int loads = 0;
-    const QString url = pages.url(page) + QStringLiteral("?load=%1").arg(++loads);
     activateBrowser();
-    std::optional<Element> shown;
-    for (int attempt = 0; attempt < 3 && !shown; ++attempt)
-        if (browser.open(url))
-            waitUntil([&] { return (shown = pageShowing(url)).has_value(); }, 10s);
+    const std::optional<Element> shown =
+        openPage(accessibility, browser, pages.url(page) + QStringLiteral("?load=%1").arg(++loads));
     if (!shown || id.isEmpty())
         return shown;
-    // A click on a page that is still settling can miss its field: look again, click again.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        std::optional<Element> field;
-        std::optional<Rect> frame;
-        waitUntil(
-            [&] {
-                field = findElement(accessibility, *shown, &ElementTree::domId, id);
-                frame = field ? accessibility.screenFrame(*field) : std::nullopt;
-                return frame.has_value();
-            },
-            10s);
-        if (frame && clickAt(*frame) &&
-            waitUntil([&] { return accessibility.focusedElement() == field; }, 3s))
-            return field;
-    }
-    return std::nullopt;
-}
-
-QString SystemDesktop::valueOf(const Element& element)
-{
-    return accessibility.text(element).value_or(QString());
-}
-
-bool SystemDesktop::holds(const Element& element, const QString& text)
-{
-    return waitUntil([&] { return valueOf(element) == text; }, 10s);
+    const std::optional<Clicked> field = focusById(accessibility, *shown, id);
+    return field ? std::optional(field->element) : std::nullopt;
 }
 
 bool SystemDesktop::shows(TessaryApp& app, const QString& text, std::chrono::milliseconds timeout)

@@ -29,13 +29,19 @@ public:
     // Brings the test's browser to the front: keys go to the active window, whatever window
     // closed or opened before.
     void activateBrowser();
-    // The page at that address in the frontmost application's focused window.
-    std::optional<Element> pageShowing(const QString& url);
+    // The page at that address in the test's browser, when it is in front.
+    std::optional<Element> pageShowing(const QString& url)
+    {
+        return test::pageShowing(accessibility, browser.pid(), url);
+    }
     // Loads a page afresh in the test's browser and clicks the field with that DOM id (none: the
     // page itself).
     std::optional<Element> focusField(const QString& page, const QString& id);
-    QString valueOf(const Element& element);
-    bool holds(const Element& element, const QString& text);
+    QString valueOf(const Element& element) { return test::valueOf(accessibility, element); }
+    bool holds(const Element& element, const QString& text)
+    {
+        return test::holds(accessibility, element, text);
+    }
 
     bool shows(TessaryApp& app, const QString& text,
                std::chrono::milliseconds timeout = std::chrono::seconds(15));

@@ -36,13 +36,7 @@ public:
         m_process.start(QStringLiteral(TESSARY_APP), {});
         m_process.waitForStarted(10000);
     }
-    ~AppProcess()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    ~AppProcess() { stopChild(m_process); }
 
     qint64 pid() const { return m_process.processId(); }
     // A second launch in the same session: its exit code, or -1 when it does not end in 20 s.
@@ -135,7 +129,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     const QRect underField(fieldFrame->x, fieldFrame->y + fieldFrame->height + 4, 60, 30);
     const QImage before = onSway() ? swayScreenShot(underField) : QImage();
     ASSERT_TRUE(click(QStringLiteral("Code")));
-    const auto value = [&] { return accessibility.text(*field).value_or(QString()); };
+    const auto value = [&] { return valueOf(accessibility, *field); };
     if (onSway()) {
         ASSERT_FALSE(before.isNull());
         ASSERT_TRUE(waitUntil(

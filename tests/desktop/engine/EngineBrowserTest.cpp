@@ -10,7 +10,6 @@
 #include "desktop/screen/PageServer.h"
 #include "platform/atspi/Frontmost.h"
 #include "platform/session/SessionAccessibility.h"
-#include "screen/TreeWalk.h"
 
 #include <QElapsedTimer>
 
@@ -42,60 +41,24 @@ protected:
         delete pages;
     }
 
-    // The browser's page showing that address, in whichever tab of its active window.
-    static std::optional<Element> pageShowing(const QString& url)
+    static bool showing(const QString& url)
     {
-        const std::optional<RunningApplication> front = accessibility->frontmostApplication();
-        const std::optional<Element> application = front && front->pid == browser->pid()
-                                                       ? accessibility->applicationElement(front->pid)
-                                                       : std::nullopt;
-        const std::optional<Element> window =
-            application ? accessibility->focusedWindow(*application) : std::nullopt;
-        std::optional<Element> page;
-        if (window)
-            walkBreadthFirst(*accessibility, *window, 2000, [&](const Element& element) {
-                if (accessibility->role(element) != Role::documentWeb ||
-                    accessibility->documentUrl(element) != url || accessibility->children(element).isEmpty())
-                    return WalkStep::goOn;
-                page = element;
-                return WalkStep::stop;
-            });
-        return page;
+        return pageShowing(*accessibility, browser->pid(), url).has_value();
     }
-    static bool showing(const QString& url) { return pageShowing(url).has_value(); }
 
-    // Loads the page afresh through the address bar (a query of its own tells this load from an
-    // earlier one of the same page) and waits until it shows.
+    // Loads the page afresh (a query of its own tells this load from an earlier one of the same
+    // page) and waits until it shows.
     std::optional<Element> openPage(const QString& page)
     {
         static int loads = 0;
         const QString url = pages->url(page) + QStringLiteral("?load=%1").arg(++loads);
-        for (int attempt = 0; attempt < 3 && !showing(url); ++attempt)
-            if (browser->open(url) && waitUntil([&] { return showing(url); }, 10s))
-                break;
-        EXPECT_TRUE(showing(url)) << "page did not load: " << url.toStdString();
-        settle(300ms);
-        return pageShowing(url);
+        const std::optional<Element> shown = test::openPage(*accessibility, *browser, url);
+        EXPECT_TRUE(shown) << "page did not load: " << url.toStdString();
+        return shown;
     }
-
-    // Clicks the element with that DOM id and waits until it has the focus. Its frame.
-    std::optional<std::pair<Element, Rect>> clickById(const Element& page, const QString& id)
+    std::optional<Clicked> clickById(const Element& page, const QString& id)
     {
-        std::optional<Element> element;
-        std::optional<Rect> frame;
-        waitUntil(
-            [&] {
-                element = findElement(*accessibility, page, &ElementTree::domId, id);
-                frame = element ? accessibility->screenFrame(*element) : std::nullopt;
-                return frame.has_value();
-            },
-            10s);
-        if (!frame || !clickAt(*frame) ||
-            !waitUntil([&] { return accessibility->focusedElement() == element; }, 5s)) {
-            ADD_FAILURE() << "could not focus #" << id.toStdString();
-            return std::nullopt;
-        }
-        return std::pair{*element, *frame};
+        return focusById(*accessibility, page, id);
     }
 
     // Clicks the chip's button with that title, found in the engine's process.
@@ -109,10 +72,10 @@ protected:
         return frame && clickAt(*frame);
     }
 
-    QString valueOf(const Element& element) { return accessibility->text(element).value_or(QString()); }
+    QString valueOf(const Element& element) { return test::valueOf(*accessibility, element); }
     bool holds(const Element& element, const QString& text)
     {
-        return waitUntil([&] { return valueOf(element) == text; }, 5s);
+        return test::holds(*accessibility, element, text);
     }
 
     MailboxBackend backend;
@@ -135,7 +98,7 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
     // The chip's top-left corner sits 4 points under the field's bottom-left one; the browser
     // keeps the active window and its field the focus. On sway the chip is no window: the click on
     // its Fill button below, where it must stand, shows that it does.
-    const Rect& frame = field->second;
+    const Rect& frame = field->frame;
     const int fieldBottom = frame.y + frame.height;
     std::optional<QRect> chip;
     EXPECT_TRUE(onSway() || waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));
@@ -145,7 +108,7 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
     }
     const std::optional<RunningApplication> front = accessibility->frontmostApplication();
     EXPECT_TRUE(front && front->pid == browser->pid());
-    EXPECT_EQ(accessibility->focusedElement(), field->first);
+    EXPECT_EQ(accessibility->focusedElement(), field->element);
 
     // The mail arrives while the engine polls: a sender other than the site is offered, not typed.
     // Not before its first ids reply: the burst takes that reply as the mail it already knows.
@@ -155,14 +118,14 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
     const std::optional<QJsonObject> found = engine.waitForChip(QStringLiteral("found"), 10s);
     ASSERT_TRUE(found) << engine.printed();
     EXPECT_EQ(found->value("code").toString(), QStringLiteral("482913"));
-    EXPECT_EQ(accessibility->focusedElement(), field->first);
+    EXPECT_EQ(accessibility->focusedElement(), field->element);
 
     // Fill is the chip's first button, 5 from its left edge, in a chip 30 high.
     const Rect fill{frame.x + 10, fieldBottom + 4 + 10, 10, 10};
     ASSERT_TRUE(onSway() ? clickAt(fill) : clickChipButton(engine, QStringLiteral("Fill")));
     EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.value("typed") == "482913"; }, 10s))
         << engine.printed();
-    EXPECT_TRUE(holds(field->first, QStringLiteral("482913"))) << valueOf(field->first).toStdString();
+    EXPECT_TRUE(holds(field->element, QStringLiteral("482913"))) << valueOf(field->element).toStdString();
 }
 
 // The page puts the focus in its field while it loads, before the browser has finished its
@@ -188,7 +151,7 @@ TEST_F(EngineInBrowser, CodeFromTheSiteItselfIsTypedWithoutAClick)
         [](const QJsonObject& line) { return line.contains("typed") || line.value("chip") == "found"; }, 15s);
     ASSERT_TRUE(typed) << engine.printed();
     EXPECT_EQ(typed->value("typed").toString(), QStringLiteral("551902")) << engine.printed();
-    EXPECT_TRUE(holds(field->first, QStringLiteral("551902"))) << valueOf(field->first).toStdString();
+    EXPECT_TRUE(holds(field->element, QStringLiteral("551902"))) << valueOf(field->element).toStdString();
 }
 
 TEST_F(EngineInBrowser, HotKeyTypesTheNewestCodeIntoAnyField)
@@ -205,7 +168,7 @@ TEST_F(EngineInBrowser, HotKeyTypesTheNewestCodeIntoAnyField)
     ASSERT_TRUE(pressKeys(QStringLiteral("super+shift+o")));
     EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.contains("typed"); }, 10s))
         << engine.printed();
-    EXPECT_TRUE(holds(field->first, QStringLiteral("300400"))) << valueOf(field->first).toStdString();
+    EXPECT_TRUE(holds(field->element, QStringLiteral("300400"))) << valueOf(field->element).toStdString();
 }
 
 TEST_F(EngineInBrowser, ServerErrorShowsOnTheChipWhichHidesItself)

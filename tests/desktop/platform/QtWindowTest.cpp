@@ -47,10 +47,7 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        window->terminate();
-        if (!window->waitForFinished(5000))
-            window->kill();
-        window->waitForFinished(5000);
+        stopChild(*window);
         delete window;
         delete keyboard;
         delete accessibility;
@@ -87,7 +84,7 @@ protected:
         return focused;
     }
 
-    QString valueOf(const Element& element) { return accessibility->text(element).value_or(QString()); }
+    QString valueOf(const Element& element) { return test::valueOf(*accessibility, element); }
 
     // Clicks into the field and empties it.
     std::optional<Element> clickEmptyField(const QString& name)

@@ -47,50 +47,17 @@ protected:
     std::optional<Element> openPage(const QString& page)
     {
         const QString url = server->url(page);
-        std::optional<Element> webArea;
-        const auto loaded = [&] {
-            const std::optional<RunningApplication> front = accessibility->frontmostApplication();
-            if (!front || front->pid != browser->pid())
-                return false;
-            const std::optional<Element> application = accessibility->applicationElement(front->pid);
-            const std::optional<Element> window =
-                application ? accessibility->focusedWindow(*application) : std::nullopt;
-            webArea = window ? findByRole(*accessibility, *window, Role::documentWeb, 400) : std::nullopt;
-            return webArea && accessibility->documentUrl(*webArea) == url &&
-                   !accessibility->children(*webArea).isEmpty();
-        };
-        // Keys typed into a browser that is still starting up can get lost: try the address bar
-        // a few times.
-        for (int attempt = 0; attempt < 3 && !loaded(); ++attempt) {
-            EXPECT_TRUE(browser->open(url));
-            if (waitUntil(loaded, 10s))
-                break;
-        }
-        EXPECT_TRUE(loaded()) << "page did not load: " << url.toStdString();
-        settle(300ms);
+        const std::optional<Element> webArea = test::openPage(*accessibility, *browser, url);
+        EXPECT_TRUE(webArea) << "page did not load: " << url.toStdString();
         return webArea;
     }
 
     // Clicks the element with that DOM id and waits until the accessibility reports it focused.
     std::optional<Element> focusById(const Element& webArea, const QString& id)
     {
-        // Right after a load the element may exist before it is laid out: wait for its frame.
-        std::optional<Element> element;
-        std::optional<Rect> frame;
-        waitUntil(
-            [&] {
-                element = findElement(*accessibility, webArea, &ElementTree::domId, id);
-                frame = element ? accessibility->screenFrame(*element) : std::nullopt;
-                return frame.has_value();
-            },
-            10s);
-        EXPECT_TRUE(frame) << "no element #" << id.toStdString() << " on screen";
-        if (!frame)
-            return std::nullopt;
-        EXPECT_TRUE(clickAt(*frame));
-        EXPECT_TRUE(waitUntil([&] { return accessibility->focusedElement() == element; }, 5s))
-            << "focus did not reach #" << id.toStdString();
-        return element;
+        const std::optional<Clicked> clicked = test::focusById(*accessibility, webArea, id);
+        EXPECT_TRUE(clicked) << "focus did not reach #" << id.toStdString();
+        return clicked ? std::optional(clicked->element) : std::nullopt;
     }
 
     // With TESSARY_RECORD_TREES=FOLDER set, writes the tree under `root` as the fixture
@@ -115,7 +82,7 @@ protected:
         return application ? accessibility->focusedWindow(*application) : std::nullopt;
     }
 
-    QString valueOf(const Element& element) { return accessibility->text(element).value_or(QString()); }
+    QString valueOf(const Element& element) { return test::valueOf(*accessibility, element); }
 
     void type(const QString& code, std::optional<Element> element = std::nullopt)
     {

@@ -331,6 +331,66 @@ std::optional<Element> findElement(ElementTree& tree, const Element& root, TextR
     return found;
 }
 
+std::optional<Element> pageShowing(Accessibility& accessibility, qint64 pid, const QString& url)
+{
+    const std::optional<RunningApplication> front = accessibility.frontmostApplication();
+    const std::optional<Element> application =
+        front && front->pid == pid ? accessibility.applicationElement(pid) : std::nullopt;
+    const std::optional<Element> window =
+        application ? accessibility.focusedWindow(*application) : std::nullopt;
+    std::optional<Element> page;
+    if (window)
+        walkBreadthFirst(accessibility, *window, 2000, [&](const Element& element) {
+            if (accessibility.role(element) != Role::documentWeb ||
+                accessibility.documentUrl(element) != url || accessibility.children(element).isEmpty())
+                return WalkStep::goOn;
+            page = element;
+            return WalkStep::stop;
+        });
+    return page;
+}
+
+std::optional<Clicked> focusById(Accessibility& accessibility, const Element& root, const QString& id)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::optional<Element> element;
+        std::optional<Rect> frame;
+        waitUntil(
+            [&] {
+                element = findElement(accessibility, root, &ElementTree::domId, id);
+                frame = element ? accessibility.screenFrame(*element) : std::nullopt;
+                return frame.has_value();
+            },
+            10s);
+        if (frame && clickAt(*frame) &&
+            waitUntil([&] { return accessibility.focusedElement() == element; }, 3s))
+            return Clicked{*element, *frame};
+    }
+    return std::nullopt;
+}
+
+QString valueOf(Accessibility& accessibility, const Element& element)
+{
+    return accessibility.text(element).value_or(QString());
+}
+
+bool holds(Accessibility& accessibility, const Element& element, const QString& text,
+           std::chrono::milliseconds timeout)
+{
+    return waitUntil([&] { return valueOf(accessibility, element) == text; }, timeout);
+}
+
+std::optional<Element> openPage(Accessibility& accessibility, Browser& browser, const QString& url)
+{
+    std::optional<Element> page = pageShowing(accessibility, browser.pid(), url);
+    for (int attempt = 0; attempt < 3 && !page; ++attempt)
+        if (browser.open(url))
+            waitUntil([&] { return (page = pageShowing(accessibility, browser.pid(), url)).has_value(); },
+                      10s);
+    settle(300ms);
+    return page;
+}
+
 Browser::Kind Browser::fromEnvironment()
 {
     return qgetenv("TESSARY_TEST_BROWSER") == "chromium" ? Kind::chromium : Kind::firefox;

@@ -68,6 +68,31 @@ using TextRead = std::optional<QString> (ElementTree::*)(const Element&);
 std::optional<Element> findElement(ElementTree& tree, const Element& root, TextRead read,
                                    const QString& value, int budget = 4000);
 
+// The web page showing that address with its content, in the focused window of the frontmost
+// application when that is the process `pid`.
+std::optional<Element> pageShowing(Accessibility& accessibility, qint64 pid, const QString& url);
+
+// An element clicked, and its frame (top-left screen pixels) when it was clicked.
+struct Clicked {
+    Element element;
+    Rect frame;
+};
+// Waits until the element with that DOM id below `root` is on screen (right after a load it may
+// exist before it is laid out), clicks its middle and waits until it has the focus. A page that is
+// still settling can miss the click: it looks again and clicks again, three times at most.
+std::optional<Clicked> focusById(Accessibility& accessibility, const Element& root, const QString& id);
+
+// The element's text, or an empty one.
+QString valueOf(Accessibility& accessibility, const Element& element);
+// Waits until the element's text is `text`.
+bool holds(Accessibility& accessibility, const Element& element, const QString& text,
+           std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+class Browser;
+// Loads the address in the browser, unless it shows already, and waits until it shows: its page.
+// Keys typed into a browser that is still starting up can get lost: it tries three times.
+std::optional<Element> openPage(Accessibility& accessibility, Browser& browser, const QString& url);
+
 // A browser on a fresh profile, stopped (by its own pid) when the object goes.
 class Browser {
 public:
