@@ -127,14 +127,14 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     // stand, 4 under the field's bottom-left corner and 30 high, and its Fill button, 5 from its left
     // edge, is clicked there; a chip anywhere else takes no click.
     const QRect underField(fieldFrame->x, fieldFrame->y + fieldFrame->height + 4, 60, 30);
-    const QImage before = onSway() ? swayScreenShot(underField) : QImage();
+    const QImage before = onWayland() ? waylandScreenShot(underField) : QImage();
     ASSERT_TRUE(click(QStringLiteral("Code")));
     const auto value = [&] { return valueOf(accessibility, *field); };
-    if (onSway()) {
+    if (onWayland()) {
         ASSERT_FALSE(before.isNull());
         ASSERT_TRUE(waitUntil(
             [&] {
-                const QImage now = swayScreenShot(underField);
+                const QImage now = waylandScreenShot(underField);
                 return !now.isNull() && now != before;
             },
             15s));
@@ -154,7 +154,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     ASSERT_TRUE(click(QStringLiteral("Done")));
     EXPECT_TRUE(app.shows(titled(QStringLiteral("Welcome to Tessary")), false));
 
-    if (!onSway()) {
+    if (!onWayland()) {
         openAndCloseThePopover(app);
         if (HasFatalFailure())
             return;

@@ -1,8 +1,8 @@
 // The engine against a real browser (Firefox ESR or Chromium, from TESSARY_TEST_BROWSER) under
-// scripts/desktop-session, and against Firefox ESR on sway under scripts/wayland-session: `tessary-inspect
-// engine` runs as a child process against a loopback backend of the test's own, and the test reads what it
-// prints, where its chip window is, and what lands in the page. One browser serves every case; each case
-// starts its own engine.
+// scripts/desktop-session, and against Firefox ESR on sway (scripts/wayland-session) and KWin
+// (scripts/kwin-session): `tessary-inspect engine` runs as a child process against a loopback backend of the
+// test's own, and the test reads what it prints, where its chip window is, and what lands in the page. One
+// browser serves every case; each case starts its own engine.
 
 #include "desktop/engine/EngineProcess.h"
 #include "desktop/engine/MailboxBackend.h"
@@ -96,12 +96,12 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
     ASSERT_TRUE(engine.waitForChip(QStringLiteral("searching"), 10s)) << engine.printed();
 
     // The chip's top-left corner sits 4 points under the field's bottom-left one; the browser
-    // keeps the active window and its field the focus. On sway the chip is no window: the click on
+    // keeps the active window and its field the focus. On Wayland the chip is no window: the click on
     // its Fill button below, where it must stand, shows that it does.
     const Rect& frame = field->frame;
     const int fieldBottom = frame.y + frame.height;
     std::optional<QRect> chip;
-    EXPECT_TRUE(onSway() || waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));
+    EXPECT_TRUE(onWayland() || waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));
     if (chip) {
         EXPECT_NEAR(chip->left(), frame.x, 1);
         EXPECT_NEAR(chip->top(), fieldBottom + 4, 1);
@@ -122,7 +122,7 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
 
     // Fill is the chip's first button, 5 from its left edge, in a chip 30 high.
     const Rect fill{frame.x + 10, fieldBottom + 4 + 10, 10, 10};
-    ASSERT_TRUE(onSway() ? clickAt(fill) : clickChipButton(engine, QStringLiteral("Fill")));
+    ASSERT_TRUE(onWayland() ? clickAt(fill) : clickChipButton(engine, QStringLiteral("Fill")));
     EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.value("typed") == "482913"; }, 10s))
         << engine.printed();
     EXPECT_TRUE(holds(field->element, QStringLiteral("482913"))) << valueOf(field->element).toStdString();
@@ -177,7 +177,7 @@ TEST_F(EngineInBrowser, ServerErrorShowsOnTheChipWhichHidesItself)
     const std::optional<Element> page = openPage(QStringLiteral("single-code.html"));
     ASSERT_TRUE(page);
     ASSERT_TRUE(clickById(*page, QStringLiteral("entry")));
-    // Started on the focused field, which it takes up as it starts: on sway it takes the screen
+    // Started on the focused field, which it takes up as it starts: on Wayland it takes the screen
     // without the chip first.
     EngineProcess engine(backend.url());
     const std::optional<QJsonObject> failed = engine.waitForChip(QStringLiteral("failed"), 10s);
@@ -185,7 +185,7 @@ TEST_F(EngineInBrowser, ServerErrorShowsOnTheChipWhichHidesItself)
     EXPECT_EQ(failed->value("message").toString(), QStringLiteral("Server error 500"));
     QElapsedTimer shown;
     shown.start();
-    // On sway the compositor may show the drawn chip a frame later, still fading in.
+    // On Wayland the compositor may show the drawn chip a frame later, still fading in.
     EXPECT_TRUE(waitUntil([&] { return engine.chipWindow().has_value(); }, 1s));
     EXPECT_TRUE(waitUntil([&] { return !engine.chipWindow(); }, 10s));
     // The chip stays up for its 4 s; a lower bound only, so a busy machine cannot fail it.
@@ -196,7 +196,7 @@ TEST_F(EngineInBrowser, ServerErrorShowsOnTheChipWhichHidesItself)
 TEST_F(EngineInBrowser, MagicLinkPageGetsTheLinkChipAndOpenOpensTheLinkInTheSameBrowser)
 {
     ASSERT_TRUE(openPage(QStringLiteral("magic-link.html")));
-    // Started on the page, which it takes up as it starts: on sway it takes the screen without the
+    // Started on the page, which it takes up as it starts: on Wayland it takes the screen without the
     // chip first.
     EngineProcess engine(backend.url());
     ASSERT_TRUE(engine.waitForChip(QStringLiteral("waitingForLink"), 10s)) << engine.printed();
@@ -209,7 +209,7 @@ TEST_F(EngineInBrowser, MagicLinkPageGetsTheLinkChipAndOpenOpensTheLinkInTheSame
     ASSERT_TRUE(offered) << engine.printed();
     EXPECT_EQ(offered->value("url").toString(), link);
 
-    if (onSway()) {
+    if (onWayland()) {
         // Open is the link chip's first button, 5 from its left edge, in a chip 30 high.
         std::optional<QRect> chip;
         ASSERT_TRUE(waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));

@@ -9,8 +9,8 @@ namespace tessary::test {
 
 EngineProcess::EngineProcess(const QString& backendUrl)
 {
-    if (onSway())
-        m_screenBefore = swayScreenShot();
+    if (onWayland())
+        m_screenBefore = waylandScreenShot();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Settings of its own: nothing one run remembers (recent codes, the shortcut) reaches the next.
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
@@ -61,8 +61,10 @@ std::string EngineProcess::printed()
 
 std::optional<QRect> EngineProcess::chipWindow() const
 {
-    if (onSway())
-        return changedArea(m_screenBefore, swayScreenShot());
+    // The chip is some 30 pixels high; a browser's toolbar icon that changed as a load ended is
+    // smaller.
+    if (onWayland())
+        return changedArea(m_screenBefore, waylandScreenShot(), 20);
     const QList<ShownWindow> windows = shownWindows(pid());
     if (windows.isEmpty())
         return std::nullopt;

@@ -2,6 +2,8 @@
 //   kwin-probe shot FILE.png        the whole workspace through org.kde.KWin.ScreenShot2
 //   kwin-probe click X Y            a left click at X,Y (workspace pixels) through fake input
 //   kwin-probe keys KEY...          presses the evdev KEYs in order, then releases them in reverse
+//   kwin-probe hold                 keeps a fake input device on the seat until stopped: headless
+//                                   KWin gives no window the keyboard focus while it has no keyboard
 // Fake input needs a desktop entry granting it to this executable (scripts/kwin-session --grant).
 #include "fake-input-client-protocol.h"
 
@@ -97,6 +99,11 @@ int fakeInput(const QStringList& args)
         return 1;
     }
     org_kde_kwin_fake_input_authenticate(globals.input, "kwin-probe", "tests");
+    if (args[0] == QLatin1String("hold")) {
+        wl_display_roundtrip(display);
+        pause();
+        return 0;
+    }
     if (args[0] == QLatin1String("click")) {
         org_kde_kwin_fake_input_pointer_motion_absolute(globals.input, wl_fixed_from_int(args[1].toInt()),
                                                         wl_fixed_from_int(args[2].toInt()));
@@ -124,8 +131,8 @@ int main(int argc, char** argv)
     if (args.size() == 2 && args[0] == QLatin1String("shot"))
         return shot(args[1]);
     if ((args.size() == 3 && args[0] == QLatin1String("click")) ||
-        (args.size() >= 2 && args[0] == QLatin1String("keys")))
+        args == QStringList{QStringLiteral("hold")} || (args.size() >= 2 && args[0] == QLatin1String("keys")))
         return fakeInput(args);
-    err << "usage: kwin-probe shot FILE.png | click X Y | keys KEY..." << Qt::endl;
+    err << "usage: kwin-probe shot FILE.png | click X Y | keys KEY... | hold" << Qt::endl;
     return 2;
 }

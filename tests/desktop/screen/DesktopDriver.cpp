@@ -7,11 +7,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -93,6 +95,17 @@ bool onSway()
     return qEnvironmentVariableIsSet("SWAYSOCK");
 }
 
+bool onKwin()
+{
+    return qEnvironmentVariable("XDG_CURRENT_DESKTOP") == QLatin1String("KDE") &&
+           qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+}
+
+bool onWayland()
+{
+    return onSway() || onKwin();
+}
+
 namespace {
 
 // Headless sway has no input devices, where a desktop has a keyboard and a pointer all along: with
@@ -143,6 +156,54 @@ bool swayClick(int x, int y)
                {QString::number(x), QString::number(y), QString::number(width), QString::number(height)});
 }
 
+// The evdev codes of the keys pressKeys and typeText name on KWin, whose fake input takes evdev
+// codes through the rig's US layout.
+std::optional<unsigned> evdevKey(const QString& name)
+{
+    static const QHash<QString, unsigned> named{
+        {QStringLiteral("ctrl"), 29},   {QStringLiteral("shift"), 42},  {QStringLiteral("alt"), 56},
+        {QStringLiteral("super"), 125}, {QStringLiteral("Return"), 28}, {QStringLiteral("Escape"), 1},
+        {QStringLiteral("Tab"), 15},    {QStringLiteral("space"), 57},  {QStringLiteral("."), 52},
+        {QStringLiteral("/"), 53},      {QStringLiteral("-"), 12}};
+    static const QString rows[] = {QStringLiteral("1234567890"), QStringLiteral("qwertyuiop"),
+                                   QStringLiteral("asdfghjkl"), QStringLiteral("zxcvbnm")};
+    static const unsigned rowStarts[] = {2, 16, 30, 44};
+    if (const auto key = named.constFind(name); key != named.cend())
+        return *key;
+    for (int row = 0; row < 4 && name.size() == 1; ++row)
+        if (const qsizetype column = rows[row].indexOf(name.toLower()); column >= 0)
+            return rowStarts[row] + unsigned(column);
+    return std::nullopt;
+}
+
+// Headless KWin, like headless sway, gives no window the keyboard focus until a keyboard exists: a
+// fake input device is held for the test's whole life.
+void holdKwinDevices()
+{
+    static QProcess device;
+    if (device.state() != QProcess::NotRunning)
+        return;
+    device.start(QStringLiteral(TESSARY_KWIN_PROBE), {QStringLiteral("hold")});
+    device.waitForStarted(5000);
+    settle(std::chrono::milliseconds(200));
+    static const struct StopHeld {
+        ~StopHeld() { stopChild(device); }
+    } stopHeld;
+}
+
+// Presses the keys named, in order, through kwin-probe, and lets them go in reverse.
+bool kwinKeys(const QStringList& names)
+{
+    QStringList codes{QStringLiteral("keys")};
+    for (const QString& name : names) {
+        const std::optional<unsigned> key = evdevKey(name);
+        if (!key)
+            return false;
+        codes.append(QString::number(*key));
+    }
+    return run(QStringLiteral(TESSARY_KWIN_PROBE), codes);
+}
+
 } // namespace
 
 bool xdotool(const QStringList& arguments)
@@ -156,12 +217,17 @@ bool clickAt(const Rect& frame)
     const int y = frame.y + frame.height / 2;
     if (onSway())
         return swayClick(x, y);
+    if (onKwin())
+        return run(QStringLiteral(TESSARY_KWIN_PROBE),
+                   {QStringLiteral("click"), QString::number(x), QString::number(y)});
     return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
                     QStringLiteral("click"), QStringLiteral("1")});
 }
 
 bool pressKeys(const QString& combination)
 {
+    if (onKwin())
+        return kwinKeys(combination.split(QLatin1Char('+')));
     if (!onSway())
         return xdotool({QStringLiteral("key"), combination});
     // wtype holds modifiers with -M and lets them go with -m; "super" is its "logo".
@@ -181,6 +247,16 @@ bool typeText(const QString& text)
 {
     if (onSway())
         return run(QStringLiteral("wtype"), {QStringLiteral("-d"), QStringLiteral("5"), text});
+    if (onKwin()) {
+        for (const QChar character : text) {
+            QStringList keys{QString(character)};
+            if (character.isUpper())
+                keys.prepend(QStringLiteral("shift"));
+            if (!kwinKeys(keys))
+                return false;
+        }
+        return true;
+    }
     return xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), text});
 }
 
@@ -252,8 +328,16 @@ QList<ShownWindow> shownWindows(qint64 pid)
     return windows;
 }
 
-QImage swayScreenShot(const QRect& rect)
+QImage waylandScreenShot(const QRect& rect)
 {
+    if (onKwin()) {
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("shot.ppm"));
+        if (!run(QStringLiteral(TESSARY_KWIN_PROBE), {QStringLiteral("shot"), file}))
+            return QImage();
+        const QImage shot(file);
+        return rect.isNull() ? shot : shot.copy(rect);
+    }
     // PPM rather than PNG: a shot taken again and again should not wait for compression.
     QStringList arguments{QStringLiteral("-t"), QStringLiteral("ppm")};
     if (!rect.isNull())
@@ -441,10 +525,12 @@ Browser::Browser(Kind kind, const QString& url)
     qputenv(m_kind == Kind::firefox ? "XRE_PROFILE_PATH" : "CHROME_CONFIG_HOME", m_profile.path().toUtf8());
     if (m_kind == Kind::chromium && geteuid() == 0)
         allowChromiumAsRoot();
-    if (onSway()) {
+    if (onWayland())
         qputenv("MOZ_ENABLE_WAYLAND", "1");
+    if (onSway())
         holdSwayDevices();
-    }
+    if (onKwin())
+        holdKwinDevices();
     m_process.start(program(), arguments(url));
     m_process.waitForStarted(10000);
 }
@@ -467,7 +553,7 @@ bool Browser::open(const QString& url)
 {
     // On sway each wtype is a keyboard of its own, and the first keys after a keyboard comes can be
     // lost: the address would be mistyped. The browser's own command opens it in a tab instead.
-    if (onSway())
+    if (onWayland())
         return run(program(), {url});
     return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+l")}) &&
            typeText(url) && pressKeys(QStringLiteral("Return"));

@@ -16,7 +16,7 @@ namespace tessary::test {
 
 // What a desktop test does with its hands: wait (running the event loop, so AT-SPI events keep
 // arriving), click and press keys (xdotool on X11; on sway, which has no input devices in the test
-// rig, wtype and a virtual pointer), and find elements in a live tree.
+// rig, wtype and a virtual pointer; on KWin its fake input), and find elements in a live tree.
 
 // Runs the event loop until `done` holds or the time is up; returns whether it held.
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
@@ -31,8 +31,10 @@ bool clickAt(const Rect& frame);
 bool pressKeys(const QString& combination);
 // Types text into whatever has the focus, on either desktop.
 bool typeText(const QString& text);
-// Whether the test runs on sway rather than X11.
+// Whether the test runs on sway, on KWin, or on either rather than X11.
 bool onSway();
+bool onKwin();
+bool onWayland();
 
 // Starts the Secret Service unlocked on the session bus (it ends with the bus). Without it, the
 // first program that stores a secret gets the service's password prompt, which takes the active
@@ -53,9 +55,9 @@ struct ShownWindow {
 // sway's tree.
 QList<ShownWindow> shownWindows(qint64 pid);
 
-// On sway, where layer surfaces (the chip) are in no window list, what shows on screen: the screen,
-// or a top-left rectangle of it, as grim takes it; a null image when grim fails.
-QImage swayScreenShot(const QRect& rect = QRect());
+// On Wayland, where layer surfaces (the chip) are in no window list, what shows on screen: the
+// screen, or a top-left rectangle of it, as grim (sway) or KWin takes it; a null image on failure.
+QImage waylandScreenShot(const QRect& rect = QRect());
 // Where two shots of the same screen differ: the bounding box (top-left pixels) of the largest group
 // of touching changed pixels that is at least `least` wide and high, so that a blinking text caret
 // does not count. Nothing when no such group is there or the shots do not match in size.
