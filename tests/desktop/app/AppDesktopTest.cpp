@@ -1,8 +1,8 @@
-// `tessary` itself under scripts/desktop-session --tray or scripts/wayland-session, against a
-// loopback backend in the test process. One scenario on one running application, since each step
+// `tessary` itself under scripts/desktop-session --tray, scripts/wayland-session or scripts/kwin-session,
+// against a loopback backend in the test process. One scenario on one running application, since each step
 // starts where the one before left it: the first launch's onboarding through to the practice fill,
-// the tray icon's popover (X11 only: the sway rig has no bar to host it), and a second launch that
-// hands over to the first.
+// the tray icon's popover (X11 only: the Wayland rigs have no bar or panel to host it), and a second launch
+// that hands over to the first.
 
 #include "common/AppIdentity.h"
 #include "desktop/engine/MailboxBackend.h"

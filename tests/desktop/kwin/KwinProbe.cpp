@@ -2,6 +2,7 @@
 //   kwin-probe shot FILE.png        the whole workspace through org.kde.KWin.ScreenShot2
 //   kwin-probe click X Y            a left click at X,Y (workspace pixels) through fake input
 //   kwin-probe keys KEY...          presses the evdev KEYs in order, then releases them in reverse
+//   kwin-probe windows              the windows KWin shows, as a JSON array of {pid, title, rect}
 //   kwin-probe hold                 keeps a fake input device on the seat until stopped: headless
 //                                   KWin gives no window the keyboard focus while it has no keyboard
 // Fake input needs a desktop entry granting it to this executable (scripts/kwin-session --grant).
@@ -13,13 +14,18 @@
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
+#include <QDBusVirtualObject>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QImage>
+#include <QTemporaryFile>
 #include <QTextStream>
 
 #include <wayland-client.h>
 
 #include <cstring>
 #include <linux/input-event-codes.h>
+#include <optional>
 #include <poll.h>
 #include <unistd.h>
 
@@ -71,6 +77,63 @@ int shot(const QString& file)
                        meta[QStringLiteral("stride")].toInt(),
                        QImage::Format(meta[QStringLiteral("format")].toInt()));
     return image.save(file) ? 0 : 1;
+}
+
+// Receives the one call of the script `windows` loads into KWin.
+class WindowsReceiver : public QDBusVirtualObject {
+public:
+    std::optional<QString> report;
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override
+    {
+        report = message.arguments().value(0).toString();
+        return true;
+    }
+    QString introspect(const QString&) const override { return {}; }
+};
+
+QDBusMessage scripting(const QString& path, const QString& interface, const QString& method,
+                       const QVariantList& arguments)
+{
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), path, interface, method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call);
+}
+
+int windows()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    WindowsReceiver receiver;
+    bus.registerVirtualObject(QStringLiteral("/probe"), &receiver);
+    QTemporaryFile script(QDir::tempPath() + QStringLiteral("/kwin-probe-XXXXXX.js"));
+    const QString text = QStringLiteral(R"(
+const all = workspace.windowList ? workspace.windowList() : workspace.clientList();
+callDBus("%1", "/probe", "com.tessary.Probe", "windows", JSON.stringify(all.filter(w => !w.minimized).map(w => ({
+    pid: w.pid, title: w.caption,
+    rect: [w.frameGeometry.x, w.frameGeometry.y, w.frameGeometry.width, w.frameGeometry.height]}))));
+)")
+                             .arg(bus.baseService());
+    if (!script.open() || script.write(text.toUtf8()) < 0 || !script.flush())
+        return 1;
+    const QString name = QStringLiteral("kwin-probe-%1").arg(QCoreApplication::applicationPid());
+    const QDBusMessage loaded =
+        scripting(QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"),
+                  QStringLiteral("loadScript"), {script.fileName(), name});
+    const int id = loaded.arguments().value(0).toInt();
+    const QString script5 = QStringLiteral("/%1").arg(id);
+    if (scripting(script5, QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"), {}).type() ==
+        QDBusMessage::ErrorMessage)
+        scripting(QStringLiteral("/Scripting/Script%1").arg(id), QStringLiteral("org.kde.kwin.Script"),
+                  QStringLiteral("run"), {});
+    QDeadlineTimer deadline(5000);
+    while (!receiver.report && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    scripting(QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"),
+              QStringLiteral("unloadScript"), {name});
+    if (!receiver.report)
+        return 1;
+    QTextStream(stdout) << *receiver.report << Qt::endl;
+    return 0;
 }
 
 struct Globals {
@@ -130,9 +193,11 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 2 && args[0] == QLatin1String("shot"))
         return shot(args[1]);
+    if (args == QStringList{QStringLiteral("windows")})
+        return windows();
     if ((args.size() == 3 && args[0] == QLatin1String("click")) ||
         args == QStringList{QStringLiteral("hold")} || (args.size() >= 2 && args[0] == QLatin1String("keys")))
         return fakeInput(args);
-    err << "usage: kwin-probe shot FILE.png | click X Y | keys KEY... | hold" << Qt::endl;
+    err << "usage: kwin-probe shot FILE.png | click X Y | keys KEY... | hold | windows" << Qt::endl;
     return 2;
 }

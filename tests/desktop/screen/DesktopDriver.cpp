@@ -299,6 +299,21 @@ void collectSwayWindows(const QJsonObject& node, qint64 pid, QList<ShownWindow>&
 
 QList<ShownWindow> shownWindows(qint64 pid)
 {
+    if (onKwin()) {
+        QList<ShownWindow> windows;
+        const QJsonArray all =
+            QJsonDocument::fromJson(output(QStringLiteral(TESSARY_KWIN_PROBE), {QStringLiteral("windows")})
+                                        .value_or(QString())
+                                        .toUtf8())
+                .array();
+        for (const QJsonValue& window : all) {
+            const QJsonArray rect = window[QStringLiteral("rect")].toArray();
+            if (window[QStringLiteral("pid")].toInteger() == pid)
+                windows.append({QString::number(windows.size()), window[QStringLiteral("title")].toString(),
+                                QRect(rect[0].toInt(), rect[1].toInt(), rect[2].toInt(), rect[3].toInt())});
+        }
+        return windows;
+    }
     if (onSway()) {
         QList<ShownWindow> windows;
         collectSwayWindows(QJsonDocument::fromJson(output(QStringLiteral("swaymsg"),
