@@ -78,7 +78,7 @@ QStringList KGlobalAccelHotKey::actionId() const
     return {m_component, action, QStringLiteral("Tessary"), QStringLiteral("Fill newest code")};
 }
 
-std::optional<QList<int>> KGlobalAccelHotKey::setKeys(const QList<int>& keys) const
+std::optional<QList<int>> KGlobalAccelHotKey::setKeys(const QList<int>& keys)
 {
     QDBusMessage call = serviceCall(QStringLiteral("setShortcut"));
     call << actionId() << QVariant::fromValue(keys) << (setPresent | noAutoloading);

@@ -30,7 +30,8 @@ private:
     // The action as the service names it: component, action, and their names for its settings.
     QStringList actionId() const;
     // Gives the action these keys; the keys the service really gave, none when it did not answer.
-    std::optional<QList<int>> setKeys(const QList<int>& keys) const;
+    // A service that does not answer is taken for none at all.
+    std::optional<QList<int>> setKeys(const QList<int>& keys);
 
     QString m_component;
     bool m_available = false;
