@@ -1,11 +1,8 @@
 #include "DovecotServer.h"
 
-#include "backend/Backend.h"
-#include "fakes/FakeSecretStore.h"
-#include "fakes/FakeSettingsStore.h"
+#include "backend/BackendTestSupport.h"
 #include "server/BackendServer.h"
 #include "server/ImapSession.h"
-#include "support/RunTask.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -19,13 +16,6 @@
 
 using namespace tessary;
 using namespace tessary::test;
-
-namespace tessary {
-inline void PrintTo(const BackendError& error, std::ostream* out)
-{
-    *out << "{" << error.status << ", \"" << error.message.toStdString() << "\"}";
-}
-} // namespace tessary
 
 namespace {
 
