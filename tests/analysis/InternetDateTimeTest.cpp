@@ -14,20 +14,14 @@ TEST(ReceivedTime, ReadsUtcAndOffsetTimes)
     EXPECT_EQ(parseInternetDateTime(u"1969-12-31T23:59:59Z"), -1.0);
 }
 
-TEST(ReceivedTime, RejectsOtherShapes)
+TEST(ReceivedTime, RejectsOtherShapesAndImpossibleDates)
 {
-    for (const char16_t* text : {u"2026-12-06T10:15:30.250Z", u"2026-12-06T10:15:30", u"2026-12-06 10:15:30Z",
-                                 u"2026-12-06T10:15Z", u"2026-12-06T10:15:30+0100", u"2026-12-06t10:15:30Z",
-                                 u"20261206T101530Z", u"", u"yesterday", u"2026-12-06T10:15:30+01:00 "}) {
-        EXPECT_EQ(parseInternetDateTime(text), std::nullopt) << QString::fromUtf16(text);
-    }
-}
-
-TEST(ReceivedTime, RejectsImpossibleDates)
-{
-    for (const char16_t* text : {u"2025-02-29T10:00:00Z", u"2026-13-01T10:00:00Z", u"2026-04-31T10:00:00Z",
-                                 u"2026-12-06T24:00:00Z", u"2026-12-06T10:60:00Z", u"2026-12-06T10:00:60Z",
-                                 u"2026-12-00T10:00:00Z", u"2026-12-06T10:00:00+24:00"}) {
+    for (const char16_t* text :
+         {u"2026-12-06T10:15:30.250Z", u"2026-12-06T10:15:30", u"2026-12-06 10:15:30Z", u"2026-12-06T10:15Z",
+          u"2026-12-06T10:15:30+0100", u"2026-12-06t10:15:30Z", u"20261206T101530Z", u"", u"yesterday",
+          u"2026-12-06T10:15:30+01:00 ", u"2025-02-29T10:00:00Z", u"2026-13-01T10:00:00Z",
+          u"2026-04-31T10:00:00Z", u"2026-12-06T24:00:00Z", u"2026-12-06T10:60:00Z", u"2026-12-06T10:00:60Z",
+          u"2026-12-00T10:00:00Z", u"2026-12-06T10:00:00+24:00"}) {
         EXPECT_EQ(parseInternetDateTime(text), std::nullopt) << QString::fromUtf16(text);
     }
 }

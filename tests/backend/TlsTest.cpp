@@ -20,7 +20,7 @@ public:
         configuration.setLocalCertificate(QSslCertificate::fromPath(dir.filePath("server.pem")).value(0));
         QFile key(dir.filePath("server.key"));
         key.open(QIODevice::ReadOnly);
-        configuration.setPrivateKey(QSslKey(key.readAll(), QSsl::Rsa));
+        configuration.setPrivateKey(QSslKey(key.readAll(), QSsl::Ec));
         configuration.setPeerVerifyMode(QSslSocket::VerifyNone); // the server asks no client certificate
         return configuration;
     }

@@ -32,9 +32,8 @@ QCoro::Task<BackendResult<QList<Message>>> FakeBackendApi::messages(TimePoint si
     co_return messagesScript.next("messages");
 }
 
-QCoro::Task<BackendResult<QSet<QString>>> FakeBackendApi::messageIds(TimePoint since, CancelToken)
+QCoro::Task<BackendResult<QSet<QString>>> FakeBackendApi::messageIds(TimePoint, CancelToken)
 {
-    messageIdsSince.append(since);
     co_return messageIdsScript.next("messageIds");
 }
 

@@ -51,7 +51,6 @@ public:
     QList<AddIMAPCall> addedIMAP;
     QStringList removedAccounts;
     QList<TimePoint> messagesSince;
-    QList<TimePoint> messageIdsSince;
     QStringList trashed;
 
     QCoro::Task<BackendResult<QList<Account>>> accounts(CancelToken cancel = {}) override;

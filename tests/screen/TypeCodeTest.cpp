@@ -61,34 +61,30 @@ struct Typing : ::testing::Test {
     QList<std::chrono::nanoseconds> keyDownTimes() const { return keyDownTimes(keyboard); }
 };
 
-// Keys still held from the hot key are waited for in 20 ms steps, for a second at most, then let go.
-TEST_F(Typing, HeldKeysAreWaitedForUpToOneSecondThenLetGo)
+TEST_F(Typing, HeldKeyWaitEndsWhenTheKeysAreReleased)
 {
-    const struct {
-        const char* name;
-        std::optional<std::chrono::nanoseconds> held; // nothing: released; zero: held for good
-        Sleeps sleeps;
-        std::chrono::nanoseconds keyDown;
-    } rows[] = {
-        {"released", std::nullopt, {}, 0ms},
-        {"released after 70 ms", 70ms, repeated(20ms, 4), 80ms},
-        {"never released", 0ms, repeated(20ms, 50), 1s},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        test::FakeClock caseClock;
-        test::FakeKeyboard caseKeyboard{caseClock};
-        if (row.held == 0ms)
-            caseKeyboard.holdKeys();
-        else if (row.held)
-            caseKeyboard.holdKeysFor(*row.held);
-        test::runTask(typeCode(*screen, caseKeyboard, caseClock, "7"));
-        EXPECT_EQ(caseKeyboard.typed(), "7");
-        EXPECT_EQ(caseClock.sleeps, row.sleeps);
-        EXPECT_EQ(keyDownTimes(caseKeyboard), QList<std::chrono::nanoseconds>{row.keyDown});
-        EXPECT_EQ(caseKeyboard.releases, 1);
-        EXPECT_FALSE(caseKeyboard.keysHeld());
-    }
+    keyboard.holdKeysFor(70ms);
+    type("1");
+    EXPECT_EQ(clock.sleeps, repeated(20ms, 4));
+    EXPECT_EQ(keyDownTimes(), QList<std::chrono::nanoseconds>{80ms});
+    EXPECT_EQ(keyboard.releases, 1);
+}
+
+TEST_F(Typing, HeldKeyWaitGivesUpAfterOneSecondAndLetsGo)
+{
+    keyboard.holdKeys();
+    type("1");
+    EXPECT_EQ(clock.sleeps, repeated(20ms, 50));
+    EXPECT_EQ(keyDownTimes(), QList<std::chrono::nanoseconds>{1s});
+    EXPECT_EQ(keyboard.releases, 1);
+    EXPECT_FALSE(keyboard.keysHeld());
+}
+
+TEST_F(Typing, ReleasedKeysCostNothing)
+{
+    type("7");
+    EXPECT_TRUE(clock.sleeps.isEmpty());
+    EXPECT_EQ(keyboard.typed(), "7");
 }
 
 TEST_F(Typing, AWideFieldGetsAPaceAtOnceANarrowOneAProbeFirst)
@@ -136,33 +132,27 @@ TEST_F(Typing, BoxesGetEachCharacterAfterTheFocusMoves)
     EXPECT_EQ(screen->focus(), boxes().last());
 }
 
-// After a character in a narrow field the focus is watched for 300 ms: where it never moves (boxes
-// that do not advance, or no focus at all) the rest is typed at the field's pace; boxes that stop
-// advancing are watched again after each character.
-TEST_F(Typing, FocusThatDoesNotMoveOnIsWatchedForThenTypedAtTheFieldsPace)
+TEST_F(Typing, BoxesThatNeverAdvanceAreOneField)
 {
-    const struct {
-        const char* name;
-        int advances; // -1: no frontmost application
-        Sleeps sleeps;
-    } rows[] = {
-        {"boxes that never advance", 0, repeated(10ms, 30) + repeated(15ms, 2)},
-        {"boxes that stop advancing", 2, Sleeps{10ms, 25ms, 10ms, 25ms} + repeated(10ms, 30)},
-        {"nothing focused", -1, repeated(10ms, 30) + repeated(15ms, 2)},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        SetUp();
-        test::FakeClock caseClock;
-        test::FakeKeyboard caseKeyboard{caseClock};
-        if (row.advances < 0)
-            screen->application.reset();
-        else
-            caseKeyboard.playBoxes(*screen, boxes(), row.advances);
-        test::runTask(typeCode(*screen, caseKeyboard, caseClock, "4829"));
-        EXPECT_EQ(caseKeyboard.typed(), "4829");
-        EXPECT_EQ(caseClock.sleeps, row.sleeps);
-    }
+    keyboard.playBoxes(*screen, boxes(), 0);
+    type("4829");
+    EXPECT_EQ(clock.sleeps, repeated(10ms, 30) + repeated(15ms, 2));
+}
+
+TEST_F(Typing, BoxesThatStopAdvancingAreWaitedForEachTime)
+{
+    keyboard.playBoxes(*screen, boxes(), 2);
+    type("4829");
+    EXPECT_EQ(keyboard.typed(), "4829");
+    EXPECT_EQ(clock.sleeps, (Sleeps{10ms, 25ms, 10ms, 25ms} + repeated(10ms, 30)));
+}
+
+TEST_F(Typing, NothingFocusedCountsAsNoMovement)
+{
+    screen->application.reset(); // no frontmost application: no focused element at all
+    type("12");
+    EXPECT_EQ(clock.sleeps, repeated(10ms, 30));
+    EXPECT_EQ(keyboard.typed(), "12");
 }
 
 TEST_F(Typing, EmptyCodePostsNothing)

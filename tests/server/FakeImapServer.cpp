@@ -1,7 +1,7 @@
 #include "FakeImapServer.h"
+#include "support/TestCertificates.h"
 
 #include <QEventLoop>
-#include <QProcess>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QThread>
@@ -56,14 +56,7 @@ private:
 
 FakeImapServer::FakeImapServer(Script script)
 {
-    QProcess openssl;
-    openssl.setWorkingDirectory(m_dir.path());
-    openssl.start("openssl",
-                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                   "-days", "2", "-subj", "/CN=" + hostName, "-addext", "subjectAltName=DNS:" + hostName,
-                   "-addext", "basicConstraints=critical,CA:TRUE", "-keyout", "server.key", "-out",
-                   "server.pem"});
-    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+    if (!makeTestCertificates(m_dir.path(), hostName, "DNS:" + hostName))
         return;
     // The server lives and dies on its thread; the port comes back once it listens.
     std::promise<quint16> listening;

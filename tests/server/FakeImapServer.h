@@ -13,7 +13,7 @@ namespace tessary::test {
 
 // An IMAP server over TLS that says whatever its script says, for the misbehaving servers a real
 // one cannot be made to play. It runs on a thread of its own (the client under test blocks), on a
-// port the system picks, with a self-signed certificate for `hostName`.
+// port the system picks, with a certificate for `hostName` from a test CA (`certificateFile`).
 class FakeImapServer {
 public:
     static inline const QString hostName = QStringLiteral("imap.fake.example");
@@ -30,7 +30,7 @@ public:
 
     bool isReady() const { return m_port != 0; }
     quint16 port() const { return m_port; }
-    QString certificateFile() const { return m_dir.filePath(QStringLiteral("server.pem")); }
+    QString certificateFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
 
 private:
     QTemporaryDir m_dir;

@@ -1,8 +1,8 @@
 #include "server/BackendServer.h"
+#include "support/TestCertificates.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -131,16 +131,11 @@ TEST_F(RequestLimits, ASecondBackendOnTheSamePortDoesNotStart)
 TEST(RequestLimitsOverHttps, ServedAndRefusedLikePlainHttp)
 {
     QTemporaryDir data;
-    QProcess openssl;
-    openssl.setWorkingDirectory(data.path());
-    openssl.start("openssl",
-                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                   "-days", "1", "-subj", "/CN=localhost", "-keyout", "key.pem", "-out", "cert.pem"});
-    ASSERT_TRUE(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+    ASSERT_TRUE(test::makeTestCertificates(data.path(), "localhost", "DNS:localhost"));
     server::ServerConfig config;
     config.dataDir = data.filePath("backend");
-    config.tlsCert = data.filePath("cert.pem");
-    config.tlsKey = data.filePath("key.pem");
+    config.tlsCert = data.filePath("server.pem");
+    config.tlsKey = data.filePath("server.key");
     auto backend = server::BackendServer::start(config);
     ASSERT_TRUE(backend) << backend.error().toStdString();
     httplib::SSLClient client("127.0.0.1", (*backend)->port());

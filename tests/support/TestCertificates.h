@@ -9,7 +9,8 @@ namespace tessary::test {
 
 // Makes in `folder`, with openssl, a throw-away certificate authority (ca.pem, ca.key) and a server
 // certificate it signed for `commonName` and the subject alternative names `altNames`
-// ("DNS:localhost,IP:127.0.0.1") as server.pem and server.key, valid for two days.
+// ("DNS:localhost,IP:127.0.0.1") as server.pem and server.key, valid for two days. Keys are EC: quick to
+// make.
 inline bool makeTestCertificates(const QString& folder, const QString& commonName, const QString& altNames)
 {
     const auto openssl = [&folder](const QStringList& arguments) {
@@ -23,12 +24,12 @@ inline bool makeTestCertificates(const QString& folder, const QString& commonNam
     return extensions.open(QIODevice::WriteOnly) &&
            extensions.write("subjectAltName=" + altNames.toUtf8() + "\nbasicConstraints=CA:FALSE\n") > 0 &&
            extensions.flush() &&
-           openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                    "/CN=Tessary Test CA", "-keyout", "ca.key", "-out", "ca.pem", "-addext",
-                    "basicConstraints=critical,CA:TRUE", "-addext",
+           openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                    "-days", "2", "-subj", "/CN=Tessary Test CA", "-keyout", "ca.key", "-out", "ca.pem",
+                    "-addext", "basicConstraints=critical,CA:TRUE", "-addext",
                     "keyUsage=critical,keyCertSign,cRLSign"}) &&
-           openssl({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=" + commonName, "-keyout",
-                    "server.key", "-out", "server.csr"}) &&
+           openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-subj",
+                    "/CN=" + commonName, "-keyout", "server.key", "-out", "server.csr"}) &&
            openssl({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
                     "-CAcreateserial", "-days", "2", "-extfile", "server.ext", "-out", "server.pem"});
 }

@@ -56,9 +56,11 @@ protected:
         EXPECT_TRUE(shown) << "page did not load: " << url.toStdString();
         return shown;
     }
-    std::optional<Clicked> clickById(const Element& page, const QString& id)
+    // Loads the page afresh and clicks the element with that DOM id until it has the focus.
+    std::optional<Clicked> focusOnPage(const QString& page, const QString& id)
     {
-        return focusById(*accessibility, page, id);
+        const std::optional<Element> shown = openPage(page);
+        return shown ? focusById(*accessibility, *shown, id) : std::nullopt;
     }
 
     // Clicks the chip's button with that title, found in the engine's process.
@@ -89,10 +91,8 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
 {
     EngineProcess engine(backend.url());
     ASSERT_TRUE(engine.started());
-    const std::optional<Element> page = openPage(QStringLiteral("single-code.html"));
-    ASSERT_TRUE(page) << engine.printed();
-    const auto field = clickById(*page, QStringLiteral("entry"));
-    ASSERT_TRUE(field);
+    const auto field = focusOnPage(QStringLiteral("single-code.html"), QStringLiteral("entry"));
+    ASSERT_TRUE(field) << engine.printed();
     ASSERT_TRUE(engine.waitForChip(QStringLiteral("searching"), 10s)) << engine.printed();
 
     // The chip's top-left corner sits 4 points under the field's bottom-left one; the browser
@@ -143,9 +143,7 @@ TEST_F(EngineInBrowser, CodeFromTheSiteItselfIsTypedWithoutAClick)
     backend.deliver(siteSender, QStringLiteral("Sign-in code"),
                     QStringLiteral("Your sign-in code is 551902."));
     EngineProcess engine(backend.url());
-    const std::optional<Element> page = openPage(QStringLiteral("single-code.html"));
-    ASSERT_TRUE(page);
-    const auto field = clickById(*page, QStringLiteral("entry"));
+    const auto field = focusOnPage(QStringLiteral("single-code.html"), QStringLiteral("entry"));
     ASSERT_TRUE(field);
     const std::optional<QJsonObject> typed = engine.waitFor(
         [](const QJsonObject& line) { return line.contains("typed") || line.value("chip") == "found"; }, 15s);
@@ -159,9 +157,7 @@ TEST_F(EngineInBrowser, HotKeyTypesTheNewestCodeIntoAnyField)
     backend.deliver(otherSender, QStringLiteral("Your code"), QStringLiteral("Your code is 100200."), 120);
     backend.deliver(otherSender, QStringLiteral("Your code"), QStringLiteral("Your code is 300400."));
     EngineProcess engine(backend.url());
-    const std::optional<Element> page = openPage(QStringLiteral("typing.html"));
-    ASSERT_TRUE(page);
-    const auto field = clickById(*page, QStringLiteral("free"));
+    const auto field = focusOnPage(QStringLiteral("typing.html"), QStringLiteral("free"));
     ASSERT_TRUE(field);
     // Give the engine time to register its grab: the first tick follows the inbox list.
     settle(1500ms);
@@ -174,9 +170,7 @@ TEST_F(EngineInBrowser, HotKeyTypesTheNewestCodeIntoAnyField)
 TEST_F(EngineInBrowser, ServerErrorShowsOnTheChipWhichHidesItself)
 {
     backend.failWith(500);
-    const std::optional<Element> page = openPage(QStringLiteral("single-code.html"));
-    ASSERT_TRUE(page);
-    ASSERT_TRUE(clickById(*page, QStringLiteral("entry")));
+    ASSERT_TRUE(focusOnPage(QStringLiteral("single-code.html"), QStringLiteral("entry")));
     // Started on the focused field, which it takes up as it starts: on Wayland it takes the screen
     // without the chip first.
     EngineProcess engine(backend.url());

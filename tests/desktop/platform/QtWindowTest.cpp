@@ -108,20 +108,18 @@ protected:
     static inline QHash<QString, QRect> fields;
 };
 
-TEST_F(QtWindow, AccessibilityEventsArriveThroughQtsOwnEventLoop)
+// Clicks into the window's fields: the focus event arrives through Qt's own loop, the window's
+// process is in front, and the code field is found with its real frame and label.
+TEST_F(QtWindow, AClickedFieldIsSeenThroughQtsLoopInTheFrontmostProcessWithItsFrameAndLabel)
 {
     ASSERT_TRUE(accessibility->available());
     // libatspi is served by the GLib main context Qt's dispatcher runs: no thread of our own.
     EXPECT_TRUE(AtspiRuntime::eventsRunInQtLoop());
     const quint64 before = accessibility->focusTracker()->eventCount();
-    ASSERT_TRUE(clickField(QStringLiteral("free")));
+    ASSERT_TRUE(clickField(QStringLiteral("free"))); // the window starts with the code field focused
     // Only Qt's loop ran while waiting, and the focus event reached the tracker through it.
     EXPECT_TRUE(waitUntil([&] { return accessibility->focusTracker()->eventCount() > before; }, 5s));
-}
 
-TEST_F(QtWindow, FrontmostApplicationIsTheWindowsProcess)
-{
-    ASSERT_TRUE(clickField(QStringLiteral("free")));
     const std::optional<RunningApplication> front = accessibility->frontmostApplication();
     ASSERT_TRUE(front);
     EXPECT_EQ(front->pid, window->processId());
@@ -132,10 +130,7 @@ TEST_F(QtWindow, FrontmostApplicationIsTheWindowsProcess)
     ASSERT_TRUE(application);
     EXPECT_EQ(accessibility->processId(*application), front->pid);
     EXPECT_TRUE(accessibility->focusedWindow(*application));
-}
 
-TEST_F(QtWindow, FocusedFieldIsFoundWithItsRealFrameAndLabel)
-{
     const std::optional<Element> field = clickField(QStringLiteral("code"));
     ASSERT_TRUE(field);
     EXPECT_EQ(accessibility->screenFrame(*field), reportedFrame(QStringLiteral("code")));

@@ -1,5 +1,5 @@
 // layer-chip-probe show X Y WIDTH HEIGHT: the "found" chip on this session's layer shell under the
-// field at X,Y (top-left desktop pixels); prints "shown" once faded in, "filled" on a click on Fill.
+// field at X,Y (top-left desktop pixels); prints "shown" once faded in.
 // layer-chip-probe compare SCREENSHOT.png LEFT TOP: 0 when the chip's opaque pixels are at LEFT,TOP.
 #include "chip/ChipView.h"
 #include "platform/wayland/LayerChipPanel.h"
@@ -36,7 +36,6 @@ int show(const QStringList& args)
     LayerChipPanel panel(surface);
     showFound(panel.model());
     QTextStream out(stdout);
-    panel.model().onFill = [&] { out << "filled" << Qt::endl; };
     QObject::connect(&panel.fade(), &QAbstractAnimation::finished, [&] { out << "shown" << Qt::endl; });
     panel.place(Rect{args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt()});
     return QApplication::exec();

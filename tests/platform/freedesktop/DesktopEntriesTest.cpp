@@ -36,7 +36,7 @@ protected:
     QTemporaryDir system;
 };
 
-TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThem)
+TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemElseByTheExecutable)
 {
     DesktopEntries entries({user.path(), system.path()});
     // The executable itself is named in Exec.
@@ -53,16 +53,14 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThem)
               "vendor-editor");
     // Only the main group counts: an action's Exec names no application.
     EXPECT_EQ(entries.describeExecutable(13, QStringLiteral("/usr/bin/other")).bundleIdentifier, "other");
-}
 
-TEST_F(DesktopEntryNaming, WithoutADesktopFileTheExecutableNamesItself)
-{
-    DesktopEntries entries({user.path(), system.path()});
-    const RunningApplication tool =
-        entries.describeExecutable(20, QStringLiteral("/home/me/bin/tessary-test-window"));
-    EXPECT_EQ(tool.pid, 20);
-    EXPECT_EQ(tool.bundleIdentifier, "tessary-test-window");
-    EXPECT_EQ(tool.bundleURL, "/home/me/bin/tessary-test-window");
+    // Without a desktop file the executable names itself; a process that is gone has no name.
+    EXPECT_EQ(entries.describeExecutable(20, QStringLiteral("/home/me/bin/tessary-test-window")),
+              (RunningApplication{20, "tessary-test-window", "/home/me/bin/tessary-test-window"}));
+    const std::optional<RunningApplication> gone = entries.describe(0x7ffffff0);
+    ASSERT_TRUE(gone);
+    EXPECT_TRUE(gone->bundleIdentifier.isEmpty());
+    EXPECT_TRUE(gone->bundleURL.isEmpty());
 }
 
 TEST_F(DesktopEntryNaming, TheUsersEntryHidesTheSystemOne)
@@ -73,15 +71,6 @@ TEST_F(DesktopEntryNaming, TheUsersEntryHidesTheSystemOne)
     EXPECT_EQ(
         entries.describeExecutable(30, QStringLiteral("/usr/lib/firefox-esr/firefox-esr")).bundleIdentifier,
         "my-firefox");
-}
-
-TEST_F(DesktopEntryNaming, AProcessThatIsGoneHasNoName)
-{
-    DesktopEntries entries({user.path(), system.path()});
-    const std::optional<RunningApplication> gone = entries.describe(0x7ffffff0);
-    ASSERT_TRUE(gone);
-    EXPECT_TRUE(gone->bundleIdentifier.isEmpty());
-    EXPECT_TRUE(gone->bundleURL.isEmpty());
 }
 
 } // namespace
