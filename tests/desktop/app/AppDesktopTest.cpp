@@ -123,7 +123,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     ASSERT_TRUE(field);
     const std::optional<Rect> fieldFrame = accessibility.screenFrame(*field);
     ASSERT_TRUE(fieldFrame);
-    // On sway the chip is a layer surface, in no window list: it shows as new pixels where it must
+    // On Wayland the chip is a layer surface, in no window list: it shows as new pixels where it must
     // stand, 4 under the field's bottom-left corner and 30 high, and its Fill button, 5 from its left
     // edge, is clicked there; a chip anywhere else takes no click.
     const QRect underField(fieldFrame->x, fieldFrame->y + fieldFrame->height + 4, 60, 30);
