@@ -21,9 +21,9 @@ const INTERFACE = `<node><interface name="com.tessary.Shell">
   <signal name="PicturePointer"><arg type="s"/><arg type="d"/><arg type="d"/><arg type="u"/></signal>
   <signal name="ShortcutPressed"/>
 </interface></node>`;
-// Only Tessary, its developer build and their inspection tools may call or hear this object.
+// Only Tessary, its developer build and their tools (tessary-inspect) may call or hear this object.
 const CALLER_NAMES = ['com.tessary.Tessary', 'com.tessary.Tessary.Devel',
-    'com.tessary.Tessary.Inspect', 'com.tessary.Tessary.Devel.Inspect'];
+    'com.tessary.Tessary.Tool', 'com.tessary.Tessary.Devel.Tool'];
 
 function rectangle(rect) {
     return [rect.x, rect.y, rect.width, rect.height];

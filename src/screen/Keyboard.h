@@ -19,6 +19,9 @@ public:
     // One key event carrying `text`: a single code point. Finishes once applications can take the
     // next event: a key the keymap lacks is first put on a spare key, which they must learn of.
     virtual QCoro::Task<> postKey(QString text, bool down) = 0;
+    // The characters posted since the last call that reached no application at all (GNOME has no
+    // key for them in the layout, and no text field took them another way); empty while all did.
+    virtual QString takeUntyped() { return {}; }
 };
 
 } // namespace tessary

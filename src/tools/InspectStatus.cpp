@@ -17,18 +17,18 @@ namespace tessary::inspect {
 
 namespace {
 
-// The frontmost application and, on sway, its window's content area in screen pixels.
+// The frontmost application and, on Wayland, its window's content area in screen pixels.
 struct Front {
     std::optional<RunningApplication> application;
     QJsonValue window;
 };
 
-Front frontOf(Frontmost& frontmost, bool sway)
+Front frontOf(Frontmost& frontmost, bool wayland)
 {
     Front front{frontmost.application(), {}};
-    if (!sway || !front.application)
+    if (!wayland || !front.application)
         return front;
-    if (const auto content = frontmost.windowContent(front.application->pid, {}))
+    if (const auto content = frontmost.windowContent(front.application->pid, {}, {}))
         front.window = QJsonArray{content->x, content->y, content->width, content->height};
     return front;
 }
@@ -42,13 +42,17 @@ int runStatus(const QStringList& arguments)
     const DesktopSession::Kind session = DesktopSession::current();
     const bool x11 = session == DesktopSession::Kind::x11;
     const bool sway = session == DesktopSession::Kind::sway;
+    const bool gnome = session == DesktopSession::Kind::gnome;
+    // Only meaningful in a GNOME session: whether Tessary's shell extension answers.
+    const std::unique_ptr<Frontmost> windows = makeSessionFrontmost();
+    const QString gnomeMissing = settleSession();
     const bool enabled = AccessibilityEnabling::isEnabled();
     const bool xtest = x11 && sessionCanType();
     // On sway codes are typed through a virtual keyboard the compositor must offer.
     SystemClock clock;
     const QString swayTyping = sway ? SessionDevices(clock).typingProblem() : QString();
-    const bool typing = x11 ? xtest : sway && swayTyping.isEmpty();
-    const Front front = x11 || sway ? frontOf(*makeSessionFrontmost(), sway) : Front{};
+    const bool typing = x11 ? xtest : (sway && swayTyping.isEmpty()) || (gnome && gnomeMissing.isEmpty());
+    const Front front = x11 || sway || gnome ? frontOf(*windows, sway || gnome) : Front{};
 
     QJsonValue frontmost;
     if (const auto& application = front.application) {
@@ -59,11 +63,14 @@ int runStatus(const QStringList& arguments)
             described.insert(QStringLiteral("window"), front.window);
         frontmost = described;
     }
-    printLine(jsonLine({{"trusted", enabled && typing},
-                        {"accessibilityEnabled", enabled},
-                        {"session", DesktopSession::name(session)},
-                        {"xtest", xtest},
-                        {"frontmost", frontmost}}));
+    QList<std::pair<QString, QJsonValue>> report{{"trusted", enabled && typing},
+                                                 {"accessibilityEnabled", enabled},
+                                                 {"session", DesktopSession::name(session)},
+                                                 {"xtest", xtest},
+                                                 {"frontmost", frontmost}};
+    if (gnome)
+        report.append({"gnomeExtension", gnomeMissing.isEmpty()});
+    printLine(jsonLine(report));
 
     if (const QString problem = sessionProblem(); !problem.isEmpty())
         printError(problem);
@@ -77,20 +84,24 @@ int runStatus(const QStringList& arguments)
         printError(QStringLiteral("no frontmost application: the window manager sets no _NET_ACTIVE_WINDOW"));
     if (sway && !swayTyping.isEmpty())
         printError(swayTyping);
+    if (!gnomeMissing.isEmpty())
+        printError(gnomeMissing);
+    if (gnome && gnomeMissing.isEmpty() && !front.application)
+        printError(QStringLiteral("no frontmost application: GNOME Shell reports no focused window"));
     if (sway && !front.application)
         printError(QStringLiteral("no frontmost application: sway reports no focused window"));
     return enabled && typing ? exitOk : exitFailure;
 }
 
-const bool registered =
-    registerCommand({.name = QStringLiteral("status"),
-                     .usage = QStringLiteral(""),
-                     .description = QStringLiteral(
-                         "accessibility, the session (X11, sway, Wayland) and the frontmost application"),
-                     .example = QStringLiteral("tessary-inspect status"),
-                     .group = QStringLiteral("screen"),
-                     .needs = Needs::core,
-                     .run = runStatus});
+const bool registered = registerCommand(
+    {.name = QStringLiteral("status"),
+     .usage = QStringLiteral(""),
+     .description = QStringLiteral(
+         "accessibility, the session (X11, sway, GNOME, Wayland) and the frontmost application"),
+     .example = QStringLiteral("tessary-inspect status"),
+     .group = QStringLiteral("screen"),
+     .needs = Needs::core,
+     .run = runStatus});
 
 } // namespace
 

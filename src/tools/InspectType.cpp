@@ -39,8 +39,8 @@ int runType(const QStringList& arguments)
         return exitBadInput;
     }
     const DesktopSession::Kind session = DesktopSession::current();
-    const bool wayland =
-        session == DesktopSession::Kind::sway || session == DesktopSession::Kind::otherWayland;
+    const bool wayland = session == DesktopSession::Kind::sway || session == DesktopSession::Kind::gnome ||
+                         session == DesktopSession::Kind::otherWayland;
     // On Wayland whether we can type is the compositor's answer, not the session's.
     if (const QString problem = sessionProblem(); !problem.isEmpty() && !wayland) {
         printError(problem);
@@ -48,6 +48,10 @@ int runType(const QStringList& arguments)
     }
     SystemClock clock;
     SessionDevices devices(clock);
+    if (const QString missing = settleSession(); !missing.isEmpty()) {
+        printError(missing);
+        return exitFailure;
+    }
     if (!devices.typingProblem().isEmpty()) {
         printError(devices.typingProblem());
         return exitFailure;
@@ -57,6 +61,12 @@ int runType(const QStringList& arguments)
     QCoro::waitFor(delayThenType(clock, *accessibility, devices.keyboard(), parsed.positional.constFirst(),
                                  std::chrono::milliseconds(qint64(delay * 1000)),
                                  wayland ? waylandLinger : std::chrono::milliseconds(0)));
+    if (const QString untyped = devices.keyboard().takeUntyped(); !untyped.isEmpty()) {
+        printError(QStringLiteral("could not type \"%1\": the keyboard layout has no key for it and the "
+                                  "focus takes no input-method text")
+                       .arg(untyped));
+        return exitFailure;
+    }
     return exitOk;
 }
 

@@ -27,8 +27,10 @@ DesktopSession::Kind DesktopSession::classify(const Environment& environment)
     const bool wayland =
         environment.sessionType == QLatin1String("wayland") ||
         (!environment.waylandDisplay.isEmpty() && environment.sessionType != QLatin1String("x11"));
+    if (wayland && !environment.swaySocket.isEmpty())
+        return Kind::sway;
     if (wayland)
-        return environment.swaySocket.isEmpty() ? Kind::otherWayland : Kind::sway;
+        return desktop(environment) == Desktop::gnome ? Kind::gnome : Kind::otherWayland;
     if (environment.display.isEmpty())
         return Kind::none;
     return Kind::x11;
@@ -59,6 +61,8 @@ QString DesktopSession::name(Kind kind)
         return QStringLiteral("x11");
     case Kind::sway:
         return QStringLiteral("sway");
+    case Kind::gnome:
+        return QStringLiteral("gnome");
     case Kind::otherWayland:
         return QStringLiteral("wayland");
     case Kind::none:
@@ -72,6 +76,7 @@ QString DesktopSession::problem(Kind kind, Desktop desktop)
     switch (kind) {
     case Kind::x11:
     case Kind::sway:
+    case Kind::gnome: // what the shell extension lacks is asked of it
         return {};
     case Kind::none:
         return QStringLiteral("No X11 display: DISPLAY is not set.");

@@ -7,10 +7,11 @@ namespace tessary {
 // Which kind of desktop this process runs in, decided once at start from the environment the
 // session manager set. Each kind has its own way to learn the frontmost window, type and place
 // the chip: X11 through XTest and EWMH; sway (and wlroots compositors that speak its IPC) through
-// JSON over $SWAYSOCK; other Wayland compositors offer no way to do it.
+// JSON over $SWAYSOCK; GNOME on Wayland through Tessary's own shell extension; other Wayland
+// compositors offer no way to do it.
 class DesktopSession {
 public:
-    enum class Kind { x11, sway, otherWayland, none };
+    enum class Kind { x11, sway, gnome, otherWayland, none };
     // The desktops whose Wayland sessions users ask about; what each lacks differs.
     enum class Desktop { gnome, kde, other };
 
@@ -30,7 +31,8 @@ public:
     // under a running process, and the answer is asked on every tick.
     static Kind current();
 
-    // Stable lower-case names for logs and tessary-inspect: "x11", "sway", "wayland", "none".
+    // Stable lower-case names for logs and tessary-inspect: "x11", "sway", "gnome", "wayland",
+    // "none".
     static QString name(Kind kind);
     // One sentence on what Tessary cannot do in this session; empty when everything works.
     static QString problem(Kind kind, Desktop desktop);

@@ -2,7 +2,10 @@
 
 #include "chip/ChipPanel.h"
 #include "common/AppIdentity.h"
+#include "platform/gnome/GnomeKeyboard.h"
+#include "platform/gnome/GnomePictureSurface.h"
 #include "platform/session/DesktopSession.h"
+#include "platform/session/SessionAccessibility.h"
 #include "platform/sway/SwayHotKey.h"
 #include "platform/wayland/LayerChipPanel.h"
 #include "platform/wayland/WaylandDisplay.h"
@@ -25,10 +28,20 @@ bool onWayland()
     return onSway() || DesktopSession::current() == DesktopSession::Kind::otherWayland;
 }
 
+bool onGnome()
+{
+    return DesktopSession::current() == DesktopSession::Kind::gnome;
+}
+
 } // namespace
 
 SessionDevices::SessionDevices(Clock& clock)
 {
+    if (onGnome()) {
+        m_gnome = sessionGnomeShell();
+        m_keyboard = std::make_unique<GnomeKeyboard>(m_gnome);
+        return;
+    }
     if (onWayland()) {
         m_wayland = std::make_unique<WaylandDisplay>();
         auto keyboard = std::make_unique<WaylandKeyboard>(*m_wayland);
@@ -66,7 +79,10 @@ HotKey& SessionDevices::hotKey()
 ChipSurface& SessionDevices::chip()
 {
     if (!m_chip) {
-        if (m_wayland) {
+        if (m_gnome) {
+            m_layer = std::make_unique<GnomePictureSurface>(m_gnome);
+            m_chip = std::make_unique<LayerChipPanel>(*m_layer);
+        } else if (m_wayland) {
             auto layer = std::make_unique<WaylandLayerSurface>(*m_wayland);
             if (layer->available()) {
                 m_layer = std::move(layer);

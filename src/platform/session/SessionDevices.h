@@ -11,15 +11,16 @@
 
 namespace tessary {
 
+class GnomeShell;
+class LayerSurface;
 class WaylandDisplay;
-class WaylandLayerSurface;
 
 // What differs between an X11 desktop and sway: how keys are typed, how the fill shortcut is had
 // and how the chip floats over other applications. X11 types through XTest, grabs the key on the
 // root window and floats a Qt window; sway types through a virtual keyboard, binds the key in sway
-// and shows the chip on a layer surface. Chosen once, from the session. The keyboard is made at
-// once, because on sway a seat with no keyboard sends no focus events; the hot key and the chip
-// when first asked for, so a command that only types makes neither.
+// and shows the chip on a layer surface; GNOME does all three through Tessary's shell extension. Chosen once,
+// from the session. The keyboard is made at once, because on sway a seat with no keyboard sends no focus
+// events; the hot key and the chip when first asked for, so a command that only types makes neither.
 class SessionDevices {
 public:
     explicit SessionDevices(Clock& clock);
@@ -37,7 +38,8 @@ public:
 private:
     // Declared first, so it goes last: everything below draws, types or binds through it.
     std::unique_ptr<WaylandDisplay> m_wayland;
-    std::unique_ptr<WaylandLayerSurface> m_layer;
+    std::shared_ptr<GnomeShell> m_gnome;
+    std::unique_ptr<LayerSurface> m_layer;
     std::unique_ptr<Keyboard> m_keyboard;
     std::unique_ptr<HotKey> m_hotKey;
     std::unique_ptr<ChipSurface> m_chip;
