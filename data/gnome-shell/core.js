@@ -21,9 +21,10 @@ const INTERFACE = `<node><interface name="com.tessary.Shell">
   <signal name="PicturePointer"><arg type="s"/><arg type="d"/><arg type="d"/><arg type="u"/></signal>
   <signal name="ShortcutPressed"/>
 </interface></node>`;
-// Only Tessary, its developer build and their tools (tessary-inspect) may call or hear this object.
-const CALLER_NAMES = ['com.tessary.Tessary', 'com.tessary.Tessary.Devel',
-    'com.tessary.Tessary.Tool', 'com.tessary.Tessary.Devel.Tool'];
+// Only Tessary may call or hear this object: connections that own its application id or a name
+// under it (the developer build's, each tool's).
+const CALLER_NAME = 'com.tessary.Tessary';
+const isCallerName = name => name === CALLER_NAME || name.startsWith(`${CALLER_NAME}.`);
 
 function rectangle(rect) {
     return [rect.x, rect.y, rect.width, rect.height];
@@ -33,7 +34,6 @@ var TessaryService = class {
     constructor(shell) {
         this._shell = shell;
         this._callers = new Map(); // well-known name -> unique name
-        this._watches = [];
         this._windowSignals = [];
         this._window = null;
         this._picture = null;
@@ -49,10 +49,19 @@ var TessaryService = class {
             Clutter.InputDeviceType.KEYBOARD_DEVICE);
         this._object = Gio.DBusExportedObject.wrapJSObject(INTERFACE, this);
         this._object.export(Gio.DBus.session, OBJECT_PATH);
-        for (const name of CALLER_NAMES) {
-            this._watches.push(Gio.bus_watch_name(Gio.BusType.SESSION, name, Gio.BusNameWatcherFlags.NONE,
-                (_c, _n, owner) => this._callers.set(name, owner), () => this._callers.delete(name)));
-        }
+        this._ownersId = Gio.DBus.session.signal_subscribe('org.freedesktop.DBus', 'org.freedesktop.DBus',
+            'NameOwnerChanged', '/org/freedesktop/DBus', null, Gio.DBusSignalFlags.NONE,
+            (_c, _s, _p, _i, _n, parameters) => this._nameOwner(...parameters.deepUnpack()));
+        Gio.DBus.session.call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+            'ListNames', null, null, Gio.DBusCallFlags.NONE, -1, null, (connection, result) => {
+                const [names] = connection.call_finish(result).deepUnpack();
+                for (const name of names.filter(isCallerName)) {
+                    connection.call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+                        'GetNameOwner', new this._shell.GLib.Variant('(s)', [name]), null,
+                        Gio.DBusCallFlags.NONE, -1, null,
+                        (c, r) => this._nameOwner(name, '', c.call_finish(r).deepUnpack()[0]));
+                }
+            });
         this._ownerId = Gio.bus_own_name(Gio.BusType.SESSION, BUS_NAME, Gio.BusNameOwnerFlags.NONE,
             null, null, null);
         this._focusId = global.display.connect('notify::focus-window', () => this._followFocus());
@@ -69,13 +78,21 @@ var TessaryService = class {
         this._watchWindow(null);
         global.display.disconnect(this._focusId);
         global.display.disconnect(this._acceleratorId);
-        this._watches.forEach(id => this._shell.Gio.bus_unwatch_name(id));
-        this._watches = [];
+        this._shell.Gio.DBus.session.signal_unsubscribe(this._ownersId);
         this._callers.clear();
         this._shell.Gio.bus_unown_name(this._ownerId);
         this._object.unexport();
         this._object = null;
         this._keyboard = null;
+    }
+
+    _nameOwner(name, _oldOwner, newOwner) {
+        if (!isCallerName(name))
+            return;
+        if (newOwner)
+            this._callers.set(name, newOwner);
+        else
+            this._callers.delete(name);
     }
 
     _allowed(invocation) {

@@ -2,6 +2,7 @@
 
 #include "common/AppIdentity.h"
 
+#include <QCoreApplication>
 #include <QCoro/QCoroDBusPendingCall>
 #include <QCoro/QCoroSignal>
 #include <QDBusArgument>
@@ -18,8 +19,8 @@ const QString service = QStringLiteral("com.tessary.Shell");
 const QString objectPath = QStringLiteral("/com/tessary/Shell");
 const QString interfaceName = QStringLiteral("com.tessary.Shell");
 
-// RequestName flags: allow replacement, replace existing, do not queue.
-constexpr uint replaceableName = 0x1 | 0x2 | 0x4;
+// RequestName flag: fail rather than wait in line.
+constexpr uint doNotQueue = 0x4;
 
 atspi::Extents readRectangle(const QDBusArgument& argument)
 {
@@ -65,7 +66,8 @@ QCoro::Task<> GnomeShell::start()
     QDBusMessage request = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
-    request << applicationId() + QStringLiteral(".Tool") << replaceableName;
+    request << QStringLiteral("%1.Tool.p%2").arg(applicationId()).arg(QCoreApplication::applicationPid())
+            << doNotQueue;
     const QPointer<GnomeShell> self(this);
     const QDBusConnection bus = m_bus;
     co_await bus.asyncCall(request);

@@ -18,8 +18,8 @@ namespace tessary {
 // Tessary's own GNOME Shell extension (tessary@tessary.com) over the session bus: the only way an
 // application learns the window in front on GNOME under Wayland, types keys, floats a picture
 // above every window or binds a global key there. Every call is asynchronous. The extension
-// answers only connections that own one of Tessary's names; this one takes the tools' name (the
-// application owns its own already), which a later tool may take over.
+// answers only connections that own Tessary's application id or a name under it; the application
+// owns its id already, and every process takes a name of its own under it (…Tool.p<pid>).
 class GnomeShell : public QObject {
     Q_OBJECT
 public:

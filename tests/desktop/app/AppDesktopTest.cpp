@@ -133,14 +133,14 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     // stand, 4 under the field's bottom-left corner and 30 high, and its Fill button, 5 from its left
     // edge, is clicked there; a chip anywhere else takes no click.
     const QRect underField(fieldFrame->x, fieldFrame->y + fieldFrame->height + 4, 60, 30);
-    const QImage before = onSway() ? swayScreenShot(underField) : QImage();
+    const QImage before = onWaylandRig() ? screenShot(underField) : QImage();
     ASSERT_TRUE(click(QStringLiteral("Code")));
     const auto value = [&] { return accessibility.text(*field).value_or(QString()); };
-    if (onSway()) {
+    if (onWaylandRig()) {
         ASSERT_FALSE(before.isNull());
         ASSERT_TRUE(waitUntil(
             [&] {
-                const QImage now = swayScreenShot(underField);
+                const QImage now = screenShot(underField);
                 return !now.isNull() && now != before;
             },
             15s));
@@ -160,7 +160,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     ASSERT_TRUE(click(QStringLiteral("Done")));
     EXPECT_TRUE(app.shows(titled(QStringLiteral("Welcome to Tessary")), false));
 
-    if (!onSway()) {
+    if (!onWaylandRig()) {
         openAndCloseThePopover(app);
         if (HasFatalFailure())
             return;

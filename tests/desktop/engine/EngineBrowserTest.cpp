@@ -90,8 +90,15 @@ protected:
                 return frame.has_value();
             },
             10s);
-        if (!frame || !clickAt(*frame) ||
-            !waitUntil([&] { return accessibility->focusedElement() == element; }, 5s)) {
+        // A click that GNOME's remote-desktop pointer loses is made again.
+        const auto focused = [&] {
+            for (int click = 0; click < (onGnome() ? 3 : 1); ++click)
+                if (clickAt(*frame) && waitUntil([&] { return accessibility->focusedElement() == element; },
+                                                 onGnome() ? 2s : 5s))
+                    return true;
+            return false;
+        };
+        if (!frame || !focused()) {
             ADD_FAILURE() << "could not focus #" << id.toStdString();
             return std::nullopt;
         }
@@ -138,7 +145,7 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
     const Rect& frame = field->second;
     const int fieldBottom = frame.y + frame.height;
     std::optional<QRect> chip;
-    EXPECT_TRUE(onSway() || waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));
+    EXPECT_TRUE(onWaylandRig() || waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));
     if (chip) {
         EXPECT_NEAR(chip->left(), frame.x, 1);
         EXPECT_NEAR(chip->top(), fieldBottom + 4, 1);
@@ -159,7 +166,7 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
 
     // Fill is the chip's first button, 5 from its left edge, in a chip 30 high.
     const Rect fill{frame.x + 10, fieldBottom + 4 + 10, 10, 10};
-    ASSERT_TRUE(onSway() ? clickAt(fill) : clickChipButton(engine, QStringLiteral("Fill")));
+    ASSERT_TRUE(onWaylandRig() ? clickAt(fill) : clickChipButton(engine, QStringLiteral("Fill")));
     EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.value("typed") == "482913"; }, 10s))
         << engine.printed();
     EXPECT_TRUE(holds(field->first, QStringLiteral("482913"))) << valueOf(field->first).toStdString();
@@ -246,7 +253,7 @@ TEST_F(EngineInBrowser, MagicLinkPageGetsTheLinkChipAndOpenOpensTheLinkInTheSame
     ASSERT_TRUE(offered) << engine.printed();
     EXPECT_EQ(offered->value("url").toString(), link);
 
-    if (onSway()) {
+    if (onWaylandRig()) {
         // Open is the link chip's first button, 5 from its left edge, in a chip 30 high.
         std::optional<QRect> chip;
         ASSERT_TRUE(waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));

@@ -9,8 +9,8 @@ namespace tessary::test {
 
 EngineProcess::EngineProcess(const QString& backendUrl)
 {
-    if (onSway())
-        m_screenBefore = swayScreenShot();
+    if (onWaylandRig())
+        m_screenBefore = screenShot();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Settings of its own: nothing one run remembers (recent codes, the shortcut) reaches the next.
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
@@ -61,8 +61,8 @@ std::string EngineProcess::printed()
 
 std::optional<QRect> EngineProcess::chipWindow() const
 {
-    if (onSway())
-        return changedArea(m_screenBefore, swayScreenShot());
+    if (onWaylandRig())
+        return changedArea(m_screenBefore, screenShot());
     const QList<ShownWindow> windows = shownWindows(pid());
     if (windows.isEmpty())
         return std::nullopt;

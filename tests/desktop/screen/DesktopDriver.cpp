@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -93,6 +94,17 @@ bool onSway()
     return qEnvironmentVariableIsSet("SWAYSOCK");
 }
 
+bool onGnome()
+{
+    return !onSway() && qEnvironmentVariableIsSet("WAYLAND_DISPLAY") &&
+           qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("GNOME"));
+}
+
+bool onWaylandRig()
+{
+    return onSway() || onGnome();
+}
+
 namespace {
 
 // Headless sway has no input devices, where a desktop has a keyboard and a pointer all along: with
@@ -143,6 +155,12 @@ bool swayClick(int x, int y)
                {QString::number(x), QString::number(y), QString::number(width), QString::number(height)});
 }
 
+// The GNOME rig's clicks, keys and screenshots, through tests/desktop/gnome/gnome-tool.js.
+bool gnomeTool(const QStringList& arguments)
+{
+    return run(QStringLiteral("gjs"), QStringList{QStringLiteral(TESSARY_GNOME_TOOL)} + arguments);
+}
+
 } // namespace
 
 bool xdotool(const QStringList& arguments)
@@ -156,12 +174,16 @@ bool clickAt(const Rect& frame)
     const int y = frame.y + frame.height / 2;
     if (onSway())
         return swayClick(x, y);
+    if (onGnome())
+        return gnomeTool({QStringLiteral("click"), QString::number(x), QString::number(y)});
     return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
                     QStringLiteral("click"), QStringLiteral("1")});
 }
 
 bool pressKeys(const QString& combination)
 {
+    if (onGnome())
+        return gnomeTool({QStringLiteral("keys"), combination});
     if (!onSway())
         return xdotool({QStringLiteral("key"), combination});
     // wtype holds modifiers with -M and lets them go with -m; "super" is its "logo".
@@ -252,8 +274,17 @@ QList<ShownWindow> shownWindows(qint64 pid)
     return windows;
 }
 
-QImage swayScreenShot(const QRect& rect)
+QImage screenShot(const QRect& rect)
 {
+    if (onGnome()) {
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("shot.png"));
+        QStringList arguments{QStringLiteral("shot"), file};
+        if (!rect.isNull())
+            arguments << QString::number(rect.x()) << QString::number(rect.y())
+                      << QString::number(rect.width()) << QString::number(rect.height());
+        return gnomeTool(arguments) ? QImage(file) : QImage();
+    }
     // PPM rather than PNG: a shot taken again and again should not wait for compression.
     QStringList arguments{QStringLiteral("-t"), QStringLiteral("ppm")};
     if (!rect.isNull())
@@ -381,10 +412,10 @@ Browser::Browser(Kind kind, const QString& url)
     qputenv(m_kind == Kind::firefox ? "XRE_PROFILE_PATH" : "CHROME_CONFIG_HOME", m_profile.path().toUtf8());
     if (m_kind == Kind::chromium && geteuid() == 0)
         allowChromiumAsRoot();
-    if (onSway()) {
+    if (onWaylandRig())
         qputenv("MOZ_ENABLE_WAYLAND", "1");
+    if (onSway())
         holdSwayDevices();
-    }
     m_process.start(program(), arguments(url));
     m_process.waitForStarted(10000);
 }
@@ -407,7 +438,7 @@ bool Browser::open(const QString& url)
 {
     // On sway each wtype is a keyboard of its own, and the first keys after a keyboard comes can be
     // lost: the address would be mistyped. The browser's own command opens it in a tab instead.
-    if (onSway())
+    if (onWaylandRig())
         return run(program(), {url});
     return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+l")}) &&
            typeText(url) && pressKeys(QStringLiteral("Return"));

@@ -33,6 +33,10 @@ bool pressKeys(const QString& combination);
 bool typeText(const QString& text);
 // Whether the test runs on sway rather than X11.
 bool onSway();
+// Whether it runs on GNOME under Wayland (scripts/gnome-session).
+bool onGnome();
+// Either Wayland rig: no list of windows to find the chip in, which shows only as pixels.
+bool onWaylandRig();
 
 // Starts the Secret Service unlocked on the session bus (it ends with the bus). Without it, the
 // first program that stores a secret gets the service's password prompt, which takes the active
@@ -53,9 +57,9 @@ struct ShownWindow {
 // sway's tree.
 QList<ShownWindow> shownWindows(qint64 pid);
 
-// On sway, where layer surfaces (the chip) are in no window list, what shows on screen: the screen,
-// or a top-left rectangle of it, as grim takes it; a null image when grim fails.
-QImage swayScreenShot(const QRect& rect = QRect());
+// On a Wayland rig, where the chip is in no window list, what shows on screen: the screen, or a
+// top-left rectangle of it, as grim or GNOME Shell takes it; a null image when that fails.
+QImage screenShot(const QRect& rect = QRect());
 // Where two shots of the same screen differ: the bounding box (top-left pixels) of the largest group
 // of touching changed pixels that is at least `least` wide and high, so that a blinking text caret
 // does not count. Nothing when no such group is there or the shots do not match in size.
