@@ -3,7 +3,16 @@
 #include "platform/gnome/GnomeLayout.h"
 #include "platform/gnome/GnomeShell.h"
 
+#include <QCoro/QCoroTimer>
+
 namespace tessary {
+
+namespace {
+
+// Long enough for the shell to deliver the keys sent before it (it kept "AbC-é€" in order).
+constexpr std::chrono::milliseconds keysBeforeCommit{40};
+
+} // namespace
 
 GnomeKeyboard::GnomeKeyboard(std::shared_ptr<GnomeShell> shell)
     : m_shell(std::move(shell))
@@ -47,13 +56,20 @@ QCoro::Task<> GnomeKeyboard::postKey(QString text, bool down)
         co_await learnLayout();
     if (m_layout->types(keysym)) {
         m_shell->pressKey(keysym, down);
+        m_keysSinceCommit = true;
         if (down)
             m_down.insert(keysym);
         else
             m_down.remove(keysym);
         co_return;
     }
-    if (down && !co_await m_shell->commitText(text))
+    if (!down)
+        co_return;
+    // The shell passes keys through its input thread but commits text at once: without a pause a
+    // committed "é" would overtake the "-" typed before it.
+    if (std::exchange(m_keysSinceCommit, false))
+        co_await QCoro::sleepFor(keysBeforeCommit);
+    if (!co_await m_shell->commitText(text))
         m_lost.append(text);
 }
 

@@ -37,6 +37,7 @@ private:
     std::unique_ptr<GnomeLayout> m_layout;
     QSet<std::uint32_t> m_down; // keysyms of our keys that are down
     QString m_lost;
+    bool m_keysSinceCommit = false;
     QObject m_context; // ends the focus connection with the keyboard
 };
 

@@ -30,7 +30,7 @@ GnomePictureSurface::~GnomePictureSurface()
 
 bool GnomePictureSurface::show(const QImage& image, QPoint topLeft)
 {
-    if (!m_shell->available())
+    if (m_shell->missing())
         return false;
     m_shell->showPicture(image, topLeft);
     m_shown = true;

@@ -41,6 +41,9 @@ public:
     // Finishes once the extension answered, or was found missing; then says which.
     QCoro::Task<bool> ready();
     bool available() const { return m_state == State::answered; }
+    // Whether it was asked and did not answer; false while the first answer is still to come (calls
+    // made meanwhile reach it in order, after the name that lets them through).
+    bool missing() const { return m_state == State::missing; }
     // The window with the keyboard focus, as last reported; pid 0 when none or not known yet.
     const Window& focus() const { return m_focus; }
 

@@ -1,11 +1,13 @@
 // What the GNOME desktop tests need of the shell that no command offers, run with gjs inside
 // scripts/gnome-session:
 //   gjs gnome-tool.js shot FILE.png [X Y W H]  the screen or an area of it (the shell takes the
-//                                     screenshot, and only for the owner of org.gnome.Screenshot)
+//                                     screenshot, and only for the owner of org.gnome.Screenshot);
+//                                     FILE.ppm: as a binary PPM, for scripts that read pixels
 //   gjs gnome-tool.js click X Y       a left click at X, Y            through a Mutter remote-desktop
 //   gjs gnome-tool.js keys super+shift+o   a key combination          session (a headless shell has
 //                                     no pointer or keyboard of its own)
-const {Gio, GLib} = imports.gi;
+imports.gi.versions.GdkPixbuf = '2.0';
+const {Gio, GLib, GdkPixbuf} = imports.gi;
 
 const bus = Gio.DBus.session;
 const call = (name, path, iface, method, args, type) => bus.call_sync(name, path, iface, method,
@@ -16,12 +18,31 @@ function shot(file, area) {
         'RequestName', new GLib.Variant('(su)', ['org.gnome.Screenshot', 4]), '(u)');
     if (owned.deepUnpack()[0] !== 1)
         throw new Error('org.gnome.Screenshot is taken');
+    const png = file.endsWith('.ppm') ? `${file}.png` : file;
     const shell = ['org.gnome.Shell.Screenshot', '/org/gnome/Shell/Screenshot', 'org.gnome.Shell.Screenshot'];
     const [ok] = (area.length === 4
-        ? call(...shell, 'ScreenshotArea', new GLib.Variant('(iiiibs)', [...area, false, file]), '(bs)')
-        : call(...shell, 'Screenshot', new GLib.Variant('(bbs)', [false, false, file]), '(bs)')).deepUnpack();
+        ? call(...shell, 'ScreenshotArea', new GLib.Variant('(iiiibs)', [...area, false, png]), '(bs)')
+        : call(...shell, 'Screenshot', new GLib.Variant('(bbs)', [false, false, png]), '(bs)')).deepUnpack();
     if (!ok)
         throw new Error('the shell took no screenshot');
+    if (png !== file)
+        writePpm(GdkPixbuf.Pixbuf.new_from_file(png), file);
+}
+
+function writePpm(pixbuf, file) {
+    const {width, height, rowstride, n_channels: channels} = pixbuf;
+    const pixels = pixbuf.get_pixels();
+    const header = new TextEncoder().encode(`P6\n${width} ${height}\n255\n`);
+    const out = new Uint8Array(header.length + width * height * 3);
+    out.set(header);
+    let at = header.length;
+    for (let y = 0; y < height; y++) {
+        for (let x = 0; x < width * channels; x += channels) {
+            out.set(pixels.subarray(y * rowstride + x, y * rowstride + x + 3), at);
+            at += 3;
+        }
+    }
+    GLib.file_set_contents(file, out);
 }
 
 // Runs `act` with a started remote-desktop session's method caller; stops the session after.
