@@ -87,6 +87,11 @@ var TessaryService = class {
     }
 
     _nameOwner(name, _oldOwner, newOwner) {
+        // What a process that ended left behind goes with it.
+        if (!newOwner && name === this._pictureOwner)
+            this.HidePicture();
+        if (!newOwner && name === this._shortcutOwner)
+            this.ReleaseShortcut();
         if (!isCallerName(name))
             return;
         if (newOwner)
@@ -197,6 +202,7 @@ var TessaryService = class {
             content.set_data(pixels, Cogl.PixelFormat.BGRA_8888_PRE, pixelWidth, pixelHeight, stride);
         }
         this._picture.set_content(content);
+        this._pictureOwner = invocation.get_sender();
         this._picture.set_position(x, y);
         this._picture.set_size(width, height);
         this._picture.show();
@@ -231,6 +237,7 @@ var TessaryService = class {
         const action = global.display.grab_accelerator(accelerator, Meta.KeyBindingFlags.NONE);
         if (action !== Meta.KeyBindingAction.NONE) {
             this._action = action;
+            this._shortcutOwner = invocation.get_sender();
             Main.wm.allowKeybinding(Meta.external_binding_name_for_action(action), Shell.ActionMode.ALL);
         }
         invocation.return_value(new GLib.Variant('(b)', [action !== Meta.KeyBindingAction.NONE]));

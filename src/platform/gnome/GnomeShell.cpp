@@ -58,7 +58,7 @@ GnomeShell::GnomeShell(const QDBusConnection& bus)
                   SLOT(onPicturePointer(QString, double, double, uint)));
     m_bus.connect(service, objectPath, interfaceName, QStringLiteral("ShortcutPressed"), this,
                   SLOT(onShortcutPressed()));
-    start();
+    QCoro::connect(start(), this, [] {});
 }
 
 QCoro::Task<> GnomeShell::start()

@@ -2,6 +2,7 @@
 
 #include "chip/ChipPanel.h"
 #include "common/AppIdentity.h"
+#include "platform/gnome/GnomeHotKey.h"
 #include "platform/gnome/GnomeKeyboard.h"
 #include "platform/gnome/GnomePictureSurface.h"
 #include "platform/session/DesktopSession.h"
@@ -64,6 +65,8 @@ SessionDevices::~SessionDevices() = default;
 
 std::unique_ptr<HotKey> makeSessionHotKey()
 {
+    if (onGnome())
+        return std::make_unique<GnomeHotKey>(sessionGnomeShell());
     if (onSway())
         return std::make_unique<SwayHotKey>(qEnvironmentVariable("SWAYSOCK"), applicationId());
     return std::make_unique<X11HotKey>();
