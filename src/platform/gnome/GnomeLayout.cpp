@@ -2,6 +2,8 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
+
 namespace tessary {
 
 GnomeLayout::GnomeLayout(const QString& layouts, const QString& variants, const QString& options, uint group)
@@ -31,7 +33,8 @@ bool GnomeLayout::types(std::uint32_t keysym) const
 {
     if (!m_keymap || m_group >= xkb_keymap_num_layouts(m_keymap))
         return false;
-    const xkb_keycode_t last = xkb_keymap_max_keycode(m_keymap);
+    // Keys past 255 (evdev's Euro and Dollar keys carry € and $) never reach XWayland's clients.
+    const xkb_keycode_t last = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(m_keymap), 255);
     for (xkb_keycode_t key = xkb_keymap_min_keycode(m_keymap); key <= last; ++key) {
         const xkb_layout_index_t group =
             m_group < xkb_keymap_num_layouts_for_key(m_keymap, key) ? m_group : 0;

@@ -22,8 +22,8 @@ public:
     GnomeLayout(const GnomeLayout&) = delete;
     GnomeLayout& operator=(const GnomeLayout&) = delete;
 
-    // Whether a key of the group types `keysym` on its first or Shift level. False for a layout XKB
-    // could not compile.
+    // Whether a key of the group types `keysym` on its first or Shift level, among the keys every
+    // client can receive (XKB codes up to 255). False for a layout XKB could not compile.
     bool types(std::uint32_t keysym) const;
 
 private:

@@ -84,16 +84,12 @@ QString DesktopSession::problem(Kind kind, Desktop desktop)
         break;
     }
     switch (desktop) {
-    case Desktop::gnome:
-        return QStringLiteral(
-            "GNOME on Wayland does not tell other apps which window is in front or where it "
-            "is, and lets no app type keys or place a panel: log in with \"GNOME on Xorg\" "
-            "to use Tessary.");
     case Desktop::kde:
         return QStringLiteral(
             "KDE Plasma on Wayland does not tell other apps which window is in front or where "
             "it is, and keeps typing keys to its own input methods: log in with \"Plasma "
             "(X11)\" to use Tessary.");
+    case Desktop::gnome: // its own kind of session
     case Desktop::other:
         break;
     }
