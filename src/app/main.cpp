@@ -44,12 +44,16 @@ void grantAccessibility(QObject* context, std::function<void(QString)> note)
         note(problem);
         return;
     }
-    tessary::AccessibilityEnabling::enable(context, [note = std::move(note)](bool enabled) {
-        note(enabled
-                 ? QStringLiteral("Accessibility is on. Restart once any Chromium-based browser, Qt or "
-                                  "GTK 4 program that was already running, so Tessary can see its fields.")
-                 : QStringLiteral("Accessibility could not be turned on: the desktop's accessibility "
-                                  "service did not answer."));
+    tessary::AccessibilityEnabling::enable(context, [context, note = std::move(note)](bool enabled) {
+        const QString access =
+            enabled ? QStringLiteral("Accessibility is on. Restart once any Chromium-based browser, Qt or "
+                                     "GTK 4 program that was already running, so Tessary can see its fields.")
+                    : QStringLiteral("Accessibility could not be turned on: the desktop's accessibility "
+                                     "service did not answer.");
+        // On GNOME under Wayland the shell extension is the other half of the permission.
+        tessary::enableSessionHelpers(context, [access, note](const QString& helpers) {
+            note(helpers.isEmpty() ? access : access + QLatin1Char(' ') + helpers);
+        });
     });
 }
 

@@ -1,5 +1,6 @@
 #include "platform/session/SessionAccessibility.h"
 
+#include "platform/gnome/GnomeExtensionSwitch.h"
 #include "platform/gnome/GnomeFrontmost.h"
 #include "platform/gnome/GnomeShell.h"
 #include "platform/session/DesktopSession.h"
@@ -60,6 +61,20 @@ QString gnomeExtensionMissing()
         "of the window in front and lets it neither type nor show its chip: turn it on with "
         "\"gnome-extensions enable tessary@tessary.com\" (or in the Extensions app), then log out and "
         "in once if GNOME had not seen it yet.");
+}
+
+void enableSessionHelpers(QObject* context, std::function<void(QString)> note)
+{
+    if (DesktopSession::current() != DesktopSession::Kind::gnome) {
+        note({});
+        return;
+    }
+    enableGnomeExtension(context, [note = std::move(note)](bool running) {
+        note(running ? QStringLiteral("Tessary's GNOME Shell extension is on.")
+                     : QStringLiteral("Tessary's GNOME Shell extension is turned on, but GNOME loads it only "
+                                      "after you log out and in once: do that now, then Tessary can see and "
+                                      "type."));
+    });
 }
 
 QString settleSession()

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <memory>
 
 namespace tessary {
@@ -27,5 +29,9 @@ QString sessionProblem();
 QString settleSession();
 // What a GNOME session without Tessary's shell extension lacks, and how to turn it on.
 QString gnomeExtensionMissing();
+// What else than accessibility this session needs turned on, turned on: on GNOME under Wayland
+// Tessary's shell extension. `note` runs from the event loop with a sentence for the user (empty
+// when there was nothing to do), unless `context` is gone by then.
+void enableSessionHelpers(QObject* context, std::function<void(QString)> note);
 
 } // namespace tessary

@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QProcessEnvironment>
 
+#include <algorithm>
+
 namespace tessary::test {
 
 EngineProcess::EngineProcess(const QString& backendUrl)
@@ -59,10 +61,26 @@ std::string EngineProcess::printed()
         .toStdString();
 }
 
+namespace {
+
+// GNOME's top bar (its clock, the remote-desktop indicator of the test's clicks) and the
+// notification banners under it change on their own; the test pages' chips stand lower.
+QImage withoutShellBanners(QImage shot)
+{
+    if (onGnome() && !shot.isNull()) {
+        shot = shot.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < std::min(shot.height(), 120); ++y)
+            std::fill_n(reinterpret_cast<QRgb*>(shot.scanLine(y)), shot.width(), qRgb(0, 0, 0));
+    }
+    return shot;
+}
+
+} // namespace
+
 std::optional<QRect> EngineProcess::chipWindow() const
 {
     if (onWaylandRig())
-        return changedArea(m_screenBefore, screenShot());
+        return changedArea(withoutShellBanners(m_screenBefore), withoutShellBanners(screenShot()));
     const QList<ShownWindow> windows = shownWindows(pid());
     if (windows.isEmpty())
         return std::nullopt;

@@ -5,7 +5,7 @@
 //                                     FILE.ppm: as a binary PPM, for scripts that read pixels
 //   gjs gnome-tool.js click X Y       a left click at X, Y            through a Mutter remote-desktop
 //   gjs gnome-tool.js keys super+shift+o   a key combination          session (a headless shell has
-//                                     no pointer or keyboard of its own)
+//   gjs gnome-tool.js type TEXT       ASCII text, key by key          no pointer or keyboard of its own)
 imports.gi.versions.GdkPixbuf = '2.0';
 const {Gio, GLib, GdkPixbuf} = imports.gi;
 
@@ -56,6 +56,9 @@ function remote(act) {
     try {
         act(onSession);
     } finally {
+        // The shell handles the events on its input thread: a session stopped at once takes its
+        // device, and with it events not handled yet, away.
+        GLib.usleep(150000);
         onSession('Stop', null);
     }
 }
@@ -82,6 +85,15 @@ function click(x, y) {
     });
 }
 
+function type(text) {
+    remote(onSession => {
+        for (const character of text) {
+            for (const down of [true, false])
+                onSession('NotifyKeyboardKeysym', new GLib.Variant('(ub)', [character.codePointAt(0), down]));
+        }
+    });
+}
+
 const [command, ...rest] = ARGV;
 if (command === 'shot' && (rest.length === 1 || rest.length === 5))
     shot(rest[0], rest.slice(1).map(Number));
@@ -89,5 +101,7 @@ else if (command === 'click' && rest.length === 2)
     click(Number(rest[0]), Number(rest[1]));
 else if (command === 'keys' && rest.length === 1)
     keys(rest[0]);
+else if (command === 'type' && rest.length === 1)
+    type(rest[0]);
 else
-    throw new Error('usage: gnome-tool.js shot FILE.png [X Y W H] | click X Y | keys COMBINATION');
+    throw new Error('usage: gnome-tool.js shot FILE.png [X Y W H] | click X Y | keys COMBINATION | type TEXT');
