@@ -45,15 +45,20 @@ void grantAccessibility(const QString& typingProblem, QObject* context, std::fun
         note(problem);
         return;
     }
-    tessary::AccessibilityEnabling::enable(context, [typingProblem, note = std::move(note)](bool enabled) {
-        if (!enabled)
-            return note(QStringLiteral("Accessibility could not be turned on: the desktop's accessibility "
-                                       "service did not answer."));
-        if (!typingProblem.isEmpty())
-            return note(QStringLiteral("Accessibility is on, but codes cannot be typed: ") + typingProblem +
-                        QLatin1Char('.'));
-        note(QStringLiteral("Accessibility is on. Restart once any Chromium-based browser, Qt or GTK 4 "
-                            "program that was already running, so Tessary can see its fields."));
+    tessary::AccessibilityEnabling::enable(context, [context, typingProblem,
+                                                     note = std::move(note)](bool enabled) {
+        const QString access =
+            !enabled ? QStringLiteral("Accessibility could not be turned on: the desktop's accessibility "
+                                      "service did not answer.")
+            : !typingProblem.isEmpty()
+                ? QStringLiteral("Accessibility is on, but codes cannot be typed: ") + typingProblem +
+                      QLatin1Char('.')
+                : QStringLiteral("Accessibility is on. Restart once any Chromium-based browser, Qt or GTK 4 "
+                                 "program that was already running, so Tessary can see its fields.");
+        // On GNOME under Wayland the shell extension is the other half of the permission.
+        tessary::enableSessionHelpers(context, [access, note](const QString& helpers) {
+            note(helpers.isEmpty() ? access : access + QLatin1Char(' ') + helpers);
+        });
     });
 }
 

@@ -26,6 +26,9 @@ public:
         Q_UNUSED(text);
         return true;
     }
+    // The characters posted since the last call that reached no application at all (GNOME has no
+    // key for them in the layout, and no text field took them another way); empty while all did.
+    virtual QString takeUntyped() { return {}; }
 };
 
 } // namespace tessary

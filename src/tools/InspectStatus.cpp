@@ -30,7 +30,7 @@ Front frontOf(Frontmost& frontmost)
     Front front{frontmost.application(), {}};
     if (!frontmost.windowRelativeExtents() || !front.application)
         return front;
-    if (const auto content = frontmost.windowContent(front.application->pid, {}))
+    if (const auto content = frontmost.windowContent(front.application->pid, {}, {}))
         front.window = QJsonArray{content->x, content->y, content->width, content->height};
     return front;
 }
@@ -45,13 +45,18 @@ int runStatus(const QStringList& arguments)
     const bool x11 = session == DesktopSession::Kind::x11;
     const bool sway = session == DesktopSession::Kind::sway;
     const bool kwin = session == DesktopSession::Kind::kwin;
+    const bool gnome = session == DesktopSession::Kind::gnome;
+    // Only meaningful in a GNOME session: whether Tessary's shell extension answers.
+    const std::unique_ptr<Frontmost> windows = makeSessionFrontmost();
+    const QString gnomeMissing = settleSession();
     const bool enabled = AccessibilityEnabling::isEnabled();
     const bool xtest = x11 && sessionCanType();
     // On sway and KWin codes are typed through a protocol the compositor must offer us.
     SystemClock clock;
     const QString compositorTyping = sway || kwin ? SessionDevices(clock).typingProblem() : QString();
-    const bool typing = x11 ? xtest : (sway || kwin) && compositorTyping.isEmpty();
-    const Front front = x11 || sway || kwin ? frontOf(*makeSessionFrontmost()) : Front{};
+    const bool typing =
+        x11 ? xtest : ((sway || kwin) && compositorTyping.isEmpty()) || (gnome && gnomeMissing.isEmpty());
+    const Front front = x11 || sway || kwin || gnome ? frontOf(*windows) : Front{};
 
     QJsonValue frontmost;
     if (const auto& application = front.application) {
@@ -62,11 +67,14 @@ int runStatus(const QStringList& arguments)
             described.insert(QStringLiteral("window"), front.window);
         frontmost = described;
     }
-    printLine(jsonLine({{"trusted", enabled && typing},
-                        {"accessibilityEnabled", enabled},
-                        {"session", DesktopSession::name(session)},
-                        {"xtest", xtest},
-                        {"frontmost", frontmost}}));
+    QList<std::pair<QString, QJsonValue>> report{{"trusted", enabled && typing},
+                                                 {"accessibilityEnabled", enabled},
+                                                 {"session", DesktopSession::name(session)},
+                                                 {"xtest", xtest},
+                                                 {"frontmost", frontmost}};
+    if (gnome)
+        report.append({"gnomeExtension", gnomeMissing.isEmpty()});
+    printLine(jsonLine(report));
 
     if (const QString problem = sessionProblem(); !problem.isEmpty())
         printError(problem);
@@ -80,6 +88,10 @@ int runStatus(const QStringList& arguments)
         printError(QStringLiteral("no frontmost application: the window manager sets no _NET_ACTIVE_WINDOW"));
     if (!compositorTyping.isEmpty())
         printError(compositorTyping);
+    if (!gnomeMissing.isEmpty())
+        printError(gnomeMissing);
+    if (gnome && gnomeMissing.isEmpty() && !front.application)
+        printError(QStringLiteral("no frontmost application: GNOME Shell reports no focused window"));
     if (sway && !front.application)
         printError(QStringLiteral("no frontmost application: sway reports no focused window"));
     if (kwin && !front.application)
@@ -92,7 +104,7 @@ const bool registered = registerCommand(
     {.name = QStringLiteral("status"),
      .usage = QStringLiteral(""),
      .description = QStringLiteral(
-         "accessibility, the session (X11, sway, KWin, Wayland) and the frontmost application"),
+         "accessibility, the session (X11, sway, KWin, GNOME, Wayland) and the frontmost application"),
      .example = QStringLiteral("tessary-inspect status"),
      .group = QStringLiteral("screen"),
      .needs = Needs::core,

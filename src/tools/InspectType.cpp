@@ -51,6 +51,10 @@ int runType(const QStringList& arguments)
     }
     SystemClock clock;
     SessionDevices devices(clock);
+    if (const QString missing = settleSession(); !missing.isEmpty()) {
+        printError(missing);
+        return exitFailure;
+    }
     if (!devices.typingProblem().isEmpty()) {
         printError(devices.typingProblem());
         return exitFailure;
@@ -64,6 +68,12 @@ int runType(const QStringList& arguments)
     if (untypable) {
         printError(
             QStringLiteral("the keyboard layout has no \u201c%1\u201d: nothing was typed").arg(*untypable));
+        return exitFailure;
+    }
+    if (const QString untyped = devices.keyboard().takeUntyped(); !untyped.isEmpty()) {
+        printError(QStringLiteral("could not type \"%1\": the keyboard layout has no key for it and the "
+                                  "focus takes no input-method text")
+                       .arg(untyped));
         return exitFailure;
     }
     return exitOk;

@@ -22,6 +22,10 @@ std::unique_ptr<AtspiAccessibility> openLiveAccessibility(const QString& offHint
         printError(QStringLiteral("no accessibility bus: is a D-Bus session running?"));
         return nullptr;
     }
+    if (const QString missing = settleSession(); !missing.isEmpty()) {
+        printError(missing);
+        return nullptr;
+    }
     waitUntilKnown(accessibility->frontmost());
     return accessibility;
 }

@@ -314,7 +314,7 @@ std::optional<atspi::Extents> AtspiAccessibility::ownPlacedOnScreen(const Elemen
 {
     const std::optional<QtOwnAccessibility::PlaceInWindow> place = m_own.placeInWindow(element);
     const std::optional<atspi::Extents> content =
-        place ? m_frontmost->windowContent(QtOwnAccessibility::processId(), place->windowTitle)
+        place ? m_frontmost->windowContent(QtOwnAccessibility::processId(), place->windowTitle, {})
               : std::nullopt;
     if (!content)
         return std::nullopt;
@@ -336,7 +336,7 @@ std::optional<atspi::Extents> AtspiAccessibility::placedOnScreen(AtspiAccessible
     if (!windowFrame || !atspi::isFrame(*windowFrame))
         return std::nullopt;
     const std::optional<atspi::Extents> content =
-        m_frontmost->windowContent(processId(element), atspi::name(window.get()));
+        m_frontmost->windowContent(processId(element), atspi::name(window.get()), *windowFrame);
     if (!content)
         return std::nullopt;
     return placeOnScreen(*content, *inSurface, *windowFrame);

@@ -31,7 +31,9 @@ public:
     virtual bool windowRelativeExtents() const = 0;
     // Where the content area of the process's window titled `title` sits, in top-left screen
     // pixels; none when it is unknown or not needed (positions are on the screen already).
-    virtual std::optional<Extents> windowContent(qint64 pid, const QString& title) = 0;
+    // `windowFrame` is the window's top-level accessible's extents inside its surface.
+    virtual std::optional<Extents> windowContent(qint64 pid, const QString& title,
+                                                 const Extents& windowFrame) = 0;
 };
 
 // An element's place on the screen when it is known only inside its window's surface: the

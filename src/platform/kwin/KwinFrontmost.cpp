@@ -19,9 +19,9 @@ std::optional<RunningApplication> KwinFrontmost::application()
     return application;
 }
 
-std::optional<Frontmost::Extents> KwinFrontmost::windowContent(qint64 pid, const QString& title)
+// KWin reports only the window in front, the one a focused element is in.
+std::optional<Frontmost::Extents> KwinFrontmost::windowContent(qint64 pid, const QString&, const Extents&)
 {
-    Q_UNUSED(title); // KWin reports only the window in front, the one a focused element is in
     const std::optional<KwinWindow>& window = m_active.window();
     if (!window || window->pid != pid)
         return std::nullopt;

@@ -17,7 +17,8 @@ public:
     bool windowRelativeExtents() const override { return true; }
     // The window's frame: the surface less a shadow the client draws around it, which is where
     // the top-level accessible's own extents start.
-    std::optional<Extents> windowContent(qint64 pid, const QString& title) override;
+    std::optional<Extents> windowContent(qint64 pid, const QString& title,
+                                         const Extents& windowFrame) override;
 
 private:
     KwinActiveWindow m_active;

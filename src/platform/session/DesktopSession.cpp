@@ -30,7 +30,15 @@ DesktopSession::Kind DesktopSession::classify(const Environment& environment)
     if (wayland) {
         if (!environment.swaySocket.isEmpty())
             return Kind::sway;
-        return desktop(environment) == Desktop::kde ? Kind::kwin : Kind::otherWayland;
+        switch (desktop(environment)) {
+        case Desktop::gnome:
+            return Kind::gnome;
+        case Desktop::kde:
+            return Kind::kwin;
+        case Desktop::other:
+            break;
+        }
+        return Kind::otherWayland;
     }
     if (environment.display.isEmpty())
         return Kind::none;
@@ -57,7 +65,7 @@ DesktopSession::Kind DesktopSession::current()
 
 bool DesktopSession::isWayland(Kind kind)
 {
-    return kind == Kind::sway || kind == Kind::kwin || kind == Kind::otherWayland;
+    return kind == Kind::sway || kind == Kind::kwin || kind == Kind::gnome || kind == Kind::otherWayland;
 }
 
 QString DesktopSession::name(Kind kind)
@@ -69,6 +77,8 @@ QString DesktopSession::name(Kind kind)
         return QStringLiteral("x11");
     case Kind::sway:
         return QStringLiteral("sway");
+    case Kind::gnome:
+        return QStringLiteral("gnome");
     case Kind::otherWayland:
         return QStringLiteral("wayland");
     case Kind::none:
@@ -77,26 +87,17 @@ QString DesktopSession::name(Kind kind)
     return QStringLiteral("none");
 }
 
-QString DesktopSession::problem(Kind kind, Desktop desktop)
+QString DesktopSession::problem(Kind kind)
 {
     switch (kind) {
     case Kind::x11:
     case Kind::sway:
     case Kind::kwin:
+    case Kind::gnome: // what the shell extension lacks is asked of it
         return {};
     case Kind::none:
         return QStringLiteral("No X11 display: DISPLAY is not set.");
     case Kind::otherWayland:
-        break;
-    }
-    switch (desktop) {
-    case Desktop::gnome:
-        return QStringLiteral(
-            "GNOME on Wayland does not tell other apps which window is in front or where it "
-            "is, and lets no app type keys or place a panel: log in with \"GNOME on Xorg\" "
-            "to use Tessary.");
-    case Desktop::kde: // a Plasma session is Kind::kwin
-    case Desktop::other:
         break;
     }
     return QStringLiteral(

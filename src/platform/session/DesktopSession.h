@@ -7,11 +7,11 @@ namespace tessary {
 // Which kind of desktop this process runs in, decided once at start from the environment the
 // session manager set. Each kind has its own way to learn the frontmost window, type and place
 // the chip: X11 through XTest and EWMH; sway (and wlroots compositors that speak its IPC) through
-// JSON over $SWAYSOCK; KDE Plasma through KWin's scripting, fake input and kglobalaccel; other
-// Wayland compositors offer no way to do it.
+// JSON over $SWAYSOCK; KDE Plasma through KWin's scripting, fake input and kglobalaccel; GNOME
+// through Tessary's own shell extension; other Wayland compositors offer no way to do it.
 class DesktopSession {
 public:
-    enum class Kind { x11, sway, kwin, otherWayland, none };
+    enum class Kind { x11, sway, kwin, gnome, otherWayland, none };
     // The desktops whose Wayland sessions users ask about; what each lacks differs.
     enum class Desktop { gnome, kde, other };
 
@@ -33,10 +33,11 @@ public:
     // Whether the session is a Wayland one, whose compositor answers for typing and the chip.
     static bool isWayland(Kind kind);
 
-    // Stable lower-case names for logs and tessary-inspect: "x11", "sway", "kwin", "wayland", "none".
+    // Stable lower-case names for logs and tessary-inspect: "x11", "sway", "kwin", "gnome",
+    // "wayland", "none".
     static QString name(Kind kind);
     // One sentence on what Tessary cannot do in this session; empty when everything works.
-    static QString problem(Kind kind, Desktop desktop);
+    static QString problem(Kind kind);
 };
 
 } // namespace tessary

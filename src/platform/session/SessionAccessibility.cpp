@@ -1,12 +1,30 @@
 #include "platform/session/SessionAccessibility.h"
 
+#include "platform/gnome/GnomeExtensionSwitch.h"
+#include "platform/gnome/GnomeFrontmost.h"
+#include "platform/gnome/GnomeShell.h"
 #include "platform/kwin/KwinFrontmost.h"
 #include "platform/session/DesktopSession.h"
 #include "platform/sway/SwayFrontmost.h"
 #include "platform/x11/EwmhFrontmost.h"
 #include "platform/x11/XTestKeyboard.h"
 
+#include <QCoro/QCoroTask>
+
 namespace tessary {
+
+std::shared_ptr<GnomeShell> sessionGnomeShell()
+{
+    // One connection to the extension for the window in front, the keyboard and the chip alike,
+    // as long as any of them lives.
+    static std::weak_ptr<GnomeShell> shared;
+    std::shared_ptr<GnomeShell> shell = shared.lock();
+    if (!shell) {
+        shell = std::make_shared<GnomeShell>();
+        shared = shell;
+    }
+    return shell;
+}
 
 std::unique_ptr<Frontmost> makeSessionFrontmost()
 {
@@ -14,6 +32,8 @@ std::unique_ptr<Frontmost> makeSessionFrontmost()
         return std::make_unique<SwayFrontmost>(SwayIpc::fromEnvironment());
     if (DesktopSession::current() == DesktopSession::Kind::kwin)
         return std::make_unique<KwinFrontmost>();
+    if (DesktopSession::current() == DesktopSession::Kind::gnome)
+        return std::make_unique<GnomeFrontmost>(sessionGnomeShell());
     return std::make_unique<EwmhFrontmost>();
 }
 
@@ -29,6 +49,7 @@ bool sessionCanType()
         return XTestKeyboard::serverHasXTest();
     case DesktopSession::Kind::sway:
     case DesktopSession::Kind::kwin:
+    case DesktopSession::Kind::gnome:
         return true;
     case DesktopSession::Kind::otherWayland:
     case DesktopSession::Kind::none:
@@ -37,10 +58,39 @@ bool sessionCanType()
     return false;
 }
 
+QString gnomeExtensionMissing()
+{
+    return QStringLiteral(
+        "Tessary's GNOME Shell extension is not running, and without it GNOME tells Tessary nothing "
+        "of the window in front and lets it neither type nor show its chip: turn it on with "
+        "\"gnome-extensions enable tessary@tessary.com\" (or in the Extensions app), then log out and "
+        "in once if GNOME had not seen it yet.");
+}
+
+void enableSessionHelpers(QObject* context, std::function<void(QString)> note)
+{
+    if (DesktopSession::current() != DesktopSession::Kind::gnome) {
+        note({});
+        return;
+    }
+    enableGnomeExtension(context, [note = std::move(note)](bool running) {
+        note(running ? QStringLiteral("Tessary's GNOME Shell extension is on.")
+                     : QStringLiteral("Tessary's GNOME Shell extension is turned on, but GNOME loads it only "
+                                      "after you log out and in once: do that now, then Tessary can see and "
+                                      "type."));
+    });
+}
+
+QString settleSession()
+{
+    if (DesktopSession::current() != DesktopSession::Kind::gnome)
+        return {};
+    return QCoro::waitFor(sessionGnomeShell()->ready()) ? QString() : gnomeExtensionMissing();
+}
+
 QString sessionProblem()
 {
-    return DesktopSession::problem(DesktopSession::current(),
-                                   DesktopSession::desktop(DesktopSession::readEnvironment()));
+    return DesktopSession::problem(DesktopSession::current());
 }
 
 } // namespace tessary

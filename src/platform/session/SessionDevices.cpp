@@ -2,9 +2,13 @@
 
 #include "chip/ChipPanel.h"
 #include "common/AppIdentity.h"
+#include "platform/gnome/GnomeHotKey.h"
+#include "platform/gnome/GnomeKeyboard.h"
+#include "platform/gnome/GnomePictureSurface.h"
 #include "platform/kwin/FakeInputKeyboard.h"
 #include "platform/kwin/KGlobalAccelHotKey.h"
 #include "platform/session/DesktopSession.h"
+#include "platform/session/SessionAccessibility.h"
 #include "platform/sway/SwayHotKey.h"
 #include "platform/wayland/LayerChipPanel.h"
 #include "platform/wayland/WaylandDisplay.h"
@@ -37,10 +41,20 @@ QString kwinTypingProblem()
         .arg(QCoreApplication::applicationFilePath());
 }
 
+bool onGnome()
+{
+    return DesktopSession::current() == DesktopSession::Kind::gnome;
+}
+
 } // namespace
 
 SessionDevices::SessionDevices(Clock& clock)
 {
+    if (onGnome()) {
+        m_gnome = sessionGnomeShell();
+        m_keyboard = std::make_unique<GnomeKeyboard>(m_gnome);
+        return;
+    }
     if (onKwin()) {
         m_wayland = std::make_unique<WaylandDisplay>();
         auto keyboard = std::make_unique<FakeInputKeyboard>(*m_wayland);
@@ -71,6 +85,8 @@ SessionDevices::~SessionDevices() = default;
 
 std::unique_ptr<HotKey> makeSessionHotKey()
 {
+    if (onGnome())
+        return std::make_unique<GnomeHotKey>(sessionGnomeShell());
     if (onSway())
         return std::make_unique<SwayHotKey>(qEnvironmentVariable("SWAYSOCK"), applicationId());
     if (onKwin())
@@ -88,7 +104,10 @@ HotKey& SessionDevices::hotKey()
 ChipSurface& SessionDevices::chip()
 {
     if (!m_chip) {
-        if (m_wayland) {
+        if (m_gnome) {
+            m_layer = std::make_unique<GnomePictureSurface>(m_gnome);
+            m_chip = std::make_unique<LayerChipPanel>(*m_layer);
+        } else if (m_wayland) {
             // KWin activates a clicked layer surface, taking the keyboard from the app with the
             // field, unless the surface is a dock.
             auto layer = onKwin() ? std::make_unique<WaylandLayerSurface>(*m_wayland, "dock")

@@ -11,16 +11,18 @@
 
 namespace tessary {
 
+class GnomeShell;
+class LayerSurface;
 class WaylandDisplay;
-class WaylandLayerSurface;
 
 // What differs between desktops: how keys are typed, how the fill shortcut is had and how the chip
 // floats over other applications. X11 types through XTest, grabs the key on the root window and
 // floats a Qt window; sway types through a virtual keyboard, binds the key in sway and shows the
 // chip on a layer surface; KWin types through its fake input, takes the key from kglobalaccel and
-// shows the chip on a layer surface too. Chosen once, from the session. The keyboard is made at
-// once, because on sway a seat with no keyboard sends no focus events; the hot key and the chip
-// when first asked for, so a command that only types makes neither.
+// shows the chip on a layer surface too; GNOME does all three through Tessary's shell extension.
+// Chosen once, from the session. The keyboard is made at once, because on sway a seat with no
+// keyboard sends no focus events; the hot key and the chip when first asked for, so a command
+// that only types makes neither.
 class SessionDevices {
 public:
     explicit SessionDevices(Clock& clock);
@@ -38,7 +40,8 @@ public:
 private:
     // Declared first, so it goes last: everything below draws, types or binds through it.
     std::unique_ptr<WaylandDisplay> m_wayland;
-    std::unique_ptr<WaylandLayerSurface> m_layer;
+    std::shared_ptr<GnomeShell> m_gnome;
+    std::unique_ptr<LayerSurface> m_layer;
     std::unique_ptr<Keyboard> m_keyboard;
     std::unique_ptr<HotKey> m_hotKey;
     std::unique_ptr<ChipSurface> m_chip;

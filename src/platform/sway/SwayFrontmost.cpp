@@ -47,7 +47,8 @@ std::optional<RunningApplication> SwayFrontmost::application()
     return m_entries.describe(processId);
 }
 
-std::optional<Frontmost::Extents> SwayFrontmost::windowContent(qint64 pid, const QString& title)
+std::optional<Frontmost::Extents> SwayFrontmost::windowContent(qint64 pid, const QString& title,
+                                                               const Extents&)
 {
     const auto tree = m_ipc.tree();
     if (!tree)

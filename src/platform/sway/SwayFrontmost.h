@@ -26,7 +26,7 @@ public:
     qint64 pid() override;
     std::optional<RunningApplication> application() override;
     bool windowRelativeExtents() const override { return true; }
-    std::optional<Extents> windowContent(qint64 pid, const QString& title) override;
+    std::optional<Extents> windowContent(qint64 pid, const QString& title, const Extents&) override;
 
 private:
     SwayIpc m_ipc;

@@ -20,7 +20,10 @@ public:
     // Only the process id: two property reads, cheap enough for every tick.
     qint64 pid() override;
     bool windowRelativeExtents() const override { return false; }
-    std::optional<Extents> windowContent(qint64, const QString&) override { return std::nullopt; }
+    std::optional<Extents> windowContent(qint64, const QString&, const Extents&) override
+    {
+        return std::nullopt;
+    }
     bool hasDisplay() const { return bool(m_connection); }
 
 private:

@@ -127,14 +127,14 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     // stand, 4 under the field's bottom-left corner and 30 high, and its Fill button, 5 from its left
     // edge, is clicked there; a chip anywhere else takes no click.
     const QRect underField(fieldFrame->x, fieldFrame->y + fieldFrame->height + 4, 60, 30);
-    const QImage before = onWayland() ? waylandScreenShot(underField) : QImage();
+    const QImage before = onWaylandRig() ? screenShot(underField) : QImage();
     ASSERT_TRUE(click(QStringLiteral("Code")));
-    const auto value = [&] { return valueOf(accessibility, *field); };
-    if (onWayland()) {
+    const auto value = [&] { return accessibility.text(*field).value_or(QString()); };
+    if (onWaylandRig()) {
         ASSERT_FALSE(before.isNull());
         ASSERT_TRUE(waitUntil(
             [&] {
-                const QImage now = waylandScreenShot(underField);
+                const QImage now = screenShot(underField);
                 return !now.isNull() && now != before;
             },
             15s));
@@ -154,7 +154,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     ASSERT_TRUE(click(QStringLiteral("Done")));
     EXPECT_TRUE(app.shows(titled(QStringLiteral("Welcome to Tessary")), false));
 
-    if (!onWayland()) {
+    if (!onWaylandRig()) {
         openAndCloseThePopover(app);
         if (HasFatalFailure())
             return;

@@ -101,7 +101,7 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
     const Rect& frame = field->frame;
     const int fieldBottom = frame.y + frame.height;
     std::optional<QRect> chip;
-    EXPECT_TRUE(onWayland() || waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));
+    EXPECT_TRUE(onWaylandRig() || waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));
     if (chip) {
         EXPECT_NEAR(chip->left(), frame.x, 1);
         EXPECT_NEAR(chip->top(), fieldBottom + 4, 1);
@@ -122,7 +122,7 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
 
     // Fill is the chip's first button, 5 from its left edge, in a chip 30 high.
     const Rect fill{frame.x + 10, fieldBottom + 4 + 10, 10, 10};
-    ASSERT_TRUE(onWayland() ? clickAt(fill) : clickChipButton(engine, QStringLiteral("Fill")));
+    ASSERT_TRUE(onWaylandRig() ? clickAt(fill) : clickChipButton(engine, QStringLiteral("Fill")));
     EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.value("typed") == "482913"; }, 10s))
         << engine.printed();
     EXPECT_TRUE(holds(field->element, QStringLiteral("482913"))) << valueOf(field->element).toStdString();
@@ -203,7 +203,7 @@ TEST_F(EngineInBrowser, MagicLinkPageGetsTheLinkChipAndOpenOpensTheLinkInTheSame
     ASSERT_TRUE(offered) << engine.printed();
     EXPECT_EQ(offered->value("url").toString(), link);
 
-    if (onWayland()) {
+    if (onWaylandRig()) {
         // Open is the link chip's first button, 5 from its left edge, in a chip 30 high.
         std::optional<QRect> chip;
         ASSERT_TRUE(waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));

@@ -5,12 +5,14 @@
 #include <QJsonDocument>
 #include <QProcessEnvironment>
 
+#include <algorithm>
+
 namespace tessary::test {
 
 EngineProcess::EngineProcess(const QString& backendUrl)
 {
-    if (onWayland())
-        m_screenBefore = waylandScreenShot();
+    if (onWaylandRig())
+        m_screenBefore = screenShot();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Settings of its own: nothing one run remembers (recent codes, the shortcut) reaches the next.
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
@@ -59,12 +61,28 @@ std::string EngineProcess::printed()
         .toStdString();
 }
 
+namespace {
+
+// GNOME's top bar (its clock, the remote-desktop indicator of the test's clicks) and the
+// notification banners under it change on their own; the test pages' chips stand lower.
+QImage withoutShellBanners(QImage shot)
+{
+    if (onGnome() && !shot.isNull()) {
+        shot = shot.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < std::min(shot.height(), 120); ++y)
+            std::fill_n(reinterpret_cast<QRgb*>(shot.scanLine(y)), shot.width(), qRgb(0, 0, 0));
+    }
+    return shot;
+}
+
+} // namespace
+
 std::optional<QRect> EngineProcess::chipWindow() const
 {
     // The chip is some 30 pixels high; a browser's toolbar icon that changed as a load ended is
     // smaller.
-    if (onWayland())
-        return changedArea(m_screenBefore, waylandScreenShot(), 20);
+    if (onWaylandRig())
+        return changedArea(withoutShellBanners(m_screenBefore), withoutShellBanners(screenShot()), 20);
     const QList<ShownWindow> windows = shownWindows(pid());
     if (windows.isEmpty())
         return std::nullopt;

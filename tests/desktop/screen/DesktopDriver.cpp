@@ -101,9 +101,15 @@ bool onKwin()
            qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
 }
 
-bool onWayland()
+bool onGnome()
 {
-    return onSway() || onKwin();
+    return !onSway() && qEnvironmentVariableIsSet("WAYLAND_DISPLAY") &&
+           qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("GNOME"));
+}
+
+bool onWaylandRig()
+{
+    return onSway() || onKwin() || onGnome();
 }
 
 namespace {
@@ -204,6 +210,12 @@ bool kwinKeys(const QStringList& names)
     return run(QStringLiteral(TESSARY_KWIN_PROBE), codes);
 }
 
+// The GNOME rig's clicks, keys and screenshots, through tests/desktop/gnome/gnome-tool.js.
+bool gnomeTool(const QStringList& arguments)
+{
+    return run(QStringLiteral("gjs"), QStringList{QStringLiteral(TESSARY_GNOME_TOOL)} + arguments);
+}
+
 } // namespace
 
 bool xdotool(const QStringList& arguments)
@@ -220,6 +232,8 @@ bool clickAt(const Rect& frame)
     if (onKwin())
         return run(QStringLiteral(TESSARY_KWIN_PROBE),
                    {QStringLiteral("click"), QString::number(x), QString::number(y)});
+    if (onGnome())
+        return gnomeTool({QStringLiteral("click"), QString::number(x), QString::number(y)});
     return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
                     QStringLiteral("click"), QStringLiteral("1")});
 }
@@ -228,6 +242,8 @@ bool pressKeys(const QString& combination)
 {
     if (onKwin())
         return kwinKeys(combination.split(QLatin1Char('+')));
+    if (onGnome())
+        return gnomeTool({QStringLiteral("keys"), combination});
     if (!onSway())
         return xdotool({QStringLiteral("key"), combination});
     // wtype holds modifiers with -M and lets them go with -m; "super" is its "logo".
@@ -245,6 +261,8 @@ bool pressKeys(const QString& combination)
 
 bool typeText(const QString& text)
 {
+    if (onGnome())
+        return gnomeTool({QStringLiteral("type"), text});
     if (onSway())
         return run(QStringLiteral("wtype"), {QStringLiteral("-d"), QStringLiteral("5"), text});
     if (onKwin()) {
@@ -343,7 +361,7 @@ QList<ShownWindow> shownWindows(qint64 pid)
     return windows;
 }
 
-QImage waylandScreenShot(const QRect& rect)
+QImage screenShot(const QRect& rect)
 {
     if (onKwin()) {
         QTemporaryDir folder;
@@ -352,6 +370,15 @@ QImage waylandScreenShot(const QRect& rect)
             return QImage();
         const QImage shot(file);
         return rect.isNull() ? shot : shot.copy(rect);
+    }
+    if (onGnome()) {
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("shot.png"));
+        QStringList arguments{QStringLiteral("shot"), file};
+        if (!rect.isNull())
+            arguments << QString::number(rect.x()) << QString::number(rect.y())
+                      << QString::number(rect.width()) << QString::number(rect.height());
+        return gnomeTool(arguments) ? QImage(file) : QImage();
     }
     // PPM rather than PNG: a shot taken again and again should not wait for compression.
     QStringList arguments{QStringLiteral("-t"), QStringLiteral("ppm")};
@@ -540,7 +567,7 @@ Browser::Browser(Kind kind, const QString& url)
     qputenv(m_kind == Kind::firefox ? "XRE_PROFILE_PATH" : "CHROME_CONFIG_HOME", m_profile.path().toUtf8());
     if (m_kind == Kind::chromium && geteuid() == 0)
         allowChromiumAsRoot();
-    if (onWayland())
+    if (onWaylandRig())
         qputenv("MOZ_ENABLE_WAYLAND", "1");
     if (onSway())
         holdSwayDevices();
@@ -568,10 +595,14 @@ bool Browser::open(const QString& url)
 {
     // On sway each wtype is a keyboard of its own, and the first keys after a keyboard comes can be
     // lost: the address would be mistyped. The browser's own command opens it in a tab instead.
-    if (onWayland())
+    // (On GNOME a tab opened so often took no clicks: the window GNOME shows stayed the old one.)
+    if (onSway() || onKwin())
         return run(program(), {url});
-    return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+l")}) &&
-           typeText(url) && pressKeys(QStringLiteral("Return"));
+    const bool addressBar =
+        onGnome()
+            ? pressKeys(QStringLiteral("ctrl+l"))
+            : xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+l")});
+    return addressBar && typeText(url) && pressKeys(QStringLiteral("Return"));
 }
 
 } // namespace tessary::test

@@ -34,7 +34,10 @@ bool typeText(const QString& text);
 // Whether the test runs on sway, on KWin, or on either rather than X11.
 bool onSway();
 bool onKwin();
-bool onWayland();
+// Whether it runs on GNOME under Wayland (scripts/gnome-session).
+bool onGnome();
+// Any Wayland rig: no list of windows to find the chip in, which shows only as pixels.
+bool onWaylandRig();
 
 // Starts the Secret Service unlocked on the session bus (it ends with the bus). Without it, the
 // first program that stores a secret gets the service's password prompt, which takes the active
@@ -55,9 +58,9 @@ struct ShownWindow {
 // sway's tree.
 QList<ShownWindow> shownWindows(qint64 pid);
 
-// On Wayland, where layer surfaces (the chip) are in no window list, what shows on screen: the
-// screen, or a top-left rectangle of it, as grim (sway) or KWin takes it; a null image on failure.
-QImage waylandScreenShot(const QRect& rect = QRect());
+// On a Wayland rig, where the chip is in no window list, what shows on screen: the screen, or a
+// top-left rectangle of it, as grim, KWin or GNOME Shell takes it; a null image when that fails.
+QImage screenShot(const QRect& rect = QRect());
 // Where two shots of the same screen differ: the bounding box (top-left pixels) of the largest group
 // of touching changed pixels that is at least `least` wide and high, so that a blinking text caret
 // does not count. Nothing when no such group is there or the shots do not match in size.

@@ -1,7 +1,13 @@
-// layer-chip-probe show X Y WIDTH HEIGHT: the "found" chip on this session's layer shell under the
-// field at X,Y (top-left desktop pixels); prints "shown" once faded in.
-// layer-chip-probe compare SCREENSHOT.png LEFT TOP: 0 when the chip's opaque pixels are at LEFT,TOP.
+// layer-chip-probe show X Y WIDTH HEIGHT [STATE]: the "found" chip (or STATE: searching, filled,
+// failed, waitingForLink, link) on this session's layer shell, or GNOME Shell's top chrome, under
+// the field at X,Y (top-left desktop pixels); prints "shown" once faded in, "filled" on a click on
+// Fill.
+// layer-chip-probe compare SCREENSHOT.png LEFT TOP [STATE]: 0 when the chip's opaque pixels are at
+// LEFT,TOP.
 #include "chip/ChipView.h"
+#include "common/Clock.h"
+#include "platform/session/DesktopSession.h"
+#include "platform/session/SessionDevices.h"
 #include "platform/wayland/LayerChipPanel.h"
 #include "platform/wayland/WaylandDisplay.h"
 #include "platform/wayland/WaylandLayerSurface.h"
@@ -19,22 +25,49 @@ using namespace tessary;
 
 namespace {
 
-void showFound(ChipModel& model)
+void showFound(ChipModel& model, const QString& state = QStringLiteral("found"))
 {
     FoundCode found;
     found.code = QStringLiteral("482913");
     found.senderDomain = QStringLiteral("example.com");
-    model.setState(ChipModel::Found{found});
+    FoundLink link;
+    link.url = QUrl(QStringLiteral("https://example.com/login?token=1"));
+    link.kind = FoundLink::Kind::signIn;
+    link.senderDomain = QStringLiteral("example.com");
+    if (state == QLatin1String("searching"))
+        model.setState(ChipModel::Searching{QStringLiteral("example.com")});
+    else if (state == QLatin1String("filled"))
+        model.setState(ChipModel::Filled{found});
+    else if (state == QLatin1String("failed"))
+        model.setState(ChipModel::Failed{QStringLiteral("No code arrived")});
+    else if (state == QLatin1String("waitingForLink"))
+        model.setState(ChipModel::WaitingForLink{QStringLiteral("example.com"), FoundLink::Kind::signIn});
+    else if (state == QLatin1String("link"))
+        model.setState(ChipModel::Link{link});
+    else
+        model.setState(ChipModel::Found{found});
 }
 
 int show(const QStringList& args)
 {
+    // GNOME's chip is the session's own; elsewhere the layer surface is made here.
+    SystemClock clock;
+    const bool gnome = DesktopSession::current() == DesktopSession::Kind::gnome;
+    std::unique_ptr<SessionDevices> devices = gnome ? std::make_unique<SessionDevices>(clock) : nullptr;
     WaylandDisplay display;
-    WaylandLayerSurface surface(display);
-    if (!surface.available())
+    std::unique_ptr<WaylandLayerSurface> surface;
+    std::unique_ptr<LayerChipPanel> own;
+    if (!gnome) {
+        surface = std::make_unique<WaylandLayerSurface>(display);
+        if (!surface->available())
+            return 1;
+        own = std::make_unique<LayerChipPanel>(*surface);
+    }
+    auto* chip = gnome ? dynamic_cast<LayerChipPanel*>(&devices->chip()) : own.get();
+    if (!chip)
         return 1;
-    LayerChipPanel panel(surface);
-    showFound(panel.model());
+    LayerChipPanel& panel = *chip;
+    showFound(panel.model(), args.value(5, QStringLiteral("found")));
     QTextStream out(stdout);
     QObject::connect(&panel.fade(), &QAbstractAnimation::finished, [&] { out << "shown" << Qt::endl; });
     panel.place(Rect{args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt()});
@@ -44,7 +77,7 @@ int show(const QStringList& args)
 int compare(const QStringList& args)
 {
     ChipModel model;
-    showFound(model);
+    showFound(model, args.value(4, QStringLiteral("found")));
     ChipView view(model);
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.show();
@@ -97,9 +130,9 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     const QStringList args = application.arguments().mid(1);
-    if (args.size() == 5 && args[0] == QLatin1String("show"))
+    if ((args.size() == 5 || args.size() == 6) && args[0] == QLatin1String("show"))
         return show(args);
-    if (args.size() == 4 && args[0] == QLatin1String("compare"))
+    if ((args.size() == 4 || args.size() == 5) && args[0] == QLatin1String("compare"))
         return compare(args);
     if (args.size() == 7 && args[0] == QLatin1String("changed"))
         return changed(args);

@@ -1,0 +1,260 @@
+// The shell side of Tessary on GNOME: a D-Bus object that tells Tessary which window is in front,
+// types keys through a virtual keyboard of the shell's, shows the chip's picture above every window
+// and binds the fill shortcut. Every decision stays in Tessary; this only carries its requests out.
+// Shared by both entry files, which give it the shell's modules as `shell`.
+
+const BUS_NAME = 'com.tessary.Shell';
+const OBJECT_PATH = '/com/tessary/Shell';
+const INTERFACE = `<node><interface name="com.tessary.Shell">
+  <method name="GetFocus"><arg type="(t(iiii)(iiii)ss)" direction="out"/></method>
+  <method name="GetKeymap"><arg type="s" direction="out"/><arg type="s" direction="out"/>
+    <arg type="s" direction="out"/><arg type="u" direction="out"/></method>
+  <method name="PressKey"><arg type="u" direction="in"/><arg type="b" direction="in"/></method>
+  <method name="CommitText"><arg type="s" direction="in"/><arg type="b" direction="out"/></method>
+  <method name="ShowPicture"><arg type="i" direction="in"/><arg type="i" direction="in"/>
+    <arg type="i" direction="in"/><arg type="i" direction="in"/><arg type="ay" direction="in"/>
+    <arg type="i" direction="in"/><arg type="i" direction="in"/></method>
+  <method name="HidePicture"/>
+  <method name="GrabShortcut"><arg type="s" direction="in"/><arg type="b" direction="out"/></method>
+  <method name="ReleaseShortcut"/>
+  <signal name="FocusChanged"><arg type="(t(iiii)(iiii)ss)"/></signal>
+  <signal name="PicturePointer"><arg type="s"/><arg type="d"/><arg type="d"/><arg type="u"/></signal>
+  <signal name="ShortcutPressed"/>
+</interface></node>`;
+// Only Tessary may call or hear this object: connections that own its application id or a name
+// under it (the developer build's, each tool's).
+const CALLER_NAME = 'com.tessary.Tessary';
+const isCallerName = name => name === CALLER_NAME || name.startsWith(`${CALLER_NAME}.`);
+
+function rectangle(rect) {
+    return [rect.x, rect.y, rect.width, rect.height];
+}
+
+var TessaryService = class {
+    constructor(shell) {
+        this._shell = shell;
+        this._callers = new Map(); // well-known name -> unique name
+        this._windowSignals = [];
+        this._window = null;
+        this._picture = null;
+        this._action = 0;
+    }
+
+    enable() {
+        const {Gio, Clutter} = this._shell;
+        const backend = Clutter.get_default_backend ? Clutter.get_default_backend()
+            : global.stage.context.get_backend();
+        // Also the seat's first keyboard in a headless shell, without which no window gets focus.
+        this._keyboard = backend.get_default_seat().create_virtual_device(
+            Clutter.InputDeviceType.KEYBOARD_DEVICE);
+        this._object = Gio.DBusExportedObject.wrapJSObject(INTERFACE, this);
+        this._object.export(Gio.DBus.session, OBJECT_PATH);
+        this._ownersId = Gio.DBus.session.signal_subscribe('org.freedesktop.DBus', 'org.freedesktop.DBus',
+            'NameOwnerChanged', '/org/freedesktop/DBus', null, Gio.DBusSignalFlags.NONE,
+            (_c, _s, _p, _i, _n, parameters) => this._nameOwner(...parameters.deepUnpack()));
+        Gio.DBus.session.call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+            'ListNames', null, null, Gio.DBusCallFlags.NONE, -1, null, (connection, result) => {
+                const [names] = connection.call_finish(result).deepUnpack();
+                for (const name of names.filter(isCallerName)) {
+                    connection.call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+                        'GetNameOwner', new this._shell.GLib.Variant('(s)', [name]), null,
+                        Gio.DBusCallFlags.NONE, -1, null,
+                        (c, r) => this._nameOwner(name, '', c.call_finish(r).deepUnpack()[0]));
+                }
+            });
+        this._ownerId = Gio.bus_own_name(Gio.BusType.SESSION, BUS_NAME, Gio.BusNameOwnerFlags.NONE,
+            null, null, null);
+        this._focusId = global.display.connect('notify::focus-window', () => this._followFocus());
+        this._acceleratorId = global.display.connect('accelerator-activated', (_d, action) => {
+            if (action === this._action)
+                this._emit('ShortcutPressed', null);
+        });
+        this._followFocus();
+    }
+
+    disable() {
+        this.ReleaseShortcut();
+        this.HidePicture();
+        this._watchWindow(null);
+        global.display.disconnect(this._focusId);
+        global.display.disconnect(this._acceleratorId);
+        this._shell.Gio.DBus.session.signal_unsubscribe(this._ownersId);
+        this._callers.clear();
+        this._shell.Gio.bus_unown_name(this._ownerId);
+        this._object.unexport();
+        this._object = null;
+        this._keyboard = null;
+    }
+
+    _nameOwner(name, _oldOwner, newOwner) {
+        // What a process that ended left behind goes with it.
+        if (!newOwner && name === this._pictureOwner)
+            this.HidePicture();
+        if (!newOwner && name === this._shortcutOwner)
+            this.ReleaseShortcut();
+        if (!isCallerName(name))
+            return;
+        if (newOwner)
+            this._callers.set(name, newOwner);
+        else
+            this._callers.delete(name);
+    }
+
+    _allowed(invocation) {
+        const sender = invocation.get_sender();
+        for (const owner of this._callers.values()) {
+            if (owner === sender)
+                return true;
+        }
+        invocation.return_dbus_error('com.tessary.Shell.Error.AccessDenied', 'Only Tessary may call this');
+        return false;
+    }
+
+    _emit(name, parameters) {
+        const unique = new Set(this._callers.values());
+        for (const destination of unique) {
+            this._shell.Gio.DBus.session.emit_signal(destination, OBJECT_PATH, 'com.tessary.Shell', name, parameters);
+        }
+    }
+
+    _focus() {
+        const window = global.display.focus_window;
+        if (!window)
+            return [0, [0, 0, 0, 0], [0, 0, 0, 0], '', ''];
+        return [window.get_pid(), rectangle(window.get_frame_rect()), rectangle(window.get_buffer_rect()),
+            window.get_wm_class() ?? '', window.get_title() ?? ''];
+    }
+
+    _followFocus() {
+        this._watchWindow(global.display.focus_window);
+        this._emit('FocusChanged', new this._shell.GLib.Variant('((t(iiii)(iiii)ss))', [this._focus()]));
+    }
+
+    _watchWindow(window) {
+        this._windowSignals.forEach(id => this._window.disconnect(id));
+        this._windowSignals = [];
+        this._window = window;
+        if (!window)
+            return;
+        const changed = () => this._emit('FocusChanged',
+            new this._shell.GLib.Variant('((t(iiii)(iiii)ss))', [this._focus()]));
+        for (const signal of ['position-changed', 'size-changed', 'notify::title'])
+            this._windowSignals.push(window.connect(signal, changed));
+    }
+
+    GetFocusAsync(_parameters, invocation) {
+        if (this._allowed(invocation))
+            invocation.return_value(new this._shell.GLib.Variant('((t(iiii)(iiii)ss))', [this._focus()]));
+    }
+
+    GetKeymapAsync(_parameters, invocation) {
+        if (!this._allowed(invocation))
+            return;
+        const manager = this._shell.KeyboardManager.getKeyboardManager();
+        const keymap = manager._currentKeymap ?? {layouts: '', variants: '', options: ''};
+        const group = manager.currentLayout?.groupIndex ?? 0;
+        invocation.return_value(new this._shell.GLib.Variant('(sssu)',
+            [keymap.layouts, keymap.variants, keymap.options, group]));
+    }
+
+    PressKeyAsync([keyval, down], invocation) {
+        if (!this._allowed(invocation))
+            return;
+        const {Clutter, GLib} = this._shell;
+        this._keyboard.notify_keyval(GLib.get_monotonic_time(), keyval,
+            down ? Clutter.KeyState.PRESSED : Clutter.KeyState.RELEASED);
+        invocation.return_value(null);
+    }
+
+    // Text the keyboard layout cannot type goes in through the input method, as the on-screen
+    // keyboard does; false when no text field of any application takes input from it.
+    CommitTextAsync([text], invocation) {
+        if (!this._allowed(invocation))
+            return;
+        const method = this._shell.Main.inputMethod;
+        const focused = Boolean(method.currentFocus);
+        if (focused)
+            method.commit(text);
+        invocation.return_value(new this._shell.GLib.Variant('(b)', [focused]));
+    }
+
+    ShowPictureAsync(_parameters, invocation) {
+        if (!this._allowed(invocation))
+            return;
+        const {St, Cogl, Main} = this._shell;
+        const parameters = invocation.get_parameters();
+        const [x, y, width, height] = [0, 1, 2, 3].map(i => parameters.get_child_value(i).unpack());
+        const pixels = parameters.get_child_value(4).get_data_as_bytes().toArray();
+        const [pixelWidth, pixelHeight] = [5, 6].map(i => parameters.get_child_value(i).unpack());
+        if (!this._picture) {
+            this._picture = new St.Widget({reactive: true, can_focus: false, track_hover: true});
+            for (const [signal, kind] of [['enter-event', 'enter'], ['motion-event', 'motion'],
+                ['button-press-event', 'press'], ['button-release-event', 'release'], ['leave-event', 'leave']])
+                this._picture.connect(signal, (actor, event) => this._pointer(actor, event, kind));
+            Main.layoutManager.addTopChrome(this._picture);
+        }
+        const content = St.ImageContent.new_with_preferred_size(pixelWidth, pixelHeight);
+        const stride = pixelWidth * 4;
+        if (content.set_data.length === 6) {
+            content.set_data(global.stage.context.get_backend().get_cogl_context(), pixels,
+                Cogl.PixelFormat.BGRA_8888_PRE, pixelWidth, pixelHeight, stride);
+        } else {
+            content.set_data(pixels, Cogl.PixelFormat.BGRA_8888_PRE, pixelWidth, pixelHeight, stride);
+        }
+        this._picture.set_content(content);
+        this._pictureOwner = invocation.get_sender();
+        this._picture.set_position(x, y);
+        this._picture.set_size(width, height);
+        this._picture.show();
+        invocation.return_value(null);
+    }
+
+    _pointer(actor, event, kind) {
+        const [stageX, stageY] = event.get_coords();
+        const [, x, y] = actor.transform_stage_point(stageX, stageY);
+        const button = kind === 'press' || kind === 'release' ? event.get_button() : 0;
+        this._emit('PicturePointer', new this._shell.GLib.Variant('(sddu)', [kind, x, y, button]));
+        return this._shell.Clutter.EVENT_STOP;
+    }
+
+    HidePictureAsync(_parameters, invocation) {
+        if (this._allowed(invocation))
+            invocation.return_value(this.HidePicture());
+    }
+
+    HidePicture() {
+        this._picture?.destroy();
+        this._picture = null;
+        return null;
+    }
+
+    // False when the shell or another program already binds the combination.
+    GrabShortcutAsync([accelerator], invocation) {
+        if (!this._allowed(invocation))
+            return;
+        const {Meta, Shell, Main, GLib} = this._shell;
+        this.ReleaseShortcut();
+        const action = global.display.grab_accelerator(accelerator, Meta.KeyBindingFlags.NONE);
+        if (action !== Meta.KeyBindingAction.NONE) {
+            this._action = action;
+            this._shortcutOwner = invocation.get_sender();
+            Main.wm.allowKeybinding(Meta.external_binding_name_for_action(action), Shell.ActionMode.ALL);
+        }
+        invocation.return_value(new GLib.Variant('(b)', [action !== Meta.KeyBindingAction.NONE]));
+    }
+
+    ReleaseShortcutAsync(_parameters, invocation) {
+        if (this._allowed(invocation))
+            invocation.return_value(this.ReleaseShortcut());
+    }
+
+    ReleaseShortcut() {
+        if (this._action) {
+            const {Meta, Shell, Main} = this._shell;
+            Main.wm.allowKeybinding(Meta.external_binding_name_for_action(this._action), Shell.ActionMode.NONE);
+            global.display.ungrab_accelerator(this._action);
+            this._action = 0;
+        }
+        return null;
+    }
+};

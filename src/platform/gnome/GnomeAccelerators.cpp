@@ -1,0 +1,115 @@
+#include "platform/gnome/GnomeAccelerators.h"
+
+#include "hotkey/KeyCodes.h"
+
+#include <QRegularExpression>
+
+// GLib names a struct member "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gio.h>
+#pragma pop_macro("signals")
+#include <xkbcommon/xkbcommon.h>
+
+namespace tessary::gnomekeys {
+
+namespace {
+
+std::optional<unsigned> modifierNamed(const QString& name)
+{
+    const QString lower = name.toLower();
+    if (lower == QLatin1String("shift"))
+        return Combo::shift;
+    if (lower == QLatin1String("control") || lower == QLatin1String("ctrl") ||
+        lower == QLatin1String("primary") || lower == QLatin1String("ctl"))
+        return Combo::control;
+    if (lower == QLatin1String("alt") || lower == QLatin1String("mod1"))
+        return Combo::alt;
+    if (lower == QLatin1String("super") || lower == QLatin1String("mod4"))
+        return Combo::super;
+    return std::nullopt;
+}
+
+// The settings whose string-list keys are key bindings.
+const char* const bindingSchemas[] = {
+    "org.gnome.desktop.wm.keybindings",
+    "org.gnome.shell.keybindings",
+    "org.gnome.mutter.keybindings",
+    "org.gnome.mutter.wayland.keybindings",
+    "org.gnome.settings-daemon.plugins.media-keys",
+};
+
+} // namespace
+
+std::optional<QString> acceleratorOf(const Shortcut& shortcut)
+{
+    const std::optional<quint32> keysym = keysymForKeyCode(shortcut.keyCode);
+    char name[64] = {};
+    if (!keysym || xkb_keysym_get_name(*keysym, name, sizeof name) <= 0)
+        return std::nullopt;
+    QString text;
+    if (shortcut.modifiers & modifier::shift)
+        text += QStringLiteral("<Shift>");
+    if (shortcut.modifiers & modifier::control)
+        text += QStringLiteral("<Control>");
+    if (shortcut.modifiers & modifier::option)
+        text += QStringLiteral("<Alt>");
+    if (shortcut.modifiers & modifier::command)
+        text += QStringLiteral("<Super>");
+    return text + QString::fromLatin1(name);
+}
+
+std::optional<Combo> parseAccelerator(const QString& text)
+{
+    static const QRegularExpression part(QStringLiteral("^<([^>]+)>"));
+    Combo combo;
+    QString rest = text.trimmed();
+    for (QRegularExpressionMatch match = part.match(rest); match.hasMatch(); match = part.match(rest)) {
+        const std::optional<unsigned> bit = modifierNamed(match.captured(1));
+        if (!bit)
+            return std::nullopt;
+        combo.modifiers |= *bit;
+        rest = rest.mid(match.capturedLength());
+    }
+    if (rest.isEmpty())
+        return std::nullopt;
+    const xkb_keysym_t keysym = xkb_keysym_from_name(rest.toUtf8().constData(), XKB_KEYSYM_CASE_INSENSITIVE);
+    if (keysym == XKB_KEY_NoSymbol)
+        return std::nullopt;
+    combo.keysym = xkb_keysym_to_lower(keysym);
+    return combo;
+}
+
+QList<Combo> boundCombos()
+{
+    QList<Combo> combos;
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    for (const char* id : bindingSchemas) {
+        GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, id, TRUE) : nullptr;
+        if (!schema)
+            continue; // not this GNOME's: looking it up unchecked would abort
+        GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
+        gchar** keys = g_settings_schema_list_keys(schema);
+        for (gchar** key = keys; *key; ++key) {
+            GVariant* value = g_settings_get_value(settings, *key);
+            if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING_ARRAY)) {
+                const gchar** accelerators = g_variant_get_strv(value, nullptr);
+                for (const gchar** accelerator = accelerators; *accelerator; ++accelerator)
+                    if (const std::optional<Combo> combo = parseAccelerator(QString::fromUtf8(*accelerator)))
+                        combos.append(*combo);
+                g_free(accelerators);
+            } else if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) {
+                if (const std::optional<Combo> combo =
+                        parseAccelerator(QString::fromUtf8(g_variant_get_string(value, nullptr))))
+                    combos.append(*combo);
+            }
+            g_variant_unref(value);
+        }
+        g_strfreev(keys);
+        g_object_unref(settings);
+        g_settings_schema_unref(schema);
+    }
+    return combos;
+}
+
+} // namespace tessary::gnomekeys

@@ -1,0 +1,76 @@
+#include "platform/gnome/GnomeKeyboard.h"
+
+#include "platform/gnome/GnomeLayout.h"
+#include "platform/gnome/GnomeShell.h"
+
+#include <QCoro/QCoroTimer>
+
+namespace tessary {
+
+namespace {
+
+// Long enough for the shell to deliver the keys sent before it (it kept "AbC-é€" in order).
+constexpr std::chrono::milliseconds keysBeforeCommit{40};
+
+} // namespace
+
+GnomeKeyboard::GnomeKeyboard(std::shared_ptr<GnomeShell> shell)
+    : m_shell(std::move(shell))
+{
+    // Each window may have a layout of its own: asked again after the focus moved.
+    QObject::connect(m_shell.get(), &GnomeShell::focusChanged, &m_context, [this] { m_layout.reset(); });
+}
+
+GnomeKeyboard::~GnomeKeyboard()
+{
+    releaseHeldKeys();
+}
+
+void GnomeKeyboard::releaseHeldKeys()
+{
+    for (const std::uint32_t keysym : std::as_const(m_down))
+        m_shell->pressKey(keysym, false);
+    m_down.clear();
+}
+
+QCoro::Task<> GnomeKeyboard::learnLayout()
+{
+    const std::optional<GnomeShell::Keymap> keymap = co_await m_shell->keymap();
+    m_layout = keymap ? std::make_unique<GnomeLayout>(keymap->layouts, keymap->variants, keymap->options,
+                                                      keymap->group)
+                      : std::make_unique<GnomeLayout>(QString(), QString(), QString(), 0);
+}
+
+QCoro::Task<> GnomeKeyboard::postKey(QString text, bool down)
+{
+    const QList<uint> codePoints = text.toUcs4();
+    if (codePoints.size() != 1)
+        co_return;
+    const std::uint32_t keysym = keysymOf(codePoints.constFirst());
+    if (!co_await m_shell->ready()) {
+        if (down)
+            m_lost.append(text);
+        co_return;
+    }
+    if (!m_layout)
+        co_await learnLayout();
+    if (m_layout->types(keysym)) {
+        m_shell->pressKey(keysym, down);
+        m_keysSinceCommit = true;
+        if (down)
+            m_down.insert(keysym);
+        else
+            m_down.remove(keysym);
+        co_return;
+    }
+    if (!down)
+        co_return;
+    // The shell passes keys through its input thread but commits text at once: without a pause a
+    // committed "é" would overtake the "-" typed before it.
+    if (std::exchange(m_keysSinceCommit, false))
+        co_await QCoro::sleepFor(keysBeforeCommit);
+    if (!co_await m_shell->commitText(text))
+        m_lost.append(text);
+}
+
+} // namespace tessary

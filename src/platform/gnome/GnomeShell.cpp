@@ -1,0 +1,181 @@
+#include "platform/gnome/GnomeShell.h"
+
+#include "common/AppIdentity.h"
+
+#include <QCoreApplication>
+#include <QCoro/QCoroDBusPendingCall>
+#include <QCoro/QCoroSignal>
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusPendingReply>
+#include <QImage>
+#include <QPointer>
+
+namespace tessary {
+
+namespace {
+
+const QString service = QStringLiteral("com.tessary.Shell");
+const QString objectPath = QStringLiteral("/com/tessary/Shell");
+const QString interfaceName = QStringLiteral("com.tessary.Shell");
+
+// RequestName flag: fail rather than wait in line.
+constexpr uint doNotQueue = 0x4;
+
+atspi::Extents readRectangle(const QDBusArgument& argument)
+{
+    atspi::Extents extents;
+    argument.beginStructure();
+    argument >> extents.x >> extents.y >> extents.width >> extents.height;
+    argument.endStructure();
+    return extents;
+}
+
+// The reply or signal argument (t(iiii)(iiii)ss).
+GnomeShell::Window readWindow(const QVariant& value)
+{
+    GnomeShell::Window window;
+    const auto argument = value.value<QDBusArgument>();
+    qulonglong pid = 0;
+    argument.beginStructure();
+    argument >> pid;
+    window.pid = qint64(pid);
+    window.frame = readRectangle(argument);
+    window.buffer = readRectangle(argument);
+    argument >> window.wmClass >> window.title;
+    argument.endStructure();
+    return window;
+}
+
+} // namespace
+
+GnomeShell::GnomeShell(const QDBusConnection& bus)
+    : m_bus(bus)
+{
+    m_bus.connect(service, objectPath, interfaceName, QStringLiteral("FocusChanged"), this,
+                  SLOT(onFocusChanged(QDBusMessage)));
+    m_bus.connect(service, objectPath, interfaceName, QStringLiteral("PicturePointer"), this,
+                  SLOT(onPicturePointer(QString, double, double, uint)));
+    m_bus.connect(service, objectPath, interfaceName, QStringLiteral("ShortcutPressed"), this,
+                  SLOT(onShortcutPressed()));
+    QCoro::connect(start(), this, [] {});
+}
+
+QCoro::Task<> GnomeShell::start()
+{
+    QDBusMessage request = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
+    request << QStringLiteral("%1.Tool.p%2").arg(applicationId()).arg(QCoreApplication::applicationPid())
+            << doNotQueue;
+    const QPointer<GnomeShell> self(this);
+    const QDBusConnection bus = m_bus;
+    co_await bus.asyncCall(request);
+    const QDBusMessage reply = co_await bus.asyncCall(
+        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("GetFocus")));
+    if (!self)
+        co_return;
+    if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1) {
+        m_focus = readWindow(reply.arguments().constFirst());
+        m_state = State::answered;
+    } else {
+        m_state = State::missing;
+    }
+    emit settled();
+}
+
+QCoro::Task<bool> GnomeShell::ready()
+{
+    if (m_state == State::asking)
+        co_await qCoro(this, &GnomeShell::settled);
+    co_return available();
+}
+
+void GnomeShell::pressKey(quint32 keyval, bool down)
+{
+    // Calls on one connection arrive in the order they were sent: no need to wait for each.
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("PressKey"));
+    call << keyval << down;
+    m_bus.send(call);
+}
+
+QCoro::Task<bool> GnomeShell::commitText(QString text)
+{
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("CommitText"));
+    call << text;
+    const QDBusPendingReply<bool> reply = co_await m_bus.asyncCall(call);
+    co_return reply.isValid() && reply.value();
+}
+
+QCoro::Task<std::optional<GnomeShell::Keymap>> GnomeShell::keymap()
+{
+    const QDBusMessage reply = co_await m_bus.asyncCall(
+        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("GetKeymap")));
+    const QVariantList values = reply.arguments();
+    if (reply.type() != QDBusMessage::ReplyMessage || values.size() != 4)
+        co_return std::nullopt;
+    co_return Keymap{values[0].toString(), values[1].toString(), values[2].toString(), values[3].toUInt()};
+}
+
+void GnomeShell::showPicture(const QImage& image, QPoint topLeft)
+{
+    const QImage pixels = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Rows without padding, as the extension hands them to the shell.
+    QByteArray bytes;
+    bytes.reserve(pixels.width() * pixels.height() * 4);
+    for (int row = 0; row < pixels.height(); ++row)
+        bytes.append(reinterpret_cast<const char*>(pixels.constScanLine(row)), pixels.width() * 4);
+    const QSize logical = (QSizeF(pixels.size()) / pixels.devicePixelRatio()).toSize();
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("ShowPicture"));
+    call << topLeft.x() << topLeft.y() << logical.width() << logical.height() << bytes << pixels.width()
+         << pixels.height();
+    m_bus.send(call);
+}
+
+void GnomeShell::hidePicture()
+{
+    m_bus.send(
+        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("HidePicture")));
+}
+
+QCoro::Task<bool> GnomeShell::grabShortcut(QString accelerator)
+{
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("GrabShortcut"));
+    call << accelerator;
+    const QDBusPendingReply<bool> reply = co_await m_bus.asyncCall(call);
+    co_return reply.isValid() && reply.value();
+}
+
+void GnomeShell::releaseShortcut()
+{
+    m_bus.send(QDBusMessage::createMethodCall(service, objectPath, interfaceName,
+                                              QStringLiteral("ReleaseShortcut")));
+}
+
+void GnomeShell::onFocusChanged(const QDBusMessage& message)
+{
+    if (message.arguments().size() != 1)
+        return;
+    m_focus = readWindow(message.arguments().constFirst());
+    if (m_state != State::answered) {
+        m_state = State::answered;
+        emit settled();
+    }
+    emit focusChanged();
+}
+
+void GnomeShell::onPicturePointer(const QString& kind, double x, double y, uint button)
+{
+    emit picturePointer(kind, QPointF(x, y), button);
+}
+
+void GnomeShell::onShortcutPressed()
+{
+    emit shortcutPressed();
+}
+
+} // namespace tessary

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "platform/atspi/AtspiVocabulary.h"
+
+#include <QCoro/QCoroTask>
+#include <QDBusConnection>
+#include <QObject>
+#include <QPointF>
+#include <QString>
+
+#include <optional>
+
+class QDBusMessage;
+class QImage;
+
+namespace tessary {
+
+// Tessary's own GNOME Shell extension (tessary@tessary.com) over the session bus: the only way an
+// application learns the window in front on GNOME under Wayland, types keys, floats a picture
+// above every window or binds a global key there. Every call is asynchronous. The extension
+// answers only connections that own Tessary's application id or a name under it; the application
+// owns its id already, and every process takes a name of its own under it (…Tool.p<pid>).
+class GnomeShell : public QObject {
+    Q_OBJECT
+public:
+    struct Window {
+        qint64 pid = 0;
+        atspi::Extents frame;  // the window's frame on the screen, without client-side shadows
+        atspi::Extents buffer; // the surface it draws into, shadows included
+        QString wmClass;
+        QString title;
+    };
+    // The keyboard layout the shell types with, as XKB names it.
+    struct Keymap {
+        QString layouts, variants, options; // comma-separated, one per group
+        uint group = 0;
+    };
+
+    explicit GnomeShell(const QDBusConnection& bus = QDBusConnection::sessionBus());
+
+    // Finishes once the extension answered, or was found missing; then says which.
+    QCoro::Task<bool> ready();
+    bool available() const { return m_state == State::answered; }
+    // Whether it was asked and did not answer; false while the first answer is still to come (calls
+    // made meanwhile reach it in order, after the name that lets them through).
+    bool missing() const { return m_state == State::missing; }
+    // The window with the keyboard focus, as last reported; pid 0 when none or not known yet.
+    const Window& focus() const { return m_focus; }
+
+    void pressKey(quint32 keyval, bool down);
+    // False when no text field takes text from the shell's input method.
+    QCoro::Task<bool> commitText(QString text);
+    QCoro::Task<std::optional<Keymap>> keymap();
+    // `image` (premultiplied ARGB32) shown with its top-left corner at `topLeft` in the shell's
+    // (logical) coordinates, at the image's logical size.
+    void showPicture(const QImage& image, QPoint topLeft);
+    void hidePicture();
+    // False when the shell or another program already binds the combination, or on no answer.
+    QCoro::Task<bool> grabShortcut(QString accelerator);
+    void releaseShortcut();
+
+signals:
+    void focusChanged();
+    // kind: "enter", "motion", "press", "release" or "leave"; `at` in the picture's own pixels.
+    void picturePointer(const QString& kind, QPointF at, uint button);
+    void shortcutPressed();
+    // The first answer to whether the extension is there came.
+    void settled();
+
+private slots:
+    void onFocusChanged(const QDBusMessage& message);
+    void onPicturePointer(const QString& kind, double x, double y, uint button);
+    void onShortcutPressed();
+
+private:
+    enum class State { asking, answered, missing };
+    QCoro::Task<> start();
+
+    QDBusConnection m_bus;
+    State m_state = State::asking;
+    Window m_focus;
+};
+
+} // namespace tessary
