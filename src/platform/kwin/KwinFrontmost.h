@@ -15,8 +15,7 @@ public:
     qint64 pid() override;
     std::optional<RunningApplication> application() override;
     bool windowRelativeExtents() const override { return true; }
-    // The window's frame: the surface less a shadow the client draws around it, which is where
-    // the top-level accessible's own extents start.
+    // The window's surface, or its frame when the client draws a shadow around it.
     std::optional<Extents> windowContent(qint64 pid, const QString& title,
                                          const Extents& windowFrame) override;
 
