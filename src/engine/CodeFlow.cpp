@@ -210,10 +210,13 @@ QCoro::Task<> CodeFlow::fillTask(FoundCode code, std::optional<CodeField> field,
     std::optional<Element> element;
     if (field)
         element = field->element;
-    const std::optional<QString> untypable =
+    std::optional<QString> untypable =
         co_await typeCode(m_s.accessibility, m_s.keyboard, m_s.clock, code.code, element, m_s.timings);
     if (!self)
         co_return;
+    // A keyboard that learns only afterwards what reached no application says so here.
+    if (const QString untyped = m_s.keyboard.takeUntyped(); !untypable && !untyped.isEmpty())
+        untypable = untyped;
     if (untypable) {
         m_field = field;
         co_return m_controller.show(ChipModel::Failed{untypableMessage(*untypable)});

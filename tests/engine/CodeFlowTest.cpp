@@ -38,17 +38,33 @@ TEST_F(CodeBurst, AMatchingCodeOnTheFirstFetchIsTypedAtOnceAndTheChipShowsFilled
     EXPECT_FALSE(chip.visible);
 }
 
-TEST_F(CodeBurst, ACodeTheLayoutCannotTypeIsLeftOnTheClipboardAndTheChipSaysSo)
+// A keyboard that could not type a character of the code: the layout lacks it (known before
+// typing), or it reached no application (known after). The code stays on the clipboard.
+class UntypableCode : public ControllerTest {
+protected:
+    void expectPasteAdvice()
+    {
+        backend.messagesScript.replies = {QList<Message>{mail("m1", "482913", "example.com")}};
+        focusAndTick("code");
+        clock.advance(1s);
+        EXPECT_EQ(clipboard.texts, QStringList{"482913"});
+        const auto* failed = chipAs<ChipModel::Failed>();
+        ASSERT_TRUE(failed);
+        EXPECT_EQ(failed->message, QStringLiteral("Can't type \u201c9\u201d: paste with Ctrl+V"));
+    }
+};
+
+TEST_F(UntypableCode, ACharacterTheLayoutLacksStopsTheFillBeforeAnyKey)
 {
     keyboard.lack("9");
-    backend.messagesScript.replies = {QList<Message>{mail("m1", "482913", "example.com")}};
-    focusAndTick("code");
-    clock.advance(1s);
+    expectPasteAdvice();
     EXPECT_EQ(keyboard.typed(), "");
-    EXPECT_EQ(clipboard.texts, QStringList{"482913"});
-    const auto* failed = chipAs<ChipModel::Failed>();
-    ASSERT_TRUE(failed);
-    EXPECT_EQ(failed->message, QStringLiteral("Can't type \u201c9\u201d: paste with Ctrl+V"));
+}
+
+TEST_F(UntypableCode, ACharacterThatReachedNoApplicationIsSaidAfterwards)
+{
+    keyboard.untyped = "9";
+    expectPasteAdvice();
 }
 
 TEST_F(CodeBurst, ACodeFromAnotherSiteWaitsOnTheChipForFill)

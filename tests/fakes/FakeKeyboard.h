@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <optional>
+#include <utility>
 
 namespace tessary::test {
 
@@ -52,6 +53,9 @@ public:
     void releaseHeldKeys() override;
     QCoro::Task<> postKey(QString text, bool down) override;
     bool canType(const QString& text) const override { return !m_lacking.contains(text); }
+    // What the next takeUntyped reports as having reached no application.
+    QString untyped;
+    QString takeUntyped() override { return std::exchange(untyped, QString()); }
 
 private:
     FakeClock& m_clock;
