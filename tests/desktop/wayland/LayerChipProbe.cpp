@@ -69,6 +69,7 @@ int show(const QStringList& args)
     LayerChipPanel& panel = *chip;
     showFound(panel.model(), args.value(5, QStringLiteral("found")));
     QTextStream out(stdout);
+    panel.model().onFill = [&] { out << "filled" << Qt::endl; };
     QObject::connect(&panel.fade(), &QAbstractAnimation::finished, [&] { out << "shown" << Qt::endl; });
     panel.place(Rect{args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt()});
     return QApplication::exec();
