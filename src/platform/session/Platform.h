@@ -4,6 +4,7 @@
 #include "platform/freedesktop/DBusHeartbeatBus.h"
 #include "platform/freedesktop/DesktopLinkOpener.h"
 #include "platform/freedesktop/XdgAutostart.h"
+#include "platform/kdeconnect/KdeConnectSms.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/session/BackendConnection.h"
 #include "platform/session/SessionAccessibility.h"
@@ -32,6 +33,7 @@ struct Platform {
     DesktopLinkOpener links;
     DBusHeartbeatBus heartbeat;
     XdgAutostart loginItem;
+    KdeConnectSms sms{QDBusConnection::sessionBus(), clock};
 };
 
 } // namespace tessary
