@@ -1,6 +1,6 @@
 // tessary-inspect status: whether this session lets Tessary work (accessibility on, X11, XTest), which
 // kind of session it is (x11, sway, kwin, other wayland) and which application is in front, with a
-// sentence on stderr for whatever is missing.
+// sentence on stderr for whatever is missing; and which phones send their text messages.
 
 #include "common/Clock.h"
 #include "platform/atspi/AccessibilityEnabling.h"
@@ -10,6 +10,9 @@
 #include "tools/InspectCommand.h"
 #include "tools/JsonLine.h"
 #include "tools/LiveAccessibility.h"
+#include "tools/SmsReport.h"
+
+#include <QDBusConnection>
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -53,6 +56,10 @@ int runStatus(const QStringList& arguments)
     const bool typing = x11 ? xtest : (sway || kwin) && compositorTyping.isEmpty();
     const Front front = x11 || sway || kwin ? frontOf(*makeSessionFrontmost()) : Front{};
 
+    SessionSms phones(QDBusConnection::sessionBus(), clock);
+    waitForPhones(phones);
+    const QJsonObject sms = smsStatus(phones);
+
     QJsonValue frontmost;
     if (const auto& application = front.application) {
         QJsonObject described{{QStringLiteral("bundleId"), application->bundleIdentifier},
@@ -66,7 +73,8 @@ int runStatus(const QStringList& arguments)
                         {"accessibilityEnabled", enabled},
                         {"session", DesktopSession::name(session)},
                         {"xtest", xtest},
-                        {"frontmost", frontmost}}));
+                        {"frontmost", frontmost},
+                        {"sms", sms}}));
 
     if (const QString problem = sessionProblem(); !problem.isEmpty())
         printError(problem);

@@ -28,6 +28,15 @@ QString devicePath(const QString& id)
     return daemonPath + QStringLiteral("/devices/") + id;
 }
 
+// A call that never starts the daemon through D-Bus activation: Tessary only reads a daemon the
+// user runs.
+QDBusMessage callOf(const QString& path, const QString& interface, const QString& method)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
+    call.setAutoStartService(false);
+    return call;
+}
+
 QString deviceOf(const QDBusMessage& signal)
 {
     return signal.path().section(QLatin1Char('/'), -1);
@@ -35,10 +44,11 @@ QString deviceOf(const QDBusMessage& signal)
 
 } // namespace
 
-KdeConnectSms::KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent)
+KdeConnectSms::KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent, TimePoint keep)
     : SmsSource(parent)
     , m_bus(std::move(bus))
     , m_clock(clock)
+    , m_inbox(keep)
     , m_watcher(new QDBusServiceWatcher(service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this))
 {
     connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, &KdeConnectSms::serviceAppeared);
@@ -84,8 +94,7 @@ void KdeConnectSms::onDevicesChanged()
 
 void KdeConnectSms::listDevices()
 {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(service, daemonPath, daemonInterface, QStringLiteral("devices"));
+    QDBusMessage call = callOf(daemonPath, daemonInterface, QStringLiteral("devices"));
     call << true << true; // reachable, paired
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &KdeConnectSms::devicesListed);
@@ -95,6 +104,7 @@ void KdeConnectSms::devicesListed(QDBusPendingCallWatcher* call)
 {
     call->deleteLater();
     const QDBusPendingReply<QStringList> reply = *call;
+    m_known = true;
     m_running = !reply.isError();
     m_phoneIds = reply.isError() ? QStringList{} : reply.value();
     for (const QString& id : std::as_const(m_phoneIds)) {
@@ -119,24 +129,48 @@ void KdeConnectSms::listenTo(const QString& id)
 
 void KdeConnectSms::readName(const QString& id)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        service, devicePath(id), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    QDBusMessage call =
+        callOf(devicePath(id), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     call << deviceInterface << QStringLiteral("name");
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, id](QDBusPendingCallWatcher* done) {
         done->deleteLater();
         const QDBusPendingReply<QDBusVariant> reply = *done;
+        if (!reply.isError()) {
+            m_names.insert(id, reply.value().variant().toString());
+            emit phonesChanged();
+        }
+        // After the name, so the messages read carry it.
+        readActive(id);
+    });
+}
+
+// The newest message of each thread the daemon holds: what arrived while nobody listened.
+void KdeConnectSms::readActive(const QString& id)
+{
+    const QDBusMessage call =
+        callOf(devicePath(id), conversationsInterface, QStringLiteral("activeConversations"));
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, id](QDBusPendingCallWatcher* done) {
+        done->deleteLater();
+        const QDBusPendingReply<QVariantList> reply = *done;
         if (reply.isError())
             return;
-        m_names.insert(id, reply.value().variant().toString());
-        emit phonesChanged();
+        for (const QVariant& each : reply.value())
+            take(each, id);
     });
 }
 
 void KdeConnectSms::onConversation(const QDBusVariant& message, const QDBusMessage& signal)
 {
-    const QString id = deviceOf(signal);
-    const QVariant value = message.variant();
+    take(message.variant(), deviceOf(signal));
+}
+
+// `message` is the struct, or a variant around it as a list of variants delivers it.
+void KdeConnectSms::take(const QVariant& message, const QString& id)
+{
+    const QVariant value =
+        message.userType() == qMetaTypeId<QDBusVariant>() ? message.value<QDBusVariant>().variant() : message;
     if (!value.canConvert<QDBusArgument>())
         return;
     const std::optional<SmsMessage> decoded =
@@ -156,8 +190,7 @@ void KdeConnectSms::onConversationLoaded(qlonglong threadId, qulonglong count, c
     if (m_reread.contains({threadId, count}))
         return;
     m_reread.insert({threadId, count});
-    QDBusMessage call = QDBusMessage::createMethodCall(service, signal.path(), conversationsInterface,
-                                                       QStringLiteral("requestConversation"));
+    QDBusMessage call = callOf(signal.path(), conversationsInterface, QStringLiteral("requestConversation"));
     call << threadId << 0 << int(std::min(count, rereadLimit));
     m_bus.asyncCall(call);
 }

@@ -26,11 +26,14 @@ public:
         QString name;
     };
 
-    KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent = nullptr);
+    // Messages are kept `keep` seconds after they were received.
+    KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent = nullptr, TimePoint keep = 600);
 
     QList<Message> received(TimePoint since) const override;
     // Whether the daemon runs, and its paired, reachable phones as last seen.
     bool serviceRunning() const { return m_running; }
+    // Whether the daemon answered the first question about its phones yet.
+    bool known() const { return m_known; }
     QList<Phone> phones() const;
 
 signals:
@@ -49,12 +52,15 @@ private:
     void devicesListed(QDBusPendingCallWatcher* call);
     void listenTo(const QString& id);
     void readName(const QString& id);
+    void readActive(const QString& id);
+    void take(const QVariant& message, const QString& id);
 
     QDBusConnection m_bus;
     Clock& m_clock;
-    QDBusServiceWatcher* m_watcher;
     SmsInbox m_inbox;
+    QDBusServiceWatcher* m_watcher;
     bool m_running = false;
+    bool m_known = false;
     QStringList m_phoneIds;                      // paired and reachable, in the daemon's order
     QHash<QString, QString> m_names;             // device id → name
     QSet<QString> m_listening;                   // devices whose signals are connected

@@ -4,11 +4,11 @@
 #include "platform/freedesktop/DBusHeartbeatBus.h"
 #include "platform/freedesktop/DesktopLinkOpener.h"
 #include "platform/freedesktop/XdgAutostart.h"
-#include "platform/kdeconnect/KdeConnectSms.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/session/BackendConnection.h"
 #include "platform/session/SessionAccessibility.h"
 #include "platform/session/SessionDevices.h"
+#include "platform/session/SessionSms.h"
 
 #include <memory>
 
@@ -33,7 +33,7 @@ struct Platform {
     DesktopLinkOpener links;
     DBusHeartbeatBus heartbeat;
     XdgAutostart loginItem;
-    KdeConnectSms sms{QDBusConnection::sessionBus(), clock};
+    SessionSms sms{QDBusConnection::sessionBus(), clock};
 };
 
 } // namespace tessary
