@@ -1,5 +1,7 @@
-// tessary-inspect sms [--minutes N]: the text messages the paired phones received lately, each with
-// the code the finder reads in it, and the code a field would be offered.
+// tessary-inspect sms [--minutes N] [--wait SECONDS]: the text messages the paired phones received
+// lately, each with the code the finder reads in it, and the code a field would be offered. With
+// --wait it listens that long first, and gives each message relayed meanwhile the wall time in ms
+// it arrived ("noticedAt").
 
 #include "analysis/CodeFinder.h"
 #include "common/Clock.h"
@@ -9,7 +11,9 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDateTime>
 #include <QDeadlineTimer>
+#include <QHash>
 #include <QJsonArray>
 
 namespace tessary::inspect {
@@ -41,23 +45,41 @@ namespace {
 
 int runSms(const QStringList& arguments)
 {
-    const ParsedArguments parsed = parseArguments(arguments, {QStringLiteral("--minutes")});
-    bool numeric = true;
+    const ParsedArguments parsed =
+        parseArguments(arguments, {QStringLiteral("--minutes"), QStringLiteral("--wait")});
+    bool numeric = true, waitNumeric = true;
     const double minutes =
         parsed.options.value(QStringLiteral("--minutes"), QStringLiteral("10")).toDouble(&numeric);
-    if (!parsed.error.isEmpty() || !parsed.positional.isEmpty() || !numeric || minutes <= 0) {
-        printError(parsed.error.isEmpty() ? QStringLiteral("usage: sms [--minutes N]") : parsed.error);
+    const double wait =
+        parsed.options.value(QStringLiteral("--wait"), QStringLiteral("0")).toDouble(&waitNumeric);
+    if (!parsed.error.isEmpty() || !parsed.positional.isEmpty() || !numeric || !waitNumeric || minutes <= 0 ||
+        wait < 0) {
+        printError(parsed.error.isEmpty() ? QStringLiteral("usage: sms [--minutes N] [--wait SECONDS]")
+                                          : parsed.error);
         return exitBadInput;
     }
     SystemClock clock;
     SessionSms sms(QDBusConnection::sessionBus(), clock, nullptr, minutes * 60);
     waitForPhones(sms);
+    QHash<QString, qint64> noticed; // message id → when it arrived, for those relayed while listening
+    for (const Message& message : sms.received(0))
+        noticed.insert(message.id, 0);
+    QObject::connect(&sms, &SmsSource::arrived, [&] {
+        for (const Message& message : sms.received(0))
+            if (!noticed.contains(message.id))
+                noticed.insert(message.id, QDateTime::currentMSecsSinceEpoch());
+    });
+    for (QDeadlineTimer listening(qint64(wait * 1000)); !listening.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     const QJsonObject status = smsStatus(sms);
     printLine(jsonLine({{"sms", status}}));
     const QList<Message> messages = sms.received(clock.now() - minutes * 60);
     for (const Message& message : messages) {
         const QList<FoundCode> found = CodeFinder::rank({message}, {});
-        printLine(jsonLine({{"phone", optionalJson(message.phone)},
+        const qint64 noticedAt = noticed.value(message.id);
+        printLine(jsonLine({{"id", message.id},
+                            {"noticedAt", noticedAt ? QJsonValue(double(noticedAt)) : QJsonValue()},
+                            {"phone", optionalJson(message.phone)},
                             {"from", message.sender},
                             {"received", optionalJson(message.receivedAt)},
                             {"code", found.isEmpty() ? QJsonValue() : QJsonValue(found.first().code)}}));
@@ -71,7 +93,7 @@ int runSms(const QStringList& arguments)
 
 const bool registered = registerCommand(
     {.name = QStringLiteral("sms"),
-     .usage = QStringLiteral("[--minutes N]"),
+     .usage = QStringLiteral("[--minutes N] [--wait SECONDS]"),
      .description = QStringLiteral("text messages the paired phones received lately, and the code picked"),
      .example = QStringLiteral("tessary-inspect sms --minutes 5"),
      .group = QStringLiteral("mail"),

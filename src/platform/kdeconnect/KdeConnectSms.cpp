@@ -55,9 +55,9 @@ KdeConnectSms::KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent,
     connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &KdeConnectSms::serviceVanished);
     for (const char* signal : {"deviceAdded", "deviceRemoved"})
         m_bus.connect(service, daemonPath, daemonInterface, QLatin1String(signal), this,
-                      SLOT(onDevicesChanged()));
+                      SLOT(onDevicesChanged(QDBusMessage)));
     m_bus.connect(service, daemonPath, daemonInterface, QStringLiteral("deviceVisibilityChanged"), this,
-                  SLOT(onDevicesChanged()));
+                  SLOT(onDevicesChanged(QDBusMessage)));
     // Whether the daemon runs now is learnt from the one call that lists its devices.
     listDevices();
 }
@@ -87,7 +87,7 @@ void KdeConnectSms::serviceVanished()
     emit phonesChanged();
 }
 
-void KdeConnectSms::onDevicesChanged()
+void KdeConnectSms::onDevicesChanged(const QDBusMessage&)
 {
     listDevices();
 }
@@ -122,9 +122,9 @@ void KdeConnectSms::listenTo(const QString& id)
     m_listening.insert(id);
     for (const char* signal : {"conversationCreated", "conversationUpdated"})
         m_bus.connect(service, devicePath(id), conversationsInterface, QLatin1String(signal), this,
-                      SLOT(onConversation(QDBusVariant, QDBusMessage)));
+                      SLOT(onConversation(QDBusMessage)));
     m_bus.connect(service, devicePath(id), conversationsInterface, QStringLiteral("conversationLoaded"), this,
-                  SLOT(onConversationLoaded(qlonglong, qulonglong, QDBusMessage)));
+                  SLOT(onConversationLoaded(QDBusMessage)));
 }
 
 void KdeConnectSms::readName(const QString& id)
@@ -161,9 +161,11 @@ void KdeConnectSms::readActive(const QString& id)
     });
 }
 
-void KdeConnectSms::onConversation(const QDBusVariant& message, const QDBusMessage& signal)
+// The slots take the whole message: a slot with the signal's own arguments before it fails to connect.
+void KdeConnectSms::onConversation(const QDBusMessage& signal)
 {
-    take(message.variant(), deviceOf(signal));
+    if (!signal.arguments().isEmpty())
+        take(signal.arguments().constFirst(), deviceOf(signal));
 }
 
 // `message` is the struct, or a variant around it as a list of variants delivers it.
@@ -185,8 +187,12 @@ void KdeConnectSms::take(const QVariant& message, const QString& id)
 
 // A message older than the newest of its thread raises no signal of its own, only the thread's
 // load: the thread's newest messages are read again, once for each size it loads with.
-void KdeConnectSms::onConversationLoaded(qlonglong threadId, qulonglong count, const QDBusMessage& signal)
+void KdeConnectSms::onConversationLoaded(const QDBusMessage& signal)
 {
+    if (signal.arguments().size() < 2)
+        return;
+    const qlonglong threadId = signal.arguments().at(0).toLongLong();
+    const qulonglong count = signal.arguments().at(1).toULongLong();
     if (m_reread.contains({threadId, count}))
         return;
     m_reread.insert({threadId, count});

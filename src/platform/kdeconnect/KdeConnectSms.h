@@ -41,9 +41,9 @@ signals:
     void phonesChanged();
 
 private slots:
-    void onConversation(const QDBusVariant& message, const QDBusMessage& signal);
-    void onConversationLoaded(qlonglong threadId, qulonglong count, const QDBusMessage& signal);
-    void onDevicesChanged();
+    void onConversation(const QDBusMessage& signal);
+    void onConversationLoaded(const QDBusMessage& signal);
+    void onDevicesChanged(const QDBusMessage& signal);
 
 private:
     void serviceAppeared();
