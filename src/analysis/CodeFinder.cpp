@@ -35,10 +35,13 @@ QList<FoundCode> CodeFinder::rank(const QList<Message>& messages, const QSet<QSt
         FoundCode code;
         code.code = extracted->code;
         code.sender = message.sender;
-        code.senderDomain = senderSiteDomain(message.sender);
+        // A text message's sender is a number: no domain, so it never counts as the site's own.
+        code.senderDomain = message.phone ? QString() : senderSiteDomain(message.sender);
         code.received = receivedTime(message.receivedAt);
-        code.score = extracted->score + (sites.contains(code.senderDomain) ? senderMatchesSiteBonus : 0);
+        code.score = extracted->score +
+                     (!message.phone && sites.contains(code.senderDomain) ? senderMatchesSiteBonus : 0);
         code.messageId = message.id;
+        code.phone = message.phone;
         found.append(std::move(code));
     }
     std::stable_sort(found.begin(), found.end(), [](const FoundCode& a, const FoundCode& b) {

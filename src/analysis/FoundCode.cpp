@@ -27,6 +27,11 @@ QString FoundCode::listIdentity() const
     return code + QLatin1Char('@') + shortestDecimal(received);
 }
 
+QString FoundCode::origin() const
+{
+    return phone ? QStringLiteral("SMS on ") + *phone : senderDomain;
+}
+
 QString FoundCode::display() const
 {
     const qsizetype length = code.size();

@@ -113,7 +113,7 @@ void CodeRow::refresh()
 {
     m_second->setText(m_copied     ? QStringLiteral("Copied")
                       : m_hovering ? QStringLiteral("Click to copy")
-                                   : m_code.senderDomain);
+                                   : m_code.origin());
     const QColor secondary = look::secondary(palette());
     QColor faint = Qt::white;
     faint.setAlphaF(0.9f);

@@ -75,9 +75,18 @@ struct Tessary {
                    platform.backend, platform.settings, platform.clock, {}, [](const QUrl& url) {
                        QDesktopServices::openUrl(url);
                    }}};
-    tessary::Controller controller{tessary::ControllerServices{
-        state, platform.accessibility, platform.keyboard, platform.backend, platform.clock,
-        platform.devices.chip(), platform.hotKey, platform.clipboard, platform.links}};
+    tessary::Controller controller{tessary::ControllerServices{state,
+                                                               platform.accessibility,
+                                                               platform.keyboard,
+                                                               platform.backend,
+                                                               platform.clock,
+                                                               platform.devices.chip(),
+                                                               platform.hotKey,
+                                                               platform.clipboard,
+                                                               platform.links,
+                                                               {},
+                                                               QCoreApplication::applicationPid(),
+                                                               &platform.sms}};
     tessary::Heartbeat heartbeat{platform.heartbeat, platform.clock};
     tessary::AppContext context{state,
                                 inbox,

@@ -20,9 +20,24 @@ struct Message {
     QString subject;
     QString sender;
     QString text;
-    std::optional<QString> receivedAt; // ISO 8601 internet date-time, as delivered
-    QList<MessageLink> links;          // empty when the backend sent none
+    std::optional<QString> receivedAt;           // ISO 8601 internet date-time, as delivered
+    QList<MessageLink> links;                    // empty when the backend sent none
+    std::optional<QString> phone = std::nullopt; // the phone's name when the message is a text message
     friend bool operator==(const Message&, const Message&) = default;
+};
+
+// A text message one of the user's phones sent or received, as its companion service relays it.
+struct SmsMessage {
+    enum class Direction { received, sent, other };
+    QString deviceId;
+    QString deviceName;
+    qint64 threadId = 0;
+    qint64 uid = 0; // the phone's id of the message, unique within its thread
+    QString address;
+    QString body;
+    qint64 dateMs = 0; // the phone's clock, milliseconds since 1970 UTC
+    Direction direction = Direction::other;
+    friend bool operator==(const SmsMessage&, const SmsMessage&) = default;
 };
 
 // "Gmail", "Outlook", "IMAP" for the providers the backend names "gmail", "outlook", "imap"; any

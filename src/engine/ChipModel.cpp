@@ -65,7 +65,7 @@ ChipContent chipContent(const ChipModel::State& state)
                        content.lead = Lead::fillButton;
                        content.text = s.code.display();
                        content.style = Style::code;
-                       content.senderDomain = s.code.senderDomain;
+                       content.senderDomain = s.code.origin();
                    },
                    [&](const ChipModel::Filled& s) {
                        content.lead = Lead::checkMark;

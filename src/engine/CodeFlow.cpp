@@ -51,8 +51,9 @@ CodeFlow::CodeFlow(const ControllerServices& services, Controller& controller, B
     : m_s(services)
     , m_controller(controller)
     , m_burst(burst)
-    , m_finder(services.backend)
 {
+    if (m_s.sms)
+        connect(m_s.sms, &SmsSource::arrived, this, &CodeFlow::smsArrived);
 }
 
 FoundCode CodeFlow::demoCode(TimePoint now)
@@ -97,21 +98,25 @@ void CodeFlow::startBurst(QStringList domains)
 {
     const CancelToken cancel = m_burst.begin();
     const TimePoint now = m_s.clock.now();
-    codeBurst(Search{now - lookback, std::move(domains), now, std::nullopt},
+    codeBurst(std::make_shared<Search>(Search{now - lookback, std::move(domains), now, std::nullopt, {}}),
               m_s.clock.steadyNow() + m_s.timings.codeBurst, cancel);
 }
 
-QCoro::Task<> CodeFlow::codeBurst(Search search, std::chrono::steady_clock::time_point deadline,
-                                  CancelToken cancel)
+QCoro::Task<> CodeFlow::codeBurst(std::shared_ptr<Search> search,
+                                  std::chrono::steady_clock::time_point deadline, CancelToken cancel)
 {
     QPointer<CodeFlow> self(this);
+    m_search = search;
+    m_searchCancel = cancel;
     // Named, not a temporary of the co_await: GCC 12 destroys such temporaries twice.
-    Burst::Looker looker = [this, &search, cancel](bool first) { return look(search, first, cancel); };
+    Burst::Looker looker = [this, search, cancel](bool first) { return look(search, first, cancel); };
     const BackendResult<Burst::End> end =
-        co_await m_burst.watch(search.since, deadline, cancel, std::move(looker));
+        co_await m_burst.watch(search->since, deadline, cancel, std::move(looker));
+    if (self && m_search == search)
+        m_search.reset();
     // Once a code is on the chip it stays there: a later failure or the deadline ends the watch
     // silently.
-    if (!self || isCancelled(cancel) || search.offered)
+    if (!self || isCancelled(cancel) || search->offered)
         co_return;
     if (!end)
         m_controller.show(ChipModel::Failed{end.error().description()});
@@ -120,20 +125,24 @@ QCoro::Task<> CodeFlow::codeBurst(Search search, std::chrono::steady_clock::time
 }
 
 // While the chip offers another sender's code, only the site's own code replaces it.
-QCoro::Task<BackendResult<Burst::Look>> CodeFlow::look(Search& search, bool first, CancelToken cancel)
+QCoro::Task<BackendResult<Burst::Look>> CodeFlow::look(std::shared_ptr<Search> searched, bool first,
+                                                       CancelToken cancel)
 {
     QPointer<CodeFlow> self(this);
+    Search& search = *searched;
     const TimePoint noticed = m_s.clock.now();
     const std::optional<QString> wanted = search.offered ? siteOf(m_field) : std::nullopt;
-    const BackendResult<std::optional<FoundCode>> code =
-        co_await bestUnused(search.since, search.domains, wanted, cancel);
+    const BackendResult<std::optional<FoundCode>> code = co_await bestUnused(searched, wanted, cancel);
     if (!self || isCancelled(cancel))
         co_return Burst::Look::done;
     if (!code)
         co_return Unexpected{code.error()};
     if (*code) {
         const QString& text = (*code)->code;
-        if (first)
+        if ((*code)->phone)
+            qCInfo(burstLog).noquote()
+                << QStringLiteral("found %1 in a text message from %2").arg(text, *(*code)->phone);
+        else if (first)
             qCInfo(burstLog).noquote() << QStringLiteral("found %1 on first fetch after %2s")
                                               .arg(text, seconds(m_s.clock.now() - search.started));
         else
@@ -147,22 +156,54 @@ QCoro::Task<BackendResult<Burst::Look>> CodeFlow::look(Search& search, bool firs
     co_return search.offered && !awaitsBetter(*search.offered) ? Burst::Look::done : Burst::Look::watchOn;
 }
 
-// The best code of the mail since `since` that was not typed in this run yet (and, given `sender`,
-// that comes from that domain): the top-ranked code is often the one just typed, while a
-// lower-ranked one is still of use.
+// Fetches the burst's mail and picks among it and the text messages.
 QCoro::Task<BackendResult<std::optional<FoundCode>>>
-CodeFlow::bestUnused(TimePoint since, QStringList domains, std::optional<QString> sender, CancelToken cancel)
+CodeFlow::bestUnused(std::shared_ptr<Search> search, std::optional<QString> sender, CancelToken cancel)
 {
     QPointer<CodeFlow> self(this);
-    const BackendResult<QList<Message>> messages = co_await m_s.backend.messages(since, cancel);
+    BackendResult<QList<Message>> messages = co_await m_s.backend.messages(search->since, cancel);
     if (!messages)
         co_return Unexpected{messages.error()};
     if (!self)
         co_return std::optional<FoundCode>{};
-    for (const FoundCode& code : CodeFinder::rank(*messages, expandDomains(domains)))
+    search->mail = std::move(messages).value();
+    co_return pick(*search, sender);
+}
+
+// The best code of the burst's mail and of the text messages since it started that was not typed
+// in this run yet (and, given `sender`, that comes from that domain): the top-ranked code is often
+// the one just typed, while a lower-ranked one is still of use.
+std::optional<FoundCode> CodeFlow::pick(const Search& search, const std::optional<QString>& sender) const
+{
+    const QList<Message> messages = search.mail + textMessages(search.started);
+    for (const FoundCode& code : CodeFinder::rank(messages, expandDomains(search.domains)))
         if (!m_used.contains(code.code) && (!sender || code.senderDomain == *sender))
-            co_return std::optional<FoundCode>(code);
-    co_return std::optional<FoundCode>{};
+            return code;
+    return std::nullopt;
+}
+
+QList<Message> CodeFlow::textMessages(TimePoint since) const
+{
+    return m_s.sms ? m_s.sms->received(since) : QList<Message>{};
+}
+
+// A text message needs no fetch: it is ranked at once with the mail the burst saw last. Only the
+// site's own mail on the chip stays; any other offer gives way to a better-ranked code.
+void CodeFlow::smsArrived()
+{
+    if (!m_search || isCancelled(m_searchCancel))
+        return;
+    Search& search = *m_search;
+    if (search.offered && !awaitsBetter(*search.offered))
+        return;
+    const std::optional<FoundCode> code = pick(search, std::nullopt);
+    if (!code || code == search.offered)
+        return;
+    if (code->phone)
+        qCInfo(burstLog).noquote()
+            << QStringLiteral("found %1 in a text message from %2").arg(code->code, *code->phone);
+    search.offered = code;
+    offer(*code);
 }
 
 // A code from another sender leaves the burst watching: the site's own mail may still come.
@@ -178,7 +219,8 @@ void CodeFlow::offer(const FoundCode& code)
     const std::optional<QString> site = siteOf(m_field);
     // A code found while the user was elsewhere (our own popover, say) waits for Fill instead.
     const bool fieldFocused = m_field && m_s.accessibility.focusedElement() == m_field->element;
-    if (m_s.state.autoFillOnMatch() && site && *site == code.senderDomain && fieldFocused)
+    // A text message names no sender domain: its code always waits for a click.
+    if (m_s.state.autoFillOnMatch() && !code.phone && site && *site == code.senderDomain && fieldFocused)
         fill(code, m_field);
     else
         m_controller.show(ChipModel::Found{code});
@@ -235,7 +277,8 @@ QCoro::Task<> CodeFlow::fillTask(FoundCode code, std::optional<CodeField> field,
     } else {
         m_controller.dismiss();
     }
-    if (!isDemo)
+    // A text message stays on the phone as it was.
+    if (!isDemo && !code.phone)
         m_s.state.deleteIfEnabled(code.messageId);
 }
 
@@ -266,17 +309,21 @@ QCoro::Task<> CodeFlow::hotKeySearch(std::optional<CodeField> field, CancelToken
 {
     QPointer<CodeFlow> self(this);
     const QStringList domains = field && field->domain ? QStringList{*field->domain} : QStringList{};
-    const BackendResult<std::optional<FoundCode>> found =
-        co_await m_finder.bestCode(m_s.clock.now() - hotKeyLookback, domains, cancel);
+    const TimePoint since = m_s.clock.now() - hotKeyLookback;
+    const BackendResult<QList<Message>> mail = co_await m_s.backend.messages(since, cancel);
     // A search cancelled by a newer flow leaves the chip to that flow.
     if (!self || isCancelled(cancel))
         co_return;
-    if (!found)
-        co_return m_controller.show(ChipModel::Failed{found.error().description()});
-    if (!*found)
+    // The newest code of mail and text messages together; a failed fetch only matters when the
+    // phone has none either.
+    const QList<FoundCode> ranked =
+        CodeFinder::rank((mail ? *mail : QList<Message>{}) + textMessages(since), expandDomains(domains));
+    if (ranked.isEmpty() && !mail)
+        co_return m_controller.show(ChipModel::Failed{mail.error().description()});
+    if (ranked.isEmpty())
         co_return m_controller.show(ChipModel::Failed{noRecentCode});
-    remember(**found);
-    fill(**found, field);
+    remember(ranked.first());
+    fill(ranked.first(), field);
 }
 
 } // namespace tessary

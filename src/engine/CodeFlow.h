@@ -4,11 +4,13 @@
 #include "analysis/FoundCode.h"
 #include "engine/Burst.h"
 #include "engine/ControllerServices.h"
+#include "engine/SmsSource.h"
 #include "screen/CodeField.h"
 
 #include <QObject>
 #include <QSet>
 
+#include <memory>
 #include <optional>
 
 namespace tessary {
@@ -16,8 +18,8 @@ namespace tessary {
 class Controller;
 
 // The code side of the engine: a focused code field gets a recent code or a burst of polling for
-// new mail; a found code is offered on the chip or typed at once; the hot key types the newest.
-// The chip is driven through the controller that owns the flow. Main thread only.
+// new mail and text messages; a found code is offered on the chip or typed at once; the hot key types the
+// newest. The chip is driven through the controller that owns the flow. Main thread only.
 class CodeFlow : public QObject {
     Q_OBJECT
 public:
@@ -49,18 +51,23 @@ signals:
     void typed(const QString& text);
 
 private:
-    // What one code burst looks for, and what it has offered so far.
+    // What one code burst looks for, the mail it saw last, and what it has offered so far.
     struct Search {
         TimePoint since;
         QStringList domains;
         TimePoint started;
         std::optional<FoundCode> offered;
+        QList<Message> mail;
     };
-    QCoro::Task<> codeBurst(Search search, std::chrono::steady_clock::time_point deadline,
+    QCoro::Task<> codeBurst(std::shared_ptr<Search> search, std::chrono::steady_clock::time_point deadline,
                             CancelToken cancel);
-    QCoro::Task<BackendResult<Burst::Look>> look(Search& search, bool first, CancelToken cancel);
+    QCoro::Task<BackendResult<Burst::Look>> look(std::shared_ptr<Search> search, bool first,
+                                                 CancelToken cancel);
     QCoro::Task<BackendResult<std::optional<FoundCode>>>
-    bestUnused(TimePoint since, QStringList domains, std::optional<QString> sender, CancelToken cancel);
+    bestUnused(std::shared_ptr<Search> search, std::optional<QString> sender, CancelToken cancel);
+    std::optional<FoundCode> pick(const Search& search, const std::optional<QString>& sender) const;
+    QList<Message> textMessages(TimePoint since) const;
+    void smsArrived();
     bool awaitsBetter(const FoundCode& offered) const;
     QCoro::Task<> fillTask(FoundCode code, std::optional<CodeField> field, bool isDemo);
     QCoro::Task<> hotKeySearch(std::optional<CodeField> field, CancelToken cancel);
@@ -68,8 +75,10 @@ private:
     const ControllerServices& m_s;
     Controller& m_controller;
     Burst& m_burst;
-    CodeFinder m_finder;
     std::optional<CodeField> m_field;
+    // The running code burst, for text messages that arrive between its looks at the mail.
+    std::shared_ptr<Search> m_search;
+    CancelToken m_searchCancel;
     QSet<QString> m_used;
     std::chrono::steady_clock::time_point m_suppressUntil = std::chrono::steady_clock::time_point::min();
 };

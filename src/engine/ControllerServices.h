@@ -15,6 +15,7 @@ class ChipSurface;
 class Clipboard;
 class HotKey;
 class LinkOpener;
+class SmsSource;
 
 // What the controller and its flows read and drive; every member outlives them.
 struct ControllerServices {
@@ -29,6 +30,7 @@ struct ControllerServices {
     LinkOpener& links;
     Timings timings = {};
     qint64 ownPid = QCoreApplication::applicationPid();
+    SmsSource* sms = nullptr; // none when no phone service is reachable on this desktop
 };
 
 } // namespace tessary

@@ -1,6 +1,6 @@
 // tessary-inspect status: whether this session lets Tessary work (accessibility on, X11, XTest), which
 // kind of session it is (x11, sway, kwin, other wayland) and which application is in front, with a
-// sentence on stderr for whatever is missing.
+// sentence on stderr for whatever is missing; and which phones send their text messages.
 
 #include "common/Clock.h"
 #include "platform/atspi/AccessibilityEnabling.h"
@@ -10,6 +10,9 @@
 #include "tools/InspectCommand.h"
 #include "tools/JsonLine.h"
 #include "tools/LiveAccessibility.h"
+#include "tools/SmsReport.h"
+
+#include <QDBusConnection>
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -58,6 +61,10 @@ int runStatus(const QStringList& arguments)
         x11 ? xtest : ((sway || kwin) && compositorTyping.isEmpty()) || (gnome && gnomeMissing.isEmpty());
     const Front front = x11 || sway || kwin || gnome ? frontOf(*windows) : Front{};
 
+    SessionSms phones(QDBusConnection::sessionBus(), clock);
+    waitForPhones(phones);
+    const QJsonObject sms = smsStatus(phones);
+
     QJsonValue frontmost;
     if (const auto& application = front.application) {
         QJsonObject described{{QStringLiteral("bundleId"), application->bundleIdentifier},
@@ -74,6 +81,7 @@ int runStatus(const QStringList& arguments)
                                                  {"frontmost", frontmost}};
     if (gnome)
         report.append({"gnomeExtension", gnomeMissing.isEmpty()});
+    report.append({"sms", sms});
     printLine(jsonLine(report));
 
     if (const QString problem = sessionProblem(); !problem.isEmpty())

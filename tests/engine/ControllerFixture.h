@@ -10,6 +10,7 @@
 #include "fakes/FakeKeyboard.h"
 #include "fakes/FakeLoginItem.h"
 #include "fakes/FakeSettingsStore.h"
+#include "fakes/FakeSmsSource.h"
 #include "screen/TreeBuilder.h"
 #include "state/AppState.h"
 
@@ -47,8 +48,18 @@ struct EngineHarness {
     {
         state = std::make_unique<AppState>(
             AppStateServices{settings, *accessibility, loginItem, backend, clock, {}, developerBuild});
-        controller = std::make_unique<Controller>(ControllerServices{
-            *state, *accessibility, keyboard, backend, clock, chip, hotKey, clipboard, links, {}, ownPid});
+        controller = std::make_unique<Controller>(ControllerServices{*state,
+                                                                     *accessibility,
+                                                                     keyboard,
+                                                                     backend,
+                                                                     clock,
+                                                                     chip,
+                                                                     hotKey,
+                                                                     clipboard,
+                                                                     links,
+                                                                     {},
+                                                                     ownPid,
+                                                                     &phone});
         devHeartbeat = std::make_unique<Heartbeat>(heartbeat, clock, Timings{}, developerBuild);
     }
 
@@ -108,6 +119,19 @@ struct EngineHarness {
                        received.toString(Qt::ISODate),
                        {}};
     }
+    // A text message the phone received `afterNow` seconds from now (negative: before).
+    SmsMessage sms(qint64 uid, const QString& code, double afterNow,
+                   SmsMessage::Direction direction = SmsMessage::Direction::received)
+    {
+        return SmsMessage{"dev1",
+                          "Pixel 7",
+                          12,
+                          uid,
+                          "+4915112345678",
+                          QStringLiteral("Your verification code is %1.").arg(code),
+                          qint64((clock.now() + afterNow) * 1000),
+                          direction};
+    }
     const ChipModel::State& chipState() { return chip.model().state(); }
     template <class S>
     const S* chipAs()
@@ -126,6 +150,7 @@ struct EngineHarness {
     FakeHotKey hotKey;
     FakeClipboard clipboard;
     FakeLinkOpener links;
+    FakeSmsSource phone;
     FakeHeartbeatBus heartbeat;
     std::unique_ptr<AppState> state;
     std::unique_ptr<Controller> controller;

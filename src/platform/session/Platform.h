@@ -8,6 +8,7 @@
 #include "platform/session/BackendConnection.h"
 #include "platform/session/SessionAccessibility.h"
 #include "platform/session/SessionDevices.h"
+#include "platform/session/SessionSms.h"
 
 #include <memory>
 
@@ -32,6 +33,7 @@ struct Platform {
     DesktopLinkOpener links;
     DBusHeartbeatBus heartbeat;
     XdgAutostart loginItem;
+    SessionSms sms{QDBusConnection::sessionBus(), clock};
 };
 
 } // namespace tessary

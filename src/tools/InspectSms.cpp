@@ -1,0 +1,105 @@
+// tessary-inspect sms [--minutes N] [--wait SECONDS]: the text messages the paired phones received
+// lately, each with the code the finder reads in it, and the code a field would be offered. With
+// --wait it listens that long first, and gives each message relayed meanwhile the wall time in ms
+// it arrived ("noticedAt").
+
+#include "analysis/CodeFinder.h"
+#include "common/Clock.h"
+#include "tools/InspectCommand.h"
+#include "tools/JsonLine.h"
+#include "tools/SmsReport.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QJsonArray>
+
+namespace tessary::inspect {
+
+void waitForPhones(SessionSms& sms)
+{
+    // The phones' names and held messages come in replies after the list of phones.
+    QDeadlineTimer deadline(1500);
+    while (!deadline.hasExpired() && !(sms.known() && (!sms.serviceRunning() || sms.phones().isEmpty() ||
+                                                       deadline.remainingTime() < 1000)))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+QJsonObject smsStatus(const SessionSms& sms)
+{
+    QJsonArray devices;
+    for (const SessionSms::Phone& phone : sms.phones())
+        devices.append(QJsonObject{{QStringLiteral("id"), phone.id}, {QStringLiteral("name"), phone.name}});
+    QJsonObject status{{QStringLiteral("source"), sessionSmsSource}, {QStringLiteral("devices"), devices}};
+    if (!sms.serviceRunning())
+        status.insert(QStringLiteral("reason"),
+                      QStringLiteral("KDE Connect is not running on the session bus"));
+    else if (devices.isEmpty())
+        status.insert(QStringLiteral("reason"), QStringLiteral("no paired phone is reachable"));
+    return status;
+}
+
+namespace {
+
+int runSms(const QStringList& arguments)
+{
+    const ParsedArguments parsed =
+        parseArguments(arguments, {QStringLiteral("--minutes"), QStringLiteral("--wait")});
+    bool numeric = true, waitNumeric = true;
+    const double minutes =
+        parsed.options.value(QStringLiteral("--minutes"), QStringLiteral("10")).toDouble(&numeric);
+    const double wait =
+        parsed.options.value(QStringLiteral("--wait"), QStringLiteral("0")).toDouble(&waitNumeric);
+    if (!parsed.error.isEmpty() || !parsed.positional.isEmpty() || !numeric || !waitNumeric || minutes <= 0 ||
+        wait < 0) {
+        printError(parsed.error.isEmpty() ? QStringLiteral("usage: sms [--minutes N] [--wait SECONDS]")
+                                          : parsed.error);
+        return exitBadInput;
+    }
+    SystemClock clock;
+    SessionSms sms(QDBusConnection::sessionBus(), clock, nullptr, minutes * 60);
+    waitForPhones(sms);
+    QHash<QString, qint64> noticed; // message id → when it arrived, for those relayed while listening
+    for (const Message& message : sms.received(0))
+        noticed.insert(message.id, 0);
+    QObject::connect(&sms, &SmsSource::arrived, [&] {
+        for (const Message& message : sms.received(0))
+            if (!noticed.contains(message.id))
+                noticed.insert(message.id, QDateTime::currentMSecsSinceEpoch());
+    });
+    for (QDeadlineTimer listening(qint64(wait * 1000)); !listening.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const QJsonObject status = smsStatus(sms);
+    printLine(jsonLine({{"sms", status}}));
+    const QList<Message> messages = sms.received(clock.now() - minutes * 60);
+    for (const Message& message : messages) {
+        const QList<FoundCode> found = CodeFinder::rank({message}, {});
+        const qint64 noticedAt = noticed.value(message.id);
+        printLine(jsonLine({{"id", message.id},
+                            {"noticedAt", noticedAt ? QJsonValue(double(noticedAt)) : QJsonValue()},
+                            {"phone", optionalJson(message.phone)},
+                            {"from", message.sender},
+                            {"received", optionalJson(message.receivedAt)},
+                            {"code", found.isEmpty() ? QJsonValue() : QJsonValue(found.first().code)}}));
+    }
+    const QList<FoundCode> ranked = CodeFinder::rank(messages, {});
+    printLine(jsonLine({{"pick", ranked.isEmpty() ? QJsonValue() : QJsonValue(ranked.first().code)}}));
+    if (status.contains(QStringLiteral("reason")))
+        printError(status.value(QStringLiteral("reason")).toString());
+    return status.contains(QStringLiteral("reason")) ? exitFailure : exitOk;
+}
+
+const bool registered = registerCommand(
+    {.name = QStringLiteral("sms"),
+     .usage = QStringLiteral("[--minutes N] [--wait SECONDS]"),
+     .description = QStringLiteral("text messages the paired phones received lately, and the code picked"),
+     .example = QStringLiteral("tessary-inspect sms --minutes 5"),
+     .group = QStringLiteral("mail"),
+     .needs = Needs::core,
+     .run = runSms});
+
+} // namespace
+
+} // namespace tessary::inspect

@@ -1,0 +1,81 @@
+#include "engine/ControllerFixture.h"
+
+namespace tessary::test {
+namespace {
+
+using Direction = SmsMessage::Direction;
+
+struct SmsCase {
+    const char* name;
+    double sentAfterFocus; // seconds; negative: before the field was focused
+    Direction direction;
+    std::optional<QString> mailFrom; // a mail with code 111222 already in the inbox
+    QString offered;                 // the code on the chip, empty when still searching
+    QString typed;                   // what was typed without a click
+};
+
+class SmsCodes : public ControllerTest, public ::testing::WithParamInterface<SmsCase> {};
+
+TEST_P(SmsCodes, AreOfferedOnTheChipRankedWithTheMailAndNeverTypedWithoutAClick)
+{
+    const SmsCase& c = GetParam();
+    state->setDeleteAfterUse(true);
+    if (c.mailFrom) {
+        Message earlier = mail("m1", "111222", *c.mailFrom, 5);
+        earlier.subject.clear(); // worded as the text message, so only the arrival tells them apart
+        backend.messagesScript.replies = {QList<Message>{earlier}};
+    }
+    const SmsMessage message = sms(1, "739201", c.sentAfterFocus + 0.5, c.direction);
+    focusAndTick("code");
+    clock.advance(500ms);
+    phone.relay(message, clock.now());
+    clock.advance(1s);
+    EXPECT_EQ(keyboard.typed(), c.typed);
+    if (c.typed.isEmpty()) {
+        const auto* found = chipAs<ChipModel::Found>();
+        ASSERT_EQ(found != nullptr, !c.offered.isEmpty()) << stateName(chipState()).toStdString();
+        if (!found)
+            return;
+        EXPECT_EQ(found->code.code, c.offered);
+        if (c.offered == "739201") {
+            EXPECT_EQ(chipContent(chipState()).senderDomain, "SMS on Pixel 7");
+        }
+        start();
+        chip.model().onFill();
+        clock.advance(1s);
+        EXPECT_EQ(keyboard.typed(), c.offered);
+        EXPECT_EQ(backend.trashScript.calls, c.offered == "739201" ? 0 : 1) << "the phone's message stays";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Phone, SmsCodes,
+    ::testing::Values(SmsCase{"ReceivedAfterTheFocus", 0, Direction::received, {}, "739201", ""},
+                      SmsCase{"DatedBeforeTheFocus", -2, Direction::received, {}, "", ""},
+                      SmsCase{"SentByThePhone", 0, Direction::sent, {}, "", ""},
+                      SmsCase{"LaterThanAnotherSendersMail", 0, Direction::received, "other.org", "739201",
+                              ""},
+                      SmsCase{"AfterTheSitesOwnMail", 0, Direction::received, "example.com", "", "111222"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(ControllerTest, ARelayedAgainOrOldTextMessageIsNotOfferedAgainAndTheHotKeyTypesTheNewest)
+{
+    focusAndTick("code");
+    const SmsMessage first = sms(1, "739201", 0.5);
+    clock.advance(1s);
+    phone.relay(first, clock.now());
+    ASSERT_TRUE(chipAs<ChipModel::Found>());
+    const quint64 shown = chip.model().changes();
+    phone.relay(first, clock.now());                  // the phone reconnected: its threads come again
+    phone.relay(sms(2, "402117", -700), clock.now()); // older than anything kept
+    EXPECT_EQ(chip.model().changes(), shown);
+
+    chip.visible = false;
+    start();
+    controller->hotKeyPressed();
+    clock.advance(1s);
+    EXPECT_EQ(keyboard.typed(), "739201");
+}
+
+} // namespace
+} // namespace tessary::test

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "analysis/SmsInbox.h"
+#include "engine/SmsSource.h"
+
+namespace tessary::test {
+
+// A phone service that relays what a test hands it, deduplicated as the real one is.
+class FakeSmsSource : public SmsSource {
+public:
+    QList<Message> received(TimePoint since) const override { return inbox.since(since); }
+    void relay(const SmsMessage& message, TimePoint now)
+    {
+        if (inbox.add(message, now))
+            emit arrived();
+    }
+    SmsInbox inbox;
+};
+
+} // namespace tessary::test
