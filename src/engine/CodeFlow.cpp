@@ -217,8 +217,10 @@ void CodeFlow::offer(const FoundCode& code)
 {
     remember(code);
     const std::optional<QString> site = siteOf(m_field);
-    // A code found while the user was elsewhere (our own popover, say) waits for Fill instead.
-    const bool fieldFocused = m_field && m_s.accessibility.focusedElement() == m_field->element;
+    // A code found while the user was elsewhere (our own popover, say) waits for Fill instead. A
+    // focus that cannot be read for a moment (a window being activated) is no move elsewhere.
+    const std::optional<Element> focus = m_s.accessibility.focusedElement();
+    const bool fieldFocused = m_field && (!focus || *focus == m_field->element);
     // A text message names no sender domain: its code always waits for a click.
     if (m_s.state.autoFillOnMatch() && !code.phone && site && *site == code.senderDomain && fieldFocused)
         fill(code, m_field);

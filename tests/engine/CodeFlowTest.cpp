@@ -67,6 +67,16 @@ TEST_F(UntypableCode, ACharacterThatReachedNoApplicationIsSaidAfterwards)
     expectPasteAdvice();
 }
 
+TEST_F(CodeBurst, TheSitesCodeIsTypedAtOnceAlsoWhenTheFocusCannotBeReadForAMoment)
+{
+    backend.messagesScript.replies = {QList<Message>{mail("m1", "482913", "example.com")}};
+    backend.messagesScript.onCall = [&](int) { accessibility->setFocus(std::nullopt); };
+    focusAndTick("code");
+    accessibility->setFocus(at("code"));
+    clock.advance(1s);
+    EXPECT_EQ(keyboard.typed(), "482913");
+}
+
 TEST_F(CodeBurst, ACodeFromAnotherSiteWaitsOnTheChipForFill)
 {
     backend.messagesScript.replies = {QList<Message>{mail("m1", "482913", "other.org")}};
