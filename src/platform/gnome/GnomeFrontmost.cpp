@@ -7,8 +7,17 @@ namespace tessary {
 Frontmost::Extents windowOrigin(const Frontmost::Extents& frame, const Frontmost::Extents& buffer,
                                 const Frontmost::Extents& windowFrame)
 {
-    const bool fillsBuffer = windowFrame.width == buffer.width && windowFrame.height == buffer.height;
-    return fillsBuffer ? buffer : frame;
+    if (windowFrame.width == buffer.width && windowFrame.height == buffer.height)
+        return buffer;
+    // A window narrower than its frame (Qt's, which draws its own title bar where the compositor
+    // draws none) sits inside it with borders as wide at the sides as at the bottom, the title
+    // bar above.
+    const int border = (frame.width - windowFrame.width) / 2;
+    const int titleBar = frame.height - windowFrame.height - border;
+    if (windowFrame.width > 0 && border > 0 && titleBar >= border)
+        return Frontmost::Extents{frame.x + border, frame.y + titleBar, windowFrame.width,
+                                  windowFrame.height};
+    return frame;
 }
 
 GnomeFrontmost::GnomeFrontmost(std::shared_ptr<GnomeShell> shell)

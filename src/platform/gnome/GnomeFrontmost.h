@@ -13,7 +13,7 @@ class GnomeShell;
 // focused window whenever it changes, moves or is resized; nothing here waits on the bus.
 // AT-SPI's extents are window-relative under Wayland: they start at the buffer's corner when the
 // window's accessible is as large as the buffer, else at the frame's (seen for GTK 3, GTK 4 and
-// Firefox, maximised or not).
+// Firefox, maximised or not), or inside the title bar and borders Qt draws in the frame.
 class GnomeFrontmost final : public Frontmost {
 public:
     explicit GnomeFrontmost(std::shared_ptr<GnomeShell> shell);
@@ -30,7 +30,8 @@ private:
 };
 
 // Where window-relative positions start on the screen: the buffer's corner when the accessible
-// window fills the buffer, else the frame's.
+// window fills the buffer, inside the frame's title bar and borders when it is narrower than the
+// frame, else the frame's corner.
 Frontmost::Extents windowOrigin(const Frontmost::Extents& frame, const Frontmost::Extents& buffer,
                                 const Frontmost::Extents& windowFrame);
 

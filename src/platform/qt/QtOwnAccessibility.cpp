@@ -241,7 +241,10 @@ std::optional<QtOwnAccessibility::PlaceInWindow> QtOwnAccessibility::placeInWind
     QWindow* window = interface ? interface->window() : nullptr;
     if (!window || interface->state().invisible || interface->rect().isEmpty())
         return std::nullopt;
-    return PlaceInWindow{interface->rect().translated(-window->mapToGlobal(QPoint(0, 0))), window->title()};
+    const QMargins decoration = window->frameMargins();
+    return PlaceInWindow{interface->rect().translated(QPoint(decoration.left(), decoration.top()) -
+                                                      window->mapToGlobal(QPoint(0, 0))),
+                         window->title()};
 }
 
 std::optional<Element> QtOwnAccessibility::focusedElement()

@@ -32,8 +32,9 @@ public:
     std::optional<Element> parent(const Element& element);
     QList<Element> children(const Element& element);
     std::optional<Rect> screenFrame(const Element& element);
-    // Where the element sits inside its top-level window (top-left pixels), and that window's
-    // title: what places it on the screen where Qt does not know where its windows are (sway).
+    // Where the element sits inside its top-level window's surface (top-left pixels; the surface
+    // begins with the title bar Qt draws where the compositor draws none, as GNOME's), and that
+    // window's title: what places it on the screen where Qt does not know where its windows are.
     struct PlaceInWindow {
         QRect rect;
         QString windowTitle;

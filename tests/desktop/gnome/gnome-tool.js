@@ -3,11 +3,15 @@
 //   gjs gnome-tool.js shot FILE.png [X Y W H]  the screen or an area of it (the shell takes the
 //                                     screenshot, and only for the owner of org.gnome.Screenshot);
 //                                     FILE.ppm: as a binary PPM, for scripts that read pixels
+//   gjs gnome-tool.js windows         the shown windows as JSON: [{"title", "class", "width", "height"}]
+//                                     (the shell lists them only for the owner of its portal's name)
 //   gjs gnome-tool.js click X Y       a left click at X, Y            through a Mutter remote-desktop
 //   gjs gnome-tool.js keys super+shift+o   a key combination          session (a headless shell has
 //   gjs gnome-tool.js type TEXT       ASCII text, key by key          no pointer or keyboard of its own)
+//   gjs gnome-tool.js serve           holds that session (the first click, keys or type starts it)
 imports.gi.versions.GdkPixbuf = '2.0';
 const {Gio, GLib, GdkPixbuf} = imports.gi;
+const System = imports.system;
 
 const bus = Gio.DBus.session;
 const call = (name, path, iface, method, args, type) => bus.call_sync(name, path, iface, method,
@@ -45,63 +49,102 @@ function writePpm(pixbuf, file) {
     GLib.file_set_contents(file, out);
 }
 
-// Runs `act` with a started remote-desktop session's method caller; stops the session after.
-function remote(act) {
+function windows() {
+    const portal = 'org.freedesktop.impl.portal.desktop.gnome';
+    const owned = call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+        'RequestName', new GLib.Variant('(su)', [portal, 4]), '(u)');
+    if (owned.deepUnpack()[0] !== 1)
+        throw new Error(`${portal} is taken`);
+    const [all] = call('org.gnome.Shell.Introspect', '/org/gnome/Shell/Introspect', 'org.gnome.Shell.Introspect',
+        'GetWindows', null, '(a{ta{sv}})').recursiveUnpack();
+    const shown = Object.values(all).filter(window => !window['is-hidden']).map(window => ({
+        title: window.title ?? '', class: window['wm-class'] ?? '', width: window.width, height: window.height,
+    }));
+    print(JSON.stringify(shown));
+}
+
+// Clicks and keys go through one Mutter remote-desktop session that a server process keeps open
+// for the whole GNOME session: events of a session started and stopped per command are lost now and
+// then (after the first such session, most of them). The first command starts the server; it owns
+// INPUT_NAME and ends with the session bus.
+const INPUT_NAME = 'com.tessary.TestInput';
+const INPUT_PATH = '/com/tessary/TestInput';
+const INPUT_INTERFACE = `<node><interface name="${INPUT_NAME}">
+  <method name="Run"><arg type="s" direction="in"/><arg type="as" direction="in"/></method>
+</interface></node>`;
+
+function serve() {
     const desktop = ['org.gnome.Mutter.RemoteDesktop', '/org/gnome/Mutter/RemoteDesktop'];
     const [session] = call(...desktop, 'org.gnome.Mutter.RemoteDesktop', 'CreateSession', null, '(o)')
         .deepUnpack();
     const onSession = (method, args) => call('org.gnome.Mutter.RemoteDesktop', session,
         'org.gnome.Mutter.RemoteDesktop.Session', method, args, null);
     onSession('Start', null);
-    try {
-        act(onSession);
-    } finally {
-        // The shell handles the events on its input thread: a session stopped at once takes its
-        // device, and with it events not handled yet, away.
-        GLib.usleep(150000);
-        onSession('Stop', null);
+    // The shell takes the new pointer's first motion for no move at all: spend it here, and give
+    // the devices, which come up on the shell's input thread, time to be there.
+    onSession('NotifyPointerMotionRelative', new GLib.Variant('(dd)', [-100000, -100000]));
+    GLib.usleep(500000);
+    const loop = new GLib.MainLoop(null, false);
+    const service = Gio.DBusExportedObject.wrapJSObject(INPUT_INTERFACE, {
+        Run(command, args) {
+            INPUT[command](onSession, ...args);
+        },
+    });
+    service.export(bus, INPUT_PATH);
+    Gio.bus_own_name_on_connection(bus, INPUT_NAME, Gio.BusNameOwnerFlags.DO_NOT_QUEUE, null,
+        () => loop.quit());
+    loop.run();
+}
+
+function hasServer() {
+    const [owned] = call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+        'NameHasOwner', new GLib.Variant('(s)', [INPUT_NAME]), '(b)').deepUnpack();
+    return owned;
+}
+
+function input(command, args) {
+    if (!hasServer()) {
+        GLib.spawn_async(null, ['gjs', System.programPath, 'serve'], null, GLib.SpawnFlags.SEARCH_PATH,
+            null);
+        for (let tenth = 0; tenth < 100 && !hasServer(); tenth++)
+            GLib.usleep(100000);
     }
+    call(INPUT_NAME, INPUT_PATH, INPUT_NAME, 'Run', new GLib.Variant('(sas)', [command, args]), null);
 }
 
 const KEYSYMS = {super: 0xffeb, shift: 0xffe1, ctrl: 0xffe3, alt: 0xffe9, return: 0xff0d, escape: 0xff1b};
-function keys(combination) {
-    const keysyms = combination.toLowerCase().split('+').map(name => KEYSYMS[name] ?? name.codePointAt(0));
-    remote(onSession => {
+const INPUT = {
+    keys(onSession, combination) {
+        const keysyms = combination.toLowerCase().split('+').map(name => KEYSYMS[name] ?? name.codePointAt(0));
         for (const keysym of keysyms)
             onSession('NotifyKeyboardKeysym', new GLib.Variant('(ub)', [keysym, true]));
         for (const keysym of keysyms.reverse())
             onSession('NotifyKeyboardKeysym', new GLib.Variant('(ub)', [keysym, false]));
-    });
-}
-
-function click(x, y) {
-    remote(onSession => {
+    },
+    click(onSession, x, y) {
         // Relative moves need no screen-cast stream: to the top-left corner first, then on.
         onSession('NotifyPointerMotionRelative', new GLib.Variant('(dd)', [-100000, -100000]));
-        onSession('NotifyPointerMotionRelative', new GLib.Variant('(dd)', [x, y]));
+        onSession('NotifyPointerMotionRelative', new GLib.Variant('(dd)', [Number(x), Number(y)]));
         const BTN_LEFT = 0x110;
         onSession('NotifyPointerButton', new GLib.Variant('(ib)', [BTN_LEFT, true]));
         onSession('NotifyPointerButton', new GLib.Variant('(ib)', [BTN_LEFT, false]));
-    });
-}
-
-function type(text) {
-    remote(onSession => {
+    },
+    type(onSession, text) {
         for (const character of text) {
             for (const down of [true, false])
                 onSession('NotifyKeyboardKeysym', new GLib.Variant('(ub)', [character.codePointAt(0), down]));
         }
-    });
-}
+    },
+};
 
 const [command, ...rest] = ARGV;
 if (command === 'shot' && (rest.length === 1 || rest.length === 5))
     shot(rest[0], rest.slice(1).map(Number));
-else if (command === 'click' && rest.length === 2)
-    click(Number(rest[0]), Number(rest[1]));
-else if (command === 'keys' && rest.length === 1)
-    keys(rest[0]);
-else if (command === 'type' && rest.length === 1)
-    type(rest[0]);
+else if ((command === 'click' && rest.length === 2) || (['keys', 'type'].includes(command) && rest.length === 1))
+    input(command, rest);
+else if (command === 'windows' && rest.length === 0)
+    windows();
+else if (command === 'serve' && rest.length === 0)
+    serve();
 else
-    throw new Error('usage: gnome-tool.js shot FILE.png [X Y W H] | click X Y | keys COMBINATION | type TEXT');
+    throw new Error('usage: gnome-tool.js shot FILE.png [X Y W H] | click X Y | keys COMBINATION | type TEXT | windows | serve');

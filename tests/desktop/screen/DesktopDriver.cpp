@@ -1,5 +1,6 @@
 #include "desktop/screen/DesktopDriver.h"
 
+#include "common/AppIdentity.h"
 #include "screen/TreeWalk.h"
 
 #include <QCoreApplication>
@@ -330,6 +331,23 @@ QList<ShownWindow> shownWindows(qint64 pid)
                 windows.append({QString::number(windows.size()), window[QStringLiteral("title")].toString(),
                                 QRect(rect[0].toInt(), rect[1].toInt(), rect[2].toInt(), rect[3].toInt())});
         }
+        return windows;
+    }
+    if (onGnome()) {
+        // GNOME tells no other program a window's process: Tessary's windows are those of its
+        // application id, and the rig runs one Tessary at a time.
+        QList<ShownWindow> windows;
+        const QJsonArray all =
+            QJsonDocument::fromJson(
+                output(QStringLiteral("gjs"), {QStringLiteral(TESSARY_GNOME_TOOL), QStringLiteral("windows")})
+                    .value_or(QString())
+                    .toUtf8())
+                .array();
+        for (const QJsonValue& window : all)
+            if (window[QStringLiteral("class")].toString() == applicationId())
+                windows.append({QString::number(windows.size()), window[QStringLiteral("title")].toString(),
+                                QRect(0, 0, window[QStringLiteral("width")].toInt(),
+                                      window[QStringLiteral("height")].toInt())});
         return windows;
     }
     if (onSway()) {

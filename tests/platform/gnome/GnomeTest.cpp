@@ -67,7 +67,8 @@ TEST(GnomeAccelerators, ShortcutsAreWrittenAndReadAsGnomeDoes)
 }
 
 // AT-SPI's window-relative extents start at the buffer's corner when the window's accessible is as
-// large as the buffer (shadows drawn inside it), else at the frame's.
+// large as the buffer (shadows drawn inside it), under the title bar Qt draws in the frame, else at
+// the frame's corner.
 TEST(GnomeFrontmost, WindowPositionsStartAtTheBufferOrTheFrame)
 {
     const Frontmost::Extents frame{100, 80, 800, 600};
@@ -76,6 +77,9 @@ TEST(GnomeFrontmost, WindowPositionsStartAtTheBufferOrTheFrame)
     EXPECT_EQ(windowOrigin(frame, buffer, {26, 24, 800, 600}).x, 100);
     const Frontmost::Extents maximised{0, 32, 1280, 768};
     EXPECT_EQ(windowOrigin(maximised, maximised, {0, 0, 1280, 768}).y, 32);
+    const Frontmost::Extents qtFrame{113, 136, 526, 453};
+    const Frontmost::Extents underTitleBar = windowOrigin(qtFrame, qtFrame, {0, 0, 520, 420});
+    EXPECT_EQ(std::pair(underTitleBar.x, underTitleBar.y), std::pair(116, 166));
 }
 
 } // namespace
