@@ -1,6 +1,6 @@
 // The shell side of Tessary on GNOME: a D-Bus object that tells Tessary which window is in front,
-// types keys through a virtual keyboard of the shell's, shows the chip's picture above every window
-// and binds the fill shortcut. Every decision stays in Tessary; this only carries its requests out.
+// types keys through a virtual keyboard of the shell's, shows the chip's picture above every window,
+// binds the fill shortcut and shows Tessary's icon in the top bar (GNOME shows no tray icons). Every decision stays in Tessary; this only carries its requests out.
 // Shared by both entry files, which give it the shell's modules as `shell`.
 
 const BUS_NAME = 'com.tessary.Shell';
@@ -15,11 +15,17 @@ const INTERFACE = `<node><interface name="com.tessary.Shell">
     <arg type="i" direction="in"/><arg type="i" direction="in"/><arg type="ay" direction="in"/>
     <arg type="i" direction="in"/><arg type="i" direction="in"/></method>
   <method name="HidePicture"/>
+  <method name="ShowPanelIcon"><arg type="ay" direction="in"/><arg type="i" direction="in"/>
+    <arg type="i" direction="in"/></method>
+  <method name="HidePanelIcon"/>
+  <method name="MoveWindow"><arg type="s" direction="in"/><arg type="i" direction="in"/>
+    <arg type="i" direction="in"/><arg type="b" direction="out"/></method>
   <method name="GrabShortcut"><arg type="s" direction="in"/><arg type="b" direction="out"/></method>
   <method name="ReleaseShortcut"/>
   <signal name="FocusChanged"><arg type="(t(iiii)(iiii)ss)"/></signal>
   <signal name="PicturePointer"><arg type="s"/><arg type="d"/><arg type="d"/><arg type="u"/></signal>
   <signal name="ShortcutPressed"/>
+  <signal name="PanelIconClicked"><arg type="(iiii)"/></signal>
 </interface></node>`;
 // Only Tessary may call or hear this object: connections that own its application id or a name
 // under it (the developer build's, each tool's).
@@ -75,6 +81,7 @@ var TessaryService = class {
     disable() {
         this.ReleaseShortcut();
         this.HidePicture();
+        this.HidePanelIcon();
         this._watchWindow(null);
         global.display.disconnect(this._focusId);
         global.display.disconnect(this._acceleratorId);
@@ -92,6 +99,8 @@ var TessaryService = class {
             this.HidePicture();
         if (!newOwner && name === this._shortcutOwner)
             this.ReleaseShortcut();
+        if (!newOwner && name === this._panelIconOwner)
+            this.HidePanelIcon();
         if (!isCallerName(name))
             return;
         if (newOwner)
@@ -181,7 +190,7 @@ var TessaryService = class {
     ShowPictureAsync(_parameters, invocation) {
         if (!this._allowed(invocation))
             return;
-        const {St, Cogl, Main} = this._shell;
+        const {St, Main} = this._shell;
         const parameters = invocation.get_parameters();
         const [x, y, width, height] = [0, 1, 2, 3].map(i => parameters.get_child_value(i).unpack());
         const pixels = parameters.get_child_value(4).get_data_as_bytes().toArray();
@@ -193,20 +202,26 @@ var TessaryService = class {
                 this._picture.connect(signal, (actor, event) => this._pointer(actor, event, kind));
             Main.layoutManager.addTopChrome(this._picture);
         }
-        const content = St.ImageContent.new_with_preferred_size(pixelWidth, pixelHeight);
-        const stride = pixelWidth * 4;
-        if (content.set_data.length === 6) {
-            content.set_data(global.stage.context.get_backend().get_cogl_context(), pixels,
-                Cogl.PixelFormat.BGRA_8888_PRE, pixelWidth, pixelHeight, stride);
-        } else {
-            content.set_data(pixels, Cogl.PixelFormat.BGRA_8888_PRE, pixelWidth, pixelHeight, stride);
-        }
-        this._picture.set_content(content);
+        this._picture.set_content(this._imageContent(pixels, pixelWidth, pixelHeight));
         this._pictureOwner = invocation.get_sender();
         this._picture.set_position(x, y);
         this._picture.set_size(width, height);
         this._picture.show();
         invocation.return_value(null);
+    }
+
+    // Rows of premultiplied BGRA pixels without padding, as Tessary sends them.
+    _imageContent(pixels, width, height) {
+        const {St, Cogl} = this._shell;
+        const content = St.ImageContent.new_with_preferred_size(width, height);
+        const stride = width * 4;
+        if (content.set_data.length === 6) {
+            content.set_data(global.stage.context.get_backend().get_cogl_context(), pixels,
+                Cogl.PixelFormat.BGRA_8888_PRE, width, height, stride);
+        } else {
+            content.set_data(pixels, Cogl.PixelFormat.BGRA_8888_PRE, width, height, stride);
+        }
+        return content;
     }
 
     _pointer(actor, event, kind) {
@@ -226,6 +241,56 @@ var TessaryService = class {
         this._picture?.destroy();
         this._picture = null;
         return null;
+    }
+
+    // The icon at the top bar's right, drawn from the pixels given (16 logical pixels square); a
+    // click on it tells Tessary where the icon is.
+    ShowPanelIconAsync(_parameters, invocation) {
+        if (!this._allowed(invocation))
+            return;
+        const {St, Main, PanelMenu, Clutter} = this._shell;
+        const parameters = invocation.get_parameters();
+        const pixels = parameters.get_child_value(0).get_data_as_bytes().toArray();
+        const [width, height] = [1, 2].map(i => parameters.get_child_value(i).unpack());
+        if (!this._panelIcon) {
+            this._panelIcon = new PanelMenu.Button(0.0, 'Tessary', true);
+            this._panelImage = new St.Widget({style_class: 'system-status-icon', width: 16, height: 16,
+                y_align: Clutter.ActorAlign.CENTER});
+            this._panelIcon.add_child(this._panelImage);
+            this._panelIcon.connect('button-press-event', () => {
+                const [x, y] = this._panelIcon.get_transformed_position();
+                const [iconWidth, iconHeight] = this._panelIcon.get_transformed_size();
+                this._emit('PanelIconClicked', new this._shell.GLib.Variant('((iiii))',
+                    [[x, y, iconWidth, iconHeight].map(Math.round)]));
+                return Clutter.EVENT_STOP;
+            });
+            Main.panel.addToStatusArea(BUS_NAME, this._panelIcon);
+        }
+        this._panelImage.set_content(this._imageContent(pixels, width, height));
+        this._panelIconOwner = invocation.get_sender();
+        invocation.return_value(null);
+    }
+
+    HidePanelIconAsync(_parameters, invocation) {
+        if (this._allowed(invocation))
+            invocation.return_value(this.HidePanelIcon());
+    }
+
+    HidePanelIcon() {
+        this._panelIcon?.destroy();
+        this._panelIcon = null;
+        return null;
+    }
+
+    // Moves Tessary's own window of that title (a popover has no say in where it opens on
+    // Wayland); false when there is none yet.
+    MoveWindowAsync([title, x, y], invocation) {
+        if (!this._allowed(invocation))
+            return;
+        const window = global.display.list_all_windows().find(candidate =>
+            isCallerName(candidate.get_wm_class() ?? '') && candidate.get_title() === title);
+        window?.move_frame(true, x, y);
+        invocation.return_value(new this._shell.GLib.Variant('(b)', [Boolean(window)]));
     }
 
     // False when the shell or another program already binds the combination.

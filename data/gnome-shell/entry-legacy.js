@@ -2,12 +2,13 @@
 const {Clutter, Cogl, Gio, GLib, Meta, Shell, St} = imports.gi;
 const Main = imports.ui.main;
 const KeyboardManager = imports.misc.keyboardManager;
+const PanelMenu = imports.ui.panelMenu;
 
 // @core@
 
 class TessaryExtension {
     enable() {
-        this._service = new TessaryService({Clutter, Cogl, Gio, GLib, Meta, Shell, St, Main, KeyboardManager});
+        this._service = new TessaryService({Clutter, Cogl, Gio, GLib, Meta, Shell, St, Main, KeyboardManager, PanelMenu});
         this._service.enable();
     }
 

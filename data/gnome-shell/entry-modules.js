@@ -8,13 +8,14 @@ import Shell from 'gi://Shell';
 import St from 'gi://St';
 import * as Main from 'resource:///org/gnome/shell/ui/main.js';
 import * as KeyboardManager from 'resource:///org/gnome/shell/misc/keyboardManager.js';
+import * as PanelMenu from 'resource:///org/gnome/shell/ui/panelMenu.js';
 import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
 
 // @core@
 
 export default class TessaryExtension extends Extension {
     enable() {
-        this._service = new TessaryService({Clutter, Cogl, Gio, GLib, Meta, Shell, St, Main, KeyboardManager});
+        this._service = new TessaryService({Clutter, Cogl, Gio, GLib, Meta, Shell, St, Main, KeyboardManager, PanelMenu});
         this._service.enable();
     }
 

@@ -10,12 +10,12 @@
 #include "state/InboxConnection.h"
 #include "state/ShortcutSetting.h"
 
+#include "platform/freedesktop/StatusIcon.h"
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShortcut>
-#include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
 namespace tessary {
@@ -43,11 +43,11 @@ void makeAppWindow(QWidget* window, const QString& title)
     QObject::connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
-AppDelegate::AppDelegate(AppContext& context, Controller& controller, QObject* parent)
+AppDelegate::AppDelegate(AppContext& context, Controller& controller, StatusIcon& icon, QObject* parent)
     : QObject(parent)
     , m_context(context)
     , m_controller(controller)
-    , m_tray(std::make_unique<QSystemTrayIcon>())
+    , m_tray(icon)
 {
 }
 
@@ -55,11 +55,7 @@ AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::launch()
 {
-    connect(m_tray.get(), &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
-                    togglePopover();
-            });
+    connect(&m_tray, &StatusIcon::clicked, this, &AppDelegate::togglePopover);
 
     PopoverActions actions{
         .copy =
@@ -81,6 +77,8 @@ void AppDelegate::launch()
     };
     m_popover = std::make_unique<QWidget>(nullptr, Qt::Popup | Qt::FramelessWindowHint);
     m_popover->setObjectName(QStringLiteral("popoverWindow"));
+    // What the desktop knows it by when it places it (GNOME).
+    m_popover->setWindowTitle(productName(m_context.developerBuild));
     auto* layout = new QVBoxLayout(m_popover.get());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -92,7 +90,6 @@ void AppDelegate::launch()
     m_statusTimer.setInterval(statusRefresh);
     connect(&m_statusTimer, &QTimer::timeout, this, &AppDelegate::updateStatus);
     m_statusTimer.start();
-    m_tray->show();
 
     m_controller.start();
     m_context.state.applyLaunchAtLoginDefault();
@@ -128,8 +125,7 @@ void AppDelegate::updateStatus()
         return;
     m_status = status;
     m_statusShown = true;
-    m_tray->setIcon(trayIcon(status, m_context.developerBuild));
-    m_tray->setToolTip(productName(m_context.developerBuild));
+    m_tray.show(trayIcon(status, m_context.developerBuild), productName(m_context.developerBuild));
 }
 
 void AppDelegate::togglePopover()
@@ -156,7 +152,7 @@ void AppDelegate::placePopover()
 {
     m_popover->adjustSize();
     const QSize size = m_popover->size();
-    const QRect icon = m_tray->geometry();
+    const QRect icon = m_tray.geometry();
     const QPoint pointer = QCursor::pos();
     QScreen* screen = QGuiApplication::screenAt(icon.isValid() ? icon.center() : pointer);
     if (!screen)
@@ -173,7 +169,7 @@ void AppDelegate::placePopover()
     }
     at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
     at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
-    m_popover->move(at);
+    m_tray.place(*m_popover, at);
 }
 
 void AppDelegate::afterClosing(std::function<void()> action)
@@ -186,6 +182,10 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_popover.get() && event->type() == QEvent::Hide)
         m_popoverClosed.start();
+    // Where the popover is a window of its own (Wayland), a click elsewhere takes the focus from it
+    // without closing it.
+    if (watched == m_popover.get() && event->type() == QEvent::WindowDeactivate)
+        QTimer::singleShot(0, this, &AppDelegate::closePopover);
     return QObject::eventFilter(watched, event);
 }
 

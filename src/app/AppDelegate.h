@@ -12,13 +12,13 @@
 #include <memory>
 #include <optional>
 
-class QSystemTrayIcon;
 class QWidget;
 
 namespace tessary {
 
 class Controller;
 class PopoverView;
+class StatusIcon;
 
 // The application's shell: starts the engine, keeps the tray icon and its popover, opens the
 // settings and onboarding windows, and decides at launch and on reopen whether the user must be
@@ -26,7 +26,7 @@ class PopoverView;
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
-    AppDelegate(AppContext& context, Controller& controller, QObject* parent = nullptr);
+    AppDelegate(AppContext& context, Controller& controller, StatusIcon& icon, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // Everything a start does, in order: tray and popover, engine, open-at-login default,
@@ -45,7 +45,6 @@ public:
     // Installed by main: what "Check for Updates" does.
     void setCheckForUpdates(std::function<void()> check) { m_checkForUpdates = std::move(check); }
 
-    QSystemTrayIcon& tray() { return *m_tray; }
     TrayStatus trayStatus() const { return m_status; }
     QWidget* popover() const { return m_popover.get(); }
     QWidget* settingsWindow() const { return m_settings.get(); }
@@ -60,7 +59,7 @@ private:
 
     AppContext& m_context;
     Controller& m_controller;
-    std::unique_ptr<QSystemTrayIcon> m_tray;
+    StatusIcon& m_tray;
     std::unique_ptr<QWidget> m_popover;
     std::unique_ptr<QWidget> m_settings;
     std::unique_ptr<QWidget> m_onboarding;

@@ -98,7 +98,7 @@ struct Tessary {
                                     grantAccessibility(platform.devices.typingProblem(), receiver,
                                                        std::move(note));
                                 }};
-    tessary::AppDelegate delegate{context, controller};
+    tessary::AppDelegate delegate{context, controller, platform.devices.statusIcon()};
     tessary::UpdateCheck updates{platform.settings};
     tessary::SecretServiceStore formerKeyring;
 };

@@ -47,6 +47,17 @@ GnomeShell::Window readWindow(const QVariant& value)
     return window;
 }
 
+// Rows of premultiplied ARGB32 pixels without padding (BGRA in memory), as the extension hands
+// them to the shell.
+QByteArray pixelRows(const QImage& pixels)
+{
+    QByteArray bytes;
+    bytes.reserve(pixels.width() * pixels.height() * 4);
+    for (int row = 0; row < pixels.height(); ++row)
+        bytes.append(reinterpret_cast<const char*>(pixels.constScanLine(row)), pixels.width() * 4);
+    return bytes;
+}
+
 } // namespace
 
 GnomeShell::GnomeShell(const QDBusConnection& bus)
@@ -58,6 +69,8 @@ GnomeShell::GnomeShell(const QDBusConnection& bus)
                   SLOT(onPicturePointer(QString, double, double, uint)));
     m_bus.connect(service, objectPath, interfaceName, QStringLiteral("ShortcutPressed"), this,
                   SLOT(onShortcutPressed()));
+    m_bus.connect(service, objectPath, interfaceName, QStringLiteral("PanelIconClicked"), this,
+                  SLOT(onPanelIconClicked(QDBusMessage)));
     QCoro::connect(start(), this, [] {});
 }
 
@@ -122,16 +135,11 @@ QCoro::Task<std::optional<GnomeShell::Keymap>> GnomeShell::keymap()
 void GnomeShell::showPicture(const QImage& image, QPoint topLeft)
 {
     const QImage pixels = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    // Rows without padding, as the extension hands them to the shell.
-    QByteArray bytes;
-    bytes.reserve(pixels.width() * pixels.height() * 4);
-    for (int row = 0; row < pixels.height(); ++row)
-        bytes.append(reinterpret_cast<const char*>(pixels.constScanLine(row)), pixels.width() * 4);
     const QSize logical = (QSizeF(pixels.size()) / pixels.devicePixelRatio()).toSize();
     QDBusMessage call =
         QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("ShowPicture"));
-    call << topLeft.x() << topLeft.y() << logical.width() << logical.height() << bytes << pixels.width()
-         << pixels.height();
+    call << topLeft.x() << topLeft.y() << logical.width() << logical.height() << pixelRows(pixels)
+         << pixels.width() << pixels.height();
     m_bus.send(call);
 }
 
@@ -139,6 +147,30 @@ void GnomeShell::hidePicture()
 {
     m_bus.send(
         QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("HidePicture")));
+}
+
+void GnomeShell::showPanelIcon(const QImage& image)
+{
+    const QImage pixels = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("ShowPanelIcon"));
+    call << pixelRows(pixels) << pixels.width() << pixels.height();
+    m_bus.send(call);
+}
+
+void GnomeShell::hidePanelIcon()
+{
+    m_bus.send(
+        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("HidePanelIcon")));
+}
+
+QCoro::Task<bool> GnomeShell::moveWindow(QString title, QPoint topLeft)
+{
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("MoveWindow"));
+    call << title << topLeft.x() << topLeft.y();
+    const QDBusPendingReply<bool> reply = co_await m_bus.asyncCall(call);
+    co_return reply.isValid() && reply.value();
 }
 
 QCoro::Task<bool> GnomeShell::grabShortcut(QString accelerator)
@@ -176,6 +208,14 @@ void GnomeShell::onPicturePointer(const QString& kind, double x, double y, uint 
 void GnomeShell::onShortcutPressed()
 {
     emit shortcutPressed();
+}
+
+void GnomeShell::onPanelIconClicked(const QDBusMessage& message)
+{
+    if (message.arguments().size() != 1)
+        return;
+    const atspi::Extents icon = readRectangle(message.arguments().constFirst().value<QDBusArgument>());
+    emit panelIconClicked(QRect(icon.x, icon.y, icon.width, icon.height));
 }
 
 } // namespace tessary

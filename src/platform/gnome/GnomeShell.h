@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QPointF>
+#include <QRect>
 #include <QString>
 
 #include <optional>
@@ -55,6 +56,11 @@ public:
     // (logical) coordinates, at the image's logical size.
     void showPicture(const QImage& image, QPoint topLeft);
     void hidePicture();
+    // Tessary's icon in the top bar, drawn from `image` at 16 logical pixels square.
+    void showPanelIcon(const QImage& image);
+    void hidePanelIcon();
+    // Moves Tessary's own window of that title; false when the shell knows none (yet).
+    QCoro::Task<bool> moveWindow(QString title, QPoint topLeft);
     // False when the shell or another program already binds the combination, or on no answer.
     QCoro::Task<bool> grabShortcut(QString accelerator);
     void releaseShortcut();
@@ -64,6 +70,8 @@ signals:
     // kind: "enter", "motion", "press", "release" or "leave"; `at` in the picture's own pixels.
     void picturePointer(const QString& kind, QPointF at, uint button);
     void shortcutPressed();
+    // The top bar's icon was clicked; `icon` is where it stands on the screen.
+    void panelIconClicked(QRect icon);
     // The first answer to whether the extension is there came.
     void settled();
 
@@ -71,6 +79,7 @@ private slots:
     void onFocusChanged(const QDBusMessage& message);
     void onPicturePointer(const QString& kind, double x, double y, uint button);
     void onShortcutPressed();
+    void onPanelIconClicked(const QDBusMessage& message);
 
 private:
     enum class State { asking, answered, missing };

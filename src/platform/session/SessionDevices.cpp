@@ -2,8 +2,10 @@
 
 #include "chip/ChipPanel.h"
 #include "common/AppIdentity.h"
+#include "platform/freedesktop/TrayStatusIcon.h"
 #include "platform/gnome/GnomeHotKey.h"
 #include "platform/gnome/GnomeKeyboard.h"
+#include "platform/gnome/GnomePanelIcon.h"
 #include "platform/gnome/GnomePictureSurface.h"
 #include "platform/kwin/FakeInputKeyboard.h"
 #include "platform/kwin/KGlobalAccelHotKey.h"
@@ -122,6 +124,17 @@ ChipSurface& SessionDevices::chip()
             m_chip = std::make_unique<ChipPanel>();
     }
     return *m_chip;
+}
+
+StatusIcon& SessionDevices::statusIcon()
+{
+    if (!m_statusIcon) {
+        if (m_gnome)
+            m_statusIcon = std::make_unique<GnomePanelIcon>(m_gnome);
+        else
+            m_statusIcon = std::make_unique<TrayStatusIcon>();
+    }
+    return *m_statusIcon;
 }
 
 } // namespace tessary

@@ -1,8 +1,8 @@
 // `tessary` itself under scripts/desktop-session --tray, scripts/wayland-session or scripts/kwin-session,
 // against a loopback backend in the test process. One scenario on one running application, since each step
 // starts where the one before left it: the first launch's onboarding through to the practice fill,
-// the tray icon's popover (X11 only: the Wayland rigs have no bar or panel to host it), and a second launch
-// that hands over to the first.
+// the tray icon's popover (on X11, and on GNOME through the shell extension's icon: the sway and KWin
+// rigs have no bar or panel to host it), and a second launch that hands over to the first.
 
 #include "common/AppIdentity.h"
 #include "desktop/engine/MailboxBackend.h"
@@ -87,12 +87,30 @@ void openAndCloseThePopover(AppProcess& app)
     EXPECT_TRUE(app.shows(popover, false));
 }
 
+// GNOME shows no tray: the extension's icon, the new pixels in the right half of the top bar,
+// opens the popover, which Escape closes (a click on the bare desktop moves no focus there).
+void openAndCloseThePanelPopover(AppProcess& app, const QRect& bar, const QImage& barBefore)
+{
+    const auto popover = [](const ShownWindow& window) { return window.rect.width() == 300; };
+    std::optional<QRect> icon;
+    ASSERT_TRUE(waitUntil([&] { return (icon = changedArea(barBefore, screenShot(bar))).has_value(); }, 10s));
+    ASSERT_TRUE(clickAt(Rect{bar.x() + icon->x(), bar.y() + icon->y(), icon->width(), icon->height()}));
+    ASSERT_TRUE(app.shows(popover));
+    ASSERT_TRUE(pressKeys(QStringLiteral("escape")));
+    EXPECT_TRUE(app.shows(popover, false));
+}
+
 TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
 {
     unlockKeyring();
     MailboxBackend backend;
     std::unique_ptr<AtspiAccessibility> liveAccessibility = makeSessionAccessibility();
     AtspiAccessibility& accessibility = *liveAccessibility;
+    // GNOME's top bar before Tessary's icon joins it, and after the indicator of the rig's input
+    // session has (a key press starts that session).
+    const QRect bar(640, 0, 640, 32);
+    const QImage barBefore =
+        onGnome() && pressKeys(QStringLiteral("shift")) ? (settle(1s), screenShot(bar)) : QImage();
     AppProcess app(backend.url());
 
     ASSERT_TRUE(app.shows(titled(QStringLiteral("Welcome to Tessary")))) << app.errors();
@@ -154,11 +172,12 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     ASSERT_TRUE(click(QStringLiteral("Done")));
     EXPECT_TRUE(app.shows(titled(QStringLiteral("Welcome to Tessary")), false));
 
-    if (!onWaylandRig()) {
+    if (!onWaylandRig())
         openAndCloseThePopover(app);
-        if (HasFatalFailure())
-            return;
-    }
+    else if (onGnome())
+        openAndCloseThePanelPopover(app, bar, barBefore);
+    if (HasFatalFailure())
+        return;
 
     // A second launch hands over and ends; the first opens its settings, setup being finished.
     EXPECT_EQ(app.launchAgain(), 0);
