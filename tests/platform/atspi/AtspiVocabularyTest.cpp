@@ -1,5 +1,4 @@
 #include "platform/atspi/AtspiVocabulary.h"
-#include "platform/x11/XTestKeyboard.h"
 
 #include <atspi/atspi-constants.h>
 
@@ -127,15 +126,6 @@ TEST(AtspiText, FirefoxInlineMarkupStaysInItsSentence)
     EXPECT_FALSE(marksEveryChild(QStringLiteral("We've sent a code to j@example.com."), 2));
     EXPECT_FALSE(marksEveryChild(QStringLiteral("Sent to \uFFFC"), 3));
     EXPECT_FALSE(marksEveryChild(QString(), 0));
-}
-
-TEST(XTestKeysyms, LatinOneIsItsOwnKeysymAndTheRestIsUnicode)
-{
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'7'), 0x37UL);
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'A'), 0x41UL);
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'é'), 0xe9UL);
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'€'), 0x010020acUL);
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'😀'), 0x0101f600UL);
 }
 
 } // namespace

@@ -1,7 +1,11 @@
+#include "platform/sway/SwayBindings.h"
+#include "platform/sway/SwayFrontmost.h"
 #include "platform/sway/SwayIpc.h"
 
 #include <QFile>
 #include <QJsonDocument>
+
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -75,6 +79,113 @@ TEST(SwayIpc, TheFocusedWindowComesFromRecordedTrees)
         EXPECT_EQ(focused->content.y, row.content->y);
         EXPECT_EQ(focused->content.width, row.content->width);
         EXPECT_EQ(focused->content.height, row.content->height);
+    }
+}
+
+// Recorded under sway with one Firefox process showing two windows: "Second" tiled over the whole
+// 1280x1024 output and focused, "Code" floating at 300,200. Firefox draws a 26,23 shadow around a
+// floating window inside its surface, where AT-SPI's window positions start.
+TEST(SwayFrontmost, ElementsArePlacedOnTheScreenOfTheirOwnWindow)
+{
+    constexpr qint64 firefox = 19731;
+    const Frontmost::Extents field{467, 308, 244, 42}; // inside the surface
+    struct Row {
+        const char* what;
+        qint64 pid;
+        const char* title;
+        Frontmost::Extents windowFrame; // the window's accessible inside the surface
+        std::optional<std::pair<int, int>> onScreen;
+    };
+    const Row rows[] = {
+        {"floating window with a shadow",
+         firefox,
+         "Code — Mozilla Firefox",
+         {26, 23, 700, 500},
+         {{741, 485}}},
+        {"tiled window, no shadow", firefox, "Second — Mozilla Firefox", {0, 0, 1280, 1024}, {{467, 308}}},
+        {"title sway does not know: the focused window", firefox, "Gone", {0, 0, 1280, 1024}, {{467, 308}}},
+        {"a process without a window", 4242, "Code — Mozilla Firefox", {}, std::nullopt},
+    };
+    const QList<swayipc::Toplevel> windows = swayipc::toplevels(recordedTree("two-windows"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto window = swayipc::windowOf(windows, row.pid, QString::fromUtf8(row.title));
+        ASSERT_EQ(window.has_value(), row.onScreen.has_value());
+        if (!window)
+            continue;
+        const Frontmost::Extents placed = placeOnScreen(window->content, field, row.windowFrame);
+        EXPECT_EQ(std::tuple(placed.x, placed.y, placed.width, placed.height),
+                  std::tuple(row.onScreen->first, row.onScreen->second, field.width, field.height));
+    }
+}
+
+namespace mod = swaybind::mod;
+
+TEST(SwayBindings, ShortcutsAreNamedAsSwayReadsThem)
+{
+    struct Row {
+        qint64 keyCode;
+        qint64 modifiers;
+        const char* text; // nullptr: no keysym for the key
+        quint32 swayModifiers;
+    };
+    const Row rows[] = {
+        {14, modifier::control | modifier::shift, "Ctrl+Shift+e", mod::ctrl | mod::shift},
+        {31, modifier::shift | modifier::command, "Shift+Mod4+o", mod::shift | mod::mod4},
+        {31, modifier::option | modifier::control, "Ctrl+Alt+o", mod::ctrl | mod::alt},
+        {96, modifier::command, "Mod4+F5", mod::mod4},
+        {43, modifier::control | modifier::option, "Ctrl+Alt+comma", mod::ctrl | mod::alt},
+        {49, modifier::control, "Ctrl+space", mod::ctrl},
+        {65, modifier::control, "Ctrl+KP_Decimal", mod::ctrl},
+        {117, modifier::shift, "Shift+Delete", mod::shift},
+        {18, modifier::control, "Ctrl+1", mod::ctrl},
+        {10, modifier::control, nullptr, 0}, // the ISO section key has no row
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.keyCode);
+        const std::optional<QString> text = swaybind::comboText(Shortcut{row.keyCode, row.modifiers, {}});
+        ASSERT_EQ(text.has_value(), row.text != nullptr);
+        if (!text)
+            continue;
+        EXPECT_EQ(*text, QString::fromLatin1(row.text));
+        // The name must be one xkb knows, or sway would refuse the binding.
+        const std::optional<swaybind::Combo> parsed = swaybind::parseCombo(*text);
+        ASSERT_TRUE(parsed);
+        EXPECT_EQ(parsed->modifiers, row.swayModifiers);
+    }
+}
+
+TEST(SwayBindings, TheConfigsDefaultModeBindingsAreClashes)
+{
+    struct Row {
+        const char* config;
+        const char* combo;
+        bool bound;
+    };
+    const Row rows[] = {
+        {"bindsym Ctrl+Shift+e exec x", "Ctrl+Shift+e", true},
+        {"bindsym Shift+Control+E exec x", "Ctrl+Shift+e", true}, // aliases, order, case
+        {"bindsym Ctrl+Shift+e exec x", "Ctrl+e", false},
+        {"set $mod Mod4\nbindsym $mod+Shift+o exec x", "Shift+Mod4+o", true},
+        {"set $mod Mod4\nset $modkey Mod1\nbindsym $modkey+o exec x", "Alt+o", true},
+        {"bindsym --to-code --no-repeat Ctrl+e exec x", "Ctrl+e", true},
+        {"mode \"resize\" {\n  bindsym Ctrl+e resize grow\n}", "Ctrl+e", false},
+        {"mode \"resize\" {\n  bindsym Ctrl+r x\n}\nbindsym Ctrl+e x", "Ctrl+e", true},
+        {"mode \"default\" {\n  bindsym Ctrl+e x\n}", "Ctrl+e", true},
+        {"bindsym {\n  Ctrl+e exec x\n  Ctrl+f exec y\n}", "Ctrl+f", true},
+        {"mode resize {\n bindsym {\n  Ctrl+f exec y\n }\n}", "Ctrl+f", false},
+        {"input * {\n  xkb_layout us\n}\nbar {\n bindsym Ctrl+e x\n}", "Ctrl+e", false},
+        {"input * {\n  xkb_layout us\n}\nbindsym Ctrl+e x", "Ctrl+e", true},
+        {"# bindsym Ctrl+e exec x", "Ctrl+e", false},
+        {"bindsym \\\n   Ctrl+e exec x", "Ctrl+e", true},
+        {"bindcode Ctrl+26 exec x", "Ctrl+e", false},
+        {"bindsym Ctrl+e+f exec x", "Ctrl+e", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.config);
+        const std::optional<swaybind::Combo> combo = swaybind::parseCombo(QString::fromLatin1(row.combo));
+        ASSERT_TRUE(combo);
+        EXPECT_EQ(swaybind::configBindings(QString::fromLatin1(row.config)).contains(*combo), row.bound);
     }
 }
 
