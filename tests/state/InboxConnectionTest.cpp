@@ -163,21 +163,6 @@ TEST_F(IMAPInbox, AddedInboxShowsUpAfterTheRefresh)
     EXPECT_EQ(s.error(), std::nullopt);
 }
 
-TEST_F(IMAPInbox, RejectedCredentialsOrAFailingRefreshAnswerFalseWithTheMessage)
-{
-    AppState& s = make();
-    backend.addIMAPScript.replies = {Unexpected{BackendError{400, "Invalid credentials"}},
-                                     account("imap-1", "active", "me@fastmail.com", "imap")};
-    backend.accountsScript.replies = {Unexpected{serverError}};
-
-    EXPECT_FALSE(runTask(inbox->addIMAP("me@yahoo.com", "wrong", "imap.mail.yahoo.com")));
-    EXPECT_EQ(s.error(), QStringLiteral("Invalid credentials"));
-    EXPECT_EQ(backend.accountsScript.calls, 0);
-
-    EXPECT_FALSE(runTask(inbox->addIMAP("me@fastmail.com", "pass", "imap.fastmail.com")));
-    EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
-}
-
 using InboxRemoval = AppStateTest;
 
 TEST_F(InboxRemoval, RefreshesAfterRemoving)
@@ -195,16 +180,25 @@ TEST_F(InboxRemoval, RefreshesAfterRemoving)
     EXPECT_EQ(s.error(), std::nullopt);
 }
 
-TEST_F(InboxRemoval, FailuresAreShown)
+// Adding or removing an inbox: a refusal is shown and nothing refreshed; a failing refresh after
+// it is shown too.
+TEST_F(InboxRemoval, RefusalsAndFailingRefreshesAreShown)
 {
     AppState& s = make();
+    backend.addIMAPScript.replies = {Unexpected{BackendError{400, "Invalid credentials"}},
+                                     account("imap-1", "active", "me@fastmail.com", "imap")};
     backend.removeScript.replies = {Unexpected{BackendError{404, "No such inbox"}}, Done{}};
     backend.accountsScript.replies = {Unexpected{serverError}};
 
+    EXPECT_FALSE(runTask(inbox->addIMAP("me@yahoo.com", "wrong", "imap.mail.yahoo.com")));
+    EXPECT_EQ(s.error(), QStringLiteral("Invalid credentials"));
     runTask(inbox->removeAccount("a1"));
     EXPECT_EQ(s.error(), QStringLiteral("No such inbox"));
     EXPECT_EQ(backend.accountsScript.calls, 0);
 
+    EXPECT_FALSE(runTask(inbox->addIMAP("me@fastmail.com", "pass", "imap.fastmail.com")));
+    EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
+    s.setError(std::nullopt);
     runTask(inbox->removeAccount("a1"));
     EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
 }
