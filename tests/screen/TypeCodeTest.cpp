@@ -76,7 +76,7 @@ TEST_F(Typing, HeldKeysAreWaitedForThenLetGo)
                 {30ms, "", repeated(20ms, 2), {}, 0},
                 {0ms, "7", {}, {0ms}, 1}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.code.toStdString() + " " + std::to_string(row.sleeps.size()));
+        SCOPED_TRACE(row.held ? std::to_string(row.held->count() / 1000000) + " ms" : "held on");
         test::FakeClock caseClock;
         test::FakeKeyboard caseKeyboard{caseClock};
         row.held ? caseKeyboard.holdKeysFor(*row.held) : caseKeyboard.holdKeys();
@@ -134,8 +134,8 @@ TEST_F(Typing, BoxesGetEachCharacterAfterTheFocusMoves)
     EXPECT_EQ(screen->focus(), boxes().last());
 }
 
-// Boxes that never advance, or stop advancing, and nothing focused at all are waited for on
-// every character as a field that may yet move.
+// Boxes that never advance, or stop advancing, and nothing focused at all: the probe that sees no
+// move waits its whole 300 ms once, and what follows is paced as in one field.
 TEST_F(Typing, BoxesThatDoNotAdvanceAreOneField)
 {
     const std::tuple<const char*, int, Sleeps> rows[] = {
