@@ -6,7 +6,6 @@
 #include "fakes/FakeSettingsStore.h"
 #include "support/RunTask.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
@@ -27,11 +26,6 @@ protected:
         : backend(settings, secrets, std::move(options))
     {
         settings.values.insert(QStringLiteral("backendURL"), server.url().toString());
-    }
-
-    QJsonObject bodyOf(const RecordedRequest& request) const
-    {
-        return QJsonDocument::fromJson(request.body).object();
     }
 
     FakeBackendServer server;

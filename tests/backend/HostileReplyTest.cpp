@@ -7,20 +7,22 @@ using namespace tessary;
 using namespace tessary::test;
 using namespace std::chrono_literals;
 
-namespace {
-
-BackendOptions shortTimeout()
-{
-    BackendOptions options;
-    options.limits.timeout = 300ms;
-    return options;
-}
-
-} // namespace
-
 class HostileReplies : public BackendTest {
 protected:
     HostileReplies() { secrets.values.insert("installToken", "t"); }
+
+    // A cancel handle that fires once the server holds the request, so the cancel meets a
+    // reply in flight however slowly the test runs.
+    CancelToken cancelOnArrival(const QString& path)
+    {
+        CancelToken cancel = makeCancelToken();
+        QObject::connect(&server, &FakeBackendServer::received, cancel.get(),
+                         [cancel, path](const QString& arrived) {
+                             if (arrived == path)
+                                 cancel->cancel();
+                         });
+        return cancel;
+    }
 
     BackendError failureOf(ScriptedReply reply, Backend* client = nullptr)
     {
@@ -72,40 +74,19 @@ TEST_F(HostileReplies, AServerThatNeverAnswersTimesOut)
 {
     ScriptedReply silence;
     silence.ending = ScriptedReply::Ending::never;
-    Backend impatient(settings, secrets, shortTimeout());
+    Backend impatient(settings, secrets, {{.timeout = 300ms}});
     EXPECT_EQ(failureOf(silence, &impatient), (BackendError{0, "The request timed out."}));
 }
 
-class Cancellation : public BackendTest {
-protected:
-    Cancellation() { secrets.values.insert("installToken", "t"); }
-
-    // A cancel handle that fires once the server holds the request, so the cancel meets a
-    // reply in flight however slowly the test runs.
-    CancelToken cancelOnArrival(const QString& path)
-    {
-        CancelToken cancel = makeCancelToken();
-        QObject::connect(&server, &FakeBackendServer::received, cancel.get(),
-                         [cancel, path](const QString& arrived) {
-                             if (arrived == path)
-                                 cancel->cancel();
-                         });
-        return cancel;
-    }
-};
-
-TEST_F(Cancellation, AnAlreadyCancelledRequestSendsNothing)
+TEST_F(HostileReplies, CancellingSendsNothingOrAbortsTheReplyInFlightAndLeavesTheClientUsable)
 {
-    CancelToken cancel = makeCancelToken();
-    cancel->cancel();
-    auto ids = runTask(backend.messageIds(0, cancel));
-    ASSERT_FALSE(ids);
-    EXPECT_EQ(ids.error(), cancelledError());
+    CancelToken early = makeCancelToken();
+    early->cancel();
+    auto unsent = runTask(backend.messageIds(0, early));
+    ASSERT_FALSE(unsent);
+    EXPECT_EQ(unsent.error(), cancelledError());
     EXPECT_TRUE(server.requests.isEmpty());
-}
 
-TEST_F(Cancellation, CancellingAbortsTheReplyInFlightAndLeavesTheClientUsable)
-{
     ScriptedReply silence;
     silence.ending = ScriptedReply::Ending::never;
     server.script("v1/messages/ids", silence);

@@ -4,12 +4,11 @@
 #include "support/RunTask.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QFile>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -58,21 +57,6 @@ TEST(SecretServiceKeyring, KeepsReplacesAndDeletesOneStringPerKey)
     EXPECT_EQ(runTask(keyring.keychainGet("installToken")), std::nullopt);
     runTask(keyring.keychainDelete("installToken")); // deleting what is gone is no failure
     EXPECT_TRUE(keyring.isAvailable());
-}
-
-TEST(SecretServiceKeyring, AWorkingKeyringLeavesNoFileBehind)
-{
-    const QString service = "com.tessary.test." + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    SecretServiceStore keyring(service);
-    QTemporaryDir data;
-    FileSecretStore file(data.path(), service);
-    ASSERT_TRUE(runTask(file.keychainSet("installToken", "from an earlier locked session")));
-    FallbackSecretStore store(keyring, file);
-
-    ASSERT_TRUE(runTask(store.keychainSet("installToken", "t")));
-    EXPECT_FALSE(QFile::exists(file.filePath("installToken")));
-    EXPECT_EQ(runTask(store.holder("installToken")), &keyring);
-    runTask(store.keychainDelete("installToken"));
 }
 
 namespace {

@@ -40,25 +40,20 @@ public:
 
 class TlsVerification : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { certificates = new TestCertificates; }
-    static void TearDownTestSuite() { delete certificates; }
-
     void SetUp() override
     {
-        ASSERT_TRUE(certificates->ready) << "openssl could not make the test certificates";
-        server = std::make_unique<FakeBackendServer>(certificates->serverConfiguration());
+        ASSERT_TRUE(certificates.ready) << "openssl could not make the test certificates";
+        server = std::make_unique<FakeBackendServer>(certificates.serverConfiguration());
         settings.values.insert("backendURL", server->url().toString());
         secrets.values.insert("installToken", "t");
         server->script("v1/messages/ids", ScriptedReply::json(200, R"({"ids": ["m1"]})"));
     }
 
-    static TestCertificates* certificates;
+    TestCertificates certificates;
     std::unique_ptr<FakeBackendServer> server;
     FakeSettingsStore settings;
     FakeSecretStore secrets;
 };
-
-TestCertificates* TlsVerification::certificates = nullptr;
 
 // Only a server signed by a CA the client trusts gets a request, and the token goes nowhere else:
 // the system's CAs do not know the test CA, and switching verification off changes nothing.
@@ -71,7 +66,7 @@ TEST_F(TlsVerification, OnlyATrustedServerIsSentTheToken)
         std::optional<QSslConfiguration> tls;
         bool accepted;
     } rows[] = {
-        {"trusted CA", certificates->clientTrustingTestCA(), true},
+        {"trusted CA", certificates.clientTrustingTestCA(), true},
         {"system CAs", std::nullopt, false},
         {"verification off", careless, false},
     };

@@ -71,14 +71,10 @@ struct EngineHarness {
                      withId(textField({{"AXDOMIdentifier", "otp"}}), "code"),
                      withId(node("AXButton", {{"AXTitle", "Continue"}}), "button"),
                      withId(textField({{"AXSubrole", "AXSearchField"}, {"AXTitle", "Search"}}), "search")});
-        QJsonObject window = node("AXWindow", {{"AXTitle", "Verify"}}, {page});
-        window.insert("window", true);
         QJsonObject own = group({withId(node("AXButton", {{"AXTitle", "Settings"}}), "own"),
                                  withId(textField({{"AXPlaceholderValue", "Enter code"}}), "practice")});
         own.insert("pid", ownPid);
-        QJsonObject root = node("AXApplication", {}, {window, own});
-        root.insert("pid", browserPid);
-        return file(root, QStringLiteral("firefox-esr"));
+        return inBrowser(node("AXWindow", {{"AXTitle", "Verify"}}, {page}), own);
     }
 
     // A browser page that says a sign-in link was e-mailed.
@@ -88,9 +84,13 @@ struct EngineHarness {
             webArea("https://notes.example.net/login?sent=1",
                     {heading("Check your email"), staticText("We sent a sign-in link to j@example.com")}),
             "page");
-        QJsonObject window = node("AXWindow", {{"AXTitle", "Check your email"}}, {page});
+        return inBrowser(node("AXWindow", {{"AXTitle", "Check your email"}}, {page}));
+    }
+    // Firefox in front showing `window`, beside `other` (one of our own windows).
+    static QJsonObject inBrowser(QJsonObject window, std::optional<QJsonObject> other = std::nullopt)
+    {
         window.insert("window", true);
-        QJsonObject root = node("AXApplication", {}, {window});
+        QJsonObject root = node("AXApplication", {}, other ? QJsonArray{window, *other} : QJsonArray{window});
         root.insert("pid", browserPid);
         return file(root, QStringLiteral("firefox-esr"));
     }

@@ -251,22 +251,22 @@ TEST(CodeFieldSplitBoxes, AParentWithHundredsOfChildrenIsNoRow)
     EXPECT_FALSE(detectFocused(group({group(row)})));
 }
 
-TEST(CodeFieldResult, NativeFieldsHaveNoDomain)
+// A field in a frame takes the frame's host, or the page's when the frame has no address of its
+// own; a native field has no domain.
+TEST(CodeFieldResult, TheDomainIsTheFramesHostElseThePagesAndNoneForANativeField)
 {
-    const auto field = detectFocused(group({focused(labelled("2FA code"))}));
-    ASSERT_TRUE(field);
-    EXPECT_EQ(field->domain, std::nullopt);
-}
-
-TEST(CodeFieldResult, AFrameWithoutAnAddressTakesThePagesHost)
-{
-    const QJsonObject challenge = webArea("about:srcdoc", {field({{"AXTitle", "Verification code"}})});
-    auto fake = loadRoot(webArea("https://shop.example.com/pay", {group({challenge})}));
-    EXPECT_EQ(CodeField::detect(*fake, *fake->focus())->domain, QStringLiteral("shop.example.com"));
-    const QJsonObject own =
-        webArea("https://bank.example.org/acs", {field({{"AXTitle", "Verification code"}})});
-    fake = loadRoot(webArea("https://shop.example.com/pay", {own}));
-    EXPECT_EQ(CodeField::detect(*fake, *fake->focus())->domain, QStringLiteral("bank.example.org"));
+    const QJsonObject code = field({{"AXTitle", "Verification code"}});
+    const std::pair<QJsonObject, std::optional<QString>> rows[] = {
+        {group({focused(labelled("2FA code"))}), std::nullopt},
+        {webArea("https://shop.example.com/pay", {group({webArea("about:srcdoc", {code})})}),
+         "shop.example.com"},
+        {webArea("https://shop.example.com/pay", {webArea("https://bank.example.org/acs", {code})}),
+         "bank.example.org"}};
+    for (const auto& [root, domain] : rows) {
+        const auto found = detectFocused(root);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(found->domain, domain);
+    }
 }
 
 } // namespace

@@ -87,16 +87,10 @@ TEST(CodeFieldReadBudget, TenThousandSiblingsCostNoMoreThanSixtyFour)
     EXPECT_LE(readsOfDetect(*fake, true), codeFieldBudget::maxReads);
 }
 
-std::unique_ptr<test::FakeAccessibility> browserWindow(QJsonObject window)
-{
-    window.insert("window", true);
-    return load(file(node("AXApplication", {}, {window}), "chromium"));
-}
-
 TEST(LinkPageReadBudget, AWindowThatContainsItselfEndsAtTheBudget)
 {
-    auto fake =
-        browserWindow(withId(group({staticText("Check your email"), QJsonObject{{"ref", "w"}}}), "w"));
+    auto fake = appWindow(withId(group({staticText("Check your email"), QJsonObject{{"ref", "w"}}}), "w"),
+                          "chromium");
     EXPECT_FALSE(LinkPage::detect(*fake));
     EXPECT_LE(fake->reads(), linkPageBudget::maxReads);
 }
@@ -106,7 +100,7 @@ TEST(LinkPageReadBudget, APageOfTenThousandFieldsStaysInsideTheBudget)
     QJsonArray fields{staticText("Check your email")};
     for (int i = 0; i < 10'000; ++i)
         fields.append(textField({}, 40));
-    auto fake = browserWindow(group({webArea("https://a.test/", {group(fields)})}));
+    auto fake = appWindow(group({webArea("https://a.test/", {group(fields)})}), "chromium");
     EXPECT_TRUE(LinkPage::detect(*fake));
     EXPECT_LE(fake->reads(), linkPageBudget::maxReads);
 }

@@ -44,7 +44,7 @@ TEST(ElementTreeFile, ProcessesAndTheFrontmostApplication)
 {
     auto fake = loadText(R"({"app": {"pid": 7, "bundleId": "firefox-esr", "appPath": "/usr/bin/firefox"},
         "root": {"id": "desktop", "pid": 1, "children": [
-            {"id": "app", "pid": 7, "children": [{"id": "window", "window": true}]},
+            {"id": "app", "pid": 7, "children": [{"id": "window", "window": true, "focused": true}]},
             {"id": "other", "pid": 9}]}})");
     ASSERT_TRUE(fake);
     EXPECT_EQ(fake->frontmostApplication(), (RunningApplication{7, "firefox-esr", "/usr/bin/firefox"}));
@@ -53,6 +53,9 @@ TEST(ElementTreeFile, ProcessesAndTheFrontmostApplication)
     EXPECT_EQ(fake->applicationElement(9), fake->element("other"));
     EXPECT_EQ(fake->applicationElement(5), std::nullopt);
     EXPECT_EQ(fake->focusedWindow(*fake->element("app")), fake->element("window"));
+    EXPECT_EQ(fake->focusedElement(), fake->element("window"));
+    fake->application.reset(); // the focus follows the frontmost application
+    EXPECT_EQ(fake->focusedElement(), std::nullopt);
 }
 
 TEST(ElementTreeFile, LinksCanCloseCycles)
@@ -142,14 +145,6 @@ TEST(ElementTreeFile, EveryReadIsCounted)
     EXPECT_EQ(fake->readsOf("frame"), 1);
     fake->resetReads();
     EXPECT_EQ(fake->reads(), 0);
-}
-
-TEST(ElementTreeFile, FocusFollowsTheFrontmostApplication)
-{
-    auto fake = loadText(R"({"app": {"pid": 1}, "root": {"children": [{"id": "f", "focused": true}]}})");
-    EXPECT_EQ(fake->focusedElement(), fake->element("f"));
-    fake->application.reset();
-    EXPECT_EQ(fake->focusedElement(), std::nullopt);
 }
 
 } // namespace

@@ -88,6 +88,8 @@ TEST(PageHostSearch, LooksAtTheElementAndItsThirtyNineNearestAncestors)
 
     auto fake = loadRoot(focused(node("AXWebArea", {{"AXURL", "https://itself.test/"}})));
     EXPECT_EQ(pageHost(*fake, *fake->focus()), QStringLiteral("itself.test"));
+    auto noPage = loadRoot(group({focused(textField())})); // ends where the parent cannot be read
+    EXPECT_EQ(pageHost(*noPage, *noPage->focus()), std::nullopt);
 }
 
 TEST(PageHostSearch, NeedsAURLWithAHost)
@@ -105,12 +107,6 @@ TEST(PageHostSearch, NeedsAURLWithAHost)
     EXPECT_EQ(host(QJsonValue()), std::nullopt);
     EXPECT_EQ(host(12), std::nullopt);
     EXPECT_EQ(host(QJsonValue(QJsonValue::Undefined)), std::nullopt);
-}
-
-TEST(PageHostSearch, StopsWhereTheParentCannotBeRead)
-{
-    auto fake = loadRoot(group({focused(textField())}));
-    EXPECT_EQ(pageHost(*fake, *fake->focus()), std::nullopt);
 }
 
 } // namespace

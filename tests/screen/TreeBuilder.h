@@ -94,6 +94,14 @@ inline std::unique_ptr<FakeAccessibility> load(const QJsonObject& fileObject)
     return std::move(fake).value();
 }
 
+// An application `bundleId` in front whose one window is `window`.
+inline std::unique_ptr<FakeAccessibility> appWindow(QJsonObject window,
+                                                    const QString& bundleId = "firefox-esr")
+{
+    window.insert("window", true);
+    return load(file(node("AXApplication", {}, {window}), bundleId));
+}
+
 // A tree with a frontmost app whose root holds `root`, the element marked focused being the field.
 inline std::unique_ptr<FakeAccessibility> loadRoot(const QJsonObject& root)
 {

@@ -61,30 +61,32 @@ struct Typing : ::testing::Test {
     QList<std::chrono::nanoseconds> keyDownTimes() const { return keyDownTimes(keyboard); }
 };
 
-TEST_F(Typing, HeldKeyWaitEndsWhenTheKeysAreReleased)
+// Keys still held from the hot key are waited for, a second at most, then let go; an empty code
+// posts nothing but still waits first; released keys cost nothing.
+TEST_F(Typing, HeldKeysAreWaitedForThenLetGo)
 {
-    keyboard.holdKeysFor(70ms);
-    type("1");
-    EXPECT_EQ(clock.sleeps, repeated(20ms, 4));
-    EXPECT_EQ(keyDownTimes(), QList<std::chrono::nanoseconds>{80ms});
-    EXPECT_EQ(keyboard.releases, 1);
-}
-
-TEST_F(Typing, HeldKeyWaitGivesUpAfterOneSecondAndLetsGo)
-{
-    keyboard.holdKeys();
-    type("1");
-    EXPECT_EQ(clock.sleeps, repeated(20ms, 50));
-    EXPECT_EQ(keyDownTimes(), QList<std::chrono::nanoseconds>{1s});
-    EXPECT_EQ(keyboard.releases, 1);
-    EXPECT_FALSE(keyboard.keysHeld());
-}
-
-TEST_F(Typing, ReleasedKeysCostNothing)
-{
-    type("7");
-    EXPECT_TRUE(clock.sleeps.isEmpty());
-    EXPECT_EQ(keyboard.typed(), "7");
+    const struct {
+        std::optional<std::chrono::nanoseconds> held; // none: until let go
+        QString code;
+        Sleeps sleeps;
+        QList<std::chrono::nanoseconds> keyDowns;
+        int releases;
+    } rows[] = {{70ms, "1", repeated(20ms, 4), {80ms}, 1},
+                {std::nullopt, "1", repeated(20ms, 50), {1s}, 1},
+                {30ms, "", repeated(20ms, 2), {}, 0},
+                {0ms, "7", {}, {0ms}, 1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.held ? std::to_string(row.held->count() / 1000000) + " ms" : "held on");
+        test::FakeClock caseClock;
+        test::FakeKeyboard caseKeyboard{caseClock};
+        row.held ? caseKeyboard.holdKeysFor(*row.held) : caseKeyboard.holdKeys();
+        test::runTask(typeCode(*screen, caseKeyboard, caseClock, row.code));
+        EXPECT_EQ(caseClock.sleeps, row.sleeps);
+        EXPECT_EQ(keyDownTimes(caseKeyboard), row.keyDowns);
+        EXPECT_EQ(caseKeyboard.typed(), row.code);
+        EXPECT_EQ(caseKeyboard.releases, row.releases);
+        EXPECT_FALSE(caseKeyboard.keysHeld());
+    }
 }
 
 TEST_F(Typing, AWideFieldGetsAPaceAtOnceANarrowOneAProbeFirst)
@@ -132,36 +134,26 @@ TEST_F(Typing, BoxesGetEachCharacterAfterTheFocusMoves)
     EXPECT_EQ(screen->focus(), boxes().last());
 }
 
-TEST_F(Typing, BoxesThatNeverAdvanceAreOneField)
+// Boxes that never advance, or stop advancing, and nothing focused at all: the probe that sees no
+// move waits its whole 300 ms once, and what follows is paced as in one field.
+TEST_F(Typing, BoxesThatDoNotAdvanceAreOneField)
 {
-    keyboard.playBoxes(*screen, boxes(), 0);
-    type("4829");
-    EXPECT_EQ(clock.sleeps, repeated(10ms, 30) + repeated(15ms, 2));
-}
-
-TEST_F(Typing, BoxesThatStopAdvancingAreWaitedForEachTime)
-{
-    keyboard.playBoxes(*screen, boxes(), 2);
-    type("4829");
-    EXPECT_EQ(keyboard.typed(), "4829");
-    EXPECT_EQ(clock.sleeps, (Sleeps{10ms, 25ms, 10ms, 25ms} + repeated(10ms, 30)));
-}
-
-TEST_F(Typing, NothingFocusedCountsAsNoMovement)
-{
-    screen->application.reset(); // no frontmost application: no focused element at all
-    type("12");
-    EXPECT_EQ(clock.sleeps, repeated(10ms, 30));
-    EXPECT_EQ(keyboard.typed(), "12");
-}
-
-TEST_F(Typing, EmptyCodePostsNothing)
-{
-    keyboard.holdKeysFor(30ms);
-    type("");
-    EXPECT_TRUE(keyboard.events.isEmpty());
-    EXPECT_EQ(keyboard.releases, 0);
-    EXPECT_EQ(clock.sleeps, repeated(20ms, 2)); // the held-key wait still came first
+    const std::tuple<const char*, int, Sleeps> rows[] = {
+        {"never", 0, repeated(10ms, 30) + repeated(15ms, 2)},
+        {"after two", 2, Sleeps{10ms, 25ms, 10ms, 25ms} + repeated(10ms, 30)},
+        {"nothing focused", -1, repeated(10ms, 30) + repeated(15ms, 2)}};
+    for (const auto& [name, advances, sleeps] : rows) {
+        SCOPED_TRACE(name);
+        test::FakeClock caseClock;
+        test::FakeKeyboard caseKeyboard{caseClock};
+        if (advances < 0)
+            screen->application.reset(); // no frontmost application: no focused element at all
+        else
+            caseKeyboard.playBoxes(*screen, boxes(), advances);
+        test::runTask(typeCode(*screen, caseKeyboard, caseClock, "4829"));
+        EXPECT_EQ(caseKeyboard.typed(), "4829");
+        EXPECT_EQ(caseClock.sleeps, sleeps);
+    }
 }
 
 TEST_F(Typing, ACharacterWithAnAccentMarkIsTypedComposedOrACodePointAtATime)

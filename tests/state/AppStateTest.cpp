@@ -38,12 +38,7 @@ TEST_F(FillingOptions, DefaultsWhenAbsentOrNotBooleanAndAssignmentsAreStored)
 
 using ShortcutChange = AppStateTest;
 
-TEST_F(ShortcutChange, LoadsTheStoredShortcutAtCreation)
-{
-    settings.values.insert("shortcut", storedRecord(commandK));
-    EXPECT_EQ(make().shortcut(), commandK);
-}
-
+// A change the hot key refuses keeps the stored shortcut (loaded at creation) and says why.
 TEST_F(ShortcutChange, RefusedChangeRestoresTheOldOneAndKeepsStorage)
 {
     settings.values.insert("shortcut", storedRecord(commandK));
@@ -63,60 +58,44 @@ TEST_F(ShortcutChange, RefusedChangeRestoresTheOldOneAndKeepsStorage)
     EXPECT_EQ(changed.count(), 0);
 }
 
-TEST_F(ShortcutChange, AcceptedChangeIsRegisteredStoredAndClearsTheError)
+// An accepted change, or switching off, is registered (when there is a hot key), stored at once
+// and clears an earlier error.
+TEST_F(ShortcutChange, AcceptedChangeOrOffIsRegisteredAndStored)
 {
-    AppState& s = make();
-    FakeHotKey hotKey;
-    s.setRegisterShortcut([&](const std::optional<Shortcut>& shortcut) { return hotKey.claim(shortcut); });
-    s.setShortcutError(QStringLiteral("Include Ctrl, Alt or Super."));
-
-    s.setShortcut(controlOptionK);
-
-    EXPECT_EQ(s.shortcutError(), std::nullopt);
-    EXPECT_EQ(s.shortcut(), controlOptionK);
-    EXPECT_EQ(hotKey.registered, controlOptionK);
-    EXPECT_EQ(settings.values.value("shortcut").toMap(), storedRecord(controlOptionK));
-}
-
-TEST_F(ShortcutChange, SwitchingOffReleasesAndStoresOff)
-{
-    AppState& s = make();
-    FakeHotKey hotKey;
-    s.setRegisterShortcut([&](const std::optional<Shortcut>& shortcut) { return hotKey.claim(shortcut); });
-    hotKey.registerShortcut(s.shortcut());
-
-    s.setShortcut(std::nullopt);
-
-    EXPECT_EQ(s.shortcut(), std::nullopt);
-    EXPECT_EQ(hotKey.registered, std::nullopt);
-    EXPECT_EQ(settings.values.value("shortcut").toMap(), (QVariantMap{{"off", true}}));
-}
-
-TEST_F(ShortcutChange, WithoutHotKeyTheChangeIsStoredAtOnce)
-{
-    AppState& s = make();
-    s.setShortcut(commandK);
-    EXPECT_EQ(s.shortcut(), commandK);
-    EXPECT_EQ(settings.values.value("shortcut").toMap(), storedRecord(commandK));
+    const std::tuple<const char*, bool, std::optional<Shortcut>, QVariantMap> rows[] = {
+        {"a new shortcut", true, controlOptionK, storedRecord(controlOptionK)},
+        {"off", true, std::nullopt, {{"off", true}}},
+        {"without a hot key", false, commandK, storedRecord(commandK)}};
+    for (const auto& [name, withHotKey, shortcut, stored] : rows) {
+        SCOPED_TRACE(name);
+        settings.values.clear();
+        AppState& s = make();
+        FakeHotKey hotKey;
+        if (withHotKey) {
+            s.setRegisterShortcut(
+                [&](const std::optional<Shortcut>& wanted) { return hotKey.claim(wanted); });
+            hotKey.registerShortcut(s.shortcut());
+        }
+        s.setShortcutError(QStringLiteral("Include Ctrl, Alt or Super."));
+        s.setShortcut(shortcut);
+        EXPECT_EQ(s.shortcutError(), std::nullopt);
+        EXPECT_EQ(s.shortcut(), shortcut);
+        EXPECT_EQ(hotKey.registered, withHotKey ? shortcut : std::nullopt);
+        EXPECT_EQ(settings.values.value("shortcut").toMap(), stored);
+    }
 }
 
 using Pause = AppStateTest;
 
-TEST_F(Pause, PausedOnlyWhileTheMomentLiesAhead)
-{
-    AppState& s = make();
-    EXPECT_FALSE(s.isPaused());
-    s.setPausedUntil(clock.now() + 1);
-    EXPECT_TRUE(s.isPaused());
-    s.setPausedUntil(clock.now());
-    EXPECT_FALSE(s.isPaused());
-    s.setPausedUntil(clock.now() - 1);
-    EXPECT_FALSE(s.isPaused());
-}
-
+// Paused only while the moment lies ahead; the poller ends a pause once it has passed.
 TEST_F(Pause, ThePollerEndsAnExpiredPause)
 {
     AppState& s = make();
+    EXPECT_FALSE(s.isPaused());
+    for (const double ahead : {0.0, -1.0}) {
+        s.setPausedUntil(clock.now() + ahead);
+        EXPECT_FALSE(s.isPaused()) << ahead;
+    }
     s.setPausedUntil(clock.now() + 10);
     // Several polls run while the pause lasts; none ends it.
     QSignalSpy changed(&s, &AppState::pausedUntilChanged);

@@ -91,13 +91,14 @@ TEST_F(InspectBackendCommands, FailuresEndWithTheUsersTextAndExitOne)
 {
     server.script("v1/messages/trash", ScriptedReply::json(500, ""));
     server.script("v1/accounts/remove", ScriptedReply::json(404, R"({"error": "No such inbox"})"));
-    const Outcome trash = run({"trash", "m1"});
-    EXPECT_EQ(trash.exitCode, 1);
-    EXPECT_EQ(trash.err.trimmed().split('\n').last(), "Server error 500");
-    EXPECT_TRUE(trash.out.isEmpty());
-    const Outcome remove = run({"remove", "a9"});
-    EXPECT_EQ(remove.exitCode, 1);
-    EXPECT_EQ(remove.err.trimmed().split('\n').last(), "No such inbox");
+    const std::pair<QStringList, QByteArray> rows[] = {{{"trash", "m1"}, "Server error 500"},
+                                                       {{"remove", "a9"}, "No such inbox"}};
+    for (const auto& [command, message] : rows) {
+        const Outcome failed = run(command);
+        EXPECT_EQ(failed.exitCode, 1);
+        EXPECT_EQ(failed.err.trimmed().split('\n').last(), message);
+        EXPECT_TRUE(failed.out.isEmpty());
+    }
     EXPECT_EQ(server.requests.last().body, R"({"accountId":"a9"})");
 }
 

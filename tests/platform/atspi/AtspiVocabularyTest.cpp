@@ -1,5 +1,4 @@
 #include "platform/atspi/AtspiVocabulary.h"
-#include "platform/x11/XTestKeyboard.h"
 
 #include <atspi/atspi-constants.h>
 
@@ -105,7 +104,7 @@ TEST(AtspiExtents, OnlyASizedShownRectangleIsAFrameAndOnlyMinusOneIsPending)
     EXPECT_FALSE(isFramePending({40, 238, 228, 30}));
 }
 
-TEST(AtspiText, FillersAndEmbeddedObjectMarksAreNotText)
+TEST(AtspiText, FillersAndEmbeddedObjectMarksAreNotTextButFirefoxInlineMarkupStaysInItsSentence)
 {
     // An empty editor in a browser holds a zero-width no-break space.
     EXPECT_EQ(fieldValue(QStringLiteral("\uFEFF")), "");
@@ -114,10 +113,7 @@ TEST(AtspiText, FillersAndEmbeddedObjectMarksAreNotText)
     EXPECT_EQ(ownText(QStringLiteral("We sent a link to \uFFFC. Open it.")), "We sent a link to . Open it.");
     EXPECT_EQ(ownText(QStringLiteral("\uFFFC\uFFFC")), "");
     EXPECT_EQ(classList(QStringLiteral("  otp  box digit ")), QStringList({"otp", "box", "digit"}));
-}
 
-TEST(AtspiText, FirefoxInlineMarkupStaysInItsSentence)
-{
     // Firefox: every child is a mark; the <strong> is inline, the link is not.
     const QString paragraph = QStringLiteral("We've sent a code to \uFFFC. \uFFFC if it did not arrive.");
     EXPECT_TRUE(marksEveryChild(paragraph, 2));
@@ -127,15 +123,6 @@ TEST(AtspiText, FirefoxInlineMarkupStaysInItsSentence)
     EXPECT_FALSE(marksEveryChild(QStringLiteral("We've sent a code to j@example.com."), 2));
     EXPECT_FALSE(marksEveryChild(QStringLiteral("Sent to \uFFFC"), 3));
     EXPECT_FALSE(marksEveryChild(QString(), 0));
-}
-
-TEST(XTestKeysyms, LatinOneIsItsOwnKeysymAndTheRestIsUnicode)
-{
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'7'), 0x37UL);
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'A'), 0x41UL);
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'é'), 0xe9UL);
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'€'), 0x010020acUL);
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'😀'), 0x0101f600UL);
 }
 
 } // namespace
