@@ -112,6 +112,17 @@ QCoro::Task<> CodeFlow::codeBurst(std::shared_ptr<Search> search,
     Burst::Looker looker = [this, search, cancel](bool first) { return look(search, first, cancel); };
     const BackendResult<Burst::End> end =
         co_await m_burst.watch(search->since, deadline, cancel, std::move(looker));
+    // The phone's messages need no backend: when the mail side fails, the chip says so and the
+    // search goes on with the phone's messages alone until its deadline.
+    if (self && !end && m_s.sms && !isCancelled(cancel) && !search->offered) {
+        m_controller.show(ChipModel::Failed{end.error().description()});
+        smsArrived();
+        co_await m_s.clock.sleep(
+            std::max(deadline - m_s.clock.steadyNow(), std::chrono::steady_clock::duration{}), cancel);
+        if (self && m_search == search)
+            m_search.reset();
+        co_return;
+    }
     if (self && m_search == search)
         m_search.reset();
     // Once a code is on the chip it stays there: a later failure or the deadline ends the watch

@@ -77,5 +77,20 @@ TEST_F(ControllerTest, ARelayedAgainOrOldTextMessageIsNotOfferedAgainAndTheHotKe
     EXPECT_EQ(keyboard.typed(), "739201");
 }
 
+// Someone whose codes all come by SMS still gets them on the chip while the mail backend fails.
+TEST_F(ControllerTest, WhileTheMailBackendFailsTheSearchGoesOnWithThePhonesMessages)
+{
+    backend.messageIdsScript.replies = {Unexpected{BackendError{0, QStringLiteral("Backend unreachable")}}};
+    focusAndTick("code");
+    clock.advance(500ms);
+    ASSERT_TRUE(chipAs<ChipModel::Failed>());
+    EXPECT_EQ(chipAs<ChipModel::Failed>()->message, "Backend unreachable");
+    clock.advance(2s);
+    phone.relay(sms(1, "739201", 0), clock.now());
+    const auto* found = chipAs<ChipModel::Found>();
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->code.code, "739201");
+}
+
 } // namespace
 } // namespace tessary::test
