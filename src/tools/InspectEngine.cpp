@@ -9,6 +9,7 @@
 #include "platform/freedesktop/XdgAutostart.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/session/SessionDevices.h"
+#include "platform/session/SessionSms.h"
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
 #include "tools/InspectBackend.h"
@@ -39,6 +40,8 @@ QList<std::pair<QString, QJsonValue>> stateFields(const ChipModel::State& state)
     const auto code = [&](const FoundCode& found) {
         fields.append({"code", found.code});
         fields.append({"sender", found.senderDomain});
+        if (found.phone)
+            fields.append({"phone", *found.phone});
     };
     std::visit(
         [&](const auto& value) {
@@ -102,10 +105,21 @@ int runEngine(const QStringList& arguments)
     ChipSurface& chip = devices.chip();
     QtClipboard clipboard;
     DBusHeartbeatBus heartbeatBus;
-    Controller controller(ControllerServices{
-        state, *accessibility, watchOnly ? static_cast<Keyboard&>(watchingKeyboard) : devices.keyboard(),
-        session.backend, clock, chip, devices.hotKey(), clipboard,
-        watchOnly ? static_cast<LinkOpener&>(watchingLinks) : desktopLinks});
+    // The paired phones' text messages, as the application reads them.
+    SessionSms sms(QDBusConnection::sessionBus(), clock);
+    Controller controller(
+        ControllerServices{state,
+                           *accessibility,
+                           watchOnly ? static_cast<Keyboard&>(watchingKeyboard) : devices.keyboard(),
+                           session.backend,
+                           clock,
+                           chip,
+                           devices.hotKey(),
+                           clipboard,
+                           watchOnly ? static_cast<LinkOpener&>(watchingLinks) : desktopLinks,
+                           {},
+                           QCoreApplication::applicationPid(),
+                           &sms});
     Heartbeat heartbeat(heartbeatBus, clock);
     heartbeat.start(controller);
 
