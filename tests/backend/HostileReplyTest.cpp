@@ -74,7 +74,7 @@ TEST_F(HostileReplies, AServerThatNeverAnswersTimesOut)
 {
     ScriptedReply silence;
     silence.ending = ScriptedReply::Ending::never;
-    Backend impatient(settings, secrets, {{.timeout = 300ms}});
+    Backend impatient(settings, secrets, {.limits = {.timeout = 300ms}, .tls = std::nullopt});
     EXPECT_EQ(failureOf(silence, &impatient), (BackendError{0, "The request timed out."}));
 }
 
