@@ -1,0 +1,53 @@
+#include "desktop/screen/DesktopRig.h"
+
+#include <QTemporaryDir>
+
+namespace tessary::test {
+
+namespace {
+
+// Headless GNOME Shell on Wayland (scripts/gnome-session): clicks, keys and screenshots through
+// tests/desktop/gnome/gnome-tool.js, whose remote-desktop session stands in for the devices the shell
+// lacks.
+class GnomeRig final : public DesktopRig {
+public:
+    bool click(int x, int y) override { return gnomeTool({"click", QString::number(x), QString::number(y)}); }
+    bool pressKeys(const QString& combination) override { return gnomeTool({"keys", combination}); }
+    bool typeText(const QString& text) override { return gnomeTool({"type", text}); }
+
+    // The shell tells other clients of no windows: the chip shows only on the screen.
+    QList<ShownWindow> shownWindows(qint64) override { return {}; }
+
+    QImage screenShot(const QRect& rect) override
+    {
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("shot.png"));
+        QStringList arguments{QStringLiteral("shot"), file};
+        if (!rect.isNull())
+            arguments << QString::number(rect.x()) << QString::number(rect.y())
+                      << QString::number(rect.width()) << QString::number(rect.height());
+        return gnomeTool(arguments) ? QImage(file) : QImage();
+    }
+
+    // A tab opened through the browser's own command took no clicks here: the window GNOME shows
+    // stayed the old one.
+    bool openInBrowser(const QString&, const QString& url) override
+    {
+        return pressKeys(QStringLiteral("ctrl+l")) && typeText(url) && pressKeys(QStringLiteral("Return"));
+    }
+
+private:
+    static bool gnomeTool(const QStringList& arguments)
+    {
+        return run(QStringLiteral("gjs"), QStringList{QStringLiteral(TESSARY_GNOME_TOOL)} + arguments);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<DesktopRig> makeGnomeRig()
+{
+    return std::make_unique<GnomeRig>();
+}
+
+} // namespace tessary::test
