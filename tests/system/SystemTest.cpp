@@ -52,7 +52,7 @@ TEST_F(EndToEnd, CodeFromTheSiteIsTypedWithoutAClickAndListedInThePopover)
 
     ASSERT_TRUE(SystemDesktop::clickTray());
     EXPECT_TRUE(d.shows(*app, QStringLiteral("551 902"))) << seen(*app);
-    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    xdotool({"key", "Escape"});
 }
 
 TEST_F(EndToEnd, CodeFromAnotherSenderWaitsOnTheChipAndItsMailGoesToTheTrashAfterFill)
@@ -95,7 +95,7 @@ TEST_F(EndToEnd, HotKeyInAPlainFieldTypesTheNewestCode)
     const std::optional<Element> field = d.focusField(QStringLiteral("typing.html"), QStringLiteral("free"));
     ASSERT_TRUE(field);
     settle(1500ms); // the grab is taken on the engine's first ticks
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+o")}));
+    ASSERT_TRUE(xdotool({"key", "super+shift+o"}));
     EXPECT_TRUE(d.holds(*field, QStringLiteral("300400"))) << d.valueOf(*field).toStdString() << app->log();
 }
 
@@ -149,15 +149,14 @@ TEST_F(EndToEnd, NewUserAddsTheInboxAllowsAccessibilityAndTriesThePracticeField)
     ASSERT_TRUE(d.clickButton(app, QStringLiteral("Other…")));
     // Qt leaves a popup menu out of the accessibility tree: its last entry, "Other (IMAP)", is
     // picked with the keyboard.
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"),
-                         QStringLiteral("Up"), QStringLiteral("Return")}));
+    ASSERT_TRUE(xdotool({"key", "--delay", "100", "Up", "Return"}));
     for (const auto& [label, text, role] :
          {std::tuple{QStringLiteral("Email"), user, textField},
           std::tuple{QStringLiteral("App password"), DovecotServer::password, Role::passwordText},
           std::tuple{QStringLiteral("Server"), DovecotServer::hostName, textField}}) {
         ASSERT_TRUE(waitUntil([&] { return app.click(d.accessibility, label, role); }, 10s))
             << label.toStdString() << seen(app);
-        ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), text}));
+        ASSERT_TRUE(xdotool({"type", "--delay", "5", text}));
     }
     ASSERT_TRUE(d.clickButton(app, QStringLiteral("Add")));
     ASSERT_TRUE(d.shows(app, user)) << seen(app);

@@ -79,11 +79,10 @@ void openAndCloseThePopover(AppProcess& app)
     });
     ASSERT_NE(icon, windows.end());
     const QPoint middle = icon->rect.center();
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(middle.x()),
-                         QString::number(middle.y()), QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(
+        xdotool({"mousemove", QString::number(middle.x()), QString::number(middle.y()), "click", "1"}));
     ASSERT_TRUE(app.shows(popover));
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("200"), QStringLiteral("900"),
-                         QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(xdotool({"mousemove", "200", "900", "click", "1"}));
     EXPECT_TRUE(app.shows(popover, false));
 }
 

@@ -44,7 +44,7 @@ TEST_F(BrowserPages, FocusWatchClassifiesEachFieldFocusedInTurn)
     };
 
     ASSERT_TRUE(openPage(QStringLiteral("single-code.html")));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Tab")})); // into the code field
+    ASSERT_TRUE(xdotool({"key", "Tab"})); // into the code field
     printed([](const QJsonObject& line) {
         return line.value(QStringLiteral("codeField")) == true &&
                line.value(QStringLiteral("domain")).toString() == QStringLiteral("127.0.0.1");
