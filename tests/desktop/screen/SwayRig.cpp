@@ -10,19 +10,17 @@ namespace {
 
 QRect rectOf(const QJsonObject& rect)
 {
-    return QRect(rect[QStringLiteral("x")].toInt(), rect[QStringLiteral("y")].toInt(),
-                 rect[QStringLiteral("width")].toInt(), rect[QStringLiteral("height")].toInt());
+    return QRect(rect["x"].toInt(), rect["y"].toInt(), rect["width"].toInt(), rect["height"].toInt());
 }
 
 // The process's visible windows in sway's tree, tiled and floating. Layer surfaces (the chip) are
 // not in the tree: sway's IPC does not list them.
 void collectWindows(const QJsonObject& node, qint64 pid, QList<ShownWindow>& windows)
 {
-    if (node[QStringLiteral("pid")].toInteger() == pid && node[QStringLiteral("visible")].toBool())
-        windows.append({QString::number(node[QStringLiteral("id")].toInteger()),
-                        node[QStringLiteral("name")].toString(),
-                        rectOf(node[QStringLiteral("rect")].toObject())});
-    for (const QString& children : {QStringLiteral("nodes"), QStringLiteral("floating_nodes")})
+    if (node["pid"].toInteger() == pid && node["visible"].toBool())
+        windows.append({QString::number(node["id"].toInteger()), node["name"].toString(),
+                        rectOf(node["rect"].toObject())});
+    for (const char* children : {"nodes", "floating_nodes"})
         for (const QJsonValue& child : node[children].toArray())
             collectWindows(child.toObject(), pid, windows);
 }
@@ -46,7 +44,7 @@ public:
     {
         if (m_pointer.state() != QProcess::NotRunning)
             return;
-        m_keyboard.start(QStringLiteral("wtype"), {"-s", "2000000000", "-k", "Escape"});
+        m_keyboard.start("wtype", {"-s", "2000000000", "-k", "Escape"});
         m_pointer.start(QStringLiteral(TESSARY_WAYLAND_CLICK), {"--hold"});
         m_keyboard.waitForStarted(5000);
         m_pointer.waitForStarted(5000);
@@ -58,9 +56,8 @@ public:
     {
         holdDevices();
         QRect layout;
-        for (const QJsonValue& screen :
-             jsonOutput(QStringLiteral("swaymsg"), {"-t", "get_outputs", "-r"}).array())
-            layout |= rectOf(screen[QStringLiteral("rect")].toObject());
+        for (const QJsonValue& screen : jsonOutput("swaymsg", {"-t", "get_outputs", "-r"}).array())
+            layout |= rectOf(screen["rect"].toObject());
         return layout.right() > 0 &&
                run(QStringLiteral(TESSARY_WAYLAND_CLICK),
                    {QString::number(x), QString::number(y), QString::number(layout.right() + 1),
@@ -72,23 +69,22 @@ public:
     {
         QStringList modifiers = combination.split(QLatin1Char('+'));
         const QString key = modifiers.takeLast();
-        modifiers.replaceInStrings(QRegularExpression(QStringLiteral("^super$")), QStringLiteral("logo"));
+        modifiers.replaceInStrings(QRegularExpression("^super$"), "logo");
         QStringList arguments;
         for (const QString& modifier : modifiers)
-            arguments << QStringLiteral("-M") << modifier;
-        arguments << QStringLiteral("-k") << key;
+            arguments << "-M" << modifier;
+        arguments << "-k" << key;
         for (auto modifier = modifiers.crbegin(); modifier != modifiers.crend(); ++modifier)
-            arguments << QStringLiteral("-m") << *modifier;
-        return run(QStringLiteral("wtype"), arguments);
+            arguments << "-m" << *modifier;
+        return run("wtype", arguments);
     }
 
-    bool typeText(const QString& text) override { return run(QStringLiteral("wtype"), {"-d", "5", text}); }
+    bool typeText(const QString& text) override { return run("wtype", {"-d", "5", text}); }
 
     QList<ShownWindow> shownWindows(qint64 pid) override
     {
         QList<ShownWindow> windows;
-        collectWindows(jsonOutput(QStringLiteral("swaymsg"), {"-t", "get_tree", "-r"}).object(), pid,
-                       windows);
+        collectWindows(jsonOutput("swaymsg", {"-t", "get_tree", "-r"}).object(), pid, windows);
         return windows;
     }
 
@@ -97,14 +93,13 @@ public:
     {
         QStringList arguments{"-t", "ppm"};
         if (!rect.isNull())
-            arguments << QStringLiteral("-g")
+            arguments << "-g"
                       << QStringLiteral("%1,%2 %3x%4")
                              .arg(rect.x())
                              .arg(rect.y())
                              .arg(rect.width())
                              .arg(rect.height());
-        const std::optional<QByteArray> shot =
-            output(QStringLiteral("grim"), arguments << QStringLiteral("-"));
+        const std::optional<QByteArray> shot = output("grim", arguments << "-");
         return shot ? QImage::fromData(*shot, "PPM") : QImage();
     }
 

@@ -6,7 +6,7 @@ namespace tessary::test {
 
 bool xdotool(const QStringList& arguments)
 {
-    return run(QStringLiteral("xdotool"), arguments);
+    return run("xdotool", arguments);
 }
 
 namespace {
@@ -23,27 +23,26 @@ public:
 
     QList<ShownWindow> shownWindows(qint64 pid) override
     {
-        static const QRegularExpression quoted(QStringLiteral("Window id: \\S+ \"(.*)\""));
+        static const QRegularExpression quoted("Window id: \\S+ \"(.*)\"");
         const auto number = [](const QString& info, const QString& label) {
-            return QRegularExpression(QRegularExpression::escape(label) + QStringLiteral(":\\s*(-?\\d+)"))
+            return QRegularExpression(QRegularExpression::escape(label) + ":\\s*(-?\\d+)")
                 .match(info)
                 .captured(1)
                 .toInt();
         };
-        const QString ids = QString::fromUtf8(
-            output(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--pid", QString::number(pid)})
-                .value_or(QByteArray()));
+        const QString ids =
+            QString::fromUtf8(output("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid)})
+                                  .value_or(QByteArray()));
         QList<ShownWindow> windows;
         for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const std::optional<QByteArray> bytes = output(QStringLiteral("xwininfo"), {"-id", id});
+            const std::optional<QByteArray> bytes = output("xwininfo", {"-id", id});
             if (!bytes)
                 continue;
             const QString info = QString::fromUtf8(*bytes);
             windows.append(
                 {id, quoted.match(info).captured(1),
-                 QRect(number(info, QStringLiteral("Absolute upper-left X")),
-                       number(info, QStringLiteral("Absolute upper-left Y")),
-                       number(info, QStringLiteral("Width")), number(info, QStringLiteral("Height")))});
+                 QRect(number(info, "Absolute upper-left X"), number(info, "Absolute upper-left Y"),
+                       number(info, "Width"), number(info, "Height"))});
         }
         return windows;
     }
@@ -53,8 +52,7 @@ public:
 
     bool openInBrowser(const QString&, const QString& url) override
     {
-        return xdotool({"key", "--clearmodifiers", "ctrl+l"}) && typeText(url) &&
-               pressKeys(QStringLiteral("Return"));
+        return xdotool({"key", "--clearmodifiers", "ctrl+l"}) && typeText(url) && pressKeys("Return");
     }
 };
 
