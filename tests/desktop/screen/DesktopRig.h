@@ -17,8 +17,6 @@ public:
     virtual bool click(int x, int y) = 0;
     // A combination in xdotool's names ("super+shift+o", "ctrl+l", "Return").
     virtual bool pressKeys(const QString& combination) = 0;
-    // Text typed into whatever has the focus.
-    virtual bool typeText(const QString& text) = 0;
     virtual QList<ShownWindow> shownWindows(qint64 pid) = 0;
     // A null image where the chip is a window of its own and no shot is needed.
     virtual QImage screenShot(const QRect& rect) = 0;

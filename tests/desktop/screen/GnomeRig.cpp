@@ -13,7 +13,6 @@ class GnomeRig final : public DesktopRig {
 public:
     bool click(int x, int y) override { return gnomeTool({"click", QString::number(x), QString::number(y)}); }
     bool pressKeys(const QString& combination) override { return gnomeTool({"keys", combination}); }
-    bool typeText(const QString& text) override { return gnomeTool({"type", text}); }
 
     // The shell tells other clients of no windows: the chip shows only on the screen.
     QList<ShownWindow> shownWindows(qint64) override { return {}; }
@@ -33,7 +32,8 @@ public:
     // stayed the old one.
     bool openInBrowser(const QString&, const QString& url) override
     {
-        return pressKeys(QStringLiteral("ctrl+l")) && typeText(url) && pressKeys(QStringLiteral("Return"));
+        return pressKeys(QStringLiteral("ctrl+l")) && gnomeTool({"type", url}) &&
+               pressKeys(QStringLiteral("Return"));
     }
 
 private:

@@ -79,8 +79,6 @@ public:
         return run("wtype", arguments);
     }
 
-    bool typeText(const QString& text) override { return run("wtype", {"-d", "5", text}); }
-
     QList<ShownWindow> shownWindows(qint64 pid) override
     {
         QList<ShownWindow> windows;

@@ -19,7 +19,6 @@ public:
         return xdotool({"mousemove", QString::number(x), QString::number(y), "click", "1"});
     }
     bool pressKeys(const QString& combination) override { return xdotool({"key", combination}); }
-    bool typeText(const QString& text) override { return xdotool({"type", "--delay", "5", text}); }
 
     QList<ShownWindow> shownWindows(qint64 pid) override
     {
@@ -52,7 +51,8 @@ public:
 
     bool openInBrowser(const QString&, const QString& url) override
     {
-        return xdotool({"key", "--clearmodifiers", "ctrl+l"}) && typeText(url) && pressKeys("Return");
+        return xdotool({"key", "--clearmodifiers", "ctrl+l"}) && xdotool({"type", "--delay", "5", url}) &&
+               pressKeys("Return");
     }
 };
 
