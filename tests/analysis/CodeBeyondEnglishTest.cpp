@@ -1,33 +1,18 @@
 #include "analysis/CodeExtraction.h"
 
-#include <QList>
-
 #include <gtest/gtest.h>
 
 using namespace tessary;
 
-namespace {
-
-struct Row {
-    QString subject;
-    QString body;
-    QString expected; // the code, or "none"
-};
-
-void expectCodes(const QList<Row>& rows)
+// Each row: subject, body, and the code found, or "none".
+TEST(CodeBeyondEnglish, EachMessage)
 {
-    for (const Row& row : rows) {
-        SCOPED_TRACE((row.subject + " | " + row.body).toStdString());
-        const std::optional<ExtractedCode> found = extractCode(row.subject, row.body);
-        EXPECT_EQ(found ? found->code : QStringLiteral("none"), row.expected);
-    }
-}
-
-} // namespace
-
-TEST(CodeWords, EveryLanguageOpensTheGate)
-{
-    expectCodes({
+    const struct {
+        QString subject;
+        QString body;
+        QString expected;
+    } rows[] = {
+        // Every language's code words open the gate.
         {"Anmeldung", "Ihr Bestätigungscode lautet 318274", "318274"},
         {"Connexion", "Votre code de vérification : 529031", "529031"},
         {"Acceso", "Tu código es 736104", "736104"},
@@ -56,46 +41,26 @@ TEST(CodeWords, EveryLanguageOpensTheGate)
         {"Dang nhap", "Ma xac nhan cua ban la 604193", "604193"},
         {"Telco", "Your new SIM PIN is 3390", "3390"},
         {"Reset", "Your temporary password: 55123098", "55123098"},
-    });
-}
-
-TEST(CodeWords, MatchAsWholeWordsExceptInScriptsWithoutSpaces)
-{
-    expectCodes({
+        // Code words match as whole words, except in scripts written without spaces.
         {"Your barcode scanner", "Model 482913 ships today", "none"},
         {"Unicode Essentials", "Pack 583920 is ready", "none"},
         {"Hotpot Express", "Table 4821 is waiting", "none"},
         {"Привет", "Ваш промокод 529318", "none"},
         {"", "您的验证码为482913", "482913"},
         {"", "パスワードは5817です", "5817"},
-    });
-}
-
-TEST(CjkGlue, DigitsRightBesideChineseJapaneseOrKoreanAreCandidates)
-{
-    expectCodes({
+        // Digits right beside Chinese, Japanese or Korean are candidates.
         {"", "验证码482913，5分钟内有效", "482913"},
         {"", "確認コードは5817です", "5817"},
         {"", "인증번호7310입니다", "7310"},
         {"", "驗證碼：817302", "817302"},
-    });
-}
-
-TEST(TypedFormats, PrefixedAndMixedCaseCodes)
-{
-    expectCodes({
+        // Prefixed and mixed-case codes.
         {"G-583920 is your Google verification code", "Don't share it.", "583920"},
         {"", "Your verification code: G-583920", "583920"},
         {"", "Enter this code:\n\n  ab7k2q\n", "ab7k2q"},
         {"", "Tu código es: qx82mT", "qx82mT"},
         {"", "Your code is abc123 today", "abc123"},
         {"Sign in", "Your file abc123 was saved", "none"},
-    });
-}
-
-TEST(NotCodes, PhonesAmountsLinksAndReferenceNumbers)
-{
-    expectCodes({
+        // Phones, amounts, links and reference numbers are not codes.
         {"Security", "Call us on +49 30 12345678", "none"},
         {"Security", "Questions? Call +1 (415) 555-0132 or 0800 123 4567", "none"},
         {"Confirm your payment", "A payment of € 4820 or 4820 EUR or 4820 ₽ or 1.249,00", "none"},
@@ -111,13 +76,13 @@ TEST(NotCodes, PhonesAmountsLinksAndReferenceNumbers)
         {"Card payment", "Transaction code: 58203917", "none"},
         {"Confirm", "Your prize code: 58203917", "none"},
         {"", "验证码：739104，客服95528", "739104"},
-    });
-}
-
-TEST(Ranking, AHeadingAloneOnItsLineNoLongerBeatsTheAnnouncedCode)
-{
-    expectCodes({
+        // A heading alone on its line does not beat the announced code.
         {"Confirm your email", "Your code:\n\n905 118\n\nWELCOME\n", "905118"},
         {"Confirm your email", "Your code:\n\nWELCOME\n", "WELCOME"},
-    });
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE((row.subject + " | " + row.body).toStdString());
+        const std::optional<ExtractedCode> found = extractCode(row.subject, row.body);
+        EXPECT_EQ(found ? found->code : QStringLiteral("none"), row.expected);
+    }
 }

@@ -6,12 +6,11 @@
 
 namespace tessary::test {
 
-// A chip that is never drawn: it keeps its model, every target it was placed at and every hide.
+// A chip that is never drawn: it keeps its model and every target it was placed at.
 class FakeChipSurface : public ChipSurface {
 public:
     ChipModel chip;
     QList<std::optional<Rect>> placements; // one entry per place(), in order
-    int hides = 0;
     bool visible = false;
 
     ChipModel& model() override { return chip; }
@@ -20,11 +19,7 @@ public:
         placements.append(target);
         visible = true;
     }
-    void hide() override
-    {
-        ++hides;
-        visible = false;
-    }
+    void hide() override { visible = false; }
     bool isVisible() const override { return visible; }
 };
 

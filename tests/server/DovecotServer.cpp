@@ -255,13 +255,12 @@ QStringList DovecotServer::mailFiles(const QString& user, const QString& folder)
     return QDir(base + "/new").entryList(QDir::Files) + QDir(base + "/cur").entryList(QDir::Files);
 }
 
-bool DovecotServer::configureBackend(const QString& dataDir, bool trust, const QString& asHost) const
+bool DovecotServer::configureBackend(const QString& dataDir, QJsonObject more) const
 {
-    QJsonObject config{{"imapHosts", QJsonObject{{asHost, QStringLiteral("127.0.0.1:%1").arg(m_port)}}}};
-    if (trust)
-        config.insert("imapCAFile", caFile());
+    more.insert("imapHosts", QJsonObject{{hostName, QStringLiteral("127.0.0.1:%1").arg(m_port)}});
+    more.insert("imapCAFile", caFile());
     return QDir().mkpath(dataDir) &&
-           writeFile(QDir(dataDir).filePath(QStringLiteral("backend.json")), QJsonDocument(config).toJson());
+           writeFile(QDir(dataDir).filePath(QStringLiteral("backend.json")), QJsonDocument(more).toJson());
 }
 
 } // namespace tessary::test

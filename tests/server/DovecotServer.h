@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -39,9 +40,9 @@ public:
     bool setPassword(const QString& user, const QString& newPassword);
     // The files of a mailbox folder ("" for the inbox, "Trash"), new and cur together.
     QStringList mailFiles(const QString& user, const QString& folder) const;
-    // Writes a backend.json into `dataDir` that trusts this CA (when `trust`) and routes
-    // `asHost` to this server.
-    bool configureBackend(const QString& dataDir, bool trust = true, const QString& asHost = hostName) const;
+    // Writes a backend.json into `dataDir` that trusts this CA and routes `hostName` to this
+    // server, with the entries of `more` beside.
+    bool configureBackend(const QString& dataDir, QJsonObject more = {}) const;
 
     bool start(); // again after stop(): on the same port
     void stop();

@@ -8,9 +8,7 @@
 #include "support/RunTask.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
 #include <QUrlQuery>
@@ -47,17 +45,12 @@ TEST(OAuthSignIn, GmailSignInWithPkceThenXOAuth2PushAndARevokedGrantUntilSignedI
     DovecotServer dovecot(oauth.url());
     ASSERT_TRUE(dovecot.isReady()) << dovecot.error().toStdString();
     QTemporaryDir data;
-    ASSERT_TRUE(dovecot.configureBackend(data.path()));
-    QFile file(QDir(data.path()).filePath("backend.json"));
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    QJsonObject config = QJsonDocument::fromJson(file.readAll()).object();
-    config.insert("oauth", QJsonObject{{"gmail", QJsonObject{{"clientId", FakeOAuthServer::clientId},
-                                                             {"authorizeUrl", oauth.url() + "/authorize"},
-                                                             {"tokenUrl", oauth.url() + "/token"},
-                                                             {"imapHost", DovecotServer::hostName}}}});
-    file.resize(0);
-    file.write(QJsonDocument(config).toJson());
-    file.close();
+    ASSERT_TRUE(dovecot.configureBackend(
+        data.path(),
+        {{"oauth", QJsonObject{{"gmail", QJsonObject{{"clientId", FakeOAuthServer::clientId},
+                                                     {"authorizeUrl", oauth.url() + "/authorize"},
+                                                     {"tokenUrl", oauth.url() + "/token"},
+                                                     {"imapHost", DovecotServer::hostName}}}}}}));
     auto backend = server::startEmbeddedBackend(data.path());
     ASSERT_TRUE(backend) << backend.error().toStdString();
     FakeSettingsStore settings;

@@ -36,8 +36,7 @@ std::unique_ptr<TessaryApp> SystemDesktop::startApp(int user, bool deleteAfterUs
 void SystemDesktop::activateBrowser()
 {
     if (accessibility.frontmostApplication().value_or(RunningApplication{}).pid != browser.pid())
-        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
-                 browser.desktopId(), QStringLiteral("windowactivate"), QStringLiteral("--sync")});
+        xdotool({"search", "--onlyvisible", "--class", browser.desktopId(), "windowactivate", "--sync"});
 }
 
 std::optional<Element> SystemDesktop::focusField(const QString& page, const QString& id)
@@ -76,8 +75,7 @@ bool SystemDesktop::clickTray()
         return false;
     const int x = found.captured(3).toInt() + found.captured(1).toInt() / 2;
     const int y = found.captured(4).toInt() + found.captured(2).toInt() / 2;
-    return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
-                    QStringLiteral("click"), QStringLiteral("1")});
+    return xdotool({"mousemove", QString::number(x), QString::number(y), "click", "1"});
 }
 
 } // namespace tessary::test

@@ -18,10 +18,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const QString siteSender = QStringLiteral("Sign-in <no-reply@127.0.0.1>");
-const QString otherSender = QStringLiteral("Accounts <no-reply@mailer.example.com>");
-const QString codePage = QStringLiteral("single-code.html");
-const QString codeField = QStringLiteral("entry");
+const QString siteSender = "Sign-in <no-reply@127.0.0.1>";
+const QString otherSender = "Accounts <no-reply@mailer.example.com>";
+const QString codePage = "single-code.html";
+const QString codeField = "entry";
 const Role textField = Role::entry;
 
 class EndToEnd : public ::testing::Test {
@@ -43,16 +43,15 @@ TEST_F(EndToEnd, CodeFromTheSiteIsTypedWithoutAClickAndListedInThePopover)
     ASSERT_TRUE(app);
     const std::optional<Element> field = d.focusField(codePage, codeField);
     ASSERT_TRUE(field);
-    ASSERT_TRUE(d.shows(*app, QStringLiteral("Waiting for a code"))) << app->log();
+    ASSERT_TRUE(d.shows(*app, "Waiting for a code")) << app->log();
     settle(1s); // past the burst's first look, so the mail is news to its polls
-    ASSERT_TRUE(d.deliver(1, mailFrom(siteSender, QStringLiteral("Sign-in code"),
-                                      QStringLiteral("Your sign-in code is 551902."))));
-    EXPECT_TRUE(app->waitForLine(QStringLiteral("found 551902"), 15s)) << app->log();
-    EXPECT_TRUE(d.holds(*field, QStringLiteral("551902"))) << d.valueOf(*field).toStdString();
+    ASSERT_TRUE(d.deliver(1, mailFrom(siteSender, "Sign-in code", "Your sign-in code is 551902.")));
+    EXPECT_TRUE(app->waitForLine("found 551902", 15s)) << app->log();
+    EXPECT_TRUE(d.holds(*field, "551902")) << d.valueOf(*field).toStdString();
 
     ASSERT_TRUE(SystemDesktop::clickTray());
-    EXPECT_TRUE(d.shows(*app, QStringLiteral("551 902"))) << seen(*app);
-    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    EXPECT_TRUE(d.shows(*app, "551 902")) << seen(*app);
+    xdotool({"key", "Escape"});
 }
 
 TEST_F(EndToEnd, CodeFromAnotherSenderWaitsOnTheChipAndItsMailGoesToTheTrashAfterFill)
@@ -61,22 +60,21 @@ TEST_F(EndToEnd, CodeFromAnotherSenderWaitsOnTheChipAndItsMailGoesToTheTrashAfte
     ASSERT_TRUE(app);
     const std::optional<Element> field = d.focusField(codePage, codeField);
     ASSERT_TRUE(field);
-    ASSERT_TRUE(d.shows(*app, QStringLiteral("Waiting for a code"))) << app->log();
+    ASSERT_TRUE(d.shows(*app, "Waiting for a code")) << app->log();
     settle(1s);
-    ASSERT_TRUE(d.deliver(2, mailFrom(otherSender, QStringLiteral("Your code"),
-                                      QStringLiteral("Your verification code is 482913."))));
-    ASSERT_TRUE(app->waitForLine(QStringLiteral("found 482913"), 15s)) << app->log();
-    EXPECT_TRUE(d.shows(*app, QStringLiteral("482 913"))) << seen(*app);
+    ASSERT_TRUE(d.deliver(2, mailFrom(otherSender, "Your code", "Your verification code is 482913.")));
+    ASSERT_TRUE(app->waitForLine("found 482913", 15s)) << app->log();
+    EXPECT_TRUE(d.shows(*app, "482 913")) << seen(*app);
     EXPECT_EQ(d.valueOf(*field), QString()) << "typed without a click";
     EXPECT_EQ(d.accessibility.focusedElement(), field);
 
-    ASSERT_TRUE(d.clickButton(*app, QStringLiteral("Fill")));
-    EXPECT_TRUE(d.holds(*field, QStringLiteral("482913"))) << d.valueOf(*field).toStdString();
+    ASSERT_TRUE(d.clickButton(*app, "Fill"));
+    EXPECT_TRUE(d.holds(*field, "482913")) << d.valueOf(*field).toStdString();
     const QString user = DovecotServer::user(2);
     // Moved, not copied: the copy lands in the Trash a moment before the inbox lets go of it.
     EXPECT_TRUE(waitUntil(
         [&] {
-            return d.dovecot.mailFiles(user, QStringLiteral("Trash")).size() == 1 &&
+            return d.dovecot.mailFiles(user, "Trash").size() == 1 &&
                    d.dovecot.mailFiles(user, QString()).isEmpty();
         },
         15s))
@@ -85,18 +83,16 @@ TEST_F(EndToEnd, CodeFromAnotherSenderWaitsOnTheChipAndItsMailGoesToTheTrashAfte
 
 TEST_F(EndToEnd, HotKeyInAPlainFieldTypesTheNewestCode)
 {
-    ASSERT_TRUE(d.deliver(
-        3, mailFrom(otherSender, QStringLiteral("Your code"), QStringLiteral("Your code is 100200."))));
+    ASSERT_TRUE(d.deliver(3, mailFrom(otherSender, "Your code", "Your code is 100200.")));
     settle(1100ms); // dovecot dates mail to the second: the second mail is the newer one
-    ASSERT_TRUE(d.deliver(
-        3, mailFrom(otherSender, QStringLiteral("Your code"), QStringLiteral("Your code is 300400."))));
+    ASSERT_TRUE(d.deliver(3, mailFrom(otherSender, "Your code", "Your code is 300400.")));
     const auto app = d.startApp(3);
     ASSERT_TRUE(app);
-    const std::optional<Element> field = d.focusField(QStringLiteral("typing.html"), QStringLiteral("free"));
+    const std::optional<Element> field = d.focusField("typing.html", "free");
     ASSERT_TRUE(field);
     settle(1500ms); // the grab is taken on the engine's first ticks
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+o")}));
-    EXPECT_TRUE(d.holds(*field, QStringLiteral("300400"))) << d.valueOf(*field).toStdString() << app->log();
+    ASSERT_TRUE(xdotool({"key", "super+shift+o"}));
+    EXPECT_TRUE(d.holds(*field, "300400")) << d.valueOf(*field).toStdString() << app->log();
 }
 
 TEST_F(EndToEnd, MailServerStoppedMidBurstIsAClearFailureAndTheNextFieldWorksOnceItIsBack)
@@ -104,9 +100,9 @@ TEST_F(EndToEnd, MailServerStoppedMidBurstIsAClearFailureAndTheNextFieldWorksOnc
     const auto app = d.startApp(5);
     ASSERT_TRUE(app);
     ASSERT_TRUE(d.focusField(codePage, codeField));
-    ASSERT_TRUE(d.shows(*app, QStringLiteral("Waiting for a code"))) << app->log();
+    ASSERT_TRUE(d.shows(*app, "Waiting for a code")) << app->log();
     d.dovecot.stop();
-    EXPECT_TRUE(d.shows(*app, QStringLiteral("Can't reach ") + DovecotServer::hostName, 20s)) << seen(*app);
+    EXPECT_TRUE(d.shows(*app, "Can't reach " + DovecotServer::hostName, 20s)) << seen(*app);
     ASSERT_TRUE(d.dovecot.start()) << d.dovecot.error().toStdString();
     EXPECT_TRUE(app->running()) << app->log();
 
@@ -115,14 +111,12 @@ TEST_F(EndToEnd, MailServerStoppedMidBurstIsAClearFailureAndTheNextFieldWorksOnc
     const bool waiting = waitUntil(
         [&] {
             field = d.focusField(codePage, codeField);
-            return field && d.shows(*app, QStringLiteral("Waiting for a code"), 5s) &&
-                   !d.shows(*app, QStringLiteral("Can't reach"), 2s);
+            return field && d.shows(*app, "Waiting for a code", 5s) && !d.shows(*app, "Can't reach", 2s);
         },
         60s);
     ASSERT_TRUE(waiting) << app->log();
-    ASSERT_TRUE(d.deliver(5, mailFrom(siteSender, QStringLiteral("Sign-in code"),
-                                      QStringLiteral("Your sign-in code is 770044."))));
-    EXPECT_TRUE(d.holds(*field, QStringLiteral("770044"))) << d.valueOf(*field).toStdString() << app->log();
+    ASSERT_TRUE(d.deliver(5, mailFrom(siteSender, "Sign-in code", "Your sign-in code is 770044.")));
+    EXPECT_TRUE(d.holds(*field, "770044")) << d.valueOf(*field).toStdString() << app->log();
 }
 
 TEST_F(EndToEnd, NewUserAddsTheInboxAllowsAccessibilityAndTriesThePracticeField)
@@ -130,60 +124,51 @@ TEST_F(EndToEnd, NewUserAddsTheInboxAllowsAccessibilityAndTriesThePracticeField)
     // A desktop whose accessibility was never on. Qt's bridge is forced on, so that Tessary's own
     // window can be read from outside whatever the switch says.
     const auto accessibilityOn = [](bool on) {
-        QProcess::execute(QStringLiteral("dbus-send"),
-                          {QStringLiteral("--session"), QStringLiteral("--dest=org.a11y.Bus"),
-                           QStringLiteral("/org/a11y/bus"),
-                           QStringLiteral("org.freedesktop.DBus.Properties.Set"),
-                           QStringLiteral("string:org.a11y.Status"), QStringLiteral("string:IsEnabled"),
-                           QStringLiteral("variant:boolean:") + (on ? "true" : "false")});
+        QProcess::execute("dbus-send",
+                          {"--session", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                           "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status",
+                           "string:IsEnabled", on ? "variant:boolean:true" : "variant:boolean:false"});
     };
     accessibilityOn(false);
     const auto restore = qScopeGuard([&] { accessibilityOn(true); });
     TessaryApp app(d.dovecot);
     // Every category of ours at debug level: the app password typed below must reach no line.
-    ASSERT_TRUE(app.start({QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"),
-                           QStringLiteral("QT_LOGGING_RULES=tessary.*.debug=true")}));
+    ASSERT_TRUE(app.start({"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1", "QT_LOGGING_RULES=tessary.*.debug=true"}));
     const QString user = DovecotServer::user(6);
-    ASSERT_TRUE(d.shows(app, QStringLiteral("Never copy a verification code again"))) << app.log();
-    ASSERT_TRUE(d.clickButton(app, QStringLiteral("Continue")));
-    ASSERT_TRUE(d.clickButton(app, QStringLiteral("Other…")));
+    ASSERT_TRUE(d.shows(app, "Never copy a verification code again")) << app.log();
+    ASSERT_TRUE(d.clickButton(app, "Continue"));
+    ASSERT_TRUE(d.clickButton(app, "Other…"));
     // Qt leaves a popup menu out of the accessibility tree: its last entry, "Other (IMAP)", is
     // picked with the keyboard.
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"),
-                         QStringLiteral("Up"), QStringLiteral("Return")}));
+    ASSERT_TRUE(xdotool({"key", "--delay", "100", "Up", "Return"}));
     for (const auto& [label, text, role] :
          {std::tuple{QStringLiteral("Email"), user, textField},
           std::tuple{QStringLiteral("App password"), DovecotServer::password, Role::passwordText},
           std::tuple{QStringLiteral("Server"), DovecotServer::hostName, textField}}) {
         ASSERT_TRUE(waitUntil([&] { return app.click(d.accessibility, label, role); }, 10s))
             << label.toStdString() << seen(app);
-        ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), text}));
+        ASSERT_TRUE(xdotool({"type", "--delay", "5", text}));
     }
-    ASSERT_TRUE(d.clickButton(app, QStringLiteral("Add")));
+    ASSERT_TRUE(d.clickButton(app, "Add"));
     ASSERT_TRUE(d.shows(app, user)) << seen(app);
-    ASSERT_TRUE(d.clickButton(app, QStringLiteral("Continue")));
+    ASSERT_TRUE(d.clickButton(app, "Continue"));
     // Tessary turns the session's switch on as it starts (Firefox in front asks for it), so the
     // step may have nothing left to do; its button is pressed when it is still shown.
-    app.click(d.accessibility, QStringLiteral("Turn On Accessibility"));
-    ASSERT_TRUE(d.shows(app, QStringLiteral("Access granted"))) << seen(app);
-    ASSERT_TRUE(d.clickButton(app, QStringLiteral("Continue")));
+    app.click(d.accessibility, "Turn On Accessibility");
+    ASSERT_TRUE(d.shows(app, "Access granted")) << seen(app);
+    ASSERT_TRUE(d.clickButton(app, "Continue"));
 
-    const QString practiceField = QStringLiteral("Code");
+    const QString practiceField = "Code";
     ASSERT_TRUE(waitUntil([&] { return app.click(d.accessibility, practiceField, textField); }, 10s));
-    ASSERT_TRUE(d.clickButton(app, QStringLiteral("Fill"))) << seen(app);
+    ASSERT_TRUE(d.clickButton(app, "Fill")) << seen(app);
     const std::optional<Element> practice = app.find(d.accessibility, practiceField, textField);
     ASSERT_TRUE(practice);
     EXPECT_TRUE(waitUntil([&] { return d.valueOf(*practice).size() == 6; }, 10s)) << seen(app);
-    EXPECT_TRUE(d.shows(app, QStringLiteral("That's it. On real sites, the code comes from your inbox.")));
+    EXPECT_TRUE(d.shows(app, "That's it. On real sites, the code comes from your inbox."));
     // The accessibility bus may still hold the button's earlier name, "Continue".
     ASSERT_TRUE(waitUntil(
-        [&] {
-            return app.click(d.accessibility, QStringLiteral("Done")) ||
-                   app.click(d.accessibility, QStringLiteral("Continue"));
-        },
-        10s));
-    EXPECT_TRUE(waitUntil([&] { return !d.shows(app, QStringLiteral("See how it works"), 0s); }, 10s))
-        << seen(app);
+        [&] { return app.click(d.accessibility, "Done") || app.click(d.accessibility, "Continue"); }, 10s));
+    EXPECT_TRUE(waitUntil([&] { return !d.shows(app, "See how it works", 0s); }, 10s)) << seen(app);
     EXPECT_TRUE(waitUntil([&] { return app.setting(settingKey::onboarded).toBool(); }, 5s));
     EXPECT_TRUE(app.running()) << app.log();
     EXPECT_FALSE(QString::fromStdString(app.log()).contains(DovecotServer::password))
@@ -195,18 +180,17 @@ TEST_F(EndToEnd, SignInLinkFromTheMailOpensInTheFirefoxThatShowedThePage)
 {
     const auto app = d.startApp(4);
     ASSERT_TRUE(app);
-    ASSERT_TRUE(d.focusField(QStringLiteral("magic-link.html"), {}));
-    ASSERT_TRUE(d.shows(*app, QStringLiteral("Waiting for the"))) << seen(*app);
+    ASSERT_TRUE(d.focusField("magic-link.html", {}));
+    ASSERT_TRUE(d.shows(*app, "Waiting for the")) << seen(*app);
     settle(1s);
-    const QString link = d.pages.url(QStringLiteral("single-code.html?token=7f3a9"));
-    ASSERT_TRUE(d.deliver(
-        4, linkMailFrom(siteSender, QStringLiteral("Your sign-in link"), link, QStringLiteral("Sign in"))));
-    ASSERT_TRUE(app->waitForLine(QStringLiteral("link from 127.0.0.1"), 15s)) << app->log();
+    const QString link = d.pages.url("single-code.html?token=7f3a9");
+    ASSERT_TRUE(d.deliver(4, linkMailFrom(siteSender, "Your sign-in link", link, "Sign in")));
+    ASSERT_TRUE(app->waitForLine("link from 127.0.0.1", 15s)) << app->log();
     // A link it trusts opens at once; any other waits for Open on the chip. Either way the page
     // shows in the browser that showed the sign-in page, through the browser's own command.
     EXPECT_TRUE(waitUntil(
         [&] {
-            app->click(d.accessibility, QStringLiteral("Open"));
+            app->click(d.accessibility, "Open");
             return d.accessibility.frontmostApplication().value_or(RunningApplication{}).pid ==
                        d.browser.pid() &&
                    d.pageShowing(link).has_value();

@@ -21,7 +21,7 @@ constexpr int treeBudget = 600;
 
 QString dataFolder(const QString& home)
 {
-    return home + QStringLiteral("/.local/share");
+    return home + "/.local/share";
 }
 
 } // namespace
@@ -34,7 +34,7 @@ TessaryApp::TessaryApp(const DovecotServer& dovecot)
     // run would belong to a backend that no longer exists.
     SecretServiceStore keyring(applicationId());
     QCoro::waitFor(keyring.keychainDelete(Backend::installTokenKey));
-    dovecot.configureBackend(dataFolder(m_home.path()) + QStringLiteral("/tessary/backend"));
+    dovecot.configureBackend(dataFolder(m_home.path()) + "/tessary/backend");
     m_process.setProcessEnvironment(environment());
 }
 
@@ -46,21 +46,20 @@ TessaryApp::~TessaryApp()
 QProcessEnvironment TessaryApp::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), m_home.path());
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/.config"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataFolder(m_home.path()));
-    environment.insert(QStringLiteral("XDG_STATE_HOME"), m_home.path() + QStringLiteral("/.local/state"));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home.path() + QStringLiteral("/.cache"));
+    environment.insert("HOME", m_home.path());
+    environment.insert("XDG_CONFIG_HOME", m_home.path() + "/.config");
+    environment.insert("XDG_DATA_HOME", dataFolder(m_home.path()));
+    environment.insert("XDG_STATE_HOME", m_home.path() + "/.local/state");
+    environment.insert("XDG_CACHE_HOME", m_home.path() + "/.cache");
     // Wall-clock times on every line, so a benchmark can set them beside its own.
-    environment.insert(QStringLiteral("QT_MESSAGE_PATTERN"),
-                       QStringLiteral("%{time yyyy-MM-ddTHH:mm:ss.zzz} %{category}: %{message}"));
+    environment.insert("QT_MESSAGE_PATTERN", "%{time yyyy-MM-ddTHH:mm:ss.zzz} %{category}: %{message}");
     return environment;
 }
 
 namespace {
 QString settingsFile(const QString& home)
 {
-    return home + QStringLiteral("/.config/tessary/") + applicationId() + QStringLiteral(".conf");
+    return home + "/.config/tessary/" + applicationId() + ".conf";
 }
 } // namespace
 
@@ -78,7 +77,7 @@ bool TessaryApp::finishSetup(const QString& user)
 {
     QProcess inspect;
     inspect.setProcessEnvironment(environment());
-    inspect.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("imap"), user, DovecotServer::hostName});
+    inspect.start(QStringLiteral(TESSARY_INSPECT), {"imap", user, DovecotServer::hostName});
     inspect.write(DovecotServer::password.toUtf8() + '\n');
     inspect.closeWriteChannel();
     if (!inspect.waitForFinished(30000) || inspect.exitCode() != 0) {
@@ -126,8 +125,7 @@ std::optional<QString> TessaryApp::waitForLine(const QString& text, std::chrono:
 std::string TessaryApp::log()
 {
     readLines();
-    return (m_lines.join(QLatin1Char('\n')) + (running() ? QString() : QStringLiteral("\n(not running)")))
-        .toStdString();
+    return (m_lines.join(QLatin1Char('\n')) + (running() ? QString() : "\n(not running)")).toStdString();
 }
 
 QList<Element> TessaryApp::shown(Accessibility& accessibility)

@@ -28,10 +28,10 @@ public:
     {
         QSettings(m_home.filePath(QStringLiteral("config/tessary/%1.conf").arg(applicationId())),
                   QSettings::IniFormat)
-            .setValue(QStringLiteral("backendURL"), backendUrl);
+            .setValue("backendURL", backendUrl);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
+        environment.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
+        environment.insert("XDG_DATA_HOME", m_home.filePath("data"));
         m_process.setProcessEnvironment(environment);
         m_process.start(QStringLiteral(TESSARY_APP), {});
         m_process.waitForStarted(10000);
@@ -79,11 +79,10 @@ void openAndCloseThePopover(AppProcess& app)
     });
     ASSERT_NE(icon, windows.end());
     const QPoint middle = icon->rect.center();
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(middle.x()),
-                         QString::number(middle.y()), QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(
+        xdotool({"mousemove", QString::number(middle.x()), QString::number(middle.y()), "click", "1"}));
     ASSERT_TRUE(app.shows(popover));
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("200"), QStringLiteral("900"),
-                         QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(xdotool({"mousemove", "200", "900", "click", "1"}));
     EXPECT_TRUE(app.shows(popover, false));
 }
 
@@ -113,7 +112,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
         onGnome() && pressKeys(QStringLiteral("shift")) ? (settle(1s), screenShot(bar)) : QImage();
     AppProcess app(backend.url());
 
-    ASSERT_TRUE(app.shows(titled(QStringLiteral("Welcome to Tessary")))) << app.errors();
+    ASSERT_TRUE(app.shows(titled("Welcome to Tessary"))) << app.errors();
     const auto find = [&](TextRead read, const QString& value) -> std::optional<Element> {
         const std::optional<Element> root = accessibility.applicationElement(app.pid());
         return root ? findElement(accessibility, *root, read, value, 800) : std::nullopt;
@@ -128,16 +127,16 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     // primary button reads Done on the practice step.
     ASSERT_TRUE(waitUntil(
         [&] {
-            if (find(&ElementTree::name, QStringLiteral("Done")))
+            if (find(&ElementTree::name, "Done"))
                 return true;
-            click(QStringLiteral("Continue"));
+            click("Continue");
             settle(400ms);
             return false;
         },
         40s));
 
     // A click in the practice field brings the chip with the made-up code; Fill types it.
-    const std::optional<Element> field = find(&ElementTree::name, QStringLiteral("Code"));
+    const std::optional<Element> field = find(&ElementTree::name, "Code");
     ASSERT_TRUE(field);
     const std::optional<Rect> fieldFrame = accessibility.screenFrame(*field);
     ASSERT_TRUE(fieldFrame);
@@ -146,7 +145,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     // edge, is clicked there; a chip anywhere else takes no click.
     const QRect underField(fieldFrame->x, fieldFrame->y + fieldFrame->height + 4, 60, 30);
     const QImage before = onWaylandRig() ? screenShot(underField) : QImage();
-    ASSERT_TRUE(click(QStringLiteral("Code")));
+    ASSERT_TRUE(click("Code"));
     const auto value = [&] { return accessibility.text(*field).value_or(QString()); };
     if (onWaylandRig()) {
         ASSERT_FALSE(before.isNull());
@@ -161,16 +160,16 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
         ASSERT_TRUE(clickAt(fill));
     } else {
         const auto chip = [](const ShownWindow& window) {
-            return window.title != QStringLiteral("Welcome to Tessary") && window.rect.width() > 32;
+            return window.title != "Welcome to Tessary" && window.rect.width() > 32;
         };
         ASSERT_TRUE(app.shows(chip));
-        ASSERT_TRUE(click(QStringLiteral("Fill")));
+        ASSERT_TRUE(click("Fill"));
     }
-    const QRegularExpression sixDigits(QStringLiteral("^\\d{6}$"));
+    const QRegularExpression sixDigits("^\\d{6}$");
     EXPECT_TRUE(waitUntil([&] { return sixDigits.match(value()).hasMatch(); }, 10s))
         << "practice field holds: " << value().toStdString();
-    ASSERT_TRUE(click(QStringLiteral("Done")));
-    EXPECT_TRUE(app.shows(titled(QStringLiteral("Welcome to Tessary")), false));
+    ASSERT_TRUE(click("Done"));
+    EXPECT_TRUE(app.shows(titled("Welcome to Tessary"), false));
 
     if (!onWaylandRig())
         openAndCloseThePopover(app);
@@ -181,9 +180,8 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
 
     // A second launch hands over and ends; the first opens its settings, setup being finished.
     EXPECT_EQ(app.launchAgain(), 0);
-    EXPECT_TRUE(app.shows([](const ShownWindow& window) {
-        return window.title.endsWith(QStringLiteral("Settings"));
-    })) << app.errors();
+    EXPECT_TRUE(app.shows([](const ShownWindow& window) { return window.title.endsWith("Settings"); }))
+        << app.errors();
 }
 
 } // namespace

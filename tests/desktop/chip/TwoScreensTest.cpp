@@ -3,11 +3,10 @@
 // process, and the chip placed right under it on the same screen.
 
 #include "chip/ChipPanel.h"
-#include "desktop/screen/DesktopDriver.h"
+#include "desktop/platform/TestWindowProcess.h"
 #include "platform/session/SessionAccessibility.h"
 
 #include <QApplication>
-#include <QProcess>
 #include <QScreen>
 #include <QWidget>
 
@@ -17,31 +16,6 @@ namespace tessary::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// The test window's code field, at a window placed with its top-left corner at `at`, as the window
-// reports it itself.
-struct ShownField {
-    std::unique_ptr<QProcess> window = std::make_unique<QProcess>();
-    std::optional<QRect> code;
-
-    explicit ShownField(QPoint at)
-    {
-        window->start(QStringLiteral(TESSARY_TEST_WINDOW),
-                      {QStringLiteral("--at"), QString::number(at.x()), QString::number(at.y())});
-        waitUntil(
-            [&] {
-                while (window->canReadLine()) {
-                    const QStringList words = QString::fromUtf8(window->readLine()).split(QLatin1Char(' '));
-                    if (words.size() == 5 && words.at(0) == QLatin1String("code"))
-                        code = QRect(words.at(1).toInt(), words.at(2).toInt(), words.at(3).toInt(),
-                                     words.at(4).toInt());
-                }
-                return code.has_value();
-            },
-            20s);
-    }
-    ~ShownField() { stopChild(*window); }
-};
 
 TEST(TwoScreens, TheChipStandsUnderAFieldOnEitherScreen)
 {
@@ -54,27 +28,28 @@ TEST(TwoScreens, TheChipStandsUnderAFieldOnEitherScreen)
         SCOPED_TRACE(screen->name().toStdString());
         // Low on each screen, where a mix-up of the two screens' heights shows at once.
         const QRect area = screen->geometry();
-        ShownField shown(QPoint(area.x() + 100, area.y() + area.height() - 300));
-        ASSERT_TRUE(shown.code);
-        const QRect field = *shown.code;
-        ASSERT_EQ(QGuiApplication::screenAt(field.center()), screen);
+        const TestWindowProcess window(QPoint(area.x() + 100, area.y() + area.height() - 300));
+        ASSERT_TRUE(window.fields.contains(QStringLiteral("code")));
+        const Rect field = window.fields.value(QStringLiteral("code"));
+        ASSERT_EQ(QGuiApplication::screenAt(QPoint(field.x + field.width / 2, field.y + field.height / 2)),
+                  screen);
 
-        ASSERT_TRUE(clickAt(Rect{field.x(), field.y(), field.width(), field.height()}));
+        ASSERT_TRUE(clickAt(field));
         std::optional<Rect> frame;
         ASSERT_TRUE(waitUntil(
             [&] {
                 const std::optional<Element> focused = accessibility->focusedElement();
                 frame = focused ? accessibility->screenFrame(*focused) : std::nullopt;
-                return frame && frame->width == field.width();
+                return frame && frame->width == field.width;
             },
             10s));
-        EXPECT_EQ(*frame, (Rect{field.x(), field.y(), field.width(), field.height()}));
+        EXPECT_EQ(*frame, field);
 
         ChipPanel chip;
         chip.model().setState(ChipModel::Searching{});
         chip.place(frame);
         const QPoint corner = chip.window().geometry().topLeft();
-        EXPECT_EQ(corner, QPoint(field.x(), field.y() + field.height() + 4));
+        EXPECT_EQ(corner, QPoint(field.x, field.y + field.height + 4));
         EXPECT_EQ(QGuiApplication::screenAt(corner), screen);
     }
 }

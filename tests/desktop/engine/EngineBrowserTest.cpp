@@ -20,8 +20,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const QString otherSender = QStringLiteral("Accounts <no-reply@mailer.example.com>");
-const QString siteSender = QStringLiteral("Sign-in <no-reply@127.0.0.1>");
+const QString otherSender = "Accounts <no-reply@mailer.example.com>";
+const QString siteSender = "Sign-in <no-reply@127.0.0.1>";
 
 class EngineInBrowser : public ::testing::Test {
 protected:
@@ -30,9 +30,9 @@ protected:
         unlockKeyring();
         pages = new PageServer(QStringLiteral(TESSARY_TEST_PAGES));
         accessibility = makeSessionAccessibility().release();
-        browser = new Browser(Browser::fromEnvironment(), pages->url(QStringLiteral("typing.html")));
+        browser = new Browser(Browser::fromEnvironment(), pages->url("typing.html"));
         // Until the browser shows its first page, keys typed into it can get lost.
-        waitUntil([] { return showing(pages->url(QStringLiteral("typing.html"))); }, 60s);
+        waitUntil([] { return showing(pages->url("typing.html")); }, 60s);
     }
     static void TearDownTestSuite()
     {
@@ -91,9 +91,9 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
 {
     EngineProcess engine(backend.url());
     ASSERT_TRUE(engine.started());
-    const auto field = focusOnPage(QStringLiteral("single-code.html"), QStringLiteral("entry"));
+    const auto field = focusOnPage("single-code.html", "entry");
     ASSERT_TRUE(field) << engine.printed();
-    ASSERT_TRUE(engine.waitForChip(QStringLiteral("searching"), 10s)) << engine.printed();
+    ASSERT_TRUE(engine.waitForChip("searching", 10s)) << engine.printed();
 
     // The chip's top-left corner sits 4 points under the field's bottom-left one; the browser
     // keeps the active window and its field the focus. On Wayland the chip is no window: the click on
@@ -112,20 +112,19 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
 
     // The mail arrives while the engine polls: a sender other than the site is offered, not typed.
     // Not before its first ids reply: the burst takes that reply as the mail it already knows.
-    ASSERT_TRUE(waitUntil([&] { return backend.requestsTo(QStringLiteral("v1/messages/ids")) > 0; }, 10s));
-    backend.deliver(otherSender, QStringLiteral("Your code"),
-                    QStringLiteral("Your verification code is 482913."));
-    const std::optional<QJsonObject> found = engine.waitForChip(QStringLiteral("found"), 10s);
+    ASSERT_TRUE(waitUntil([&] { return backend.requestsTo("v1/messages/ids") > 0; }, 10s));
+    backend.deliver(otherSender, "Your code", "Your verification code is 482913.");
+    const std::optional<QJsonObject> found = engine.waitForChip("found", 10s);
     ASSERT_TRUE(found) << engine.printed();
-    EXPECT_EQ(found->value("code").toString(), QStringLiteral("482913"));
+    EXPECT_EQ(found->value("code").toString(), "482913");
     EXPECT_EQ(accessibility->focusedElement(), field->element);
 
     // Fill is the chip's first button, 5 from its left edge, in a chip 30 high.
     const Rect fill{frame.x + 10, fieldBottom + 4 + 10, 10, 10};
-    ASSERT_TRUE(onWaylandRig() ? clickAt(fill) : clickChipButton(engine, QStringLiteral("Fill")));
+    ASSERT_TRUE(onWaylandRig() ? clickAt(fill) : clickChipButton(engine, "Fill"));
     EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.value("typed") == "482913"; }, 10s))
         << engine.printed();
-    EXPECT_TRUE(holds(field->element, QStringLiteral("482913"))) << valueOf(field->element).toStdString();
+    EXPECT_TRUE(holds(field->element, "482913")) << valueOf(field->element).toStdString();
 }
 
 // The page puts the focus in its field while it loads, before the browser has finished its
@@ -134,49 +133,48 @@ TEST_F(EngineInBrowser, FieldFocusedWhileItsPageLoadsGetsTheChip)
 {
     EngineProcess engine(backend.url());
     ASSERT_TRUE(engine.started());
-    ASSERT_TRUE(openPage(QStringLiteral("ru-kod-autofocus.html")));
-    EXPECT_TRUE(engine.waitForChip(QStringLiteral("searching"), 10s)) << engine.printed();
+    ASSERT_TRUE(openPage("ru-kod-autofocus.html"));
+    EXPECT_TRUE(engine.waitForChip("searching", 10s)) << engine.printed();
 }
 
 TEST_F(EngineInBrowser, CodeFromTheSiteItselfIsTypedWithoutAClick)
 {
-    backend.deliver(siteSender, QStringLiteral("Sign-in code"),
-                    QStringLiteral("Your sign-in code is 551902."));
+    backend.deliver(siteSender, "Sign-in code", "Your sign-in code is 551902.");
     EngineProcess engine(backend.url());
-    const auto field = focusOnPage(QStringLiteral("single-code.html"), QStringLiteral("entry"));
+    const auto field = focusOnPage("single-code.html", "entry");
     ASSERT_TRUE(field);
     const std::optional<QJsonObject> typed = engine.waitFor(
         [](const QJsonObject& line) { return line.contains("typed") || line.value("chip") == "found"; }, 15s);
     ASSERT_TRUE(typed) << engine.printed();
-    EXPECT_EQ(typed->value("typed").toString(), QStringLiteral("551902")) << engine.printed();
-    EXPECT_TRUE(holds(field->element, QStringLiteral("551902"))) << valueOf(field->element).toStdString();
+    EXPECT_EQ(typed->value("typed").toString(), "551902") << engine.printed();
+    EXPECT_TRUE(holds(field->element, "551902")) << valueOf(field->element).toStdString();
 }
 
 TEST_F(EngineInBrowser, HotKeyTypesTheNewestCodeIntoAnyField)
 {
-    backend.deliver(otherSender, QStringLiteral("Your code"), QStringLiteral("Your code is 100200."), 120);
-    backend.deliver(otherSender, QStringLiteral("Your code"), QStringLiteral("Your code is 300400."));
+    backend.deliver(otherSender, "Your code", "Your code is 100200.", 120);
+    backend.deliver(otherSender, "Your code", "Your code is 300400.");
     EngineProcess engine(backend.url());
-    const auto field = focusOnPage(QStringLiteral("typing.html"), QStringLiteral("free"));
+    const auto field = focusOnPage("typing.html", "free");
     ASSERT_TRUE(field);
     // Give the engine time to register its grab: the first tick follows the inbox list.
     settle(1500ms);
-    ASSERT_TRUE(pressKeys(QStringLiteral("super+shift+o")));
+    ASSERT_TRUE(pressKeys("super+shift+o"));
     EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.contains("typed"); }, 10s))
         << engine.printed();
-    EXPECT_TRUE(holds(field->element, QStringLiteral("300400"))) << valueOf(field->element).toStdString();
+    EXPECT_TRUE(holds(field->element, "300400")) << valueOf(field->element).toStdString();
 }
 
 TEST_F(EngineInBrowser, ServerErrorShowsOnTheChipWhichHidesItself)
 {
     backend.failWith(500);
-    ASSERT_TRUE(focusOnPage(QStringLiteral("single-code.html"), QStringLiteral("entry")));
+    ASSERT_TRUE(focusOnPage("single-code.html", "entry"));
     // Started on the focused field, which it takes up as it starts: on Wayland it takes the screen
     // without the chip first.
     EngineProcess engine(backend.url());
-    const std::optional<QJsonObject> failed = engine.waitForChip(QStringLiteral("failed"), 10s);
+    const std::optional<QJsonObject> failed = engine.waitForChip("failed", 10s);
     ASSERT_TRUE(failed) << engine.printed();
-    EXPECT_EQ(failed->value("message").toString(), QStringLiteral("Server error 500"));
+    EXPECT_EQ(failed->value("message").toString(), "Server error 500");
     QElapsedTimer shown;
     shown.start();
     // On Wayland the compositor may show the drawn chip a frame later, still fading in.
@@ -189,17 +187,16 @@ TEST_F(EngineInBrowser, ServerErrorShowsOnTheChipWhichHidesItself)
 // Last: the link opens in a new tab, which the other cases' pages would have to share the window with.
 TEST_F(EngineInBrowser, MagicLinkPageGetsTheLinkChipAndOpenOpensTheLinkInTheSameBrowser)
 {
-    ASSERT_TRUE(openPage(QStringLiteral("magic-link.html")));
+    ASSERT_TRUE(openPage("magic-link.html"));
     // Started on the page, which it takes up as it starts: on Wayland it takes the screen without the
     // chip first.
     EngineProcess engine(backend.url());
-    ASSERT_TRUE(engine.waitForChip(QStringLiteral("waitingForLink"), 10s)) << engine.printed();
+    ASSERT_TRUE(engine.waitForChip("waitingForLink", 10s)) << engine.printed();
 
-    ASSERT_TRUE(waitUntil([&] { return backend.requestsTo(QStringLiteral("v1/messages/ids")) > 0; }, 10s));
-    const QString link = pages->url(QStringLiteral("single-code.html?token=7f3a9"));
-    backend.deliverLink(otherSender, QStringLiteral("Your sign-in link"),
-                        QStringLiteral("Sign in with the link."), link, QStringLiteral("Sign in"));
-    const std::optional<QJsonObject> offered = engine.waitForChip(QStringLiteral("link"), 10s);
+    ASSERT_TRUE(waitUntil([&] { return backend.requestsTo("v1/messages/ids") > 0; }, 10s));
+    const QString link = pages->url("single-code.html?token=7f3a9");
+    backend.deliverLink(otherSender, "Your sign-in link", "Sign in with the link.", link, "Sign in");
+    const std::optional<QJsonObject> offered = engine.waitForChip("link", 10s);
     ASSERT_TRUE(offered) << engine.printed();
     EXPECT_EQ(offered->value("url").toString(), link);
 
@@ -210,7 +207,7 @@ TEST_F(EngineInBrowser, MagicLinkPageGetsTheLinkChipAndOpenOpensTheLinkInTheSame
         const Rect open{chip->left() + 10, chip->top() + 10, 10, 10};
         ASSERT_TRUE(clickAt(open));
     } else {
-        ASSERT_TRUE(clickChipButton(engine, QStringLiteral("Open")));
+        ASSERT_TRUE(clickChipButton(engine, "Open"));
     }
     EXPECT_TRUE(engine.waitFor([&](const QJsonObject& line) { return line.value("opened") == link; }, 10s))
         << engine.printed();

@@ -15,10 +15,9 @@ EngineProcess::EngineProcess(const QString& backendUrl)
         m_screenBefore = screenShot();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Settings of its own: nothing one run remembers (recent codes, the shortcut) reaches the next.
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+    environment.insert("XDG_CONFIG_HOME", m_config.path());
     m_process.setProcessEnvironment(environment);
-    m_process.start(QStringLiteral(TESSARY_INSPECT),
-                    {QStringLiteral("engine"), QStringLiteral("--backend"), backendUrl});
+    m_process.start(QStringLiteral(TESSARY_INSPECT), {"engine", "--backend", backendUrl});
     m_process.waitForStarted(10000);
 }
 
@@ -50,13 +49,12 @@ std::optional<QJsonObject> EngineProcess::waitFor(const std::function<bool(const
 
 std::optional<QJsonObject> EngineProcess::waitForChip(const QString& state, std::chrono::milliseconds timeout)
 {
-    return waitFor([&](const QJsonObject& line) { return line.value(QStringLiteral("chip")) == state; },
-                   timeout);
+    return waitFor([&](const QJsonObject& line) { return line.value("chip") == state; }, timeout);
 }
 
 std::string EngineProcess::printed()
 {
-    return (m_lines.join(QLatin1Char('\n')) + QStringLiteral("\nstderr:\n") +
+    return (m_lines.join(QLatin1Char('\n')) + "\nstderr:\n" +
             QString::fromUtf8(m_process.readAllStandardError()))
         .toStdString();
 }

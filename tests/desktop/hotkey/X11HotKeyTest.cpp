@@ -1,8 +1,8 @@
 // The hot key against a real X server (run under scripts/desktop-session).
 
 #include "platform/x11/X11HotKey.h"
+#include "desktop/screen/DesktopDriver.h"
 
-#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QProcess>
 
@@ -12,28 +12,20 @@
 #include "OtherClient.h"
 
 using namespace tessary;
-using tessary::test::OtherClient;
+using namespace tessary::test;
+using namespace std::chrono_literals;
 
 namespace {
 
 const Shortcut shiftCommandO{31, modifier::shift | modifier::command, "O"};
 const Shortcut controlOptionK{40, modifier::control | modifier::option, "K"};
 
-void spin(int milliseconds)
-{
-    QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// Spins until `count` reaches `wanted` (or three seconds pass), then a little longer so that an
+// Waits until `count` reaches `wanted` (or three seconds pass), then a little longer so that an
 // extra, unwanted press would show too.
-int settle(const int& count, int wanted)
+int pressesOnceThereAre(const int& count, int wanted)
 {
-    QDeadlineTimer deadline(3000);
-    while (count < wanted && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    spin(200);
+    waitUntil([&] { return count >= wanted; }, 3s);
+    settle(200ms);
     return count;
 }
 
@@ -57,12 +49,12 @@ TEST_F(X11HotKeyTest, OnePressIsDeliveredOnce)
     ASSERT_TRUE(hotKey.registerShortcut(shiftCommandO));
 
     other.press(XK_o, {XK_Shift_L, XK_Super_L});
-    EXPECT_EQ(settle(presses, 1), 1);
+    EXPECT_EQ(pressesOnceThereAre(presses, 1), 1);
 
     // Other modifiers, or the bare key, are not the shortcut.
     other.press(XK_o, {XK_Super_L});
     other.tap(XK_o);
-    EXPECT_EQ(settle(presses, 2), 1);
+    EXPECT_EQ(pressesOnceThereAre(presses, 2), 1);
 }
 
 TEST_F(X11HotKeyTest, HoldingTheShortcutDownIsOnePress)
@@ -70,15 +62,14 @@ TEST_F(X11HotKeyTest, HoldingTheShortcutDownIsOnePress)
     ASSERT_TRUE(hotKey.registerShortcut(shiftCommandO));
 
     // Long enough for the server's auto-repeat (660 ms delay, then 25 a second) to send many.
-    QProcess::execute(QStringLiteral("xdotool"),
-                      {QStringLiteral("keydown"), QStringLiteral("shift+super+o")});
-    spin(1500);
-    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("o+super+shift")});
-    EXPECT_EQ(settle(presses, 1), 1);
+    ASSERT_TRUE(xdotool({"keydown", "shift+super+o"}));
+    settle(1500ms);
+    ASSERT_TRUE(xdotool({"keyup", "o+super+shift"}));
+    EXPECT_EQ(pressesOnceThereAre(presses, 1), 1);
 
     // The next press after a real release still counts.
     other.press(XK_o, {XK_Shift_L, XK_Super_L});
-    EXPECT_EQ(settle(presses, 2), 2);
+    EXPECT_EQ(pressesOnceThereAre(presses, 2), 2);
 }
 
 TEST_F(X11HotKeyTest, WorksWithNumLockAndCapsLockOn)
@@ -87,10 +78,10 @@ TEST_F(X11HotKeyTest, WorksWithNumLockAndCapsLockOn)
 
     other.tap(XK_Num_Lock);
     other.press(XK_k, {XK_Control_L, XK_Alt_L});
-    EXPECT_EQ(settle(presses, 1), 1);
+    EXPECT_EQ(pressesOnceThereAre(presses, 1), 1);
     other.tap(XK_Caps_Lock);
     other.press(XK_k, {XK_Control_L, XK_Alt_L});
-    EXPECT_EQ(settle(presses, 2), 2);
+    EXPECT_EQ(pressesOnceThereAre(presses, 2), 2);
     other.tap(XK_Num_Lock);
     other.tap(XK_Caps_Lock);
 }

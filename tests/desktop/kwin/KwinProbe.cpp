@@ -39,9 +39,8 @@ int shot(const QString& file)
     if (pipe(pipeEnds) != 0)
         return 1;
     QDBusPendingCall pending = [&] {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.kde.KWin"), QStringLiteral("/org/kde/KWin/ScreenShot2"),
-            QStringLiteral("org.kde.KWin.ScreenShot2"), QStringLiteral("CaptureWorkspace"));
+        QDBusMessage call = QDBusMessage::createMethodCall("org.kde.KWin", "/org/kde/KWin/ScreenShot2",
+                                                           "org.kde.KWin.ScreenShot2", "CaptureWorkspace");
         call << QVariantMap{} << QVariant::fromValue(QDBusUnixFileDescriptor(pipeEnds[1]));
         return QDBusConnection::sessionBus().asyncCall(call);
     }();
@@ -66,16 +65,14 @@ int shot(const QString& file)
                 err << "kwin-probe: no screenshot: " << reply.error().message() << Qt::endl;
                 return 1;
             }
-            expected = reply.value()[QStringLiteral("stride")].toInt() *
-                       reply.value()[QStringLiteral("height")].toInt();
+            expected = reply.value()["stride"].toInt() * reply.value()["height"].toInt();
         }
     }
     close(pipeEnds[0]);
     const QVariantMap meta = QDBusPendingReply<QVariantMap>(pending).value();
-    const QImage image(reinterpret_cast<const uchar*>(pixels.constData()),
-                       meta[QStringLiteral("width")].toInt(), meta[QStringLiteral("height")].toInt(),
-                       meta[QStringLiteral("stride")].toInt(),
-                       QImage::Format(meta[QStringLiteral("format")].toInt()));
+    const QImage image(reinterpret_cast<const uchar*>(pixels.constData()), meta["width"].toInt(),
+                       meta["height"].toInt(), meta["stride"].toInt(),
+                       QImage::Format(meta["format"].toInt()));
     return image.save(file) ? 0 : 1;
 }
 
@@ -94,8 +91,7 @@ public:
 QDBusMessage scripting(const QString& path, const QString& interface, const QString& method,
                        const QVariantList& arguments)
 {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), path, interface, method);
+    QDBusMessage call = QDBusMessage::createMethodCall("org.kde.KWin", path, interface, method);
     call.setArguments(arguments);
     return QDBusConnection::sessionBus().call(call);
 }
@@ -104,8 +100,8 @@ int windows()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     WindowsReceiver receiver;
-    bus.registerVirtualObject(QStringLiteral("/probe"), &receiver);
-    QTemporaryFile script(QDir::tempPath() + QStringLiteral("/kwin-probe-XXXXXX.js"));
+    bus.registerVirtualObject("/probe", &receiver);
+    QTemporaryFile script(QDir::tempPath() + "/kwin-probe-XXXXXX.js");
     const QString text = QStringLiteral(R"(
 const all = workspace.windowList ? workspace.windowList() : workspace.clientList();
 callDBus("%1", "/probe", "com.tessary.Probe", "windows", JSON.stringify(all.filter(w => !w.minimized).map(w => ({
@@ -117,19 +113,15 @@ callDBus("%1", "/probe", "com.tessary.Probe", "windows", JSON.stringify(all.filt
         return 1;
     const QString name = QStringLiteral("kwin-probe-%1").arg(QCoreApplication::applicationPid());
     const QDBusMessage loaded =
-        scripting(QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"),
-                  QStringLiteral("loadScript"), {script.fileName(), name});
+        scripting("/Scripting", "org.kde.kwin.Scripting", "loadScript", {script.fileName(), name});
     const int id = loaded.arguments().value(0).toInt();
     const QString script5 = QStringLiteral("/%1").arg(id);
-    if (scripting(script5, QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"), {}).type() ==
-        QDBusMessage::ErrorMessage)
-        scripting(QStringLiteral("/Scripting/Script%1").arg(id), QStringLiteral("org.kde.kwin.Script"),
-                  QStringLiteral("run"), {});
+    if (scripting(script5, "org.kde.kwin.Script", "run", {}).type() == QDBusMessage::ErrorMessage)
+        scripting(QStringLiteral("/Scripting/Script%1").arg(id), "org.kde.kwin.Script", "run", {});
     QDeadlineTimer deadline(5000);
     while (!receiver.report && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    scripting(QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"),
-              QStringLiteral("unloadScript"), {name});
+    scripting("/Scripting", "org.kde.kwin.Scripting", "unloadScript", {name});
     if (!receiver.report)
         return 1;
     QTextStream(stdout) << *receiver.report << Qt::endl;
@@ -193,10 +185,10 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 2 && args[0] == QLatin1String("shot"))
         return shot(args[1]);
-    if (args == QStringList{QStringLiteral("windows")})
+    if (args == QStringList{"windows"})
         return windows();
-    if ((args.size() == 3 && args[0] == QLatin1String("click")) ||
-        args == QStringList{QStringLiteral("hold")} || (args.size() >= 2 && args[0] == QLatin1String("keys")))
+    if ((args.size() == 3 && args[0] == QLatin1String("click")) || args == QStringList{"hold"} ||
+        (args.size() >= 2 && args[0] == QLatin1String("keys")))
         return fakeInput(args);
     err << "usage: kwin-probe shot FILE.png | click X Y | keys KEY... | hold | windows" << Qt::endl;
     return 2;

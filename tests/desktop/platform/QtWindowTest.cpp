@@ -2,7 +2,7 @@
 // events are delivered, the frontmost application, focus, frames and typing.
 
 #include "common/Clock.h"
-#include "desktop/screen/DesktopDriver.h"
+#include "desktop/platform/TestWindowProcess.h"
 #include "platform/session/SessionAccessibility.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/XTestKeyboard.h"
@@ -11,9 +11,6 @@
 
 #include <QCoro/QCoroTask>
 #include <QElapsedTimer>
-#include <QHash>
-#include <QProcess>
-#include <QRect>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -34,45 +31,21 @@ protected:
     {
         accessibility = makeSessionAccessibility().release();
         keyboard = new XTestKeyboard(systemClock);
-        window = new QProcess;
-        window->start(QStringLiteral(TESSARY_TEST_WINDOW), {});
-        window->waitForStarted(10000);
-        waitUntil(
-            [] {
-                while (window->canReadLine())
-                    readField();
-                return fields.size() == 2;
-            },
-            20s);
+        window = new TestWindowProcess;
     }
     static void TearDownTestSuite()
     {
-        stopChild(*window);
         delete window;
         delete keyboard;
         delete accessibility;
     }
 
-    // One "name x y w h" line of the window's report.
-    static void readField()
-    {
-        const QStringList words =
-            QString::fromUtf8(window->readLine()).trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (words.size() == 5)
-            fields.insert(words.at(0), QRect(words.at(1).toInt(), words.at(2).toInt(), words.at(3).toInt(),
-                                             words.at(4).toInt()));
-    }
-
     // The field's frame as the window itself reports it.
-    static Rect reportedFrame(const QString& name)
-    {
-        const QRect r = fields.value(name);
-        return Rect{r.x(), r.y(), r.width(), r.height()};
-    }
+    static Rect reportedFrame(const QString& name) { return window->fields.value(name); }
 
     std::optional<Element> clickField(const QString& name)
     {
-        EXPECT_TRUE(fields.contains(name)) << "the test window did not report " << name.toStdString();
+        EXPECT_TRUE(window->fields.contains(name)) << "the test window did not report " << name.toStdString();
         EXPECT_TRUE(clickAt(reportedFrame(name)));
         std::optional<Element> focused;
         waitUntil(
@@ -90,7 +63,7 @@ protected:
     std::optional<Element> clickEmptyField(const QString& name)
     {
         const std::optional<Element> field = clickField(name);
-        EXPECT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")}));
+        EXPECT_TRUE(xdotool({"key", "ctrl+a", "BackSpace"}));
         EXPECT_TRUE(field && waitUntil([&] { return valueOf(*field).isEmpty(); }, 5s));
         return field;
     }
@@ -104,8 +77,7 @@ protected:
     static inline AtspiAccessibility* accessibility = nullptr;
     static inline SystemClock systemClock;
     static inline XTestKeyboard* keyboard = nullptr;
-    static inline QProcess* window = nullptr;
-    static inline QHash<QString, QRect> fields;
+    static inline TestWindowProcess* window = nullptr;
 };
 
 // Clicks into the window's fields: the focus event arrives through Qt's own loop, the window's
@@ -122,7 +94,7 @@ TEST_F(QtWindow, AClickedFieldIsSeenThroughQtsLoopInTheFrontmostProcessWithItsFr
 
     const std::optional<RunningApplication> front = accessibility->frontmostApplication();
     ASSERT_TRUE(front);
-    EXPECT_EQ(front->pid, window->processId());
+    EXPECT_EQ(front->pid, window->pid());
     // No desktop file launches it, so it is named by its executable.
     EXPECT_EQ(front->bundleIdentifier, QStringLiteral("tessary-test-window"));
     EXPECT_EQ(front->bundleURL, QStringLiteral(TESSARY_TEST_WINDOW));
@@ -148,7 +120,7 @@ TEST_F(QtWindow, TypingWorksWhileTheHotKeyModifiersAreHeld)
 {
     const std::optional<Element> field = clickField(QStringLiteral("code"));
     ASSERT_TRUE(field);
-    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt")}));
+    ASSERT_TRUE(xdotool({"keydown", "ctrl+alt"}));
     EXPECT_TRUE(keyboard->keysHeld());
     type(QStringLiteral("482913"));
     EXPECT_EQ(valueOf(*field), QStringLiteral("482913"));
@@ -178,10 +150,10 @@ TEST_F(QtWindow, TextArrivesAsWrittenUnderCapsLockAndWithCombiningAccents)
     for (const auto& row : rows) {
         const std::optional<Element> field = clickEmptyField(QStringLiteral("free"));
         ASSERT_TRUE(field);
-        ASSERT_TRUE(!row.capsLock || xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+        ASSERT_TRUE(!row.capsLock || xdotool({"key", "Caps_Lock"}));
         type(row.text);
         EXPECT_EQ(valueOf(*field), row.arrives);
-        ASSERT_TRUE(!row.capsLock || xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+        ASSERT_TRUE(!row.capsLock || xdotool({"key", "Caps_Lock"}));
     }
 }
 
@@ -196,9 +168,9 @@ TEST_F(QtWindow, DigitsTypedWhileTheHotKeysOwnKeyIsDownArriveAfterItsRelease)
              GrabModeAsync, GrabModeAsync);
     XSync(grabber.display(), False);
     // The user lets go of the modifiers first and of K a moment later, while typing has started.
-    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+k")}));
-    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt")}));
-    QTimer::singleShot(300ms, [] { xdotool({QStringLiteral("keyup"), QStringLiteral("k")}); });
+    ASSERT_TRUE(xdotool({"keydown", "ctrl+alt+k"}));
+    ASSERT_TRUE(xdotool({"keyup", "ctrl+alt"}));
+    QTimer::singleShot(300ms, [] { xdotool({"keyup", "k"}); });
     type(QStringLiteral("482913"));
     XUngrabKey(grabber.display(), k, ControlMask | Mod1Mask, DefaultRootWindow(grabber.display()));
     XSync(grabber.display(), False);
@@ -209,13 +181,13 @@ TEST_F(QtWindow, AHungApplicationReadsAsNothingInsteadOfFreezingTheCaller)
 {
     const std::optional<Element> field = clickField(QStringLiteral("code"));
     ASSERT_TRUE(field);
-    ASSERT_EQ(::kill(pid_t(window->processId()), SIGSTOP), 0);
+    ASSERT_EQ(::kill(pid_t(window->pid()), SIGSTOP), 0);
     QElapsedTimer elapsed;
     elapsed.start();
     const std::optional<QString> value = accessibility->text(*field);
     const std::optional<Rect> frame = accessibility->screenFrame(*field);
     const qint64 waited = elapsed.elapsed();
-    ::kill(pid_t(window->processId()), SIGCONT);
+    ::kill(pid_t(window->pid()), SIGCONT);
     EXPECT_FALSE(value);
     EXPECT_FALSE(frame);
     // Two bounded calls; far less than D-Bus's own 25 s default.

@@ -34,7 +34,7 @@ TEST_F(BrowserPages, FocusWatchClassifiesEachFieldFocusedInTurn)
     // The first test of the suite, so that no client has asked the browser for a frame yet: in
     // the instant its first field takes the focus, Firefox does not know that field's frame.
     QProcess watch; // killed with the object, whatever the test's outcome
-    watch.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("focus"), QStringLiteral("--watch")});
+    watch.start(QStringLiteral(TESSARY_INSPECT), {"focus", "--watch"});
     ASSERT_TRUE(watch.waitForStarted(10000));
     QStringList seen;
     const auto printed = [&](const std::function<bool(const QJsonObject&)>& matches) {
@@ -43,14 +43,13 @@ TEST_F(BrowserPages, FocusWatchClassifiesEachFieldFocusedInTurn)
         return found;
     };
 
-    ASSERT_TRUE(openPage(QStringLiteral("single-code.html")));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Tab")})); // into the code field
+    ASSERT_TRUE(openPage("single-code.html"));
+    ASSERT_TRUE(xdotool({"key", "Tab"})); // into the code field
     printed([](const QJsonObject& line) {
-        return line.value(QStringLiteral("codeField")) == true &&
-               line.value(QStringLiteral("domain")).toString() == QStringLiteral("127.0.0.1");
+        return line.value("codeField") == true && line.value("domain").toString() == "127.0.0.1";
     });
 
-    const std::optional<Element> signIn = openPage(QStringLiteral("password.html"));
+    const std::optional<Element> signIn = openPage("password.html");
     ASSERT_TRUE(signIn);
     // Neither is a code field, read here or by the watch.
     for (const QString& reason : {QStringLiteral("password field"), QStringLiteral("search field")}) {
@@ -58,10 +57,9 @@ TEST_F(BrowserPages, FocusWatchClassifiesEachFieldFocusedInTurn)
         const std::optional<Element> field = focusById(*signIn, id);
         ASSERT_TRUE(field);
         EXPECT_FALSE(CodeField::detect(*accessibility, *field)) << id.toStdString();
-        record(id + QStringLiteral("-field"), *signIn);
+        record(id + "-field", *signIn);
         printed([&](const QJsonObject& line) {
-            return line.value(QStringLiteral("codeField")) == false &&
-                   line.value(QStringLiteral("reason")).toString() == reason;
+            return line.value("codeField") == false && line.value("reason").toString() == reason;
         });
     }
     watch.terminate();
@@ -70,7 +68,7 @@ TEST_F(BrowserPages, FocusWatchClassifiesEachFieldFocusedInTurn)
 
 TEST_F(BrowserPages, FrontmostBrowserIsNamedByItsDesktopFile)
 {
-    ASSERT_TRUE(openPage(QStringLiteral("typing.html")));
+    ASSERT_TRUE(openPage("typing.html"));
     const std::optional<RunningApplication> front = accessibility->frontmostApplication();
     ASSERT_TRUE(front);
     EXPECT_EQ(front->pid, browser->pid());
@@ -84,15 +82,15 @@ TEST_F(BrowserPages, FrontmostBrowserIsNamedByItsDesktopFile)
 
 TEST_F(BrowserPages, SingleCodeFieldIsDetectedWithPageHostAndRealFrame)
 {
-    const std::optional<Element> page = openPage(QStringLiteral("single-code.html"));
+    const std::optional<Element> page = openPage("single-code.html");
     ASSERT_TRUE(page);
-    const std::optional<Element> field = focusById(*page, QStringLiteral("entry"));
+    const std::optional<Element> field = focusById(*page, "entry");
     ASSERT_TRUE(field);
-    record(QStringLiteral("single-code"), *page);
+    record("single-code", *page);
     const std::optional<CodeField> detected =
         CodeField::detect(*accessibility, *accessibility->focusedElement());
     ASSERT_TRUE(detected);
-    EXPECT_EQ(detected->domain, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(detected->domain, "127.0.0.1");
     ASSERT_TRUE(detected->frame);
     // The click at the middle of this frame is what focused the field, so the frame is where the
     // field really is; the page gives it a width of about 220 points.
@@ -101,20 +99,20 @@ TEST_F(BrowserPages, SingleCodeFieldIsDetectedWithPageHostAndRealFrame)
     EXPECT_LT(detected->frame->width, 260);
     EXPECT_GT(detected->frame->y, 0);
 
-    type(QStringLiteral("482913"), *field);
-    EXPECT_EQ(valueOf(*field), QStringLiteral("482913"));
+    type("482913", *field);
+    EXPECT_EQ(valueOf(*field), "482913");
 }
 
 TEST_F(BrowserPages, RowOfSixBoxesIsDetectedAndFilledBoxByBox)
 {
-    const std::optional<Element> page = openPage(QStringLiteral("six-boxes.html"));
+    const std::optional<Element> page = openPage("six-boxes.html");
     ASSERT_TRUE(page);
-    const std::optional<Element> first = focusById(*page, QStringLiteral("d1"));
+    const std::optional<Element> first = focusById(*page, "d1");
     ASSERT_TRUE(first);
     EXPECT_TRUE(CodeField::detect(*accessibility, *first));
-    record(QStringLiteral("six-boxes"), *page);
+    record("six-boxes", *page);
 
-    type(QStringLiteral("482913"), *first);
+    type("482913", *first);
     QString typed;
     for (int box = 1; box <= 6; ++box) {
         const std::optional<Element> element =
@@ -122,50 +120,49 @@ TEST_F(BrowserPages, RowOfSixBoxesIsDetectedAndFilledBoxByBox)
         ASSERT_TRUE(element);
         typed += valueOf(*element) + QLatin1Char('|');
     }
-    EXPECT_EQ(typed, QStringLiteral("4|8|2|9|1|3|"));
+    EXPECT_EQ(typed, "4|8|2|9|1|3|");
 }
 
 TEST_F(BrowserPages, LinkPagesAreRecognisedByKind)
 {
-    const std::optional<Element> magic = openPage(QStringLiteral("magic-link.html"));
+    const std::optional<Element> magic = openPage("magic-link.html");
     ASSERT_TRUE(magic);
     std::optional<LinkPage> page = LinkPage::detect(*accessibility);
     ASSERT_TRUE(page);
     EXPECT_EQ(page->kind, FoundLink::Kind::signIn);
-    EXPECT_EQ(page->host, QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(page->url, server->url(QStringLiteral("magic-link.html")));
+    EXPECT_EQ(page->host, "127.0.0.1");
+    EXPECT_EQ(page->url, server->url("magic-link.html"));
     EXPECT_TRUE(page->anchor);
     if (const std::optional<Element> window = focusedWindow())
-        record(QStringLiteral("magic-link"), *window);
+        record("magic-link", *window);
     // The command-line window onto the same detection, reading the live desktop.
     QProcess inspect;
-    inspect.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("page")});
+    inspect.start(QStringLiteral(TESSARY_INSPECT), {"page"});
     ASSERT_TRUE(inspect.waitForFinished(30000));
     EXPECT_EQ(inspect.exitCode(), 0) << inspect.readAllStandardError().toStdString();
     const QJsonObject printed = QJsonDocument::fromJson(inspect.readAllStandardOutput()).object();
-    EXPECT_EQ(printed.value(QStringLiteral("kind")).toString(), QStringLiteral("signIn"));
-    EXPECT_EQ(printed.value(QStringLiteral("url")).toString(),
-              server->url(QStringLiteral("magic-link.html")));
+    EXPECT_EQ(printed.value("kind").toString(), "signIn");
+    EXPECT_EQ(printed.value("url").toString(), server->url("magic-link.html"));
 
-    ASSERT_TRUE(openPage(QStringLiteral("confirm-email.html")));
+    ASSERT_TRUE(openPage("confirm-email.html"));
     page = LinkPage::detect(*accessibility);
     ASSERT_TRUE(page);
     EXPECT_EQ(page->kind, FoundLink::Kind::confirm);
     if (const std::optional<Element> window = focusedWindow())
-        record(QStringLiteral("confirm-email"), *window);
+        record("confirm-email", *window);
 
-    ASSERT_TRUE(openPage(QStringLiteral("single-code.html")));
+    ASSERT_TRUE(openPage("single-code.html"));
     EXPECT_FALSE(LinkPage::detect(*accessibility));
 }
 
 TEST_F(BrowserPages, TextOutsideTheKeymapLandsAsTyped)
 {
-    const std::optional<Element> page = openPage(QStringLiteral("typing.html"));
+    const std::optional<Element> page = openPage("typing.html");
     ASSERT_TRUE(page);
-    const std::optional<Element> field = focusById(*page, QStringLiteral("free"));
+    const std::optional<Element> field = focusById(*page, "free");
     ASSERT_TRUE(field);
-    type(QStringLiteral("AbC-é"));
-    EXPECT_EQ(valueOf(*field), QStringLiteral("AbC-é"));
+    type("AbC-é");
+    EXPECT_EQ(valueOf(*field), "AbC-é");
 }
 
 } // namespace

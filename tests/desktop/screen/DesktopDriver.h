@@ -15,8 +15,8 @@
 namespace tessary::test {
 
 // What a desktop test does with its hands: wait (running the event loop, so AT-SPI events keep
-// arriving), click and press keys (xdotool on X11; on sway, which has no input devices in the test
-// rig, wtype and a virtual pointer; on KWin its fake input), and find elements in a live tree.
+// arriving), click and press keys, and find elements in a live tree. Clicks, keys, windows and
+// screenshots go through the tools of the rig the test runs in (X11Rig, SwayRig, KwinRig, GnomeRig).
 
 // Runs the event loop until `done` holds or the time is up; returns whether it held.
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
@@ -27,14 +27,9 @@ void settle(std::chrono::milliseconds duration);
 bool xdotool(const QStringList& arguments);
 // Clicks the middle of a screen rectangle.
 bool clickAt(const Rect& frame);
-// Presses a combination in xdotool's names ("super+shift+o", "ctrl+l", "Return") on either desktop.
+// Presses a combination in xdotool's names ("super+shift+o", "ctrl+l", "Return") on any rig.
 bool pressKeys(const QString& combination);
-// Types text into whatever has the focus, on either desktop.
-bool typeText(const QString& text);
-// Whether the test runs on sway, on KWin, or on either rather than X11.
-bool onSway();
-bool onKwin();
-// Whether it runs on GNOME under Wayland (scripts/gnome-session).
+// Whether the test runs on GNOME under Wayland (scripts/gnome-session).
 bool onGnome();
 // Any Wayland rig: no list of windows to find the chip in, which shows only as pixels.
 bool onWaylandRig();
@@ -111,15 +106,11 @@ public:
 
     Kind kind() const { return m_kind; }
     qint64 pid() const { return m_process.processId(); }
-    QString desktopId() const;
+    QString desktopId() const; // also its command
     // Opens another page in the same tab, through the address bar.
     bool open(const QString& url);
 
 private:
-    QStringList arguments(const QString& url) const;
-    static void allowChromiumAsRoot();
-    QString program() const;
-
     Kind m_kind;
     QTemporaryDir m_profile;
     QProcess m_process;

@@ -1,68 +1,28 @@
 #include "desktop/screen/PageServer.h"
 
-#include <QFile>
-#include <QHostAddress>
-#include <QTcpServer>
-#include <QTcpSocket>
-
-#include <future>
+#include <httplib.h>
 
 namespace tessary::test {
 
-namespace {
-// Answers one request; returns the path asked for, with its query.
-QString answer(QTcpSocket* socket, const QString& folder)
+PageServer::PageServer(const QString& folder)
+    : m_server(std::make_unique<httplib::Server>())
 {
-    const QByteArray request = socket->readAll();
-    const QList<QByteArray> words = request.left(request.indexOf('\n')).split(' ');
-    const QString asked = words.size() >= 2 ? QString::fromUtf8(words.at(1)) : QString();
-    const QString path = asked.section(QLatin1Char('?'), 0, 0);
-    QFile file(folder + QLatin1Char('/') + path.section(QLatin1Char('/'), -1));
-    QByteArray response;
-    if (!path.contains(QLatin1String("..")) && file.open(QIODevice::ReadOnly)) {
-        const QByteArray body = file.readAll();
-        response = "HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                   QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-    } else {
-        response = "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-    }
-    socket->write(response);
-    socket->disconnectFromHost();
-    return asked;
-}
-} // namespace
-
-PageServer::PageServer(QString folder)
-    : m_folder(std::move(folder))
-{
-    std::promise<quint16> listening;
-    std::future<quint16> port = listening.get_future();
-    QObject::connect(&m_thread, &QThread::started, [this, &listening] {
-        auto* server = new QTcpServer;
-        QObject::connect(&m_thread, &QThread::finished, server, &QObject::deleteLater);
-        QObject::connect(server, &QTcpServer::newConnection, server, [this, server, folder = m_folder] {
-            while (QTcpSocket* socket = server->nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, folder] {
-                    if (socket->bytesAvailable() > 0 && socket->peek(4096).contains("\r\n\r\n")) {
-                        const QString asked = answer(socket, folder);
-                        std::lock_guard lock(m_mutex);
-                        m_requested.append(asked);
-                    }
-                });
-            }
-        });
-        server->listen(QHostAddress::LocalHost, 0);
-        listening.set_value(server->serverPort());
+    m_server->set_mount_point("/", folder.toStdString());
+    m_server->set_file_extension_and_mimetype_mapping("html", "text/html; charset=utf-8");
+    // One request per connection: a browser's idle connections would each hold a worker thread.
+    m_server->set_keep_alive_max_count(1);
+    m_server->set_logger([this](const httplib::Request& request, const httplib::Response&) {
+        std::lock_guard lock(m_mutex);
+        m_requested.append(QString::fromStdString(request.target));
     });
-    m_thread.start();
-    m_port = port.get();
+    m_port = m_server->bind_to_any_port("127.0.0.1");
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
 }
 
 PageServer::~PageServer()
 {
-    m_thread.quit();
-    m_thread.wait();
+    m_server->stop();
+    m_thread.join();
 }
 
 QStringList PageServer::requested() const

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "desktop/screen/DesktopDriver.h"
+
+#include <QHash>
+
+namespace tessary::test {
+
+// tessary-test-window as a child process, its top-left corner at `at` when given, and the frames
+// (top-left screen pixels) its fields "code" and "free" report once shown; stopped by its pid.
+class TestWindowProcess {
+public:
+    explicit TestWindowProcess(std::optional<QPoint> at = std::nullopt)
+    {
+        m_process.start(QStringLiteral(TESSARY_TEST_WINDOW),
+                        at ? QStringList{"--at", QString::number(at->x()), QString::number(at->y())}
+                           : QStringList());
+        waitUntil(
+            [this] {
+                while (m_process.canReadLine()) {
+                    const QStringList words = QString::fromUtf8(m_process.readLine()).trimmed().split(' ');
+                    if (words.size() == 5)
+                        fields.insert(words.at(0), Rect{words.at(1).toInt(), words.at(2).toInt(),
+                                                        words.at(3).toInt(), words.at(4).toInt()});
+                }
+                return fields.size() == 2;
+            },
+            std::chrono::seconds(20));
+    }
+    ~TestWindowProcess() { stopChild(m_process); }
+    TestWindowProcess(const TestWindowProcess&) = delete;
+    TestWindowProcess& operator=(const TestWindowProcess&) = delete;
+
+    qint64 pid() const { return m_process.processId(); }
+
+    QHash<QString, Rect> fields;
+
+private:
+    QProcess m_process;
+};
+
+} // namespace tessary::test
