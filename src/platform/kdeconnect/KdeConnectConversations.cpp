@@ -50,6 +50,8 @@ void KdeConnectConversations::follow(const QString& id)
         for (const QVariant& each : reply.value())
             take(each, id);
     });
+    m_bus.asyncCall(
+        callOf(devicePath(id), conversationsInterface, QStringLiteral("requestAllConversationThreads")));
 }
 
 // The slots take the whole message: a slot with the signal's own arguments before it fails to connect.

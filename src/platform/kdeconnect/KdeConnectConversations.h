@@ -17,8 +17,9 @@ class KdeConnectConversations : public QObject {
 public:
     explicit KdeConnectConversations(QDBusConnection bus, QObject* parent = nullptr);
 
-    // Listens to the phone `id` (once) and reads the newest message of each thread the daemon
-    // holds: what arrived while nobody listened.
+    // Listens to the phone `id` (once), reads the newest message of each thread the daemon holds
+    // (what arrived while nobody listened) and asks the phone for the newest of each of its
+    // threads: a phone that answers nothing sends no text messages.
     void follow(const QString& id);
 
 signals:

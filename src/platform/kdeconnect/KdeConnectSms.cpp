@@ -1,57 +1,117 @@
 #include "platform/kdeconnect/KdeConnectSms.h"
 
+#include <QTimer>
+
 namespace tessary {
 
-KdeConnectSms::KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent, TimePoint keep)
+KdeConnectSms::KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent, TimePoint keep,
+                             std::chrono::milliseconds answer)
     : SmsSource(parent)
     , m_clock(clock)
+    , m_keep(keep)
+    , m_answer(answer)
     , m_inbox(keep)
     , m_devices(bus)
     , m_conversations(bus)
     , m_notifications(bus, clock)
 {
     connect(&m_devices, &KdeConnectDevices::changed, this, &KdeConnectSms::devicesChanged);
-    connect(&m_conversations, &KdeConnectConversations::relayed, this,
-            [this](const SmsMessage& message) { take(message, false); });
-    connect(&m_notifications, &KdeConnectNotifications::relayed, this,
-            [this](const SmsMessage& message) { take(message, true); });
+    connect(&m_conversations, &KdeConnectConversations::relayed, this, &KdeConnectSms::takeMessage);
+    connect(&m_notifications, &KdeConnectNotifications::relayed, this, &KdeConnectSms::takeNotification);
 }
 
+// The notifications of a phone count only while it sends no text messages: otherwise each
+// message came as a text message already.
 QList<Message> KdeConnectSms::received(TimePoint since) const
 {
-    return m_inbox.since(since);
+    QList<Message> out = m_inbox.since(since);
+    for (auto each = m_noticed.cbegin(); each != m_noticed.cend(); ++each)
+        if (!sendsMessages(each.key()))
+            out += each.value().since(since);
+    return out;
 }
 
-// A phone's conversations are read again each time it comes back: the daemon may hold messages
-// that arrived while it could not relay them.
+PhoneService KdeConnectSms::service() const
+{
+    PhoneService out = m_devices.service();
+    for (PairedPhone& phone : out.phones)
+        phone.sms = phone.sms && !m_silent.contains(phone.id);
+    return out;
+}
+
+// A phone's conversations are read again, and the phone asked again, each time it comes back:
+// the daemon may hold messages that arrived while it could not relay them.
 void KdeConnectSms::devicesChanged()
 {
     QSet<QString> following;
-    for (const PairedPhone& phone : m_devices.service().phones) {
-        if (phone.sms) {
-            following.insert(phone.id);
-            if (!m_following.contains(phone.id))
-                m_conversations.follow(phone.id);
-        } else if (phone.notifications) {
-            m_notifications.follow(phone.id);
-        }
+    for (const PairedPhone& each : m_devices.service().phones) {
+        if (each.notifications)
+            m_notifications.follow(each.id);
+        if (!each.sms)
+            continue;
+        following.insert(each.id);
+        if (m_following.contains(each.id))
+            continue;
+        m_heard.remove(each.id);
+        m_conversations.follow(each.id);
+        QTimer::singleShot(m_answer, this, [this, id = each.id] { unanswered(id); });
     }
     m_following = following;
     emit serviceChanged();
 }
 
-// A notification counts only while its phone relays no text messages: otherwise the message came
-// as a text message already.
-void KdeConnectSms::take(SmsMessage message, bool fromNotification)
+void KdeConnectSms::unanswered(const QString& id)
 {
-    const QList<PairedPhone> phones = m_devices.service().phones;
-    const auto phone = std::find_if(phones.cbegin(), phones.cend(),
-                                    [&](const PairedPhone& each) { return each.id == message.deviceId; });
-    if (phone == phones.cend() || (fromNotification && phone->sms))
+    if (m_heard.contains(id) || !m_following.contains(id) || m_silent.contains(id))
         return;
-    message.deviceName = phone->name;
-    if (m_inbox.add(message, m_clock.now()))
+    m_silent.insert(id);
+    emit serviceChanged();
+    // What its notifications brought meanwhile counts from now on.
+    if (!m_noticed.value(id).since(0).isEmpty())
         emit arrived();
+}
+
+void KdeConnectSms::takeMessage(const SmsMessage& message)
+{
+    // Any message it relays, sent or old, shows that the phone sends them.
+    m_heard.insert(message.deviceId);
+    if (m_silent.remove(message.deviceId))
+        emit serviceChanged();
+    const std::optional<PairedPhone> from = phone(message.deviceId);
+    if (!from)
+        return;
+    SmsMessage named = message;
+    named.deviceName = from->name;
+    if (m_inbox.add(named, m_clock.now()))
+        emit arrived();
+}
+
+void KdeConnectSms::takeNotification(const SmsMessage& message)
+{
+    const std::optional<PairedPhone> from = phone(message.deviceId);
+    if (!from)
+        return;
+    SmsMessage named = message;
+    named.deviceName = from->name;
+    auto kept = m_noticed.find(message.deviceId);
+    if (kept == m_noticed.end())
+        kept = m_noticed.insert(message.deviceId, SmsInbox(m_keep));
+    if (kept->add(named, m_clock.now()) && !sendsMessages(message.deviceId))
+        emit arrived();
+}
+
+bool KdeConnectSms::sendsMessages(const QString& id) const
+{
+    const std::optional<PairedPhone> known = phone(id);
+    return known && known->sms;
+}
+
+std::optional<PairedPhone> KdeConnectSms::phone(const QString& id) const
+{
+    for (const PairedPhone& each : service().phones)
+        if (each.id == id)
+            return each;
+    return std::nullopt;
 }
 
 } // namespace tessary

@@ -8,32 +8,47 @@
 #include "platform/kdeconnect/KdeConnectNotifications.h"
 
 #include <QDBusConnection>
+#include <QHash>
+
+#include <chrono>
 
 namespace tessary {
 
 // The text messages of the phones paired with KDE Connect, read from its daemon on the session
 // bus: from each reachable phone's conversations, or from its messages app's notifications when
-// it relays no text messages. It only listens: it never pairs, accepts a pairing, marks a message
-// read or dismisses a notification. Main thread only.
+// it sends no text messages (its SMS plugin is off, or it answers nothing when asked for its
+// threads: its app lacks the permission). It only reads: it never pairs, accepts a pairing, marks
+// a message read or dismisses a notification. Main thread only.
 class KdeConnectSms : public SmsSource {
     Q_OBJECT
 public:
-    // Messages are kept `keep` seconds after they were received.
-    KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent = nullptr, TimePoint keep = 600);
+    // Messages are kept `keep` seconds after they were received; a phone that relays no message
+    // within `answer` of being asked sends none.
+    KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent = nullptr, TimePoint keep = 600,
+                  std::chrono::milliseconds answer = std::chrono::seconds(8));
 
     QList<Message> received(TimePoint since) const override;
-    PhoneService service() const override { return m_devices.service(); }
+    PhoneService service() const override;
 
 private:
     void devicesChanged();
-    void take(SmsMessage message, bool fromNotification);
+    void takeMessage(const SmsMessage& message);
+    void takeNotification(const SmsMessage& message);
+    void unanswered(const QString& id);
+    bool sendsMessages(const QString& id) const;
+    std::optional<PairedPhone> phone(const QString& id) const;
 
     Clock& m_clock;
+    TimePoint m_keep;
+    std::chrono::milliseconds m_answer;
     SmsInbox m_inbox;
+    QHash<QString, SmsInbox> m_noticed; // device id → its messages app's notifications
     KdeConnectDevices m_devices;
     KdeConnectConversations m_conversations;
     KdeConnectNotifications m_notifications;
     QSet<QString> m_following; // phones whose conversations are read now
+    QSet<QString> m_heard;     // phones that relayed a text message since they were last asked
+    QSet<QString> m_silent;    // phones that answered nothing when asked
 };
 
 } // namespace tessary
