@@ -61,6 +61,7 @@ void KdeConnectDevices::onDeviceChanged(const QDBusMessage& signal)
 
 void KdeConnectDevices::listDevices()
 {
+    ++m_listings;
     QDBusMessage call = callOf(daemonPath, daemonInterface, QStringLiteral("devices"));
     call << false << true; // reachable or not, paired
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
@@ -105,15 +106,17 @@ void KdeConnectDevices::checkInstalled()
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListActivatableNames"));
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
-        done->deleteLater();
-        const QDBusPendingReply<QStringList> reply = *done;
-        if (m_daemon == PhoneService::Daemon::running && !m_ids.isEmpty())
-            return; // it came up meanwhile
-        m_daemon = !reply.isError() && reply.value().contains(busName) ? PhoneService::Daemon::notRunning
-                                                                       : PhoneService::Daemon::notInstalled;
-        emit changed();
-    });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, listing = m_listings](QDBusPendingCallWatcher* done) {
+                done->deleteLater();
+                const QDBusPendingReply<QStringList> reply = *done;
+                if (listing != m_listings)
+                    return; // the daemon came up meanwhile and was asked again
+                m_daemon = !reply.isError() && reply.value().contains(busName)
+                               ? PhoneService::Daemon::notRunning
+                               : PhoneService::Daemon::notInstalled;
+                emit changed();
+            });
 }
 
 void KdeConnectDevices::readDevice(const QString& id)

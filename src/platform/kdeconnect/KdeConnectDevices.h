@@ -45,6 +45,7 @@ private:
     QStringList m_ids;                  // paired devices, in the daemon's order
     QHash<QString, PairedPhone> m_read; // device id → what was read of it
     QSet<QString> m_listening;          // devices whose signals are connected
+    quint64 m_listings = 0;             // lists asked for, so a late answer about an older one is known
 };
 
 } // namespace tessary
