@@ -5,7 +5,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
-#include <QDBusVariant>
 
 namespace tessary {
 
