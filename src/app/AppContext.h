@@ -16,6 +16,7 @@ class Clipboard;
 class Clock;
 class InboxConnection;
 class SettingsStore;
+class SmsSource;
 
 // What the application's windows read and call: the shared state and its inbox operations, and
 // the few desktop services a view reaches for. Built once in main (tests build it over fakes);
@@ -34,6 +35,8 @@ struct AppContext {
     bool developerBuild = isDevBuild();
     // Where the install token and the credential key are kept, in words; none where nothing says.
     std::function<QCoro::Task<QString>()> secretsLocation = {};
+    // The paired phones whose text messages carry codes; none where no phone service is read.
+    SmsSource* phones = nullptr;
 };
 
 } // namespace tessary

@@ -3,6 +3,7 @@
 #include "app/AccountsView.h"
 #include "app/AppContext.h"
 #include "app/Look.h"
+#include "app/PhoneSection.h"
 #include "app/ShortcutRecorder.h"
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
@@ -80,6 +81,13 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     filling->layout()->addWidget(deleteNote);
     filling->layout()->addWidget(labelledRow(QStringLiteral("Fill newest code"), m_recorder, filling));
     column->addWidget(filling);
+
+    if (context.phones) {
+        QGroupBox* phone = section(QStringLiteral("Phone"), this);
+        m_phone = new PhoneSection(state, *context.phones, phone);
+        phone->layout()->addWidget(m_phone);
+        column->addWidget(phone);
+    }
 
     if (context.developerBuild) {
         QGroupBox* developer = section(QStringLiteral("Developer"), this);

@@ -11,11 +11,12 @@ class QPushButton;
 namespace tessary {
 
 struct AppContext;
+class PhoneSection;
 class ShortcutRecorder;
 
-// The settings window's content: inboxes, filling, a developer section in developer builds, and
-// opening at login with accessibility. Every control is bound to the shared state; nothing is
-// kept here.
+// The settings window's content: inboxes, filling, codes from the phone, a developer section in
+// developer builds, and opening at login with accessibility. Every control is bound to the shared state;
+// nothing is kept here.
 class SettingsView : public QWidget {
     Q_OBJECT
 public:
@@ -29,6 +30,8 @@ public:
     QLabel& accessNote() const { return *m_accessNote; }
     QLabel& secrets() const { return *m_secrets; }
     ShortcutRecorder& recorder() const { return *m_recorder; }
+    // None where no phone service is read.
+    PhoneSection* phone() const { return m_phone; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -43,6 +46,7 @@ private:
     QLabel* m_accessNote;
     QLabel* m_secrets;
     ShortcutRecorder* m_recorder;
+    PhoneSection* m_phone = nullptr;
 };
 
 } // namespace tessary

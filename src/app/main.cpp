@@ -107,6 +107,7 @@ Tessary::Tessary(tessary::SingleInstance& instance, const tessary::FormerIdMove&
     : formerKeyring(formerId.formerId)
 {
     context.secretsLocation = [this] { return tessary::secretsLocation(platform.connection); };
+    context.phones = &platform.sms;
     heartbeat.start(controller);
     delegate.setCheckForUpdates([this] { updates.checkNow(); });
     // Developer builds never look for updates on their own.

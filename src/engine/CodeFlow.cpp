@@ -195,7 +195,7 @@ std::optional<FoundCode> CodeFlow::pick(const Search& search, const std::optiona
 
 QList<Message> CodeFlow::textMessages(TimePoint since) const
 {
-    return m_s.sms ? m_s.sms->received(since) : QList<Message>{};
+    return m_s.sms && m_s.state.smsCodes() ? m_s.sms->received(since) : QList<Message>{};
 }
 
 // A text message needs no fetch: it is ranked at once with the mail the burst saw last. Only the

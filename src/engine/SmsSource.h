@@ -7,6 +7,24 @@
 
 namespace tessary {
 
+// A phone paired with the desktop's phone service, as last seen.
+struct PairedPhone {
+    QString id;
+    QString name;
+    bool reachable = false;
+    bool sms = false;           // relays the text messages it receives
+    bool notifications = false; // relays its notifications, read for codes when it relays no messages
+    friend bool operator==(const PairedPhone&, const PairedPhone&) = default;
+};
+
+// Whether the phone service is there, and the phones paired with it.
+struct PhoneService {
+    enum class Daemon { unknown, notInstalled, notRunning, running };
+    Daemon daemon = Daemon::unknown;
+    QList<PairedPhone> phones;
+    friend bool operator==(const PhoneService&, const PhoneService&) = default;
+};
+
 // The text messages the user's paired phones receive, relayed by a companion service on the
 // desktop. Reading them never changes them on the phone. Main thread only.
 class SmsSource : public QObject {
@@ -16,10 +34,13 @@ public:
 
     // The received messages dated after `since`, each once, as the code finder reads them.
     virtual QList<Message> received(TimePoint since) const = 0;
+    virtual PhoneService service() const = 0;
 
 signals:
     // A received message that was not relayed before.
     void arrived();
+    // The service came or went, or a phone was paired, reached or changed what it relays.
+    void serviceChanged();
 };
 
 } // namespace tessary

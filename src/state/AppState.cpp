@@ -32,6 +32,7 @@ AppState::AppState(AppStateServices services, QObject* parent)
     m_shortcut = loadShortcut(m_services.settings);
     m_autoFillOnMatch = settingBool(m_services.settings.value(settingKey::autoFillOnMatch)).value_or(true);
     m_deleteAfterUse = settingBool(m_services.settings.value(settingKey::deleteAfterUse)).value_or(false);
+    m_smsCodes = settingBool(m_services.settings.value(settingKey::smsCodes)).value_or(true);
     m_launchAtLogin = m_services.loginItem.isEnabled();
 
     m_poller.setInterval(m_services.timings.statePoll);
@@ -90,6 +91,13 @@ void AppState::setDeleteAfterUse(bool on)
     m_deleteAfterUse = on;
     m_services.settings.setValue(settingKey::deleteAfterUse, on);
     emit deleteAfterUseChanged();
+}
+
+void AppState::setSmsCodes(bool on)
+{
+    m_smsCodes = on;
+    m_services.settings.setValue(settingKey::smsCodes, on);
+    emit smsCodesChanged();
 }
 
 void AppState::setError(std::optional<QString> message)

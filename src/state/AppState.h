@@ -69,6 +69,9 @@ public:
     void setAutoFillOnMatch(bool on); // persisted at once
     bool deleteAfterUse() const { return m_deleteAfterUse; }
     void setDeleteAfterUse(bool on); // persisted at once
+    // Codes are read from the paired phones' text messages; on unless the user turned it off.
+    bool smsCodes() const { return m_smsCodes; }
+    void setSmsCodes(bool on); // persisted at once
     bool launchAtLogin() const { return m_launchAtLogin; }
     const std::optional<QString>& error() const { return m_error; }
     void setError(std::optional<QString> message);
@@ -107,6 +110,7 @@ signals:
     void pausedUntilChanged();
     void autoFillOnMatchChanged();
     void deleteAfterUseChanged();
+    void smsCodesChanged();
     void launchAtLoginChanged();
     void errorChanged();
 
@@ -129,6 +133,7 @@ private:
     std::optional<TimePoint> m_pausedUntil;
     bool m_autoFillOnMatch = true;
     bool m_deleteAfterUse = false;
+    bool m_smsCodes = true;
     bool m_launchAtLogin = false;
     std::optional<QString> m_error;
     QTimer m_poller;

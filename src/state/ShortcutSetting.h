@@ -11,6 +11,7 @@ namespace settingKey {
 inline const QString shortcut = QStringLiteral("shortcut");
 inline const QString autoFillOnMatch = QStringLiteral("autoFillOnMatch");
 inline const QString deleteAfterUse = QStringLiteral("deleteAfterUse");
+inline const QString smsCodes = QStringLiteral("smsCodes");
 inline const QString email = QStringLiteral("email");
 inline const QString onboarded = QStringLiteral("onboarded");
 inline const QString launchAtLoginDefaultApplied = QStringLiteral("launchAtLoginDefaultApplied");

@@ -5,6 +5,7 @@
 
 #include "analysis/CodeFinder.h"
 #include "common/Clock.h"
+#include "engine/PhoneServiceText.h"
 #include "tools/InspectCommand.h"
 #include "tools/JsonLine.h"
 #include "tools/SmsReport.h"
@@ -22,22 +23,30 @@ void waitForPhones(SessionSms& sms)
 {
     // The phones' names and held messages come in replies after the list of phones.
     QDeadlineTimer deadline(1500);
-    while (!deadline.hasExpired() && !(sms.known() && (!sms.serviceRunning() || sms.phones().isEmpty() ||
-                                                       deadline.remainingTime() < 1000)))
+    const auto settled = [&] {
+        const PhoneService service = sms.service();
+        if (service.daemon == PhoneService::Daemon::unknown)
+            return false;
+        return service.daemon != PhoneService::Daemon::running || deadline.remainingTime() < 1000;
+    };
+    while (!deadline.hasExpired() && !settled())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 QJsonObject smsStatus(const SessionSms& sms)
 {
+    const PhoneService service = sms.service();
     QJsonArray devices;
-    for (const SessionSms::Phone& phone : sms.phones())
-        devices.append(QJsonObject{{QStringLiteral("id"), phone.id}, {QStringLiteral("name"), phone.name}});
+    for (const PairedPhone& phone : service.phones)
+        devices.append(QJsonObject{{QStringLiteral("id"), phone.id},
+                                   {QStringLiteral("name"), phone.name},
+                                   {QStringLiteral("reachable"), phone.reachable},
+                                   {QStringLiteral("sms"), phone.sms},
+                                   {QStringLiteral("notifications"), phone.notifications}});
     QJsonObject status{{QStringLiteral("source"), sessionSmsSource}, {QStringLiteral("devices"), devices}};
-    if (!sms.serviceRunning())
-        status.insert(QStringLiteral("reason"),
-                      QStringLiteral("KDE Connect is not running on the session bus"));
-    else if (devices.isEmpty())
-        status.insert(QStringLiteral("reason"), QStringLiteral("no paired phone is reachable"));
+    const PhoneServiceText text = describePhoneService(service);
+    if (!text.relaying)
+        status.insert(QStringLiteral("reason"), text.sentence);
     return status;
 }
 

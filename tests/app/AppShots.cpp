@@ -13,6 +13,7 @@
 #include "fakes/FakeEngineSeams.h"
 #include "fakes/FakeLoginItem.h"
 #include "fakes/FakeSettingsStore.h"
+#include "fakes/FakeSmsSource.h"
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
 
@@ -75,8 +76,21 @@ int main(int argc, char** argv)
 
     state.setAccounts({Account{"1", "gmail", "me@gmail.com", "active"},
                        Account{"3", "outlook", "work@outlook.com", "pending"}});
-    SettingsView settingsView(context, [] {});
-    save(settingsView, "settings");
+    FakeSmsSource phones;
+    context.phones = &phones;
+    using Daemon = PhoneService::Daemon;
+    const QList<std::pair<PhoneService, const char*>> phoneStates{
+        {{Daemon::running, {PairedPhone{"a", "Pixel 7", true, true, true}}}, "settings"},
+        {{Daemon::running, {PairedPhone{"a", "Pixel 7", true, false, true}}}, "settings-phone-no-sms"},
+        {{Daemon::running, {PairedPhone{"a", "Pixel 7", false, false, false}}}, "settings-phone-away"},
+        {{Daemon::running, {}}, "settings-phone-none-paired"},
+        {{Daemon::notRunning, {}}, "settings-phone-not-running"},
+        {{Daemon::notInstalled, {}}, "settings-phone-not-installed"}};
+    for (const auto& [service, name] : phoneStates) {
+        phones.setService(service);
+        SettingsView settingsView(context, [] {});
+        save(settingsView, name);
+    }
     IMAPSheet sheet(IMAPPreset::all().constFirst(), state, inbox, [](const QUrl&) {});
     save(sheet, "imap-sheet");
 

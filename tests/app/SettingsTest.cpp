@@ -1,7 +1,9 @@
 #include "AppViewTestSupport.h"
+#include "app/PhoneSection.h"
 #include "app/SettingsView.h"
 #include "app/ShortcutRecorder.h"
 #include "fakes/FakeHotKey.h"
+#include "fakes/FakeSmsSource.h"
 #include "hotkey/KeyCodes.h"
 
 #include <QCheckBox>
@@ -18,6 +20,7 @@ protected:
     {
         makeContext(developerBuild);
         state->setRegisterShortcut([this](const std::optional<Shortcut>& s) { return hotKey.claim(s); });
+        context->phones = &phones;
         auto view = std::make_unique<SettingsView>(*context, [] {});
         view->show();
         return view;
@@ -28,14 +31,16 @@ protected:
         recorder.handleKey(event);
     }
     FakeHotKey hotKey;
+    FakeSmsSource phones;
 };
 
 TEST_F(SettingsTest, SectionsInOrderOnAFormOf440Points)
 {
     const auto normal = settingsView(false);
-    EXPECT_EQ(normal->sections(), (QStringList{"Inboxes", "Filling", "General"}));
+    EXPECT_EQ(normal->sections(), (QStringList{"Inboxes", "Filling", "Phone", "General"}));
     EXPECT_EQ(normal->width(), 440);
-    EXPECT_EQ(settingsView(true)->sections(), (QStringList{"Inboxes", "Filling", "Developer", "General"}));
+    EXPECT_EQ(settingsView(true)->sections(),
+              (QStringList{"Inboxes", "Filling", "Phone", "Developer", "General"}));
 }
 
 TEST_F(SettingsTest, RecorderStoresTurnsOffCancelsAndResets)
@@ -121,6 +126,30 @@ TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
     EXPECT_TRUE(spinUntil([&] { return view->granted().isVisibleTo(view.get()); }));
     EXPECT_FALSE(view->grant().isVisibleTo(view.get()));
     EXPECT_TRUE(spinUntil([&] { return view->secrets().text() == "In the keyring"; }));
+}
+
+TEST_F(SettingsTest, PhoneSwitchWaitsForAPairedPhoneIsStoredAndTheSectionFollowsThePhones)
+{
+    const auto view = settingsView();
+    QCheckBox& smsCodes = view->phone()->smsCodes();
+    EXPECT_FALSE(smsCodes.isEnabled());
+    EXPECT_FALSE(smsCodes.isChecked());
+    EXPECT_EQ(smsCodes.text(), "Codes from my phone's messages");
+
+    const PhoneService paired{PhoneService::Daemon::running, {PairedPhone{"a", "Pixel 7", true, true, true}}};
+    phones.setService(paired);
+    EXPECT_TRUE(smsCodes.isEnabled());
+    EXPECT_TRUE(smsCodes.isChecked());
+    EXPECT_EQ(view->phone()->status().text(), "Pixel 7 is paired and reachable.");
+
+    smsCodes.click();
+    EXPECT_FALSE(state->smsCodes());
+    EXPECT_EQ(settings.value("smsCodes"), QVariant(false));
+    phones.setService({PhoneService::Daemon::notRunning, {}});
+    EXPECT_FALSE(smsCodes.isEnabled());
+    EXPECT_TRUE(view->phone()->status().text().startsWith("KDE Connect is not running."));
+    phones.setService(paired);
+    EXPECT_FALSE(smsCodes.isChecked()) << "the phone coming back leaves the switch as the user set it";
 }
 
 } // namespace

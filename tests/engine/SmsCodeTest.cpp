@@ -12,6 +12,7 @@ struct SmsCase {
     std::optional<QString> mailFrom; // a mail with code 111222 already in the inbox
     QString offered;                 // the code on the chip, empty when still searching
     QString typed;                   // what was typed without a click
+    bool switchedOn = true;          // "Codes from my phone's messages"
 };
 
 class SmsCodes : public ControllerTest, public ::testing::WithParamInterface<SmsCase> {};
@@ -20,6 +21,7 @@ TEST_P(SmsCodes, AreOfferedOnTheChipRankedWithTheMailAndNeverTypedWithoutAClick)
 {
     const SmsCase& c = GetParam();
     state->setDeleteAfterUse(true);
+    state->setSmsCodes(c.switchedOn);
     if (c.mailFrom) {
         Message earlier = mail("m1", "111222", *c.mailFrom, 5);
         earlier.subject.clear(); // worded as the text message, so only the arrival tells them apart
@@ -55,7 +57,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SmsCase{"SentByThePhone", 0, Direction::sent, {}, "", ""},
                       SmsCase{"LaterThanAnotherSendersMail", 0, Direction::received, "other.org", "739201",
                               ""},
-                      SmsCase{"AfterTheSitesOwnMail", 0, Direction::received, "example.com", "", "111222"}),
+                      SmsCase{"AfterTheSitesOwnMail", 0, Direction::received, "example.com", "", "111222"},
+                      SmsCase{"SwitchedOff", 0, Direction::received, {}, "", "", false}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(ControllerTest, ARelayedAgainOrOldTextMessageIsNotOfferedAgainAndTheHotKeyTypesTheNewest)

@@ -9,12 +9,19 @@ namespace tessary::test {
 class FakeSmsSource : public SmsSource {
 public:
     QList<Message> received(TimePoint since) const override { return inbox.since(since); }
+    PhoneService service() const override { return current; }
     void relay(const SmsMessage& message, TimePoint now)
     {
         if (inbox.add(message, now))
             emit arrived();
     }
+    void setService(PhoneService service)
+    {
+        current = std::move(service);
+        emit serviceChanged();
+    }
     SmsInbox inbox;
+    PhoneService current;
 };
 
 } // namespace tessary::test

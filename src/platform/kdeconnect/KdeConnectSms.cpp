@@ -1,204 +1,117 @@
 #include "platform/kdeconnect/KdeConnectSms.h"
 
-#include "platform/kdeconnect/ConversationMessage.h"
-
-#include <QDBusArgument>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QDBusServiceWatcher>
-#include <QDBusVariant>
-#include <QLoggingCategory>
+#include <QTimer>
 
 namespace tessary {
 
-namespace {
-
-Q_LOGGING_CATEGORY(smsLog, TESSARY_APP_ID ".sms")
-
-const QString service = QStringLiteral("org.kde.kdeconnect");
-const QString daemonPath = QStringLiteral("/modules/kdeconnect");
-const QString daemonInterface = QStringLiteral("org.kde.kdeconnect.daemon");
-const QString deviceInterface = QStringLiteral("org.kde.kdeconnect.device");
-const QString conversationsInterface = QStringLiteral("org.kde.kdeconnect.device.conversations");
-constexpr qulonglong rereadLimit = 20; // the newest messages of a thread looked at after a load
-
-QString devicePath(const QString& id)
-{
-    return daemonPath + QStringLiteral("/devices/") + id;
-}
-
-// A call that never starts the daemon through D-Bus activation: Tessary only reads a daemon the
-// user runs.
-QDBusMessage callOf(const QString& path, const QString& interface, const QString& method)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
-    call.setAutoStartService(false);
-    return call;
-}
-
-QString deviceOf(const QDBusMessage& signal)
-{
-    return signal.path().section(QLatin1Char('/'), -1);
-}
-
-} // namespace
-
-KdeConnectSms::KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent, TimePoint keep)
+KdeConnectSms::KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent, TimePoint keep,
+                             std::chrono::milliseconds answer)
     : SmsSource(parent)
-    , m_bus(std::move(bus))
     , m_clock(clock)
+    , m_keep(keep)
+    , m_answer(answer)
     , m_inbox(keep)
-    , m_watcher(new QDBusServiceWatcher(service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this))
+    , m_devices(bus)
+    , m_conversations(bus)
+    , m_notifications(bus, clock)
 {
-    connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, &KdeConnectSms::serviceAppeared);
-    connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &KdeConnectSms::serviceVanished);
-    for (const char* signal : {"deviceAdded", "deviceRemoved"})
-        m_bus.connect(service, daemonPath, daemonInterface, QLatin1String(signal), this,
-                      SLOT(onDevicesChanged(QDBusMessage)));
-    m_bus.connect(service, daemonPath, daemonInterface, QStringLiteral("deviceVisibilityChanged"), this,
-                  SLOT(onDevicesChanged(QDBusMessage)));
-    // Whether the daemon runs now is learnt from the one call that lists its devices.
-    listDevices();
+    connect(&m_devices, &KdeConnectDevices::changed, this, &KdeConnectSms::devicesChanged);
+    connect(&m_conversations, &KdeConnectConversations::relayed, this, &KdeConnectSms::takeMessage);
+    connect(&m_notifications, &KdeConnectNotifications::relayed, this, &KdeConnectSms::takeNotification);
 }
 
+// The notifications of a phone count only while it sends no text messages: otherwise each
+// message came as a text message already.
 QList<Message> KdeConnectSms::received(TimePoint since) const
 {
-    return m_inbox.since(since);
-}
-
-QList<KdeConnectSms::Phone> KdeConnectSms::phones() const
-{
-    QList<Phone> out;
-    for (const QString& id : m_phoneIds)
-        out.append(Phone{id, m_names.value(id, id)});
+    QList<Message> out = m_inbox.since(since);
+    for (auto each = m_noticed.cbegin(); each != m_noticed.cend(); ++each)
+        if (!sendsMessages(each.key()))
+            out += each.value().since(since);
     return out;
 }
 
-void KdeConnectSms::serviceAppeared()
+PhoneService KdeConnectSms::service() const
 {
-    listDevices();
+    PhoneService out = m_devices.service();
+    for (PairedPhone& phone : out.phones)
+        phone.sms = phone.sms && !m_silent.contains(phone.id);
+    return out;
 }
 
-void KdeConnectSms::serviceVanished()
+// A phone's conversations are read again, and the phone asked again, each time it comes back:
+// the daemon may hold messages that arrived while it could not relay them.
+void KdeConnectSms::devicesChanged()
 {
-    m_running = false;
-    m_phoneIds.clear();
-    emit phonesChanged();
-}
-
-void KdeConnectSms::onDevicesChanged(const QDBusMessage&)
-{
-    listDevices();
-}
-
-void KdeConnectSms::listDevices()
-{
-    QDBusMessage call = callOf(daemonPath, daemonInterface, QStringLiteral("devices"));
-    call << true << true; // reachable, paired
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, &KdeConnectSms::devicesListed);
-}
-
-void KdeConnectSms::devicesListed(QDBusPendingCallWatcher* call)
-{
-    call->deleteLater();
-    const QDBusPendingReply<QStringList> reply = *call;
-    m_known = true;
-    m_running = !reply.isError();
-    m_phoneIds = reply.isError() ? QStringList{} : reply.value();
-    for (const QString& id : std::as_const(m_phoneIds)) {
-        listenTo(id);
-        readName(id);
+    QSet<QString> following;
+    for (const PairedPhone& each : m_devices.service().phones) {
+        if (each.notifications)
+            m_notifications.follow(each.id);
+        if (!each.sms)
+            continue;
+        following.insert(each.id);
+        if (m_following.contains(each.id))
+            continue;
+        m_heard.remove(each.id);
+        m_conversations.follow(each.id);
+        QTimer::singleShot(m_answer, this, [this, id = each.id] { unanswered(id); });
     }
-    emit phonesChanged();
+    m_following = following;
+    emit serviceChanged();
 }
 
-// Signals are matched by the service's name, so they survive the daemon restarting.
-void KdeConnectSms::listenTo(const QString& id)
+void KdeConnectSms::unanswered(const QString& id)
 {
-    if (m_listening.contains(id))
+    if (m_heard.contains(id) || !m_following.contains(id) || m_silent.contains(id))
         return;
-    m_listening.insert(id);
-    for (const char* signal : {"conversationCreated", "conversationUpdated"})
-        m_bus.connect(service, devicePath(id), conversationsInterface, QLatin1String(signal), this,
-                      SLOT(onConversation(QDBusMessage)));
-    m_bus.connect(service, devicePath(id), conversationsInterface, QStringLiteral("conversationLoaded"), this,
-                  SLOT(onConversationLoaded(QDBusMessage)));
-}
-
-void KdeConnectSms::readName(const QString& id)
-{
-    QDBusMessage call =
-        callOf(devicePath(id), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    call << deviceInterface << QStringLiteral("name");
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, id](QDBusPendingCallWatcher* done) {
-        done->deleteLater();
-        const QDBusPendingReply<QDBusVariant> reply = *done;
-        if (!reply.isError()) {
-            m_names.insert(id, reply.value().variant().toString());
-            emit phonesChanged();
-        }
-        // After the name, so the messages read carry it.
-        readActive(id);
-    });
-}
-
-// The newest message of each thread the daemon holds: what arrived while nobody listened.
-void KdeConnectSms::readActive(const QString& id)
-{
-    const QDBusMessage call =
-        callOf(devicePath(id), conversationsInterface, QStringLiteral("activeConversations"));
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, id](QDBusPendingCallWatcher* done) {
-        done->deleteLater();
-        const QDBusPendingReply<QVariantList> reply = *done;
-        if (reply.isError())
-            return;
-        for (const QVariant& each : reply.value())
-            take(each, id);
-    });
-}
-
-// The slots take the whole message: a slot with the signal's own arguments before it fails to connect.
-void KdeConnectSms::onConversation(const QDBusMessage& signal)
-{
-    if (!signal.arguments().isEmpty())
-        take(signal.arguments().constFirst(), deviceOf(signal));
-}
-
-// `message` is the struct, or a variant around it as a list of variants delivers it.
-void KdeConnectSms::take(const QVariant& message, const QString& id)
-{
-    const QVariant value =
-        message.userType() == qMetaTypeId<QDBusVariant>() ? message.value<QDBusVariant>().variant() : message;
-    if (!value.canConvert<QDBusArgument>())
-        return;
-    const std::optional<SmsMessage> decoded =
-        decodeConversationMessage(value.value<QDBusArgument>(), id, m_names.value(id, id));
-    if (!decoded) {
-        qCWarning(smsLog) << "a conversation message of an unknown shape was ignored";
-        return;
-    }
-    if (m_inbox.add(*decoded, m_clock.now()))
+    m_silent.insert(id);
+    emit serviceChanged();
+    // What its notifications brought meanwhile counts from now on.
+    if (!m_noticed.value(id).since(0).isEmpty())
         emit arrived();
 }
 
-// A message older than the newest of its thread raises no signal of its own, only the thread's
-// load: the thread's newest messages are read again, once for each size it loads with.
-void KdeConnectSms::onConversationLoaded(const QDBusMessage& signal)
+void KdeConnectSms::takeMessage(const SmsMessage& message)
 {
-    if (signal.arguments().size() < 2)
+    // Any message it relays, sent or old, shows that the phone sends them.
+    m_heard.insert(message.deviceId);
+    if (m_silent.remove(message.deviceId))
+        emit serviceChanged();
+    const std::optional<PairedPhone> from = phone(message.deviceId);
+    if (!from)
         return;
-    const qlonglong threadId = signal.arguments().at(0).toLongLong();
-    const qulonglong count = signal.arguments().at(1).toULongLong();
-    if (m_reread.contains({threadId, count}))
+    SmsMessage named = message;
+    named.deviceName = from->name;
+    if (m_inbox.add(named, m_clock.now()))
+        emit arrived();
+}
+
+void KdeConnectSms::takeNotification(const SmsMessage& message)
+{
+    const std::optional<PairedPhone> from = phone(message.deviceId);
+    if (!from)
         return;
-    m_reread.insert({threadId, count});
-    QDBusMessage call = callOf(signal.path(), conversationsInterface, QStringLiteral("requestConversation"));
-    call << threadId << 0 << int(std::min(count, rereadLimit));
-    m_bus.asyncCall(call);
+    SmsMessage named = message;
+    named.deviceName = from->name;
+    auto kept = m_noticed.find(message.deviceId);
+    if (kept == m_noticed.end())
+        kept = m_noticed.insert(message.deviceId, SmsInbox(m_keep));
+    if (kept->add(named, m_clock.now()) && !sendsMessages(message.deviceId))
+        emit arrived();
+}
+
+bool KdeConnectSms::sendsMessages(const QString& id) const
+{
+    const std::optional<PairedPhone> known = phone(id);
+    return known && known->sms;
+}
+
+std::optional<PairedPhone> KdeConnectSms::phone(const QString& id) const
+{
+    for (const PairedPhone& each : service().phones)
+        if (each.id == id)
+            return each;
+    return std::nullopt;
 }
 
 } // namespace tessary

@@ -3,68 +3,52 @@
 #include "analysis/SmsInbox.h"
 #include "common/Clock.h"
 #include "engine/SmsSource.h"
+#include "platform/kdeconnect/KdeConnectConversations.h"
+#include "platform/kdeconnect/KdeConnectDevices.h"
+#include "platform/kdeconnect/KdeConnectNotifications.h"
 
 #include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QHash>
-#include <QSet>
 
-class QDBusPendingCallWatcher;
-class QDBusServiceWatcher;
+#include <chrono>
 
 namespace tessary {
 
 // The text messages of the phones paired with KDE Connect, read from its daemon on the session
-// bus. It watches the daemon come and go and devices being added, and only listens: it never
-// pairs, accepts a pairing or marks a message read. Main thread only.
+// bus: from each reachable phone's conversations, or from its messages app's notifications when
+// it sends no text messages (its SMS plugin is off, or it answers nothing when asked for its
+// threads: its app lacks the permission). It only reads: it never pairs, accepts a pairing, marks
+// a message read or dismisses a notification. Main thread only.
 class KdeConnectSms : public SmsSource {
     Q_OBJECT
 public:
-    struct Phone {
-        QString id;
-        QString name;
-    };
-
-    // Messages are kept `keep` seconds after they were received.
-    KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent = nullptr, TimePoint keep = 600);
+    // Messages are kept `keep` seconds after they were received; a phone that relays no message
+    // within `answer` of being asked sends none.
+    KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent = nullptr, TimePoint keep = 600,
+                  std::chrono::milliseconds answer = std::chrono::seconds(8));
 
     QList<Message> received(TimePoint since) const override;
-    // Whether the daemon runs, and its paired, reachable phones as last seen.
-    bool serviceRunning() const { return m_running; }
-    // Whether the daemon answered the first question about its phones yet.
-    bool known() const { return m_known; }
-    QList<Phone> phones() const;
-
-signals:
-    // The daemon or its list of phones changed.
-    void phonesChanged();
-
-private slots:
-    void onConversation(const QDBusMessage& signal);
-    void onConversationLoaded(const QDBusMessage& signal);
-    void onDevicesChanged(const QDBusMessage& signal);
+    PhoneService service() const override;
 
 private:
-    void serviceAppeared();
-    void serviceVanished();
-    void listDevices();
-    void devicesListed(QDBusPendingCallWatcher* call);
-    void listenTo(const QString& id);
-    void readName(const QString& id);
-    void readActive(const QString& id);
-    void take(const QVariant& message, const QString& id);
+    void devicesChanged();
+    void takeMessage(const SmsMessage& message);
+    void takeNotification(const SmsMessage& message);
+    void unanswered(const QString& id);
+    bool sendsMessages(const QString& id) const;
+    std::optional<PairedPhone> phone(const QString& id) const;
 
-    QDBusConnection m_bus;
     Clock& m_clock;
+    TimePoint m_keep;
+    std::chrono::milliseconds m_answer;
     SmsInbox m_inbox;
-    QDBusServiceWatcher* m_watcher;
-    bool m_running = false;
-    bool m_known = false;
-    QStringList m_phoneIds;                      // paired and reachable, in the daemon's order
-    QHash<QString, QString> m_names;             // device id → name
-    QSet<QString> m_listening;                   // devices whose signals are connected
-    QSet<QPair<qlonglong, qulonglong>> m_reread; // threads re-read after a load, with their size
+    QHash<QString, SmsInbox> m_noticed; // device id → its messages app's notifications
+    KdeConnectDevices m_devices;
+    KdeConnectConversations m_conversations;
+    KdeConnectNotifications m_notifications;
+    QSet<QString> m_following; // phones whose conversations are read now
+    QSet<QString> m_heard;     // phones that relayed a text message since they were last asked
+    QSet<QString> m_silent;    // phones that answered nothing when asked
 };
 
 } // namespace tessary

@@ -1,0 +1,95 @@
+#include "platform/kdeconnect/KdeConnectConversations.h"
+
+#include "platform/kdeconnect/ConversationMessage.h"
+#include "platform/kdeconnect/KdeConnectBus.h"
+
+#include <QDBusArgument>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <QLoggingCategory>
+
+namespace tessary {
+
+using namespace kdeconnect;
+
+namespace {
+
+Q_LOGGING_CATEGORY(smsLog, TESSARY_APP_ID ".sms")
+
+const QString conversationsInterface = QStringLiteral("org.kde.kdeconnect.device.conversations");
+constexpr qulonglong rereadLimit = 20; // the newest messages of a thread looked at after a load
+
+} // namespace
+
+KdeConnectConversations::KdeConnectConversations(QDBusConnection bus, QObject* parent)
+    : QObject(parent)
+    , m_bus(std::move(bus))
+{
+}
+
+void KdeConnectConversations::follow(const QString& id)
+{
+    // Signals are matched by the service's name, so they survive the daemon restarting.
+    if (!m_listening.contains(id)) {
+        m_listening.insert(id);
+        for (const char* signal : {"conversationCreated", "conversationUpdated"})
+            m_bus.connect(busName, devicePath(id), conversationsInterface, QLatin1String(signal), this,
+                          SLOT(onConversation(QDBusMessage)));
+        m_bus.connect(busName, devicePath(id), conversationsInterface, QStringLiteral("conversationLoaded"),
+                      this, SLOT(onConversationLoaded(QDBusMessage)));
+    }
+    const QDBusMessage call =
+        callOf(devicePath(id), conversationsInterface, QStringLiteral("activeConversations"));
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, id](QDBusPendingCallWatcher* done) {
+        done->deleteLater();
+        const QDBusPendingReply<QVariantList> reply = *done;
+        if (reply.isError())
+            return;
+        for (const QVariant& each : reply.value())
+            take(each, id);
+    });
+    m_bus.asyncCall(
+        callOf(devicePath(id), conversationsInterface, QStringLiteral("requestAllConversationThreads")));
+}
+
+// The slots take the whole message: a slot with the signal's own arguments before it fails to connect.
+void KdeConnectConversations::onConversation(const QDBusMessage& signal)
+{
+    if (!signal.arguments().isEmpty())
+        take(signal.arguments().constFirst(), deviceOf(signal));
+}
+
+// `message` is the struct, or a variant around it as a list of variants delivers it.
+void KdeConnectConversations::take(const QVariant& message, const QString& id)
+{
+    const QVariant value =
+        message.userType() == qMetaTypeId<QDBusVariant>() ? message.value<QDBusVariant>().variant() : message;
+    if (!value.canConvert<QDBusArgument>())
+        return;
+    const std::optional<SmsMessage> decoded = decodeConversationMessage(value.value<QDBusArgument>(), id, id);
+    if (!decoded) {
+        qCWarning(smsLog) << "a conversation message of an unknown shape was ignored";
+        return;
+    }
+    emit relayed(*decoded);
+}
+
+// A message older than the newest of its thread raises no signal of its own, only the thread's
+// load: the thread's newest messages are read again, once for each size it loads with.
+void KdeConnectConversations::onConversationLoaded(const QDBusMessage& signal)
+{
+    if (signal.arguments().size() < 2)
+        return;
+    const qlonglong threadId = signal.arguments().at(0).toLongLong();
+    const qulonglong count = signal.arguments().at(1).toULongLong();
+    if (m_reread.contains({threadId, count}))
+        return;
+    m_reread.insert({threadId, count});
+    QDBusMessage call = callOf(signal.path(), conversationsInterface, QStringLiteral("requestConversation"));
+    call << threadId << 0 << int(std::min(count, rereadLimit));
+    m_bus.asyncCall(call);
+}
+
+} // namespace tessary

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "engine/SmsSource.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QHash>
+#include <QSet>
+
+class QDBusPendingCallWatcher;
+class QDBusServiceWatcher;
+
+namespace tessary {
+
+// KDE Connect's daemon on the session bus and the phones paired with it: whether the daemon is
+// installed and runs, each phone's name, whether it is reachable and which of its messages it
+// relays. Watches the daemon come and go and its devices change; never starts the daemon or pairs.
+// Main thread only.
+class KdeConnectDevices : public QObject {
+    Q_OBJECT
+public:
+    explicit KdeConnectDevices(QDBusConnection bus, QObject* parent = nullptr);
+
+    // Phones appear once their name and plugins are read, in the daemon's order.
+    PhoneService service() const;
+
+signals:
+    void changed();
+
+private slots:
+    void onDevicesChanged(const QDBusMessage& signal);
+    void onDeviceChanged(const QDBusMessage& signal);
+
+private:
+    void serviceVanished();
+    void listDevices();
+    void devicesListed(QDBusPendingCallWatcher* call);
+    void checkInstalled();
+    void readDevice(const QString& id);
+    void readPlugins(const QString& id, PairedPhone phone);
+
+    QDBusConnection m_bus;
+    QDBusServiceWatcher* m_watcher;
+    PhoneService::Daemon m_daemon = PhoneService::Daemon::unknown;
+    QStringList m_ids;                  // paired devices, in the daemon's order
+    QHash<QString, PairedPhone> m_read; // device id → what was read of it
+    QSet<QString> m_listening;          // devices whose signals are connected
+    quint64 m_listings = 0;             // lists asked for, so a late answer about an older one is known
+};
+
+} // namespace tessary

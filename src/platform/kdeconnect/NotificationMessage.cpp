@@ -1,0 +1,48 @@
+#include "platform/kdeconnect/NotificationMessage.h"
+
+#include <QHash>
+
+namespace tessary {
+
+namespace {
+
+// Android's thread ids are never negative: this one marks a notification.
+constexpr qint64 notificationThread = -1;
+
+} // namespace
+
+bool isMessagesApp(const QString& appName)
+{
+    static const QStringList words{QStringLiteral("messag"),   QStringLiteral("mensag"),
+                                   QStringLiteral("mensaj"),   QStringLiteral("nachricht"),
+                                   QStringLiteral("сообщени"), QStringLiteral("sms"),
+                                   QStringLiteral("mms"),      QStringLiteral("textra")};
+    const QString folded = appName.toCaseFolded();
+    return std::any_of(words.cbegin(), words.cend(),
+                       [&](const QString& word) { return folded.contains(word); });
+}
+
+std::optional<SmsMessage> decodeNotification(const QVariantMap& properties, const QString& deviceId,
+                                             qint64 arrivedMs)
+{
+    const auto text = [&](const char* name) { return properties.value(QLatin1String(name)).toString(); };
+    if (!isMessagesApp(text("appName")) || properties.value(QStringLiteral("silent")).toBool())
+        return std::nullopt;
+    SmsMessage message;
+    message.deviceId = deviceId;
+    message.address = text("title");
+    message.body = text("text");
+    if (message.body.isEmpty())
+        message.body = text("ticker");
+    if (message.body.isEmpty())
+        return std::nullopt;
+    message.threadId = notificationThread;
+    // Seeded with zero, so a repeat in a later run keeps its identity.
+    message.uid =
+        qint64(qHash(text("internalId") + QLatin1Char('\n') + message.body, 0) & 0x7fffffffffffffff);
+    message.dateMs = arrivedMs;
+    message.direction = SmsMessage::Direction::received;
+    return message;
+}
+
+} // namespace tessary
