@@ -114,7 +114,7 @@ QCoro::Task<> CodeFlow::codeBurst(std::shared_ptr<Search> search,
         co_await m_burst.watch(search->since, deadline, cancel, std::move(looker));
     // The phone's messages need no backend: when the mail side fails, the chip says so and the
     // search goes on with the phone's messages alone until its deadline.
-    if (self && !end && m_s.sms && !isCancelled(cancel) && !search->offered) {
+    if (self && !end && m_s.sms && m_s.state.smsCodes() && !isCancelled(cancel) && !search->offered) {
         m_controller.show(ChipModel::Failed{end.error().description()});
         smsArrived();
         co_await m_s.clock.sleep(

@@ -72,9 +72,11 @@ QCoro::Task<> Controller::runTicks()
     }
 }
 
+// Someone whose codes come by SMS alone needs no inbox: a phone that relays is enough.
 bool Controller::eligible() const
 {
-    return (m_s.state.hasInbox() && m_s.state.accessibility()) || m_s.state.demoMode();
+    const bool phone = m_s.sms && m_s.state.smsCodes() && relaysMessages(m_s.sms->service());
+    return ((m_s.state.hasInbox() || phone) && m_s.state.accessibility()) || m_s.state.demoMode();
 }
 
 QCoro::Task<> Controller::tick()

@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+#include <algorithm>
+
 namespace tessary {
 
 // A phone paired with the desktop's phone service, as last seen.
@@ -24,6 +26,14 @@ struct PhoneService {
     QList<PairedPhone> phones;
     friend bool operator==(const PhoneService&, const PhoneService&) = default;
 };
+
+// Whether a paired phone is reachable now and relays its text messages or notifications.
+inline bool relaysMessages(const PhoneService& service)
+{
+    return std::any_of(service.phones.cbegin(), service.phones.cend(), [](const PairedPhone& phone) {
+        return phone.reachable && (phone.sms || phone.notifications);
+    });
+}
 
 // The text messages the user's paired phones receive, relayed by a companion service on the
 // desktop. Reading them never changes them on the phone. Main thread only.

@@ -95,5 +95,25 @@ TEST_F(ControllerTest, WhileTheMailBackendFailsTheSearchGoesOnWithThePhonesMessa
     EXPECT_EQ(found->code.code, "739201");
 }
 
+// No inbox at all: a field is searched only while a paired phone relays messages.
+TEST_F(ControllerTest, WithoutAnInboxAPhoneThatRelaysIsEnoughToSearch)
+{
+    settings.values.remove("email");
+    backend.messageIdsScript.replies = {QSet<QString>{}};
+    backend.messagesScript.replies = {QList<Message>{}};
+    PairedPhone phoneThere{"dev1", "Pixel 7", false, true, false};
+    phone.setService({PhoneService::Daemon::running, {phoneThere}});
+    focusAndTick("code");
+    EXPECT_FALSE(chip.visible) << "searched with no inbox and the phone away";
+    phoneThere.reachable = true;
+    phone.setService({PhoneService::Daemon::running, {phoneThere}});
+    tick();
+    ASSERT_TRUE(chip.visible && chipAs<ChipModel::Searching>()) << stateName(chipState()).toStdString();
+    clock.advance(500ms);
+    phone.relay(sms(1, "739201", 0), clock.now());
+    ASSERT_TRUE(chipAs<ChipModel::Found>());
+    EXPECT_EQ(chipAs<ChipModel::Found>()->code.code, "739201");
+}
+
 } // namespace
 } // namespace tessary::test
