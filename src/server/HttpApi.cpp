@@ -141,20 +141,28 @@ void HttpApi::install(httplib::Server& server)
              QStringLiteral("This computer is not signed in to the backend; please try again"));
         return std::nullopt;
     };
-    auto activeAccounts = [this](const QString& install) {
-        QSet<QString> ids;
-        for (const StoredAccount& account : m_storage.accounts(install))
-            if (account.status == QLatin1String("active"))
-                ids.insert(account.id);
-        return ids;
+    // What a request for mail asks: the install behind its token, since when, and which of its
+    // inboxes can be read; a 401 or a 400 when the token or "since" is missing.
+    struct MailQuery {
+        QString install;
+        double since = 0;
+        QSet<QString> accounts; // the install's active inboxes
     };
-    auto sinceOf = [](const QByteArray& content, httplib::Response& response) -> std::optional<double> {
+    auto mailQuery = [this, authorized](const httplib::Request& request, const QByteArray& content,
+                                        httplib::Response& response) -> std::optional<MailQuery> {
+        const auto install = authorized(request, response);
+        if (!install)
+            return std::nullopt;
         const auto body = bodyObject(content);
         if (!body || !body->value("since").isDouble()) {
             fail(response, 400, QStringLiteral("The request did not say since when to look for mail"));
             return std::nullopt;
         }
-        return body->value("since").toDouble();
+        MailQuery query{*install, body->value("since").toDouble(), {}};
+        for (const StoredAccount& account : m_storage.accounts(*install))
+            if (account.status == QLatin1String("active"))
+                query.accounts.insert(account.id);
+        return query;
     };
 
     // Every body is read here, as it arrives and within the limit once decompressed too, and only
@@ -282,38 +290,35 @@ void HttpApi::install(httplib::Server& server)
 
     post("/v1/messages",
          [=, this](const httplib::Request& request, const QByteArray& content, httplib::Response& response) {
-             const auto install = authorized(request, response);
-             const auto since = install ? sinceOf(content, response) : std::nullopt;
-             if (!since)
+             const auto query = mailQuery(request, content, response);
+             if (!query)
                  return;
-             const QSet<QString> accounts = activeAccounts(*install);
              QJsonArray messages;
              qsizetype size = 0;
-             for (const CachedMessage& message : m_cache.since(accounts, *since, Clock::now() + settleWait))
+             for (const CachedMessage& message :
+                  m_cache.since(query->accounts, query->since, Clock::now() + settleWait))
                  if ((size += message.size) <= maxMessagesReply)
                      messages.append(message.json);
              // An empty list would read as "no mail yet" while no mail can come.
-             if (const auto problem = m_cache.problem(accounts); messages.isEmpty() && problem)
+             if (const auto problem = m_cache.problem(query->accounts); messages.isEmpty() && problem)
                  return fail(response, 502, *problem);
              reply(response, QJsonObject{{"messages", messages}});
          });
 
-    post("/v1/messages/ids",
-         [=, this](const httplib::Request& request, const QByteArray& content, httplib::Response& response) {
-             const auto install = authorized(request, response);
-             const auto since = install ? sinceOf(content, response) : std::nullopt;
-             if (!since)
-                 return;
-             const QSet<QString> accounts = activeAccounts(*install);
-             const auto ids = m_cache.waitForIds(
-                 *install, accounts, *since, Clock::now() + std::chrono::milliseconds(m_config.pollHoldMs));
-             // Not an empty list: that would read as "no mail" while mail may be waiting.
-             if (!ids)
-                 return busy(response, QStringLiteral("The backend is busy; please try again in a moment"));
-             if (const auto problem = m_cache.problem(accounts); ids->isEmpty() && problem)
-                 return fail(response, 502, *problem);
-             reply(response, QJsonObject{{"ids", QJsonArray::fromStringList(*ids)}});
-         });
+    post("/v1/messages/ids", [=, this](const httplib::Request& request, const QByteArray& content,
+                                       httplib::Response& response) {
+        const auto query = mailQuery(request, content, response);
+        if (!query)
+            return;
+        const auto ids = m_cache.waitForIds(query->install, query->accounts, query->since,
+                                            Clock::now() + std::chrono::milliseconds(m_config.pollHoldMs));
+        // Not an empty list: that would read as "no mail" while mail may be waiting.
+        if (!ids)
+            return busy(response, QStringLiteral("The backend is busy; please try again in a moment"));
+        if (const auto problem = m_cache.problem(query->accounts); ids->isEmpty() && problem)
+            return fail(response, 502, *problem);
+        reply(response, QJsonObject{{"ids", QJsonArray::fromStringList(*ids)}});
+    });
 
     post("/v1/messages/trash",
          [=, this](const httplib::Request& request, const QByteArray& content, httplib::Response& response) {

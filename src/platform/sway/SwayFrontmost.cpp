@@ -26,16 +26,49 @@ SwayFrontmost::SwayFrontmost(SwayIpc ipc)
     : m_ipc(std::move(ipc))
     , m_events(m_ipc.socketPath(), {QStringLiteral("window"), QStringLiteral("workspace")})
 {
-    QObject::connect(&m_events, &SwayEvents::event, &m_events, [this] { m_focusKnown = false; });
+    QObject::connect(&m_events, &SwayEvents::event, &m_events, [this] {
+        m_focusCurrent = false;
+        askTree();
+    });
+    askTree();
+}
+
+SwayFrontmost::~SwayFrontmost()
+{
+    delete m_request;
+}
+
+void SwayFrontmost::askTree()
+{
+    if (m_request)
+        return; // its reply may predate an event since; takeTree asks again then
+    m_focusCurrent = true;
+    m_request = new SwayTreeRequest(m_ipc.socketPath(),
+                                    [this](const SwayTreeRequest::Answer& tree) { takeTree(tree); });
+    m_request->start();
+}
+
+void SwayFrontmost::takeTree(const SwayTreeRequest::Answer& tree)
+{
+    m_request = nullptr; // it deletes itself
+    m_treeAnswered = true;
+    if (!tree) {
+        // An unreadable tree says nothing about the focus: none is reported, and the next tick asks again.
+        m_focusedPid = 0;
+        m_focusCurrent = false;
+        return;
+    }
+    const std::optional<swayipc::Toplevel> focused = swayipc::focusedToplevel(*tree);
+    m_focusedPid = focused ? focused->pid : 0;
+    if (!m_focusCurrent)
+        askTree();
 }
 
 qint64 SwayFrontmost::pid()
 {
-    if (m_focusKnown && m_events.listening())
-        return m_focusedPid;
-    const std::optional<swayipc::Toplevel> focused = m_ipc.focusedToplevel();
-    m_focusedPid = focused ? focused->pid : 0;
-    m_focusKnown = true;
+    // Without the event subscription a change could pass unseen, so each tick asks afresh.
+    if (!m_focusCurrent || !m_events.listening())
+        askTree();
     return m_focusedPid;
 }
 

@@ -219,12 +219,4 @@ Expected<QJsonObject, QString> SwayIpc::tree() const
     return document.object();
 }
 
-std::optional<swayipc::Toplevel> SwayIpc::focusedToplevel() const
-{
-    auto root = tree();
-    if (!root)
-        return std::nullopt;
-    return swayipc::focusedToplevel(*root);
-}
-
 } // namespace tessary

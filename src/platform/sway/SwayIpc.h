@@ -58,7 +58,6 @@ public:
     const QString& socketPath() const { return m_socketPath; }
 
     Expected<QJsonObject, QString> tree() const;
-    std::optional<swayipc::Toplevel> focusedToplevel() const;
     // One request and its reply's payload: commands, the config and the rest of sway's messages.
     Expected<QByteArray, QString> request(quint32 type, const QByteArray& payload) const;
 

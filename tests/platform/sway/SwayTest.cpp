@@ -2,8 +2,13 @@
 #include "platform/sway/SwayFrontmost.h"
 #include "platform/sway/SwayIpc.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTemporaryDir>
 
 #include <tuple>
 
@@ -117,6 +122,64 @@ TEST(SwayFrontmost, ElementsArePlacedOnTheScreenOfTheirOwnWindow)
         EXPECT_EQ(std::tuple(placed.x, placed.y, placed.width, placed.height),
                   std::tuple(row.onScreen->first, row.onScreen->second, field.width, field.height));
     }
+}
+
+// A sway that answers get_tree with whichever tree the test has put up, and takes subscriptions.
+struct FakeSway {
+    QTemporaryDir dir;
+    QLocalServer server;
+    QByteArray tree;
+    int treesAsked = 0;
+    QLocalSocket* subscriber = nullptr;
+
+    FakeSway()
+    {
+        QObject::connect(&server, &QLocalServer::newConnection, &server, [this] {
+            QLocalSocket* socket = server.nextPendingConnection();
+            QObject::connect(socket, &QLocalSocket::readyRead, socket,
+                             [this, socket, buffer = QByteArray()]() mutable {
+                                 buffer += socket->readAll();
+                                 for (auto message = takeMessage(buffer); message && *message;
+                                      message = takeMessage(buffer)) {
+                                     const bool subscribe = (*message)->type != swayipc::getTree;
+                                     treesAsked += subscribe ? 0 : 1;
+                                     socket->write(swayipc::frame((*message)->type,
+                                                                  subscribe ? R"({"success":true})" : tree));
+                                     subscriber = subscribe ? socket : subscriber;
+                                 }
+                             });
+        });
+        server.listen(dir.filePath(QStringLiteral("sway.sock")));
+    }
+};
+
+template <typename Condition>
+void runUntil(Condition done)
+{
+    for (QDeadlineTimer deadline(5000); !done() && !deadline.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+TEST(SwayFrontmost, TheTickReadsTheTreeSwaySentLastAndSwayIsAskedAgainAfterAnEvent)
+{
+    FakeSway sway;
+    sway.tree = QJsonDocument(recordedTree("tiled")).toJson(QJsonDocument::Compact);
+    SwayFrontmost frontmost(SwayIpc(sway.server.fullServerName()));
+    EXPECT_FALSE(frontmost.known()) << "nothing is read before sway answers";
+    EXPECT_EQ(frontmost.pid(), 0);
+    runUntil([&] { return frontmost.known() && sway.subscriber; });
+    EXPECT_EQ(frontmost.pid(), 30995);
+
+    sway.tree = QJsonDocument(recordedTree("empty")).toJson(QJsonDocument::Compact);
+    const int asked = sway.treesAsked;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(frontmost.pid(), 30995) << "without an event the kept tree stands";
+    EXPECT_EQ(sway.treesAsked, asked);
+
+    sway.subscriber->write(swayipc::frame(SwayEvents::eventBit | 3, R"({"change":"focus"})"));
+    runUntil([&] { return frontmost.pid() == 0; });
+    EXPECT_EQ(frontmost.pid(), 0) << "the focus moved to an empty workspace";
+    EXPECT_EQ(sway.treesAsked, asked + 1);
 }
 
 namespace mod = swaybind::mod;
