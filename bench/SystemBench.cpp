@@ -41,7 +41,8 @@ double percentile(std::vector<double> values, double fraction)
     return values.empty() ? 0 : values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
 }
 
-// "2025-01-02T10:11:12.345 com.tessary.Tessary.burst: found 123456: in Gmail→noticed 0.51s, body fetch 0.01s"
+// "2025-01-02T10:11:12.345 com.tessary.Tessary.burst: found 123456: in Gmail→noticed 0.51s, body fetch 0.01s",
+// the inbox named as the user named it.
 struct FoundLine {
     double found = 0;
     double noticed = 0;
@@ -49,7 +50,7 @@ struct FoundLine {
 bool parseFound(const QString& line, FoundLine& into)
 {
     static const QRegularExpression pattern(
-        QStringLiteral("^(\\S+) .*found \\S+: in Gmail→noticed [0-9.]+s, body fetch ([0-9.]+)s"));
+        QStringLiteral("^(\\S+) .*found \\S+: in .+→noticed [0-9.]+s, body fetch ([0-9.]+)s"));
     const QRegularExpressionMatch match = pattern.match(line);
     const QDateTime at = QDateTime::fromString(match.captured(1), QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
     if (!match.hasMatch() || !at.isValid())
