@@ -58,6 +58,19 @@ QByteArray pixelRows(const QImage& pixels)
     return bytes;
 }
 
+// A call to a method of the extension's object.
+QDBusMessage shellCall(const QString& method)
+{
+    return QDBusMessage::createMethodCall(service, objectPath, interfaceName, method);
+}
+
+// The answer of a method that says yes or no; no when none comes.
+QCoro::Task<bool> askShell(QDBusConnection bus, QDBusMessage call)
+{
+    const QDBusPendingReply<bool> reply = co_await bus.asyncCall(call);
+    co_return reply.isValid() && reply.value();
+}
+
 } // namespace
 
 GnomeShell::GnomeShell(const QDBusConnection& bus)
@@ -84,8 +97,7 @@ QCoro::Task<> GnomeShell::start()
     const QPointer<GnomeShell> self(this);
     const QDBusConnection bus = m_bus;
     co_await bus.asyncCall(request);
-    const QDBusMessage reply = co_await bus.asyncCall(
-        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("GetFocus")));
+    const QDBusMessage reply = co_await bus.asyncCall(shellCall(QStringLiteral("GetFocus")));
     if (!self)
         co_return;
     if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1) {
@@ -107,25 +119,21 @@ QCoro::Task<bool> GnomeShell::ready()
 void GnomeShell::pressKey(quint32 keyval, bool down)
 {
     // Calls on one connection arrive in the order they were sent: no need to wait for each.
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("PressKey"));
+    QDBusMessage call = shellCall(QStringLiteral("PressKey"));
     call << keyval << down;
     m_bus.send(call);
 }
 
 QCoro::Task<bool> GnomeShell::commitText(QString text)
 {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("CommitText"));
+    QDBusMessage call = shellCall(QStringLiteral("CommitText"));
     call << text;
-    const QDBusPendingReply<bool> reply = co_await m_bus.asyncCall(call);
-    co_return reply.isValid() && reply.value();
+    return askShell(m_bus, call);
 }
 
 QCoro::Task<std::optional<GnomeShell::Keymap>> GnomeShell::keymap()
 {
-    const QDBusMessage reply = co_await m_bus.asyncCall(
-        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("GetKeymap")));
+    const QDBusMessage reply = co_await m_bus.asyncCall(shellCall(QStringLiteral("GetKeymap")));
     const QVariantList values = reply.arguments();
     if (reply.type() != QDBusMessage::ReplyMessage || values.size() != 4)
         co_return std::nullopt;
@@ -136,8 +144,7 @@ void GnomeShell::showPicture(const QImage& image, QPoint topLeft)
 {
     const QImage pixels = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const QSize logical = (QSizeF(pixels.size()) / pixels.devicePixelRatio()).toSize();
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("ShowPicture"));
+    QDBusMessage call = shellCall(QStringLiteral("ShowPicture"));
     call << topLeft.x() << topLeft.y() << logical.width() << logical.height() << pixelRows(pixels)
          << pixels.width() << pixels.height();
     m_bus.send(call);
@@ -145,47 +152,39 @@ void GnomeShell::showPicture(const QImage& image, QPoint topLeft)
 
 void GnomeShell::hidePicture()
 {
-    m_bus.send(
-        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("HidePicture")));
+    m_bus.send(shellCall(QStringLiteral("HidePicture")));
 }
 
 void GnomeShell::showPanelIcon(const QImage& image)
 {
     const QImage pixels = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("ShowPanelIcon"));
+    QDBusMessage call = shellCall(QStringLiteral("ShowPanelIcon"));
     call << pixelRows(pixels) << pixels.width() << pixels.height();
     m_bus.send(call);
 }
 
 void GnomeShell::hidePanelIcon()
 {
-    m_bus.send(
-        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("HidePanelIcon")));
+    m_bus.send(shellCall(QStringLiteral("HidePanelIcon")));
 }
 
 QCoro::Task<bool> GnomeShell::moveWindow(QString title, QPoint topLeft)
 {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("MoveWindow"));
+    QDBusMessage call = shellCall(QStringLiteral("MoveWindow"));
     call << title << topLeft.x() << topLeft.y();
-    const QDBusPendingReply<bool> reply = co_await m_bus.asyncCall(call);
-    co_return reply.isValid() && reply.value();
+    return askShell(m_bus, call);
 }
 
 QCoro::Task<bool> GnomeShell::grabShortcut(QString accelerator)
 {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(service, objectPath, interfaceName, QStringLiteral("GrabShortcut"));
+    QDBusMessage call = shellCall(QStringLiteral("GrabShortcut"));
     call << accelerator;
-    const QDBusPendingReply<bool> reply = co_await m_bus.asyncCall(call);
-    co_return reply.isValid() && reply.value();
+    return askShell(m_bus, call);
 }
 
 void GnomeShell::releaseShortcut()
 {
-    m_bus.send(QDBusMessage::createMethodCall(service, objectPath, interfaceName,
-                                              QStringLiteral("ReleaseShortcut")));
+    m_bus.send(shellCall(QStringLiteral("ReleaseShortcut")));
 }
 
 void GnomeShell::onFocusChanged(const QDBusMessage& message)
