@@ -5,7 +5,9 @@
 #include "app/SettingsView.h"
 #include "common/SettingsStore.h"
 #include "engine/Clipboard.h"
+#include "engine/CodeSources.h"
 #include "engine/Controller.h"
+#include "engine/SmsSource.h"
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
 #include "state/ShortcutSetting.h"
@@ -97,10 +99,7 @@ void AppDelegate::launch()
     if (!onboarded)
         showOnboarding();
     else
-        m_context.state.whenAccessibilityKnown(this, [this] {
-            if (!ready())
-                showOnboarding();
-        });
+        m_context.state.whenAccessibilityKnown(this, [this] { checkSetupKept(); });
     // Its failure is not news at start: the settings window refreshes again when shown.
     m_context.inbox.refreshAccounts();
 }
@@ -115,7 +114,22 @@ void AppDelegate::reopen()
 
 bool AppDelegate::ready() const
 {
-    return m_context.state.hasInbox() && m_context.state.accessibility();
+    return hasCodeSource(m_context.state, m_context.phones) && m_context.state.accessibility();
+}
+
+void AppDelegate::checkSetupKept()
+{
+    switch (setupAtLaunch(m_context.state, m_context.phones)) {
+    case SetupAtLaunch::kept:
+        break;
+    case SetupAtLaunch::lost:
+        showOnboarding();
+        break;
+    case SetupAtLaunch::unknown:
+        connect(m_context.phones, &SmsSource::serviceChanged, this, &AppDelegate::checkSetupKept,
+                Qt::SingleShotConnection);
+        break;
+    }
 }
 
 void AppDelegate::updateStatus()

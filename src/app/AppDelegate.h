@@ -34,7 +34,7 @@ public:
     void launch();
     // A second launch or the desktop asks for us: onboarding when not ready, else settings.
     void reopen();
-    // Ready: an active inbox and accessibility.
+    // Ready: somewhere codes come from (an active inbox or a phone that relays) and accessibility.
     bool ready() const;
 
     void togglePopover();
@@ -52,6 +52,8 @@ public:
 
 private:
     void updateStatus();
+    // After a finished onboarding: onboarding again once the setup turns out lost.
+    void checkSetupKept();
     void placePopover();
     // Runs `action` from the event loop once the popover has closed.
     void afterClosing(std::function<void()> action);

@@ -1,5 +1,7 @@
 #include "AppViewTestSupport.h"
 #include "app/OnboardingView.h"
+#include "engine/CodeSources.h"
+#include "fakes/FakeSmsSource.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -69,6 +71,60 @@ TEST_F(OnboardingTest, PracticeStepRunsDemoModeAndDoneFinishes)
     EXPECT_FALSE(state->demoMode());
     EXPECT_EQ(doneCalls, 1);
 }
+
+using Daemon = PhoneService::Daemon;
+
+// Without an inbox, with accessibility: what a paired phone makes of the inbox step and of a
+// finished onboarding at the next launch.
+struct PhoneRow {
+    const char* name;
+    PhoneService service;
+    bool smsCodes; // "Codes from my phone's messages"
+    bool goesOn;   // the inbox step's Continue
+    SetupAtLaunch atLaunch;
+};
+
+class OnboardingPhone : public OnboardingTest, public ::testing::WithParamInterface<PhoneRow> {};
+
+TEST_P(OnboardingPhone, APhoneThatRelaysIsASourceOfCodes)
+{
+    const PhoneRow& row = GetParam();
+    accessibility->trusted = true;
+    FakeSmsSource phones;
+    phones.setService(row.service);
+    makeContext();
+    context->phones = &phones;
+    state->setSmsCodes(row.smsCodes);
+    OnboardingView view(*context, [] {});
+    view.show();
+    view.primary().click();
+    ASSERT_EQ(view.step(), 1);
+    EXPECT_EQ(view.primary().isEnabled(), row.goesOn);
+    EXPECT_EQ(view.phone().isVisible(), row.smsCodes);
+    for (const PairedPhone& phone : row.service.phones)
+        EXPECT_TRUE(view.phone().text().contains(phone.name)) << view.phone().text().toStdString();
+    EXPECT_EQ(setupAtLaunch(*state, &phones), row.atLaunch);
+}
+
+const PairedPhone pixel{"a", "Pixel 7", true, true, true};
+const PairedPhone notifying{"a", "Pixel 7", true, false, true};
+const PairedPhone mute{"a", "Pixel 7", true, false, false};
+const PairedPhone away{"a", "Pixel 7", false, false, false};
+
+// At login KDE Connect, or the phone, may come after Tessary: not yet there is no lost setup.
+INSTANTIATE_TEST_SUITE_P(
+    Phones, OnboardingPhone,
+    ::testing::Values(
+        PhoneRow{"Relaying", {Daemon::running, {pixel}}, true, true, SetupAtLaunch::kept},
+        PhoneRow{"SwitchedOff", {Daemon::running, {pixel}}, false, false, SetupAtLaunch::lost},
+        PhoneRow{"Notifications", {Daemon::running, {notifying}}, true, true, SetupAtLaunch::kept},
+        PhoneRow{"RelayingNothing", {Daemon::running, {mute}}, true, false, SetupAtLaunch::lost},
+        PhoneRow{"Away", {Daemon::running, {away}}, true, false, SetupAtLaunch::kept},
+        PhoneRow{"NonePaired", {Daemon::running, {}}, true, false, SetupAtLaunch::lost},
+        PhoneRow{"NotRunningYet", {Daemon::notRunning, {}}, true, false, SetupAtLaunch::kept},
+        PhoneRow{"NotInstalled", {Daemon::notInstalled, {}}, true, false, SetupAtLaunch::lost},
+        PhoneRow{"NotAnsweredYet", {}, true, false, SetupAtLaunch::unknown}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace
 } // namespace tessary::test
