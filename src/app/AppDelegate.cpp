@@ -85,7 +85,7 @@ void AppDelegate::launch()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(new PopoverView(m_context.state, m_context.clock, std::move(actions),
-                                      m_context.developerBuild, m_popover.get()));
+                                      m_context.developerBuild, m_context.phones, m_popover.get()));
     m_popover->installEventFilter(this);
 
     updateStatus();
@@ -134,7 +134,7 @@ void AppDelegate::checkSetupKept()
 
 void AppDelegate::updateStatus()
 {
-    const TrayStatus status = trayStatusFor(m_context.state);
+    const TrayStatus status = trayStatusFor(m_context.state, m_context.phones);
     if (m_statusShown && status == m_status)
         return;
     m_status = status;
