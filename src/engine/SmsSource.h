@@ -16,6 +16,9 @@ struct PairedPhone {
     bool reachable = false;
     bool sms = false;           // relays the text messages it receives
     bool notifications = false; // relays its notifications, read for codes when it relays no messages
+    // Asked for its threads, it relayed none, and no notification has shown yet that it relays no
+    // new ones either: it may have no messages at all, or its app may lack the SMS permission.
+    bool unanswered = false;
     friend bool operator==(const PairedPhone&, const PairedPhone&) = default;
 };
 
