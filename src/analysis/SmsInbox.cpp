@@ -33,10 +33,13 @@ Message smsAsMessage(const SmsMessage& message)
 bool SmsInbox::add(const SmsMessage& message, TimePoint now)
 {
     m_messages.removeIf([&](const auto& kept) { return smsTime(kept.value()) < now - m_keep; });
+    m_seen.removeIf([&](const auto& seen) { return seen.value() < now - identityMemory; });
     if (message.direction != SmsMessage::Direction::received || smsTime(message) < now - m_keep)
         return false;
     const QString key = smsKey(message);
-    if (m_messages.contains(key))
+    const bool seen = m_seen.contains(key);
+    m_seen.insert(key, now);
+    if (seen)
         return false;
     m_messages.insert(key, message);
     return true;
