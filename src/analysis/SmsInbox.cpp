@@ -49,7 +49,7 @@ QList<Message> SmsInbox::since(TimePoint since) const
 {
     QList<SmsMessage> kept;
     for (const SmsMessage& message : m_messages)
-        if (smsTime(message) > since)
+        if (smsTime(message) > since - phoneClockLag)
             kept.append(message);
     std::sort(kept.begin(), kept.end(),
               [](const SmsMessage& a, const SmsMessage& b) { return a.dateMs < b.dateMs; });

@@ -22,9 +22,14 @@ public:
     // Keeps `message` unless it was sent, is older than the window or was seen before; true when
     // it is new. Forgets messages that left the window, and identities unseen for a day.
     bool add(const SmsMessage& message, TimePoint now);
-    // The kept messages dated after `since`, oldest first, as messages the code finder ranks.
+    // The kept messages dated after `since`, less a phone clock's lag, oldest first, as messages
+    // the code finder ranks.
     QList<Message> since(TimePoint since) const;
 
+    // A phone's clock may lag the desktop's by a few seconds (it sets itself from the mobile
+    // network), so a message it dates a moment before a search began may have come after it. A
+    // message older than that is a code from before, and never counts.
+    static constexpr TimePoint phoneClockLag = 5;
     // How long a message's identity is remembered after it was last seen.
     static constexpr TimePoint identityMemory = 24 * 3600;
 
