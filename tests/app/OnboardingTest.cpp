@@ -1,5 +1,7 @@
 #include "AppViewTestSupport.h"
 #include "app/OnboardingView.h"
+#include "app/PopoverText.h"
+#include "app/TrayIcons.h"
 #include "engine/CodeSources.h"
 #include "fakes/FakeSmsSource.h"
 
@@ -74,13 +76,13 @@ TEST_F(OnboardingTest, PracticeStepRunsDemoModeAndDoneFinishes)
 
 using Daemon = PhoneService::Daemon;
 
-// Without an inbox, with accessibility: what a paired phone makes of the inbox step and of a
-// finished onboarding at the next launch.
+// Without an inbox, with accessibility: what a paired phone makes of the inbox step, the tray,
+// the popover and, after a finished onboarding, the next launch.
 struct PhoneRow {
     const char* name;
     PhoneService service;
     bool smsCodes; // "Codes from my phone's messages"
-    bool goesOn;   // the inbox step's Continue
+    bool goesOn;   // a source of codes: the inbox step's Continue, and set up
     SetupAtLaunch atLaunch;
 };
 
@@ -92,31 +94,35 @@ TEST_P(OnboardingPhone, APhoneThatRelaysIsASourceOfCodes)
     accessibility->trusted = true;
     FakeSmsSource phones;
     phones.setService(row.service);
-    makeContext();
-    context->phones = &phones;
+    makeContext().phones = &phones;
     state->setSmsCodes(row.smsCodes);
     OnboardingView view(*context, [] {});
     view.show();
     view.primary().click();
-    ASSERT_EQ(view.step(), 1);
     EXPECT_EQ(view.primary().isEnabled(), row.goesOn);
     EXPECT_EQ(view.phone().isVisible(), row.smsCodes);
     for (const PairedPhone& phone : row.service.phones)
         EXPECT_TRUE(view.phone().text().contains(phone.name)) << view.phone().text().toStdString();
+    EXPECT_EQ(trayStatusFor(*state, &phones), row.goesOn ? TrayStatus::ready : TrayStatus::needsSetup);
+    EXPECT_EQ(popover::headerFor(*state, &phones),
+              row.goesOn ? popover::Header::watching : popover::Header::notSetUp);
+    if (row.goesOn) {
+        EXPECT_EQ(popover::watchedText(*state, &phones), "Watching Pixel 7");
+    }
     EXPECT_EQ(setupAtLaunch(*state, &phones), row.atLaunch);
 }
 
-const PairedPhone pixel{"a", "Pixel 7", true, true, true};
+const PairedPhone relaying{"a", "Pixel 7", true, true, true};
 const PairedPhone notifying{"a", "Pixel 7", true, false, true};
 const PairedPhone mute{"a", "Pixel 7", true, false, false};
 const PairedPhone away{"a", "Pixel 7", false, false, false};
 
-// At login KDE Connect, or the phone, may come after Tessary: not yet there is no lost setup.
+// At login KDE Connect, or the phone, may come after Tessary: not there yet is no lost setup.
 INSTANTIATE_TEST_SUITE_P(
     Phones, OnboardingPhone,
     ::testing::Values(
-        PhoneRow{"Relaying", {Daemon::running, {pixel}}, true, true, SetupAtLaunch::kept},
-        PhoneRow{"SwitchedOff", {Daemon::running, {pixel}}, false, false, SetupAtLaunch::lost},
+        PhoneRow{"Relaying", {Daemon::running, {relaying}}, true, true, SetupAtLaunch::kept},
+        PhoneRow{"SwitchedOff", {Daemon::running, {relaying}}, false, false, SetupAtLaunch::lost},
         PhoneRow{"Notifications", {Daemon::running, {notifying}}, true, true, SetupAtLaunch::kept},
         PhoneRow{"RelayingNothing", {Daemon::running, {mute}}, true, false, SetupAtLaunch::lost},
         PhoneRow{"Away", {Daemon::running, {away}}, true, false, SetupAtLaunch::kept},

@@ -1,8 +1,6 @@
 #include "AppViewTestSupport.h"
 #include "app/PopoverParts.h"
 #include "app/PopoverView.h"
-#include "app/TrayIcons.h"
-#include "fakes/FakeSmsSource.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -75,22 +73,6 @@ TEST_F(PopoverTest, HeaderNamesTheFirstCaseThatHolds)
         }
         EXPECT_EQ(view->findChild<QToolButton*>("pause") != nullptr, row.header == popover::Header::watching);
     }
-}
-
-// Without an inbox, a phone that brings codes is what is watched; switched off, setup is not done.
-TEST_F(PopoverTest, APhoneAloneIsWatched)
-{
-    accessibility->trusted = true;
-    FakeSmsSource phones;
-    phones.setService({PhoneService::Daemon::running, {PairedPhone{"a", "Pixel 7", true, false, true}}});
-    makeContext();
-    PopoverView view(*state, clock, {}, false, &phones);
-    EXPECT_EQ(view.header(), popover::Header::watching);
-    EXPECT_EQ(view.findChild<QLabel*>("headerText")->text(), "Watching Pixel 7");
-    EXPECT_EQ(trayStatusFor(*state, &phones), TrayStatus::ready);
-    state->setSmsCodes(false);
-    EXPECT_EQ(view.header(), popover::Header::notSetUp);
-    EXPECT_EQ(trayStatusFor(*state, &phones), TrayStatus::needsSetup);
 }
 
 TEST_F(PopoverTest, AgeTextCountsWholeUnits)
