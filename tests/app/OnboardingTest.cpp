@@ -128,7 +128,6 @@ INSTANTIATE_TEST_SUITE_P(
         PhoneRow{"Away", {Daemon::running, {away}}, true, false, SetupAtLaunch::kept},
         PhoneRow{"NonePaired", {Daemon::running, {}}, true, false, SetupAtLaunch::lost},
         PhoneRow{"NotRunningYet", {Daemon::notRunning, {}}, true, false, SetupAtLaunch::kept},
-        PhoneRow{"NotInstalled", {Daemon::notInstalled, {}}, true, false, SetupAtLaunch::lost},
         PhoneRow{"NotAnsweredYet", {}, true, false, SetupAtLaunch::unknown}),
     [](const auto& param) { return std::string(param.param.name); });
 
