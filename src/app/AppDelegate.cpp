@@ -104,17 +104,13 @@ void AppDelegate::launch()
     m_context.inbox.refreshAccounts();
 }
 
+// A phone user whose phone is away for now is set up: Settings say where the phone is.
 void AppDelegate::reopen()
 {
-    if (!ready())
+    if (setupAtLaunch(m_context.state, m_context.phones) == SetupAtLaunch::lost)
         showOnboarding();
     else
         openSettings();
-}
-
-bool AppDelegate::ready() const
-{
-    return hasCodeSource(m_context.state, m_context.phones) && m_context.state.accessibility();
 }
 
 void AppDelegate::checkSetupKept()

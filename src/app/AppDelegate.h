@@ -32,10 +32,8 @@ public:
     // Everything a start does, in order: tray and popover, engine, open-at-login default,
     // onboarding when needed, one inbox refresh.
     void launch();
-    // A second launch or the desktop asks for us: onboarding when not ready, else settings.
+    // A second launch or the desktop asks for us: onboarding when the setup is lost, else settings.
     void reopen();
-    // Ready: somewhere codes come from (an active inbox or a phone that relays) and accessibility.
-    bool ready() const;
 
     void togglePopover();
     void closePopover();

@@ -12,8 +12,8 @@ bool phoneBringsCodes(const AppState& state, const SmsSource* phones);
 // Whether codes have somewhere to come from: an active inbox, or a phone that brings them.
 bool hasCodeSource(const AppState& state, const SmsSource* phones);
 
-// At launch, after a finished onboarding: whether its setup is kept, lost (onboarding again), or
-// not known until the phone service answers.
+// At a launch after a finished onboarding, or a second launch: whether its setup is kept, lost
+// (onboarding again), or not known until the phone service answers.
 enum class SetupAtLaunch { kept, lost, unknown };
 SetupAtLaunch setupAtLaunch(const AppState& state, const SmsSource* phones);
 
