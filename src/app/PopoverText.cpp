@@ -27,7 +27,7 @@ QString watchedText(const AppState& state, const SmsSource* phones)
         return QStringLiteral("Watching ") + state.inboxSummary();
     QStringList names;
     for (const PairedPhone& phone : phones->service().phones)
-        if (phone.reachable && (phone.sms || phone.notifications))
+        if (relaysMessages(phone))
             names.append(phone.name);
     return QStringLiteral("Watching ") + names.join(QStringLiteral(", "));
 }

@@ -60,7 +60,7 @@ PhoneServiceText describePhoneService(const PhoneService& service)
             continue;
         }
         text.sentence += (text.sentence.isEmpty() ? QString() : QStringLiteral(" ")) + phoneSentence(phone);
-        text.relaying = text.relaying || phone.sms || phone.notifications;
+        text.relaying = text.relaying || relaysMessages(phone);
     }
     if (text.sentence.isEmpty())
         text.sentence = joinedNames(away) +

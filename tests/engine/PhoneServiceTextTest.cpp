@@ -28,6 +28,7 @@ const PairedPhone away{"b", "Fairphone", false, false, false};
 const PairedPhone mute{"c", "Galaxy", true, false, true};
 const PairedPhone deaf{"c", "Galaxy", true, false, false};
 const PairedPhone quiet{"c", "Galaxy", true, false, true, true};
+const PairedPhone quietAlone{"c", "Galaxy", true, false, false, true};
 
 INSTANTIATE_TEST_SUITE_P(
     Phones, PhoneServiceSentence,
@@ -71,6 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "Galaxy has sent no text messages yet. If the KDE Connect app on the phone lacks the SMS "
                     "permission, allow it there. Meanwhile, codes are read from its messages app's "
                     "notifications.",
+                    true},
+        ServiceCase{"NoTextMessagesYetNorNotifications",
+                    {Daemon::running, {quietAlone}},
+                    "Galaxy has sent no text messages yet. If the KDE Connect app on the phone lacks the SMS "
+                    "permission, allow it there.",
                     true},
         ServiceCase{
             "NeitherMessagesNorNotifications",
