@@ -33,10 +33,13 @@ Message smsAsMessage(const SmsMessage& message)
 bool SmsInbox::add(const SmsMessage& message, TimePoint now)
 {
     m_messages.removeIf([&](const auto& kept) { return smsTime(kept.value()) < now - m_keep; });
+    m_seen.removeIf([&](const auto& seen) { return seen.value() < now - identityMemory; });
     if (message.direction != SmsMessage::Direction::received || smsTime(message) < now - m_keep)
         return false;
     const QString key = smsKey(message);
-    if (m_messages.contains(key))
+    const bool seen = m_seen.contains(key);
+    m_seen.insert(key, now);
+    if (seen)
         return false;
     m_messages.insert(key, message);
     return true;
@@ -46,7 +49,7 @@ QList<Message> SmsInbox::since(TimePoint since) const
 {
     QList<SmsMessage> kept;
     for (const SmsMessage& message : m_messages)
-        if (smsTime(message) > since)
+        if (smsTime(message) > since - phoneClockLag)
             kept.append(message);
     std::sort(kept.begin(), kept.end(),
               [](const SmsMessage& a, const SmsMessage& b) { return a.dateMs < b.dateMs; });

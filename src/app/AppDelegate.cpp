@@ -5,7 +5,9 @@
 #include "app/SettingsView.h"
 #include "common/SettingsStore.h"
 #include "engine/Clipboard.h"
+#include "engine/CodeSources.h"
 #include "engine/Controller.h"
+#include "engine/SmsSource.h"
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
 #include "state/ShortcutSetting.h"
@@ -83,7 +85,7 @@ void AppDelegate::launch()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(new PopoverView(m_context.state, m_context.clock, std::move(actions),
-                                      m_context.developerBuild, m_popover.get()));
+                                      m_context.developerBuild, m_context.phones, m_popover.get()));
     m_popover->installEventFilter(this);
 
     updateStatus();
@@ -97,30 +99,38 @@ void AppDelegate::launch()
     if (!onboarded)
         showOnboarding();
     else
-        m_context.state.whenAccessibilityKnown(this, [this] {
-            if (!ready())
-                showOnboarding();
-        });
+        m_context.state.whenAccessibilityKnown(this, [this] { checkSetupKept(); });
     // Its failure is not news at start: the settings window refreshes again when shown.
     m_context.inbox.refreshAccounts();
 }
 
+// A phone user whose phone is away for now is set up: Settings say where the phone is.
 void AppDelegate::reopen()
 {
-    if (!ready())
+    if (setupAtLaunch(m_context.state, m_context.phones) == SetupAtLaunch::lost)
         showOnboarding();
     else
         openSettings();
 }
 
-bool AppDelegate::ready() const
+void AppDelegate::checkSetupKept()
 {
-    return m_context.state.hasInbox() && m_context.state.accessibility();
+    switch (setupAtLaunch(m_context.state, m_context.phones)) {
+    case SetupAtLaunch::kept:
+        break;
+    case SetupAtLaunch::lost:
+        showOnboarding();
+        break;
+    case SetupAtLaunch::unknown:
+        connect(m_context.phones, &SmsSource::serviceChanged, this, &AppDelegate::checkSetupKept,
+                Qt::SingleShotConnection);
+        break;
+    }
 }
 
 void AppDelegate::updateStatus()
 {
-    const TrayStatus status = trayStatusFor(m_context.state);
+    const TrayStatus status = trayStatusFor(m_context.state, m_context.phones);
     if (m_statusShown && status == m_status)
         return;
     m_status = status;

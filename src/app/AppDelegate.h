@@ -32,10 +32,8 @@ public:
     // Everything a start does, in order: tray and popover, engine, open-at-login default,
     // onboarding when needed, one inbox refresh.
     void launch();
-    // A second launch or the desktop asks for us: onboarding when not ready, else settings.
+    // A second launch or the desktop asks for us: onboarding when the setup is lost, else settings.
     void reopen();
-    // Ready: an active inbox and accessibility.
-    bool ready() const;
 
     void togglePopover();
     void closePopover();
@@ -52,6 +50,8 @@ public:
 
 private:
     void updateStatus();
+    // After a finished onboarding: onboarding again once the setup turns out lost.
+    void checkSetupKept();
     void placePopover();
     // Runs `action` from the event loop once the popover has closed.
     void afterClosing(std::function<void()> action);

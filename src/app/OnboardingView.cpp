@@ -5,6 +5,8 @@
 #include "app/Look.h"
 #include "app/TrayIcons.h"
 #include "common/SettingsStore.h"
+#include "engine/CodeSources.h"
+#include "engine/PhoneServiceText.h"
 #include "state/AppState.h"
 #include "state/ShortcutSetting.h"
 
@@ -130,6 +132,11 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
     auto* accounts = new AccountsView(context, inboxes);
     accounts->setMaximumWidth(380);
     column->addWidget(accounts, 0, Qt::AlignHCenter);
+    // Codes may come from a paired phone instead: which one, or how to pair one.
+    m_phone = look::label({}, 11, look::secondary(palette()), inboxes, true);
+    m_phone->setObjectName(QStringLiteral("phoneStatus"));
+    m_phone->setAlignment(Qt::AlignCenter);
+    column->addWidget(m_phone);
     column->addStretch(1);
     m_steps->addWidget(inboxes);
 
@@ -207,6 +214,9 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
     connect(m_practice, &QLineEdit::textChanged, this, &OnboardingView::refresh);
     connect(&context.state, &AppState::accountsChanged, this, &OnboardingView::refresh);
     connect(&context.state, &AppState::accessibilityChanged, this, &OnboardingView::refresh);
+    connect(&context.state, &AppState::smsCodesChanged, this, &OnboardingView::refresh);
+    if (context.phones)
+        connect(context.phones, &SmsSource::serviceChanged, this, &OnboardingView::refresh);
     goTo(0);
 }
 
@@ -244,7 +254,7 @@ void OnboardingView::refresh()
     m_primary->setText(m_step == practiceStep ? QStringLiteral("Done") : QStringLiteral("Continue"));
     bool enabled = true;
     if (m_step == 1)
-        enabled = m_context.state.hasInbox();
+        enabled = hasCodeSource(m_context.state, m_context.phones);
     else if (m_step == 2)
         enabled = m_context.state.accessibility();
     m_primary->setEnabled(enabled);
@@ -254,6 +264,19 @@ void OnboardingView::refresh()
     m_granted->setVisible(granted);
     m_accessNote->setVisible(!granted && !m_accessNote->text().isEmpty());
     m_success->setVisible(m_practice->text().size() >= 6);
+    refreshPhone();
+}
+
+// Shown while codes may come from the phone's messages; in green once a phone brings them.
+void OnboardingView::refreshPhone()
+{
+    m_phone->setVisible(m_context.phones && m_context.state.smsCodes());
+    if (!m_context.phones)
+        return;
+    const QString sentence = describePhoneService(m_context.phones->service()).sentence;
+    const bool brings = phoneBringsCodes(m_context.state, m_context.phones);
+    m_phone->setText(brings ? QStringLiteral("✔ ") + sentence : sentence);
+    look::setColour(m_phone, brings ? look::green() : look::secondary(palette()));
 }
 
 void OnboardingView::showEvent(QShowEvent* event)

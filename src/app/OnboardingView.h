@@ -45,6 +45,7 @@ public:
     QLabel& success() const { return *m_success; }
     QPushButton& turnOn() const { return *m_turnOn; }
     QLabel& granted() const { return *m_granted; }
+    QLabel& phone() const { return *m_phone; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -55,6 +56,7 @@ private:
     void advance();
     void done();
     void refresh();
+    void refreshPhone();
 
     AppContext& m_context;
     std::function<void()> m_onDone;
@@ -66,6 +68,7 @@ private:
     QPushButton* m_turnOn = nullptr;
     QLabel* m_granted = nullptr;
     QLabel* m_accessNote = nullptr;
+    QLabel* m_phone = nullptr;
     QLineEdit* m_practice = nullptr;
     QLabel* m_success = nullptr;
 };

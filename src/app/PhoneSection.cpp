@@ -40,9 +40,12 @@ void PhoneSection::refresh()
     m_smsCodes->setChecked(paired && m_state.smsCodes());
     const PhoneServiceText text = describePhoneService(service);
     m_status->setText(text.sentence);
-    // Orange while no phone sends its text messages: there is something to mend.
-    const bool sending = std::any_of(service.phones.cbegin(), service.phones.cend(),
-                                     [](const PairedPhone& phone) { return phone.reachable && phone.sms; });
+    // Orange while no phone sends its text messages: there is something to mend. A phone with no
+    // messages at all may be fine.
+    const bool sending =
+        std::any_of(service.phones.cbegin(), service.phones.cend(), [](const PairedPhone& phone) {
+            return phone.reachable && (phone.sms || phone.unanswered);
+        });
     const bool looking = service.daemon == PhoneService::Daemon::unknown;
     look::setColour(m_status, sending || looking ? look::secondary(palette()) : look::orange());
 }

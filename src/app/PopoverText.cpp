@@ -1,5 +1,7 @@
 #include "app/PopoverText.h"
 
+#include "engine/CodeSources.h"
+#include "engine/SmsSource.h"
 #include "state/AppState.h"
 
 #include <QDateTime>
@@ -10,13 +12,24 @@
 
 namespace tessary::popover {
 
-Header headerFor(const AppState& state)
+Header headerFor(const AppState& state, const SmsSource* phones)
 {
-    if (!state.hasInbox() || !state.accessibility())
+    if (!hasCodeSource(state, phones) || !state.accessibility())
         return Header::notSetUp;
     if (state.isPaused())
         return Header::paused;
     return Header::watching;
+}
+
+QString watchedText(const AppState& state, const SmsSource* phones)
+{
+    if (state.hasInbox() || !phoneBringsCodes(state, phones))
+        return QStringLiteral("Watching ") + state.inboxSummary();
+    QStringList names;
+    for (const PairedPhone& phone : phones->service().phones)
+        if (relaysMessages(phone))
+            names.append(phone.name);
+    return QStringLiteral("Watching ") + names.join(QStringLiteral(", "));
 }
 
 QString ageText(TimePoint received, TimePoint now)

@@ -9,14 +9,18 @@
 namespace tessary {
 
 class AppState;
+class SmsSource;
 
 // The popover's wording and the pause arithmetic, apart from its widgets.
 namespace popover {
 
 enum class Header { notSetUp, paused, watching };
 
-// The first header case that holds for the state.
-Header headerFor(const AppState& state);
+// The first header case that holds for the state, where `phones` may bring codes too.
+Header headerFor(const AppState& state, const SmsSource* phones);
+
+// What is watched: the inboxes, or without one the phones that bring codes.
+QString watchedText(const AppState& state, const SmsSource* phones);
 
 // "0s" .. "59s", "1m" .. "59m", "1h" .. "23h", then whole days; a future `received` counts as now.
 QString ageText(TimePoint received, TimePoint now);

@@ -3,6 +3,7 @@
 #include "app/Look.h"
 #include "app/PopoverParts.h"
 #include "common/Clock.h"
+#include "engine/SmsSource.h"
 #include "state/AppState.h"
 
 #include <QHBoxLayout>
@@ -33,10 +34,11 @@ void clear(QWidget* box)
 } // namespace
 
 PopoverView::PopoverView(AppState& state, Clock& clock, PopoverActions actions, bool developerBuild,
-                         QWidget* parent)
+                         const SmsSource* phones, QWidget* parent)
     : QFrame(parent)
     , m_state(state)
     , m_clock(clock)
+    , m_phones(phones)
     , m_actions(std::move(actions))
     , m_headerBox(new QWidget(this))
     , m_codesBox(new QWidget(this))
@@ -69,9 +71,11 @@ PopoverView::PopoverView(AppState& state, Clock& clock, PopoverActions actions, 
         QStringLiteral("Quit"), [this] { m_actions.quit(); }, footer));
     column->addWidget(footer);
 
-    for (auto signal :
-         {&AppState::accountsChanged, &AppState::accessibilityChanged, &AppState::pausedUntilChanged})
+    for (auto signal : {&AppState::accountsChanged, &AppState::accessibilityChanged,
+                        &AppState::pausedUntilChanged, &AppState::smsCodesChanged})
         connect(&m_state, signal, this, &PopoverView::rebuildHeader);
+    if (m_phones)
+        connect(m_phones, &SmsSource::serviceChanged, this, &PopoverView::rebuildHeader);
     connect(&m_state, &AppState::recentChanged, this, &PopoverView::rebuildCodes);
     connect(&m_state, &AppState::shortcutChanged, this, &PopoverView::rebuildCodes);
     rebuildHeader();
@@ -86,7 +90,7 @@ QList<CodeRow*> PopoverView::rows() const
 void PopoverView::rebuildHeader()
 {
     clear(m_headerBox);
-    m_header = popover::headerFor(m_state);
+    m_header = popover::headerFor(m_state, m_phones);
     auto* row = new QHBoxLayout(m_headerBox);
     row->setContentsMargins(12, 8, 12, 9);
     row->setSpacing(8);
@@ -126,9 +130,9 @@ void PopoverView::rebuildHeader()
         auto* watching = look::label({}, 13, text, m_headerBox);
         watching->setObjectName(QStringLiteral("headerText"));
         const int room = popoverWidth - 24 - 8 - pauseButton->sizeHint().width();
-        watching->setText(watching->fontMetrics().elidedText(
-            QStringLiteral("Watching ") + m_state.inboxSummary(), Qt::ElideMiddle, room));
-        watching->setToolTip(m_state.inboxSummary());
+        const QString watched = popover::watchedText(m_state, m_phones);
+        watching->setText(watching->fontMetrics().elidedText(watched, Qt::ElideMiddle, room));
+        watching->setToolTip(watched);
         row->addWidget(watching, 1);
         row->addWidget(pauseButton);
         break;

@@ -31,8 +31,9 @@ struct PopoverActions {
 class PopoverView : public QFrame {
     Q_OBJECT
 public:
+    // `phones`: the paired phones that may bring codes instead of an inbox, if any.
     PopoverView(AppState& state, Clock& clock, PopoverActions actions, bool developerBuild,
-                QWidget* parent = nullptr);
+                const SmsSource* phones = nullptr, QWidget* parent = nullptr);
 
     popover::Header header() const { return m_header; }
     QList<CodeRow*> rows() const;
@@ -44,6 +45,7 @@ private:
 
     AppState& m_state;
     Clock& m_clock;
+    const SmsSource* m_phones;
     PopoverActions m_actions;
     popover::Header m_header = popover::Header::notSetUp;
     QWidget* m_headerBox;

@@ -1,5 +1,6 @@
 #include "app/TrayIcons.h"
 
+#include "engine/CodeSources.h"
 #include "state/AppState.h"
 
 #include <QPainter>
@@ -58,9 +59,9 @@ QIcon iconIn(TrayStatus status, const QColor& colour)
 
 } // namespace
 
-TrayStatus trayStatusFor(const AppState& state)
+TrayStatus trayStatusFor(const AppState& state, const SmsSource* phones)
 {
-    if (!state.hasInbox() || !state.accessibility())
+    if (!hasCodeSource(state, phones) || !state.accessibility())
         return TrayStatus::needsSetup;
     return state.isPaused() ? TrayStatus::paused : TrayStatus::ready;
 }

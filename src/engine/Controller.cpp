@@ -1,6 +1,7 @@
 #include "engine/Controller.h"
 
 #include "engine/ChipSurface.h"
+#include "engine/CodeSources.h"
 #include "hotkey/HotKey.h"
 #include "screen/FrameWait.h"
 #include "state/AppState.h"
@@ -75,8 +76,7 @@ QCoro::Task<> Controller::runTicks()
 // Someone whose codes come by SMS alone needs no inbox: a phone that relays is enough.
 bool Controller::eligible() const
 {
-    const bool phone = m_s.sms && m_s.state.smsCodes() && relaysMessages(m_s.sms->service());
-    return ((m_s.state.hasInbox() || phone) && m_s.state.accessibility()) || m_s.state.demoMode();
+    return (hasCodeSource(m_s.state, m_s.sms) && m_s.state.accessibility()) || m_s.state.demoMode();
 }
 
 QCoro::Task<> Controller::tick()

@@ -16,6 +16,13 @@ QString phoneSentence(const PairedPhone& phone)
 {
     if (phone.sms)
         return phone.name + QStringLiteral(" is paired and reachable.");
+    if (phone.unanswered)
+        return phone.name +
+               QStringLiteral(" has sent no text messages yet. If the KDE Connect app on the phone lacks "
+                              "the SMS permission, allow it there.") +
+               (phone.notifications ? QStringLiteral(" Meanwhile, codes are read from its messages app's "
+                                                     "notifications.")
+                                    : QString());
     if (phone.notifications)
         return phone.name +
                QStringLiteral(" sends no text messages: in the KDE Connect app on the phone, allow "
@@ -53,7 +60,7 @@ PhoneServiceText describePhoneService(const PhoneService& service)
             continue;
         }
         text.sentence += (text.sentence.isEmpty() ? QString() : QStringLiteral(" ")) + phoneSentence(phone);
-        text.relaying = text.relaying || phone.sms || phone.notifications;
+        text.relaying = text.relaying || relaysMessages(phone);
     }
     if (text.sentence.isEmpty())
         text.sentence = joinedNames(away) +

@@ -8,7 +8,7 @@ namespace tessary {
 // why and how to mend it.
 struct PhoneServiceText {
     QString sentence;
-    bool relaying = false; // a reachable phone relays its text messages or its messages app's notifications
+    bool relaying = false; // a reachable phone relays, or may relay, its text messages or its notifications
 };
 
 // "Pixel 7 is paired and reachable.", or the one reason none is: KDE Connect not installed or not

@@ -16,6 +16,9 @@ struct PairedPhone {
     bool reachable = false;
     bool sms = false;           // relays the text messages it receives
     bool notifications = false; // relays its notifications, read for codes when it relays no messages
+    // Asked for its threads, it relayed none, and no notification has shown yet that it relays no
+    // new ones either: it may have no messages at all, or its app may lack the SMS permission.
+    bool unanswered = false;
     friend bool operator==(const PairedPhone&, const PairedPhone&) = default;
 };
 
@@ -27,12 +30,16 @@ struct PhoneService {
     friend bool operator==(const PhoneService&, const PhoneService&) = default;
 };
 
-// Whether a paired phone is reachable now and relays its text messages or notifications.
+// Whether a paired phone is reachable now and relays its text messages or notifications. One that
+// has sent none yet may merely have none, and relay the next.
+inline bool relaysMessages(const PairedPhone& phone)
+{
+    return phone.reachable && (phone.sms || phone.notifications || phone.unanswered);
+}
 inline bool relaysMessages(const PhoneService& service)
 {
-    return std::any_of(service.phones.cbegin(), service.phones.cend(), [](const PairedPhone& phone) {
-        return phone.reachable && (phone.sms || phone.notifications);
-    });
+    return std::any_of(service.phones.cbegin(), service.phones.cend(),
+                       [](const PairedPhone& phone) { return relaysMessages(phone); });
 }
 
 // The text messages the user's paired phones receive, relayed by a companion service on the

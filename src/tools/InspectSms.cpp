@@ -42,6 +42,7 @@ QJsonObject smsStatus(const SessionSms& sms)
                                    {QStringLiteral("name"), phone.name},
                                    {QStringLiteral("reachable"), phone.reachable},
                                    {QStringLiteral("sms"), phone.sms},
+                                   {QStringLiteral("unanswered"), phone.unanswered},
                                    {QStringLiteral("notifications"), phone.notifications}});
     QJsonObject status{{QStringLiteral("source"), sessionSmsSource}, {QStringLiteral("devices"), devices}};
     const PhoneServiceText text = describePhoneService(service);

@@ -61,6 +61,15 @@ int main(int argc, char** argv)
     };
 
     popover("popover-not-set-up");
+    {
+        FakeSmsSource only;
+        only.setService({PhoneService::Daemon::running, {PairedPhone{"a", "Pixel 7", true, true, true}}});
+        accessibility->trusted = true;
+        QCoreApplication::processEvents();
+        PopoverView view(state, clock, actions, false, &only);
+        save(view, "popover-phone");
+        accessibility->trusted = false;
+    }
     accessibility->trusted = true;
     state.setAccounts(
         {Account{"1", "gmail", "me@gmail.com", "active"}, Account{"2", "imap", std::nullopt, "active"}});
@@ -82,6 +91,8 @@ int main(int argc, char** argv)
     const QList<std::pair<PhoneService, const char*>> phoneStates{
         {{Daemon::running, {PairedPhone{"a", "Pixel 7", true, true, true}}}, "settings"},
         {{Daemon::running, {PairedPhone{"a", "Pixel 7", true, false, true}}}, "settings-phone-no-sms"},
+        {{Daemon::running, {PairedPhone{"a", "Pixel 7", true, false, true, true}}},
+         "settings-phone-unanswered"},
         {{Daemon::running, {PairedPhone{"a", "Pixel 7", false, false, false}}}, "settings-phone-away"},
         {{Daemon::running, {}}, "settings-phone-none-paired"},
         {{Daemon::notRunning, {}}, "settings-phone-not-running"},
@@ -97,6 +108,14 @@ int main(int argc, char** argv)
     state.setAccounts({});
     accessibility->trusted = false;
     QCoreApplication::processEvents();
+    // Codes from a phone alone: the inbox step names it and lets the user go on.
+    phones.setService(phoneStates.constFirst().first);
+    {
+        OnboardingView onboarding(context, [] {});
+        onboarding.primary().click();
+        save(onboarding, "onboarding-2-phone");
+    }
+    phones.setService({Daemon::running, {}});
     OnboardingView onboarding(context, [] {});
     for (int step = 0; step < OnboardingView::stepCount; ++step) {
         if (step == 1)

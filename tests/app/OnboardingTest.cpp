@@ -1,5 +1,9 @@
 #include "AppViewTestSupport.h"
 #include "app/OnboardingView.h"
+#include "app/PopoverText.h"
+#include "app/TrayIcons.h"
+#include "engine/CodeSources.h"
+#include "fakes/FakeSmsSource.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -69,6 +73,63 @@ TEST_F(OnboardingTest, PracticeStepRunsDemoModeAndDoneFinishes)
     EXPECT_FALSE(state->demoMode());
     EXPECT_EQ(doneCalls, 1);
 }
+
+using Daemon = PhoneService::Daemon;
+
+// Without an inbox, with accessibility: what a paired phone makes of the inbox step, the tray,
+// the popover and, after a finished onboarding, the next launch.
+struct PhoneRow {
+    const char* name;
+    PhoneService service;
+    bool smsCodes; // "Codes from my phone's messages"
+    bool goesOn;   // a source of codes: the inbox step's Continue, and set up
+    SetupAtLaunch atLaunch;
+};
+
+class OnboardingPhone : public OnboardingTest, public ::testing::WithParamInterface<PhoneRow> {};
+
+TEST_P(OnboardingPhone, APhoneThatRelaysIsASourceOfCodes)
+{
+    const PhoneRow& row = GetParam();
+    accessibility->trusted = true;
+    FakeSmsSource phones;
+    phones.setService(row.service);
+    makeContext().phones = &phones;
+    state->setSmsCodes(row.smsCodes);
+    OnboardingView view(*context, [] {});
+    view.show();
+    view.primary().click();
+    EXPECT_EQ(view.primary().isEnabled(), row.goesOn);
+    EXPECT_EQ(view.phone().isVisible(), row.smsCodes);
+    for (const PairedPhone& phone : row.service.phones)
+        EXPECT_TRUE(view.phone().text().contains(phone.name)) << view.phone().text().toStdString();
+    EXPECT_EQ(trayStatusFor(*state, &phones), row.goesOn ? TrayStatus::ready : TrayStatus::needsSetup);
+    EXPECT_EQ(popover::headerFor(*state, &phones),
+              row.goesOn ? popover::Header::watching : popover::Header::notSetUp);
+    if (row.goesOn) {
+        EXPECT_EQ(popover::watchedText(*state, &phones), "Watching Pixel 7");
+    }
+    EXPECT_EQ(setupAtLaunch(*state, &phones), row.atLaunch);
+}
+
+const PairedPhone relaying{"a", "Pixel 7", true, true, true};
+const PairedPhone notifying{"a", "Pixel 7", true, false, true};
+const PairedPhone mute{"a", "Pixel 7", true, false, false};
+const PairedPhone away{"a", "Pixel 7", false, false, false};
+
+// At login KDE Connect, or the phone, may come after Tessary: not there yet is no lost setup.
+INSTANTIATE_TEST_SUITE_P(
+    Phones, OnboardingPhone,
+    ::testing::Values(
+        PhoneRow{"Relaying", {Daemon::running, {relaying}}, true, true, SetupAtLaunch::kept},
+        PhoneRow{"SwitchedOff", {Daemon::running, {relaying}}, false, false, SetupAtLaunch::lost},
+        PhoneRow{"Notifications", {Daemon::running, {notifying}}, true, true, SetupAtLaunch::kept},
+        PhoneRow{"RelayingNothing", {Daemon::running, {mute}}, true, false, SetupAtLaunch::lost},
+        PhoneRow{"Away", {Daemon::running, {away}}, true, false, SetupAtLaunch::kept},
+        PhoneRow{"NonePaired", {Daemon::running, {}}, true, false, SetupAtLaunch::lost},
+        PhoneRow{"NotRunningYet", {Daemon::notRunning, {}}, true, false, SetupAtLaunch::kept},
+        PhoneRow{"NotAnsweredYet", {}, true, false, SetupAtLaunch::unknown}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace
 } // namespace tessary::test

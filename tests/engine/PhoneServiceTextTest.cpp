@@ -27,6 +27,8 @@ const PairedPhone pixel{"a", "Pixel 7", true, true, true};
 const PairedPhone away{"b", "Fairphone", false, false, false};
 const PairedPhone mute{"c", "Galaxy", true, false, true};
 const PairedPhone deaf{"c", "Galaxy", true, false, false};
+const PairedPhone quiet{"c", "Galaxy", true, false, true, true};
+const PairedPhone quietAlone{"c", "Galaxy", true, false, false, true};
 
 INSTANTIATE_TEST_SUITE_P(
     Phones, PhoneServiceSentence,
@@ -64,6 +66,18 @@ INSTANTIATE_TEST_SUITE_P(
             "Galaxy sends no text messages: in the KDE Connect app on the phone, allow the SMS plugin its "
             "permission. Until then, codes are read from its messages app's notifications.",
             true},
+        // Asked for its threads, it answered nothing: it may have none.
+        ServiceCase{"NoTextMessagesYetButNotifications",
+                    {Daemon::running, {quiet}},
+                    "Galaxy has sent no text messages yet. If the KDE Connect app on the phone lacks the SMS "
+                    "permission, allow it there. Meanwhile, codes are read from its messages app's "
+                    "notifications.",
+                    true},
+        ServiceCase{"NoTextMessagesYetNorNotifications",
+                    {Daemon::running, {quietAlone}},
+                    "Galaxy has sent no text messages yet. If the KDE Connect app on the phone lacks the SMS "
+                    "permission, allow it there.",
+                    true},
         ServiceCase{
             "NeitherMessagesNorNotifications",
             {Daemon::running, {deaf}},

@@ -53,7 +53,8 @@ TEST_P(SmsCodes, AreOfferedOnTheChipRankedWithTheMailAndNeverTypedWithoutAClick)
 INSTANTIATE_TEST_SUITE_P(
     Phone, SmsCodes,
     ::testing::Values(SmsCase{"ReceivedAfterTheFocus", 0, Direction::received, {}, "739201", ""},
-                      SmsCase{"DatedBeforeTheFocus", -2, Direction::received, {}, "", ""},
+                      SmsCase{"FromAPhoneWhoseClockLags", -2, Direction::received, {}, "739201", ""},
+                      SmsCase{"DatedWellBeforeTheFocus", -60, Direction::received, {}, "", ""},
                       SmsCase{"SentByThePhone", 0, Direction::sent, {}, "", ""},
                       SmsCase{"LaterThanAnotherSendersMail", 0, Direction::received, "other.org", "739201",
                               ""},

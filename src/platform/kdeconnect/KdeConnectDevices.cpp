@@ -31,7 +31,7 @@ KdeConnectDevices::KdeConnectDevices(QDBusConnection bus, QObject* parent)
 
 PhoneService KdeConnectDevices::service() const
 {
-    PhoneService out{m_daemon, {}};
+    PhoneService out{m_settled ? m_daemon : PhoneService::Daemon::unknown, {}};
     for (const QString& id : m_ids)
         if (m_read.contains(id))
             out.phones.append(m_read.value(id));
@@ -41,6 +41,7 @@ PhoneService KdeConnectDevices::service() const
 void KdeConnectDevices::serviceVanished()
 {
     m_daemon = PhoneService::Daemon::notRunning;
+    m_settled = true;
     m_ids.clear();
     m_read.clear();
     emit changed();
@@ -79,6 +80,10 @@ void KdeConnectDevices::devicesListed(QDBusPendingCallWatcher* call)
     }
     m_daemon = PhoneService::Daemon::running;
     m_ids = reply.value();
+    if (!m_settled) {
+        m_unread = QSet<QString>(m_ids.cbegin(), m_ids.cend());
+        m_settled = m_unread.isEmpty();
+    }
     for (auto kept = m_read.begin(); kept != m_read.end();)
         kept = m_ids.contains(kept.key()) ? std::next(kept) : m_read.erase(kept);
     for (const QString& id : std::as_const(m_ids)) {
@@ -114,6 +119,7 @@ void KdeConnectDevices::checkInstalled()
                 m_daemon = !reply.isError() && reply.value().contains(busName)
                                ? PhoneService::Daemon::notRunning
                                : PhoneService::Daemon::notInstalled;
+                m_settled = true;
                 emit changed();
             });
 }
@@ -127,8 +133,10 @@ void KdeConnectDevices::readDevice(const QString& id)
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, id](QDBusPendingCallWatcher* done) {
         done->deleteLater();
         const QDBusPendingReply<QVariantMap> reply = *done;
-        if (reply.isError() || !m_ids.contains(id))
+        if (reply.isError() || !m_ids.contains(id)) {
+            readEnded(id, false);
             return;
+        }
         const QVariantMap properties = reply.value();
         const QString name = properties.value(QStringLiteral("name")).toString();
         readPlugins(id, PairedPhone{id, name.isEmpty() ? id : name,
@@ -144,17 +152,26 @@ void KdeConnectDevices::readPlugins(const QString& id, PairedPhone phone)
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, phone](QDBusPendingCallWatcher* done) {
         done->deleteLater();
         const QDBusPendingReply<QStringList> reply = *done;
-        if (!m_ids.contains(phone.id))
+        if (!m_ids.contains(phone.id)) {
+            readEnded(phone.id, false);
             return;
+        }
         PairedPhone read = phone;
         const QStringList plugins = reply.isError() ? QStringList{} : reply.value();
         read.sms = read.reachable && plugins.contains(smsPlugin);
         read.notifications = read.reachable && plugins.contains(notificationsPlugin);
-        if (m_read.contains(read.id) && m_read.value(read.id) == read)
-            return;
+        const bool phoneChanged = !m_read.contains(read.id) || m_read.value(read.id) != read;
         m_read.insert(read.id, read);
-        emit changed();
+        readEnded(read.id, phoneChanged);
     });
+}
+
+void KdeConnectDevices::readEnded(const QString& id, bool phoneChanged)
+{
+    const bool settling = !m_settled && m_unread.remove(id) && m_unread.isEmpty();
+    m_settled = m_settled || settling;
+    if (phoneChanged || settling)
+        emit changed();
 }
 
 } // namespace tessary

@@ -21,7 +21,8 @@ class KdeConnectDevices : public QObject {
 public:
     explicit KdeConnectDevices(QDBusConnection bus, QObject* parent = nullptr);
 
-    // Phones appear once their name and plugins are read, in the daemon's order.
+    // Phones appear once their name and plugins are read, in the daemon's order. The daemon counts
+    // as unknown until every phone it first listed was read: until then no phone is no answer.
     PhoneService service() const;
 
 signals:
@@ -38,6 +39,7 @@ private:
     void checkInstalled();
     void readDevice(const QString& id);
     void readPlugins(const QString& id, PairedPhone phone);
+    void readEnded(const QString& id, bool phoneChanged);
 
     QDBusConnection m_bus;
     QDBusServiceWatcher* m_watcher;
@@ -45,6 +47,8 @@ private:
     QStringList m_ids;                  // paired devices, in the daemon's order
     QHash<QString, PairedPhone> m_read; // device id → what was read of it
     QSet<QString> m_listening;          // devices whose signals are connected
+    QSet<QString> m_unread;             // phones of the first listing not read yet
+    bool m_settled = false;             // the daemon's state and its first phones are known
     quint64 m_listings = 0;             // lists asked for, so a late answer about an older one is known
 };
 

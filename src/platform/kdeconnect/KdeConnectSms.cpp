@@ -34,8 +34,11 @@ QList<Message> KdeConnectSms::received(TimePoint since) const
 PhoneService KdeConnectSms::service() const
 {
     PhoneService out = m_devices.service();
-    for (PairedPhone& phone : out.phones)
-        phone.sms = phone.sms && !m_silent.contains(phone.id);
+    for (PairedPhone& phone : out.phones) {
+        const bool silent = phone.sms && m_silent.contains(phone.id);
+        phone.sms = phone.sms && !silent;
+        phone.unanswered = silent && !m_mute.contains(phone.id);
+    }
     return out;
 }
 
@@ -75,6 +78,7 @@ void KdeConnectSms::takeMessage(const SmsMessage& message)
 {
     // Any message it relays, sent or old, shows that the phone sends them.
     m_heard.insert(message.deviceId);
+    m_mute.remove(message.deviceId);
     if (m_silent.remove(message.deviceId))
         emit serviceChanged();
     const std::optional<PairedPhone> from = phone(message.deviceId);
@@ -96,8 +100,22 @@ void KdeConnectSms::takeNotification(const SmsMessage& message)
     auto kept = m_noticed.find(message.deviceId);
     if (kept == m_noticed.end())
         kept = m_noticed.insert(message.deviceId, SmsInbox(m_keep));
-    if (kept->add(named, m_clock.now()) && !sendsMessages(message.deviceId))
+    if (!kept->add(named, m_clock.now()))
+        return;
+    if (!sendsMessages(message.deviceId))
         emit arrived();
+    // A phone that relays text messages relays this one too, soon.
+    if (m_following.contains(message.deviceId) && !m_heard.contains(message.deviceId))
+        QTimer::singleShot(m_answer, this, [this, id = message.deviceId] { notifiedAlone(id); });
+}
+
+void KdeConnectSms::notifiedAlone(const QString& id)
+{
+    if (m_heard.contains(id) || m_mute.contains(id))
+        return;
+    m_mute.insert(id);
+    if (m_silent.contains(id))
+        emit serviceChanged();
 }
 
 bool KdeConnectSms::sendsMessages(const QString& id) const

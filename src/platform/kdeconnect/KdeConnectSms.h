@@ -17,8 +17,13 @@ namespace tessary {
 // The text messages of the phones paired with KDE Connect, read from its daemon on the session
 // bus: from each reachable phone's conversations, or from its messages app's notifications when
 // it sends no text messages (its SMS plugin is off, or it answers nothing when asked for its
-// threads: its app lacks the permission). It only reads: it never pairs, accepts a pairing, marks
-// a message read or dismisses a notification. Main thread only.
+// threads). It only reads: it never pairs, accepts a pairing, marks a message read or dismisses a
+// notification. Main thread only.
+//
+// The daemon says nothing when a phone answers that it has no threads at all: such a phone and
+// one whose app lacks the SMS permission look alike until a message comes. A phone with the
+// permission relays each new text message as it comes, so a messages app's notification with no
+// text message within `answer` tells the phone lacks it; until then the phone is unanswered.
 class KdeConnectSms : public SmsSource {
     Q_OBJECT
 public:
@@ -35,6 +40,7 @@ private:
     void takeMessage(const SmsMessage& message);
     void takeNotification(const SmsMessage& message);
     void unanswered(const QString& id);
+    void notifiedAlone(const QString& id);
     bool sendsMessages(const QString& id) const;
     std::optional<PairedPhone> phone(const QString& id) const;
 
@@ -49,6 +55,7 @@ private:
     QSet<QString> m_following; // phones whose conversations are read now
     QSet<QString> m_heard;     // phones that relayed a text message since they were last asked
     QSet<QString> m_silent;    // phones that answered nothing when asked
+    QSet<QString> m_mute;      // phones that relayed no text message for a messages app's notification
 };
 
 } // namespace tessary
