@@ -3,6 +3,7 @@
 #include "app/OnboardingView.h"
 #include "app/PopoverView.h"
 #include "app/SettingsView.h"
+#include "app/StartupSequence.h"
 #include "common/SettingsStore.h"
 #include "engine/Clipboard.h"
 #include "engine/Controller.h"
@@ -53,7 +54,17 @@ AppDelegate::AppDelegate(AppContext& context, Controller& controller, StatusIcon
 
 AppDelegate::~AppDelegate() = default;
 
-void AppDelegate::launch()
+void AppDelegate::launch(StartupSequence& steps)
+{
+    steps.then([this] { showTray(); })
+        .then([this] {
+            m_controller.start();
+            m_context.state.applyLaunchAtLoginDefault();
+        })
+        .then([this] { showFirstWindow(); });
+}
+
+void AppDelegate::showTray()
 {
     connect(&m_tray, &StatusIcon::clicked, this, &AppDelegate::togglePopover);
 
@@ -90,9 +101,10 @@ void AppDelegate::launch()
     m_statusTimer.setInterval(statusRefresh);
     connect(&m_statusTimer, &QTimer::timeout, this, &AppDelegate::updateStatus);
     m_statusTimer.start();
+}
 
-    m_controller.start();
-    m_context.state.applyLaunchAtLoginDefault();
+void AppDelegate::showFirstWindow()
+{
     const bool onboarded = m_context.settings.value(settingKey::onboarded).toBool();
     if (!onboarded)
         showOnboarding();
@@ -103,10 +115,18 @@ void AppDelegate::launch()
         });
     // Its failure is not news at start: the settings window refreshes again when shown.
     m_context.inbox.refreshAccounts();
+    m_launched = true;
+    if (m_reopenWaiting)
+        reopen();
 }
 
 void AppDelegate::reopen()
 {
+    if (!m_launched) {
+        m_reopenWaiting = true;
+        return;
+    }
+    m_reopenWaiting = false;
     if (!ready())
         showOnboarding();
     else

@@ -18,6 +18,7 @@ namespace tessary {
 
 class Controller;
 class PopoverView;
+class StartupSequence;
 class StatusIcon;
 
 // The application's shell: starts the engine, keeps the tray icon and its popover, opens the
@@ -29,10 +30,11 @@ public:
     AppDelegate(AppContext& context, Controller& controller, StatusIcon& icon, QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    // Everything a start does, in order: tray and popover, engine, open-at-login default,
-    // onboarding when needed, one inbox refresh.
-    void launch();
-    // A second launch or the desktop asks for us: onboarding when not ready, else settings.
+    // Everything a start does, in order, a job of `steps` each: tray and popover; engine and
+    // open-at-login default; onboarding when needed and one inbox refresh.
+    void launch(StartupSequence& steps);
+    // A second launch or the desktop asks for us: onboarding when not ready, else settings. Asked
+    // during the launch, once the launch is done.
     void reopen();
     // Ready: an active inbox and accessibility.
     bool ready() const;
@@ -51,6 +53,8 @@ public:
     QWidget* onboardingWindow() const { return m_onboarding.get(); }
 
 private:
+    void showTray();
+    void showFirstWindow();
     void updateStatus();
     void placePopover();
     // Runs `action` from the event loop once the popover has closed.
@@ -64,6 +68,8 @@ private:
     std::unique_ptr<QWidget> m_settings;
     std::unique_ptr<QWidget> m_onboarding;
     QTimer m_statusTimer;
+    bool m_launched = false;
+    bool m_reopenWaiting = false;
     TrayStatus m_status = TrayStatus::needsSetup;
     bool m_statusShown = false;
     QElapsedTimer m_popoverClosed; // the click that closes a popup also reaches the tray icon
