@@ -1,6 +1,8 @@
 #include "app/StallWatch.h"
 
-#include <QSaveFile>
+#include <QFile>
+
+#include <cstdio>
 
 namespace tessary {
 
@@ -34,14 +36,19 @@ void StallWatch::tick()
 
 void StallWatch::report() const
 {
-    QSaveFile file(m_reportPath);
-    if (!file.open(QIODevice::WriteOnly))
+    // Written beside and renamed over, so a reader never sees half a line; not through QSaveFile,
+    // whose commit waits for the disk (fdatasync) on this thread: under a busy disk that stalled
+    // the loop for up to 370 ms, the longest stall it then reported.
+    const QString written = m_reportPath + QStringLiteral(".new");
+    QFile file(written);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
     file.write(QStringLiteral("longest stall %1 ms after %2 s\n")
                    .arg(m_longest)
                    .arg(double(m_longestAt) / 1000, 0, 'f', 1)
                    .toUtf8());
-    file.commit();
+    file.close();
+    std::rename(QFile::encodeName(written).constData(), QFile::encodeName(m_reportPath).constData());
 }
 
 } // namespace tessary
