@@ -61,6 +61,12 @@ void AppDelegate::launch(StartupSequence& steps)
             m_controller.start();
             m_context.state.applyLaunchAtLoginDefault();
         })
+        .then([this] {
+            // Built in a turn before the one that shows it: the first window of a process is the
+            // slowest to make (fonts, styles and code first touched).
+            if (!m_context.settings.value(settingKey::onboarded).toBool())
+                makeOnboarding();
+        })
         .then([this] { showFirstWindow(); });
 }
 
@@ -211,6 +217,14 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 
 void AppDelegate::showOnboarding()
 {
+    makeOnboarding();
+    m_onboarding->show();
+    m_onboarding->raise();
+    m_onboarding->activateWindow();
+}
+
+void AppDelegate::makeOnboarding()
+{
     if (!m_onboarding) {
         m_onboarding = std::make_unique<OnboardingView>(m_context, [this] {
             if (m_onboarding)
@@ -220,9 +234,6 @@ void AppDelegate::showOnboarding()
         if (QScreen* screen = QGuiApplication::primaryScreen())
             m_onboarding->move(screen->availableGeometry().center() - m_onboarding->rect().center());
     }
-    m_onboarding->show();
-    m_onboarding->raise();
-    m_onboarding->activateWindow();
 }
 
 void AppDelegate::openSettings()

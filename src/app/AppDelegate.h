@@ -31,7 +31,7 @@ public:
     ~AppDelegate() override;
 
     // Everything a start does, in order, a job of `steps` each: tray and popover; engine and
-    // open-at-login default; onboarding when needed and one inbox refresh.
+    // open-at-login default; onboarding when needed (built, then shown) and one inbox refresh.
     void launch(StartupSequence& steps);
     // A second launch or the desktop asks for us: onboarding when not ready, else settings. Asked
     // during the launch, once the launch is done.
@@ -54,6 +54,7 @@ public:
 
 private:
     void showTray();
+    void makeOnboarding();
     void showFirstWindow();
     void updateStatus();
     void placePopover();
