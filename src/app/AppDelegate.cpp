@@ -3,6 +3,7 @@
 #include "app/OnboardingView.h"
 #include "app/PopoverView.h"
 #include "app/SettingsView.h"
+#include "app/StartupSequence.h"
 #include "common/SettingsStore.h"
 #include "engine/Clipboard.h"
 #include "engine/CodeSources.h"
@@ -55,7 +56,23 @@ AppDelegate::AppDelegate(AppContext& context, Controller& controller, StatusIcon
 
 AppDelegate::~AppDelegate() = default;
 
-void AppDelegate::launch()
+void AppDelegate::launch(StartupSequence& steps)
+{
+    steps.then([this] { showTray(); })
+        .then([this] {
+            m_controller.start();
+            m_context.state.applyLaunchAtLoginDefault();
+        })
+        .then([this] {
+            // Built in a turn before the one that shows it: the first window of a process is the
+            // slowest to make (fonts, styles and code first touched).
+            if (!m_context.settings.value(settingKey::onboarded).toBool())
+                makeOnboarding();
+        })
+        .then([this] { showFirstWindow(); });
+}
+
+void AppDelegate::showTray()
 {
     connect(&m_tray, &StatusIcon::clicked, this, &AppDelegate::togglePopover);
 
@@ -92,9 +109,10 @@ void AppDelegate::launch()
     m_statusTimer.setInterval(statusRefresh);
     connect(&m_statusTimer, &QTimer::timeout, this, &AppDelegate::updateStatus);
     m_statusTimer.start();
+}
 
-    m_controller.start();
-    m_context.state.applyLaunchAtLoginDefault();
+void AppDelegate::showFirstWindow()
+{
     const bool onboarded = m_context.settings.value(settingKey::onboarded).toBool();
     if (!onboarded)
         showOnboarding();
@@ -102,11 +120,19 @@ void AppDelegate::launch()
         m_context.state.whenAccessibilityKnown(this, [this] { checkSetupKept(); });
     // Its failure is not news at start: the settings window refreshes again when shown.
     m_context.inbox.refreshAccounts();
+    m_launched = true;
+    if (m_reopenWaiting)
+        reopen();
 }
 
 // A phone user whose phone is away for now is set up: Settings say where the phone is.
 void AppDelegate::reopen()
 {
+    if (!m_launched) {
+        m_reopenWaiting = true;
+        return;
+    }
+    m_reopenWaiting = false;
     if (setupAtLaunch(m_context.state, m_context.phones) == SetupAtLaunch::lost)
         showOnboarding();
     else
@@ -201,6 +227,14 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 
 void AppDelegate::showOnboarding()
 {
+    makeOnboarding();
+    m_onboarding->show();
+    m_onboarding->raise();
+    m_onboarding->activateWindow();
+}
+
+void AppDelegate::makeOnboarding()
+{
     if (!m_onboarding) {
         m_onboarding = std::make_unique<OnboardingView>(m_context, [this] {
             if (m_onboarding)
@@ -210,9 +244,6 @@ void AppDelegate::showOnboarding()
         if (QScreen* screen = QGuiApplication::primaryScreen())
             m_onboarding->move(screen->availableGeometry().center() - m_onboarding->rect().center());
     }
-    m_onboarding->show();
-    m_onboarding->raise();
-    m_onboarding->activateWindow();
 }
 
 void AppDelegate::openSettings()

@@ -18,6 +18,7 @@ namespace tessary {
 
 class Controller;
 class PopoverView;
+class StartupSequence;
 class StatusIcon;
 
 // The application's shell: starts the engine, keeps the tray icon and its popover, opens the
@@ -29,10 +30,11 @@ public:
     AppDelegate(AppContext& context, Controller& controller, StatusIcon& icon, QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    // Everything a start does, in order: tray and popover, engine, open-at-login default,
-    // onboarding when needed, one inbox refresh.
-    void launch();
-    // A second launch or the desktop asks for us: onboarding when the setup is lost, else settings.
+    // Everything a start does, in order, a job of `steps` each: tray and popover; engine and
+    // open-at-login default; onboarding when needed (built, then shown) and one inbox refresh.
+    void launch(StartupSequence& steps);
+    // A second launch or the desktop asks for us: onboarding when the setup is lost, else settings. Asked
+    // during the launch, once the launch is done.
     void reopen();
 
     void togglePopover();
@@ -49,6 +51,9 @@ public:
     QWidget* onboardingWindow() const { return m_onboarding.get(); }
 
 private:
+    void showTray();
+    void makeOnboarding();
+    void showFirstWindow();
     void updateStatus();
     // After a finished onboarding: onboarding again once the setup turns out lost.
     void checkSetupKept();
@@ -64,6 +69,8 @@ private:
     std::unique_ptr<QWidget> m_settings;
     std::unique_ptr<QWidget> m_onboarding;
     QTimer m_statusTimer;
+    bool m_launched = false;
+    bool m_reopenWaiting = false;
     TrayStatus m_status = TrayStatus::needsSetup;
     bool m_statusShown = false;
     QElapsedTimer m_popoverClosed; // the click that closes a popup also reaches the tray icon

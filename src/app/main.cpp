@@ -6,6 +6,7 @@
 #include "app/AppDelegate.h"
 #include "app/FormerIdMove.h"
 #include "app/StallWatch.h"
+#include "app/StartupSequence.h"
 #include "app/TrayIcons.h"
 #include "app/UpdateCheck.h"
 #include "common/AppIdentity.h"
@@ -63,9 +64,12 @@ void grantAccessibility(const QString& typingProblem, QObject* context, std::fun
 }
 
 // Everything the running application is made of, made in dependency order: the Linux services, the
-// state, the engine and the windows.
+// state, the engine and the windows. The backend connection and AT-SPI come made; what the start
+// does then runs in later jobs of `steps`.
 struct Tessary {
-    Tessary(tessary::SingleInstance& instance, const tessary::FormerIdMove& formerId);
+    Tessary(std::unique_ptr<tessary::BackendConnection> connection,
+            std::unique_ptr<tessary::AtspiAccessibility> accessibility, const tessary::FormerIdMove& formerId,
+            tessary::StartupSequence& steps);
 
     tessary::Platform platform;
     tessary::AppState state{tessary::AppStateServices{platform.settings, platform.accessibility,
@@ -103,8 +107,11 @@ struct Tessary {
     tessary::SecretServiceStore formerKeyring;
 };
 
-Tessary::Tessary(tessary::SingleInstance& instance, const tessary::FormerIdMove& formerId)
-    : formerKeyring(formerId.formerId)
+Tessary::Tessary(std::unique_ptr<tessary::BackendConnection> connection,
+                 std::unique_ptr<tessary::AtspiAccessibility> accessibility,
+                 const tessary::FormerIdMove& formerId, tessary::StartupSequence& steps)
+    : platform(std::move(connection), std::move(accessibility))
+    , formerKeyring(formerId.formerId)
 {
     context.secretsLocation = [this] { return tessary::secretsLocation(platform.connection); };
     context.phones = &platform.sms;
@@ -112,14 +119,12 @@ Tessary::Tessary(tessary::SingleInstance& instance, const tessary::FormerIdMove&
     delegate.setCheckForUpdates([this] { updates.checkNow(); });
     // Developer builds never look for updates on their own.
     if (!tessary::isDevBuild())
-        updates.checkDaily();
-    QObject::connect(&instance, &tessary::SingleInstance::reopenRequested, &delegate,
-                     &tessary::AppDelegate::reopen);
+        steps.then([this] { updates.checkDaily(); });
     // Nothing asks the backend before the token kept under the former id has moved: a new token
     // would stand for a new installation without its inboxes.
     QCoro::connect(tessary::moveKeyringToken(platform.connection.storedSettings, formerKeyring,
                                              platform.connection.secrets),
-                   &delegate, [this] { delegate.launch(); });
+                   &delegate, [this, &steps] { delegate.launch(steps); });
 }
 
 } // namespace
@@ -152,8 +157,12 @@ int main(int argc, char** argv)
         stallWatch = std::make_unique<StallWatch>(report);
 
     // A later launch hands over to the running one without waiting for its answer here: the
-    // application is put together only once this launch knows it is the first.
+    // application is put together only once this launch knows it is the first, a part per turn of
+    // the event loop.
     SingleInstance instance(applicationId());
+    StartupSequence steps;
+    std::unique_ptr<BackendConnection> connection;
+    std::unique_ptr<AtspiAccessibility> accessibility;
     std::unique_ptr<Tessary> running;
     instance.claim([&](SingleInstance::Claim claim) {
         if (claim == SingleInstance::Claim::handedOver) {
@@ -163,7 +172,15 @@ int main(int argc, char** argv)
         // Files kept under the former application id move before anything reads them.
         const FormerIdMove formerId = FormerIdMove::forThisBuild({QCoreApplication::applicationFilePath()});
         formerId.moveFiles();
-        running = std::make_unique<Tessary>(instance, formerId);
+        steps.then([&] { connection = std::make_unique<BackendConnection>(); })
+            .then([&] { accessibility = makeSessionAccessibility(); })
+            .then([&, formerId] {
+                running = std::make_unique<Tessary>(std::move(connection), std::move(accessibility), formerId,
+                                                    steps);
+            });
+        // A later launch asking while this one is still being put together waits behind it.
+        QObject::connect(&instance, &SingleInstance::reopenRequested, &steps,
+                         [&] { steps.then([&] { running->delegate.reopen(); }); });
     });
     return QApplication::exec();
 }

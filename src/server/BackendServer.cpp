@@ -59,18 +59,13 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::bind(ServerConf
         return Unexpected{QStringLiteral("Can't create the data folder \"%1\"").arg(config.dataDir)};
     QFile::setPermissions(config.dataDir,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QDir data(config.dataDir);
     auto imap = loadImapSettings(config.dataDir);
     if (!imap)
         return Unexpected{imap.error()};
     config.imap = *imap;
-    auto storage = SqliteStorage::open(data.filePath(QStringLiteral("tessary-backend.sqlite")));
-    if (!storage)
-        return Unexpected{storage.error()};
 
     std::unique_ptr<BackendServer> server(new BackendServer);
     server->m_config = config;
-    server->m_storage = std::move(*storage);
     // Every held ids poll and every TLS handshake occupies a worker, so the pool is larger than
     // the polls allowed to wait at once.
     auto http = HttpServer::create(config.tlsCert, config.tlsKey, config.http, config.maxHeldPolls + 16);
@@ -89,6 +84,13 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::bind(ServerConf
 
 QString BackendServer::serve()
 {
+    // Opening (on a first start, making) the database waits for the disk, which a busy machine
+    // kept from answering for up to 85 ms: that is why it is done here rather than in bind().
+    auto storage =
+        SqliteStorage::open(QDir(m_config.dataDir).filePath(QStringLiteral("tessary-backend.sqlite")));
+    if (!storage)
+        return storage.error();
+    m_storage = std::move(*storage);
     // The credential key may come from a keyring, which can take seconds to answer.
     auto cipher = openCredentialKeys(m_config.dataDir, m_config.keyring.get(), *m_storage);
     if (!cipher)

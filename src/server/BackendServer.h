@@ -24,8 +24,8 @@ public:
     // Opens the data folder, starts watching the stored inboxes and begins to serve. Plain http
     // is served only on a loopback address; anywhere else needs a certificate and key.
     static Expected<std::unique_ptr<BackendServer>, QString> start(ServerConfig config);
-    // The same, except that only the folder, the storage and the port are ready on return: the
-    // credential key (which a keyring may take seconds to give) is opened, and serving begins, on
+    // The same, except that only the folder and the port are ready on return: the storage and the
+    // credential key (which a keyring may take seconds to give) are opened, and serving begins, on
     // a thread of the server's own. Requests made meanwhile wait in the listen queue.
     static Expected<std::unique_ptr<BackendServer>, QString> startInBackground(ServerConfig config);
     ~BackendServer();
@@ -38,7 +38,8 @@ public:
 private:
     BackendServer() = default;
     static Expected<std::unique_ptr<BackendServer>, QString> bind(ServerConfig config);
-    // Opens the credential key, starts the watchers and serves; an error says why it could not.
+    // Opens the storage and the credential key, starts the watchers and serves; an error says why
+    // it could not.
     QString serve();
 
     ServerConfig m_config;

@@ -6,8 +6,11 @@
 
 namespace tessary {
 
-Platform::Platform()
-    : loginItem(applicationId(), {QCoreApplication::applicationFilePath()})
+Platform::Platform(std::unique_ptr<BackendConnection> madeConnection,
+                   std::unique_ptr<AtspiAccessibility> madeAccessibility)
+    : liveConnection(std::move(madeConnection))
+    , liveAccessibility(std::move(madeAccessibility))
+    , loginItem(applicationId(), {QCoreApplication::applicationFilePath()})
 {
 }
 

@@ -16,15 +16,18 @@ namespace tessary {
 
 // Every Linux service the application runs on, made once in main in dependency order, for the
 // session it runs in (X11 or sway). Without a "backendURL" setting the backend runs inside this
-// process on 127.0.0.1.
+// process on 127.0.0.1. The connection to the backend and AT-SPI, the two that take longest, are
+// made beforehand (main makes each in a turn of the event loop of its own).
 struct Platform {
-    Platform();
+    Platform(std::unique_ptr<BackendConnection> madeConnection,
+             std::unique_ptr<AtspiAccessibility> madeAccessibility);
 
-    BackendConnection connection;
+    std::unique_ptr<BackendConnection> liveConnection;
+    BackendConnection& connection = *liveConnection;
     OverriddenSettings& settings = connection.settings;
     Backend& backend = connection.backend;
     SystemClock clock;
-    std::unique_ptr<AtspiAccessibility> liveAccessibility = makeSessionAccessibility();
+    std::unique_ptr<AtspiAccessibility> liveAccessibility;
     AtspiAccessibility& accessibility = *liveAccessibility;
     SessionDevices devices{clock};
     Keyboard& keyboard = devices.keyboard();
