@@ -34,9 +34,7 @@ struct Timings {
     ms focusPoll{10};       // watching for the focus to move to the next box...
     int focusPolls = 30;    // ...for at most 300 ms per character
     ms boxSettle{25};       // for the page after the focus moved
-    // Between characters of one field. Firefox and Chromium kept every key posted back to back;
-    // an input method (IBus) may reorder keys that come faster than a few milliseconds apart.
-    ms fieldPace{4};
+    ms fieldPace{15};       // between characters of one field
 
     // A field that has just taken the focus may not know its frame yet (Firefox, until a client
     // first asks for one): it is asked again this often, this many times.

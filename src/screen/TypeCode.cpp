@@ -2,8 +2,6 @@
 
 #include <QTextBoundaryFinder>
 
-#include <algorithm>
-
 namespace tessary {
 
 namespace {
@@ -82,7 +80,6 @@ QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keybo
         // One field is typed into only while it keeps the focus: the user may have moved on.
         if (mode == FieldMode::singleField && focusMoved(field, before))
             co_return std::nullopt;
-        const auto pressed = clock.steadyNow();
         for (const QString& key : keys[i]) {
             co_await keyboard.postKey(key, true);
             co_await keyboard.postKey(key, false);
@@ -91,11 +88,7 @@ QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keybo
             break;
 
         if (mode == FieldMode::singleField) {
-            // The pace runs from the key's press: the time posting it took is part of it. The wait
-            // happens even when nothing is left of it, so a focus event can arrive in between.
-            const std::chrono::nanoseconds posting = clock.steadyNow() - pressed;
-            co_await clock.sleep(
-                std::max(std::chrono::nanoseconds(timings.fieldPace) - posting, std::chrono::nanoseconds(0)));
+            co_await clock.sleep(timings.fieldPace);
             continue;
         }
         // Undetermined or boxes: a page with one box per character moves the focus itself.
