@@ -109,8 +109,9 @@ QCoro::Task<> Controller::tick()
         m_codes.handleField(*codeField);
         co_return;
     }
-    // Focus in one of our own windows (the chip, the popover) keeps the field and its chip.
-    if (field() && m_s.accessibility.processId(*focused) != m_s.ownPid)
+    // Focus in one of our own windows (the chip, the popover) keeps the field and its chip, and so
+    // does the field the hot key is filling, which need not be a code field.
+    if (field() && field()->element != *focused && m_s.accessibility.processId(*focused) != m_s.ownPid)
         dismiss();
 }
 

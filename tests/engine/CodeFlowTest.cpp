@@ -258,6 +258,21 @@ TEST_F(HotKeyFill, TypesTheChipsCodeElseSearchesTenMinutesEvenForAUsedCode)
     EXPECT_EQ(chipAs<ChipModel::Failed>()->message, "No code in the last 10 min");
 }
 
+// The focus loop may first look at the field while the hot key's search waits for its mail: a
+// field that is no code field is the hot key's to fill all the same.
+TEST_F(HotKeyFill, AFocusLoopTickDuringTheSearchDoesNotEndIt)
+{
+    start();
+    backend.messagesScript.replies = {QList<Message>{mail("m1", "482913", "other.org", 500)}};
+    hotKey.registerShortcut(Shortcut::defaultShortcut());
+    backend.messagesScript.onCall = [this](int) { tick(); };
+    accessibility->setFocus(at("search"));
+    hotKey.press();
+    QCoreApplication::processEvents();
+    clock.advance(1s);
+    EXPECT_EQ(keyboard.typed(), "482913");
+}
+
 TEST_F(HotKeyFill, ThePracticeFieldInOurOwnWindowGetsADemoCodeAndNothingIsDeleted)
 {
     state->setDemoMode(true);
