@@ -27,6 +27,7 @@ using FillingOptions = AppStateTest;
 TEST_F(FillingOptions, DefaultsWhenAbsentOrNotBooleanAndAssignmentsAreStored)
 {
     settings.values.insert("autoFillOnMatch", "maybe");
+    settings.values.insert("deleteAfterUse", 1); // only Booleans count
     AppState& s = make();
     EXPECT_TRUE(s.autoFillOnMatch());
     EXPECT_FALSE(s.deleteAfterUse());
@@ -34,6 +35,8 @@ TEST_F(FillingOptions, DefaultsWhenAbsentOrNotBooleanAndAssignmentsAreStored)
     s.setDeleteAfterUse(true);
     EXPECT_EQ(settings.values.value("autoFillOnMatch"), QVariant(false));
     EXPECT_EQ(settings.values.value("deleteAfterUse"), QVariant(true));
+    EXPECT_FALSE(make().autoFillOnMatch()); // read back at the next start
+    EXPECT_TRUE(state->deleteAfterUse());
 }
 
 using ShortcutChange = AppStateTest;
