@@ -144,7 +144,7 @@ TEST_F(AccessibilityCheck, OneCheckAtATimeAnnouncingOnlyChangesAndNoneBlocks)
 
 using InboxPresence = AppStateTest;
 
-TEST_F(InboxPresence, ARememberedAddressOrAnActiveAccountCounts)
+TEST_F(InboxPresence, ARememberedAddressOrAnActiveAccountCountsAndTheSummaryNamesOneOrCountsThem)
 {
     EXPECT_FALSE(make().hasInbox());
     settings.values.insert("email", "me@example.com");
@@ -154,10 +154,8 @@ TEST_F(InboxPresence, ARememberedAddressOrAnActiveAccountCounts)
     EXPECT_FALSE(state->hasInbox());
     state->setAccounts({account("a1", "pending"), account("a2", "active")});
     EXPECT_TRUE(state->hasInbox());
-}
 
-TEST_F(InboxPresence, SummaryNamesOneInboxAndCountsOthers)
-{
+    // The summary names the one active inbox and counts several.
     AppState& s = make();
     EXPECT_EQ(s.inboxSummary(), QStringLiteral("0 inboxes"));
     s.setAccounts({account("a1", "active", "a@example.com"), account("a2", "active", "b@example.com")});
