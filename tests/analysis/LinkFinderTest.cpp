@@ -84,38 +84,40 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
               "https://www.netflix.com/");
 }
 
-TEST(LinkOwnership, ASiteLinkInAStrangersMailNeedsWordingAndIsNotTrusted)
+// A site link in a stranger's mail needs wording, the site's sender may link elsewhere when the
+// path says sign-in, and only a link both sent by and pointing at the site is trusted.
+TEST(LinkOwnership, OnlyTheSitesOwnLinkFromTheSiteIsTrusted)
 {
-    const Message message = mail("relay@mailer.example", "Hello", "",
-                                 {{"https://app.example-shop.com/go?t=1", "Sign in to your account"}}, at10);
-    const std::optional<FoundLink> link = LinkFinder::bestLink({message}, site);
-    ASSERT_TRUE(link);
-    EXPECT_EQ(link->kind, FoundLink::Kind::signIn);
-    EXPECT_FALSE(link->trusted);
-    EXPECT_EQ(link->senderDomain, "mailer.example");
-    EXPECT_EQ(link->received, parseInternetDateTime(at10));
-    EXPECT_EQ(link->messageId, "m1");
-}
-
-TEST(LinkOwnership, TheSitesSenderMayLinkElsewhereWhenThePathSaysSignIn)
-{
-    const std::optional<FoundLink> link = LinkFinder::bestLink(
-        {mail("no-reply@example-shop.com", "Hello", "", {{"https://sso.idp.example/magic", "Click here"}})},
-        site);
-    ASSERT_TRUE(link);
-    EXPECT_EQ(link->kind, FoundLink::Kind::signIn);
-    EXPECT_FALSE(link->trusted);
-}
-
-TEST(LinkOwnership, BothOnTheSiteIsTrusted)
-{
-    const std::optional<FoundLink> link =
-        LinkFinder::bestLink({mail("Shop <no-reply@mail.example-shop.com>", "Confirm your e-mail", "",
-                                   {{"https://example-shop.com/c?t=9", ""}})},
-                             site);
-    ASSERT_TRUE(link);
-    EXPECT_TRUE(link->trusted);
-    EXPECT_EQ(link->kind, FoundLink::Kind::confirm);
+    const struct {
+        const char* name;
+        Message message;
+        FoundLink::Kind kind;
+        bool trusted;
+        const char* senderDomain;
+        TimePoint received = distantPast;
+    } rows[] = {
+        {"a stranger's worded site link",
+         mail("relay@mailer.example", "Hello", "",
+              {{"https://app.example-shop.com/go?t=1", "Sign in to your account"}}, at10),
+         FoundLink::Kind::signIn, false, "mailer.example", *parseInternetDateTime(at10)},
+        {"the site's sender, elsewhere, a sign-in path",
+         mail("no-reply@example-shop.com", "Hello", "", {{"https://sso.idp.example/magic", "Click here"}}),
+         FoundLink::Kind::signIn, false, "example-shop.com"},
+        {"both on the site",
+         mail("Shop <no-reply@mail.example-shop.com>", "Confirm your e-mail", "",
+              {{"https://example-shop.com/c?t=9", ""}}),
+         FoundLink::Kind::confirm, true, "example-shop.com"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::optional<FoundLink> link = LinkFinder::bestLink({row.message}, site);
+        ASSERT_TRUE(link);
+        EXPECT_EQ(link->kind, row.kind);
+        EXPECT_EQ(link->trusted, row.trusted);
+        EXPECT_EQ(link->senderDomain, row.senderDomain);
+        EXPECT_EQ(link->received, row.received);
+        EXPECT_EQ(link->messageId, "m1");
+    }
 }
 
 TEST(LinkKind, WordingDecidesAndSignInWinsOverConfirm)

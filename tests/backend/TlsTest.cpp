@@ -9,47 +9,26 @@
 using namespace tessary;
 using namespace tessary::test;
 
-namespace {
-
-// A certificate authority and a server certificate for localhost it signed, made for this run only.
-class TestCertificates {
-public:
-    QSslConfiguration serverConfiguration() const
-    {
-        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        configuration.setLocalCertificate(QSslCertificate::fromPath(dir.filePath("server.pem")).value(0));
-        QFile key(dir.filePath("server.key"));
-        key.open(QIODevice::ReadOnly);
-        configuration.setPrivateKey(QSslKey(key.readAll(), QSsl::Ec));
-        configuration.setPeerVerifyMode(QSslSocket::VerifyNone); // the server asks no client certificate
-        return configuration;
-    }
-
-    QSslConfiguration clientTrustingTestCA() const
-    {
-        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        configuration.addCaCertificates(QSslCertificate::fromPath(dir.filePath("ca.pem")));
-        return configuration;
-    }
-
-    QTemporaryDir dir;
-    bool ready = makeTestCertificates(dir.path(), "localhost", "DNS:localhost,IP:127.0.0.1");
-};
-
-} // namespace
-
+// A server with a certificate for localhost from a certificate authority made for this run only.
 class TlsVerification : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(certificates.ready) << "openssl could not make the test certificates";
-        server = std::make_unique<FakeBackendServer>(certificates.serverConfiguration());
+        ASSERT_TRUE(makeTestCertificates(dir.path(), "localhost", "DNS:localhost,IP:127.0.0.1"))
+            << "openssl could not make the test certificates";
+        QSslConfiguration served = QSslConfiguration::defaultConfiguration();
+        served.setLocalCertificate(QSslCertificate::fromPath(dir.filePath("server.pem")).value(0));
+        QFile key(dir.filePath("server.key"));
+        ASSERT_TRUE(key.open(QIODevice::ReadOnly));
+        served.setPrivateKey(QSslKey(key.readAll(), QSsl::Ec));
+        served.setPeerVerifyMode(QSslSocket::VerifyNone); // the server asks no client certificate
+        server = std::make_unique<FakeBackendServer>(served);
         settings.values.insert("backendURL", server->url().toString());
         secrets.values.insert("installToken", "t");
         server->script("v1/messages/ids", ScriptedReply::json(200, R"({"ids": ["m1"]})"));
     }
 
-    TestCertificates certificates;
+    QTemporaryDir dir;
     std::unique_ptr<FakeBackendServer> server;
     FakeSettingsStore settings;
     FakeSecretStore secrets;
@@ -59,6 +38,8 @@ protected:
 // the system's CAs do not know the test CA, and switching verification off changes nothing.
 TEST_F(TlsVerification, OnlyATrustedServerIsSentTheToken)
 {
+    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+    trusting.addCaCertificates(QSslCertificate::fromPath(dir.filePath("ca.pem")));
     QSslConfiguration careless = QSslConfiguration::defaultConfiguration();
     careless.setPeerVerifyMode(QSslSocket::VerifyNone);
     const struct {
@@ -66,7 +47,7 @@ TEST_F(TlsVerification, OnlyATrustedServerIsSentTheToken)
         std::optional<QSslConfiguration> tls;
         bool accepted;
     } rows[] = {
-        {"trusted CA", certificates.clientTrustingTestCA(), true},
+        {"trusted CA", trusting, true},
         {"system CAs", std::nullopt, false},
         {"verification off", careless, false},
     };

@@ -9,20 +9,6 @@ namespace tessary::test {
 
 namespace {
 
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 401:
-        return "Unauthorized";
-    case 500:
-        return "Internal Server Error";
-    default:
-        return "Status";
-    }
-}
-
 // Splits one complete request off the front of `buffer`; nothing while it is still incomplete.
 std::optional<RecordedRequest> takeRequest(QByteArray& buffer)
 {
@@ -126,8 +112,8 @@ void FakeBackendServer::answer(QTcpSocket* socket, const RecordedRequest& reques
 
     if (reply.ending == ScriptedReply::Ending::never)
         return;
-    QByteArray head =
-        "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+    // No client reads the reason phrase: one word serves every status.
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Reply\r\n";
     if (!reply.contentType.isEmpty())
         head += "Content-Type: " + reply.contentType + "\r\n";
     head += reply.extraHeaders;

@@ -75,38 +75,34 @@ TEST(NearbyTextBudget, ACycleIsWalkedOnlyUpToTheBudget)
     EXPECT_LE(fake->reads(), codeFieldBudget::aroundReads);
 }
 
-TEST(PageHostSearch, LooksAtTheElementAndItsThirtyNineNearestAncestors)
+// The host of the first web area among the element and its 39 nearest ancestors, when its address
+// has one; the search ends where a parent cannot be read.
+TEST(PageHostSearch, TheFirstWebAreaWithinFortyElementsWhoseURLHasAHost)
 {
-    auto host = [](int groupsBetween) {
-        auto fake =
-            loadRoot(webArea("https://shop.test/login", {nested(groupsBetween, focused(textField()))}));
-        return pageHost(*fake, *fake->focus());
-    };
-    EXPECT_EQ(host(0), QStringLiteral("shop.test"));
-    EXPECT_EQ(host(38), QStringLiteral("shop.test")); // the web area is the 39th ancestor
-    EXPECT_EQ(host(39), std::nullopt);
-
-    auto fake = loadRoot(focused(node("AXWebArea", {{"AXURL", "https://itself.test/"}})));
-    EXPECT_EQ(pageHost(*fake, *fake->focus()), QStringLiteral("itself.test"));
-    auto noPage = loadRoot(group({focused(textField())})); // ends where the parent cannot be read
-    EXPECT_EQ(pageHost(*noPage, *noPage->focus()), std::nullopt);
-}
-
-TEST(PageHostSearch, NeedsAURLWithAHost)
-{
-    auto host = [](QJsonValue url) {
+    const auto page = [](const QJsonValue& url, int groupsBetween) {
         QJsonObject attributes;
         if (!url.isUndefined())
             attributes.insert("AXURL", url);
-        auto fake = loadRoot(node("AXWebArea", attributes, {focused(textField())}));
-        return pageHost(*fake, *fake->focus());
+        return node("AXWebArea", attributes, {nested(groupsBetween, focused(textField()))});
     };
-    EXPECT_EQ(host("http://127.0.0.1:8080/otp"), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(host("not a url"), std::nullopt);
-    EXPECT_EQ(host("about:blank"), std::nullopt);
-    EXPECT_EQ(host(QJsonValue()), std::nullopt);
-    EXPECT_EQ(host(12), std::nullopt);
-    EXPECT_EQ(host(QJsonValue(QJsonValue::Undefined)), std::nullopt);
+    const std::tuple<const char*, QJsonObject, std::optional<QString>> rows[] = {
+        {"the parent", page("https://shop.test/login", 0), "shop.test"},
+        {"the 39th ancestor", page("https://shop.test/login", 38), "shop.test"},
+        {"the 40th ancestor", page("https://shop.test/login", 39), std::nullopt},
+        {"the element itself", focused(node("AXWebArea", {{"AXURL", "https://itself.test/"}})),
+         "itself.test"},
+        {"no page", group({focused(textField())}), std::nullopt},
+        {"an address", page("http://127.0.0.1:8080/otp", 0), "127.0.0.1"},
+        {"not a URL", page("not a url", 0), std::nullopt},
+        {"no host", page("about:blank", 0), std::nullopt},
+        {"null", page(QJsonValue(), 0), std::nullopt},
+        {"a number", page(12, 0), std::nullopt},
+        {"no URL", page(QJsonValue(QJsonValue::Undefined), 0), std::nullopt},
+    };
+    for (const auto& [name, root, host] : rows) {
+        auto fake = loadRoot(root);
+        EXPECT_EQ(pageHost(*fake, *fake->focus()), host) << name;
+    }
 }
 
 } // namespace

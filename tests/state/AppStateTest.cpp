@@ -27,6 +27,7 @@ using FillingOptions = AppStateTest;
 TEST_F(FillingOptions, DefaultsWhenAbsentOrNotBooleanAndAssignmentsAreStored)
 {
     settings.values.insert("autoFillOnMatch", "maybe");
+    settings.values.insert("deleteAfterUse", 1); // only Booleans count
     AppState& s = make();
     EXPECT_TRUE(s.autoFillOnMatch());
     EXPECT_FALSE(s.deleteAfterUse());
@@ -34,6 +35,8 @@ TEST_F(FillingOptions, DefaultsWhenAbsentOrNotBooleanAndAssignmentsAreStored)
     s.setDeleteAfterUse(true);
     EXPECT_EQ(settings.values.value("autoFillOnMatch"), QVariant(false));
     EXPECT_EQ(settings.values.value("deleteAfterUse"), QVariant(true));
+    EXPECT_FALSE(make().autoFillOnMatch()); // read back at the next start
+    EXPECT_TRUE(state->deleteAfterUse());
 }
 
 using ShortcutChange = AppStateTest;
@@ -141,7 +144,7 @@ TEST_F(AccessibilityCheck, OneCheckAtATimeAnnouncingOnlyChangesAndNoneBlocks)
 
 using InboxPresence = AppStateTest;
 
-TEST_F(InboxPresence, ARememberedAddressOrAnActiveAccountCounts)
+TEST_F(InboxPresence, ARememberedAddressOrAnActiveAccountCountsAndTheSummaryNamesOneOrCountsThem)
 {
     EXPECT_FALSE(make().hasInbox());
     settings.values.insert("email", "me@example.com");
@@ -151,10 +154,8 @@ TEST_F(InboxPresence, ARememberedAddressOrAnActiveAccountCounts)
     EXPECT_FALSE(state->hasInbox());
     state->setAccounts({account("a1", "pending"), account("a2", "active")});
     EXPECT_TRUE(state->hasInbox());
-}
 
-TEST_F(InboxPresence, SummaryNamesOneInboxAndCountsOthers)
-{
+    // The summary names the one active inbox and counts several.
     AppState& s = make();
     EXPECT_EQ(s.inboxSummary(), QStringLiteral("0 inboxes"));
     s.setAccounts({account("a1", "active", "a@example.com"), account("a2", "active", "b@example.com")});

@@ -80,12 +80,3 @@ TEST(SettingsFileRoundTrip, ShortcutsAndBooleansSurviveTheFile)
     storeShortcut(reopened, std::nullopt);
     EXPECT_EQ(loadShortcut(QSettingsStore(path)), std::nullopt);
 }
-
-TEST(SettingBool, OnlyBooleansCount)
-{
-    EXPECT_EQ(settingBool(true), true);
-    EXPECT_EQ(settingBool(QStringLiteral("false")), false);
-    EXPECT_EQ(settingBool(QStringLiteral("yes")), std::nullopt);
-    EXPECT_EQ(settingBool(1), std::nullopt);
-    EXPECT_EQ(settingBool(QVariant()), std::nullopt);
-}

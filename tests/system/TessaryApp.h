@@ -35,7 +35,6 @@ public:
     bool start(const QStringList& environment = {});
     bool running() const { return m_process.state() == QProcess::Running; }
     qint64 pid() const { return m_process.processId(); }
-    QString home() const { return m_home.path(); }
 
     // Runs the event loop until a line of stderr holds `text`; that line, or nothing.
     std::optional<QString> waitForLine(const QString& text, std::chrono::milliseconds timeout);

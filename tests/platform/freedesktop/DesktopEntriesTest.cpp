@@ -37,7 +37,7 @@ protected:
     QTemporaryDir system;
 };
 
-TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemElseByTheExecutable)
+TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheUsersFirstElseByTheExecutable)
 {
     DesktopEntries entries({user.path(), system.path()});
     // The executable itself is named in Exec.
@@ -62,16 +62,14 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemElse
     ASSERT_TRUE(gone);
     EXPECT_TRUE(gone->bundleIdentifier.isEmpty());
     EXPECT_TRUE(gone->bundleURL.isEmpty());
-}
 
-TEST_F(DesktopEntryNaming, TheUsersEntryHidesTheSystemOne)
-{
+    // The user's own entry for the same executable hides the system one.
     writeEntry(user.path(), QStringLiteral("my-firefox.desktop"),
                "[Desktop Entry]\nExec=/usr/lib/firefox-esr/firefox-esr -P work %u\n");
-    DesktopEntries entries({user.path(), system.path()});
-    EXPECT_EQ(
-        entries.describeExecutable(30, QStringLiteral("/usr/lib/firefox-esr/firefox-esr")).bundleIdentifier,
-        "my-firefox");
+    EXPECT_EQ(DesktopEntries({user.path(), system.path()})
+                  .describeExecutable(30, QStringLiteral("/usr/lib/firefox-esr/firefox-esr"))
+                  .bundleIdentifier,
+              "my-firefox");
 }
 
 TEST(DesktopLinkOpener, ExecLinesBecomeTheCommandForOneLink)
