@@ -315,7 +315,8 @@ void CodeFlow::fillNewest()
     }
     m_field = field;
     m_controller.show(ChipModel::Searching{siteOf(field)});
-    hotKeySearch(field, m_burst.begin());
+    m_hotKeySearch = m_burst.begin();
+    hotKeySearch(field, m_hotKeySearch);
 }
 
 QCoro::Task<> CodeFlow::hotKeySearch(std::optional<CodeField> field, CancelToken cancel)
@@ -327,6 +328,7 @@ QCoro::Task<> CodeFlow::hotKeySearch(std::optional<CodeField> field, CancelToken
     // A search cancelled by a newer flow leaves the chip to that flow.
     if (!self || isCancelled(cancel))
         co_return;
+    m_hotKeySearch.reset();
     // The newest code of mail and text messages together; a failed fetch only matters when the
     // phone has none either.
     const QList<FoundCode> ranked =

@@ -41,6 +41,8 @@ public:
     void release() { m_field.reset(); }
     // Shortly after a fill, newly focused fields are not looked at (the box row moves the focus).
     bool detectionRests() const;
+    // The hot key's search for its code is under way: the code goes where the key was pressed.
+    bool hotKeySearching() const { return m_hotKeySearch && !isCancelled(m_hotKeySearch); }
     const QSet<QString>& used() const { return m_used; }
 
     // The demo code the onboarding practice field gets; its sender is the product's own domain.
@@ -79,6 +81,7 @@ private:
     // The running code burst, for text messages that arrive between its looks at the mail.
     std::shared_ptr<Search> m_search;
     CancelToken m_searchCancel;
+    CancelToken m_hotKeySearch; // reset once the search has its answer
     QSet<QString> m_used;
     std::chrono::steady_clock::time_point m_suppressUntil = std::chrono::steady_clock::time_point::min();
 };

@@ -110,8 +110,10 @@ QCoro::Task<> Controller::tick()
         co_return;
     }
     // Focus in one of our own windows (the chip, the popover) keeps the field and its chip, and so
-    // does the field the hot key is filling, which need not be a code field.
-    if (field() && field()->element != *focused && m_s.accessibility.processId(*focused) != m_s.ownPid)
+    // does the field the hot key fills, which need not be a code field. While the hot key's search
+    // runs, a focus read that differs (the browser's report of it may lag) does not end it either.
+    if (field() && field()->element != *focused && !m_codes.hotKeySearching() &&
+        m_s.accessibility.processId(*focused) != m_s.ownPid)
         dismiss();
 }
 
