@@ -34,7 +34,17 @@ struct Timings {
     ms focusPoll{10};       // watching for the focus to move to the next box...
     int focusPolls = 30;    // ...for at most 300 ms per character
     ms boxSettle{25};       // for the page after the focus moved
-    ms fieldPace{15};       // between characters of one field
+    // Between presses of characters of one field that the layout holds: keys of one keyboard reach
+    // the application in the order they were posted (Firefox and Chromium kept every key posted
+    // back to back); an input method (IBus) may reorder keys that come less than a few
+    // milliseconds apart.
+    ms fieldPace{4};
+    // Around a character the layout lacks (a spare key, the input method), which reaches the
+    // application another way than the keys: the field is read until it shows every character
+    // typed so far...
+    ms arrivalPoll{10};
+    int arrivalPolls = 30;    // ...for at most 300 ms
+    ms unreadFieldSettle{40}; // a field whose text cannot be read gets this wait instead
 
     // A field that has just taken the focus may not know its frame yet (Firefox, until a client
     // first asks for one): it is asked again this often, this many times.

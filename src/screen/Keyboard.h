@@ -26,6 +26,19 @@ public:
         Q_UNUSED(text);
         return true;
     }
+    // Whether the current layout holds `text`, so its key takes the way every key takes. One it
+    // lacks (still lacks while a spare key carries it) goes in on a spare key put into the keymap
+    // for it, or through the input method: the application learns of that apart from the keys,
+    // so keys posted before it must have reached the application first, and it must have reached
+    // the application before the keymap changes again.
+    virtual bool layoutHolds(const QString& text)
+    {
+        Q_UNUSED(text);
+        return true;
+    }
+    // Once a code's keys have reached the application (or typing stopped): takes the spare keys
+    // typing put into the keymap out again.
+    virtual QCoro::Task<> endTyping() { co_return; }
     // The characters posted since the last call that reached no application at all (GNOME has no
     // key for them in the layout, and no text field took them another way); empty while all did.
     virtual QString takeUntyped() { return {}; }

@@ -2,6 +2,8 @@
 
 #include <QTextBoundaryFinder>
 
+#include <algorithm>
+
 namespace tessary {
 
 namespace {
@@ -48,6 +50,36 @@ bool isWide(Accessibility& accessibility, const std::optional<Element>& field)
     return frame && frame->height > 0 && frame->width >= wideFieldRatio * frame->height;
 }
 
+// Whether every key of a character goes the way all keys go.
+bool layoutHolds(Keyboard& keyboard, const QStringList& character)
+{
+    return std::all_of(character.cbegin(), character.cend(),
+                       [&keyboard](const QString& key) { return keyboard.layoutHolds(key); });
+}
+
+// Whether the field shows `typed` more often than it did before typing began.
+bool shows(Accessibility& accessibility, const Element& field, const QString& before, const QString& typed)
+{
+    const std::optional<QString> now = accessibility.text(field);
+    return now && now->count(typed) > before.count(typed);
+}
+
+// Until the field shows every character typed so far: a character the layout lacks goes in
+// another way than the keys (a keymap change, the input method), which could overtake keys posted
+// before it, and the keymap must not change again before it arrived. A field whose text cannot be
+// read (`before` none) gets a fixed wait; one whose text never shows them (a password field's
+// dots) the polls' whole time.
+QCoro::Task<> untilShown(Accessibility& accessibility, Clock& clock, const std::optional<Element>& field,
+                         const std::optional<QString>& before, const QString& typed, const Timings& timings)
+{
+    if (!field || !before) {
+        co_await clock.sleep(timings.unreadFieldSettle);
+        co_return;
+    }
+    for (int poll = 0; poll < timings.arrivalPolls && !shows(accessibility, *field, *before, typed); ++poll)
+        co_await clock.sleep(timings.arrivalPoll);
+}
+
 } // namespace
 
 QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& clock,
@@ -75,35 +107,58 @@ QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keybo
 
     const std::optional<Element> field = accessibility.focusedElement();
     FieldMode mode = isWide(accessibility, field) ? FieldMode::singleField : FieldMode::undetermined;
+    const bool anyOffLayout =
+        std::any_of(keys.cbegin(), keys.cend(),
+                    [&keyboard](const QStringList& character) { return !layoutHolds(keyboard, character); });
+    const std::optional<QString> before = anyOffLayout && field ? accessibility.text(*field) : std::nullopt;
+    QString typed;
+    bool offLayoutTyped = false;
     for (qsizetype i = 0; i < keys.size(); ++i) {
-        const std::optional<Element> before = accessibility.focusedElement();
+        const std::optional<Element> focused = accessibility.focusedElement();
         // One field is typed into only while it keeps the focus: the user may have moved on.
-        if (mode == FieldMode::singleField && focusMoved(field, before))
-            co_return std::nullopt;
+        if (mode == FieldMode::singleField && focusMoved(field, focused))
+            break;
+        const auto pressed = clock.steadyNow();
         for (const QString& key : keys[i]) {
             co_await keyboard.postKey(key, true);
             co_await keyboard.postKey(key, false);
         }
-        if (i == keys.size() - 1)
+        typed += keys[i].join(QString());
+        // Asked once posted: a keyboard may learn the layout with its first key.
+        const bool offLayout = !layoutHolds(keyboard, keys[i]);
+        offLayoutTyped = offLayoutTyped || offLayout;
+        if (i == keys.size() - 1) {
+            if (offLayoutTyped && mode != FieldMode::boxes)
+                co_await untilShown(accessibility, clock, field, before, typed, timings);
             break;
+        }
 
         if (mode == FieldMode::singleField) {
-            co_await clock.sleep(timings.fieldPace);
-            continue;
+            // The pace runs from the key's press: the time posting it took is part of it. The wait
+            // happens even when nothing is left of it, so a focus event can arrive in between.
+            const std::chrono::nanoseconds posting = clock.steadyNow() - pressed;
+            co_await clock.sleep(
+                std::max(std::chrono::nanoseconds(timings.fieldPace) - posting, std::chrono::nanoseconds(0)));
+        } else {
+            // Undetermined or boxes: a page with one box per character moves the focus itself.
+            bool moved = false;
+            for (int poll = 0; poll < timings.focusPolls && !moved; ++poll) {
+                co_await clock.sleep(timings.focusPoll);
+                moved = focusMoved(focused, accessibility.focusedElement());
+            }
+            if (moved) {
+                co_await clock.sleep(timings.boxSettle);
+                mode = FieldMode::boxes;
+            } else if (mode == FieldMode::undetermined) {
+                mode = FieldMode::singleField;
+            }
         }
-        // Undetermined or boxes: a page with one box per character moves the focus itself.
-        bool moved = false;
-        for (int poll = 0; poll < timings.focusPolls && !moved; ++poll) {
-            co_await clock.sleep(timings.focusPoll);
-            moved = focusMoved(before, accessibility.focusedElement());
-        }
-        if (moved) {
-            co_await clock.sleep(timings.boxSettle);
-            mode = FieldMode::boxes;
-        } else if (mode == FieldMode::undetermined) {
-            mode = FieldMode::singleField;
-        }
+        // In one field, a character the layout lacks waits for every one before it to arrive, and
+        // the one after it waits for it. A box that took its character has moved the focus on.
+        if (mode == FieldMode::singleField && (offLayout || !layoutHolds(keyboard, keys[i + 1])))
+            co_await untilShown(accessibility, clock, field, before, typed, timings);
     }
+    co_await keyboard.endTyping();
     co_return std::nullopt;
 }
 

@@ -25,6 +25,27 @@ void FakeKeyboard::playBoxes(FakeAccessibility& accessibility, QList<Element> bo
     m_boxDelay = delay;
 }
 
+void FakeKeyboard::deliverTo(FakeAccessibility& accessibility, const Element& field,
+                             std::chrono::nanoseconds keyLag)
+{
+    m_fieldAccessibility = &accessibility;
+    m_field = field;
+    m_keyLag = keyLag;
+    accessibility.setAttribute(field, QStringLiteral("AXValue"), QString());
+}
+
+void FakeKeyboard::deliver(const QString& text)
+{
+    m_fieldAccessibility->setAttribute(*m_field, QStringLiteral("AXValue"),
+                                       m_fieldAccessibility->text(*m_field).value_or(QString()) + text);
+}
+
+QCoro::Task<> FakeKeyboard::endTyping()
+{
+    typingEnds.append(m_clock.elapsed());
+    co_return;
+}
+
 QString FakeKeyboard::typed() const
 {
     QString text;
@@ -52,6 +73,10 @@ QCoro::Task<> FakeKeyboard::postKey(QString text, bool down)
     if (down && settle.count() > 0)
         co_await m_clock.sleep(settle);
     events.append(Event{text, down, m_clock.elapsed()});
+    if (down && m_field && (m_keyLag.count() == 0 || !layoutHolds(text)))
+        deliver(text);
+    else if (down && m_field)
+        m_clock.schedule(m_keyLag, [this, text] { deliver(text); });
     if (!down && settle.count() > 0)
         co_await m_clock.sleep(settle);
     if (down || !m_boxesAccessibility || m_advancesLeft <= 0 || m_nextBox >= m_boxes.size())

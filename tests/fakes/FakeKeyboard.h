@@ -45,6 +45,12 @@ public:
 
     // Keys whose text is in `texts` cannot be typed, as on a layout that lacks them.
     void lack(const QString& texts) { m_lacking = texts; }
+    // Keys whose text is in `texts` are typed off the layout (a spare key, the input method).
+    void offLayout(const QString& texts) { m_offLayout = texts; }
+
+    // Plays the application behind `field` (emptied now): each key-down's text is added to its
+    // value once `keyLag` has passed, at once for a key off the layout (as an input method's).
+    void deliverTo(FakeAccessibility& accessibility, const Element& field, std::chrono::nanoseconds keyLag);
 
     // The texts of the key-down events, joined: what the application received.
     QString typed() const;
@@ -56,10 +62,20 @@ public:
     // What the next takeUntyped reports as having reached no application.
     QString untyped;
     QString takeUntyped() override { return std::exchange(untyped, QString()); }
+    bool layoutHolds(const QString& text) override { return !m_offLayout.contains(text); }
+    // When each endTyping came.
+    QList<std::chrono::nanoseconds> typingEnds;
+    QCoro::Task<> endTyping() override;
 
 private:
     FakeClock& m_clock;
+    void deliver(const QString& text);
+
     QString m_lacking;
+    QString m_offLayout;
+    FakeAccessibility* m_fieldAccessibility = nullptr;
+    std::optional<Element> m_field;
+    std::chrono::nanoseconds m_keyLag{0};
     std::optional<std::chrono::nanoseconds> m_heldUntil;
     bool m_heldForever = false;
     FakeAccessibility* m_boxesAccessibility = nullptr;

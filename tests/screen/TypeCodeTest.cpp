@@ -97,8 +97,8 @@ TEST_F(Typing, AWideFieldGetsAPaceAtOnceANarrowOneAProbeFirst)
         QList<std::chrono::nanoseconds> keyDowns;
     };
     for (const Case& c :
-         {Case{"single", repeated(15ms, 5), {0ms, 15ms, 30ms, 45ms, 60ms, 75ms}},
-          Case{"narrow", repeated(10ms, 30) + repeated(15ms, 4), {0ms, 300ms, 315ms, 330ms, 345ms, 360ms}}}) {
+         {Case{"single", repeated(4ms, 5), {0ms, 4ms, 8ms, 12ms, 16ms, 20ms}},
+          Case{"narrow", repeated(10ms, 30) + repeated(4ms, 4), {0ms, 300ms, 304ms, 308ms, 312ms, 316ms}}}) {
         SCOPED_TRACE(c.field);
         test::FakeClock caseClock;
         test::FakeKeyboard caseKeyboard{caseClock};
@@ -116,9 +116,10 @@ TEST_F(Typing, AWideFieldGetsAPaceAtOnceANarrowOneAProbeFirst)
 TEST_F(Typing, AFieldThatLosesTheFocusGetsNoMoreCharacters)
 {
     screen->setFocus(screen->element("single"));
-    clock.schedule(20ms, [this] { screen->setFocus(screen->element("narrow")); });
+    clock.schedule(6ms, [this] { screen->setFocus(screen->element("narrow")); });
     type("482913");
     EXPECT_EQ(keyboard.typed(), "48");
+    EXPECT_EQ(keyboard.typingEnds, (QList<std::chrono::nanoseconds>{8ms}));
 }
 
 TEST_F(Typing, BoxesGetEachCharacterAfterTheFocusMoves)
@@ -139,9 +140,9 @@ TEST_F(Typing, BoxesGetEachCharacterAfterTheFocusMoves)
 TEST_F(Typing, BoxesThatDoNotAdvanceAreOneField)
 {
     const std::tuple<const char*, int, Sleeps> rows[] = {
-        {"never", 0, repeated(10ms, 30) + repeated(15ms, 2)},
+        {"never", 0, repeated(10ms, 30) + repeated(4ms, 2)},
         {"after two", 2, Sleeps{10ms, 25ms, 10ms, 25ms} + repeated(10ms, 30)},
-        {"nothing focused", -1, repeated(10ms, 30) + repeated(15ms, 2)}};
+        {"nothing focused", -1, repeated(10ms, 30) + repeated(4ms, 2)}};
     for (const auto& [name, advances, sleeps] : rows) {
         SCOPED_TRACE(name);
         test::FakeClock caseClock;
@@ -166,13 +167,52 @@ TEST_F(Typing, ACharacterWithAnAccentMarkIsTypedComposedOrACodePointAtATime)
     EXPECT_EQ(clock.sleeps, repeated(10ms, 30));
 }
 
-TEST_F(Typing, AKeyThatChangesTheKeymapIsWaitedForOnTheClock)
+// Characters the layout holds go 4 ms apart from press to press. One it lacks goes in another
+// way than the keys (GNOME commits it through the input method at once, while keys take their
+// time): it waits until the field shows every character before it, and the next one, and the
+// end of typing (which takes spare keys out of the keymap), wait until it shows too.
+TEST_F(Typing, ACharacterOffTheLayoutWaitsForTheKeysBeforeItToArrive)
 {
-    screen->setFocus(screen->element("single"));
-    keyboard.settleAround(QStringLiteral("é"), 20ms);
-    type(QStringLiteral("1é2"));
-    EXPECT_EQ(clock.sleeps, (Sleeps{15ms, 20ms, 20ms, 15ms}));
-    EXPECT_EQ(keyDownTimes(), (QList<std::chrono::nanoseconds>{0ms, 35ms, 70ms}));
+    const struct {
+        const char* name;
+        QString code;
+        std::optional<std::chrono::nanoseconds> keyLag; // none: the field's text cannot be read
+        std::chrono::nanoseconds settle;                // of "é" inside the keyboard, as a spare key's
+        Sleeps sleeps;
+        QString value;
+    } rows[] = {
+        {"layout only, keys lag", "AbC-1", 25ms, 0ms, repeated(4ms, 4), "AbC-1"},
+        {"input method overtakes keys", QStringLiteral("AbC-é€"), 25ms, 0ms,
+         repeated(4ms, 4) + repeated(10ms, 3) + Sleeps{4ms}, QStringLiteral("AbC-é€")},
+        {"spare key settles", QStringLiteral("1é2"), 0ms, 20ms, Sleeps{4ms, 20ms, 20ms, 0ms},
+         QStringLiteral("1é2")},
+        {"unreadable field",
+         QStringLiteral("1é2"),
+         std::nullopt,
+         0ms,
+         Sleeps{4ms, 40ms, 4ms, 40ms, 40ms},
+         {}},
+        {"keys later than the polls give up", QStringLiteral("1é"), 1s, 0ms, Sleeps{4ms} + repeated(10ms, 60),
+         QStringLiteral("é1")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::FakeClock caseClock;
+        test::FakeKeyboard caseKeyboard{caseClock};
+        const Element field = *screen->element("single");
+        screen->setFocus(field);
+        screen->setAttribute(field, QStringLiteral("AXValue"), QJsonValue::Null);
+        caseKeyboard.offLayout(QStringLiteral("é€"));
+        caseKeyboard.settleAround(QStringLiteral("é"), row.settle);
+        if (row.keyLag)
+            caseKeyboard.deliverTo(*screen, field, *row.keyLag);
+        test::runTask(typeCode(*screen, caseKeyboard, caseClock, row.code));
+        EXPECT_EQ(caseClock.sleeps, row.sleeps);
+        caseClock.advance(1s); // keys still on their way arrive
+        EXPECT_EQ(caseKeyboard.typed(), row.code);
+        EXPECT_EQ(screen->text(field).value_or(QString()), row.value);
+        EXPECT_EQ(caseKeyboard.typingEnds.size(), 1);
+    }
 }
 
 TEST_F(Typing, ACodeWithACharacterTheLayoutLacksIsNotBegun)

@@ -3,16 +3,7 @@
 #include "platform/gnome/GnomeLayout.h"
 #include "platform/gnome/GnomeShell.h"
 
-#include <QCoro/QCoroTimer>
-
 namespace tessary {
-
-namespace {
-
-// Long enough for the shell to deliver the keys sent before it (it kept "AbC-é€" in order).
-constexpr std::chrono::milliseconds keysBeforeCommit{40};
-
-} // namespace
 
 GnomeKeyboard::GnomeKeyboard(std::shared_ptr<GnomeShell> shell)
     : m_shell(std::move(shell))
@@ -41,6 +32,12 @@ QCoro::Task<> GnomeKeyboard::learnLayout()
                       : std::make_unique<GnomeLayout>(QString(), QString(), QString(), 0);
 }
 
+bool GnomeKeyboard::layoutHolds(const QString& text)
+{
+    const QList<uint> codePoints = text.toUcs4();
+    return m_layout && codePoints.size() == 1 && m_layout->types(keysymOf(codePoints.constFirst()));
+}
+
 QCoro::Task<> GnomeKeyboard::postKey(QString text, bool down)
 {
     const QList<uint> codePoints = text.toUcs4();
@@ -56,7 +53,6 @@ QCoro::Task<> GnomeKeyboard::postKey(QString text, bool down)
         co_await learnLayout();
     if (m_layout->types(keysym)) {
         m_shell->pressKey(keysym, down);
-        m_keysSinceCommit = true;
         if (down)
             m_down.insert(keysym);
         else
@@ -65,10 +61,6 @@ QCoro::Task<> GnomeKeyboard::postKey(QString text, bool down)
     }
     if (!down)
         co_return;
-    // The shell passes keys through its input thread but commits text at once: without a pause a
-    // committed "é" would overtake the "-" typed before it.
-    if (std::exchange(m_keysSinceCommit, false))
-        co_await QCoro::sleepFor(keysBeforeCommit);
     if (!co_await m_shell->commitText(text))
         m_lost.append(text);
 }

@@ -18,7 +18,10 @@ class GnomeShell;
 // character the active layout has a key for goes in as that keysym (the shell adds Shift); one it
 // lacks would be dropped by the shell without a word, so it is handed to the focused text field
 // through the shell's input method instead. When no field takes it, typing fails and says so.
-// The user's own keys are invisible to an application here: keysHeld() sees our keys only.
+// The shell passes keys through its input thread but commits text at once: a committed "é" can overtake the
+// keys typed before it, so layoutHolds tells typing which characters must wait for those (and reads as false
+// until the layout is known). The user's own keys are invisible to an application here: keysHeld() sees our
+// keys only.
 class GnomeKeyboard final : public Keyboard {
 public:
     explicit GnomeKeyboard(std::shared_ptr<GnomeShell> shell);
@@ -27,6 +30,7 @@ public:
     bool keysHeld() override { return !m_down.isEmpty(); }
     void releaseHeldKeys() override;
     QCoro::Task<> postKey(QString text, bool down) override;
+    bool layoutHolds(const QString& text) override;
 
     QString takeUntyped() override { return std::exchange(m_lost, {}); }
 
@@ -37,7 +41,6 @@ private:
     std::unique_ptr<GnomeLayout> m_layout;
     QSet<std::uint32_t> m_down; // keysyms of our keys that are down
     QString m_lost;
-    bool m_keysSinceCommit = false;
     QObject m_context; // ends the focus connection with the keyboard
 };
 

@@ -8,6 +8,10 @@ namespace tessary {
 
 namespace {
 
+// Printable ASCII, the characters with a key of their own.
+constexpr std::uint32_t firstFixed = 0x20;
+constexpr std::uint32_t lastFixed = 0x7e;
+
 // XKB keycode 255, the last one X11 clients (XWayland) can receive.
 constexpr unsigned lastKey = 255 - 8;
 
@@ -61,7 +65,7 @@ VirtualKeymap::VirtualKeymap(int spareKeys)
             ++key;
         return key <= lastKey ? key++ : 0;
     };
-    for (std::uint32_t character = 0x20; character <= 0x7e; ++character)
+    for (std::uint32_t character = firstFixed; character <= lastFixed; ++character)
         m_slots.append(Slot{.key = nextKey(), .keysym = xkb_utf32_to_keysym(character), .fixed = true});
     for (int spare = 0; spare < spareKeys; ++spare) {
         const unsigned free = nextKey();
@@ -93,6 +97,12 @@ std::optional<VirtualKeymap::Placement> VirtualKeymap::place(std::uint32_t keysy
     chosen->keysym = keysym;
     chosen->lastUse = m_uses;
     return Placement{chosen->key, true};
+}
+
+bool VirtualKeymap::isFixed(std::uint32_t keysym)
+{
+    // The keysyms of printable ASCII are its code points.
+    return keysym >= firstFixed && keysym <= lastFixed;
 }
 
 QByteArray VirtualKeymap::text() const

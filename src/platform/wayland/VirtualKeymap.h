@@ -39,6 +39,9 @@ public:
     // spare key used longest ago that is not in `keysDown`. None when every spare key is down.
     std::optional<Placement> place(std::uint32_t keysym, const QSet<unsigned>& keysDown);
 
+    // Whether `keysym` is one of the keys always there (printable ASCII), not a spare key's.
+    static bool isFixed(std::uint32_t keysym);
+
     // The keymap in the XKB text format, as zwp_virtual_keyboard_v1 takes it.
     QByteArray text() const;
 

@@ -119,6 +119,12 @@ void WaylandKeyboard::releaseHeldKeys()
     m_becameActive = true;
 }
 
+bool WaylandKeyboard::layoutHolds(const QString& text)
+{
+    return !available() || text.isEmpty() ||
+           VirtualKeymap::isFixed(xkb_utf32_to_keysym(text.toUcs4().value(0)));
+}
+
 QCoro::Task<> WaylandKeyboard::postKey(QString text, bool down)
 {
     if (!available() || text.isEmpty())

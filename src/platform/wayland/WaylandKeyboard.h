@@ -35,6 +35,7 @@ public:
     bool keysHeld() override;
     void releaseHeldKeys() override;
     QCoro::Task<> postKey(QString text, bool down) override;
+    bool layoutHolds(const QString& text) override;
 
 private:
     bool uploadKeymap();

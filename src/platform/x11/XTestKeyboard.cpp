@@ -9,12 +9,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace tessary {
 
 namespace {
-// Applications rebuild their keymap from MappingNotify; give them a moment before and after the
-// key that needs a temporary mapping (Firefox and Chromium need it; 20 ms was always enough).
+// Applications rebuild their keymap from MappingNotify; give them a moment before the key that
+// needs a temporary mapping, and before the mapping goes again (Firefox and Chromium need it).
 constexpr std::chrono::milliseconds mappingSettle{20};
 
 // The keysyms of a keycode, every level of it.
@@ -52,8 +53,9 @@ bool capsLockOn(Display* display)
 // A keysym put on a keycode no key uses, removed again on destruction.
 class XTestKeyboard::TemporaryMapping {
 public:
-    TemporaryMapping(Display* display, const KeyLevels& levels)
+    TemporaryMapping(Display* display, unsigned long keysym)
         : m_display(display)
+        , m_keysym(keysym)
     {
         int minimum = 0, maximum = 0;
         XDisplayKeycodes(display, &minimum, &maximum);
@@ -62,6 +64,7 @@ public:
                 m_keycode = KeyCode(code);
         if (!m_keycode)
             return;
+        const KeyLevels levels = spareLevels(keysym);
         KeySym syms[2] = {levels.plain, levels.shifted};
         XChangeKeyboardMapping(display, m_keycode, 2, syms, 1);
         XSync(display, False);
@@ -78,9 +81,11 @@ public:
     TemporaryMapping& operator=(const TemporaryMapping&) = delete;
 
     KeyCode keycode() const { return m_keycode; }
+    unsigned long keysym() const { return m_keysym; }
 
 private:
     Display* m_display;
+    unsigned long m_keysym;
     KeyCode m_keycode = 0;
 };
 
@@ -105,10 +110,10 @@ bool XTestKeyboard::serverHasXTest()
 
 XTestKeyboard::~XTestKeyboard()
 {
-    // Nothing can wait here: the key goes up and its mapping is undone at once.
+    // Nothing can wait here: the key goes up and the spare keys are taken off at once.
     if (m_pressed)
         sendRelease(*m_pressed);
-    m_pressed.reset();
+    m_spareKeys.clear();
 }
 
 unsigned long XTestKeyboard::keysymFor(char32_t character)
@@ -166,31 +171,49 @@ void XTestKeyboard::releaseKeys(const QList<unsigned char>& keycodes)
         XSync(m_connection.display(), False);
 }
 
-QCoro::Task<std::unique_ptr<XTestKeyboard::PressedKey>> XTestKeyboard::press(unsigned long keysym)
+QCoro::Task<unsigned char> XTestKeyboard::spareKeycode(unsigned long keysym)
+{
+    for (const std::unique_ptr<TemporaryMapping>& mapping : m_spareKeys)
+        if (mapping->keysym() == keysym)
+            co_return mapping->keycode();
+    Display* display = m_connection.display();
+    auto mapping = std::make_unique<TemporaryMapping>(display, keysym);
+    if (!mapping->keycode() && !m_spareKeys.empty()) {
+        // Every free keycode carries a character typed before, which has arrived by now (typing
+        // waits for each): they make room.
+        m_spareKeys.clear();
+        mapping = std::make_unique<TemporaryMapping>(display, keysym);
+    }
+    const unsigned char keycode = mapping->keycode();
+    if (!keycode)
+        co_return keycode;
+    m_spareKeys.push_back(std::move(mapping));
+    co_await m_clock.sleep(mappingSettle);
+    co_return keycode;
+}
+
+QCoro::Task<std::optional<XTestKeyboard::PressedKey>> XTestKeyboard::press(unsigned long keysym)
 {
     Display* display = m_connection.display();
-    auto key = std::make_unique<PressedKey>();
+    PressedKey key;
     const bool capsLock = capsLockOn(display);
     const KeyCode existing = XKeysymToKeycode(display, keysym);
     std::optional<bool> shift =
         existing ? shiftFor(keysym, levelsOf(display, existing), capsLock) : std::nullopt;
     if (shift) {
-        key->keycode = existing;
+        key.keycode = existing;
     } else {
         // Not on the first two levels (or not at all): a spare keycode types it.
-        const KeyLevels spare = spareLevels(keysym);
-        key->mapping = std::make_unique<TemporaryMapping>(display, spare);
-        key->keycode = key->mapping->keycode();
-        if (!key->keycode)
-            co_return std::unique_ptr<PressedKey>();
-        shift = shiftFor(keysym, spare, capsLock);
-        co_await m_clock.sleep(mappingSettle);
+        key.keycode = co_await spareKeycode(keysym);
+        if (!key.keycode)
+            co_return std::nullopt;
+        shift = shiftFor(keysym, spareLevels(keysym), capsLock);
     }
-    key->shift = shift.value_or(false);
+    key.shift = shift.value_or(false);
     const KeyCode shiftKey = XKeysymToKeycode(display, XK_Shift_L);
-    if (key->shift && shiftKey)
+    if (key.shift && shiftKey)
         XTestFakeKeyEvent(display, shiftKey, True, CurrentTime);
-    XTestFakeKeyEvent(display, key->keycode, True, CurrentTime);
+    XTestFakeKeyEvent(display, key.keycode, True, CurrentTime);
     XSync(display, False);
     co_return key;
 }
@@ -205,12 +228,27 @@ void XTestKeyboard::sendRelease(const PressedKey& key)
     XSync(display, False);
 }
 
-QCoro::Task<> XTestKeyboard::release(std::unique_ptr<PressedKey> key)
+bool XTestKeyboard::layoutHolds(const QString& text)
 {
-    sendRelease(*key);
-    if (key->mapping)
-        co_await m_clock.sleep(mappingSettle);
-    key.reset(); // restores a temporary mapping, once applications have read the key with it
+    if (!m_available || text.isEmpty())
+        return true;
+    const unsigned long keysym = keysymFor(text.toUcs4().value(0));
+    for (const std::unique_ptr<TemporaryMapping>& mapping : std::as_const(m_spareKeys))
+        if (mapping->keysym() == keysym)
+            return false;
+    Display* display = m_connection.display();
+    const KeyCode existing = XKeysymToKeycode(display, keysym);
+    return existing && shiftFor(keysym, levelsOf(display, existing), capsLockOn(display));
+}
+
+QCoro::Task<> XTestKeyboard::endTyping()
+{
+    if (m_spareKeys.empty())
+        co_return;
+    // A toolkit reads the keymap again some time after the change: the spare keys stay that long
+    // after the last key, as they did after their own keys.
+    co_await m_clock.sleep(mappingSettle);
+    m_spareKeys.clear();
 }
 
 QCoro::Task<> XTestKeyboard::postKey(QString text, bool down)
@@ -222,13 +260,13 @@ QCoro::Task<> XTestKeyboard::postKey(QString text, bool down)
     const char32_t character = text.toUcs4().value(0);
     if (down) {
         if (m_pressed)
-            co_await release(std::move(m_pressed));
+            sendRelease(*std::exchange(m_pressed, std::nullopt));
         // A key event carries no modifiers: one still held from the hot key would make it a
         // shortcut, so it is let go first.
         releaseKeys(keysDown(true));
         m_pressed = co_await press(keysymFor(character));
     } else if (m_pressed) {
-        co_await release(std::move(m_pressed));
+        sendRelease(*std::exchange(m_pressed, std::nullopt));
     }
 }
 

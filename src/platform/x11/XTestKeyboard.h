@@ -7,14 +7,17 @@
 #include <QList>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace tessary {
 
 // The keyboard seam over the XTest extension. A character is typed as its keysym: found in the
 // current keymap (with Shift when it sits on the second level, the other way round for a letter
 // while Caps Lock is on), or, when the keymap lacks it ("é" on a US layout), put on a spare
-// keycode just for that key press and taken off again on the key's release, or when the keyboard
-// goes away, whatever happened in between. Applications need a moment to read a keymap change;
+// keycode, kept there until the code is typed (an application may read the keymap again long
+// after the key arrived: taken off sooner, the key would read as nothing) and taken off in
+// endTyping, or when the keyboard goes away. Applications need a moment to read a keymap change;
 // that wait is a sleep on `clock`, never a blocked thread.
 class XTestKeyboard final : public Keyboard {
 public:
@@ -27,6 +30,8 @@ public:
     bool keysHeld() override;
     void releaseHeldKeys() override;
     QCoro::Task<> postKey(QString text, bool down) override;
+    bool layoutHolds(const QString& text) override;
+    QCoro::Task<> endTyping() override;
 
     // Whether $DISPLAY's server offers XTest; asked once, as a server's extensions do not change.
     static bool serverHasXTest();
@@ -39,20 +44,22 @@ private:
     struct PressedKey {
         unsigned char keycode = 0;
         bool shift = false;
-        std::unique_ptr<TemporaryMapping> mapping; // null when the keymap already had the keysym
     };
 
     // Keycodes down right now: every key, or only shift, control, alt and super.
     QList<unsigned char> keysDown(bool modifiersOnly);
     void releaseKeys(const QList<unsigned char>& keycodes);
-    QCoro::Task<std::unique_ptr<PressedKey>> press(unsigned long keysym);
-    QCoro::Task<> release(std::unique_ptr<PressedKey> key);
+    // The spare keycode carrying `keysym`, put there (and waited for) when none does yet; 0 when
+    // no keycode is free.
+    QCoro::Task<unsigned char> spareKeycode(unsigned long keysym);
+    QCoro::Task<std::optional<PressedKey>> press(unsigned long keysym);
     void sendRelease(const PressedKey& key);
 
     Clock& m_clock;
     X11Connection m_connection;
     bool m_available = false;
-    std::unique_ptr<PressedKey> m_pressed;
+    std::optional<PressedKey> m_pressed;
+    std::vector<std::unique_ptr<TemporaryMapping>> m_spareKeys;
 };
 
 } // namespace tessary
