@@ -19,7 +19,7 @@ constexpr qsizetype contextLength = 160;
 constexpr qint64 keywordBonus = 5;
 constexpr qint64 subjectPoints = 15;
 constexpr qint64 promoPenalty = 40;
-constexpr qint64 minimumScore = 11;
+constexpr qint64 minimumCodeScore = 11;
 // "Your code is: ", "código:\n\n", "验证码为": what may stand between a code word and the code it
 // announces. Longer gaps are sentences, and the word no longer labels the candidate.
 constexpr qsizetype labelGap = 12;
@@ -88,11 +88,6 @@ bool isUpperOrDigit(QChar c)
 {
     const char16_t u = c.unicode();
     return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z');
-}
-
-bool isSpace(QChar c)
-{
-    return c == QLatin1Char(' ') || c.unicode() == 0x00A0 || c.unicode() == 0x202F;
 }
 
 bool hasDigit(QStringView text)
@@ -243,7 +238,7 @@ public:
 
     std::optional<ExtractedCode> result() const
     {
-        if (m_best && m_best->score >= minimumScore)
+        if (m_best && m_best->score >= minimumCodeScore)
             return m_best;
         return std::nullopt;
     }
@@ -277,7 +272,8 @@ private:
             return start;
         qsizetype end = start + 1;
         int count = 1;
-        while (end + 1 < size && isSpace(m_full[end]) && single(end + 1) && count <= longestSpacedCode) {
+        while (end + 1 < size && isDigitGroupSpace(m_full[end]) && single(end + 1) &&
+               count <= longestSpacedCode) {
             end += 2;
             ++count;
         }
@@ -291,7 +287,7 @@ private:
             return;
         QString code;
         for (QChar c : raw)
-            if (!isSpace(c))
+            if (!isDigitGroupSpace(c))
                 code.append(c);
         const NumericDigits digits = numericDigits(code);
         if (digits.count == code.size())
@@ -375,7 +371,7 @@ private:
 
     bool endsAPhrase(qsizetype end) const
     {
-        while (end < m_full.size() && isSpace(m_full[end]))
+        while (end < m_full.size() && isDigitGroupSpace(m_full[end]))
             ++end;
         if (end == m_full.size() || isLineBreak(m_full[end]))
             return true;
@@ -388,7 +384,7 @@ private:
         const auto link = std::upper_bound(m_links.begin(), m_links.end(), std::pair{start, m_full.size()});
         if (link != m_links.begin() && std::prev(link)->second > start)
             return true;
-        const qsizetype next = end < m_full.size() && isSpace(m_full[end]) ? end + 1 : end;
+        const qsizetype next = end < m_full.size() && isDigitGroupSpace(m_full[end]) ? end + 1 : end;
         if (next < m_full.size() && m_labels.anyStartingIn(next, next + 1))
             return true; // "4820 kr", "5810元"
         // A label that ends where a code word ends holds it ("Transaction code", "کد پیگیری") and

@@ -8,7 +8,7 @@ namespace tessary {
 
 namespace {
 
-const IcuRegex& linkPattern()
+const IcuRegex& webAddressPattern()
 {
     static const IcuRegex pattern(QStringLiteral(R"(\b(?:https?://|www\.)[^\s<>"`\x{0}-\x{1F}]+)"),
                                   IcuRegex::caseInsensitive);
@@ -47,7 +47,7 @@ bool startsWithWww(QStringView link)
 QList<DetectedLink> detectLinks(const QString& text)
 {
     QList<DetectedLink> links;
-    linkPattern().forEachMatch(text, 0, [&](const RegexMatch& match) {
+    webAddressPattern().forEachMatch(text, 0, [&](const RegexMatch& match) {
         const QStringView link =
             withoutTrailingPunctuation(QStringView(text).sliced(match.start, match.end - match.start));
         const bool www = startsWithWww(link);

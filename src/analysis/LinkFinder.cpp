@@ -10,7 +10,7 @@ namespace tessary {
 
 namespace {
 
-constexpr int minimumScore = 60;
+constexpr int minimumLinkScore = 60;
 constexpr int pathWordBonus = 10;
 constexpr int shapeBonus = 5;
 constexpr qsizetype longPath = 20;
@@ -121,7 +121,7 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             }
         }
     }
-    if (best && bestScore >= minimumScore)
+    if (best && bestScore >= minimumLinkScore)
         return best;
     return std::nullopt;
 }

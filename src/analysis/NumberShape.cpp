@@ -20,11 +20,6 @@ void forEachCodePoint(QStringView text, Visit visit)
     }
 }
 
-bool isSpace(QChar c)
-{
-    return c == QLatin1Char(' ') || c.unicode() == 0x00A0 || c.unicode() == 0x202F;
-}
-
 bool isCurrency(QChar c)
 {
     return c.category() == QChar::Symbol_Currency;
@@ -71,15 +66,20 @@ bool isPartOfALongerNumber(QStringView text, qsizetype start, qsizetype end)
         return true;
     if (joinsDigits(before) && beforeThat.isDigit())
         return true;
-    if (isSpace(before) && (beforeThat.isDigit() || beforeThat == QLatin1Char(')') ||
-                            beforeThat == QLatin1Char('*') || isCurrency(beforeThat)))
+    if (isDigitGroupSpace(before) && (beforeThat.isDigit() || beforeThat == QLatin1Char(')') ||
+                                      beforeThat == QLatin1Char('*') || isCurrency(beforeThat)))
         return true;
     const QChar after = at(end);
     const QChar afterThat = at(end + 1);
     if (after == QLatin1Char('%') || after == QLatin1Char('*') || isCurrency(after))
         return true;
-    return ((joinsDigits(after) || isSpace(after)) && afterThat.isDigit()) ||
-           (isSpace(after) && isCurrency(afterThat));
+    return ((joinsDigits(after) || isDigitGroupSpace(after)) && afterThat.isDigit()) ||
+           (isDigitGroupSpace(after) && isCurrency(afterThat));
+}
+
+bool isDigitGroupSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c.unicode() == 0x00A0 || c.unicode() == 0x202F;
 }
 
 } // namespace tessary

@@ -20,4 +20,7 @@ QString digitsOf(QStringView group);
 // shown digits of a masked card number ("6104****4417", "*4417").
 bool isPartOfALongerNumber(QStringView text, qsizetype start, qsizetype end);
 
+// Whether `c` may stand between groups of digits: a plain, no-break or narrow no-break space.
+bool isDigitGroupSpace(QChar c);
+
 } // namespace tessary

@@ -16,7 +16,7 @@ namespace tessary {
 
 namespace {
 
-constexpr double lookback = 180;       // seconds of mail searched when a field is focused
+constexpr double fieldLookback = 180;  // seconds of mail searched when a field is focused
 constexpr double hotKeyLookback = 600; // seconds of mail the hot key searches
 constexpr double recentReuse = 300;    // a recent code fits a new field this long
 constexpr qsizetype recentLimit = 8;
@@ -98,8 +98,9 @@ void CodeFlow::startBurst(QStringList domains)
 {
     const CancelToken cancel = m_burst.begin();
     const TimePoint now = m_s.clock.now();
-    codeBurst(std::make_shared<Search>(Search{now - lookback, std::move(domains), now, std::nullopt, {}}),
-              m_s.clock.steadyNow() + m_s.timings.codeBurst, cancel);
+    codeBurst(
+        std::make_shared<Search>(Search{now - fieldLookback, std::move(domains), now, std::nullopt, {}}),
+        m_s.clock.steadyNow() + m_s.timings.codeBurst, cancel);
 }
 
 QCoro::Task<> CodeFlow::codeBurst(std::shared_ptr<Search> search,

@@ -16,7 +16,7 @@ namespace tessary {
 
 namespace {
 
-constexpr double lookback = 180; // seconds of mail searched when a link page shows up
+constexpr double linkPageLookback = 180; // seconds of mail searched when a link page shows up
 
 const QString noLinkArrived = QStringLiteral("No email with a link arrived");
 
@@ -76,7 +76,7 @@ void LinkFlow::startLinkBurst(const LinkPage& page)
 QCoro::Task<> LinkFlow::linkBurst(LinkPage page, CancelToken cancel)
 {
     QPointer<LinkFlow> self(this);
-    const TimePoint since = m_s.clock.now() - lookback;
+    const TimePoint since = m_s.clock.now() - linkPageLookback;
     // Named, not a temporary of the co_await: GCC 12 destroys such temporaries twice.
     Burst::Looker looker = [this, since, &page, cancel](bool) { return look(since, page, cancel); };
     const auto deadline = m_s.clock.steadyNow() + m_s.timings.linkBurst;

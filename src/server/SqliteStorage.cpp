@@ -45,7 +45,7 @@ private:
 };
 
 // Text columns only, so the same schema reads the same on PostgreSQL.
-const char* const schema = R"(
+const char* const tablesSql = R"(
 CREATE TABLE IF NOT EXISTS installs (
     id TEXT PRIMARY KEY,
     token_hash TEXT NOT NULL UNIQUE,
@@ -81,7 +81,7 @@ Expected<std::unique_ptr<SqliteStorage>, QString> SqliteStorage::open(const QStr
     sqlite3_busy_timeout(db, 5000);
     char* error = nullptr;
     const QByteArray setup =
-        QByteArray("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA secure_delete=ON;") + schema;
+        QByteArray("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA secure_delete=ON;") + tablesSql;
     if (sqlite3_exec(db, setup.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
         const QString reason = QString::fromUtf8(error);
         sqlite3_free(error);

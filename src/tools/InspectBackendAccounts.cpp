@@ -83,7 +83,7 @@ int runRemove(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered =
+const bool backendAccountsRegistered =
     registerCommand({.name = QStringLiteral("accounts"),
                      .usage = QStringLiteral("[--backend URL]"),
                      .description = QStringLiteral("the connected inboxes"),

@@ -66,7 +66,7 @@ int runTrash(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered =
+const bool backendMessagesRegistered =
     registerCommand({.name = QStringLiteral("messages"),
                      .usage = QStringLiteral("[--since SECONDS] [--backend URL]"),
                      .description = QStringLiteral("mail since then (default: 3 minutes ago)"),

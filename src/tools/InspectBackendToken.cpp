@@ -34,7 +34,7 @@ int runToken(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered =
+const bool backendTokenRegistered =
     registerCommand({.name = QStringLiteral("token"),
                      .usage = QStringLiteral("[--backend URL]"),
                      .description = QStringLiteral("where the install token is kept (never the token)"),

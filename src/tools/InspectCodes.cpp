@@ -48,7 +48,7 @@ int runCodes(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered = registerCommand(
+const bool codesRegistered = registerCommand(
     {.name = QStringLiteral("codes"),
      .usage =
          QStringLiteral("FILE [--site HOST]... | --live [--since SECONDS] [--site HOST]... [--backend URL]"),

@@ -88,7 +88,7 @@ int runDump(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered =
+const bool dumpRegistered =
     registerCommand({.name = QStringLiteral("dump"),
                      .usage = QStringLiteral("[--focused | --window] [-o FILE]"),
                      .description = QStringLiteral("the frontmost app's live element tree, as a file"),

@@ -146,7 +146,7 @@ int runEngine(const QStringList& arguments)
     return QCoreApplication::exec() == 0 ? exitOk : exitFailure;
 }
 
-const bool registered =
+const bool engineRegistered =
     registerCommand({.name = QStringLiteral("engine"),
                      .usage = QStringLiteral("[--backend URL] [--duration S] [--no-type]"),
                      .description = QStringLiteral("the live engine, one JSON line per event"),

@@ -31,7 +31,7 @@ int runField(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered = registerCommand(
+const bool fieldRegistered = registerCommand(
     {.name = QStringLiteral("field"),
      .usage = QStringLiteral("--tree FILE"),
      .description = QStringLiteral("whether a tree file's focused element is a code field"),

@@ -56,7 +56,7 @@ int runFocus(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered =
+const bool focusRegistered =
     registerCommand({.name = QStringLiteral("focus"),
                      .usage = QStringLiteral("[--watch]"),
                      .description = QStringLiteral("the live focused element, classified as field does"),

@@ -48,7 +48,7 @@ int runLinks(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered = registerCommand(
+const bool linksRegistered = registerCommand(
     {.name = QStringLiteral("links"),
      .usage = QStringLiteral("FILE [--site HOST]... [--kind signIn|confirm]"),
      .description = QStringLiteral("the best link of a mailbox file, or null"),

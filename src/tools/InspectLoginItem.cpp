@@ -37,7 +37,7 @@ int runLoginItem(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered =
+const bool loginItemRegistered =
     registerCommand({.name = QStringLiteral("login-item"),
                      .usage = QStringLiteral("[on|off]"),
                      .description = QStringLiteral("whether Tessary opens at login; on/off switches it"),

@@ -48,7 +48,7 @@ int runPage(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered = registerCommand(
+const bool pageRegistered = registerCommand(
     {.name = QStringLiteral("page"),
      .usage = QStringLiteral("[--tree FILE]"),
      .description = QStringLiteral("whether the browser page waits for an e-mailed link"),

@@ -101,7 +101,7 @@ int runSms(const QStringList& arguments)
     return status.contains(QStringLiteral("reason")) ? exitFailure : exitOk;
 }
 
-const bool registered = registerCommand(
+const bool smsRegistered = registerCommand(
     {.name = QStringLiteral("sms"),
      .usage = QStringLiteral("[--minutes N] [--wait SECONDS]"),
      .description = QStringLiteral("text messages the paired phones received lately, and the code picked"),

@@ -108,7 +108,7 @@ int runStatus(const QStringList& arguments)
     return enabled && typing ? exitOk : exitFailure;
 }
 
-const bool registered = registerCommand(
+const bool statusRegistered = registerCommand(
     {.name = QStringLiteral("status"),
      .usage = QStringLiteral(""),
      .description = QStringLiteral(

@@ -79,7 +79,7 @@ int runType(const QStringList& arguments)
     return exitOk;
 }
 
-const bool registered =
+const bool typeRegistered =
     registerCommand({.name = QStringLiteral("type"),
                      .usage = QStringLiteral("TEXT [--delay S]"),
                      .description = QStringLiteral("types TEXT into the focus after S seconds (3)"),

@@ -134,8 +134,6 @@ QList<Toplevel> toplevels(const QJsonObject& tree)
 
 namespace {
 
-constexpr int replyTimeoutMs = 500;
-
 struct FileDescriptor {
     int fd = -1;
     ~FileDescriptor()
@@ -193,7 +191,7 @@ Expected<QByteArray, QString> SwayIpc::request(quint32 type, const QByteArray& p
             return std::move((*message)->payload);
         }
         pollfd wait{socket.fd, POLLIN, 0};
-        const int ready = ::poll(&wait, 1, replyTimeoutMs);
+        const int ready = ::poll(&wait, 1, swayipc::replyTimeoutMs);
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)

@@ -21,6 +21,8 @@ namespace swayipc {
 using Extents = atspi::Extents;
 
 constexpr quint32 getTree = 4;
+// sway answers in well under a millisecond; a reply this late means it is stuck.
+constexpr int replyTimeoutMs = 500;
 
 struct Message {
     quint32 type = 0;

@@ -6,13 +6,6 @@
 
 namespace tessary {
 
-namespace {
-
-// sway answers get_tree in well under a millisecond; this long means it is stuck.
-constexpr int replyTimeoutMs = 500;
-
-} // namespace
-
 SwayTreeRequest::SwayTreeRequest(QString socketPath, std::function<void(const Answer&)> answered)
     : m_socketPath(std::move(socketPath))
     , m_answered(std::move(answered))
@@ -33,7 +26,7 @@ SwayTreeRequest::SwayTreeRequest(QString socketPath, std::function<void(const An
 
 void SwayTreeRequest::start()
 {
-    m_timeout.start(replyTimeoutMs);
+    m_timeout.start(swayipc::replyTimeoutMs);
     if (m_socketPath.isEmpty())
         return finish(Unexpected{QStringLiteral("no sway IPC socket (SWAYSOCK)")});
     m_socket.connectToServer(m_socketPath);
