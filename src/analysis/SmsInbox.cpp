@@ -3,6 +3,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tessary {
 
@@ -30,9 +31,14 @@ Message smsAsMessage(const SmsMessage& message)
     return out;
 }
 
+TimePoint SmsInbox::cameAt(const Kept& kept)
+{
+    return std::min(smsTime(kept.message), kept.arrived);
+}
+
 bool SmsInbox::add(const SmsMessage& message, TimePoint now)
 {
-    m_messages.removeIf([&](const auto& kept) { return smsTime(kept.value()) < now - m_keep; });
+    m_messages.removeIf([&](const auto& kept) { return cameAt(kept.value()) < now - m_keep; });
     m_seen.removeIf([&](const auto& seen) { return seen.value() < now - identityMemory; });
     if (message.direction != SmsMessage::Direction::received || smsTime(message) < now - m_keep)
         return false;
@@ -41,21 +47,35 @@ bool SmsInbox::add(const SmsMessage& message, TimePoint now)
     m_seen.insert(key, now);
     if (seen)
         return false;
-    m_messages.insert(key, message);
+    m_messages.insert(key, Kept{message, now});
+    if (m_seen.size() > identityLimit)
+        forgetOldestIdentity();
     return true;
+}
+
+// The identity seen longest ago goes, and its message with it, so that the message cannot come
+// back as new while it is still offered.
+void SmsInbox::forgetOldestIdentity()
+{
+    const auto oldest = std::min_element(m_seen.cbegin(), m_seen.cend());
+    m_messages.remove(oldest.key());
+    m_seen.erase(oldest);
 }
 
 QList<Message> SmsInbox::since(TimePoint since) const
 {
-    QList<SmsMessage> kept;
-    for (const SmsMessage& message : m_messages)
-        if (smsTime(message) > since - phoneClockLag)
-            kept.append(message);
-    std::sort(kept.begin(), kept.end(),
-              [](const SmsMessage& a, const SmsMessage& b) { return a.dateMs < b.dateMs; });
+    QList<Kept> kept;
+    for (const Kept& each : m_messages)
+        if (cameAt(each) > since - phoneClockLag)
+            kept.append(each);
+    std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) { return cameAt(a) < cameAt(b); });
     QList<Message> out;
-    for (const SmsMessage& message : kept)
+    for (const Kept& each : kept) {
+        SmsMessage message = each.message;
+        // Ranked with mail by when it came, not by a clock that runs ahead.
+        message.dateMs = std::llround(cameAt(each) * 1000);
         out.append(smsAsMessage(message));
+    }
     return out;
 }
 

@@ -19,24 +19,40 @@ public:
     {
     }
 
-    // Keeps `message` unless it was sent, is older than the window or was seen before; true when
-    // it is new. Forgets messages that left the window, and identities unseen for a day.
+    // Keeps `message`, arrived `now`, unless it was sent, is older than the window or was seen
+    // before; true when it is new. Forgets messages that left the window, and identities unseen
+    // for a day or beyond the newest `identityLimit`.
     bool add(const SmsMessage& message, TimePoint now);
-    // The kept messages dated after `since`, less a phone clock's lag, oldest first, as messages
-    // the code finder ranks.
+    // The kept messages that came after `since`, less a phone clock's lag, oldest first, as
+    // messages the code finder ranks.
     QList<Message> since(TimePoint since) const;
 
-    // A phone's clock may lag the desktop's by a few seconds (it sets itself from the mobile
-    // network), so a message it dates a moment before a search began may have come after it. A
-    // message older than that is a code from before, and never counts.
+    // A phone sets its clock from the mobile network or NTP; one that sets it from the network
+    // alone may lag by a second or a few, and date a message that came just after a search began
+    // a moment before it. Five seconds covers that lag and lets in nothing stale: a code that did
+    // come in the seconds before a field was focused was sent for that field (the site showed the
+    // field as it sent the code), and a code once typed is not offered again. A message dated
+    // earlier never counts.
     static constexpr TimePoint phoneClockLag = 5;
-    // How long a message's identity is remembered after it was last seen.
+    // How long a message's identity is remembered after it was last seen, and how many are: a
+    // busy messages app posts far fewer in a day, so only a flood forgets one that early.
     static constexpr TimePoint identityMemory = 24 * 3600;
+    static constexpr qsizetype identityLimit = 2000;
 
 private:
+    struct Kept {
+        SmsMessage message;
+        TimePoint arrived; // on the desktop's clock
+    };
+    // When a kept message came, as near as the two clocks tell: a phone's clock that runs ahead
+    // dates a message later than it came, and its arrival here bounds that, so an old message
+    // relayed late is never taken for a new one.
+    static TimePoint cameAt(const Kept& kept);
+    void forgetOldestIdentity();
+
     TimePoint m_keep;
-    QHash<QString, SmsMessage> m_messages; // by smsAsMessage's id: device, thread, message
-    QHash<QString, TimePoint> m_seen;      // the same ids → when last added
+    QHash<QString, Kept> m_messages;  // by smsAsMessage's id: device, thread, message
+    QHash<QString, TimePoint> m_seen; // the same ids → when last added
 };
 
 // A text message as the code finder reads it: the number as sender, the phone's name beside it.

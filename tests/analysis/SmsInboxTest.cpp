@@ -1,6 +1,10 @@
 #include "analysis/SmsInbox.h"
 
+#include <QDateTime>
+
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace tessary {
 namespace {
@@ -16,6 +20,52 @@ TEST(SmsInbox, ANotificationPostedAgainIsNoNewMessageHoweverLate)
         posted.dateMs = qint64(at) * 1000;
         EXPECT_EQ(inbox.add(posted, at), at == 100'000) << at;
         EXPECT_EQ(inbox.since(at - 60).size(), at == 100'000 ? 1 : 0) << at;
+    }
+}
+
+// However many messages come, the identities kept stay bounded: those seen longest ago go first,
+// and one the phone keeps posting, seen anew each time, stays.
+TEST(SmsInbox, RemembersTheIdentitiesSeenLatestWhenThereAreTooMany)
+{
+    SmsInbox inbox(600);
+    const auto posted = [&](qint64 uid, TimePoint at) {
+        SmsMessage message{"dev1", "Pixel 7", -1, uid, "Messages", "Your code is 552910", 100'000'000};
+        message.direction = SmsMessage::Direction::received;
+        return inbox.add(message, at);
+    };
+    ASSERT_TRUE(posted(1, 100'000));
+    for (qint64 uid = 2; uid <= SmsInbox::identityLimit + 1; ++uid) {
+        posted(uid, 100'000 + double(uid) / 1000);
+        if (uid % 500 == 0)
+            posted(1, 100'000 + double(uid) / 1000);
+    }
+    EXPECT_FALSE(posted(1, 100'003));
+    EXPECT_TRUE(posted(2, 100'003)) << "the identity seen longest ago was not forgotten";
+}
+
+// A search began at `start`; a message came `came` seconds after it (before: negative) to a phone
+// whose clock runs `ahead` seconds ahead of the desktop's (behind: negative). It counts when it
+// came after the start, with a few seconds' grace for a lagging clock, ranked by when it came.
+TEST(SmsInbox, CountsWhatCameAfterTheSearchBeganWhateverThePhonesClock)
+{
+    const struct {
+        double ahead, came;
+        std::optional<double> rankedAt; // none: it does not count
+    } cases[] = {{0, 1, 1}, {-4, 1, -3}, {-60, 1, {}}, {0, -30, {}}, {60, 1, 1}, {60, -20, {}}};
+    const TimePoint start = 100'000;
+    for (const auto& c : cases) {
+        SmsMessage message{"dev1", "Pixel 7", 7, 4, "+4915112345678", "Your code is 739201"};
+        message.direction = SmsMessage::Direction::received;
+        message.dateMs = std::llround((start + c.came + c.ahead) * 1000);
+        SmsInbox inbox(600);
+        inbox.add(message, start + c.came + 0.2); // relayed in 200 ms
+        const QList<Message> counted = inbox.since(start);
+        ASSERT_EQ(counted.size(), c.rankedAt ? 1 : 0) << "ahead " << c.ahead << ", came " << c.came;
+        if (c.rankedAt) {
+            EXPECT_EQ(
+                counted[0].receivedAt,
+                QDateTime::fromSecsSinceEpoch(qint64(start + *c.rankedAt), Qt::UTC).toString(Qt::ISODate));
+        }
     }
 }
 

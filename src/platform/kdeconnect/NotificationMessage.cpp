@@ -37,9 +37,11 @@ std::optional<SmsMessage> decodeNotification(const QVariantMap& properties, cons
     if (message.body.isEmpty())
         return std::nullopt;
     message.threadId = notificationThread;
+    // The same notification of the same app with the same text, posted again, is the same message.
     // Seeded with zero, so a repeat in a later run keeps its identity.
-    message.uid =
-        qint64(qHash(text("internalId") + QLatin1Char('\n') + message.body, 0) & 0x7fffffffffffffff);
+    const QString identity =
+        text("appName") + QLatin1Char('\n') + text("internalId") + QLatin1Char('\n') + message.body;
+    message.uid = qint64(qHash(identity, 0) & 0x7fffffffffffffff);
     message.dateMs = arrivedMs;
     message.direction = SmsMessage::Direction::received;
     return message;

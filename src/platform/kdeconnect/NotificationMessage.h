@@ -12,8 +12,8 @@ namespace tessary {
 // ticker, internalId, silent), read as a text message when a messages app posted it: the title
 // is the sender, the text the body, dated `arrivedMs` since the notification carries no time of
 // its own. None for other apps, for a notification without text, and for a silent one (a phone
-// posts those again on every reconnect). Repeats of the same notification and text are one
-// message.
+// posts those again on every reconnect). Repeats of the same app's notification with the
+// same text are one message.
 std::optional<SmsMessage> decodeNotification(const QVariantMap& properties, const QString& deviceId,
                                              qint64 arrivedMs);
 

@@ -32,6 +32,7 @@ TEST(NotificationMessage, AMessagesAppsNotificationReadsAsATextMessageDatedAtArr
     EXPECT_NE(decodeNotification(posted("Messages", "Code 118822"), "dev1", 9000)->uid, uid);
     EXPECT_NE(decodeNotification(posted("Messages", "Code 552910", false, "0|sms|2"), "dev1", 9000)->uid,
               uid);
+    EXPECT_NE(decodeNotification(posted("Textra", "Code 552910"), "dev1", 9000)->uid, uid);
 }
 
 TEST(NotificationMessage, OnlyMessagesAppsLoudNotificationsCount)
