@@ -3,10 +3,11 @@
 #include "app/AccountsView.h"
 #include "app/AppContext.h"
 #include "app/Look.h"
+#include "app/PhoneStatusLabel.h"
 #include "app/TrayIcons.h"
 #include "common/SettingsStore.h"
 #include "engine/CodeSources.h"
-#include "engine/PhoneServiceText.h"
+#include "engine/SmsSource.h"
 #include "state/AppState.h"
 #include "state/ShortcutSetting.h"
 
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -132,13 +134,31 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
     auto* accounts = new AccountsView(context, inboxes);
     accounts->setMaximumWidth(380);
     column->addWidget(accounts, 0, Qt::AlignHCenter);
-    // Codes may come from a paired phone instead: which one, or how to pair one.
-    m_phone = look::label({}, 11, look::secondary(palette()), inboxes, true);
-    m_phone->setObjectName(QStringLiteral("phoneStatus"));
-    m_phone->setAlignment(Qt::AlignCenter);
-    column->addWidget(m_phone);
+    // Codes come from a paired phone too, or from it alone: which phone, or how to pair one.
+    if (context.phones) {
+        m_phoneBlock = new QWidget(inboxes);
+        auto* phoneColumn = new QVBoxLayout(m_phoneBlock);
+        phoneColumn->setContentsMargins(0, 0, 0, 0);
+        phoneColumn->setSpacing(2);
+        auto* lead =
+            look::label(QStringLiteral("Codes in your phone's text messages come too, through KDE Connect."),
+                        12, palette().color(QPalette::WindowText), m_phoneBlock, true);
+        lead->setAlignment(Qt::AlignCenter);
+        phoneColumn->addWidget(lead);
+        m_phone = new PhoneStatusLabel(*context.phones, m_phoneBlock);
+        m_phone->setAlignment(Qt::AlignCenter);
+        phoneColumn->addWidget(m_phone);
+        column->addWidget(m_phoneBlock);
+    }
     column->addStretch(1);
-    m_steps->addWidget(inboxes);
+    // Several inboxes and a long word on the phones may not fit the window: they scroll rather
+    // than squeeze into one another.
+    auto* inboxesScroll = new QScrollArea(m_steps);
+    inboxesScroll->setFrameShape(QFrame::NoFrame);
+    inboxesScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    inboxesScroll->setWidgetResizable(true);
+    inboxesScroll->setWidget(inboxes);
+    m_steps->addWidget(inboxesScroll);
 
     QWidget* access = stepPage(16, m_steps, &column);
     column->addWidget(symbol(QStringLiteral("♿"), access));
@@ -264,19 +284,8 @@ void OnboardingView::refresh()
     m_granted->setVisible(granted);
     m_accessNote->setVisible(!granted && !m_accessNote->text().isEmpty());
     m_success->setVisible(m_practice->text().size() >= 6);
-    refreshPhone();
-}
-
-// Shown while codes may come from the phone's messages; in green once a phone brings them.
-void OnboardingView::refreshPhone()
-{
-    m_phone->setVisible(m_context.phones && m_context.state.smsCodes());
-    if (!m_context.phones)
-        return;
-    const QString sentence = describePhoneService(m_context.phones->service()).sentence;
-    const bool brings = phoneBringsCodes(m_context.state, m_context.phones);
-    m_phone->setText(brings ? QStringLiteral("✔ ") + sentence : sentence);
-    look::setColour(m_phone, brings ? look::green() : look::secondary(palette()));
+    if (m_phoneBlock)
+        m_phoneBlock->setVisible(m_context.state.smsCodes());
 }
 
 void OnboardingView::showEvent(QShowEvent* event)

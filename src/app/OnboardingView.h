@@ -56,7 +56,6 @@ private:
     void advance();
     void done();
     void refresh();
-    void refreshPhone();
 
     AppContext& m_context;
     std::function<void()> m_onDone;
@@ -68,6 +67,7 @@ private:
     QPushButton* m_turnOn = nullptr;
     QLabel* m_granted = nullptr;
     QLabel* m_accessNote = nullptr;
+    QWidget* m_phoneBlock = nullptr; // what the phone adds, when there is a phone service
     QLabel* m_phone = nullptr;
     QLineEdit* m_practice = nullptr;
     QLabel* m_success = nullptr;

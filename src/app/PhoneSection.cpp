@@ -1,7 +1,7 @@
 #include "app/PhoneSection.h"
 
-#include "app/Look.h"
-#include "engine/PhoneServiceText.h"
+#include "app/PhoneStatusLabel.h"
+#include "engine/SmsSource.h"
 #include "state/AppState.h"
 
 #include <QCheckBox>
@@ -15,13 +15,12 @@ PhoneSection::PhoneSection(AppState& state, SmsSource& phones, QWidget* parent)
     , m_state(state)
     , m_phones(phones)
     , m_smsCodes(new QCheckBox(QStringLiteral("Codes from my phone's messages"), this))
-    , m_status(look::label({}, 11, look::secondary(palette()), this, true))
+    , m_status(new PhoneStatusLabel(phones, this))
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
     column->addWidget(m_smsCodes);
-    m_status->setObjectName(QStringLiteral("phoneStatus"));
     m_status->setContentsMargins(24, 0, 0, 0);
     column->addWidget(m_status);
     connect(m_smsCodes, &QCheckBox::clicked, &m_state, &AppState::setSmsCodes);
@@ -38,16 +37,6 @@ void PhoneSection::refresh()
     const bool paired = !service.phones.isEmpty();
     m_smsCodes->setEnabled(paired);
     m_smsCodes->setChecked(paired && m_state.smsCodes());
-    const PhoneServiceText text = describePhoneService(service);
-    m_status->setText(text.sentence);
-    // Orange while no phone sends its text messages: there is something to mend. A phone with no
-    // messages at all may be fine.
-    const bool sending =
-        std::any_of(service.phones.cbegin(), service.phones.cend(), [](const PairedPhone& phone) {
-            return phone.reachable && (phone.sms || phone.unanswered);
-        });
-    const bool looking = service.daemon == PhoneService::Daemon::unknown;
-    look::setColour(m_status, sending || looking ? look::secondary(palette()) : look::orange());
 }
 
 } // namespace tessary

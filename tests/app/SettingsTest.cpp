@@ -140,7 +140,7 @@ TEST_F(SettingsTest, PhoneSwitchWaitsForAPairedPhoneIsStoredAndTheSectionFollows
     phones.setService(paired);
     EXPECT_TRUE(smsCodes.isEnabled());
     EXPECT_TRUE(smsCodes.isChecked());
-    EXPECT_EQ(view->phone()->status().text(), "Pixel 7 is paired and reachable.");
+    EXPECT_EQ(view->phone()->status().text(), "✔ Pixel 7 is paired and reachable.");
 
     smsCodes.click();
     EXPECT_FALSE(state->smsCodes());
