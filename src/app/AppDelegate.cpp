@@ -113,6 +113,11 @@ void AppDelegate::showTray()
 
 void AppDelegate::showFirstWindow()
 {
+    if (m_context.phones) {
+        connect(m_context.phones, &SmsSource::serviceChanged, this, &AppDelegate::notePhoneBroughtCodes);
+        connect(&m_context.state, &AppState::smsCodesChanged, this, &AppDelegate::notePhoneBroughtCodes);
+        notePhoneBroughtCodes();
+    }
     const bool onboarded = m_context.settings.value(settingKey::onboarded).toBool();
     if (!onboarded)
         showOnboarding();
@@ -133,15 +138,29 @@ void AppDelegate::reopen()
         return;
     }
     m_reopenWaiting = false;
-    if (setupAtLaunch(m_context.state, m_context.phones) == SetupAtLaunch::lost)
+    if (setupNow() == SetupAtLaunch::lost)
         showOnboarding();
     else
         openSettings();
 }
 
+SetupAtLaunch AppDelegate::setupNow() const
+{
+    return setupAtLaunch(m_context.state, m_context.phones,
+                         m_context.settings.value(settingKey::phoneBroughtCodes).toBool());
+}
+
+// Remembered for the launches to come, when the phone may not be there yet.
+void AppDelegate::notePhoneBroughtCodes()
+{
+    if (phoneBringsCodes(m_context.state, m_context.phones) &&
+        !m_context.settings.value(settingKey::phoneBroughtCodes).toBool())
+        m_context.settings.setValue(settingKey::phoneBroughtCodes, true);
+}
+
 void AppDelegate::checkSetupKept()
 {
-    switch (setupAtLaunch(m_context.state, m_context.phones)) {
+    switch (setupNow()) {
     case SetupAtLaunch::kept:
         break;
     case SetupAtLaunch::lost:

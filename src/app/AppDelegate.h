@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/TrayIcons.h"
+#include "engine/CodeSources.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -57,6 +58,8 @@ private:
     void updateStatus();
     // After a finished onboarding: onboarding again once the setup turns out lost.
     void checkSetupKept();
+    void notePhoneBroughtCodes();
+    SetupAtLaunch setupNow() const;
     void placePopover();
     // Runs `action` from the event loop once the popover has closed.
     void afterClosing(std::function<void()> action);

@@ -17,15 +17,17 @@ bool hasCodeSource(const AppState& state, const SmsSource* phones)
     return state.hasInbox() || phoneBringsCodes(state, phones);
 }
 
-// At login the phone service, and the phone itself, may come a little after Tessary: a phone
-// user's setup is kept while KDE Connect has not started or the paired phone is not reachable yet.
-SetupAtLaunch setupAtLaunch(const AppState& state, const SmsSource* phones)
+// At login the phone service, and the phone itself, may come a little after Tessary: the setup
+// of someone whose codes came from a phone is kept while KDE Connect has not started or a paired
+// phone is not reachable yet, and lost once KDE Connect is gone or no phone is paired. Someone
+// whose codes never came from a phone (the last inbox removed) is not kept waiting for one.
+SetupAtLaunch setupAtLaunch(const AppState& state, const SmsSource* phones, bool phoneBroughtCodes)
 {
     if (!state.accessibility())
         return SetupAtLaunch::lost;
     if (hasCodeSource(state, phones))
         return SetupAtLaunch::kept;
-    if (!phones || !state.smsCodes())
+    if (!phones || !state.smsCodes() || !phoneBroughtCodes)
         return SetupAtLaunch::lost;
     const PhoneService service = phones->service();
     switch (service.daemon) {

@@ -13,8 +13,9 @@ bool phoneBringsCodes(const AppState& state, const SmsSource* phones);
 bool hasCodeSource(const AppState& state, const SmsSource* phones);
 
 // At a launch after a finished onboarding, or a second launch: whether its setup is kept, lost
-// (onboarding again), or not known until the phone service answers.
+// (onboarding again), or not known until the phone service answers. `phoneBroughtCodes`: codes
+// came from a paired phone at some earlier time.
 enum class SetupAtLaunch { kept, lost, unknown };
-SetupAtLaunch setupAtLaunch(const AppState& state, const SmsSource* phones);
+SetupAtLaunch setupAtLaunch(const AppState& state, const SmsSource* phones, bool phoneBroughtCodes);
 
 } // namespace tessary

@@ -12,6 +12,8 @@ inline const QString shortcut = QStringLiteral("shortcut");
 inline const QString autoFillOnMatch = QStringLiteral("autoFillOnMatch");
 inline const QString deleteAfterUse = QStringLiteral("deleteAfterUse");
 inline const QString smsCodes = QStringLiteral("smsCodes");
+// Codes once came from a paired phone: a setup without an inbox rests on it.
+inline const QString phoneBroughtCodes = QStringLiteral("phoneBroughtCodes");
 inline const QString email = QStringLiteral("email");
 inline const QString onboarded = QStringLiteral("onboarded");
 inline const QString launchAtLoginDefaultApplied = QStringLiteral("launchAtLoginDefaultApplied");

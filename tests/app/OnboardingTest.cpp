@@ -84,6 +84,7 @@ struct PhoneRow {
     bool smsCodes; // "Codes from my phone's messages"
     bool goesOn;   // a source of codes: the inbox step's Continue, and set up
     SetupAtLaunch atLaunch;
+    bool broughtCodesBefore = true; // codes came from a phone before this launch
 };
 
 class OnboardingPhone : public OnboardingTest, public ::testing::WithParamInterface<PhoneRow> {};
@@ -109,7 +110,7 @@ TEST_P(OnboardingPhone, APhoneThatRelaysIsASourceOfCodes)
     if (row.goesOn) {
         EXPECT_EQ(popover::watchedText(*state, &phones), "Watching Pixel 7");
     }
-    EXPECT_EQ(setupAtLaunch(*state, &phones), row.atLaunch);
+    EXPECT_EQ(setupAtLaunch(*state, &phones, row.broughtCodesBefore), row.atLaunch);
 }
 
 const PairedPhone relaying{"a", "Pixel 7", true, true, true};
@@ -128,6 +129,9 @@ INSTANTIATE_TEST_SUITE_P(
         PhoneRow{"Away", {Daemon::running, {away}}, true, false, SetupAtLaunch::kept},
         PhoneRow{"NonePaired", {Daemon::running, {}}, true, false, SetupAtLaunch::lost},
         PhoneRow{"NotRunningYet", {Daemon::notRunning, {}}, true, false, SetupAtLaunch::kept},
+        PhoneRow{
+            "NotRunningNorEverAPhone", {Daemon::notRunning, {}}, true, false, SetupAtLaunch::lost, false},
+        PhoneRow{"AwayNorEverAPhone", {Daemon::running, {away}}, true, false, SetupAtLaunch::lost, false},
         PhoneRow{"NotAnsweredYet", {}, true, false, SetupAtLaunch::unknown}),
     [](const auto& param) { return std::string(param.param.name); });
 
