@@ -29,11 +29,12 @@ struct Timings {
 
     // Typing. A wide field gets a steady pace, a narrow one first a probe of whether the page moves
     // the focus on; a row of one-character boxes gets each character once the page has done so.
-    ms modifierPoll{20};    // while the hot key that started the fill is still held...
-    int modifierPolls = 50; // ...for at most 1 s
-    ms focusPoll{10};       // watching for the focus to move to the next box...
-    int focusPolls = 30;    // ...for at most 300 ms per character
-    ms boxSettle{25};       // for the page after the focus moved
+    ms modifierPoll{20};     // while the hot key that started the fill is still held...
+    int modifierPolls = 50;  // ...for at most 1 s
+    ms focusPoll{10};        // watching for the focus to move to the next box...
+    int focusPolls = 30;     // ...for at most 300 ms per character
+    int rowFocusPolls = 100; // ...or 1 s in a row of boxes the page shows (a loaded browser is slow)
+    ms boxSettle{25};        // for the page after the focus moved
     // Between presses of characters of one field that the layout holds: keys of one keyboard reach
     // the application in the order they were posted (Firefox and Chromium kept every key posted
     // back to back); an input method (IBus) may reorder keys that come less than a few

@@ -22,58 +22,56 @@ constexpr double maxPromptedWidth = 700;
 // A placeholder in the shape of a code marks a code field only on a field about as narrow as one.
 constexpr double maxShapedWidth = 300;
 
-// Text fields among the field's siblings (itself included), counting only as far as the answer
-// matters: more than eight is as good as nine.
-int textFieldSiblings(ElementTree& tree, const std::optional<Element>& parent)
+// Text fields among the field's siblings (itself included), in order, collecting only as far as
+// the answer matters: more than eight is as good as nine.
+QList<Element> textFieldSiblings(ElementTree& tree, const Element& parent)
 {
-    if (!parent)
-        return 0;
-    const QList<Element> siblings = tree.children(*parent);
+    const QList<Element> siblings = tree.children(parent);
     if (siblings.size() > codeFieldBudget::maxBoxRowChildren)
-        return 0;
-    int count = 0;
+        return {};
+    QList<Element> fields;
     for (const Element& sibling : siblings) {
         if (isTextField(tree.role(sibling)))
-            ++count;
-        if (count > maxBoxes)
+            fields.append(sibling);
+        if (fields.size() > maxBoxes)
             break;
     }
-    return count;
+    return fields;
 }
 
 // Boxes of a code that a page splits into groups ("123 – 456", each group in its own wrapper):
 // the text fields of the whole row, that is of the parent's parent and of those of its children
 // that hold nothing but text fields. A wrapper holding anything else (a label with its field, as
 // forms wrap each of their fields) is not part of a row of boxes.
-int textFieldsInRow(ElementTree& tree, const Element& parent)
+QList<Element> textFieldsInRow(ElementTree& tree, const Element& parent)
 {
     using namespace codeFieldBudget;
     const std::optional<Element> row = tree.parent(parent);
     if (!row || tree.role(*row) == Role::documentWeb)
-        return 0;
+        return {};
     const QList<Element> children = tree.children(*row);
     if (children.size() > maxRowChildren)
-        return 0;
-    int count = 0;
+        return {};
+    QList<Element> fields;
     int groups = 0;
     for (const Element& child : children) {
         const Role role = tree.role(child);
         if (isTextField(role)) {
-            ++count;
+            fields.append(child);
         } else if (role == Role::section && groups < maxRowGroups) {
             ++groups;
             const QList<Element> boxes = tree.children(child);
             if (boxes.size() > maxGroupBoxes)
-                return 0;
+                return {};
             for (const Element& box : boxes)
                 if (!isTextField(tree.role(box)))
-                    return 0;
-            count += int(boxes.size());
+                    return {};
+            fields += boxes;
         }
-        if (count > maxBoxes)
+        if (fields.size() > maxBoxes)
             break;
     }
-    return count;
+    return fields;
 }
 
 // A placeholder that shows the shape of a code: one digit or dot repeated four to eight times
@@ -126,6 +124,19 @@ FieldVerdict reject(QString reason, std::optional<Rect> frame = std::nullopt)
 
 } // namespace
 
+QList<Element> codeBoxRow(ElementTree& tree, const Element& element)
+{
+    const std::optional<Element> parent = tree.parent(element);
+    if (!parent)
+        return {};
+    QList<Element> row = textFieldSiblings(tree, *parent);
+    if (!row.isEmpty() && row.size() < minBoxes)
+        row = textFieldsInRow(tree, *parent);
+    if (row.size() < minBoxes || row.size() > maxBoxes || !row.contains(element))
+        return {};
+    return row;
+}
+
 FieldVerdict classifyField(ElementTree& tree, const Element& element)
 {
     // Cheap rules first: most focused elements are decided by their own attributes, and every
@@ -159,12 +170,8 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
     const std::optional<Rect> frame = tree.screenFrame(element);
     const double width = frame ? frame->width : 0;
     if (width < maxBoxWidth) {
-        const std::optional<Element> parent = tree.parent(element);
-        int boxes = textFieldSiblings(tree, parent);
-        if (parent && boxes > 0 && boxes < minBoxes)
-            boxes = textFieldsInRow(tree, *parent);
-        if (boxes >= minBoxes && boxes <= maxBoxes)
-            return accept(QStringLiteral("one of %1 code boxes").arg(boxes), frame);
+        if (const QList<Element> row = codeBoxRow(tree, element); !row.isEmpty())
+            return accept(QStringLiteral("one of %1 code boxes").arg(row.size()), frame);
     }
     if (const auto keyword = codeKeywordPattern().firstMatch(label))
         return accept(QStringLiteral("label mentions ") + keyword->toLower(), frame);

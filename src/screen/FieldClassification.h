@@ -17,4 +17,8 @@ struct FieldVerdict {
 
 FieldVerdict classifyField(ElementTree& tree, const Element& element);
 
+// The row of one-character code boxes the element is one of (four to eight text fields side by
+// side, or in groups side by side), in reading order; empty when the page shows no such row.
+QList<Element> codeBoxRow(ElementTree& tree, const Element& element);
+
 } // namespace tessary

@@ -1,5 +1,7 @@
 #include "screen/TypeCode.h"
 
+#include "screen/FieldClassification.h"
+
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -48,6 +50,18 @@ bool isWide(Accessibility& accessibility, const std::optional<Element>& field)
 {
     const std::optional<Rect> frame = field ? accessibility.screenFrame(*field) : std::nullopt;
     return frame && frame->height > 0 && frame->width >= wideFieldRatio * frame->height;
+}
+
+// Whether the focus went where a row of boxes sends it after a character: to the next box of the
+// row the page shows, or, where its structure shows none, to another narrow text field. Anywhere
+// else (another application, a button) the user has moved on.
+bool isNextBox(Accessibility& accessibility, const QList<Element>& row, const Element& box,
+               const Element& now)
+{
+    if (row.isEmpty())
+        return isTextField(accessibility.role(now)) && !isWide(accessibility, now);
+    const qsizetype at = row.indexOf(box);
+    return at >= 0 && at + 1 < row.size() && row.at(at + 1) == now;
 }
 
 // Whether every key of a character goes the way all keys go.
@@ -106,7 +120,12 @@ QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keybo
     keyboard.releaseHeldKeys();
 
     const std::optional<Element> field = accessibility.focusedElement();
-    FieldMode mode = isWide(accessibility, field) ? FieldMode::singleField : FieldMode::undetermined;
+    const bool wide = isWide(accessibility, field);
+    FieldMode mode = wide ? FieldMode::singleField : FieldMode::undetermined;
+    // A box of a row the page shows waits longer for the page to move the focus on: a second
+    // character typed before the move would go into the box that already holds one.
+    const QList<Element> row = field && !wide ? codeBoxRow(accessibility, *field) : QList<Element>();
+    const int focusPolls = row.isEmpty() ? timings.focusPolls : timings.rowFocusPolls;
     const bool anyOffLayout =
         std::any_of(keys.cbegin(), keys.cend(),
                     [&keyboard](const QStringList& character) { return !layoutHolds(keyboard, character); });
@@ -141,11 +160,15 @@ QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keybo
                 std::max(std::chrono::nanoseconds(timings.fieldPace) - posting, std::chrono::nanoseconds(0)));
         } else {
             // Undetermined or boxes: a page with one box per character moves the focus itself.
+            std::optional<Element> now = focused;
             bool moved = false;
-            for (int poll = 0; poll < timings.focusPolls && !moved; ++poll) {
+            for (int poll = 0; poll < focusPolls && !moved; ++poll) {
                 co_await clock.sleep(timings.focusPoll);
-                moved = focusMoved(focused, accessibility.focusedElement());
+                now = accessibility.focusedElement();
+                moved = focusMoved(focused, now);
             }
+            if (moved && !isNextBox(accessibility, row, *focused, *now))
+                break;
             if (moved) {
                 co_await clock.sleep(timings.boxSettle);
                 mode = FieldMode::boxes;

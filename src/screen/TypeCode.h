@@ -15,7 +15,9 @@ namespace tessary {
 // release per character: a field that takes the whole code at a steady pace and only while it keeps
 // the focus, a row of one-character boxes a character each time the page has moved the focus on. A
 // field several times wider than high takes the whole code; of a narrower one the first character
-// tells, by whether the page moves the focus. A character the keyboard's layout lacks goes in
+// tells, by whether the page moves the focus: to the next box of the row, which a box of a row the
+// page shows is given longer to do, or off the row, which stops the typing as the user's own move
+// would. A character the keyboard's layout lacks goes in
 // another way than the keys: in one field it is typed once the field shows every character before
 // it, and the next once the field shows it. Returns when the last character has been posted or the
 // field lost the focus. A code the keyboard cannot type whole is not begun: the result is then the

@@ -40,6 +40,13 @@ void FakeKeyboard::deliver(const QString& text)
                                        m_fieldAccessibility->text(*m_field).value_or(QString()) + text);
 }
 
+void FakeKeyboard::fillBox(const QString& text)
+{
+    const std::optional<Element> box = m_boxesAccessibility->focus();
+    if (box && m_boxes.contains(*box) && m_boxesAccessibility->text(*box).value_or(QString()).isEmpty())
+        m_boxesAccessibility->setAttribute(*box, QStringLiteral("AXValue"), text);
+}
+
 QCoro::Task<> FakeKeyboard::endTyping()
 {
     typingEnds.append(m_clock.elapsed());
@@ -73,6 +80,8 @@ QCoro::Task<> FakeKeyboard::postKey(QString text, bool down)
     if (down && settle.count() > 0)
         co_await m_clock.sleep(settle);
     events.append(Event{text, down, m_clock.elapsed()});
+    if (down && m_boxesAccessibility)
+        fillBox(text);
     if (down && m_field && (m_keyLag.count() == 0 || !layoutHolds(text)))
         deliver(text);
     else if (down && m_field)

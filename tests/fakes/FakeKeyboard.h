@@ -35,7 +35,8 @@ public:
     // Keys read as held until releaseHeldKeys is called.
     void holdKeys() { m_heldForever = true; }
     // After each of the next `advances` key-ups, the focus moves to the following element of
-    // `boxes` once `delay` has passed; later characters leave the focus where it is.
+    // `boxes` once `delay` has passed; later characters leave the focus where it is. Each box takes
+    // the first character typed while it has the focus, as a box of one character does.
     void playBoxes(FakeAccessibility& accessibility, QList<Element> boxes, int advances,
                    std::chrono::nanoseconds delay = std::chrono::nanoseconds(0));
 
@@ -70,6 +71,7 @@ public:
 private:
     FakeClock& m_clock;
     void deliver(const QString& text);
+    void fillBox(const QString& text);
 
     QString m_lacking;
     QString m_offLayout;

@@ -25,22 +25,24 @@ struct Typing : ::testing::Test {
     test::FakeKeyboard keyboard{clock};
     std::unique_ptr<test::FakeAccessibility> screen;
 
-    void SetUp() override
+    void SetUp() override { screen = page(); }
+
+    static std::unique_ptr<test::FakeAccessibility> page()
     {
         QJsonArray row;
         for (int i = 0; i < 6; ++i) {
             QJsonObject box = withId(textField({}, 40), QStringLiteral("box%1").arg(i));
             row.append(i == 0 ? focused(box) : box);
         }
-        screen =
-            loadRoot(group({group(row), withId(textField(), "single"), withId(textField({}, 90), "narrow")}));
+        return loadRoot(
+            group({group(row), withId(textField(), "single"), withId(textField({}, 90), "narrow")}));
     }
 
-    QList<Element> boxes() const
+    static QList<Element> boxesOf(const test::FakeAccessibility& page)
     {
         QList<Element> all;
         for (int i = 0; i < 6; ++i)
-            all.append(*screen->element(QStringLiteral("box%1").arg(i)));
+            all.append(*page.element(QStringLiteral("box%1").arg(i)));
         return all;
     }
 
@@ -122,38 +124,50 @@ TEST_F(Typing, AFieldThatLosesTheFocusGetsNoMoreCharacters)
     EXPECT_EQ(keyboard.typingEnds, (QList<std::chrono::nanoseconds>{8ms}));
 }
 
-TEST_F(Typing, BoxesGetEachCharacterAfterTheFocusMoves)
+// A row of one-character boxes gets a character each time the page has moved the focus to the
+// next box, however late the move comes. Boxes that never advance, or stop advancing, and nothing
+// focused at all: the probe that sees no move waits its whole time once, and what follows is
+// paced as in one field. A focus that moves off the row after a character stops the typing.
+TEST_F(Typing, ARowOfBoxesGetsACharacterEachTimeThePageMovesTheFocus)
 {
-    keyboard.playBoxes(*screen, boxes(), 5, 15ms);
-    type("482913");
-    EXPECT_EQ(keyboard.typed(), "482913");
-    Sleeps expected;
-    for (int i = 0; i < 5; ++i)
-        expected += Sleeps{10ms, 10ms, 25ms};
-    EXPECT_EQ(clock.sleeps, expected);
-    EXPECT_EQ(keyDownTimes(), (QList<std::chrono::nanoseconds>{0ms, 45ms, 90ms, 135ms, 180ms, 225ms}));
-    EXPECT_EQ(screen->focus(), boxes().last());
-}
-
-// Boxes that never advance, or stop advancing, and nothing focused at all: the probe that sees no
-// move waits its whole 300 ms once, and what follows is paced as in one field.
-TEST_F(Typing, BoxesThatDoNotAdvanceAreOneField)
-{
-    const std::tuple<const char*, int, Sleeps> rows[] = {
-        {"never", 0, repeated(10ms, 30) + repeated(4ms, 2)},
-        {"after two", 2, Sleeps{10ms, 25ms, 10ms, 25ms} + repeated(10ms, 30)},
-        {"nothing focused", -1, repeated(10ms, 30) + repeated(4ms, 2)}};
-    for (const auto& [name, advances, sleeps] : rows) {
-        SCOPED_TRACE(name);
+    const Sleeps settled{10ms, 10ms, 25ms};
+    const Sleeps slow = repeated(10ms, 40) + Sleeps{25ms};
+    const struct {
+        const char* name;
+        int advances; // -1: no frontmost application, so no focused element at all
+        std::chrono::nanoseconds delay;
+        const char* focusAfterFirst; // an element outside the row the user moves to, or none
+        Sleeps sleeps;
+        QString typed;
+        QString boxes;
+    } rows[] = {
+        {"prompt", 3, 15ms, nullptr, settled + settled + settled, "4829", "4|8|2|9|||"},
+        {"later than the probe", 3, 400ms, nullptr, slow + slow + slow, "4829", "4|8|2|9|||"},
+        {"never", 0, 0ms, nullptr, repeated(10ms, 100) + repeated(4ms, 2), "4829", "4||||||"},
+        {"after two", 2, 0ms, nullptr, Sleeps{10ms, 25ms, 10ms, 25ms} + repeated(10ms, 100), "4829",
+         "4|8|2||||"},
+        {"nothing focused", -1, 0ms, nullptr, repeated(10ms, 30) + repeated(4ms, 2), "4829", "4||||||"},
+        {"to a wide field", 0, 0ms, "single", Sleeps{10ms, 10ms}, "4", "4||||||"},
+        {"to a box of no row", 0, 0ms, "narrow", Sleeps{10ms, 10ms}, "4", "4||||||"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         test::FakeClock caseClock;
         test::FakeKeyboard caseKeyboard{caseClock};
-        if (advances < 0)
-            screen->application.reset(); // no frontmost application: no focused element at all
-        else
-            caseKeyboard.playBoxes(*screen, boxes(), advances);
-        test::runTask(typeCode(*screen, caseKeyboard, caseClock, "4829"));
-        EXPECT_EQ(caseKeyboard.typed(), "4829");
-        EXPECT_EQ(caseClock.sleeps, sleeps);
+        const std::unique_ptr<test::FakeAccessibility> casePage = page();
+        if (row.advances < 0)
+            casePage->application.reset();
+        caseKeyboard.playBoxes(*casePage, boxesOf(*casePage), std::max(row.advances, 0), row.delay);
+        if (row.focusAfterFirst)
+            caseClock.schedule(
+                15ms, [&casePage, &row] { casePage->setFocus(casePage->element(row.focusAfterFirst)); });
+        test::runTask(typeCode(*casePage, caseKeyboard, caseClock, "4829"));
+        EXPECT_EQ(caseClock.sleeps, row.sleeps);
+        EXPECT_EQ(caseKeyboard.typed(), row.typed);
+        QString boxes;
+        for (const Element& box : boxesOf(*casePage))
+            boxes += casePage->text(box).value_or(QString()) + QLatin1Char('|');
+        EXPECT_EQ(boxes, row.boxes);
     }
 }
 
@@ -163,8 +177,9 @@ TEST_F(Typing, ACharacterWithAnAccentMarkIsTypedComposedOrACodePointAtATime)
     type(QStringLiteral("e\u0301q\u0301"));
     EXPECT_EQ(keyboard.typed(), QStringLiteral("\u00e9q\u0301"));
     EXPECT_EQ(keyboard.events.size(), 6); // three keys, each one code point
-    // The accent belongs to the "q": it follows at once, not after a probe for a row of boxes.
-    EXPECT_EQ(clock.sleeps, repeated(10ms, 30));
+    // The accent belongs to the "q": it follows at once, not after a probe for a row of boxes
+    // (the first box of one has the focus, so the probe after the "é" waits the row's time).
+    EXPECT_EQ(clock.sleeps, repeated(10ms, 100));
 }
 
 // Characters the layout holds go 4 ms apart from press to press. One it lacks goes in another
