@@ -50,8 +50,10 @@ HttpReply busyReply()
 struct HttpServer::State {
     asio::io_context io{ioThreads};
     std::optional<asio::ssl::context> tls;
-    tcp::acceptor acceptor{io};
-    asio::steady_timer acceptPause{io};
+    // The acceptor is used from every serving thread in turn, one at a time.
+    asio::strand<asio::io_context::executor_type> listening = asio::make_strand(io);
+    tcp::acceptor acceptor{listening};
+    asio::steady_timer acceptPause{listening};
     ConnectionContext context;
     std::unique_ptr<BlockingPool> handlers;
     std::vector<std::thread> threads;
@@ -156,7 +158,7 @@ void HttpServer::stop()
     State& state = *m_state;
     if (state.threads.empty())
         return;
-    asio::post(state.io, [&state] {
+    asio::post(state.listening, [&state] {
         error_code ignored;
         state.acceptor.close(ignored);
         state.acceptPause.cancel();
