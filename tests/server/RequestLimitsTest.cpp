@@ -144,10 +144,12 @@ TEST(HeldPolls, PollsWaitingForMailHoldNoThread)
         return install ? QJsonDocument::fromJson(QByteArray::fromStdString(install->body)).object()
                        : QJsonObject{};
     };
+    QList<QByteArray> tokens; // each install holds one poll at a time
+    for (int i = 0; i < 100; ++i)
+        tokens.append(registered().value("token").toString().toUtf8());
+    ASSERT_FALSE(tokens.contains(QByteArray()));
     std::vector<std::unique_ptr<QTcpSocket>> polls;
-    for (int i = 0; i < 100; ++i) { // each install holds one poll at a time
-        const QByteArray token = registered().value("token").toString().toUtf8();
-        ASSERT_FALSE(token.isEmpty());
+    for (const QByteArray& token : tokens) {
         const QByteArray body = R"({"since": 0})";
         auto& poll = polls.emplace_back(std::make_unique<QTcpSocket>());
         poll->connectToHost(QHostAddress::LocalHost, port);
