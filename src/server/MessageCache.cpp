@@ -239,10 +239,13 @@ void MessageCache::answerOnTime()
 {
     std::unique_lock lock(m_mutex);
     while (!m_shutDown) {
-        if (m_deadlines.empty())
+        if (m_deadlines.empty()) {
             m_deadlineChanged.wait(lock);
-        else
-            m_deadlineChanged.wait_until(lock, m_deadlines.begin()->first);
+        } else {
+            // A copy: the deadline's entry may be gone (its poll answered) by the time the wait ends.
+            const Clock::time_point soonest = m_deadlines.begin()->first;
+            m_deadlineChanged.wait_until(lock, soonest);
+        }
         Answers answers;
         const auto now = Clock::now();
         // At its deadline a poll answers with all it has, settled or not.
