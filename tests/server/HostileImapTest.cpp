@@ -117,7 +117,8 @@ TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox
         std::mutex mutex;
         std::optional<QString> problem;
         const QString account = QStringLiteral("inbox");
-        InboxWatcher watcher(WatchedInbox{account, "imap", host, "you@fake.example", "app-password"},
+        WatcherLoops loops(1);
+        InboxWatcher watcher(loops, WatchedInbox{account, "imap", host, "you@fake.example", "app-password"},
                              settingsFor(server), cache, quick, SecretKeeper{}, RefusalReporter{},
                              [&](const WatchedInbox&, std::optional<QString> reported) {
                                  std::lock_guard lock(mutex);
@@ -142,8 +143,9 @@ TEST(HostileImapServer, AWatcherStopsWithoutWaitingForASilentServer)
     FakeImapServer server([](const QByteArray&, const QByteArray&) { return QByteArray(); });
     ASSERT_TRUE(server.isReady());
     MessageCache cache;
+    WatcherLoops loops(1);
     auto watcher = std::make_unique<InboxWatcher>(
-        WatchedInbox{"inbox", "imap", FakeImapServer::hostName, "you@fake.example", "app-password"},
+        loops, WatchedInbox{"inbox", "imap", FakeImapServer::hostName, "you@fake.example", "app-password"},
         settingsFor(server, 60000), cache, quick);
     std::this_thread::sleep_for(milliseconds(500)); // connected, waiting for the greeting
     const auto stopping = steady_clock::now();
