@@ -58,6 +58,7 @@ public:
                  WatchTimings timings = {}, SecretKeeper keep = {}, RefusalReporter refused = {},
                  ProblemReporter problem = {});
     ~InboxWatcher(); // stops the watch, whatever it waits for, and returns once it has ended
+    void stop() { m_stop.raise(); } // from any thread; returns at once
     InboxWatcher(const InboxWatcher&) = delete;
     InboxWatcher& operator=(const InboxWatcher&) = delete;
 

@@ -21,6 +21,9 @@ MailService::MailService(Storage& storage, const CredentialCipher& cipher, ImapS
 void MailService::stop()
 {
     m_stopping = true;
+    std::lock_guard lock(m_mutex);
+    for (const auto& watcher : std::as_const(m_watchers))
+        watcher->stop(); // all at once: each then ends as soon as its loop gets to it
 }
 
 MailService::~MailService()
