@@ -57,7 +57,7 @@ public:
     InboxWatcher(WatcherLoops& loops, WatchedInbox inbox, const ImapSettings& settings, MessageCache& cache,
                  WatchTimings timings = {}, SecretKeeper keep = {}, RefusalReporter refused = {},
                  ProblemReporter problem = {});
-    ~InboxWatcher(); // stops the watch, whatever it waits for, and returns once it has ended
+    ~InboxWatcher();                // stops the watch, whatever it waits for, and returns once it has ended
     void stop() { m_stop.raise(); } // from any thread; returns at once
     InboxWatcher(const InboxWatcher&) = delete;
     InboxWatcher& operator=(const InboxWatcher&) = delete;
