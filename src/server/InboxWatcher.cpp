@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QThreadPool>
 
 namespace tessary::server {
 
@@ -15,6 +16,33 @@ constexpr qsizetype maxTakenAtOnce = 100; // messages fetched for one announceme
 // Of a message's text, enough for any code or link: a few of the longest still fit the 16 MB the
 // app accepts in one reply.
 constexpr qsizetype maxTextLength = 1024 * 1024;
+
+using Refreshed = Expected<OAuthTokens, OAuthError>;
+
+// The token endpoint is asked with a blocking client, so on a pool thread: the loop's other
+// watchers go on meanwhile. A stop ends the wait at once; the answer that comes later is dropped.
+QCoro::Task<std::optional<Refreshed>> refreshAway(OAuthProvider provider, QString refreshToken,
+                                                  const WakeFlag* stop)
+{
+    struct Shared {
+        WakeFlag done;
+        std::optional<Refreshed> answer; // written before `done` is raised
+    };
+    auto shared = std::make_shared<Shared>();
+    QThreadPool::globalInstance()->start([shared, provider = std::move(provider), refreshToken] {
+        shared->answer.emplace(refreshAccess(provider, refreshToken));
+        shared->done.raise();
+    });
+    while (!shared->done.isRaised() && !(stop && stop->isRaised())) {
+        Wakeup answered(stop, minutes(1));
+        answered.on(&shared->done, &WakeFlag::raised);
+        co_await answered;
+    }
+    if (!shared->done.isRaised())
+        co_return std::nullopt;
+    co_return std::move(shared->answer);
+}
+
 } // namespace
 
 CachedMessage cachedMessage(const QString& accountId, uint uidValidity, const FetchedMail& mail)
@@ -42,28 +70,31 @@ CachedMessage cachedMessage(const QString& accountId, uint uidValidity, const Fe
     return message;
 }
 
-ImapResult<Done> signIn(ImapSession& session, const ImapSettings& settings, WatchedInbox& inbox)
+QCoro::Task<ImapResult<Done>> signIn(ImapConnection& connection, const ImapSettings& settings,
+                                     WatchedInbox& inbox)
 {
     if (inbox.provider == QLatin1String("imap"))
-        return session.login(inbox.email, inbox.secret);
+        co_return co_await connection.login(inbox.email, inbox.secret);
     const auto provider = settings.oauth.constFind(inbox.provider);
     if (provider == settings.oauth.constEnd())
-        return Unexpected{ImapError{
+        co_return Unexpected{ImapError{
             ImapError::Kind::login,
             QStringLiteral("Signing in with %1 is no longer set up on this backend").arg(inbox.provider)}};
-    const auto tokens = refreshAccess(*provider, inbox.secret);
-    if (!tokens) // only a withdrawn grant is a refusal; an unreachable provider is an outage
-        return Unexpected{
-            ImapError{tokens.error().revoked ? ImapError::Kind::login : ImapError::Kind::unreachable,
-                      tokens.error().message}};
-    if (!tokens->refreshToken.isEmpty())
-        inbox.secret = tokens->refreshToken;
-    return session.authenticateXOAuth2(inbox.email, tokens->accessToken);
+    const auto tokens = co_await refreshAway(*provider, inbox.secret, connection.stopFlag());
+    if (!tokens)
+        co_return Unexpected{ImapError{ImapError::Kind::stopped, QStringLiteral("Stopped")}};
+    if (!*tokens) // only a withdrawn grant is a refusal; an unreachable provider is an outage
+        co_return Unexpected{
+            ImapError{(*tokens).error().revoked ? ImapError::Kind::login : ImapError::Kind::unreachable,
+                      (*tokens).error().message}};
+    if (!(*tokens)->refreshToken.isEmpty())
+        inbox.secret = (*tokens)->refreshToken;
+    co_return co_await connection.authenticateXOAuth2(inbox.email, (*tokens)->accessToken);
 }
 
-InboxWatcher::InboxWatcher(WatchedInbox inbox, const ImapSettings& settings, MessageCache& cache,
-                           WatchTimings timings, SecretKeeper keep, RefusalReporter refused,
-                           ProblemReporter problem)
+InboxWatcher::InboxWatcher(WatcherLoops& loops, WatchedInbox inbox, const ImapSettings& settings,
+                           MessageCache& cache, WatchTimings timings, SecretKeeper keep,
+                           RefusalReporter refused, ProblemReporter problem)
     : m_inbox(std::move(inbox))
     , m_keep(std::move(keep))
     , m_refused(std::move(refused))
@@ -71,35 +102,29 @@ InboxWatcher::InboxWatcher(WatchedInbox inbox, const ImapSettings& settings, Mes
     , m_settings(settings)
     , m_cache(cache)
     , m_timings(timings)
-    , m_thread([this] { run(); })
 {
+    auto ended = std::make_shared<std::promise<void>>();
+    m_ended = ended->get_future();
+    // The watch runs on its loop's thread; the task frees itself when the watch ends.
+    QMetaObject::invokeMethod(
+        loops.next(), [this, ended] { run(ended); }, Qt::QueuedConnection);
 }
 
 InboxWatcher::~InboxWatcher()
 {
-    {
-        std::lock_guard lock(m_pauseMutex);
-        m_stop = true;
-    }
-    m_wake.notify_all();
-    m_thread.join();
+    m_stop.raise();
+    m_ended.wait();
 }
 
-void InboxWatcher::pause(milliseconds duration)
-{
-    std::unique_lock lock(m_pauseMutex);
-    m_wake.wait_for(lock, duration, [this] { return m_stop.load(); });
-}
-
-void InboxWatcher::run()
+QCoro::Task<> InboxWatcher::run(std::shared_ptr<std::promise<void>> ended)
 {
     milliseconds backoff = m_timings.firstBackoff;
     int failures = 0;
-    while (!m_stop) {
+    while (!m_stop.isRaised()) {
         m_watching = false;
-        const ImapError failed = watchOnce();
-        if (m_stop)
-            return;
+        const ImapError failed = co_await watchOnce();
+        if (m_stop.isRaised())
+            break;
         // A refused sign-in ends the watch. Any other way out is tried again after a pause; a
         // connection that watched for a while and then ended is no news, but connections that
         // fail again and again (a server that closes at SELECT, floods, or stays silent) are.
@@ -108,7 +133,7 @@ void InboxWatcher::run()
             m_cache.markSettled(m_inbox.accountId);
             if (m_refused)
                 m_refused(m_inbox, failed.message);
-            return;
+            break;
         }
         if (m_watching) {
             failures = 0;
@@ -120,16 +145,19 @@ void InboxWatcher::run()
         if (persistent && m_problem)
             m_problem(m_inbox, failed.message);
         m_cache.markSettled(m_inbox.accountId);
-        pause(backoff);
+        Wakeup pause(&m_stop, backoff);
+        co_await pause;
         backoff = std::min(backoff * 2, m_timings.maxBackoff);
     }
+    ended->set_value(); // the last touch of this watcher: its owner may go now
 }
 
-ImapResult<Done> InboxWatcher::takeNew(ImapSession& session, const QByteArray& uidSet, double notBefore)
+QCoro::Task<ImapResult<Done>> InboxWatcher::takeNew(ImapConnection& connection, QByteArray uidSet,
+                                                    double notBefore)
 {
-    const auto arrived = session.arrivals(uidSet);
+    const auto arrived = co_await connection.arrivals(uidSet);
     if (!arrived)
-        return Unexpected{arrived.error()};
+        co_return Unexpected{arrived.error()};
     QList<FetchedMail> wanted;
     for (const FetchedMail& mail : *arrived) {
         if (mail.uid <= m_lastUid && notBefore == 0)
@@ -142,29 +170,29 @@ ImapResult<Done> InboxWatcher::takeNew(ImapSession& session, const QByteArray& u
     // Under a flood the newest messages are the ones a code is awaited in.
     std::sort(wanted.begin(), wanted.end(), [](const auto& a, const auto& b) { return a.uid > b.uid; });
     for (const FetchedMail& arrival : wanted.first(std::min<qsizetype>(wanted.size(), maxTakenAtOnce))) {
-        const auto mail = session.fetch(arrival.uid);
+        const auto mail = co_await connection.fetch(arrival.uid);
         if (!mail)
-            return Unexpected{mail.error()};
+            co_return Unexpected{mail.error()};
         if (mail->uid > 0)
             m_cache.add(cachedMessage(m_inbox.accountId, m_uidValidity, *mail));
     }
-    return Done{};
+    co_return Done{};
 }
 
-ImapError InboxWatcher::watchOnce()
+QCoro::Task<ImapError> InboxWatcher::watchOnce()
 {
-    ImapSession session(m_settings, m_inbox.host, &m_stop);
-    if (auto done = session.connect(); !done)
-        return done.error();
+    ImapConnection connection(m_settings, m_inbox.host, &m_stop);
+    if (auto done = co_await connection.connect(); !done)
+        co_return done.error();
     const QString secret = m_inbox.secret;
-    const auto signedIn = signIn(session, m_settings, m_inbox);
+    const auto signedIn = co_await signIn(connection, m_settings, m_inbox);
     if (m_inbox.secret != secret && m_keep)
         m_keep(m_inbox);
     if (!signedIn)
-        return signedIn.error();
-    const auto mailbox = session.select("INBOX");
+        co_return signedIn.error();
+    const auto mailbox = co_await connection.select("INBOX");
     if (!mailbox)
-        return mailbox.error();
+        co_return mailbox.error();
     if (mailbox->uidValidity != m_uidValidity) {
         m_uidValidity = mailbox->uidValidity; // the old UIDs mean nothing any more
         m_lastUid = 0;
@@ -173,15 +201,15 @@ ImapError InboxWatcher::watchOnce()
     // only what arrived within the window.
     const double windowStart = double(QDateTime::currentSecsSinceEpoch() - m_timings.backfill.count());
     const QDate day = QDateTime::fromSecsSinceEpoch(qint64(windowStart), Qt::UTC).date().addDays(-1);
-    const auto recent = session.searchSince(day);
+    const auto recent = co_await connection.searchSince(day);
     if (!recent)
-        return recent.error();
+        co_return recent.error();
     QByteArrayList uids;
     for (const uint uid : *recent)
         uids.append(QByteArray::number(uid));
     if (!uids.isEmpty())
-        if (auto done = takeNew(session, uids.join(','), windowStart); !done)
-            return done.error();
+        if (auto done = co_await takeNew(connection, uids.join(','), windowStart); !done)
+            co_return done.error();
     if (mailbox->uidNext > 0)
         m_lastUid = std::max(m_lastUid, mailbox->uidNext - 1);
     m_cache.setProblem(m_inbox.accountId, std::nullopt);
@@ -190,16 +218,16 @@ ImapError InboxWatcher::watchOnce()
     // The inbox counts as watched again only after a whole IDLE round: a server that floods or
     // falls silent once idling never gets there. The first round is short so that happens soon.
     for (;;) {
-        const auto idled = session.idle(
+        const auto idled = co_await connection.idle(
             m_watching ? m_timings.idleRenewal : std::min(m_timings.idleRenewal, milliseconds(minutes(1))));
         if (!idled)
-            return idled.error();
+            co_return idled.error();
         if (!m_watching && m_problem)
             m_problem(m_inbox, std::nullopt);
         m_watching = true;
         if (*idled)
-            if (auto done = takeNew(session, QByteArray::number(m_lastUid + 1) + ":*", 0); !done)
-                return done.error();
+            if (auto done = co_await takeNew(connection, QByteArray::number(m_lastUid + 1) + ":*", 0); !done)
+                co_return done.error();
     }
 }
 

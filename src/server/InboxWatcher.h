@@ -1,15 +1,15 @@
 #pragma once
 
-#include "server/ImapSession.h"
+#include "server/ImapConnection.h"
 #include "server/MessageCache.h"
 #include "server/ServerConfig.h"
+#include "server/Wakeup.h"
+#include "server/WatcherLoops.h"
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <future>
+#include <memory>
 
 namespace tessary::server {
 
@@ -21,11 +21,12 @@ struct WatchedInbox {
     QString secret;
 };
 
-// Signs the session in as the inbox: LOGIN with the app password, or AUTHENTICATE XOAUTH2 with an
-// access token fetched for this connection (they expire within the hour; connections outlive that
-// only in IDLE, which needs no new sign-in). A provider that rotates refresh tokens (Microsoft
+// Signs the connection in as the inbox: LOGIN with the app password, or AUTHENTICATE XOAUTH2 with
+// an access token fetched for this connection (they expire within the hour; connections outlive
+// that only in IDLE, which needs no new sign-in). A provider that rotates refresh tokens (Microsoft
 // does) hands out a new one here: it replaces `inbox.secret`, and the caller keeps it.
-ImapResult<Done> signIn(ImapSession& session, const ImapSettings& settings, WatchedInbox& inbox);
+QCoro::Task<ImapResult<Done>> signIn(ImapConnection& connection, const ImapSettings& settings,
+                                     WatchedInbox& inbox);
 
 // Stores an inbox's new secret (a rotated refresh token) for the next start.
 using SecretKeeper = std::function<void(const WatchedInbox&)>;
@@ -45,28 +46,28 @@ struct WatchTimings {
     int failuresBeforeReport = 3; // connections in a row that never finished an IDLE round
 };
 
-// Keeps one IMAP connection per inbox in IDLE on its own thread, and puts every new message into
-// the cache the moment the server announces it. On every (re)connection it first reads what
-// arrived in the last minutes from the mailbox itself, so a restart or an outage loses nothing.
-// A refused sign-in ends the watch: trying a wrong password again every few minutes only gets
-// the account locked at the provider. The inbox waits for a new password or sign-in instead.
-// Any other failure is tried again after a pause, and reported once it keeps happening.
+// Keeps one IMAP connection per inbox in IDLE, as a coroutine on one of the shared loops, and puts
+// every new message into the cache the moment the server announces it. On every (re)connection it first reads
+// what arrived in the last minutes from the mailbox itself, so a restart or an outage loses nothing. A
+// refused sign-in ends the watch: trying a wrong password again every few minutes only gets the account
+// locked at the provider. The inbox waits for a new password or sign-in instead. Any other failure is tried
+// again after a pause, and reported once it keeps happening.
 class InboxWatcher {
 public:
-    InboxWatcher(WatchedInbox inbox, const ImapSettings& settings, MessageCache& cache,
+    InboxWatcher(WatcherLoops& loops, WatchedInbox inbox, const ImapSettings& settings, MessageCache& cache,
                  WatchTimings timings = {}, SecretKeeper keep = {}, RefusalReporter refused = {},
                  ProblemReporter problem = {});
-    ~InboxWatcher();
+    ~InboxWatcher();                // stops the watch, whatever it waits for, and returns once it has ended
+    void stop() { m_stop.raise(); } // from any thread; returns at once
     InboxWatcher(const InboxWatcher&) = delete;
     InboxWatcher& operator=(const InboxWatcher&) = delete;
 
 private:
-    void run();
-    ImapError watchOnce(); // watches until the connection fails, and says why
-    ImapResult<Done> takeNew(ImapSession& session, const QByteArray& uidSet, double notBefore);
-    void pause(std::chrono::milliseconds duration);
+    QCoro::Task<> run(std::shared_ptr<std::promise<void>> ended);
+    QCoro::Task<ImapError> watchOnce(); // watches until the connection fails, and says why
+    QCoro::Task<ImapResult<Done>> takeNew(ImapConnection& connection, QByteArray uidSet, double notBefore);
 
-    WatchedInbox m_inbox; // its secret changes only on the watcher's thread
+    WatchedInbox m_inbox; // its secret changes only on the watcher's loop
     const SecretKeeper m_keep;
     const RefusalReporter m_refused;
     const ProblemReporter m_problem;
@@ -76,10 +77,8 @@ private:
     uint m_uidValidity = 0;
     uint m_lastUid = 0;
     bool m_watching = false; // the current connection finished an IDLE round
-    std::atomic<bool> m_stop{false};
-    std::mutex m_pauseMutex;
-    std::condition_variable m_wake;
-    std::thread m_thread;
+    WakeFlag m_stop;
+    std::future<void> m_ended;
 };
 
 // The client's record of a fetched message.

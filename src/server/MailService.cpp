@@ -21,6 +21,9 @@ MailService::MailService(Storage& storage, const CredentialCipher& cipher, ImapS
 void MailService::stop()
 {
     m_stopping = true;
+    std::lock_guard lock(m_mutex);
+    for (const auto& watcher : std::as_const(m_watchers))
+        watcher->stop(); // all at once: each then ends as soon as its loop gets to it
 }
 
 MailService::~MailService()
@@ -31,7 +34,7 @@ MailService::~MailService()
         std::lock_guard lock(m_mutex);
         watchers.swap(m_watchers);
     }
-    watchers.clear(); // each watcher stops and joins its thread
+    watchers.clear(); // each watcher stops and waits for its watch to end
 }
 
 std::optional<QString> MailService::secretOf(const StoredAccount& account) const
@@ -93,8 +96,8 @@ void MailService::watch(const StoredAccount& account, const QString& secret)
 {
     unwatch(account.id); // the old watch ends first, so a refusal it reports cannot outlive it
     auto watcher = std::make_shared<InboxWatcher>(
-        WatchedInbox{account.id, account.provider, account.host, account.email, secret}, m_settings, m_cache,
-        m_timings, [this](const WatchedInbox& inbox) { keepSecret(inbox); },
+        m_loops, WatchedInbox{account.id, account.provider, account.host, account.email, secret}, m_settings,
+        m_cache, m_timings, [this](const WatchedInbox& inbox) { keepSecret(inbox); },
         [this](const WatchedInbox& inbox, const QString& message) { refused(inbox, message); },
         [this](const WatchedInbox& inbox, std::optional<QString> problem) {
             setProblem(inbox.accountId, std::move(problem));
@@ -112,7 +115,7 @@ void MailService::unwatch(const QString& accountId)
         std::lock_guard lock(m_mutex);
         watcher = m_watchers.take(accountId);
     }
-    watcher.reset(); // stops it outside the lock: the join may take a moment
+    watcher.reset(); // stops it outside the lock: its loop must get round to it
     setProblem(accountId, std::nullopt);
     m_cache.dropAccount(accountId);
 }
@@ -149,7 +152,7 @@ Expected<Done, QString> MailService::trash(const StoredAccount& account, const C
     if (auto done = session.connect(); !done)
         return fail(done.error());
     WatchedInbox inbox{account.id, account.provider, account.host, account.email, *secret};
-    const auto signedIn = signIn(session, m_settings, inbox);
+    const auto signedIn = session.wait(signIn(session.connection(), m_settings, inbox));
     if (inbox.secret != *secret)
         keepSecret(inbox);
     if (!signedIn && signedIn.error().kind == ImapError::Kind::login)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/CredentialCipher.h"
+#include "server/ImapSession.h"
 #include "server/InboxWatcher.h"
 #include "server/Storage.h"
 
@@ -11,7 +12,8 @@
 
 namespace tessary::server {
 
-// The mail side of the backend: one watcher per active inbox, plus the short connections that
+// The mail side of the backend: one watcher per active inbox, all on a few shared threads, plus
+// the short connections that
 // check a new inbox's password and move a message to the Trash. An inbox whose password or
 // sign-in was refused, or whose saved credential cannot be opened, has a problem until it is
 // given a new one; so has one whose connections keep failing, until one works again. Safe to call
@@ -49,6 +51,7 @@ private:
     std::atomic<bool> m_stopping{false};
     mutable std::atomic<int> m_verifying{0};
     mutable std::mutex m_mutex;
+    WatcherLoops m_loops; // outlives every watcher below
     QHash<QString, std::shared_ptr<InboxWatcher>> m_watchers;
     QHash<QString, QString> m_problems;
 };

@@ -52,8 +52,9 @@ uid_t mailUid()
 
 } // namespace
 
-DovecotServer::DovecotServer(QString introspectionUrl)
+DovecotServer::DovecotServer(QString introspectionUrl, int users)
     : m_introspectionUrl(std::move(introspectionUrl))
+    , m_users(users)
 {
     QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                             QFileDevice::ExeOwner | QFileDevice::ReadOther |
@@ -119,6 +120,16 @@ bool DovecotServer::writeConfig()
                         "  mailbox Trash {\n    special_use = \\Trash\n    auto = create\n  }\n}\n";
     if (!root)
         config += "default_internal_group = " + user + "\n";
+    if (m_users > userCount) {
+        // One login process and a few IMAP processes serve every connection: a process per
+        // connection, dovecot's default, would be thousands of processes.
+        const QByteArray clients = QByteArray::number(m_users * 2 + 100);
+        config += "default_client_limit = " + clients + "\ndefault_process_limit = " + clients +
+                  "\nservice imap-login {\n  service_count = 0\n  process_min_avail = 2\n  client_limit = " +
+                  clients +
+                  "\n}\nservice imap {\n  service_count = 0\n  client_limit = 64\n  process_limit = " +
+                  QByteArray::number(m_users / 32 + 8) + "\n}\n";
+    }
     if (!m_introspectionUrl.isEmpty()) {
         // Passwords go to the passwd-file, tokens to the OAuth service, each passdb taking only its
         // own mechanisms.
@@ -204,7 +215,7 @@ bool DovecotServer::writeUsers()
     // file's modification second changes, so users added in quick succession went missing.
     const QByteArray uid = QByteArray::number(mailUid());
     QByteArray lines;
-    for (int number = 1; number <= userCount; ++number)
+    for (int number = 1; number <= m_users; ++number)
         lines += user(number).toUtf8() + ":{PLAIN}" + password.toUtf8() + ":" + uid + ":" + uid +
                  "::" + m_dir.path().toUtf8() + "/mail/" + user(number).toUtf8() + "::\n";
     return writeFile(m_dir.filePath(QStringLiteral("passwd")), lines);

@@ -16,8 +16,9 @@ public:
     static inline const QString hostName = QStringLiteral("imap.test.example");
 
     // With `introspectionUrl`, XOAUTH2 is accepted too: dovecot asks that OAuth service whether
-    // a token is active and whose it is.
-    explicit DovecotServer(QString introspectionUrl = {});
+    // a token is active and whose it is. `users` beyond userCount (for benchmarks) also raise its
+    // process and client limits to hold a connection per user and a few more.
+    explicit DovecotServer(QString introspectionUrl = {}, int users = userCount);
     ~DovecotServer();
     DovecotServer(const DovecotServer&) = delete;
     DovecotServer& operator=(const DovecotServer&) = delete;
@@ -28,7 +29,7 @@ public:
     quint16 port() const { return m_port; }
     QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
 
-    // Users "user1@test.example" … "user<userCount>@test.example", each with `password`.
+    // Users "user1@test.example" … "user<users>@test.example", each with `password`.
     static constexpr int userCount = 40;
     static inline const QString password = QStringLiteral("app-password");
     static QString user(int number);
@@ -53,6 +54,7 @@ private:
 
     QTemporaryDir m_dir;
     QString m_introspectionUrl;
+    int m_users;
     quint16 m_port = 0;
     pid_t m_pid = 0;
     QString m_error;

@@ -5,6 +5,7 @@
 #include "server/SqliteStorage.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -117,7 +118,8 @@ TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox
         std::mutex mutex;
         std::optional<QString> problem;
         const QString account = QStringLiteral("inbox");
-        InboxWatcher watcher(WatchedInbox{account, "imap", host, "you@fake.example", "app-password"},
+        WatcherLoops loops(1);
+        InboxWatcher watcher(loops, WatchedInbox{account, "imap", host, "you@fake.example", "app-password"},
                              settingsFor(server), cache, quick, SecretKeeper{}, RefusalReporter{},
                              [&](const WatchedInbox&, std::optional<QString> reported) {
                                  std::lock_guard lock(mutex);
@@ -135,20 +137,74 @@ TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox
     }
 }
 
-// Removing an inbox ends its watcher while the server still owes an answer, instead of waiting
-// for the answer's deadline.
+// Removing an inbox ends its watcher at once wherever it waits: for an answer the server still
+// owes, in IDLE, or in the pause before it connects again, instead of at the wait's deadline.
 TEST(HostileImapServer, AWatcherStopsWithoutWaitingForASilentServer)
 {
-    FakeImapServer server([](const QByteArray&, const QByteArray&) { return QByteArray(); });
+    struct Row {
+        const char* name;
+        QByteArray reachedBy; // the command after which the watcher waits; empty: the greeting
+        FakeImapServer::Script script;
+    };
+    const Row rows[] = {
+        {"waiting for the greeting", {}, [](const QByteArray&, const QByteArray&) { return QByteArray(); }},
+        {"idling", "IDLE", honest},
+        {"pausing before it connects again", "SELECT", except("SELECT", FakeImapServer::closeConnection)},
+    };
+    const WatchTimings patient{minutes(10), minutes(10), minutes(10)};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto reached = std::make_shared<std::atomic<bool>>(row.reachedBy.isEmpty());
+        FakeImapServer server([&row, reached](const QByteArray& tag, const QByteArray& command) {
+            if (!row.reachedBy.isEmpty() && command.toUpper().startsWith(row.reachedBy))
+                reached->store(true);
+            return row.script(tag, command);
+        });
+        ASSERT_TRUE(server.isReady());
+        MessageCache cache;
+        WatcherLoops loops(1);
+        auto watcher = std::make_unique<InboxWatcher>(
+            loops,
+            WatchedInbox{"inbox", "imap", FakeImapServer::hostName, "you@fake.example", "app-password"},
+            settingsFor(server, 60000), cache, patient);
+        for (int look = 0; look < 100 && !reached->load(); ++look)
+            std::this_thread::sleep_for(milliseconds(100));
+        ASSERT_TRUE(reached->load());
+        std::this_thread::sleep_for(milliseconds(500)); // connected and waiting
+        const auto stopping = steady_clock::now();
+        watcher.reset();
+        EXPECT_LT(steady_clock::now() - stopping, seconds(10)) << "well before the 60 s and 10 min deadlines";
+    }
+}
+
+// Watchers share the loops' threads: fifty inboxes in IDLE add no thread of their own.
+TEST(HostileImapServer, ManyWatchedInboxesShareAFewThreads)
+{
+    const auto threads = [] {
+        return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+    };
+    auto idling = std::make_shared<std::atomic<int>>(0);
+    FakeImapServer server([idling](const QByteArray& tag, const QByteArray& command) {
+        if (command.toUpper() == "IDLE")
+            ++*idling;
+        return honest(tag, command);
+    });
     ASSERT_TRUE(server.isReady());
     MessageCache cache;
-    auto watcher = std::make_unique<InboxWatcher>(
-        WatchedInbox{"inbox", "imap", FakeImapServer::hostName, "you@fake.example", "app-password"},
-        settingsFor(server, 60000), cache, quick);
-    std::this_thread::sleep_for(milliseconds(500)); // connected, waiting for the greeting
-    const auto stopping = steady_clock::now();
-    watcher.reset();
-    EXPECT_LT(steady_clock::now() - stopping, seconds(10)) << "well before the 60 s greeting deadline";
+    WatcherLoops loops(2);
+    const qsizetype before = threads();
+    constexpr int inboxes = 50;
+    std::vector<std::unique_ptr<InboxWatcher>> watchers;
+    for (int i = 0; i < inboxes; ++i)
+        watchers.push_back(
+            std::make_unique<InboxWatcher>(loops,
+                                           WatchedInbox{QString::number(i), "imap", FakeImapServer::hostName,
+                                                        "you@fake.example", "app-password"},
+                                           settingsFor(server, 20000), cache, WatchTimings{minutes(10)}));
+    for (int look = 0; look < 300 && idling->load() < inboxes; ++look)
+        std::this_thread::sleep_for(milliseconds(100));
+    EXPECT_GE(idling->load(), inboxes);
+    EXPECT_LE(threads() - before, 2) << "not one per inbox";
 }
 
 // Adding inboxes that name a silent host ties up one HTTP worker per check until its deadline: a
