@@ -44,7 +44,6 @@ private:
     int m_index = 0;
 };
 
-// Text columns only, so the same schema reads the same on PostgreSQL.
 const char* const tablesSql = R"(
 CREATE TABLE IF NOT EXISTS installs (
     id TEXT PRIMARY KEY,

@@ -21,8 +21,8 @@ struct StoredAccount {
 };
 
 // What the backend keeps on disk: installs (by token hash only), accounts and their encrypted
-// credentials. Messages are never stored. Implementations are safe to call from any thread.
-// The SQL is kept to what SQLite and PostgreSQL both accept, so a hosted deployment can swap it.
+// credentials. Messages are never stored. Implementations are safe to call from any thread:
+// SQLite for one machine, PostgreSQL for the instances of a hosted backend.
 class Storage {
 public:
     virtual ~Storage() = default;
