@@ -198,15 +198,17 @@ Expected<QString, QString> PostgresStorage::createInstall(const QByteArray& toke
     return id;
 }
 
-std::optional<QString> PostgresStorage::installForToken(const QByteArray& tokenHash)
+Expected<std::optional<QString>, QString> PostgresStorage::installForToken(const QByteArray& tokenHash)
 {
     std::lock_guard lock(m_mutex);
     if (!connected())
-        return std::nullopt;
+        return Unexpected{QStringLiteral("The database is out of reach")};
     const Result select = query("SELECT id FROM installs WHERE token_hash = $1", {tokenHash.toHex()});
-    if (!succeeded(select) || PQntuples(select.get()) != 1)
-        return std::nullopt;
-    return text(select, 0, 0);
+    if (!succeeded(select))
+        return Unexpected{reasonOf(select.get(), m_connection)};
+    if (PQntuples(select.get()) != 1)
+        return std::optional<QString>();
+    return std::optional(text(select, 0, 0));
 }
 
 Expected<Done, QString> PostgresStorage::addAccount(const StoredAccount& account,

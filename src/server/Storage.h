@@ -28,7 +28,9 @@ public:
     virtual ~Storage() = default;
 
     virtual Expected<QString, QString> createInstall(const QByteArray& tokenHash) = 0;
-    virtual std::optional<QString> installForToken(const QByteArray& tokenHash) = 0;
+    // The install a token stands for; nothing when it stands for none; an error when the storage
+    // cannot tell (its database out of reach), which must never read as an unknown token.
+    virtual Expected<std::optional<QString>, QString> installForToken(const QByteArray& tokenHash) = 0;
 
     virtual Expected<Done, QString> addAccount(const StoredAccount& account,
                                                const QByteArray& sealedCredential) = 0;

@@ -31,7 +31,7 @@ int main(int argc, char** argv)
                       QStringLiteral("Folder for the database, key and backend.json."),
                       QStringLiteral("DIR")});
     parser.addOption({QStringLiteral("database"),
-                      QStringLiteral("PostgreSQL database shared by several instances, as "
+                      QStringLiteral("PostgreSQL database for installs and inboxes, as "
                                      "postgresql://USER@HOST/NAME (default: SQLite in DIR)."),
                       QStringLiteral("URL")});
     parser.addOption(
