@@ -6,8 +6,11 @@
 //   keptAlive  50 requests on one kept-alive connection, p50 and p95 (Nagle's delay shows as 40 ms);
 //   burst  300 clients connecting at once, each registering: how many are answered;
 //   stop   SIGTERM to exit with 10 inboxes watched;
-//   reader a 4 MB IMAP response line fed to the response reader in 16-byte pieces.
-// Prints one JSON object. Run by scripts/bench-backend.
+//   reader a 4 MB IMAP response line fed to the response reader in 16-byte pieces;
+//   heldPolls  10,000 installs each holding an ids poll at once: every one answered, and the
+//          backend's threads and resident memory while they are held.
+// Prints one JSON object; with names as arguments, only those measurements. Run by
+// scripts/bench-backend.
 #include "IdleObserver.h"
 #include "server/DovecotServer.h"
 #include "server/ImapResponse.h"
@@ -23,10 +26,18 @@
 
 #include <httplib.h>
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -277,6 +288,123 @@ QJsonObject measureStop(DovecotServer& dovecot)
     return {{"inboxes", 10}, {"sigtermToExitMs", backend.stopMs()}};
 }
 
+// The backend's threads and its resident memory (now and at its peak), from /proc.
+QJsonObject processFigures(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    status.open(QIODevice::ReadOnly);
+    QJsonObject figures;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        for (const char* name : {"VmRSS", "VmHWM", "Threads"})
+            if (line.startsWith(QByteArray(name) + ':'))
+                figures.insert(QString::fromLatin1(name),
+                               line.mid(qsizetype(strlen(name)) + 1).trimmed().split(' ').first().toInt());
+    return figures;
+}
+
+QString loadAverage()
+{
+    QFile load(QStringLiteral("/proc/loadavg"));
+    load.open(QIODevice::ReadOnly);
+    return QString::fromLatin1(load.readAll().trimmed());
+}
+
+QJsonObject measureHeldPolls(DovecotServer& dovecot)
+{
+    constexpr int polls = 10000;
+    StandaloneBackend backend(dovecot);
+    const uint16_t port = uint16_t(std::stoi(backend.address().substr(backend.address().find(':') + 1)));
+    const QString loadBefore = loadAverage();
+    // One install per poll: a newer poll of the same install would answer the older one.
+    std::vector<std::string> tokens(polls);
+    std::vector<std::thread> registering;
+    for (int part = 0; part < 4; ++part)
+        registering.emplace_back([&, part] {
+            httplib::Client client("http://" + backend.address());
+            client.set_keep_alive(true);
+            for (int i = part; i < polls; i += 4)
+                if (const auto reply = client.Post("/v1/installs"); reply && reply->status == 200)
+                    tokens[size_t(i)] =
+                        QJsonDocument::fromJson(QByteArray::fromStdString(reply->body))["token"]
+                            .toString()
+                            .toStdString();
+        });
+    for (auto& thread : registering)
+        thread.join();
+    if (std::any_of(tokens.begin(), tokens.end(), [](const std::string& token) { return token.empty(); }))
+        return {{"error", "an install could not be registered"}};
+    const QJsonObject idle = processFigures(backend.pid());
+
+    const auto start = Clock::now();
+    std::vector<pollfd> sockets;
+    int refused = 0;
+    for (const std::string& token : tokens) {
+        const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const std::string body = R"({"since": 0})";
+        const std::string request =
+            "POST /v1/messages/ids HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " + token +
+            "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+            "\r\n\r\n" + body;
+        if (socket < 0 || ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+            ::send(socket, request.data(), request.size(), MSG_NOSIGNAL) != ssize_t(request.size())) {
+            ++refused;
+            if (socket >= 0)
+                ::close(socket);
+            continue;
+        }
+        sockets.push_back(pollfd{socket, POLLIN, 0});
+    }
+    const double sentMs = millisSince(start);
+    std::this_thread::sleep_for(seconds(3)); // every poll is parked by now, none yet due
+    const QJsonObject held = processFigures(backend.pid());
+    const QString loadHeld = loadAverage();
+
+    // A reply is whole once its head and its Content-Length of body are in.
+    std::vector<std::string> replies(sockets.size());
+    int answered = 0;
+    int ok = 0;
+    int lost = 0;
+    while (answered + lost < int(sockets.size()) && millisSince(start) < 60000) {
+        if (::poll(sockets.data(), sockets.size(), 1000) <= 0)
+            continue;
+        for (size_t i = 0; i < sockets.size(); ++i) {
+            if (sockets[i].fd < 0 || !(sockets[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            char piece[4096];
+            const ssize_t got = ::recv(sockets[i].fd, piece, sizeof(piece), 0);
+            if (got > 0)
+                replies[i].append(piece, size_t(got));
+            const size_t headEnd = replies[i].find("\r\n\r\n");
+            const size_t length = replies[i].find("Content-Length: ");
+            const bool whole = headEnd != std::string::npos && length != std::string::npos &&
+                               replies[i].size() >= headEnd + 4 + std::stoul(replies[i].substr(length + 16));
+            if (whole || got <= 0) {
+                ++(whole ? answered : lost);
+                ok += whole && replies[i].rfind("HTTP/1.1 200", 0) == 0;
+                ::close(sockets[i].fd);
+                sockets[i].fd = -1;
+            }
+        }
+    }
+    const QJsonObject after = processFigures(backend.pid());
+    return {{"polls", polls},
+            {"connectFailed", refused},
+            {"allSentMs", sentMs},
+            {"answered", answered},
+            {"answered200", ok},
+            {"droppedOrReset", lost + (int(sockets.size()) - answered - lost)},
+            {"lastAnsweredMs", millisSince(start)},
+            {"backendIdle", idle},
+            {"backendWhileHeld", held},
+            {"backendPeakRssKb", after.value("VmHWM")},
+            {"loadBefore", loadBefore},
+            {"loadWhileHeld", loadHeld}};
+}
+
 QJsonObject measureReader()
 {
     QByteArray search = "* SEARCH";
@@ -304,13 +432,27 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", qPrintable(dovecot.error()));
         return 1;
     }
-    const QJsonObject result{{"memory", measureMemory(dovecot)},
-                             {"push", measurePush(dovecot)},
-                             {"manyPolls", measureManyPolls(dovecot)},
-                             {"keptAlive", measureKeptAlive(dovecot)},
-                             {"burst", measureBurst(dovecot)},
-                             {"stop", measureStop(dovecot)},
-                             {"reader", measureReader()}};
+    // Ten thousand connections at once need as many descriptors.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+    const std::vector<std::pair<QString, std::function<QJsonObject()>>> measurements = {
+        {"memory", [&] { return measureMemory(dovecot); }},
+        {"push", [&] { return measurePush(dovecot); }},
+        {"manyPolls", [&] { return measureManyPolls(dovecot); }},
+        {"keptAlive", [&] { return measureKeptAlive(dovecot); }},
+        {"burst", [&] { return measureBurst(dovecot); }},
+        {"stop", [&] { return measureStop(dovecot); }},
+        {"reader", [] { return measureReader(); }},
+        {"heldPolls", [&] { return measureHeldPolls(dovecot); }},
+    };
+    const QStringList chosen = app.arguments().mid(1);
+    QJsonObject result;
+    for (const auto& [name, measure] : measurements)
+        if (chosen.isEmpty() || chosen.contains(name))
+            result.insert(name, measure());
     std::printf("%s\n", QJsonDocument(result).toJson(QJsonDocument::Indented).constData());
     return 0;
 }

@@ -67,9 +67,7 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::bind(ServerConf
 
     std::unique_ptr<BackendServer> server(new BackendServer);
     server->m_config = config;
-    // Every held ids poll and every TLS handshake occupies a worker, so the pool is larger than
-    // the polls allowed to wait at once.
-    auto http = HttpServer::create(config.tlsCert, config.tlsKey, config.http, config.maxHeldPolls + 16);
+    auto http = HttpServer::create(config.tlsCert, config.tlsKey, config.http);
     if (!http)
         return Unexpected{http.error()};
     server->m_http = std::move(*http);
@@ -109,9 +107,10 @@ QString BackendServer::serve()
     m_cache = std::make_unique<MessageCache>(std::chrono::minutes(15), m_config.maxHeldPolls);
     m_mail = std::make_unique<MailService>(*m_storage, *m_cipher, m_config.imap, *m_cache);
     m_api = std::make_unique<HttpApi>(*m_storage, *m_cipher, *m_mail, *m_cache, m_config);
-    m_api->install(m_http->routes());
     m_mail->watchStoredAccounts();
-    m_http->start();
+    m_http->start([api = m_api.get()](const HttpRequest& request, const HttpRespond& respond) {
+        api->handle(request, respond);
+    });
     return {};
 }
 
@@ -119,11 +118,14 @@ BackendServer::~BackendServer()
 {
     if (m_serving.joinable())
         m_serving.join();
-    // Every wait ends first (on mail servers, then held polls), so the workers can be joined.
+    // Every wait ends first (on mail servers, then held polls), so their replies leave before the
+    // server's threads end.
     if (m_mail)
         m_mail->stop();
     if (m_cache)
         m_cache->shutDown();
+    if (m_api)
+        m_api->stop();
     if (m_http)
         m_http->stop();
     m_mail.reset(); // watchers stop before the cache and storage they use go away

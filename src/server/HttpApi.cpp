@@ -1,13 +1,11 @@
 #include "server/HttpApi.h"
 
-#include "server/HttpConnection.h"
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUuid>
 
-#include <httplib.h>
+#include <map>
 
 namespace tessary::server {
 
@@ -19,37 +17,26 @@ constexpr auto settleWait = std::chrono::seconds(5);
 constexpr qsizetype maxMessagesReply = 15 * 1024 * 1024;
 // When a refused client may try again: a held poll or a check of a mail server ends by then.
 constexpr auto retryAfterSeconds = "5";
+// Checks of new inboxes (MailService allows 8 at once, and turns more away itself), moves to the
+// Trash, sign-ins and first reads of inboxes, each of which may wait seconds.
+constexpr int longWorkThreads = 10;
+constexpr std::size_t maxLongWorkQueued = 64;
 
-void reply(httplib::Response& response, const QJsonObject& body, int status = 200)
+HttpReply json(const QJsonObject& body, int status = 200)
 {
-    response.status = status;
-    response.set_content(QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString(),
-                         "application/json");
+    return HttpReply{status, "application/json", {}, QJsonDocument(body).toJson(QJsonDocument::Compact)};
 }
 
-void fail(httplib::Response& response, int status, const QString& message)
+HttpReply failure(int status, const QString& message)
 {
-    reply(response, QJsonObject{{"error", message}}, status);
+    return json(QJsonObject{{"error", message}}, status);
 }
 
-void busy(httplib::Response& response, const QString& message)
+HttpReply busy(const QString& message)
 {
-    response.set_header("Retry-After", retryAfterSeconds);
-    fail(response, 503, message);
-}
-
-QString statusText(int status)
-{
-    switch (status) {
-    case 404:
-        return QStringLiteral("This backend has no such service; check the backend address");
-    case 413:
-        return QStringLiteral("The request was too large");
-    case 405:
-        return QStringLiteral("This backend has no such service; check the backend address");
-    default:
-        return QStringLiteral("The backend could not answer (error %1)").arg(status);
-    }
+    HttpReply reply = failure(503, message);
+    reply.headers.emplace_back("Retry-After", retryAfterSeconds);
+    return reply;
 }
 
 // An inbox that cannot be read says so: status "error" and, beside it, why in the user's words.
@@ -103,247 +90,237 @@ HttpApi::HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& 
     , m_cache(cache)
     , m_config(config)
     , m_signIn(storage, cipher, mail, config)
+    , m_longWork(longWorkThreads, maxLongWorkQueued)
 {
 }
 
-void HttpApi::install(httplib::Server& server)
+void HttpApi::stop()
 {
-    server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
-        if (response.body.empty())
-            fail(response, response.status, statusText(response.status));
-    });
-    // A body declared too large is refused before any of it is read.
-    server.set_pre_routing_handler(
-        [limit = m_config.http.maxBodyBytes](const httplib::Request& request, httplib::Response& response) {
-            if (request.get_header_value<uint64_t>("Content-Length") <= limit)
-                return httplib::Server::HandlerResponse::Unhandled;
-            closeConnectionAfterReply();
-            response.set_header("Connection", "close");
-            fail(response, 413, statusText(413));
-            return httplib::Server::HandlerResponse::Handled;
-        });
-    server.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
-            fail(response, 500, QStringLiteral("The backend ran into a problem; please try again"));
-        });
+    m_longWork.stop();
+}
 
-    // The install behind the request's token, or a 401 (the client then drops its token and
-    // registers again on its next call). Storage that cannot tell answers 503 instead: a 401 then
-    // would cost every client its token and its inboxes.
-    auto authorized = [this](const httplib::Request& request,
-                             httplib::Response& response) -> std::optional<QString> {
-        const std::string header = request.get_header_value("Authorization");
-        const std::string prefix = "Bearer ";
-        if (header.rfind(prefix, 0) == 0 && header.size() > prefix.size()) {
-            const auto install =
-                m_storage.installForToken(sha256(QByteArray::fromStdString(header.substr(prefix.size()))));
-            if (!install) {
-                busy(response, QStringLiteral("The backend cannot reach its database; please try again"));
-                return std::nullopt;
-            }
-            if (*install)
-                return *install;
+HttpApi::Route HttpApi::routeFor(const std::string& method, const std::string& path)
+{
+    static const std::map<std::pair<std::string, std::string>, Route> routes = {
+        {{"POST", "/v1/installs"}, {&HttpApi::registerInstall}},
+        {{"GET", "/v1/accounts"}, {&HttpApi::listAccounts}},
+        {{"POST", "/v1/accounts/connect"}, {&HttpApi::connectAccount}},
+        {{"GET", OAuthSignIn::callbackPath.toStdString()}, {&HttpApi::finishSignIn, true}},
+        {{"POST", "/v1/accounts/imap"}, {&HttpApi::addImapAccount, true}},
+        {{"POST", "/v1/accounts/remove"}, {&HttpApi::removeAccount, true}},
+        {{"POST", "/v1/messages"}, {&HttpApi::listMessages, true}},
+        {{"POST", "/v1/messages/ids"}, {&HttpApi::holdForIds}},
+        {{"POST", "/v1/messages/trash"}, {&HttpApi::trashMessage, true}},
+    };
+    const auto route = routes.find({method, path});
+    return route == routes.end() ? Route{} : route->second;
+}
+
+void HttpApi::handle(const HttpRequest& request, const HttpRespond& respond)
+{
+    const Route route = routeFor(request.method, request.path);
+    if (!route.answer)
+        return respond(
+            failure(404, QStringLiteral("This backend has no such service; check the backend address")));
+    const auto answer = [this, route, request, respond] {
+        try {
+            (this->*route.answer)(request, respond);
+        } catch (...) {
+            respond(failure(500, QStringLiteral("The backend ran into a problem; please try again")));
         }
-        fail(response, 401,
-             QStringLiteral("This computer is not signed in to the backend; please try again"));
+    };
+    if (!route.waitsLong)
+        return answer();
+    if (!m_longWork.submit(answer))
+        respond(busy(QStringLiteral("The backend is busy; please try again in a moment")));
+}
+
+// The install behind the request's token, or a 401 (the client then drops its token and registers
+// again on its next call). Storage that cannot tell answers 503 instead: a 401 then would cost
+// every client its token and its inboxes.
+std::optional<QString> HttpApi::authorized(const HttpRequest& request, const HttpRespond& respond)
+{
+    const std::string header = request.header("Authorization");
+    const std::string prefix = "Bearer ";
+    if (header.rfind(prefix, 0) == 0 && header.size() > prefix.size()) {
+        const auto install =
+            m_storage.installForToken(sha256(QByteArray::fromStdString(header.substr(prefix.size()))));
+        if (!install) {
+            respond(busy(QStringLiteral("The backend cannot reach its database; please try again")));
+            return std::nullopt;
+        }
+        if (*install)
+            return *install;
+    }
+    respond(failure(401, QStringLiteral("This computer is not signed in to the backend; please try again")));
+    return std::nullopt;
+}
+
+// What a request for mail asks: the install behind its token, since when, and which of its inboxes
+// can be read; a 401 or a 400 when the token or "since" is missing.
+std::optional<HttpApi::MailQuery> HttpApi::mailQuery(const HttpRequest& request, const HttpRespond& respond)
+{
+    const auto install = authorized(request, respond);
+    if (!install)
         return std::nullopt;
-    };
-    // What a request for mail asks: the install behind its token, since when, and which of its
-    // inboxes can be read; a 401 or a 400 when the token or "since" is missing.
-    struct MailQuery {
-        QString install;
-        double since = 0;
-        QSet<QString> accounts; // the install's active inboxes
-    };
-    auto mailQuery = [this, authorized](const httplib::Request& request, const QByteArray& content,
-                                        httplib::Response& response) -> std::optional<MailQuery> {
-        const auto install = authorized(request, response);
-        if (!install)
-            return std::nullopt;
-        const auto body = bodyObject(content);
-        if (!body || !body->value("since").isDouble()) {
-            fail(response, 400, QStringLiteral("The request did not say since when to look for mail"));
-            return std::nullopt;
-        }
-        MailQuery query{*install, body->value("since").toDouble(), {}};
-        for (const StoredAccount& account : m_storage.accounts(*install))
-            if (account.status == QLatin1String("active"))
-                query.accounts.insert(account.id);
-        return query;
-    };
+    const auto body = bodyObject(request.body);
+    if (!body || !body->value("since").isDouble()) {
+        respond(failure(400, QStringLiteral("The request did not say since when to look for mail")));
+        return std::nullopt;
+    }
+    MailQuery query{*install, body->value("since").toDouble(), {}};
+    for (const StoredAccount& account : m_storage.accounts(*install))
+        if (account.status == QLatin1String("active"))
+            query.accounts.insert(account.id);
+    return query;
+}
 
-    // Every body is read here, as it arrives and within the limit once decompressed too, and only
-    // then handed on. A body cut short leaves the rest unread, so the connection ends after the reply.
-    using BodyHandler = std::function<void(const httplib::Request&, const QByteArray&, httplib::Response&)>;
-    const auto post = [&server, limit = m_config.http.maxBodyBytes](const std::string& path,
-                                                                    BodyHandler handler) {
-        server.Post(path, [handler, limit](const httplib::Request& request, httplib::Response& response,
-                                           const httplib::ContentReader& read) {
-            QByteArray body;
-            bool tooLarge = false;
-            const bool whole = read([&](const char* data, size_t size) {
-                tooLarge = size_t(body.size()) + size > limit;
-                if (!tooLarge)
-                    body.append(data, qsizetype(size));
-                return !tooLarge;
-            });
-            if (!whole) {
-                closeConnectionAfterReply();
-                response.set_header("Connection", "close");
-                if (tooLarge || response.status == 413)
-                    return fail(response, 413, statusText(413));
-                return fail(response, 400,
-                            QStringLiteral("The request arrived incomplete; please try again"));
-            }
-            handler(request, body, response);
-        });
-    };
+void HttpApi::registerInstall(const HttpRequest&, const HttpRespond& respond)
+{
+    const QByteArray token =
+        randomBytes(32).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    if (!m_storage.createInstall(sha256(token)))
+        return respond(failure(500, QStringLiteral("The backend could not register this computer")));
+    respond(json(QJsonObject{{"token", QString::fromLatin1(token)}}));
+}
 
-    post("/v1/installs", [this](const httplib::Request&, const QByteArray&, httplib::Response& response) {
-        const QByteArray token =
-            randomBytes(32).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
-        if (!m_storage.createInstall(sha256(token)))
-            return fail(response, 500, QStringLiteral("The backend could not register this computer"));
-        reply(response, QJsonObject{{"token", QString::fromLatin1(token)}});
-    });
+void HttpApi::listAccounts(const HttpRequest& request, const HttpRespond& respond)
+{
+    const auto install = authorized(request, respond);
+    if (!install)
+        return;
+    m_signIn.expire();
+    QJsonArray accounts;
+    for (const StoredAccount& account : m_storage.accounts(*install))
+        accounts.append(accountJson(account, m_mail.problem(account.id)));
+    respond(json(QJsonObject{{"accounts", accounts}}));
+}
 
-    server.Get("/v1/accounts", [=, this](const httplib::Request& request, httplib::Response& response) {
-        const auto install = authorized(request, response);
-        if (!install)
-            return;
-        m_signIn.expire();
-        QJsonArray accounts;
-        for (const StoredAccount& account : m_storage.accounts(*install))
-            accounts.append(accountJson(account, m_mail.problem(account.id)));
-        reply(response, QJsonObject{{"accounts", accounts}});
-    });
+void HttpApi::connectAccount(const HttpRequest& request, const HttpRespond& respond)
+{
+    const auto install = authorized(request, respond);
+    if (!install)
+        return;
+    const QString provider = bodyObject(request.body).value_or(QJsonObject{}).value("provider").toString();
+    if (provider != QLatin1String("gmail") && provider != QLatin1String("outlook"))
+        return respond(failure(
+            400, QStringLiteral("Add this inbox through Other… with its address and an app password")));
+    const auto started = m_signIn.begin(*install, provider);
+    if (!started)
+        return respond(failure(400, started.error()));
+    respond(json(QJsonObject{{"url", started->url}, {"accountId", started->accountId}}));
+}
 
-    post("/v1/accounts/connect", [=, this](const httplib::Request& request, const QByteArray& content,
-                                           httplib::Response& response) {
-        const auto install = authorized(request, response);
-        if (!install)
-            return;
-        const QString provider = bodyObject(content).value_or(QJsonObject{}).value("provider").toString();
-        if (provider != QLatin1String("gmail") && provider != QLatin1String("outlook"))
-            return fail(response, 400,
-                        QStringLiteral("Add this inbox through Other… with its address and an app password"));
-        const auto started = m_signIn.begin(*install, provider);
-        if (!started)
-            return fail(response, 400, started.error());
-        reply(response, QJsonObject{{"url", started->url}, {"accountId", started->accountId}});
-    });
+// Where the provider sends the browser back after the sign-in; the answer is a page for people.
+void HttpApi::finishSignIn(const HttpRequest& request, const HttpRespond& respond)
+{
+    const auto param = [&request](const char* name) { return QString::fromStdString(request.param(name)); };
+    const OAuthSignIn::Page page = m_signIn.finish(param("code"), param("state"), param("error"));
+    respond(HttpReply{page.status, "text/plain; charset=utf-8", {}, page.text.toUtf8()});
+}
 
-    // Where the provider sends the browser back after the sign-in; the answer is a page for people.
-    server.Get(OAuthSignIn::callbackPath.toStdString(), [this](const httplib::Request& request,
-                                                               httplib::Response& response) {
-        const auto param = [&request](const char* name) {
-            return QString::fromStdString(request.get_param_value(name));
-        };
-        const OAuthSignIn::Page page = m_signIn.finish(param("code"), param("state"), param("error"));
-        response.status = page.status;
-        response.set_content(page.text.toStdString(), "text/plain; charset=utf-8");
-    });
+void HttpApi::addImapAccount(const HttpRequest& request, const HttpRespond& respond)
+{
+    const auto install = authorized(request, respond);
+    if (!install)
+        return;
+    const QJsonObject body = bodyObject(request.body).value_or(QJsonObject{});
+    const QString email = body.value("email").toString().trimmed();
+    const QString password = body.value("password").toString();
+    const QString host = body.value("host").toString().trimmed().toLower();
+    if (email.isEmpty() || password.isEmpty() || host.isEmpty())
+        return respond(
+            failure(400, QStringLiteral("Enter the email address, the app password and the IMAP server")));
+    if (body.value("port").toInt(993) != 993)
+        return respond(failure(400, QStringLiteral("Only IMAP over TLS on port 993 is supported")));
+    if (auto verified = m_mail.verify(host, email, password); !verified) {
+        if (verified.error().kind == ImapError::Kind::busy)
+            return respond(busy(verified.error().message));
+        const bool login = verified.error().kind == ImapError::Kind::login;
+        return respond(failure(login ? 400 : 502, verified.error().message));
+    }
+    // The same inbox again (a new app password after the old one was refused) keeps its id.
+    for (const StoredAccount& known : m_storage.accounts(*install)) {
+        if (known.provider != QLatin1String("imap") || known.host != host ||
+            known.email.compare(email, Qt::CaseInsensitive) != 0 || known.status != QLatin1String("active"))
+            continue;
+        if (!m_storage.updateCredential(known.id, m_cipher.seal(password.toUtf8(), known.id.toUtf8())))
+            return respond(failure(500, QStringLiteral("The backend could not save this inbox")));
+        m_mail.watch(known, password);
+        return respond(json(QJsonObject{{"account", accountJson(known)}}));
+    }
+    const StoredAccount account{
+        QUuid::createUuid().toString(QUuid::WithoutBraces), *install, "imap", email, host, "active"};
+    if (!m_storage.addAccount(account, m_cipher.seal(password.toUtf8(), account.id.toUtf8())))
+        return respond(failure(500, QStringLiteral("The backend could not save this inbox")));
+    m_mail.watch(account, password);
+    respond(json(QJsonObject{{"account", accountJson(account)}}));
+}
 
-    post("/v1/accounts/imap", [=, this](const httplib::Request& request, const QByteArray& content,
-                                        httplib::Response& response) {
-        const auto install = authorized(request, response);
-        if (!install)
-            return;
-        const QJsonObject body = bodyObject(content).value_or(QJsonObject{});
-        const QString email = body.value("email").toString().trimmed();
-        const QString password = body.value("password").toString();
-        const QString host = body.value("host").toString().trimmed().toLower();
-        if (email.isEmpty() || password.isEmpty() || host.isEmpty())
-            return fail(response, 400,
-                        QStringLiteral("Enter the email address, the app password and the IMAP server"));
-        if (body.value("port").toInt(993) != 993)
-            return fail(response, 400, QStringLiteral("Only IMAP over TLS on port 993 is supported"));
-        if (auto verified = m_mail.verify(host, email, password); !verified) {
-            if (verified.error().kind == ImapError::Kind::busy)
-                return busy(response, verified.error().message);
-            const bool login = verified.error().kind == ImapError::Kind::login;
-            return fail(response, login ? 400 : 502, verified.error().message);
-        }
-        // The same inbox again (a new app password after the old one was refused) keeps its id.
-        for (const StoredAccount& known : m_storage.accounts(*install)) {
-            if (known.provider != QLatin1String("imap") || known.host != host ||
-                known.email.compare(email, Qt::CaseInsensitive) != 0 ||
-                known.status != QLatin1String("active"))
-                continue;
-            if (!m_storage.updateCredential(known.id, m_cipher.seal(password.toUtf8(), known.id.toUtf8())))
-                return fail(response, 500, QStringLiteral("The backend could not save this inbox"));
-            m_mail.watch(known, password);
-            return reply(response, QJsonObject{{"account", accountJson(known)}});
-        }
-        const StoredAccount account{
-            QUuid::createUuid().toString(QUuid::WithoutBraces), *install, "imap", email, host, "active"};
-        if (!m_storage.addAccount(account, m_cipher.seal(password.toUtf8(), account.id.toUtf8())))
-            return fail(response, 500, QStringLiteral("The backend could not save this inbox"));
-        m_mail.watch(account, password);
-        reply(response, QJsonObject{{"account", accountJson(account)}});
-    });
+void HttpApi::removeAccount(const HttpRequest& request, const HttpRespond& respond)
+{
+    const auto install = authorized(request, respond);
+    if (!install)
+        return;
+    const QString accountId = bodyObject(request.body).value_or(QJsonObject{}).value("accountId").toString();
+    if (!m_storage.removeAccount(*install, accountId))
+        return respond(failure(404, QStringLiteral("This inbox is not connected")));
+    m_mail.unwatch(accountId);
+    respond(json(QJsonObject{{"ok", true}}));
+}
 
-    post("/v1/accounts/remove", [=, this](const httplib::Request& request, const QByteArray& content,
-                                          httplib::Response& response) {
-        const auto install = authorized(request, response);
-        if (!install)
-            return;
-        const QString accountId = bodyObject(content).value_or(QJsonObject{}).value("accountId").toString();
-        if (!m_storage.removeAccount(*install, accountId))
-            return fail(response, 404, QStringLiteral("This inbox is not connected"));
-        m_mail.unwatch(accountId);
-        reply(response, QJsonObject{{"ok", true}});
-    });
+void HttpApi::listMessages(const HttpRequest& request, const HttpRespond& respond)
+{
+    const auto query = mailQuery(request, respond);
+    if (!query)
+        return;
+    QJsonArray messages;
+    qsizetype size = 0;
+    for (const CachedMessage& message :
+         m_cache.since(query->accounts, query->since, Clock::now() + settleWait))
+        if ((size += message.size) <= maxMessagesReply)
+            messages.append(message.json);
+    // An empty list would read as "no mail yet" while no mail can come.
+    if (const auto problem = m_cache.problem(query->accounts); messages.isEmpty() && problem)
+        return respond(failure(502, *problem));
+    respond(json(QJsonObject{{"messages", messages}}));
+}
 
-    post("/v1/messages",
-         [=, this](const httplib::Request& request, const QByteArray& content, httplib::Response& response) {
-             const auto query = mailQuery(request, content, response);
-             if (!query)
-                 return;
-             QJsonArray messages;
-             qsizetype size = 0;
-             for (const CachedMessage& message :
-                  m_cache.since(query->accounts, query->since, Clock::now() + settleWait))
-                 if ((size += message.size) <= maxMessagesReply)
-                     messages.append(message.json);
-             // An empty list would read as "no mail yet" while no mail can come.
-             if (const auto problem = m_cache.problem(query->accounts); messages.isEmpty() && problem)
-                 return fail(response, 502, *problem);
-             reply(response, QJsonObject{{"messages", messages}});
-         });
+// The poll is parked, not waited for: no thread is held while it waits for mail.
+void HttpApi::holdForIds(const HttpRequest& request, const HttpRespond& respond)
+{
+    const auto query = mailQuery(request, respond);
+    if (!query)
+        return;
+    m_cache.parkForIds(query->install, query->accounts, query->since,
+                       Clock::now() + std::chrono::milliseconds(m_config.pollHoldMs),
+                       [this, respond, accounts = query->accounts](std::optional<QStringList> ids) {
+                           // Not an empty list: that would read as "no mail" while mail may be waiting.
+                           if (!ids)
+                               return respond(
+                                   busy(QStringLiteral("The backend is busy; please try again in a moment")));
+                           if (const auto problem = m_cache.problem(accounts); ids->isEmpty() && problem)
+                               return respond(failure(502, *problem));
+                           respond(json(QJsonObject{{"ids", QJsonArray::fromStringList(*ids)}}));
+                       });
+}
 
-    post("/v1/messages/ids", [=, this](const httplib::Request& request, const QByteArray& content,
-                                       httplib::Response& response) {
-        const auto query = mailQuery(request, content, response);
-        if (!query)
-            return;
-        const auto ids = m_cache.waitForIds(query->install, query->accounts, query->since,
-                                            Clock::now() + std::chrono::milliseconds(m_config.pollHoldMs));
-        // Not an empty list: that would read as "no mail" while mail may be waiting.
-        if (!ids)
-            return busy(response, QStringLiteral("The backend is busy; please try again in a moment"));
-        if (const auto problem = m_cache.problem(query->accounts); ids->isEmpty() && problem)
-            return fail(response, 502, *problem);
-        reply(response, QJsonObject{{"ids", QJsonArray::fromStringList(*ids)}});
-    });
-
-    post("/v1/messages/trash",
-         [=, this](const httplib::Request& request, const QByteArray& content, httplib::Response& response) {
-             const auto install = authorized(request, response);
-             if (!install)
-                 return;
-             const auto message =
-                 parseMessageId(bodyObject(content).value_or(QJsonObject{}).value("id").toString());
-             std::optional<StoredAccount> owner;
-             for (const StoredAccount& account : m_storage.accounts(*install))
-                 if (message && account.id == message->accountId)
-                     owner = account;
-             if (!owner)
-                 return fail(response, 404, QStringLiteral("This message is no longer available"));
-             if (auto trashed = m_mail.trash(*owner, *message); !trashed)
-                 return fail(response, 502, trashed.error());
-             reply(response, QJsonObject{{"ok", true}});
-         });
+void HttpApi::trashMessage(const HttpRequest& request, const HttpRespond& respond)
+{
+    const auto install = authorized(request, respond);
+    if (!install)
+        return;
+    const auto message =
+        parseMessageId(bodyObject(request.body).value_or(QJsonObject{}).value("id").toString());
+    std::optional<StoredAccount> owner;
+    for (const StoredAccount& account : m_storage.accounts(*install))
+        if (message && account.id == message->accountId)
+            owner = account;
+    if (!owner)
+        return respond(failure(404, QStringLiteral("This message is no longer available")));
+    if (auto trashed = m_mail.trash(*owner, *message); !trashed)
+        return respond(failure(502, trashed.error()));
+    respond(json(QJsonObject{{"ok", true}}));
 }
 
 } // namespace tessary::server

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "server/BlockingPool.h"
+#include "server/HttpMessage.h"
 #include "server/MailService.h"
 #include "server/MessageCache.h"
 #include "server/OAuthSignIn.h"
 #include "server/ServerConfig.h"
 #include "server/Storage.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace tessary::server {
 
@@ -20,15 +18,44 @@ class HttpApi {
 public:
     HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& mail, MessageCache& cache,
             const ServerConfig& config);
-    void install(httplib::Server& server);
+    // Answers one request, at once or (a held poll, a mail server's answer) later; runs where
+    // blocking briefly, on the database, is allowed.
+    void handle(const HttpRequest& request, const HttpRespond& respond);
+    // Finishes the requests that wait on mail servers; call after MailService::stop.
+    void stop();
 
 private:
+    struct MailQuery {
+        QString install;
+        double since = 0;
+        QSet<QString> accounts; // the install's active inboxes
+    };
+    struct Route {
+        void (HttpApi::*answer)(const HttpRequest&, const HttpRespond&) = nullptr;
+        bool waitsLong = false; // on a mail server, a sign-in service or an inbox's first read
+    };
+    static Route routeFor(const std::string& method, const std::string& path);
+
+    std::optional<QString> authorized(const HttpRequest& request, const HttpRespond& respond);
+    std::optional<MailQuery> mailQuery(const HttpRequest& request, const HttpRespond& respond);
+    void registerInstall(const HttpRequest& request, const HttpRespond& respond);
+    void listAccounts(const HttpRequest& request, const HttpRespond& respond);
+    void connectAccount(const HttpRequest& request, const HttpRespond& respond);
+    void finishSignIn(const HttpRequest& request, const HttpRespond& respond);
+    void addImapAccount(const HttpRequest& request, const HttpRespond& respond);
+    void removeAccount(const HttpRequest& request, const HttpRespond& respond);
+    void listMessages(const HttpRequest& request, const HttpRespond& respond);
+    void holdForIds(const HttpRequest& request, const HttpRespond& respond);
+    void trashMessage(const HttpRequest& request, const HttpRespond& respond);
+
     Storage& m_storage;
     const CredentialCipher& m_cipher;
     MailService& m_mail;
     MessageCache& m_cache;
     const ServerConfig& m_config;
     OAuthSignIn m_signIn;
+    // Requests that wait long have threads of their own, so the quick ones never queue behind them.
+    BlockingPool m_longWork;
 };
 
 } // namespace tessary::server

@@ -3,347 +3,291 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <httplib.h>
-#include <openssl/err.h>
-#include <openssl/ssl.h>
+#include <boost/asio/post.hpp>
+#include <boost/asio/ssl/stream.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/stream_traits.hpp>
+#include <boost/beast/core/string.hpp>
+#include <boost/beast/http/error.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/read.hpp>
+#include <boost/beast/http/string_body.hpp>
+#include <boost/beast/http/write.hpp>
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <memory>
+#include <optional>
+#include <type_traits>
 
 namespace tessary::server {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using boost::system::error_code;
 using std::chrono::milliseconds;
 
-constexpr milliseconds waitSlice(100); // how soon a waiting worker notices the server stopping
-constexpr std::size_t readChunk = 16 * 1024;
+constexpr std::size_t drainLimit = 1024 * 1024;
+constexpr milliseconds drainTime(500);
 
-thread_local bool closeRequested = false;
-
-QByteArray refusal(int status, const char* reason, const char* message)
+HttpReply refusal(int status, const char* message)
 {
-    const QByteArray body =
-        QJsonDocument(QJsonObject{{"error", QString::fromUtf8(message)}}).toJson(QJsonDocument::Compact);
-    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
-           "\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: " +
-           QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    return HttpReply{
+        status,
+        "application/json",
+        {},
+        QJsonDocument(QJsonObject{{"error", QString::fromUtf8(message)}}).toJson(QJsonDocument::Compact)};
 }
 
-void addressOf(int socket, bool peer, std::string& ip, int& port)
-{
-    sockaddr_storage address{};
-    socklen_t length = sizeof(address);
-    const int got = peer ? getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length)
-                         : getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-    char text[INET6_ADDRSTRLEN] = {};
-    if (got == 0 && address.ss_family == AF_INET) {
-        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
-        inet_ntop(AF_INET, &v4->sin_addr, text, sizeof(text));
-        port = ntohs(v4->sin_port);
-    } else if (got == 0 && address.ss_family == AF_INET6) {
-        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
-        inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof(text));
-        port = ntohs(v6->sin6_port);
-    }
-    ip = text;
-}
-
-// One client connection as httplib's stream: reads are counted against the limits as httplib
-// takes them, writes gather until the reply is complete.
-class Connection final : public httplib::Stream {
+template <class Stream>
+class Connection final : public std::enable_shared_from_this<Connection<Stream>> {
 public:
-    Connection(int socket, const ConnectionContext& context)
-        : m_socket(socket)
+    static constexpr bool secured = !std::is_same_v<Stream, tcp::socket>;
+
+    Connection(tcp::socket socket, ConnectionContext& context)
+        : m_stream(makeStream(std::move(socket), context))
         , m_context(context)
+        , m_timer(m_stream.get_executor())
     {
     }
-    ~Connection() override
+
+    void start()
     {
-        if (m_ssl) {
-            if (SSL_is_init_finished(m_ssl) && !m_failed)
-                SSL_shutdown(m_ssl);
-            ERR_clear_error();
-            SSL_free(m_ssl);
+        error_code ignored;
+        lowest().set_option(tcp::no_delay(true), ignored);
+        if constexpr (secured) {
+            arm(m_context.limits.requestTime);
+            m_stream.async_handshake(asio::ssl::stream_base::server,
+                                     [self = this->shared_from_this()](error_code ec) {
+                                         if (ec)
+                                             return self->close();
+                                         self->readRequest();
+                                     });
+        } else {
+            readRequest();
         }
     }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    bool handshake()
-    {
-        if (!m_context.tls)
-            return true;
-        m_ssl = SSL_new(m_context.tls);
-        if (!m_ssl || SSL_set_fd(m_ssl, m_socket) != 1)
-            return false;
-        SSL_set_mode(m_ssl, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-        const auto deadline = Clock::now() + m_context.limits.requestTime;
-        for (;;) {
-            ERR_clear_error(); // what SSL_get_error reports must be this call's own
-            const int accepted = SSL_accept(m_ssl);
-            if (accepted == 1)
-                return true;
-            const short events = wanted(accepted);
-            if (!events || !wait(events, deadline))
-                return false;
-        }
-    }
-
-    // Waits until `until` for the first byte of another request.
-    bool awaitRequest(Clock::time_point until)
-    {
-        return m_start < m_end || (m_ssl && SSL_pending(m_ssl) > 0) || wait(POLLIN, until);
-    }
-
-    void beginRequest()
-    {
-        m_deadline = Clock::now() + m_context.limits.requestTime;
-        m_inHead = true;
-        m_headBytes = 0;
-        m_headLines = 0;
-        m_lineLength = 0;
-        m_bodyBytes = 0;
-    }
-
-    bool failed() const { return m_failed; }
-
-    // Sends what the reply gathered, in one go where the socket takes it.
-    bool flush()
-    {
-        const auto deadline = Clock::now() + m_context.limits.replyTime;
-        qsizetype sent = 0;
-        while (sent < m_out.size()) {
-            const char* data = m_out.constData() + sent;
-            const std::size_t left = std::size_t(m_out.size() - sent);
-            ERR_clear_error();
-            const ssize_t written = m_ssl ? SSL_write(m_ssl, data, int(std::min<std::size_t>(left, 1 << 30)))
-                                          : ::send(m_socket, data, left, MSG_NOSIGNAL);
-            if (written > 0) {
-                sent += written;
-                continue;
-            }
-            const short events =
-                m_ssl ? wanted(int(written)) : (errno == EAGAIN || errno == EINTR ? POLLOUT : 0);
-            if (!events || !wait(events, deadline)) {
-                m_failed = true;
-                return false;
-            }
-        }
-        m_out.clear();
-        return true;
-    }
-
-    // httplib::Stream
-    bool is_readable() const override { return m_start < m_end || (m_ssl && SSL_pending(m_ssl) > 0); }
-    bool is_writable() const override { return !m_failed; }
-
-    ssize_t read(char* into, std::size_t size) override
-    {
-        if (m_failed || (m_start == m_end && !fill()))
-            return -1;
-        const std::size_t taken = count(std::min(size, m_end - m_start));
-        if (m_failed)
-            return -1;
-        std::memcpy(into, m_in + m_start, taken);
-        m_start += taken;
-        return ssize_t(taken);
-    }
-
-    ssize_t write(const char* data, std::size_t size) override
-    {
-        if (m_failed)
-            return -1;
-        m_out.append(data, qsizetype(size));
-        return ssize_t(size);
-    }
-
-    void get_remote_ip_and_port(std::string& ip, int& port) const override
-    {
-        addressOf(m_socket, true, ip, port);
-    }
-    void get_local_ip_and_port(std::string& ip, int& port) const override
-    {
-        addressOf(m_socket, false, ip, port);
-    }
-    socket_t socket() const override { return m_socket; }
 
 private:
-    // Of the bytes buffered, how many httplib may take now: the head up to its blank line, then
-    // the body; past a limit, the client hears why and the connection is over.
-    std::size_t count(std::size_t available)
+    static Stream makeStream(tcp::socket socket, ConnectionContext& context)
     {
-        const HttpLimits& limits = m_context.limits;
-        if (!m_inHead) {
-            if ((m_bodyBytes += available) > limits.maxBodyBytes)
-                refuse(413, "Content Too Large", "The request was too large");
-            return available;
-        }
-        for (std::size_t i = 0; i < available; ++i) {
-            const char c = m_in[m_start + i];
-            if (++m_headBytes > limits.maxHeadBytes) {
-                refuse(431, "Request Header Fields Too Large", "The request's headers were too large");
-                return 0;
-            }
-            if (c != '\n') {
-                m_lineLength += c == '\r' ? 0 : 1;
-                continue;
-            }
-            if (++m_headLines > limits.maxHeadLines) {
-                refuse(431, "Request Header Fields Too Large", "The request's headers were too large");
-                return 0;
-            }
-            const bool blank = m_lineLength == 0 && m_headLines > 1;
-            m_lineLength = 0;
-            if (blank) {
-                m_inHead = false;
-                return i + 1;
-            }
-        }
-        return available;
+        if constexpr (secured)
+            return Stream(std::move(socket), *context.tls);
+        else
+            return Stream(std::move(socket));
     }
 
-    bool fill()
+    tcp::socket& lowest() { return beast::get_lowest_layer(m_stream); }
+
+    // Every wait on the client has a deadline; when it passes the wait ends with the socket's
+    // operations cancelled and m_timedOut set.
+    void arm(milliseconds within)
     {
-        if (!m_out.isEmpty() && !flush()) // an interim "100 Continue" must reach the client
-            return false;
-        for (;;) {
-            ERR_clear_error();
-            const ssize_t got =
-                m_ssl ? SSL_read(m_ssl, m_in, int(readChunk)) : ::recv(m_socket, m_in, readChunk, 0);
-            if (got > 0) {
-                m_start = 0;
-                m_end = std::size_t(got);
-                return true;
-            }
-            const short events =
-                m_ssl ? wanted(int(got)) : (got < 0 && (errno == EAGAIN || errno == EINTR) ? POLLIN : 0);
-            if (events && wait(events, m_deadline))
-                continue;
-            if (events && Clock::now() >= m_deadline && (m_headBytes > 0 || !m_inHead))
-                refuse(408, "Request Timeout", "The request took too long to arrive");
-            m_failed = true;
-            return false;
+        m_timedOut = false;
+        const quint64 generation = ++m_generation;
+        m_timer.expires_after(within);
+        m_timer.async_wait([self = this->shared_from_this(), generation](error_code ec) {
+            if (ec || generation != self->m_generation)
+                return;
+            self->m_timedOut = true;
+            error_code ignored;
+            self->lowest().cancel(ignored);
+        });
+    }
+    void disarm()
+    {
+        ++m_generation;
+        m_timer.cancel();
+    }
+
+    void readRequest()
+    {
+        m_parser.emplace();
+        m_parser->header_limit(std::uint32_t(m_context.limits.maxHeadBytes));
+        m_parser->body_limit(m_context.limits.maxBodyBytes);
+        if (m_served == 0 || m_buffer.size() > 0)
+            return readHead();
+        // Between requests the client has the keep-alive time to begin another, then the
+        // request's own time to send it whole.
+        arm(m_context.limits.keepAlive);
+        m_stream.async_read_some(m_buffer.prepare(1024),
+                                 [self = this->shared_from_this()](error_code ec, std::size_t got) {
+                                     if (ec)
+                                         return self->close();
+                                     self->m_buffer.commit(got);
+                                     self->readHead();
+                                 });
+    }
+
+    void readHead()
+    {
+        arm(m_context.limits.requestTime);
+        http::async_read_header(m_stream, m_buffer, *m_parser,
+                                [self = this->shared_from_this()](error_code ec, std::size_t) {
+                                    if (ec)
+                                        return self->readFailed(ec);
+                                    self->headRead();
+                                });
+    }
+
+    void headRead()
+    {
+        const auto& head = m_parser->get();
+        // The request line and the blank line that ends the head count as lines too.
+        if (std::distance(head.begin(), head.end()) + 2 > m_context.limits.maxHeadLines)
+            return refuse(431, "The request's headers were too large");
+        if (beast::iequals(head[http::field::expect], "100-continue") && !m_parser->is_done()) {
+            static const char interim[] = "HTTP/1.1 100 Continue\r\n\r\n";
+            return asio::async_write(m_stream, asio::buffer(interim, sizeof(interim) - 1),
+                                     [self = this->shared_from_this()](error_code ec, std::size_t) {
+                                         if (ec)
+                                             return self->close();
+                                         self->readBody();
+                                     });
         }
+        readBody();
     }
 
-    // What a failed TLS call waits for, or nothing when the connection is over.
-    short wanted(int result) const
+    void readBody()
     {
-        switch (SSL_get_error(m_ssl, result)) {
-        case SSL_ERROR_WANT_READ:
-            return POLLIN;
-        case SSL_ERROR_WANT_WRITE:
-            return POLLOUT;
-        default:
-            return 0;
-        }
+        http::async_read(m_stream, m_buffer, *m_parser,
+                         [self = this->shared_from_this()](error_code ec, std::size_t) {
+                             if (ec)
+                                 return self->readFailed(ec);
+                             self->handle();
+                         });
     }
 
-    bool wait(short events, Clock::time_point deadline) const
+    void readFailed(error_code ec)
     {
-        for (;;) {
-            if (m_context.stopping())
-                return false;
-            const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
-            pollfd descriptor{m_socket, events, 0};
-            const int ready =
-                ::poll(&descriptor, 1, int(std::clamp(left, milliseconds(0), waitSlice).count()));
-            if (ready > 0)
-                return true;
-            if ((ready < 0 && errno != EINTR) || left <= milliseconds(0))
-                return false;
-        }
+        if (ec == http::error::header_limit)
+            return refuse(431, "The request's headers were too large");
+        if (ec == http::error::body_limit)
+            return refuse(413, "The request was too large");
+        // A client that never began a request is only let go; one that began too slowly hears why.
+        if (m_timedOut && (m_buffer.size() > 0 || m_parser->got_some()))
+            return refuse(408, "The request took too long to arrive");
+        if (ec == http::error::bad_method || ec == http::error::bad_target ||
+            ec == http::error::bad_version || ec == http::error::bad_field || ec == http::error::bad_value ||
+            ec == http::error::bad_line_ending)
+            return refuse(400, "The request could not be read");
+        close();
     }
 
-    void refuse(int status, const char* reason, const char* message)
+    void handle()
     {
-        m_out = refusal(status, reason, message);
-        flush();
-        m_failed = true;
+        disarm();
+        auto& message = m_parser->get();
+        HttpRequest request;
+        request.method = std::string(message.method_string());
+        splitTarget(std::string_view(message.target().data(), message.target().size()), request);
+        for (const auto& field : message)
+            request.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
+        auto body = decodedBody(std::string(message[http::field::content_encoding]),
+                                QByteArray::fromStdString(message.body()), m_context.limits.maxBodyBytes);
+        if (const int* refused = std::get_if<int>(&body))
+            return refuse(*refused, *refused == 413 ? "The request was too large"
+                                                    : "The request's body could not be read");
+        request.body = std::move(std::get<QByteArray>(body));
+        m_keepAlive = message.keep_alive() && ++m_served < m_context.limits.requestsPerConnection;
+        m_parser.reset();
+        if (m_buffer.size() == 0)
+            m_buffer.shrink_to_fit(); // a held poll keeps no more than it needs
+        ++m_context.answering;
+        m_context.dispatch(std::move(request), [self = this->shared_from_this()](HttpReply reply) {
+            asio::post(self->m_stream.get_executor(),
+                       [self, reply = std::move(reply)]() mutable { self->write(std::move(reply)); });
+        });
     }
 
-    const int m_socket;
-    const ConnectionContext& m_context;
-    SSL* m_ssl = nullptr;
-    char m_in[readChunk];
-    std::size_t m_start = 0;
-    std::size_t m_end = 0;
-    QByteArray m_out;
-    Clock::time_point m_deadline = Clock::now();
-    bool m_failed = false;
-    bool m_inHead = true;
-    std::size_t m_headBytes = 0;
-    int m_headLines = 0;
-    int m_lineLength = 0;
-    std::size_t m_bodyBytes = 0;
+    void refuse(int status, const char* message)
+    {
+        disarm();
+        ++m_context.answering;
+        m_keepAlive = false;
+        m_leftUnread = true;
+        write(refusal(status, message));
+    }
+
+    void write(HttpReply reply)
+    {
+        m_response.emplace(http::status(unsigned(reply.status)), 11);
+        m_response->set(http::field::content_type, reply.contentType);
+        for (const auto& [name, value] : reply.headers)
+            m_response->set(name, value);
+        m_response->keep_alive(m_keepAlive);
+        m_response->body() = reply.body.toStdString();
+        m_response->prepare_payload();
+        arm(m_context.limits.replyTime);
+        http::async_write(m_stream, *m_response,
+                          [self = this->shared_from_this()](error_code ec, std::size_t) {
+                              --self->m_context.answering;
+                              self->m_response.reset();
+                              if (ec)
+                                  return self->close();
+                              if (self->m_leftUnread)
+                                  return self->closeLeavingTheReply();
+                              if (!self->m_keepAlive)
+                                  return self->close();
+                              self->readRequest();
+                          });
+    }
+
+    // Closing with unread bytes pending resets the connection, which can destroy the reply before
+    // the client reads it: stop sending, then take what is still coming for a moment.
+    void closeLeavingTheReply()
+    {
+        error_code ignored;
+        lowest().shutdown(tcp::socket::shutdown_send, ignored);
+        arm(drainTime);
+        drain();
+    }
+    void drain()
+    {
+        m_buffer.clear();
+        lowest().async_read_some(m_buffer.prepare(16 * 1024),
+                                 [self = this->shared_from_this()](error_code ec, std::size_t got) {
+                                     self->m_drained += got;
+                                     if (ec || self->m_drained >= drainLimit)
+                                         return self->close();
+                                     self->drain();
+                                 });
+    }
+
+    void close()
+    {
+        disarm();
+        error_code ignored;
+        lowest().shutdown(tcp::socket::shutdown_both, ignored);
+        lowest().close(ignored);
+    }
+
+    Stream m_stream;
+    ConnectionContext& m_context;
+    asio::steady_timer m_timer;
+    quint64 m_generation = 0;
+    bool m_timedOut = false;
+    beast::flat_buffer m_buffer{64 * 1024};
+    std::optional<http::request_parser<http::string_body>> m_parser;
+    std::optional<http::response<http::string_body>> m_response;
+    int m_served = 0;
+    bool m_keepAlive = false;
+    bool m_leftUnread = false;
+    std::size_t m_drained = 0;
 };
-
-// Closing with unread bytes pending resets the connection, which can destroy the reply before
-// the client reads it: stop sending, then take what is still coming for a moment.
-void closeLeavingTheReply(int socket)
-{
-    ::shutdown(socket, SHUT_WR);
-    const auto until = Clock::now() + milliseconds(500);
-    char sink[readChunk];
-    std::size_t drained = 0;
-    while (drained < 1024 * 1024 && Clock::now() < until) {
-        pollfd descriptor{socket, POLLIN, 0};
-        if (::poll(&descriptor, 1, 100) <= 0)
-            continue;
-        const ssize_t got = ::recv(socket, sink, sizeof(sink), 0);
-        if (got <= 0 && !(got < 0 && (errno == EAGAIN || errno == EINTR)))
-            break;
-        drained += std::size_t(std::max<ssize_t>(got, 0));
-    }
-    ::close(socket);
-}
 
 } // namespace
 
-void closeConnectionAfterReply()
+void serveConnection(tcp::socket socket, ConnectionContext& context)
 {
-    closeRequested = true;
-}
-
-void serveConnection(int socket, const ConnectionContext& context, const RequestProcessor& process)
-{
-    const int yes = 1;
-    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
-    fcntl(socket, F_SETFL, fcntl(socket, F_GETFL) | O_NONBLOCK);
-    bool leftUnread = false;
-    {
-        Connection connection(socket, context);
-        const HttpLimits& limits = context.limits;
-        const bool secured = connection.handshake();
-        for (int served = 0; secured && served < limits.requestsPerConnection; ++served) {
-            const milliseconds idle = served == 0
-                                          ? limits.requestTime
-                                          : (context.othersWaiting() ? milliseconds(0) : limits.keepAlive);
-            if (!connection.awaitRequest(Clock::now() + idle))
-                break;
-            connection.beginRequest();
-            closeRequested = false;
-            bool clientCloses = false;
-            const bool last = served + 1 == limits.requestsPerConnection;
-            const bool answered = process(connection, last, clientCloses);
-            leftUnread = closeRequested || connection.failed();
-            if (!connection.flush() || !answered || clientCloses || leftUnread)
-                break;
-        }
-    }
-    if (leftUnread)
-        closeLeavingTheReply(socket);
+    if (context.tls)
+        std::make_shared<Connection<asio::ssl::stream<tcp::socket>>>(std::move(socket), context)->start();
     else
-        ::close(socket);
+        std::make_shared<Connection<tcp::socket>>(std::move(socket), context)->start();
 }
 
 } // namespace tessary::server

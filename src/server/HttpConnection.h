@@ -1,50 +1,26 @@
 #pragma once
 
-#include <openssl/types.h>
+#include "server/HttpMessage.h"
 
-#include <chrono>
-#include <cstddef>
-#include <functional>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ssl/context.hpp>
 
-namespace httplib {
-class Stream;
-}
+#include <atomic>
 
 namespace tessary::server {
 
-// What one client may send and how long it may take. Every limit holds before anything beyond
-// it is read: the head is counted as it arrives, the body as sent (compressed or chunked) and,
-// by the handlers, as read.
-struct HttpLimits {
-    std::size_t maxHeadBytes = 16 * 1024; // request line and headers together
-    int maxHeadLines = 64;
-    std::size_t maxBodyBytes = 64 * 1024; // the largest request (an inbox's password) is tiny
-    std::chrono::milliseconds requestTime = std::chrono::seconds(10); // a whole request, TLS included
-    std::chrono::milliseconds replyTime = std::chrono::seconds(10);   // a whole reply
-    std::chrono::milliseconds keepAlive = std::chrono::seconds(5);    // between requests
-    int requestsPerConnection = 100;
-};
-
-// httplib's handling of one request read from the stream; false ends the connection.
-using RequestProcessor =
-    std::function<bool(httplib::Stream& stream, bool closeConnection, bool& connectionClosed)>;
-
-// What the connection needs to know of the server it belongs to.
+// What the connections share with the server they belong to.
 struct ConnectionContext {
-    const HttpLimits& limits;
-    SSL_CTX* tls = nullptr;              // nothing: plain http
-    std::function<bool()> othersWaiting; // connections queued for a worker
-    std::function<bool()> stopping;      // the server is shutting down
+    HttpLimits limits;
+    boost::asio::ssl::context* tls = nullptr; // nothing: plain http
+    // Hands a request on and returns at once; the reply comes through the second argument.
+    std::function<void(HttpRequest, HttpRespond)> dispatch;
+    std::atomic<int> answering{0}; // requests handed on whose reply is not yet sent
 };
 
-// Serves one accepted connection on the calling worker: the TLS handshake, then requests one
-// after another. A head over the limits is answered 431, a body 413, a client too slow 408; each
-// ends the connection. A kept-alive connection gives its worker up at once when others wait.
-// Each reply leaves in one write, with Nagle's delay switched off. Closes `socket`.
-void serveConnection(int socket, const ConnectionContext& context, const RequestProcessor& process);
-
-// Asks that the connection end after the reply being built on this worker: its request's body
-// was left unread.
-void closeConnectionAfterReply();
+// Serves one accepted connection on its strand, never blocking it: the TLS handshake, then
+// requests one after another, each answered when its handler responds. A head over the limits is
+// answered 431, a body 413, a client too slow 408; each ends the connection. Nagle's delay is off.
+void serveConnection(boost::asio::ip::tcp::socket socket, ConnectionContext& context);
 
 } // namespace tessary::server

@@ -7,17 +7,25 @@ namespace tessary::server {
 MessageCache::MessageCache(std::chrono::milliseconds retention, int maxHeldPolls)
     : m_retention(retention)
     , m_maxHeldPolls(maxHeldPolls)
+    , m_timekeeper([this] { answerOnTime(); })
 {
+}
+
+MessageCache::~MessageCache()
+{
+    shutDown();
+    m_timekeeper.join();
 }
 
 void MessageCache::add(CachedMessage message)
 {
+    QString accountId;
     {
         std::lock_guard lock(m_mutex);
         if (m_messages.contains(message.id))
             return;
         const QString id = message.id;
-        const QString accountId = message.accountId;
+        accountId = message.accountId;
         m_messages.insert(id, Entry{std::move(message), Clock::now()});
         QList<const Entry*> held;
         for (const Entry& entry : std::as_const(m_messages))
@@ -35,6 +43,7 @@ void MessageCache::add(CachedMessage message)
         }
     }
     m_changed.notify_all();
+    recheck(accountId);
 }
 
 std::optional<CachedMessage> MessageCache::find(const QString& id) const
@@ -70,6 +79,7 @@ void MessageCache::setProblem(const QString& accountId, std::optional<QString> p
             m_problems.remove(accountId);
     }
     m_changed.notify_all();
+    recheck(accountId);
 }
 
 std::optional<QString> MessageCache::problem(const QSet<QString>& accounts) const
@@ -94,6 +104,7 @@ void MessageCache::markSettled(const QString& accountId)
         m_settled.insert(accountId);
     }
     m_changed.notify_all();
+    recheck(accountId);
 }
 
 void MessageCache::shutDown()
@@ -103,6 +114,8 @@ void MessageCache::shutDown()
         m_shutDown = true;
     }
     m_changed.notify_all();
+    m_deadlineChanged.notify_all();
+    recheck(std::nullopt);
 }
 
 bool MessageCache::settled(const QSet<QString>& accounts) const
@@ -133,42 +146,116 @@ QList<CachedMessage> MessageCache::since(const QSet<QString>& accounts, double s
     return matching(accounts, since);
 }
 
-std::optional<QStringList> MessageCache::waitForIds(const QString& installId, const QSet<QString>& accounts,
-                                                    double since, Clock::time_point deadline)
+QStringList MessageCache::idsSince(const QSet<QString>& accounts, double since)
 {
-    std::unique_lock lock(m_mutex);
-    const quint64 ticket = ++m_pollTickets[installId];
-    m_changed.notify_all(); // an older poll of this install answers now
-    const auto last = m_lastAnswers.constFind(installId);
-    const std::optional<QSet<QString>> seen =
-        last != m_lastAnswers.cend() && last->since == since ? std::optional(last->ids) : std::nullopt;
     QStringList ids;
-    bool held = false;
-    for (;;) {
-        ids.clear();
-        if (settled(accounts))
-            for (const CachedMessage& message : matching(accounts, since))
-                ids.append(message.id);
-        const bool news = !ids.isEmpty() && (!seen || QSet<QString>(ids.begin(), ids.end()) != *seen);
-        if (news || m_shutDown || m_pollTickets.value(installId) != ticket || problemLocked(accounts))
-            break;
-        if (!held && m_heldPolls >= m_maxHeldPolls)
-            return std::nullopt;
-        if (!held) {
-            held = true;
-            ++m_heldPolls;
+    for (const CachedMessage& message : matching(accounts, since))
+        ids.append(message.id);
+    return ids;
+}
+
+QStringList MessageCache::currentIds(const Parked& poll)
+{
+    // Until every inbox has been read once, what is cached may be the middle of a mailbox.
+    return settled(poll.accounts) ? idsSince(poll.accounts, poll.since) : QStringList();
+}
+
+std::optional<QStringList> MessageCache::readyIds(const Parked& poll)
+{
+    const QStringList ids = currentIds(poll);
+    const bool news = !ids.isEmpty() && (!poll.seen || QSet<QString>(ids.begin(), ids.end()) != *poll.seen);
+    if (news || m_shutDown || problemLocked(poll.accounts))
+        return ids;
+    return std::nullopt;
+}
+
+void MessageCache::unpark(quint64 id, QStringList ids, Answers& answers)
+{
+    const auto parked = m_parked.find(id);
+    m_deadlines.erase(parked->deadline);
+    if (m_parkedByInstall.value(parked->installId) == id)
+        m_parkedByInstall.remove(parked->installId);
+    m_lastAnswers.insert(parked->installId, Answer{parked->since, QSet<QString>(ids.begin(), ids.end())});
+    answers.emplace_back(std::move(parked->answer), std::move(ids));
+    m_parked.erase(parked);
+}
+
+void MessageCache::recheck(const std::optional<QString>& accountId)
+{
+    Answers answers;
+    {
+        std::lock_guard lock(m_mutex);
+        QList<std::pair<quint64, QStringList>> ready;
+        for (auto poll = m_parked.cbegin(); poll != m_parked.cend(); ++poll)
+            if (!accountId || poll->accounts.contains(*accountId))
+                if (auto ids = readyIds(*poll))
+                    ready.append({poll.key(), std::move(*ids)});
+        for (auto& [id, ids] : ready)
+            unpark(id, std::move(ids), answers);
+    }
+    for (auto& [answer, ids] : answers)
+        answer(std::move(ids));
+}
+
+void MessageCache::parkForIds(const QString& installId, const QSet<QString>& accounts, double since,
+                              Clock::time_point deadline, IdsAnswer answer)
+{
+    Answers answers;
+    {
+        std::lock_guard lock(m_mutex);
+        // An older poll of this install answers now, with what it has.
+        if (const auto older = m_parkedByInstall.constFind(installId); older != m_parkedByInstall.cend()) {
+            const Parked& poll = m_parked[*older];
+            unpark(*older, currentIds(poll), answers);
         }
-        if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
-            ids.clear();
-            for (const CachedMessage& message : matching(accounts, since))
-                ids.append(message.id);
-            break;
+        const auto last = m_lastAnswers.constFind(installId);
+        Parked poll{installId,
+                    accounts,
+                    since,
+                    last != m_lastAnswers.cend() && last->since == since ? std::optional(last->ids)
+                                                                         : std::nullopt,
+                    m_deadlines.end(),
+                    std::move(answer)};
+        if (auto ids = readyIds(poll)) {
+            m_lastAnswers.insert(installId, Answer{since, QSet<QString>(ids->begin(), ids->end())});
+            answers.emplace_back(std::move(poll.answer), std::move(*ids));
+        } else if (m_parked.size() >= m_maxHeldPolls) {
+            answers.emplace_back(std::move(poll.answer), std::nullopt);
+        } else {
+            const quint64 id = ++m_lastParked;
+            const bool soonest = m_deadlines.empty() || deadline < m_deadlines.begin()->first;
+            poll.deadline = m_deadlines.emplace(deadline, id);
+            m_parked.insert(id, std::move(poll));
+            m_parkedByInstall.insert(installId, id);
+            if (soonest)
+                m_deadlineChanged.notify_one();
         }
     }
-    if (held)
-        --m_heldPolls;
-    m_lastAnswers.insert(installId, Answer{since, QSet<QString>(ids.begin(), ids.end())});
-    return ids;
+    for (auto& [reply, ids] : answers)
+        reply(std::move(ids));
+}
+
+void MessageCache::answerOnTime()
+{
+    std::unique_lock lock(m_mutex);
+    while (!m_shutDown) {
+        if (m_deadlines.empty())
+            m_deadlineChanged.wait(lock);
+        else
+            m_deadlineChanged.wait_until(lock, m_deadlines.begin()->first);
+        Answers answers;
+        const auto now = Clock::now();
+        // At its deadline a poll answers with all it has, settled or not.
+        while (!m_deadlines.empty() && m_deadlines.begin()->first <= now) {
+            const quint64 id = m_deadlines.begin()->second;
+            const Parked& poll = m_parked[id];
+            unpark(id, idsSince(poll.accounts, poll.since), answers);
+        }
+        lock.unlock();
+        for (auto& [answer, ids] : answers)
+            answer(std::move(ids));
+        lock.lock();
+    }
 }
 
 } // namespace tessary::server

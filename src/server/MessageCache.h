@@ -8,8 +8,11 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 namespace tessary::server {
 
@@ -24,15 +27,22 @@ struct CachedMessage {
 };
 
 // The messages of the last minutes, in memory only: nothing of a message ever reaches the disk.
-// Shared between the inbox watchers (which add) and the HTTP workers (which read and wait), so
-// every member is safe to call from any thread. An account holds at most its newest few hundred
+// Shared between the inbox watchers (which add) and the HTTP handlers (which read, and park held
+// polls), so every member is safe to call from any thread. An account holds at most its newest few hundred
 // messages (a mailbox flooded with mail cannot fill the memory).
 class MessageCache {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr int maxPerAccount = 200;
+    // Nothing (rather than an empty list, which would read as "no mail") when too many polls are
+    // held already. Called once, on the thread that brought the answer: it must not block.
+    using IdsAnswer = std::function<void(std::optional<QStringList>)>;
+
     explicit MessageCache(std::chrono::milliseconds retention = std::chrono::minutes(15),
                           int maxHeldPolls = 64);
+    ~MessageCache();
+    MessageCache(const MessageCache&) = delete;
+    MessageCache& operator=(const MessageCache&) = delete;
 
     void add(CachedMessage message); // wakes the polls waiting on its account; drops its oldest
     std::optional<CachedMessage> find(const QString& id) const;
@@ -50,23 +60,44 @@ public:
     void shutDown();
 
     QList<CachedMessage> since(const QSet<QString>& accounts, double since, Clock::time_point settleBy);
-    // A held poll: the ids since `since`, answered as soon as there are any, at `deadline`, or
-    // when a newer poll of the same install takes its place. A poll that repeats the install's
-    // last question (the same `since`) waits until the answer differs from the last one: a
-    // client polling on in one burst would otherwise be answered at once with the mail it has
-    // seen, again and again, and hear of new mail only on its next round. Nothing (rather than
-    // an empty list, which would read as "no mail") when too many polls are held already.
-    std::optional<QStringList> waitForIds(const QString& installId, const QSet<QString>& accounts,
-                                          double since, Clock::time_point deadline);
+    // A held poll, parked rather than waited for: `answer` gets the ids since `since` as soon as
+    // there are any, at `deadline`, or when a newer poll of the same install takes its place.
+    // A poll that repeats the install's last question (the same `since`) waits until the answer
+    // differs from the last one: a client polling on in one burst would otherwise be answered at
+    // once with the mail it has seen, again and again, and hear of new mail only on its next round.
+    void parkForIds(const QString& installId, const QSet<QString>& accounts, double since,
+                    Clock::time_point deadline, IdsAnswer answer);
 
 private:
     struct Entry {
         CachedMessage message;
         Clock::time_point heldSince;
     };
+    struct Answer {
+        double since = 0;
+        QSet<QString> ids;
+    };
+    struct Parked {
+        QString installId;
+        QSet<QString> accounts;
+        double since = 0;
+        std::optional<QSet<QString>> seen; // the install's last answer to the same question
+        std::multimap<Clock::time_point, quint64>::iterator deadline;
+        IdsAnswer answer;
+    };
+    using Answers = std::vector<std::pair<IdsAnswer, std::optional<QStringList>>>;
+
     QList<CachedMessage> matching(const QSet<QString>& accounts, double since);
     bool settled(const QSet<QString>& accounts) const;
     std::optional<QString> problemLocked(const QSet<QString>& accounts) const;
+    QStringList currentIds(const Parked& poll);
+    // The ids a poll would be answered with now, or nothing while it should stay parked.
+    std::optional<QStringList> readyIds(const Parked& poll);
+    QStringList idsSince(const QSet<QString>& accounts, double since);
+    void unpark(quint64 id, QStringList ids, Answers& answers);
+    // Answers the parked polls that an account's news decides (all of them: nothing named).
+    void recheck(const std::optional<QString>& accountId);
+    void answerOnTime(); // the thread that answers polls whose deadline has come
 
     const std::chrono::milliseconds m_retention;
     const int m_maxHeldPolls;
@@ -75,14 +106,14 @@ private:
     QHash<QString, Entry> m_messages;
     QSet<QString> m_settled;
     QHash<QString, QString> m_problems;
-    QHash<QString, quint64> m_pollTickets;
-    struct Answer {
-        double since = 0;
-        QSet<QString> ids;
-    };
     QHash<QString, Answer> m_lastAnswers; // per install
-    int m_heldPolls = 0;
+    QHash<quint64, Parked> m_parked;
+    QHash<QString, quint64> m_parkedByInstall;
+    std::multimap<Clock::time_point, quint64> m_deadlines;
+    quint64 m_lastParked = 0;
+    std::condition_variable m_deadlineChanged;
     bool m_shutDown = false;
+    std::thread m_timekeeper;
 };
 
 } // namespace tessary::server

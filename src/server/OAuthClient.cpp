@@ -1,12 +1,11 @@
 #include "server/OAuthClient.h"
 
 #include "server/CredentialCipher.h"
+#include "server/FormPost.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrlQuery>
-
-#include <httplib.h>
 
 namespace tessary::server {
 
@@ -30,27 +29,22 @@ QString emailFromIdToken(const QString& idToken)
     return email.isEmpty() ? claims.value("preferred_username").toString() : email;
 }
 
-Expected<OAuthTokens, OAuthError> postToTokenEndpoint(const OAuthProvider& provider, httplib::Params form)
+using Form = QList<std::pair<QByteArray, QByteArray>>;
+
+Expected<OAuthTokens, OAuthError> postToTokenEndpoint(const OAuthProvider& provider, Form form)
 {
     const QUrl url(provider.tokenUrl);
     const bool tls = url.scheme() == QLatin1String("https");
     if (!url.isValid() || (!tls && url.host() != QLatin1String("127.0.0.1")))
         return Unexpected{OAuthError{
             QStringLiteral("The sign-in service's address \"%1\" is not usable").arg(provider.tokenUrl)}};
-    const std::string origin = url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString().toStdString();
-    httplib::Client client(origin);
-    client.enable_server_certificate_verification(true);
-    if (!provider.caFile.isEmpty())
-        client.set_ca_cert_path(provider.caFile.toStdString());
-    client.set_connection_timeout(10);
-    client.set_read_timeout(15);
-    form.emplace("client_id", provider.clientId.toStdString());
+    form.append({"client_id", provider.clientId.toUtf8()});
     if (!provider.clientSecret.isEmpty())
-        form.emplace("client_secret", provider.clientSecret.toStdString());
-    const auto reply = client.Post(url.path().toStdString(), form);
+        form.append({"client_secret", provider.clientSecret.toUtf8()});
+    const auto reply = postForm(url, form, provider.caFile, std::chrono::seconds(25));
     if (!reply)
         return Unexpected{OAuthError{QStringLiteral("Can't reach %1").arg(url.host())}};
-    const QJsonObject body = QJsonDocument::fromJson(QByteArray::fromStdString(reply->body)).object();
+    const QJsonObject body = QJsonDocument::fromJson(reply->body).object();
     if (reply->status != 200) {
         if (body.value("error").toString() == QLatin1String("invalid_grant"))
             return Unexpected{OAuthError{
@@ -126,15 +120,15 @@ Expected<OAuthTokens, OAuthError> exchangeCode(const OAuthProvider& provider, co
                                                const QByteArray& verifier, const QString& redirectUri)
 {
     return postToTokenEndpoint(provider, {{"grant_type", "authorization_code"},
-                                          {"code", code.toStdString()},
-                                          {"redirect_uri", redirectUri.toStdString()},
-                                          {"code_verifier", verifier.toStdString()}});
+                                          {"code", code.toUtf8()},
+                                          {"redirect_uri", redirectUri.toUtf8()},
+                                          {"code_verifier", verifier}});
 }
 
 Expected<OAuthTokens, OAuthError> refreshAccess(const OAuthProvider& provider, const QString& refreshToken)
 {
-    return postToTokenEndpoint(
-        provider, {{"grant_type", "refresh_token"}, {"refresh_token", refreshToken.toStdString()}});
+    return postToTokenEndpoint(provider,
+                               {{"grant_type", "refresh_token"}, {"refresh_token", refreshToken.toUtf8()}});
 }
 
 } // namespace tessary::server

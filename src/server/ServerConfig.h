@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/Expected.h"
-#include "server/HttpConnection.h"
+#include "server/HttpMessage.h"
 #include "server/KeyVault.h"
 #include "server/OAuthClient.h"
 
@@ -45,8 +45,8 @@ struct ServerConfig {
     QString publicUrl;                 // where browsers reach this backend; its own address when empty
     std::shared_ptr<KeyVault> keyring; // the credential key's home; none: the key file alone
     ImapSettings imap;
-    int maxHeldPolls = 64;  // ids polls held at once; the worker pool is larger
-    int pollHoldMs = 10000; // an ids poll is answered after at most this long
+    int maxHeldPolls = 16384; // ids polls held at once: each costs memory only, no thread
+    int pollHoldMs = 10000;   // an ids poll is answered after at most this long
     HttpLimits http;
 };
 

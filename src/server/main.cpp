@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdio>
 
+#include <sys/resource.h>
+
 using namespace tessary::server;
 
 int main(int argc, char** argv)
@@ -19,6 +21,12 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Every held poll is an open connection: take as many descriptors as the system allows.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tessary-backend"));

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 using namespace tessary;
 using namespace tessary::server;
 using namespace tessary::test;
@@ -104,8 +106,14 @@ TEST(HeldPolls, APollThatRunsOutListsEachIdOnce)
     message.receivedAt = 1000;
     cache.add(message);
     cache.markSettled("inbox");
-    const auto soon = [] { return MessageCache::Clock::now() + std::chrono::milliseconds(200); };
-    ASSERT_EQ(cache.waitForIds("install", {"inbox"}, 900, soon()), QStringList{"inbox.7.1"});
+    const auto poll = [&cache] {
+        std::promise<std::optional<QStringList>> answered;
+        cache.parkForIds("install", {"inbox"}, 900,
+                         MessageCache::Clock::now() + std::chrono::milliseconds(200),
+                         [&answered](std::optional<QStringList> ids) { answered.set_value(std::move(ids)); });
+        return answered.get_future().get();
+    };
+    ASSERT_EQ(poll(), QStringList{"inbox.7.1"});
     // The same question again holds until its deadline, since nothing new came.
-    EXPECT_EQ(cache.waitForIds("install", {"inbox"}, 900, soon()), QStringList{"inbox.7.1"});
+    EXPECT_EQ(poll(), QStringList{"inbox.7.1"});
 }

@@ -127,6 +127,45 @@ TEST_F(RequestLimits, ASecondBackendOnTheSamePortDoesNotStart)
     EXPECT_TRUE(second.error().contains(QString::number(backend->port()))) << second.error().toStdString();
 }
 
+// A poll waiting for mail holds no thread: with far more polls held than the server has threads,
+// another request is still answered while every poll waits.
+TEST(HeldPolls, PollsWaitingForMailHoldNoThread)
+{
+    QTemporaryDir data;
+    server::ServerConfig config;
+    config.dataDir = data.path();
+    config.pollHoldMs = 3000;
+    auto backend = server::BackendServer::start(config);
+    ASSERT_TRUE(backend) << backend.error().toStdString();
+    const uint16_t port = (*backend)->port();
+    const auto registered = [port] {
+        httplib::Client client("127.0.0.1", port);
+        const auto install = client.Post("/v1/installs", "", "application/json");
+        return install ? QJsonDocument::fromJson(QByteArray::fromStdString(install->body)).object()
+                       : QJsonObject{};
+    };
+    std::vector<std::unique_ptr<QTcpSocket>> polls;
+    for (int i = 0; i < 100; ++i) { // each install holds one poll at a time
+        const QByteArray token = registered().value("token").toString().toUtf8();
+        ASSERT_FALSE(token.isEmpty());
+        const QByteArray body = R"({"since": 0})";
+        auto& poll = polls.emplace_back(std::make_unique<QTcpSocket>());
+        poll->connectToHost(QHostAddress::LocalHost, port);
+        ASSERT_TRUE(poll->waitForConnected(5000));
+        poll->write("POST /v1/messages/ids HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " + token +
+                    "\r\nContent-Type: application/json\r\nContent-Length: " +
+                    QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        ASSERT_TRUE(poll->waitForBytesWritten(5000));
+    }
+    EXPECT_TRUE(registered().contains("token"));
+    for (auto& poll : polls)
+        EXPECT_FALSE(poll->waitForReadyRead(0)) << "a poll was answered before its mail or its deadline";
+    for (auto& poll : polls) {
+        ASSERT_TRUE(poll->bytesAvailable() > 0 || poll->waitForReadyRead(10000));
+        EXPECT_TRUE(poll->readAll().startsWith("HTTP/1.1 200"));
+    }
+}
+
 // Over https the same connections serve, one request after another, and refuse alike.
 TEST(RequestLimitsOverHttps, ServedAndRefusedLikePlainHttp)
 {
