@@ -5,6 +5,7 @@
 #include "server/HttpServer.h"
 #include "server/MailService.h"
 #include "server/MessageCache.h"
+#include "server/PostgresStorage.h"
 #include "server/SqliteStorage.h"
 
 #include <QDir>
@@ -84,13 +85,22 @@ QString BackendServer::serve()
 {
     // Opening (on a first start, making) the database waits for the disk, which a busy machine
     // kept from answering for up to 85 ms: that is why it is done here rather than in bind().
-    auto storage =
-        SqliteStorage::open(QDir(m_config.dataDir).filePath(QStringLiteral("tessary-backend.sqlite")));
-    if (!storage)
-        return storage.error();
-    m_storage = std::move(*storage);
+    if (m_config.databaseUrl.isEmpty()) {
+        auto storage =
+            SqliteStorage::open(QDir(m_config.dataDir).filePath(QStringLiteral("tessary-backend.sqlite")));
+        if (!storage)
+            return storage.error();
+        m_storage = std::move(*storage);
+    } else {
+        auto storage = PostgresStorage::open(m_config.databaseUrl);
+        if (!storage)
+            return storage.error();
+        m_storage = std::move(*storage);
+    }
     // The credential key may come from a keyring, which can take seconds to answer.
-    auto cipher = openCredentialKeys(m_config.dataDir, m_config.keyring.get(), *m_storage);
+    auto cipher = m_config.databaseUrl.isEmpty()
+                      ? openCredentialKeys(m_config.dataDir, m_config.keyring.get(), *m_storage)
+                      : openSharedCredentialKey(m_config.keyFile, m_config.sharedKey, *m_storage);
     if (!cipher)
         return cipher.error();
     m_cipher = std::make_unique<CredentialCipher>(std::move(*cipher));

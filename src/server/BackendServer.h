@@ -10,15 +10,15 @@
 
 namespace tessary::server {
 
-class SqliteStorage;
+class Storage;
 class CredentialCipher;
 class MessageCache;
 class MailService;
 class HttpApi;
 class HttpServer;
 
-// The whole backend: storage in the data folder, a watcher per active inbox, and the HTTP API on
-// its own threads. Stopping it (or destroying it) ends every thread it started.
+// The whole backend: storage in the data folder (or a PostgreSQL database), a watcher per active inbox, and
+// the HTTP API on its own threads. Stopping it (or destroying it) ends every thread it started.
 class BackendServer {
 public:
     // Opens the data folder, starts watching the stored inboxes and begins to serve. Plain http
@@ -43,7 +43,7 @@ private:
     QString serve();
 
     ServerConfig m_config;
-    std::unique_ptr<SqliteStorage> m_storage;
+    std::unique_ptr<Storage> m_storage;
     std::unique_ptr<CredentialCipher> m_cipher;
     std::unique_ptr<MessageCache> m_cache;
     std::unique_ptr<MailService> m_mail;

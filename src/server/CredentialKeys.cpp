@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -131,6 +133,36 @@ Expected<CredentialCipher, QString> openCredentialKeys(const QString& dataDir, K
     if (!inFile && !writeKeyFile(path, key))
         return Unexpected{QStringLiteral("Can't write the key file %1").arg(path)};
     return CredentialCipher(key);
+}
+
+Expected<CredentialCipher, QString> openSharedCredentialKey(const QString& keyFile, const QByteArray& key,
+                                                            Storage& storage)
+{
+    QByteArray shared = key;
+    if (!keyFile.isEmpty()) {
+        const KeyFile file = readKeyFile(keyFile);
+        if (file.state != KeyFile::State::read)
+            return Unexpected{file.state == KeyFile::State::absent
+                                  ? QStringLiteral("The key file %1 does not exist").arg(keyFile)
+                                  : file.problem};
+        shared = file.key;
+    }
+    if (shared.isEmpty())
+        return Unexpected{QStringLiteral("A shared database needs the key every instance seals with: give "
+                                         "--key-file FILE or set TESSARY_CREDENTIAL_KEY")};
+    if (shared.size() != CredentialCipher::keySize)
+        return Unexpected{
+            QStringLiteral("The credential key must be %1 bytes").arg(CredentialCipher::keySize)};
+    CredentialCipher cipher(shared);
+    const auto stored = storage.credentials();
+    const bool opensAny = std::any_of(stored.begin(), stored.end(), [&cipher](const auto& credential) {
+        return cipher.open(credential.second, credential.first.toUtf8()).has_value();
+    });
+    if (!stored.isEmpty() && !opensAny)
+        return Unexpected{
+            QStringLiteral("The credential key opens none of the inboxes in the database: every "
+                           "instance needs the key they were sealed with")};
+    return cipher;
 }
 
 } // namespace tessary::server

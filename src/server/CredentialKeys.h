@@ -20,4 +20,11 @@ namespace tessary::server {
 Expected<CredentialCipher, QString> openCredentialKeys(const QString& dataDir, KeyVault* keyring,
                                                        Storage& storage);
 
+// The key that instances sharing one database all seal with, from `keyFile` (the 32 bytes, mode
+// 0600) or else `key` (as given in the environment); it is never made here, since an instance
+// with a key of its own would seal what the others cannot open. A key that opens none of the
+// credentials already stored is refused for the same reason.
+Expected<CredentialCipher, QString> openSharedCredentialKey(const QString& keyFile, const QByteArray& key,
+                                                            Storage& storage);
+
 } // namespace tessary::server

@@ -136,15 +136,22 @@ void HttpApi::handle(const HttpRequest& request, const HttpRespond& respond)
 }
 
 // The install behind the request's token, or a 401 (the client then drops its token and registers
-// again on its next call).
+// again on its next call). Storage that cannot tell answers 503 instead: a 401 then would cost
+// every client its token and its inboxes.
 std::optional<QString> HttpApi::authorized(const HttpRequest& request, const HttpRespond& respond)
 {
     const std::string header = request.header("Authorization");
     const std::string prefix = "Bearer ";
-    if (header.rfind(prefix, 0) == 0 && header.size() > prefix.size())
-        if (auto install =
-                m_storage.installForToken(sha256(QByteArray::fromStdString(header.substr(prefix.size())))))
-            return install;
+    if (header.rfind(prefix, 0) == 0 && header.size() > prefix.size()) {
+        const auto install =
+            m_storage.installForToken(sha256(QByteArray::fromStdString(header.substr(prefix.size()))));
+        if (!install) {
+            respond(busy(QStringLiteral("The backend cannot reach its database; please try again")));
+            return std::nullopt;
+        }
+        if (*install)
+            return *install;
+    }
     respond(failure(401, QStringLiteral("This computer is not signed in to the backend; please try again")));
     return std::nullopt;
 }

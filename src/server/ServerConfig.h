@@ -36,6 +36,10 @@ struct ServerConfig {
     QString listenHost = QStringLiteral("127.0.0.1");
     uint16_t listenPort = 0; // 0: the system picks one
     QString dataDir;
+    QString databaseUrl; // PostgreSQL, shared by the instances of a hosted backend; none: SQLite in dataDir
+    // With a database: the key all its instances seal credentials with, from a file or else as bytes.
+    QString keyFile;
+    QByteArray sharedKey;
     QString tlsCert;
     QString tlsKey;
     QString publicUrl;                 // where browsers reach this backend; its own address when empty

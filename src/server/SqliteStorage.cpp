@@ -44,7 +44,6 @@ private:
     int m_index = 0;
 };
 
-// Text columns only, so the same schema reads the same on PostgreSQL.
 const char* const tablesSql = R"(
 CREATE TABLE IF NOT EXISTS installs (
     id TEXT PRIMARY KEY,
@@ -112,13 +111,18 @@ Expected<QString, QString> SqliteStorage::createInstall(const QByteArray& tokenH
     return id;
 }
 
-std::optional<QString> SqliteStorage::installForToken(const QByteArray& tokenHash)
+Expected<std::optional<QString>, QString> SqliteStorage::installForToken(const QByteArray& tokenHash)
 {
     std::lock_guard lock(m_mutex);
     Statement select(m_db, "SELECT id FROM installs WHERE token_hash = ?");
-    if (select.bind(tokenHash.toHex()).step() != SQLITE_ROW)
-        return std::nullopt;
-    return select.text(0);
+    switch (select.bind(tokenHash.toHex()).step()) {
+    case SQLITE_ROW:
+        return std::optional(select.text(0));
+    case SQLITE_DONE:
+        return std::optional<QString>();
+    default:
+        return Unexpected{QString::fromUtf8(sqlite3_errmsg(m_db))};
+    }
 }
 
 Expected<Done, QString> SqliteStorage::addAccount(const StoredAccount& account,

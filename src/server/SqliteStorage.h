@@ -18,7 +18,7 @@ public:
     ~SqliteStorage() override;
 
     Expected<QString, QString> createInstall(const QByteArray& tokenHash) override;
-    std::optional<QString> installForToken(const QByteArray& tokenHash) override;
+    Expected<std::optional<QString>, QString> installForToken(const QByteArray& tokenHash) override;
     Expected<Done, QString> addAccount(const StoredAccount& account,
                                        const QByteArray& sealedCredential) override;
     QList<StoredAccount> accounts(const QString& installId) override;

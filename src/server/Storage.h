@@ -21,14 +21,16 @@ struct StoredAccount {
 };
 
 // What the backend keeps on disk: installs (by token hash only), accounts and their encrypted
-// credentials. Messages are never stored. Implementations are safe to call from any thread.
-// The SQL is kept to what SQLite and PostgreSQL both accept, so a hosted deployment can swap it.
+// credentials. Messages are never stored. Implementations are safe to call from any thread:
+// SQLite for one machine, PostgreSQL for the instances of a hosted backend.
 class Storage {
 public:
     virtual ~Storage() = default;
 
     virtual Expected<QString, QString> createInstall(const QByteArray& tokenHash) = 0;
-    virtual std::optional<QString> installForToken(const QByteArray& tokenHash) = 0;
+    // The install a token stands for; nothing when it stands for none; an error when the storage
+    // cannot tell (its database out of reach), which must never read as an unknown token.
+    virtual Expected<std::optional<QString>, QString> installForToken(const QByteArray& tokenHash) = 0;
 
     virtual Expected<Done, QString> addAccount(const StoredAccount& account,
                                                const QByteArray& sealedCredential) = 0;

@@ -38,6 +38,15 @@ int main(int argc, char** argv)
     parser.addOption({QStringLiteral("data"),
                       QStringLiteral("Folder for the database, key and backend.json."),
                       QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("database"),
+                      QStringLiteral("PostgreSQL database for installs and inboxes, as "
+                                     "postgresql://USER@HOST/NAME (default: SQLite in DIR)."),
+                      QStringLiteral("URL")});
+    parser.addOption(
+        {QStringLiteral("key-file"),
+         QStringLiteral("With --database: the 32-byte key (mode 0600) every instance seals "
+                        "inbox credentials with; else TESSARY_CREDENTIAL_KEY holds it in base64."),
+         QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("tls-cert"), QStringLiteral("PEM certificate chain for https."),
                       QStringLiteral("FILE")});
     parser.addOption(
@@ -57,13 +66,17 @@ int main(int argc, char** argv)
     bool portOk = colon > 0;
     const uint port = portOk ? listen.mid(colon + 1).toUInt(&portOk) : 0;
     if (!portOk || port > 65535 || !parser.isSet(QStringLiteral("data"))) {
-        std::fputs("usage: tessary-backend --listen ADDR:PORT --data DIR [--tls-cert FILE --tls-key FILE]\n",
+        std::fputs("usage: tessary-backend --listen ADDR:PORT --data DIR [--database URL] [--tls-cert FILE "
+                   "--tls-key FILE]\n",
                    stderr);
         return 2;
     }
     config.listenHost = listen.left(colon).remove(QLatin1Char('[')).remove(QLatin1Char(']'));
     config.listenPort = uint16_t(port);
     config.dataDir = parser.value(QStringLiteral("data"));
+    config.databaseUrl = parser.value(QStringLiteral("database"));
+    config.keyFile = parser.value(QStringLiteral("key-file"));
+    config.sharedKey = QByteArray::fromBase64(qgetenv("TESSARY_CREDENTIAL_KEY"));
     config.tlsCert = parser.value(QStringLiteral("tls-cert"));
     config.tlsKey = parser.value(QStringLiteral("tls-key"));
     config.publicUrl = parser.value(QStringLiteral("public-url"));

@@ -1,0 +1,132 @@
+#include "PostgresServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+#include <QUrl>
+
+#include <libpq-fe.h>
+
+#include <csignal>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tessary::test {
+
+namespace {
+
+const QString binaries = QStringLiteral("/usr/lib/postgresql/15/bin/");
+
+// What runs PostgreSQL's programs as an unprivileged user when the tests run as root.
+QStringList asServerUser()
+{
+    if (getuid() != 0)
+        return {};
+    return {QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+            QStringLiteral("--clear-groups"), QStringLiteral("--")};
+}
+
+} // namespace
+
+PostgresServer::PostgresServer()
+{
+    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner | QFileDevice::ExeOther |
+                                            QFileDevice::ExeGroup);
+    const QString data = m_dir.filePath(QStringLiteral("data"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("data"));
+    if (getuid() == 0) {
+        const passwd* nobody = getpwnam("nobody");
+        if (!nobody || chown(QFile::encodeName(data).constData(), nobody->pw_uid, nobody->pw_gid) != 0) {
+            m_error = QStringLiteral("can't hand the data folder to the user nobody");
+            return;
+        }
+    }
+    QStringList initdb = asServerUser();
+    initdb << binaries + QStringLiteral("initdb") << QStringLiteral("--pgdata=") + data
+           << QStringLiteral("--auth=trust") << QStringLiteral("--username=tessary")
+           << QStringLiteral("--no-sync") << QStringLiteral("--encoding=UTF8")
+           << QStringLiteral("--locale=C");
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(initdb.takeFirst(), initdb);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        m_error = QStringLiteral("initdb failed: ") + QString::fromUtf8(process.readAll());
+        return;
+    }
+    start();
+}
+
+PostgresServer::~PostgresServer()
+{
+    stop();
+}
+
+QString PostgresServer::url(const QString& database) const
+{
+    const QByteArray socketFolder = QUrl::toPercentEncoding(m_dir.filePath(QStringLiteral("data")));
+    return QStringLiteral("postgresql://tessary@") + QString::fromUtf8(socketFolder) + QLatin1Char('/') +
+           database + QStringLiteral("?connect_timeout=5");
+}
+
+bool PostgresServer::start()
+{
+    const QString data = m_dir.filePath(QStringLiteral("data"));
+    QStringList command = asServerUser();
+    // The socket lives in the data folder, which only the server's user may write to.
+    command << binaries + QStringLiteral("postgres") << QStringLiteral("-D") << data << QStringLiteral("-k")
+            << data << QStringLiteral("-c") << QStringLiteral("listen_addresses=") << QStringLiteral("-F");
+    std::vector<QByteArray> arguments;
+    for (const QString& argument : command)
+        arguments.push_back(argument.toUtf8());
+    std::vector<char*> argv;
+    for (QByteArray& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const QByteArray log = QFile::encodeName(m_dir.filePath(QStringLiteral("postgres.log")));
+    m_pid = fork();
+    if (m_pid == 0) {
+        freopen(log.constData(), "a", stdout);
+        freopen(log.constData(), "a", stderr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    for (int attempt = 0; attempt < 300; ++attempt) {
+        if (PQping(url(QStringLiteral("postgres")).toUtf8().constData()) == PQPING_OK)
+            return true;
+        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+            break;
+        QThread::msleep(50);
+    }
+    QFile file(QString::fromUtf8(log));
+    file.open(QIODevice::ReadOnly);
+    m_error = QStringLiteral("postgres did not start: ") + QString::fromUtf8(file.readAll().right(2000));
+    stop();
+    return false;
+}
+
+void PostgresServer::stop()
+{
+    if (m_pid <= 0)
+        return;
+    kill(m_pid, SIGINT); // a fast shutdown: connections are ended, nothing waits for clients
+    waitpid(m_pid, nullptr, 0);
+    m_pid = 0;
+}
+
+QString PostgresServer::newDatabase()
+{
+    const QString name = QStringLiteral("backend%1").arg(++m_databases);
+    PGconn* connection = PQconnectdb(url(QStringLiteral("postgres")).toUtf8().constData());
+    PGresult* created = PQexec(connection, ("CREATE DATABASE " + name).toUtf8().constData());
+    const bool ok = PQresultStatus(created) == PGRES_COMMAND_OK;
+    if (!ok)
+        m_error = QString::fromUtf8(PQerrorMessage(connection));
+    PQclear(created);
+    PQfinish(connection);
+    return ok ? url(name) : QString();
+}
+
+} // namespace tessary::test

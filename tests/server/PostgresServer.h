@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <sys/types.h>
+
+namespace tessary::test {
+
+// A throw-away PostgreSQL for one test program: initdb in a temp folder, served on a Unix socket
+// there only (no TCP port to collide on), as an unprivileged user when the tests run as root
+// (initdb refuses root). Stopped by its own pid when destroyed.
+class PostgresServer {
+public:
+    PostgresServer();
+    ~PostgresServer();
+    PostgresServer(const PostgresServer&) = delete;
+    PostgresServer& operator=(const PostgresServer&) = delete;
+
+    bool isReady() const { return m_pid > 0; }
+    QString error() const { return m_error; }
+    // A new, empty database and the URL the backend takes for it.
+    QString newDatabase();
+
+    bool start(); // again after stop(): the same data and socket
+    void stop();
+
+private:
+    QString url(const QString& database) const;
+
+    QTemporaryDir m_dir;
+    pid_t m_pid = 0;
+    int m_databases = 0;
+    QString m_error;
+};
+
+} // namespace tessary::test
