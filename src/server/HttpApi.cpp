@@ -3,7 +3,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QUuid>
 
 #include <map>
 
@@ -249,8 +248,7 @@ void HttpApi::addImapAccount(const HttpRequest& request, const HttpRespond& resp
         m_mail.watch(known, password);
         return respond(json(QJsonObject{{"account", accountJson(known)}}));
     }
-    const StoredAccount account{
-        QUuid::createUuid().toString(QUuid::WithoutBraces), *install, "imap", email, host, "active"};
+    const StoredAccount account{newStorageId(), *install, "imap", email, host, "active"};
     if (!m_storage.addAccount(account, m_cipher.seal(password.toUtf8(), account.id.toUtf8())))
         return respond(failure(500, QStringLiteral("The backend could not save this inbox")));
     m_mail.watch(account, password);

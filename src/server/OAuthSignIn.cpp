@@ -1,7 +1,5 @@
 #include "server/OAuthSignIn.h"
 
-#include <QUuid>
-
 namespace tessary::server {
 
 namespace {
@@ -51,12 +49,7 @@ Expected<OAuthSignIn::Started, QString> OAuthSignIn::begin(const QString& instal
         return Unexpected{QStringLiteral("Signing in with %1 is not set up on this backend. Add the inbox "
                                          "through Other… with an app password instead.")
                               .arg(provider == QLatin1String("gmail") ? "Google" : "Microsoft")};
-    const StoredAccount account{QUuid::createUuid().toString(QUuid::WithoutBraces),
-                                installId,
-                                provider,
-                                {},
-                                setup->imapHost,
-                                "pending"};
+    const StoredAccount account{newStorageId(), installId, provider, {}, setup->imapHost, "pending"};
     if (!m_storage.addAccount(account, {}))
         return Unexpected{QStringLiteral("The backend could not save this inbox")};
     expire();

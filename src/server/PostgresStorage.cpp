@@ -1,7 +1,6 @@
 #include "server/PostgresStorage.h"
 
 #include <QLoggingCategory>
-#include <QUuid>
 
 #include <libpq-fe.h>
 
@@ -80,11 +79,6 @@ QString text(const Result& result, int row, int column)
 QByteArray bytes(const Result& result, int row, int column)
 {
     return QByteArray(PQgetvalue(result.get(), row, column), PQgetlength(result.get(), row, column));
-}
-
-QString newId()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
 // Makes the tables, or brings them to this build's version, in one transaction under a lock.
@@ -190,7 +184,7 @@ Expected<QString, QString> PostgresStorage::createInstall(const QByteArray& toke
     std::lock_guard lock(m_mutex);
     if (!connected())
         return Unexpected{QStringLiteral("The database is out of reach")};
-    const QString id = newId();
+    const QString id = newStorageId();
     const Result insert =
         query("INSERT INTO installs (id, token_hash) VALUES ($1, $2)", {id.toUtf8(), tokenHash.toHex()});
     if (!succeeded(insert))

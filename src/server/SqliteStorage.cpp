@@ -1,7 +1,5 @@
 #include "server/SqliteStorage.h"
 
-#include <QUuid>
-
 #include <sqlite3.h>
 
 namespace tessary::server {
@@ -61,11 +59,6 @@ CREATE TABLE IF NOT EXISTS credentials (
     sealed TEXT NOT NULL);
 )";
 
-QString newId()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces);
-}
-
 } // namespace
 
 Expected<std::unique_ptr<SqliteStorage>, QString> SqliteStorage::open(const QString& path)
@@ -103,7 +96,7 @@ SqliteStorage::~SqliteStorage()
 Expected<QString, QString> SqliteStorage::createInstall(const QByteArray& tokenHash)
 {
     std::lock_guard lock(m_mutex);
-    const QString id = newId();
+    const QString id = newStorageId();
     Statement insert(m_db,
                      "INSERT INTO installs (id, token_hash, created_at) VALUES (?, ?, CURRENT_TIMESTAMP)");
     if (insert.bind(id).bind(tokenHash.toHex()).step() != SQLITE_DONE)

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QUuid>
 
 #include <optional>
 #include <utility>
@@ -23,6 +24,12 @@ struct StoredAccount {
 // What the backend keeps on disk: installs (by token hash only), accounts and their encrypted
 // credentials. Messages are never stored. Implementations are safe to call from any thread:
 // SQLite for one machine, PostgreSQL for the instances of a hosted backend.
+// The id of a new install or inbox.
+inline QString newStorageId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
 class Storage {
 public:
     virtual ~Storage() = default;
