@@ -18,7 +18,7 @@
 #include <csignal>
 
 // After every other header: Xlib's macros (None, Bool) clash with their identifiers.
-#include <X11/Xlib.h>
+#include "desktop/hotkey/OtherClient.h"
 
 namespace tessary::test {
 namespace {
@@ -46,15 +46,7 @@ protected:
     std::optional<Element> clickField(const QString& name)
     {
         EXPECT_TRUE(window->fields.contains(name)) << "the test window did not report " << name.toStdString();
-        EXPECT_TRUE(clickAt(reportedFrame(name)));
-        std::optional<Element> focused;
-        waitUntil(
-            [&] {
-                focused = accessibility->focusedElement();
-                return focused && accessibility->screenFrame(*focused) == reportedFrame(name);
-            },
-            5s);
-        return focused;
+        return window->click(*accessibility, name);
     }
 
     QString valueOf(const Element& element) { return test::valueOf(*accessibility, element); }
@@ -162,18 +154,14 @@ TEST_F(QtWindow, DigitsTypedWhileTheHotKeysOwnKeyIsDownArriveAfterItsRelease)
     const std::optional<Element> field = clickEmptyField(QStringLiteral("code"));
     ASSERT_TRUE(field);
     // Another client holds Ctrl+Alt+K the way our hot key does: while K is down, its grab takes every key.
-    X11Connection grabber;
-    const int k = XKeysymToKeycode(grabber.display(), XStringToKeysym("k"));
-    XGrabKey(grabber.display(), k, ControlMask | Mod1Mask, DefaultRootWindow(grabber.display()), False,
-             GrabModeAsync, GrabModeAsync);
-    XSync(grabber.display(), False);
+    OtherClient grabber;
+    ASSERT_TRUE(grabber.grab(XK_k, ControlMask | Mod1Mask));
     // The user lets go of the modifiers first and of K a moment later, while typing has started.
     ASSERT_TRUE(xdotool({"keydown", "ctrl+alt+k"}));
     ASSERT_TRUE(xdotool({"keyup", "ctrl+alt"}));
     QTimer::singleShot(300ms, [] { xdotool({"keyup", "k"}); });
     type(QStringLiteral("482913"));
-    XUngrabKey(grabber.display(), k, ControlMask | Mod1Mask, DefaultRootWindow(grabber.display()));
-    XSync(grabber.display(), False);
+    grabber.ungrabAll();
     EXPECT_EQ(valueOf(*field), QStringLiteral("482913"));
 }
 
