@@ -113,21 +113,17 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     AppProcess app(backend.url());
 
     ASSERT_TRUE(app.shows(titled("Welcome to Tessary"))) << app.errors();
-    const auto find = [&](TextRead read, const QString& value) -> std::optional<Element> {
+    const auto find = [&](const QString& name) -> std::optional<Element> {
         const std::optional<Element> root = accessibility.applicationElement(app.pid());
-        return root ? findElement(accessibility, *root, read, value, 800) : std::nullopt;
+        return root ? findElement(accessibility, *root, &ElementTree::name, name, 800) : std::nullopt;
     };
-    const auto click = [&](const QString& title) {
-        const std::optional<Element> button = find(&ElementTree::name, title);
-        const std::optional<Rect> frame = button ? accessibility.screenFrame(*button) : std::nullopt;
-        return frame && clickAt(*frame);
-    };
+    const auto click = [&](const QString& title) { return clickNamed(accessibility, app.pid(), title); };
 
     // Continue through the steps (the inbox step waits for the backend's active inbox) until the
     // primary button reads Done on the practice step.
     ASSERT_TRUE(waitUntil(
         [&] {
-            if (find(&ElementTree::name, "Done"))
+            if (find("Done"))
                 return true;
             click("Continue");
             settle(400ms);
@@ -136,7 +132,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
         40s));
 
     // A click in the practice field brings the chip with the made-up code; Fill types it.
-    const std::optional<Element> field = find(&ElementTree::name, "Code");
+    const std::optional<Element> field = find("Code");
     ASSERT_TRUE(field);
     const std::optional<Rect> fieldFrame = accessibility.screenFrame(*field);
     ASSERT_TRUE(fieldFrame);
