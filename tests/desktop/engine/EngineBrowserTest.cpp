@@ -6,14 +6,10 @@
 
 #include "desktop/engine/EngineProcess.h"
 #include "desktop/engine/MailboxBackend.h"
-#include "desktop/screen/DesktopDriver.h"
-#include "desktop/screen/PageServer.h"
+#include "desktop/screen/BrowserSuite.h"
 #include "platform/atspi/Frontmost.h"
-#include "platform/session/SessionAccessibility.h"
 
 #include <QElapsedTimer>
-
-#include <gtest/gtest.h>
 
 namespace tessary::test {
 namespace {
@@ -23,68 +19,23 @@ using namespace std::chrono_literals;
 const QString otherSender = "Accounts <no-reply@mailer.example.com>";
 const QString siteSender = "Sign-in <no-reply@127.0.0.1>";
 
-class EngineInBrowser : public ::testing::Test {
+class EngineInBrowser : public BrowserSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        unlockKeyring();
-        pages = new PageServer(QStringLiteral(TESSARY_TEST_PAGES));
-        accessibility = makeSessionAccessibility().release();
-        browser = new Browser(Browser::fromEnvironment(), pages->url("typing.html"));
-        // Until the browser shows its first page, keys typed into it can get lost.
-        waitUntil([] { return showing(pages->url("typing.html")); }, 60s);
-    }
-    static void TearDownTestSuite()
-    {
-        delete browser;
-        delete accessibility;
-        delete pages;
-    }
-
-    static bool showing(const QString& url)
-    {
-        return pageShowing(*accessibility, browser->pid(), url).has_value();
-    }
-
     // Loads the page afresh (a query of its own tells this load from an earlier one of the same
     // page) and waits until it shows.
     std::optional<Element> openPage(const QString& page)
     {
         static int loads = 0;
-        const QString url = pages->url(page) + QStringLiteral("?load=%1").arg(++loads);
-        const std::optional<Element> shown = test::openPage(*accessibility, *browser, url);
-        EXPECT_TRUE(shown) << "page did not load: " << url.toStdString();
-        return shown;
+        return BrowserSuite::openPage(page + QStringLiteral("?load=%1").arg(++loads));
     }
     // Loads the page afresh and clicks the element with that DOM id until it has the focus.
     std::optional<Clicked> focusOnPage(const QString& page, const QString& id)
     {
         const std::optional<Element> shown = openPage(page);
-        return shown ? focusById(*accessibility, *shown, id) : std::nullopt;
-    }
-
-    // Clicks the chip's button with that title, found in the engine's process.
-    bool clickChipButton(const EngineProcess& engine, const QString& title)
-    {
-        const std::optional<Element> application = accessibility->applicationElement(engine.pid());
-        const std::optional<Element> button =
-            application ? findElement(*accessibility, *application, &ElementTree::name, title, 200)
-                        : std::nullopt;
-        const std::optional<Rect> frame = button ? accessibility->screenFrame(*button) : std::nullopt;
-        return frame && clickAt(*frame);
-    }
-
-    QString valueOf(const Element& element) { return test::valueOf(*accessibility, element); }
-    bool holds(const Element& element, const QString& text)
-    {
-        return test::holds(*accessibility, element, text);
+        return shown ? focusById(*shown, id) : std::nullopt;
     }
 
     MailboxBackend backend;
-
-    static inline PageServer* pages = nullptr;
-    static inline AtspiAccessibility* accessibility = nullptr;
-    static inline Browser* browser = nullptr;
 };
 
 TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillTypesTheCode)
@@ -121,7 +72,7 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
 
     // Fill is the chip's first button, 5 from its left edge, in a chip 30 high.
     const Rect fill{frame.x + 10, fieldBottom + 4 + 10, 10, 10};
-    ASSERT_TRUE(onWaylandRig() ? clickAt(fill) : clickChipButton(engine, "Fill"));
+    ASSERT_TRUE(onWaylandRig() ? clickAt(fill) : clickNamed(*accessibility, engine.pid(), "Fill"));
     EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.value("typed") == "482913"; }, 10s))
         << engine.printed();
     EXPECT_TRUE(holds(field->element, "482913")) << valueOf(field->element).toStdString();
@@ -209,7 +160,7 @@ TEST_F(EngineInBrowser, MagicLinkPageGetsTheLinkChipAndOpenOpensTheLinkInTheSame
         const Rect open{chip->left() + 10, chip->top() + 10, 10, 10};
         ASSERT_TRUE(clickAt(open));
     } else {
-        ASSERT_TRUE(clickChipButton(engine, "Open"));
+        ASSERT_TRUE(clickNamed(*accessibility, engine.pid(), "Open"));
     }
     EXPECT_TRUE(engine.waitFor([&](const QJsonObject& line) { return line.value("opened") == link; }, 10s))
         << engine.printed();

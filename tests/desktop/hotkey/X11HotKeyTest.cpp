@@ -3,7 +3,6 @@
 #include "platform/x11/X11HotKey.h"
 #include "desktop/screen/DesktopDriver.h"
 
-#include <QGuiApplication>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -136,12 +135,4 @@ TEST_F(X11HotKeyTest, InspectGrabReportsAConflictOrWaitsForOnePress)
     ASSERT_TRUE(inspect.waitForFinished(10'000));
     EXPECT_EQ(inspect.exitCode(), 0);
     EXPECT_EQ(inspect.readAllStandardOutput(), QByteArray("pressed\n"));
-}
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QGuiApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -12,7 +12,6 @@
 #include <QCoro/QCoroTask>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -60,11 +59,3 @@ TEST(OwnWindow, ACodeFieldOfOurOwnIsFoundClassifiedAndTypedInto)
 
 } // namespace
 } // namespace tessary::test
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -33,6 +33,22 @@ public:
 
     qint64 pid() const { return m_process.processId(); }
 
+    // Clicks the field and waits until the focused element has the frame the window reported; the
+    // focused element, whatever its frame.
+    std::optional<Element> click(Accessibility& accessibility, const QString& name) const
+    {
+        const Rect frame = fields.value(name);
+        std::optional<Element> focused;
+        if (clickAt(frame))
+            waitUntil(
+                [&] {
+                    focused = accessibility.focusedElement();
+                    return focused && accessibility.screenFrame(*focused) == frame;
+                },
+                std::chrono::seconds(10));
+        return focused;
+    }
+
     QHash<QString, Rect> fields;
 
 private:

@@ -54,9 +54,9 @@ TEST_F(BrowserPages, FocusWatchClassifiesEachFieldFocusedInTurn)
     // Neither is a code field, read here or by the watch.
     for (const QString& reason : {QStringLiteral("password field"), QStringLiteral("search field")}) {
         const QString id = reason.section(QLatin1Char(' '), 0, 0);
-        const std::optional<Element> field = focusById(*signIn, id);
+        const std::optional<Clicked> field = focusById(*signIn, id);
         ASSERT_TRUE(field);
-        EXPECT_FALSE(CodeField::detect(*accessibility, *field)) << id.toStdString();
+        EXPECT_FALSE(CodeField::detect(*accessibility, field->element)) << id.toStdString();
         record(id + "-field", *signIn);
         printed([&](const QJsonObject& line) {
             return line.value("codeField") == false && line.value("reason").toString() == reason;
@@ -84,7 +84,7 @@ TEST_F(BrowserPages, SingleCodeFieldIsDetectedWithPageHostAndRealFrame)
 {
     const std::optional<Element> page = openPage("single-code.html");
     ASSERT_TRUE(page);
-    const std::optional<Element> field = focusById(*page, "entry");
+    const std::optional<Clicked> field = focusById(*page, "entry");
     ASSERT_TRUE(field);
     record("single-code", *page);
     const std::optional<CodeField> detected =
@@ -94,25 +94,25 @@ TEST_F(BrowserPages, SingleCodeFieldIsDetectedWithPageHostAndRealFrame)
     ASSERT_TRUE(detected->frame);
     // The click at the middle of this frame is what focused the field, so the frame is where the
     // field really is; the page gives it a width of about 220 points.
-    EXPECT_EQ(detected->frame, accessibility->screenFrame(*field));
+    EXPECT_EQ(detected->frame, field->frame);
     EXPECT_GT(detected->frame->width, 200);
     EXPECT_LT(detected->frame->width, 260);
     EXPECT_GT(detected->frame->y, 0);
 
-    type("482913", *field);
-    EXPECT_EQ(valueOf(*field), "482913");
+    type("482913", field->element);
+    EXPECT_EQ(valueOf(field->element), "482913");
 }
 
 TEST_F(BrowserPages, RowOfSixBoxesIsDetectedAndFilledBoxByBox)
 {
     const std::optional<Element> page = openPage("six-boxes.html");
     ASSERT_TRUE(page);
-    const std::optional<Element> first = focusById(*page, "d1");
+    const std::optional<Clicked> first = focusById(*page, "d1");
     ASSERT_TRUE(first);
-    EXPECT_TRUE(CodeField::detect(*accessibility, *first));
+    EXPECT_TRUE(CodeField::detect(*accessibility, first->element));
     record("six-boxes", *page);
 
-    type("482913", *first);
+    type("482913", first->element);
     QString typed;
     for (int box = 1; box <= 6; ++box) {
         const std::optional<Element> element =
@@ -131,7 +131,7 @@ TEST_F(BrowserPages, LinkPagesAreRecognisedByKind)
     ASSERT_TRUE(page);
     EXPECT_EQ(page->kind, FoundLink::Kind::signIn);
     EXPECT_EQ(page->host, "127.0.0.1");
-    EXPECT_EQ(page->url, server->url("magic-link.html"));
+    EXPECT_EQ(page->url, pages->url("magic-link.html"));
     EXPECT_TRUE(page->anchor);
     if (const std::optional<Element> window = focusedWindow())
         record("magic-link", *window);
@@ -142,7 +142,7 @@ TEST_F(BrowserPages, LinkPagesAreRecognisedByKind)
     EXPECT_EQ(inspect.exitCode(), 0) << inspect.readAllStandardError().toStdString();
     const QJsonObject printed = QJsonDocument::fromJson(inspect.readAllStandardOutput()).object();
     EXPECT_EQ(printed.value("kind").toString(), "signIn");
-    EXPECT_EQ(printed.value("url").toString(), server->url("magic-link.html"));
+    EXPECT_EQ(printed.value("url").toString(), pages->url("magic-link.html"));
 
     ASSERT_TRUE(openPage("confirm-email.html"));
     page = LinkPage::detect(*accessibility);
@@ -159,10 +159,10 @@ TEST_F(BrowserPages, TextOutsideTheKeymapLandsAsTyped)
 {
     const std::optional<Element> page = openPage("typing.html");
     ASSERT_TRUE(page);
-    const std::optional<Element> field = focusById(*page, "free");
+    const std::optional<Clicked> field = focusById(*page, "free");
     ASSERT_TRUE(field);
     type("AbC-é");
-    EXPECT_EQ(valueOf(*field), "AbC-é");
+    EXPECT_EQ(valueOf(field->element), "AbC-é");
 }
 
 } // namespace

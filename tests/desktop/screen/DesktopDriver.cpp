@@ -193,6 +193,16 @@ std::optional<Element> findElement(ElementTree& tree, const Element& root, TextR
     return found;
 }
 
+bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name, int budget)
+{
+    const std::optional<Element> application = accessibility.applicationElement(pid);
+    const std::optional<Element> element =
+        application ? findElement(accessibility, *application, &ElementTree::name, name, budget)
+                    : std::nullopt;
+    const std::optional<Rect> frame = element ? accessibility.screenFrame(*element) : std::nullopt;
+    return frame && clickAt(*frame);
+}
+
 std::optional<Element> pageShowing(Accessibility& accessibility, qint64 pid, const QString& url)
 {
     const std::optional<RunningApplication> front = accessibility.frontmostApplication();

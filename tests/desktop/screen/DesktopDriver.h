@@ -68,6 +68,9 @@ using TextRead = std::optional<QString> (ElementTree::*)(const Element&);
 std::optional<Element> findElement(ElementTree& tree, const Element& root, TextRead read,
                                    const QString& value, int budget = 4000);
 
+// Clicks the middle of the element named `name` among the windows of the process `pid`.
+bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name, int budget = 800);
+
 // The web page showing that address with its content, in the focused window of the frontmost
 // application when that is the process `pid`.
 std::optional<Element> pageShowing(Accessibility& accessibility, qint64 pid, const QString& url);

@@ -34,11 +34,11 @@ QList<SitePage> sitePages()
 
 TEST_F(BrowserPages, PagesBuiltLikeRealSitesAreRecognised)
 {
-    const QList<SitePage> pages = sitePages();
-    ASSERT_GE(pages.size(), 40);
+    const QList<SitePage> sites = sitePages();
+    ASSERT_GE(sites.size(), 40);
     int codePages = 0, codeFound = 0, linkPages = 0, linkFound = 0;
     QStringList missed;
-    for (const SitePage& site : pages) {
+    for (const SitePage& site : sites) {
         SCOPED_TRACE(site.name.toStdString());
         const std::optional<Element> page = openPage(site.name + QStringLiteral(".html"));
         ASSERT_TRUE(page);
@@ -52,10 +52,10 @@ TEST_F(BrowserPages, PagesBuiltLikeRealSitesAreRecognised)
             EXPECT_TRUE(found);
             continue;
         }
-        const std::optional<Element> field = focusById(*page, QStringLiteral("target"));
+        const std::optional<Clicked> field = focusById(*page, QStringLiteral("target"));
         ASSERT_TRUE(field);
         record(site.name, *page);
-        const std::optional<CodeField> detected = CodeField::detect(*accessibility, *field);
+        const std::optional<CodeField> detected = CodeField::detect(*accessibility, field->element);
         EXPECT_FALSE(LinkPage::detect(*accessibility)) << "a page with a focused field";
         if (site.expected == QLatin1String("ordinary")) {
             EXPECT_FALSE(detected) << "an ordinary field taken for a code field";
@@ -67,8 +67,8 @@ TEST_F(BrowserPages, PagesBuiltLikeRealSitesAreRecognised)
         if (!found)
             missed.append(site.name);
         if (found && !site.name.contains(QLatin1String("split"))) {
-            type(QStringLiteral("482913"), *field);
-            EXPECT_EQ(valueOf(*field), QStringLiteral("482913"));
+            type(QStringLiteral("482913"), field->element);
+            EXPECT_EQ(valueOf(field->element), QStringLiteral("482913"));
         }
     }
     std::cout << "recognised: " << codeFound << " of " << codePages << " code fields, " << linkFound << " of "

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "desktop/screen/DesktopDriver.h"
+#include "desktop/screen/PageServer.h"
+#include "platform/session/SessionAccessibility.h"
+
+#include <gtest/gtest.h>
+
+namespace tessary::test {
+
+// The fixture the browser suites share: the test pages served from 127.0.0.1 and one browser
+// (Firefox ESR or Chromium, from TESSARY_TEST_BROWSER) for every case, read from outside through the
+// session's accessibility. The keyring is unlocked before the browser starts: a locked one's prompt
+// would take the focus from it.
+class BrowserSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        unlockKeyring();
+        pages = new PageServer(QStringLiteral(TESSARY_TEST_PAGES));
+        accessibility = makeSessionAccessibility().release();
+        browser = new Browser(Browser::fromEnvironment(), pages->url(QStringLiteral("typing.html")));
+        // Until the browser shows its first page, keys typed into it can get lost.
+        waitUntil([] { return showing(pages->url(QStringLiteral("typing.html"))); },
+                  std::chrono::seconds(60));
+    }
+    static void TearDownTestSuite()
+    {
+        delete browser;
+        delete accessibility;
+        delete pages;
+    }
+
+    static bool showing(const QString& url)
+    {
+        return pageShowing(*accessibility, browser->pid(), url).has_value();
+    }
+
+    // Loads the page and waits until its web area shows the page's address and its content.
+    std::optional<Element> openPage(const QString& page)
+    {
+        const QString url = pages->url(page);
+        const std::optional<Element> webArea = test::openPage(*accessibility, *browser, url);
+        EXPECT_TRUE(webArea) << "page did not load: " << url.toStdString();
+        return webArea;
+    }
+
+    // Clicks the element with that DOM id until the accessibility reports it focused.
+    std::optional<Clicked> focusById(const Element& webArea, const QString& id)
+    {
+        const std::optional<Clicked> clicked = test::focusById(*accessibility, webArea, id);
+        EXPECT_TRUE(clicked) << "focus did not reach #" << id.toStdString();
+        return clicked;
+    }
+
+    QString valueOf(const Element& element) { return test::valueOf(*accessibility, element); }
+    bool holds(const Element& element, const QString& text)
+    {
+        return test::holds(*accessibility, element, text);
+    }
+
+    static inline PageServer* pages = nullptr;
+    static inline AtspiAccessibility* accessibility = nullptr;
+    static inline Browser* browser = nullptr;
+};
+
+} // namespace tessary::test
