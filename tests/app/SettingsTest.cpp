@@ -123,9 +123,9 @@ TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
     EXPECT_EQ(grants, 1);
     EXPECT_EQ(view->accessNote().text(), "Restart your browser once.");
     accessibility->trusted = true;
-    EXPECT_TRUE(spinUntil([&] { return view->granted().isVisibleTo(view.get()); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->granted().isVisibleTo(view.get()); }));
     EXPECT_FALSE(view->grant().isVisibleTo(view.get()));
-    EXPECT_TRUE(spinUntil([&] { return view->secrets().text() == "In the keyring"; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->secrets().text() == "In the keyring"; }));
 }
 
 TEST_F(SettingsTest, PhoneSwitchWaitsForAPairedPhoneIsStoredAndTheSectionFollowsThePhones)
