@@ -34,11 +34,10 @@ protected:
     FakeSmsSource phones;
 };
 
-TEST_F(SettingsTest, SectionsInOrderOnAFormOf440Points)
+TEST_F(SettingsTest, SectionsInOrderWithTheDeveloperSectionInDeveloperBuildsOnly)
 {
     const auto normal = settingsView(false);
     EXPECT_EQ(normal->sections(), (QStringList{"Inboxes", "Filling", "Phone", "General"}));
-    EXPECT_EQ(normal->width(), 440);
     EXPECT_EQ(settingsView(true)->sections(),
               (QStringList{"Inboxes", "Filling", "Phone", "Developer", "General"}));
 }
@@ -134,7 +133,6 @@ TEST_F(SettingsTest, PhoneSwitchWaitsForAPairedPhoneIsStoredAndTheSectionFollows
     QCheckBox& smsCodes = view->phone()->smsCodes();
     EXPECT_FALSE(smsCodes.isEnabled());
     EXPECT_FALSE(smsCodes.isChecked());
-    EXPECT_EQ(smsCodes.text(), "Codes from my phone's messages");
 
     const PhoneService paired{PhoneService::Daemon::running, {PairedPhone{"a", "Pixel 7", true, true, true}}};
     phones.setService(paired);
