@@ -158,6 +158,9 @@ TEST(CodeFieldVerdict, EachRule)
              {{"AXTitle", "Enter code"}, {"AXDOMIdentifier", "input-7"}, {"AXDOMClassList", classes}})}),
          true},
         {"four words of the label", group({field({{"AXTitle", "Your code for the door"}})}), false},
+        // Four levels up: Firefox's recording of such a page needs only three.
+        {"a prompt nested deeper",
+         group({nested(2, staticText("Enter the 6-digit code we sent.")), nested(3, field({}))}), true},
         {"zeros on a narrow field", shaped("000000", 150), true},
         {"spaced dots", shaped("• • • • • •", 200), true},
         {"zeros on a wide field", shaped("000000", 320), false},
