@@ -81,14 +81,15 @@ std::optional<CachedMessage> parseMessageId(const QString& id)
 
 } // namespace
 
-HttpApi::HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& mail, MessageCache& cache,
-                 const ServerConfig& config)
+HttpApi::HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& mail,
+                 InboxAssignment& inboxes, MessageCache& cache, const ServerConfig& config)
     : m_storage(storage)
     , m_cipher(cipher)
     , m_mail(mail)
+    , m_inboxes(inboxes)
     , m_cache(cache)
     , m_config(config)
-    , m_signIn(storage, cipher, mail, config)
+    , m_signIn(storage, cipher, inboxes, config)
     , m_longWork(longWorkThreads, maxLongWorkQueued)
 {
 }
@@ -245,13 +246,13 @@ void HttpApi::addImapAccount(const HttpRequest& request, const HttpRespond& resp
             continue;
         if (!m_storage.updateCredential(known.id, m_cipher.seal(password.toUtf8(), known.id.toUtf8())))
             return respond(failure(500, QStringLiteral("The backend could not save this inbox")));
-        m_mail.watch(known, password);
+        m_inboxes.watchNow(known, password);
         return respond(json(QJsonObject{{"account", accountJson(known)}}));
     }
     const StoredAccount account{newStorageId(), *install, "imap", email, host, "active"};
     if (!m_storage.addAccount(account, m_cipher.seal(password.toUtf8(), account.id.toUtf8())))
         return respond(failure(500, QStringLiteral("The backend could not save this inbox")));
-    m_mail.watch(account, password);
+    m_inboxes.watchNow(account, password);
     respond(json(QJsonObject{{"account", accountJson(account)}}));
 }
 
@@ -263,7 +264,7 @@ void HttpApi::removeAccount(const HttpRequest& request, const HttpRespond& respo
     const QString accountId = bodyObject(request.body).value_or(QJsonObject{}).value("accountId").toString();
     if (!m_storage.removeAccount(*install, accountId))
         return respond(failure(404, QStringLiteral("This inbox is not connected")));
-    m_mail.unwatch(accountId);
+    m_inboxes.unwatch(accountId);
     respond(json(QJsonObject{{"ok", true}}));
 }
 
@@ -276,7 +277,7 @@ void HttpApi::listMessages(const HttpRequest& request, const HttpRespond& respon
     qsizetype size = 0;
     for (const CachedMessage& message :
          m_cache.since(query->accounts, query->since, Clock::now() + settleWait))
-        if ((size += message.size) <= maxMessagesReply)
+        if (message.holder.isEmpty() && (size += message.size) <= maxMessagesReply)
             messages.append(message.json);
     // An empty list would read as "no mail yet" while no mail can come.
     if (const auto problem = m_cache.problem(query->accounts); messages.isEmpty() && problem)

@@ -16,8 +16,8 @@ namespace tessary::server {
 // on. Nothing here logs a token, a password or any part of a message.
 class HttpApi {
 public:
-    HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& mail, MessageCache& cache,
-            const ServerConfig& config);
+    HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& mail, InboxAssignment& inboxes,
+            MessageCache& cache, const ServerConfig& config);
     // Answers one request, at once or (a held poll, a mail server's answer) later; runs where
     // blocking briefly, on the database, is allowed.
     void handle(const HttpRequest& request, const HttpRespond& respond);
@@ -51,6 +51,7 @@ private:
     Storage& m_storage;
     const CredentialCipher& m_cipher;
     MailService& m_mail;
+    InboxAssignment& m_inboxes;
     MessageCache& m_cache;
     const ServerConfig& m_config;
     OAuthSignIn m_signIn;

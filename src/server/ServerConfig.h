@@ -2,6 +2,7 @@
 
 #include "common/Expected.h"
 #include "server/HttpMessage.h"
+#include "server/InboxLeases.h"
 #include "server/KeyVault.h"
 #include "server/OAuthClient.h"
 
@@ -48,6 +49,7 @@ struct ServerConfig {
     int maxHeldPolls = 16384; // ids polls held at once: each costs memory only, no thread
     int pollHoldMs = 10000;   // an ids poll is answered after at most this long
     HttpLimits http;
+    LeaseTimings leases; // with a database: how the instances share the inboxes out
 };
 
 // Reads "backend.json" in the data folder when present:

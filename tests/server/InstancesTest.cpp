@@ -1,0 +1,148 @@
+#include "PostgresServer.h"
+#include "server/InboxAssignment.h"
+#include "server/PostgresLeases.h"
+#include "server/PostgresStorage.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <mutex>
+
+using namespace tessary::server;
+using namespace tessary::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const LeaseTimings quickLeases{100ms, 600ms};
+
+// Which instance watches which inbox, as the instances' watchers would see it.
+struct Watchers {
+    std::mutex mutex;
+    QHash<QString, QStringList> byInbox; // inbox → the instances watching it
+
+    class Of : public InboxWatching {
+    public:
+        Of(Watchers& all, QString instance)
+            : m_all(all)
+            , m_instance(std::move(instance))
+        {
+        }
+        void watchStored(const StoredAccount& account) override { watch(account, {}); }
+        void watch(const StoredAccount& account, const QString&) override
+        {
+            std::lock_guard lock(m_all.mutex);
+            if (!m_all.byInbox[account.id].contains(m_instance))
+                m_all.byInbox[account.id].append(m_instance);
+        }
+        void unwatch(const QString& accountId) override
+        {
+            std::lock_guard lock(m_all.mutex);
+            m_all.byInbox[accountId].removeAll(m_instance);
+        }
+
+    private:
+        Watchers& m_all;
+        const QString m_instance;
+    };
+
+    // Waits up to `within` for the watchers to be as `wanted` says.
+    bool waitFor(const std::function<bool(const QHash<QString, QStringList>&)>& wanted,
+                 std::chrono::milliseconds within = 5s)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        for (;;) {
+            {
+                std::lock_guard lock(mutex);
+                if (wanted(byInbox))
+                    return true;
+            }
+            if (timer.elapsed() > within.count())
+                return false;
+            QThread::msleep(20);
+        }
+    }
+    // Every inbox has exactly one watcher and no instance watches more than `share`.
+    bool sharedOut(const QStringList& inboxes, int share)
+    {
+        return waitFor([&](const QHash<QString, QStringList>& watched) {
+            QHash<QString, int> load;
+            for (const QString& inbox : inboxes) {
+                if (watched.value(inbox).size() != 1)
+                    return false;
+                ++load[watched.value(inbox).first()];
+            }
+            return std::all_of(load.begin(), load.end(), [&](int held) { return held <= share; });
+        });
+    }
+};
+
+} // namespace
+
+// Each inbox is watched by one instance at a time, the live instances share them out about
+// evenly, a new instance gets work, and the inboxes of one that stopped, or died without a word,
+// are watched again by the others within a lease's lifetime and a round.
+TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
+{
+    ASSERT_TRUE(PostgresServer::shared().isReady()) << PostgresServer::shared().error().toStdString();
+    auto storage = PostgresStorage::open(PostgresServer::shared().newDatabase());
+    ASSERT_TRUE(storage) << storage.error().toStdString();
+    const auto install = (*storage)->createInstall("hash");
+    QStringList inboxes;
+    for (int number = 0; number < 10; ++number) {
+        const StoredAccount inbox{newStorageId(),   *install,           "imap",
+                                  "me@example.com", "imap.example.com", "active"};
+        ASSERT_TRUE((*storage)->addAccount(inbox, "sealed"));
+        inboxes.append(inbox.id);
+    }
+    Watchers watchers;
+    std::vector<std::unique_ptr<Watchers::Of>> watching;
+    std::vector<std::unique_ptr<InboxAssignment>> instances;
+    const auto startInstance = [&] {
+        const QString name = QStringLiteral("instance-%1").arg(instances.size());
+        watching.push_back(std::make_unique<Watchers::Of>(watchers, name));
+        instances.push_back(std::make_unique<InboxAssignment>(
+            **storage, *watching.back(), std::make_unique<PostgresLeaseBoard>((*storage)->database()), name,
+            "http://" + name, quickLeases));
+        instances.back()->start();
+    };
+    for (int count = 0; count < 3; ++count)
+        startInstance();
+    EXPECT_TRUE(watchers.sharedOut(inboxes, 4)) << "10 inboxes over 3 instances";
+    startInstance();
+    EXPECT_TRUE(watchers.sharedOut(inboxes, 3)) << "the fourth instance got its share";
+
+    // A stop gives the leases back at once; a death leaves them to run out.
+    instances[0]->stop();
+    EXPECT_TRUE(watchers.sharedOut(inboxes, 4));
+    PostgresLeaseBoard ghost((*storage)->database());
+    ASSERT_TRUE(ghost.holdShare("ghost", "http://ghost", quickLeases.lifetime));
+    const QStringList ghostly = inboxes.mid(0, 3);
+    for (const QString& inbox : ghostly)
+        ASSERT_TRUE(ghost.take("ghost", inbox, quickLeases.lifetime));
+    QElapsedTimer sinceDeath;
+    sinceDeath.start();
+    EXPECT_TRUE(watchers.waitFor([&](const QHash<QString, QStringList>& watched) {
+        return std::none_of(ghostly.begin(), ghostly.end(), [&](const QString& inbox) {
+            return watched.contains(inbox) && !watched[inbox].isEmpty();
+        });
+    })) << "their holders let the ghost's inboxes go";
+    EXPECT_TRUE(watchers.sharedOut(inboxes, 4));
+    EXPECT_LE(sinceDeath.elapsed(), (quickLeases.lifetime + 3 * quickLeases.renewEvery).count());
+
+    // An inbox given a new password is watched at once by the instance that heard of it, and the
+    // instance that held it lets it go.
+    const QString moved = inboxes.first();
+    instances[1]->watchNow({moved, *install, "imap", "me@example.com", "imap.example.com", "active"}, "new");
+    {
+        std::lock_guard lock(watchers.mutex);
+        EXPECT_TRUE(watchers.byInbox.value(moved).contains("instance-1"));
+    }
+    EXPECT_TRUE(watchers.sharedOut(inboxes, 4));
+}
