@@ -16,6 +16,7 @@ class MessageCache;
 class MailService;
 class InboxAssignment;
 class PostgresNews;
+class PeerMessages;
 class HttpApi;
 class HttpServer;
 
@@ -51,7 +52,8 @@ private:
     std::unique_ptr<MessageCache> m_cache;
     std::unique_ptr<MailService> m_mail;
     std::unique_ptr<InboxAssignment> m_inboxes;
-    std::unique_ptr<PostgresNews> m_news; // with a database: what the other instances' watchers find
+    std::unique_ptr<PostgresNews> m_news;  // with a database: what the other instances' watchers find
+    std::unique_ptr<PeerMessages> m_peers; // with a database: their records of what they found
     std::unique_ptr<HttpApi> m_api;
     std::unique_ptr<HttpServer> m_http;
     uint16_t m_port = 0;

@@ -97,4 +97,12 @@ void PostgresLeaseBoard::leave(const QString& instance)
     m_database->query("DELETE FROM instances WHERE id = $1", {instance.toUtf8()});
 }
 
+std::optional<QString> PostgresLeaseBoard::addressOf(const QString& instance)
+{
+    const auto found = m_database->query("SELECT address FROM instances WHERE id = $1", {instance.toUtf8()});
+    if (!found || found->count() != 1)
+        return std::nullopt;
+    return found->text(0, 0);
+}
+
 } // namespace tessary::server

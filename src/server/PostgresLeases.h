@@ -18,6 +18,8 @@ public:
                                            std::chrono::milliseconds lifetime) override;
     bool take(const QString& instance, const QString& accountId, std::chrono::milliseconds lifetime) override;
     void leave(const QString& instance) override;
+    // Where a live instance is reached, as it last said.
+    std::optional<QString> addressOf(const QString& instance);
 
 private:
     std::shared_ptr<PostgresDatabase> m_database;

@@ -43,7 +43,9 @@ struct ServerConfig {
     QByteArray sharedKey;
     QString tlsCert;
     QString tlsKey;
-    QString publicUrl;                 // where browsers reach this backend; its own address when empty
+    QString publicUrl; // where browsers reach this backend; its own address when empty
+    QString
+        instanceUrl; // with a database: where the other instances reach this one; its own address when empty
     std::shared_ptr<KeyVault> keyring; // the credential key's home; none: the key file alone
     ImapSettings imap;
     int maxHeldPolls = 16384; // ids polls held at once: each costs memory only, no thread

@@ -1,18 +1,35 @@
+#include "DovecotServer.h"
 #include "PostgresServer.h"
+#include "backend/Backend.h"
+#include "fakes/FakeSecretStore.h"
+#include "fakes/FakeSettingsStore.h"
+#include "server/BackendServer.h"
+#include "server/CredentialCipher.h"
 #include "server/InboxAssignment.h"
 #include "server/PostgresLeases.h"
 #include "server/PostgresStorage.h"
 
+#include "support/RunTask.h"
+
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <httplib.h>
+
+#include <future>
 
 #include <algorithm>
 #include <functional>
 #include <mutex>
 
+using namespace tessary;
 using namespace tessary::server;
 using namespace tessary::test;
 using namespace std::chrono_literals;
@@ -145,4 +162,90 @@ TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
         EXPECT_TRUE(watchers.byInbox.value(moved).contains("instance-1"));
     }
     EXPECT_TRUE(watchers.sharedOut(inboxes, 4));
+}
+
+// Behind a load balancer any instance may get any request: mail that one instance's watcher took
+// wakes the polls held on every other, each of them lists the message, and when the instance
+// that watched the inbox stops, another takes it over and the next mail arrives as before.
+TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
+{
+    ASSERT_TRUE(PostgresServer::shared().isReady()) << PostgresServer::shared().error().toStdString();
+    DovecotServer dovecot;
+    ASSERT_TRUE(dovecot.isReady()) << dovecot.error().toStdString();
+    const QString database = PostgresServer::shared().newDatabase();
+    QTemporaryDir dataDirs[3];
+    std::unique_ptr<BackendServer> instances[3];
+    for (int index = 0; index < 3; ++index) {
+        ASSERT_TRUE(dovecot.configureBackend(dataDirs[index].path()));
+        ServerConfig config;
+        config.dataDir = dataDirs[index].path();
+        config.databaseUrl = database;
+        config.sharedKey = QByteArray(CredentialCipher::keySize, 'k');
+        config.leases = {200ms, 1200ms};
+        auto started = BackendServer::start(config);
+        ASSERT_TRUE(started) << started.error().toStdString();
+        instances[index] = std::move(*started);
+    }
+    FakeSettingsStore settings;
+    FakeSecretStore secrets;
+    Backend client{settings, secrets};
+    const auto useInstance = [&](int index) {
+        settings.values.insert(QStringLiteral("backendURL"), instances[index]->url());
+    };
+    useInstance(1);
+    const QString user = DovecotServer::user(1);
+    ASSERT_TRUE(runTask(client.addIMAP(user, DovecotServer::password, DovecotServer::hostName)));
+    const QByteArray token = secrets.values.value(Backend::installTokenKey).toUtf8();
+
+    // Polls held on each live instance; each answer's ids and how long it took.
+    const auto holdPolls = [&](const std::vector<int>& on, double since) {
+        std::vector<std::future<std::pair<QStringList, qint64>>> polls;
+        for (const int index : on)
+            polls.push_back(std::async(std::launch::async, [&, url = instances[index]->url(), since] {
+                QElapsedTimer timer;
+                timer.start();
+                httplib::Client http(url.toStdString());
+                http.set_read_timeout(20);
+                const auto reply = http.Post(
+                    "/v1/messages/ids", {{"Authorization", "Bearer " + token.toStdString()}},
+                    QJsonDocument(QJsonObject{{"since", since}}).toJson().toStdString(), "application/json");
+                QStringList ids;
+                for (const QJsonValue& id :
+                     QJsonDocument::fromJson(reply ? QByteArray::fromStdString(reply->body) : QByteArray())
+                         .object()
+                         .value("ids")
+                         .toArray())
+                    ids.append(id.toString());
+                return std::pair{ids, qint64(timer.elapsed())};
+            }));
+        return polls;
+    };
+    const auto deliverAndPoll = [&](const std::vector<int>& on, const QByteArray& code) {
+        QThread::msleep(1100); // arrival times count whole seconds: the last round's mail is older
+        const double since = double(QDateTime::currentSecsSinceEpoch());
+        for (const int index : on) { // each instance has heard the inbox was read once
+            useInstance(index);
+            ASSERT_TRUE(runTask(client.messages(since)));
+        }
+        auto polls = holdPolls(on, since);
+        QThread::msleep(300);
+        ASSERT_TRUE(dovecot.deliver(user, "From: shop@shop.example\r\nSubject: Code\r\n\r\nYour code is " +
+                                              code + ".\r\n"));
+        for (std::size_t poll = 0; poll < polls.size(); ++poll) {
+            SCOPED_TRACE(on[poll]);
+            const auto [ids, took] = polls[poll].get();
+            EXPECT_EQ(ids.size(), 1);
+            EXPECT_LT(took, 8000) << "woken by the mail, not the poll's deadline";
+            useInstance(on[poll]);
+            const auto listed = runTask(client.messages(since));
+            ASSERT_TRUE(listed);
+            ASSERT_EQ(listed->size(), 1);
+            EXPECT_EQ(listed->first().id, ids.value(0));
+            EXPECT_TRUE(listed->first().text.contains(code));
+        }
+    };
+    deliverAndPoll({0, 1, 2}, "4711");
+    instances[0].reset();
+    instances[1].reset();
+    deliverAndPoll({2}, "8815");
 }
