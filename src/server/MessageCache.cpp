@@ -94,6 +94,18 @@ std::optional<CachedMessage> MessageCache::find(const QString& id) const
 
 void MessageCache::remove(const QString& id)
 {
+    std::function<void(const QString&)> tellOthers;
+    {
+        std::lock_guard lock(m_mutex);
+        m_messages.remove(id);
+        tellOthers = m_news.mailRemoved;
+    }
+    if (tellOthers)
+        tellOthers(id);
+}
+
+void MessageCache::removeRemote(const QString& id)
+{
     std::lock_guard lock(m_mutex);
     m_messages.remove(id);
 }

@@ -40,6 +40,7 @@ struct InboxState {
 struct CacheNews {
     std::function<void(const CachedMessage&)> mailTaken; // called without the record's contents read
     std::function<void(const QString& accountId, const InboxState&)> stateChanged;
+    std::function<void(const QString& id)> mailRemoved; // moved to the Trash through this instance
 };
 
 // The messages of the last minutes, in memory only: nothing of a message ever reaches the disk.
@@ -70,6 +71,8 @@ public:
     // A message this instance's watchers took, with its record.
     std::optional<CachedMessage> find(const QString& id) const;
     void remove(const QString& id);
+    // A message another instance moved to the Trash.
+    void removeRemote(const QString& id);
     void dropAccount(const QString& accountId);
     // An account's watcher has made its first attempt at the mailbox (whatever came of it), so a
     // request no longer needs to wait for the messages that were there before it started.

@@ -6,7 +6,7 @@ namespace tessary::server {
 
 namespace {
 
-QByteArray seconds(std::chrono::milliseconds span)
+QByteArray intervalSeconds(std::chrono::milliseconds span)
 {
     return QByteArray::number(double(span.count()) / 1000.0);
 }
@@ -36,7 +36,7 @@ std::optional<QSet<QString>> PostgresLeaseBoard::holdShare(const QString& instan
                                                            std::chrono::milliseconds lifetime)
 {
     const QByteArray id = instance.toUtf8();
-    const QByteArray span = seconds(lifetime);
+    const QByteArray span = intervalSeconds(lifetime);
     if (!m_database->query("INSERT INTO instances (id, address, seen_at) VALUES ($1, $2, now()) "
                            "ON CONFLICT (id) DO UPDATE SET address = $2, seen_at = now()",
                            {id, address.toUtf8()}))
@@ -88,7 +88,7 @@ bool PostgresLeaseBoard::take(const QString& instance, const QString& accountId,
         "INSERT INTO leases (account_id, holder, expires_at) VALUES ($2, $1, now() + make_interval(secs => "
         "$3)) "
         "ON CONFLICT (account_id) DO UPDATE SET holder = EXCLUDED.holder, expires_at = EXCLUDED.expires_at",
-        {instance.toUtf8(), accountId.toUtf8(), seconds(lifetime)}));
+        {instance.toUtf8(), accountId.toUtf8(), intervalSeconds(lifetime)}));
 }
 
 void PostgresLeaseBoard::leave(const QString& instance)

@@ -59,27 +59,28 @@ PostgresNews::~PostgresNews()
     close(m_wake);
 }
 
+QByteArray PostgresNews::payload(const char* kind, const QJsonValue& value) const
+{
+    return QJsonDocument(QJsonObject{{"from", m_instance}, {kind, value}}).toJson(QJsonDocument::Compact);
+}
+
 void PostgresNews::start()
 {
-    m_cache.tell(CacheNews{[this](const CachedMessage& message) {
-                               const QJsonObject mail{{"id", message.id},
-                                                      {"account", message.accountId},
-                                                      {"at", message.receivedAt}};
-                               enqueue({QJsonDocument(QJsonObject{{"from", m_instance}, {"mail", mail}})
-                                            .toJson(QJsonDocument::Compact),
-                                        {},
-                                        {},
-                                        false});
-                           },
-                           [this](const QString& accountId, const InboxState& state) {
-                               const QJsonObject inbox{{"account", accountId},
-                                                       {"settled", state.settled},
-                                                       {"problem", optionalText(state.problem)},
-                                                       {"listed", optionalText(state.listedProblem)}};
-                               enqueue({QJsonDocument(QJsonObject{{"from", m_instance}, {"inbox", inbox}})
-                                            .toJson(QJsonDocument::Compact),
-                                        accountId, state, true});
-                           }});
+    CacheNews news;
+    news.mailTaken = [this](const CachedMessage& message) {
+        const QJsonObject mail{
+            {"id", message.id}, {"account", message.accountId}, {"at", message.receivedAt}};
+        enqueue({payload("mail", mail), {}, {}, false});
+    };
+    news.stateChanged = [this](const QString& accountId, const InboxState& state) {
+        const QJsonObject inbox{{"account", accountId},
+                                {"settled", state.settled},
+                                {"problem", optionalText(state.problem)},
+                                {"listed", optionalText(state.listedProblem)}};
+        enqueue({payload("inbox", inbox), accountId, state, true});
+    };
+    news.mailRemoved = [this](const QString& id) { enqueue({payload("gone", id), {}, {}, false}); };
+    m_cache.tell(std::move(news));
     m_thread = std::thread([this] { run(); });
 }
 
@@ -149,11 +150,14 @@ bool PostgresNews::connect()
     m_connection = PQconnectdb(m_url.toUtf8().constData());
     if (PQstatus(m_connection) != CONNECTION_OK ||
         !execute(m_connection, (QByteArray("LISTEN ") + channel).constData(), {})) {
-        qCWarning(logNews).noquote() << "the database is out of reach for news of other instances:"
-                                     << QString::fromUtf8(PQerrorMessage(m_connection)).trimmed();
+        if (!m_outage) // once an outage, not at every attempt
+            qCWarning(logNews).noquote() << "the database is out of reach for news of other instances:"
+                                         << QString::fromUtf8(PQerrorMessage(m_connection)).trimmed();
+        m_outage = true;
         disconnect();
         return false;
     }
+    m_outage = false;
     // Listening first: a state that changes while the table is read comes as a notice after it.
     readStates();
     return true;
@@ -222,6 +226,8 @@ void PostgresNews::received(const QByteArray& payload)
         message.receivedAt = mail.value("at").toDouble();
         message.holder = holder;
         m_cache.addRemote(std::move(message));
+    } else if (notice.value("gone").isString()) {
+        m_cache.removeRemote(notice.value("gone").toString());
     } else if (const QJsonObject inbox = notice.value("inbox").toObject(); !inbox.isEmpty()) {
         m_cache.setRemoteState(inbox.value("account").toString(),
                                InboxState{inbox.value("settled").toBool(),

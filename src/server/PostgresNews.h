@@ -3,6 +3,7 @@
 #include "server/MessageCache.h"
 
 #include <QByteArray>
+#include <QJsonValue>
 #include <QString>
 
 #include <atomic>
@@ -17,9 +18,9 @@ namespace tessary::server {
 // Tells the other instances of a shared database what this one's watchers find, and this one's
 // cache what theirs find, so a poll held on any instance hears of mail that any instance took.
 // LISTEN/NOTIFY on a connection and a thread of its own; a notice carries a message's id, inbox
-// and time, or an inbox's state, never what a message says. Inbox states are kept in the table
-// "inbox_states" too, read on every (re)connection, so an instance learns those settled before it
-// listened. A notice that cannot be sent while the database is away is kept (the newest few
+// and time, a message moved to the Trash, or an inbox's state, never what a message says. Inbox states are
+// kept in the table "inbox_states" too, read on every (re)connection, so an instance learns those settled
+// before it listened. A notice that cannot be sent while the database is away is kept (the newest few
 // thousand) until it is back.
 class PostgresNews {
 public:
@@ -38,6 +39,7 @@ private:
         InboxState state;
         bool isState = false;
     };
+    QByteArray payload(const char* kind, const QJsonValue& value) const;
     void enqueue(Notice notice);
     void run();
     bool connect();
@@ -51,6 +53,7 @@ private:
     MessageCache& m_cache;
     pg_conn* m_connection = nullptr; // the thread's alone
     int m_wake = -1;                 // an eventfd: a notice is queued, or a stop
+    bool m_outage = false;           // said once that the database is out of reach
     std::atomic<bool> m_stopping{false};
     std::mutex m_mutex;
     std::deque<Notice> m_outbox;
