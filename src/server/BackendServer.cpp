@@ -122,6 +122,7 @@ QString BackendServer::serve()
         m_peers = std::make_unique<PeerMessages>(
             *m_cache, m_cipher->derivedSecret("tessary-backend instances"),
             [instances](const QString& holder) { return instances->addressOf(holder); });
+        m_peers->catchUp(instances->othersThan(instance)); // news is listened for already
     }
     m_inboxes = std::make_unique<InboxAssignment>(*m_storage, *m_mail, std::move(leases), instance,
                                                   instanceUrl, m_config.leases);

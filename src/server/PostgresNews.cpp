@@ -81,6 +81,7 @@ void PostgresNews::start()
     };
     news.mailRemoved = [this](const QString& id) { enqueue({payload("gone", id), {}, {}, false}); };
     m_cache.tell(std::move(news));
+    connect(); // here, so what this instance learns from the others next misses no notice
     m_thread = std::thread([this] { run(); });
 }
 

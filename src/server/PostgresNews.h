@@ -29,7 +29,9 @@ public:
     PostgresNews(const PostgresNews&) = delete;
     PostgresNews& operator=(const PostgresNews&) = delete;
 
-    void start(); // listens, and has the cache tell it what this instance's watchers find
+    // Listens (when the database answers; else from its thread as soon as it does), and has the
+    // cache tell it what this instance's watchers find.
+    void start();
     void stop();
 
 private:

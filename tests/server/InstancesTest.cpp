@@ -176,9 +176,9 @@ TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
     DovecotServer dovecot;
     ASSERT_TRUE(dovecot.isReady()) << dovecot.error().toStdString();
     const QString database = PostgresServer::shared().newDatabase();
-    QTemporaryDir dataDirs[3];
-    std::unique_ptr<BackendServer> instances[3];
-    for (int index = 0; index < 3; ++index) {
+    QTemporaryDir dataDirs[4];
+    std::unique_ptr<BackendServer> instances[4];
+    const auto startInstance = [&](int index) {
         ASSERT_TRUE(dovecot.configureBackend(dataDirs[index].path()));
         ServerConfig config;
         config.dataDir = dataDirs[index].path();
@@ -188,7 +188,9 @@ TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
         auto started = BackendServer::start(config);
         ASSERT_TRUE(started) << started.error().toStdString();
         instances[index] = std::move(*started);
-    }
+    };
+    for (int index = 0; index < 3; ++index)
+        startInstance(index);
     FakeSettingsStore settings;
     FakeSecretStore secrets;
     Backend client{settings, secrets};
@@ -258,6 +260,11 @@ TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
     };
     const auto [trashed, since] = deliverAndPoll({0, 1, 2}, "4711");
 
+    // An instance started now lists the mail the others heard of before it listened.
+    startInstance(3);
+    useInstance(3);
+    EXPECT_EQ(listedCount(since), 1);
+
     // Moved to the Trash through an instance that does not watch the inbox, it leaves every
     // instance's list, the watching one's included.
     PGconn* connection = PQconnectdb(database.toUtf8().constData());
@@ -268,7 +275,7 @@ TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
     const int trashing = instances[0]->url() == holderUrl ? 1 : 0;
     useInstance(trashing);
     ASSERT_TRUE(runTask(client.trash(trashed)));
-    for (const int index : {0, 1, 2}) {
+    for (const int index : {0, 1, 2, 3}) {
         useInstance(index);
         QElapsedTimer timer;
         timer.start();
@@ -279,6 +286,7 @@ TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
 
     instances[0].reset();
     instances[1].reset();
+    instances[3].reset();
     deliverAndPoll({2}, "8815");
 }
 
