@@ -17,7 +17,7 @@ constexpr qsizetype maxMessagesReply = 15 * 1024 * 1024;
 // When a refused client may try again: a held poll or a check of a mail server ends by then.
 constexpr auto retryAfterSeconds = "5";
 // Checks of new inboxes (MailService allows 8 at once, and turns more away itself), moves to the
-// Trash, sign-ins and first reads of inboxes, each of which may wait seconds.
+// Trash and sign-ins, each of which may wait seconds.
 constexpr int longWorkThreads = 10;
 constexpr std::size_t maxLongWorkQueued = 64;
 
@@ -107,7 +107,7 @@ HttpApi::Route HttpApi::routeFor(const std::string& method, const std::string& p
         {{"GET", OAuthSignIn::callbackPath.toStdString()}, {&HttpApi::finishSignIn, true}},
         {{"POST", "/v1/accounts/imap"}, {&HttpApi::addImapAccount, true}},
         {{"POST", "/v1/accounts/remove"}, {&HttpApi::removeAccount, true}},
-        {{"POST", "/v1/messages"}, {&HttpApi::listMessages, true}},
+        {{"POST", "/v1/messages"}, {&HttpApi::listMessages}},
         {{"POST", "/v1/messages/ids"}, {&HttpApi::holdForIds}},
         {{"POST", "/v1/messages/trash"}, {&HttpApi::trashMessage, true}},
     };
@@ -267,21 +267,27 @@ void HttpApi::removeAccount(const HttpRequest& request, const HttpRespond& respo
     respond(json(QJsonObject{{"ok", true}}));
 }
 
+// Inboxes still being read for the first time are waited for a few seconds, parked: no thread is
+// held meanwhile.
 void HttpApi::listMessages(const HttpRequest& request, const HttpRespond& respond)
 {
     const auto query = mailQuery(request, respond);
     if (!query)
         return;
-    QJsonArray messages;
-    qsizetype size = 0;
-    for (const CachedMessage& message :
-         m_cache.since(query->accounts, query->since, Clock::now() + settleWait))
-        if ((size += message.size) <= maxMessagesReply)
-            messages.append(message.json);
-    // An empty list would read as "no mail yet" while no mail can come.
-    if (const auto problem = m_cache.problem(query->accounts); messages.isEmpty() && problem)
-        return respond(failure(502, *problem));
-    respond(json(QJsonObject{{"messages", messages}}));
+    m_cache.whenSettled(
+        query->accounts, Clock::now() + settleWait, [this, respond, query = *query](bool admitted) {
+            if (!admitted)
+                return respond(busy(QStringLiteral("The backend is busy; please try again in a moment")));
+            QJsonArray messages;
+            qsizetype size = 0;
+            for (const CachedMessage& message : m_cache.since(query.accounts, query.since))
+                if ((size += message.size) <= maxMessagesReply)
+                    messages.append(message.json);
+            // An empty list would read as "no mail yet" while no mail can come.
+            if (const auto problem = m_cache.problem(query.accounts); messages.isEmpty() && problem)
+                return respond(failure(502, *problem));
+            respond(json(QJsonObject{{"messages", messages}}));
+        });
 }
 
 // The poll is parked, not waited for: no thread is held while it waits for mail.

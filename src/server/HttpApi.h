@@ -32,7 +32,7 @@ private:
     };
     struct Route {
         void (HttpApi::*answer)(const HttpRequest&, const HttpRespond&) = nullptr;
-        bool waitsLong = false; // on a mail server, a sign-in service or an inbox's first read
+        bool waitsLong = false; // on a mail server or a sign-in service
     };
     static Route routeFor(const std::string& method, const std::string& path);
 
