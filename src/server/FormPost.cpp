@@ -44,8 +44,16 @@ struct Exchange {
 } // namespace
 
 std::optional<FormReply> postForm(const QUrl& url, const QList<std::pair<QByteArray, QByteArray>>& fields,
-                                  const QString& caFile, std::chrono::seconds within)
+                                  const QString& caFile, std::chrono::seconds within, const WakeFlag* stop)
 {
+    // Shared with the stop's handler, which may still be running on the raising thread as this returns.
+    const auto io = std::make_shared<asio::io_context>();
+    QMetaObject::Connection stopping;
+    if (stop)
+        stopping = QObject::connect(stop, &WakeFlag::raised, [io] { io->stop(); });
+    if (stop && stop->isRaised())
+        io->stop();
+
     const bool secured = url.scheme() == QLatin1String("https");
     const std::string host = url.host().toStdString();
     QByteArray form;
@@ -60,19 +68,18 @@ std::optional<FormReply> postForm(const QUrl& url, const QList<std::pair<QByteAr
     exchange.request.body() = form.toStdString();
     exchange.request.prepare_payload();
 
-    asio::io_context io;
     asio::ssl::context tls(asio::ssl::context::tls_client);
     error_code ignored;
     tls.set_default_verify_paths(ignored);
     if (!caFile.isEmpty())
         tls.load_verify_file(caFile.toStdString(), ignored);
     tls.set_verify_mode(asio::ssl::verify_peer);
-    asio::ssl::stream<tcp::socket> stream(io, tls);
+    asio::ssl::stream<tcp::socket> stream(*io, tls);
     if (QHostAddress(url.host()).isNull()) // a name, not an address: say which site is wanted
         SSL_set_tlsext_host_name(stream.native_handle(), host.c_str());
     stream.set_verify_callback(asio::ssl::host_name_verification(host));
 
-    tcp::resolver resolver(io);
+    tcp::resolver resolver(*io);
     resolver.async_resolve(
         host, std::to_string(url.port(secured ? 443 : 80)),
         [&](error_code ec, const tcp::resolver::results_type& found) {
@@ -89,7 +96,8 @@ std::optional<FormReply> postForm(const QUrl& url, const QList<std::pair<QByteAr
                 });
             });
         });
-    io.run_for(within);
+    io->run_for(within);
+    QObject::disconnect(stopping);
     if (!exchange.done)
         return std::nullopt;
     return FormReply{int(exchange.response.result_int()),

@@ -20,17 +20,18 @@ constexpr qsizetype maxTextLength = 1024 * 1024;
 using Refreshed = Expected<OAuthTokens, OAuthError>;
 
 // The token endpoint is asked with a blocking client, so on a pool thread: the loop's other
-// watchers go on meanwhile. A stop ends the wait at once; the answer that comes later is dropped.
+// watchers go on meanwhile. A stop ends the wait, and the request with it, at once.
 QCoro::Task<std::optional<Refreshed>> refreshAway(OAuthProvider provider, QString refreshToken,
                                                   const WakeFlag* stop)
 {
     struct Shared {
         WakeFlag done;
+        WakeFlag cancel; // outlives the stop flag's owner, who may go as soon as the stop ends this
         std::optional<Refreshed> answer; // written before `done` is raised
     };
     auto shared = std::make_shared<Shared>();
     QThreadPool::globalInstance()->start([shared, provider = std::move(provider), refreshToken] {
-        shared->answer.emplace(refreshAccess(provider, refreshToken));
+        shared->answer.emplace(refreshAccess(provider, refreshToken, &shared->cancel));
         shared->done.raise();
     });
     while (!shared->done.isRaised() && !(stop && stop->isRaised())) {
@@ -38,8 +39,10 @@ QCoro::Task<std::optional<Refreshed>> refreshAway(OAuthProvider provider, QStrin
         answered.on(&shared->done, &WakeFlag::raised);
         co_await answered;
     }
-    if (!shared->done.isRaised())
+    if (!shared->done.isRaised()) {
+        shared->cancel.raise();
         co_return std::nullopt;
+    }
     co_return std::move(shared->answer);
 }
 

@@ -6,7 +6,9 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -138,35 +140,53 @@ TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox
 }
 
 // Removing an inbox ends its watcher at once wherever it waits: for an answer the server still
-// owes, in IDLE, or in the pause before it connects again, instead of at the wait's deadline.
+// owes, in IDLE, in the pause before it connects again, or for a sign-in service's fresh access
+// token, instead of at the wait's deadline. A request to the sign-in service ends with it.
 TEST(HostileImapServer, AWatcherStopsWithoutWaitingForASilentServer)
 {
+    QTcpServer silentTokenService; // takes connections and never answers
+    ASSERT_TRUE(silentTokenService.listen(QHostAddress::LocalHost));
     struct Row {
         const char* name;
         QByteArray reachedBy; // the command after which the watcher waits; empty: the greeting
         FakeImapServer::Script script;
+        bool signsInWithOAuth = false; // reached once the token service has a connection
     };
     const Row rows[] = {
         {"waiting for the greeting", {}, [](const QByteArray&, const QByteArray&) { return QByteArray(); }},
         {"idling", "IDLE", honest},
         {"pausing before it connects again", "SELECT", except("SELECT", FakeImapServer::closeConnection)},
+        {"waiting for a fresh access token", {}, honest, true},
     };
     const WatchTimings patient{minutes(10), minutes(10), minutes(10)};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        auto reached = std::make_shared<std::atomic<bool>>(row.reachedBy.isEmpty());
+        auto reached = std::make_shared<std::atomic<bool>>(row.reachedBy.isEmpty() && !row.signsInWithOAuth);
         FakeImapServer server([&row, reached](const QByteArray& tag, const QByteArray& command) {
             if (!row.reachedBy.isEmpty() && command.toUpper().startsWith(row.reachedBy))
                 reached->store(true);
             return row.script(tag, command);
         });
         ASSERT_TRUE(server.isReady());
+        ImapSettings settings = settingsFor(server, 60000);
+        settings.oauth.insert(
+            "gmail",
+            OAuthProvider{"client",
+                          {},
+                          {},
+                          QStringLiteral("http://127.0.0.1:%1/token").arg(silentTokenService.serverPort()),
+                          {},
+                          FakeImapServer::hostName,
+                          {}});
         MessageCache cache;
         WatcherLoops loops(1);
         auto watcher = std::make_unique<InboxWatcher>(
             loops,
-            WatchedInbox{"inbox", "imap", FakeImapServer::hostName, "you@fake.example", "app-password"},
-            settingsFor(server, 60000), cache, patient);
+            WatchedInbox{"inbox", row.signsInWithOAuth ? "gmail" : "imap", FakeImapServer::hostName,
+                         "you@fake.example", "secret"},
+            settings, cache, patient);
+        if (row.signsInWithOAuth)
+            reached->store(silentTokenService.waitForNewConnection(10000));
         for (int look = 0; look < 100 && !reached->load(); ++look)
             std::this_thread::sleep_for(milliseconds(100));
         ASSERT_TRUE(reached->load());
@@ -174,6 +194,8 @@ TEST(HostileImapServer, AWatcherStopsWithoutWaitingForASilentServer)
         const auto stopping = steady_clock::now();
         watcher.reset();
         EXPECT_LT(steady_clock::now() - stopping, seconds(10)) << "well before the 60 s and 10 min deadlines";
+        EXPECT_TRUE(QThreadPool::globalInstance()->waitForDone(10000))
+            << "the token request outlived the stop";
     }
 }
 
