@@ -145,6 +145,7 @@ QCoro::Task<> InboxWatcher::run(std::shared_ptr<std::promise<void>> ended)
         const bool persistent = !m_watching && ++failures >= m_timings.failuresBeforeReport;
         if (failed.kind != ImapError::Kind::closed || persistent)
             m_cache.setProblem(m_inbox.accountId, failed.message);
+        m_reported = m_reported || persistent;
         if (persistent && m_problem)
             m_problem(m_inbox, failed.message);
         m_cache.markSettled(m_inbox.accountId);
@@ -215,7 +216,10 @@ QCoro::Task<ImapError> InboxWatcher::watchOnce()
             co_return done.error();
     if (mailbox->uidNext > 0)
         m_lastUid = std::max(m_lastUid, mailbox->uidNext - 1);
-    m_cache.setProblem(m_inbox.accountId, std::nullopt);
+    // A server that failed again and again is trusted again only after a whole IDLE round: until
+    // then the mail lists say why, as the inbox list does.
+    if (!m_reported)
+        m_cache.setProblem(m_inbox.accountId, std::nullopt);
     m_cache.markSettled(m_inbox.accountId);
 
     // The inbox counts as watched again only after a whole IDLE round: a server that floods or
@@ -225,6 +229,10 @@ QCoro::Task<ImapError> InboxWatcher::watchOnce()
             m_watching ? m_timings.idleRenewal : std::min(m_timings.idleRenewal, milliseconds(minutes(1))));
         if (!idled)
             co_return idled.error();
+        if (!m_watching && m_reported) {
+            m_reported = false;
+            m_cache.setProblem(m_inbox.accountId, std::nullopt);
+        }
         if (!m_watching && m_problem)
             m_problem(m_inbox, std::nullopt);
         m_watching = true;

@@ -136,6 +136,11 @@ TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox
             std::this_thread::sleep_for(milliseconds(100));
         EXPECT_EQ(reported(), row.problem);
         EXPECT_EQ(taken(), row.problem ? 0 : 1);
+        // Once reported, the mail lists say why too, through every later attempt to connect.
+        int quiet = 0;
+        for (int look = 0; look < 200 && row.problem; ++look, std::this_thread::sleep_for(milliseconds(5)))
+            quiet += !cache.problem({account});
+        EXPECT_EQ(quiet, 0) << "looks out of 200 in which a mail list would read as \"no mail\"";
     }
 }
 
