@@ -11,18 +11,16 @@
 //          backend's threads and resident memory while they are held.
 // Prints one JSON object; with names as arguments, only those measurements. Run by
 // scripts/bench-backend.
+#include "BackendProcess.h"
 #include "IdleObserver.h"
 #include "server/DovecotServer.h"
 #include "server/ImapResponse.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 #include <httplib.h>
 
@@ -36,9 +34,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 using namespace tessary;
@@ -47,27 +43,10 @@ using test::DovecotServer;
 
 namespace {
 
-using Clock = steady_clock;
-
-double millisSince(Clock::time_point start)
-{
-    return duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
-}
-
-// A wall-clock second to ask "since" from: waits for the next second to begin, so mail of an
-// earlier round (INTERNALDATE counts whole seconds) is never newer than it.
-double nextWholeSecond()
-{
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    std::this_thread::sleep_for(milliseconds(1000 - now % 1000 + 20));
-    return double(now / 1000 + 1);
-}
+using bench::Clock;
+using bench::millisSince;
+using bench::nextWholeSecond;
+using bench::percentile;
 
 QByteArray mail(int number)
 {
@@ -76,44 +55,12 @@ QByteArray mail(int number)
            ".\r\n";
 }
 
-// tessary-backend as its own process, on a port the system picks, stopped by its own pid.
-class StandaloneBackend {
+// tessary-backend configured for dovecot, whose users it watches as inboxes.
+class StandaloneBackend : public bench::BackendProcess {
 public:
-    StandaloneBackend(const DovecotServer& dovecot)
+    explicit StandaloneBackend(const DovecotServer& dovecot)
+        : BackendProcess([&dovecot](const QString& dataDir) { return dovecot.configureBackend(dataDir); })
     {
-        dovecot.configureBackend(m_data.path());
-        m_process.start(QStringLiteral(TESSARY_BACKEND_PROGRAM),
-                        {"--listen", "127.0.0.1:0", "--data", m_data.path()});
-        if (m_process.waitForReadyRead(10000)) {
-            const QByteArray line = m_process.readLine().trimmed();
-            m_url = line.mid(line.indexOf("http://") + 7).toStdString(); // "127.0.0.1:PORT"
-        }
-    }
-    ~StandaloneBackend()
-    {
-        m_process.terminate();
-        m_process.waitForFinished(10000);
-    }
-    bool isRunning() const { return !m_url.empty(); }
-    const std::string& address() const { return m_url; }
-    // SIGTERM, and how long the backend takes to exit.
-    double stopMs()
-    {
-        const auto start = Clock::now();
-        m_process.terminate();
-        m_process.waitForFinished(120000);
-        return millisSince(start);
-    }
-    qint64 pid() const { return m_process.processId(); }
-
-    std::string install()
-    {
-        httplib::Client client("http://" + m_url);
-        const auto reply = client.Post("/v1/installs");
-        return reply ? QJsonDocument::fromJson(QByteArray::fromStdString(reply->body))["token"]
-                           .toString()
-                           .toStdString()
-                     : std::string();
     }
     bool addInbox(const std::string& token, const QString& user)
     {
@@ -132,20 +79,6 @@ public:
                    ? QJsonDocument::fromJson(QByteArray::fromStdString(reply->body))["ids"].toArray()
                    : QJsonArray();
     }
-
-private:
-    httplib::Result post(const std::string& token, const char* path, const QJsonObject& body, int timeout)
-    {
-        httplib::Client client("http://" + m_url);
-        client.set_read_timeout(timeout);
-        client.set_bearer_token_auth(token.c_str());
-        return client.Post(path, QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString(),
-                           "application/json");
-    }
-
-    QTemporaryDir m_data;
-    QProcess m_process;
-    std::string m_url;
 };
 
 QJsonObject measurePush(DovecotServer& dovecot)
@@ -229,14 +162,8 @@ QJsonObject measureMemory(DovecotServer& dovecot)
         if (!backend.addInbox(token, DovecotServer::user(user)))
             return {{"error", "an inbox could not be added"}};
     std::this_thread::sleep_for(seconds(3));
-    QFile status(QStringLiteral("/proc/%1/status").arg(backend.pid()));
-    status.open(QIODevice::ReadOnly);
-    QJsonObject result{{"inboxes", 10}};
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:") || line.startsWith("VmHWM:"))
-            result.insert(QString::fromLatin1(line.left(5)) + "Kb",
-                          line.mid(6).trimmed().split(' ').first().toInt());
-    return result;
+    const QJsonObject figures = backend.figures();
+    return {{"inboxes", 10}, {"VmRSSKb", figures.value("VmRSS")}, {"VmHWMKb", figures.value("VmHWM")}};
 }
 
 QJsonObject measureKeptAlive(DovecotServer& dovecot)
@@ -288,20 +215,6 @@ QJsonObject measureStop(DovecotServer& dovecot)
     return {{"inboxes", 10}, {"sigtermToExitMs", backend.stopMs()}};
 }
 
-// The backend's threads and its resident memory (now and at its peak), from /proc.
-QJsonObject processFigures(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    status.open(QIODevice::ReadOnly);
-    QJsonObject figures;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        for (const char* name : {"VmRSS", "VmHWM", "Threads"})
-            if (line.startsWith(QByteArray(name) + ':'))
-                figures.insert(QString::fromLatin1(name),
-                               line.mid(qsizetype(strlen(name)) + 1).trimmed().split(' ').first().toInt());
-    return figures;
-}
-
 QString loadAverage()
 {
     QFile load(QStringLiteral("/proc/loadavg"));
@@ -313,7 +226,7 @@ QJsonObject measureHeldPolls(DovecotServer& dovecot)
 {
     constexpr int polls = 10000;
     StandaloneBackend backend(dovecot);
-    const uint16_t port = uint16_t(std::stoi(backend.address().substr(backend.address().find(':') + 1)));
+    const uint16_t port = backend.port();
     const QString loadBefore = loadAverage();
     // One install per poll: a newer poll of the same install would answer the older one.
     std::vector<std::string> tokens(polls);
@@ -333,7 +246,7 @@ QJsonObject measureHeldPolls(DovecotServer& dovecot)
         thread.join();
     if (std::any_of(tokens.begin(), tokens.end(), [](const std::string& token) { return token.empty(); }))
         return {{"error", "an install could not be registered"}};
-    const QJsonObject idle = processFigures(backend.pid());
+    const QJsonObject idle = backend.figures();
 
     const auto start = Clock::now();
     std::vector<pollfd> sockets;
@@ -360,7 +273,7 @@ QJsonObject measureHeldPolls(DovecotServer& dovecot)
     }
     const double sentMs = millisSince(start);
     std::this_thread::sleep_for(seconds(3)); // every poll is parked by now, none yet due
-    const QJsonObject held = processFigures(backend.pid());
+    const QJsonObject held = backend.figures();
     const QString loadHeld = loadAverage();
 
     // A reply is whole once its head and its Content-Length of body are in.
@@ -390,7 +303,7 @@ QJsonObject measureHeldPolls(DovecotServer& dovecot)
             }
         }
     }
-    const QJsonObject after = processFigures(backend.pid());
+    const QJsonObject after = backend.figures();
     return {{"polls", polls},
             {"connectFailed", refused},
             {"allSentMs", sentMs},

@@ -6,19 +6,14 @@
 //           on the same inbox;
 //   stop    SIGTERM to exit with every inbox watched.
 // Prints one JSON object. Run by scripts/bench-inboxes [INBOXES].
+#include "BackendProcess.h"
 #include "IdleObserver.h"
 #include "server/DovecotServer.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-
-#include <httplib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -33,52 +28,24 @@ using test::DovecotServer;
 
 namespace {
 
-using Clock = steady_clock;
+using bench::Clock;
+using bench::nextWholeSecond;
+using bench::percentile;
 
 double millisBetween(Clock::time_point from, Clock::time_point to)
 {
     return duration<double, std::milli>(to - from).count();
 }
 
-double percentile(std::vector<double> values, double fraction)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
-}
-
-// A wall-clock second to ask "since" from, once it has begun: mail of an earlier round
-// (INTERNALDATE counts whole seconds) is never newer than it.
-double nextWholeSecond()
-{
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    std::this_thread::sleep_for(milliseconds(1000 - now % 1000 + 20));
-    return double(now / 1000 + 1);
-}
-
-// tessary-backend as its own process on a port the system picks, stopped by its own pid.
-class Backend {
+// tessary-backend configured for dovecot, with one install whose inboxes are dovecot's users.
+class Backend : public bench::BackendProcess {
 public:
     explicit Backend(const DovecotServer& dovecot)
+        : BackendProcess([&dovecot](const QString& dataDir) { return dovecot.configureBackend(dataDir); })
+        , m_token(isRunning() ? install() : std::string())
     {
-        dovecot.configureBackend(m_data.path());
-        m_process.start(QStringLiteral(TESSARY_BACKEND_PROGRAM),
-                        {"--listen", "127.0.0.1:0", "--data", m_data.path(), "--no-keyring"});
-        if (m_process.waitForReadyRead(10000)) {
-            const QByteArray line = m_process.readLine().trimmed();
-            m_url = "http://" + line.mid(line.indexOf("http://") + 7).toStdString();
-        }
-        httplib::Client client(m_url);
-        if (const auto reply = client.Post("/v1/installs"); reply && reply->status == 200)
-            m_token = QJsonDocument::fromJson(QByteArray::fromStdString(reply->body))["token"]
-                          .toString()
-                          .toStdString();
     }
-    ~Backend()
-    {
-        m_process.terminate();
-        m_process.waitForFinished(60000);
-    }
-    bool isRunning() const { return !m_token.empty(); }
+    bool hasInstall() const { return !m_token.empty(); }
 
     bool addInbox(const QString& user)
     {
@@ -87,7 +54,7 @@ public:
                                {"host", DovecotServer::hostName},
                                {"port", 993}};
         for (int attempt = 0; attempt < 20; ++attempt) { // 503 while other checks run
-            const auto reply = post("/v1/accounts/imap", body, 30);
+            const auto reply = post(m_token, "/v1/accounts/imap", body, 30);
             if (reply && reply->status == 200)
                 return true;
             if (!reply || reply->status != 503) {
@@ -102,44 +69,13 @@ public:
     // A held poll: whether it was answered with an id.
     bool heldPollHasMail(double since)
     {
-        const auto reply = post("/v1/messages/ids", QJsonObject{{"since", since}}, 15);
+        const auto reply = post(m_token, "/v1/messages/ids", QJsonObject{{"since", since}}, 15);
         return reply && reply->status == 200 &&
                !QJsonDocument::fromJson(QByteArray::fromStdString(reply->body))["ids"].toArray().isEmpty();
     }
-    QJsonObject process() const
-    {
-        const qint64 pid = m_process.processId();
-        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-        status.open(QIODevice::ReadOnly);
-        QJsonObject result;
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:") || line.startsWith("VmHWM:") || line.startsWith("Threads:"))
-                result.insert(QString::fromLatin1(line.left(line.indexOf(':'))),
-                              line.mid(line.indexOf(':') + 1).trimmed().split(' ').first().toInt());
-        return result;
-    }
-    double sigtermToExitMs()
-    {
-        const auto start = Clock::now();
-        m_process.terminate();
-        m_process.waitForFinished(120000);
-        return millisBetween(start, Clock::now());
-    }
 
 private:
-    httplib::Result post(const char* path, const QJsonObject& body, int timeout)
-    {
-        httplib::Client client(m_url);
-        client.set_read_timeout(timeout);
-        client.set_bearer_token_auth(m_token.c_str());
-        return client.Post(path, QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString(),
-                           "application/json");
-    }
-
-    QTemporaryDir m_data;
-    QProcess m_process;
-    std::string m_url;
-    std::string m_token;
+    const std::string m_token;
 };
 
 QByteArray mail(int number)
@@ -202,11 +138,11 @@ int main(int argc, char** argv)
         return 1;
     }
     Backend backend(dovecot);
-    if (!backend.isRunning()) {
+    if (!backend.hasInstall()) {
         std::fprintf(stderr, "tessary-backend did not start\n");
         return 1;
     }
-    const QJsonObject idle = backend.process();
+    const QJsonObject idle = backend.figures();
     const auto adding = Clock::now();
     std::atomic<int> added{0};
     std::vector<std::thread> adders;
@@ -219,9 +155,9 @@ int main(int argc, char** argv)
         adder.join();
     const double addingMs = millisBetween(adding, Clock::now());
     std::this_thread::sleep_for(seconds(10)); // every watcher past its backfill and idling
-    const QJsonObject watching = backend.process();
+    const QJsonObject watching = backend.figures();
     const QJsonObject push = measurePush(dovecot, backend, inboxes);
-    const QJsonObject afterPush = backend.process();
+    const QJsonObject afterPush = backend.figures();
     const QJsonObject result{{"inboxes", inboxes},
                              {"added", added.load()},
                              {"addingAllMs", addingMs},
@@ -229,7 +165,7 @@ int main(int argc, char** argv)
                              {"backendWatching", watching},
                              {"backendAfterPush", afterPush},
                              {"push", push},
-                             {"sigtermToExitMs", backend.sigtermToExitMs()}};
+                             {"sigtermToExitMs", backend.stopMs()}};
     std::printf("%s\n", QJsonDocument(result).toJson(QJsonDocument::Indented).constData());
     if (added < inboxes) // why dovecot turned some away
         std::fprintf(stderr, "%s\n", qPrintable(dovecot.logTail()));

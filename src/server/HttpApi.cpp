@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <map>
 
 namespace tessary::server {
@@ -17,7 +18,7 @@ constexpr qsizetype maxMessagesReply = 15 * 1024 * 1024;
 // When a refused client may try again: a held poll or a check of a mail server ends by then.
 constexpr auto retryAfterSeconds = "5";
 // Checks of new inboxes (MailService allows 8 at once, and turns more away itself), moves to the
-// Trash, sign-ins and first reads of inboxes, each of which may wait seconds.
+// Trash and sign-ins, each of which may wait seconds.
 constexpr int longWorkThreads = 10;
 constexpr std::size_t maxLongWorkQueued = 64;
 
@@ -115,7 +116,7 @@ HttpApi::Route HttpApi::routeFor(const std::string& method, const std::string& p
         {{"GET", OAuthSignIn::callbackPath.toStdString()}, {&HttpApi::finishSignIn, true}},
         {{"POST", "/v1/accounts/imap"}, {&HttpApi::addImapAccount, true}},
         {{"POST", "/v1/accounts/remove"}, {&HttpApi::removeAccount, true}},
-        {{"POST", "/v1/messages"}, {&HttpApi::listMessages, true}},
+        {{"POST", "/v1/messages"}, {&HttpApi::listMessages}},
         {{"POST", "/v1/messages/ids"}, {&HttpApi::holdForIds}},
         {{"POST", "/v1/messages/trash"}, {&HttpApi::trashMessage, true}},
         {{"POST", PeerMessages::path}, {&HttpApi::serveHeldMessages}},
@@ -275,18 +276,38 @@ void HttpApi::removeAccount(const HttpRequest& request, const HttpRespond& respo
     respond(json(QJsonObject{{"ok", true}}));
 }
 
+// Inboxes still being read for the first time are waited for a few seconds, parked: no thread is
+// held meanwhile.
 void HttpApi::listMessages(const HttpRequest& request, const HttpRespond& respond)
 {
     const auto query = mailQuery(request, respond);
     if (!query)
         return;
+    m_cache.whenSettled(
+        query->accounts, Clock::now() + settleWait, [this, respond, query = *query](bool admitted) {
+            if (!admitted)
+                return respond(busy(QStringLiteral("The backend is busy; please try again in a moment")));
+            QList<CachedMessage> found = m_cache.since(query.accounts, query.since);
+            const bool elsewhere =
+                m_peers && std::any_of(found.cbegin(), found.cend(),
+                                       [](const auto& message) { return !message.holder.isEmpty(); });
+            if (!elsewhere)
+                return respondWithMessages(query.accounts, found, {}, respond);
+            // Another instance's watcher took some of these: their records are fetched from it, on
+            // a thread that may wait, never on the one that brought the news.
+            const auto fetch = [this, respond, accounts = query.accounts, found] {
+                respondWithMessages(accounts, found, m_peers->fetch(found), respond);
+            };
+            if (!m_longWork.submit(fetch))
+                respond(busy(QStringLiteral("The backend is busy; please try again in a moment")));
+        });
+}
+
+void HttpApi::respondWithMessages(const QSet<QString>& accounts, const QList<CachedMessage>& found,
+                                  const QHash<QString, QJsonObject>& elsewhere, const HttpRespond& respond)
+{
     QJsonArray messages;
     qsizetype size = 0;
-    const QList<CachedMessage> found =
-        m_cache.since(query->accounts, query->since, Clock::now() + settleWait);
-    // Another instance's watcher took these: their records are there.
-    const QHash<QString, QJsonObject> elsewhere =
-        m_peers ? m_peers->fetch(found) : QHash<QString, QJsonObject>();
     for (const CachedMessage& message : found) {
         const QJsonObject record = message.holder.isEmpty() ? message.json : elsewhere.value(message.id);
         if (record.isEmpty())
@@ -297,7 +318,7 @@ void HttpApi::listMessages(const HttpRequest& request, const HttpRespond& respon
             messages.append(record);
     }
     // An empty list would read as "no mail yet" while no mail can come.
-    if (const auto problem = m_cache.problem(query->accounts); messages.isEmpty() && problem)
+    if (const auto problem = m_cache.problem(accounts); messages.isEmpty() && problem)
         return respond(failure(502, *problem));
     respond(json(QJsonObject{{"messages", messages}}));
 }

@@ -34,7 +34,7 @@ private:
     };
     struct Route {
         void (HttpApi::*answer)(const HttpRequest&, const HttpRespond&) = nullptr;
-        bool waitsLong = false; // on a mail server, a sign-in service or an inbox's first read
+        bool waitsLong = false; // on a mail server or a sign-in service
     };
     static Route routeFor(const std::string& method, const std::string& path);
 
@@ -47,6 +47,9 @@ private:
     void addImapAccount(const HttpRequest& request, const HttpRespond& respond);
     void removeAccount(const HttpRequest& request, const HttpRespond& respond);
     void listMessages(const HttpRequest& request, const HttpRespond& respond);
+    // The list of `found`, with the records other instances hold taken from `elsewhere`.
+    void respondWithMessages(const QSet<QString>& accounts, const QList<CachedMessage>& found,
+                             const QHash<QString, QJsonObject>& elsewhere, const HttpRespond& respond);
     void holdForIds(const HttpRequest& request, const HttpRespond& respond);
     void trashMessage(const HttpRequest& request, const HttpRespond& respond);
     void serveHeldMessages(const HttpRequest& request, const HttpRespond& respond);

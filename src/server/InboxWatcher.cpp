@@ -20,17 +20,18 @@ constexpr qsizetype maxTextLength = 1024 * 1024;
 using Refreshed = Expected<OAuthTokens, OAuthError>;
 
 // The token endpoint is asked with a blocking client, so on a pool thread: the loop's other
-// watchers go on meanwhile. A stop ends the wait at once; the answer that comes later is dropped.
+// watchers go on meanwhile. A stop ends the wait, and the request with it, at once.
 QCoro::Task<std::optional<Refreshed>> refreshAway(OAuthProvider provider, QString refreshToken,
                                                   const WakeFlag* stop)
 {
     struct Shared {
         WakeFlag done;
+        WakeFlag cancel; // outlives the stop flag's owner, who may go as soon as the stop ends this
         std::optional<Refreshed> answer; // written before `done` is raised
     };
     auto shared = std::make_shared<Shared>();
     QThreadPool::globalInstance()->start([shared, provider = std::move(provider), refreshToken] {
-        shared->answer.emplace(refreshAccess(provider, refreshToken));
+        shared->answer.emplace(refreshAccess(provider, refreshToken, &shared->cancel));
         shared->done.raise();
     });
     while (!shared->done.isRaised() && !(stop && stop->isRaised())) {
@@ -38,8 +39,10 @@ QCoro::Task<std::optional<Refreshed>> refreshAway(OAuthProvider provider, QStrin
         answered.on(&shared->done, &WakeFlag::raised);
         co_await answered;
     }
-    if (!shared->done.isRaised())
+    if (!shared->done.isRaised()) {
+        shared->cancel.raise();
         co_return std::nullopt;
+    }
     co_return std::move(shared->answer);
 }
 
@@ -142,6 +145,7 @@ QCoro::Task<> InboxWatcher::run(std::shared_ptr<std::promise<void>> ended)
         const bool persistent = !m_watching && ++failures >= m_timings.failuresBeforeReport;
         if (failed.kind != ImapError::Kind::closed || persistent)
             m_cache.setProblem(m_inbox.accountId, failed.message);
+        m_reported = m_reported || persistent;
         if (persistent && m_problem)
             m_problem(m_inbox, failed.message);
         m_cache.markSettled(m_inbox.accountId);
@@ -212,7 +216,10 @@ QCoro::Task<ImapError> InboxWatcher::watchOnce()
             co_return done.error();
     if (mailbox->uidNext > 0)
         m_lastUid = std::max(m_lastUid, mailbox->uidNext - 1);
-    m_cache.setProblem(m_inbox.accountId, std::nullopt);
+    // A server that failed again and again is trusted again only after a whole IDLE round: until
+    // then the mail lists say why, as the inbox list does.
+    if (!m_reported)
+        m_cache.setProblem(m_inbox.accountId, std::nullopt);
     m_cache.markSettled(m_inbox.accountId);
 
     // The inbox counts as watched again only after a whole IDLE round: a server that floods or
@@ -222,6 +229,10 @@ QCoro::Task<ImapError> InboxWatcher::watchOnce()
             m_watching ? m_timings.idleRenewal : std::min(m_timings.idleRenewal, milliseconds(minutes(1))));
         if (!idled)
             co_return idled.error();
+        if (!m_watching && m_reported) {
+            m_reported = false;
+            m_cache.setProblem(m_inbox.accountId, std::nullopt);
+        }
         if (!m_watching && m_problem)
             m_problem(m_inbox, std::nullopt);
         m_watching = true;

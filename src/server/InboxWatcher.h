@@ -77,6 +77,7 @@ private:
     uint m_uidValidity = 0;
     uint m_lastUid = 0;
     bool m_watching = false; // the current connection finished an IDLE round
+    bool m_reported = false; // failing, as told to `m_problem`: until an IDLE round, whatever connects
     WakeFlag m_stop;
     std::future<void> m_ended;
 };

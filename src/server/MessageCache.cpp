@@ -30,10 +30,8 @@ void MessageCache::add(CachedMessage message)
     told.json = {}; // the other instances hear of the message, never what it says
     told.size = 0;
     const Inserted inserted = insert(std::move(message));
-    if (inserted == Inserted::added) {
-        m_changed.notify_all();
+    if (inserted == Inserted::added)
         recheck(told.accountId);
-    }
     std::function<void(const CachedMessage&)> tellOthers;
     {
         std::lock_guard lock(m_mutex);
@@ -49,7 +47,6 @@ void MessageCache::addRemote(CachedMessage message)
     const QString accountId = message.accountId;
     if (message.holder.isEmpty() || insert(std::move(message)) != Inserted::added)
         return;
-    m_changed.notify_all();
     recheck(accountId);
 }
 
@@ -172,7 +169,6 @@ void MessageCache::setRemoteState(const QString& accountId, const InboxState& st
         if (state.listedProblem)
             m_listedProblems.insert(accountId, *state.listedProblem);
     }
-    m_changed.notify_all();
     recheck(accountId);
 }
 
@@ -185,7 +181,6 @@ void MessageCache::setProblem(const QString& accountId, std::optional<QString> p
         else
             m_problems.remove(accountId);
     }
-    m_changed.notify_all();
     recheck(accountId);
     publish(accountId);
 }
@@ -229,7 +224,6 @@ void MessageCache::markSettled(const QString& accountId)
         std::lock_guard lock(m_mutex);
         m_settled.insert(accountId);
     }
-    m_changed.notify_all();
     recheck(accountId);
     publish(accountId);
 }
@@ -240,7 +234,6 @@ void MessageCache::shutDown()
         std::lock_guard lock(m_mutex);
         m_shutDown = true;
     }
-    m_changed.notify_all();
     m_deadlineChanged.notify_all();
     recheck(std::nullopt);
 }
@@ -265,12 +258,41 @@ QList<CachedMessage> MessageCache::matching(const QSet<QString>& accounts, doubl
     return found;
 }
 
-QList<CachedMessage> MessageCache::since(const QSet<QString>& accounts, double since,
-                                         Clock::time_point settleBy)
+QList<CachedMessage> MessageCache::since(const QSet<QString>& accounts, double since)
 {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait_until(lock, settleBy, [&] { return m_shutDown || settled(accounts); });
+    std::lock_guard lock(m_mutex);
     return matching(accounts, since);
+}
+
+void MessageCache::whenSettled(const QSet<QString>& accounts, Clock::time_point deadline, Settled then)
+{
+    std::optional<bool> now;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_shutDown || settled(accounts)) {
+            now = true;
+        } else if (m_parked.size() + m_settleWaits.size() >= m_maxHeldPolls) {
+            now = false;
+        } else {
+            const quint64 id = ++m_lastParked;
+            const bool soonest = m_deadlines.empty() || deadline < m_deadlines.begin()->first;
+            m_settleWaits.insert(id,
+                                 SettleWait{accounts, m_deadlines.emplace(deadline, id), std::move(then)});
+            if (soonest)
+                m_deadlineChanged.notify_one();
+        }
+    }
+    if (now)
+        then(*now);
+}
+
+MessageCache::Settled MessageCache::endSettleWait(quint64 id)
+{
+    const auto wait = m_settleWaits.find(id);
+    m_deadlines.erase(wait->deadline);
+    Settled then = std::move(wait->then);
+    m_settleWaits.erase(wait);
+    return then;
 }
 
 QStringList MessageCache::idsSince(const QSet<QString>& accounts, double since)
@@ -310,6 +332,7 @@ void MessageCache::unpark(quint64 id, QStringList ids, Answers& answers)
 void MessageCache::recheck(const std::optional<QString>& accountId)
 {
     Answers answers;
+    std::vector<Settled> ended;
     {
         std::lock_guard lock(m_mutex);
         QList<std::pair<quint64, QStringList>> ready;
@@ -319,9 +342,18 @@ void MessageCache::recheck(const std::optional<QString>& accountId)
                     ready.append({poll.key(), std::move(*ids)});
         for (auto& [id, ids] : ready)
             unpark(id, std::move(ids), answers);
+        QList<quint64> over;
+        for (auto wait = m_settleWaits.cbegin(); wait != m_settleWaits.cend(); ++wait)
+            if ((!accountId || wait->accounts.contains(*accountId)) &&
+                (m_shutDown || settled(wait->accounts)))
+                over.append(wait.key());
+        for (const quint64 id : over)
+            ended.push_back(endSettleWait(id));
     }
     for (auto& [answer, ids] : answers)
         answer(std::move(ids));
+    for (Settled& then : ended)
+        then(true);
 }
 
 void MessageCache::parkForIds(const QString& installId, const QSet<QString>& accounts, double since,
@@ -346,7 +378,7 @@ void MessageCache::parkForIds(const QString& installId, const QSet<QString>& acc
         if (auto ids = readyIds(poll)) {
             m_lastAnswers.insert(installId, Answer{since, QSet<QString>(ids->begin(), ids->end())});
             answers.emplace_back(std::move(poll.answer), std::move(*ids));
-        } else if (m_parked.size() >= m_maxHeldPolls) {
+        } else if (m_parked.size() + m_settleWaits.size() >= m_maxHeldPolls) {
             answers.emplace_back(std::move(poll.answer), std::nullopt);
         } else {
             const quint64 id = ++m_lastParked;
@@ -374,16 +406,21 @@ void MessageCache::answerOnTime()
             m_deadlineChanged.wait_until(lock, soonest);
         }
         Answers answers;
+        std::vector<Settled> ended;
         const auto now = Clock::now();
-        // At its deadline a poll answers with all it has, settled or not.
+        // At its deadline a poll answers with all it has, settled or not, and a wait ends.
         while (!m_deadlines.empty() && m_deadlines.begin()->first <= now) {
             const quint64 id = m_deadlines.begin()->second;
-            const Parked& poll = m_parked[id];
-            unpark(id, idsSince(poll.accounts, poll.since), answers);
+            if (const auto poll = m_parked.constFind(id); poll != m_parked.cend())
+                unpark(id, idsSince(poll->accounts, poll->since), answers);
+            else
+                ended.push_back(endSettleWait(id));
         }
         lock.unlock();
         for (auto& [answer, ids] : answers)
             answer(std::move(ids));
+        for (Settled& then : ended)
+            then(true);
         lock.lock();
     }
 }

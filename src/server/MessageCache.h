@@ -54,6 +54,9 @@ public:
     // Nothing (rather than an empty list, which would read as "no mail") when too many polls are
     // held already. Called once, on the thread that brought the answer: it must not block.
     using IdsAnswer = std::function<void(std::optional<QStringList>)>;
+    // Told to go on (true), or (false) that too many requests wait already. Called once, on the
+    // thread that brought the news: it must not block.
+    using Settled = std::function<void(bool admitted)>;
 
     explicit MessageCache(std::chrono::milliseconds retention = std::chrono::minutes(15),
                           int maxHeldPolls = 64);
@@ -90,7 +93,11 @@ public:
     // Answers every held poll now and every later one at once: the server is stopping.
     void shutDown();
 
-    QList<CachedMessage> since(const QSet<QString>& accounts, double since, Clock::time_point settleBy);
+    QList<CachedMessage> since(const QSet<QString>& accounts, double since);
+    // A wait for inboxes still being read for the first time, parked rather than waited for:
+    // `then` is called once every one of `accounts` has been read once (at once when they have),
+    // at `deadline`, or at a stop, whichever comes first.
+    void whenSettled(const QSet<QString>& accounts, Clock::time_point deadline, Settled then);
     // A held poll, parked rather than waited for: `answer` gets the ids since `since` as soon as
     // there are any, at `deadline`, or when a newer poll of the same install takes its place.
     // A poll that repeats the install's last question (the same `since`) waits until the answer
@@ -116,6 +123,11 @@ private:
         std::multimap<Clock::time_point, quint64>::iterator deadline;
         IdsAnswer answer;
     };
+    struct SettleWait {
+        QSet<QString> accounts;
+        std::multimap<Clock::time_point, quint64>::iterator deadline;
+        Settled then;
+    };
     using Answers = std::vector<std::pair<IdsAnswer, std::optional<QStringList>>>;
 
     QList<CachedMessage> matching(const QSet<QString>& accounts, double since);
@@ -131,14 +143,14 @@ private:
     std::optional<QStringList> readyIds(const Parked& poll);
     QStringList idsSince(const QSet<QString>& accounts, double since);
     void unpark(quint64 id, QStringList ids, Answers& answers);
-    // Answers the parked polls that an account's news decides (all of them: nothing named).
+    Settled endSettleWait(quint64 id);
+    // Answers the parked polls and waits that an account's news decides (all of them: nothing named).
     void recheck(const std::optional<QString>& accountId);
-    void answerOnTime(); // the thread that answers polls whose deadline has come
+    void answerOnTime(); // the thread that answers polls and waits whose deadline has come
 
     const std::chrono::milliseconds m_retention;
     const int m_maxHeldPolls;
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
     QHash<QString, Entry> m_messages;
     QSet<QString> m_settled;
     QHash<QString, QString> m_problems;
@@ -147,7 +159,8 @@ private:
     QHash<QString, Answer> m_lastAnswers; // per install
     QHash<quint64, Parked> m_parked;
     QHash<QString, quint64> m_parkedByInstall;
-    std::multimap<Clock::time_point, quint64> m_deadlines;
+    QHash<quint64, SettleWait> m_settleWaits;
+    std::multimap<Clock::time_point, quint64> m_deadlines; // of parked polls and settle waits
     quint64 m_lastParked = 0;
     std::condition_variable m_deadlineChanged;
     bool m_shutDown = false;

@@ -31,7 +31,8 @@ QString emailFromIdToken(const QString& idToken)
 
 using Form = QList<std::pair<QByteArray, QByteArray>>;
 
-Expected<OAuthTokens, OAuthError> postToTokenEndpoint(const OAuthProvider& provider, Form form)
+Expected<OAuthTokens, OAuthError> postToTokenEndpoint(const OAuthProvider& provider, Form form,
+                                                      const WakeFlag* stop = nullptr)
 {
     const QUrl url(provider.tokenUrl);
     const bool tls = url.scheme() == QLatin1String("https");
@@ -41,7 +42,7 @@ Expected<OAuthTokens, OAuthError> postToTokenEndpoint(const OAuthProvider& provi
     form.append({"client_id", provider.clientId.toUtf8()});
     if (!provider.clientSecret.isEmpty())
         form.append({"client_secret", provider.clientSecret.toUtf8()});
-    const auto reply = postForm(url, form, provider.caFile, std::chrono::seconds(25));
+    const auto reply = postForm(url, form, provider.caFile, std::chrono::seconds(25), stop);
     if (!reply)
         return Unexpected{OAuthError{QStringLiteral("Can't reach %1").arg(url.host())}};
     const QJsonObject body = QJsonDocument::fromJson(reply->body).object();
@@ -125,10 +126,11 @@ Expected<OAuthTokens, OAuthError> exchangeCode(const OAuthProvider& provider, co
                                           {"code_verifier", verifier}});
 }
 
-Expected<OAuthTokens, OAuthError> refreshAccess(const OAuthProvider& provider, const QString& refreshToken)
+Expected<OAuthTokens, OAuthError> refreshAccess(const OAuthProvider& provider, const QString& refreshToken,
+                                                const WakeFlag* stop)
 {
-    return postToTokenEndpoint(provider,
-                               {{"grant_type", "refresh_token"}, {"refresh_token", refreshToken.toUtf8()}});
+    return postToTokenEndpoint(
+        provider, {{"grant_type", "refresh_token"}, {"refresh_token", refreshToken.toUtf8()}}, stop);
 }
 
 } // namespace tessary::server

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Expected.h"
+#include "server/Wakeup.h"
 
 #include <QHash>
 #include <QString>
@@ -53,7 +54,8 @@ struct OAuthError {
 Expected<OAuthTokens, OAuthError> exchangeCode(const OAuthProvider& provider, const QString& code,
                                                const QByteArray& verifier, const QString& redirectUri);
 // A fresh access token for a connection. A refresh token the user or the provider revoked is
-// reported in words the user can act on.
-Expected<OAuthTokens, OAuthError> refreshAccess(const OAuthProvider& provider, const QString& refreshToken);
+// reported in words the user can act on. Raising `stop` ends the wait for the provider at once.
+Expected<OAuthTokens, OAuthError> refreshAccess(const OAuthProvider& provider, const QString& refreshToken,
+                                                const WakeFlag* stop = nullptr);
 
 } // namespace tessary::server

@@ -5,12 +5,34 @@
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QThread>
+#include <QTimer>
 
+#include <algorithm>
 #include <future>
 
 namespace tessary::test {
 
 namespace {
+
+const QByteArray endlessMarker = QByteArrayLiteral("\0endless");
+
+// Sends `piece` on and on: while what waits to leave is short, or a tenth of the rate every 100 ms.
+void sendForever(QSslSocket* socket, const QByteArray& piece, int bytesPerSecond)
+{
+    if (bytesPerSecond == 0) {
+        const auto topUp = [socket, piece] {
+            if (socket->state() == QAbstractSocket::ConnectedState &&
+                socket->bytesToWrite() + socket->encryptedBytesToWrite() < 1024 * 1024)
+                socket->write(piece);
+        };
+        QObject::connect(socket, &QSslSocket::encryptedBytesWritten, socket, topUp);
+        return topUp();
+    }
+    const QByteArray tenth = piece.repeated(std::max<qsizetype>(1, bytesPerSecond / 10 / piece.size()));
+    auto* timer = new QTimer(socket);
+    QObject::connect(timer, &QTimer::timeout, socket, [socket, tenth] { socket->write(tenth); });
+    timer->start(100);
+}
 
 // Accepts each connection with TLS and plays the script on it.
 class ScriptedServer final : public QTcpServer {
@@ -41,7 +63,13 @@ private:
                 const QByteArray answer = m_script(tag, command);
                 if (answer == FakeImapServer::closeConnection)
                     return socket->abort();
-                socket->write(answer);
+                const qsizetype endless = answer.indexOf(endlessMarker);
+                socket->write(endless < 0 ? answer : answer.first(endless));
+                if (endless >= 0) {
+                    const QByteArray rest = answer.mid(endless + endlessMarker.size());
+                    return sendForever(socket, rest.mid(rest.indexOf(' ') + 1),
+                                       rest.left(rest.indexOf(' ')).toInt());
+                }
             }
         });
         connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
@@ -53,6 +81,11 @@ private:
 };
 
 } // namespace
+
+QByteArray FakeImapServer::endless(const QByteArray& piece, int bytesPerSecond)
+{
+    return endlessMarker + QByteArray::number(bytesPerSecond) + ' ' + piece;
+}
 
 FakeImapServer::FakeImapServer(Script script)
 {

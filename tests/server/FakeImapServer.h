@@ -22,6 +22,9 @@ public:
     // answer says nothing.
     static inline const QByteArray closeConnection = QByteArrayLiteral("\0close");
     using Script = std::function<QByteArray(const QByteArray& tag, const QByteArray& command)>;
+    // Ends an answer that then goes on with `piece` again and again until the client hangs up: as
+    // fast as the client reads, or at `bytesPerSecond`.
+    static QByteArray endless(const QByteArray& piece, int bytesPerSecond = 0);
 
     explicit FakeImapServer(Script script);
     ~FakeImapServer();

@@ -1,6 +1,9 @@
+#include "FakeImapServer.h"
+
 #include "server/BackendServer.h"
 #include "support/TestCertificates.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
@@ -127,44 +130,89 @@ TEST_F(RequestLimits, ASecondBackendOnTheSamePortDoesNotStart)
     EXPECT_TRUE(second.error().contains(QString::number(backend->port()))) << second.error().toStdString();
 }
 
-// A poll waiting for mail holds no thread: with far more polls held than the server has threads,
-// another request is still answered while every poll waits.
-TEST(HeldPolls, PollsWaitingForMailHoldNoThread)
+// A request waiting for mail holds no thread: with far more of them waiting than the server has
+// threads, another request is still answered while every one waits. An ids poll waits for new
+// mail; a list of messages waits for an inbox still being read for the first time (its server
+// answered the check of the inbox but owes the watcher its SEARCH for 30 s).
+TEST(HeldPolls, RequestsWaitingForMailHoldNoThread)
 {
-    QTemporaryDir data;
-    server::ServerConfig config;
-    config.dataDir = data.path();
-    config.pollHoldMs = 3000;
-    auto backend = server::BackendServer::start(config);
-    ASSERT_TRUE(backend) << backend.error().toStdString();
-    const uint16_t port = (*backend)->port();
-    const auto registered = [port] {
-        httplib::Client client("127.0.0.1", port);
-        const auto install = client.Post("/v1/installs", "", "application/json");
-        return install ? QJsonDocument::fromJson(QByteArray::fromStdString(install->body)).object()
-                       : QJsonObject{};
+    test::FakeImapServer mailServer([](const QByteArray& tag, const QByteArray& command) -> QByteArray {
+        const QByteArray verb = command.toUpper();
+        if (tag.isEmpty())
+            return "* OK fake ready\r\n";
+        if (verb.startsWith("CAPABILITY"))
+            return "* CAPABILITY IMAP4rev1 IDLE\r\n" + tag + " OK done\r\n";
+        if (verb.startsWith("SELECT"))
+            return "* 0 EXISTS\r\n* OK [UIDVALIDITY 7] v\r\n" + tag + " OK done\r\n";
+        return verb.startsWith("UID SEARCH") ? QByteArray() : tag + " OK done\r\n";
+    });
+    ASSERT_TRUE(mailServer.isReady());
+    struct Row {
+        const char* path;
+        bool oneInstallWithAnInbox; // else each request its own install: a newer poll would end an older
     };
-    QList<QByteArray> tokens; // each install holds one poll at a time
-    for (int i = 0; i < 100; ++i)
-        tokens.append(registered().value("token").toString().toUtf8());
-    ASSERT_FALSE(tokens.contains(QByteArray()));
-    std::vector<std::unique_ptr<QTcpSocket>> polls;
-    for (const QByteArray& token : tokens) {
-        const QByteArray body = R"({"since": 0})";
-        auto& poll = polls.emplace_back(std::make_unique<QTcpSocket>());
-        poll->connectToHost(QHostAddress::LocalHost, port);
-        ASSERT_TRUE(poll->waitForConnected(5000));
-        poll->write("POST /v1/messages/ids HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " + token +
-                    "\r\nContent-Type: application/json\r\nContent-Length: " +
-                    QByteArray::number(body.size()) + "\r\n\r\n" + body);
-        ASSERT_TRUE(poll->waitForBytesWritten(5000));
-    }
-    EXPECT_TRUE(registered().contains("token"));
-    for (auto& poll : polls)
-        EXPECT_FALSE(poll->waitForReadyRead(0)) << "a poll was answered before its mail or its deadline";
-    for (auto& poll : polls) {
-        ASSERT_TRUE(poll->bytesAvailable() > 0 || poll->waitForReadyRead(10000));
-        EXPECT_TRUE(poll->readAll().startsWith("HTTP/1.1 200"));
+    for (const Row& row : {Row{"/v1/messages/ids", false}, Row{"/v1/messages", true}}) {
+        SCOPED_TRACE(row.path);
+        QTemporaryDir data;
+        server::ServerConfig config;
+        config.dataDir = data.path();
+        config.pollHoldMs = 3000;
+        QFile settings(data.filePath("backend.json"));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write(
+            QJsonDocument(QJsonObject{{"imapCAFile", mailServer.certificateFile()},
+                                      {"imapHosts",
+                                       QJsonObject{{test::FakeImapServer::hostName,
+                                                    QStringLiteral("127.0.0.1:%1").arg(mailServer.port())}}}})
+                .toJson());
+        settings.close();
+        auto backend = server::BackendServer::start(config);
+        ASSERT_TRUE(backend) << backend.error().toStdString();
+        const uint16_t port = (*backend)->port();
+        const auto registered = [port] {
+            httplib::Client client("127.0.0.1", port);
+            const auto install = client.Post("/v1/installs", "", "application/json");
+            return install ? QJsonDocument::fromJson(QByteArray::fromStdString(install->body)).object()
+                           : QJsonObject{};
+        };
+        QList<QByteArray> tokens;
+        for (int i = 0; i < 100; ++i)
+            tokens.append(row.oneInstallWithAnInbox && i > 0
+                              ? tokens.first()
+                              : registered().value("token").toString().toUtf8());
+        ASSERT_FALSE(tokens.contains(QByteArray()));
+        if (row.oneInstallWithAnInbox) {
+            httplib::Client client("127.0.0.1", port);
+            client.set_bearer_token_auth(tokens.first().constData());
+            const auto added =
+                client.Post("/v1/accounts/imap",
+                            QJsonDocument(QJsonObject{{"email", "you@fake.example"},
+                                                      {"password", "app-password"},
+                                                      {"host", test::FakeImapServer::hostName}})
+                                .toJson()
+                                .toStdString(),
+                            "application/json");
+            ASSERT_TRUE(added && added->status == 200) << (added ? added->body : "no reply");
+        }
+        std::vector<std::unique_ptr<QTcpSocket>> waiting;
+        for (const QByteArray& token : tokens) {
+            const QByteArray body = R"({"since": 0})";
+            auto& request = waiting.emplace_back(std::make_unique<QTcpSocket>());
+            request->connectToHost(QHostAddress::LocalHost, port);
+            ASSERT_TRUE(request->waitForConnected(5000));
+            request->write("POST " + QByteArray(row.path) +
+                           " HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " + token +
+                           "\r\nContent-Type: application/json\r\nContent-Length: " +
+                           QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            ASSERT_TRUE(request->waitForBytesWritten(5000));
+        }
+        EXPECT_TRUE(registered().contains("token"));
+        for (auto& request : waiting)
+            EXPECT_FALSE(request->waitForReadyRead(0)) << "answered before its mail or its deadline";
+        for (auto& request : waiting) {
+            ASSERT_TRUE(request->bytesAvailable() > 0 || request->waitForReadyRead(10000));
+            EXPECT_TRUE(request->readAll().startsWith("HTTP/1.1 200"));
+        }
     }
 }
 
