@@ -119,25 +119,6 @@ struct LiveEngine {
     std::unique_ptr<Controller> controller;
 };
 
-std::optional<Element> focusById(AtspiAccessibility& accessibility, qint64 browserPid, const QString& id)
-{
-    std::optional<Element> field;
-    std::optional<Rect> frame;
-    waitUntil(
-        [&] {
-            const std::optional<Element> app = accessibility.applicationElement(browserPid);
-            const std::optional<Element> window = app ? accessibility.focusedWindow(*app) : std::nullopt;
-            field = window ? findElement(accessibility, *window, &ElementTree::domId, id) : std::nullopt;
-            frame = field ? accessibility.screenFrame(*field) : std::nullopt;
-            return frame.has_value();
-        },
-        60s);
-    if (!frame || !clickAt(*frame) ||
-        !waitUntil([&] { return accessibility.focusedElement() == field; }, 10s))
-        return std::nullopt;
-    return field;
-}
-
 struct Ticks {
     std::vector<double> focusOnly; // the focus read and compared, nothing else
     std::vector<double> withPage;  // every third tick also reads the page, looking for a link page
@@ -234,18 +215,17 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     // As in the engine's desktop tests: without an unlocked keyring the Secret Service's prompt
     // would take the active window from the browser once tessary-inspect asks for its token.
-    QProcess keyring;
-    keyring.start(QStringLiteral("sh"),
-                  {QStringLiteral("-c"),
-                   QStringLiteral("printf test | gnome-keyring-daemon --unlock --components=secrets")});
-    keyring.waitForFinished(10000);
+    unlockKeyring();
     PageServer server(QStringLiteral(TESSARY_TEST_PAGES));
     std::unique_ptr<AtspiAccessibility> liveAccessibility = makeSessionAccessibility();
     AtspiAccessibility& accessibility = *liveAccessibility;
     Browser browser(Browser::fromEnvironment(), server.url(QStringLiteral("typing.html")));
     settle(20s); // a browser that has just started keeps its main thread busy for a while
 
-    const std::optional<Element> free = focusById(accessibility, browser.pid(), QStringLiteral("free"));
+    const std::optional<Element> typing =
+        openPage(accessibility, browser, server.url(QStringLiteral("typing.html")));
+    const std::optional<Clicked> free =
+        typing ? focusById(accessibility, *typing, QStringLiteral("free")) : std::nullopt;
     if (!free) {
         std::fprintf(stderr, "the test page's field could not be focused\n");
         return 1;
@@ -253,11 +233,13 @@ int main(int argc, char** argv)
     const Ticks ticks = tickMillis(accessibility);
     const double idleCpu = inspectIdleCpuPercent();
 
-    browser.open(server.url(QStringLiteral("single-code.html")));
+    const std::optional<Element> codePage =
+        openPage(accessibility, browser, server.url(QStringLiteral("single-code.html")));
     settle(5s);
-    const std::optional<Element> code = focusById(accessibility, browser.pid(), QStringLiteral("entry"));
+    const std::optional<Clicked> code =
+        codePage ? focusById(accessibility, *codePage, QStringLiteral("entry")) : std::nullopt;
     const std::vector<double> idsToChip =
-        code ? idsToChipMillis(accessibility, *code) : std::vector<double>{};
+        code ? idsToChipMillis(accessibility, code->element) : std::vector<double>{};
 
     const QJsonObject report{
         {QStringLiteral("browser"), browser.desktopId()},

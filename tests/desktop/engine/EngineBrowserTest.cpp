@@ -21,20 +21,6 @@ const QString siteSender = "Sign-in <no-reply@127.0.0.1>";
 
 class EngineInBrowser : public BrowserSuite {
 protected:
-    // Loads the page afresh (a query of its own tells this load from an earlier one of the same
-    // page) and waits until it shows.
-    std::optional<Element> openPage(const QString& page)
-    {
-        static int loads = 0;
-        return BrowserSuite::openPage(page + QStringLiteral("?load=%1").arg(++loads));
-    }
-    // Loads the page afresh and clicks the element with that DOM id until it has the focus.
-    std::optional<Clicked> focusOnPage(const QString& page, const QString& id)
-    {
-        const std::optional<Element> shown = openPage(page);
-        return shown ? focusById(*shown, id) : std::nullopt;
-    }
-
     MailboxBackend backend;
 };
 
@@ -42,7 +28,7 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
 {
     EngineProcess engine(backend.url());
     ASSERT_TRUE(engine.started());
-    const auto field = focusOnPage("single-code.html", "entry");
+    const auto field = focusAfresh("single-code.html", "entry");
     ASSERT_TRUE(field) << engine.printed();
     ASSERT_TRUE(engine.waitForChip("searching", 10s)) << engine.printed();
 
@@ -84,7 +70,7 @@ TEST_F(EngineInBrowser, FieldFocusedWhileItsPageLoadsGetsTheChip)
 {
     EngineProcess engine(backend.url());
     ASSERT_TRUE(engine.started());
-    ASSERT_TRUE(openPage("ru-kod-autofocus.html"));
+    ASSERT_TRUE(loadAfresh("ru-kod-autofocus.html"));
     EXPECT_TRUE(engine.waitForChip("searching", 10s)) << engine.printed();
 }
 
@@ -93,7 +79,7 @@ TEST_F(EngineInBrowser, CodeFromTheSiteItselfIsTypedWithoutAClick)
     backend.deliver(siteSender, "Sign-in code", "Your sign-in code is 551902.");
     // Started on the focused field: one started while the page loads may first see the last case's
     // field, and a code found for a field that lost the focus waits on the chip.
-    const auto field = focusOnPage("single-code.html", "entry");
+    const auto field = focusAfresh("single-code.html", "entry");
     ASSERT_TRUE(field);
     EngineProcess engine(backend.url());
     const std::optional<QJsonObject> typed = engine.waitFor(
@@ -108,7 +94,7 @@ TEST_F(EngineInBrowser, HotKeyTypesTheNewestCodeIntoAnyField)
     backend.deliver(otherSender, "Your code", "Your code is 100200.", 120);
     backend.deliver(otherSender, "Your code", "Your code is 300400.");
     EngineProcess engine(backend.url());
-    const auto field = focusOnPage("typing.html", "free");
+    const auto field = focusAfresh("typing.html", "free");
     ASSERT_TRUE(field);
     // Give the engine time to register its grab: the first tick follows the inbox list.
     settle(1500ms);
@@ -121,7 +107,7 @@ TEST_F(EngineInBrowser, HotKeyTypesTheNewestCodeIntoAnyField)
 TEST_F(EngineInBrowser, ServerErrorShowsOnTheChipWhichHidesItself)
 {
     backend.failWith(500);
-    ASSERT_TRUE(focusOnPage("single-code.html", "entry"));
+    ASSERT_TRUE(focusAfresh("single-code.html", "entry"));
     // Started on the focused field, which it takes up as it starts: on Wayland it takes the screen
     // without the chip first.
     EngineProcess engine(backend.url());
@@ -140,7 +126,7 @@ TEST_F(EngineInBrowser, ServerErrorShowsOnTheChipWhichHidesItself)
 // Last: the link opens in a new tab, which the other cases' pages would have to share the window with.
 TEST_F(EngineInBrowser, MagicLinkPageGetsTheLinkChipAndOpenOpensTheLinkInTheSameBrowser)
 {
-    ASSERT_TRUE(openPage("magic-link.html"));
+    ASSERT_TRUE(loadAfresh("magic-link.html"));
     // Started on the page, which it takes up as it starts: on Wayland it takes the screen without the
     // chip first.
     EngineProcess engine(backend.url());

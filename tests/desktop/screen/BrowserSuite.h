@@ -36,6 +36,21 @@ protected:
         return pageShowing(*accessibility, browser->pid(), url).has_value();
     }
 
+    // Loads the page afresh (a query of its own tells this load from an earlier one of the same
+    // page) and waits until it shows: its web area, or nothing.
+    static std::optional<Element> loadAfresh(const QString& page)
+    {
+        static int loads = 0;
+        return test::openPage(*accessibility, *browser,
+                              pages->url(page) + QStringLiteral("?load=%1").arg(++loads));
+    }
+    // Loads the page afresh and clicks the element with that DOM id until it has the focus.
+    static std::optional<Clicked> focusAfresh(const QString& page, const QString& id)
+    {
+        const std::optional<Element> shown = loadAfresh(page);
+        return shown ? test::focusById(*accessibility, *shown, id) : std::nullopt;
+    }
+
     // Loads the page and waits until its web area shows the page's address and its content.
     std::optional<Element> openPage(const QString& page)
     {
