@@ -3,8 +3,12 @@
 #include "server/CredentialKeys.h"
 #include "server/HttpApi.h"
 #include "server/HttpServer.h"
+#include "server/InboxAssignment.h"
 #include "server/MailService.h"
 #include "server/MessageCache.h"
+#include "server/PeerMessages.h"
+#include "server/PostgresLeases.h"
+#include "server/PostgresNews.h"
 #include "server/PostgresStorage.h"
 #include "server/SqliteStorage.h"
 
@@ -85,6 +89,8 @@ QString BackendServer::serve()
 {
     // Opening (on a first start, making) the database waits for the disk, which a busy machine
     // kept from answering for up to 85 ms: that is why it is done here rather than in bind().
+    std::unique_ptr<LeaseBoard> leases;
+    std::shared_ptr<PostgresLeaseBoard> instances; // where the other instances are reached
     if (m_config.databaseUrl.isEmpty()) {
         auto storage =
             SqliteStorage::open(QDir(m_config.dataDir).filePath(QStringLiteral("tessary-backend.sqlite")));
@@ -95,6 +101,8 @@ QString BackendServer::serve()
         auto storage = PostgresStorage::open(m_config.databaseUrl);
         if (!storage)
             return storage.error();
+        leases = std::make_unique<PostgresLeaseBoard>((*storage)->database());
+        instances = std::make_shared<PostgresLeaseBoard>((*storage)->database());
         m_storage = std::move(*storage);
     }
     // The credential key may come from a keyring, which can take seconds to answer.
@@ -106,8 +114,20 @@ QString BackendServer::serve()
     m_cipher = std::make_unique<CredentialCipher>(std::move(*cipher));
     m_cache = std::make_unique<MessageCache>(std::chrono::minutes(15), m_config.maxHeldPolls);
     m_mail = std::make_unique<MailService>(*m_storage, *m_cipher, m_config.imap, *m_cache);
-    m_api = std::make_unique<HttpApi>(*m_storage, *m_cipher, *m_mail, *m_cache, m_config);
-    m_mail->watchStoredAccounts();
+    const QString instance = newStorageId();
+    const QString instanceUrl = m_config.instanceUrl.isEmpty() ? url() : m_config.instanceUrl;
+    if (instances) {
+        m_news = std::make_unique<PostgresNews>(m_config.databaseUrl, instance, *m_cache);
+        m_news->start();
+        m_peers = std::make_unique<PeerMessages>(
+            *m_cache, m_cipher->derivedSecret("tessary-backend instances"),
+            [instances](const QString& holder) { return instances->addressOf(holder); });
+    }
+    m_inboxes = std::make_unique<InboxAssignment>(*m_storage, *m_mail, std::move(leases), instance,
+                                                  instanceUrl, m_config.leases);
+    m_api = std::make_unique<HttpApi>(*m_storage, *m_cipher, *m_mail, *m_inboxes, *m_cache, m_config,
+                                      m_peers.get());
+    m_inboxes->start();
     m_http->start([api = m_api.get()](const HttpRequest& request, const HttpRespond& respond) {
         api->handle(request, respond);
     });
@@ -122,12 +142,18 @@ BackendServer::~BackendServer()
     // server's threads end.
     if (m_mail)
         m_mail->stop();
+    if (m_inboxes)
+        m_inboxes->stop(); // gives the leases back, so the other instances take over at once
+    if (m_news)
+        m_news->stop();
     if (m_cache)
         m_cache->shutDown();
     if (m_api)
         m_api->stop();
     if (m_http)
         m_http->stop();
+    m_api.reset();
+    m_inboxes.reset();
     m_mail.reset(); // watchers stop before the cache and storage they use go away
 }
 

@@ -14,11 +14,15 @@ class Storage;
 class CredentialCipher;
 class MessageCache;
 class MailService;
+class InboxAssignment;
+class PostgresNews;
+class PeerMessages;
 class HttpApi;
 class HttpServer;
 
-// The whole backend: storage in the data folder (or a PostgreSQL database), a watcher per active inbox, and
-// the HTTP API on its own threads. Stopping it (or destroying it) ends every thread it started.
+// The whole backend: storage in the data folder (or a PostgreSQL database), a watcher per active inbox
+// (with a database, per inbox this instance holds the lease of), and the HTTP API on its own
+// threads. Stopping it (or destroying it) ends every thread it started.
 class BackendServer {
 public:
     // Opens the data folder, starts watching the stored inboxes and begins to serve. Plain http
@@ -47,6 +51,9 @@ private:
     std::unique_ptr<CredentialCipher> m_cipher;
     std::unique_ptr<MessageCache> m_cache;
     std::unique_ptr<MailService> m_mail;
+    std::unique_ptr<InboxAssignment> m_inboxes;
+    std::unique_ptr<PostgresNews> m_news;  // with a database: what the other instances' watchers find
+    std::unique_ptr<PeerMessages> m_peers; // with a database: their records of what they found
     std::unique_ptr<HttpApi> m_api;
     std::unique_ptr<HttpServer> m_http;
     uint16_t m_port = 0;

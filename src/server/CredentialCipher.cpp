@@ -1,6 +1,7 @@
 #include "server/CredentialCipher.h"
 
 #include <openssl/evp.h>
+#include <openssl/hmac.h>
 #include <openssl/rand.h>
 
 #include <memory>
@@ -107,6 +108,16 @@ std::optional<QByteArray> CredentialCipher::resealed(const QByteArray& sealed,
     if (!plain)
         return std::nullopt;
     return seal(*plain, accountId);
+}
+
+QByteArray CredentialCipher::derivedSecret(const QByteArray& purpose) const
+{
+    QByteArray secret(EVP_MAX_MD_SIZE, '\0');
+    unsigned int length = 0;
+    HMAC(EVP_sha256(), m_key.constData(), int(m_key.size()), bytesOf(purpose), size_t(purpose.size()),
+         bytesOf(secret), &length);
+    secret.truncate(int(length));
+    return secret;
 }
 
 } // namespace tessary::server

@@ -25,6 +25,9 @@ public:
     // The credential sealed under the current key when only an older key opens it; nothing when
     // it is current already or no key opens it.
     std::optional<QByteArray> resealed(const QByteArray& sealed, const QByteArray& accountId) const;
+    // A secret for `purpose` that only holders of the current key can make (HMAC-SHA256 of the
+    // purpose under the key), so instances sharing the key can prove it without sending it.
+    QByteArray derivedSecret(const QByteArray& purpose) const;
 
 private:
     QByteArray m_key;

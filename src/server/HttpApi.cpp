@@ -31,6 +31,11 @@ HttpReply failure(int status, const QString& message)
     return json(QJsonObject{{"error", message}}, status);
 }
 
+HttpReply unknownService()
+{
+    return failure(404, QStringLiteral("This backend has no such service; check the backend address"));
+}
+
 HttpReply busy(const QString& message)
 {
     HttpReply reply = failure(503, message);
@@ -81,14 +86,17 @@ std::optional<CachedMessage> parseMessageId(const QString& id)
 
 } // namespace
 
-HttpApi::HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& mail, MessageCache& cache,
-                 const ServerConfig& config)
+HttpApi::HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& mail,
+                 InboxAssignment& inboxes, MessageCache& cache, const ServerConfig& config,
+                 const PeerMessages* peers)
     : m_storage(storage)
     , m_cipher(cipher)
     , m_mail(mail)
+    , m_inboxes(inboxes)
     , m_cache(cache)
     , m_config(config)
-    , m_signIn(storage, cipher, mail, config)
+    , m_peers(peers)
+    , m_signIn(storage, cipher, inboxes, config)
     , m_longWork(longWorkThreads, maxLongWorkQueued)
 {
 }
@@ -110,6 +118,7 @@ HttpApi::Route HttpApi::routeFor(const std::string& method, const std::string& p
         {{"POST", "/v1/messages"}, {&HttpApi::listMessages, true}},
         {{"POST", "/v1/messages/ids"}, {&HttpApi::holdForIds}},
         {{"POST", "/v1/messages/trash"}, {&HttpApi::trashMessage, true}},
+        {{"POST", PeerMessages::path}, {&HttpApi::serveHeldMessages}},
     };
     const auto route = routes.find({method, path});
     return route == routes.end() ? Route{} : route->second;
@@ -119,8 +128,7 @@ void HttpApi::handle(const HttpRequest& request, const HttpRespond& respond)
 {
     const Route route = routeFor(request.method, request.path);
     if (!route.answer)
-        return respond(
-            failure(404, QStringLiteral("This backend has no such service; check the backend address")));
+        return respond(unknownService());
     const auto answer = [this, route, request, respond] {
         try {
             (this->*route.answer)(request, respond);
@@ -245,13 +253,13 @@ void HttpApi::addImapAccount(const HttpRequest& request, const HttpRespond& resp
             continue;
         if (!m_storage.updateCredential(known.id, m_cipher.seal(password.toUtf8(), known.id.toUtf8())))
             return respond(failure(500, QStringLiteral("The backend could not save this inbox")));
-        m_mail.watch(known, password);
+        m_inboxes.watchNow(known, password);
         return respond(json(QJsonObject{{"account", accountJson(known)}}));
     }
     const StoredAccount account{newStorageId(), *install, "imap", email, host, "active"};
     if (!m_storage.addAccount(account, m_cipher.seal(password.toUtf8(), account.id.toUtf8())))
         return respond(failure(500, QStringLiteral("The backend could not save this inbox")));
-    m_mail.watch(account, password);
+    m_inboxes.watchNow(account, password);
     respond(json(QJsonObject{{"account", accountJson(account)}}));
 }
 
@@ -263,7 +271,7 @@ void HttpApi::removeAccount(const HttpRequest& request, const HttpRespond& respo
     const QString accountId = bodyObject(request.body).value_or(QJsonObject{}).value("accountId").toString();
     if (!m_storage.removeAccount(*install, accountId))
         return respond(failure(404, QStringLiteral("This inbox is not connected")));
-    m_mail.unwatch(accountId);
+    m_inboxes.unwatch(accountId);
     respond(json(QJsonObject{{"ok", true}}));
 }
 
@@ -274,10 +282,20 @@ void HttpApi::listMessages(const HttpRequest& request, const HttpRespond& respon
         return;
     QJsonArray messages;
     qsizetype size = 0;
-    for (const CachedMessage& message :
-         m_cache.since(query->accounts, query->since, Clock::now() + settleWait))
-        if ((size += message.size) <= maxMessagesReply)
-            messages.append(message.json);
+    const QList<CachedMessage> found =
+        m_cache.since(query->accounts, query->since, Clock::now() + settleWait);
+    // Another instance's watcher took these: their records are there.
+    const QHash<QString, QJsonObject> elsewhere =
+        m_peers ? m_peers->fetch(found) : QHash<QString, QJsonObject>();
+    for (const CachedMessage& message : found) {
+        const QJsonObject record = message.holder.isEmpty() ? message.json : elsewhere.value(message.id);
+        if (record.isEmpty())
+            continue;
+        size += message.holder.isEmpty() ? message.size
+                                         : QJsonDocument(record).toJson(QJsonDocument::Compact).size();
+        if (size <= maxMessagesReply)
+            messages.append(record);
+    }
     // An empty list would read as "no mail yet" while no mail can come.
     if (const auto problem = m_cache.problem(query->accounts); messages.isEmpty() && problem)
         return respond(failure(502, *problem));
@@ -319,6 +337,13 @@ void HttpApi::trashMessage(const HttpRequest& request, const HttpRespond& respon
     if (auto trashed = m_mail.trash(*owner, *message); !trashed)
         return respond(failure(502, trashed.error()));
     respond(json(QJsonObject{{"ok", true}}));
+}
+
+// Another instance asks for the records of messages this one's watchers took.
+void HttpApi::serveHeldMessages(const HttpRequest& request, const HttpRespond& respond)
+{
+    const auto reply = m_peers ? m_peers->serve(request) : std::nullopt;
+    respond(reply ? *reply : unknownService());
 }
 
 } // namespace tessary::server

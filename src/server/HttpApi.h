@@ -5,6 +5,7 @@
 #include "server/MailService.h"
 #include "server/MessageCache.h"
 #include "server/OAuthSignIn.h"
+#include "server/PeerMessages.h"
 #include "server/ServerConfig.h"
 #include "server/Storage.h"
 
@@ -16,8 +17,9 @@ namespace tessary::server {
 // on. Nothing here logs a token, a password or any part of a message.
 class HttpApi {
 public:
-    HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& mail, MessageCache& cache,
-            const ServerConfig& config);
+    // `peers`: with other instances on one database, where their watchers' messages are fetched.
+    HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& mail, InboxAssignment& inboxes,
+            MessageCache& cache, const ServerConfig& config, const PeerMessages* peers = nullptr);
     // Answers one request, at once or (a held poll, a mail server's answer) later; runs where
     // blocking briefly, on the database, is allowed.
     void handle(const HttpRequest& request, const HttpRespond& respond);
@@ -47,12 +49,15 @@ private:
     void listMessages(const HttpRequest& request, const HttpRespond& respond);
     void holdForIds(const HttpRequest& request, const HttpRespond& respond);
     void trashMessage(const HttpRequest& request, const HttpRespond& respond);
+    void serveHeldMessages(const HttpRequest& request, const HttpRespond& respond);
 
     Storage& m_storage;
     const CredentialCipher& m_cipher;
     MailService& m_mail;
+    InboxAssignment& m_inboxes;
     MessageCache& m_cache;
     const ServerConfig& m_config;
+    const PeerMessages* m_peers;
     OAuthSignIn m_signIn;
     // Requests that wait long have threads of their own, so the quick ones never queue behind them.
     BlockingPool m_longWork;

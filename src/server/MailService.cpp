@@ -65,31 +65,21 @@ void MailService::refused(const WatchedInbox& inbox, const QString&)
 
 void MailService::setProblem(const QString& accountId, std::optional<QString> problem)
 {
-    std::lock_guard lock(m_mutex);
-    if (problem)
-        m_problems.insert(accountId, *problem);
-    else
-        m_problems.remove(accountId);
+    m_cache.setListedProblem(accountId, std::move(problem));
 }
 
 std::optional<QString> MailService::problem(const QString& accountId) const
 {
-    std::lock_guard lock(m_mutex);
-    const auto found = m_problems.constFind(accountId);
-    if (found == m_problems.constEnd())
-        return std::nullopt;
-    return *found;
+    return m_cache.listedProblem(accountId);
 }
 
-void MailService::watchStoredAccounts()
+void MailService::watchStored(const StoredAccount& account)
 {
-    for (const StoredAccount& account : m_storage.activeAccounts()) {
-        if (const auto secret = secretOf(account))
-            watch(account, *secret);
-        else // sealed under a key this start could not get, such as one in a locked keyring
-            setProblem(account.id,
-                       QStringLiteral("The saved password can't be read; unlock the keyring and restart"));
-    }
+    if (const auto secret = secretOf(account))
+        watch(account, *secret);
+    else // sealed under a key this start could not get, such as one in a locked keyring
+        setProblem(account.id,
+                   QStringLiteral("The saved password can't be read; unlock the keyring and restart"));
 }
 
 void MailService::watch(const StoredAccount& account, const QString& secret)
@@ -115,9 +105,8 @@ void MailService::unwatch(const QString& accountId)
         std::lock_guard lock(m_mutex);
         watcher = m_watchers.take(accountId);
     }
-    watcher.reset(); // stops it outside the lock: its loop must get round to it
-    setProblem(accountId, std::nullopt);
-    m_cache.dropAccount(accountId);
+    watcher.reset();                // stops it outside the lock: its loop must get round to it
+    m_cache.dropAccount(accountId); // its messages and state, problems included
 }
 
 ImapResult<Done> MailService::verify(const QString& host, const QString& email, const QString& password) const

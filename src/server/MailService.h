@@ -2,6 +2,7 @@
 
 #include "server/CredentialCipher.h"
 #include "server/ImapSession.h"
+#include "server/InboxAssignment.h"
 #include "server/InboxWatcher.h"
 #include "server/Storage.h"
 
@@ -18,15 +19,15 @@ namespace tessary::server {
 // sign-in was refused, or whose saved credential cannot be opened, has a problem until it is
 // given a new one; so has one whose connections keep failing, until one works again. Safe to call
 // from any thread.
-class MailService {
+class MailService : public InboxWatching {
 public:
     MailService(Storage& storage, const CredentialCipher& cipher, ImapSettings settings, MessageCache& cache,
                 WatchTimings timings = {});
-    ~MailService();
+    ~MailService() override;
 
-    void watchStoredAccounts();
-    void watch(const StoredAccount& account, const QString& secret); // app password or refresh token
-    void unwatch(const QString& accountId);
+    void watchStored(const StoredAccount& account) override;
+    void watch(const StoredAccount& account, const QString& secret) override; // app password or refresh token
+    void unwatch(const QString& accountId) override;
     // Why the inbox cannot be read, in the user's words; nothing while it works.
     std::optional<QString> problem(const QString& accountId) const;
     // Ends every wait on a mail server now: the backend is stopping.
@@ -53,7 +54,6 @@ private:
     mutable std::mutex m_mutex;
     WatcherLoops m_loops; // outlives every watcher below
     QHash<QString, std::shared_ptr<InboxWatcher>> m_watchers;
-    QHash<QString, QString> m_problems;
 };
 
 } // namespace tessary::server

@@ -17,45 +17,94 @@ MessageCache::~MessageCache()
     m_timekeeper.join();
 }
 
+void MessageCache::tell(CacheNews news)
+{
+    std::lock_guard lock(m_mutex);
+    m_news = std::move(news);
+}
+
 void MessageCache::add(CachedMessage message)
 {
-    QString accountId;
+    message.holder.clear();
+    CachedMessage told = message;
+    told.json = {}; // the other instances hear of the message, never what it says
+    told.size = 0;
+    const Inserted inserted = insert(std::move(message));
+    if (inserted == Inserted::added) {
+        m_changed.notify_all();
+        recheck(told.accountId);
+    }
+    std::function<void(const CachedMessage&)> tellOthers;
     {
         std::lock_guard lock(m_mutex);
-        if (m_messages.contains(message.id))
-            return;
-        const QString id = message.id;
-        accountId = message.accountId;
-        m_messages.insert(id, Entry{std::move(message), Clock::now()});
-        QList<const Entry*> held;
-        for (const Entry& entry : std::as_const(m_messages))
-            if (entry.message.accountId == accountId)
-                held.append(&entry);
-        if (held.size() > maxPerAccount) {
-            std::sort(held.begin(), held.end(), [](const Entry* a, const Entry* b) {
-                return a->message.receivedAt > b->message.receivedAt;
-            });
-            QStringList oldest;
-            for (const Entry* entry : held.sliced(maxPerAccount))
-                oldest.append(entry->message.id);
-            for (const QString& old : oldest)
-                m_messages.remove(old);
-        }
+        tellOthers = m_news.mailTaken;
     }
+    // A message another instance held before this one took the inbox over is news of its holder.
+    if (inserted != Inserted::nothing && tellOthers)
+        tellOthers(told);
+}
+
+void MessageCache::addRemote(CachedMessage message)
+{
+    const QString accountId = message.accountId;
+    if (message.holder.isEmpty() || insert(std::move(message)) != Inserted::added)
+        return;
     m_changed.notify_all();
     recheck(accountId);
+}
+
+MessageCache::Inserted MessageCache::insert(CachedMessage message)
+{
+    std::lock_guard lock(m_mutex);
+    if (const auto known = m_messages.find(message.id); known != m_messages.end()) {
+        // This instance's own record is never replaced by another's news of the same message.
+        if (known->message.holder.isEmpty() || known->message.holder == message.holder)
+            return Inserted::nothing;
+        known->message = std::move(message);
+        return Inserted::holderChanged;
+    }
+    const QString id = message.id;
+    const QString accountId = message.accountId;
+    m_messages.insert(id, Entry{std::move(message), Clock::now()});
+    QList<const Entry*> held;
+    for (const Entry& entry : std::as_const(m_messages))
+        if (entry.message.accountId == accountId)
+            held.append(&entry);
+    if (held.size() > maxPerAccount) {
+        std::sort(held.begin(), held.end(), [](const Entry* a, const Entry* b) {
+            return a->message.receivedAt > b->message.receivedAt;
+        });
+        QStringList oldest;
+        for (const Entry* entry : held.sliced(maxPerAccount))
+            oldest.append(entry->message.id);
+        for (const QString& old : oldest)
+            m_messages.remove(old);
+    }
+    return Inserted::added;
 }
 
 std::optional<CachedMessage> MessageCache::find(const QString& id) const
 {
     std::lock_guard lock(m_mutex);
     const auto found = m_messages.constFind(id);
-    if (found == m_messages.constEnd())
+    if (found == m_messages.constEnd() || !found->message.holder.isEmpty())
         return std::nullopt;
     return found->message;
 }
 
 void MessageCache::remove(const QString& id)
+{
+    std::function<void(const QString&)> tellOthers;
+    {
+        std::lock_guard lock(m_mutex);
+        m_messages.remove(id);
+        tellOthers = m_news.mailRemoved;
+    }
+    if (tellOthers)
+        tellOthers(id);
+}
+
+void MessageCache::removeRemote(const QString& id)
 {
     std::lock_guard lock(m_mutex);
     m_messages.remove(id);
@@ -67,6 +116,50 @@ void MessageCache::dropAccount(const QString& accountId)
     m_messages.removeIf([&](const auto& entry) { return entry.value().message.accountId == accountId; });
     m_settled.remove(accountId);
     m_problems.remove(accountId);
+    m_listedProblems.remove(accountId);
+}
+
+InboxState MessageCache::stateLocked(const QString& accountId) const
+{
+    const auto problemOf = [&accountId](const QHash<QString, QString>& problems) {
+        const auto found = problems.constFind(accountId);
+        return found == problems.constEnd() ? std::nullopt : std::optional(*found);
+    };
+    return InboxState{m_settled.contains(accountId), problemOf(m_problems), problemOf(m_listedProblems)};
+}
+
+// Told even when nothing changed here: an instance that has just taken the inbox over may know
+// it better than the others do.
+void MessageCache::publish(const QString& accountId)
+{
+    InboxState now;
+    std::function<void(const QString&, const InboxState&)> tellOthers;
+    {
+        std::lock_guard lock(m_mutex);
+        now = stateLocked(accountId);
+        tellOthers = m_news.stateChanged;
+    }
+    if (tellOthers)
+        tellOthers(accountId, now);
+}
+
+void MessageCache::setRemoteState(const QString& accountId, const InboxState& state)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (state.settled)
+            m_settled.insert(accountId);
+        else
+            m_settled.remove(accountId);
+        m_problems.remove(accountId);
+        m_listedProblems.remove(accountId);
+        if (state.problem)
+            m_problems.insert(accountId, *state.problem);
+        if (state.listedProblem)
+            m_listedProblems.insert(accountId, *state.listedProblem);
+    }
+    m_changed.notify_all();
+    recheck(accountId);
 }
 
 void MessageCache::setProblem(const QString& accountId, std::optional<QString> problem)
@@ -80,6 +173,25 @@ void MessageCache::setProblem(const QString& accountId, std::optional<QString> p
     }
     m_changed.notify_all();
     recheck(accountId);
+    publish(accountId);
+}
+
+void MessageCache::setListedProblem(const QString& accountId, std::optional<QString> problem)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (problem)
+            m_listedProblems.insert(accountId, *problem);
+        else
+            m_listedProblems.remove(accountId);
+    }
+    publish(accountId);
+}
+
+std::optional<QString> MessageCache::listedProblem(const QString& accountId) const
+{
+    std::lock_guard lock(m_mutex);
+    return stateLocked(accountId).listedProblem;
 }
 
 std::optional<QString> MessageCache::problem(const QSet<QString>& accounts) const
@@ -105,6 +217,7 @@ void MessageCache::markSettled(const QString& accountId)
     }
     m_changed.notify_all();
     recheck(accountId);
+    publish(accountId);
 }
 
 void MessageCache::shutDown()

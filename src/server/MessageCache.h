@@ -24,6 +24,23 @@ struct CachedMessage {
     double receivedAt = 0; // seconds since 1970 UTC, from INTERNALDATE
     QJsonObject json;      // the record the client receives
     qsizetype size = 0;    // of `json` as sent
+    // The instance whose watcher took the message, when another did: only its id and time are
+    // here, the record stays with that instance.
+    QString holder;
+};
+
+// What every instance of a shared database knows of an inbox, whichever one watches it.
+struct InboxState {
+    bool settled = false;
+    std::optional<QString> problem;       // why its mail can't be read now, for polls
+    std::optional<QString> listedProblem; // what the inbox list says is wrong with it
+};
+
+// Where an instance tells the others what its watchers found.
+struct CacheNews {
+    std::function<void(const CachedMessage&)> mailTaken; // called without the record's contents read
+    std::function<void(const QString& accountId, const InboxState&)> stateChanged;
+    std::function<void(const QString& id)> mailRemoved; // moved to the Trash through this instance
 };
 
 // The messages of the last minutes, in memory only: nothing of a message ever reaches the disk.
@@ -44,9 +61,18 @@ public:
     MessageCache(const MessageCache&) = delete;
     MessageCache& operator=(const MessageCache&) = delete;
 
+    // Tells `news` of every message and inbox state this instance's watchers bring from now on.
+    void tell(CacheNews news);
     void add(CachedMessage message); // wakes the polls waiting on its account; drops its oldest
+    // A message another instance's watcher took (`holder` set); its record stays there.
+    void addRemote(CachedMessage message);
+    // An inbox's state as the instance that watches it found it.
+    void setRemoteState(const QString& accountId, const InboxState& state);
+    // A message this instance's watchers took, with its record.
     std::optional<CachedMessage> find(const QString& id) const;
     void remove(const QString& id);
+    // A message another instance moved to the Trash.
+    void removeRemote(const QString& id);
     void dropAccount(const QString& accountId);
     // An account's watcher has made its first attempt at the mailbox (whatever came of it), so a
     // request no longer needs to wait for the messages that were there before it started.
@@ -56,6 +82,9 @@ public:
     void setProblem(const QString& accountId, std::optional<QString> problem);
     // Why none of these accounts can be reached, when none can.
     std::optional<QString> problem(const QSet<QString>& accounts) const;
+    // What the inbox list says is wrong with an inbox (a refused password, failing connections).
+    void setListedProblem(const QString& accountId, std::optional<QString> problem);
+    std::optional<QString> listedProblem(const QString& accountId) const;
     // Answers every held poll now and every later one at once: the server is stopping.
     void shutDown();
 
@@ -88,6 +117,11 @@ private:
     using Answers = std::vector<std::pair<IdsAnswer, std::optional<QStringList>>>;
 
     QList<CachedMessage> matching(const QSet<QString>& accounts, double since);
+    enum class Inserted { nothing, holderChanged, added };
+    Inserted insert(CachedMessage message);
+    InboxState stateLocked(const QString& accountId) const;
+    // Tells the other instances of a state this instance's watchers changed.
+    void publish(const QString& accountId);
     bool settled(const QSet<QString>& accounts) const;
     std::optional<QString> problemLocked(const QSet<QString>& accounts) const;
     QStringList currentIds(const Parked& poll);
@@ -106,6 +140,8 @@ private:
     QHash<QString, Entry> m_messages;
     QSet<QString> m_settled;
     QHash<QString, QString> m_problems;
+    QHash<QString, QString> m_listedProblems;
+    CacheNews m_news;
     QHash<QString, Answer> m_lastAnswers; // per install
     QHash<quint64, Parked> m_parked;
     QHash<QString, quint64> m_parkedByInstall;

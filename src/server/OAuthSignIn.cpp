@@ -8,33 +8,19 @@ namespace {
 constexpr auto signInWindow = std::chrono::minutes(15);
 } // namespace
 
-OAuthSignIn::OAuthSignIn(Storage& storage, const CredentialCipher& cipher, MailService& mail,
+OAuthSignIn::OAuthSignIn(Storage& storage, const CredentialCipher& cipher, InboxAssignment& inboxes,
                          const ServerConfig& config)
     : m_storage(storage)
     , m_cipher(cipher)
-    , m_mail(mail)
+    , m_inboxes(inboxes)
     , m_config(config)
 {
-    m_storage.removePendingAccounts();
+    expire();
 }
 
 void OAuthSignIn::expire()
 {
-    QList<Pending> expired;
-    {
-        std::lock_guard lock(m_mutex);
-        const auto now = std::chrono::steady_clock::now();
-        for (auto it = m_pending.begin(); it != m_pending.end();) {
-            if (it->expires < now) {
-                expired.append(*it);
-                it = m_pending.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-    for (const Pending& pending : expired)
-        m_storage.removeAccount(pending.installId, pending.accountId);
+    m_storage.removeStalePendingAccounts();
 }
 
 QString OAuthSignIn::redirectUri() const
@@ -49,44 +35,35 @@ Expected<OAuthSignIn::Started, QString> OAuthSignIn::begin(const QString& instal
         return Unexpected{QStringLiteral("Signing in with %1 is not set up on this backend. Add the inbox "
                                          "through Other… with an app password instead.")
                               .arg(provider == QLatin1String("gmail") ? "Google" : "Microsoft")};
+    // What finishing needs is kept before the pending inbox exists: an instance that drops the
+    // pending inboxes nothing can finish must never see this one without it.
     const StoredAccount account{newStorageId(), installId, provider, {}, setup->imapHost, "pending"};
-    if (!m_storage.addAccount(account, {}))
-        return Unexpected{QStringLiteral("The backend could not save this inbox")};
-    expire();
     const Pkce pkce = makePkce();
     const QString state = QString::fromLatin1(
         randomBytes(24).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
-    {
-        std::lock_guard lock(m_mutex);
-        const auto now = std::chrono::steady_clock::now();
-        m_pending.insert(state, Pending{installId, account.id, provider, pkce.verifier, now + signInWindow});
-    }
+    if (!m_storage.keepSignIn({state, installId, account.id, provider, pkce.verifier}, signInWindow) ||
+        !m_storage.addAccount(account, {}))
+        return Unexpected{QStringLiteral("The backend could not save this inbox")};
+    expire();
     return Started{authorizeUrl(*setup, redirectUri(), state, pkce.challenge).toString(QUrl::FullyEncoded),
                    account.id};
 }
 
-void OAuthSignIn::dropEarlierEntries(const Pending& signedIn, const QString& email)
+void OAuthSignIn::dropEarlierEntries(const PendingSignIn& signedIn, const QString& email)
 {
     for (const StoredAccount& account : m_storage.accounts(signedIn.installId)) {
         if (account.id == signedIn.accountId || account.provider != signedIn.provider ||
             account.email.compare(email, Qt::CaseInsensitive) != 0)
             continue;
         if (m_storage.removeAccount(signedIn.installId, account.id))
-            m_mail.unwatch(account.id);
+            m_inboxes.unwatch(account.id);
     }
 }
 
 OAuthSignIn::Page OAuthSignIn::finish(const QString& code, const QString& state, const QString& error)
 {
     expire();
-    std::optional<Pending> pending;
-    {
-        std::lock_guard lock(m_mutex);
-        const auto found = m_pending.constFind(state);
-        if (found != m_pending.constEnd() && found->expires > std::chrono::steady_clock::now())
-            pending = *found;
-        m_pending.remove(state); // a state is good for one answer only
-    }
+    const std::optional<PendingSignIn> pending = m_storage.takeSignIn(state);
     if (!pending)
         return {400, QStringLiteral("This sign-in link has expired. Start again from Tessary.")};
     if (!error.isEmpty() || code.isEmpty())
@@ -101,7 +78,7 @@ OAuthSignIn::Page OAuthSignIn::finish(const QString& code, const QString& state,
     if (!m_storage.activateAccount(pending->accountId, tokens->email,
                                    m_cipher.seal(tokens->refreshToken.toUtf8(), pending->accountId.toUtf8())))
         return {404, QStringLiteral("This inbox was removed before the sign-in finished.")};
-    m_mail.watch(
+    m_inboxes.watchNow(
         StoredAccount{pending->accountId, {}, pending->provider, tokens->email, setup.imapHost, "active"},
         tokens->refreshToken);
     dropEarlierEntries(*pending, tokens->email);

@@ -1,14 +1,9 @@
 #pragma once
 
 #include "server/CredentialCipher.h"
-#include "server/MailService.h"
+#include "server/InboxAssignment.h"
 #include "server/ServerConfig.h"
 #include "server/Storage.h"
-
-#include <QHash>
-
-#include <chrono>
-#include <mutex>
 
 namespace tessary::server {
 
@@ -17,8 +12,9 @@ namespace tessary::server {
 // which trades the code (with the PKCE verifier that never left the backend) for tokens, keeps the
 // refresh token encrypted, marks the inbox "active" and starts watching it. Signing in again to an
 // inbox already connected (its grant revoked or expired) replaces the old entry with the new one.
-// A sign-in not finished within its window is dropped with its pending inbox, and so is every one
-// a restart interrupted.
+// What finishing needs is kept in the storage, so with a shared database any instance finishes a
+// sign-in another began. A sign-in not finished within its window is dropped with its pending
+// inbox, and so is every one whose record a restart lost.
 class OAuthSignIn {
 public:
     struct Started {
@@ -30,7 +26,7 @@ public:
         QString text; // shown in the browser tab
     };
 
-    OAuthSignIn(Storage& storage, const CredentialCipher& cipher, MailService& mail,
+    OAuthSignIn(Storage& storage, const CredentialCipher& cipher, InboxAssignment& inboxes,
                 const ServerConfig& config);
 
     static inline const QString callbackPath = QStringLiteral("/v1/oauth/callback");
@@ -41,22 +37,13 @@ public:
     void expire();
 
 private:
-    struct Pending {
-        QString installId;
-        QString accountId;
-        QString provider;
-        QByteArray verifier;
-        std::chrono::steady_clock::time_point expires;
-    };
     QString redirectUri() const;
-    void dropEarlierEntries(const Pending& signedIn, const QString& email);
+    void dropEarlierEntries(const PendingSignIn& signedIn, const QString& email);
 
     Storage& m_storage;
     const CredentialCipher& m_cipher;
-    MailService& m_mail;
+    InboxAssignment& m_inboxes;
     const ServerConfig& m_config;
-    std::mutex m_mutex;
-    QHash<QString, Pending> m_pending; // by the state sent through the browser
 };
 
 } // namespace tessary::server

@@ -1,31 +1,22 @@
 #pragma once
 
+#include "server/PostgresDatabase.h"
 #include "server/Storage.h"
 
 #include <memory>
-#include <mutex>
-#include <vector>
-
-struct pg_conn;
-struct pg_result;
 
 namespace tessary::server {
 
-// The storage of a hosted backend: a PostgreSQL database that several instances share. Each
-// instance makes the tables it needs, or brings older ones up to date, under a lock the database
-// holds, so instances starting together never migrate twice. One connection guarded by a mutex
-// (the writes are few and small); a connection the server dropped, as in a restart of the
-// database, is opened again by the next call.
+// The storage of a hosted backend: a PostgreSQL database that several instances share. Pending
+// sign-ins live there too, so the instance the browser comes back to finishes what another began.
 class PostgresStorage : public Storage {
 public:
     // `url`: "postgresql://user@host/database", or any form libpq takes.
     static Expected<std::unique_ptr<PostgresStorage>, QString> open(const QString& url);
-    ~PostgresStorage() override;
+    explicit PostgresStorage(std::shared_ptr<PostgresDatabase> database);
 
-    struct ResultFree {
-        void operator()(pg_result* result) const;
-    };
-    using Result = std::unique_ptr<pg_result, ResultFree>;
+    // The connection, for the other tables the instances share.
+    const std::shared_ptr<PostgresDatabase>& database() const { return m_database; }
 
     Expected<QString, QString> createInstall(const QByteArray& tokenHash) override;
     Expected<std::optional<QString>, QString> installForToken(const QByteArray& tokenHash) override;
@@ -39,20 +30,14 @@ public:
                          const QByteArray& sealedCredential) override;
     bool updateCredential(const QString& accountId, const QByteArray& sealedCredential) override;
     bool removeAccount(const QString& installId, const QString& accountId) override;
-    void removePendingAccounts() override;
+    bool keepSignIn(const PendingSignIn& signIn, std::chrono::seconds window) override;
+    std::optional<PendingSignIn> takeSignIn(const QString& state) override;
+    void removeStalePendingAccounts() override;
 
 private:
-    explicit PostgresStorage(pg_conn* connection);
-    bool connected(); // the connection is up, opened again when the server dropped it
-    Result query(const char* sql, const std::vector<QByteArray>& parameters = {});
     QList<StoredAccount> selectAccounts(const char* where, const QString& argument);
 
-    pg_conn* m_connection;
-    std::mutex m_mutex;
+    std::shared_ptr<PostgresDatabase> m_database;
 };
-
-// The version of the tables this build reads and writes; a database made by a newer build is
-// refused rather than written to in an older shape.
-constexpr int postgresSchemaVersion = 1;
 
 } // namespace tessary::server

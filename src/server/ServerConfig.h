@@ -2,6 +2,7 @@
 
 #include "common/Expected.h"
 #include "server/HttpMessage.h"
+#include "server/InboxLeases.h"
 #include "server/KeyVault.h"
 #include "server/OAuthClient.h"
 
@@ -42,12 +43,15 @@ struct ServerConfig {
     QByteArray sharedKey;
     QString tlsCert;
     QString tlsKey;
-    QString publicUrl;                 // where browsers reach this backend; its own address when empty
+    QString publicUrl; // where browsers reach this backend; its own address when empty
+    QString
+        instanceUrl; // with a database: where the other instances reach this one; its own address when empty
     std::shared_ptr<KeyVault> keyring; // the credential key's home; none: the key file alone
     ImapSettings imap;
     int maxHeldPolls = 16384; // ids polls held at once: each costs memory only, no thread
     int pollHoldMs = 10000;   // an ids poll is answered after at most this long
     HttpLimits http;
+    LeaseTimings leases; // with a database: how the instances share the inboxes out
 };
 
 // Reads "backend.json" in the data folder when present:

@@ -218,13 +218,42 @@ void SqliteStorage::forgetOldVersions()
     sqlite3_exec(m_db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
 }
 
-void SqliteStorage::removePendingAccounts()
+bool SqliteStorage::keepSignIn(const PendingSignIn& signIn, std::chrono::seconds window)
 {
     std::lock_guard lock(m_mutex);
-    sqlite3_exec(m_db,
-                 "DELETE FROM credentials WHERE account_id IN (SELECT id FROM accounts WHERE status = "
-                 "'pending'); DELETE FROM accounts WHERE status = 'pending'",
-                 nullptr, nullptr, nullptr);
+    m_signIns.insert(signIn.state, KeptSignIn{signIn, std::chrono::steady_clock::now() + window});
+    return true;
+}
+
+std::optional<PendingSignIn> SqliteStorage::takeSignIn(const QString& state)
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_signIns.find(state);
+    if (found == m_signIns.end() || found->taken || found->expires <= std::chrono::steady_clock::now())
+        return std::nullopt;
+    found->taken = true;
+    return found->signIn;
+}
+
+void SqliteStorage::removeStalePendingAccounts()
+{
+    std::lock_guard lock(m_mutex);
+    const auto now = std::chrono::steady_clock::now();
+    m_signIns.removeIf([&](const auto& kept) { return kept.value().expires <= now; });
+    QStringList stale;
+    {
+        Statement pending(m_db, "SELECT id FROM accounts WHERE status = 'pending'");
+        while (pending.step() == SQLITE_ROW)
+            stale.append(pending.text(0));
+    }
+    for (const KeptSignIn& kept : std::as_const(m_signIns))
+        stale.removeAll(kept.signIn.accountId);
+    for (const QString& accountId : std::as_const(stale)) {
+        Statement secret(m_db, "DELETE FROM credentials WHERE account_id = ?");
+        Statement account(m_db, "DELETE FROM accounts WHERE id = ?");
+        secret.bind(accountId).step();
+        account.bind(accountId).step();
+    }
 }
 
 bool SqliteStorage::removeAccount(const QString& installId, const QString& accountId)

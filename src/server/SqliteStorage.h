@@ -2,6 +2,8 @@
 
 #include "server/Storage.h"
 
+#include <QHash>
+
 #include <memory>
 #include <mutex>
 
@@ -11,7 +13,8 @@ namespace tessary::server {
 
 // The storage of a single-machine backend: one SQLite file in write-ahead-log mode, one
 // connection guarded by a mutex (the backend's writes are few and small). A removed or replaced
-// credential is overwritten in the file and gone from the log once the call returns.
+// credential is overwritten in the file and gone from the log once the call returns. Pending
+// sign-ins are kept in memory only: with one instance, a restart ends them all.
 class SqliteStorage : public Storage {
 public:
     static Expected<std::unique_ptr<SqliteStorage>, QString> open(const QString& path);
@@ -29,15 +32,24 @@ public:
                          const QByteArray& sealedCredential) override;
     bool updateCredential(const QString& accountId, const QByteArray& sealedCredential) override;
     bool removeAccount(const QString& installId, const QString& accountId) override;
-    void removePendingAccounts() override;
+    bool keepSignIn(const PendingSignIn& signIn, std::chrono::seconds window) override;
+    std::optional<PendingSignIn> takeSignIn(const QString& state) override;
+    void removeStalePendingAccounts() override;
 
 private:
     explicit SqliteStorage(sqlite3* db);
     QList<StoredAccount> selectAccounts(const char* where, const QString& argument);
     void forgetOldVersions();
 
+    struct KeptSignIn {
+        PendingSignIn signIn;
+        std::chrono::steady_clock::time_point expires;
+        bool taken = false; // the pending inbox stays while the code is exchanged
+    };
+
     sqlite3* m_db;
     std::mutex m_mutex;
+    QHash<QString, KeptSignIn> m_signIns; // by state
 };
 
 } // namespace tessary::server

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <chrono>
 #include <optional>
 #include <utility>
 
@@ -21,14 +22,24 @@ struct StoredAccount {
     QString status; // "active" or "pending"
 };
 
-// What the backend keeps on disk: installs (by token hash only), accounts and their encrypted
-// credentials. Messages are never stored. Implementations are safe to call from any thread:
-// SQLite for one machine, PostgreSQL for the instances of a hosted backend.
+// What finishing a browser sign-in needs, by the state the browser brings back: never a token.
+struct PendingSignIn {
+    QString state;
+    QString installId;
+    QString accountId;
+    QString provider;
+    QByteArray verifier; // the PKCE verifier, which never leaves the backend
+};
+
 // The id of a new install or inbox.
 inline QString newStorageId()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
+
+// What the backend keeps on disk: installs (by token hash only), accounts and their encrypted
+// credentials. Messages are never stored. Implementations are safe to call from any thread:
+// SQLite for one machine, PostgreSQL for the instances of a hosted backend.
 
 class Storage {
 public:
@@ -53,9 +64,14 @@ public:
     virtual bool updateCredential(const QString& accountId, const QByteArray& sealedCredential) = 0;
     // Deletes the account and its credential; false when the install holds no such account.
     virtual bool removeAccount(const QString& installId, const QString& accountId) = 0;
-    // Deletes every inbox still waiting for its browser sign-in: what the sign-in needs to finish
-    // lives in memory only, so after a restart it never can.
-    virtual void removePendingAccounts() = 0;
+    // Keeps what finishing a sign-in needs until `window` has passed; false when it could not.
+    virtual bool keepSignIn(const PendingSignIn& signIn, std::chrono::seconds window) = 0;
+    // The sign-in the state names, taken: a state is good for one answer only. Nothing when it is
+    // unknown or its window has passed.
+    virtual std::optional<PendingSignIn> takeSignIn(const QString& state) = 0;
+    // Deletes every inbox still waiting for a browser sign-in that can no longer finish: its
+    // window has passed, or what finishing it needs is gone.
+    virtual void removeStalePendingAccounts() = 0;
 };
 
 } // namespace tessary::server

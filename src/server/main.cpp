@@ -55,6 +55,11 @@ int main(int argc, char** argv)
                       QStringLiteral("Address browsers reach this backend at, for the Gmail and Outlook "
                                      "sign-in redirect (default: the listen address)."),
                       QStringLiteral("URL")});
+    parser.addOption(
+        {QStringLiteral("instance-url"),
+         QStringLiteral("With --database: the address the other instances reach this one at, for "
+                        "the mail it watches (default: the listen address)."),
+         QStringLiteral("URL")});
     parser.addOption({QStringLiteral("no-keyring"),
                       QStringLiteral("Keep the credential key only in DIR/credentials.key, never in the "
                                      "desktop's Secret Service.")});
@@ -80,6 +85,7 @@ int main(int argc, char** argv)
     config.tlsCert = parser.value(QStringLiteral("tls-cert"));
     config.tlsKey = parser.value(QStringLiteral("tls-key"));
     config.publicUrl = parser.value(QStringLiteral("public-url"));
+    config.instanceUrl = parser.value(QStringLiteral("instance-url"));
     if (!parser.isSet(QStringLiteral("no-keyring")))
         config.keyring = std::make_shared<SecretServiceKeyVault>();
     while (config.publicUrl.endsWith(QLatin1Char('/')))

@@ -59,6 +59,12 @@ PostgresServer::PostgresServer()
     start();
 }
 
+PostgresServer& PostgresServer::shared()
+{
+    static PostgresServer server;
+    return server;
+}
+
 PostgresServer::~PostgresServer()
 {
     stop();

@@ -16,6 +16,8 @@ public:
     ~PostgresServer();
     PostgresServer(const PostgresServer&) = delete;
     PostgresServer& operator=(const PostgresServer&) = delete;
+    // One server for the whole test program; each test takes databases of its own.
+    static PostgresServer& shared();
 
     bool isReady() const { return m_pid > 0; }
     QString error() const { return m_error; }

@@ -23,11 +23,9 @@ using namespace tessary::test;
 
 namespace {
 
-// One server for the whole program; each test takes databases of its own.
 PostgresServer& postgres()
 {
-    static PostgresServer server;
-    return server;
+    return PostgresServer::shared();
 }
 
 bool execute(const QString& url, const char* sql)
@@ -107,9 +105,25 @@ TEST(SharedDatabase, BothStoragesKeepInstallsInboxesAndCredentialsAlike)
         EXPECT_FALSE(storage.removeAccount(*theirs, "a1")) << "not their inbox";
         EXPECT_TRUE(storage.removeAccount(*mine, "a1"));
         EXPECT_FALSE(storage.credential("a1"));
-        ASSERT_TRUE(storage.addAccount({"a3", *mine, "outlook", "", "outlook.office365.com", "pending"}, ""));
-        storage.removePendingAccounts();
-        EXPECT_EQ(ids(storage.accounts(*mine)), QStringList{"a2:active"});
+        // A pending inbox stays while its sign-in can finish: until its window passes, or (a5) when
+        // nothing kept says how to finish it.
+        ASSERT_TRUE(
+            storage.keepSignIn({"state-3", *mine, "a3", "outlook", "verifier-3"}, std::chrono::minutes(15)));
+        ASSERT_TRUE(
+            storage.keepSignIn({"state-4", *mine, "a4", "gmail", "verifier-4"}, std::chrono::seconds(0)));
+        for (const char* pendingId : {"a3", "a4", "a5"})
+            ASSERT_TRUE(storage.addAccount({pendingId, *mine, "gmail", "", "imap.gmail.com", "pending"}, ""));
+        storage.removeStalePendingAccounts();
+        EXPECT_EQ(ids(storage.accounts(*mine)), (QStringList{"a2:active", "a3:pending"}));
+        EXPECT_FALSE(storage.takeSignIn("state-4")) << "its window has passed";
+        const auto taken = storage.takeSignIn("state-3");
+        ASSERT_TRUE(taken);
+        EXPECT_EQ(QStringList({taken->installId, taken->accountId, taken->provider, taken->verifier}),
+                  QStringList({*mine, "a3", "outlook", "verifier-3"}));
+        EXPECT_FALSE(storage.takeSignIn("state-3")) << "a state is good for one answer";
+        storage.removeStalePendingAccounts();
+        EXPECT_EQ(ids(storage.accounts(*mine)), (QStringList{"a2:active", "a3:pending"}))
+            << "kept while the code is exchanged";
         EXPECT_EQ(storage.credentials().size(), 2);
     }
 }

@@ -1,0 +1,281 @@
+#include "DovecotServer.h"
+#include "PostgresServer.h"
+#include "backend/Backend.h"
+#include "fakes/FakeSecretStore.h"
+#include "fakes/FakeSettingsStore.h"
+#include "server/BackendServer.h"
+#include "server/CredentialCipher.h"
+#include "server/InboxAssignment.h"
+#include "server/PostgresLeases.h"
+#include "server/PostgresStorage.h"
+
+#include "support/RunTask.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+#include <libpq-fe.h>
+
+#include <future>
+
+#include <algorithm>
+#include <functional>
+#include <mutex>
+
+using namespace tessary;
+using namespace tessary::server;
+using namespace tessary::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const LeaseTimings quickLeases{100ms, 600ms};
+
+// Which instance watches which inbox, as the instances' watchers would see it.
+struct Watchers {
+    std::mutex mutex;
+    QHash<QString, QStringList> byInbox; // inbox → the instances watching it
+
+    class Of : public InboxWatching {
+    public:
+        Of(Watchers& all, QString instance)
+            : m_all(all)
+            , m_instance(std::move(instance))
+        {
+        }
+        void watchStored(const StoredAccount& account) override { watch(account, {}); }
+        void watch(const StoredAccount& account, const QString&) override
+        {
+            std::lock_guard lock(m_all.mutex);
+            if (!m_all.byInbox[account.id].contains(m_instance))
+                m_all.byInbox[account.id].append(m_instance);
+        }
+        void unwatch(const QString& accountId) override
+        {
+            std::lock_guard lock(m_all.mutex);
+            m_all.byInbox[accountId].removeAll(m_instance);
+        }
+
+    private:
+        Watchers& m_all;
+        const QString m_instance;
+    };
+
+    // Waits up to `within` for the watchers to be as `wanted` says.
+    bool waitFor(const std::function<bool(const QHash<QString, QStringList>&)>& wanted,
+                 std::chrono::milliseconds within = 5s)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        for (;;) {
+            {
+                std::lock_guard lock(mutex);
+                if (wanted(byInbox))
+                    return true;
+            }
+            if (timer.elapsed() > within.count())
+                return false;
+            QThread::msleep(20);
+        }
+    }
+    // Every inbox has exactly one watcher and no instance watches more than `share`.
+    bool sharedOut(const QStringList& inboxes, int share)
+    {
+        return waitFor([&](const QHash<QString, QStringList>& watched) {
+            QHash<QString, int> load;
+            for (const QString& inbox : inboxes) {
+                if (watched.value(inbox).size() != 1)
+                    return false;
+                ++load[watched.value(inbox).first()];
+            }
+            return std::all_of(load.begin(), load.end(), [&](int held) { return held <= share; });
+        });
+    }
+};
+
+} // namespace
+
+// Each inbox is watched by one instance at a time, the live instances share them out about
+// evenly, a new instance gets work, and the inboxes of one that stopped, or died without a word,
+// are watched again by the others within a lease's lifetime and a round.
+TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
+{
+    ASSERT_TRUE(PostgresServer::shared().isReady()) << PostgresServer::shared().error().toStdString();
+    auto storage = PostgresStorage::open(PostgresServer::shared().newDatabase());
+    ASSERT_TRUE(storage) << storage.error().toStdString();
+    const auto install = (*storage)->createInstall("hash");
+    QStringList inboxes;
+    for (int number = 0; number < 10; ++number) {
+        const StoredAccount inbox{newStorageId(),   *install,           "imap",
+                                  "me@example.com", "imap.example.com", "active"};
+        ASSERT_TRUE((*storage)->addAccount(inbox, "sealed"));
+        inboxes.append(inbox.id);
+    }
+    Watchers watchers;
+    std::vector<std::unique_ptr<Watchers::Of>> watching;
+    std::vector<std::unique_ptr<InboxAssignment>> instances;
+    const auto startInstance = [&] {
+        const QString name = QStringLiteral("instance-%1").arg(instances.size());
+        watching.push_back(std::make_unique<Watchers::Of>(watchers, name));
+        instances.push_back(std::make_unique<InboxAssignment>(
+            **storage, *watching.back(), std::make_unique<PostgresLeaseBoard>((*storage)->database()), name,
+            "http://" + name, quickLeases));
+        instances.back()->start();
+    };
+    for (int count = 0; count < 3; ++count)
+        startInstance();
+    EXPECT_TRUE(watchers.sharedOut(inboxes, 4)) << "10 inboxes over 3 instances";
+    startInstance();
+    EXPECT_TRUE(watchers.sharedOut(inboxes, 3)) << "the fourth instance got its share";
+
+    // A stop gives the leases back at once; a death leaves them to run out.
+    instances[0]->stop();
+    EXPECT_TRUE(watchers.sharedOut(inboxes, 4));
+    PostgresLeaseBoard ghost((*storage)->database());
+    ASSERT_TRUE(ghost.holdShare("ghost", "http://ghost", quickLeases.lifetime));
+    const QStringList ghostly = inboxes.mid(0, 3);
+    for (const QString& inbox : ghostly)
+        ASSERT_TRUE(ghost.take("ghost", inbox, quickLeases.lifetime));
+    QElapsedTimer sinceDeath;
+    sinceDeath.start();
+    EXPECT_TRUE(watchers.waitFor([&](const QHash<QString, QStringList>& watched) {
+        return std::none_of(ghostly.begin(), ghostly.end(), [&](const QString& inbox) {
+            return watched.contains(inbox) && !watched[inbox].isEmpty();
+        });
+    })) << "their holders let the ghost's inboxes go";
+    EXPECT_TRUE(watchers.sharedOut(inboxes, 4));
+    EXPECT_LE(sinceDeath.elapsed(), (quickLeases.lifetime + 3 * quickLeases.renewEvery).count());
+
+    // An inbox given a new password is watched at once by the instance that heard of it, and the
+    // instance that held it lets it go.
+    const QString moved = inboxes.first();
+    instances[1]->watchNow({moved, *install, "imap", "me@example.com", "imap.example.com", "active"}, "new");
+    {
+        std::lock_guard lock(watchers.mutex);
+        EXPECT_TRUE(watchers.byInbox.value(moved).contains("instance-1"));
+    }
+    EXPECT_TRUE(watchers.sharedOut(inboxes, 4));
+}
+
+// Behind a load balancer any instance may get any request: mail that one instance's watcher took
+// wakes the polls held on every other, each of them lists the message, and when the instance
+// that watched the inbox stops, another takes it over and the next mail arrives as before.
+TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
+{
+    ASSERT_TRUE(PostgresServer::shared().isReady()) << PostgresServer::shared().error().toStdString();
+    DovecotServer dovecot;
+    ASSERT_TRUE(dovecot.isReady()) << dovecot.error().toStdString();
+    const QString database = PostgresServer::shared().newDatabase();
+    QTemporaryDir dataDirs[3];
+    std::unique_ptr<BackendServer> instances[3];
+    for (int index = 0; index < 3; ++index) {
+        ASSERT_TRUE(dovecot.configureBackend(dataDirs[index].path()));
+        ServerConfig config;
+        config.dataDir = dataDirs[index].path();
+        config.databaseUrl = database;
+        config.sharedKey = QByteArray(CredentialCipher::keySize, 'k');
+        config.leases = {200ms, 1200ms};
+        auto started = BackendServer::start(config);
+        ASSERT_TRUE(started) << started.error().toStdString();
+        instances[index] = std::move(*started);
+    }
+    FakeSettingsStore settings;
+    FakeSecretStore secrets;
+    Backend client{settings, secrets};
+    const auto useInstance = [&](int index) {
+        settings.values.insert(QStringLiteral("backendURL"), instances[index]->url());
+    };
+    useInstance(1);
+    const QString user = DovecotServer::user(1);
+    ASSERT_TRUE(runTask(client.addIMAP(user, DovecotServer::password, DovecotServer::hostName)));
+    const QByteArray token = secrets.values.value(Backend::installTokenKey).toUtf8();
+
+    // Polls held on each live instance; each answer's ids and how long it took.
+    const auto holdPolls = [&](const std::vector<int>& on, double since) {
+        std::vector<std::future<std::pair<QStringList, qint64>>> polls;
+        for (const int index : on)
+            polls.push_back(std::async(std::launch::async, [&, url = instances[index]->url(), since] {
+                QElapsedTimer timer;
+                timer.start();
+                httplib::Client http(url.toStdString());
+                http.set_read_timeout(20);
+                const auto reply = http.Post(
+                    "/v1/messages/ids", {{"Authorization", "Bearer " + token.toStdString()}},
+                    QJsonDocument(QJsonObject{{"since", since}}).toJson().toStdString(), "application/json");
+                QStringList ids;
+                for (const QJsonValue& id :
+                     QJsonDocument::fromJson(reply ? QByteArray::fromStdString(reply->body) : QByteArray())
+                         .object()
+                         .value("ids")
+                         .toArray())
+                    ids.append(id.toString());
+                return std::pair{ids, qint64(timer.elapsed())};
+            }));
+        return polls;
+    };
+    const auto listedCount = [&](double since) {
+        const auto listed = runTask(client.messages(since));
+        return listed ? listed->size() : -1;
+    };
+    // Each instance has heard the inbox was read once before the polls; they are held while the
+    // mail is delivered. The message's id, and since when it was asked for.
+    const auto deliverAndPoll = [&](const std::vector<int>& on, const QByteArray& code) {
+        QThread::msleep(1100); // arrival times count whole seconds: the last round's mail is older
+        const double since = double(QDateTime::currentSecsSinceEpoch());
+        for (const int index : on) {
+            useInstance(index);
+            EXPECT_TRUE(runTask(client.messages(since)));
+        }
+        auto polls = holdPolls(on, since);
+        QThread::msleep(300);
+        EXPECT_TRUE(dovecot.deliver(user, "From: shop@shop.example\r\nSubject: Code\r\n\r\nYour code is " +
+                                              code + ".\r\n"));
+        QString id;
+        for (std::size_t poll = 0; poll < polls.size(); ++poll) {
+            SCOPED_TRACE(on[poll]);
+            const auto [ids, took] = polls[poll].get();
+            EXPECT_EQ(ids.size(), 1);
+            EXPECT_LT(took, 8000) << "woken by the mail, not the poll's deadline";
+            useInstance(on[poll]);
+            const auto listed = runTask(client.messages(since));
+            const Message first = listed && !listed->isEmpty() ? listed->first() : Message{};
+            EXPECT_EQ(listed ? listed->size() : 0, 1);
+            id = ids.value(0);
+            EXPECT_EQ(first.id, id);
+            EXPECT_TRUE(first.text.contains(code));
+        }
+        return std::pair{id, since};
+    };
+    const auto [trashed, since] = deliverAndPoll({0, 1, 2}, "4711");
+
+    // Moved to the Trash through an instance that does not watch the inbox, it leaves every
+    // instance's list, the watching one's included.
+    PGconn* connection = PQconnectdb(database.toUtf8().constData());
+    PGresult* holder = PQexec(connection, "SELECT address FROM instances JOIN leases ON holder = id");
+    const QString holderUrl = QString::fromUtf8(PQgetvalue(holder, 0, 0));
+    PQclear(holder);
+    PQfinish(connection);
+    const int trashing = instances[0]->url() == holderUrl ? 1 : 0;
+    useInstance(trashing);
+    ASSERT_TRUE(runTask(client.trash(trashed)));
+    for (const int index : {0, 1, 2}) {
+        useInstance(index);
+        QElapsedTimer timer;
+        timer.start();
+        while (listedCount(since) != 0 && timer.elapsed() < 3000)
+            QThread::msleep(50);
+        EXPECT_LT(timer.elapsed(), 3000) << index;
+    }
+
+    instances[0].reset();
+    instances[1].reset();
+    deliverAndPoll({2}, "8815");
+}
