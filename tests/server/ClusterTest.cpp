@@ -250,6 +250,9 @@ TEST(Cluster, KeepsServingThroughAPostgresRestart)
     std::vector<std::future<Cluster::Polled>> held;
     for (const QString& url : cluster.direct())
         held.push_back(cluster.awaitMail(url, since, 1));
+    // Each instance's connections, news of the others' mail among them, to be opened again.
+    const char* sessions = "SELECT count(*) - 1 FROM pg_stat_activity WHERE datname = current_database()";
+    const qint64 connected = cluster.count(sessions);
     QThread::msleep(500);
     cluster.postgres.stop();
     for (auto& poll : held) {
@@ -261,6 +264,11 @@ TEST(Cluster, KeepsServingThroughAPostgresRestart)
     EXPECT_TRUE(cluster.sharedOut(3, std::chrono::seconds(15)));
     EXPECT_EQ(cluster.count("SELECT count(*) FROM instances WHERE seen_at > now() - interval '9 seconds'"),
               3);
+    QElapsedTimer reconnecting;
+    reconnecting.start();
+    while (cluster.count(sessions) < connected && reconnecting.elapsed() < 10000)
+        QThread::msleep(100);
+    EXPECT_GE(cluster.count(sessions), connected) << "every instance connected again";
     cluster.deliverToPolls(2, "6060", cluster.direct());
     cluster.deliverToPolls(3, "6061", {cluster.nginx->url()});
 }
