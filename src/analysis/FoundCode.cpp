@@ -1,31 +1,8 @@
 #include "analysis/FoundCode.h"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
 
 namespace tessary {
-
-namespace {
-
-QString shortestDecimal(double value)
-{
-    std::array<char, 64> buffer{};
-    const auto [end, error] =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
-    QString text = error == std::errc() ? QString::fromLatin1(buffer.data(), end - buffer.data())
-                                        : QString::number(value);
-    if (!text.contains(QLatin1Char('.')))
-        text += QLatin1String(".0");
-    return text;
-}
-
-} // namespace
-
-QString FoundCode::listIdentity() const
-{
-    return code + QLatin1Char('@') + shortestDecimal(received);
-}
 
 QString FoundCode::origin() const
 {

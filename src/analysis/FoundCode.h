@@ -18,9 +18,6 @@ struct FoundCode {
     std::optional<QString> messageId;
     std::optional<QString> phone = std::nullopt; // the phone's name when the code came in a text message
 
-    // Tells codes apart in lists: "123456@1765016100.0" (the code, "@", the arrival time in
-    // seconds as the shortest decimal that reads back the same, always with a fractional digit).
-    QString listIdentity() const;
     // Where the code came from, as the chip and the popover name it: the sender's domain, or
     // "SMS on Pixel 7" for a text message.
     QString origin() const;

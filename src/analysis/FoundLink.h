@@ -20,9 +20,6 @@ struct FoundLink {
     bool trusted = false; // both the sender and the link belong to the site
     std::optional<QString> messageId;
 
-    // Tells links apart in lists: the URL's absolute text.
-    QString listIdentity() const { return url.toString(QUrl::FullyEncoded); }
-
     friend bool operator==(const FoundLink&, const FoundLink&) = default;
 };
 

@@ -117,11 +117,15 @@ QString BackendServer::serve()
     const QString instance = newStorageId();
     const QString instanceUrl = m_config.instanceUrl.isEmpty() ? url() : m_config.instanceUrl;
     if (instances) {
-        m_news = std::make_unique<PostgresNews>(m_config.databaseUrl, instance, *m_cache);
-        m_news->start();
         m_peers = std::make_unique<PeerMessages>(
             *m_cache, m_cipher->derivedSecret("tessary-backend instances"),
             [instances](const QString& holder) { return instances->addressOf(holder); });
+        // Once listening, at the start and after the database was away: what the others took meanwhile.
+        m_news = std::make_unique<PostgresNews>(m_config.databaseUrl, instance, *m_cache,
+                                                [peers = m_peers.get(), instances, instance] {
+                                                    peers->catchUp(instances->othersThan(instance));
+                                                });
+        m_news->start();
     }
     m_inboxes = std::make_unique<InboxAssignment>(*m_storage, *m_mail, std::move(leases), instance,
                                                   instanceUrl, m_config.leases);

@@ -52,8 +52,8 @@ private:
     std::unique_ptr<MessageCache> m_cache;
     std::unique_ptr<MailService> m_mail;
     std::unique_ptr<InboxAssignment> m_inboxes;
-    std::unique_ptr<PostgresNews> m_news;  // with a database: what the other instances' watchers find
-    std::unique_ptr<PeerMessages> m_peers; // with a database: their records of what they found
+    std::unique_ptr<PeerMessages> m_peers; // with a database: the other instances' records of their mail
+    std::unique_ptr<PostgresNews> m_news;  // with a database: what their watchers find; uses m_peers
     std::unique_ptr<HttpApi> m_api;
     std::unique_ptr<HttpServer> m_http;
     uint16_t m_port = 0;

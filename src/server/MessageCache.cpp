@@ -92,6 +92,20 @@ std::optional<CachedMessage> MessageCache::find(const QString& id) const
     return found->message;
 }
 
+QList<CachedMessage> MessageCache::taken() const
+{
+    std::lock_guard lock(m_mutex);
+    QList<CachedMessage> taken;
+    for (const Entry& entry : std::as_const(m_messages)) {
+        if (!entry.message.holder.isEmpty())
+            continue;
+        CachedMessage message = entry.message;
+        message.json = {};
+        taken.append(std::move(message));
+    }
+    return taken;
+}
+
 void MessageCache::remove(const QString& id)
 {
     std::function<void(const QString&)> tellOthers;

@@ -70,6 +70,8 @@ public:
     void setRemoteState(const QString& accountId, const InboxState& state);
     // A message this instance's watchers took, with its record.
     std::optional<CachedMessage> find(const QString& id) const;
+    // Every message this instance's watchers took and it still holds, without their records.
+    QList<CachedMessage> taken() const;
     void remove(const QString& id);
     // A message another instance moved to the Trash.
     void removeRemote(const QString& id);

@@ -22,6 +22,16 @@ PeerMessages::PeerMessages(MessageCache& cache, QByteArray secret, AddressOf add
 {
 }
 
+std::optional<QJsonObject> PeerMessages::ask(const QString& address, const QByteArray& field,
+                                             const QByteArray& value) const
+{
+    const auto reply = postForm(QUrl(address + QString::fromStdString(path)),
+                                {{"key", m_secret}, {field, value}}, {}, askWithin);
+    if (!reply || reply->status != 200)
+        return std::nullopt;
+    return QJsonDocument::fromJson(reply->body).object();
+}
+
 QHash<QString, QJsonObject> PeerMessages::fetch(const QList<CachedMessage>& messages) const
 {
     QHash<QString, QStringList> idsByHolder;
@@ -31,18 +41,28 @@ QHash<QString, QJsonObject> PeerMessages::fetch(const QList<CachedMessage>& mess
     QHash<QString, QJsonObject> records;
     for (auto holder = idsByHolder.cbegin(); holder != idsByHolder.cend(); ++holder) {
         const auto address = m_addressOf(holder.key());
-        if (!address)
-            continue;
-        const auto reply =
-            postForm(QUrl(*address + QString::fromStdString(path)),
-                     {{"key", m_secret}, {"ids", holder->join(QLatin1Char(',')).toUtf8()}}, {}, askWithin);
-        if (!reply || reply->status != 200)
-            continue;
-        const QJsonArray found = QJsonDocument::fromJson(reply->body).object().value("messages").toArray();
-        for (const QJsonValue& record : found)
+        const auto answer =
+            address ? ask(*address, "ids", holder->join(QLatin1Char(',')).toUtf8()) : std::nullopt;
+        for (const QJsonValue& record : answer.value_or(QJsonObject{}).value("messages").toArray())
             records.insert(record.toObject().value("id").toString(), record.toObject());
     }
     return records;
+}
+
+void PeerMessages::catchUp(const QHash<QString, QString>& instances) const
+{
+    for (auto instance = instances.cbegin(); instance != instances.cend(); ++instance) {
+        const auto answer = ask(*instance, "taken", "1");
+        for (const QJsonValue& value : answer.value_or(QJsonObject{}).value("taken").toArray()) {
+            const QJsonObject taken = value.toObject();
+            CachedMessage message;
+            message.id = taken.value("id").toString();
+            message.accountId = taken.value("account").toString();
+            message.receivedAt = taken.value("at").toDouble();
+            message.holder = instance.key();
+            m_cache.addRemote(std::move(message));
+        }
+    }
 }
 
 std::optional<HttpReply> PeerMessages::serve(const HttpRequest& request) const
@@ -52,15 +72,23 @@ std::optional<HttpReply> PeerMessages::serve(const HttpRequest& request) const
     if (key.size() != m_secret.size() ||
         CRYPTO_memcmp(key.constData(), m_secret.constData(), size_t(key.size())) != 0)
         return std::nullopt;
-    QJsonArray records;
-    for (const QString& id :
-         form.queryItemValue("ids", QUrl::FullyDecoded).split(QLatin1Char(','), Qt::SkipEmptyParts))
-        if (const auto message = m_cache.find(id))
-            records.append(message->json);
-    return HttpReply{200,
-                     "application/json",
-                     {},
-                     QJsonDocument(QJsonObject{{"messages", records}}).toJson(QJsonDocument::Compact)};
+    QJsonObject answer;
+    if (form.hasQueryItem("taken")) {
+        QJsonArray taken;
+        for (const CachedMessage& message : m_cache.taken())
+            taken.append(
+                QJsonObject{{"id", message.id}, {"account", message.accountId}, {"at", message.receivedAt}});
+        answer.insert("taken", taken);
+    } else {
+        QJsonArray records;
+        const QStringList ids =
+            form.queryItemValue("ids", QUrl::FullyDecoded).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        for (const QString& id : ids)
+            if (const auto message = m_cache.find(id))
+                records.append(message->json);
+        answer.insert("messages", records);
+    }
+    return HttpReply{200, "application/json", {}, QJsonDocument(answer).toJson(QJsonDocument::Compact)};
 }
 
 } // namespace tessary::server

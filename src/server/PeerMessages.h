@@ -27,11 +27,17 @@ public:
     // The records of those of `messages` that another instance holds, by id; a record its
     // holder cannot give (gone, or the message left its memory) is left out.
     QHash<QString, QJsonObject> fetch(const QList<CachedMessage>& messages) const;
-    // The holder's side: this instance's records of the ids asked for; nothing (404 as for any
-    // unknown path) to a caller without the secret.
+    // Learns of the messages the other instances' watchers took before this one listened for
+    // news of them: a start amid others loses none of the last minutes. `instances`: address by id.
+    void catchUp(const QHash<QString, QString>& instances) const;
+    // The holder's side: this instance's records of the ids asked for, or which messages it took;
+    // nothing (404 as for any unknown path) to a caller without the secret.
     std::optional<HttpReply> serve(const HttpRequest& request) const;
 
 private:
+    std::optional<QJsonObject> ask(const QString& address, const QByteArray& field,
+                                   const QByteArray& value) const;
+
     MessageCache& m_cache;
     const QByteArray m_secret; // hex text
     const AddressOf m_addressOf;

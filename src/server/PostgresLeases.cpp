@@ -105,4 +105,14 @@ std::optional<QString> PostgresLeaseBoard::addressOf(const QString& instance)
     return found->text(0, 0);
 }
 
+QHash<QString, QString> PostgresLeaseBoard::othersThan(const QString& instance)
+{
+    const auto found =
+        m_database->query("SELECT id, address FROM instances WHERE id <> $1", {instance.toUtf8()});
+    QHash<QString, QString> others;
+    for (int row = 0; found && row < found->count(); ++row)
+        others.insert(found->text(row, 0), found->text(row, 1));
+    return others;
+}
+
 } // namespace tessary::server

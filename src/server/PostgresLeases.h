@@ -3,6 +3,8 @@
 #include "server/InboxLeases.h"
 #include "server/PostgresDatabase.h"
 
+#include <QHash>
+
 #include <memory>
 
 namespace tessary::server {
@@ -20,6 +22,8 @@ public:
     void leave(const QString& instance) override;
     // Where a live instance is reached, as it last said.
     std::optional<QString> addressOf(const QString& instance);
+    // The other instances that are alive, and their addresses, by id.
+    QHash<QString, QString> othersThan(const QString& instance);
 
 private:
     std::shared_ptr<PostgresDatabase> m_database;

@@ -45,10 +45,12 @@ bool execute(pg_conn* connection, const char* sql, const std::vector<QByteArray>
 
 } // namespace
 
-PostgresNews::PostgresNews(QString url, QString instance, MessageCache& cache)
+PostgresNews::PostgresNews(QString url, QString instance, MessageCache& cache,
+                           std::function<void()> listening)
     : m_url(std::move(url))
     , m_instance(std::move(instance))
     , m_cache(cache)
+    , m_listening(std::move(listening))
     , m_wake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
 }
@@ -81,6 +83,7 @@ void PostgresNews::start()
     };
     news.mailRemoved = [this](const QString& id) { enqueue({payload("gone", id), {}, {}, false}); };
     m_cache.tell(std::move(news));
+    connect(); // here, so what this instance learns from the others next misses no notice
     m_thread = std::thread([this] { run(); });
 }
 
@@ -158,8 +161,11 @@ bool PostgresNews::connect()
         return false;
     }
     m_outage = false;
-    // Listening first: a state that changes while the table is read comes as a notice after it.
+    // Listening first: what changes while the table is read, or the others are asked, comes as a
+    // notice after it.
     readStates();
+    if (m_listening)
+        m_listening();
     return true;
 }
 

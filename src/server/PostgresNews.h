@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -24,12 +25,15 @@ namespace tessary::server {
 // thousand) until it is back.
 class PostgresNews {
 public:
-    PostgresNews(QString url, QString instance, MessageCache& cache);
+    // `listening`: called each time the news connection listens again, to learn what was missed.
+    PostgresNews(QString url, QString instance, MessageCache& cache, std::function<void()> listening = {});
     ~PostgresNews(); // stops
     PostgresNews(const PostgresNews&) = delete;
     PostgresNews& operator=(const PostgresNews&) = delete;
 
-    void start(); // listens, and has the cache tell it what this instance's watchers find
+    // Listens (when the database answers; else from its thread as soon as it does), and has the
+    // cache tell it what this instance's watchers find.
+    void start();
     void stop();
 
 private:
@@ -51,6 +55,7 @@ private:
     const QString m_url;
     const QString m_instance;
     MessageCache& m_cache;
+    const std::function<void()> m_listening;
     pg_conn* m_connection = nullptr; // the thread's alone
     int m_wake = -1;                 // an eventfd: a notice is queued, or a stop
     bool m_outage = false;           // said once that the database is out of reach

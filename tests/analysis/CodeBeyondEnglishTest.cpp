@@ -12,34 +12,8 @@ TEST(CodeBeyondEnglish, EachMessage)
         QString body;
         QString expected;
     } rows[] = {
-        // Every language's code words open the gate.
-        {"Anmeldung", "Ihr Bestätigungscode lautet 318274", "318274"},
-        {"Connexion", "Votre code de vérification : 529031", "529031"},
-        {"Acceso", "Tu código es 736104", "736104"},
-        {"Accesso", "Il tuo codice è 281940", "281940"},
-        {"Acesso", "Seu código de verificação é 613902", "613902"},
-        {"Inloggen", "Je verificatiecode is 492017", "492017"},
-        {"Logowanie", "Twój kod weryfikacyjny to 738210", "738210"},
-        {"Вход", "Ваш код подтверждения: 529318", "529318"},
-        {"Вхід", "Ваш код підтвердження: 318502", "318502"},
-        {"Giriş", "Doğrulama kodunuz: 604291", "604291"},
-        {"登录", "您的验证码：730215", "730215"},
-        {"登入", "您的驗證碼：817302", "817302"},
-        {"ログイン", "認証コード：482019", "482019"},
-        {"로그인", "인증번호: 482715", "482715"},
-        {"Đăng nhập", "Mã xác thực của bạn là 518204", "518204"},
-        {"Masuk", "Kode verifikasi Anda adalah 603918", "603918"},
-        {"כניסה", "קוד האימות שלך הוא 492018", "492018"},
-        {"تسجيل", "رمز التحقق الخاص بك هو 518392", "518392"},
-        {"ورود", "کد تأیید شما: 620418", "620418"},
-        {"लॉगिन", "आपका सत्यापन कोड 482017 है", "482017"},
-        {"Σύνδεση", "Ο κωδικός σας είναι 602918", "602918"},
-        {"Kirjautuminen", "Vahvistuskoodisi on 603192", "603192"},
-        {"Logga in", "Din verifieringskod är 419302", "419302"},
-        {"Inici de sessió", "El teu codi de verificació és 503918", "503918"},
-        {"Vkhod", "Vash parol' dlya vkhoda: 58201937", "58201937"},
-        {"Dang nhap", "Ma xac nhan cua ban la 604193", "604193"},
-        {"Telco", "Your new SIM PIN is 3390", "3390"},
+        // A word for a code other than "code" opens the gate too. (Each language's own words open it
+        // for its messages in the corpus: check-code-corpus.)
         {"Reset", "Your temporary password: 55123098", "55123098"},
         // Code words match as whole words, except in scripts written without spaces.
         {"Your barcode scanner", "Model 482913 ships today", "none"},

@@ -28,27 +28,20 @@ const QStringList site = {QStringLiteral("app.example-shop.com")};
 
 } // namespace
 
-TEST(CandidateLinks, BackendLinksComeFirstThenLinksWrittenInTheBody)
+// The backend's links that are links, then those written in the body, each with its line and, on a
+// line of its own, the line before it.
+TEST(CandidateLinks, BackendLinksFirstThenBodyLinksWithTheirLines)
 {
-    const Message message = mail("a@b.example", "s", "Hello\nTo sign in, use\nhttps://b.example/login today.",
-                                 {{"https://b.example/login", "Sign in"}, {"not a url", "x"}, {"", "empty"}});
-    const QList<CandidateLink> candidates = candidateLinks(message);
-    ASSERT_EQ(candidates.size(), 2);
-    EXPECT_EQ(candidates[0], (CandidateLink{QUrl("https://b.example/login"), "Sign in"}));
-    EXPECT_EQ(candidates[1], (CandidateLink{QUrl("https://b.example/login"),
-                                            "To sign in, use https://b.example/login today."}));
-}
-
-TEST(CandidateLinks, ALinkOnTheFirstLineHasThatLineAlone)
-{
-    const QList<CandidateLink> candidates =
-        candidateLinks(mail("a@b.example", "s", "https://b.example/x\r\nmore"));
-    ASSERT_EQ(candidates.size(), 1);
-    EXPECT_EQ(candidates[0].context, "https://b.example/x");
-    const QList<CandidateLink> crlf =
-        candidateLinks(mail("a@b.example", "s", "one\r\ntwo:\r\nhttps://b.example/x"));
-    ASSERT_EQ(crlf.size(), 1);
-    EXPECT_EQ(crlf[0].context, "two: https://b.example/x");
+    const QUrl url("https://b.example/x");
+    const std::tuple<const char*, QList<MessageLink>, QList<CandidateLink>> rows[] = {
+        {"Hello\nTo sign in, use\nhttps://b.example/x today.",
+         {{"https://b.example/x", "Sign in"}, {"not a url", "x"}, {"", "empty"}},
+         {{url, "Sign in"}, {url, "To sign in, use https://b.example/x today."}}},
+        {"https://b.example/x\r\nmore", {}, {{url, "https://b.example/x"}}},
+        {"one\r\ntwo:\r\nhttps://b.example/x", {}, {{url, "two: https://b.example/x"}}},
+    };
+    for (const auto& [text, links, expected] : rows)
+        EXPECT_EQ(candidateLinks(mail("a@b.example", "s", text, links)), expected) << text;
 }
 
 TEST(LinkFilters, LinksThatAreNeverOpened)

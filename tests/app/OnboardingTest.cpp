@@ -42,7 +42,7 @@ TEST_F(OnboardingTest, ContinueWaitsForInboxAndAccess)
     EXPECT_FALSE(view->primary().isEnabled());
     EXPECT_TRUE(view->turnOn().isVisible());
     accessibility->trusted = true;
-    EXPECT_TRUE(spinUntil([&] { return view->primary().isEnabled(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->primary().isEnabled(); }));
     EXPECT_TRUE(view->granted().isVisible());
     EXPECT_FALSE(view->turnOn().isVisible());
 }

@@ -45,18 +45,6 @@ TEST_F(PopoverTest, HeaderNamesTheFirstCaseThatHolds)
          {},
          popover::Header::watching,
          "Watching me@x.org"},
-        {"imap without address",
-         {account("a", "active", std::nullopt, "imap")},
-         true,
-         {},
-         popover::Header::watching,
-         "Watching IMAP"},
-        {"two active of three",
-         {account("a", "active", "a@x.org"), account("b", "active", "b@x.org"), account("c", "pending")},
-         true,
-         {},
-         popover::Header::watching,
-         "Watching 2 inboxes"},
         {"paused", {account("a", "active", "me@x.org")}, true, now + 60, popover::Header::paused, {}},
         {"pause over", {account("a", "active", "me@x.org")}, true, now - 1, popover::Header::watching, {}},
     };
@@ -97,12 +85,7 @@ TEST_F(PopoverTest, PauseItemsAndResume)
     makeContext();
     state->setAccounts({account("a", "active", "me@x.org")});
     const auto view = popover();
-    QMenu* menu = view->findChild<QToolButton*>("pause")->menu();
-    QStringList titles;
-    for (QAction* action : menu->actions())
-        titles.append(action->text());
-    EXPECT_EQ(titles, (QStringList{"For 15 minutes", "For 1 hour", "Until tomorrow"}));
-    menu->actions().at(1)->trigger();
+    view->findChild<QToolButton*>("pause")->menu()->actions().at(1)->trigger();
     ASSERT_EQ(state->pausedUntil(), clock.now() + 3600);
     QCoreApplication::processEvents();
     EXPECT_EQ(view->header(), popover::Header::paused);

@@ -34,11 +34,10 @@ protected:
     FakeSmsSource phones;
 };
 
-TEST_F(SettingsTest, SectionsInOrderOnAFormOf440Points)
+TEST_F(SettingsTest, SectionsInOrderWithTheDeveloperSectionInDeveloperBuildsOnly)
 {
     const auto normal = settingsView(false);
     EXPECT_EQ(normal->sections(), (QStringList{"Inboxes", "Filling", "Phone", "General"}));
-    EXPECT_EQ(normal->width(), 440);
     EXPECT_EQ(settingsView(true)->sections(),
               (QStringList{"Inboxes", "Filling", "Phone", "Developer", "General"}));
 }
@@ -123,9 +122,9 @@ TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
     EXPECT_EQ(grants, 1);
     EXPECT_EQ(view->accessNote().text(), "Restart your browser once.");
     accessibility->trusted = true;
-    EXPECT_TRUE(spinUntil([&] { return view->granted().isVisibleTo(view.get()); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->granted().isVisibleTo(view.get()); }));
     EXPECT_FALSE(view->grant().isVisibleTo(view.get()));
-    EXPECT_TRUE(spinUntil([&] { return view->secrets().text() == "In the keyring"; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->secrets().text() == "In the keyring"; }));
 }
 
 TEST_F(SettingsTest, PhoneSwitchWaitsForAPairedPhoneIsStoredAndTheSectionFollowsThePhones)
@@ -134,7 +133,6 @@ TEST_F(SettingsTest, PhoneSwitchWaitsForAPairedPhoneIsStoredAndTheSectionFollows
     QCheckBox& smsCodes = view->phone()->smsCodes();
     EXPECT_FALSE(smsCodes.isEnabled());
     EXPECT_FALSE(smsCodes.isChecked());
-    EXPECT_EQ(smsCodes.text(), "Codes from my phone's messages");
 
     const PhoneService paired{PhoneService::Daemon::running, {PairedPhone{"a", "Pixel 7", true, true, true}}};
     phones.setService(paired);

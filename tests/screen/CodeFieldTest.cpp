@@ -59,8 +59,7 @@ QJsonObject underPrompt(const QJsonObject& field)
     return group({heading("Enter the code we sent"), focused(field)});
 }
 
-// Fields as real sites build them: 240 wide, named by their title, under a prompt, or showing
-// the shape of a code.
+// Fields as real sites build them: 240 wide, named by their title or showing the shape of a code.
 QJsonObject field(QJsonObject attributes, double width = 240)
 {
     return focused(textField(std::move(attributes), width));
@@ -68,10 +67,6 @@ QJsonObject field(QJsonObject attributes, double width = 240)
 QJsonObject titled(const char* title)
 {
     return group({field({{"AXTitle", QString::fromUtf8(title)}})});
-}
-QJsonObject prompted(const char* prompt)
-{
-    return group({staticText(QString::fromUtf8(prompt)), field({})});
 }
 QJsonObject shaped(const char* placeholder, double width)
 {
@@ -81,13 +76,11 @@ QJsonObject shaped(const char* placeholder, double width)
 
 // Every rule that accepts or refuses the focused field, with the reason a refusal gives, and each
 // way a real site's markup used to hide a code field beside the ordinary fields it must turn away.
+// The pages recorded from real browsers hold the rest, each with its reason (RecordedTrees).
 TEST(CodeFieldVerdict, EachRule)
 {
     const QString sentTo = QStringLiteral("We sent a code to your e-mail address j***@example.com.");
     const QJsonArray classes{"css-1pk7f3i", "TextInput-element", "TextInput-element--large"};
-    const auto three = [](bool first) {
-        return group({first ? field({}, 36) : textField({}, 36), textField({}, 36), textField({}, 36)});
-    };
     const auto labelledBox = [] { return group({staticText("Day"), textField({}, 36)}); };
     const QJsonObject code{{"AXPlaceholderValue", "Verification code"}};
     const QJsonObject security = labelled("Security code");
@@ -100,9 +93,6 @@ TEST(CodeFieldVerdict, EachRule)
     promptedSeventh.prepend(heading("Enter your 6-digit code"));
     const QList<Verdict> rows = {
         {"text field", group({focused(textField(code))}), true},
-        {"password field", group({focused(textField(with(code, "AXSubrole", "AXSecureTextField")))}), false,
-         "password field"},
-        {"search field", group({focused(textField(with(code, "AXSubrole", "AXSearchField")))}), false},
         {"text area", group({focused(withFrame(node("AXTextArea", code), 0, 0, 300, 32))}), false},
         {"button", group({focused(withFrame(node("AXButton", code), 0, 0, 300, 32))}), false},
         {"class names the code", wide("AXDOMClassList", QJsonArray{"form", "otp"}), true},
@@ -111,7 +101,6 @@ TEST(CodeFieldVerdict, EachRule)
          group({withId(staticText("Two-factor code"), "l"),
                 focused(textField({{"AXTitleUIElement", QJsonObject{{"ref", "l"}}}}, 800))}),
          true},
-        {"Russian label", wide("AXTitle", "Код подтверждения"), true},
         {"German label", wide("AXTitle", "Bestätigungscode"), true},
         {"other label", wide("AXTitle", "Quantity"), false},
         {"twelve characters", group({focused(textField(with(code, "AXValue", "123456789012")))}), true},
@@ -119,9 +108,6 @@ TEST(CodeFieldVerdict, EachRule)
          "holds 13 or more characters"},
         {"promo label", underPrompt(labelled("Promo code")), false, "label mentions promo"},
         {"gift card label", underPrompt(labelled("Gift card code")), false},
-        {"e-mail label", underPrompt(labelled("Email address")), false},
-        {"Russian promo label", underPrompt(labelled("Промокод")), false},
-        {"ZIP label", underPrompt(labelled("ZIP code")), false},
         {"a word containing an excluded one", underPrompt(labelled("Passcode")), true},
         {"no card words", group({staticText("Sign in"), focused(security)}), true},
         {"CVV nearby", group({staticText("cvv"), focused(security)}), false, "card words nearby: cvv"},
@@ -138,7 +124,6 @@ TEST(CodeFieldVerdict, EachRule)
          true},
         {"expiration date", group({staticText("Expiration date"), focused(labelled("Verification code"))}),
          false},
-        {"six boxes", group({group(boxes(6, 40, 3))}), true},
         {"four wide boxes", group({group(boxes(4, 89, 0))}), true},
         {"eight boxes, last", group({group(boxes(8, 40, 7))}), true},
         {"three boxes", group({group(boxes(3, 40, 0))}), false},
@@ -151,7 +136,6 @@ TEST(CodeFieldVerdict, EachRule)
         {"short Russian label", group({focused(labelled("ПИН", 800))}), true},
         {"long label", group({focused(labelled("Type the code here", 800))}), false},
         {"barcode", group({focused(labelled("Barcode", 800))}), false},
-        {"under a prompt", underPrompt(textField()), true},
         {"under an upper-case prompt", group({heading("ENTER THE CODE WE SENT"), focused(textField())}),
          true},
         {"under a Russian prompt", group({heading("Введите код из письма"), focused(textField())}), true},
@@ -163,45 +147,24 @@ TEST(CodeFieldVerdict, EachRule)
         {"promo offer around a prompt",
          group({heading("Enter the code we sent"), staticText("Got a coupon?"), focused(textField())}),
          false},
-        {"a description says where the code went",
-         group({field({{"AXTitle", "One-time passcode"}, {"AXDescription", sentTo}})}), true},
         {"the field asks for the address",
          group({field({{"AXTitle", "E-mail address"}, {"AXDescription", sentTo}})}), false},
         {"a description naming a voucher",
          group({field({{"AXTitle", "Code"}, {"AXHelp", "Voucher on your card"}})}), false},
         {"de", titled("Bitte geben Sie hier Ihre TAN ein"), true},
-        {"fr", titled("Code reçu par SMS"), true},
-        {"pl", titled("Kod weryfikacyjny"), true},
-        {"tr", titled("Doğrulama kodu"), true},
-        {"zh", titled("请输入短信验证码"), true},
-        {"ja", titled("確認コード"), true},
-        {"ko", titled("인증번호를 입력하세요"), true},
-        {"he", titled("קוד אימות"), true},
-        {"ar", titled("رمز التحقق"), true},
-        {"hi", titled("सत्यापन कोड"), true},
-        {"sv", titled("Engångskod"), true},
-        {"pl discount", titled("Kod rabatowy"), false},
-        {"tr discount", titled("İndirim kodu"), false},
         {"zh coupon", titled("优惠码"), false},
-        {"ja search", titled("銘柄コードで検索"), false},
-        {"de prompt", prompted("Geben Sie den 6-stelligen Code ein, den wir gesendet haben."), true},
-        {"es prompt", prompted("Ingrese el código que le enviamos por SMS."), true},
-        {"nl prompt", prompted("Vul de code in die we naar je telefoon hebben gestuurd."), true},
-        {"uk prompt", prompted("Введіть код із SMS."), true},
-        {"en prompt", prompted("We've sent a 6-character code to j@example.com."), true},
         {"generated class names",
          group({field(
              {{"AXTitle", "Enter code"}, {"AXDOMIdentifier", "input-7"}, {"AXDOMClassList", classes}})}),
          true},
         {"four words of the label", group({field({{"AXTitle", "Your code for the door"}})}), false},
+        // Four levels up: Firefox's recording of such a page needs only three.
         {"a prompt nested deeper",
          group({nested(2, staticText("Enter the 6-digit code we sent.")), nested(3, field({}))}), true},
         {"zeros on a narrow field", shaped("000000", 150), true},
         {"spaced dots", shaped("• • • • • •", 200), true},
         {"zeros on a wide field", shaped("000000", 320), false},
         {"a sample postcode", shaped("90210", 120), false},
-        {"three, a dash, three", group({three(true), staticText("–"), three(false)}), true},
-        {"three boxes alone", group({three(true)}), false},
         {"a form of labelled narrow fields",
          group({group({staticText("Month"), field({}, 36)}), labelledBox(), labelledBox(), labelledBox()}),
          false},

@@ -69,37 +69,6 @@ TEST(ElementTreeFile, LinksCanCloseCycles)
     EXPECT_EQ(fake->parent(fake->root()), std::nullopt);
 }
 
-// The role and subrole a file names, as the role detection reads.
-TEST(ElementTreeFile, RoleNamesMapOnceToRoles)
-{
-    const QList<std::tuple<const char*, const char*, Role, QString>> rows = {
-        {"AXTextField", "", Role::entry, ""},
-        {"AXTextField", "AXSecureTextField", Role::passwordText, ""},
-        {"AXTextField", "AXSearchField", Role::entry, "search"},
-        {"AXTextArea", "", Role::text, ""},
-        {"AXWebArea", "", Role::documentWeb, ""},
-        {"AXStaticText", "", Role::staticText, ""},
-        {"AXGroup", "", Role::section, ""},
-        {"AXHeading", "", Role::heading, ""},
-        {"AXList", "", Role::list, ""},
-        {"AXButton", "", Role::pushButton, ""},
-        {"AXWindow", "", Role::frame, ""},
-        {"AXApplication", "", Role::application, ""},
-        {"AXLink", "", Role::other, ""}, // no role of ours: neither text nor a wrapper
-        {"", "", Role::invalid, ""},
-    };
-    for (const auto& [name, subrole, role, inputType] : rows) {
-        auto fake = test::tree::load(
-            {{"root", QJsonObject{{"attributes", QJsonObject{{"AXRole", name}, {"AXSubrole", subrole}}}}}});
-        EXPECT_EQ(fake->role(fake->root()), role) << name << ' ' << subrole;
-        EXPECT_EQ(fake->inputType(fake->root()), inputType) << name << ' ' << subrole;
-    }
-    auto changed =
-        loadText(R"({"root": {"attributes": {"AXRole": "AXGroup", "AXSubrole": "AXSecureTextField"}}})");
-    changed->setAttribute(changed->root(), "AXRole", "AXTextField");
-    EXPECT_EQ(changed->role(changed->root()), Role::passwordText);
-}
-
 // A dump of a tree writes back every attribute it was read from, under the same names.
 TEST(ElementTreeFile, ADumpWritesTheNamesItWasReadFrom)
 {

@@ -1,12 +1,15 @@
 // Detection over every element tree recorded from Firefox ESR and Chromium (tessary-inspect dump of
 // the desktop tests' pages, under tests/screen/trees/recorded/): the vocabulary real browsers give,
-// read through the tree files' one-time mapping, must keep giving the verdicts the pages expect.
+// read through the tree files' one-time mapping, must keep giving each page the verdict, and the
+// reason, that verdicts.tsv beside the trees holds.
 
 #include "fakes/FakeAccessibility.h"
 #include "screen/CodeField.h"
+#include "screen/FieldClassification.h"
 #include "screen/LinkPage.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -17,76 +20,64 @@ namespace {
 using test::FakeAccessibility;
 
 const QStringList browsers = {QStringLiteral("firefox"), QStringLiteral("chromium")};
+const QDir trees(QStringLiteral(TESSARY_RECORDED_TREES));
 
 std::unique_ptr<FakeAccessibility> recorded(const QString& name)
 {
-    auto loaded = FakeAccessibility::fromFile(QDir(QStringLiteral(TESSARY_RECORDED_TREES)).filePath(name));
+    auto loaded = FakeAccessibility::fromFile(trees.filePath(name));
     EXPECT_TRUE(loaded) << (loaded ? std::string() : loaded.error().toStdString());
     return loaded ? std::move(loaded.value()) : nullptr;
 }
 
-struct Page {
-    QString file;        // without the browser's prefix
-    QByteArray expected; // code, ordinary, signIn or confirm
-};
-
-// The pages modelled on real sites (tests/pages/sites.tsv) and the desktop tests' own pages. Link
-// pages among the sites are recorded from the page down, without the browser window they are read
-// from; the live desktop test checks them.
-QList<Page> recordedPages()
+// "sites/en-zip" recorded in Firefox: "sites/firefox-en-zip.json".
+QString treeFile(const QString& page, const QString& browser)
 {
-    QList<Page> pages = {{"single-code", "code"},        {"six-boxes", "code"},
-                         {"password-field", "ordinary"}, {"search-field", "ordinary"},
-                         {"magic-link", "signIn"},       {"confirm-email", "confirm"}};
-    QFile list(QStringLiteral(TESSARY_TEST_PAGES "/sites.tsv"));
-    EXPECT_TRUE(list.open(QIODevice::ReadOnly | QIODevice::Text));
-    for (const QByteArray& line : list.readAll().split('\n')) {
-        const QList<QByteArray> columns = line.split('\t');
-        if (!line.startsWith('#') && columns.size() == 3 &&
-            (columns[2] == "code" || columns[2] == "ordinary"))
-            pages.append({"sites/" + QString::fromUtf8(columns[0]), columns[2]});
-    }
-    return pages;
+    return page.section('/', 0, -2, QString::SectionIncludeTrailingSep) + browser + '-' +
+           page.section('/', -1) + ".json";
 }
 
-// A code field whose page says nothing of a code and whose placeholder shape stands on a field too
-// wide to be one: detection does not see it yet.
-const QStringList missedCodeFields = {QStringLiteral("sites/en-placeholder-digits")};
-
-TEST(RecordedTrees, EveryPageGivesTheVerdictItExpects)
+TEST(RecordedTrees, EveryPageGivesItsVerdictForItsReason)
 {
-    for (const QString& browser : browsers) {
-        int codeFields = 0;
-        for (const Page& page : recordedPages()) {
-            const QString file = QStringLiteral("%1%2-%3.json")
-                                     .arg(page.file.section('/', 0, -2, QString::SectionIncludeTrailingSep),
-                                          browser, page.file.section('/', -1));
+    QFile verdicts(trees.filePath("verdicts.tsv"));
+    ASSERT_TRUE(verdicts.open(QIODevice::ReadOnly | QIODevice::Text));
+    QStringList checked;
+    for (const QString& line : QString::fromUtf8(verdicts.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith('#'))
+            continue;
+        const QStringList columns = line.split('\t');
+        const QString verdict = columns.value(1);
+        for (const QString& browser : browsers) {
+            const QString file = treeFile(columns[0], browser);
             SCOPED_TRACE(file.toStdString());
+            checked.append(file);
             const auto tree = recorded(file);
             ASSERT_TRUE(tree);
-            if (page.expected == "signIn" || page.expected == "confirm") {
+            if (verdict == "signIn" || verdict == "confirm") {
                 const std::optional<LinkPage> linkPage = LinkPage::detect(*tree);
                 ASSERT_TRUE(linkPage);
                 EXPECT_EQ(linkPage->kind,
-                          page.expected == "confirm" ? FoundLink::Kind::confirm : FoundLink::Kind::signIn);
+                          verdict == "confirm" ? FoundLink::Kind::confirm : FoundLink::Kind::signIn);
                 EXPECT_EQ(linkPage->host, QStringLiteral("127.0.0.1"));
                 EXPECT_TRUE(linkPage->anchor);
                 EXPECT_EQ(linkPage->appURL, tree->application->bundleURL);
                 continue;
             }
             ASSERT_TRUE(tree->focus());
-            const std::optional<CodeField> field = CodeField::detect(*tree, *tree->focus());
-            if (page.expected == "ordinary") {
-                EXPECT_FALSE(field) << "an ordinary field taken for a code field";
-            } else if (!missedCodeFields.contains(page.file)) {
-                ASSERT_TRUE(field);
-                EXPECT_EQ(field->domain, QStringLiteral("127.0.0.1"));
-                EXPECT_EQ(field->frame, tree->screenFrame(*tree->focus()));
-                ++codeFields;
+            if (verdict == "missed")
+                continue;
+            const FieldVerdict field = classifyField(*tree, *tree->focus());
+            EXPECT_EQ(field.accepted, verdict == "code");
+            EXPECT_EQ(field.reason, columns.value(2));
+            if (const std::optional<CodeField> code = CodeField::detect(*tree, *tree->focus())) {
+                EXPECT_EQ(code->domain, QStringLiteral("127.0.0.1"));
+                EXPECT_EQ(code->frame, tree->screenFrame(*tree->focus()));
             }
         }
-        EXPECT_GE(codeFields, 29) << browser.toStdString() << ": the page list lost its code fields";
     }
+    // Every recording has its verdict.
+    QDirIterator files(trees.path(), {"*.json"}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        EXPECT_TRUE(checked.contains(trees.relativeFilePath(files.next()))) << files.filePath().toStdString();
 }
 
 TEST(RecordedTrees, PageTextIsReadOnceWhereverTheBrowserPutsIt)

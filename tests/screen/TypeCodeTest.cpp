@@ -60,7 +60,6 @@ struct Typing : ::testing::Test {
                 times.append(event.at);
         return times;
     }
-    QList<std::chrono::nanoseconds> keyDownTimes() const { return keyDownTimes(keyboard); }
 };
 
 // Keys still held from the hot key are waited for, a second at most, then let go; an empty code

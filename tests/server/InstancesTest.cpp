@@ -1,4 +1,5 @@
 #include "DovecotServer.h"
+#include "FakeOAuthServer.h"
 #include "PostgresServer.h"
 #include "backend/Backend.h"
 #include "fakes/FakeSecretStore.h"
@@ -18,6 +19,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -174,9 +176,9 @@ TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
     DovecotServer dovecot;
     ASSERT_TRUE(dovecot.isReady()) << dovecot.error().toStdString();
     const QString database = PostgresServer::shared().newDatabase();
-    QTemporaryDir dataDirs[3];
-    std::unique_ptr<BackendServer> instances[3];
-    for (int index = 0; index < 3; ++index) {
+    QTemporaryDir dataDirs[4];
+    std::unique_ptr<BackendServer> instances[4];
+    const auto startInstance = [&](int index) {
         ASSERT_TRUE(dovecot.configureBackend(dataDirs[index].path()));
         ServerConfig config;
         config.dataDir = dataDirs[index].path();
@@ -186,7 +188,9 @@ TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
         auto started = BackendServer::start(config);
         ASSERT_TRUE(started) << started.error().toStdString();
         instances[index] = std::move(*started);
-    }
+    };
+    for (int index = 0; index < 3; ++index)
+        startInstance(index);
     FakeSettingsStore settings;
     FakeSecretStore secrets;
     Backend client{settings, secrets};
@@ -256,6 +260,11 @@ TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
     };
     const auto [trashed, since] = deliverAndPoll({0, 1, 2}, "4711");
 
+    // An instance started now lists the mail the others heard of before it listened.
+    startInstance(3);
+    useInstance(3);
+    EXPECT_EQ(listedCount(since), 1);
+
     // Moved to the Trash through an instance that does not watch the inbox, it leaves every
     // instance's list, the watching one's included.
     PGconn* connection = PQconnectdb(database.toUtf8().constData());
@@ -266,7 +275,7 @@ TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
     const int trashing = instances[0]->url() == holderUrl ? 1 : 0;
     useInstance(trashing);
     ASSERT_TRUE(runTask(client.trash(trashed)));
-    for (const int index : {0, 1, 2}) {
+    for (const int index : {0, 1, 2, 3}) {
         useInstance(index);
         QElapsedTimer timer;
         timer.start();
@@ -277,5 +286,61 @@ TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
 
     instances[0].reset();
     instances[1].reset();
+    instances[3].reset();
     deliverAndPoll({2}, "8815");
+}
+
+// The browser's way back from a sign-in may reach any instance: one that did not begin it finishes
+// it, and an instance starting meanwhile leaves it alone.
+TEST(Instances, ASignInBegunOnOneInstanceFinishesOnAnother)
+{
+    ASSERT_TRUE(PostgresServer::shared().isReady()) << PostgresServer::shared().error().toStdString();
+    const QString email = DovecotServer::user(2);
+    FakeOAuthServer oauth(email);
+    DovecotServer dovecot(oauth.url());
+    ASSERT_TRUE(dovecot.isReady()) << dovecot.error().toStdString();
+    const QString database = PostgresServer::shared().newDatabase();
+    QTemporaryDir dataDirs[3];
+    std::unique_ptr<BackendServer> instances[3];
+    const auto startInstance = [&](int index, const QString& publicUrl) {
+        ASSERT_TRUE(dovecot.configureBackend(
+            dataDirs[index].path(),
+            {{"oauth", QJsonObject{{"gmail", QJsonObject{{"clientId", FakeOAuthServer::clientId},
+                                                         {"authorizeUrl", oauth.url() + "/authorize"},
+                                                         {"tokenUrl", oauth.url() + "/token"},
+                                                         {"imapHost", DovecotServer::hostName}}}}}}));
+        ServerConfig config;
+        config.dataDir = dataDirs[index].path();
+        config.databaseUrl = database;
+        config.sharedKey = QByteArray(CredentialCipher::keySize, 'k');
+        config.publicUrl = publicUrl;
+        auto started = BackendServer::start(config);
+        ASSERT_TRUE(started) << started.error().toStdString();
+        instances[index] = std::move(*started);
+    };
+    startInstance(1, {});
+    startInstance(0, instances[1]->url()); // the load balancer sends the browser back to the other
+    FakeSettingsStore settings;
+    FakeSecretStore secrets;
+    Backend client{settings, secrets};
+    settings.values.insert(QStringLiteral("backendURL"), instances[0]->url());
+    const auto link = runTask(client.connect(QStringLiteral("gmail")));
+    ASSERT_TRUE(link) << link.error().message.toStdString();
+    startInstance(2, {});
+    EXPECT_EQ(runTask(client.accounts()).value(),
+              (QList<Account>{{link->accountId, "gmail", std::nullopt, "pending"}}))
+        << "a start drops no other instance's sign-in under way";
+
+    httplib::Client provider(oauth.url().toStdString());
+    const auto redirect =
+        provider.Get((link->url.path() + '?' + link->url.query(QUrl::FullyEncoded)).toStdString());
+    ASSERT_TRUE(redirect && redirect->status == 302);
+    const QUrl back(QString::fromStdString(redirect->get_header_value("Location")));
+    EXPECT_EQ(back.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString(), instances[1]->url());
+    httplib::Client otherInstance(instances[1]->url().toStdString());
+    const auto page = otherInstance.Get((back.path() + '?' + back.query(QUrl::FullyEncoded)).toStdString());
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200) << page->body;
+    EXPECT_EQ(runTask(client.accounts()).value(),
+              (QList<Account>{{link->accountId, "gmail", email, "active"}}));
 }

@@ -102,13 +102,13 @@ TEST_F(Pause, ThePollerEndsAnExpiredPause)
     s.setPausedUntil(clock.now() + 10);
     // Several polls run while the pause lasts; none ends it.
     QSignalSpy changed(&s, &AppState::pausedUntilChanged);
-    spinFor(50ms);
+    QTest::qWait(50);
     EXPECT_TRUE(s.isPaused());
     EXPECT_EQ(changed.count(), 0);
 
     clock.advance(10s);
     EXPECT_FALSE(s.isPaused());
-    EXPECT_TRUE(spinUntil([&] { return !s.pausedUntil(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.pausedUntil(); }));
     EXPECT_EQ(changed.count(), 1);
 }
 
@@ -124,16 +124,16 @@ TEST_F(AccessibilityCheck, OneCheckAtATimeAnnouncingOnlyChangesAndNoneBlocks)
 
     // The polls go on (they end the pause) while the one check asked waits for its answer.
     clock.advance(2s);
-    ASSERT_TRUE(spinUntil([&] { return !s.pausedUntil(); }));
-    spinFor(30ms);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !s.pausedUntil(); }));
+    QTest::qWait(30);
     ASSERT_EQ(accessibility->pendingTrustChecks.size(), 1);
 
     accessibility->pendingTrustChecks.takeFirst()(true);
     EXPECT_TRUE(s.accessibility());
     // Answered, the next poll asks again; the same answer is no news.
-    ASSERT_TRUE(spinUntil([&] { return accessibility->pendingTrustChecks.size() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accessibility->pendingTrustChecks.size() == 1; }));
     accessibility->pendingTrustChecks.takeFirst()(true);
-    ASSERT_TRUE(spinUntil([&] { return accessibility->pendingTrustChecks.size() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accessibility->pendingTrustChecks.size() == 1; }));
     EXPECT_EQ(changed.count(), 1);
 
     // An answer that arrives after the state is gone reaches nothing.

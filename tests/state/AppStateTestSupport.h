@@ -8,9 +8,8 @@
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QJsonObject>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -37,24 +36,6 @@ protected:
             *state, InboxConnectionServices{backend, settings, clock, timings,
                                             [this](const QUrl& url) { opened.append(url); }});
         return *state;
-    }
-
-    // Runs the event loop for a while: long enough for several polls of the state.
-    static void spinFor(std::chrono::milliseconds duration)
-    {
-        QDeadlineTimer deadline(duration);
-        while (!deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-
-    // Runs the event loop until `done` holds or a generous second has passed.
-    template <class Predicate>
-    static bool spinUntil(Predicate done)
-    {
-        QDeadlineTimer deadline(1000);
-        while (!done() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return done();
     }
 
     static Account account(QString id, QString status, std::optional<QString> email = std::nullopt,

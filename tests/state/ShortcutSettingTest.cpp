@@ -23,14 +23,6 @@ std::optional<Shortcut> loadFrom(const QVariant& stored)
     return loadShortcut(settings);
 }
 
-QVariantMap record(std::initializer_list<std::pair<QString, QVariant>> fields)
-{
-    QVariantMap map;
-    for (const auto& [key, value] : fields)
-        map.insert(key, value);
-    return map;
-}
-
 } // namespace
 
 TEST(ShortcutLoading, AWellFormedRecordOffOrElseTheDefault)
@@ -39,19 +31,20 @@ TEST(ShortcutLoading, AWellFormedRecordOffOrElseTheDefault)
     EXPECT_EQ(loadShortcut(empty), Shortcut::defaultShortcut());
     const std::optional<Shortcut> fallback = Shortcut::defaultShortcut();
     const QList<std::tuple<const char*, QVariant, std::optional<Shortcut>>> rows = {
-        {"no modifiers", record({{"keyCode", 5}}), fallback},
-        {"no key", record({{"keyCode", 40}, {"modifiers", 256}}), fallback},
-        {"key code as text", record({{"keyCode", "40"}, {"modifiers", 256}, {"key", "K"}}), fallback},
-        {"fractional key code", record({{"keyCode", 40.5}, {"modifiers", 256}, {"key", "K"}}), fallback},
+        {"no modifiers", QVariantMap({{"keyCode", 5}}), fallback},
+        {"no key", QVariantMap({{"keyCode", 40}, {"modifiers", 256}}), fallback},
+        {"key code as text", QVariantMap({{"keyCode", "40"}, {"modifiers", 256}, {"key", "K"}}), fallback},
+        {"fractional key code", QVariantMap({{"keyCode", 40.5}, {"modifiers", 256}, {"key", "K"}}), fallback},
         {"displayed form", QStringLiteral("⌘K"), fallback},
-        {"off", record({{"off", true}}), std::nullopt},
-        {"not off", record({{"off", false}, {"keyCode", 40}, {"modifiers", 256}, {"key", "K"}}),
+        {"off", QVariantMap({{"off", true}}), std::nullopt},
+        {"not off", QVariantMap({{"off", false}, {"keyCode", 40}, {"modifiers", 256}, {"key", "K"}}),
          Shortcut{40, 256, "K"}},
-        {"off as text", record({{"off", "true"}}), fallback},
-        {"off as number", record({{"off", 1}}), fallback},
-        {"negative", record({{"keyCode", -1}, {"modifiers", 256}, {"key", "K"}}), fallback},
-        {"beyond 32 bits", record({{"keyCode", 40}, {"modifiers", qint64(1) << 32}, {"key", "K"}}), fallback},
-        {"largest", record({{"keyCode", qlonglong(4294967295LL)}, {"modifiers", 256}, {"key", "K"}}),
+        {"off as text", QVariantMap({{"off", "true"}}), fallback},
+        {"off as number", QVariantMap({{"off", 1}}), fallback},
+        {"negative", QVariantMap({{"keyCode", -1}, {"modifiers", 256}, {"key", "K"}}), fallback},
+        {"beyond 32 bits", QVariantMap({{"keyCode", 40}, {"modifiers", qint64(1) << 32}, {"key", "K"}}),
+         fallback},
+        {"largest", QVariantMap({{"keyCode", qlonglong(4294967295LL)}, {"modifiers", 256}, {"key", "K"}}),
          Shortcut{4294967295LL, 256, "K"}},
     };
     for (const auto& [rule, stored, expected] : rows)

@@ -32,7 +32,7 @@ protected:
 
     std::string seen(TessaryApp& app) { return app.texts(d.accessibility).join(" | ").toStdString(); }
 
-    // The Firefox process started with that address to open, if one runs.
+    // The desktop every case shares, made once for the suite.
     static inline SystemDesktop* desktop = nullptr;
     SystemDesktop& d = *desktop;
 };
