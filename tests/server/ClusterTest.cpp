@@ -1,0 +1,274 @@
+#include "DovecotServer.h"
+#include "NginxServer.h"
+#include "PostgresServer.h"
+#include "backend/Backend.h"
+#include "fakes/FakeSecretStore.h"
+#include "fakes/FakeSettingsStore.h"
+
+#include "support/RunTask.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+#include <libpq-fe.h>
+
+#include <future>
+#include <memory>
+
+using namespace tessary;
+using namespace tessary::test;
+
+namespace {
+
+constexpr int inboxCount = 6;
+
+// Three tessary-backend processes on one PostgreSQL with one key file, nginx in front, and
+// inboxCount dovecot inboxes added through nginx by one install.
+struct Cluster {
+    PostgresServer postgres;
+    DovecotServer dovecot;
+    QTemporaryDir dir;
+    QString database;
+    std::unique_ptr<QProcess> instances[3];
+    QString urls[3];
+    std::unique_ptr<NginxServer> nginx;
+    QByteArray token;
+
+    ~Cluster()
+    {
+        for (auto& process : instances)
+            if (process && process->state() != QProcess::NotRunning) {
+                process->terminate();
+                process->waitForFinished();
+            }
+    }
+
+    QString start()
+    {
+        if (!postgres.isReady() || !dovecot.isReady())
+            return postgres.error() + dovecot.error();
+        database = postgres.newDatabase();
+        QFile key(dir.filePath(QStringLiteral("credentials.key")));
+        if (!key.open(QIODevice::WriteOnly) || key.write(QByteArray(32, 'k')) != 32 ||
+            !key.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            return QStringLiteral("can't write the key file");
+        key.close();
+        QList<QString> backends;
+        for (int index = 0; index < 3; ++index) {
+            const QString data = dir.filePath(QString::number(index));
+            if (!QDir().mkpath(data) || !dovecot.configureBackend(data))
+                return QStringLiteral("can't configure ") + data;
+            auto& process = instances[index] = std::make_unique<QProcess>();
+            process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            process->start(QStringLiteral(TESSARY_BACKEND),
+                           {"--listen", "127.0.0.1:0", "--data", data, "--database", database, "--key-file",
+                            key.fileName(), "--no-keyring"});
+            const QByteArray serving = "tessary-backend: serving ";
+            while (!process->canReadLine() && process->waitForReadyRead(20000)) {
+            }
+            const QByteArray line = process->readLine().trimmed();
+            if (!line.startsWith(serving))
+                return QStringLiteral("instance %1 did not start").arg(index);
+            urls[index] = QString::fromUtf8(line.mid(serving.size()));
+            backends.append(urls[index].mid(QStringLiteral("http://").size()));
+        }
+        nginx = std::make_unique<NginxServer>(backends);
+        if (!nginx->isReady())
+            return nginx->error();
+        FakeSettingsStore settings;
+        FakeSecretStore secrets;
+        Backend client{settings, secrets};
+        settings.values.insert(QStringLiteral("backendURL"), nginx->url());
+        for (int user = 1; user <= inboxCount; ++user)
+            if (!runTask(client.addIMAP(DovecotServer::user(user), DovecotServer::password,
+                                        DovecotServer::hostName)))
+                return QStringLiteral("can't add ") + DovecotServer::user(user);
+        token = secrets.values.value(Backend::installTokenKey).toUtf8();
+        return {};
+    }
+
+    // One row's first value from the shared database, -1 when it can't be read.
+    qint64 count(const char* query) const
+    {
+        PGconn* connection = PQconnectdb(database.toUtf8().constData());
+        PGresult* result = PQexec(connection, query);
+        const qint64 value = PQntuples(result) == 1 ? QByteArray(PQgetvalue(result, 0, 0)).toLongLong() : -1;
+        PQclear(result);
+        PQfinish(connection);
+        return value;
+    }
+    // Every inbox watched under a live lease, by exactly `holders` instances each holding its share.
+    bool sharedOut(int holders, std::chrono::milliseconds within)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        const QByteArray query = "SELECT count(*) FROM (SELECT holder, count(*) AS held FROM leases "
+                                 "WHERE expires_at > now() GROUP BY holder) AS shares WHERE held BETWEEN " +
+                                 QByteArray::number(inboxCount / holders) + " AND " +
+                                 QByteArray::number((inboxCount + holders - 1) / holders);
+        while (count(query.constData()) != holders ||
+               count("SELECT count(*) FROM leases WHERE expires_at > now()") != inboxCount) {
+            if (timer.elapsed() > within.count())
+                return false;
+            QThread::msleep(200);
+        }
+        return true;
+    }
+
+    // The poll a client keeps held until mail arrives: ids since `since`, asked again each time
+    // the hold ran out. The ids, how long they took, and whether every ask was answered.
+    struct Polled {
+        QStringList ids;
+        qint64 took = 0;
+        bool answered = true;
+    };
+    std::future<Polled> awaitMail(const QString& url, double since, int seconds = 25) const
+    {
+        return std::async(std::launch::async, [url, since, seconds, token = token.toStdString()] {
+            Polled polled;
+            QElapsedTimer timer;
+            timer.start();
+            while (polled.ids.isEmpty() && timer.elapsed() < seconds * 1000) {
+                httplib::Client http(url.toStdString());
+                http.set_read_timeout(20);
+                const auto reply = http.Post(
+                    "/v1/messages/ids", {{"Authorization", "Bearer " + token}},
+                    QJsonDocument(QJsonObject{{"since", since}}).toJson().toStdString(), "application/json");
+                polled.answered = polled.answered && reply && reply->status == 200;
+                if (!reply || reply->status != 200)
+                    QThread::msleep(200);
+                for (const QJsonValue& id :
+                     QJsonDocument::fromJson(reply ? QByteArray::fromStdString(reply->body) : QByteArray())
+                         .object()
+                         .value("ids")
+                         .toArray())
+                    polled.ids.append(id.toString());
+            }
+            polled.took = timer.elapsed();
+            return polled;
+        });
+    }
+
+    // Delivers a code to `user` while polls are held on `urls`; each must get its id, and listing
+    // through nginx must show it.
+    void deliverToPolls(int user, const QByteArray& code, const QStringList& pollUrls)
+    {
+        QThread::msleep(1100); // arrival times count whole seconds: the last round's mail is older
+        const double since = double(QDateTime::currentSecsSinceEpoch());
+        std::vector<std::future<Polled>> polls;
+        for (const QString& url : pollUrls)
+            polls.push_back(awaitMail(url, since));
+        QThread::msleep(300);
+        ASSERT_TRUE(dovecot.deliver(DovecotServer::user(user),
+                                    "From: shop@shop.example\r\nSubject: Code\r\n\r\nYour code is " + code +
+                                        ".\r\n"));
+        FakeSettingsStore settings;
+        FakeSecretStore secrets;
+        secrets.values.insert(Backend::installTokenKey, QString::fromUtf8(token));
+        settings.values.insert(QStringLiteral("backendURL"), nginx->url());
+        Backend client{settings, secrets};
+        for (std::size_t poll = 0; poll < polls.size(); ++poll) {
+            SCOPED_TRACE(pollUrls[int(poll)].toStdString());
+            const Polled polled = polls[poll].get();
+            EXPECT_TRUE(polled.answered);
+            ASSERT_EQ(polled.ids.size(), 1);
+            const auto listed = runTask(client.messages(since));
+            ASSERT_TRUE(listed && listed->size() == 1) << (listed ? int(listed->size()) : -1);
+            EXPECT_EQ(listed->first().id, polled.ids.first());
+            EXPECT_TRUE(listed->first().text.contains(QString::fromUtf8(code)));
+        }
+    }
+    // An instance holds one poll per install, so one client's polls on each go in a round of their own.
+    QStringList direct() const { return {urls[0], urls[1], urls[2]}; }
+};
+
+} // namespace
+
+// Behind nginx the instances share the inboxes out, one watcher each; mail to any inbox reaches a
+// poll held on any instance, directly or through nginx; an instance killed mid-burst has its
+// inboxes watched again by the others within 15 s while nginx keeps answering polls.
+TEST(Cluster, SharesInboxesReachesEveryPollAndSurvivesAKilledInstance)
+{
+    Cluster cluster;
+    const QString problem = cluster.start();
+    ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    ASSERT_TRUE(cluster.sharedOut(3, std::chrono::seconds(15)));
+    cluster.deliverToPolls(1, "4711", cluster.direct());
+    cluster.deliverToPolls(inboxCount, "4712", {cluster.nginx->url()});
+
+    // The killed instance's inboxes, and a mail to one of them while polls are held.
+    const QByteArray victim = "SELECT count(*) FROM accounts JOIN leases ON account_id = accounts.id "
+                              "JOIN instances ON holder = instances.id WHERE address = '" +
+                              cluster.urls[0].toUtf8() + "'";
+    ASSERT_GT(cluster.count(victim.constData()), 0);
+    const QByteArray userOfVictim = "SELECT substring(email from 'user([0-9]+)@') FROM accounts "
+                                    "JOIN leases ON account_id = accounts.id JOIN instances ON holder = "
+                                    "instances.id WHERE address = '" +
+                                    cluster.urls[0].toUtf8() + "' LIMIT 1";
+    const int user = int(cluster.count(userOfVictim.constData()));
+    QThread::msleep(1100);
+    const double since = double(QDateTime::currentSecsSinceEpoch());
+    std::vector<std::future<Cluster::Polled>> polls;
+    polls.push_back(cluster.awaitMail(cluster.nginx->url(), since));
+    QThread::msleep(300);
+    QElapsedTimer sinceDeath;
+    sinceDeath.start();
+    cluster.instances[0]->kill();
+    cluster.instances[0]->waitForFinished();
+    ASSERT_TRUE(cluster.dovecot.deliver(
+        DovecotServer::user(user), "From: shop@shop.example\r\nSubject: Code\r\n\r\nYour code is 5150.\r\n"));
+    EXPECT_TRUE(cluster.sharedOut(2, std::chrono::seconds(15)));
+    EXPECT_LT(sinceDeath.elapsed(), 15000);
+    for (auto& poll : polls) {
+        const Cluster::Polled polled = poll.get();
+        EXPECT_TRUE(polled.answered);
+        EXPECT_EQ(polled.ids.size(), 1);
+        EXPECT_LT(polled.took, 20000);
+    }
+    cluster.deliverToPolls(user, "5151", {cluster.urls[1], cluster.urls[2]});
+    cluster.deliverToPolls(user, "5152", {cluster.nginx->url()});
+}
+
+// PostgreSQL restarted while polls are held: the instances answer them, reconnect, renew their
+// place and leases, and the next mail reaches polls on every instance.
+TEST(Cluster, KeepsServingThroughAPostgresRestart)
+{
+    Cluster cluster;
+    const QString problem = cluster.start();
+    ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    ASSERT_TRUE(cluster.sharedOut(3, std::chrono::seconds(15)));
+    const double since = double(QDateTime::currentSecsSinceEpoch());
+    std::vector<std::future<Cluster::Polled>> held;
+    for (const QString& url : cluster.direct())
+        held.push_back(cluster.awaitMail(url, since, 1));
+    // Each instance's connections, news of the others' mail among them, to be opened again.
+    const char* sessions = "SELECT count(*) - 1 FROM pg_stat_activity WHERE datname = current_database()";
+    const qint64 connected = cluster.count(sessions);
+    QThread::msleep(500);
+    cluster.postgres.stop();
+    for (auto& poll : held) {
+        const Cluster::Polled polled = poll.get();
+        EXPECT_TRUE(polled.answered && polled.ids.isEmpty()) << "held polls answered at their deadline";
+        EXPECT_GT(polled.took, 5000) << "held through the restart, not turned away";
+    }
+    ASSERT_TRUE(cluster.postgres.start());
+    EXPECT_TRUE(cluster.sharedOut(3, std::chrono::seconds(15)));
+    EXPECT_EQ(cluster.count("SELECT count(*) FROM instances WHERE seen_at > now() - interval '9 seconds'"),
+              3);
+    QElapsedTimer reconnecting;
+    reconnecting.start();
+    while (cluster.count(sessions) < connected && reconnecting.elapsed() < 10000)
+        QThread::msleep(100);
+    EXPECT_GE(cluster.count(sessions), connected) << "every instance connected again";
+    cluster.deliverToPolls(2, "6060", cluster.direct());
+    cluster.deliverToPolls(3, "6061", {cluster.nginx->url()});
+}
