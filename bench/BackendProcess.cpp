@@ -43,13 +43,17 @@ QJsonObject processFigures(qint64 pid)
     return figures;
 }
 
-BackendProcess::BackendProcess(const std::function<bool(const QString& dataDir)>& configure)
+BackendProcess::BackendProcess(const std::function<bool(const QString& dataDir)>& configure,
+                               const QStringList& arguments)
 {
     if (!configure(m_data.path()))
         return;
     m_process.start(QStringLiteral(TESSARY_BACKEND_PROGRAM),
-                    {"--listen", "127.0.0.1:0", "--data", m_data.path(), "--no-keyring"});
-    if (m_process.waitForReadyRead(10000)) {
+                    QStringList{"--listen", "127.0.0.1:0", "--data", m_data.path(), "--no-keyring"} +
+                        arguments);
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(20000)) {
+    }
+    if (m_process.canReadLine()) {
         const QByteArray line = m_process.readLine().trimmed();
         m_address = line.mid(line.indexOf("http://") + 7).toStdString();
     }
@@ -72,6 +76,12 @@ double BackendProcess::stopMs()
     m_process.terminate();
     m_process.waitForFinished(120000);
     return millisSince(start);
+}
+
+void BackendProcess::kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(10000);
 }
 
 std::string BackendProcess::install()

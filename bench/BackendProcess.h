@@ -27,9 +27,12 @@ QJsonObject processFigures(qint64 pid);
 
 // tessary-backend as its own process, on a port the system picks, its data in a folder of its own
 // (`configure` writes backend.json there first), the credential key in a file; stopped by its pid.
+// `arguments` add to its command line, e.g. `--database URL --key-file FILE` for one of many
+// instances on a shared PostgreSQL.
 class BackendProcess {
 public:
-    explicit BackendProcess(const std::function<bool(const QString& dataDir)>& configure);
+    explicit BackendProcess(const std::function<bool(const QString& dataDir)>& configure,
+                            const QStringList& arguments = {});
     ~BackendProcess();
     BackendProcess(const BackendProcess&) = delete;
     BackendProcess& operator=(const BackendProcess&) = delete;
@@ -40,6 +43,11 @@ public:
     qint64 pid() const { return m_process.processId(); }
     QJsonObject figures() const { return processFigures(pid()); }
     double stopMs(); // SIGTERM, and how long the backend takes to exit
+    void kill();     // SIGKILL, as when its machine dies
+    QString errorOutput()
+    {
+        return QString::fromUtf8(m_process.readAllStandardError());
+    } // why it did not start
 
     std::string install(); // a new install's token; empty when refused
     httplib::Result post(const std::string& token, const std::string& path, const QJsonObject& body,
