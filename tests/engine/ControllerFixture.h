@@ -2,6 +2,7 @@
 
 #include "engine/Controller.h"
 #include "engine/Heartbeat.h"
+#include "fakes/FakeAccessibility.h"
 #include "fakes/FakeBackendApi.h"
 #include "fakes/FakeChipSurface.h"
 #include "fakes/FakeClock.h"
@@ -11,7 +12,6 @@
 #include "fakes/FakeLoginItem.h"
 #include "fakes/FakeSettingsStore.h"
 #include "fakes/FakeSmsSource.h"
-#include "screen/TreeBuilder.h"
 #include "state/AppState.h"
 
 #include <QDateTime>
@@ -21,16 +21,16 @@
 namespace tessary::test {
 
 using namespace std::chrono_literals;
-using namespace tree;
 
-inline constexpr qint64 browserPid = 4242;
-inline constexpr qint64 ownPid = 777;
+inline constexpr qint64 ownPid = 777; // our own window's in browser.json
 
-// A browser showing a sign-in page with a code field, a button and a search field, plus one of our
-// own windows; an inbox is connected and access granted, so the focus loop works once made.
+// A browser in front (tests/engine/trees/): by default showing a sign-in page with a code field, a
+// button and a search field, beside one of our own windows; an inbox is connected and access
+// granted, so the focus loop works once made.
 struct EngineHarness {
-    explicit EngineHarness(const QJsonObject& tree = browserTree())
-        : accessibility(load(tree))
+    explicit EngineHarness(const char* tree = "browser.json")
+        : accessibility(
+              std::move(FakeAccessibility::fromFile(QStringLiteral(TESSARY_ENGINE_TREES "/") + tree)).value())
         , keyboard(typingClock)
     {
         settings.values.insert("email", "me@example.com");
@@ -61,38 +61,6 @@ struct EngineHarness {
                                                                      ownPid,
                                                                      &phone});
         devHeartbeat = std::make_unique<Heartbeat>(heartbeat, clock, Timings{}, developerBuild);
-    }
-
-    static QJsonObject browserTree()
-    {
-        QJsonObject page =
-            webArea("https://accounts.example.com/verify",
-                    {heading("Enter the 6-digit code we sent to your email"),
-                     withId(textField({{"AXDOMIdentifier", "otp"}}), "code"),
-                     withId(node("AXButton", {{"AXTitle", "Continue"}}), "button"),
-                     withId(textField({{"AXSubrole", "AXSearchField"}, {"AXTitle", "Search"}}), "search")});
-        QJsonObject own = group({withId(node("AXButton", {{"AXTitle", "Settings"}}), "own"),
-                                 withId(textField({{"AXPlaceholderValue", "Enter code"}}), "practice")});
-        own.insert("pid", ownPid);
-        return inBrowser(node("AXWindow", {{"AXTitle", "Verify"}}, {page}), own);
-    }
-
-    // A browser page that says a sign-in link was e-mailed.
-    static QJsonObject linkPageTree()
-    {
-        QJsonObject page = withId(
-            webArea("https://notes.example.net/login?sent=1",
-                    {heading("Check your email"), staticText("We sent a sign-in link to j@example.com")}),
-            "page");
-        return inBrowser(node("AXWindow", {{"AXTitle", "Check your email"}}, {page}));
-    }
-    // Firefox in front showing `window`, beside `other` (one of our own windows).
-    static QJsonObject inBrowser(QJsonObject window, std::optional<QJsonObject> other = std::nullopt)
-    {
-        window.insert("window", true);
-        QJsonObject root = node("AXApplication", {}, other ? QJsonArray{window, *other} : QJsonArray{window});
-        root.insert("pid", browserPid);
-        return file(root, QStringLiteral("firefox-esr"));
     }
 
     Element at(const char* id) { return *accessibility->element(id); }

@@ -6,7 +6,7 @@ namespace {
 class LinkFlow : public ::testing::Test, public EngineHarness {
 protected:
     LinkFlow()
-        : EngineHarness(linkPageTree())
+        : EngineHarness("link-page.json")
     {
     }
     void SetUp() override { make(); }

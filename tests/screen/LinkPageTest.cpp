@@ -23,51 +23,6 @@ std::optional<LinkPage> detectIn(QJsonArray page, const QString& bundleId = "fir
     return LinkPage::detect(*fake);
 }
 
-// What the page says decides whether it waits for a link, and which: a confirmation before a
-// sign-in link; not at all while it also shows a code field, only in a list (a chat log), or while
-// a text field has the focus (the address typed again).
-TEST(LinkPageKind, EachPage)
-{
-    using Kind = FoundLink::Kind;
-    const QJsonObject retype = staticText("Confirm your email address");
-    const struct {
-        const char* what;
-        QJsonArray page;
-        std::optional<Kind> kind;
-    } rows[] = {
-        {"a magic link",
-         {heading("Check your inbox"), staticText("We sent you a magic link.")},
-         Kind::signIn},
-        {"upper case", {staticText("WE'VE EMAILED YOU A SIGN-IN LINK")}, Kind::signIn},
-        {"German", {heading("Prüfen Sie Ihren Posteingang")}, Kind::signIn},
-        {"a sign-in form", {heading("Welcome back"), staticText("Sign in to continue")}, std::nullopt},
-        {"verify, then the inbox",
-         {heading("Verify your email"), staticText("Check your inbox for the link.")},
-         Kind::confirm},
-        {"an activation link", {staticText("Click the activation link we sent")}, Kind::confirm},
-        {"Spanish", {heading("Confirma tu dirección de correo electrónico")}, Kind::confirm},
-        {"a code field",
-         {heading("Confirm your email"), group({textField({{"AXTitle", "6-digit code"}})})},
-         std::nullopt},
-        {"a field that is no code field",
-         {heading("Confirm your email"), group({textField({{"AXTitle", "Email address"}})})},
-         Kind::confirm},
-        {"a chat log",
-         {heading("Support"), node("AXList", {}, {staticText("Did you get the confirmation email?")})},
-         std::nullopt},
-        {"the address typed again", {retype, focused(textField({{"AXTitle", "Email again"}}))}, std::nullopt},
-        {"the address field without the focus", {retype, textField({{"AXTitle", "Email"}})}, Kind::confirm},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        const std::optional<LinkPage> page = detectIn(row.page);
-        EXPECT_EQ(page ? std::optional(page->kind) : std::nullopt, row.kind);
-        if (page) {
-            EXPECT_EQ(page->url, "https://app.example.com/login");
-        }
-    }
-}
-
 // The browsers' ids are a list of constants; the recorded pages show Firefox ESR's and Chromium's.
 TEST(LinkPageBrowsers, OnlyKnownBrowsersAreRead)
 {
@@ -79,35 +34,6 @@ TEST(LinkPageBrowsers, OnlyKnownBrowsersAreRead)
     auto nothingInFront = browserShowing(page);
     nothingInFront->application.reset();
     EXPECT_FALSE(LinkPage::detect(*nothingInFront));
-}
-
-// Firefox keeps a web area for every tab of the window, the hidden ones first when they were opened
-// first: the page read is the tab that holds the focus, or the page around the frame that does.
-TEST(LinkPageTabs, TheTabThatHoldsTheFocusIsRead)
-{
-    const QJsonArray waiting{staticText("Check your email")};
-    const QJsonArray signIn{heading("Sign in"), staticText("Enter your password")};
-    const struct {
-        const char* name;
-        QJsonObject hiddenTab;
-        QJsonObject shownTab;
-        std::optional<QString> detected;
-    } rows[] = {
-        {"focus on the second tab's page", webArea("https://a.test/form", signIn),
-         focused(webArea("https://b.test/wait", waiting)), "https://b.test/wait"},
-        {"focus in a frame of the second tab's page", webArea("https://a.test/form", signIn),
-         webArea("https://b.test/wait",
-                 {staticText("Check your email"), webArea("https://ads.test/", {focused(node("AXButton"))})}),
-         "https://b.test/wait"},
-        {"focus on a page that waits for nothing", webArea("https://a.test/wait", waiting),
-         focused(webArea("https://b.test/form", signIn)), std::nullopt},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        auto fake = appWindow(group({row.hiddenTab, row.shownTab}));
-        const std::optional<LinkPage> page = LinkPage::detect(*fake);
-        EXPECT_EQ(page ? std::optional(page->url) : std::nullopt, row.detected);
-    }
 }
 
 TEST(LinkPageAnchor, AStripUnderThePagesTopEdge)

@@ -1,7 +1,7 @@
-// Detection over every element tree recorded from Firefox ESR and Chromium (tessary-inspect dump of
-// the desktop tests' pages, under tests/screen/trees/recorded/): the vocabulary real browsers give,
-// read through the tree files' one-time mapping, must keep giving each page the verdict, and the
-// reason, that verdicts.tsv beside the trees holds.
+// Detection over element trees: those recorded from Firefox ESR and Chromium (tessary-inspect dump
+// of the desktop tests' pages, under tests/screen/trees/recorded/) hold the vocabulary real browsers
+// give, read through the tree files' one-time mapping; those written by hand (trees/written/) hold
+// one rule each. Every page must keep the verdict, and the reason, its verdicts.tsv holds.
 
 #include "fakes/FakeAccessibility.h"
 #include "screen/CodeField.h"
@@ -20,13 +20,26 @@ namespace {
 using test::FakeAccessibility;
 
 const QStringList browsers = {QStringLiteral("firefox"), QStringLiteral("chromium")};
-const QDir trees(QStringLiteral(TESSARY_RECORDED_TREES));
+const QDir trees(QStringLiteral(TESSARY_TREES "/recorded"));
+const QDir written(QStringLiteral(TESSARY_TREES "/written"));
 
-std::unique_ptr<FakeAccessibility> recorded(const QString& name)
+std::unique_ptr<FakeAccessibility> loadTree(const QDir& dir, const QString& name)
 {
-    auto loaded = FakeAccessibility::fromFile(trees.filePath(name));
+    auto loaded = FakeAccessibility::fromFile(dir.filePath(name));
     EXPECT_TRUE(loaded) << (loaded ? std::string() : loaded.error().toStdString());
     return loaded ? std::move(loaded.value()) : nullptr;
+}
+
+// The rows of the verdicts.tsv in `dir`, its comments left out.
+QList<QStringList> verdictRows(const QDir& dir)
+{
+    QFile verdicts(dir.filePath("verdicts.tsv"));
+    EXPECT_TRUE(verdicts.open(QIODevice::ReadOnly | QIODevice::Text));
+    QList<QStringList> rows;
+    for (const QString& line : QString::fromUtf8(verdicts.readAll()).split('\n', Qt::SkipEmptyParts))
+        if (!line.startsWith('#'))
+            rows.append(line.split('\t'));
+    return rows;
 }
 
 // "sites/en-zip" recorded in Firefox: "sites/firefox-en-zip.json".
@@ -38,19 +51,14 @@ QString treeFile(const QString& page, const QString& browser)
 
 TEST(RecordedTrees, EveryPageGivesItsVerdictForItsReason)
 {
-    QFile verdicts(trees.filePath("verdicts.tsv"));
-    ASSERT_TRUE(verdicts.open(QIODevice::ReadOnly | QIODevice::Text));
     QStringList checked;
-    for (const QString& line : QString::fromUtf8(verdicts.readAll()).split('\n', Qt::SkipEmptyParts)) {
-        if (line.startsWith('#'))
-            continue;
-        const QStringList columns = line.split('\t');
+    for (const QStringList& columns : verdictRows(trees)) {
         const QString verdict = columns.value(1);
         for (const QString& browser : browsers) {
             const QString file = treeFile(columns[0], browser);
             SCOPED_TRACE(file.toStdString());
             checked.append(file);
-            const auto tree = recorded(file);
+            const auto tree = loadTree(trees, file);
             ASSERT_TRUE(tree);
             if (verdict == "signIn" || verdict == "confirm") {
                 const std::optional<LinkPage> linkPage = LinkPage::detect(*tree);
@@ -80,6 +88,30 @@ TEST(RecordedTrees, EveryPageGivesItsVerdictForItsReason)
         EXPECT_TRUE(checked.contains(trees.relativeFilePath(files.next()))) << files.filePath().toStdString();
 }
 
+// The link page a written page is, with its address, or the verdict on its focused field, with the
+// reason and the field's domain ("-": none).
+TEST(WrittenTrees, EveryTreeGivesItsVerdictForItsReason)
+{
+    for (const QStringList& row : verdictRows(written)) {
+        SCOPED_TRACE(row[0].toStdString());
+        const auto tree = loadTree(written, row[0] + ".json");
+        ASSERT_TRUE(tree);
+        const QString verdict = row.value(1);
+        if (verdict == "signIn" || verdict == "confirm" || verdict == "noLink") {
+            const std::optional<LinkPage> page = LinkPage::detect(*tree);
+            EXPECT_EQ(page ? kindName(page->kind) : QStringLiteral("noLink"), verdict);
+            EXPECT_EQ(page ? page->url : QString(), row.value(2));
+            continue;
+        }
+        ASSERT_TRUE(tree->focus());
+        const FieldVerdict field = classifyField(*tree, *tree->focus());
+        EXPECT_EQ(field.accepted, verdict == "code");
+        EXPECT_EQ(field.reason, row.value(2));
+        const std::optional<CodeField> code = CodeField::detect(*tree, *tree->focus());
+        EXPECT_EQ(code ? code->domain.value_or("-") : QString(), row.value(3));
+    }
+}
+
 TEST(RecordedTrees, PageTextIsReadOnceWhereverTheBrowserPutsIt)
 {
     // The page: a heading, then a paragraph with a bold address inside it, then the form.
@@ -87,7 +119,7 @@ TEST(RecordedTrees, PageTextIsReadOnceWhereverTheBrowserPutsIt)
     // again in the parent: either way each piece is read exactly once.
     for (const QString& browser : browsers) {
         SCOPED_TRACE(browser.toStdString());
-        const auto tree = recorded(browser + QStringLiteral("-single-code.json"));
+        const auto tree = loadTree(trees, browser + QStringLiteral("-single-code.json"));
         ASSERT_TRUE(tree);
         ASSERT_TRUE(tree->focus());
         const QString around = nearbyText(*tree, *tree->focus(), 2, 30);

@@ -1,6 +1,6 @@
 #include "screen/TypeCode.h"
-#include "screen/TreeBuilder.h"
 
+#include "fakes/FakeAccessibility.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeKeyboard.h"
 #include "support/RunTask.h"
@@ -11,7 +11,6 @@ namespace tessary {
 namespace {
 
 using namespace std::chrono_literals;
-using namespace test::tree;
 using Sleeps = QList<std::chrono::nanoseconds>;
 
 Sleeps repeated(std::chrono::nanoseconds duration, int times)
@@ -19,7 +18,8 @@ Sleeps repeated(std::chrono::nanoseconds duration, int times)
     return Sleeps(times, duration);
 }
 
-// A page with one code field, or a row of six boxes ("box0".."box5"), the first one focused.
+// A page (trees/typing.json) with a wide and a narrow field, and a row of six boxes ("box0"..
+// "box5"), the first one focused.
 struct Typing : ::testing::Test {
     test::FakeClock clock;
     test::FakeKeyboard keyboard{clock};
@@ -29,13 +29,8 @@ struct Typing : ::testing::Test {
 
     static std::unique_ptr<test::FakeAccessibility> page()
     {
-        QJsonArray row;
-        for (int i = 0; i < 6; ++i) {
-            QJsonObject box = withId(textField({}, 40), QStringLiteral("box%1").arg(i));
-            row.append(i == 0 ? focused(box) : box);
-        }
-        return loadRoot(
-            group({group(row), withId(textField(), "single"), withId(textField({}, 90), "narrow")}));
+        return std::move(test::FakeAccessibility::fromFile(QStringLiteral(TESSARY_TREES "/typing.json")))
+            .value();
     }
 
     static QList<Element> boxesOf(const test::FakeAccessibility& page)
