@@ -10,34 +10,9 @@ namespace {
 
 using test::FakeAccessibility;
 
-QString loadError(const char* json)
-{
-    const auto fake = FakeAccessibility::fromJson(QJsonDocument::fromJson(json).object());
-    return fake ? QString() : fake.error();
-}
-
 std::unique_ptr<FakeAccessibility> loadText(const char* json)
 {
     return test::tree::load(QJsonDocument::fromJson(json).object());
-}
-
-TEST(ElementTreeFile, MalformedTreesAreNamedByTheirPlace)
-{
-    const QList<std::pair<const char*, const char*>> rows = {
-        {R"({"app": {"pid": 1}})",
-         "root: missing or not a node (the file is {\"app\": ..., \"root\": node})"},
-        {R"({"root": {"children": [{}, {"frame": [1, 2, 3]}]}})",
-         "root.children[1].frame: must be [x, y, width, height]"},
-        {R"({"root": {"children": [{"id": "a"}, {"id": "a"}]}})", "root.children[1].id: \"a\" is used twice"},
-        {R"({"root": {"attributes": {"AXTitleUIElement": {"ref": "nowhere"}}}})",
-         "root.attributes.AXTitleUIElement: no node has id \"nowhere\""},
-        {R"({"root": {"children": [{"ref": "nowhere"}]}})", "root.children[0]: no node has id \"nowhere\""},
-        {R"({"root": {"children": 3}})", "root.children: must be a list of nodes"},
-        {R"({"root": {"children": ["text"]}})", "root.children[0]: a node must be an object"},
-        {R"({"app": "firefox", "root": {}})", "app: must be {\"pid\", \"bundleId\", \"appPath\"}"},
-    };
-    for (const auto& [json, error] : rows)
-        EXPECT_EQ(loadError(json), error) << json;
 }
 
 TEST(ElementTreeFile, ProcessesAndTheFrontmostApplication)

@@ -14,45 +14,6 @@ QString aroundFocus(const QJsonObject& root, int levels = 2, int budget = 30)
     return nearbyText(*fake, *fake->focus(), levels, budget);
 }
 
-TEST(NearbyTextClimbing, ClimbsTheGivenNumberOfLevels)
-{
-    const QJsonObject page =
-        group({staticText("top"), group({staticText("middle"), group({focused(textField())})})});
-    EXPECT_EQ(aroundFocus(page, 0), "");
-    EXPECT_EQ(aroundFocus(page, 1), "");
-    EXPECT_EQ(aroundFocus(page, 2), "middle");
-    EXPECT_EQ(aroundFocus(page, 3), "top middle");
-    EXPECT_EQ(aroundFocus(page, 9), "top middle"); // the root has no parent: the climb stays there
-}
-
-TEST(NearbyTextClimbing, NeverClimbsIntoTheWebAreaButReadsThePromptBeforeAFormOnIt)
-{
-    const QJsonObject browser =
-        group({staticText("browser toolbar"),
-               webArea("https://a.test/",
-                       {staticText("far"), heading("Verify"), staticText("prompt"), staticText("near"),
-                        group({focused(textField())}), staticText("after")})});
-    EXPECT_EQ(aroundFocus(browser, 1), "");
-    EXPECT_EQ(aroundFocus(browser, 5), "Verify prompt near");
-
-    const QJsonObject directChild =
-        group({webArea("https://a.test/", {staticText("page"), focused(textField())})});
-    EXPECT_EQ(aroundFocus(directChild, 2), "page");
-}
-
-TEST(NearbyTextReading, StaticTextsAndHeadingsInBreadthFirstOrder)
-{
-    const QJsonObject page = group({
-        group({staticText("deep")}),
-        heading("Heading"),
-        node("AXButton", {{"AXTitle", "button title"}}),
-        node("AXStaticText", {{"AXValue", "value"}, {"AXTitle", "title"}}),
-        node("AXStaticText", {{"AXValue", 7}, {"AXTitle", "title when value is no text"}}),
-        focused(textField({{"AXValue", "typed"}})),
-    });
-    EXPECT_EQ(aroundFocus(page, 1), "Heading value title when value is no text deep");
-}
-
 TEST(NearbyTextBudget, TextBeyondTheBudgetIsUnseen)
 {
     QJsonArray children{focused(textField())};

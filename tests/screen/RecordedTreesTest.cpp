@@ -88,15 +88,26 @@ TEST(RecordedTrees, EveryPageGivesItsVerdictForItsReason)
         EXPECT_TRUE(checked.contains(trees.relativeFilePath(files.next()))) << files.filePath().toStdString();
 }
 
-// The link page a written page is, with its address, or the verdict on its focused field, with the
-// reason and the field's domain ("-": none).
+// The error a malformed tree is refused with, the link page a written page is, with its address,
+// the text around the focused field, or the verdict on that field, with the reason and the field's
+// domain ("-": none).
 TEST(WrittenTrees, EveryTreeGivesItsVerdictForItsReason)
 {
     for (const QStringList& row : verdictRows(written)) {
-        SCOPED_TRACE(row[0].toStdString());
+        SCOPED_TRACE(row.join(' ').toStdString());
+        const QString verdict = row.value(1);
+        if (verdict == "malformed") {
+            const QString path = written.filePath(row[0] + ".json");
+            const auto refused = FakeAccessibility::fromFile(path);
+            EXPECT_EQ(refused ? QString() : refused.error(), path + ": " + row.value(2));
+            continue;
+        }
         const auto tree = loadTree(written, row[0] + ".json");
         ASSERT_TRUE(tree);
-        const QString verdict = row.value(1);
+        if (verdict == "nearby") {
+            EXPECT_EQ(nearbyText(*tree, *tree->focus(), row.value(2).toInt(), 30), row.value(3));
+            continue;
+        }
         if (verdict == "signIn" || verdict == "confirm" || verdict == "noLink") {
             const std::optional<LinkPage> page = LinkPage::detect(*tree);
             EXPECT_EQ(page ? kindName(page->kind) : QStringLiteral("noLink"), verdict);
