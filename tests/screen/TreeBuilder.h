@@ -22,12 +22,6 @@ inline QJsonObject node(const QString& role, QJsonObject attributes = {}, QJsonA
     return result;
 }
 
-inline QJsonObject withFrame(QJsonObject object, double x, double y, double width, double height)
-{
-    object.insert("frame", QJsonArray{x, y, width, height});
-    return object;
-}
-
 inline QJsonObject withId(QJsonObject object, const QString& id)
 {
     object.insert("id", id);
@@ -43,17 +37,14 @@ inline QJsonObject focused(QJsonObject object)
 // A text field of an ordinary width, 300 points.
 inline QJsonObject textField(QJsonObject attributes = {}, double width = 300)
 {
-    return withFrame(node("AXTextField", std::move(attributes)), 100, 500, width, 32);
+    QJsonObject field = node("AXTextField", std::move(attributes));
+    field.insert("frame", QJsonArray{100, 500, width, 32});
+    return field;
 }
 
 inline QJsonObject staticText(const QString& text)
 {
     return node("AXStaticText", {{"AXValue", text}});
-}
-
-inline QJsonObject heading(const QString& text)
-{
-    return node("AXHeading", {{"AXTitle", text}});
 }
 
 inline QJsonObject group(QJsonArray children, QJsonObject attributes = {})
@@ -71,7 +62,9 @@ inline QJsonObject nested(int depth, QJsonObject inner)
 
 inline QJsonObject webArea(const QString& url, QJsonArray children)
 {
-    return withFrame(node("AXWebArea", {{"AXURL", url}}, std::move(children)), 0, 0, 1200, 800);
+    QJsonObject area = node("AXWebArea", {{"AXURL", url}}, std::move(children));
+    area.insert("frame", QJsonArray{0, 0, 1200, 800});
+    return area;
 }
 
 inline QJsonObject file(QJsonObject root, std::optional<QString> bundleId = std::nullopt)
