@@ -26,16 +26,6 @@ TEST(NearbyTextBudget, TextBeyondTheBudgetIsUnseen)
     EXPECT_EQ(aroundFocus(group(children), 1, 0), "");
 }
 
-TEST(NearbyTextBudget, ACycleIsWalkedOnlyUpToTheBudget)
-{
-    auto fake = loadRoot(
-        withId(group({staticText("loop"), focused(textField()), QJsonObject{{"ref", "top"}}}), "top"));
-    fake->resetReads();
-    const QString around = nearbyText(*fake, *fake->focus(), 2, 30);
-    EXPECT_EQ(around.count("loop"), 10); // every third element of the endless walk
-    EXPECT_LE(fake->reads(), codeFieldBudget::aroundReads);
-}
-
 // The host of the first web area among the element and its 39 nearest ancestors, when its address
 // has one; the search ends where a parent cannot be read.
 TEST(PageHostSearch, TheFirstWebAreaWithinFortyElementsWhoseURLHasAHost)

@@ -90,7 +90,7 @@ TEST(RecordedTrees, EveryPageGivesItsVerdictForItsReason)
 
 // The error a malformed tree is refused with, the link page a written page is, with its address,
 // the text around the focused field, or the verdict on that field, with the reason and the field's
-// domain ("-": none).
+// domain ("-": none); each within its read budget, trees that loop back on themselves included.
 TEST(WrittenTrees, EveryTreeGivesItsVerdictForItsReason)
 {
     for (const QStringList& row : verdictRows(written)) {
@@ -104,22 +104,27 @@ TEST(WrittenTrees, EveryTreeGivesItsVerdictForItsReason)
         }
         const auto tree = loadTree(written, row[0] + ".json");
         ASSERT_TRUE(tree);
+        tree->resetReads();
         if (verdict == "nearby") {
             EXPECT_EQ(nearbyText(*tree, *tree->focus(), row.value(2).toInt(), 30), row.value(3));
+            EXPECT_LE(tree->reads(), codeFieldBudget::aroundReads);
             continue;
         }
         if (verdict == "signIn" || verdict == "confirm" || verdict == "noLink") {
             const std::optional<LinkPage> page = LinkPage::detect(*tree);
             EXPECT_EQ(page ? kindName(page->kind) : QStringLiteral("noLink"), verdict);
             EXPECT_EQ(page ? page->url : QString(), row.value(2));
+            EXPECT_LE(tree->reads(), linkPageBudget::maxReads);
             continue;
         }
         ASSERT_TRUE(tree->focus());
         const FieldVerdict field = classifyField(*tree, *tree->focus());
         EXPECT_EQ(field.accepted, verdict == "code");
         EXPECT_EQ(field.reason, row.value(2));
+        tree->resetReads();
         const std::optional<CodeField> code = CodeField::detect(*tree, *tree->focus());
         EXPECT_EQ(code ? code->domain.value_or("-") : QString(), row.value(3));
+        EXPECT_LE(tree->reads(), codeFieldBudget::maxReads);
     }
 }
 
