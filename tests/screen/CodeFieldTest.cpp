@@ -19,23 +19,6 @@ std::optional<CodeField> detectFocused(const QJsonObject& root)
     return CodeField::detect(*fake, *fake->focus());
 }
 
-TEST(CodeFieldLabel, JoinsEverySourceInOrder)
-{
-    auto fake = loadRoot(group({
-        withId(staticText("Code from the app"), "caption"),
-        focused(textField({{"AXPlaceholderValue", "placeholder"},
-                           {"AXTitle", "title"},
-                           {"AXDescription", "description"},
-                           {"AXHelp", "help"},
-                           {"AXIdentifier", "identifier"},
-                           {"AXDOMIdentifier", "dom-id"},
-                           {"AXDOMClassList", QJsonArray{"first", "second"}},
-                           {"AXTitleUIElement", QJsonObject{{"ref", "caption"}}}})),
-    }));
-    EXPECT_EQ(fieldLabel(*fake, *fake->focus()),
-              "placeholder title description help identifier dom-id first second Code from the app");
-}
-
 TEST(CodeFieldCardWords, CardWordsBeyondSixtyNodesAreUnseen)
 {
     QJsonArray children{focused(textField({{"AXPlaceholderValue", "Security code"}}))};

@@ -89,8 +89,9 @@ TEST(RecordedTrees, EveryPageGivesItsVerdictForItsReason)
 }
 
 // The error a malformed tree is refused with, the link page a written page is, with its address,
-// the text around the focused field, or the verdict on that field, with the reason and the field's
-// domain ("-": none); each within its read budget, trees that loop back on themselves included.
+// the label of the focused field (every source in order), the text around it, or the verdict on that field,
+// with the reason and the field's domain ("-": none); each within its read budget, trees that loop back on
+// themselves included.
 TEST(WrittenTrees, EveryTreeGivesItsVerdictForItsReason)
 {
     for (const QStringList& row : verdictRows(written)) {
@@ -105,6 +106,10 @@ TEST(WrittenTrees, EveryTreeGivesItsVerdictForItsReason)
         const auto tree = loadTree(written, row[0] + ".json");
         ASSERT_TRUE(tree);
         tree->resetReads();
+        if (verdict == "label") {
+            EXPECT_EQ(fieldLabel(*tree, *tree->focus()), row.value(2));
+            continue;
+        }
         if (verdict == "nearby") {
             EXPECT_EQ(nearbyText(*tree, *tree->focus(), row.value(2).toInt(), 30), row.value(3));
             EXPECT_LE(tree->reads(), codeFieldBudget::aroundReads);
