@@ -92,18 +92,5 @@ TEST(LinkPageBudget, OnlyTheFirstTenTextFieldsAreClassified)
     EXPECT_FALSE(detectIn(page));
 }
 
-TEST(LinkPageText, EmptyTextsAddNoSpaces)
-{
-    auto fake = loadRoot(
-        withId(webArea("https://a.test/",
-                       {staticText(""), node("AXHeading", {{"AXTitle", "A"}}),
-                        node("AXStaticText", {{"AXValue", ""}, {"AXTitle", "x"}}), group({staticText("B")}),
-                        node("AXHeading", {{"AXTitle", "C"}}), node("AXButton", {{"AXTitle", "not text"}})}),
-               "page"));
-    const PageText text = pageText(*fake, *fake->element("page"), linkPageBudget::pageText);
-    EXPECT_EQ(text.text, "A C B");
-    EXPECT_FALSE(text.codeFieldPresent);
-}
-
 } // namespace
 } // namespace tessary

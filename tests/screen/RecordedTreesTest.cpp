@@ -88,10 +88,10 @@ TEST(RecordedTrees, EveryPageGivesItsVerdictForItsReason)
         EXPECT_TRUE(checked.contains(trees.relativeFilePath(files.next()))) << files.filePath().toStdString();
 }
 
-// The error a malformed tree is refused with, the link page a written page is, with its address,
-// the label of the focused field (every source in order), the text around it, or the verdict on that field,
-// with the reason and the field's domain ("-": none); each within its read budget, trees that loop back on
-// themselves included.
+// Each written tree's verdict: the error a malformed tree is refused with, the text read from a
+// page, the link page it is (with its address), or of its focused field the label (every source in
+// order), the text around it, or the verdict on it (with the reason and the field's domain, "-":
+// none); each within its read budget, on trees that loop back on themselves too.
 TEST(WrittenTrees, EveryTreeGivesItsVerdictForItsReason)
 {
     for (const QStringList& row : verdictRows(written)) {
@@ -106,13 +106,8 @@ TEST(WrittenTrees, EveryTreeGivesItsVerdictForItsReason)
         const auto tree = loadTree(written, row[0] + ".json");
         ASSERT_TRUE(tree);
         tree->resetReads();
-        if (verdict == "label") {
-            EXPECT_EQ(fieldLabel(*tree, *tree->focus()), row.value(2));
-            continue;
-        }
-        if (verdict == "nearby") {
-            EXPECT_EQ(nearbyText(*tree, *tree->focus(), row.value(2).toInt(), 30), row.value(3));
-            EXPECT_LE(tree->reads(), codeFieldBudget::aroundReads);
+        if (verdict == "pageText") {
+            EXPECT_EQ(pageText(*tree, tree->root(), linkPageBudget::pageText).text, row.value(2));
             continue;
         }
         if (verdict == "signIn" || verdict == "confirm" || verdict == "noLink") {
@@ -123,13 +118,20 @@ TEST(WrittenTrees, EveryTreeGivesItsVerdictForItsReason)
             continue;
         }
         ASSERT_TRUE(tree->focus());
-        const FieldVerdict field = classifyField(*tree, *tree->focus());
-        EXPECT_EQ(field.accepted, verdict == "code");
-        EXPECT_EQ(field.reason, row.value(2));
-        tree->resetReads();
-        const std::optional<CodeField> code = CodeField::detect(*tree, *tree->focus());
-        EXPECT_EQ(code ? code->domain.value_or("-") : QString(), row.value(3));
-        EXPECT_LE(tree->reads(), codeFieldBudget::maxReads);
+        if (verdict == "label") {
+            EXPECT_EQ(fieldLabel(*tree, *tree->focus()), row.value(2));
+        } else if (verdict == "nearby") {
+            EXPECT_EQ(nearbyText(*tree, *tree->focus(), row.value(2).toInt(), 30), row.value(3));
+            EXPECT_LE(tree->reads(), codeFieldBudget::aroundReads);
+        } else {
+            const FieldVerdict field = classifyField(*tree, *tree->focus());
+            EXPECT_EQ(field.accepted, verdict == "code");
+            EXPECT_EQ(field.reason, row.value(2));
+            tree->resetReads();
+            const std::optional<CodeField> code = CodeField::detect(*tree, *tree->focus());
+            EXPECT_EQ(code ? code->domain.value_or("-") : QString(), row.value(3));
+            EXPECT_LE(tree->reads(), codeFieldBudget::maxReads);
+        }
     }
 }
 
