@@ -70,6 +70,27 @@ TEST(CodeFieldReadBudget, TenThousandSiblingsCostNoMoreThanSixtyFour)
     EXPECT_LE(readsOfDetect(*fake, true), codeFieldBudget::maxReads);
 }
 
+TEST(CodeFieldReadBudget, CardWordsBeyondSixtyNodesAreUnseen)
+{
+    QJsonArray children{focused(textField({{"AXPlaceholderValue", "Security code"}}))};
+    for (int i = 0; i < 57; ++i)
+        children.append(staticText("filler"));
+    children.append(staticText("CVV")); // after the two groups, the field and 57 fillers: node 61
+    EXPECT_LE(readsOfDetect(*loadRoot(group({group(children)})), true), codeFieldBudget::maxReads);
+    children.removeAt(1); // now node 60
+    EXPECT_LE(readsOfDetect(*loadRoot(group({group(children)})), false), codeFieldBudget::maxReads);
+}
+
+TEST(CodeFieldReadBudget, AParentWithHundredsOfChildrenIsNoRowOfBoxes)
+{
+    QJsonArray row{focused(textField({}, 40))}; // the first of six boxes
+    for (int i = 1; i < 6; ++i)
+        row.append(textField({}, 40));
+    for (int i = 0; i < codeFieldBudget::maxBoxRowChildren; ++i)
+        row.append(node("AXGroup"));
+    EXPECT_LE(readsOfDetect(*loadRoot(group({group(row)})), false), codeFieldBudget::maxReads);
+}
+
 TEST(LinkPageReadBudget, APageOfTenThousandFieldsStaysInsideTheBudget)
 {
     QJsonArray fields{staticText("Check your email")};
