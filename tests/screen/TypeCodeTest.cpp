@@ -109,11 +109,13 @@ TEST_F(Typing, AWideFieldGetsAPaceAtOnceANarrowOneAProbeFirst)
     }
 }
 
-TEST_F(Typing, AFieldThatLosesTheFocusGetsNoMoreCharacters)
+// The field given is focused first; once it loses the focus it gets no more characters.
+TEST_F(Typing, TheGivenFieldIsFocusedFirstAndGetsNoMoreCharactersOnceItLosesTheFocus)
 {
-    screen->setFocus(screen->element("single"));
+    const Element single = *screen->element("single");
     clock.schedule(6ms, [this] { screen->setFocus(screen->element("narrow")); });
-    type("482913");
+    type("482913", single);
+    EXPECT_EQ(screen->focusRequests, QList<Element>{single});
     EXPECT_EQ(keyboard.typed(), "48");
     EXPECT_EQ(keyboard.typingEnds, (QList<std::chrono::nanoseconds>{8ms}));
 }
@@ -232,14 +234,6 @@ TEST_F(Typing, ACodeWithACharacterTheLayoutLacksIsNotBegun)
     EXPECT_TRUE(keyboard.events.isEmpty());
     EXPECT_EQ(type(QStringLiteral("1234")), std::nullopt);
     EXPECT_EQ(keyboard.typed(), "1234");
-}
-
-TEST_F(Typing, TheGivenFieldIsFocusedFirst)
-{
-    const Element single = *screen->element("single");
-    type("1", single);
-    EXPECT_EQ(screen->focusRequests, QList<Element>{single});
-    EXPECT_EQ(screen->focus(), single);
 }
 
 } // namespace
