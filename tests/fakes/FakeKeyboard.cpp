@@ -5,11 +5,6 @@
 
 namespace tessary::test {
 
-FakeKeyboard::FakeKeyboard(FakeClock& clock)
-    : m_clock(clock)
-{
-}
-
 void FakeKeyboard::holdKeysFor(std::chrono::nanoseconds duration)
 {
     m_heldUntil = m_clock.elapsed() + duration;
@@ -65,13 +60,6 @@ QString FakeKeyboard::typed() const
 bool FakeKeyboard::keysHeld()
 {
     return m_heldForever || (m_heldUntil && m_clock.elapsed() < *m_heldUntil);
-}
-
-void FakeKeyboard::releaseHeldKeys()
-{
-    ++releases;
-    m_heldForever = false;
-    m_heldUntil.reset();
 }
 
 QCoro::Task<> FakeKeyboard::postKey(QString text, bool down)

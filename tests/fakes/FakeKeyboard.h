@@ -20,7 +20,10 @@ class FakeClock;
 // of one-character boxes: after each character's key-up the fake focus moves to the next box.
 class FakeKeyboard : public Keyboard {
 public:
-    explicit FakeKeyboard(FakeClock& clock);
+    explicit FakeKeyboard(FakeClock& clock)
+        : m_clock(clock)
+    {
+    }
 
     struct Event {
         QString text;
@@ -57,7 +60,12 @@ public:
     QString typed() const;
 
     bool keysHeld() override;
-    void releaseHeldKeys() override;
+    void releaseHeldKeys() override
+    {
+        ++releases;
+        m_heldForever = false;
+        m_heldUntil.reset();
+    }
     QCoro::Task<> postKey(QString text, bool down) override;
     bool canType(const QString& text) const override { return !m_lacking.contains(text); }
     // What the next takeUntyped reports as having reached no application.
