@@ -11,17 +11,7 @@
 namespace tessary::test {
 namespace {
 
-class AccountsTest : public AppViewTest {
-protected:
-    IMAPPreset preset(const QString& id)
-    {
-        for (const IMAPPreset& each : IMAPPreset::all())
-            if (each.id == id)
-                return each;
-        ADD_FAILURE() << "no preset " << id.toStdString();
-        return {};
-    }
-};
+using AccountsTest = AppViewTest;
 
 TEST_F(AccountsTest, RowsProgressAndRemovalTitle)
 {
@@ -50,7 +40,7 @@ TEST_F(AccountsTest, SheetValidatesAndTrimsOnlyTheAddress)
     backend.addIMAPScript.replies = {Account{"9", "imap", "me@host.org", "active"}};
     backend.accountsScript.replies = {QList<Account>{Account{"9", "imap", "me@host.org", "active"}}};
     AccountsView view(*context);
-    view.openSheet(preset("other"));
+    view.openSheet(IMAPPreset::all().constLast()); // "Other (IMAP)"
     IMAPSheet* sheet = view.sheet();
     ASSERT_TRUE(sheet && sheet->host());
     EXPECT_FALSE(visibleTexts<QPushButton>(*sheet).contains("How to create one"));
@@ -70,7 +60,7 @@ TEST_F(AccountsTest, FailedAddKeepsSheetOpenWithTheError)
     makeContext();
     backend.addIMAPScript.replies = {Unexpected{BackendError{401, "Wrong password"}}};
     AccountsView view(*context);
-    view.openSheet(preset("iCloud"));
+    view.openSheet(IMAPPreset::all().constFirst()); // iCloud
     IMAPSheet* sheet = view.sheet();
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet->host(), nullptr);

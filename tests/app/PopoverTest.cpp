@@ -29,6 +29,7 @@ protected:
 TEST_F(PopoverTest, HeaderNamesTheFirstCaseThatHolds)
 {
     const TimePoint now = clock.now();
+    const QList<Account> one = {account("a", "active", "me@x.org")};
     struct Row {
         const char* name;
         QList<Account> accounts;
@@ -38,15 +39,10 @@ TEST_F(PopoverTest, HeaderNamesTheFirstCaseThatHolds)
         QString text; // empty: not checked
     } rows[] = {
         {"no inbox", {}, true, {}, popover::Header::notSetUp, "⚠ Setup isn't finished"},
-        {"no access", {account("a", "active", "me@x.org")}, false, {}, popover::Header::notSetUp, {}},
-        {"one address",
-         {account("a", "active", "me@x.org")},
-         true,
-         {},
-         popover::Header::watching,
-         "Watching me@x.org"},
-        {"paused", {account("a", "active", "me@x.org")}, true, now + 60, popover::Header::paused, {}},
-        {"pause over", {account("a", "active", "me@x.org")}, true, now - 1, popover::Header::watching, {}},
+        {"no access", one, false, {}, popover::Header::notSetUp, {}},
+        {"one address", one, true, {}, popover::Header::watching, "Watching me@x.org"},
+        {"paused", one, true, now + 60, popover::Header::paused, {}},
+        {"pause over", one, true, now - 1, popover::Header::watching, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

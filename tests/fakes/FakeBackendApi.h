@@ -53,14 +53,40 @@ public:
     QList<TimePoint> messagesSince;
     QStringList trashed;
 
-    QCoro::Task<BackendResult<QList<Account>>> accounts(CancelToken cancel = {}) override;
-    QCoro::Task<BackendResult<ConnectLink>> connect(QString provider, CancelToken cancel = {}) override;
+    QCoro::Task<BackendResult<QList<Account>>> accounts(CancelToken = {}) override
+    {
+        co_return accountsScript.next("accounts");
+    }
+    QCoro::Task<BackendResult<ConnectLink>> connect(QString provider, CancelToken = {}) override
+    {
+        connectedProviders.append(provider);
+        co_return connectScript.next("connect");
+    }
     QCoro::Task<BackendResult<Account>> addIMAP(QString email, QString password, QString host,
-                                                CancelToken cancel = {}) override;
-    QCoro::Task<BackendResult<Done>> removeAccount(QString accountId, CancelToken cancel = {}) override;
-    QCoro::Task<BackendResult<QList<Message>>> messages(TimePoint since, CancelToken cancel = {}) override;
-    QCoro::Task<BackendResult<QSet<QString>>> messageIds(TimePoint since, CancelToken cancel = {}) override;
-    QCoro::Task<BackendResult<Done>> trash(QString messageId, CancelToken cancel = {}) override;
+                                                CancelToken = {}) override
+    {
+        addedIMAP.append({email, password, host});
+        co_return addIMAPScript.next("addIMAP");
+    }
+    QCoro::Task<BackendResult<Done>> removeAccount(QString accountId, CancelToken = {}) override
+    {
+        removedAccounts.append(accountId);
+        co_return removeScript.next("removeAccount");
+    }
+    QCoro::Task<BackendResult<QList<Message>>> messages(TimePoint since, CancelToken = {}) override
+    {
+        messagesSince.append(since);
+        co_return messagesScript.next("messages");
+    }
+    QCoro::Task<BackendResult<QSet<QString>>> messageIds(TimePoint, CancelToken = {}) override
+    {
+        co_return messageIdsScript.next("messageIds");
+    }
+    QCoro::Task<BackendResult<Done>> trash(QString messageId, CancelToken = {}) override
+    {
+        trashed.append(messageId);
+        co_return trashScript.next("trash");
+    }
 };
 
 } // namespace tessary::test

@@ -54,11 +54,8 @@ FakeBackendServer::~FakeBackendServer() = default;
 
 QUrl FakeBackendServer::url() const
 {
-    QUrl url;
-    url.setScheme(m_tls ? QStringLiteral("https") : QStringLiteral("http"));
-    url.setHost(m_tls ? QStringLiteral("localhost") : QStringLiteral("127.0.0.1"));
-    url.setPort(m_server->serverPort());
-    return url;
+    return QUrl((m_tls ? QStringLiteral("https://localhost:%1") : QStringLiteral("http://127.0.0.1:%1"))
+                    .arg(m_server->serverPort()));
 }
 
 void FakeBackendServer::script(const QString& path, ScriptedReply reply)

@@ -18,28 +18,6 @@ struct Suspend {
 
 } // namespace
 
-FakeClock::FakeClock(Sleeps mode, TimePoint start)
-    : m_sleeps(mode)
-    , m_start(start)
-{
-}
-
-FakeClock::~FakeClock()
-{
-    wakeAll();
-}
-
-TimePoint FakeClock::now() const
-{
-    return m_start + std::chrono::duration<double>(m_elapsed).count();
-}
-
-std::chrono::steady_clock::time_point FakeClock::steadyNow() const
-{
-    return std::chrono::steady_clock::time_point(
-        std::chrono::duration_cast<std::chrono::steady_clock::duration>(m_elapsed));
-}
-
 QCoro::Task<> FakeClock::sleep(std::chrono::nanoseconds duration, CancelToken cancel)
 {
     if (isCancelled(cancel))

@@ -21,12 +21,20 @@ namespace tessary::test {
 class FakeClock : public Clock {
 public:
     enum class Sleeps { pass, wait };
-    explicit FakeClock(Sleeps mode = Sleeps::pass, TimePoint start = 1'700'000'000.0);
+    explicit FakeClock(Sleeps mode = Sleeps::pass, TimePoint start = 1'700'000'000.0)
+        : m_sleeps(mode)
+        , m_start(start)
+    {
+    }
     // Wakes every sleeper still waiting, so no task is left suspended when a test ends.
-    ~FakeClock() override;
+    ~FakeClock() override { wakeAll(); }
 
-    TimePoint now() const override;
-    std::chrono::steady_clock::time_point steadyNow() const override;
+    TimePoint now() const override { return m_start + std::chrono::duration<double>(m_elapsed).count(); }
+    std::chrono::steady_clock::time_point steadyNow() const override
+    {
+        return std::chrono::steady_clock::time_point(
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(m_elapsed));
+    }
     QCoro::Task<> sleep(std::chrono::nanoseconds duration, CancelToken cancel = {}) override;
 
     // Moves time forward, waking the sleepers and running the callbacks that fall due on the way.

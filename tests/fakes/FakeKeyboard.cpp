@@ -1,19 +1,6 @@
 #include "fakes/FakeKeyboard.h"
 
-#include "fakes/FakeAccessibility.h"
-#include "fakes/FakeClock.h"
-
 namespace tessary::test {
-
-FakeKeyboard::FakeKeyboard(FakeClock& clock)
-    : m_clock(clock)
-{
-}
-
-void FakeKeyboard::holdKeysFor(std::chrono::nanoseconds duration)
-{
-    m_heldUntil = m_clock.elapsed() + duration;
-}
 
 void FakeKeyboard::playBoxes(FakeAccessibility& accessibility, QList<Element> boxes, int advances,
                              std::chrono::nanoseconds delay)
@@ -47,12 +34,6 @@ void FakeKeyboard::fillBox(const QString& text)
         m_boxesAccessibility->setAttribute(*box, QStringLiteral("AXValue"), text);
 }
 
-QCoro::Task<> FakeKeyboard::endTyping()
-{
-    typingEnds.append(m_clock.elapsed());
-    co_return;
-}
-
 QString FakeKeyboard::typed() const
 {
     QString text;
@@ -60,18 +41,6 @@ QString FakeKeyboard::typed() const
         if (event.down)
             text += event.text;
     return text;
-}
-
-bool FakeKeyboard::keysHeld()
-{
-    return m_heldForever || (m_heldUntil && m_clock.elapsed() < *m_heldUntil);
-}
-
-void FakeKeyboard::releaseHeldKeys()
-{
-    ++releases;
-    m_heldForever = false;
-    m_heldUntil.reset();
 }
 
 QCoro::Task<> FakeKeyboard::postKey(QString text, bool down)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakes/FakeAccessibility.h"
+#include "fakes/FakeClock.h"
 #include "screen/Element.h"
 #include "screen/Keyboard.h"
 
@@ -13,14 +14,15 @@
 
 namespace tessary::test {
 
-class FakeClock;
-
 // A keyboard that records every key event with the virtual time it was posted at. It can hold
 // keys down for a while (the hot key that started a fill) and can play the page behind a row
 // of one-character boxes: after each character's key-up the fake focus moves to the next box.
 class FakeKeyboard : public Keyboard {
 public:
-    explicit FakeKeyboard(FakeClock& clock);
+    explicit FakeKeyboard(FakeClock& clock)
+        : m_clock(clock)
+    {
+    }
 
     struct Event {
         QString text;
@@ -31,7 +33,7 @@ public:
     int releases = 0; // calls of releaseHeldKeys
 
     // Keys read as held until `duration` of virtual time has passed from now.
-    void holdKeysFor(std::chrono::nanoseconds duration);
+    void holdKeysFor(std::chrono::nanoseconds duration) { m_heldUntil = m_clock.elapsed() + duration; }
     // Keys read as held until releaseHeldKeys is called.
     void holdKeys() { m_heldForever = true; }
     // After each of the next `advances` key-ups, the focus moves to the following element of
@@ -56,8 +58,13 @@ public:
     // The texts of the key-down events, joined: what the application received.
     QString typed() const;
 
-    bool keysHeld() override;
-    void releaseHeldKeys() override;
+    bool keysHeld() override { return m_heldForever || (m_heldUntil && m_clock.elapsed() < *m_heldUntil); }
+    void releaseHeldKeys() override
+    {
+        ++releases;
+        m_heldForever = false;
+        m_heldUntil.reset();
+    }
     QCoro::Task<> postKey(QString text, bool down) override;
     bool canType(const QString& text) const override { return !m_lacking.contains(text); }
     // What the next takeUntyped reports as having reached no application.
@@ -66,7 +73,11 @@ public:
     bool layoutHolds(const QString& text) override { return !m_offLayout.contains(text); }
     // When each endTyping came.
     QList<std::chrono::nanoseconds> typingEnds;
-    QCoro::Task<> endTyping() override;
+    QCoro::Task<> endTyping() override
+    {
+        typingEnds.append(m_clock.elapsed());
+        co_return;
+    }
 
 private:
     FakeClock& m_clock;

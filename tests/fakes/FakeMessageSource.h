@@ -11,7 +11,13 @@ public:
     std::optional<BackendError> failure;
     QList<TimePoint> askedSince;
 
-    QCoro::Task<BackendResult<QList<Message>>> messages(TimePoint since, CancelToken cancel = {}) override;
+    QCoro::Task<BackendResult<QList<Message>>> messages(TimePoint since, CancelToken = {}) override
+    {
+        askedSince.append(since);
+        if (failure)
+            co_return Unexpected{*failure};
+        co_return reply;
+    }
 };
 
 } // namespace tessary::test

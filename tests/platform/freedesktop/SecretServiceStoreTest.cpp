@@ -51,24 +51,51 @@ TEST(SecretServiceKeyring, KeepsReplacesAndDeletesOneStringPerKey)
 
 namespace {
 
-// A Secret Service that takes every call and never answers, as a stuck keyring daemon does.
-class SilentSecretService : public QDBusVirtualObject {
+// The Secret Service on a private session bus (dbus-run-session), owned by this test while it lives.
+// A `silent` one takes every call and never answers, as a stuck keyring daemon does. Else its default
+// collection is at `defaultPath` ("/" for none), locked or not: it answers those two questions and
+// records every other call, the ones that could make it prompt.
+class FakeSecretService : public QDBusVirtualObject {
 public:
+    bool silent = false;
+    QString defaultPath;
+    bool locked = false;
+    QStringList otherCalls;
+
+    bool own()
+    {
+        return m_bus.registerVirtualObject("/", this, QDBusConnection::SubPath) &&
+               m_bus.registerService("org.freedesktop.secrets");
+    }
+    ~FakeSecretService() override
+    {
+        m_bus.unregisterService("org.freedesktop.secrets");
+        m_bus.unregisterObject("/", QDBusConnection::UnregisterTree);
+    }
     QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage&, const QDBusConnection&) override { return true; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override
+    {
+        if (silent)
+            return true;
+        if (message.member() == "ReadAlias")
+            return bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(defaultPath))));
+        if (message.member() == "Get" && message.path() == defaultPath)
+            return bus.send(message.createReply(QVariant::fromValue(QDBusVariant(locked))));
+        otherCalls.append(message.member());
+        return bus.send(message.createErrorReply(QDBusError::NotSupported, "not in this test"));
+    }
+
+private:
+    QDBusConnection m_bus = QDBusConnection::sessionBus();
 };
 
 } // namespace
 
-// Run on a private session bus (dbus-run-session) where this test itself owns the service name.
 TEST(SecretServiceStuck, EveryJobEndsAtOurTimeOutAndTheStoreIsSkippedAfterwards)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    ASSERT_TRUE(bus.isConnected());
-    SilentSecretService silent;
-    ASSERT_TRUE(bus.registerVirtualObject("/", &silent, QDBusConnection::SubPath));
-    ASSERT_TRUE(bus.registerService("org.freedesktop.secrets"));
-
+    FakeSecretService stuck;
+    stuck.silent = true;
+    ASSERT_TRUE(stuck.own());
     SecretServiceStore keyring("com.tessary.test", std::chrono::milliseconds(500));
     const auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(runTask(keyring.keychainSet("installToken", "t")));
@@ -79,39 +106,10 @@ TEST(SecretServiceStuck, EveryJobEndsAtOurTimeOutAndTheStoreIsSkippedAfterwards)
     EXPECT_EQ(runTask(keyring.keychainGet("installToken")), std::nullopt);
     EXPECT_LT(std::chrono::steady_clock::now() - again,
               std::chrono::milliseconds(100)); // not waited on again
-    bus.unregisterService("org.freedesktop.secrets");
-    bus.unregisterObject("/", QDBusConnection::UnregisterTree);
 }
 
-namespace {
-
-// A Secret Service whose default collection is at `defaultPath` ("/" for none), locked or not. It
-// answers those two questions and records every other call: the ones that could make it prompt.
-class ChosenSecretService : public QDBusVirtualObject {
-public:
-    QString defaultPath;
-    bool locked = false;
-    QStringList otherCalls;
-
-    QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override
-    {
-        if (message.member() == "ReadAlias")
-            return bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(defaultPath))));
-        if (message.member() == "Get" && message.path() == defaultPath)
-            return bus.send(message.createReply(QVariant::fromValue(QDBusVariant(locked))));
-        otherCalls.append(message.member());
-        return bus.send(message.createErrorReply(QDBusError::NotSupported, "not in this test"));
-    }
-};
-
-} // namespace
-
-// Run on a private session bus (dbus-run-session) where this test itself owns the service name.
 TEST(SecretServiceDefaultKeyring, OnlyAnOpenDefaultCollectionIsAskedForSecrets)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    ASSERT_TRUE(bus.isConnected());
     const QString login = "/org/freedesktop/secrets/collection/login";
     const QList<std::tuple<const char*, QString, bool, bool>> rows = {
         {"no default collection", "/", false, false},
@@ -119,11 +117,10 @@ TEST(SecretServiceDefaultKeyring, OnlyAnOpenDefaultCollectionIsAskedForSecrets)
         {"an open one", login, false, true},
     };
     for (const auto& [rule, defaultPath, locked, asked] : rows) {
-        ChosenSecretService service;
+        FakeSecretService service;
         service.defaultPath = defaultPath;
         service.locked = locked;
-        ASSERT_TRUE(bus.registerVirtualObject("/", &service, QDBusConnection::SubPath));
-        ASSERT_TRUE(bus.registerService("org.freedesktop.secrets"));
+        ASSERT_TRUE(service.own());
         SecretServiceStore keyring("com.tessary.test", std::chrono::seconds(2));
         runTask(keyring.keychainSet("installToken", "t"));
         runTask(keyring.keychainGet("installToken"));
@@ -132,7 +129,5 @@ TEST(SecretServiceDefaultKeyring, OnlyAnOpenDefaultCollectionIsAskedForSecrets)
         if (!asked) {
             EXPECT_FALSE(keyring.isAvailable()) << rule;
         }
-        bus.unregisterService("org.freedesktop.secrets");
-        bus.unregisterObject("/", QDBusConnection::UnregisterTree);
     }
 }

@@ -6,7 +6,7 @@
 #include <QDBusMetaType>
 #include <QDBusServer>
 #include <QDBusVariant>
-#include <QDeadlineTimer>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -78,11 +78,9 @@ TEST(ConversationMessage, IsDecodedFromTheDaemonsStructAndAnythingElseIsRefused)
         QDBusMessage call =
             QDBusMessage::createMethodCall({}, QStringLiteral("/r"), {}, QStringLiteral("Take"));
         call << QVariant::fromValue(QDBusVariant(value));
-        for (QDeadlineTimer deadline(5000); !serverSide && !deadline.hasExpired();)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return serverSide.has_value(); }));
         client.send(call);
-        for (QDeadlineTimer deadline(5000); !receiver.decoded && !deadline.hasExpired();)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return receiver.decoded.has_value(); }));
         return receiver.decoded;
     };
 

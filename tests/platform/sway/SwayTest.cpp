@@ -3,12 +3,12 @@
 #include "platform/sway/SwayIpc.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <tuple>
 
@@ -80,10 +80,9 @@ TEST(SwayIpc, TheFocusedWindowComesFromRecordedTrees)
             continue;
         EXPECT_EQ(focused->pid, 30995);
         EXPECT_EQ(focused->appId, QStringLiteral("firefox-esr"));
-        EXPECT_EQ(focused->content.x, row.content->x);
-        EXPECT_EQ(focused->content.y, row.content->y);
-        EXPECT_EQ(focused->content.width, row.content->width);
-        EXPECT_EQ(focused->content.height, row.content->height);
+        const swayipc::Extents& content = focused->content;
+        EXPECT_EQ(std::tuple(content.x, content.y, content.width, content.height),
+                  std::tuple(row.content->x, row.content->y, row.content->width, row.content->height));
     }
 }
 
@@ -153,13 +152,6 @@ struct FakeSway {
     }
 };
 
-template <typename Condition>
-void runUntil(Condition done)
-{
-    for (QDeadlineTimer deadline(5000); !done() && !deadline.hasExpired();)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 TEST(SwayFrontmost, TheTickReadsTheTreeSwaySentLastAndSwayIsAskedAgainAfterAnEvent)
 {
     FakeSway sway;
@@ -167,7 +159,7 @@ TEST(SwayFrontmost, TheTickReadsTheTreeSwaySentLastAndSwayIsAskedAgainAfterAnEve
     SwayFrontmost frontmost(SwayIpc(sway.server.fullServerName()));
     EXPECT_FALSE(frontmost.known()) << "nothing is read before sway answers";
     EXPECT_EQ(frontmost.pid(), 0);
-    runUntil([&] { return frontmost.known() && sway.subscriber; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frontmost.known() && sway.subscriber; }));
     EXPECT_EQ(frontmost.pid(), 30995);
 
     sway.tree = QJsonDocument(recordedTree("empty")).toJson(QJsonDocument::Compact);
@@ -177,8 +169,8 @@ TEST(SwayFrontmost, TheTickReadsTheTreeSwaySentLastAndSwayIsAskedAgainAfterAnEve
     EXPECT_EQ(sway.treesAsked, asked);
 
     sway.subscriber->write(swayipc::frame(SwayEvents::eventBit | 3, R"({"change":"focus"})"));
-    runUntil([&] { return frontmost.pid() == 0; });
-    EXPECT_EQ(frontmost.pid(), 0) << "the focus moved to an empty workspace";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frontmost.pid() == 0; }))
+        << "the focus moved to an empty workspace";
     EXPECT_EQ(sway.treesAsked, asked + 1);
 }
 

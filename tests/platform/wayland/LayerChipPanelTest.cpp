@@ -36,10 +36,7 @@ void settle()
 
 ChipModel::Found found()
 {
-    FoundCode code;
-    code.code = QStringLiteral("482913");
-    code.senderDomain = QStringLiteral("example.com");
-    return {code};
+    return {FoundCode{"482913", "", "example.com", distantPast, 0, {}}};
 }
 
 TEST(LayerChipPanel, DrawsEveryStateAsTheViewPaintsItAndFadesIn)
