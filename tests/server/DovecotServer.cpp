@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,10 +57,7 @@ DovecotServer::DovecotServer(QString introspectionUrl, int users)
     : m_introspectionUrl(std::move(introspectionUrl))
     , m_users(users)
 {
-    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                            QFileDevice::ExeOther | QFileDevice::ReadGroup |
-                                            QFileDevice::ExeGroup);
+    chmod(QFile::encodeName(m_dir.path()).constData(), 0755); // dovecot's own users read their mail
     QDir(m_dir.path()).mkpath(QStringLiteral("mail"));
     if (getuid() == 0)
         chown(QFile::encodeName(m_dir.filePath(QStringLiteral("mail"))).constData(), mailUid(), mailUid());
