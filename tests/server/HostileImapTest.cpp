@@ -159,15 +159,10 @@ TEST(HostileImapServer, AWatcherStopsWithoutWaitingForASilentServer)
         });
         ASSERT_TRUE(server.isReady());
         ImapSettings settings = settingsFor(server, 60000);
-        settings.oauth.insert(
-            "gmail",
-            OAuthProvider{"client",
-                          {},
-                          {},
-                          QStringLiteral("http://127.0.0.1:%1/token").arg(silentTokenService.serverPort()),
-                          {},
-                          FakeImapServer::hostName,
-                          {}});
+        OAuthProvider& gmail = settings.oauth["gmail"];
+        gmail.clientId = "client";
+        gmail.tokenUrl = QStringLiteral("http://127.0.0.1:%1/token").arg(silentTokenService.serverPort());
+        gmail.imapHost = FakeImapServer::hostName;
         MessageCache cache;
         WatcherLoops loops(1);
         auto watcher = std::make_unique<InboxWatcher>(
