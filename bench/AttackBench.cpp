@@ -13,7 +13,6 @@
 #include "server/FakeImapServer.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -261,30 +260,6 @@ QJsonObject runRequestAttack(const RequestAttack& attack)
 
 // ---- A hostile mail server ----
 
-QByteArray arrivedNow()
-{
-    return "INTERNALDATE \"" + QDateTime::currentDateTimeUtc().toString("dd-MMM-yyyy HH:mm:ss").toLatin1() +
-           " +0000\"";
-}
-
-// An honest server with an empty inbox.
-QByteArray honest(const QByteArray& tag, const QByteArray& command)
-{
-    const QByteArray verb = command.toUpper();
-    const QByteArray ok = tag + " OK done\r\n";
-    if (tag.isEmpty())
-        return "* OK fake ready\r\n";
-    if (verb.startsWith("CAPABILITY"))
-        return "* CAPABILITY IMAP4rev1 IDLE\r\n" + ok;
-    if (verb.startsWith("SELECT"))
-        return "* 0 EXISTS\r\n* OK [UIDVALIDITY 7] v\r\n* OK [UIDNEXT 1] n\r\n" + ok;
-    if (verb.startsWith("UID SEARCH"))
-        return "* SEARCH\r\n" + ok;
-    if (verb == "IDLE")
-        return "+ idling\r\n";
-    return ok; // LOGIN, DONE, LOGOUT
-}
-
 // Three messages of 50 MB each, newly arrived; each fetch sends all of one however little was asked.
 QByteArray threeHugeMessages(const QByteArray& tag, const QByteArray& command)
 {
@@ -297,16 +272,17 @@ QByteArray threeHugeMessages(const QByteArray& tag, const QByteArray& command)
         return "* SEARCH 1 2 3\r\n" + ok;
     if (verb.startsWith("UID FETCH") && verb.contains("BODY")) {
         const QByteArray uid = verb.mid(10, 1);
-        return "* " + uid + " FETCH (UID " + uid + ' ' + arrivedNow() + " BODY[]<0> {" +
+        return "* " + uid + " FETCH (UID " + uid + ' ' + FakeImapServer::arrivedNow() + " BODY[]<0> {" +
                QByteArray::number(body.size()) + "}\r\n" + body + ")\r\n" + ok;
     }
     if (verb.startsWith("UID FETCH")) {
         QByteArray arrivals;
         for (const char* uid : {"1", "2", "3"})
-            arrivals += QByteArray("* ") + uid + " FETCH (UID " + uid + ' ' + arrivedNow() + ")\r\n";
+            arrivals +=
+                QByteArray("* ") + uid + " FETCH (UID " + uid + ' ' + FakeImapServer::arrivedNow() + ")\r\n";
         return arrivals + ok;
     }
-    return honest(tag, command);
+    return FakeImapServer::honestEmptyInbox(tag, command);
 }
 
 struct MailAttack {
@@ -321,13 +297,13 @@ std::vector<MailAttack> mailAttacks()
          [](const QByteArray& tag, const QByteArray& command) {
              return command.toUpper().startsWith("SELECT")
                         ? "* OK " + FakeImapServer::endless(QByteArray(64 * 1024, 'x'))
-                        : honest(tag, command);
+                        : FakeImapServer::honestEmptyInbox(tag, command);
          }},
         {"oneMBPerSecondInIdle",
          [](const QByteArray& tag, const QByteArray& command) {
              return command.toUpper() == "IDLE"
                         ? "+ idling\r\n* OK " + FakeImapServer::endless(QByteArray(1024, 'x'), 1024 * 1024)
-                        : honest(tag, command);
+                        : FakeImapServer::honestEmptyInbox(tag, command);
          }},
         {"threeMessagesOf50MB", threeHugeMessages},
     };
@@ -341,7 +317,7 @@ QJsonObject runMailAttack(const MailAttack& attack)
         [connections, hostile = attack.hostile](const QByteArray& tag, const QByteArray& command) {
             if (tag.isEmpty())
                 ++*connections;
-            return *connections > 1 ? hostile(tag, command) : honest(tag, command);
+            return *connections > 1 ? hostile(tag, command) : FakeImapServer::honestEmptyInbox(tag, command);
         });
     if (!server.isReady())
         return {{"error", "the scripted IMAP server did not start"}};

@@ -25,7 +25,7 @@ QFileDevice::Permissions permissionBits(const QString& path)
 
 } // namespace
 
-TEST(TokenFile, IsCreatedOwnerOnlyInAnOwnerOnlyFolder)
+TEST(TokenFile, IsKeptOwnerOnlyInAnOwnerOnlyFolderAndNotTrustedOnceOthersCanReadIt)
 {
     QTemporaryDir home;
     const QString folder = home.filePath("share/tessary");
@@ -43,23 +43,16 @@ TEST(TokenFile, IsCreatedOwnerOnlyInAnOwnerOnlyFolder)
     EXPECT_EQ(permissionBits(file), ownerReadWrite);
     EXPECT_FALSE(QFile::exists(file + ".new"));
 
-    runTask(store.keychainDelete("installToken"));
-    EXPECT_FALSE(QFile::exists(file));
-    EXPECT_EQ(runTask(store.keychainGet("installToken")), std::nullopt);
-}
-
-TEST(TokenFile, AFileOthersCanReadIsNotTrustedAndIsReplacedOwnerOnly)
-{
-    QTemporaryDir home;
-    FileSecretStore store(home.path(), "app");
-    ASSERT_TRUE(runTask(store.keychainSet("installToken", "exposed")));
-    const QString file = store.filePath("installToken");
+    // A file others can read is not trusted, and the next value replaces it owner-only.
     QFile::setPermissions(file, ownerReadWrite | QFileDevice::ReadOther);
     EXPECT_EQ(runTask(store.keychainGet("installToken")), std::nullopt);
-
     ASSERT_TRUE(runTask(store.keychainSet("installToken", "fresh")));
     EXPECT_EQ(permissionBits(file), ownerReadWrite);
     EXPECT_EQ(runTask(store.keychainGet("installToken")), "fresh");
+
+    runTask(store.keychainDelete("installToken"));
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(runTask(store.keychainGet("installToken")), std::nullopt);
 }
 
 TEST(TokenFile, AnUnwritableFolderReportsTheValueAsNotKept)

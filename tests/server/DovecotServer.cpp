@@ -14,25 +14,13 @@
 #include <csignal>
 #include <cstdio>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace tessary::test {
 
 namespace {
-
-bool runQuietly(const QString& program, const QStringList& arguments, const QString& folder,
-                const QByteArray& input = {})
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(program, arguments);
-    if (!input.isEmpty())
-        process.write(input);
-    process.closeWriteChannel();
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
 
 bool writeFile(const QString& path, const QByteArray& content,
                QIODevice::OpenMode mode = QIODevice::WriteOnly)
@@ -56,10 +44,7 @@ DovecotServer::DovecotServer(QString introspectionUrl, int users)
     : m_introspectionUrl(std::move(introspectionUrl))
     , m_users(users)
 {
-    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                            QFileDevice::ExeOther | QFileDevice::ReadGroup |
-                                            QFileDevice::ExeGroup);
+    chmod(QFile::encodeName(m_dir.path()).constData(), 0755); // dovecot's own users read their mail
     QDir(m_dir.path()).mkpath(QStringLiteral("mail"));
     if (getuid() == 0)
         chown(QFile::encodeName(m_dir.filePath(QStringLiteral("mail"))).constData(), mailUid(), mailUid());
@@ -254,9 +239,13 @@ bool DovecotServer::dropMail(const QString& user, const QByteArray& message)
 
 bool DovecotServer::deliver(const QString& user, const QByteArray& message)
 {
-    return runQuietly(QStringLiteral("/usr/lib/dovecot/dovecot-lda"),
-                      {"-c", m_dir.filePath(QStringLiteral("dovecot.conf")), "-d", user}, m_dir.path(),
-                      message);
+    QProcess lda;
+    lda.setWorkingDirectory(m_dir.path());
+    lda.start(QStringLiteral("/usr/lib/dovecot/dovecot-lda"),
+              {"-c", m_dir.filePath(QStringLiteral("dovecot.conf")), "-d", user});
+    lda.write(message);
+    lda.closeWriteChannel();
+    return lda.waitForFinished(30000) && lda.exitStatus() == QProcess::NormalExit && lda.exitCode() == 0;
 }
 
 QStringList DovecotServer::mailFiles(const QString& user, const QString& folder) const

@@ -1,6 +1,7 @@
 #include "FakeImapServer.h"
 #include "support/TestCertificates.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QSslSocket>
 #include <QTcpServer>
@@ -108,6 +109,29 @@ FakeImapServer::~FakeImapServer()
         m_thread->quit();
         m_thread->wait();
     }
+}
+
+QByteArray FakeImapServer::arrivedNow()
+{
+    return "INTERNALDATE \"" + QDateTime::currentDateTimeUtc().toString("dd-MMM-yyyy HH:mm:ss").toLatin1() +
+           " +0000\"";
+}
+
+QByteArray FakeImapServer::honestEmptyInbox(const QByteArray& tag, const QByteArray& command)
+{
+    const QByteArray verb = command.toUpper();
+    const QByteArray ok = tag + " OK done\r\n";
+    if (tag.isEmpty())
+        return "* OK fake ready\r\n";
+    if (verb.startsWith("CAPABILITY"))
+        return "* CAPABILITY IMAP4rev1 IDLE\r\n" + ok;
+    if (verb.startsWith("SELECT"))
+        return "* 0 EXISTS\r\n* OK [UIDVALIDITY 7] v\r\n* OK [UIDNEXT 1] n\r\n" + ok;
+    if (verb.startsWith("UID SEARCH"))
+        return "* SEARCH\r\n" + ok;
+    if (verb == "IDLE")
+        return "+ idling\r\n";
+    return ok; // LOGIN, DONE, LOGOUT
 }
 
 } // namespace tessary::test

@@ -25,6 +25,10 @@ public:
     // Ends an answer that then goes on with `piece` again and again until the client hangs up: as
     // fast as the client reads, or at `bytesPerSecond`.
     static QByteArray endless(const QByteArray& piece, int bytesPerSecond = 0);
+    // A FETCH's INTERNALDATE for a message that arrives now.
+    static QByteArray arrivedNow();
+    // An honest server with an empty inbox: what scripts answer for every command they leave alone.
+    static QByteArray honestEmptyInbox(const QByteArray& tag, const QByteArray& command);
 
     explicit FakeImapServer(Script script);
     ~FakeImapServer();

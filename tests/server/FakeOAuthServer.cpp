@@ -93,6 +93,14 @@ QString FakeOAuthServer::url() const
     return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
 }
 
+QJsonObject FakeOAuthServer::backendConfig(const QString& imapHost) const
+{
+    return {{"oauth", QJsonObject{{"gmail", QJsonObject{{"clientId", clientId},
+                                                        {"authorizeUrl", url() + "/authorize"},
+                                                        {"tokenUrl", url() + "/token"},
+                                                        {"imapHost", imapHost}}}}}};
+}
+
 void FakeOAuthServer::revokeAll()
 {
     std::lock_guard lock(m_mutex);

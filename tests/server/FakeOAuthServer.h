@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QJsonObject>
 #include <QSet>
 #include <QString>
 
@@ -25,6 +26,8 @@ public:
     ~FakeOAuthServer();
 
     QString url() const; // "http://127.0.0.1:PORT"
+    // The backend.json entries that make this service Gmail's sign-in, for mail on `imapHost`.
+    QJsonObject backendConfig(const QString& imapHost) const;
     // The user withdraws the app's access: refresh tokens and access tokens stop working.
     void revokeAll();
     // Only the refresh token handed out last still works, as after a provider's rotation.

@@ -4,7 +4,6 @@
 #include "server/MessageCache.h"
 #include "server/SqliteStorage.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -26,33 +25,17 @@ namespace {
 
 const QByteArray mail = "From: Shop <no-reply@shop.example>\r\nSubject: Code\r\n\r\nYour code is 4242.\r\n";
 
-QByteArray arrivedNow()
-{
-    return "INTERNALDATE \"" + QDateTime::currentDateTimeUtc().toString("dd-MMM-yyyy HH:mm:ss").toLatin1() +
-           " +0000\"";
-}
-
 // An honest server whose inbox is empty until mail 1 arrives during IDLE.
 QByteArray honest(const QByteArray& tag, const QByteArray& command)
 {
     const QByteArray verb = command.toUpper();
     const QByteArray ok = tag + " OK done\r\n";
-    if (tag.isEmpty())
-        return "* OK fake ready\r\n";
-    if (verb.startsWith("CAPABILITY"))
-        return "* CAPABILITY IMAP4rev1 IDLE\r\n" + ok;
-    if (verb.startsWith("SELECT"))
-        return "* 0 EXISTS\r\n* OK [UIDVALIDITY 7] v\r\n* OK [UIDNEXT 1] n\r\n" + ok;
-    if (verb.startsWith("UID SEARCH"))
-        return "* SEARCH\r\n" + ok;
     if (verb.startsWith("UID FETCH") && verb.contains("BODY"))
-        return "* 1 FETCH (UID 1 " + arrivedNow() + " BODY[]<0> {" + QByteArray::number(mail.size()) +
-               "}\r\n" + mail + ")\r\n" + ok;
+        return "* 1 FETCH (UID 1 " + FakeImapServer::arrivedNow() + " BODY[]<0> {" +
+               QByteArray::number(mail.size()) + "}\r\n" + mail + ")\r\n" + ok;
     if (verb.startsWith("UID FETCH"))
-        return "* 1 FETCH (UID 1 " + arrivedNow() + ")\r\n" + ok;
-    if (verb == "IDLE")
-        return "+ idling\r\n";
-    return ok; // LOGIN, DONE, LOGOUT
+        return "* 1 FETCH (UID 1 " + FakeImapServer::arrivedNow() + ")\r\n" + ok;
+    return FakeImapServer::honestEmptyInbox(tag, command);
 }
 
 // The same server, except for the commands starting with `verb`.
@@ -176,15 +159,10 @@ TEST(HostileImapServer, AWatcherStopsWithoutWaitingForASilentServer)
         });
         ASSERT_TRUE(server.isReady());
         ImapSettings settings = settingsFor(server, 60000);
-        settings.oauth.insert(
-            "gmail",
-            OAuthProvider{"client",
-                          {},
-                          {},
-                          QStringLiteral("http://127.0.0.1:%1/token").arg(silentTokenService.serverPort()),
-                          {},
-                          FakeImapServer::hostName,
-                          {}});
+        OAuthProvider& gmail = settings.oauth["gmail"];
+        gmail.clientId = "client";
+        gmail.tokenUrl = QStringLiteral("http://127.0.0.1:%1/token").arg(silentTokenService.serverPort());
+        gmail.imapHost = FakeImapServer::hostName;
         MessageCache cache;
         WatcherLoops loops(1);
         auto watcher = std::make_unique<InboxWatcher>(

@@ -24,7 +24,6 @@
 #include <gtest/gtest.h>
 
 #include <httplib.h>
-#include <libpq-fe.h>
 
 #include <future>
 
@@ -267,12 +266,10 @@ TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
 
     // Moved to the Trash through an instance that does not watch the inbox, it leaves every
     // instance's list, the watching one's included.
-    PGconn* connection = PQconnectdb(database.toUtf8().constData());
-    PGresult* holder = PQexec(connection, "SELECT address FROM instances JOIN leases ON holder = id");
-    const QString holderUrl = QString::fromUtf8(PQgetvalue(holder, 0, 0));
-    PQclear(holder);
-    PQfinish(connection);
-    const int trashing = instances[0]->url() == holderUrl ? 1 : 0;
+    const auto holder =
+        PostgresServer::query(database, "SELECT address FROM instances JOIN leases ON holder = id");
+    ASSERT_TRUE(holder && !holder->isEmpty());
+    const int trashing = instances[0]->url().toUtf8() == *holder ? 1 : 0;
     useInstance(trashing);
     ASSERT_TRUE(runTask(client.trash(trashed)));
     for (const int index : {0, 1, 2, 3}) {
@@ -303,12 +300,8 @@ TEST(Instances, ASignInBegunOnOneInstanceFinishesOnAnother)
     QTemporaryDir dataDirs[3];
     std::unique_ptr<BackendServer> instances[3];
     const auto startInstance = [&](int index, const QString& publicUrl) {
-        ASSERT_TRUE(dovecot.configureBackend(
-            dataDirs[index].path(),
-            {{"oauth", QJsonObject{{"gmail", QJsonObject{{"clientId", FakeOAuthServer::clientId},
-                                                         {"authorizeUrl", oauth.url() + "/authorize"},
-                                                         {"tokenUrl", oauth.url() + "/token"},
-                                                         {"imapHost", DovecotServer::hostName}}}}}}));
+        ASSERT_TRUE(
+            dovecot.configureBackend(dataDirs[index].path(), oauth.backendConfig(DovecotServer::hostName)));
         ServerConfig config;
         config.dataDir = dataDirs[index].path();
         config.databaseUrl = database;

@@ -20,8 +20,6 @@ using namespace tessary::test;
 
 namespace {
 
-DovecotServer* dovecot = nullptr;
-
 QByteArray codeMail(const QByteArray& subject, const QByteArray& code)
 {
     return "From: Shop <no-reply@shop.example>\r\nTo: you@test.example\r\nSubject: " + subject +
@@ -31,12 +29,8 @@ QByteArray codeMail(const QByteArray& subject, const QByteArray& code)
 // The embedded backend pointed at the test's dovecot, and the app's own client pointed at it.
 class MailBackend : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { dovecot = new DovecotServer; }
-    static void TearDownTestSuite()
-    {
-        delete dovecot;
-        dovecot = nullptr;
-    }
+    static void SetUpTestSuite() { dovecot = std::make_unique<DovecotServer>(); }
+    static void TearDownTestSuite() { dovecot.reset(); }
 
     void SetUp() override
     {
@@ -78,6 +72,7 @@ protected:
         return ids;
     }
 
+    static inline std::unique_ptr<DovecotServer> dovecot;
     QTemporaryDir data;
     std::unique_ptr<server::BackendServer> backend;
     FakeSettingsStore settings;

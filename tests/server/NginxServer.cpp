@@ -18,50 +18,40 @@ namespace {
 // next one, as a load balancer in front of the backends is set up.
 QByteArray config(const QString& dir, quint16 port, const QList<QString>& backends)
 {
-    QByteArray servers;
+    QString servers;
     for (const QString& backend : backends)
-        servers += "    server " + backend.toUtf8() + " max_fails=1 fail_timeout=5s;\n";
-    const QByteArray folder = dir.toUtf8();
-    return "daemon off;\nmaster_process off;\nworker_processes 1;\npid " + folder +
-           "/nginx.pid;\n"
-           "error_log " +
-           folder +
-           "/error.log warn;\n"
-           "events { worker_connections 4096; }\n"
-           "http {\n"
-           "  access_log off;\n"
-           "  client_body_temp_path " +
-           folder +
-           "/body;\n"
-           "  proxy_temp_path " +
-           folder +
-           "/proxy;\n"
-           "  fastcgi_temp_path " +
-           folder +
-           "/fastcgi;\n"
-           "  uwsgi_temp_path " +
-           folder +
-           "/uwsgi;\n"
-           "  scgi_temp_path " +
-           folder +
-           "/scgi;\n"
-           "  upstream backends {\n" +
-           servers +
-           "    keepalive 32;\n  }\n"
-           "  server {\n"
-           "    listen 127.0.0.1:" +
-           QByteArray::number(port) +
-           ";\n"
-           "    location / {\n"
-           "      proxy_pass http://backends;\n"
-           "      proxy_http_version 1.1;\n"
-           "      proxy_set_header Connection \"\";\n"
-           "      proxy_set_header Host $host;\n"
-           "      proxy_read_timeout 30s;\n"
-           "      proxy_next_upstream error timeout http_502 http_503 non_idempotent;\n"
-           "    }\n"
-           "  }\n"
-           "}\n";
+        servers += "    server " + backend + " max_fails=1 fail_timeout=5s;\n";
+    return QStringLiteral(R"(daemon off;
+master_process off;
+worker_processes 1;
+pid %1/nginx.pid;
+error_log %1/error.log warn;
+events { worker_connections 4096; }
+http {
+  access_log off;
+  client_body_temp_path %1/body;
+  proxy_temp_path %1/proxy;
+  fastcgi_temp_path %1/fastcgi;
+  uwsgi_temp_path %1/uwsgi;
+  scgi_temp_path %1/scgi;
+  upstream backends {
+%2    keepalive 32;
+  }
+  server {
+    listen 127.0.0.1:%3;
+    location / {
+      proxy_pass http://backends;
+      proxy_http_version 1.1;
+      proxy_set_header Connection "";
+      proxy_set_header Host $host;
+      proxy_read_timeout 30s;
+      proxy_next_upstream error timeout http_502 http_503 non_idempotent;
+    }
+  }
+}
+)")
+        .arg(dir, servers, QString::number(port))
+        .toUtf8();
 }
 
 } // namespace

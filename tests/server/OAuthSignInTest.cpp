@@ -9,7 +9,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QJsonObject>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -45,12 +44,7 @@ TEST(OAuthSignIn, GmailSignInWithPkceThenXOAuth2PushAndARevokedGrantUntilSignedI
     DovecotServer dovecot(oauth.url());
     ASSERT_TRUE(dovecot.isReady()) << dovecot.error().toStdString();
     QTemporaryDir data;
-    ASSERT_TRUE(dovecot.configureBackend(
-        data.path(),
-        {{"oauth", QJsonObject{{"gmail", QJsonObject{{"clientId", FakeOAuthServer::clientId},
-                                                     {"authorizeUrl", oauth.url() + "/authorize"},
-                                                     {"tokenUrl", oauth.url() + "/token"},
-                                                     {"imapHost", DovecotServer::hostName}}}}}}));
+    ASSERT_TRUE(dovecot.configureBackend(data.path(), oauth.backendConfig(DovecotServer::hostName)));
     auto backend = server::startEmbeddedBackend(data.path());
     ASSERT_TRUE(backend) << backend.error().toStdString();
     FakeSettingsStore settings;

@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,9 +33,7 @@ QStringList asServerUser()
 
 PostgresServer::PostgresServer()
 {
-    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ExeOwner | QFileDevice::ExeOther |
-                                            QFileDevice::ExeGroup);
+    chmod(QFile::encodeName(m_dir.path()).constData(), 0711); // the server's user reaches its data
     const QString data = m_dir.filePath(QStringLiteral("data"));
     QDir(m_dir.path()).mkpath(QStringLiteral("data"));
     if (getuid() == 0) {
@@ -125,14 +124,22 @@ void PostgresServer::stop()
 QString PostgresServer::newDatabase()
 {
     const QString name = QStringLiteral("backend%1").arg(++m_databases);
-    PGconn* connection = PQconnectdb(url(QStringLiteral("postgres")).toUtf8().constData());
-    PGresult* created = PQexec(connection, ("CREATE DATABASE " + name).toUtf8().constData());
-    const bool ok = PQresultStatus(created) == PGRES_COMMAND_OK;
-    if (!ok)
-        m_error = QString::fromUtf8(PQerrorMessage(connection));
-    PQclear(created);
+    if (query(url(QStringLiteral("postgres")), ("CREATE DATABASE " + name).toUtf8().constData()))
+        return url(name);
+    m_error = QStringLiteral("can't create the database ") + name;
+    return {};
+}
+
+std::optional<QByteArray> PostgresServer::query(const QString& url, const char* sql)
+{
+    PGconn* connection = PQconnectdb(url.toUtf8().constData());
+    PGresult* result = PQexec(connection, sql);
+    std::optional<QByteArray> value;
+    if (PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK)
+        value = PQntuples(result) > 0 ? QByteArray(PQgetvalue(result, 0, 0)) : QByteArray();
+    PQclear(result);
     PQfinish(connection);
-    return ok ? url(name) : QString();
+    return value;
 }
 
 } // namespace tessary::test

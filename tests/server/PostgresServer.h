@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <optional>
 
 #include <sys/types.h>
 
@@ -23,6 +26,9 @@ public:
     QString error() const { return m_error; }
     // A new, empty database and the URL the backend takes for it.
     QString newDatabase();
+    // The first value `sql` gives in the database at `url` ("" when it gives no rows), or nothing
+    // when it fails.
+    static std::optional<QByteArray> query(const QString& url, const char* sql);
 
     bool start(); // again after stop(): the same data and socket
     void stop();

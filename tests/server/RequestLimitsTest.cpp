@@ -136,15 +136,10 @@ TEST_F(RequestLimits, ASecondBackendOnTheSamePortDoesNotStart)
 // answered the check of the inbox but owes the watcher its SEARCH for 30 s).
 TEST(HeldPolls, RequestsWaitingForMailHoldNoThread)
 {
-    test::FakeImapServer mailServer([](const QByteArray& tag, const QByteArray& command) -> QByteArray {
-        const QByteArray verb = command.toUpper();
-        if (tag.isEmpty())
-            return "* OK fake ready\r\n";
-        if (verb.startsWith("CAPABILITY"))
-            return "* CAPABILITY IMAP4rev1 IDLE\r\n" + tag + " OK done\r\n";
-        if (verb.startsWith("SELECT"))
-            return "* 0 EXISTS\r\n* OK [UIDVALIDITY 7] v\r\n" + tag + " OK done\r\n";
-        return verb.startsWith("UID SEARCH") ? QByteArray() : tag + " OK done\r\n";
+    test::FakeImapServer mailServer([](const QByteArray& tag, const QByteArray& command) {
+        return command.toUpper().startsWith("UID SEARCH")
+                   ? QByteArray()
+                   : test::FakeImapServer::honestEmptyInbox(tag, command);
     });
     ASSERT_TRUE(mailServer.isReady());
     struct Row {

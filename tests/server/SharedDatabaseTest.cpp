@@ -11,8 +11,6 @@
 
 #include <QTemporaryDir>
 
-#include <libpq-fe.h>
-
 #include <future>
 
 #include <gtest/gtest.h>
@@ -28,16 +26,6 @@ PostgresServer& postgres()
     return PostgresServer::shared();
 }
 
-bool execute(const QString& url, const char* sql)
-{
-    PGconn* connection = PQconnectdb(url.toUtf8().constData());
-    PGresult* result = PQexec(connection, sql);
-    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
-    PQclear(result);
-    PQfinish(connection);
-    return ok;
-}
-
 const QByteArray sharedKey(CredentialCipher::keySize, 'k');
 
 } // namespace
@@ -48,29 +36,15 @@ TEST(SharedDatabase, BothStoragesKeepInstallsInboxesAndCredentialsAlike)
 {
     ASSERT_TRUE(postgres().isReady()) << postgres().error().toStdString();
     QTemporaryDir dir;
-    struct Kind {
-        const char* name;
-        std::function<Expected<std::unique_ptr<Storage>, QString>()> open;
-    };
-    const Kind kinds[] = {
-        {"SQLite",
-         [&] {
-             return Expected<std::unique_ptr<Storage>, QString>(
-                 SqliteStorage::open(dir.filePath("backend.sqlite")).value());
-         }},
-        {"PostgreSQL",
-         [] {
-             auto opened = PostgresStorage::open(postgres().newDatabase());
-             if (!opened)
-                 return Expected<std::unique_ptr<Storage>, QString>(Unexpected{opened.error()});
-             return Expected<std::unique_ptr<Storage>, QString>(std::move(*opened));
-         }},
-    };
-    for (const Kind& kind : kinds) {
-        SCOPED_TRACE(kind.name);
-        auto opened = kind.open();
-        ASSERT_TRUE(opened) << opened.error().toStdString();
-        Storage& storage = **opened;
+    auto sqlite = SqliteStorage::open(dir.filePath("backend.sqlite"));
+    auto shared = PostgresStorage::open(postgres().newDatabase());
+    ASSERT_TRUE(sqlite);
+    ASSERT_TRUE(shared) << shared.error().toStdString();
+    const std::pair<const char*, Storage*> kinds[] = {{"SQLite", sqlite->get()},
+                                                      {"PostgreSQL", shared->get()}};
+    for (const auto& [name, kind] : kinds) {
+        SCOPED_TRACE(name);
+        Storage& storage = *kind;
         const auto mine = storage.createInstall("hash-1");
         const auto theirs = storage.createInstall("hash-2");
         ASSERT_TRUE(mine && theirs);
@@ -151,7 +125,7 @@ TEST(SharedDatabase, TablesAreMadeOnceANewerVersionIsRefusedAndARestartIsSurvive
     ASSERT_TRUE(postgres().start()) << postgres().error().toStdString();
     EXPECT_EQ(instances[1]->installForToken("hash").value(), *install);
 
-    ASSERT_TRUE(execute(url, "UPDATE schema_version SET version = 99"));
+    ASSERT_TRUE(PostgresServer::query(url, "UPDATE schema_version SET version = 99"));
     const auto newer = PostgresStorage::open(url);
     ASSERT_FALSE(newer);
     EXPECT_TRUE(newer.error().contains("newer tessary-backend")) << newer.error().toStdString();
