@@ -43,8 +43,7 @@ protected:
     static bool shows(TessaryApp& app, const QString& text,
                       std::chrono::milliseconds timeout = std::chrono::seconds(15));
     static bool clickButton(TessaryApp& app, const QString& title);
-    // Clicks the middle of the tray, which holds only Tessary's icon.
-    static bool clickTray();
+    static bool clickTray(TessaryApp& app);
 
     static inline DovecotServer* dovecot = nullptr;
 };
