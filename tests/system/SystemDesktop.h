@@ -43,7 +43,8 @@ protected:
     static bool shows(TessaryApp& app, const QString& text,
                       std::chrono::milliseconds timeout = std::chrono::seconds(15));
     static bool clickButton(TessaryApp& app, const QString& title);
-    static bool clickTray(TessaryApp& app);
+    // Clicks the middle of the tray, which holds only Tessary's icon.
+    static bool clickTray();
 
     static inline DovecotServer* dovecot = nullptr;
 };

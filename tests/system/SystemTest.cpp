@@ -43,7 +43,7 @@ TEST_F(EndToEnd, CodeFromTheSiteIsTypedWithoutAClickAndListedInThePopover)
     EXPECT_TRUE(app->waitForLine("found 551902", 15s)) << app->log();
     EXPECT_TRUE(holds(*field, "551902")) << valueOf(*field).toStdString();
 
-    ASSERT_TRUE(clickTray(*app));
+    ASSERT_TRUE(clickTray());
     EXPECT_TRUE(shows(*app, "551 902")) << seen(*app);
     xdotool({"key", "Escape"});
 }

@@ -75,15 +75,20 @@ auto titled(const QString& title)
 void openAndCloseThePopover(AppProcess& app, const QRect& bar, const QImage& barBefore)
 {
     const auto popover = [](const ShownWindow& window) { return window.rect.width() == 300; };
-    std::optional<Rect> icon = onGnome() ? std::nullopt : trayIcon(app.pid());
+    std::optional<QRect> icon;
     if (onGnome()) {
-        std::optional<QRect> changed;
         ASSERT_TRUE(
-            waitUntil([&] { return (changed = changedArea(barBefore, screenShot(bar))).has_value(); }, 10s));
-        icon = Rect{bar.x() + changed->x(), bar.y() + changed->y(), changed->width(), changed->height()};
+            waitUntil([&] { return (icon = changedArea(barBefore, screenShot(bar))).has_value(); }, 10s));
+        icon->translate(bar.topLeft());
+    } else {
+        const QList<ShownWindow> windows = shownWindows(app.pid());
+        const auto tray = std::ranges::find_if(windows, [](const ShownWindow& window) {
+            return window.rect.width() <= 32 && window.rect.height() <= 32 && window.rect.top() < 40;
+        });
+        ASSERT_NE(tray, windows.end());
+        icon = tray->rect;
     }
-    ASSERT_TRUE(icon);
-    ASSERT_TRUE(clickAt(*icon));
+    ASSERT_TRUE(clickAt(Rect{icon->x(), icon->y(), icon->width(), icon->height()}));
     ASSERT_TRUE(app.shows(popover));
     ASSERT_TRUE(onGnome() ? pressKeys(QStringLiteral("escape"))
                           : xdotool({"mousemove", "200", "900", "click", "1"}));

@@ -85,14 +85,6 @@ QList<ShownWindow> shownWindows(qint64 pid)
     return desktopRig().shownWindows(pid);
 }
 
-std::optional<Rect> trayIcon(qint64 pid)
-{
-    for (const ShownWindow& window : shownWindows(pid))
-        if (window.rect.width() <= 32 && window.rect.height() <= 32 && window.rect.top() < 40)
-            return Rect{window.rect.x(), window.rect.y(), window.rect.width(), window.rect.height()};
-    return std::nullopt;
-}
-
 QImage screenShot(const QRect& rect)
 {
     return desktopRig().screenShot(rect);

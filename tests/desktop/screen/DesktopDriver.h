@@ -53,9 +53,6 @@ struct ShownWindow {
 // sway's tree.
 QList<ShownWindow> shownWindows(qint64 pid);
 
-// On X11, the tray icon the process `pid` shows: a small window of its own at the top of the screen.
-std::optional<Rect> trayIcon(qint64 pid);
-
 // On a Wayland rig, where the chip is in no window list, what shows on screen: the screen, or a
 // top-left rectangle of it, as grim, KWin or GNOME Shell takes it; a null image when that fails.
 QImage screenShot(const QRect& rect = QRect());
