@@ -13,6 +13,7 @@
 #include "platform/wayland/WaylandLayerSurface.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QImage>
 #include <QTextStream>
 #include <QVariantAnimation>
@@ -27,25 +28,21 @@ namespace {
 
 void showFound(ChipModel& model, const QString& state = QStringLiteral("found"))
 {
+    const QString site = QStringLiteral("example.com");
     FoundCode found;
     found.code = QStringLiteral("482913");
-    found.senderDomain = QStringLiteral("example.com");
+    found.senderDomain = site;
     FoundLink link;
     link.url = QUrl(QStringLiteral("https://example.com/login?token=1"));
     link.kind = FoundLink::Kind::signIn;
-    link.senderDomain = QStringLiteral("example.com");
-    if (state == QLatin1String("searching"))
-        model.setState(ChipModel::Searching{QStringLiteral("example.com")});
-    else if (state == QLatin1String("filled"))
-        model.setState(ChipModel::Filled{found});
-    else if (state == QLatin1String("failed"))
-        model.setState(ChipModel::Failed{QStringLiteral("No code arrived")});
-    else if (state == QLatin1String("waitingForLink"))
-        model.setState(ChipModel::WaitingForLink{QStringLiteral("example.com"), FoundLink::Kind::signIn});
-    else if (state == QLatin1String("link"))
-        model.setState(ChipModel::Link{link});
-    else
-        model.setState(ChipModel::Found{found});
+    link.senderDomain = site;
+    const QHash<QString, ChipModel::State> states{
+        {QStringLiteral("searching"), ChipModel::Searching{site}},
+        {QStringLiteral("filled"), ChipModel::Filled{found}},
+        {QStringLiteral("failed"), ChipModel::Failed{QStringLiteral("No code arrived")}},
+        {QStringLiteral("waitingForLink"), ChipModel::WaitingForLink{site, FoundLink::Kind::signIn}},
+        {QStringLiteral("link"), ChipModel::Link{link}}};
+    model.setState(states.value(state, ChipModel::Found{found}));
 }
 
 int show(const QStringList& args)
