@@ -119,7 +119,7 @@ QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keybo
         co_return std::nullopt;
     keyboard.releaseHeldKeys();
 
-    const std::optional<Element> field = accessibility.focusedElement();
+    std::optional<Element> field = accessibility.focusedElement();
     const bool wide = isWide(accessibility, field);
     FieldMode mode = wide ? FieldMode::singleField : FieldMode::undetermined;
     // A box of a row the page shows waits longer for the page to move the focus on: a second
@@ -129,7 +129,7 @@ QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keybo
     const bool anyOffLayout =
         std::any_of(keys.cbegin(), keys.cend(),
                     [&keyboard](const QStringList& character) { return !layoutHolds(keyboard, character); });
-    const std::optional<QString> before = anyOffLayout && field ? accessibility.text(*field) : std::nullopt;
+    std::optional<QString> before = anyOffLayout && field ? accessibility.text(*field) : std::nullopt;
     QString typed;
     bool offLayoutTyped = false;
     for (qsizetype i = 0; i < keys.size(); ++i) {
@@ -167,9 +167,15 @@ QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keybo
                 now = accessibility.focusedElement();
                 moved = focusMoved(focused, now);
             }
-            if (moved && !isNextBox(accessibility, row, *focused, *now))
-                break;
-            if (moved) {
+            if (moved && !isNextBox(accessibility, row, *focused, *now)) {
+                // From an element that takes no text to a field: the focus event came late (a hot
+                // key pressed right after a click), and the keys went to that field all along.
+                if (isTextField(accessibility.role(*focused)) || !isTextField(accessibility.role(*now)))
+                    break;
+                field = now;
+                before.reset();
+                mode = FieldMode::singleField;
+            } else if (moved) {
                 co_await clock.sleep(timings.boxSettle);
                 mode = FieldMode::boxes;
             } else if (mode == FieldMode::undetermined) {

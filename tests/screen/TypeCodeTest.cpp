@@ -18,8 +18,8 @@ Sleeps repeated(std::chrono::nanoseconds duration, int times)
     return Sleeps(times, duration);
 }
 
-// A page (trees/typing.json) with a wide and a narrow field, and a row of six boxes ("box0"..
-// "box5"), the first one focused.
+// A page (trees/typing.json, "page") with a wide and a narrow field, and a row of six boxes
+// ("box0".."box5"), the first one focused.
 struct Typing : ::testing::Test {
     test::FakeClock clock;
     test::FakeKeyboard keyboard{clock};
@@ -85,20 +85,27 @@ TEST_F(Typing, HeldKeysAreWaitedForThenLetGo)
     }
 }
 
+// A wide field is paced at once, a narrow one after a probe for a row of boxes. The focus known
+// at the start may be the page, with the field's own focus event still on its way: the field it
+// then names takes the rest of the code.
 TEST_F(Typing, AWideFieldGetsAPaceAtOnceANarrowOneAProbeFirst)
 {
     struct Case {
         const char* field;
         Sleeps sleeps;
         QList<std::chrono::nanoseconds> keyDowns;
+        const char* learntAt5ms = nullptr;
     };
     for (const Case& c :
          {Case{"single", repeated(4ms, 5), {0ms, 4ms, 8ms, 12ms, 16ms, 20ms}},
-          Case{"narrow", repeated(10ms, 30) + repeated(4ms, 4), {0ms, 300ms, 304ms, 308ms, 312ms, 316ms}}}) {
+          Case{"narrow", repeated(10ms, 30) + repeated(4ms, 4), {0ms, 300ms, 304ms, 308ms, 312ms, 316ms}},
+          Case{"page", Sleeps{10ms} + repeated(4ms, 4), {0ms, 10ms, 14ms, 18ms, 22ms, 26ms}, "single"}}) {
         SCOPED_TRACE(c.field);
         test::FakeClock caseClock;
         test::FakeKeyboard caseKeyboard{caseClock};
         screen->setFocus(screen->element(c.field));
+        if (c.learntAt5ms)
+            caseClock.schedule(5ms, [this, &c] { screen->setFocus(screen->element(c.learntAt5ms)); });
         test::runTask(typeCode(*screen, caseKeyboard, caseClock, "482913"));
         EXPECT_EQ(caseKeyboard.typed(), "482913");
         EXPECT_EQ(caseClock.sleeps, c.sleeps);
