@@ -43,7 +43,7 @@ void InboxAssignment::stop()
     if (m_rounds.joinable())
         m_rounds.join();
     std::lock_guard lock(m_mutex);
-    unwatchAllLocked();
+    releaseAllLocked();
     if (m_board)
         m_board->leave(m_instance);
 }
@@ -67,12 +67,12 @@ void InboxAssignment::holdShare()
     if (!held) {
         // The leases run out in the database by now, and another instance may hold them.
         if (asked >= m_heldUntil)
-            unwatchAllLocked();
+            releaseAllLocked();
         return;
     }
     m_heldUntil = asked + m_timings.lifetime;
     for (const QString& lost : m_watched - *held)
-        m_watching.unwatch(lost);
+        m_watching.release(lost);
     m_watched.intersect(*held);
     const QSet<QString> gained = *held - m_watched;
     if (gained.isEmpty())
@@ -85,10 +85,10 @@ void InboxAssignment::holdShare()
     }
 }
 
-void InboxAssignment::unwatchAllLocked()
+void InboxAssignment::releaseAllLocked()
 {
     for (const QString& watched : std::as_const(m_watched))
-        m_watching.unwatch(watched);
+        m_watching.release(watched);
     m_watched.clear();
 }
 

@@ -19,7 +19,12 @@ public:
     // Watches an inbox with its stored credential.
     virtual void watchStored(const StoredAccount& account) = 0;
     virtual void watch(const StoredAccount& account, const QString& secret) = 0;
+    // An inbox removed: its watch ends and what this instance knew of its mail goes.
     virtual void unwatch(const QString& accountId) = 0;
+    // An inbox another instance takes over: its watch here ends, but the mail this instance took
+    // or heard of stays listed and served to the others until it ages out, since their lists
+    // may still name this instance as its holder.
+    virtual void release(const QString& accountId) = 0;
 };
 
 // Decides which inboxes this instance watches. Alone on its storage (no lease board) it watches
@@ -50,7 +55,7 @@ public:
 private:
     void rounds();
     void holdShare();
-    void unwatchAllLocked();
+    void releaseAllLocked();
 
     Storage& m_storage;
     InboxWatching& m_watching;

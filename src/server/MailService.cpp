@@ -100,13 +100,18 @@ void MailService::watch(const StoredAccount& account, const QString& secret)
 
 void MailService::unwatch(const QString& accountId)
 {
+    release(accountId);
+    m_cache.dropAccount(accountId); // its messages and state, problems included
+}
+
+void MailService::release(const QString& accountId)
+{
     std::shared_ptr<InboxWatcher> watcher;
     {
         std::lock_guard lock(m_mutex);
         watcher = m_watchers.take(accountId);
     }
-    watcher.reset();                // stops it outside the lock: its loop must get round to it
-    m_cache.dropAccount(accountId); // its messages and state, problems included
+    watcher.reset(); // stops it outside the lock: its loop must get round to it
 }
 
 ImapResult<Done> MailService::verify(const QString& host, const QString& email, const QString& password) const

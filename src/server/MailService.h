@@ -28,6 +28,7 @@ public:
     void watchStored(const StoredAccount& account) override;
     void watch(const StoredAccount& account, const QString& secret) override; // app password or refresh token
     void unwatch(const QString& accountId) override;
+    void release(const QString& accountId) override;
     // Why the inbox cannot be read, in the user's words; nothing while it works.
     std::optional<QString> problem(const QString& accountId) const;
     // Ends every wait on a mail server now: the backend is stopping.
