@@ -175,7 +175,13 @@ struct Cluster {
             const Polled polled = polls[poll].get();
             EXPECT_TRUE(polled.answered);
             ASSERT_EQ(polled.ids.size(), 1);
-            const auto listed = runTask(client.messages(since));
+            // The instances hear of each other's mail through notices: the one a list lands on may
+            // hear of it a moment after another answered the poll.
+            auto listed = runTask(client.messages(since));
+            for (int retry = 0; retry < 20 && !(listed && listed->size() == 1); ++retry) {
+                QThread::msleep(100);
+                listed = runTask(client.messages(since));
+            }
             ASSERT_TRUE(listed && listed->size() == 1) << (listed ? int(listed->size()) : -1);
             EXPECT_EQ(listed->first().id, polled.ids.first());
             EXPECT_TRUE(listed->first().text.contains(QString::fromUtf8(code)));
