@@ -16,6 +16,7 @@
 #include "platform/freedesktop/SecretServiceStore.h"
 #include "platform/freedesktop/SingleInstance.h"
 #include "platform/session/Platform.h"
+#include "platform/session/QtEnvironment.h"
 #include "platform/session/SecretsLocation.h"
 #include "state/AppState.h"
 #include "state/InboxConnection.h"
@@ -145,6 +146,7 @@ int main(int argc, char** argv)
     }
 
     using namespace tessary;
+    setQtEnvironment(DesktopSession::current());
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tessary"));
     QApplication::setApplicationVersion(QStringLiteral(TESSARY_VERSION));

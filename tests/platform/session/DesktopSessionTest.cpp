@@ -1,4 +1,5 @@
 #include "platform/session/DesktopSession.h"
+#include "platform/session/QtEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,23 @@ TEST(DesktopSession, TheSessionIsReadFromTheEnvironmentTheLoginSet)
     }
     // Another Wayland compositor is told what it lacks and which session works.
     EXPECT_TRUE(DesktopSession::problem(Kind::otherWayland).contains(QStringLiteral("X11 (Xorg)")));
+}
+
+// GNOME and Plasma show Qt's own window frames; only sway draws them itself, and a frame the user
+// asked Qt for stays.
+TEST(DesktopSession, OnlySwaySparesQtItsWindowFrames)
+{
+    const char* const noFrames = "QT_WAYLAND_DISABLE_WINDOWDECORATION";
+    for (const Kind kind : {Kind::x11, Kind::sway, Kind::kwin, Kind::gnome, Kind::otherWayland}) {
+        SCOPED_TRACE(DesktopSession::name(kind).toStdString());
+        qunsetenv(noFrames);
+        setQtEnvironment(kind);
+        EXPECT_EQ(qEnvironmentVariable(noFrames), kind == Kind::sway ? QStringLiteral("1") : QString());
+    }
+    qputenv(noFrames, "0");
+    setQtEnvironment(Kind::sway);
+    EXPECT_EQ(qEnvironmentVariable(noFrames), QStringLiteral("0"));
+    qunsetenv(noFrames);
 }
 
 } // namespace
