@@ -110,7 +110,7 @@ TEST_F(StatusRules, OnlyTwoHundredIsSuccessAndTheErrorMemberIsTheMessageWhatever
          "That inbox is already connected"},
         {ScriptedReply::json(422, R"({"error": {"code": 7}})"), "Server error 422"},
         {ScriptedReply::json(422, R"(["error"])"), "Server error 422"},
-        {{.status = 422, .contentType = "text/html", .body = "<h1>error</h1>"}, "Server error 422"},
+        {ScriptedReply::typed(422, "text/html", "<h1>error</h1>"), "Server error 422"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.message.toStdString());
@@ -144,7 +144,7 @@ TEST_F(StatusRules, ATwoHundredIsReadByItsContentWhateverItsContentType)
 {
     for (const QByteArray type : {"text/html", "", "text/plain; charset=utf-8", "application/json"}) {
         SCOPED_TRACE(type.toStdString());
-        server.script("v1/accounts", {.contentType = type, .body = accountsReply.toUtf8()});
+        server.script("v1/accounts", ScriptedReply::typed(200, type, accountsReply.toUtf8()));
         const auto accounts = runTask(backend.accounts());
         ASSERT_TRUE(accounts) << accounts.error().message;
         EXPECT_EQ(accounts->size(), 1);
