@@ -45,6 +45,12 @@ struct ScriptedReply {
         reply.body = std::move(body);
         return reply;
     }
+    static ScriptedReply typed(int status, QByteArray contentType, QByteArray body)
+    {
+        ScriptedReply reply = json(status, std::move(body));
+        reply.contentType = std::move(contentType);
+        return reply;
+    }
 };
 
 // An HTTP/1.1 backend in the test process, on 127.0.0.1 and a port the system picks. Answers
