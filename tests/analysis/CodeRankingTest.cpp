@@ -2,7 +2,7 @@
 #include "analysis/InternetDateTime.h"
 #include "analysis/SiteDomain.h"
 
-#include "fakes/FakeMessageSource.h"
+#include "fakes/FakeBackendApi.h"
 #include "support/RunTask.h"
 
 #include <gtest/gtest.h>
@@ -93,9 +93,10 @@ TEST(RankingTies, EqualScoresAndTimesKeepTheMessagesOrder)
 
 TEST(BestCode, AsksForTheMailSinceTheGivenTimeAndReturnsTheBestOrTheFailureUnchanged)
 {
-    test::FakeMessageSource source;
-    source.reply = {mail("m1", "a@other.example", "Your code", "111111", at11),
-                    mail("m2", "no-reply@mail.zoom.com", "Your code", "4821", at10)};
+    test::FakeBackendApi source;
+    source.messagesScript.replies = {
+        QList<Message>{mail("m1", "a@other.example", "Your code", "111111", at11),
+                       mail("m2", "no-reply@mail.zoom.com", "Your code", "4821", at10)}};
     CodeFinder finder(source);
     const BackendResult<std::optional<FoundCode>> best =
         test::runTask(finder.bestCode(1765000000.5, {"https://us02web.zoom.us/signin"}));
@@ -103,9 +104,9 @@ TEST(BestCode, AsksForTheMailSinceTheGivenTimeAndReturnsTheBestOrTheFailureUncha
     ASSERT_TRUE(best->has_value());
     EXPECT_EQ((*best)->code, "4821");
     EXPECT_EQ((*best)->messageId, "m2");
-    EXPECT_EQ(source.askedSince, QList<TimePoint>{1765000000.5});
+    EXPECT_EQ(source.messagesSince, QList<TimePoint>{1765000000.5});
 
-    source.failure = BackendError{503, QStringLiteral("Server error 503")};
+    source.messagesScript.replies = {Unexpected{BackendError{503, QStringLiteral("Server error 503")}}};
     const auto failed = test::runTask(finder.bestCode(0, {"x.example"}));
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error(), (BackendError{503, QStringLiteral("Server error 503")}));

@@ -51,7 +51,7 @@ TEST_F(AccountsTest, SheetValidatesAndTrimsOnlyTheAddress)
     ASSERT_TRUE(sheet->addButton().isEnabled());
     sheet->addButton().click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !backend.addedIMAP.isEmpty(); }));
-    EXPECT_EQ(backend.addedIMAP.value(0), (AddIMAPCall{"me@host.org", "secret ", "imap.host.org"}));
+    EXPECT_EQ(backend.addedIMAP.value(0), (QStringList{"me@host.org", "secret ", "imap.host.org"}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return view.sheet() == nullptr; }));
 }
 

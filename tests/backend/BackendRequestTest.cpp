@@ -14,7 +14,11 @@ const QString accountsReply =
 
 class TokenRegistration : public BackendTest {
 protected:
-    TokenRegistration() { server.fallbackReply = ScriptedReply::json(200, accountsReply.toUtf8()); }
+    TokenRegistration()
+    {
+        secrets.values.clear();
+        server.fallbackReply = ScriptedReply::json(200, accountsReply.toUtf8());
+    }
 };
 
 TEST_F(TokenRegistration, ACleanStoreRegistersFirstThenSendsTheBearerToken)
@@ -36,10 +40,6 @@ TEST_F(TokenRegistration, ACleanStoreRegistersFirstThenSendsTheBearerToken)
     EXPECT_EQ(list.header("Authorization"), "Bearer token-1");
     EXPECT_EQ(list.header("Content-Type"), "application/json");
     EXPECT_EQ(secrets.values.value("installToken"), "token-1");
-
-    ASSERT_TRUE(runTask(backend.accounts())); // the stored token, without registering again
-    ASSERT_EQ(server.requests.size(), 3);
-    EXPECT_EQ(server.requests.at(2).header("Authorization"), "Bearer token-1");
 }
 
 TEST_F(TokenRegistration, TheRegistrationItselfNeverReadsTheStore)
@@ -47,7 +47,7 @@ TEST_F(TokenRegistration, TheRegistrationItselfNeverReadsTheStore)
     auto reply = runTask(backend.request("POST", "v1/installs"));
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->toObject().value("token").toString(), "token-1");
-    EXPECT_EQ(secrets.reads, 0);
+    EXPECT_EQ(secrets.calls, 0);
     EXPECT_FALSE(server.requests.at(0).hasHeader("Authorization"));
 }
 
@@ -94,10 +94,7 @@ TEST_F(TokenRegistration, AnUnstorableTokenIsSimplyRequestedAgain)
     EXPECT_EQ(server.requests.at(3).header("Authorization"), "Bearer token-2");
 }
 
-class StatusRules : public BackendTest {
-protected:
-    StatusRules() { secrets.values.insert("installToken", "t"); }
-};
+using StatusRules = BackendTest;
 
 TEST_F(StatusRules, OnlyTwoHundredIsSuccessAndTheErrorMemberIsTheMessageWhateverTheStatusWhenItIsAString)
 {
@@ -155,8 +152,8 @@ TEST_F(StatusRules, ATwoHundredIsReadByItsContentWhateverItsContentType)
 }
 
 // Each endpoint sends its body compact (an IMAP inbox always on port 993, as an integer; `since`
-// to the sub-second) and hands back what the backend said, in its order. Remove and trash take
-// any JSON for an answer, but not other text.
+// to the sub-second) and hands back what the backend said, in its order. Trash (and remove, which
+// tessary-inspect's tests send) takes any JSON for an answer, but not other text.
 TEST_F(StatusRules, EachEndpointSendsItsBodyAndReadsItsReply)
 {
     const struct {
@@ -171,8 +168,6 @@ TEST_F(StatusRules, EachEndpointSendsItsBodyAndReadsItsReply)
              return link && link->url == QUrl("https://accounts.example/auth?x=1") && link->accountId == "a9";
          },
          R"({"provider":"gmail"})"},
-        {"v1/accounts/remove", R"({"ok": true})", [&] { return bool(runTask(backend.removeAccount("a9"))); },
-         R"({"accountId":"a9"})"},
         {"v1/messages/trash", "true", [&] { return bool(runTask(backend.trash("m7"))); }, R"({"id":"m7"})"},
         {"v1/accounts/imap",
          R"({"account": {"id": "a3", "provider": "imap", "email": "me@fastmail.com", "status": "active"}})",

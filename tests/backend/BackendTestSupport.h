@@ -19,19 +19,20 @@ inline void PrintTo(const BackendError& error, std::ostream* out)
 
 namespace tessary::test {
 
-// A backend client pointed at an in-process server, with in-memory settings and secrets.
+// A backend client pointed at an in-process server, with in-memory settings and secrets that
+// hold an install token already.
 class BackendTest : public ::testing::Test {
 protected:
-    explicit BackendTest(BackendOptions options = {})
-        : backend(settings, secrets, std::move(options))
+    BackendTest()
     {
         settings.values.insert(QStringLiteral("backendURL"), server.url().toString());
+        secrets.values.insert(QStringLiteral("installToken"), QStringLiteral("t"));
     }
 
     FakeBackendServer server;
     FakeSettingsStore settings;
     FakeSecretStore secrets;
-    Backend backend;
+    Backend backend{settings, secrets, {}};
 };
 
 } // namespace tessary::test

@@ -44,18 +44,17 @@ TEST(BaseURL, ThePathIsAppendedSegmentBySegment)
 
 // Every other test's requests, the registration first, reach the server the setting names; a
 // setting changed after the client was made is read for the next request.
-class BackendURLOverride : public BackendTest {};
+using BackendURLOverride = BackendTest;
 
 // A refused URL sends nothing and never reads the token, so it could not have been sent anywhere;
 // an unreachable one is a transport error.
 TEST_F(BackendURLOverride, ARefusedOrUnreachableURLFailsTheRequest)
 {
-    secrets.values.insert("installToken", "t");
     settings.values.insert("backendURL", "http://backend.example.com");
     const auto refused = runTask(backend.accounts());
     ASSERT_FALSE(refused);
     EXPECT_TRUE(refused.error().message.contains("\"backendURL\"")) << refused.error().message;
-    EXPECT_EQ(secrets.reads, 0);
+    EXPECT_EQ(secrets.calls, 0);
     settings.values.insert("backendURL", "http://127.0.0.1:1");
     const auto unreachable = runTask(backend.accounts());
     ASSERT_FALSE(unreachable);

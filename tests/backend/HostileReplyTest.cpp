@@ -9,8 +9,6 @@ using namespace std::chrono_literals;
 
 class HostileReplies : public BackendTest {
 protected:
-    HostileReplies() { secrets.values.insert("installToken", "t"); }
-
     // A cancel handle that fires once the server holds the request, so the cancel meets a
     // reply in flight however slowly the test runs.
     CancelToken cancelOnArrival(const QString& path)

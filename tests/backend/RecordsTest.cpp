@@ -96,18 +96,4 @@ TEST(ReplyDecoding, OptionalFieldsMayBeMissingOrNullAndUnknownOnesAreIgnored)
     EXPECT_FALSE(accounts->at(0).isActive());
     EXPECT_EQ(accounts->at(1).email, "x@gmail.com");
     EXPECT_TRUE(accounts->at(1).isActive());
-
-    const auto link = decodeLink(parse(R"({"url": "https://login.example.com/o?c=1", "accountId": "a1"})"));
-    ASSERT_TRUE(link);
-    EXPECT_EQ(link->url.host(), "login.example.com");
-    EXPECT_TRUE(decodeAdded(parse(R"({"account": {"id": "a", "provider": "imap", "status": "active"}})")));
-    EXPECT_EQ(*decodeInstall(parse(R"({"token": "abc"})")), "abc");
-    EXPECT_EQ(*decodeIds(parse(R"({"ids": ["a", "b", "a"]})")), (QSet<QString>{"a", "b"}));
-}
-
-TEST(AccountDecoding, ProviderNamesForTheKnownProvidersOnly)
-{
-    for (const auto& [provider, name] : QList<std::pair<const char*, const char*>>{
-             {"gmail", "Gmail"}, {"outlook", "Outlook"}, {"imap", "IMAP"}, {"fastmail", "fastmail"}})
-        EXPECT_EQ((Account{"a", provider, {}, "active"}.providerName()), name);
 }

@@ -9,8 +9,9 @@
 using namespace tessary;
 using namespace tessary::test;
 
-// A server with a certificate for localhost from a certificate authority made for this run only.
-class TlsVerification : public ::testing::Test {
+// A server with a certificate for localhost from a certificate authority made for this run only,
+// in place of the fixture's plain one.
+class TlsVerification : public BackendTest {
 protected:
     void SetUp() override
     {
@@ -22,16 +23,13 @@ protected:
         ASSERT_TRUE(key.open(QIODevice::ReadOnly));
         served.setPrivateKey(QSslKey(key.readAll(), QSsl::Ec));
         served.setPeerVerifyMode(QSslSocket::VerifyNone); // the server asks no client certificate
-        server = std::make_unique<FakeBackendServer>(served);
-        settings.values.insert("backendURL", server->url().toString());
-        secrets.values.insert("installToken", "t");
-        server->script("v1/messages/ids", ScriptedReply::json(200, R"({"ids": ["m1"]})"));
+        tlsServer = std::make_unique<FakeBackendServer>(served);
+        settings.values.insert("backendURL", tlsServer->url().toString());
+        tlsServer->script("v1/messages/ids", ScriptedReply::json(200, R"({"ids": ["m1"]})"));
     }
 
     QTemporaryDir dir;
-    std::unique_ptr<FakeBackendServer> server;
-    FakeSettingsStore settings;
-    FakeSecretStore secrets;
+    std::unique_ptr<FakeBackendServer> tlsServer;
 };
 
 // Only a server signed by a CA the client trusts gets a request, and the token goes nowhere else:
@@ -53,17 +51,17 @@ TEST_F(TlsVerification, OnlyATrustedServerIsSentTheToken)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        server->requests.clear();
-        Backend backend(settings, secrets, {{}, row.tls});
-        auto ids = runTask(backend.messageIds(0));
+        tlsServer->requests.clear();
+        Backend client(settings, secrets, {{}, row.tls});
+        auto ids = runTask(client.messageIds(0));
         ASSERT_EQ(bool(ids), row.accepted);
         if (row.accepted) {
             EXPECT_EQ(*ids, QSet<QString>{"m1"});
-            EXPECT_EQ(server->requests.at(0).header("Authorization"), "Bearer t");
+            EXPECT_EQ(tlsServer->requests.at(0).header("Authorization"), "Bearer t");
         } else {
             EXPECT_EQ(ids.error().status, 0);
             EXPECT_TRUE(ids.error().message.contains("SSL", Qt::CaseInsensitive)) << ids.error().message;
-            EXPECT_TRUE(server->requests.isEmpty());
+            EXPECT_TRUE(tlsServer->requests.isEmpty());
         }
     }
 }

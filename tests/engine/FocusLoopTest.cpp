@@ -70,7 +70,6 @@ TEST(FocusLoopGate, WorksOnlyWithAnInboxAndAccessOrInDemoModeAndNotWhilePaused)
     const auto nothing = [](EngineHarness&) {};
     const Case cases[] = {
         {"inbox and access", nothing, nothing, true},
-        {"no inbox", [](EngineHarness& h) { h.settings.values.remove("email"); }, nothing, false},
         {"no access", [](EngineHarness& h) { h.accessibility->trusted = false; }, nothing, false},
         {"demo mode alone",
          [](EngineHarness& h) {

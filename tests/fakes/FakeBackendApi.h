@@ -29,13 +29,6 @@ struct EndpointScript {
     }
 };
 
-struct AddIMAPCall {
-    QString email;
-    QString password;
-    QString host;
-    friend bool operator==(const AddIMAPCall&, const AddIMAPCall&) = default;
-};
-
 // The backend's endpoints with scripted answers; every argument is recorded.
 class FakeBackendApi : public BackendApi {
 public:
@@ -48,7 +41,7 @@ public:
     EndpointScript<Done> trashScript;
 
     QStringList connectedProviders;
-    QList<AddIMAPCall> addedIMAP;
+    QList<QStringList> addedIMAP; // email, password, host
     QStringList removedAccounts;
     QList<TimePoint> messagesSince;
     QStringList trashed;
@@ -65,7 +58,7 @@ public:
     QCoro::Task<BackendResult<Account>> addIMAP(QString email, QString password, QString host,
                                                 CancelToken = {}) override
     {
-        addedIMAP.append({email, password, host});
+        addedIMAP.append(QStringList{email, password, host});
         co_return addIMAPScript.next("addIMAP");
     }
     QCoro::Task<BackendResult<Done>> removeAccount(QString accountId, CancelToken = {}) override

@@ -8,21 +8,19 @@
 
 namespace tessary::test {
 
-// Secrets kept in memory. `values` is open so tests can seed and inspect it; the counters show
+// Secrets kept in memory. `values` is open so tests can seed and inspect it; `calls` shows
 // whether the store was consulted at all; `refuseWrites` and `available` act out a locked or
 // missing keyring. Every call suspends once, as the real keyring's D-Bus round trip does.
 class FakeSecretStore : public SecretStore {
 public:
     QHash<QString, QString> values;
-    int reads = 0;
-    int writes = 0;
-    int deletes = 0;
+    int calls = 0;
     bool refuseWrites = false;
     bool available = true;
 
     QCoro::Task<std::optional<QString>> keychainGet(QString key) override
     {
-        ++reads;
+        ++calls;
         co_await QCoro::sleepFor(std::chrono::milliseconds(0));
         if (!values.contains(key))
             co_return std::nullopt;
@@ -30,7 +28,7 @@ public:
     }
     QCoro::Task<bool> keychainSet(QString key, QString value) override
     {
-        ++writes;
+        ++calls;
         co_await QCoro::sleepFor(std::chrono::milliseconds(0));
         if (refuseWrites)
             co_return false;
@@ -39,7 +37,7 @@ public:
     }
     QCoro::Task<> keychainDelete(QString key) override
     {
-        ++deletes;
+        ++calls;
         co_await QCoro::sleepFor(std::chrono::milliseconds(0));
         values.remove(key);
     }

@@ -152,41 +152,36 @@ TEST_F(InboxPresence, ARememberedAddressOrAnActiveAccountCountsAndTheSummaryName
 
     // The summary names the one active inbox and counts several.
     AppState& s = make();
-    EXPECT_EQ(s.inboxSummary(), QStringLiteral("0 inboxes"));
     s.setAccounts({account("a1", "active", "a@example.com"), account("a2", "active", "b@example.com")});
     EXPECT_EQ(s.inboxSummary(), QStringLiteral("2 inboxes"));
     s.setAccounts({account("a1", "error", "a@example.com"), account("a2", "active", std::nullopt, "imap")});
     EXPECT_EQ(s.inboxSummary(), QStringLiteral("IMAP"));
-    s.setAccounts({account("a1", "pending", "a@example.com"), account("a2", "active", "b@example.com")});
-    EXPECT_EQ(s.inboxSummary(), QStringLiteral("b@example.com"));
     s.setAccounts({account("a1", "pending", "a@example.com")});
     EXPECT_EQ(s.inboxSummary(), QStringLiteral("0 inboxes"));
-    s.setAccounts({account("a1", "active", QString(), "outlook")});
-    EXPECT_EQ(s.inboxSummary(), QStringLiteral("Outlook"));
+    s.setAccounts({account("a1", "active", QString(), "fastmail")}); // a provider without a display name
+    EXPECT_EQ(s.inboxSummary(), QStringLiteral("fastmail"));
 }
 
 using LaunchAtLogin = AppStateTest;
 
+// The first start turns opening at login on, once: never again after the user turned it off, and
+// not at all when it is on already (noted as done all the same) or in a developer build.
 TEST_F(LaunchAtLogin, DefaultTurnsItOnOnceAndNeverAgain)
 {
     make().applyLaunchAtLoginDefault();
     EXPECT_TRUE(loginItem.enabled);
     EXPECT_TRUE(state->launchAtLogin());
     EXPECT_EQ(settings.values.value("launchAtLoginDefaultApplied"), QVariant(true));
-
     state->setLaunchAtLogin(false);
-    // The next start of the app.
-    make().applyLaunchAtLoginDefault();
+    make().applyLaunchAtLoginDefault(); // the next start of the app
     EXPECT_FALSE(loginItem.enabled);
     EXPECT_FALSE(state->launchAtLogin());
     EXPECT_EQ(loginItem.changes, 2);
-}
 
-TEST_F(LaunchAtLogin, AnEntryAlreadyOnIsLeftAloneAndADeveloperBuildHasNoDefault)
-{
     loginItem.enabled = true;
+    settings.values.clear();
     make().applyLaunchAtLoginDefault();
-    EXPECT_EQ(loginItem.changes, 0);
+    EXPECT_EQ(loginItem.changes, 2);
     EXPECT_EQ(settings.values.value("launchAtLoginDefaultApplied"), QVariant(true));
 
     loginItem.enabled = false;
@@ -194,17 +189,6 @@ TEST_F(LaunchAtLogin, AnEntryAlreadyOnIsLeftAloneAndADeveloperBuildHasNoDefault)
     make(/*developerBuild=*/true).applyLaunchAtLoginDefault();
     EXPECT_FALSE(loginItem.enabled);
     EXPECT_FALSE(settings.values.contains("launchAtLoginDefaultApplied"));
-}
-
-TEST_F(LaunchAtLogin, FailureIsShownAndTheToggleShowsTheRealState)
-{
-    loginItem.failure = QStringLiteral("Couldn't write the autostart entry: Permission denied");
-    AppState& s = make();
-    QSignalSpy toggled(&s, &AppState::launchAtLoginChanged);
-    s.setLaunchAtLogin(true);
-    EXPECT_EQ(s.error(), loginItem.failure);
-    EXPECT_FALSE(s.launchAtLogin());
-    EXPECT_EQ(toggled.count(), 1); // the toggle snaps back
 }
 
 using DeleteAfterUse = AppStateTest;

@@ -140,50 +140,37 @@ TEST_F(BrowserSignIn, EndsWithoutAnInboxOnTheLastCheckAFailureOrACancel)
 
 using IMAPInbox = AppStateTest;
 
-// An added inbox (its address passed on exactly as typed) shows up after the refresh that
-// follows; a removed one is gone after it.
-TEST_F(IMAPInbox, AddingOrRemovingRefreshesTheList)
+// An added inbox (its address passed on exactly as typed) shows up after the refresh that follows
+// and a removed one is gone after it. A refusal is shown and nothing refreshed; a failing refresh
+// after a change is shown too.
+TEST_F(IMAPInbox, AddingOrRemovingRefreshesTheListAndShowsEachFailure)
 {
     AppState& s = make();
     const Account added = account("imap-1", "active", "me@fastmail.com", "imap");
-    backend.addIMAPScript.replies = {added};
-    backend.removeScript.replies = {Done{}};
-    backend.accountsScript.replies = {QList<Account>{added}, QList<Account>{}};
-
-    EXPECT_TRUE(runTask(inbox->addIMAP(" me@fastmail.com", "app pass", "imap.fastmail.com")));
-    EXPECT_EQ(backend.addedIMAP,
-              (QList<test::AddIMAPCall>{{" me@fastmail.com", "app pass", "imap.fastmail.com"}}));
-    EXPECT_EQ(s.accounts(), QList<Account>{added});
-    EXPECT_TRUE(s.hasInbox());
-
-    runTask(inbox->removeAccount("imap-1"));
-    EXPECT_EQ(backend.removedAccounts, QStringList{"imap-1"});
-    EXPECT_TRUE(s.accounts().isEmpty());
-    EXPECT_FALSE(s.hasInbox());
-    EXPECT_EQ(s.error(), std::nullopt);
-}
-
-using InboxRemoval = AppStateTest;
-
-// Adding or removing an inbox: a refusal is shown and nothing refreshed; a failing refresh after
-// it is shown too.
-TEST_F(InboxRemoval, RefusalsAndFailingRefreshesAreShown)
-{
-    AppState& s = make();
-    backend.addIMAPScript.replies = {Unexpected{BackendError{400, "Invalid credentials"}},
-                                     account("imap-1", "active", "me@fastmail.com", "imap")};
+    backend.addIMAPScript.replies = {Unexpected{BackendError{400, "Invalid credentials"}}, added};
     backend.removeScript.replies = {Unexpected{BackendError{404, "No such inbox"}}, Done{}};
-    backend.accountsScript.replies = {Unexpected{serverError}};
+    backend.accountsScript.replies = {QList<Account>{added}, QList<Account>{}, Unexpected{serverError}};
 
     EXPECT_FALSE(runTask(inbox->addIMAP("me@yahoo.com", "wrong", "imap.mail.yahoo.com")));
     EXPECT_EQ(s.error(), QStringLiteral("Invalid credentials"));
     runTask(inbox->removeAccount("a1"));
     EXPECT_EQ(s.error(), QStringLiteral("No such inbox"));
     EXPECT_EQ(backend.accountsScript.calls, 0);
+    s.setError(std::nullopt);
+
+    EXPECT_TRUE(runTask(inbox->addIMAP(" me@fastmail.com", "app pass", "imap.fastmail.com")));
+    EXPECT_EQ(backend.addedIMAP.last(), (QStringList{" me@fastmail.com", "app pass", "imap.fastmail.com"}));
+    EXPECT_EQ(s.accounts(), QList<Account>{added});
+    EXPECT_TRUE(s.hasInbox());
+    runTask(inbox->removeAccount("imap-1"));
+    EXPECT_EQ(backend.removedAccounts.last(), "imap-1");
+    EXPECT_TRUE(s.accounts().isEmpty());
+    EXPECT_FALSE(s.hasInbox());
+    EXPECT_EQ(s.error(), std::nullopt);
 
     EXPECT_FALSE(runTask(inbox->addIMAP("me@fastmail.com", "pass", "imap.fastmail.com")));
     EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
     s.setError(std::nullopt);
-    runTask(inbox->removeAccount("a1"));
+    runTask(inbox->removeAccount("imap-1"));
     EXPECT_EQ(s.error(), QStringLiteral("Server error 500"));
 }
