@@ -1,12 +1,6 @@
-#include "backend/Backend.h"
-#include "fakes/FakeSecretStore.h"
-#include "fakes/FakeSettingsStore.h"
-#include "server/BackendServer.h"
 #include "server/MessageCache.h"
 #include "server/SqliteStorage.h"
-#include "support/RunTask.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -16,7 +10,6 @@
 
 using namespace tessary;
 using namespace tessary::server;
-using namespace tessary::test;
 
 namespace {
 
@@ -67,33 +60,6 @@ TEST(BackendStorage, ARemovedOrReplacedCredentialLeavesNoTraceInTheFiles)
         ASSERT_TRUE(row.forget(**storage, account));
         EXPECT_FALSE(filesOf(path).contains(sealed));
     }
-}
-
-// The browser sign-in's secret half lives in memory only: an inbox still waiting for it when the
-// backend stops can never be finished, so it does not outlive the restart.
-TEST(BackendStorage, ASignInLeftPendingDoesNotOutliveARestart)
-{
-    QTemporaryDir data;
-    QFile config(QDir(data.path()).filePath("backend.json"));
-    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-    config.write(R"({"oauth": {"gmail": {"clientId": "c", "authorizeUrl": "http://127.0.0.1:9/a",
-                  "tokenUrl": "http://127.0.0.1:9/t", "imapHost": "imap.example.com"}}})");
-    config.close();
-    FakeSettingsStore settings;
-    FakeSecretStore secrets;
-    Backend client{settings, secrets};
-    auto backend = startEmbeddedBackend(data.path());
-    ASSERT_TRUE(backend) << backend.error().toStdString();
-    settings.values.insert(QStringLiteral("backendURL"), (*backend)->url());
-    const auto link = runTask(client.connect(QStringLiteral("gmail")));
-    ASSERT_TRUE(link) << link.error().message.toStdString();
-    ASSERT_EQ(runTask(client.accounts()).value().size(), 1);
-
-    backend->reset();
-    backend = startEmbeddedBackend(data.path());
-    ASSERT_TRUE(backend) << backend.error().toStdString();
-    settings.values.insert(QStringLiteral("backendURL"), (*backend)->url());
-    EXPECT_TRUE(runTask(client.accounts()).value().isEmpty());
 }
 
 // A poll held until its deadline answers with the mail it has, each id once.

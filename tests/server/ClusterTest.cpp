@@ -30,17 +30,22 @@ namespace {
 
 constexpr int inboxCount = 6;
 
-// Three tessary-backend processes on one PostgreSQL with one key file, nginx in front, and
-// inboxCount dovecot inboxes added through nginx by one install.
+// tessary-backend processes on one PostgreSQL with one key file, three of them behind nginx, and
+// inboxCount dovecot inboxes added through nginx by one install; room for a fourth started later.
 struct Cluster {
     PostgresServer postgres;
     DovecotServer dovecot;
     QTemporaryDir dir;
     QString database;
-    std::unique_ptr<QProcess> instances[3];
-    QString urls[3];
+    std::unique_ptr<QProcess> instances[4];
+    QString urls[4];
     std::unique_ptr<NginxServer> nginx;
+    FakeSettingsStore settings;
+    FakeSecretStore secrets;
+    Backend client{settings, secrets};
     QByteArray token;
+    QString delivered; // the id of the last mail deliverToPolls delivered, and the time it asked from
+    double deliveredSince = 0;
 
     ~Cluster()
     {
@@ -63,36 +68,45 @@ struct Cluster {
         key.close();
         QList<QString> backends;
         for (int index = 0; index < 3; ++index) {
-            const QString data = dir.filePath(QString::number(index));
-            if (!QDir().mkpath(data) || !dovecot.configureBackend(data))
-                return QStringLiteral("can't configure ") + data;
-            auto& process = instances[index] = std::make_unique<QProcess>();
-            process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            process->start(QStringLiteral(TESSARY_BACKEND),
-                           {"--listen", "127.0.0.1:0", "--data", data, "--database", database, "--key-file",
-                            key.fileName(), "--no-keyring"});
-            const QByteArray serving = "tessary-backend: serving ";
-            while (!process->canReadLine() && process->waitForReadyRead(20000)) {
-            }
-            const QByteArray line = process->readLine().trimmed();
-            if (!line.startsWith(serving))
-                return QStringLiteral("instance %1 did not start").arg(index);
-            urls[index] = QString::fromUtf8(line.mid(serving.size()));
+            if (const QString problem = startInstance(index); !problem.isEmpty())
+                return problem;
             backends.append(urls[index].mid(QStringLiteral("http://").size()));
         }
         nginx = std::make_unique<NginxServer>(backends);
         if (!nginx->isReady())
             return nginx->error();
-        FakeSettingsStore settings;
-        FakeSecretStore secrets;
-        Backend client{settings, secrets};
-        settings.values.insert(QStringLiteral("backendURL"), nginx->url());
         for (int user = 1; user <= inboxCount; ++user)
-            if (!runTask(client.addIMAP(DovecotServer::user(user), DovecotServer::password,
-                                        DovecotServer::hostName)))
+            if (!runTask(on(nginx->url())
+                             .addIMAP(DovecotServer::user(user), DovecotServer::password,
+                                      DovecotServer::hostName)))
                 return QStringLiteral("can't add ") + DovecotServer::user(user);
         token = secrets.values.value(Backend::installTokenKey).toUtf8();
         return {};
+    }
+    QString startInstance(int index)
+    {
+        const QString data = dir.filePath(QString::number(index));
+        if (!QDir().mkpath(data) || !dovecot.configureBackend(data))
+            return QStringLiteral("can't configure ") + data;
+        auto& process = instances[index] = std::make_unique<QProcess>();
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QStringLiteral(TESSARY_BACKEND),
+                       {"--listen", "127.0.0.1:0", "--data", data, "--database", database, "--key-file",
+                        dir.filePath(QStringLiteral("credentials.key")), "--no-keyring"});
+        const QByteArray serving = "tessary-backend: serving ";
+        while (!process->canReadLine() && process->waitForReadyRead(20000)) {
+        }
+        const QByteArray line = process->readLine().trimmed();
+        if (!line.startsWith(serving))
+            return QStringLiteral("instance %1 did not start").arg(index);
+        urls[index] = QString::fromUtf8(line.mid(serving.size()));
+        return {};
+    }
+    // The app's client, its requests sent to `url`.
+    Backend& on(const QString& url)
+    {
+        settings.values.insert(QStringLiteral("backendURL"), url);
+        return client;
     }
 
     // The first value a query gives in the shared database, -1 when it fails.
@@ -152,39 +166,38 @@ struct Cluster {
         });
     }
 
-    // Delivers a code to `user` while polls are held on `urls`; each must get its id, and listing
-    // through nginx must show it.
+    // Delivers a code to `user` while polls are held on `urls`; each must be woken by it, and the
+    // same URL must list it.
     void deliverToPolls(int user, const QByteArray& code, const QStringList& pollUrls)
     {
         QThread::msleep(1100); // arrival times count whole seconds: the last round's mail is older
-        const double since = double(QDateTime::currentSecsSinceEpoch());
+        deliveredSince = double(QDateTime::currentSecsSinceEpoch());
         std::vector<std::future<Polled>> polls;
         for (const QString& url : pollUrls)
-            polls.push_back(awaitMail(url, since));
+            polls.push_back(awaitMail(url, deliveredSince));
         QThread::msleep(300);
         ASSERT_TRUE(dovecot.deliver(DovecotServer::user(user),
                                     "From: shop@shop.example\r\nSubject: Code\r\n\r\nYour code is " + code +
                                         ".\r\n"));
-        FakeSettingsStore settings;
-        FakeSecretStore secrets;
-        secrets.values.insert(Backend::installTokenKey, QString::fromUtf8(token));
-        settings.values.insert(QStringLiteral("backendURL"), nginx->url());
-        Backend client{settings, secrets};
         for (std::size_t poll = 0; poll < polls.size(); ++poll) {
-            SCOPED_TRACE(pollUrls[int(poll)].toStdString());
+            const QString& url = pollUrls[int(poll)];
+            SCOPED_TRACE(url.toStdString());
             const Polled polled = polls[poll].get();
             EXPECT_TRUE(polled.answered);
+            EXPECT_LT(polled.took, 8000) << "woken by the mail, not the hold's deadline";
             ASSERT_EQ(polled.ids.size(), 1);
-            // The instances hear of each other's mail through notices: the one a list lands on may
-            // hear of it a moment after another answered the poll.
-            auto listed = runTask(client.messages(since));
-            for (int retry = 0; retry < 20 && !(listed && listed->size() == 1); ++retry) {
+            // The instances hear of each other's mail through notices: behind nginx the list may
+            // land on one that hears of it a moment after another answered the poll.
+            auto listed = runTask(on(url).messages(deliveredSince));
+            for (int retry = 0; retry < 20 && url == nginx->url() && !(listed && listed->size() == 1);
+                 ++retry) {
                 QThread::msleep(100);
-                listed = runTask(client.messages(since));
+                listed = runTask(client.messages(deliveredSince));
             }
             ASSERT_TRUE(listed && listed->size() == 1) << (listed ? int(listed->size()) : -1);
             EXPECT_EQ(listed->first().id, polled.ids.first());
             EXPECT_TRUE(listed->first().text.contains(QString::fromUtf8(code)));
+            delivered = polled.ids.first();
         }
     }
     // An instance holds one poll per install, so one client's polls on each go in a round of their own.
@@ -193,9 +206,11 @@ struct Cluster {
 
 } // namespace
 
-// Behind nginx the instances share the inboxes out, one watcher each; mail to any inbox reaches a
-// poll held on any instance, directly or through nginx; an instance killed mid-burst has its
-// inboxes watched again by the others within 15 s while nginx keeps answering polls.
+// Behind nginx the instances share the inboxes out, one watcher each; mail to any inbox wakes a
+// poll held on any instance, directly or through nginx, and is listed there; an instance killed
+// mid-burst has its inboxes watched again by the others within 15 s while nginx keeps answering
+// polls; one started in its place lists the mail from before, and mail trashed through any
+// instance leaves every list.
 TEST(Cluster, SharesInboxesReachesEveryPollAndSurvivesAKilledInstance)
 {
     Cluster cluster;
@@ -229,6 +244,32 @@ TEST(Cluster, SharesInboxesReachesEveryPollAndSurvivesAKilledInstance)
     EXPECT_LT(polled.took, 20000);
     cluster.deliverToPolls(user, "5151", {cluster.urls[1], cluster.urls[2]});
     cluster.deliverToPolls(user, "5152", {cluster.nginx->url()});
+
+    // An instance started in the killed one's place lists the mail the others heard of before it
+    // listened, and takes its share.
+    ASSERT_EQ(cluster.startInstance(3), QString());
+    const auto listedCount = [&](int index) {
+        const auto listed = runTask(cluster.on(cluster.urls[index]).messages(cluster.deliveredSince));
+        return listed ? listed->size() : -1;
+    };
+    EXPECT_EQ(listedCount(3), 1);
+    EXPECT_TRUE(cluster.sharedOut(3, std::chrono::seconds(15)));
+    // Moved to the Trash through an instance that does not watch its inbox, the mail leaves every
+    // instance's list, the watching one's included.
+    const QByteArray holderOfUser = "SELECT address FROM accounts JOIN leases ON account_id = accounts.id "
+                                    "JOIN instances ON holder = instances.id WHERE email = '" +
+                                    DovecotServer::user(user).toUtf8() + "'";
+    const auto holder = PostgresServer::query(cluster.database, holderOfUser.constData());
+    ASSERT_TRUE(holder && !holder->isEmpty());
+    const int trashing = cluster.urls[1].toUtf8() == *holder ? 2 : 1;
+    ASSERT_TRUE(runTask(cluster.on(cluster.urls[trashing]).trash(cluster.delivered)));
+    for (const int index : {1, 2, 3}) {
+        QElapsedTimer timer;
+        timer.start();
+        while (listedCount(index) != 0 && timer.elapsed() < 3000)
+            QThread::msleep(50);
+        EXPECT_LT(timer.elapsed(), 3000) << index;
+    }
 }
 
 // PostgreSQL restarted while polls are held: the instances answer them, reconnect, renew their

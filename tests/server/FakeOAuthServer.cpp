@@ -114,4 +114,17 @@ void FakeOAuthServer::revokeAllButNewest()
     m_refreshTokens = {m_newestRefresh};
 }
 
+int FakeOAuthServer::signInInBrowser(const QUrl& page)
+{
+    const auto get = [](const QUrl& url) {
+        httplib::Client client(url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString().toStdString());
+        return client.Get((url.path() + '?' + url.query(QUrl::FullyEncoded)).toStdString());
+    };
+    const auto redirect = get(page);
+    if (!redirect || redirect->status != 302)
+        return 0;
+    const auto answer = get(QUrl(QString::fromStdString(redirect->get_header_value("Location"))));
+    return answer ? answer->status : 0;
+}
+
 } // namespace tessary::test

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QSet>
 #include <QString>
+#include <QUrl>
 
 #include <memory>
 #include <mutex>
@@ -32,6 +33,9 @@ public:
     void revokeAll();
     // Only the refresh token handed out last still works, as after a provider's rotation.
     void revokeAllButNewest();
+    // What the user's browser does with the sign-in page `page`: this service agrees at once and
+    // redirects back; the backend's page is the last stop. Returns that page's status, 0 for none.
+    static int signInInBrowser(const QUrl& page);
 
 private:
     struct Grant {

@@ -12,20 +12,13 @@
 
 #include "support/RunTask.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QThread>
 #include <QUrl>
+#include <QUrlQuery>
 
 #include <gtest/gtest.h>
-
-#include <httplib.h>
-
-#include <future>
 
 #include <algorithm>
 #include <functional>
@@ -177,127 +170,6 @@ TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
     EXPECT_EQ(watchers.forgotten, QStringList()) << "an inbox changing hands keeps its mail listed";
 }
 
-// Behind a load balancer any instance may get any request: mail that one instance's watcher took
-// wakes the polls held on every other, each of them lists the message, and when the instance
-// that watched the inbox stops, another takes it over and the next mail arrives as before.
-TEST(Instances, MailOneInstanceTookReachesPollsAndListsOnEveryOther)
-{
-    ASSERT_TRUE(PostgresServer::shared().isReady()) << PostgresServer::shared().error().toStdString();
-    DovecotServer dovecot;
-    ASSERT_TRUE(dovecot.isReady()) << dovecot.error().toStdString();
-    const QString database = PostgresServer::shared().newDatabase();
-    QTemporaryDir dataDirs[4];
-    std::unique_ptr<BackendServer> instances[4];
-    const auto startInstance = [&](int index) {
-        ASSERT_TRUE(dovecot.configureBackend(dataDirs[index].path()));
-        ServerConfig config;
-        config.dataDir = dataDirs[index].path();
-        config.databaseUrl = database;
-        config.sharedKey = QByteArray(CredentialCipher::keySize, 'k');
-        config.leases = {200ms, 1200ms};
-        auto started = BackendServer::start(config);
-        ASSERT_TRUE(started) << started.error().toStdString();
-        instances[index] = std::move(*started);
-    };
-    for (int index = 0; index < 3; ++index)
-        startInstance(index);
-    FakeSettingsStore settings;
-    FakeSecretStore secrets;
-    Backend client{settings, secrets};
-    const auto useInstance = [&](int index) {
-        settings.values.insert(QStringLiteral("backendURL"), instances[index]->url());
-    };
-    useInstance(1);
-    const QString user = DovecotServer::user(1);
-    ASSERT_TRUE(runTask(client.addIMAP(user, DovecotServer::password, DovecotServer::hostName)));
-    const QByteArray token = secrets.values.value(Backend::installTokenKey).toUtf8();
-
-    // Polls held on each live instance; each answer's ids and how long it took.
-    const auto holdPolls = [&](const std::vector<int>& on, double since) {
-        std::vector<std::future<std::pair<QStringList, qint64>>> polls;
-        for (const int index : on)
-            polls.push_back(std::async(std::launch::async, [&, url = instances[index]->url(), since] {
-                QElapsedTimer timer;
-                timer.start();
-                httplib::Client http(url.toStdString());
-                http.set_read_timeout(20);
-                const auto reply = http.Post(
-                    "/v1/messages/ids", {{"Authorization", "Bearer " + token.toStdString()}},
-                    QJsonDocument(QJsonObject{{"since", since}}).toJson().toStdString(), "application/json");
-                QStringList ids;
-                for (const QJsonValue& id :
-                     QJsonDocument::fromJson(reply ? QByteArray::fromStdString(reply->body) : QByteArray())
-                         .object()
-                         .value("ids")
-                         .toArray())
-                    ids.append(id.toString());
-                return std::pair{ids, qint64(timer.elapsed())};
-            }));
-        return polls;
-    };
-    const auto listedCount = [&](double since) {
-        const auto listed = runTask(client.messages(since));
-        return listed ? listed->size() : -1;
-    };
-    // Each instance has heard the inbox was read once before the polls; they are held while the
-    // mail is delivered. The message's id, and since when it was asked for.
-    const auto deliverAndPoll = [&](const std::vector<int>& on, const QByteArray& code) {
-        QThread::msleep(1100); // arrival times count whole seconds: the last round's mail is older
-        const double since = double(QDateTime::currentSecsSinceEpoch());
-        for (const int index : on) {
-            useInstance(index);
-            EXPECT_TRUE(runTask(client.messages(since)));
-        }
-        auto polls = holdPolls(on, since);
-        QThread::msleep(300);
-        EXPECT_TRUE(dovecot.deliver(user, "From: shop@shop.example\r\nSubject: Code\r\n\r\nYour code is " +
-                                              code + ".\r\n"));
-        QString id;
-        for (std::size_t poll = 0; poll < polls.size(); ++poll) {
-            SCOPED_TRACE(on[poll]);
-            const auto [ids, took] = polls[poll].get();
-            EXPECT_EQ(ids.size(), 1);
-            EXPECT_LT(took, 8000) << "woken by the mail, not the poll's deadline";
-            useInstance(on[poll]);
-            const auto listed = runTask(client.messages(since));
-            const Message first = listed && !listed->isEmpty() ? listed->first() : Message{};
-            EXPECT_EQ(listed ? listed->size() : 0, 1);
-            id = ids.value(0);
-            EXPECT_EQ(first.id, id);
-            EXPECT_TRUE(first.text.contains(code));
-        }
-        return std::pair{id, since};
-    };
-    const auto [trashed, since] = deliverAndPoll({0, 1, 2}, "4711");
-
-    // An instance started now lists the mail the others heard of before it listened.
-    startInstance(3);
-    useInstance(3);
-    EXPECT_EQ(listedCount(since), 1);
-
-    // Moved to the Trash through an instance that does not watch the inbox, it leaves every
-    // instance's list, the watching one's included.
-    const auto holder =
-        PostgresServer::query(database, "SELECT address FROM instances JOIN leases ON holder = id");
-    ASSERT_TRUE(holder && !holder->isEmpty());
-    const int trashing = instances[0]->url().toUtf8() == *holder ? 1 : 0;
-    useInstance(trashing);
-    ASSERT_TRUE(runTask(client.trash(trashed)));
-    for (const int index : {0, 1, 2, 3}) {
-        useInstance(index);
-        QElapsedTimer timer;
-        timer.start();
-        while (listedCount(since) != 0 && timer.elapsed() < 3000)
-            QThread::msleep(50);
-        EXPECT_LT(timer.elapsed(), 3000) << index;
-    }
-
-    instances[0].reset();
-    instances[1].reset();
-    instances[3].reset();
-    deliverAndPoll({2}, "8815");
-}
-
 // The browser's way back from a sign-in may reach any instance: one that did not begin it finishes
 // it, and an instance starting meanwhile leaves it alone.
 TEST(Instances, ASignInBegunOnOneInstanceFinishesOnAnother)
@@ -335,16 +207,9 @@ TEST(Instances, ASignInBegunOnOneInstanceFinishesOnAnother)
               (QList<Account>{{link->accountId, "gmail", std::nullopt, "pending"}}))
         << "a start drops no other instance's sign-in under way";
 
-    httplib::Client provider(oauth.url().toStdString());
-    const auto redirect =
-        provider.Get((link->url.path() + '?' + link->url.query(QUrl::FullyEncoded)).toStdString());
-    ASSERT_TRUE(redirect && redirect->status == 302);
-    const QUrl back(QString::fromStdString(redirect->get_header_value("Location")));
-    EXPECT_EQ(back.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString(), instances[1]->url());
-    httplib::Client otherInstance(instances[1]->url().toStdString());
-    const auto page = otherInstance.Get((back.path() + '?' + back.query(QUrl::FullyEncoded)).toStdString());
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->status, 200) << page->body;
+    EXPECT_EQ(QUrlQuery(link->url).queryItemValue("redirect_uri", QUrl::FullyDecoded),
+              instances[1]->url() + "/v1/oauth/callback");
+    ASSERT_EQ(FakeOAuthServer::signInInBrowser(link->url), 200);
     EXPECT_EQ(runTask(client.accounts()).value(),
               (QList<Account>{{link->accountId, "gmail", email, "active"}}));
 }
