@@ -1,6 +1,5 @@
 #include "platform/qt/QtOwnAccessibility.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
@@ -16,11 +15,9 @@ namespace {
 TEST(QtOwnAccessibility, OurFocusedFieldIsReadInProcess)
 {
     QWidget window;
-    auto* layout = new QVBoxLayout(&window);
     auto* field = new QLineEdit;
     field->setPlaceholderText(QStringLiteral("Enter the 6-digit code"));
-    layout->addWidget(new QLabel(QStringLiteral("Try it here")));
-    layout->addWidget(field);
+    (new QVBoxLayout(&window))->addWidget(field);
     window.move(40, 30);
     window.show();
     window.activateWindow();
