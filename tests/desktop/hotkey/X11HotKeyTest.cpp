@@ -114,19 +114,11 @@ TEST_F(X11HotKeyTest, ReleaseGivesBackEveryVariant)
     other.ungrabAll();
 }
 
-// The command-line window onto the hot key: a held combination is refused with the recorder's
-// text and exit 3; a free one is registered and waits for one press.
-TEST_F(X11HotKeyTest, InspectGrabReportsAConflictOrWaitsForOnePress)
+// The command-line window onto the hot key: a combination given as key code and modifiers is
+// registered and waits for one press. (Its refusal of a held one, exit 3 with the recorder's text, is
+// the sway and Plasma scripts'; the X11 grab's refusal is the case above.)
+TEST_F(X11HotKeyTest, InspectGrabWaitsForOnePress)
 {
-    ASSERT_TRUE(other.grab(XK_k, ControlMask | Mod1Mask));
-    QProcess refused;
-    refused.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("grab"), QStringLiteral("Ctrl+Alt+K")});
-    ASSERT_TRUE(refused.waitForFinished(10'000));
-    EXPECT_EQ(refused.exitCode(), 3);
-    EXPECT_EQ(QString::fromUtf8(refused.readAllStandardOutput()),
-              QStringLiteral("Ctrl+Alt+K is already used by another app.\n"));
-    other.ungrabAll();
-
     QProcess inspect;
     inspect.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("grab"), QStringLiteral("40:6144")});
     ASSERT_TRUE(inspect.waitForReadyRead(10'000));
