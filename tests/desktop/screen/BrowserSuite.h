@@ -26,13 +26,22 @@ class PageServer {
 public:
     explicit PageServer(const QString& folder)
     {
-        m_process.setStandardErrorFile(QProcess::nullDevice()); // a line per request
         m_process.start("python3",
                         {"-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory", folder, "0"});
         if (m_process.waitForReadyRead(10000))
             m_port = QRegularExpression(" port (\\d+) ").match(m_process.readLine()).captured(1).toInt();
     }
     ~PageServer() { stopChild(m_process); }
+
+    // Every path asked for so far, with its query, in order: from the server's line per request.
+    QStringList requested()
+    {
+        static const QRegularExpression get("\"GET (\\S+) ");
+        for (const QString& line : QString::fromUtf8(m_process.readAllStandardError()).split('\n'))
+            if (const QRegularExpressionMatch match = get.match(line); match.hasMatch())
+                m_requested.append(match.captured(1));
+        return m_requested;
+    }
 
     QString url(const QString& page) const
     {
@@ -42,6 +51,7 @@ public:
 private:
     QProcess m_process;
     int m_port = 0;
+    QStringList m_requested;
 };
 
 // The fixture the browser suites share: the test pages served from 127.0.0.1 and one browser
