@@ -86,20 +86,14 @@ TEST_F(SettingsTest, RecorderRefusedAndClosedWhileRecording)
     const auto view = settingsView();
     ShortcutRecorder& recorder = view->recorder();
     const Shortcut before = *state->shortcut();
-    const Shortcut taken{*keyCodeForKeyEvent(Qt::Key_J, 0), modifier::control, "J"};
-    hotKey.heldByOthers.append(taken);
-    recorder.button().click();
-    press(recorder, Qt::Key_J, Qt::ControlModifier, "\n");
-    EXPECT_EQ(state->shortcut(), before);
-    EXPECT_EQ(recorder.caption().text(), taken.display() + " is already used by another app.");
-    EXPECT_TRUE(recorder.caption().isVisibleTo(view.get()));
-
-    // Where no app can have a global key, no combination is blamed on another app.
+    // Where no app can have a global key, no combination is blamed on another app. (One another
+    // app holds is refused in the state's ShortcutChange cases.)
     hotKey.globalKeys = false;
     recorder.button().click();
     press(recorder, Qt::Key_L, Qt::ControlModifier, "\f");
     EXPECT_EQ(state->shortcut(), before);
     EXPECT_EQ(recorder.caption().text(), shortcutUnavailableMessage());
+    EXPECT_TRUE(recorder.caption().isVisibleTo(view.get()));
     hotKey.globalKeys = true;
 
     recorder.button().click();

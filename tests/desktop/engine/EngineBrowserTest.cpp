@@ -4,12 +4,14 @@
 // test's own, and the test reads what it prints, where its chip window is, and what lands in the page. One
 // browser serves every case; each case starts its own engine.
 
-#include "desktop/engine/EngineProcess.h"
 #include "desktop/engine/MailboxBackend.h"
 #include "desktop/screen/BrowserSuite.h"
 #include "platform/atspi/Frontmost.h"
 
 #include <QElapsedTimer>
+#include <QProcessEnvironment>
+
+#include <algorithm>
 
 namespace tessary::test {
 namespace {
@@ -18,6 +20,95 @@ using namespace std::chrono_literals;
 
 const QString otherSender = "Accounts <no-reply@mailer.example.com>";
 const QString siteSender = "Sign-in <no-reply@127.0.0.1>";
+
+// `tessary-inspect engine --backend URL` as a child process with settings of its own, read line by
+// line as it prints the engine's events; stopped (by its own pid) when the object goes.
+class EngineProcess {
+public:
+    explicit EngineProcess(const QString& backendUrl)
+    {
+        if (onWaylandRig())
+            m_screenBefore = desktopRig().screenShot();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        // Settings of its own: nothing one run remembers (recent codes, the shortcut) reaches the next.
+        environment.insert("XDG_CONFIG_HOME", m_config.path());
+        m_process.setProcessEnvironment(environment);
+        m_process.start(QStringLiteral(TESSARY_INSPECT), {"engine", "--backend", backendUrl});
+        m_process.waitForStarted(10000);
+    }
+    ~EngineProcess() { stopChild(m_process); }
+    EngineProcess(const EngineProcess&) = delete;
+    EngineProcess& operator=(const EngineProcess&) = delete;
+
+    bool started() const { return m_process.state() == QProcess::Running; }
+    qint64 pid() const { return m_process.processId(); }
+
+    // Runs the event loop until the engine prints a line that matches; every line read meanwhile
+    // goes to `printed()`. The matching line, or nothing when the time is up.
+    std::optional<QJsonObject> waitFor(const std::function<bool(const QJsonObject&)>& matches,
+                                       std::chrono::milliseconds timeout)
+    {
+        std::optional<QJsonObject> found;
+        waitUntil(
+            [&] {
+                while (m_process.canReadLine()) {
+                    const QByteArray line = m_process.readLine().trimmed();
+                    m_lines.append(QString::fromUtf8(line));
+                    const QJsonObject object = QJsonDocument::fromJson(line).object();
+                    if (matches(object)) {
+                        found = object;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            timeout);
+        return found;
+    }
+    std::optional<QJsonObject> waitForChip(const QString& state, std::chrono::milliseconds timeout)
+    {
+        return waitFor([&](const QJsonObject& line) { return line.value("chip") == state; }, timeout);
+    }
+    // Every line read so far and what the engine wrote to stderr, for failure messages.
+    std::string printed()
+    {
+        return (m_lines.join(QLatin1Char('\n')) + "\nstderr:\n" +
+                QString::fromUtf8(m_process.readAllStandardError()))
+            .toStdString();
+    }
+
+    // The chip's window when it is mapped: top-left screen coordinates, from the X server. On a
+    // Wayland rig the chip is a layer surface, in no window list: it is where the screen differs
+    // from the shot taken as the engine started (some 30 pixels high, where a browser's toolbar
+    // icon that changed as a load ended is smaller), so a case that looks for it there starts the
+    // engine once its page shows and has the focus where it wants it.
+    std::optional<QRect> chipWindow() const
+    {
+        if (onWaylandRig())
+            return changedArea(withoutShellBanners(m_screenBefore),
+                               withoutShellBanners(desktopRig().screenShot()), 20);
+        const QList<ShownWindow> windows = desktopRig().shownWindows(pid());
+        return windows.isEmpty() ? std::nullopt : std::optional(windows.first().rect);
+    }
+
+private:
+    // GNOME's top bar (its clock, the remote-desktop indicator of the test's clicks) and the
+    // notification banners under it change on their own; the test pages' chips stand lower.
+    static QImage withoutShellBanners(QImage shot)
+    {
+        if (onGnome() && !shot.isNull()) {
+            shot = shot.convertToFormat(QImage::Format_RGB32);
+            for (int y = 0; y < std::min(shot.height(), 120); ++y)
+                std::fill_n(reinterpret_cast<QRgb*>(shot.scanLine(y)), shot.width(), qRgb(0, 0, 0));
+        }
+        return shot;
+    }
+
+    QImage m_screenBefore;
+    QTemporaryDir m_config;
+    QProcess m_process;
+    QStringList m_lines;
+};
 
 class EngineInBrowser : public BrowserSuite {
 protected:
@@ -98,8 +189,8 @@ TEST_F(EngineInBrowser, HotKeyTypesTheNewestCodeIntoAnyField)
     ASSERT_TRUE(field);
     // The grab is taken after the inbox list, which the engine does not print, and a press before
     // it goes to the browser: the shortcut is pressed until the engine answers with its search.
-    ASSERT_TRUE(
-        waitUntil([&] { return pressKeys("super+shift+o") && engine.waitForChip("searching", 2s); }, 30s))
+    ASSERT_TRUE(waitUntil(
+        [&] { return desktopRig().pressKeys("super+shift+o") && engine.waitForChip("searching", 2s); }, 30s))
         << engine.printed();
     EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.contains("typed"); }, 10s))
         << engine.printed();

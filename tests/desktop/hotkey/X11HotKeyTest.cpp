@@ -43,20 +43,7 @@ protected:
 
 } // namespace
 
-TEST_F(X11HotKeyTest, OnePressIsDeliveredOnce)
-{
-    ASSERT_TRUE(hotKey.registerShortcut(shiftCommandO));
-
-    other.press(XK_o, {XK_Shift_L, XK_Super_L});
-    EXPECT_EQ(pressesOnceThereAre(presses, 1), 1);
-
-    // Other modifiers, or the bare key, are not the shortcut.
-    other.press(XK_o, {XK_Super_L});
-    other.tap(XK_o);
-    EXPECT_EQ(pressesOnceThereAre(presses, 2), 1);
-}
-
-TEST_F(X11HotKeyTest, HoldingTheShortcutDownIsOnePress)
+TEST_F(X11HotKeyTest, HoldingTheShortcutDownIsOnePressAndOnlyItCounts)
 {
     ASSERT_TRUE(hotKey.registerShortcut(shiftCommandO));
 
@@ -66,9 +53,14 @@ TEST_F(X11HotKeyTest, HoldingTheShortcutDownIsOnePress)
     ASSERT_TRUE(xdotool({"keyup", "o+super+shift"}));
     EXPECT_EQ(pressesOnceThereAre(presses, 1), 1);
 
-    // The next press after a real release still counts.
+    // The next press after a real release still counts, once.
     other.press(XK_o, {XK_Shift_L, XK_Super_L});
     EXPECT_EQ(pressesOnceThereAre(presses, 2), 2);
+
+    // Other modifiers, or the bare key, are not the shortcut.
+    other.press(XK_o, {XK_Super_L});
+    other.tap(XK_o);
+    EXPECT_EQ(pressesOnceThereAre(presses, 3), 2);
 }
 
 TEST_F(X11HotKeyTest, WorksWithNumLockAndCapsLockOn)
@@ -114,19 +106,11 @@ TEST_F(X11HotKeyTest, ReleaseGivesBackEveryVariant)
     other.ungrabAll();
 }
 
-// The command-line window onto the hot key: a held combination is refused with the recorder's
-// text and exit 3; a free one is registered and waits for one press.
-TEST_F(X11HotKeyTest, InspectGrabReportsAConflictOrWaitsForOnePress)
+// The command-line window onto the hot key: a combination given as key code and modifiers is
+// registered and waits for one press. (Its refusal of a held one, exit 3 with the recorder's text, is
+// the sway and Plasma scripts'; the X11 grab's refusal is the case above.)
+TEST_F(X11HotKeyTest, InspectGrabWaitsForOnePress)
 {
-    ASSERT_TRUE(other.grab(XK_k, ControlMask | Mod1Mask));
-    QProcess refused;
-    refused.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("grab"), QStringLiteral("Ctrl+Alt+K")});
-    ASSERT_TRUE(refused.waitForFinished(10'000));
-    EXPECT_EQ(refused.exitCode(), 3);
-    EXPECT_EQ(QString::fromUtf8(refused.readAllStandardOutput()),
-              QStringLiteral("Ctrl+Alt+K is already used by another app.\n"));
-    other.ungrabAll();
-
     QProcess inspect;
     inspect.start(QStringLiteral(TESSARY_INSPECT), {QStringLiteral("grab"), QStringLiteral("40:6144")});
     ASSERT_TRUE(inspect.waitForReadyRead(10'000));

@@ -1,17 +1,63 @@
 #pragma once
 
+#include "common/Clock.h"
 #include "desktop/screen/DesktopDriver.h"
-#include "desktop/screen/PageServer.h"
 #include "platform/session/SessionAccessibility.h"
+#include "platform/x11/XTestKeyboard.h"
+#include "screen/ElementTreeDump.h"
+#include "screen/LinkPage.h"
+#include "screen/TypeCode.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+#include <QCoro/QCoroTask>
 
 #include <gtest/gtest.h>
 
 namespace tessary::test {
 
+// Serves the files of one folder over HTTP on 127.0.0.1, on a port the system picks: Python's server
+// in a process of its own, so a browser can load a page while the test's thread waits in an
+// accessibility call; stopped by its pid.
+class PageServer {
+public:
+    explicit PageServer(const QString& folder)
+    {
+        m_process.start("python3",
+                        {"-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory", folder, "0"});
+        if (m_process.waitForReadyRead(10000))
+            m_port = QRegularExpression(" port (\\d+) ").match(m_process.readLine()).captured(1).toInt();
+    }
+    ~PageServer() { stopChild(m_process); }
+
+    // Every path asked for so far, with its query, in order: from the server's line per request.
+    QStringList requested()
+    {
+        static const QRegularExpression get("\"GET (\\S+) ");
+        for (const QString& line : QString::fromUtf8(m_process.readAllStandardError()).split('\n'))
+            if (const QRegularExpressionMatch match = get.match(line); match.hasMatch())
+                m_requested.append(match.captured(1));
+        return m_requested;
+    }
+
+    QString url(const QString& page) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(page);
+    }
+
+private:
+    QProcess m_process;
+    int m_port = 0;
+    QStringList m_requested;
+};
+
 // The fixture the browser suites share: the test pages served from 127.0.0.1 and one browser
 // (Firefox ESR or Chromium, from TESSARY_TEST_BROWSER) for every case, read from outside through the
-// session's accessibility. The keyring is unlocked before the browser starts: a locked one's prompt
-// would take the focus from it.
+// session's accessibility, and on X11 hands to record trees and to type. The keyring is unlocked
+// before the browser starts: a locked one's prompt would take the focus from it.
 class BrowserSuite : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -26,6 +72,8 @@ protected:
     }
     static void TearDownTestSuite()
     {
+        delete keyboard;
+        keyboard = nullptr;
         delete browser;
         delete accessibility;
         delete pages;
@@ -74,6 +122,39 @@ protected:
         return test::holds(*accessibility, element, text);
     }
 
+    // With TESSARY_RECORD_TREES=FOLDER set, writes the tree under `root` as the fixture
+    // FOLDER/<browser>-<name>.json for the screen logic's unit tests.
+    void record(const QString& name, const Element& root)
+    {
+        const QString folder = qEnvironmentVariable("TESSARY_RECORD_TREES");
+        if (folder.isEmpty())
+            return;
+        const QString browserName = browser->kind() == Browser::Kind::chromium ? QStringLiteral("chromium")
+                                                                               : QStringLiteral("firefox");
+        QDir().mkpath(folder);
+        QFile file(QStringLiteral("%1/%2-%3.json").arg(folder, browserName, name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        const QJsonObject tree = dumpTree(*accessibility, root, accessibility->frontmostApplication());
+        file.write(QJsonDocument(tree).toJson(QJsonDocument::Indented));
+    }
+
+    std::optional<Element> focusedWindow()
+    {
+        const std::optional<Element> application = accessibility->applicationElement(browser->pid());
+        return application ? accessibility->focusedWindow(*application) : std::nullopt;
+    }
+
+    // Types through XTest, whose keyboard is made on the first call.
+    void type(const QString& code, std::optional<Element> element = std::nullopt)
+    {
+        if (!keyboard)
+            keyboard = new XTestKeyboard(systemClock);
+        QCoro::waitFor(typeCode(*accessibility, *keyboard, systemClock, code, element));
+        settle(std::chrono::milliseconds(300));
+    }
+
+    static inline SystemClock systemClock;
+    static inline XTestKeyboard* keyboard = nullptr;
     static inline PageServer* pages = nullptr;
     static inline AtspiAccessibility* accessibility = nullptr;
     static inline Browser* browser = nullptr;

@@ -3,6 +3,7 @@
 #include "screen/Accessibility.h"
 
 #include <QImage>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QRect>
 #include <QStringList>
@@ -10,6 +11,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace tessary::test {
@@ -27,8 +29,6 @@ void settle(std::chrono::milliseconds duration);
 bool xdotool(const QStringList& arguments);
 // Clicks the middle of a screen rectangle.
 bool clickAt(const Rect& frame);
-// Presses a combination in xdotool's names ("super+shift+o", "ctrl+l", "Return") on any rig.
-bool pressKeys(const QString& combination);
 // Whether the test runs on GNOME under Wayland (scripts/gnome-session).
 bool onGnome();
 // Any Wayland rig: no list of windows to find the chip in, which shows only as pixels.
@@ -49,13 +49,40 @@ struct ShownWindow {
     QString title;
     QRect rect;
 };
-// The process's mapped windows, in the order xdotool lists them; on sway its visible windows in
-// sway's tree.
-QList<ShownWindow> shownWindows(qint64 pid);
 
-// On a Wayland rig, where the chip is in no window list, what shows on screen: the screen, or a
-// top-left rectangle of it, as grim, KWin or GNOME Shell takes it; a null image when that fails.
-QImage screenShot(const QRect& rect = QRect());
+// One kind of test desktop, driven with the tools it offers. Points and rectangles are top-left
+// screen pixels.
+class DesktopRig {
+public:
+    virtual ~DesktopRig() = default;
+
+    virtual bool click(int x, int y) = 0;
+    // A combination in xdotool's names ("super+shift+o", "ctrl+l", "Return").
+    virtual bool pressKeys(const QString& combination) = 0;
+    // The process's mapped windows, in the order xdotool lists them; on sway its visible windows in
+    // sway's tree.
+    virtual QList<ShownWindow> shownWindows(qint64 pid) = 0;
+    // On a Wayland rig, where the chip is in no window list, what shows on screen: the screen, or a
+    // top-left rectangle of it, as grim, KWin or GNOME Shell takes it; a null image when that fails,
+    // or where the chip is a window of its own and no shot is needed.
+    virtual QImage screenShot(const QRect& rect = QRect()) = 0;
+    // Input devices a headless compositor lacks, held from before the first browser or click on.
+    virtual void holdDevices() {}
+    // Shows `url` in the running browser `program`. Here: through the browser's own command, which
+    // opens it in a tab (typed into the address bar, the first keys of a new virtual keyboard could
+    // be lost and the address mistyped).
+    virtual bool openInBrowser(const QString& program, const QString& url);
+};
+// The rig of this session, chosen as the product chooses its desktop (DesktopRigs.cpp: Xvfb,
+// headless sway, KWin and GNOME Shell).
+DesktopRig& desktopRig();
+
+// The standard output of a short command, or nothing when it fails or takes longer than 10 s.
+std::optional<QByteArray> output(const QString& program, const QStringList& arguments);
+// Whether a short command succeeds within 10 s.
+bool run(const QString& program, const QStringList& arguments);
+// A short command's output read as JSON; an empty document when it fails.
+QJsonDocument jsonOutput(const QString& program, const QStringList& arguments);
 // Where two shots of the same screen differ: the bounding box (top-left pixels) of the largest group
 // of touching changed pixels that is at least `least` wide and high, so that a blinking text caret
 // does not count. Nothing when no such group is there or the shots do not match in size.

@@ -2,13 +2,15 @@
 // recognised with its page's host and typed into, every ordinary field turned away, every link
 // page recognised by kind, and no page taken for a link page while a field of it has the focus.
 
-#include "desktop/screen/BrowserPages.h"
+#include "desktop/screen/BrowserSuite.h"
 #include "screen/CodeField.h"
 
 #include <iostream>
 
 namespace tessary::test {
 namespace {
+
+using BrowserPages = BrowserSuite;
 
 // Code fields recognised live when these figures were last measured.
 constexpr int recognisedInFirefox = 27;

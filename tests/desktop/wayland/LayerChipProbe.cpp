@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <optional>
 
 using namespace tessary;
 
@@ -103,25 +102,6 @@ int compare(const QStringList& args)
     return here == 0 && off > 0 ? 0 : 1;
 }
 
-// changed BEFORE AFTER X Y W H: the top-left corner of the pixels that differ between two
-// screenshots within the rectangle, or nothing when none does.
-int changed(const QStringList& args)
-{
-    const QImage before = QImage(args[1]).convertToFormat(QImage::Format_RGB32);
-    const QImage after = QImage(args[2]).convertToFormat(QImage::Format_RGB32);
-    const QRect area = QRect(args[3].toInt(), args[4].toInt(), args[5].toInt(), args[6].toInt())
-                           .intersected(before.rect())
-                           .intersected(after.rect());
-    std::optional<QPoint> corner;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            if (before.pixel(x, y) != after.pixel(x, y))
-                corner = QPoint(std::min(x, corner ? corner->x() : x), std::min(y, corner ? corner->y() : y));
-    if (corner)
-        QTextStream(stdout) << corner->x() << ' ' << corner->y() << '\n';
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -132,7 +112,5 @@ int main(int argc, char** argv)
         return show(args);
     if ((args.size() == 4 || args.size() == 5) && args[0] == QLatin1String("compare"))
         return compare(args);
-    if (args.size() == 7 && args[0] == QLatin1String("changed"))
-        return changed(args);
     return 2;
 }

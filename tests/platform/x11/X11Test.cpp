@@ -1,5 +1,4 @@
 #include "platform/x11/KeyLevels.h"
-#include "platform/x11/XTestKeyboard.h"
 
 #include <gtest/gtest.h>
 
@@ -32,15 +31,6 @@ TEST(KeyLevelChoice, ShiftFollowsTheLevelAndCapsLockTurnsItForLettersOnly)
         SCOPED_TRACE(testing::Message() << std::hex << row.keysym << " caps " << row.capsLock);
         EXPECT_EQ(shiftFor(row.keysym, row.levels, row.capsLock), row.shift);
     }
-}
-
-TEST(XTestKeysyms, LatinOneIsItsOwnKeysymAndTheRestIsUnicode)
-{
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'7'), 0x37UL);
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'A'), 0x41UL);
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'é'), 0xe9UL);
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'€'), 0x010020acUL);
-    EXPECT_EQ(XTestKeyboard::keysymFor(U'😀'), 0x0101f600UL);
 }
 
 } // namespace

@@ -1,0 +1,313 @@
+#include "common/AppIdentity.h"
+#include "desktop/screen/DesktopDriver.h"
+#include "platform/session/DesktopSession.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace tessary::test {
+
+bool xdotool(const QStringList& arguments)
+{
+    return run("xdotool", arguments);
+}
+
+bool DesktopRig::openInBrowser(const QString& program, const QString& url)
+{
+    return run(program, {url});
+}
+
+namespace {
+
+// Xvfb under openbox or mutter: xdotool's XTest input, its window search and xwininfo's geometry.
+class X11Rig final : public DesktopRig {
+public:
+    bool click(int x, int y) override
+    {
+        return xdotool({"mousemove", QString::number(x), QString::number(y), "click", "1"});
+    }
+    bool pressKeys(const QString& combination) override { return xdotool({"key", combination}); }
+
+    QList<ShownWindow> shownWindows(qint64 pid) override
+    {
+        static const QRegularExpression quoted("Window id: \\S+ \"(.*)\"");
+        const auto number = [](const QString& info, const QString& label) {
+            return QRegularExpression(QRegularExpression::escape(label) + ":\\s*(-?\\d+)")
+                .match(info)
+                .captured(1)
+                .toInt();
+        };
+        const QString ids =
+            QString::fromUtf8(output("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid)})
+                                  .value_or(QByteArray()));
+        QList<ShownWindow> windows;
+        for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const std::optional<QByteArray> bytes = output("xwininfo", {"-id", id});
+            if (!bytes)
+                continue;
+            const QString info = QString::fromUtf8(*bytes);
+            windows.append(
+                {id, quoted.match(info).captured(1),
+                 QRect(number(info, "Absolute upper-left X"), number(info, "Absolute upper-left Y"),
+                       number(info, "Width"), number(info, "Height"))});
+        }
+        return windows;
+    }
+
+    // The chip is a window of its own here, found in shownWindows.
+    QImage screenShot(const QRect&) override { return QImage(); }
+
+    bool openInBrowser(const QString&, const QString& url) override
+    {
+        return xdotool({"key", "--clearmodifiers", "ctrl+l"}) && xdotool({"type", "--delay", "5", url}) &&
+               pressKeys("Return");
+    }
+};
+
+QRect rectOf(const QJsonObject& rect)
+{
+    return QRect(rect["x"].toInt(), rect["y"].toInt(), rect["width"].toInt(), rect["height"].toInt());
+}
+
+// The process's visible windows in sway's tree, tiled and floating. Layer surfaces (the chip) are
+// not in the tree: sway's IPC does not list them.
+void collectWindows(const QJsonObject& node, qint64 pid, QList<ShownWindow>& windows)
+{
+    if (node["pid"].toInteger() == pid && node["visible"].toBool())
+        windows.append({QString::number(node["id"].toInteger()), node["name"].toString(),
+                        rectOf(node["rect"].toObject())});
+    for (const char* children : {"nodes", "floating_nodes"})
+        for (const QJsonValue& child : node[children].toArray())
+            collectWindows(child.toObject(), pid, windows);
+}
+
+// Headless sway: wtype's virtual keyboards, tests/desktop/wayland's virtual pointer, sway's IPC for
+// windows and grim for the screen.
+class SwayRig final : public DesktopRig {
+public:
+    ~SwayRig() override
+    {
+        stopChild(m_pointer);
+        stopChild(m_keyboard);
+    }
+
+    // Headless sway has no input devices, where a desktop has a keyboard and a pointer all along:
+    // with no keyboard no window becomes active and no focus events arrive, and a click's own
+    // pointer device would come and go before the window under it had asked the seat for the
+    // pointer. Both are held for the test's whole life: a wtype that sleeps before its one key, and
+    // wayland-click --hold.
+    void holdDevices() override
+    {
+        if (m_pointer.state() != QProcess::NotRunning)
+            return;
+        m_keyboard.start("wtype", {"-s", "2000000000", "-k", "Escape"});
+        m_pointer.start(QStringLiteral(TESSARY_WAYLAND_CLICK), {"--hold"});
+        m_keyboard.waitForStarted(5000);
+        m_pointer.waitForStarted(5000);
+        settle(std::chrono::milliseconds(200));
+    }
+
+    // wayland-click places its pointer within the whole layout of outputs.
+    bool click(int x, int y) override
+    {
+        holdDevices();
+        QRect layout;
+        for (const QJsonValue& screen : jsonOutput("swaymsg", {"-t", "get_outputs", "-r"}).array())
+            layout |= rectOf(screen["rect"].toObject());
+        return layout.right() > 0 &&
+               run(QStringLiteral(TESSARY_WAYLAND_CLICK),
+                   {QString::number(x), QString::number(y), QString::number(layout.right() + 1),
+                    QString::number(layout.bottom() + 1)});
+    }
+
+    // wtype holds modifiers with -M and lets them go with -m; "super" is its "logo".
+    bool pressKeys(const QString& combination) override
+    {
+        QStringList modifiers = combination.split(QLatin1Char('+'));
+        const QString key = modifiers.takeLast();
+        modifiers.replaceInStrings(QRegularExpression("^super$"), "logo");
+        QStringList arguments;
+        for (const QString& modifier : modifiers)
+            arguments << "-M" << modifier;
+        arguments << "-k" << key;
+        for (auto modifier = modifiers.crbegin(); modifier != modifiers.crend(); ++modifier)
+            arguments << "-m" << *modifier;
+        return run("wtype", arguments);
+    }
+
+    QList<ShownWindow> shownWindows(qint64 pid) override
+    {
+        QList<ShownWindow> windows;
+        collectWindows(jsonOutput("swaymsg", {"-t", "get_tree", "-r"}).object(), pid, windows);
+        return windows;
+    }
+
+    // PPM rather than PNG: a shot taken again and again should not wait for compression.
+    QImage screenShot(const QRect& rect) override
+    {
+        QStringList arguments{"-t", "ppm"};
+        if (!rect.isNull())
+            arguments << "-g"
+                      << QStringLiteral("%1,%2 %3x%4")
+                             .arg(rect.x())
+                             .arg(rect.y())
+                             .arg(rect.width())
+                             .arg(rect.height());
+        const std::optional<QByteArray> shot = output("grim", arguments << "-");
+        return shot ? QImage::fromData(*shot, "PPM") : QImage();
+    }
+
+private:
+    QProcess m_keyboard;
+    QProcess m_pointer;
+};
+
+// The evdev codes of the keys pressKeys names, which KWin's fake input takes through
+// the rig's US layout.
+std::optional<unsigned> evdevKey(const QString& name)
+{
+    static const QHash<QString, unsigned> named{{"ctrl", 29},   {"shift", 42},  {"alt", 56},
+                                                {"super", 125}, {"Return", 28}, {"Escape", 1}};
+    static const QString rows[] = {QStringLiteral("1234567890"), QStringLiteral("qwertyuiop"),
+                                   QStringLiteral("asdfghjkl"), QStringLiteral("zxcvbnm")};
+    static const unsigned rowStarts[] = {2, 16, 30, 44};
+    if (const auto key = named.constFind(name); key != named.cend())
+        return *key;
+    for (int row = 0; row < 4 && name.size() == 1; ++row)
+        if (const qsizetype column = rows[row].indexOf(name.toLower()); column >= 0)
+            return rowStarts[row] + unsigned(column);
+    return std::nullopt;
+}
+
+// Headless KWin: fake input, windows and screenshots through tests/desktop/kwin's probe.
+class KwinRig final : public DesktopRig {
+public:
+    ~KwinRig() override { stopChild(m_device); }
+
+    // Headless KWin, like headless sway, gives no window the keyboard focus until a keyboard
+    // exists: a fake input device is held for the test's whole life.
+    void holdDevices() override
+    {
+        if (m_device.state() != QProcess::NotRunning)
+            return;
+        m_device.start(QStringLiteral(TESSARY_KWIN_PROBE), {"hold"});
+        m_device.waitForStarted(5000);
+        settle(std::chrono::milliseconds(200));
+    }
+
+    bool click(int x, int y) override
+    {
+        return run(QStringLiteral(TESSARY_KWIN_PROBE), {"click", QString::number(x), QString::number(y)});
+    }
+
+    // Presses the keys named, in order; the probe lets them go in reverse.
+    bool pressKeys(const QString& combination) override
+    {
+        QStringList codes{QStringLiteral("keys")};
+        for (const QString& name : combination.split(QLatin1Char('+'))) {
+            const std::optional<unsigned> key = evdevKey(name);
+            if (!key)
+                return false;
+            codes.append(QString::number(*key));
+        }
+        return run(QStringLiteral(TESSARY_KWIN_PROBE), codes);
+    }
+
+    QList<ShownWindow> shownWindows(qint64 pid) override
+    {
+        QList<ShownWindow> windows;
+        for (const QJsonValue& window : jsonOutput(QStringLiteral(TESSARY_KWIN_PROBE), {"windows"}).array()) {
+            const QJsonArray rect = window[QStringLiteral("rect")].toArray();
+            if (window[QStringLiteral("pid")].toInteger() == pid)
+                windows.append({QString::number(windows.size()), window[QStringLiteral("title")].toString(),
+                                QRect(rect[0].toInt(), rect[1].toInt(), rect[2].toInt(), rect[3].toInt())});
+        }
+        return windows;
+    }
+
+    QImage screenShot(const QRect& rect) override
+    {
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("shot.ppm"));
+        if (!run(QStringLiteral(TESSARY_KWIN_PROBE), {"shot", file}))
+            return QImage();
+        const QImage shot(file);
+        return rect.isNull() ? shot : shot.copy(rect);
+    }
+
+private:
+    QProcess m_device;
+};
+
+// Headless GNOME Shell on Wayland (scripts/gnome-session): clicks, keys and screenshots through
+// tests/desktop/gnome/gnome-tool.js, whose remote-desktop session stands in for the devices the shell
+// lacks.
+class GnomeRig final : public DesktopRig {
+public:
+    bool click(int x, int y) override { return gnomeTool({"click", QString::number(x), QString::number(y)}); }
+    bool pressKeys(const QString& combination) override { return gnomeTool({"keys", combination}); }
+
+    // GNOME tells no other program a window's process: Tessary's windows are those of its
+    // application id, and the rig runs one Tessary at a time. The chip shows only on the screen.
+    QList<ShownWindow> shownWindows(qint64) override
+    {
+        QList<ShownWindow> windows;
+        const QJsonArray all =
+            jsonOutput(QStringLiteral("gjs"), {QStringLiteral(TESSARY_GNOME_TOOL), "windows"}).array();
+        for (const QJsonValue& window : all)
+            if (window[QStringLiteral("class")].toString() == applicationId())
+                windows.append({QString::number(windows.size()), window[QStringLiteral("title")].toString(),
+                                QRect(0, 0, window[QStringLiteral("width")].toInt(),
+                                      window[QStringLiteral("height")].toInt())});
+        return windows;
+    }
+
+    QImage screenShot(const QRect& rect) override
+    {
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("shot.png"));
+        QStringList arguments{QStringLiteral("shot"), file};
+        if (!rect.isNull())
+            arguments << QString::number(rect.x()) << QString::number(rect.y())
+                      << QString::number(rect.width()) << QString::number(rect.height());
+        return gnomeTool(arguments) ? QImage(file) : QImage();
+    }
+
+    // A tab opened through the browser's own command took no clicks here: the window GNOME shows
+    // stayed the old one.
+    bool openInBrowser(const QString&, const QString& url) override
+    {
+        return pressKeys(QStringLiteral("ctrl+l")) && gnomeTool({"type", url}) &&
+               pressKeys(QStringLiteral("Return"));
+    }
+
+private:
+    static bool gnomeTool(const QStringList& arguments)
+    {
+        return run(QStringLiteral("gjs"), QStringList{QStringLiteral(TESSARY_GNOME_TOOL)} + arguments);
+    }
+};
+
+} // namespace
+
+DesktopRig& desktopRig()
+{
+    static const std::unique_ptr<DesktopRig> rig = []() -> std::unique_ptr<DesktopRig> {
+        switch (DesktopSession::current()) {
+        case DesktopSession::Kind::sway:
+            return std::make_unique<SwayRig>();
+        case DesktopSession::Kind::kwin:
+            return std::make_unique<KwinRig>();
+        case DesktopSession::Kind::gnome:
+            return std::make_unique<GnomeRig>();
+        default:
+            return std::make_unique<X11Rig>();
+        }
+    }();
+    return *rig;
+}
+
+} // namespace tessary::test
