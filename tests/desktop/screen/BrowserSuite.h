@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "desktop/screen/DesktopDriver.h"
+#include "desktop/screen/PageServer.h"
 #include "platform/session/SessionAccessibility.h"
 #include "platform/x11/XTestKeyboard.h"
 #include "screen/ElementTreeDump.h"
@@ -11,48 +12,12 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
-#include <QRegularExpression>
 
 #include <QCoro/QCoroTask>
 
 #include <gtest/gtest.h>
 
 namespace tessary::test {
-
-// Serves the files of one folder over HTTP on 127.0.0.1, on a port the system picks: Python's server
-// in a process of its own, so a browser can load a page while the test's thread waits in an
-// accessibility call; stopped by its pid.
-class PageServer {
-public:
-    explicit PageServer(const QString& folder)
-    {
-        m_process.start("python3",
-                        {"-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory", folder, "0"});
-        if (m_process.waitForReadyRead(10000))
-            m_port = QRegularExpression(" port (\\d+) ").match(m_process.readLine()).captured(1).toInt();
-    }
-    ~PageServer() { stopChild(m_process); }
-
-    // Every path asked for so far, with its query, in order: from the server's line per request.
-    QStringList requested()
-    {
-        static const QRegularExpression get("\"GET (\\S+) ");
-        for (const QString& line : QString::fromUtf8(m_process.readAllStandardError()).split('\n'))
-            if (const QRegularExpressionMatch match = get.match(line); match.hasMatch())
-                m_requested.append(match.captured(1));
-        return m_requested;
-    }
-
-    QString url(const QString& page) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(page);
-    }
-
-private:
-    QProcess m_process;
-    int m_port = 0;
-    QStringList m_requested;
-};
 
 // The fixture the browser suites share: the test pages served from 127.0.0.1 and one browser
 // (Firefox ESR or Chromium, from TESSARY_TEST_BROWSER) for every case, read from outside through the
