@@ -57,14 +57,6 @@ TEST(SenderBonus, ASenderOnTheSiteOrASubdomainOfItOutranksAStrongerCode)
     EXPECT_EQ(found[1].score, 20 + 15 + 5 * 3);
 }
 
-TEST(SenderBonus, AnAliasedMailDomainCountsForTheSite)
-{
-    const QList<Message> anthropic = {
-        mail("m1", "Anthropic <support@mail.anthropic.com>", "Your login code", "834201")};
-    EXPECT_EQ(CodeFinder::rank(anthropic, expandDomains({"claude.ai"})).value(0).score, 100 + 20 + 10);
-    EXPECT_EQ(CodeFinder::rank(anthropic, expandDomains({"example.com"})).value(0).score, 30);
-}
-
 TEST(RankingTies, LaterArrivalFirstThenDatedBeforeUndated)
 {
     const QList<Message> messages = {

@@ -25,10 +25,3 @@ TEST(ReceivedTime, RejectsOtherShapesAndImpossibleDates)
         EXPECT_EQ(parseInternetDateTime(text), std::nullopt) << QString::fromUtf16(text);
     }
 }
-
-TEST(ReceivedTime, MissingOrUnreadableTimesAreTheDistantPast)
-{
-    EXPECT_EQ(receivedTime(std::nullopt), distantPast);
-    EXPECT_EQ(receivedTime(QStringLiteral("soon")), distantPast);
-    EXPECT_EQ(receivedTime(QStringLiteral("1970-01-01T00:01:00Z")), 60.0);
-}

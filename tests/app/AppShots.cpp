@@ -1,62 +1,41 @@
 // tessary-app-shots DIR: every window and state of the application rendered offscreen to PNG, for
-// the README. Runs over fakes, so the pictures never depend on this machine's mail or desktop.
+// the README. Runs over the app tests' fakes, so the pictures never depend on this machine's mail or
+// desktop.
 
+#include "AppViewTestSupport.h"
 #include "app/AccountsView.h"
-#include "app/AppContext.h"
 #include "app/IMAPSheet.h"
 #include "app/OnboardingView.h"
 #include "app/PopoverView.h"
 #include "app/SettingsView.h"
-#include "fakes/FakeAccessibility.h"
-#include "fakes/FakeBackendApi.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeEngineSeams.h"
-#include "fakes/FakeLoginItem.h"
-#include "fakes/FakeSettingsStore.h"
 #include "fakes/FakeSmsSource.h"
-#include "state/AppState.h"
-#include "state/InboxConnection.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
 
 using namespace tessary;
 using namespace tessary::test;
 
-int main(int argc, char** argv)
+namespace {
+
+struct AppShots : AppViewTest {
+    void TestBody() override {}
+    void take(const QDir& out);
+};
+
+void AppShots::take(const QDir& out)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    const QDir out(argc > 1 ? argv[1] : "docs/app");
-    QDir().mkpath(out.path());
     const auto save = [&](QWidget& widget, const char* name) {
         widget.show();
         QCoreApplication::processEvents();
         widget.grab().save(out.filePath(QString::fromLatin1(name) + ".png"));
     };
-
-    FakeSettingsStore settings;
-    auto accessibility = std::move(FakeAccessibility::fromJson(QJsonObject{{"root", QJsonObject{}}})).value();
-    FakeLoginItem loginItem;
-    FakeBackendApi backend;
-    FakeClock clock;
-    FakeClipboard clipboard;
-    AppState state(AppStateServices{settings, *accessibility, loginItem, backend, clock, {}, false});
-    InboxConnection inbox(state, InboxConnectionServices{backend, settings, clock, {}, {}});
-    AppContext context{state,
-                       inbox,
-                       settings,
-                       clock,
-                       clipboard,
-                       [](const QUrl&) {},
-                       [](QObject*, std::function<void(QString)> note) { note({}); },
-                       false};
+    makeContext();
     const PopoverActions actions{[](const FoundCode&) {}, [] {}, [] {}, [] {}, [] {}, [] {}};
     const auto popover = [&](const char* name) {
-        PopoverView view(state, clock, actions, false);
+        PopoverView view(*state, clock, actions, false);
         save(view, name);
     };
 
@@ -66,27 +45,27 @@ int main(int argc, char** argv)
         only.setService({PhoneService::Daemon::running, {PairedPhone{"a", "Pixel 7", true, true, true}}});
         accessibility->trusted = true;
         QCoreApplication::processEvents();
-        PopoverView view(state, clock, actions, false, &only);
+        PopoverView view(*state, clock, actions, false, &only);
         save(view, "popover-phone");
         accessibility->trusted = false;
     }
     accessibility->trusted = true;
-    state.setAccounts(
+    state->setAccounts(
         {Account{"1", "gmail", "me@gmail.com", "active"}, Account{"2", "imap", std::nullopt, "active"}});
     QCoreApplication::processEvents();
     popover("popover-empty");
-    state.setRecent({FoundCode{"482913", "", "github.com", clock.now() - 42, 0, {}},
-                     FoundCode{"0731", "", "bank.example", clock.now() - 3600 * 3, 0, {}},
-                     FoundCode{"K7-2QX", "", "shop.example", clock.now() - 86400 * 2, 0, {}}});
+    state->setRecent({FoundCode{"482913", "", "github.com", clock.now() - 42, 0, {}},
+                      FoundCode{"0731", "", "bank.example", clock.now() - 3600 * 3, 0, {}},
+                      FoundCode{"K7-2QX", "", "shop.example", clock.now() - 86400 * 2, 0, {}}});
     popover("popover-codes");
-    state.setPausedUntil(clock.now() + 3600);
+    state->setPausedUntil(clock.now() + 3600);
     popover("popover-paused");
-    state.setPausedUntil(std::nullopt);
+    state->setPausedUntil(std::nullopt);
 
-    state.setAccounts({Account{"1", "gmail", "me@gmail.com", "active"},
-                       Account{"3", "outlook", "work@outlook.com", "pending"}});
+    state->setAccounts({Account{"1", "gmail", "me@gmail.com", "active"},
+                        Account{"3", "outlook", "work@outlook.com", "pending"}});
     FakeSmsSource phones;
-    context.phones = &phones;
+    context->phones = &phones;
     using Daemon = PhoneService::Daemon;
     const QList<std::pair<PhoneService, const char*>> phoneStates{
         {{Daemon::running, {PairedPhone{"a", "Pixel 7", true, true, true}}}, "settings"},
@@ -99,27 +78,27 @@ int main(int argc, char** argv)
         {{Daemon::notInstalled, {}}, "settings-phone-not-installed"}};
     for (const auto& [service, name] : phoneStates) {
         phones.setService(service);
-        SettingsView settingsView(context, [] {});
+        SettingsView settingsView(*context, [] {});
         save(settingsView, name);
     }
-    IMAPSheet sheet(IMAPPreset::all().constFirst(), state, inbox, [](const QUrl&) {});
+    IMAPSheet sheet(IMAPPreset::all().constFirst(), *state, *inbox, [](const QUrl&) {});
     save(sheet, "imap-sheet");
 
-    state.setAccounts({});
+    state->setAccounts({});
     accessibility->trusted = false;
     QCoreApplication::processEvents();
     // Codes from a phone alone: the inbox step names it and lets the user go on.
     phones.setService(phoneStates.constFirst().first);
     {
-        OnboardingView onboarding(context, [] {});
+        OnboardingView onboarding(*context, [] {});
         onboarding.primary().click();
         save(onboarding, "onboarding-2-phone");
     }
     phones.setService({Daemon::running, {}});
-    OnboardingView onboarding(context, [] {});
+    OnboardingView onboarding(*context, [] {});
     for (int step = 0; step < OnboardingView::stepCount; ++step) {
         if (step == 1)
-            state.setAccounts({Account{"1", "gmail", "me@gmail.com", "active"}});
+            state->setAccounts({Account{"1", "gmail", "me@gmail.com", "active"}});
         if (step == 3)
             onboarding.practiceField().setText("482913");
         save(onboarding, QStringLiteral("onboarding-%1").arg(step + 1).toLatin1().constData());
@@ -127,5 +106,16 @@ int main(int argc, char** argv)
         onboarding.primary().setEnabled(true);
         onboarding.primary().click();
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const QDir out(argc > 1 ? argv[1] : "docs/app");
+    QDir().mkpath(out.path());
+    AppShots().take(out);
     return 0;
 }

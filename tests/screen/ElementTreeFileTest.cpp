@@ -34,17 +34,6 @@ TEST(ElementTreeFile, ProcessesAndTheFrontmostApplication)
     EXPECT_EQ(fake->focusedElement(), std::nullopt);
 }
 
-TEST(ElementTreeFile, LinksCanCloseCycles)
-{
-    auto fake = loadText(R"({"root": {"id": "top", "children": [
-        {"id": "child", "attributes": {"AXParent": {"ref": "child"}}, "children": [{"ref": "top"}]}]}})");
-    ASSERT_TRUE(fake);
-    const Element child = *fake->element("child");
-    EXPECT_EQ(fake->parent(child), child);
-    EXPECT_EQ(fake->children(child), QList<Element>{fake->root()});
-    EXPECT_EQ(fake->parent(fake->root()), std::nullopt);
-}
-
 // A dump of a tree (trees/dump.json) writes back every attribute it was read from, under the same
 // names, with the element ids the dump gives.
 TEST(ElementTreeFile, ADumpWritesTheNamesItWasReadFrom)

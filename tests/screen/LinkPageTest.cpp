@@ -52,30 +52,23 @@ TEST(LinkPageAnchor, AStripUnderThePagesTopEdge)
     EXPECT_EQ(page->host, std::nullopt);
 }
 
-TEST(LinkPageBudget, TheWebAreaMustLieWithinFourHundredElements)
+// The web area must lie within 400 elements, its prompt within its first 250.
+TEST(LinkPageBudget, AWebAreaOrAPromptPastItsElementCountIsUnseen)
 {
-    auto pageBehind = [](int groups) {
-        QJsonArray before;
-        for (int i = 0; i < groups; ++i)
+    const auto page = [](int groupsBefore, int fillersBefore) {
+        QJsonArray before, text;
+        for (int i = 0; i < groupsBefore; ++i)
             before.append(node("AXGroup"));
-        before.append(webArea("https://a.test/", {staticText("Check your email")}));
-        return appWindow(group(before), "firefox");
+        for (int i = 0; i < fillersBefore; ++i)
+            text.append(staticText("Lorem ipsum"));
+        text.append(staticText("Check your email"));
+        before.append(webArea("https://a.test/", text));
+        return LinkPage::detect(*appWindow(group(before), "firefox")).has_value();
     };
-    EXPECT_TRUE(LinkPage::detect(*pageBehind(398))); // the window is element 1, the web area 400
-    EXPECT_FALSE(LinkPage::detect(*pageBehind(399)));
-}
-
-TEST(LinkPageBudget, TextAfterElementTwoHundredFiftyIsUnseen)
-{
-    auto pageWith = [](int fillers) {
-        QJsonArray page;
-        for (int i = 0; i < fillers; ++i)
-            page.append(staticText("Lorem ipsum"));
-        page.append(staticText("Check your email"));
-        return detectIn(page);
-    };
-    EXPECT_TRUE(pageWith(248)); // the web area is element 1, the prompt 250
-    EXPECT_FALSE(pageWith(249));
+    EXPECT_TRUE(page(398, 0)); // the window is element 1, the web area 400
+    EXPECT_FALSE(page(399, 0));
+    EXPECT_TRUE(page(0, 248)); // counted from the web area, element 1: the prompt is 250
+    EXPECT_FALSE(page(0, 249));
 }
 
 TEST(LinkPageBudget, OnlyTheFirstTenTextFieldsAreClassified)

@@ -81,11 +81,6 @@ TEST(AtspiRoleMapping, FactsLeftUnreadNeverChangeHowARoleReads)
             EXPECT_EQ(reading(withAttributes), reading(bare)) << "role " << role;
         }
     }
-    // The roles that do need them.
-    EXPECT_NE(kindOf(node(ATSPI_ROLE_TEXT, false, true)), kindOf(node(ATSPI_ROLE_TEXT, false, false)));
-    NodeFacts numberInput = node(ATSPI_ROLE_SPIN_BUTTON);
-    numberInput.tag = QStringLiteral("input");
-    EXPECT_NE(kindOf(numberInput), kindOf(node(ATSPI_ROLE_SPIN_BUTTON)));
 }
 
 TEST(AtspiExtents, OnlyASizedShownRectangleIsAFrameAndOnlyMinusOneIsPending)

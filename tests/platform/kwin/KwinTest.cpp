@@ -18,7 +18,7 @@ namespace {
 
 // evdev codes of the keys the rows below press.
 constexpr unsigned leftShift = 42, rightAlt = 100, key1 = 2, key2 = 3, keyE = 18, keyA = 30, keyQ = 16,
-                   keyS = 31, euroKey = 435;
+                   euroKey = 435;
 
 TEST(LayoutKeymap, EachCharacterIsTypedWithTheKeysThatGiveItOnTheLayout)
 {
@@ -29,20 +29,16 @@ TEST(LayoutKeymap, EachCharacterIsTypedWithTheKeysThatGiveItOnTheLayout)
         std::optional<Stroke> stroke;
     };
     const Row rows[] = {
-        {"us", U'1', Stroke{{}, key1}},
         {"us", U'A', Stroke{{leftShift}, keyA}},
         {"us", U'a', Stroke{{}, keyA}},
         {"us", U'\u00e9', std::nullopt},        // é: not on a US keyboard
         {"us", U'\u20ac', Stroke{{}, euroKey}}, // €: every keymap has a Euro key beyond X11's
-        {"us", U'\u4e2d', std::nullopt},        // 中
         // French: digits need Shift, "a" and "q" change places, "é" is a key of its own, "€" AltGr.
         {"fr", U'1', Stroke{{leftShift}, key1}},
-        {"fr", U'&', Stroke{{}, key1}},
         {"fr", U'a', Stroke{{}, keyQ}},
         {"fr", U'\u00e9', Stroke{{}, key2}},
         {"fr", U'\u20ac', Stroke{{rightAlt}, keyE}},
-        {"fr", U'\u00df', Stroke{{rightAlt}, keyS}}, // ß
-        {"fr", U'\u0436', std::nullopt},             // ж
+        {"fr", U'\u0436', std::nullopt}, // ж
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.layout) + " " + QString::fromUcs4(&row.character, 1).toStdString());
