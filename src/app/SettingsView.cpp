@@ -32,14 +32,15 @@ QGroupBox* section(const QString& title, QWidget* parent)
     return box;
 }
 
-// A row with its label on the left and its control on the right.
-QWidget* labelledRow(const QString& text, QWidget* control, QWidget* parent)
+// A row with its label on the left and its control on the right. A wrapping text takes the room
+// the label leaves: left to its own guess of a width, it wraps even a short text in a narrow column.
+QWidget* labelledRow(const QString& text, QWidget* control, QWidget* parent, bool controlWraps = false)
 {
     auto* row = new QWidget(parent);
     auto* line = new QHBoxLayout(row);
     line->setContentsMargins(0, 0, 0, 0);
-    line->addWidget(new QLabel(text, row), 1, Qt::AlignTop);
-    line->addWidget(control, 0, Qt::AlignTop);
+    line->addWidget(new QLabel(text, row), controlWraps ? 0 : 1, Qt::AlignTop);
+    line->addWidget(control, controlWraps ? 1 : 0, Qt::AlignTop);
     return row;
 }
 
@@ -113,8 +114,7 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     general->layout()->addWidget(m_accessNote);
     m_secrets->setObjectName(QStringLiteral("secrets"));
     m_secrets->setAlignment(Qt::AlignRight);
-    m_secrets->setMaximumWidth(260);
-    QWidget* secretsRow = labelledRow(QStringLiteral("Token and key"), m_secrets, general);
+    QWidget* secretsRow = labelledRow(QStringLiteral("Token and key"), m_secrets, general, true);
     secretsRow->setVisible(bool(context.secretsLocation));
     general->layout()->addWidget(secretsRow);
     column->addWidget(general);

@@ -114,6 +114,8 @@ TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
     EXPECT_TRUE(QTest::qWaitFor([&] { return view->granted().isVisibleTo(view.get()); }));
     EXPECT_FALSE(view->grant().isVisibleTo(view.get()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return view->secrets().text() == "In the keyring"; }));
+    view->adjustSize(); // a short place stands on one line beside its label
+    EXPECT_LT(view->secrets().height(), 2 * view->secrets().fontMetrics().height());
 }
 
 TEST_F(SettingsTest, PhoneSwitchWaitsForAPairedPhoneIsStoredAndTheSectionFollowsThePhones)
