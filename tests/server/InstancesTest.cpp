@@ -21,7 +21,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <mutex>
 
 using namespace tessary;
@@ -70,35 +69,24 @@ struct Watchers {
         const QString m_instance;
     };
 
-    // Waits up to `within` for the watchers to be as `wanted` says.
-    bool waitFor(const std::function<bool(const QHash<QString, QStringList>&)>& wanted,
-                 std::chrono::milliseconds within = 5s)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        for (;;) {
-            {
-                std::lock_guard lock(mutex);
-                if (wanted(byInbox))
-                    return true;
-            }
-            if (timer.elapsed() > within.count())
-                return false;
-            QThread::msleep(20);
-        }
-    }
-    // Every inbox has exactly one watcher and no instance watches more than `share`.
+    // Within 5 s every inbox has exactly one watcher and no instance watches more than `share`.
     bool sharedOut(const QStringList& inboxes, int share)
     {
-        return waitFor([&](const QHash<QString, QStringList>& watched) {
+        const auto shared = [&] {
+            std::lock_guard lock(mutex);
             QHash<QString, int> load;
             for (const QString& inbox : inboxes) {
-                if (watched.value(inbox).size() != 1)
+                if (byInbox.value(inbox).size() != 1)
                     return false;
-                ++load[watched.value(inbox).first()];
+                ++load[byInbox.value(inbox).first()];
             }
             return std::all_of(load.begin(), load.end(), [&](int held) { return held <= share; });
-        });
+        };
+        QElapsedTimer timer;
+        timer.start();
+        while (!shared() && timer.elapsed() < 5000)
+            QThread::msleep(20);
+        return shared();
     }
 };
 
