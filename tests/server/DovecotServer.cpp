@@ -9,13 +9,9 @@
 #include <QProcess>
 #include <QSslSocket>
 #include <QTcpServer>
-#include <QThread>
 
-#include <csignal>
-#include <cstdio>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tessary::test {
@@ -54,11 +50,6 @@ DovecotServer::DovecotServer(QString introspectionUrl, int users)
     }
     if (writeUsers())
         start();
-}
-
-DovecotServer::~DovecotServer()
-{
-    stop();
 }
 
 bool DovecotServer::writeConfig()
@@ -145,48 +136,24 @@ bool DovecotServer::start()
     }
     if (!writeConfig())
         return false;
-    const QByteArray config = QFile::encodeName(m_dir.filePath(QStringLiteral("dovecot.conf")));
-    m_pid = fork();
-    if (m_pid == 0) {
-        execlp("dovecot", "dovecot", "-F", "-c", config.constData(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
     // Ready when the TLS greeting arrives; a bare TCP probe left dangling slows dovecot's stop.
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto greets = [this] {
         QSslSocket socket;
         socket.setPeerVerifyMode(QSslSocket::VerifyNone); // only asking whether it answers yet
         socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), m_port);
-        if (socket.waitForEncrypted(1000) && (socket.bytesAvailable() > 0 || socket.waitForReadyRead(1000)) &&
-            socket.readAll().startsWith("* OK")) {
+        const bool ready = socket.waitForEncrypted(1000) &&
+                           (socket.bytesAvailable() > 0 || socket.waitForReadyRead(1000)) &&
+                           socket.readAll().startsWith("* OK");
+        if (ready)
             socket.disconnectFromHost();
-            return true;
-        }
-        socket.abort();
-        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-            m_pid = 0;
-            break;
-        }
-        QThread::msleep(50);
-    }
+        else
+            socket.abort();
+        return ready;
+    };
+    if (m_process.start({"dovecot", "-F", "-c", m_dir.filePath(QStringLiteral("dovecot.conf"))}, greets, 100))
+        return true;
     m_error = QStringLiteral("dovecot did not start: ") + logTail();
-    stop();
     return false;
-}
-
-QString DovecotServer::logTail() const
-{
-    QFile log(m_dir.filePath(QStringLiteral("dovecot.log")));
-    log.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(log.readAll().right(2000));
-}
-
-void DovecotServer::stop()
-{
-    if (m_pid <= 0)
-        return;
-    kill(m_pid, SIGTERM);
-    waitpid(m_pid, nullptr, 0);
-    m_pid = 0;
 }
 
 QString DovecotServer::user(int number)

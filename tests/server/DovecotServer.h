@@ -1,10 +1,10 @@
 #pragma once
 
+#include "ChildProcess.h"
+
 #include <QJsonObject>
 #include <QString>
 #include <QTemporaryDir>
-
-#include <sys/types.h>
 
 namespace tessary::test {
 
@@ -19,13 +19,12 @@ public:
     // a token is active and whose it is. `users` beyond userCount (for benchmarks) also raise its
     // process and client limits to hold a connection per user and a few more.
     explicit DovecotServer(QString introspectionUrl = {}, int users = userCount);
-    ~DovecotServer();
     DovecotServer(const DovecotServer&) = delete;
     DovecotServer& operator=(const DovecotServer&) = delete;
 
-    bool isReady() const { return m_pid > 0; }
+    bool isReady() const { return m_process.isRunning(); }
     QString error() const { return m_error; }
-    QString logTail() const; // the end of dovecot's own log, to say why a test failed
+    QString logTail() const { return test::logTail(m_dir.filePath(QStringLiteral("dovecot.log"))); }
     quint16 port() const { return m_port; }
     QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
 
@@ -46,7 +45,7 @@ public:
     bool configureBackend(const QString& dataDir, QJsonObject more = {}) const;
 
     bool start(); // again after stop(): on the same port
-    void stop();
+    void stop() { m_process.stop(); }
 
 private:
     bool writeConfig();
@@ -56,7 +55,7 @@ private:
     QString m_introspectionUrl;
     int m_users;
     quint16 m_port = 0;
-    pid_t m_pid = 0;
+    ChildProcess m_process;
     QString m_error;
 };
 

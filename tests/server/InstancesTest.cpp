@@ -21,7 +21,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <mutex>
 
 using namespace tessary;
@@ -70,44 +69,33 @@ struct Watchers {
         const QString m_instance;
     };
 
-    // Waits up to `within` for the watchers to be as `wanted` says.
-    bool waitFor(const std::function<bool(const QHash<QString, QStringList>&)>& wanted,
-                 std::chrono::milliseconds within = 5s)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        for (;;) {
-            {
-                std::lock_guard lock(mutex);
-                if (wanted(byInbox))
-                    return true;
-            }
-            if (timer.elapsed() > within.count())
-                return false;
-            QThread::msleep(20);
-        }
-    }
-    // Every inbox has exactly one watcher and no instance watches more than `share`.
+    // Within 5 s every inbox has exactly one watcher and no instance watches more than `share`.
     bool sharedOut(const QStringList& inboxes, int share)
     {
-        return waitFor([&](const QHash<QString, QStringList>& watched) {
+        const auto shared = [&] {
+            std::lock_guard lock(mutex);
             QHash<QString, int> load;
             for (const QString& inbox : inboxes) {
-                if (watched.value(inbox).size() != 1)
+                if (byInbox.value(inbox).size() != 1)
                     return false;
-                ++load[watched.value(inbox).first()];
+                ++load[byInbox.value(inbox).first()];
             }
             return std::all_of(load.begin(), load.end(), [&](int held) { return held <= share; });
-        });
+        };
+        QElapsedTimer timer;
+        timer.start();
+        while (!shared() && timer.elapsed() < 5000)
+            QThread::msleep(20);
+        return shared();
     }
 };
 
 } // namespace
 
 // Each inbox is watched by one instance at a time, the live instances share them out about
-// evenly, a new instance gets work, and the inboxes of one that stopped, or died without a word,
-// are watched again by the others within a lease's lifetime and a round. No hand-over forgets the
-// mail the old holder knew.
+// evenly, a new instance gets work, the inboxes of one that stopped are watched again by the
+// others, and an instance lets go of an inbox another took. No hand-over forgets the mail the old
+// holder knew.
 TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
 {
     ASSERT_TRUE(PostgresServer::shared().isReady()) << PostgresServer::shared().error().toStdString();
@@ -138,27 +126,20 @@ TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
     startInstance();
     EXPECT_TRUE(watchers.sharedOut(inboxes, 3)) << "the fourth instance got its share";
 
-    // A stop gives the leases back at once; a death leaves them to run out.
+    // A stop gives the leases back at once. (That a killed instance's leases run out and are
+    // taken, the cluster test shows.)
     instances[0]->stop();
     EXPECT_TRUE(watchers.sharedOut(inboxes, 4));
-    PostgresLeaseBoard ghost((*storage)->database());
-    ASSERT_TRUE(ghost.holdShare("ghost", "http://ghost", quickLeases.lifetime));
-    const QStringList ghostly = inboxes.mid(0, 3);
-    for (const QString& inbox : ghostly)
-        ASSERT_TRUE(ghost.take("ghost", inbox, quickLeases.lifetime));
-    QElapsedTimer sinceDeath;
-    sinceDeath.start();
-    EXPECT_TRUE(watchers.waitFor([&](const QHash<QString, QStringList>& watched) {
-        return std::none_of(ghostly.begin(), ghostly.end(), [&](const QString& inbox) {
-            return watched.contains(inbox) && !watched[inbox].isEmpty();
-        });
-    })) << "their holders let the ghost's inboxes go";
-    EXPECT_TRUE(watchers.sharedOut(inboxes, 4));
-    EXPECT_LE(sinceDeath.elapsed(), (quickLeases.lifetime + 3 * quickLeases.renewEvery).count());
 
     // An inbox given a new password is watched at once by the instance that heard of it, and the
     // instance that held it lets it go.
-    const QString moved = inboxes.first();
+    QString moved;
+    {
+        std::lock_guard lock(watchers.mutex);
+        moved = *std::ranges::find_if(inboxes, [&](const QString& inbox) {
+            return !watchers.byInbox.value(inbox).contains("instance-1");
+        });
+    }
     instances[1]->watchNow({moved, *install, "imap", "me@example.com", "imap.example.com", "active"}, "new");
     {
         std::lock_guard lock(watchers.mutex);

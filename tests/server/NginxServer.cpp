@@ -3,11 +3,6 @@
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
-
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace tessary::test {
 
@@ -62,14 +57,6 @@ NginxServer::NginxServer(const QList<QString>& backends)
     }
 }
 
-NginxServer::~NginxServer()
-{
-    if (m_pid <= 0)
-        return;
-    kill(m_pid, SIGTERM);
-    waitpid(m_pid, nullptr, 0);
-}
-
 QString NginxServer::url() const
 {
     return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
@@ -93,31 +80,14 @@ bool NginxServer::start(const QList<QString>& backends)
         return false;
     }
     out.close();
-    const QByteArray configFile = QFile::encodeName(file);
-    const QByteArray prefix = QFile::encodeName(m_dir.path() + QLatin1Char('/'));
-    m_pid = fork();
-    if (m_pid == 0) {
-        execlp("nginx", "nginx", "-p", prefix.constData(), "-c", configFile.constData(),
-               static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto listens = [this] {
         QTcpSocket socket;
         socket.connectToHost(QStringLiteral("127.0.0.1"), m_port);
-        if (socket.waitForConnected(200))
-            return true;
-        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
-            break;
-        QThread::msleep(50);
-    }
-    QFile log(m_dir.filePath(QStringLiteral("error.log")));
-    log.open(QIODevice::ReadOnly);
-    m_error = QStringLiteral("nginx did not start: ") + QString::fromUtf8(log.readAll().right(2000));
-    if (m_pid > 0 && waitpid(m_pid, nullptr, WNOHANG) == 0) {
-        kill(m_pid, SIGTERM);
-        waitpid(m_pid, nullptr, 0);
-    }
-    m_pid = 0;
+        return socket.waitForConnected(200);
+    };
+    if (m_process.start({"nginx", "-p", m_dir.path() + QLatin1Char('/'), "-c", file}, listens, 100))
+        return true;
+    m_error = QStringLiteral("nginx did not start: ") + logTail(m_dir.filePath(QStringLiteral("error.log")));
     return false;
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "ChildProcess.h"
+
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
-
-#include <sys/types.h>
 
 namespace tessary::test {
 
@@ -15,11 +15,10 @@ class NginxServer {
 public:
     // `backends`: the "127.0.0.1:PORT" of each instance behind it.
     explicit NginxServer(const QList<QString>& backends);
-    ~NginxServer();
     NginxServer(const NginxServer&) = delete;
     NginxServer& operator=(const NginxServer&) = delete;
 
-    bool isReady() const { return m_pid > 0; }
+    bool isReady() const { return m_process.isRunning(); }
     QString error() const { return m_error; }
     QString url() const; // http://127.0.0.1:PORT
 
@@ -27,7 +26,7 @@ private:
     bool start(const QList<QString>& backends);
 
     QTemporaryDir m_dir;
-    pid_t m_pid = 0;
+    ChildProcess m_process;
     quint16 m_port = 0;
     QString m_error;
 };

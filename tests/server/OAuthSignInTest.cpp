@@ -10,7 +10,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QUrl>
-#include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
@@ -36,12 +35,7 @@ TEST(OAuthSignIn, GmailSignInWithPkceThenXOAuth2PushAndARevokedGrantUntilSignedI
 
     const auto link = runTask(client.connect(QStringLiteral("gmail")));
     ASSERT_TRUE(link) << link.error().message.toStdString();
-    const QUrlQuery asked(link->url);
-    EXPECT_EQ(asked.queryItemValue("redirect_uri", QUrl::FullyDecoded),
-              (*backend)->url() + "/v1/oauth/callback");
-    EXPECT_EQ(runTask(client.accounts()).value(),
-              (QList<Account>{{link->accountId, "gmail", std::nullopt, "pending"}}));
-
+    // (Where the browser comes back to, and the pending inbox meanwhile, the instances' test shows.)
     // A forged return with an unknown state is turned away; the real one completes the sign-in.
     httplib::Client direct((*backend)->url().toStdString());
     EXPECT_EQ(direct.Get("/v1/oauth/callback?code=code-1&state=forged")->status, 400);

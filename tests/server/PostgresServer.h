@@ -1,12 +1,12 @@
 #pragma once
 
+#include "ChildProcess.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <optional>
-
-#include <sys/types.h>
 
 namespace tessary::test {
 
@@ -16,28 +16,28 @@ namespace tessary::test {
 class PostgresServer {
 public:
     PostgresServer();
-    ~PostgresServer();
     PostgresServer(const PostgresServer&) = delete;
     PostgresServer& operator=(const PostgresServer&) = delete;
     // One server for the whole test program; each test takes databases of its own.
     static PostgresServer& shared();
 
-    bool isReady() const { return m_pid > 0; }
+    bool isReady() const { return m_process.isRunning(); }
     QString error() const { return m_error; }
     // A new, empty database and the URL the backend takes for it.
     QString newDatabase();
     // The first value `sql` gives in the database at `url` ("" when it gives no rows), or nothing
-    // when it fails.
+    // when it fails; asked as the application rigApplication.
     static std::optional<QByteArray> query(const QString& url, const char* sql);
+    static constexpr const char* rigApplication = "tessary-test-rig";
 
-    bool start(); // again after stop(): the same data and socket
-    void stop();
+    bool start();                           // again after stop(): the same data and socket
+    void stop() { m_process.stop(SIGINT); } // a fast shutdown: connections are ended, nothing waits
 
 private:
     QString url(const QString& database) const;
 
     QTemporaryDir m_dir;
-    pid_t m_pid = 0;
+    ChildProcess m_process;
     int m_databases = 0;
     QString m_error;
 };
