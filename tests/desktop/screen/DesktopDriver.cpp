@@ -89,6 +89,25 @@ void stopChild(QProcess& process)
     }
 }
 
+std::optional<QJsonObject> waitForLine(QProcess& process,
+                                       const std::function<bool(const QJsonObject&)>& matches,
+                                       QStringList& seen, std::chrono::milliseconds timeout)
+{
+    std::optional<QJsonObject> found;
+    waitUntil(
+        [&] {
+            while (!found && process.canReadLine()) {
+                const QByteArray line = process.readLine().trimmed();
+                seen.append(QString::fromUtf8(line));
+                if (const QJsonObject object = QJsonDocument::fromJson(line).object(); matches(object))
+                    found = object;
+            }
+            return found.has_value();
+        },
+        timeout);
+    return found;
+}
+
 void unlockKeyring()
 {
     run(QStringLiteral("sh"), {"-c", "printf test | gnome-keyring-daemon --unlock --components=secrets"});

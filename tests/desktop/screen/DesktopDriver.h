@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRect>
 #include <QStringList>
@@ -41,6 +42,11 @@ void unlockKeyring();
 
 // Stops a child the test started: asked first, killed after 5 s.
 void stopChild(QProcess& process);
+// Runs the event loop until the child prints a JSON line that matches; every line read meanwhile
+// goes into `seen`, for failure messages. The matching line, or nothing when the time is up.
+std::optional<QJsonObject> waitForLine(QProcess& process,
+                                       const std::function<bool(const QJsonObject&)>& matches,
+                                       QStringList& seen, std::chrono::milliseconds timeout);
 
 // A mapped window of a process as the X server (or sway) has it: top-left screen pixels and its
 // title.
