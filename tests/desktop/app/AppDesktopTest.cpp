@@ -111,10 +111,7 @@ TEST(Application, OnboardingToThePracticeFillThenTheTrayAndASecondLaunch)
     AppProcess app(backend.url());
 
     ASSERT_TRUE(app.shows(titled("Welcome to Tessary"))) << app.errors();
-    const auto find = [&](const QString& name) -> std::optional<Element> {
-        const std::optional<Element> root = accessibility.applicationElement(app.pid());
-        return root ? findElement(accessibility, *root, &ElementTree::name, name, 800) : std::nullopt;
-    };
+    const auto find = [&](const QString& name) { return namedElement(accessibility, app.pid(), name); };
     const auto click = [&](const QString& title) { return clickNamed(accessibility, app.pid(), title); };
 
     // Continue through the steps (the inbox step waits for the backend's active inbox) until the

@@ -179,12 +179,16 @@ std::optional<Element> findElement(ElementTree& tree, const Element& root, TextR
     return found;
 }
 
-bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name, int budget)
+std::optional<Element> namedElement(Accessibility& accessibility, qint64 pid, const QString& name, int budget)
 {
     const std::optional<Element> application = accessibility.applicationElement(pid);
-    const std::optional<Element> element =
-        application ? findElement(accessibility, *application, &ElementTree::name, name, budget)
-                    : std::nullopt;
+    return application ? findElement(accessibility, *application, &ElementTree::name, name, budget)
+                       : std::nullopt;
+}
+
+bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name, int budget)
+{
+    const std::optional<Element> element = namedElement(accessibility, pid, name, budget);
     const std::optional<Rect> frame = element ? accessibility.screenFrame(*element) : std::nullopt;
     return frame && clickAt(*frame);
 }

@@ -101,7 +101,10 @@ using TextRead = std::optional<QString> (ElementTree::*)(const Element&);
 std::optional<Element> findElement(ElementTree& tree, const Element& root, TextRead read,
                                    const QString& value, int budget = 4000);
 
-// Clicks the middle of the element named `name` among the windows of the process `pid`.
+// The element named `name` among the windows of the process `pid`.
+std::optional<Element> namedElement(Accessibility& accessibility, qint64 pid, const QString& name,
+                                    int budget = 800);
+// Clicks the middle of that element.
 bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name, int budget = 800);
 
 // The web page showing that address with its content, in the focused window of the frontmost
