@@ -129,9 +129,7 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
     EXPECT_EQ(found->value("code").toString(), "482913");
     EXPECT_EQ(accessibility->focusedElement(), field->element);
 
-    // Fill is the chip's first button, 5 from its left edge, in a chip 30 high.
-    const Rect fill{frame.x + 10, fieldBottom + 4 + 10, 10, 10};
-    ASSERT_TRUE(onWaylandRig() ? clickAt(fill) : clickNamed(*accessibility, engine.pid(), "Fill"));
+    ASSERT_TRUE(clickChipButton(*accessibility, engine.pid(), "Fill", QPoint(frame.x, fieldBottom + 4)));
     EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.value("typed") == "482913"; }, 10s))
         << engine.printed();
     EXPECT_TRUE(holds(field->element, "482913")) << valueOf(field->element).toStdString();
@@ -194,15 +192,9 @@ TEST_F(EngineInBrowser, MagicLinkPageGetsTheLinkChipAndOpenOpensTheLinkInTheSame
     ASSERT_TRUE(offered) << engine.printed();
     EXPECT_EQ(offered->value("url").toString(), link);
 
-    if (onWaylandRig()) {
-        // Open is the link chip's first button, 5 from its left edge, in a chip 30 high.
-        std::optional<QRect> chip;
-        ASSERT_TRUE(waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));
-        const Rect open{chip->left() + 10, chip->top() + 10, 10, 10};
-        ASSERT_TRUE(clickAt(open));
-    } else {
-        ASSERT_TRUE(clickNamed(*accessibility, engine.pid(), "Open"));
-    }
+    std::optional<QRect> chip;
+    ASSERT_TRUE(waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));
+    ASSERT_TRUE(clickChipButton(*accessibility, engine.pid(), "Open", chip->topLeft()));
     EXPECT_TRUE(engine.waitFor([&](const QJsonObject& line) { return line.value("opened") == link; }, 10s))
         << engine.printed();
     EXPECT_TRUE(waitUntil([&] { return showing(link); }, 15s))

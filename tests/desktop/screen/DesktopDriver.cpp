@@ -193,6 +193,12 @@ bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name, i
     return frame && clickAt(*frame);
 }
 
+bool clickChipButton(Accessibility& accessibility, qint64 pid, const QString& name, QPoint chip)
+{
+    return onWaylandRig() ? clickAt(Rect{chip.x() + 10, chip.y() + 10, 10, 10})
+                          : clickNamed(accessibility, pid, name);
+}
+
 std::optional<Element> pageShowing(Accessibility& accessibility, qint64 pid, const QString& url)
 {
     const std::optional<RunningApplication> front = accessibility.frontmostApplication();

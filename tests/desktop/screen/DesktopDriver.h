@@ -106,6 +106,10 @@ std::optional<Element> namedElement(Accessibility& accessibility, qint64 pid, co
                                     int budget = 800);
 // Clicks the middle of that element.
 bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name, int budget = 800);
+// Clicks the chip's first button (Fill, Open), named `name` in the process `pid`. On a Wayland rig,
+// where the chip is in no tree, it is clicked where it must stand with the chip's top-left corner at
+// `chip`: 5 from the chip's left edge, in a chip 30 high; a chip anywhere else takes no click.
+bool clickChipButton(Accessibility& accessibility, qint64 pid, const QString& name, QPoint chip);
 
 // The web page showing that address with its content, in the focused window of the frontmost
 // application when that is the process `pid`.
