@@ -8,7 +8,6 @@
 #include "desktop/screen/BrowserSuite.h"
 #include "platform/atspi/Frontmost.h"
 
-#include <QElapsedTimer>
 #include <QProcessEnvironment>
 
 #include <algorithm>
@@ -19,7 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 
 const QString otherSender = "Accounts <no-reply@mailer.example.com>";
-const QString siteSender = "Sign-in <no-reply@127.0.0.1>";
 
 // `tessary-inspect engine --backend URL` as a child process with settings of its own, read line by
 // line as it prints the engine's events; stopped (by its own pid) when the object goes.
@@ -43,27 +41,11 @@ public:
     bool started() const { return m_process.state() == QProcess::Running; }
     qint64 pid() const { return m_process.processId(); }
 
-    // Runs the event loop until the engine prints a line that matches; every line read meanwhile
-    // goes to `printed()`. The matching line, or nothing when the time is up.
+    // The first line the engine prints that matches; every line read meanwhile goes to `printed()`.
     std::optional<QJsonObject> waitFor(const std::function<bool(const QJsonObject&)>& matches,
                                        std::chrono::milliseconds timeout)
     {
-        std::optional<QJsonObject> found;
-        waitUntil(
-            [&] {
-                while (m_process.canReadLine()) {
-                    const QByteArray line = m_process.readLine().trimmed();
-                    m_lines.append(QString::fromUtf8(line));
-                    const QJsonObject object = QJsonDocument::fromJson(line).object();
-                    if (matches(object)) {
-                        found = object;
-                        return true;
-                    }
-                }
-                return false;
-            },
-            timeout);
-        return found;
+        return waitForLine(m_process, matches, m_lines, timeout);
     }
     std::optional<QJsonObject> waitForChip(const QString& state, std::chrono::milliseconds timeout)
     {
@@ -147,9 +129,7 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
     EXPECT_EQ(found->value("code").toString(), "482913");
     EXPECT_EQ(accessibility->focusedElement(), field->element);
 
-    // Fill is the chip's first button, 5 from its left edge, in a chip 30 high.
-    const Rect fill{frame.x + 10, fieldBottom + 4 + 10, 10, 10};
-    ASSERT_TRUE(onWaylandRig() ? clickAt(fill) : clickNamed(*accessibility, engine.pid(), "Fill"));
+    ASSERT_TRUE(clickChipButton(*accessibility, engine.pid(), "Fill", QPoint(frame.x, fieldBottom + 4)));
     EXPECT_TRUE(engine.waitFor([](const QJsonObject& line) { return line.value("typed") == "482913"; }, 10s))
         << engine.printed();
     EXPECT_TRUE(holds(field->element, "482913")) << valueOf(field->element).toStdString();
@@ -163,21 +143,6 @@ TEST_F(EngineInBrowser, FieldFocusedWhileItsPageLoadsGetsTheChip)
     ASSERT_TRUE(engine.started());
     ASSERT_TRUE(loadAfresh("ru-kod-autofocus.html"));
     EXPECT_TRUE(engine.waitForChip("searching", 10s)) << engine.printed();
-}
-
-TEST_F(EngineInBrowser, CodeFromTheSiteItselfIsTypedWithoutAClick)
-{
-    backend.deliver(siteSender, "Sign-in code", "Your sign-in code is 551902.");
-    // Started on the focused field: one started while the page loads may first see the last case's
-    // field, and a code found for a field that lost the focus waits on the chip.
-    const auto field = focusAfresh("single-code.html", "entry");
-    ASSERT_TRUE(field);
-    EngineProcess engine(backend.url());
-    const std::optional<QJsonObject> typed = engine.waitFor(
-        [](const QJsonObject& line) { return line.contains("typed") || line.value("chip") == "found"; }, 15s);
-    ASSERT_TRUE(typed) << engine.printed();
-    EXPECT_EQ(typed->value("typed").toString(), "551902") << engine.printed();
-    EXPECT_TRUE(holds(field->element, "551902")) << valueOf(field->element).toStdString();
 }
 
 TEST_F(EngineInBrowser, HotKeyTypesTheNewestCodeIntoAnyField)
@@ -204,16 +169,11 @@ TEST_F(EngineInBrowser, ServerErrorShowsOnTheChipWhichHidesItself)
     // Started on the focused field, which it takes up as it starts: on Wayland it takes the screen
     // without the chip first.
     EngineProcess engine(backend.url());
-    const std::optional<QJsonObject> failed = engine.waitForChip("failed", 10s);
-    ASSERT_TRUE(failed) << engine.printed();
-    EXPECT_EQ(failed->value("message").toString(), "Server error 500");
-    QElapsedTimer shown;
-    shown.start();
-    // On Wayland the compositor may show the drawn chip a frame later, still fading in.
+    ASSERT_TRUE(engine.waitForChip("failed", 10s)) << engine.printed();
+    // On Wayland the compositor may show the drawn chip a frame later, still fading in. How long it
+    // stays up, and the error's text, are the engine's and the backend client's unit tests'.
     EXPECT_TRUE(waitUntil([&] { return engine.chipWindow().has_value(); }, 1s));
     EXPECT_TRUE(waitUntil([&] { return !engine.chipWindow(); }, 10s));
-    // The chip stays up for its 4 s; a lower bound only, so a busy machine cannot fail it.
-    EXPECT_GE(shown.elapsed(), 3500);
 }
 
 // Last: the link opens in a new tab, which the other cases' pages would have to share the window with.
@@ -232,15 +192,9 @@ TEST_F(EngineInBrowser, MagicLinkPageGetsTheLinkChipAndOpenOpensTheLinkInTheSame
     ASSERT_TRUE(offered) << engine.printed();
     EXPECT_EQ(offered->value("url").toString(), link);
 
-    if (onWaylandRig()) {
-        // Open is the link chip's first button, 5 from its left edge, in a chip 30 high.
-        std::optional<QRect> chip;
-        ASSERT_TRUE(waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));
-        const Rect open{chip->left() + 10, chip->top() + 10, 10, 10};
-        ASSERT_TRUE(clickAt(open));
-    } else {
-        ASSERT_TRUE(clickNamed(*accessibility, engine.pid(), "Open"));
-    }
+    std::optional<QRect> chip;
+    ASSERT_TRUE(waitUntil([&] { return (chip = engine.chipWindow()).has_value(); }, 5s));
+    ASSERT_TRUE(clickChipButton(*accessibility, engine.pid(), "Open", chip->topLeft()));
     EXPECT_TRUE(engine.waitFor([&](const QJsonObject& line) { return line.value("opened") == link; }, 10s))
         << engine.printed();
     EXPECT_TRUE(waitUntil([&] { return showing(link); }, 15s))

@@ -17,11 +17,16 @@ const bus = Gio.DBus.session;
 const call = (name, path, iface, method, args, type) => bus.call_sync(name, path, iface, method,
     args, type ? new GLib.VariantType(type) : null, Gio.DBusCallFlags.NONE, 10000, null);
 
-function shot(file, area) {
+// Takes the bus name the shell serves its calls to, with nobody queued behind.
+function own(name) {
     const owned = call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
-        'RequestName', new GLib.Variant('(su)', ['org.gnome.Screenshot', 4]), '(u)');
+        'RequestName', new GLib.Variant('(su)', [name, 4]), '(u)');
     if (owned.deepUnpack()[0] !== 1)
-        throw new Error('org.gnome.Screenshot is taken');
+        throw new Error(`${name} is taken`);
+}
+
+function shot(file, area) {
+    own('org.gnome.Screenshot');
     const png = file.endsWith('.ppm') ? `${file}.png` : file;
     const shell = ['org.gnome.Shell.Screenshot', '/org/gnome/Shell/Screenshot', 'org.gnome.Shell.Screenshot'];
     const [ok] = (area.length === 4
@@ -50,11 +55,7 @@ function writePpm(pixbuf, file) {
 }
 
 function windows() {
-    const portal = 'org.freedesktop.impl.portal.desktop.gnome';
-    const owned = call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
-        'RequestName', new GLib.Variant('(su)', [portal, 4]), '(u)');
-    if (owned.deepUnpack()[0] !== 1)
-        throw new Error(`${portal} is taken`);
+    own('org.freedesktop.impl.portal.desktop.gnome');
     const [all] = call('org.gnome.Shell.Introspect', '/org/gnome/Shell/Introspect', 'org.gnome.Shell.Introspect',
         'GetWindows', null, '(a{ta{sv}})').recursiveUnpack();
     const shown = Object.values(all).filter(window => !window['is-hidden']).map(window => ({

@@ -40,9 +40,6 @@ protected:
         delete accessibility;
     }
 
-    // The field's frame as the window itself reports it.
-    static Rect reportedFrame(const QString& name) { return window->fields.value(name); }
-
     std::optional<Element> clickField(const QString& name)
     {
         EXPECT_TRUE(window->fields.contains(name)) << "the test window did not report " << name.toStdString();
@@ -102,7 +99,7 @@ TEST_F(QtWindow, AClickedFieldIsSeenThroughQtsLoopInTheFrontmostProcessWithItsFr
 
     const std::optional<Element> field = clickField(QStringLiteral("code"));
     ASSERT_TRUE(field);
-    EXPECT_EQ(accessibility->screenFrame(*field), reportedFrame(QStringLiteral("code")));
+    EXPECT_EQ(accessibility->screenFrame(*field), window->fields.value(QStringLiteral("code")));
     EXPECT_EQ(accessibility->role(*field), Role::entry);
     const std::optional<Element> label = accessibility->labelledBy(*field);
     ASSERT_TRUE(label);

@@ -89,6 +89,25 @@ void stopChild(QProcess& process)
     }
 }
 
+std::optional<QJsonObject> waitForLine(QProcess& process,
+                                       const std::function<bool(const QJsonObject&)>& matches,
+                                       QStringList& seen, std::chrono::milliseconds timeout)
+{
+    std::optional<QJsonObject> found;
+    waitUntil(
+        [&] {
+            while (!found && process.canReadLine()) {
+                const QByteArray line = process.readLine().trimmed();
+                seen.append(QString::fromUtf8(line));
+                if (const QJsonObject object = QJsonDocument::fromJson(line).object(); matches(object))
+                    found = object;
+            }
+            return found.has_value();
+        },
+        timeout);
+    return found;
+}
+
 void unlockKeyring()
 {
     run(QStringLiteral("sh"), {"-c", "printf test | gnome-keyring-daemon --unlock --components=secrets"});
@@ -160,14 +179,24 @@ std::optional<Element> findElement(ElementTree& tree, const Element& root, TextR
     return found;
 }
 
-bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name, int budget)
+std::optional<Element> namedElement(Accessibility& accessibility, qint64 pid, const QString& name, int budget)
 {
     const std::optional<Element> application = accessibility.applicationElement(pid);
-    const std::optional<Element> element =
-        application ? findElement(accessibility, *application, &ElementTree::name, name, budget)
-                    : std::nullopt;
+    return application ? findElement(accessibility, *application, &ElementTree::name, name, budget)
+                       : std::nullopt;
+}
+
+bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name, int budget)
+{
+    const std::optional<Element> element = namedElement(accessibility, pid, name, budget);
     const std::optional<Rect> frame = element ? accessibility.screenFrame(*element) : std::nullopt;
     return frame && clickAt(*frame);
+}
+
+bool clickChipButton(Accessibility& accessibility, qint64 pid, const QString& name, QPoint chip)
+{
+    return onWaylandRig() ? clickAt(Rect{chip.x() + 10, chip.y() + 10, 10, 10})
+                          : clickNamed(accessibility, pid, name);
 }
 
 std::optional<Element> pageShowing(Accessibility& accessibility, qint64 pid, const QString& url)

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRect>
 #include <QStringList>
@@ -41,6 +42,11 @@ void unlockKeyring();
 
 // Stops a child the test started: asked first, killed after 5 s.
 void stopChild(QProcess& process);
+// Runs the event loop until the child prints a JSON line that matches; every line read meanwhile
+// goes into `seen`, for failure messages. The matching line, or nothing when the time is up.
+std::optional<QJsonObject> waitForLine(QProcess& process,
+                                       const std::function<bool(const QJsonObject&)>& matches,
+                                       QStringList& seen, std::chrono::milliseconds timeout);
 
 // A mapped window of a process as the X server (or sway) has it: top-left screen pixels and its
 // title.
@@ -95,8 +101,15 @@ using TextRead = std::optional<QString> (ElementTree::*)(const Element&);
 std::optional<Element> findElement(ElementTree& tree, const Element& root, TextRead read,
                                    const QString& value, int budget = 4000);
 
-// Clicks the middle of the element named `name` among the windows of the process `pid`.
+// The element named `name` among the windows of the process `pid`.
+std::optional<Element> namedElement(Accessibility& accessibility, qint64 pid, const QString& name,
+                                    int budget = 800);
+// Clicks the middle of that element.
 bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name, int budget = 800);
+// Clicks the chip's first button (Fill, Open), named `name` in the process `pid`. On a Wayland rig,
+// where the chip is in no tree, it is clicked where it must stand with the chip's top-left corner at
+// `chip`: 5 from the chip's left edge, in a chip 30 high; a chip anywhere else takes no click.
+bool clickChipButton(Accessibility& accessibility, qint64 pid, const QString& name, QPoint chip);
 
 // The web page showing that address with its content, in the focused window of the frontmost
 // application when that is the process `pid`.

@@ -85,7 +85,7 @@ void collectWindows(const QJsonObject& node, qint64 pid, QList<ShownWindow>& win
 }
 
 // Headless sway: wtype's virtual keyboards, tests/desktop/wayland's virtual pointer, sway's IPC for
-// windows and grim for the screen.
+// clicks and windows, and grim for the screen.
 class SwayRig final : public DesktopRig {
 public:
     ~SwayRig() override
@@ -95,32 +95,28 @@ public:
     }
 
     // Headless sway has no input devices, where a desktop has a keyboard and a pointer all along:
-    // with no keyboard no window becomes active and no focus events arrive, and a click's own
-    // pointer device would come and go before the window under it had asked the seat for the
-    // pointer. Both are held for the test's whole life: a wtype that sleeps before its one key, and
-    // wayland-click --hold.
+    // with no keyboard no window becomes active and no focus events arrive, and with no pointer
+    // the seat offers windows none, so no click reaches them. Both are held for the test's whole
+    // life: a wtype that sleeps before its one key, and wayland-pointer.
     void holdDevices() override
     {
         if (m_pointer.state() != QProcess::NotRunning)
             return;
         m_keyboard.start("wtype", {"-s", "2000000000", "-k", "Escape"});
-        m_pointer.start(QStringLiteral(TESSARY_WAYLAND_CLICK), {"--hold"});
+        m_pointer.start(QStringLiteral(TESSARY_WAYLAND_POINTER));
         m_keyboard.waitForStarted(5000);
         m_pointer.waitForStarted(5000);
         settle(std::chrono::milliseconds(200));
     }
 
-    // wayland-click places its pointer within the whole layout of outputs.
+    // Sway's seat commands move the pointer held in holdDevices within the layout and press it.
     bool click(int x, int y) override
     {
         holdDevices();
-        QRect layout;
-        for (const QJsonValue& screen : jsonOutput("swaymsg", {"-t", "get_outputs", "-r"}).array())
-            layout |= rectOf(screen["rect"].toObject());
-        return layout.right() > 0 &&
-               run(QStringLiteral(TESSARY_WAYLAND_CLICK),
-                   {QString::number(x), QString::number(y), QString::number(layout.right() + 1),
-                    QString::number(layout.bottom() + 1)});
+        return run("swaymsg", {QStringLiteral("seat - cursor set %1 %2; seat - cursor press button1; "
+                                              "seat - cursor release button1")
+                                   .arg(x)
+                                   .arg(y)});
     }
 
     // wtype holds modifiers with -M and lets them go with -m; "super" is its "logo".
