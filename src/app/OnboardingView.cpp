@@ -165,7 +165,7 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
     column->addWidget(title(QStringLiteral("Allow Accessibility"), access));
     column->addWidget(
         body(QStringLiteral("This desktop needs to let Tessary see which field you're typing in and type "
-                            "the code for you. Turn accessibility on, then restart the apps it names."),
+                            "the code for you. Turn accessibility on, then restart the apps named below."),
              access));
     m_turnOn = new QPushButton(QStringLiteral("Turn On Accessibility"), access);
     column->addWidget(m_turnOn, 0, Qt::AlignHCenter);
