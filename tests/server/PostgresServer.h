@@ -16,6 +16,7 @@ namespace tessary::test {
 class PostgresServer {
 public:
     PostgresServer();
+    ~PostgresServer() { stop(); } // not ChildProcess's SIGTERM, which waits for every client to leave
     PostgresServer(const PostgresServer&) = delete;
     PostgresServer& operator=(const PostgresServer&) = delete;
     // One server for the whole test program; each test takes databases of its own.
