@@ -1,9 +1,9 @@
+#include "DovecotServer.h"
 #include "FakeImapServer.h"
 
 #include "server/BackendServer.h"
 #include "support/TestCertificates.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
@@ -149,24 +149,17 @@ TEST(HeldPolls, RequestsWaitingForMailHoldNoThread)
     for (const Row& row : {Row{"/v1/messages/ids", false}, Row{"/v1/messages", true}}) {
         SCOPED_TRACE(row.path);
         QTemporaryDir data;
+        ASSERT_TRUE(test::configureBackend(data.path(), test::FakeImapServer::hostName, mailServer.port(),
+                                           mailServer.certificateFile()));
         server::ServerConfig config;
         config.dataDir = data.path();
         config.pollHoldMs = 3000;
-        QFile settings(data.filePath("backend.json"));
-        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write(
-            QJsonDocument(QJsonObject{{"imapCAFile", mailServer.certificateFile()},
-                                      {"imapHosts",
-                                       QJsonObject{{test::FakeImapServer::hostName,
-                                                    QStringLiteral("127.0.0.1:%1").arg(mailServer.port())}}}})
-                .toJson());
-        settings.close();
         auto backend = server::BackendServer::start(config);
         ASSERT_TRUE(backend) << backend.error().toStdString();
         const uint16_t port = (*backend)->port();
         const auto registered = [port] {
-            httplib::Client client("127.0.0.1", port);
-            const auto install = client.Post("/v1/installs", "", "application/json");
+            const auto install =
+                httplib::Client("127.0.0.1", port).Post("/v1/installs", "", "application/json");
             return install ? QJsonDocument::fromJson(QByteArray::fromStdString(install->body)).object()
                            : QJsonObject{};
         };
@@ -181,11 +174,8 @@ TEST(HeldPolls, RequestsWaitingForMailHoldNoThread)
             client.set_bearer_token_auth(tokens.first().constData());
             const auto added =
                 client.Post("/v1/accounts/imap",
-                            QJsonDocument(QJsonObject{{"email", "you@fake.example"},
-                                                      {"password", "app-password"},
-                                                      {"host", test::FakeImapServer::hostName}})
-                                .toJson()
-                                .toStdString(),
+                            R"({"email": "you@fake.example", "password": "app-password", "host": ")" +
+                                test::FakeImapServer::hostName.toStdString() + "\"}",
                             "application/json");
             ASSERT_TRUE(added && added->status == 200) << (added ? added->body : "no reply");
         }
