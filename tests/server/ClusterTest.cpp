@@ -154,11 +154,8 @@ struct Cluster {
                 polled.answered = polled.answered && reply && reply->status == 200;
                 if (!reply || reply->status != 200)
                     QThread::msleep(200);
-                for (const QJsonValue& id :
-                     QJsonDocument::fromJson(reply ? QByteArray::fromStdString(reply->body) : QByteArray())
-                         .object()
-                         .value("ids")
-                         .toArray())
+                const QByteArray body = reply ? QByteArray::fromStdString(reply->body) : QByteArray();
+                for (const QJsonValue& id : QJsonDocument::fromJson(body)["ids"].toArray())
                     polled.ids.append(id.toString());
             }
             polled.took = timer.elapsed();

@@ -160,14 +160,12 @@ TEST(HeldPolls, RequestsWaitingForMailHoldNoThread)
         const auto registered = [port] {
             const auto install =
                 httplib::Client("127.0.0.1", port).Post("/v1/installs", "", "application/json");
-            return install ? QJsonDocument::fromJson(QByteArray::fromStdString(install->body)).object()
-                           : QJsonObject{};
+            const QByteArray body = install ? QByteArray::fromStdString(install->body) : QByteArray();
+            return QJsonDocument::fromJson(body)["token"].toString().toUtf8();
         };
-        QList<QByteArray> tokens;
-        for (int i = 0; i < 100; ++i)
-            tokens.append(row.oneInstallWithAnInbox && i > 0
-                              ? tokens.first()
-                              : registered().value("token").toString().toUtf8());
+        QList<QByteArray> tokens{registered()};
+        while (tokens.size() < 100)
+            tokens.append(row.oneInstallWithAnInbox ? tokens.first() : registered());
         ASSERT_FALSE(tokens.contains(QByteArray()));
         if (row.oneInstallWithAnInbox) {
             httplib::Client client("127.0.0.1", port);
@@ -191,7 +189,7 @@ TEST(HeldPolls, RequestsWaitingForMailHoldNoThread)
                            QByteArray::number(body.size()) + "\r\n\r\n" + body);
             ASSERT_TRUE(request->waitForBytesWritten(5000));
         }
-        EXPECT_TRUE(registered().contains("token"));
+        EXPECT_FALSE(registered().isEmpty());
         for (auto& request : waiting)
             EXPECT_FALSE(request->waitForReadyRead(0)) << "answered before its mail or its deadline";
         for (auto& request : waiting) {
