@@ -154,11 +154,8 @@ struct Cluster {
                 polled.answered = polled.answered && reply && reply->status == 200;
                 if (!reply || reply->status != 200)
                     QThread::msleep(200);
-                for (const QJsonValue& id :
-                     QJsonDocument::fromJson(reply ? QByteArray::fromStdString(reply->body) : QByteArray())
-                         .object()
-                         .value("ids")
-                         .toArray())
+                const QByteArray body = reply ? QByteArray::fromStdString(reply->body) : QByteArray();
+                for (const QJsonValue& id : QJsonDocument::fromJson(body)["ids"].toArray())
                     polled.ids.append(id.toString());
             }
             polled.took = timer.elapsed();
@@ -270,7 +267,8 @@ TEST(Cluster, SharesInboxesReachesEveryPollAndSurvivesAKilledInstance)
 }
 
 // PostgreSQL restarted while polls are held: the instances answer them, reconnect, renew their
-// place and leases, and the next mail reaches polls on every instance.
+// place and leases, and the next mail reaches polls on every instance (those that do not watch the
+// inbox hear of it through news, on a connection opened again).
 TEST(Cluster, KeepsServingThroughAPostgresRestart)
 {
     Cluster cluster;
@@ -281,12 +279,6 @@ TEST(Cluster, KeepsServingThroughAPostgresRestart)
     std::vector<std::future<Cluster::Polled>> held;
     for (const QString& url : cluster.direct())
         held.push_back(cluster.awaitMail(url, since, 1));
-    // Each instance's connections, news of the others' mail among them, to be opened again.
-    const QByteArray sessions =
-        "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
-        "backend_type = 'client backend' AND application_name <> '" +
-        QByteArray(PostgresServer::rigApplication) + "'";
-    const qint64 connected = cluster.count(sessions.constData());
     QThread::msleep(500);
     cluster.postgres.stop();
     for (auto& poll : held) {
@@ -298,10 +290,5 @@ TEST(Cluster, KeepsServingThroughAPostgresRestart)
     EXPECT_TRUE(cluster.sharedOut(3, std::chrono::seconds(15)));
     EXPECT_EQ(cluster.count("SELECT count(*) FROM instances WHERE seen_at > now() - interval '9 seconds'"),
               3);
-    QElapsedTimer reconnecting;
-    reconnecting.start();
-    while (cluster.count(sessions.constData()) < connected && reconnecting.elapsed() < 10000)
-        QThread::msleep(100);
-    EXPECT_GE(cluster.count(sessions.constData()), connected) << "every instance connected again";
     cluster.deliverToPolls(2, "6060", cluster.direct());
 }

@@ -222,10 +222,11 @@ QStringList DovecotServer::mailFiles(const QString& user, const QString& folder)
     return QDir(base + "/new").entryList(QDir::Files) + QDir(base + "/cur").entryList(QDir::Files);
 }
 
-bool DovecotServer::configureBackend(const QString& dataDir, QJsonObject more) const
+bool configureBackend(const QString& dataDir, const QString& host, quint16 port, const QString& caFile,
+                      QJsonObject more)
 {
-    more.insert("imapHosts", QJsonObject{{hostName, QStringLiteral("127.0.0.1:%1").arg(m_port)}});
-    more.insert("imapCAFile", caFile());
+    more.insert("imapHosts", QJsonObject{{host, QStringLiteral("127.0.0.1:%1").arg(port)}});
+    more.insert("imapCAFile", caFile);
     return QDir().mkpath(dataDir) &&
            writeFile(QDir(dataDir).filePath(QStringLiteral("backend.json")), QJsonDocument(more).toJson());
 }

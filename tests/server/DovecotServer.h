@@ -8,6 +8,11 @@
 
 namespace tessary::test {
 
+// Writes a backend.json into `dataDir` that trusts `caFile` and routes `host` to 127.0.0.1:`port`,
+// with the entries of `more` beside.
+bool configureBackend(const QString& dataDir, const QString& host, quint16 port, const QString& caFile,
+                      QJsonObject more = {});
+
 // A real dovecot for one test program: IMAP over TLS only, on a port the system picked, with a
 // throw-away certificate authority whose server certificate names `hostName`, passwd-file users,
 // Maildir mailboxes and a Trash folder. Stopped by its own pid when destroyed.
@@ -42,7 +47,10 @@ public:
     QStringList mailFiles(const QString& user, const QString& folder) const;
     // Writes a backend.json into `dataDir` that trusts this CA and routes `hostName` to this
     // server, with the entries of `more` beside.
-    bool configureBackend(const QString& dataDir, QJsonObject more = {}) const;
+    bool configureBackend(const QString& dataDir, QJsonObject more = {}) const
+    {
+        return test::configureBackend(dataDir, hostName, m_port, caFile(), std::move(more));
+    }
 
     bool start(); // again after stop(): on the same port
     void stop() { m_process.stop(); }

@@ -93,8 +93,8 @@ struct Watchers {
 } // namespace
 
 // Each inbox is watched by one instance at a time, the live instances share them out about
-// evenly, a new instance gets work, the inboxes of one that stopped are watched again by the
-// others, and an instance lets go of an inbox another took. No hand-over forgets the mail the old
+// evenly, the inboxes of one that stopped are watched again by the others, and an instance lets go
+// of an inbox another took. No hand-over forgets the mail the old
 // holder knew.
 TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
 {
@@ -123,16 +123,14 @@ TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
     for (int count = 0; count < 3; ++count)
         startInstance();
     EXPECT_TRUE(watchers.sharedOut(inboxes, 4)) << "10 inboxes over 3 instances";
-    startInstance();
-    EXPECT_TRUE(watchers.sharedOut(inboxes, 3)) << "the fourth instance got its share";
 
     // A stop gives the leases back at once. (That a killed instance's leases run out and are
-    // taken, the cluster test shows.)
+    // taken, and that one started later gets its share, the cluster test shows.)
     instances[0]->stop();
-    EXPECT_TRUE(watchers.sharedOut(inboxes, 4));
+    EXPECT_TRUE(watchers.sharedOut(inboxes, 5));
 
     // An inbox given a new password is watched at once by the instance that heard of it, and the
-    // instance that held it lets it go.
+    // instance that held it lets it go; the one now holding more than its share gives one back.
     QString moved;
     {
         std::lock_guard lock(watchers.mutex);
@@ -145,7 +143,7 @@ TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
         std::lock_guard lock(watchers.mutex);
         EXPECT_TRUE(watchers.byInbox.value(moved).contains("instance-1"));
     }
-    EXPECT_TRUE(watchers.sharedOut(inboxes, 4));
+    EXPECT_TRUE(watchers.sharedOut(inboxes, 5));
     // Other instances' lists may still name the old holder of mail taken before a hand-over.
     std::lock_guard lock(watchers.mutex);
     EXPECT_EQ(watchers.forgotten, QStringList()) << "an inbox changing hands keeps its mail listed";

@@ -96,12 +96,7 @@ QString PostgresServer::newDatabase()
 
 std::optional<QByteArray> PostgresServer::query(const QString& url, const char* sql)
 {
-    // Named, so a test counting the backend's sessions leaves the rig's own out: one just closed
-    // may still be listed for a moment.
-    const QByteArray database = url.toUtf8();
-    const char* keys[] = {"dbname", "application_name", nullptr};
-    const char* values[] = {database.constData(), rigApplication, nullptr};
-    PGconn* connection = PQconnectdbParams(keys, values, 1);
+    PGconn* connection = PQconnectdb(url.toUtf8().constData());
     PGresult* result = PQexec(connection, sql);
     std::optional<QByteArray> value;
     if (PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK)

@@ -27,9 +27,8 @@ public:
     // A new, empty database and the URL the backend takes for it.
     QString newDatabase();
     // The first value `sql` gives in the database at `url` ("" when it gives no rows), or nothing
-    // when it fails; asked as the application rigApplication.
+    // when it fails.
     static std::optional<QByteArray> query(const QString& url, const char* sql);
-    static constexpr const char* rigApplication = "tessary-test-rig";
 
     bool start();                           // again after stop(): the same data and socket
     void stop() { m_process.stop(SIGINT); } // a fast shutdown: connections are ended, nothing waits
