@@ -39,6 +39,7 @@ TEST_F(TokenRegistration, ACleanStoreRegistersFirstThenSendsTheBearerToken)
     EXPECT_EQ(list.header("Authorization"), "Bearer token-1");
     EXPECT_EQ(list.header("Content-Type"), "application/json");
     EXPECT_EQ(secrets.values.value("installToken"), "token-1");
+    EXPECT_EQ(secrets.calls, 2); // a read and a write: the registration itself never reads the store
 }
 
 TEST_F(TokenRegistration, A401ClearsTheTokenAndTheNextRequestRegistersAgain)

@@ -156,6 +156,8 @@ TEST_F(InboxPresence, ARememberedAddressOrAnActiveAccountCountsAndTheSummaryName
     EXPECT_EQ(s.inboxSummary(), QStringLiteral("2 inboxes"));
     s.setAccounts({account("a1", "error", "a@example.com"), account("a2", "active", std::nullopt, "imap")});
     EXPECT_EQ(s.inboxSummary(), QStringLiteral("IMAP"));
+    s.setAccounts({account("a1", "pending", "a@example.com")});
+    EXPECT_EQ(s.inboxSummary(), QStringLiteral("0 inboxes"));
     s.setAccounts({account("a1", "active", QString(), "fastmail")}); // a provider without a display name
     EXPECT_EQ(s.inboxSummary(), QStringLiteral("fastmail"));
 }
