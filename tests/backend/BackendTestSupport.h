@@ -29,6 +29,15 @@ protected:
         secrets.values.insert(QStringLiteral("installToken"), QStringLiteral("t"));
     }
 
+    // The error of a messages request the server answers with `reply`.
+    BackendError failureOf(ScriptedReply reply, Backend* client = nullptr)
+    {
+        server.script(QStringLiteral("v1/messages"), std::move(reply));
+        auto messages = runTask((client ? *client : backend).messages(0));
+        EXPECT_FALSE(messages);
+        return messages ? BackendError{} : messages.error();
+    }
+
     FakeBackendServer server;
     FakeSettingsStore settings;
     FakeSecretStore secrets;

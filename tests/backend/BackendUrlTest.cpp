@@ -46,19 +46,12 @@ TEST(BaseURL, ThePathIsAppendedSegmentBySegment)
 // setting changed after the client was made is read for the next request.
 using BackendURLOverride = BackendTest;
 
-// A refused URL sends nothing and never reads the token, so it could not have been sent anywhere;
-// an unreachable one is a transport error.
-TEST_F(BackendURLOverride, ARefusedOrUnreachableURLFailsTheRequest)
+// A refused URL sends nothing and never reads the token, so it could not have been sent anywhere.
+TEST_F(BackendURLOverride, ARefusedURLFailsTheRequestUnsent)
 {
     settings.values.insert("backendURL", "http://backend.example.com");
     const auto refused = runTask(backend.accounts());
     ASSERT_FALSE(refused);
     EXPECT_TRUE(refused.error().message.contains("\"backendURL\"")) << refused.error().message;
     EXPECT_EQ(secrets.calls, 0);
-    settings.values.insert("backendURL", "http://127.0.0.1:1");
-    const auto unreachable = runTask(backend.accounts());
-    ASSERT_FALSE(unreachable);
-    EXPECT_EQ(unreachable.error().status, 0);
-    EXPECT_FALSE(unreachable.error().message.isEmpty());
-    EXPECT_TRUE(server.requests.isEmpty());
 }

@@ -21,14 +21,6 @@ protected:
                          });
         return cancel;
     }
-
-    BackendError failureOf(ScriptedReply reply, Backend* client = nullptr)
-    {
-        server.script("v1/messages", std::move(reply));
-        auto messages = runTask((client ? *client : backend).messages(0));
-        EXPECT_FALSE(messages);
-        return messages ? BackendError{} : messages.error();
-    }
 };
 
 // Each reply a hostile or broken server could send fails the request with its own error, never a

@@ -62,32 +62,31 @@ TEST_F(LinkFlow, AnUntrustedLinkWaitsForOpenAndTheHotKeyOpensIt)
     EXPECT_EQ(links.opened.size(), 1);
 }
 
-TEST_F(LinkFlow, ThePageIsReadAgainAfterALoadOrAFocusMoveElseOnlyOnceAtRestForAWhile)
+// A page at rest is not read on every third tick; a load makes the next watch look at it, and
+// without one the rescan sees a page that rewrote itself in place.
+TEST(LinkPageWatch, ThePageIsReadAgainAfterALoadOrWithinTheRescanElseNotAtRest)
 {
-    watch();
-    ASSERT_TRUE(chip.visible);
-    accessibility->resetReads();
-    watch();
-    EXPECT_EQ(accessibility->reads(), 0) << "a page at rest is not read on every third tick";
-
-    // Leaving the page in the browser ends the wait, once the watch looks again.
-    accessibility->setAttribute(at("page"), "AXURL", "https://notes.example.net/home");
-    watch();
-    EXPECT_TRUE(chip.visible) << "no load, no focus move: not looked at yet";
-    clock.advance(6s);
-    watch();
-    EXPECT_FALSE(chip.visible) << "a page that rewrote itself in place is seen within the rescan";
-}
-
-TEST_F(LinkFlow, ALoadedPageIsLookedAtOnTheNextWatch)
-{
-    watch();
-    ASSERT_TRUE(chip.visible);
-    accessibility->setAttribute(at("page"), "AXURL", "https://notes.example.net/home");
-    ++accessibility->loads;
-    watch();
-    EXPECT_FALSE(chip.visible);
-    EXPECT_FALSE(controller->linkPage());
+    for (const bool loaded : {true, false}) {
+        SCOPED_TRACE(loaded ? "a load" : "the rescan");
+        EngineHarness h("link-page.json");
+        h.make();
+        const auto watch = [&h] {
+            for (int i = 0; i < 3; ++i)
+                h.tick();
+        };
+        watch();
+        ASSERT_TRUE(h.chip.visible);
+        h.accessibility->resetReads();
+        watch();
+        EXPECT_EQ(h.accessibility->reads(), 0) << "a page at rest is not read on every third tick";
+        h.accessibility->setAttribute(h.at("page"), "AXURL", "https://notes.example.net/home");
+        watch();
+        EXPECT_TRUE(h.chip.visible) << "no load, no focus move: not looked at yet";
+        loaded ? void(++h.accessibility->loads) : h.clock.advance(6s);
+        watch();
+        EXPECT_FALSE(h.chip.visible);
+        EXPECT_FALSE(h.controller->linkPage());
+    }
 }
 
 } // namespace

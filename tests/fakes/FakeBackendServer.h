@@ -21,7 +21,6 @@ struct RecordedRequest {
     QHash<QByteArray, QByteArray> headers;
     QByteArray body;
 
-    bool hasHeader(const QByteArray& name) const { return headers.contains(name.toLower()); }
     QByteArray header(const QByteArray& name) const { return headers.value(name.toLower()); }
 };
 
