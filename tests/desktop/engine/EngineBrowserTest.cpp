@@ -38,7 +38,6 @@ public:
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
 
-    bool started() const { return m_process.state() == QProcess::Running; }
     qint64 pid() const { return m_process.processId(); }
 
     // The first line the engine prints that matches; every line read meanwhile goes to `printed()`.
@@ -100,7 +99,6 @@ protected:
 TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillTypesTheCode)
 {
     EngineProcess engine(backend.url());
-    ASSERT_TRUE(engine.started());
     const auto field = focusAfresh("single-code.html", "entry");
     ASSERT_TRUE(field) << engine.printed();
     ASSERT_TRUE(engine.waitForChip("searching", 10s)) << engine.printed();
@@ -140,7 +138,6 @@ TEST_F(EngineInBrowser, CodeFieldGetsTheChipUnderItWithoutLosingFocusAndFillType
 TEST_F(EngineInBrowser, FieldFocusedWhileItsPageLoadsGetsTheChip)
 {
     EngineProcess engine(backend.url());
-    ASSERT_TRUE(engine.started());
     ASSERT_TRUE(loadAfresh("ru-kod-autofocus.html"));
     EXPECT_TRUE(engine.waitForChip("searching", 10s)) << engine.printed();
 }

@@ -167,10 +167,10 @@ std::optional<QRect> changedArea(const QImage& before, const QImage& after, int 
 }
 
 std::optional<Element> findElement(ElementTree& tree, const Element& root, TextRead read,
-                                   const QString& value, int budget)
+                                   const QString& value)
 {
     std::optional<Element> found;
-    walkBreadthFirst(tree, root, budget, [&](const Element& element) {
+    walkBreadthFirst(tree, root, 4000, [&](const Element& element) {
         if ((tree.*read)(element) != value)
             return WalkStep::goOn;
         found = element;
@@ -179,16 +179,15 @@ std::optional<Element> findElement(ElementTree& tree, const Element& root, TextR
     return found;
 }
 
-std::optional<Element> namedElement(Accessibility& accessibility, qint64 pid, const QString& name, int budget)
+std::optional<Element> namedElement(Accessibility& accessibility, qint64 pid, const QString& name)
 {
     const std::optional<Element> application = accessibility.applicationElement(pid);
-    return application ? findElement(accessibility, *application, &ElementTree::name, name, budget)
-                       : std::nullopt;
+    return application ? findElement(accessibility, *application, &ElementTree::name, name) : std::nullopt;
 }
 
-bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name, int budget)
+bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name)
 {
-    const std::optional<Element> element = namedElement(accessibility, pid, name, budget);
+    const std::optional<Element> element = namedElement(accessibility, pid, name);
     const std::optional<Rect> frame = element ? accessibility.screenFrame(*element) : std::nullopt;
     return frame && clickAt(*frame);
 }

@@ -51,7 +51,6 @@ std::optional<QJsonObject> waitForLine(QProcess& process,
 // A mapped window of a process as the X server (or sway) has it: top-left screen pixels and its
 // title.
 struct ShownWindow {
-    QString id;
     QString title;
     QRect rect;
 };
@@ -96,16 +95,15 @@ std::optional<QRect> changedArea(const QImage& before, const QImage& after, int 
 
 // A text an element is read for: &ElementTree::domId, &ElementTree::name, ...
 using TextRead = std::optional<QString> (ElementTree::*)(const Element&);
-// Breadth-first search below `root` (at most `budget` elements) for an element whose text read by
+// Breadth-first search below `root` (at most 4000 elements) for an element whose text read by
 // `read` is `value`.
 std::optional<Element> findElement(ElementTree& tree, const Element& root, TextRead read,
-                                   const QString& value, int budget = 4000);
+                                   const QString& value);
 
 // The element named `name` among the windows of the process `pid`.
-std::optional<Element> namedElement(Accessibility& accessibility, qint64 pid, const QString& name,
-                                    int budget = 800);
+std::optional<Element> namedElement(Accessibility& accessibility, qint64 pid, const QString& name);
 // Clicks the middle of that element.
-bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name, int budget = 800);
+bool clickNamed(Accessibility& accessibility, qint64 pid, const QString& name);
 // Clicks the chip's first button (Fill, Open), named `name` in the process `pid`. On a Wayland rig,
 // where the chip is in no tree, it is clicked where it must stand with the chip's top-left corner at
 // `chip`: 5 from the chip's left edge, in a chip 30 high; a chip anywhere else takes no click.

@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <linux/input-event-codes.h>
+
 namespace tessary::test {
 
 bool xdotool(const QStringList& arguments)
@@ -50,7 +52,7 @@ public:
                 continue;
             const QString info = QString::fromUtf8(*bytes);
             windows.append(
-                {id, quoted.match(info).captured(1),
+                {quoted.match(info).captured(1),
                  QRect(number(info, "Absolute upper-left X"), number(info, "Absolute upper-left Y"),
                        number(info, "Width"), number(info, "Height"))});
         }
@@ -77,8 +79,7 @@ QRect rectOf(const QJsonObject& rect)
 void collectWindows(const QJsonObject& node, qint64 pid, QList<ShownWindow>& windows)
 {
     if (node["pid"].toInteger() == pid && node["visible"].toBool())
-        windows.append({QString::number(node["id"].toInteger()), node["name"].toString(),
-                        rectOf(node["rect"].toObject())});
+        windows.append({node["name"].toString(), rectOf(node["rect"].toObject())});
     for (const char* children : {"nodes", "floating_nodes"})
         for (const QJsonValue& child : node[children].toArray())
             collectWindows(child.toObject(), pid, windows);
@@ -161,23 +162,6 @@ private:
     QProcess m_pointer;
 };
 
-// The evdev codes of the keys pressKeys names, which KWin's fake input takes through
-// the rig's US layout.
-std::optional<unsigned> evdevKey(const QString& name)
-{
-    static const QHash<QString, unsigned> named{{"ctrl", 29},   {"shift", 42},  {"alt", 56},
-                                                {"super", 125}, {"Return", 28}, {"Escape", 1}};
-    static const QString rows[] = {QStringLiteral("1234567890"), QStringLiteral("qwertyuiop"),
-                                   QStringLiteral("asdfghjkl"), QStringLiteral("zxcvbnm")};
-    static const unsigned rowStarts[] = {2, 16, 30, 44};
-    if (const auto key = named.constFind(name); key != named.cend())
-        return *key;
-    for (int row = 0; row < 4 && name.size() == 1; ++row)
-        if (const qsizetype column = rows[row].indexOf(name.toLower()); column >= 0)
-            return rowStarts[row] + unsigned(column);
-    return std::nullopt;
-}
-
 // Headless KWin: fake input, windows and screenshots through tests/desktop/kwin's probe.
 class KwinRig final : public DesktopRig {
 public:
@@ -199,15 +183,17 @@ public:
         return run(QStringLiteral(TESSARY_KWIN_PROBE), {"click", QString::number(x), QString::number(y)});
     }
 
-    // Presses the keys named, in order; the probe lets them go in reverse.
+    // Presses the keys named, in order, by their evdev codes, which KWin's fake input takes through
+    // the rig's US layout; the probe lets them go in reverse. The keys the tests press on KWin.
     bool pressKeys(const QString& combination) override
     {
+        static const QHash<QString, int> evdev{
+            {"ctrl", KEY_LEFTCTRL}, {"shift", KEY_LEFTSHIFT}, {"super", KEY_LEFTMETA}, {"o", KEY_O}};
         QStringList codes{QStringLiteral("keys")};
         for (const QString& name : combination.split(QLatin1Char('+'))) {
-            const std::optional<unsigned> key = evdevKey(name);
-            if (!key)
+            if (!evdev.contains(name))
                 return false;
-            codes.append(QString::number(*key));
+            codes.append(QString::number(evdev.value(name)));
         }
         return run(QStringLiteral(TESSARY_KWIN_PROBE), codes);
     }
@@ -218,7 +204,7 @@ public:
         for (const QJsonValue& window : jsonOutput(QStringLiteral(TESSARY_KWIN_PROBE), {"windows"}).array()) {
             const QJsonArray rect = window[QStringLiteral("rect")].toArray();
             if (window[QStringLiteral("pid")].toInteger() == pid)
-                windows.append({QString::number(windows.size()), window[QStringLiteral("title")].toString(),
+                windows.append({window[QStringLiteral("title")].toString(),
                                 QRect(rect[0].toInt(), rect[1].toInt(), rect[2].toInt(), rect[3].toInt())});
         }
         return windows;
@@ -255,7 +241,7 @@ public:
             jsonOutput(QStringLiteral("gjs"), {QStringLiteral(TESSARY_GNOME_TOOL), "windows"}).array();
         for (const QJsonValue& window : all)
             if (window[QStringLiteral("class")].toString() == applicationId())
-                windows.append({QString::number(windows.size()), window[QStringLiteral("title")].toString(),
+                windows.append({window[QStringLiteral("title")].toString(),
                                 QRect(0, 0, window[QStringLiteral("width")].toInt(),
                                       window[QStringLiteral("height")].toInt())});
         return windows;

@@ -1,7 +1,6 @@
 // layer-chip-probe show X Y WIDTH HEIGHT [STATE]: the "found" chip (or STATE: searching, filled,
 // failed, waitingForLink, link) on this session's layer shell, or GNOME Shell's top chrome, under
-// the field at X,Y (top-left desktop pixels); prints "shown" once faded in, "filled" on a click on
-// Fill.
+// the field at X,Y (top-left desktop pixels); prints "shown" once faded in.
 // layer-chip-probe compare SCREENSHOT.png LEFT TOP [STATE]: 0 when the chip's opaque pixels are at
 // LEFT,TOP.
 #include "chip/ChipView.h"
@@ -65,7 +64,6 @@ int show(const QStringList& args)
     LayerChipPanel& panel = *chip;
     showFound(panel.model(), args.value(5, QStringLiteral("found")));
     QTextStream out(stdout);
-    panel.model().onFill = [&] { out << "filled" << Qt::endl; };
     QObject::connect(&panel.fade(), &QAbstractAnimation::finished, [&] { out << "shown" << Qt::endl; });
     panel.place(Rect{args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt()});
     return QApplication::exec();
