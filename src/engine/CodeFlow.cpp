@@ -74,6 +74,9 @@ bool CodeFlow::detectionRests() const
 void CodeFlow::handleField(const CodeField& field)
 {
     m_field = field;
+    // Whatever the burst before was waiting for belonged to another field (or page): a late find
+    // of it must not land on this field's chip, even when this one gets its code without a burst.
+    m_burst.cancel();
     // The onboarding practice field: a made-up code at once, nothing fetched, nothing remembered.
     if (m_s.state.demoMode() && m_s.accessibility.processId(field.element) == m_s.ownPid) {
         m_controller.show(ChipModel::Found{demoCode(m_s.clock.now())});

@@ -119,7 +119,7 @@ void LinkFlow::linkFound(const FoundLink& link)
         m_controller.show(ChipModel::Link{link});
 }
 
-void LinkFlow::openLink(const FoundLink& link)
+void LinkFlow::openLink(FoundLink link)
 {
     m_usedLinks.insert(linkIdentity(link.url));
     m_burst.cancel();

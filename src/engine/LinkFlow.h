@@ -27,7 +27,8 @@ public:
     // a code field is served.
     void pageTick(const std::optional<Element>& focused, quint64 loads, bool servingCodeField);
     void startLinkBurst(const LinkPage& page);
-    void openLink(const FoundLink& link);
+    // By value: the link may be the one the chip shows, which the "opened" state replaces.
+    void openLink(FoundLink link);
     // The chip's Open: the link it shows, if it shows one.
     void openFromChip();
 

@@ -216,6 +216,23 @@ TEST_F(RecentCodes, AFreshCodeOfTheSiteIsReusedOnceAndNeverForAFieldWithoutDomai
     EXPECT_EQ(state->recent().count(many[3]), 1);
 }
 
+// A field that gets a recent code at once ends the burst of the field focused before: that
+// burst's late find is not offered under the new field.
+TEST_F(RecentCodes, AReusedCodeEndsTheBurstOfTheFieldBefore)
+{
+    state->setAutoFillOnMatch(false);
+    Inbox inbox(backend);
+    focusAndTick("practice");
+    ASSERT_TRUE(chipAs<ChipModel::Searching>());
+    state->setRecent({FoundCode{"123456", "x", "example.com", clock.now() - 100, 0, "m0"}});
+    focusAndTick("code");
+    ASSERT_TRUE(chipAs<ChipModel::Found>());
+    inbox.messages.append(mail("m2", "551903", "other.org", 0));
+    clock.advance(3s);
+    ASSERT_TRUE(chipAs<ChipModel::Found>()) << stateName(chipState()).toStdString();
+    EXPECT_EQ(chipAs<ChipModel::Found>()->code.code, "123456");
+}
+
 using HotKeyFill = ControllerTest;
 
 TEST_F(HotKeyFill, TypesTheChipsCodeElseSearchesTenMinutesEvenForAUsedCode)
