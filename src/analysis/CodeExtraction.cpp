@@ -388,10 +388,11 @@ private:
         if (next < m_full.size() && m_labels.anyStartingIn(next, next + 1))
             return true; // "4820 kr", "5810元"
         // A label that ends where a code word ends holds it ("Transaction code", "کد پیگیری") and
-        // names the number more closely.
+        // names the number more closely. A label names the first number after it only: in "card
+        // ending 4417 is 482913" the label is spent on 4417.
         const qsizetype labelEnd = m_labels.lastEndBefore(start);
         return labelEnd >= 0 && start - labelEnd <= notCodeReach &&
-               labelEnd >= m_keywords.lastEndBefore(start);
+               labelEnd >= m_keywords.lastEndBefore(start) && !hasDigit(textOf(labelEnd, start));
     }
 
     // Ties keep the earlier candidate, so a numeric code beats an alphanumeric one of equal score.

@@ -6,6 +6,8 @@
 #include "analysis/SiteDomain.h"
 #include "analysis/TextLines.h"
 
+#include <algorithm>
+
 namespace tessary {
 
 namespace {
@@ -23,19 +25,34 @@ bool containsAny(QStringView text, const QStringList& words)
     return false;
 }
 
+// How far a link's context reaches along its line and the line before it. Wording sits next to
+// the link; the bound keeps a hostile one-line body full of links from costing the length of the
+// line for every link (and a copy of it), which grows with the square of the body.
+constexpr qsizetype contextReach = 400;
+
+// Where the line holding `position` starts, or `position - contextReach` when that is later.
+qsizetype nearLineStart(QStringView text, qsizetype position)
+{
+    const qsizetype floor = std::max<qsizetype>(position - contextReach, 0);
+    while (position > floor && !isLineBreak(text[position - 1]))
+        --position;
+    return position;
+}
+
 // The line holding a link and the line before it: a body often says "Click below to sign in:"
-// on one line and gives the link on the next.
+// on one line and gives the link on the next. Only the part within reach of the link is read.
 QString linkContext(QStringView text, qsizetype position)
 {
-    const qsizetype start = lineStart(text, position);
-    const QStringView line = text.sliced(start, lineEnd(text, start) - start);
-    if (start == 0)
+    const qsizetype start = nearLineStart(text, position);
+    const qsizetype end = lineEnd(text.first(std::min(text.size(), position + contextReach)), position);
+    const QStringView line = text.sliced(start, end - start);
+    if (start == 0 || !isLineBreak(text[start - 1]))
         return line.toString();
     qsizetype previousEnd = start - 1;
     if (text[previousEnd] == QLatin1Char('\n') && previousEnd > 0 &&
         text[previousEnd - 1] == QLatin1Char('\r'))
         --previousEnd; // one CR LF ends one line
-    const qsizetype previousStart = lineStart(text, previousEnd);
+    const qsizetype previousStart = nearLineStart(text, previousEnd);
     return text.sliced(previousStart, previousEnd - previousStart).toString() + QLatin1Char(' ') +
            line.toString();
 }

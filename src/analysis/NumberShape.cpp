@@ -61,19 +61,24 @@ bool isPartOfALongerNumber(QStringView text, qsizetype start, qsizetype end)
     const auto at = [text](qsizetype i) { return i >= 0 && i < text.size() ? text[i] : QChar(); };
     const QChar before = at(start - 1);
     const QChar beforeThat = at(start - 2);
+    const QChar after = at(end);
+    const QChar afterThat = at(end + 1);
+    // "*482913*" is emphasis (the plain-text form of a bold code), not a masked card.
+    const bool emphasised = before == QLatin1Char('*') && after == QLatin1Char('*');
     if (before == QLatin1Char('+') || before == QLatin1Char('#') || before == QLatin1Char(')') ||
-        before == QLatin1Char('*') || isCurrency(before))
+        (before == QLatin1Char('*') && !emphasised) || isCurrency(before))
         return true;
     if (joinsDigits(before) && beforeThat.isDigit())
         return true;
     if (isDigitGroupSpace(before) && (beforeThat.isDigit() || beforeThat == QLatin1Char(')') ||
                                       beforeThat == QLatin1Char('*') || isCurrency(beforeThat)))
         return true;
-    const QChar after = at(end);
-    const QChar afterThat = at(end + 1);
-    if (after == QLatin1Char('%') || after == QLatin1Char('*') || isCurrency(after))
+    if (after == QLatin1Char('%') || (after == QLatin1Char('*') && !emphasised) || isCurrency(after))
         return true;
-    return ((joinsDigits(after) || isDigitGroupSpace(after)) && afterThat.isDigit()) ||
+    // After a space, only a group of three digits or more goes on a number ("0800 123 4567"); one
+    // or two digits are a quantity of their own ("482913 5分钟内有效", "482913 10 minutes").
+    const bool groupFollows = afterThat.isDigit() && at(end + 2).isDigit() && at(end + 3).isDigit();
+    return (joinsDigits(after) && afterThat.isDigit()) || (isDigitGroupSpace(after) && groupFollows) ||
            (isDigitGroupSpace(after) && isCurrency(afterThat));
 }
 

@@ -44,6 +44,20 @@ TEST(CandidateLinks, BackendLinksFirstThenBodyLinksWithTheirLines)
         EXPECT_EQ(candidateLinks(mail("a@b.example", "s", text, links)), expected) << text;
 }
 
+// A body of one long line full of links: each link's context is the wording near it, not the
+// whole line (a copy of it per link grows with the square of the body).
+TEST(CandidateLinks, AContextIsTheTextNearItsLinkNotAWholeLongLine)
+{
+    QString text = QStringLiteral("Sign in:");
+    for (int i = 0; i < 1000; ++i)
+        text += QStringLiteral(" https://b.example/x");
+    const QList<CandidateLink> found = candidateLinks(Message{"m1", "s", "a@b.example", text, {}, {}});
+    ASSERT_EQ(found.size(), 1000);
+    EXPECT_TRUE(found.front().context.startsWith(QStringLiteral("Sign in: https://b.example/x")));
+    for (const CandidateLink& candidate : found)
+        ASSERT_LT(candidate.context.size(), 2000);
+}
+
 TEST(LinkFilters, LinksThatAreNeverOpened)
 {
     const QList<std::pair<const char*, const char*>> rows = {
