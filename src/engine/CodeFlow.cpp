@@ -3,6 +3,7 @@
 #include "engine/BurstLog.h"
 #include "engine/ChipSurface.h"
 #include "engine/Clipboard.h"
+#include "engine/CodeSources.h"
 #include "engine/Controller.h"
 
 #include "analysis/SiteDomain.h"
@@ -117,14 +118,17 @@ QCoro::Task<> CodeFlow::codeBurst(std::shared_ptr<Search> search,
     const BackendResult<Burst::End> end =
         co_await m_burst.watch(search->since, deadline, cancel, std::move(looker));
     // The phone's messages need no backend: when the mail side fails, the chip says so and the
-    // search goes on with the phone's messages alone until its deadline.
-    if (self && !end && m_s.sms && m_s.state.smsCodes() && !isCancelled(cancel) && !search->offered) {
-        m_controller.show(ChipModel::Failed{end.error().description()});
+    // search goes on with a relaying phone's messages alone until its deadline. The failure stays
+    // up meanwhile: hiding it would end the search, and a text takes longer than a failure shows.
+    if (self && !end && phoneBringsCodes(m_s.state, m_s.sms) && !isCancelled(cancel) && !search->offered) {
+        m_controller.showUntilReplaced(ChipModel::Failed{end.error().description()});
         smsArrived();
         co_await m_s.clock.sleep(
             std::max(deadline - m_s.clock.steadyNow(), std::chrono::steady_clock::duration{}), cancel);
         if (self && m_search == search)
             m_search.reset();
+        if (self && !isCancelled(cancel) && !search->offered)
+            m_controller.show(ChipModel::Failed{noCodeArrived});
         co_return;
     }
     if (self && m_search == search)

@@ -133,10 +133,15 @@ void Controller::prepareFrontmost()
 void Controller::show(ChipModel::State state)
 {
     const bool failed = std::holds_alternative<ChipModel::Failed>(state);
-    m_s.chip.model().setState(std::move(state));
-    placeChip();
+    showUntilReplaced(std::move(state));
     if (failed)
         dismissAfter(m_s.timings.failedChip);
+}
+
+void Controller::showUntilReplaced(ChipModel::State state)
+{
+    m_s.chip.model().setState(std::move(state));
+    placeChip();
 }
 
 void Controller::placeChip()

@@ -29,7 +29,10 @@ public:
     // The loop does nothing until `until` (a developer build runs beside this one).
     void restUntil(std::chrono::steady_clock::time_point until) { m_restUntil = until; }
 
+    // A failure shown here hides itself after `failedChip`, which ends the search behind it.
     void show(ChipModel::State state);
+    // Shows `state` until something replaces it: a failure the search outlives stays up.
+    void showUntilReplaced(ChipModel::State state);
     void placeChip();
     void dismiss();
     // The global shortcut: opens the link on the chip, else fills a code.
