@@ -94,8 +94,7 @@ struct Watchers {
 
 // Each inbox is watched by one instance at a time, the live instances share them out about
 // evenly, the inboxes of one that stopped are watched again by the others, and an instance lets go
-// of an inbox another took. No hand-over forgets the mail the old
-// holder knew.
+// of an inbox another took. No hand-over forgets the mail the old holder knew.
 TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
 {
     ASSERT_TRUE(PostgresServer::shared().isReady()) << PostgresServer::shared().error().toStdString();
