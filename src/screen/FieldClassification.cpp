@@ -89,11 +89,11 @@ bool showsCodeShape(const QStringList& placeholders)
     return shape.count(first) == shape.size();
 }
 
-// An exclusion word in a sentence that describes the field is a reason to turn it away only when
-// it names something other than where the code went ("we sent a code to your e-mail address").
-std::optional<QString> excludedInDescription(const QString& description)
+// An exclusion word that names where the code went ("we sent a code to your e-mail address", "Email
+// verification code") is no reason to turn the field away; any other is.
+std::optional<QString> excludedBesidesContacts(const QString& text)
 {
-    for (const QString& word : excludedFieldPattern().allMatches(description))
+    for (const QString& word : excludedFieldPattern().allMatches(text))
         if (contactWordPattern().firstMatch(word) != word)
             return word;
     return std::nullopt;
@@ -155,11 +155,14 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
     if (value.size() > maxCodeLength)
         return reject(QStringLiteral("holds 13 or more characters"));
     // What the field asks for (its label, placeholder and names) decides; its description may be
-    // a sentence about where the code was sent.
+    // a sentence about where the code was sent, and so may a label that asks for a code by name.
     const QString named = parts.asking() + QLatin1Char(' ') + parts.identifiers.join(QLatin1Char(' '));
-    if (const auto excluded = excludedFieldPattern().firstMatch(named))
-        return reject(QStringLiteral("label mentions ") + excluded->toLower());
-    if (const auto excluded = excludedInDescription(parts.description.join(QLatin1Char(' '))))
+    const auto excludedInNamed = pagePromptPattern().matches(parts.asking())
+                                     ? excludedBesidesContacts(named)
+                                     : excludedFieldPattern().firstMatch(named);
+    if (excludedInNamed)
+        return reject(QStringLiteral("label mentions ") + excludedInNamed->toLower());
+    if (const auto excluded = excludedBesidesContacts(parts.description.join(QLatin1Char(' '))))
         return reject(QStringLiteral("label mentions ") + excluded->toLower());
 
     const QString around =
