@@ -134,6 +134,11 @@ QList<Element> codeBoxRow(ElementTree& tree, const Element& element)
         row = textFieldsInRow(tree, *parent);
     if (row.size() < minBoxes || row.size() > maxBoxes || !row.contains(element))
         return {};
+    // A form of fields side by side (street, apartment, city, state) is no row of boxes because one
+    // of its fields is narrow: every box of a row is.
+    for (const Element& box : row)
+        if (const std::optional<Rect> frame = tree.screenFrame(box); frame && frame->width >= maxBoxWidth)
+            return {};
     return row;
 }
 
