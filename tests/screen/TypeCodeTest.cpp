@@ -143,6 +143,7 @@ TEST_F(Typing, ARowOfBoxesGetsACharacterEachTimeThePageMovesTheFocus)
         Sleeps sleeps;
         QString typed;
         QString boxes;
+        const char* code = "4829";
     } rows[] = {
         {"prompt", 3, 15ms, nullptr, settled + settled + settled, "4829", "4|8|2|9|||"},
         {"later than the probe", 3, 400ms, nullptr, slow + slow + slow, "4829", "4|8|2|9|||"},
@@ -152,6 +153,9 @@ TEST_F(Typing, ARowOfBoxesGetsACharacterEachTimeThePageMovesTheFocus)
         {"nothing focused", -1, 0ms, nullptr, repeated(10ms, 30) + repeated(4ms, 2), "4829", "4||||||"},
         {"to a wide field", 0, 0ms, "single", Sleeps{10ms, 10ms}, "4", "4||||||"},
         {"to a box of no row", 0, 0ms, "narrow", Sleeps{10ms, 10ms}, "4", "4||||||"},
+        {"a code split by a dash", 6, 0ms, nullptr,
+         Sleeps{10ms, 25ms, 10ms, 25ms, 10ms, 25ms, 10ms, 25ms, 10ms, 25ms}, "ABC123", "A|B|C|1|2|3|",
+         "ABC-123"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -164,7 +168,7 @@ TEST_F(Typing, ARowOfBoxesGetsACharacterEachTimeThePageMovesTheFocus)
         if (row.focusAfterFirst)
             caseClock.schedule(
                 15ms, [&casePage, &row] { casePage->setFocus(casePage->element(row.focusAfterFirst)); });
-        test::runTask(typeCode(*casePage, caseKeyboard, caseClock, "4829"));
+        test::runTask(typeCode(*casePage, caseKeyboard, caseClock, row.code));
         EXPECT_EQ(caseClock.sleeps, row.sleeps);
         EXPECT_EQ(caseKeyboard.typed(), row.typed);
         QString boxes;
