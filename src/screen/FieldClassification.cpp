@@ -99,6 +99,19 @@ std::optional<QString> excludedBesidesContacts(const QString& text)
     return std::nullopt;
 }
 
+// The words with which a label asks for a code ("One-time password") are no exclusion words, and a
+// label that asks for one may name where it went ("Email verification code").
+std::optional<QString> excludedInLabel(const QString& asking, const QString& named)
+{
+    const QStringList prompts = pagePromptPattern().allMatches(asking);
+    if (prompts.isEmpty())
+        return excludedFieldPattern().firstMatch(named);
+    QString rest = named;
+    for (const QString& prompt : prompts)
+        rest.replace(prompt, QStringLiteral(" "));
+    return excludedBesidesContacts(rest);
+}
+
 int wordCount(const QString& text)
 {
     int words = 0;
@@ -162,11 +175,8 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
     // What the field asks for (its label, placeholder and names) decides; its description may be
     // a sentence about where the code was sent, and so may a label that asks for a code by name.
     const QString named = parts.asking() + QLatin1Char(' ') + parts.identifiers.join(QLatin1Char(' '));
-    const auto excludedInNamed = pagePromptPattern().matches(parts.asking())
-                                     ? excludedBesidesContacts(named)
-                                     : excludedFieldPattern().firstMatch(named);
-    if (excludedInNamed)
-        return reject(QStringLiteral("label mentions ") + excludedInNamed->toLower());
+    if (const auto excluded = excludedInLabel(parts.asking(), named))
+        return reject(QStringLiteral("label mentions ") + excluded->toLower());
     if (const auto excluded = excludedBesidesContacts(parts.description.join(QLatin1Char(' '))))
         return reject(QStringLiteral("label mentions ") + excluded->toLower());
 
