@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace tessary {
 
 namespace {
@@ -125,6 +127,19 @@ int wordCount(const QString& text)
     return words;
 }
 
+// Whether `row` is a row of code boxes the element is one of: four to eight text fields, each as
+// narrow as a box. One narrow field does not make a form of fields side by side (street, apartment,
+// city, state) a row of boxes.
+bool isBoxRow(ElementTree& tree, const QList<Element>& row, const Element& element)
+{
+    if (row.size() < minBoxes || row.size() > maxBoxes || !row.contains(element))
+        return false;
+    return std::none_of(row.cbegin(), row.cend(), [&tree](const Element& box) {
+        const std::optional<Rect> frame = tree.screenFrame(box);
+        return frame && frame->width >= maxBoxWidth;
+    });
+}
+
 FieldVerdict accept(QString reason, std::optional<Rect> frame)
 {
     return FieldVerdict{true, std::move(reason), frame};
@@ -142,17 +157,17 @@ QList<Element> codeBoxRow(ElementTree& tree, const Element& element)
     const std::optional<Element> parent = tree.parent(element);
     if (!parent)
         return {};
-    QList<Element> row = textFieldSiblings(tree, *parent);
-    if (!row.isEmpty() && row.size() < minBoxes)
-        row = textFieldsInRow(tree, *parent);
-    if (row.size() < minBoxes || row.size() > maxBoxes || !row.contains(element))
+    const QList<Element> siblings = textFieldSiblings(tree, *parent);
+    if (siblings.isEmpty())
         return {};
-    // A form of fields side by side (street, apartment, city, state) is no row of boxes because one
-    // of its fields is narrow: every box of a row is.
-    for (const Element& box : row)
-        if (const std::optional<Rect> frame = tree.screenFrame(box); frame && frame->width >= maxBoxWidth)
-            return {};
-    return row;
+    // The field's boxes may be one group of several the row is split into ("1234 – 5678"): the row
+    // around them, when it is one, holds every box.
+    if (siblings.size() < maxBoxes) {
+        const QList<Element> row = textFieldsInRow(tree, *parent);
+        if (row.size() > siblings.size() && isBoxRow(tree, row, element))
+            return row;
+    }
+    return isBoxRow(tree, siblings, element) ? siblings : QList<Element>();
 }
 
 FieldVerdict classifyField(ElementTree& tree, const Element& element)
