@@ -78,7 +78,10 @@ void ElementTreeFile::apply(Attributes& attributes, const QString& name, const Q
     if (name == roleKey || name == subroleKey) {
         (name == roleKey ? attributes.roleName : attributes.subroleName) = value.toString();
         attributes.role = roleOf(attributes.roleName, attributes.subroleName);
-        attributes.inputType = attributes.subroleName == searchSubrole ? searchInputType : QString();
+        if (name == subroleKey)
+            attributes.inputType = attributes.subroleName == searchSubrole ? searchInputType : QString();
+    } else if (name == inputTypeKey) {
+        attributes.inputType = value.toString();
     } else if (name == treefile::valueKey) {
         attributes.text = textOf(value);
     } else if (name == titleKey) {

@@ -179,8 +179,12 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
         return reject(QStringLiteral("not a text field"));
     if (role == Role::passwordText)
         return reject(QStringLiteral("password field"));
-    if (tree.inputType(element) == QLatin1String("search"))
+    const QString inputType = tree.inputType(element);
+    if (inputType == QLatin1String("search"))
         return reject(QStringLiteral("search field"));
+    // An input the page declares for an address takes no code, whatever the page says around it.
+    if (inputType == QLatin1String("email") || inputType == QLatin1String("url"))
+        return reject(inputType + QStringLiteral(" field"));
 
     const FieldLabelParts parts = fieldLabelParts(tree, element);
     const QString label = parts.joined();
