@@ -91,27 +91,36 @@ bool showsCodeShape(const QStringList& placeholders)
     return shape.count(first) == shape.size();
 }
 
-// An exclusion word that names where the code went ("we sent a code to your e-mail address", "Email
-// verification code") is no reason to turn the field away; any other is.
-std::optional<QString> excludedBesidesContacts(const QString& text)
+// An exclusion word in a sentence that describes the field is a reason to turn it away only when
+// it names something other than where the code went ("we sent a code to your e-mail address").
+std::optional<QString> excludedInDescription(const QString& description)
 {
-    for (const QString& word : excludedFieldPattern().allMatches(text))
+    for (const QString& word : excludedFieldPattern().allMatches(description))
         if (contactWordPattern().firstMatch(word) != word)
             return word;
     return std::nullopt;
 }
 
-// The words with which a label asks for a code ("One-time password") are no exclusion words, and a
-// label that asks for one may name where it went ("Email verification code").
+// The words with which a label asks for a code ("One-time password") are no exclusion words, nor is
+// where the code went when it stands just before them ("Email verification code"). A field for a
+// phone number named for the code it brings ("Phone number to get a verification code") is still one.
 std::optional<QString> excludedInLabel(const QString& asking, const QString& named)
 {
-    const QStringList prompts = pagePromptPattern().allMatches(asking);
-    if (prompts.isEmpty())
-        return excludedFieldPattern().firstMatch(named);
     QString rest = named;
-    for (const QString& prompt : prompts)
-        rest.replace(prompt, QStringLiteral(" "));
-    return excludedBesidesContacts(rest);
+    for (const QString& prompt : pagePromptPattern().allMatches(asking)) {
+        const qsizetype at = rest.indexOf(prompt);
+        if (at < 0)
+            continue;
+        QString before = rest.left(at);
+        while (!before.isEmpty() && (before.back().isSpace() || before.back() == QLatin1Char('-')))
+            before.chop(1);
+        const QStringList contacts = contactWordPattern().allMatches(before);
+        const qsizetype from = !contacts.isEmpty() && before.endsWith(contacts.last())
+                                   ? before.size() - contacts.last().size()
+                                   : at;
+        rest.replace(from, at + prompt.size() - from, QStringLiteral(" "));
+    }
+    return excludedFieldPattern().firstMatch(rest);
 }
 
 int wordCount(const QString& text)
@@ -196,7 +205,7 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
     const QString named = parts.asking() + QLatin1Char(' ') + parts.identifiers.join(QLatin1Char(' '));
     if (const auto excluded = excludedInLabel(parts.asking(), named))
         return reject(QStringLiteral("label mentions ") + excluded->toLower());
-    if (const auto excluded = excludedBesidesContacts(parts.description.join(QLatin1Char(' '))))
+    if (const auto excluded = excludedInDescription(parts.description.join(QLatin1Char(' '))))
         return reject(QStringLiteral("label mentions ") + excluded->toLower());
 
     const QString around =
