@@ -5,11 +5,25 @@ namespace tessary {
 const QSet<QString>& chromiumBrowsers()
 {
     static const QSet<QString> browsers{
-        QStringLiteral("google-chrome"),          QStringLiteral("google-chrome-beta"),
-        QStringLiteral("google-chrome-unstable"), QStringLiteral("chromium"),
-        QStringLiteral("chromium-browser"),       QStringLiteral("brave-browser"),
-        QStringLiteral("microsoft-edge"),         QStringLiteral("microsoft-edge-beta"),
-        QStringLiteral("vivaldi-stable"),         QStringLiteral("opera"),
+        QStringLiteral("google-chrome"),
+        QStringLiteral("google-chrome-beta"),
+        QStringLiteral("google-chrome-unstable"),
+        QStringLiteral("chromium"),
+        QStringLiteral("chromium-browser"),
+        QStringLiteral("brave-browser"),
+        QStringLiteral("microsoft-edge"),
+        QStringLiteral("microsoft-edge-beta"),
+        QStringLiteral("vivaldi-stable"),
+        QStringLiteral("opera"),
+        // Packaged as snaps and Flatpaks, which name their desktop files after the package.
+        QStringLiteral("chromium_chromium"),
+        QStringLiteral("org.chromium.Chromium"),
+        QStringLiteral("com.google.Chrome"),
+        QStringLiteral("com.brave.Browser"),
+        QStringLiteral("brave_brave"),
+        QStringLiteral("com.microsoft.Edge"),
+        QStringLiteral("com.vivaldi.Vivaldi"),
+        QStringLiteral("com.opera.Opera"),
     };
     return browsers;
 }
@@ -19,6 +33,8 @@ const QSet<QString>& linkBrowsers()
     static const QSet<QString> browsers = chromiumBrowsers() + QSet<QString>{
                                                                    QStringLiteral("firefox"),
                                                                    QStringLiteral("firefox-esr"),
+                                                                   QStringLiteral("firefox_firefox"),
+                                                                   QStringLiteral("org.mozilla.firefox"),
                                                                };
     return browsers;
 }

@@ -80,9 +80,12 @@ inline constexpr int siblingReads = 2 + maxBoxRowChildren; // parent, children, 
 // their roles.
 inline constexpr int rowReads = 3 + maxRowChildren + maxRowGroups * (1 + maxGroupBoxes);
 inline constexpr int pageHostReads = 2 * pageHostSteps - 1 + pageHostFrames; // roles, parents, URLs
-// Role, input type, label, value, around, frame, siblings and row, page host: 513.
+// The frame of each box of the two rows looked at (the field's group and the row around it), each of
+// at most eight.
+inline constexpr int boxFrameReads = 2 * 8;
+// Role, input type, label, value, around, frame, siblings and row, page host: 529.
 inline constexpr int maxReads =
-    2 + labelReads + 1 + aroundReads + 1 + siblingReads + rowReads + pageHostReads;
+    2 + labelReads + 1 + aroundReads + 1 + siblingReads + rowReads + boxFrameReads + pageHostReads;
 } // namespace codeFieldBudget
 
 } // namespace tessary

@@ -94,11 +94,15 @@ private:
         const Role readRole = m_accessibility.role(element);
         if (readRole != Role::invalid)
             attributes.insert(roleKey, nameOf(readRole));
+        const QString readInputType =
+            readRole == Role::entry ? m_accessibility.inputType(element) : QString();
         const QString readSubrole = readRole == Role::entry || readRole == Role::passwordText
-                                        ? subroleOf(readRole, m_accessibility.inputType(element))
+                                        ? subroleOf(readRole, readInputType)
                                         : QString();
         if (!readSubrole.isEmpty())
             attributes.insert(subroleKey, readSubrole);
+        else if (!readInputType.isEmpty())
+            attributes.insert(inputTypeKey, readInputType); // a search field's is its subrole
         insertText(attributes, valueKey, m_accessibility.text(element));
         insertText(attributes, titleKey, m_accessibility.name(element));
         insertText(attributes, placeholderKey, m_accessibility.placeholder(element));

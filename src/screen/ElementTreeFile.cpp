@@ -78,7 +78,10 @@ void ElementTreeFile::apply(Attributes& attributes, const QString& name, const Q
     if (name == roleKey || name == subroleKey) {
         (name == roleKey ? attributes.roleName : attributes.subroleName) = value.toString();
         attributes.role = roleOf(attributes.roleName, attributes.subroleName);
-        attributes.inputType = attributes.subroleName == searchSubrole ? searchInputType : QString();
+        if (name == subroleKey)
+            attributes.inputType = attributes.subroleName == searchSubrole ? searchInputType : QString();
+    } else if (name == inputTypeKey) {
+        attributes.inputType = value.toString();
     } else if (name == treefile::valueKey) {
         attributes.text = textOf(value);
     } else if (name == titleKey) {
@@ -142,7 +145,10 @@ public:
             if (frame.size() != 4 ||
                 !std::all_of(frame.begin(), frame.end(), [](auto v) { return v.isDouble(); }))
                 return path + ".frame: must be [x, y, width, height]";
-            node.frame = Rect{frame[0].toInt(), frame[1].toInt(), frame[2].toInt(), frame[3].toInt()};
+            // A frame in points (a scaled screen, a hand-written tree) may be fractional: each
+            // number is taken to the nearest pixel.
+            const auto pixel = [&frame](int i) { return qRound(frame[i].toDouble()); };
+            node.frame = Rect{pixel(0), pixel(1), pixel(2), pixel(3)};
         }
         if (object.value("focused").toBool())
             m_fake.m_focus = index;

@@ -23,10 +23,11 @@ inline const QString domClassesKey = QStringLiteral("AXDOMClassList");
 inline const QString urlKey = QStringLiteral("AXURL");
 inline const QString titleElementKey = QStringLiteral("AXTitleUIElement");
 inline const QString parentKey = QStringLiteral("AXParent");
+// A web input's type ("email", "tel"), written when no subrole stands for it as one does for search.
+inline const QString inputTypeKey = QStringLiteral("inputType");
 // Reads that have no attribute of their own in a file, named for the read counts.
 inline const QString childrenKey = QStringLiteral("AXChildren");
 inline const QString focusedWindowKey = QStringLiteral("AXFocusedWindow");
-inline const QString inputTypeKey = QStringLiteral("inputType");
 inline const QString frameKey = QStringLiteral("frame");
 
 // Subroles of a text field.

@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace tessary {
 
 namespace {
@@ -99,6 +101,28 @@ std::optional<QString> excludedInDescription(const QString& description)
     return std::nullopt;
 }
 
+// The words with which a label asks for a code ("One-time password") are no exclusion words, nor is
+// where the code went when it stands just before them ("Email verification code"). A field for a
+// phone number named for the code it brings ("Phone number to get a verification code") is still one.
+std::optional<QString> excludedInLabel(const QString& asking, const QString& named)
+{
+    QString rest = named;
+    for (const QString& prompt : pagePromptPattern().allMatches(asking)) {
+        const qsizetype at = rest.indexOf(prompt);
+        if (at < 0)
+            continue;
+        QString before = rest.left(at);
+        while (!before.isEmpty() && (before.back().isSpace() || before.back() == QLatin1Char('-')))
+            before.chop(1);
+        const QStringList contacts = contactWordPattern().allMatches(before);
+        const qsizetype from = !contacts.isEmpty() && before.endsWith(contacts.last())
+                                   ? before.size() - contacts.last().size()
+                                   : at;
+        rest.replace(from, at + prompt.size() - from, QStringLiteral(" "));
+    }
+    return excludedFieldPattern().firstMatch(rest);
+}
+
 int wordCount(const QString& text)
 {
     int words = 0;
@@ -110,6 +134,19 @@ int wordCount(const QString& text)
         inWord = wordCharacter;
     }
     return words;
+}
+
+// Whether `row` is a row of code boxes the element is one of: four to eight text fields, each as
+// narrow as a box. One narrow field does not make a form of fields side by side (street, apartment,
+// city, state) a row of boxes.
+bool isBoxRow(ElementTree& tree, const QList<Element>& row, const Element& element)
+{
+    if (row.size() < minBoxes || row.size() > maxBoxes || !row.contains(element))
+        return false;
+    return std::none_of(row.cbegin(), row.cend(), [&tree](const Element& box) {
+        const std::optional<Rect> frame = tree.screenFrame(box);
+        return frame && frame->width >= maxBoxWidth;
+    });
 }
 
 FieldVerdict accept(QString reason, std::optional<Rect> frame)
@@ -129,12 +166,17 @@ QList<Element> codeBoxRow(ElementTree& tree, const Element& element)
     const std::optional<Element> parent = tree.parent(element);
     if (!parent)
         return {};
-    QList<Element> row = textFieldSiblings(tree, *parent);
-    if (!row.isEmpty() && row.size() < minBoxes)
-        row = textFieldsInRow(tree, *parent);
-    if (row.size() < minBoxes || row.size() > maxBoxes || !row.contains(element))
+    const QList<Element> siblings = textFieldSiblings(tree, *parent);
+    if (siblings.isEmpty())
         return {};
-    return row;
+    // The field's boxes may be one group of several the row is split into ("1234 – 5678"): the row
+    // around them, when it is one, holds every box.
+    if (siblings.size() < maxBoxes) {
+        const QList<Element> row = textFieldsInRow(tree, *parent);
+        if (row.size() > siblings.size() && isBoxRow(tree, row, element))
+            return row;
+    }
+    return isBoxRow(tree, siblings, element) ? siblings : QList<Element>();
 }
 
 FieldVerdict classifyField(ElementTree& tree, const Element& element)
@@ -146,8 +188,12 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
         return reject(QStringLiteral("not a text field"));
     if (role == Role::passwordText)
         return reject(QStringLiteral("password field"));
-    if (tree.inputType(element) == QLatin1String("search"))
+    const QString inputType = tree.inputType(element);
+    if (inputType == QLatin1String("search"))
         return reject(QStringLiteral("search field"));
+    // An input the page declares for an address takes no code, whatever the page says around it.
+    if (inputType == QLatin1String("email") || inputType == QLatin1String("url"))
+        return reject(inputType + QStringLiteral(" field"));
 
     const FieldLabelParts parts = fieldLabelParts(tree, element);
     const QString label = parts.joined();
@@ -155,9 +201,9 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
     if (value.size() > maxCodeLength)
         return reject(QStringLiteral("holds 13 or more characters"));
     // What the field asks for (its label, placeholder and names) decides; its description may be
-    // a sentence about where the code was sent.
+    // a sentence about where the code was sent, and so may a label that asks for a code by name.
     const QString named = parts.asking() + QLatin1Char(' ') + parts.identifiers.join(QLatin1Char(' '));
-    if (const auto excluded = excludedFieldPattern().firstMatch(named))
+    if (const auto excluded = excludedInLabel(parts.asking(), named))
         return reject(QStringLiteral("label mentions ") + excluded->toLower());
     if (const auto excluded = excludedInDescription(parts.description.join(QLatin1Char(' '))))
         return reject(QStringLiteral("label mentions ") + excluded->toLower());

@@ -81,7 +81,7 @@ const ScreenPattern& cardPattern()
 const ScreenPattern& contactWordPattern()
 {
     static const ScreenPattern pattern(
-        uR"(\b(e-?mail address|e-?mail|address|phone|mobile|number|message|почт\w*|адрес|телефон|correo|teléfono|dirección|adresse|téléphone|indirizzo|telefon|handynummer)\b)");
+        uR"(\b(e-?mail address|e-?mail|address|mobile (phone|number)|telephone|phone|mobile|number|message|почт\w*|адрес|телефон|correo|teléfono|dirección|adresse|téléphone|indirizzo|telefon|handynummer)\b)");
     return pattern;
 }
 

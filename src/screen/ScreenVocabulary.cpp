@@ -11,8 +11,8 @@ namespace {
 constexpr LanguageVocabulary vocabularies[] = {
     {"en", true, uR"(\d[- ]?(character|letter|number) code|one[- ]?time pass\w*)", u"",
      uR"(\d[- ]?(character|letter|number) code|sent (you )?(a|an|the) (\S+ )?(code|pin)|code (from|in) (the|your) (e-?mail|message|text|sms)|(texted|emailed) (you )?(a|the) code)",
-     uR"(redeem|redemption|membership number)",
-     uR"(sent (you )?(a |an )?(sign[- ]?in|log[- ]?in|login|magic) (link|e-?mail)|click the link (in|we))",
+     uR"(redeem|redemption|membership number|mobile (phone|number)|telephone|(re)?captcha\w*)",
+     uR"(sent (you )?(a |an )?(sign[- ]?in|log[- ]?in|login|magic) (link|e-?mail)|(sign[- ]?in|log[- ]?in|login) link (has been|was) (sent|e-?mailed)|click the link (in|we))",
      uR"(confirm (your )?e-?mail address|verify (your )?e-?mail address)"},
     {"de", true,
      uR"(code eingeben|(bestätigungs|sicherheits|einmal|anmelde|verifizierungs|zugangs|sms-)code|einmalpasswort|tan)",

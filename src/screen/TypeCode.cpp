@@ -99,7 +99,7 @@ QCoro::Task<> untilShown(Accessibility& accessibility, Clock& clock, const std::
 QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keyboard& keyboard, Clock& clock,
                                              QString code, std::optional<Element> element, Timings timings)
 {
-    const QList<QStringList> keys = characters(code);
+    QList<QStringList> keys = characters(code);
     for (const QStringList& character : keys) {
         for (const QString& key : character) {
             if (!keyboard.canType(key))
@@ -126,6 +126,11 @@ QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keybo
     // character typed before the move would go into the box that already holds one.
     const QList<Element> row = field && !wide ? codeBoxRow(accessibility, *field) : QList<Element>();
     const int focusPolls = row.isEmpty() ? timings.focusPolls : timings.rowFocusPolls;
+    // The boxes hold the code's characters only: a dash that splits the code ("ABC-123") stands
+    // between the boxes, and typed into one it would push the code's last character off the row.
+    if (!row.isEmpty())
+        keys.removeIf(
+            [](const QStringList& character) { return character == QStringList{QStringLiteral("-")}; });
     const bool anyOffLayout =
         std::any_of(keys.cbegin(), keys.cend(),
                     [&keyboard](const QStringList& character) { return !layoutHolds(keyboard, character); });

@@ -30,6 +30,7 @@ TEST(LinkPageBrowsers, OnlyKnownBrowsersAreRead)
     auto other = browserShowing(page, "Firefox-ESR");
     EXPECT_FALSE(LinkPage::detect(*other));
     EXPECT_EQ(other->reads(), 0) << "a non-browser's windows are never read";
+    EXPECT_TRUE(LinkPage::detect(*browserShowing(page, "firefox_firefox"))); // Ubuntu's, a snap
 
     auto nothingInFront = browserShowing(page);
     nothingInFront->application.reset();

@@ -8,24 +8,6 @@ namespace {
 
 using namespace test::tree;
 
-QString aroundFocus(const QJsonObject& root, int levels = 2, int budget = 30)
-{
-    auto fake = loadRoot(root);
-    return nearbyText(*fake, *fake->focus(), levels, budget);
-}
-
-TEST(NearbyTextBudget, TextBeyondTheBudgetIsUnseen)
-{
-    QJsonArray children{focused(textField())};
-    for (int i = 3; i <= 31; ++i) // the group is node 1, the field node 2
-        children.append(staticText(QString::number(i)));
-    const QString around = aroundFocus(group(children), 1, 30);
-    EXPECT_TRUE(around.endsWith(" 30")) << around;
-    EXPECT_FALSE(around.contains("31"));
-    EXPECT_EQ(aroundFocus(group(children), 1, -5), "");
-    EXPECT_EQ(aroundFocus(group(children), 1, 0), "");
-}
-
 // The host of the first web area among the element and its 39 nearest ancestors, when its address
 // has one; the search ends where a parent cannot be read.
 TEST(PageHostSearch, TheFirstWebAreaWithinFortyElementsWhoseURLHasAHost)

@@ -18,8 +18,8 @@ Sleeps repeated(std::chrono::nanoseconds duration, int times)
     return Sleeps(times, duration);
 }
 
-// A page (trees/typing.json, "page") with a wide and a narrow field, and a row of six boxes
-// ("box0".."box5"), the first one focused.
+// A page (trees/typing.json, "page") with a wide and a narrow field, and a row of eight boxes in two
+// groups of four ("box0".."box7"), the first one focused.
 struct Typing : ::testing::Test {
     test::FakeClock clock;
     test::FakeKeyboard keyboard{clock};
@@ -36,7 +36,7 @@ struct Typing : ::testing::Test {
     static QList<Element> boxesOf(const test::FakeAccessibility& page)
     {
         QList<Element> all;
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < 8; ++i)
             all.append(*page.element(QStringLiteral("box%1").arg(i)));
         return all;
     }
@@ -143,15 +143,19 @@ TEST_F(Typing, ARowOfBoxesGetsACharacterEachTimeThePageMovesTheFocus)
         Sleeps sleeps;
         QString typed;
         QString boxes;
+        const char* code = "4829";
     } rows[] = {
-        {"prompt", 3, 15ms, nullptr, settled + settled + settled, "4829", "4|8|2|9|||"},
-        {"later than the probe", 3, 400ms, nullptr, slow + slow + slow, "4829", "4|8|2|9|||"},
-        {"never", 0, 0ms, nullptr, repeated(10ms, 100) + repeated(4ms, 2), "4829", "4||||||"},
+        {"prompt", 3, 15ms, nullptr, settled + settled + settled, "4829", "4|8|2|9|||||"},
+        {"later than the probe", 3, 400ms, nullptr, slow + slow + slow, "4829", "4|8|2|9|||||"},
+        {"never", 0, 0ms, nullptr, repeated(10ms, 100) + repeated(4ms, 2), "4829", "4||||||||"},
         {"after two", 2, 0ms, nullptr, Sleeps{10ms, 25ms, 10ms, 25ms} + repeated(10ms, 100), "4829",
-         "4|8|2||||"},
-        {"nothing focused", -1, 0ms, nullptr, repeated(10ms, 30) + repeated(4ms, 2), "4829", "4||||||"},
-        {"to a wide field", 0, 0ms, "single", Sleeps{10ms, 10ms}, "4", "4||||||"},
-        {"to a box of no row", 0, 0ms, "narrow", Sleeps{10ms, 10ms}, "4", "4||||||"},
+         "4|8|2||||||"},
+        {"nothing focused", -1, 0ms, nullptr, repeated(10ms, 30) + repeated(4ms, 2), "4829", "4||||||||"},
+        {"to a wide field", 0, 0ms, "single", Sleeps{10ms, 10ms}, "4", "4||||||||"},
+        {"to a box of no row", 0, 0ms, "narrow", Sleeps{10ms, 10ms}, "4", "4||||||||"},
+        {"a code split by a dash", 8, 0ms, nullptr,
+         Sleeps{10ms, 25ms, 10ms, 25ms, 10ms, 25ms, 10ms, 25ms, 10ms, 25ms, 10ms, 25ms, 10ms, 25ms},
+         "ABCD1234", "A|B|C|D|1|2|3|4|", "ABCD-1234"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -164,7 +168,7 @@ TEST_F(Typing, ARowOfBoxesGetsACharacterEachTimeThePageMovesTheFocus)
         if (row.focusAfterFirst)
             caseClock.schedule(
                 15ms, [&casePage, &row] { casePage->setFocus(casePage->element(row.focusAfterFirst)); });
-        test::runTask(typeCode(*casePage, caseKeyboard, caseClock, "4829"));
+        test::runTask(typeCode(*casePage, caseKeyboard, caseClock, row.code));
         EXPECT_EQ(caseClock.sleeps, row.sleeps);
         EXPECT_EQ(caseKeyboard.typed(), row.typed);
         QString boxes;
