@@ -44,7 +44,7 @@ void FormerIdMove::moveFiles() const
     XdgAutostart entry(id, command, autostartFolder);
     if (QFile::exists(formerEntry.filePath()) && !QFile::exists(entry.filePath())) {
         // Written anew rather than renamed: the entry names the id and this build's program.
-        if (!formerEntry.isEnabled() || entry.setEnabled(true))
+        if (!formerEntry.isEnabled() || entry.setEnabledNow(true))
             QFile::remove(formerEntry.filePath());
     }
 

@@ -147,10 +147,11 @@ void AppState::setShortcut(const std::optional<Shortcut>& shortcut)
 
 void AppState::setLaunchAtLogin(bool on)
 {
-    const Expected<Done, QString> result = m_services.loginItem.setEnabled(on);
-    if (!result)
-        setError(result.error());
-    setLaunchAtLoginState(m_services.loginItem.isEnabled());
+    m_services.loginItem.setEnabled(on, this, [this](const Expected<Done, QString>& result) {
+        if (!result)
+            setError(result.error());
+        setLaunchAtLoginState(m_services.loginItem.isEnabled());
+    });
 }
 
 void AppState::setLaunchAtLoginState(bool enabled)

@@ -1,12 +1,39 @@
 #include "state/QSettingsStore.h"
 
+#include "common/Logging.h"
+
+#include <QSettings>
 #include <QStandardPaths>
+
+#include <QThreadPool>
 
 namespace tessary {
 
-QSettingsStore::QSettingsStore(const QString& filePath)
-    : m_settings(filePath, QSettings::IniFormat)
+namespace {
+// One thread for every store, so changes land in the order they were made.
+QThreadPool& writer()
 {
+    static QThreadPool* const pool = [] {
+        auto* threads = new QThreadPool;
+        threads->setMaxThreadCount(1);
+        return threads;
+    }();
+    return *pool;
+}
+} // namespace
+
+QSettingsStore::QSettingsStore(const QString& filePath)
+    : m_filePath(filePath)
+{
+    writer().waitForDone();
+    const QSettings stored(m_filePath, QSettings::IniFormat);
+    for (const QString& key : stored.allKeys())
+        m_values.insert(key, stored.value(key));
+}
+
+QSettingsStore::~QSettingsStore()
+{
+    writer().waitForDone();
 }
 
 QString QSettingsStore::defaultPath()
@@ -17,24 +44,35 @@ QString QSettingsStore::defaultPath()
 
 bool QSettingsStore::contains(const QString& key) const
 {
-    return m_settings.contains(key);
+    return m_values.contains(key);
 }
 
 QVariant QSettingsStore::value(const QString& key) const
 {
-    return m_settings.value(key);
+    return m_values.value(key);
 }
 
 void QSettingsStore::setValue(const QString& key, const QVariant& value)
 {
-    m_settings.setValue(key, value);
-    m_settings.sync();
+    m_values.insert(key, value);
+    write([key, value](QSettings& settings) { settings.setValue(key, value); });
 }
 
 void QSettingsStore::remove(const QString& key)
 {
-    m_settings.remove(key);
-    m_settings.sync();
+    m_values.remove(key);
+    write([key](QSettings& settings) { settings.remove(key); });
+}
+
+void QSettingsStore::write(std::function<void(QSettings&)> change)
+{
+    writer().start([path = m_filePath, change = std::move(change)] {
+        QSettings settings(path, QSettings::IniFormat);
+        change(settings);
+        settings.sync();
+        if (settings.status() != QSettings::NoError)
+            qCWarning(logState) << "Couldn't write the settings file" << path;
+    });
 }
 
 } // namespace tessary

@@ -27,7 +27,7 @@ int runLoginItem(const QStringList& arguments)
     }
     XdgAutostart loginItem(applicationId(), applicationCommand());
     if (!wanted.isEmpty()) {
-        const Expected<Done, QString> changed = loginItem.setEnabled(wanted == QLatin1String("on"));
+        const Expected<Done, QString> changed = loginItem.setEnabledNow(wanted == QLatin1String("on"));
         if (!changed) {
             printError(changed.error());
             return exitFailure;

@@ -29,7 +29,7 @@ protected:
             QDir().mkpath(folder);
         QSettingsStore(move.settingsFolder + "/" + former + ".conf")
             .setValue("backendURL", "https://b.example");
-        ASSERT_TRUE(XdgAutostart(former, {"/usr/bin/tessary"}, move.autostartFolder).setEnabled(true));
+        ASSERT_TRUE(XdgAutostart(former, {"/usr/bin/tessary"}, move.autostartFolder).setEnabledNow(true));
         ASSERT_TRUE(FileSecretStore(move.tokenFolder, former).write(token, "former token"));
     }
 

@@ -15,13 +15,13 @@ public:
     int changes = 0;
 
     bool isEnabled() const override { return enabled; }
-    Expected<Done, QString> setEnabled(bool on) override
+    void setEnabled(bool on, QObject*, std::function<void(const Expected<Done, QString>&)> done) override
     {
         ++changes;
         if (failure)
-            return Unexpected{*failure};
+            return done(Unexpected{*failure});
         enabled = on;
-        return Done{};
+        done(Done{});
     }
 };
 

@@ -3,8 +3,10 @@
 #include "state/QSettingsStore.h"
 #include "state/SettingValues.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QVariantMap>
 
 #include <tuple>
@@ -62,11 +64,21 @@ TEST(SettingsFileRoundTrip, ShortcutsAndBooleansSurviveTheFile)
         QSettingsStore settings(path);
         storeShortcut(settings, Shortcut{49, 6144, "Space"});
         settings.setValue(QStringLiteral("autoFillOnMatch"), false);
-        QFile file(path); // written at once, not when the store goes away
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(file.readAll().contains("autoFillOnMatch="));
+        settings.setValue(QStringLiteral("deleteAfterUse"), true);
+        settings.remove(QStringLiteral("deleteAfterUse")); // changes land in the order made
+        EXPECT_FALSE(settings.contains(QStringLiteral("deleteAfterUse")));
+        // Written while the store lives, not when it goes away.
+        QByteArray written;
+        for (QDeadlineTimer deadline(10'000);
+             !written.contains("autoFillOnMatch=") && !deadline.hasExpired();) {
+            QThread::msleep(10);
+            QFile file(path);
+            written = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }
+        EXPECT_TRUE(written.contains("autoFillOnMatch="));
     }
     QSettingsStore reopened(path);
+    EXPECT_FALSE(reopened.contains(QStringLiteral("deleteAfterUse")));
     EXPECT_EQ(loadShortcut(reopened), (Shortcut{49, 6144, "Space"}));
     EXPECT_EQ(settingBool(reopened.value(QStringLiteral("autoFillOnMatch"))), false);
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -54,6 +55,12 @@ XdgAutostart::XdgAutostart(QString appId, QStringList command, QString directory
     , m_command(std::move(command))
     , m_directory(std::move(directory))
 {
+    m_writer.setMaxThreadCount(1);
+}
+
+XdgAutostart::~XdgAutostart()
+{
+    m_writer.waitForDone();
 }
 
 QString XdgAutostart::defaultDirectory()
@@ -94,7 +101,23 @@ bool XdgAutostart::isEnabled() const
            desktopEntryValue(entry, QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1String("false");
 }
 
-Expected<Done, QString> XdgAutostart::setEnabled(bool enabled)
+void XdgAutostart::setEnabled(bool enabled, QObject* context,
+                              std::function<void(const Expected<Done, QString>&)> done)
+{
+    // The answer comes back through this object, which outlives the thread, and `context` is
+    // looked at only then, on its own thread.
+    m_writer.start([this, enabled, context = QPointer<QObject>(context), done = std::move(done)] {
+        QMetaObject::invokeMethod(
+            this,
+            [context, done, result = setEnabledNow(enabled)] {
+                if (context)
+                    done(result);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+Expected<Done, QString> XdgAutostart::setEnabledNow(bool enabled) const
 {
     if (!enabled) {
         QFile file(filePath());

@@ -2,24 +2,34 @@
 
 #include "state/LoginItem.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
 
 namespace tessary {
 
 // Opening at login as an XDG autostart entry, $XDG_CONFIG_HOME/autostart/<app id>.desktop, which
 // every freedesktop session starts at login. It counts as enabled while the file exists and is
-// not marked Hidden (the way a user or a settings tool switches an entry off).
-class XdgAutostart : public LoginItem {
+// not marked Hidden (the way a user or a settings tool switches an entry off). The entry is
+// written on a thread of its own: writing it syncs it to the disk, which on a busy disk waited for
+// most of a second.
+class XdgAutostart : public QObject, public LoginItem {
 public:
     // `command` is the program and its arguments, quoted into the entry's Exec line as needed.
     XdgAutostart(QString appId, QStringList command, QString directory = defaultDirectory());
+    // Waits for the entry being written.
+    ~XdgAutostart() override;
 
     // $XDG_CONFIG_HOME/autostart
     static QString defaultDirectory();
 
     bool isEnabled() const override;
-    Expected<Done, QString> setEnabled(bool enabled) override;
+    void setEnabled(bool enabled, QObject* context,
+                    std::function<void(const Expected<Done, QString>&)> done) override;
+    // The same, waiting for the disk: for a command-line tool, and a move that must be done
+    // before anything reads the entry.
+    Expected<Done, QString> setEnabledNow(bool enabled) const;
 
     QString filePath() const;
     // The whole entry as written.
@@ -29,6 +39,7 @@ private:
     QString m_appId;
     QStringList m_command;
     QString m_directory;
+    QThreadPool m_writer; // one thread, so switching on and off again lands in that order
 };
 
 // One argument of an Exec line, quoted and escaped when it holds anything but plain characters.

@@ -1,5 +1,7 @@
 #include "platform/freedesktop/XdgAutostart.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -36,7 +38,20 @@ TEST_F(AutostartEntry, OnWritesTheEntryAndOffRemovesIt)
     XdgAutostart item = loginItem();
     EXPECT_FALSE(item.isEnabled());
 
-    ASSERT_TRUE(item.setEnabled(true));
+    // The app's switch answers later, through the event loop, and only while its asker lives;
+    // switches land in the order they were made.
+    auto gone = std::make_unique<QObject>();
+    bool answeredTheGone = false;
+    item.setEnabled(true, gone.get(), [&](const Expected<Done, QString>&) { answeredTheGone = true; });
+    gone.reset();
+    QObject asker;
+    std::optional<bool> answer;
+    item.setEnabled(true, &asker, [&](const Expected<Done, QString>& result) { answer = bool(result); });
+    EXPECT_FALSE(answer);
+    for (QDeadlineTimer deadline(10'000); !answer && !deadline.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    EXPECT_EQ(answer, true);
+    EXPECT_FALSE(answeredTheGone);
     EXPECT_TRUE(item.isEnabled());
     EXPECT_EQ(item.filePath(), directory() + QStringLiteral("/com.tessary.mac.desktop"));
     QFile written(item.filePath());
@@ -46,10 +61,10 @@ TEST_F(AutostartEntry, OnWritesTheEntryAndOffRemovesIt)
     EXPECT_TRUE(contents.contains("\nExec=\"/opt/Tessary App/tessary\"\n"));
     EXPECT_TRUE(contents.contains("\nType=Application\n"));
 
-    ASSERT_TRUE(item.setEnabled(false));
+    ASSERT_TRUE(item.setEnabledNow(false));
     EXPECT_FALSE(item.isEnabled());
     EXPECT_FALSE(QFile::exists(item.filePath()));
-    EXPECT_TRUE(item.setEnabled(false)); // already off
+    EXPECT_TRUE(item.setEnabledNow(false)); // already off
 }
 
 TEST_F(AutostartEntry, HiddenEntryCountsAsOff)
@@ -63,7 +78,7 @@ TEST_F(AutostartEntry, HiddenEntryCountsAsOff)
     EXPECT_TRUE(loginItem().isEnabled());
     // Switching on again replaces a hidden entry.
     writeEntry("[Desktop Entry]\nHidden=true\n");
-    ASSERT_TRUE(loginItem().setEnabled(true));
+    ASSERT_TRUE(loginItem().setEnabledNow(true));
     EXPECT_TRUE(loginItem().isEnabled());
 }
 
@@ -75,7 +90,7 @@ TEST_F(AutostartEntry, WriteFailureIsReported)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
 
-    const Expected<Done, QString> result = loginItem().setEnabled(true);
+    const Expected<Done, QString> result = loginItem().setEnabledNow(true);
     ASSERT_FALSE(result);
     EXPECT_TRUE(result.error().contains(directory())) << result.error();
     EXPECT_FALSE(loginItem().isEnabled());
