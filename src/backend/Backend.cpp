@@ -84,11 +84,13 @@ QCoro::Task<BackendResult<QJsonValue>> Backend::request(QString method, QString 
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
     request.setSslConfiguration(tls);
 
+    std::optional<QString> sentToken;
     if (path != installsPath) {
-        const auto token = co_await installToken(cancel);
+        auto token = co_await installToken(cancel);
         if (!token)
             co_return Unexpected{token.error()};
         request.setRawHeader("Authorization", "Bearer " + token->toLatin1());
+        sentToken = std::move(token).value();
     }
     const QByteArray data = body ? QJsonDocument(*body).toJson(QJsonDocument::Compact) : QByteArray();
 
@@ -98,8 +100,13 @@ QCoro::Task<BackendResult<QJsonValue>> Backend::request(QString method, QString 
         co_return Unexpected{reply.error()};
 
     if (reply->status != 200) {
-        if (reply->status == 401)
-            co_await m_secrets.keychainDelete(installTokenKey);
+        // A 401 condemns the token this request sent, not one another request registered while
+        // this one was under way: deleting that would orphan the inboxes connected under it.
+        if (reply->status == 401 && sentToken) {
+            const auto stored = co_await m_secrets.keychainGet(installTokenKey);
+            if (stored == sentToken)
+                co_await m_secrets.keychainDelete(installTokenKey);
+        }
         co_return Unexpected{serverError(*reply)};
     }
     // The body is read as JSON whatever the Content-Type says: a backend that labels its JSON

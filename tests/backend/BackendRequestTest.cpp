@@ -56,6 +56,14 @@ TEST_F(TokenRegistration, A401ClearsTheTokenAndTheNextRequestRegistersAgain)
     ASSERT_EQ(server.requests.size(), 3); // nothing retried: the failed call, then register and call
     EXPECT_EQ(server.requests.at(1).path, "v1/installs");
     EXPECT_EQ(server.requests.at(2).header("Authorization"), "Bearer token-1");
+
+    // A 401 that answers an old token arrives after another request registered anew: the new
+    // token stays, or the inboxes connected under it would be lost with it.
+    server.script("v1/accounts", ScriptedReply::json(401, R"({"error": "Unknown install"})"));
+    QObject::connect(&server, &FakeBackendServer::received, &server,
+                     [this] { secrets.values.insert("installToken", "token-2"); });
+    EXPECT_FALSE(runTask(backend.accounts()));
+    EXPECT_EQ(secrets.values.value("installToken"), "token-2");
 }
 
 // A refused registration, or a token that could smuggle headers, fails the request unsent.
