@@ -50,6 +50,20 @@ TEST_F(AccountRefresh, TakesTheBackendsListAndRemembersTheFirstActiveInboxAddres
         EXPECT_EQ(settings.values.value("email"), row.remembered ? QVariant(*row.remembered) : QVariant());
         EXPECT_EQ(s.error(), std::nullopt);
     }
+
+    // A refresh answered after a later one (begun after a removal, say) must not bring back the
+    // older list.
+    const QList<Account> newer{account("a1", "active", "new@example.com")};
+    backend.accountsScript = {};
+    backend.accountsScript.replies = {newer};
+    backend.accountsScript.onCall = [&](int call) {
+        if (call == 1) {
+            inbox->refreshAccounts();
+            backend.accountsScript.replies = {before};
+        }
+    };
+    ASSERT_TRUE(runTask(inbox->refreshAccounts()));
+    EXPECT_EQ(state->accounts(), newer);
 }
 
 using BrowserSignIn = AppStateTest;
