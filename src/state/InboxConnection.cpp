@@ -127,6 +127,9 @@ QCoro::Task<> InboxConnection::removeAccount(QString accountId, CancelToken canc
 {
     QPointer<InboxConnection> self(this);
     const auto gone = [&] { return !self || !m_state; };
+    if (gone())
+        co_return;
+    m_state->setError(std::nullopt); // an earlier failure must not outlive a removal that works
     const BackendResult<Done> removed =
         co_await m_services.backend.removeAccount(std::move(accountId), cancel);
     if (gone())
