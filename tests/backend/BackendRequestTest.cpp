@@ -42,6 +42,18 @@ TEST_F(TokenRegistration, ACleanStoreRegistersFirstThenSendsTheBearerToken)
     EXPECT_EQ(secrets.calls, 2); // a read and a write: the registration itself never reads the store
 }
 
+// Requests that find no token while a registration is under way use the token it brings: a
+// second install would take the place of the first, and the inboxes connected under it be lost.
+TEST_F(TokenRegistration, ConcurrentFirstRequestsShareOneRegistration)
+{
+    auto first = backend.accounts();
+    ASSERT_TRUE(runTask(backend.accounts()));
+    ASSERT_TRUE(runTask(std::move(first)));
+    EXPECT_EQ(server.issuedTokens(), 1);
+    for (const RecordedRequest& list : server.requestsTo("v1/accounts"))
+        EXPECT_EQ(list.header("Authorization"), "Bearer token-1");
+}
+
 TEST_F(TokenRegistration, A401ClearsTheTokenAndTheNextRequestRegistersAgain)
 {
     secrets.values.insert("installToken", "revoked");
