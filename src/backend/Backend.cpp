@@ -4,11 +4,13 @@
 #include "backend/RecordDecoding.h"
 #include "backend/ReplyRecords.h"
 
+#include <QCoro/QCoroSignal>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 
 #include <algorithm>
+#include <utility>
 
 namespace tessary {
 
@@ -84,11 +86,13 @@ QCoro::Task<BackendResult<QJsonValue>> Backend::request(QString method, QString 
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
     request.setSslConfiguration(tls);
 
+    std::optional<QString> sentToken;
     if (path != installsPath) {
-        const auto token = co_await installToken(cancel);
+        auto token = co_await installToken(cancel);
         if (!token)
             co_return Unexpected{token.error()};
         request.setRawHeader("Authorization", "Bearer " + token->toLatin1());
+        sentToken = std::move(token).value();
     }
     const QByteArray data = body ? QJsonDocument(*body).toJson(QJsonDocument::Compact) : QByteArray();
 
@@ -98,8 +102,13 @@ QCoro::Task<BackendResult<QJsonValue>> Backend::request(QString method, QString 
         co_return Unexpected{reply.error()};
 
     if (reply->status != 200) {
-        if (reply->status == 401)
-            co_await m_secrets.keychainDelete(installTokenKey);
+        // A 401 condemns the token this request sent, not one another request registered while
+        // this one was under way: deleting that would orphan the inboxes connected under it.
+        if (reply->status == 401 && sentToken) {
+            const auto stored = co_await m_secrets.keychainGet(installTokenKey);
+            if (stored == sentToken)
+                co_await m_secrets.keychainDelete(installTokenKey);
+        }
         co_return Unexpected{serverError(*reply)};
     }
     // The body is read as JSON whatever the Content-Type says: a backend that labels its JSON
@@ -114,10 +123,33 @@ QCoro::Task<BackendResult<QJsonValue>> Backend::request(QString method, QString 
 
 QCoro::Task<BackendResult<QString>> Backend::installToken(CancelToken cancel)
 {
-    const auto stored = co_await m_secrets.keychainGet(installTokenKey);
-    if (stored && isUsableToken(*stored))
-        co_return *stored;
+    // One registration at a time. Requests that find no token while one is under way wait for it
+    // and read the store again: each registering on its own made installs of which only the last
+    // stored one was kept, and an inbox connected under another was lost with it.
+    for (;;) {
+        const quint64 finishedBefore = m_registrationsFinished;
+        const auto stored = co_await m_secrets.keychainGet(installTokenKey);
+        if (stored && isUsableToken(*stored))
+            co_return *stored;
+        if (m_registration) {
+            const CancelToken registration = m_registration;
+            co_await qCoro(registration.get(), &CancelFlag::cancelled);
+            continue;
+        }
+        // A registration that ended while the store was read may have stored a token since.
+        if (finishedBefore == m_registrationsFinished)
+            break;
+    }
+    m_registration = makeCancelToken();
+    auto token = co_await registerInstall(std::move(cancel));
+    const CancelToken registration = std::exchange(m_registration, nullptr);
+    ++m_registrationsFinished;
+    registration->cancel(); // wakes the requests waiting for it
+    co_return token;
+}
 
+QCoro::Task<BackendResult<QString>> Backend::registerInstall(CancelToken cancel)
+{
     const auto reply =
         co_await request(QStringLiteral("POST"), installsPath, std::nullopt, std::move(cancel));
     if (!reply)

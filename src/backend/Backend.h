@@ -39,7 +39,8 @@ public:
     QCoro::Task<BackendResult<QJsonValue>> request(QString method, QString path,
                                                    std::optional<QJsonObject> body = std::nullopt,
                                                    CancelToken cancel = {});
-    // The stored token; registers this installation first when none is stored.
+    // The stored token; registers this installation first when none is stored, once for all the
+    // requests that need a token meanwhile.
     QCoro::Task<BackendResult<QString>> installToken(CancelToken cancel = {});
 
     QCoro::Task<BackendResult<QList<Account>>> accounts(CancelToken cancel = {}) override;
@@ -56,10 +57,14 @@ private:
     QCoro::Task<BackendResult<T>> call(QString method, QString path, std::optional<QJsonObject> body,
                                        BackendResult<T> (*decode)(const QJsonValue&), CancelToken cancel);
 
+    QCoro::Task<BackendResult<QString>> registerInstall(CancelToken cancel);
+
     const SettingsStore& m_settings;
     SecretStore& m_secrets;
     BackendOptions m_options;
     std::unique_ptr<QNetworkAccessManager> m_network;
+    CancelToken m_registration; // the registration under way; fires when it ends
+    quint64 m_registrationsFinished = 0;
 };
 
 } // namespace tessary

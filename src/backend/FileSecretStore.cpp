@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cstdio>
+
 namespace tessary {
 
 namespace {
@@ -77,8 +79,9 @@ bool FileSecretStore::write(const QString& key, const QString& value) const
         QFile::remove(temporary);
         return false;
     }
-    QFile::remove(target);
-    if (!QFile::rename(temporary, target)) {
+    // rename(2) replaces the old file in one step; QFile::rename refuses an existing target, and
+    // removing it first would leave no token at all if the process died in between.
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
         QFile::remove(temporary);
         return false;
     }

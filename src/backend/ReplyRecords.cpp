@@ -41,9 +41,13 @@ BackendResult<ConnectLink> decodeLink(const QJsonValue& reply)
     auto url = requireString(*object, {}, QStringLiteral("url"));
     if (!url)
         return Unexpected{url.error()};
+    // The link is handed to the desktop to open: only a web page may come of it, never a local
+    // file or another scheme's handler (a .desktop file opened that way runs its program).
     const QUrl parsed(*url, QUrl::StrictMode);
-    if (!parsed.isValid() || parsed.isRelative())
-        return Unexpected{decodingError(QStringLiteral("url"), QStringLiteral("is not an absolute URL"))};
+    const QString scheme = parsed.scheme().toLower();
+    if (!parsed.isValid() || (scheme != QLatin1String("https") && scheme != QLatin1String("http")) ||
+        parsed.host().isEmpty())
+        return Unexpected{decodingError(QStringLiteral("url"), QStringLiteral("is not a web address"))};
     auto accountId = requireString(*object, {}, QStringLiteral("accountId"));
     if (!accountId)
         return Unexpected{accountId.error()};

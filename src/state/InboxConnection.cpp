@@ -32,11 +32,15 @@ InboxConnection::InboxConnection(AppState& state, InboxConnectionServices servic
 QCoro::Task<BackendResult<Done>> InboxConnection::refreshAccounts(CancelToken cancel)
 {
     QPointer<InboxConnection> self(this);
+    const quint64 refresh = ++m_refreshesStarted;
     BackendResult<QList<Account>> result = co_await m_services.backend.accounts(cancel);
     if (!result)
         co_return Unexpected{result.error()};
-    if (!self || !m_state)
+    // Refreshes overlap (launch, the settings window, a sign-in's checks, a removal): a list
+    // that arrives after a later refresh's list is older than what is shown and is dropped.
+    if (!self || !m_state || refresh < m_refreshApplied)
         co_return Done{};
+    m_refreshApplied = refresh;
     m_state->setAccounts(std::move(result).value());
     // Remembered so the app counts as connected before the first refresh after a restart.
     const QList<Account>& accounts = m_state->accounts();
@@ -123,6 +127,9 @@ QCoro::Task<> InboxConnection::removeAccount(QString accountId, CancelToken canc
 {
     QPointer<InboxConnection> self(this);
     const auto gone = [&] { return !self || !m_state; };
+    if (gone())
+        co_return;
+    m_state->setError(std::nullopt); // an earlier failure must not outlive a removal that works
     const BackendResult<Done> removed =
         co_await m_services.backend.removeAccount(std::move(accountId), cancel);
     if (gone())

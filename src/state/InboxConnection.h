@@ -46,6 +46,8 @@ public:
 private:
     QPointer<AppState> m_state;
     InboxConnectionServices m_services;
+    quint64 m_refreshesStarted = 0;
+    quint64 m_refreshApplied = 0; // the newest refresh whose list the state shows
 };
 
 } // namespace tessary

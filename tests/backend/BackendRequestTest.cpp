@@ -42,6 +42,18 @@ TEST_F(TokenRegistration, ACleanStoreRegistersFirstThenSendsTheBearerToken)
     EXPECT_EQ(secrets.calls, 2); // a read and a write: the registration itself never reads the store
 }
 
+// Requests that find no token while a registration is under way use the token it brings: a
+// second install would take the place of the first, and the inboxes connected under it be lost.
+TEST_F(TokenRegistration, ConcurrentFirstRequestsShareOneRegistration)
+{
+    auto first = backend.accounts();
+    ASSERT_TRUE(runTask(backend.accounts()));
+    ASSERT_TRUE(runTask(std::move(first)));
+    EXPECT_EQ(server.issuedTokens(), 1);
+    for (const RecordedRequest& list : server.requestsTo("v1/accounts"))
+        EXPECT_EQ(list.header("Authorization"), "Bearer token-1");
+}
+
 TEST_F(TokenRegistration, A401ClearsTheTokenAndTheNextRequestRegistersAgain)
 {
     secrets.values.insert("installToken", "revoked");
@@ -56,6 +68,14 @@ TEST_F(TokenRegistration, A401ClearsTheTokenAndTheNextRequestRegistersAgain)
     ASSERT_EQ(server.requests.size(), 3); // nothing retried: the failed call, then register and call
     EXPECT_EQ(server.requests.at(1).path, "v1/installs");
     EXPECT_EQ(server.requests.at(2).header("Authorization"), "Bearer token-1");
+
+    // A 401 that answers an old token arrives after another request registered anew: the new
+    // token stays, or the inboxes connected under it would be lost with it.
+    server.script("v1/accounts", ScriptedReply::json(401, R"({"error": "Unknown install"})"));
+    QObject::connect(&server, &FakeBackendServer::received, &server,
+                     [this] { secrets.values.insert("installToken", "token-2"); });
+    EXPECT_FALSE(runTask(backend.accounts()));
+    EXPECT_EQ(secrets.values.value("installToken"), "token-2");
 }
 
 // A refused registration, or a token that could smuggle headers, fails the request unsent.

@@ -57,7 +57,7 @@ TEST(ReplyDecoding, AMissingOrMistypedFieldFailsTheWholeReplyAndNamesIt)
         {messages, R"({})", "messages"},
         {account, R"({"id": "a", "provider": "gmail", "email": "x@y.z"})", "status"},
         {accounts, R"({})", "accounts"},
-        {link, R"({"url": "/oauth/start", "accountId": "a1"})", "url"},
+        {link, R"({"url": "file:///home/me/run.desktop", "accountId": "a1"})", "url"},
         {link, R"({"url": "https://login.example.com"})", "accountId is missing"},
         {added, R"({"ok": true})", "account is missing"},
         {install, R"({"token": 5})", "token"},

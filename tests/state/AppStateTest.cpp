@@ -90,10 +90,6 @@ TEST_F(Pause, ThePollerEndsAnExpiredPause)
 {
     AppState& s = make();
     EXPECT_FALSE(s.isPaused());
-    for (const double ahead : {0.0, -1.0}) {
-        s.setPausedUntil(clock.now() + ahead);
-        EXPECT_FALSE(s.isPaused()) << ahead;
-    }
     s.setPausedUntil(clock.now() + 10);
     // Several polls run while the pause lasts; none ends it.
     QSignalSpy changed(&s, &AppState::pausedUntilChanged);
@@ -102,7 +98,7 @@ TEST_F(Pause, ThePollerEndsAnExpiredPause)
     EXPECT_EQ(changed.count(), 0);
 
     clock.advance(10s);
-    EXPECT_FALSE(s.isPaused());
+    EXPECT_FALSE(s.isPaused()); // at the very moment, before any poll
     EXPECT_TRUE(QTest::qWaitFor([&] { return !s.pausedUntil(); }));
     EXPECT_EQ(changed.count(), 1);
 }

@@ -25,7 +25,6 @@ protected:
         : accessibility(std::move(FakeAccessibility::fromJson(QJsonObject{{"root", QJsonObject{}}})).value())
     {
         timings.statePoll = std::chrono::milliseconds(5);
-        timings.signInCheck = std::chrono::seconds(2);
     }
 
     AppState& make(bool developerBuild = false)
