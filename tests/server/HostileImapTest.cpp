@@ -102,6 +102,18 @@ TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox
          silent},
         {"tells of new mail before its continuation", except("IDLE", "* 1 EXISTS\r\n+ idling\r\n"),
          std::nullopt},
+        {"holds a busy day's mail and, as dovecot does, reads no command line over 64 KB",
+         [](const QByteArray& tag, const QByteArray& command) {
+             if (command.size() > 64 * 1024)
+                 return tag + " BAD Too long argument\r\n";
+             if (!command.toUpper().startsWith("UID SEARCH"))
+                 return honest(tag, command);
+             QByteArray found = "* SEARCH";
+             for (int uid = 1; uid <= 15000; ++uid)
+                 found += ' ' + QByteArray::number(uid);
+             return found + "\r\n" + tag + " OK done\r\n";
+         },
+         std::nullopt},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
