@@ -84,11 +84,7 @@ TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox
         {"sends a line that never ends", except("SELECT", QByteArray(5 * 1024 * 1024, 'x')), tooMuch},
         {"announces a literal larger than any message", except("SELECT", "* OK {999999999}\r\n"), tooMuch},
         {"answers with millions of one-letter values, within the bytes allowed",
-         [flood = ("* " + QByteArray("a ").repeated(1 << 19) + "\r\n").repeated(3)](
-             const QByteArray& tag, const QByteArray& command) {
-             return (command.toUpper().startsWith("SELECT") ? flood : QByteArray()) + honest(tag, command);
-         },
-         tooMuch},
+         except("SELECT", ("* " + QByteArray("a ").repeated(1 << 19) + "\r\n").repeated(3)), tooMuch},
         {"floods untagged data while idling",
          except("IDLE",
                 "+ idling\r\n" + FakeImapServer::endless(QByteArray("* 1 RECENT\r\n").repeated(1000))),

@@ -118,7 +118,6 @@ TEST_F(MailBackend, EveryEndpointAndItsErrorTexts)
     EXPECT_FALSE(stored.contains("app-password"));
 
     EXPECT_TRUE(runTask(client.removeAccount(account.id)));
-    EXPECT_TRUE(runTask(client.accounts()).value().isEmpty());
     EXPECT_EQ(runTask(client.removeAccount(account.id)).error(),
               (BackendError{404, "This inbox is not connected"}));
 

@@ -16,7 +16,6 @@ TEST(MailHeaders, EncodedWordsJoinedBeforeDecoding)
         // "é" (C3 A9) split across two words
         {"=?utf-8?Q?Caf=C3?= =?utf-8?Q?=A9_code?=", QStringLiteral("Café code")},
         // "コード" in ISO-2022-JP, the escape sequence and the characters split between two words
-        {"=?ISO-2022-JP?B?GyRCJTMhPCVJGyhC?=", QStringLiteral("コード")},
         {"=?ISO-2022-JP?B?GyRCJTMh?= =?ISO-2022-JP?B?PCVJGyhC?=", QStringLiteral("コード")},
         {"=?iso-8859-1?q?R=E9sum=E9?= and\r\n more", QStringLiteral("Résumé and more")},
         {"Plain \xC3\xBC text", QStringLiteral("Plain ü text")},
