@@ -23,6 +23,17 @@ bool isBlock(const QString& name)
     return blocks.contains(name);
 }
 
+// A link's visible words are a few. Links nested in links (a sender may write them) would
+// otherwise copy the whole text inside them once per enclosing link: half a gigabyte for a few
+// megabytes of mail.
+constexpr qsizetype maxLinkText = 1000;
+
+void appendToLink(QString& linkText, const QString& text)
+{
+    if (linkText.size() < maxLinkText)
+        linkText += text.left(maxLinkText - linkText.size());
+}
+
 class Walker {
 public:
     HtmlContent content;
@@ -36,7 +47,7 @@ public:
                 text.replace(spaces, QStringLiteral(" "));
                 content.text += text;
                 if (linkText)
-                    *linkText += text;
+                    appendToLink(*linkText, text);
                 continue;
             }
             if (node->type != XML_ELEMENT_NODE)
@@ -53,7 +64,7 @@ public:
                 QString visible;
                 walk(node->children, &visible);
                 if (linkText)
-                    *linkText += visible;
+                    appendToLink(*linkText, visible);
                 if (href) {
                     const QString url = QString::fromUtf8(reinterpret_cast<const char*>(href)).trimmed();
                     xmlFree(href);

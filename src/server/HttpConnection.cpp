@@ -140,6 +140,9 @@ private:
         // The request line and the blank line that ends the head count as lines too.
         if (std::distance(head.begin(), head.end()) + 2 > m_context.limits.maxHeadLines)
             return refuse(431, "The request's headers were too large");
+        // A body in a coding other than chunked has no length to tell where it ends (RFC 9112 6.3).
+        if (head.count(http::field::transfer_encoding) > 0 && !m_parser->chunked())
+            return refuse(400, "The request could not be read");
         if (beast::iequals(head[http::field::expect], "100-continue") && !m_parser->is_done()) {
             static const char interim[] = "HTTP/1.1 100 Continue\r\n\r\n";
             return asio::async_write(m_stream, asio::buffer(interim, sizeof(interim) - 1),
@@ -171,9 +174,9 @@ private:
         // A client that never began a request is only let go; one that began too slowly hears why.
         if (m_timedOut && (m_buffer.size() > 0 || m_parser->got_some()))
             return refuse(408, "The request took too long to arrive");
-        if (ec == http::error::bad_method || ec == http::error::bad_target ||
-            ec == http::error::bad_version || ec == http::error::bad_field || ec == http::error::bad_value ||
-            ec == http::error::bad_line_ending)
+        // Any other request that breaks HTTP's rules hears so; one cut short by its client is let go.
+        if (ec.category() == make_error_code(http::error::bad_method).category() &&
+            ec != http::error::end_of_stream && ec != http::error::partial_message)
             return refuse(400, "The request could not be read");
         close();
     }

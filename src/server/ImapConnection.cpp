@@ -13,11 +13,12 @@ using namespace std::chrono;
 
 namespace {
 
-// All the untagged data one command may bring (a day's arrivals, a long SEARCH), in bytes and in
-// responses (each costs more parsed than sent), and how many responses one IDLE may bring without
-// news: more is a server flooding us.
+// All the untagged data one exchange may bring (a day's arrivals, a long SEARCH), in bytes and in
+// parsed values (100000 arrivals of 9 values, the response's own list counted; a value costs far
+// more parsed than sent), and how many responses one IDLE may bring without news: more is a
+// server flooding us.
 constexpr qsizetype maxCommandBytes = 16 * 1024 * 1024;
-constexpr qsizetype maxCommandResponses = 100000;
+constexpr qsizetype maxCommandValues = 1000000;
 constexpr int maxIdleResponses = 10000;
 const char* const monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -187,14 +188,16 @@ QCoro::Task<ImapResult<ImapConnection::Responses>> ImapConnection::command(QByte
         co_return Unexpected{sent.error()};
     Responses untagged;
     qsizetype untaggedBytes = 0;
+    qsizetype valuesLeft = maxCommandValues;
     const auto deadline = steady_clock::now() + milliseconds(m_settings.commandTimeoutMs);
     for (;;) {
         const auto raw = co_await readResponse(deadline);
         if (!raw)
             co_return Unexpected{raw.error()};
-        if ((untaggedBytes += raw->size()) > maxCommandBytes || untagged.size() > maxCommandResponses)
+        --valuesLeft; // the response's own list, kept even when empty
+        QList<ImapValue> response = parseImapResponse(*raw, &valuesLeft);
+        if ((untaggedBytes += raw->size()) > maxCommandBytes || valuesLeft < 0)
             co_return Unexpected{failure(ImapError::Kind::tooMuch)};
-        QList<ImapValue> response = parseImapResponse(*raw);
         if (response.isEmpty() || response[0].text != tag) {
             untagged.append(std::move(response));
             continue;
@@ -241,6 +244,7 @@ QCoro::Task<ImapResult<Done>> ImapConnection::authenticateXOAuth2(QString user, 
     if (auto sent = send(tag + " AUTHENTICATE XOAUTH2 " + initial + "\r\n"); !sent)
         co_return sent;
     const auto deadline = steady_clock::now() + milliseconds(m_settings.commandTimeoutMs);
+    qsizetype valuesLeft = maxCommandValues;
     for (;;) {
         const auto raw = co_await readResponse(deadline);
         if (!raw)
@@ -252,7 +256,9 @@ QCoro::Task<ImapResult<Done>> ImapConnection::authenticateXOAuth2(QString user, 
                 co_return sent;
             continue;
         }
-        const QList<ImapValue> response = parseImapResponse(*raw);
+        const QList<ImapValue> response = parseImapResponse(*raw, &valuesLeft);
+        if (valuesLeft < 0)
+            co_return Unexpected{failure(ImapError::Kind::tooMuch)};
         if (response.isEmpty() || response[0].text != tag)
             continue;
         if (response.size() >= 2 && !response[1].isAtom("OK") && isTemporary(response))
@@ -381,13 +387,16 @@ QCoro::Task<ImapResult<bool>> ImapConnection::idle(milliseconds limit)
     };
     // Untagged news may come before the continuation; only a tagged answer refuses the IDLE.
     bool newMail = false;
+    qsizetype valuesLeft = maxCommandValues; // for the whole exchange, as for a command
     for (const auto accepted = steady_clock::now() + milliseconds(m_settings.commandTimeoutMs);;) {
         const auto raw = co_await readResponse(accepted);
         if (!raw)
             co_return Unexpected{raw.error()};
         if (raw->startsWith('+'))
             break;
-        const QList<ImapValue> response = parseImapResponse(*raw);
+        const QList<ImapValue> response = parseImapResponse(*raw, &valuesLeft);
+        if (valuesLeft < 0)
+            co_return Unexpected{failure(ImapError::Kind::tooMuch)};
         if (isTagged(response))
             co_return Unexpected{failure(ImapError::Kind::protocol)};
         newMail = newMail || announcesMail(response);
@@ -402,7 +411,9 @@ QCoro::Task<ImapResult<bool>> ImapConnection::idle(milliseconds limit)
                 break; // time to renew
             co_return Unexpected{raw.error()};
         }
-        const QList<ImapValue> response = parseImapResponse(*raw);
+        const QList<ImapValue> response = parseImapResponse(*raw, &valuesLeft);
+        if (valuesLeft < 0)
+            co_return Unexpected{failure(ImapError::Kind::tooMuch)};
         if (isTagged(response))
             co_return Unexpected{failure(ImapError::Kind::closed)}; // the server ended the IDLE itself
         newMail = announcesMail(response);
@@ -419,7 +430,9 @@ QCoro::Task<ImapResult<bool>> ImapConnection::idle(milliseconds limit)
             co_return Unexpected{raw.error()};
         if (responses > maxIdleResponses)
             co_return Unexpected{failure(ImapError::Kind::tooMuch)};
-        const QList<ImapValue> response = parseImapResponse(*raw);
+        const QList<ImapValue> response = parseImapResponse(*raw, &valuesLeft);
+        if (valuesLeft < 0)
+            co_return Unexpected{failure(ImapError::Kind::tooMuch)};
         if (isTagged(response))
             co_return newMail;
         newMail = newMail || announcesMail(response);

@@ -26,8 +26,9 @@ std::optional<qsizetype> announcedLiteral(QByteArrayView segment)
 
 class Tokenizer {
 public:
-    explicit Tokenizer(const QByteArray& text)
+    Tokenizer(const QByteArray& text, qsizetype* budget)
         : m_text(text)
+        , m_budget(budget)
     {
     }
 
@@ -38,6 +39,8 @@ public:
             const char c = m_text[m_at];
             if (c == ' ' || c == '\r' || c == '\n') {
                 ++m_at;
+            } else if (c != ')' && m_budget && --*m_budget < 0) {
+                m_at = m_text.size();
             } else if (c == '(') {
                 ++m_at;
                 ImapValue list{
@@ -114,6 +117,7 @@ private:
     }
 
     const QByteArray& m_text;
+    qsizetype* m_budget;
     qsizetype m_at = 0;
 };
 
@@ -166,9 +170,9 @@ std::optional<QByteArray> ImapResponseReader::next()
     return std::nullopt;
 }
 
-QList<ImapValue> parseImapResponse(const QByteArray& response)
+QList<ImapValue> parseImapResponse(const QByteArray& response, qsizetype* budget)
 {
-    return Tokenizer(response).values();
+    return Tokenizer(response, budget).values();
 }
 
 std::optional<QByteArray> imapQuoted(const QByteArray& text)

@@ -55,8 +55,11 @@ private:
     bool m_overLimit = false;
 };
 
-// The tokens of one whole response; CRLF and the spaces between tokens are dropped.
-QList<ImapValue> parseImapResponse(const QByteArray& response);
+// The tokens of one whole response; CRLF and the spaces between tokens are dropped. With a
+// `budget`, each value (a list and each of its items) spends one of it; where it runs out, the rest
+// is left unread and `budget` ends below zero. Parsed, a value costs some 90 bytes, a token sent as
+// "a " two: the bytes a server sends do not bound what its answer costs once parsed.
+QList<ImapValue> parseImapResponse(const QByteArray& response, qsizetype* budget = nullptr);
 
 // Text as an IMAP quoted string, or nothing when it holds a line break, which no string may.
 std::optional<QByteArray> imapQuoted(const QByteArray& text);

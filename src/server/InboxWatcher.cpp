@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QThreadPool>
 
+#include <algorithm>
+
 namespace tessary::server {
 
 using namespace std::chrono;
@@ -208,12 +210,13 @@ QCoro::Task<ImapError> InboxWatcher::watchOnce()
     const auto recent = co_await connection.searchSince(day);
     if (!recent)
         co_return recent.error();
-    QByteArrayList uids;
-    for (const uint uid : *recent)
-        uids.append(QByteArray::number(uid));
-    if (!uids.isEmpty())
-        if (auto done = co_await takeNew(connection, uids.join(','), windowStart); !done)
+    // From the first of them on, rather than each by name: a busy day's list of UIDs passes the
+    // 64 KB that servers such as dovecot read of one command line.
+    if (!recent->isEmpty()) {
+        const uint first = *std::min_element(recent->cbegin(), recent->cend());
+        if (auto done = co_await takeNew(connection, QByteArray::number(first) + ":*", windowStart); !done)
             co_return done.error();
+    }
     if (mailbox->uidNext > 0)
         m_lastUid = std::max(m_lastUid, mailbox->uidNext - 1);
     // A server that failed again and again is trusted again only after a whole IDLE round: until

@@ -75,11 +75,18 @@ std::optional<QString> MailService::problem(const QString& accountId) const
 
 void MailService::watchStored(const StoredAccount& account)
 {
-    if (const auto secret = secretOf(account))
+    if (const auto secret = secretOf(account)) {
         watch(account, *secret);
-    else // sealed under a key this start could not get, such as one in a locked keyring
-        setProblem(account.id,
-                   QStringLiteral("The saved password can't be read; unlock the keyring and restart"));
+        return;
+    }
+    // Sealed under a key this start could not get, such as one in a locked keyring. The mail lists
+    // say so at once too, as for a refused password, rather than wait for a read that never comes
+    // and then answer "no mail".
+    const QString problem =
+        QStringLiteral("The saved password can't be read; unlock the keyring and restart");
+    setProblem(account.id, problem);
+    m_cache.setProblem(account.id, problem);
+    m_cache.markSettled(account.id);
 }
 
 void MailService::watch(const StoredAccount& account, const QString& secret)

@@ -1,3 +1,4 @@
+#include "server/MailService.h"
 #include "server/MessageCache.h"
 #include "server/SqliteStorage.h"
 
@@ -82,4 +83,21 @@ TEST(HeldPolls, APollThatRunsOutListsEachIdOnce)
     ASSERT_EQ(poll(), QStringList{"inbox.7.1"});
     // The same question again holds until its deadline, since nothing new came.
     EXPECT_EQ(poll(), QStringList{"inbox.7.1"});
+}
+
+// An inbox whose saved credential cannot be opened (sealed under a key this start did not get) is
+// unreachable for the mail lists too: they say why, never "no mail" after a wait.
+TEST(HeldPolls, AnInboxWhoseCredentialCannotBeOpenedIsAProblemForPolls)
+{
+    QTemporaryDir data;
+    auto storage = SqliteStorage::open(data.filePath("backend.sqlite")).value();
+    const StoredAccount account{"inbox", storage->createInstall("hash").value(), "imap", "a@b", "h",
+                                "active"};
+    ASSERT_TRUE(storage->addAccount(account, CredentialCipher(QByteArray(32, 'a')).seal("pw", "inbox")));
+    const CredentialCipher otherKey(QByteArray(32, 'b'));
+    MessageCache cache;
+    MailService mail(*storage, otherKey, ImapSettings{}, cache);
+    mail.watchStored(account);
+    ASSERT_TRUE(mail.problem(account.id));
+    EXPECT_EQ(cache.problem({account.id}), mail.problem(account.id));
 }

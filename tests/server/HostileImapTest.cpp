@@ -83,6 +83,8 @@ TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox
          silent},
         {"sends a line that never ends", except("SELECT", QByteArray(5 * 1024 * 1024, 'x')), tooMuch},
         {"announces a literal larger than any message", except("SELECT", "* OK {999999999}\r\n"), tooMuch},
+        {"answers with millions of one-letter values, within the bytes allowed",
+         except("SELECT", ("* " + QByteArray("a ").repeated(1 << 19) + "\r\n").repeated(3)), tooMuch},
         {"floods untagged data while idling",
          except("IDLE",
                 "+ idling\r\n" + FakeImapServer::endless(QByteArray("* 1 RECENT\r\n").repeated(1000))),
@@ -95,6 +97,16 @@ TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox
          },
          silent},
         {"tells of new mail before its continuation", except("IDLE", "* 1 EXISTS\r\n+ idling\r\n"),
+         std::nullopt},
+        {"holds a busy day's mail and, as dovecot does, reads no command line over 64 KB",
+         [](const QByteArray& tag, const QByteArray& command) {
+             QByteArray found = "* SEARCH";
+             for (int uid = 1; uid <= 15000; ++uid)
+                 found += ' ' + QByteArray::number(uid);
+             return command.size() > 64 * 1024         ? tag + " BAD Too long argument\r\n"
+                    : command.startsWith("UID SEARCH") ? found + "\r\n" + tag + " OK done\r\n"
+                                                       : honest(tag, command);
+         },
          std::nullopt},
     };
     for (const Row& row : rows) {

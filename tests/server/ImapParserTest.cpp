@@ -36,11 +36,6 @@ TEST(ImapResponseReading, SplitsAnywhereGiveTheSameResponses)
     ASSERT_EQ(whole.size(), 4);
     EXPECT_EQ(whole.join(), transcript);
 
-    QList<QByteArray> bytes;
-    for (const char c : transcript)
-        bytes.append(QByteArray(1, c));
-    EXPECT_EQ(readAll(bytes), whole) << "byte by byte";
-
     std::mt19937 random(13);
     for (int round = 0; round < 300; ++round) {
         QList<QByteArray> chunks;

@@ -87,6 +87,8 @@ TEST_F(RequestLimits, OversizedOrSlowRequestsAreRefusedWithTheirStatus)
         {"hundreds of header lines", {post(QByteArray("X-Filler: x\r\n").repeated(500))}, "431"},
         {"one endless header line", {post("X-Long: " + QByteArray(64 * 1024, 'y') + "\r\n")}, "431"},
         {"a head that trickles in", {trickle.left(20), trickle.mid(20, 20), trickle.mid(40)}, "408"},
+        {"a length that is not a number", {post("Content-Length: 12abc\r\n")}, "400"},
+        {"a body in a coding with no end", {post("Transfer-Encoding: gzip\r\n"), "abc"}, "400"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
