@@ -28,7 +28,8 @@ std::optional<uint> responseCode(const QList<ImapValue>& response, const QByteAr
 {
     const QByteArray prefix = "[" + name + " ";
     for (const ImapValue& value : response) {
-        if (value.kind == ImapValue::Kind::atom && value.text.startsWith(prefix)) {
+        if (value.kind == ImapValue::Kind::atom && value.text.startsWith(prefix) &&
+            value.text.endsWith(']')) {
             bool ok = false;
             const uint number = value.text.mid(prefix.size()).chopped(1).toUInt(&ok);
             if (ok)
