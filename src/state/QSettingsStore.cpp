@@ -1,31 +1,18 @@
 #include "state/QSettingsStore.h"
 
+#include "common/FileWriter.h"
 #include "common/Logging.h"
 
 #include <QSettings>
 #include <QStandardPaths>
-
 #include <QThreadPool>
 
 namespace tessary {
 
-namespace {
-// One thread for every store, so changes land in the order they were made.
-QThreadPool& writer()
-{
-    static QThreadPool* const pool = [] {
-        auto* threads = new QThreadPool;
-        threads->setMaxThreadCount(1);
-        return threads;
-    }();
-    return *pool;
-}
-} // namespace
-
 QSettingsStore::QSettingsStore(const QString& filePath)
     : m_filePath(filePath)
 {
-    writer().waitForDone();
+    fileWriter().waitForDone();
     const QSettings stored(m_filePath, QSettings::IniFormat);
     for (const QString& key : stored.allKeys())
         m_values.insert(key, stored.value(key));
@@ -33,7 +20,7 @@ QSettingsStore::QSettingsStore(const QString& filePath)
 
 QSettingsStore::~QSettingsStore()
 {
-    writer().waitForDone();
+    fileWriter().waitForDone();
 }
 
 QString QSettingsStore::defaultPath()
@@ -66,7 +53,7 @@ void QSettingsStore::remove(const QString& key)
 
 void QSettingsStore::write(std::function<void(QSettings&)> change)
 {
-    writer().start([path = m_filePath, change = std::move(change)] {
+    fileWriter().start([path = m_filePath, change = std::move(change)] {
         QSettings settings(path, QSettings::IniFormat);
         change(settings);
         settings.sync();

@@ -1,10 +1,13 @@
 #include "platform/freedesktop/XdgAutostart.h"
 
+#include "common/FileWriter.h"
+
 #include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThreadPool>
 
 namespace tessary {
 
@@ -55,12 +58,11 @@ XdgAutostart::XdgAutostart(QString appId, QStringList command, QString directory
     , m_command(std::move(command))
     , m_directory(std::move(directory))
 {
-    m_writer.setMaxThreadCount(1);
 }
 
 XdgAutostart::~XdgAutostart()
 {
-    m_writer.waitForDone();
+    fileWriter().waitForDone();
 }
 
 QString XdgAutostart::defaultDirectory()
@@ -106,7 +108,7 @@ void XdgAutostart::setEnabled(bool enabled, QObject* context,
 {
     // The answer comes back through this object, which outlives the thread, and `context` is
     // looked at only then, on its own thread.
-    m_writer.start([this, enabled, context = QPointer<QObject>(context), done = std::move(done)] {
+    fileWriter().start([this, enabled, context = QPointer<QObject>(context), done = std::move(done)] {
         QMetaObject::invokeMethod(
             this,
             [context, done, result = setEnabledNow(enabled)] {

@@ -5,15 +5,13 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QThreadPool>
 
 namespace tessary {
 
 // Opening at login as an XDG autostart entry, $XDG_CONFIG_HOME/autostart/<app id>.desktop, which
 // every freedesktop session starts at login. It counts as enabled while the file exists and is
-// not marked Hidden (the way a user or a settings tool switches an entry off). The entry is
-// written on a thread of its own: writing it syncs it to the disk, which on a busy disk waited for
-// most of a second.
+// not marked Hidden (the way a user or a settings tool switches an entry off). The app's switch
+// writes the entry on the file-writing thread.
 class XdgAutostart : public QObject, public LoginItem {
 public:
     // `command` is the program and its arguments, quoted into the entry's Exec line as needed.
@@ -39,7 +37,6 @@ private:
     QString m_appId;
     QStringList m_command;
     QString m_directory;
-    QThreadPool m_writer; // one thread, so switching on and off again lands in that order
 };
 
 // One argument of an Exec line, quoted and escaped when it holds anything but plain characters.
