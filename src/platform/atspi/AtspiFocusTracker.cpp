@@ -27,23 +27,33 @@ QString busOf(AtspiAccessible* accessible)
 AtspiFocusTracker::AtspiFocusTracker()
 {
     m_listener = atspi_event_listener_new(&AtspiFocusTracker::onFocusEvent, this, nullptr);
-    // Listening to both also keeps libatspi's cached focused and active states current (see
-    // focusedIn), so re-checking the focus costs no call into the application.
-    for (const char* type : trackedEvents) {
-        GError* error = nullptr;
-        atspi_event_listener_register(m_listener, type, &error);
-        GErrorFree()(error);
-    }
+    // Each registration waits for the accessibility registry's answer, which a busy session can
+    // take tens of milliseconds to give: one per turn of the event loop, so that no single turn
+    // waits for all of them.
+    m_registering.setInterval(0);
+    m_registering.callOnTimeout([this] { registerNext(); });
+    m_registering.start();
 }
 
 AtspiFocusTracker::~AtspiFocusTracker()
 {
-    for (const char* type : trackedEvents) {
+    for (std::size_t index = 0; index < m_registered; ++index) {
         GError* error = nullptr;
-        atspi_event_listener_deregister(m_listener, type, &error);
+        atspi_event_listener_deregister(m_listener, trackedEvents[index], &error);
         GErrorFree()(error);
     }
     g_object_unref(m_listener);
+}
+
+// Listening to both state changes also keeps libatspi's cached focused and active states current
+// (see focusedIn), so re-checking the focus costs no call into the application.
+void AtspiFocusTracker::registerNext()
+{
+    GError* error = nullptr;
+    atspi_event_listener_register(m_listener, trackedEvents[m_registered++], &error);
+    GErrorFree()(error);
+    if (m_registered == std::size(trackedEvents))
+        m_registering.stop();
 }
 
 void AtspiFocusTracker::onFocusEvent(AtspiEvent* event, void* self)
@@ -75,9 +85,10 @@ Element AtspiFocusTracker::lastFocused()
 Element AtspiFocusTracker::focusedIn(AtspiAccessible* application)
 {
     const QString bus = busOf(application);
-    if (!m_cachingStates.contains(bus)) {
+    if (m_registered == std::size(trackedEvents) && !m_cachingStates.contains(bus)) {
         // Cache only what cannot go stale: roles, interfaces, and the states whose changes this
-        // client hears (focused, active). Children and names change with events not listened to.
+        // client hears (focused, active), once it hears them. Children and names change with
+        // events not listened to.
         m_cachingStates.insert(bus);
         atspi_accessible_set_cache_mask(
             application, AtspiCache(ATSPI_CACHE_ROLE | ATSPI_CACHE_INTERFACES | ATSPI_CACHE_STATES));

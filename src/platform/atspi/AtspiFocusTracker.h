@@ -4,6 +4,9 @@
 
 #include <QElapsedTimer>
 #include <QSet>
+#include <QTimer>
+
+#include <cstddef>
 
 typedef struct _AtspiEvent AtspiEvent;
 typedef struct _AtspiEventListener AtspiEventListener;
@@ -36,8 +39,11 @@ public:
 private:
     static void onFocusEvent(AtspiEvent* event, void* self);
     Element askApplication(AtspiAccessible* application);
+    void registerNext();
 
     AtspiEventListener* m_listener = nullptr;
+    QTimer m_registering; // registers the listener for one more event type per turn
+    std::size_t m_registered = 0;
     Element m_focus; // the last element that gained the focus
     quint64 m_events = 0;
     quint64 m_loads = 0;
