@@ -299,7 +299,8 @@ var TessaryService = class {
             return;
         const {Meta, Shell, Main, GLib} = this._shell;
         this.ReleaseShortcut();
-        const action = global.display.grab_accelerator(accelerator, Meta.KeyBindingFlags.NONE);
+        // Held down, the keys repeat: that is still one press, and one fill.
+        const action = global.display.grab_accelerator(accelerator, Meta.KeyBindingFlags.IGNORE_AUTOREPEAT);
         if (action !== Meta.KeyBindingAction.NONE) {
             this._action = action;
             this._shortcutOwner = invocation.get_sender();

@@ -91,14 +91,16 @@ QString keyLabelForKeyCode(qint64 keyCode)
 
 std::optional<qint64> keyCodeForLabel(const QString& label)
 {
+    // Names are read in any case, as single letters are: "space" and "f5" name their keys.
     const auto fixed =
-        std::find_if(std::begin(fixedLabels), std::end(fixedLabels),
-                     [&](const FixedLabel& entry) { return label == QString::fromUtf16(entry.label); });
+        std::find_if(std::begin(fixedLabels), std::end(fixedLabels), [&](const FixedLabel& entry) {
+            return label.compare(QString::fromUtf16(entry.label), Qt::CaseInsensitive) == 0;
+        });
     if (fixed != std::end(fixedLabels))
         return fixed->keyCode;
     if (label.size() == 1 && label.at(0).unicode() < 0x100)
         return keyCodeForKeysym(label.at(0).toLower().unicode());
-    if (label.startsWith(QLatin1Char('F'))) {
+    if (label.startsWith(QLatin1Char('F'), Qt::CaseInsensitive)) {
         bool ok = false;
         const int number = label.mid(1).toInt(&ok);
         if (ok && number >= 1 && keysymF1 + quint32(number) - 1 <= keysymF35)

@@ -17,7 +17,7 @@ QString keyLabel(qint64 keyCode, int qtKey, const QString& text);
 // for a key that types nothing; empty for an unknown key code.
 QString keyLabelForKeyCode(qint64 keyCode);
 
-// The key code whose label this is ("O", "Space", "↩", "F12"); none when no key has it.
+// The key code whose label this is ("O", "Space", "↩", "F12"), in any case; none when no key has it.
 std::optional<qint64> keyCodeForLabel(const QString& label);
 
 // The modifier bits of a key event's modifiers: Meta (the Super key) is Command, Alt is Option.

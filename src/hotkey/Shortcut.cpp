@@ -137,14 +137,19 @@ QString shortcutUnavailableMessage()
 
 std::optional<Shortcut> parseShortcut(const QString& text)
 {
-    if (text.contains(QLatin1Char(':')))
-        return parseNumericShortcut(text);
+    // A colon may also be the key itself: Shift+Ctrl+; shows as "Shift+Ctrl+:".
+    if (const std::optional<Shortcut> numeric = parseNumericShortcut(text))
+        return numeric;
     qint64 modifiers = 0;
     const qsizetype position = readModifiers(text, modifiers);
-    const std::optional<qint64> keyCode = keyCodeForLabel(storedKey(text.mid(position)));
+    const QString written = storedKey(text.mid(position));
+    const std::optional<qint64> keyCode = keyCodeForLabel(written);
     if (modifiers == 0 || !keyCode)
         return std::nullopt;
-    return Shortcut{*keyCode, modifiers, keyLabelForKeyCode(*keyCode)};
+    // A character keeps the form it was written in, as a recorded key keeps the one it typed:
+    // "Shift+Ctrl+!" shows as written, not as "Shift+Ctrl+1".
+    const QString label = written.size() == 1 ? written.toUpper() : keyLabelForKeyCode(*keyCode);
+    return Shortcut{*keyCode, modifiers, label};
 }
 
 } // namespace tessary

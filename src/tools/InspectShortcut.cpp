@@ -1,5 +1,6 @@
 // tessary-inspect shortcut: the stored fill shortcut.
-// tessary-inspect grab SHORTCUT: claims a combination system-wide and waits for one press.
+// tessary-inspect grab SHORTCUT: claims a combination system-wide, waits for a press and tells each
+// press of the second after it, so a key held down shows as the one press it is.
 
 #include "common/AppIdentity.h"
 #include "platform/session/SessionDevices.h"
@@ -11,12 +12,14 @@
 #include <QTimer>
 
 #include <memory>
+#include <utility>
 
 namespace tessary::inspect {
 
 namespace {
 
 constexpr int pressWaitMilliseconds = 30'000;
+constexpr int afterPressMilliseconds = 1'000; // past the key repeat's usual delay
 
 int runShortcut(const QStringList& arguments)
 {
@@ -44,9 +47,10 @@ int runGrab(const QStringList& arguments)
         printLine(*refusal);
         return exitRefused;
     }
-    hotKey->setPressHandler([] {
+    hotKey->setPressHandler([first = true]() mutable {
         printLine(QStringLiteral("pressed"));
-        QCoreApplication::exit(exitOk);
+        if (std::exchange(first, false))
+            QTimer::singleShot(afterPressMilliseconds, qApp, [] { QCoreApplication::exit(exitOk); });
     });
     QTimer::singleShot(pressWaitMilliseconds, qApp, [] {
         printError(QStringLiteral("no press within 30 s"));
@@ -67,7 +71,8 @@ const bool shortcutRegistered = registerCommand(
 const bool grabRegistered = registerCommand(
     {.name = QStringLiteral("grab"),
      .usage = QStringLiteral("SHORTCUT"),
-     .description = QStringLiteral("claims it (Shift+Super+O, ⇧⌘O or 31:768), waits 30 s for a press"),
+     .description = QStringLiteral("claims it (Shift+Super+O, ⇧⌘O or 31:768), waits 30 s for a press, "
+                                   "then tells each press of the second after it"),
      .example = QStringLiteral("tessary-inspect grab 31:768"),
      .group = QStringLiteral("shortcut and login"),
      .needs = Needs::gui,

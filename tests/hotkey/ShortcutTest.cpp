@@ -24,9 +24,13 @@ TEST(ShortcutParsing, WrittenFormsOrKeyCodeAndModifiersWithAModifierAndAKey)
     const QList<std::pair<const char*, std::optional<Shortcut>>> rows = {
         {"Shift+Super+O", Shortcut{31, 768, "O"}},
         {"super+shift+o", Shortcut{31, 768, "O"}},
+        {"ctrl+alt+space", Shortcut{49, 6144, "Space"}}, // key names too, in any case
+        {"super+f5", Shortcut{96, 256, "F5"}},
         {"Ctrl+Alt+Space", Shortcut{49, 6144, "Space"}},
         {"Super+F5", Shortcut{96, 256, "F5"}},
         {"Ctrl+Return", Shortcut{36, 4096, "↩"}},
+        {"Shift+Ctrl+:", Shortcut{41, 4608, ":"}}, // as a shifted symbol shows: no "keyCode:modifiers"
+        {"Shift+Ctrl+!", Shortcut{18, 4608, "!"}},
         {"Shift+⌘Tab", Shortcut{48, 768, "⇥"}}, // the two forms mixed still name the same keys
         {"Super+", std::nullopt},
         {"Super O", std::nullopt},

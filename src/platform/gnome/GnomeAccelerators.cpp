@@ -39,6 +39,44 @@ const char* const bindingSchemas[] = {
     "org.gnome.settings-daemon.plugins.media-keys",
 };
 
+// The shortcuts the user made in GNOME's Settings: each a settings object of its own, at a path
+// the media keys' "custom-keybindings" lists.
+constexpr const char* customList = "org.gnome.settings-daemon.plugins.media-keys";
+constexpr const char* customSchema = "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding";
+
+void appendAccelerator(const gchar* accelerator, QList<Combo>& combos)
+{
+    if (const std::optional<Combo> combo = parseAccelerator(QString::fromUtf8(accelerator)))
+        combos.append(*combo);
+}
+
+void appendCustomBindings(GSettingsSchemaSource* source, QList<Combo>& combos)
+{
+    GSettingsSchema* list = g_settings_schema_source_lookup(source, customList, TRUE);
+    GSettingsSchema* custom = g_settings_schema_source_lookup(source, customSchema, TRUE);
+    if (list && custom && g_settings_schema_has_key(list, "custom-keybindings")) {
+        GSettings* settings = g_settings_new_full(list, nullptr, nullptr);
+        gchar** paths = g_settings_get_strv(settings, "custom-keybindings");
+        for (gchar** path = paths; *path; ++path) {
+            // A path GSettings cannot take would make it fail loudly instead of answering.
+            const QByteArray text(*path);
+            if (!text.startsWith('/') || !text.endsWith('/') || text.contains("//"))
+                continue;
+            GSettings* binding = g_settings_new_full(custom, nullptr, *path);
+            gchar* accelerator = g_settings_get_string(binding, "binding");
+            appendAccelerator(accelerator, combos);
+            g_free(accelerator);
+            g_object_unref(binding);
+        }
+        g_strfreev(paths);
+        g_object_unref(settings);
+    }
+    if (custom)
+        g_settings_schema_unref(custom);
+    if (list)
+        g_settings_schema_unref(list);
+}
+
 } // namespace
 
 std::optional<QString> acceleratorOf(const Shortcut& shortcut)
@@ -95,13 +133,10 @@ QList<Combo> boundCombos()
             if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING_ARRAY)) {
                 const gchar** accelerators = g_variant_get_strv(value, nullptr);
                 for (const gchar** accelerator = accelerators; *accelerator; ++accelerator)
-                    if (const std::optional<Combo> combo = parseAccelerator(QString::fromUtf8(*accelerator)))
-                        combos.append(*combo);
+                    appendAccelerator(*accelerator, combos);
                 g_free(accelerators);
             } else if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) {
-                if (const std::optional<Combo> combo =
-                        parseAccelerator(QString::fromUtf8(g_variant_get_string(value, nullptr))))
-                    combos.append(*combo);
+                appendAccelerator(g_variant_get_string(value, nullptr), combos);
             }
             g_variant_unref(value);
         }
@@ -109,6 +144,8 @@ QList<Combo> boundCombos()
         g_object_unref(settings);
         g_settings_schema_unref(schema);
     }
+    if (source)
+        appendCustomBindings(source, combos);
     return combos;
 }
 

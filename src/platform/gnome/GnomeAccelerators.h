@@ -26,7 +26,8 @@ std::optional<QString> acceleratorOf(const Shortcut& shortcut);
 std::optional<Combo> parseAccelerator(const QString& text);
 
 // Every combination GNOME's own key bindings hold in this session: the window manager's, the
-// shell's and the media keys'. Read from their settings, which are local reads, not bus calls.
+// shell's, the media keys' and the shortcuts the user made in Settings. Read from their settings,
+// which are local reads, not bus calls.
 QList<Combo> boundCombos();
 
 } // namespace tessary::gnomekeys

@@ -10,6 +10,8 @@
 #include <QDBusReply>
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace tessary {
 
 namespace {
@@ -64,8 +66,12 @@ KGlobalAccelHotKey::KGlobalAccelHotKey(const QString& applicationId)
     if (!m_available)
         return;
     qDBusRegisterMetaType<QList<int>>();
-    bus.connect(service, componentPath(m_component), QStringLiteral("org.kde.kglobalaccel.Component"),
-                QStringLiteral("globalShortcutPressed"), this, SLOT(pressed(QString, QString, qlonglong)));
+    const QString path = componentPath(m_component);
+    const QString interface = QStringLiteral("org.kde.kglobalaccel.Component");
+    bus.connect(service, path, interface, QStringLiteral("globalShortcutPressed"), this,
+                SLOT(pressed(QString, QString, qlonglong)));
+    bus.connect(service, path, interface, QStringLiteral("globalShortcutReleased"), this,
+                SLOT(released(QString, QString, qlonglong)));
 }
 
 KGlobalAccelHotKey::~KGlobalAccelHotKey()
@@ -115,6 +121,7 @@ bool KGlobalAccelHotKey::registerShortcut(const std::optional<Shortcut>& shortcu
 
 void KGlobalAccelHotKey::release()
 {
+    m_held = false;
     if (!m_registered)
         return;
     m_registered = false;
@@ -127,8 +134,17 @@ void KGlobalAccelHotKey::release()
 void KGlobalAccelHotKey::pressed(const QString& component, const QString& pressedAction, qlonglong timestamp)
 {
     Q_UNUSED(timestamp);
-    if (m_registered && component == m_component && pressedAction == action)
+    // KWin repeats the press for as long as the keys are held; only the first one counts.
+    if (m_registered && component == m_component && pressedAction == action && !std::exchange(m_held, true))
         deliverPress();
+}
+
+void KGlobalAccelHotKey::released(const QString& component, const QString& releasedAction,
+                                  qlonglong timestamp)
+{
+    Q_UNUSED(timestamp);
+    if (component == m_component && releasedAction == action)
+        m_held = false;
 }
 
 } // namespace tessary

@@ -25,6 +25,7 @@ public:
 
 private slots:
     void pressed(const QString& component, const QString& action, qlonglong timestamp);
+    void released(const QString& component, const QString& action, qlonglong timestamp);
 
 private:
     // The action as the service names it: component, action, and their names for its settings.
@@ -36,6 +37,7 @@ private:
     QString m_component;
     bool m_available = false;
     bool m_registered = false;
+    bool m_held = false; // pressed and not yet released
 };
 
 } // namespace tessary

@@ -6,9 +6,13 @@
 //   gjs gnome-tool.js windows         the shown windows as JSON: [{"title", "class", "width", "height"}]
 //                                     (the shell lists them only for the owner of its portal's name)
 //   gjs gnome-tool.js click X Y       a left click at X, Y            through a Mutter remote-desktop
-//   gjs gnome-tool.js keys super+shift+o   a key combination          session (a headless shell has
-//   gjs gnome-tool.js type TEXT       ASCII text, key by key          no pointer or keyboard of its own)
+//   gjs gnome-tool.js keys super+shift+o [SECONDS]  a key combination,   session (a headless shell
+//                                     held down that long               has no pointer or keyboard
+//   gjs gnome-tool.js type TEXT       ASCII text, key by key            of its own)
 //   gjs gnome-tool.js serve           holds that session (the first click, keys or type starts it)
+//   gjs gnome-tool.js presses ACCELERATOR SECONDS  grabs it through Tessary's extension as Tessary
+//                                     would, prints "grabbed", then after SECONDS how many presses
+//                                     the extension reported
 imports.gi.versions.GdkPixbuf = '2.0';
 const {Gio, GLib, GdkPixbuf} = imports.gi;
 const System = imports.system;
@@ -115,10 +119,11 @@ function input(command, args) {
 
 const KEYSYMS = {super: 0xffeb, shift: 0xffe1, ctrl: 0xffe3, alt: 0xffe9, return: 0xff0d, escape: 0xff1b};
 const INPUT = {
-    keys(onSession, combination) {
+    keys(onSession, combination, seconds = '0') {
         const keysyms = combination.toLowerCase().split('+').map(name => KEYSYMS[name] ?? name.codePointAt(0));
         for (const keysym of keysyms)
             onSession('NotifyKeyboardKeysym', new GLib.Variant('(ub)', [keysym, true]));
+        GLib.usleep(Number(seconds) * 1000000);
         for (const keysym of keysyms.reverse())
             onSession('NotifyKeyboardKeysym', new GLib.Variant('(ub)', [keysym, false]));
     },
@@ -138,14 +143,37 @@ const INPUT = {
     },
 };
 
+function presses(accelerator, seconds) {
+    // The extension serves only names of Tessary's, and learns of a new one from the bus.
+    own('com.tessary.Tessary.GnomeTool');
+    const shell = ['com.tessary.Shell', '/com/tessary/Shell', 'com.tessary.Shell'];
+    let count = 0;
+    bus.signal_subscribe(shell[0], shell[2], 'ShortcutPressed', shell[1], null, Gio.DBusSignalFlags.NONE,
+        () => count++);
+    const loop = new GLib.MainLoop(null, false);
+    GLib.timeout_add(GLib.PRIORITY_DEFAULT, 500, () => {
+        const [grabbed] = call(...shell, 'GrabShortcut', new GLib.Variant('(s)', [accelerator]), '(b)').deepUnpack();
+        if (!grabbed)
+            throw new Error(`the shell refused ${accelerator}`);
+        print('grabbed');
+        GLib.timeout_add(GLib.PRIORITY_DEFAULT, Number(seconds) * 1000, () => loop.quit());
+        return GLib.SOURCE_REMOVE;
+    });
+    loop.run();
+    print(count);
+}
+
 const [command, ...rest] = ARGV;
 if (command === 'shot' && (rest.length === 1 || rest.length === 5))
     shot(rest[0], rest.slice(1).map(Number));
-else if ((command === 'click' && rest.length === 2) || (['keys', 'type'].includes(command) && rest.length === 1))
+else if ((command === 'click' && rest.length === 2) || (['keys', 'type'].includes(command) && rest.length === 1) ||
+    (command === 'keys' && rest.length === 2))
     input(command, rest);
+else if (command === 'presses' && rest.length === 2)
+    presses(...rest);
 else if (command === 'windows' && rest.length === 0)
     windows();
 else if (command === 'serve' && rest.length === 0)
     serve();
 else
-    throw new Error('usage: gnome-tool.js shot FILE.png [X Y W H] | click X Y | keys COMBINATION | type TEXT | windows | serve');
+    throw new Error('usage: gnome-tool.js shot FILE.png [X Y W H] | click X Y | keys COMBINATION [SECONDS] | type TEXT | windows | serve | presses ACCELERATOR SECONDS');

@@ -2,6 +2,7 @@
 //   kwin-probe shot FILE.png        the whole workspace through org.kde.KWin.ScreenShot2
 //   kwin-probe click X Y            a left click at X,Y (workspace pixels) through fake input
 //   kwin-probe keys KEY...          presses the evdev KEYs in order, then releases them in reverse
+//   kwin-probe hold-keys SECONDS KEY...  the same, holding them down SECONDS in between
 //   kwin-probe windows              the windows KWin shows, as a JSON array of {pid, title, rect}
 //   kwin-probe hold                 keeps a fake input device on the seat until stopped: headless
 //                                   KWin gives no window the keyboard focus while it has no keyboard
@@ -20,6 +21,7 @@
 #include <QImage>
 #include <QTemporaryFile>
 #include <QTextStream>
+#include <QThread>
 
 #include <wayland-client.h>
 
@@ -165,10 +167,16 @@ int fakeInput(const QStringList& args)
         org_kde_kwin_fake_input_button(globals.input, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
         org_kde_kwin_fake_input_button(globals.input, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
     } else {
-        for (qsizetype i = 1; i < args.size(); ++i)
+        const bool held = args[0] == QLatin1String("hold-keys");
+        const qsizetype first = held ? 2 : 1;
+        for (qsizetype i = first; i < args.size(); ++i)
             org_kde_kwin_fake_input_keyboard_key(globals.input, args[i].toUInt(),
                                                  WL_KEYBOARD_KEY_STATE_PRESSED);
-        for (qsizetype i = args.size() - 1; i >= 1; --i)
+        if (held) {
+            wl_display_roundtrip(display);
+            QThread::msleep(args[1].toULong() * 1000);
+        }
+        for (qsizetype i = args.size() - 1; i >= first; --i)
             org_kde_kwin_fake_input_keyboard_key(globals.input, args[i].toUInt(),
                                                  WL_KEYBOARD_KEY_STATE_RELEASED);
     }
@@ -188,8 +196,11 @@ int main(int argc, char** argv)
     if (args == QStringList{"windows"})
         return windows();
     if ((args.size() == 3 && args[0] == QLatin1String("click")) || args == QStringList{"hold"} ||
-        (args.size() >= 2 && args[0] == QLatin1String("keys")))
+        (args.size() >= 2 && args[0] == QLatin1String("keys")) ||
+        (args.size() >= 3 && args[0] == QLatin1String("hold-keys")))
         return fakeInput(args);
-    err << "usage: kwin-probe shot FILE.png | click X Y | keys KEY... | hold | windows" << Qt::endl;
+    err << "usage: kwin-probe shot FILE.png | click X Y | keys KEY... | hold-keys SECONDS KEY... | hold | "
+           "windows"
+        << Qt::endl;
     return 2;
 }

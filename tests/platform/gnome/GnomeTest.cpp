@@ -2,6 +2,12 @@
 #include "platform/gnome/GnomeFrontmost.h"
 #include "platform/gnome/GnomeLayout.h"
 
+// GLib names a struct member "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gio.h>
+#pragma pop_macro("signals")
+
 #include <gtest/gtest.h>
 
 namespace tessary {
@@ -64,6 +70,30 @@ TEST(GnomeAccelerators, ShortcutsAreWrittenAndReadAsGnomeDoes)
         SCOPED_TRACE(row.accelerator);
         EXPECT_EQ(gnomekeys::parseAccelerator(QString::fromLatin1(row.accelerator)), row.combo);
     }
+}
+
+// A shortcut the user made in GNOME's Settings lives in a settings object of its own, named in a
+// list; the shell refuses its combination to anyone else just the same.
+TEST(GnomeAccelerators, TheUsersCustomShortcutsAreBoundToo)
+{
+    const char* list = "org.gnome.settings-daemon.plugins.media-keys";
+    const char* custom = "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding";
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, custom, TRUE) : nullptr;
+    if (!schema)
+        GTEST_SKIP() << "GNOME's settings daemon is not installed";
+    g_settings_schema_unref(schema);
+    qputenv("GSETTINGS_BACKEND", "memory"); // nothing of the user's is read or written
+    const char* path = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/custom0/";
+    GSettings* one = g_settings_new_with_path(custom, path);
+    g_settings_set_string(one, "binding", "<Super><Shift>o");
+    g_object_unref(one);
+    const gchar* const paths[] = {path, nullptr};
+    GSettings* all = g_settings_new(list);
+    g_settings_set_strv(all, "custom-keybindings", paths);
+    g_object_unref(all);
+    using gnomekeys::Combo;
+    EXPECT_TRUE(gnomekeys::boundCombos().contains((Combo{Combo::shift | Combo::super, 'o'})));
 }
 
 // AT-SPI's window-relative extents start at the buffer's corner when the window's accessible is as
