@@ -57,21 +57,19 @@ TEST(SenderBonus, ASenderOnTheSiteOrASubdomainOfItOutranksAStrongerCode)
     EXPECT_EQ(found[1].score, 20 + 15 + 5 * 3);
 }
 
-TEST(RankingTies, LaterArrivalFirstThenDatedBeforeUndated)
+TEST(RankingTies, LaterArrivalFirstThenDatedBeforeUndatedThenTheMessagesOrder)
 {
-    const QList<Message> messages = {
+    QList<Message> messages = {
         mail("undated", "a@x.example", "Your code", "111111"),
         mail("early", "a@x.example", "Your code", "222222", at10),
         mail("garbled", "a@x.example", "Your code", "333333", QStringLiteral("2026-12-06 11:00")),
         mail("late", "a@x.example", "Your code", "444444", at11),
     };
     EXPECT_EQ(codesOf(CodeFinder::rank(messages, {})), (QStringList{"444444", "222222", "111111", "333333"}));
-}
 
-TEST(RankingTies, EqualScoresAndTimesKeepTheMessagesOrder)
-{
-    // Enough messages that an unstable sort would shuffle them; every other one scores higher.
-    QList<Message> messages;
+    // Equal scores and times keep the messages' order: enough messages that an unstable sort would
+    // shuffle them, every other one scoring higher.
+    messages.clear();
     QStringList strong, weak;
     for (int i = 0; i < 40; ++i) {
         const QByteArray code = QByteArray::number(100000 + (i * 7919) % 900000);

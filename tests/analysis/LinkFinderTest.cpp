@@ -25,6 +25,7 @@ QString best(const QList<Message>& messages, const QStringList& domains,
 }
 
 const QStringList site = {QStringLiteral("app.example-shop.com")};
+using Kind = FoundLink::Kind;
 
 } // namespace
 
@@ -95,7 +96,7 @@ TEST(LinkOwnership, OnlyTheSitesOwnLinkFromTheSiteIsTrusted)
     const struct {
         const char* name;
         Message message;
-        FoundLink::Kind kind;
+        Kind kind;
         bool trusted;
         const char* senderDomain;
         TimePoint received = distantPast;
@@ -103,14 +104,14 @@ TEST(LinkOwnership, OnlyTheSitesOwnLinkFromTheSiteIsTrusted)
         {"a stranger's worded site link",
          mail("relay@mailer.example", "Hello", "",
               {{"https://app.example-shop.com/go?t=1", "Sign in to your account"}}, at10),
-         FoundLink::Kind::signIn, false, "mailer.example", *parseInternetDateTime(at10)},
+         Kind::signIn, false, "mailer.example", *parseInternetDateTime(at10)},
         {"the site's sender, elsewhere, a sign-in path",
          mail("no-reply@example-shop.com", "Hello", "", {{"https://sso.idp.example/magic", "Click here"}}),
-         FoundLink::Kind::signIn, false, "example-shop.com"},
+         Kind::signIn, false, "example-shop.com"},
         {"both on the site",
          mail("Shop <no-reply@mail.example-shop.com>", "Confirm your e-mail", "",
               {{"https://example-shop.com/c?t=9", ""}}),
-         FoundLink::Kind::confirm, true, "example-shop.com"},
+         Kind::confirm, true, "example-shop.com"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -161,7 +162,7 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
         const char* rule;
         QList<Message> messages;
         const char* expected;
-        std::optional<FoundLink::Kind> wanted = std::nullopt;
+        std::optional<Kind> wanted = std::nullopt;
         QStringList domains = site;
     } rows[] = {
         // Ownership and wording.
@@ -174,19 +175,16 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
         {"a stranger's link elsewhere", {stranger}, "none"},
         {"without sites, the sender's own link: 20 + 10 + 5", {stranger}, "none", std::nullopt, {}},
         // The kind asked for rules out only clearly worded other kinds.
-        {"confirm wording, sign-in wanted", {confirmOnly}, "none", FoundLink::Kind::signIn},
-        {"confirm wording, confirm wanted",
-         {confirmOnly},
-         "https://example-shop.com/a",
-         FoundLink::Kind::confirm},
+        {"confirm wording, sign-in wanted", {confirmOnly}, "none", Kind::signIn},
+        {"confirm wording, confirm wanted", {confirmOnly}, "https://example-shop.com/a", Kind::confirm},
         {"both worded, confirm wanted",
          {shop("Confirm to sign in", {{"https://example-shop.com/b", ""}})},
          "https://example-shop.com/b",
-         FoundLink::Kind::confirm},
+         Kind::confirm},
         {"neither worded, confirm wanted",
          {shop("Hello", {{"https://example-shop.com/token/c", ""}})},
          "https://example-shop.com/token/c",
-         FoundLink::Kind::confirm},
+         Kind::confirm},
         // The subject speaks for every link; only nearby lines do.
         {"wording lines away", {relay("Hello", newsBody)}, "none"},
         {"wording in the subject", {relay("Your sign-in link", newsBody)}, "https://example-shop.com/news"},

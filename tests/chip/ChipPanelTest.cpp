@@ -35,10 +35,7 @@ TEST(ChipPlacement, FollowsTheFieldWithinTheVisibleArea)
         {"at the pointer without a field", screens, std::nullopt, {512, 312, 200, 30}},
         {"on the shorter primary screen", laptopAndMonitor, Rect{100, 300, 150, 20}, {100, 324, 200, 30}},
         {"on the taller second screen", laptopAndMonitor, Rect{1100, 700, 200, 30}, {1100, 734, 200, 30}},
-        {"low on the second screen, below the primary's bottom",
-         laptopAndMonitor,
-         Rect{1100, 980, 200, 30},
-         {1100, 946, 200, 30}},
+        {"below the primary's bottom", laptopAndMonitor, Rect{1100, 980, 200, 30}, {1100, 946, 200, 30}},
     };
     for (const auto& expected : rows) {
         SCOPED_TRACE(expected.name);

@@ -118,8 +118,6 @@ TEST_F(ControllerTest, WhileTheMailBackendFailsTheSearchGoesOnWithThePhonesMessa
 TEST_F(ControllerTest, WithoutAnInboxAPhoneThatRelaysIsEnoughToSearch)
 {
     settings.values.remove("email");
-    backend.messageIdsScript.replies = {QSet<QString>{}};
-    backend.messagesScript.replies = {QList<Message>{}};
     PairedPhone phoneThere{"dev1", "Pixel 7", false, true, false};
     phone.setService({PhoneService::Daemon::running, {phoneThere}});
     focusAndTick("code");

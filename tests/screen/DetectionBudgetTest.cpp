@@ -61,7 +61,7 @@ TEST(CodeFieldReadBudget, TheHungriestFieldStaysInsideTheBudget)
     EXPECT_GT(reads, codeFieldBudget::maxReads * 7 / 10) << "the tree no longer makes every rule read";
 }
 
-TEST(CodeFieldReadBudget, CardWordsBeyondSixtyNodesAreUnseen)
+TEST(CodeFieldReadBudget, CardWordsBeyondSixtyNodesAndTheChildrenOfAHugeParentAreUnseen)
 {
     QJsonArray children{focused(textField({{"AXPlaceholderValue", "Security code"}}))};
     for (int i = 0; i < 57; ++i)
@@ -70,11 +70,8 @@ TEST(CodeFieldReadBudget, CardWordsBeyondSixtyNodesAreUnseen)
     EXPECT_LE(readsOfDetect(*loadRoot(group({group(children)})), true), codeFieldBudget::maxReads);
     children.removeAt(1); // now node 60
     EXPECT_LE(readsOfDetect(*loadRoot(group({group(children)})), false), codeFieldBudget::maxReads);
-}
 
-// Past 64 children a parent is no row of boxes, and its children go unread.
-TEST(CodeFieldReadBudget, AParentWithHundredsOfChildrenIsNoRowOfBoxes)
-{
+    // Past 64 children a parent is no row of boxes, and its children go unread.
     QJsonArray row{focused(textField({}, 40))}; // the first of six boxes
     for (int i = 1; i < 6; ++i)
         row.append(textField({}, 40));

@@ -19,25 +19,18 @@ Sleeps repeated(std::chrono::nanoseconds duration, int times)
 }
 
 // A page (trees/typing.json, "page") with a wide and a narrow field, and a row of eight boxes in two
-// groups of four ("box0".."box7"), the first one focused.
-struct Typing : ::testing::Test {
+// groups of four ("box0".."box7"), the first one focused, and a keyboard that types on virtual time.
+struct Page {
     test::FakeClock clock;
     test::FakeKeyboard keyboard{clock};
-    std::unique_ptr<test::FakeAccessibility> screen;
+    std::unique_ptr<test::FakeAccessibility> screen =
+        std::move(test::FakeAccessibility::fromFile(QStringLiteral(TESSARY_TREES "/typing.json"))).value();
 
-    void SetUp() override { screen = page(); }
-
-    static std::unique_ptr<test::FakeAccessibility> page()
-    {
-        return std::move(test::FakeAccessibility::fromFile(QStringLiteral(TESSARY_TREES "/typing.json")))
-            .value();
-    }
-
-    static QList<Element> boxesOf(const test::FakeAccessibility& page)
+    QList<Element> boxes() const
     {
         QList<Element> all;
         for (int i = 0; i < 8; ++i)
-            all.append(*page.element(QStringLiteral("box%1").arg(i)));
+            all.append(*screen->element(QStringLiteral("box%1").arg(i)));
         return all;
     }
 
@@ -47,10 +40,10 @@ struct Typing : ::testing::Test {
     }
 
     // When each key-down was posted.
-    static QList<std::chrono::nanoseconds> keyDownTimes(const test::FakeKeyboard& typist)
+    QList<std::chrono::nanoseconds> keyDownTimes() const
     {
         QList<std::chrono::nanoseconds> times;
-        for (const auto& event : typist.events)
+        for (const auto& event : keyboard.events)
             if (event.down)
                 times.append(event.at);
         return times;
@@ -59,7 +52,7 @@ struct Typing : ::testing::Test {
 
 // Keys still held from the hot key are waited for, a second at most, then let go; an empty code
 // posts nothing but still waits first; released keys cost nothing.
-TEST_F(Typing, HeldKeysAreWaitedForThenLetGo)
+TEST(Typing, HeldKeysAreWaitedForThenLetGo)
 {
     const struct {
         std::optional<std::chrono::nanoseconds> held; // none: until let go
@@ -73,22 +66,21 @@ TEST_F(Typing, HeldKeysAreWaitedForThenLetGo)
                 {0ms, "7", {}, {0ms}, 1}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.held ? std::to_string(row.held->count() / 1000000) + " ms" : "held on");
-        test::FakeClock caseClock;
-        test::FakeKeyboard caseKeyboard{caseClock};
-        row.held ? caseKeyboard.holdKeysFor(*row.held) : caseKeyboard.holdKeys();
-        test::runTask(typeCode(*screen, caseKeyboard, caseClock, row.code));
-        EXPECT_EQ(caseClock.sleeps, row.sleeps);
-        EXPECT_EQ(keyDownTimes(caseKeyboard), row.keyDowns);
-        EXPECT_EQ(caseKeyboard.typed(), row.code);
-        EXPECT_EQ(caseKeyboard.releases, row.releases);
-        EXPECT_FALSE(caseKeyboard.keysHeld());
+        Page p;
+        row.held ? p.keyboard.holdKeysFor(*row.held) : p.keyboard.holdKeys();
+        p.type(row.code);
+        EXPECT_EQ(p.clock.sleeps, row.sleeps);
+        EXPECT_EQ(p.keyDownTimes(), row.keyDowns);
+        EXPECT_EQ(p.keyboard.typed(), row.code);
+        EXPECT_EQ(p.keyboard.releases, row.releases);
+        EXPECT_FALSE(p.keyboard.keysHeld());
     }
 }
 
 // A wide field is paced at once, a narrow one after a probe for a row of boxes. The focus known
 // at the start may be the page, with the field's own focus event still on its way: the field it
 // then names takes the rest of the code.
-TEST_F(Typing, AWideFieldGetsAPaceAtOnceANarrowOneAProbeFirst)
+TEST(Typing, AWideFieldGetsAPaceAtOnceANarrowOneAProbeFirst)
 {
     struct Case {
         const char* field;
@@ -101,37 +93,37 @@ TEST_F(Typing, AWideFieldGetsAPaceAtOnceANarrowOneAProbeFirst)
           Case{"narrow", repeated(10ms, 30) + repeated(4ms, 4), {0ms, 300ms, 304ms, 308ms, 312ms, 316ms}},
           Case{"page", Sleeps{10ms} + repeated(4ms, 4), {0ms, 10ms, 14ms, 18ms, 22ms, 26ms}, "single"}}) {
         SCOPED_TRACE(c.field);
-        test::FakeClock caseClock;
-        test::FakeKeyboard caseKeyboard{caseClock};
-        screen->setFocus(screen->element(c.field));
+        Page p;
+        p.screen->setFocus(p.screen->element(c.field));
         if (c.learntAt5ms)
-            caseClock.schedule(5ms, [this, &c] { screen->setFocus(screen->element(c.learntAt5ms)); });
-        test::runTask(typeCode(*screen, caseKeyboard, caseClock, "482913"));
-        EXPECT_EQ(caseKeyboard.typed(), "482913");
-        EXPECT_EQ(caseClock.sleeps, c.sleeps);
-        EXPECT_EQ(keyDownTimes(caseKeyboard), c.keyDowns);
-        ASSERT_EQ(caseKeyboard.events.size(), 12);
-        EXPECT_FALSE(caseKeyboard.events[1].down);
-        EXPECT_EQ(caseKeyboard.events[1].text, "4");
+            p.clock.schedule(5ms, [&p, &c] { p.screen->setFocus(p.screen->element(c.learntAt5ms)); });
+        p.type("482913");
+        EXPECT_EQ(p.keyboard.typed(), "482913");
+        EXPECT_EQ(p.clock.sleeps, c.sleeps);
+        EXPECT_EQ(p.keyDownTimes(), c.keyDowns);
+        ASSERT_EQ(p.keyboard.events.size(), 12);
+        EXPECT_FALSE(p.keyboard.events[1].down);
+        EXPECT_EQ(p.keyboard.events[1].text, "4");
     }
 }
 
 // The field given is focused first; once it loses the focus it gets no more characters.
-TEST_F(Typing, TheGivenFieldIsFocusedFirstAndGetsNoMoreCharactersOnceItLosesTheFocus)
+TEST(Typing, TheGivenFieldIsFocusedFirstAndGetsNoMoreCharactersOnceItLosesTheFocus)
 {
-    const Element single = *screen->element("single");
-    clock.schedule(6ms, [this] { screen->setFocus(screen->element("narrow")); });
-    type("482913", single);
-    EXPECT_EQ(screen->focusRequests, QList<Element>{single});
-    EXPECT_EQ(keyboard.typed(), "48");
-    EXPECT_EQ(keyboard.typingEnds, (QList<std::chrono::nanoseconds>{8ms}));
+    Page p;
+    const Element single = *p.screen->element("single");
+    p.clock.schedule(6ms, [&p] { p.screen->setFocus(p.screen->element("narrow")); });
+    p.type("482913", single);
+    EXPECT_EQ(p.screen->focusRequests, QList<Element>{single});
+    EXPECT_EQ(p.keyboard.typed(), "48");
+    EXPECT_EQ(p.keyboard.typingEnds, (QList<std::chrono::nanoseconds>{8ms}));
 }
 
 // A row of one-character boxes gets a character each time the page has moved the focus to the
 // next box, however late the move comes. Boxes that never advance, or stop advancing, and nothing
 // focused at all: the probe that sees no move waits its whole time once, and what follows is
 // paced as in one field. A focus that moves off the row after a character stops the typing.
-TEST_F(Typing, ARowOfBoxesGetsACharacterEachTimeThePageMovesTheFocus)
+TEST(Typing, ARowOfBoxesGetsACharacterEachTimeThePageMovesTheFocus)
 {
     const Sleeps settled{10ms, 10ms, 25ms};
     const Sleeps slow = repeated(10ms, 40) + Sleeps{25ms};
@@ -159,41 +151,40 @@ TEST_F(Typing, ARowOfBoxesGetsACharacterEachTimeThePageMovesTheFocus)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        test::FakeClock caseClock;
-        test::FakeKeyboard caseKeyboard{caseClock};
-        const std::unique_ptr<test::FakeAccessibility> casePage = page();
+        Page p;
         if (row.advances < 0)
-            casePage->application.reset();
-        caseKeyboard.playBoxes(*casePage, boxesOf(*casePage), std::max(row.advances, 0), row.delay);
+            p.screen->application.reset();
+        p.keyboard.playBoxes(*p.screen, p.boxes(), std::max(row.advances, 0), row.delay);
         if (row.focusAfterFirst)
-            caseClock.schedule(
-                15ms, [&casePage, &row] { casePage->setFocus(casePage->element(row.focusAfterFirst)); });
-        test::runTask(typeCode(*casePage, caseKeyboard, caseClock, row.code));
-        EXPECT_EQ(caseClock.sleeps, row.sleeps);
-        EXPECT_EQ(caseKeyboard.typed(), row.typed);
+            p.clock.schedule(15ms,
+                             [&p, &row] { p.screen->setFocus(p.screen->element(row.focusAfterFirst)); });
+        p.type(row.code);
+        EXPECT_EQ(p.clock.sleeps, row.sleeps);
+        EXPECT_EQ(p.keyboard.typed(), row.typed);
         QString boxes;
-        for (const Element& box : boxesOf(*casePage))
-            boxes += casePage->text(box).value_or(QString()) + QLatin1Char('|');
+        for (const Element& box : p.boxes())
+            boxes += p.screen->text(box).value_or(QString()) + QLatin1Char('|');
         EXPECT_EQ(boxes, row.boxes);
     }
 }
 
-TEST_F(Typing, ACharacterWithAnAccentMarkIsTypedComposedOrACodePointAtATime)
+TEST(Typing, ACharacterWithAnAccentMarkIsTypedComposedOrACodePointAtATime)
 {
+    Page p;
     // "é" has a precomposed form; "q" with an acute accent has none.
-    type(QStringLiteral("e\u0301q\u0301"));
-    EXPECT_EQ(keyboard.typed(), QStringLiteral("\u00e9q\u0301"));
-    EXPECT_EQ(keyboard.events.size(), 6); // three keys, each one code point
+    p.type(QStringLiteral("e\u0301q\u0301"));
+    EXPECT_EQ(p.keyboard.typed(), QStringLiteral("\u00e9q\u0301"));
+    EXPECT_EQ(p.keyboard.events.size(), 6); // three keys, each one code point
     // The accent belongs to the "q": it follows at once, not after a probe for a row of boxes
     // (the first box of one has the focus, so the probe after the "é" waits the row's time).
-    EXPECT_EQ(clock.sleeps, repeated(10ms, 100));
+    EXPECT_EQ(p.clock.sleeps, repeated(10ms, 100));
 }
 
 // Characters the layout holds go 4 ms apart from press to press. One it lacks goes in another
 // way than the keys (GNOME commits it through the input method at once, while keys take their
 // time): it waits until the field shows every character before it, and the next one, and the
 // end of typing (which takes spare keys out of the keymap), wait until it shows too.
-TEST_F(Typing, ACharacterOffTheLayoutWaitsForTheKeysBeforeItToArrive)
+TEST(Typing, ACharacterOffTheLayoutWaitsForTheKeysBeforeItToArrive)
 {
     const struct {
         const char* name;
@@ -219,32 +210,32 @@ TEST_F(Typing, ACharacterOffTheLayoutWaitsForTheKeysBeforeItToArrive)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        test::FakeClock caseClock;
-        test::FakeKeyboard caseKeyboard{caseClock};
-        const Element field = *screen->element("single");
-        screen->setFocus(field);
-        screen->setAttribute(field, QStringLiteral("AXValue"), QJsonValue::Null);
-        caseKeyboard.offLayout(QStringLiteral("é€"));
-        caseKeyboard.settleAround(QStringLiteral("é"), row.settle);
+        Page p;
+        const Element field = *p.screen->element("single");
+        p.screen->setFocus(field);
+        p.screen->setAttribute(field, QStringLiteral("AXValue"), QJsonValue::Null);
+        p.keyboard.offLayout(QStringLiteral("é€"));
+        p.keyboard.settleAround(QStringLiteral("é"), row.settle);
         if (row.keyLag)
-            caseKeyboard.deliverTo(*screen, field, *row.keyLag);
-        test::runTask(typeCode(*screen, caseKeyboard, caseClock, row.code));
-        EXPECT_EQ(caseClock.sleeps, row.sleeps);
-        caseClock.advance(1s); // keys still on their way arrive
-        EXPECT_EQ(caseKeyboard.typed(), row.code);
-        EXPECT_EQ(screen->text(field).value_or(QString()), row.value);
-        EXPECT_EQ(caseKeyboard.typingEnds.size(), 1);
+            p.keyboard.deliverTo(*p.screen, field, *row.keyLag);
+        p.type(row.code);
+        EXPECT_EQ(p.clock.sleeps, row.sleeps);
+        p.clock.advance(1s); // keys still on their way arrive
+        EXPECT_EQ(p.keyboard.typed(), row.code);
+        EXPECT_EQ(p.screen->text(field).value_or(QString()), row.value);
+        EXPECT_EQ(p.keyboard.typingEnds.size(), 1);
     }
 }
 
-TEST_F(Typing, ACodeWithACharacterTheLayoutLacksIsNotBegun)
+TEST(Typing, ACodeWithACharacterTheLayoutLacksIsNotBegun)
 {
+    Page p;
     // Half a code in the field is worse than none: the user pastes the whole code instead.
-    keyboard.lack(QStringLiteral("é"));
-    EXPECT_EQ(type(QStringLiteral("12é4")), QStringLiteral("é"));
-    EXPECT_TRUE(keyboard.events.isEmpty());
-    EXPECT_EQ(type(QStringLiteral("1234")), std::nullopt);
-    EXPECT_EQ(keyboard.typed(), "1234");
+    p.keyboard.lack(QStringLiteral("é"));
+    EXPECT_EQ(p.type(QStringLiteral("12é4")), QStringLiteral("é"));
+    EXPECT_TRUE(p.keyboard.events.isEmpty());
+    EXPECT_EQ(p.type(QStringLiteral("1234")), std::nullopt);
+    EXPECT_EQ(p.keyboard.typed(), "1234");
 }
 
 } // namespace

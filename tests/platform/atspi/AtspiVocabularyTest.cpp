@@ -19,7 +19,7 @@ NodeFacts node(int role, bool multiLine = false, bool editable = true)
     return facts;
 }
 
-TEST(AtspiRoleMapping, SingleLineEditorsOfEveryToolkitAreTextFields)
+TEST(AtspiRoleMapping, EditorsOfEveryToolkitAreFieldsAndTextContainersStaticTextWhenHoldingText)
 {
     EXPECT_EQ(roleOf(node(ATSPI_ROLE_ENTRY), false), Role::entry); // Firefox, Chromium
     EXPECT_EQ(roleOf(node(ATSPI_ROLE_TEXT), false), Role::entry);  // Qt
@@ -33,6 +33,13 @@ TEST(AtspiRoleMapping, SingleLineEditorsOfEveryToolkitAreTextFields)
     // Read-only text is something to read, not a field.
     EXPECT_EQ(roleOf(node(ATSPI_ROLE_TEXT, false, false), true), Role::staticText);
     EXPECT_EQ(roleOf(node(ATSPI_ROLE_INVALID), false), Role::invalid); // gone or not answering
+    for (int role : {ATSPI_ROLE_PARAGRAPH, ATSPI_ROLE_SECTION, ATSPI_ROLE_LABEL, ATSPI_ROLE_STATIC}) {
+        EXPECT_EQ(roleOf(node(role), true), Role::staticText) << role;
+        EXPECT_EQ(roleOf(node(role), false), Role::section) << role;
+    }
+    EXPECT_EQ(roleOf(node(ATSPI_ROLE_HEADING), false), Role::heading);
+    EXPECT_EQ(roleOf(node(ATSPI_ROLE_DOCUMENT_WEB), false), Role::documentWeb);
+    EXPECT_EQ(roleOf(node(ATSPI_ROLE_PUSH_BUTTON), false), Role::pushButton);
 }
 
 TEST(AtspiRoleMapping, OnlyTextFieldsHaveAnInputType)
@@ -44,17 +51,6 @@ TEST(AtspiRoleMapping, OnlyTextFieldsHaveAnInputType)
     NodeFacts searchLandmark = node(ATSPI_ROLE_LANDMARK);
     searchLandmark.inputType = QStringLiteral("search");
     EXPECT_EQ(inputTypeOf(searchLandmark), "");
-}
-
-TEST(AtspiRoleMapping, TextContainersAreStaticTextOnlyWhenTheyHoldText)
-{
-    for (int role : {ATSPI_ROLE_PARAGRAPH, ATSPI_ROLE_SECTION, ATSPI_ROLE_LABEL, ATSPI_ROLE_STATIC}) {
-        EXPECT_EQ(roleOf(node(role), true), Role::staticText) << role;
-        EXPECT_EQ(roleOf(node(role), false), Role::section) << role;
-    }
-    EXPECT_EQ(roleOf(node(ATSPI_ROLE_HEADING), false), Role::heading);
-    EXPECT_EQ(roleOf(node(ATSPI_ROLE_DOCUMENT_WEB), false), Role::documentWeb);
-    EXPECT_EQ(roleOf(node(ATSPI_ROLE_PUSH_BUTTON), false), Role::pushButton);
 }
 
 // Facts a role does not need are never read, so no role may read differently with them.

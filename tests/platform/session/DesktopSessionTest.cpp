@@ -19,17 +19,11 @@ TEST(DesktopSession, TheSessionIsReadFromTheEnvironmentTheLoginSet)
     };
     const Row rows[] = {
         {"Xorg login", {"x11", "", ":0", "", "XFCE"}, Kind::x11},
-        {"Xorg login, stray WAYLAND_DISPLAY and SWAYSOCK",
-         {"x11", "wayland-0", ":1", "/run/s.sock", ""},
-         Kind::x11},
+        {"Xorg, stray WAYLAND_DISPLAY, SWAYSOCK", {"x11", "wayland-0", ":1", "/run/s.sock", ""}, Kind::x11},
         {"sway", {"wayland", "wayland-1", ":0", "/run/s.sock", "sway"}, Kind::sway},
-        {"sway started from a console: no session type",
-         {"tty", "wayland-1", "", "/run/s.sock", ""},
-         Kind::sway},
-        {"GNOME on Wayland keeps DISPLAY for XWayland",
-         {"wayland", "wayland-0", ":0", "", "ubuntu:GNOME"},
-         Kind::gnome,
-         Desktop::gnome},
+        {"sway from a console: no session type", {"tty", "wayland-1", "", "/run/s.sock", ""}, Kind::sway},
+        // GNOME on Wayland keeps DISPLAY for XWayland.
+        {"GNOME on Wayland", {"wayland", "wayland-0", ":0", "", "ubuntu:GNOME"}, Kind::gnome, Desktop::gnome},
         {"GNOME on Xorg", {"x11", "", ":0", "", "GNOME"}, Kind::x11, Desktop::gnome},
         {"Plasma on Wayland", {"wayland", "wayland-0", ":1", "", "KDE"}, Kind::kwin, Desktop::kde},
         {"Plasma's X11 session", {"x11", "", ":0", "", "KDE"}, Kind::x11, Desktop::kde},
