@@ -12,6 +12,7 @@
 #include "state/ShortcutSetting.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -292,6 +293,16 @@ void OnboardingView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     goTo(m_step);
+}
+
+void OnboardingView::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        advance();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void OnboardingView::hideEvent(QHideEvent* event)

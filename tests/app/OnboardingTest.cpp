@@ -33,11 +33,11 @@ TEST_F(OnboardingTest, ContinueWaitsForInboxAndAccessThenPracticeRunsDemoModeAnd
     ASSERT_EQ(view->step(), 1);
     EXPECT_TRUE(view->back().isVisible());
     EXPECT_FALSE(view->primary().isEnabled());
-    view->primary().click();
+    QTest::keyClick(view.get(), Qt::Key_Return);
     EXPECT_EQ(view->step(), 1);
     state->setAccounts({account("a", "active", "me@x.org")});
     EXPECT_TRUE(view->primary().isEnabled());
-    view->primary().click();
+    QTest::keyClick(view.get(), Qt::Key_Return); // Return presses Continue
     ASSERT_EQ(view->step(), 2);
     EXPECT_FALSE(view->primary().isEnabled());
     EXPECT_TRUE(view->turnOn().isVisible());
@@ -61,7 +61,7 @@ TEST_F(OnboardingTest, ContinueWaitsForInboxAndAccessThenPracticeRunsDemoModeAnd
     view->primary().click();
     EXPECT_TRUE(state->demoMode());
     EXPECT_EQ(view->practiceField().text(), "123456");
-    view->primary().click();
+    QTest::keyClick(&view->practiceField(), Qt::Key_Return);
     EXPECT_EQ(settings.values.value("onboarded"), QVariant(true));
     EXPECT_FALSE(state->demoMode());
     EXPECT_EQ(doneCalls, 1);
