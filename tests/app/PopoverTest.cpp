@@ -121,6 +121,9 @@ TEST_F(PopoverTest, RowShowsCodeHoverAndCopy)
     EXPECT_EQ(rows[0]->codeText(), "012 345");
     EXPECT_EQ(rows[1]->codeText(), "AB-12");
     EXPECT_EQ(rows[0]->ageText(), "59m");
+    clock.advance(std::chrono::seconds(1)); // the popover opens a moment after the code came
+    view->show();
+    EXPECT_EQ(rows[0]->ageText(), "1h");
     EXPECT_EQ(rows[0]->secondText(), "shop.com");
     rows[0]->setHovering(true);
     EXPECT_EQ(rows[0]->secondText(), "Click to copy");
