@@ -1,4 +1,5 @@
 #include "AppViewTestSupport.h"
+#include "app/AppDelegate.h"
 #include "app/PhoneSection.h"
 #include "app/SettingsView.h"
 #include "app/ShortcutRecorder.h"
@@ -95,6 +96,15 @@ TEST_F(SettingsTest, RecorderStoresTurnsOffCancelsResetsAndIsRefused)
     view->close();
     EXPECT_FALSE(recorder.recording());
     EXPECT_EQ(hotKey.registered, Shortcut::defaultShortcut());
+}
+
+// "Settings…" brings back a window the user minimized; showing it alone leaves it in the panel.
+TEST_F(SettingsTest, OpeningAMinimizedWindowRestoresIt)
+{
+    const auto view = settingsView();
+    view->setWindowState(Qt::WindowMinimized);
+    showAppWindow(*view);
+    EXPECT_FALSE(view->isMinimized());
 }
 
 TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
