@@ -25,7 +25,7 @@ CodeRow::CodeRow(FoundCode code, Clock& clock, std::function<void()> copy, QWidg
     , m_clock(clock)
     , m_copy(std::move(copy))
     , m_codeLabel(new QLabel(m_code.display(), this))
-    , m_second(new QLabel(this))
+    , m_second(new ElidedLabel(this))
     , m_age(new QLabel(this))
 {
     setCursor(Qt::PointingHandCursor);
