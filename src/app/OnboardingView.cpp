@@ -283,7 +283,8 @@ void OnboardingView::refresh()
     const bool granted = m_context.state.accessibility();
     m_turnOn->setVisible(!granted);
     m_granted->setVisible(granted);
-    m_accessNote->setVisible(!granted && !m_accessNote->text().isEmpty());
+    // What is left to do once access is on (the apps to restart) matters most after it is seen.
+    m_accessNote->setVisible(!m_accessNote->text().isEmpty());
     m_success->setVisible(m_practice->text().size() >= 6);
     if (m_phoneBlock)
         m_phoneBlock->setVisible(m_context.state.smsCodes());

@@ -41,10 +41,13 @@ TEST_F(OnboardingTest, ContinueWaitsForInboxAndAccessThenPracticeRunsDemoModeAnd
     ASSERT_EQ(view->step(), 2);
     EXPECT_FALSE(view->primary().isEnabled());
     EXPECT_TRUE(view->turnOn().isVisible());
+    view->turnOn().click();
     accessibility->trusted = true;
     EXPECT_TRUE(QTest::qWaitFor([&] { return view->primary().isEnabled(); }));
     EXPECT_TRUE(view->granted().isVisible());
     EXPECT_FALSE(view->turnOn().isVisible());
+    // What is left to do (the apps to restart) stays once access is seen.
+    EXPECT_TRUE(visibleTexts<QLabel>(*view).contains("Restart your browser once."));
 
     // The practice step runs demo mode; Done finishes.
     EXPECT_FALSE(state->demoMode());
