@@ -31,6 +31,11 @@ TEST(UpdateFeed, TheNewestReleaseWhenNewerThanThisOne)
         {"no items", feed(""), std::nullopt},
         {"an enclosure without a version is passed over",
          feed(R"(<item><enclosure url="https://x/y.deb"/></item>)" + item("0.3.0")), "0.3.0"},
+        {"versions written as elements of the item, as Sparkle 2 writes them",
+         feed(
+             R"(<item><sparkle:version>300</sparkle:version><sparkle:shortVersionString>0.3.0</sparkle:shortVersionString>)"
+             R"(<enclosure url="https://tessary.com/dl/tessary-0.3.0.deb" length="1"/></item>)"),
+         "0.3.0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
