@@ -137,7 +137,7 @@ void AccountsView::rebuildRows()
         const bool active = account.status == QLatin1String("active");
         auto* second = look::label(active ? account.providerName()
                                           : account.error.value_or(QStringLiteral("Waiting for sign-in…")),
-                                   11, secondary, row);
+                                   11, secondary, row, true);
         second->setObjectName(QStringLiteral("second"));
         lines->addWidget(first);
         lines->addWidget(second);

@@ -133,7 +133,7 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
                             "arrive while a code field is open, and never stores them."),
              inboxes));
     auto* accounts = new AccountsView(context, inboxes);
-    accounts->setMaximumWidth(380);
+    accounts->setFixedWidth(380);
     column->addWidget(accounts, 0, Qt::AlignHCenter);
     // Codes come from a paired phone too, or from it alone: which phone, or how to pair one.
     if (context.phones) {

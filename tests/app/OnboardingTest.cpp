@@ -35,8 +35,17 @@ TEST_F(OnboardingTest, ContinueWaitsForInboxAndAccessThenPracticeRunsDemoModeAnd
     EXPECT_FALSE(view->primary().isEnabled());
     QTest::keyClick(view.get(), Qt::Key_Return);
     EXPECT_EQ(view->step(), 1);
-    state->setAccounts({account("a", "active", "me@x.org")});
+    Account unreadable = account("b", "error", "me@host.org", "imap");
+    unreadable.error =
+        "The credential key opens none of the inboxes in the database: every inbox must be added again";
+    state->setAccounts({account("a", "active", "me@x.org"), unreadable});
     EXPECT_TRUE(view->primary().isEnabled());
+    QCoreApplication::processEvents();
+    // Why an inbox cannot be read is shown whole, on as many lines as it takes.
+    const QLabel* why = view->findChildren<QLabel*>("second").constLast();
+    EXPECT_EQ(why->text(), unreadable.error);
+    EXPECT_LE(why->minimumSizeHint().width(), why->width());
+    EXPECT_LE(why->heightForWidth(why->width()), why->height());
     QTest::keyClick(view.get(), Qt::Key_Return); // Return presses Continue
     ASSERT_EQ(view->step(), 2);
     EXPECT_FALSE(view->primary().isEnabled());
