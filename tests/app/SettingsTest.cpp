@@ -112,7 +112,10 @@ TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
     loginItem.failure = QStringLiteral("The autostart folder is read-only.");
     accessibility->trusted = false;
     const auto view = settingsView();
+    loginItem.held = true;
     view->openAtLogin().click();
+    EXPECT_TRUE(view->openAtLogin().isChecked()) << "the switch shows the change asked for while it is made";
+    loginItem.finish();
     EXPECT_FALSE(view->openAtLogin().isChecked());
     EXPECT_EQ(state->error(), "The autostart folder is read-only.");
 
