@@ -130,13 +130,14 @@ void AccountsView::rebuildRows()
         line->addWidget(symbol);
         auto* lines = new QVBoxLayout;
         lines->setSpacing(1);
-        auto* first = look::label(account.email.value_or(account.providerName()), 13,
-                                  palette().color(QPalette::WindowText), row);
+        auto* first = new ElidedLabel(account.email.value_or(account.providerName()), row);
+        first->setFont(look::font(first, 13));
+        first->setToolTip(account.email.value_or(QString()));
         first->setObjectName(QStringLiteral("first"));
         const bool active = account.status == QLatin1String("active");
         auto* second = look::label(active ? account.providerName()
                                           : account.error.value_or(QStringLiteral("Waiting for sign-in…")),
-                                   11, secondary, row);
+                                   11, secondary, row, true);
         second->setObjectName(QStringLiteral("second"));
         lines->addWidget(first);
         lines->addWidget(second);

@@ -46,6 +46,16 @@ void makeAppWindow(QWidget* window, const QString& title)
     QObject::connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
+void showAppWindow(QWidget& window)
+{
+    // Showing a minimized window leaves it minimized, and the desktop does not restore one that
+    // only asks to be activated.
+    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
 AppDelegate::AppDelegate(AppContext& context, Controller& controller, StatusIcon& icon, QObject* parent)
     : QObject(parent)
     , m_context(context)
@@ -247,9 +257,7 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 void AppDelegate::showOnboarding()
 {
     makeOnboarding();
-    m_onboarding->show();
-    m_onboarding->raise();
-    m_onboarding->activateWindow();
+    showAppWindow(*m_onboarding);
 }
 
 void AppDelegate::makeOnboarding()
@@ -271,9 +279,7 @@ void AppDelegate::openSettings()
         m_settings = std::make_unique<SettingsView>(m_context, [this] { restartOnboarding(); });
         makeAppWindow(m_settings.get(), productName(m_context.developerBuild) + QStringLiteral(" Settings"));
     }
-    m_settings->show();
-    m_settings->raise();
-    m_settings->activateWindow();
+    showAppWindow(*m_settings);
     QTimer::singleShot(0, this, &AppDelegate::closePopover);
 }
 

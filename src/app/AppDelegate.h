@@ -82,5 +82,7 @@ private:
 
 // Makes `content` a top-level window of ours: titled, closed by Ctrl+Q quitting the application.
 void makeAppWindow(QWidget* window, const QString& title);
+// Shows a window of ours in front of the others, for the user to work in.
+void showAppWindow(QWidget& window);
 
 } // namespace tessary

@@ -3,6 +3,8 @@
 #include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
+#include <QPainter>
+#include <QStyle>
 
 namespace tessary::look {
 
@@ -68,3 +70,24 @@ QWidget* divider(QWidget* parent)
 }
 
 } // namespace tessary::look
+
+namespace tessary {
+
+QString ElidedLabel::shownText() const
+{
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    return {0, QLabel::minimumSizeHint().height()};
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    style()->drawItemText(&painter, contentsRect(), int(alignment()), palette(), isEnabled(), shownText(),
+                          foregroundRole());
+}
+
+} // namespace tessary

@@ -2,10 +2,10 @@
 
 #include <QColor>
 #include <QFont>
+#include <QLabel>
 #include <QPalette>
 #include <QString>
 
-class QLabel;
 class QWidget;
 
 namespace tessary::look {
@@ -39,3 +39,22 @@ void setColour(QWidget* widget, const QColor& colour);
 QWidget* divider(QWidget* parent = nullptr);
 
 } // namespace tessary::look
+
+namespace tessary {
+
+// A one-line label that, given less room than its text needs, shortens the text in its middle
+// with an ellipsis instead of cutting it off at its edge.
+class ElidedLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+    // The text as drawn.
+    QString shownText() const;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+} // namespace tessary

@@ -12,6 +12,7 @@
 #include "state/ShortcutSetting.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -132,7 +133,7 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
                             "arrive while a code field is open, and never stores them."),
              inboxes));
     auto* accounts = new AccountsView(context, inboxes);
-    accounts->setMaximumWidth(380);
+    accounts->setFixedWidth(380);
     column->addWidget(accounts, 0, Qt::AlignHCenter);
     // Codes come from a paired phone too, or from it alone: which phone, or how to pair one.
     if (context.phones) {
@@ -282,7 +283,8 @@ void OnboardingView::refresh()
     const bool granted = m_context.state.accessibility();
     m_turnOn->setVisible(!granted);
     m_granted->setVisible(granted);
-    m_accessNote->setVisible(!granted && !m_accessNote->text().isEmpty());
+    // What is left to do once access is on (the apps to restart) matters most after it is seen.
+    m_accessNote->setVisible(!m_accessNote->text().isEmpty());
     m_success->setVisible(m_practice->text().size() >= 6);
     if (m_phoneBlock)
         m_phoneBlock->setVisible(m_context.state.smsCodes());
@@ -292,6 +294,16 @@ void OnboardingView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     goTo(m_step);
+}
+
+void OnboardingView::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        advance();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void OnboardingView::hideEvent(QHideEvent* event)

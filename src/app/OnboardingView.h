@@ -50,6 +50,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    // Return presses the primary button, as a dialog's default button; the window is no dialog.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void goTo(int step);

@@ -25,7 +25,7 @@ CodeRow::CodeRow(FoundCode code, Clock& clock, std::function<void()> copy, QWidg
     , m_clock(clock)
     , m_copy(std::move(copy))
     , m_codeLabel(new QLabel(m_code.display(), this))
-    , m_second(new QLabel(this))
+    , m_second(new ElidedLabel(this))
     , m_age(new QLabel(this))
 {
     setCursor(Qt::PointingHandCursor);
@@ -44,7 +44,6 @@ CodeRow::CodeRow(FoundCode code, Clock& clock, std::function<void()> copy, QWidg
     row->addWidget(m_age);
     m_ageTimer.setInterval(ageRefresh);
     connect(&m_ageTimer, &QTimer::timeout, this, &CodeRow::refreshAge);
-    m_ageTimer.start();
     refreshAge();
     refresh();
 }
@@ -107,6 +106,20 @@ void CodeRow::paintEvent(QPaintEvent*)
     QPainterPath face;
     face.addRoundedRect(QRectF(rect()).adjusted(4, 0, -4, 0), 4, 4);
     painter.fillPath(face, look::accent(palette()));
+}
+
+// The row lives while the popover is closed; the age it shows is the one of the moment it opens.
+void CodeRow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    refreshAge();
+    m_ageTimer.start();
+}
+
+void CodeRow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    m_ageTimer.stop();
 }
 
 void CodeRow::refresh()

@@ -99,10 +99,9 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     }
 
     QGroupBox* general = section(QStringLiteral("General"), this);
-    connect(m_openAtLogin, &QCheckBox::clicked, this, [this](bool on) {
-        m_context.state.setLaunchAtLogin(on);
-        refresh(); // a refused change springs back
-    });
+    // The entry is written on another thread: the switch shows the change asked for meanwhile, and
+    // the state's answer (launchAtLoginChanged, also for a refused change) sets it after.
+    connect(m_openAtLogin, &QCheckBox::clicked, &state, &AppState::setLaunchAtLogin);
     general->layout()->addWidget(m_openAtLogin);
     auto* access = new QWidget(general);
     auto* accessLine = new QHBoxLayout(access);

@@ -68,12 +68,15 @@ void UpdateCheck::check(bool answerAlways)
 
 void UpdateCheck::report(const QString& text, bool isError)
 {
+    if (m_report)
+        m_report->close();
     auto* box = new QMessageBox(isError ? QMessageBox::Warning : QMessageBox::Information,
                                 QStringLiteral("Tessary"), text, QMessageBox::Ok);
     box->setTextFormat(Qt::RichText);
     box->setTextInteractionFlags(Qt::TextBrowserInteraction);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
+    m_report = box;
 }
 
 } // namespace tessary

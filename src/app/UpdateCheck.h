@@ -2,7 +2,10 @@
 
 #include <QNetworkAccessManager>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
+
+class QMessageBox;
 
 namespace tessary {
 
@@ -29,6 +32,7 @@ private:
     SettingsStore& m_settings;
     QNetworkAccessManager m_network;
     QTimer m_daily;
+    QPointer<QMessageBox> m_report; // the one on the screen, if any
 };
 
 } // namespace tessary

@@ -9,11 +9,22 @@ namespace {
 
 const QString sparkle = QStringLiteral("http://www.andymatuschak.org/xml-namespaces/sparkle");
 
-// The version an enclosure announces: the one shown to people when given, else the build's.
-QString versionOf(const QXmlStreamAttributes& attributes)
+// What one item announces. Its versions stand on its enclosure as attributes, or beside it as
+// elements of the item (as Sparkle 2 writes them); the first enclosure is the release, any later
+// ones (deltas) are not.
+struct Announced {
+    QString shown; // the version shown to people
+    QString build;
+    QString download;
+
+    // The version shown to people when given, else the build's.
+    QString version() const { return shown.isEmpty() ? build : shown; }
+};
+
+void takeFirst(QString& field, QStringView value)
 {
-    const QString shown = attributes.value(sparkle, QStringLiteral("shortVersionString")).toString();
-    return shown.isEmpty() ? attributes.value(sparkle, QStringLiteral("version")).toString() : shown;
+    if (field.isEmpty())
+        field = value.toString();
 }
 
 } // namespace
@@ -23,20 +34,33 @@ Expected<std::optional<Release>, QString> newerRelease(const QByteArray& feed, c
     QXmlStreamReader reader(feed);
     std::optional<Release> newest;
     bool sawChannel = false;
+    Announced item;
     while (!reader.atEnd()) {
-        if (reader.readNext() != QXmlStreamReader::StartElement)
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::EndElement && reader.name() == QLatin1String("item")) {
+            Release release{item.version(), QUrl(item.download)};
+            item = {};
+            if (release.version.isEmpty() || !release.download.isValid())
+                continue;
+            if (!newest ||
+                QVersionNumber::fromString(release.version) > QVersionNumber::fromString(newest->version))
+                newest = std::move(release);
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
             continue;
         if (reader.name() == QLatin1String("channel"))
             sawChannel = true;
-        if (reader.name() != QLatin1String("enclosure"))
-            continue;
-        const QXmlStreamAttributes attributes = reader.attributes();
-        Release release{versionOf(attributes), QUrl(attributes.value(QStringLiteral("url")).toString())};
-        if (release.version.isEmpty() || !release.download.isValid())
-            continue;
-        if (!newest ||
-            QVersionNumber::fromString(release.version) > QVersionNumber::fromString(newest->version))
-            newest = std::move(release);
+        if (reader.name() == QLatin1String("enclosure")) {
+            const QXmlStreamAttributes attributes = reader.attributes();
+            takeFirst(item.download, attributes.value(QStringLiteral("url")));
+            takeFirst(item.shown, attributes.value(sparkle, QStringLiteral("shortVersionString")));
+            takeFirst(item.build, attributes.value(sparkle, QStringLiteral("version")));
+        } else if (reader.namespaceUri() == sparkle && reader.name() == QLatin1String("shortVersionString")) {
+            takeFirst(item.shown, reader.readElementText());
+        } else if (reader.namespaceUri() == sparkle && reader.name() == QLatin1String("version")) {
+            takeFirst(item.build, reader.readElementText());
+        }
     }
     if (reader.hasError())
         return Unexpected{QStringLiteral("the feed is not valid XML (%1)").arg(reader.errorString())};

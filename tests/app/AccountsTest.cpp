@@ -1,6 +1,7 @@
 #include "AppViewTestSupport.h"
 #include "app/AccountsView.h"
 #include "app/IMAPSheet.h"
+#include "app/Look.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -17,12 +18,23 @@ TEST_F(AccountsTest, RowsProgressAndRemovalTitle)
 {
     makeContext();
     AccountsView view(*context);
-    state->setAccounts(
-        {account("1", "active", std::nullopt, "imap"), account("2", "pending", "me@gmail.com")});
+    const QString longAddress =
+        QStringLiteral("verification.codes.for.all.my.shops@mail.example-company.com");
+    state->setAccounts({account("1", "active", std::nullopt, "imap"), account("2", "pending", "me@gmail.com"),
+                        account("3", "active", longAddress)});
     state->setConnecting(QStringLiteral("outlook"));
+    view.setFixedWidth(380); // as in the onboarding window
+    view.show();
     QCoreApplication::processEvents();
     QList<QWidget*> rows = view.rows().findChildren<QWidget*>("account");
-    ASSERT_EQ(rows.size(), 2);
+    ASSERT_EQ(rows.size(), 3);
+    // An address too long for the row is shortened with an ellipsis, not cut off at the edge.
+    const auto* longest = rows[2]->findChild<ElidedLabel*>("first");
+    ASSERT_TRUE(longest);
+    EXPECT_TRUE(longest->shownText().contains(QChar(0x2026))) << longest->shownText().toStdString();
+    EXPECT_LE(longest->fontMetrics().horizontalAdvance(longest->shownText()),
+              longest->contentsRect().width());
+    EXPECT_EQ(longest->toolTip(), longAddress);
     EXPECT_EQ(rows[0]->findChild<QLabel*>("first")->text(), "IMAP");
     EXPECT_EQ(rows[0]->findChild<QLabel*>("second")->text(), "IMAP");
     EXPECT_EQ(rows[1]->findChild<QLabel*>("second")->text(), "Waiting for sign-in…");

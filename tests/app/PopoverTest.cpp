@@ -1,4 +1,5 @@
 #include "AppViewTestSupport.h"
+#include "app/Look.h"
 #include "app/PopoverParts.h"
 #include "app/PopoverView.h"
 
@@ -113,14 +114,24 @@ TEST_F(PopoverTest, FooterAndEmptyTextFollowBuildAndShortcut)
 TEST_F(PopoverTest, RowShowsCodeHoverAndCopy)
 {
     makeContext();
-    state->setRecent({FoundCode{"012345", "s", "shop.com", clock.now() - 3599, 0, {}},
-                      FoundCode{"AB-12", "s", "b.org", clock.now(), 0, {}}});
+    state->setRecent(
+        {FoundCode{"012345", "s", "shop.com", clock.now() - 3599, 0, {}},
+         FoundCode{"AB-12", "s", "b.org", clock.now(), 0, {}},
+         FoundCode{"A1B2C3D4E5F6", "", "", clock.now(), 0, {}, "Jean-Christophe's Galaxy S23 Ultra"}});
     const auto view = popover();
     const QList<CodeRow*> rows = view->rows();
-    ASSERT_EQ(rows.size(), 2);
+    ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[0]->codeText(), "012 345");
     EXPECT_EQ(rows[1]->codeText(), "AB-12");
     EXPECT_EQ(rows[0]->ageText(), "59m");
+    clock.advance(std::chrono::seconds(1)); // the popover opens a moment after the code came
+    view->show();
+    EXPECT_EQ(rows[0]->ageText(), "1h");
+    // Where the code came from gives way to the code: shortened, not cut off at the popover's edge.
+    const auto* origin = rows[2]->findChild<ElidedLabel*>();
+    ASSERT_TRUE(origin);
+    EXPECT_TRUE(origin->shownText().contains(QChar(0x2026))) << origin->shownText().toStdString();
+    EXPECT_LE(origin->fontMetrics().horizontalAdvance(origin->shownText()), origin->contentsRect().width());
     EXPECT_EQ(rows[0]->secondText(), "shop.com");
     rows[0]->setHovering(true);
     EXPECT_EQ(rows[0]->secondText(), "Click to copy");

@@ -1,4 +1,5 @@
 #include "AppViewTestSupport.h"
+#include "app/AppDelegate.h"
 #include "app/PhoneSection.h"
 #include "app/SettingsView.h"
 #include "app/ShortcutRecorder.h"
@@ -97,12 +98,24 @@ TEST_F(SettingsTest, RecorderStoresTurnsOffCancelsResetsAndIsRefused)
     EXPECT_EQ(hotKey.registered, Shortcut::defaultShortcut());
 }
 
+// "Settings…" brings back a window the user minimized; showing it alone leaves it in the panel.
+TEST_F(SettingsTest, OpeningAMinimizedWindowRestoresIt)
+{
+    const auto view = settingsView();
+    view->setWindowState(Qt::WindowMinimized);
+    showAppWindow(*view);
+    EXPECT_FALSE(view->isMinimized());
+}
+
 TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
 {
     loginItem.failure = QStringLiteral("The autostart folder is read-only.");
     accessibility->trusted = false;
     const auto view = settingsView();
+    loginItem.held = true;
     view->openAtLogin().click();
+    EXPECT_TRUE(view->openAtLogin().isChecked()) << "the switch shows the change asked for while it is made";
+    loginItem.finish();
     EXPECT_FALSE(view->openAtLogin().isChecked());
     EXPECT_EQ(state->error(), "The autostart folder is read-only.");
 

@@ -1,4 +1,12 @@
 #include "app/UpdateFeed.h"
+#include "app/UpdateCheck.h"
+#include "fakes/FakeBackendServer.h"
+#include "fakes/FakeSettingsStore.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -31,6 +39,11 @@ TEST(UpdateFeed, TheNewestReleaseWhenNewerThanThisOne)
         {"no items", feed(""), std::nullopt},
         {"an enclosure without a version is passed over",
          feed(R"(<item><enclosure url="https://x/y.deb"/></item>)" + item("0.3.0")), "0.3.0"},
+        {"versions written as elements of the item, as Sparkle 2 writes them",
+         feed(
+             R"(<item><sparkle:version>300</sparkle:version><sparkle:shortVersionString>0.3.0</sparkle:shortVersionString>)"
+             R"(<enclosure url="https://tessary.com/dl/tessary-0.3.0.deb" length="1"/></item>)"),
+         "0.3.0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -49,6 +62,30 @@ TEST(UpdateFeed, AFeedThatIsNotAnAppcastSaysWhy)
     EXPECT_EQ(newerRelease("<rss><channel><item>", "0.1.0").error().left(24), "the feed is not valid XM");
     EXPECT_EQ(newerRelease("<html><body>Not found</body></html>", "0.1.0").error(),
               "the feed is not an RSS channel");
+}
+
+// One report at a time: a second check (a second click, or the next day's) replaces the first
+// report rather than piling another one on it.
+TEST(UpdateCheck, ANewReportReplacesTheLastOne)
+{
+    test::FakeBackendServer server;
+    server.fallbackReply = test::ScriptedReply::typed(200, "application/rss+xml", feed(item("9.0.0")));
+    test::FakeSettingsStore settings;
+    settings.values.insert("updateFeedURL", server.url().toString() + "/appcast.xml");
+    UpdateCheck updates(settings);
+    const auto shownReport = []() -> QMessageBox* {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible())
+                return box;
+        return nullptr;
+    };
+    updates.checkNow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownReport() != nullptr; }));
+    const QPointer<QMessageBox> first = shownReport();
+    updates.checkNow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !first || !first->isVisible(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shownReport() != nullptr; }));
+    delete shownReport();
 }
 
 } // namespace

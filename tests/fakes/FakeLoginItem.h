@@ -7,21 +7,28 @@
 namespace tessary::test {
 
 // Opening at login as a flag; `failure` makes every change fail with that message and leaves the
-// flag as it was.
+// flag as it was. With `held`, a change finishes only when `finish` is called, as a write on
+// another thread does.
 class FakeLoginItem : public LoginItem {
 public:
     bool enabled = false;
     std::optional<QString> failure;
     int changes = 0;
+    bool held = false;
+    std::function<void()> finish;
 
     bool isEnabled() const override { return enabled; }
     void setEnabled(bool on, QObject*, std::function<void(const Expected<Done, QString>&)> done) override
     {
         ++changes;
-        if (failure)
-            return done(Unexpected{*failure});
-        enabled = on;
-        done(Done{});
+        finish = [this, on, done] {
+            if (failure)
+                return done(Unexpected{*failure});
+            enabled = on;
+            done(Done{});
+        };
+        if (!held)
+            finish();
     }
 };
 
