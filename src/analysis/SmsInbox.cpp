@@ -66,7 +66,7 @@ QList<Message> SmsInbox::since(TimePoint since) const
 {
     QList<Kept> kept;
     for (const Kept& each : m_messages)
-        if (cameAt(each) > since - phoneClockLag)
+        if (cameAt(each) >= since - phoneClockLag)
             kept.append(each);
     std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) { return cameAt(a) < cameAt(b); });
     QList<Message> out;

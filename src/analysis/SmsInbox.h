@@ -23,7 +23,7 @@ public:
     // before; true when it is new. Forgets messages that left the window, and identities unseen
     // for a day or beyond the newest `identityLimit`.
     bool add(const SmsMessage& message, TimePoint now);
-    // The kept messages that came after `since`, less a phone clock's lag, oldest first, as
+    // The kept messages that came at `since`, less a phone clock's lag, or later, oldest first, as
     // messages the code finder ranks.
     QList<Message> since(TimePoint since) const;
 

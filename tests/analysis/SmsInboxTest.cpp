@@ -39,7 +39,7 @@ TEST(SmsInbox, CountsWhatCameAfterTheSearchBeganWhateverThePhonesClock)
     const struct {
         double ahead, came;
         std::optional<double> rankedAt; // none: it does not count
-    } cases[] = {{0, 1, 1}, {-4, 1, -3}, {-60, 1, {}}, {0, -30, {}}, {60, 1, 1}, {60, -20, {}}};
+    } cases[] = {{0, 1, 1}, {-4, 1, -3}, {-5, 0, -5}, {-60, 1, {}}, {0, -30, {}}, {60, 1, 1}, {60, -20, {}}};
     const TimePoint start = 100'000;
     for (const auto& c : cases) {
         SmsMessage message{"dev1", "Pixel 7", 7, 4, "+4915112345678", "Your code is 739201"};

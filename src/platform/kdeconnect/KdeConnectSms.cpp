@@ -118,10 +118,12 @@ void KdeConnectSms::notifiedAlone(const QString& id)
         emit serviceChanged();
 }
 
+// A phone away, or gone with the daemon, counts as it last did: one that relayed a text message
+// since it was last asked sent each message as one, its notifications too.
 bool KdeConnectSms::sendsMessages(const QString& id) const
 {
     const std::optional<PairedPhone> known = phone(id);
-    return known && known->sms;
+    return known && known->reachable ? known->sms : m_heard.contains(id);
 }
 
 std::optional<PairedPhone> KdeConnectSms::phone(const QString& id) const
