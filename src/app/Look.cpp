@@ -51,6 +51,8 @@ void setColour(QWidget* widget, const QColor& colour)
 QLabel* label(const QString& text, int pixelSize, const QColor& colour, QWidget* parent, bool wrap)
 {
     auto* result = new QLabel(text, parent);
+    // Addresses, phone names and servers' errors are shown as written, never read as markup.
+    result->setTextFormat(Qt::PlainText);
     result->setFont(font(result, pixelSize));
     setColour(result, colour);
     result->setWordWrap(wrap);

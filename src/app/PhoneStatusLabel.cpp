@@ -14,6 +14,7 @@ PhoneStatusLabel::PhoneStatusLabel(const SmsSource& phones, QWidget* parent)
     , m_plain(look::secondary(palette()))
 {
     setObjectName(QStringLiteral("phoneStatus"));
+    setTextFormat(Qt::PlainText); // the phone names its own device
     setFont(look::font(this, 11));
     setWordWrap(true);
     connect(&m_phones, &SmsSource::serviceChanged, this, &PhoneStatusLabel::refresh);

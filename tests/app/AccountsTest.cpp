@@ -20,14 +20,16 @@ TEST_F(AccountsTest, RowsProgressAndRemovalTitle)
     AccountsView view(*context);
     const QString longAddress =
         QStringLiteral("verification.codes.for.all.my.shops@mail.example-company.com");
+    Account refused = account("4", "error", "a@b.org");
+    refused.error = QStringLiteral("<img src=\"file:///etc/passwd\">refused"); // a server's own words
     state->setAccounts({account("1", "active", std::nullopt, "imap"), account("2", "pending", "me@gmail.com"),
-                        account("3", "active", longAddress)});
+                        account("3", "active", longAddress), refused});
     state->setConnecting(QStringLiteral("outlook"));
     view.setFixedWidth(380); // as in the onboarding window
     view.show();
     QCoreApplication::processEvents();
     QList<QWidget*> rows = view.rows().findChildren<QWidget*>("account");
-    ASSERT_EQ(rows.size(), 3);
+    ASSERT_EQ(rows.size(), 4);
     // An address too long for the row is shortened with an ellipsis, not cut off at the edge.
     const auto* longest = rows[2]->findChild<ElidedLabel*>("first");
     ASSERT_TRUE(longest);
@@ -38,6 +40,7 @@ TEST_F(AccountsTest, RowsProgressAndRemovalTitle)
     EXPECT_EQ(rows[0]->findChild<QLabel*>("first")->text(), "IMAP");
     EXPECT_EQ(rows[0]->findChild<QLabel*>("second")->text(), "IMAP");
     EXPECT_EQ(rows[1]->findChild<QLabel*>("second")->text(), "Waiting for sign-in…");
+    EXPECT_EQ(rows[3]->findChild<QLabel*>("second")->textFormat(), Qt::PlainText);
     EXPECT_EQ(view.progress().text(), "Finish signing in to Microsoft in your browser…");
     EXPECT_FALSE(view.gmail().isEnabled());
     EXPECT_FALSE(view.outlook().isEnabled());
