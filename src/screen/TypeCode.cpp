@@ -42,6 +42,14 @@ bool focusMoved(const std::optional<Element>& before, const std::optional<Elemen
     return before && now && !(*before == *now);
 }
 
+// From an element that takes no text to a field: the field's focus event came late (a hot key
+// pressed right after a click, an application that learnt late that we listen), and the keys went
+// to that field all along.
+bool focusLearntLate(Accessibility& accessibility, const Element& before, const Element& now)
+{
+    return !isTextField(accessibility.role(before)) && isTextField(accessibility.role(now));
+}
+
 // A box of a row of one-character boxes is about as wide as it is high; a field several times
 // wider takes the whole code, so it needs no watch for the page moving the focus on.
 constexpr double wideFieldRatio = 3.0;
@@ -140,8 +148,12 @@ QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keybo
     for (qsizetype i = 0; i < keys.size(); ++i) {
         const std::optional<Element> focused = accessibility.focusedElement();
         // One field is typed into only while it keeps the focus: the user may have moved on.
-        if (mode == FieldMode::singleField && focusMoved(field, focused))
-            break;
+        if (mode == FieldMode::singleField && focusMoved(field, focused)) {
+            if (!focusLearntLate(accessibility, *field, *focused))
+                break;
+            field = focused;
+            before.reset();
+        }
         const auto pressed = clock.steadyNow();
         for (const QString& key : keys[i]) {
             co_await keyboard.postKey(key, true);
@@ -173,9 +185,7 @@ QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keybo
                 moved = focusMoved(focused, now);
             }
             if (moved && !isNextBox(accessibility, row, *focused, *now)) {
-                // From an element that takes no text to a field: the focus event came late (a hot
-                // key pressed right after a click), and the keys went to that field all along.
-                if (isTextField(accessibility.role(*focused)) || !isTextField(accessibility.role(*now)))
+                if (!focusLearntLate(accessibility, *focused, *now))
                     break;
                 field = now;
                 before.reset();
