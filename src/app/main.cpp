@@ -15,6 +15,7 @@
 #include "platform/atspi/AccessibilityEnabling.h"
 #include "platform/freedesktop/SecretServiceStore.h"
 #include "platform/freedesktop/SingleInstance.h"
+#include "platform/freedesktop/StopSignals.h"
 #include "platform/session/Platform.h"
 #include "platform/session/QtEnvironment.h"
 #include "platform/session/SecretsLocation.h"
@@ -154,6 +155,9 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(applicationIcon());
 
+    // Logging out or stopping the service ends the event loop, so the objects below release what a
+    // killed process would leave behind and the last settings reach the disk.
+    const StopSignals stop([](int) { QCoreApplication::quit(); });
     std::unique_ptr<StallWatch> stallWatch;
     if (const QString report = qEnvironmentVariable("TESSARY_STALL_REPORT"); !report.isEmpty())
         stallWatch = std::make_unique<StallWatch>(report);

@@ -3,6 +3,7 @@
 // press of the second after it, so a key held down shows as the one press it is.
 
 #include "common/AppIdentity.h"
+#include "platform/freedesktop/StopSignals.h"
 #include "platform/session/SessionDevices.h"
 #include "state/QSettingsStore.h"
 #include "state/ShortcutSetting.h"
@@ -56,6 +57,9 @@ int runGrab(const QStringList& arguments)
         printError(QStringLiteral("no press within 30 s"));
         QCoreApplication::exit(exitFailure);
     });
+    // Ctrl+C ends the wait in order, so a sway binding leaves with the process; the status is the
+    // one a shell gives a process its signal stopped.
+    const StopSignals stop([](int signal) { QCoreApplication::exit(128 + signal); });
     printLine(QStringLiteral("registered"));
     return QCoreApplication::exec();
 }
