@@ -99,6 +99,7 @@ IMAPSheet::IMAPSheet(IMAPPreset preset, AppState& state, InboxConnection& inbox,
 QCoro::Task<> IMAPSheet::add()
 {
     m_working = true;
+    m_tried = true;
     refresh();
     const QString email = trimSpacesAndTabs(m_email->text());
     const QString host = m_host ? trimSpacesAndTabs(m_host->text()) : m_preset.host;
@@ -119,8 +120,9 @@ void IMAPSheet::refresh()
         m_email->text().isEmpty() || m_password->text().isEmpty() || (m_host && m_host->text().isEmpty());
     m_add->setEnabled(!m_working && !missing);
     m_add->setText(m_working ? QStringLiteral("Checking…") : QStringLiteral("Add"));
-    m_error->setText(m_state.error().value_or(QString()));
-    m_error->setVisible(m_state.error().has_value());
+    const std::optional<QString> error = m_tried ? m_state.error() : std::nullopt;
+    m_error->setText(error.value_or(QString()));
+    m_error->setVisible(error.has_value());
 }
 
 } // namespace tessary

@@ -36,6 +36,7 @@ private:
     AppState& m_state;
     InboxConnection& m_inbox;
     bool m_working = false;
+    bool m_tried = false; // the inbox's last error is this sheet's only once it has tried an add
     QLineEdit* m_email;
     QLineEdit* m_password;
     QLineEdit* m_host = nullptr;

@@ -50,7 +50,8 @@ TEST_F(AccountsTest, RowsProgressAndRemovalTitle)
 }
 
 // A preset knows its server; "Other (IMAP)" asks for it. A failed add keeps the sheet open with
-// the error and what was typed; the next one is sent with only the address trimmed.
+// the error and what was typed, and a sheet opened later without it; an add is sent with only the
+// address trimmed.
 TEST_F(AccountsTest, SheetValidatesKeepsAFailureAndTrimsOnlyTheAddress)
 {
     makeContext();
@@ -81,6 +82,13 @@ TEST_F(AccountsTest, SheetValidatesKeepsAFailureAndTrimsOnlyTheAddress)
     EXPECT_EQ(sheet->email().text(), " \tme@host.org ");
     EXPECT_FALSE(sheet->findChild<QLabel*>("error")->text().isEmpty());
 
+    // A sheet opened again starts without the last one's failure.
+    view.openSheet(IMAPPreset::all().constLast());
+    sheet = view.sheet();
+    EXPECT_TRUE(sheet->findChild<QLabel*>("error")->isHidden());
+    sheet->email().setText(" \tme@host.org ");
+    sheet->password().setText("secret ");
+    sheet->host()->setText("imap.host.org\t");
     sheet->addButton().click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return backend.addedIMAP.size() == 2; }));
     EXPECT_EQ(backend.addedIMAP.value(1), (QStringList{"me@host.org", "secret ", "imap.host.org"}));
