@@ -1,6 +1,7 @@
 #include "platform/x11/XTestKeyboard.h"
 
 #include "platform/x11/KeyLevels.h"
+#include "platform/x11/ServerKeymap.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -35,59 +36,6 @@ bool isUnused(Display* display, KeyCode keycode)
 {
     const QList<KeySym> syms = keysymsOf(display, keycode);
     return std::all_of(syms.cbegin(), syms.cend(), [](KeySym sym) { return sym == NoSymbol; });
-}
-
-struct KeyboardFree {
-    void operator()(XkbDescPtr keyboard) const { XkbFreeKeyboard(keyboard, 0, True); }
-};
-
-// The group a key types in while the keyboard is in `group`: a key with fewer groups folds it back
-// into its range, the way the key says.
-int groupOfKey(int group, int groupCount, unsigned char groupInfo)
-{
-    if (group < groupCount)
-        return group;
-    switch (XkbOutOfRangeGroupAction(groupInfo)) {
-    case XkbClampIntoRange:
-        return groupCount - 1;
-    case XkbRedirectIntoRange:
-        return XkbOutOfRangeGroupNumber(groupInfo) < groupCount ? XkbOutOfRangeGroupNumber(groupInfo) : 0;
-    default:
-        return group % groupCount;
-    }
-}
-
-struct LayoutKey {
-    KeyCode keycode = 0;
-    bool shift = false;
-};
-
-// The key that types `keysym` in the layout in use (the keyboard's current group, which the user
-// switches between layouts with): the first key with it on its first level, else on its second.
-std::optional<LayoutKey> keyInLayout(Display* display, unsigned long keysym)
-{
-    XkbStateRec state{};
-    const std::unique_ptr<XkbDescRec, KeyboardFree> keyboard(
-        XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd));
-    if (keysym == NoSymbol || !keyboard || XkbGetState(display, XkbUseCoreKbd, &state) != Success)
-        return std::nullopt;
-    const bool capsLock = state.locked_mods & LockMask;
-    std::optional<LayoutKey> shifted;
-    for (int code = keyboard->min_key_code; code <= keyboard->max_key_code; ++code) {
-        const int groupCount = XkbKeyNumGroups(keyboard.get(), code);
-        if (groupCount == 0)
-            continue;
-        const int group = groupOfKey(state.group, groupCount, XkbKeyGroupInfo(keyboard.get(), code));
-        const int width = XkbKeyGroupWidth(keyboard.get(), code, group);
-        const KeyLevels levels{XkbKeySymEntry(keyboard.get(), code, 0, group),
-                               width > 1 ? XkbKeySymEntry(keyboard.get(), code, 1, group) : NoSymbol};
-        const std::optional<bool> shift = shiftFor(keysym, levels, capsLock);
-        if (shift && levels.plain == keysym)
-            return LayoutKey{KeyCode(code), *shift};
-        if (shift && !shifted)
-            shifted = LayoutKey{KeyCode(code), *shift};
-    }
-    return shifted;
 }
 
 bool capsLockOn(Display* display)
@@ -243,7 +191,7 @@ QCoro::Task<std::optional<XTestKeyboard::PressedKey>> XTestKeyboard::press(unsig
 {
     Display* display = m_connection.display();
     PressedKey key;
-    if (const std::optional<LayoutKey> inLayout = keyInLayout(display, keysym)) {
+    if (const std::optional<ServerKeymap::Key> inLayout = ServerKeymap(display).keyInLayout(keysym)) {
         key = PressedKey{inLayout->keycode, inLayout->shift};
     } else {
         // Not on the first two levels of the layout in use (or not at all): a spare keycode types it.
@@ -278,7 +226,7 @@ bool XTestKeyboard::layoutHolds(const QString& text)
     for (const std::unique_ptr<TemporaryMapping>& mapping : std::as_const(m_spareKeys))
         if (mapping->keysym() == keysym)
             return false;
-    return keyInLayout(m_connection.display(), keysym).has_value();
+    return ServerKeymap(m_connection.display()).keyInLayout(keysym).has_value();
 }
 
 QCoro::Task<> XTestKeyboard::endTyping()
