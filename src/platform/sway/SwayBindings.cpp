@@ -137,13 +137,24 @@ std::optional<Combo> parseCombo(const QString& text)
     return combo;
 }
 
-QList<Combo> configBindings(const QString& config)
+namespace {
+
+// What reading a config and the files it includes shares: variables set in one file hold in
+// the files read after it.
+struct ConfigReader {
+    const IncludeReader& include;
+    std::map<QString, QString> variables;
+    QStringList read; // files already read: sway includes each once
+    QList<Combo> bindings;
+
+    void readFile(const QString& config, const QString& folder);
+};
+
+void ConfigReader::readFile(const QString& config, const QString& folder)
 {
     enum class Block { defaultMode, bindsym, other };
     static const QRegularExpression spaces(QStringLiteral("\\s+"));
-    std::map<QString, QString> variables;
     std::vector<Block> blocks; // open braces, innermost last
-    QList<Combo> bindings;
 
     for (const QString& line : logicalLines(config)) {
         QStringList words = line.split(spaces, Qt::SkipEmptyParts);
@@ -174,6 +185,13 @@ QList<Combo> configBindings(const QString& config)
         } else if (keyword == QLatin1String("bindsym") && !opens) {
             if (counted)
                 addBinding(words.mid(1), bindings);
+        } else if (keyword == QLatin1String("include") && words.size() >= 2 && counted && include) {
+            for (const IncludedFile& file : include(unquoted(words.mid(1).join(QLatin1Char(' '))), folder)) {
+                if (read.contains(file.path))
+                    continue;
+                read.append(file.path);
+                readFile(file.text, file.path.section(QLatin1Char('/'), 0, -2));
+            }
         }
         if (!opens)
             continue;
@@ -184,7 +202,15 @@ QList<Combo> configBindings(const QString& config)
         else
             blocks.push_back(Block::other);
     }
-    return bindings;
+}
+
+} // namespace
+
+QList<Combo> configBindings(const QString& config, const IncludeReader& include, const QString& folder)
+{
+    ConfigReader reader{include, {}, {}, {}};
+    reader.readFile(config, folder);
+    return reader.bindings;
 }
 
 QString busNameElement(const QString& comboText)

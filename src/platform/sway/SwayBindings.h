@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace tessary::swaybind {
@@ -38,10 +39,21 @@ std::optional<QString> comboText(const Shortcut& shortcut);
 // several keys (sway's multi-key bindings cannot collide with a single key) or a name it does not know.
 std::optional<Combo> parseCombo(const QString& text);
 
+// One file an include line names.
+struct IncludedFile {
+    QString path;
+    QString text;
+};
+// The files an include line names: `pattern` as the line has it once its variables are expanded
+// (a path, "~" and globs allowed), `folder` the one of the file the line stands in.
+using IncludeReader = std::function<QList<IncludedFile>(const QString& pattern, const QString& folder)>;
+
 // Every keyboard binding of the default mode in a config file's text, with its variables ($mod)
-// expanded. Other modes are left out: their bindings only act while the user is in them. bindcode
-// lines are left out too, as their key codes depend on the keyboard.
-QList<Combo> configBindings(const QString& config);
+// expanded, the files it includes read through `include` as sway reads them, each once. Other
+// modes are left out: their bindings only act while the user is in them. bindcode lines are left
+// out too, as their key codes depend on the keyboard. `folder` is the config file's.
+QList<Combo> configBindings(const QString& config, const IncludeReader& include = {},
+                            const QString& folder = {});
 
 // The combination as one element of a D-Bus name ("key_Ctrl_Shift_e").
 QString busNameElement(const QString& comboText);

@@ -5,11 +5,16 @@
 #include "platform/sway/SwayEvents.h"
 
 #include <QDBusConnection>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
+
+#include <wordexp.h>
 
 namespace tessary {
 
@@ -29,6 +34,44 @@ QString busPrefix(QString applicationId)
     if (isDevBuild(applicationId))
         applicationId.chop(developerIdSuffix.size());
     return applicationId + QStringLiteral(".HotKey.");
+}
+
+// The folder of the config sway loaded, which include lines name files relative to. sway's IPC
+// does not say which file that was: the first one sway itself looks for.
+QString configFolder()
+{
+    const QString home = QDir::homePath();
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME", home + QStringLiteral("/.config"));
+    for (const QString& path : {home + QStringLiteral("/.sway/config"), xdg + QStringLiteral("/sway/config"),
+                                home + QStringLiteral("/.i3/config"), xdg + QStringLiteral("/i3/config"),
+                                QStringLiteral("/etc/sway/config"), QStringLiteral("/etc/i3/config")})
+        if (QFileInfo::exists(path))
+            return QFileInfo(path).absolutePath();
+    return {};
+}
+
+// The files an include line names, expanded the way sway expands them ("~", environment
+// variables, globs), except that nothing in a config is run here.
+QList<swaybind::IncludedFile> readIncluded(const QString& pattern, const QString& folder)
+{
+    QString words = pattern;
+    if (!folder.isEmpty() && !pattern.startsWith(QLatin1Char('/')) && !pattern.startsWith(QLatin1Char('~')) &&
+        !pattern.startsWith(QLatin1Char('$'))) {
+        QString quotedFolder = folder;
+        quotedFolder.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+        words = QLatin1Char('\'') + quotedFolder + QLatin1String("'/") + pattern;
+    }
+    QList<swaybind::IncludedFile> files;
+    wordexp_t expansion{};
+    if (wordexp(words.toLocal8Bit().constData(), &expansion, WRDE_NOCMD) != 0)
+        return files;
+    for (size_t i = 0; i < expansion.we_wordc; ++i) {
+        QFile file(QString::fromLocal8Bit(expansion.we_wordv[i]));
+        if (file.open(QIODevice::ReadOnly))
+            files.append({QFileInfo(file).canonicalFilePath(), QString::fromUtf8(file.readAll())});
+    }
+    wordfree(&expansion);
+    return files;
 }
 
 } // namespace
@@ -128,7 +171,9 @@ bool SwayHotKey::clashesWithConfig(const QString& combo) const
     if (!wanted || !reply)
         return true;
     const QString config = QJsonDocument::fromJson(*reply).object().value(QLatin1String("config")).toString();
-    return swaybind::configBindings(config).contains(*wanted);
+    // sway hands over the text of its main config file only; the files it includes hold
+    // bindings too, and are read here.
+    return swaybind::configBindings(config, readIncluded, configFolder()).contains(*wanted);
 }
 
 bool SwayHotKey::runCommand(const QString& command) const

@@ -18,11 +18,12 @@ class SwayEvents;
 // itself never reaches the focused application.
 //
 // sway overwrites an existing binding without a word, so clashes are looked for first: in the
-// config sway loaded (its default mode), and among the combinations held by running Tessary
-// processes, each of which owns a session-bus name made from its combination for as long as it
-// holds it. Bindings other programs add at run time cannot be seen: sway's IPC has no request
-// that lists them. Reloading its config makes sway forget runtime bindings, so the binding is
-// made again after each reload, unless the reloaded config now binds the combination itself.
+// config sway loaded and the files it includes (its default mode), and among the combinations
+// held by running Tessary processes, each of which owns a session-bus name made from its
+// combination for as long as it holds it. Bindings other programs add at run time cannot be seen:
+// sway's IPC has no request that lists them. Reloading its config makes sway forget runtime
+// bindings, so the binding is made again after each reload, unless the reloaded config now binds
+// the combination itself.
 class SwayHotKey : public QObject, public HotKey {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.tessary.HotKey")

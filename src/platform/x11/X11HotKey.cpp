@@ -1,9 +1,11 @@
 #include "platform/x11/X11HotKey.h"
 
 #include "hotkey/KeyCodes.h"
+#include "platform/x11/ServerKeymap.h"
 
 #include <QGuiApplication>
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
@@ -88,6 +90,10 @@ X11HotKey::X11HotKey()
     if (x11 && x11->display()) {
         m_display = x11->display();
         m_root = DefaultRootWindow(m_display);
+        // Qt asks for the XKB events that report a new keyboard map; their code tells them apart.
+        int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+        if (!XkbQueryExtension(m_display, &opcode, &m_xkbEvent, &error, &major, &minor))
+            m_xkbEvent = -1;
         qGuiApp->installNativeEventFilter(this);
     }
 }
@@ -107,10 +113,10 @@ bool X11HotKey::registerShortcut(const std::optional<Shortcut>& shortcut)
     if (!m_display)
         return false;
     const std::optional<quint32> keysym = keysymForKeyCode(shortcut->keyCode);
-    const KeyCode keycode = keysym ? XKeysymToKeycode(m_display, *keysym) : 0;
+    const unsigned char keycode = keysym ? ServerKeymap(m_display).keycodeOf(*keysym) : 0;
     if (keycode == 0)
         return false;
-    const Grab wanted{keycode, xModifiers(shortcut->modifiers)};
+    const Grab wanted{*keysym, keycode, xModifiers(shortcut->modifiers)};
     if (!grab(wanted))
         return false;
     m_grab = wanted;
@@ -150,12 +156,34 @@ void X11HotKey::ungrab(const Grab& held)
         XUngrabKey(m_display, int(held.keycode), held.modifiers | locks, m_root);
 }
 
+void X11HotKey::followKeymap()
+{
+    const unsigned char keycode = ServerKeymap(m_display).keycodeOf(m_grab->keysym);
+    if (keycode == 0 || keycode == m_grab->keycode)
+        return;
+    ungrab(*m_grab);
+    Grab moved = *m_grab;
+    moved.keycode = keycode;
+    m_keyDown = false;
+    m_releasedAt.reset();
+    // The new key held by another client, the shortcut is gone, as after a refusal.
+    if (grab(moved))
+        m_grab = moved;
+    else
+        m_grab.reset();
+}
+
 bool X11HotKey::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
     if (!m_grab || eventType != "xcb_generic_event_t")
         return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
     const uint8_t type = event->response_type & ~0x80;
+    // An XKB event's kind is its second byte (where other events keep their detail).
+    if (type == m_xkbEvent && (event->pad0 == XkbNewKeyboardNotify || event->pad0 == XkbMapNotify)) {
+        followKeymap();
+        return false;
+    }
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
         return false;
     const auto* key = static_cast<const xcb_key_press_event_t*>(message);

@@ -1,6 +1,7 @@
 #include "platform/x11/XTestKeyboard.h"
 
 #include "platform/x11/KeyLevels.h"
+#include "platform/x11/ServerKeymap.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -29,12 +30,6 @@ QList<KeySym> keysymsOf(Display* display, KeyCode keycode)
     if (syms)
         XFree(syms);
     return all;
-}
-
-KeyLevels levelsOf(Display* display, KeyCode keycode)
-{
-    const QList<KeySym> syms = keysymsOf(display, keycode);
-    return KeyLevels{syms.value(0, NoSymbol), syms.value(1, NoSymbol)};
 }
 
 bool isUnused(Display* display, KeyCode keycode)
@@ -196,20 +191,15 @@ QCoro::Task<std::optional<XTestKeyboard::PressedKey>> XTestKeyboard::press(unsig
 {
     Display* display = m_connection.display();
     PressedKey key;
-    const bool capsLock = capsLockOn(display);
-    const KeyCode existing = XKeysymToKeycode(display, keysym);
-    std::optional<bool> shift =
-        existing ? shiftFor(keysym, levelsOf(display, existing), capsLock) : std::nullopt;
-    if (shift) {
-        key.keycode = existing;
+    if (const std::optional<ServerKeymap::Key> inLayout = ServerKeymap(display).keyInLayout(keysym)) {
+        key = PressedKey{inLayout->keycode, inLayout->shift};
     } else {
-        // Not on the first two levels (or not at all): a spare keycode types it.
+        // Not on the first two levels of the layout in use (or not at all): a spare keycode types it.
         key.keycode = co_await spareKeycode(keysym);
         if (!key.keycode)
             co_return std::nullopt;
-        shift = shiftFor(keysym, spareLevels(keysym), capsLock);
+        key.shift = shiftFor(keysym, spareLevels(keysym), capsLockOn(display)).value_or(false);
     }
-    key.shift = shift.value_or(false);
     const KeyCode shiftKey = XKeysymToKeycode(display, XK_Shift_L);
     if (key.shift && shiftKey)
         XTestFakeKeyEvent(display, shiftKey, True, CurrentTime);
@@ -236,9 +226,7 @@ bool XTestKeyboard::layoutHolds(const QString& text)
     for (const std::unique_ptr<TemporaryMapping>& mapping : std::as_const(m_spareKeys))
         if (mapping->keysym() == keysym)
             return false;
-    Display* display = m_connection.display();
-    const KeyCode existing = XKeysymToKeycode(display, keysym);
-    return existing && shiftFor(keysym, levelsOf(display, existing), capsLockOn(display));
+    return ServerKeymap(m_connection.display()).keyInLayout(keysym).has_value();
 }
 
 QCoro::Task<> XTestKeyboard::endTyping()

@@ -13,8 +13,9 @@
 namespace tessary {
 
 // The keyboard seam over the XTest extension. A character is typed as its keysym: found in the
-// current keymap (with Shift when it sits on the second level, the other way round for a letter
-// while Caps Lock is on), or, when the keymap lacks it ("é" on a US layout), put on a spare
+// layout in use, the keymap's current group (with Shift when it sits on the second level, the
+// other way round for a letter while Caps Lock is on), or, when that lacks it ("é" on a US
+// layout), put on a spare
 // keycode, kept there until the code is typed (an application may read the keymap again long
 // after the key arrived: taken off sooner, the key would read as nothing) and taken off in
 // endTyping, or when the keyboard goes away. Applications need a moment to read a keymap change;

@@ -103,3 +103,18 @@ TEST_F(X11HotKeyTest, ReleaseGivesBackEveryVariant)
     EXPECT_TRUE(other.grabAllVariants(XK_k, ControlMask | Mod1Mask));
     other.ungrabAll();
 }
+
+TEST_F(X11HotKeyTest, TheKeyIsFoundInTheLayoutInUse)
+{
+    // The layout changes after the start, as a session's settings apply it: K moves to another key.
+    ASSERT_TRUE(hotKey.registerShortcut(controlOptionK));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), {"-layout", "us", "-variant", "dvorak"}), 0);
+    settle(300ms); // the news of the change reaches us through the event loop
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+k"}));
+    EXPECT_EQ(pressesOnceThereAre(presses, 1), 1);
+    // Registered again in the new layout, too.
+    ASSERT_TRUE(hotKey.registerShortcut(controlOptionK));
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+k"}));
+    EXPECT_EQ(pressesOnceThereAre(presses, 2), 2);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), {"-layout", "us"}), 0);
+}

@@ -20,6 +20,8 @@
 // After every other header: Xlib's macros (None, Bool) clash with their identifiers.
 #include "desktop/hotkey/OtherClient.h"
 
+#include <X11/XKBlib.h>
+
 namespace tessary::test {
 namespace {
 
@@ -112,24 +114,34 @@ TEST_F(QtWindow, AClickedFieldIsSeenThroughQtsLoopInTheFrontmostProcessWithItsFr
 
 // Text arrives as written: while the hot key's modifiers are still held (typing lets them go first),
 // with characters the keymap lacks (each mapped onto a spare key for a moment, the keymap restored
-// after), under Caps Lock, and with combining accents ("e" + accent has a precomposed form; "q" +
-// accent has none and keeps its two code points).
+// after), under Caps Lock, with combining accents ("e" + accent has a precomposed form; "q" +
+// accent has none and keeps its two code points), and while the keymap's second layout is in use.
 TEST_F(QtWindow, TextArrivesAsWritten)
 {
     const struct {
         const char* held; // keys down as typing starts
         bool capsLock;
         QString text, arrives;
+        const char* layouts = nullptr; // the keymap's layouts, the second one in use
     } rows[] = {{"ctrl+alt", false, QStringLiteral("482913"), QStringLiteral("482913")},
                 {nullptr, false, QStringLiteral("AbC-é€ñ"), QStringLiteral("AbC-é€ñ")},
                 {nullptr, true, QStringLiteral("ab1Cé"), QStringLiteral("ab1Cé")},
-                {nullptr, false, QStringLiteral("e\u0301q\u0301"), QStringLiteral("\u00e9q\u0301")}};
+                {nullptr, false, QStringLiteral("e\u0301q\u0301"), QStringLiteral("\u00e9q\u0301")},
+                {nullptr, false, QStringLiteral("AbC-1é"), QStringLiteral("AbC-1é"), "us,ru"}};
     X11Connection connection;
+    const auto setLayouts = [](const char* layouts) {
+        return QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), layouts}) == 0;
+    };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text.toStdString());
         const std::optional<Element> field = clickEmptyField(QStringLiteral("free"));
         ASSERT_TRUE(field);
         ASSERT_TRUE(!row.capsLock || xdotool({"key", "Caps_Lock"}));
+        if (row.layouts) {
+            ASSERT_TRUE(setLayouts(row.layouts));
+            XkbLockGroup(connection.display(), XkbUseCoreKbd, 1);
+            XSync(connection.display(), False);
+        }
         if (row.held) {
             ASSERT_TRUE(xdotool({"keydown", row.held}));
             EXPECT_TRUE(keyboard->keysHeld());
@@ -138,6 +150,7 @@ TEST_F(QtWindow, TextArrivesAsWritten)
         EXPECT_EQ(valueOf(*field), row.arrives);
         EXPECT_FALSE(keyboard->keysHeld());
         ASSERT_TRUE(!row.capsLock || xdotool({"key", "Caps_Lock"}));
+        ASSERT_TRUE(!row.layouts || setLayouts("us"));
         for (const char32_t character : {U'é', U'€', U'ñ'})
             EXPECT_EQ(XKeysymToKeycode(connection.display(), XTestKeyboard::keysymFor(character)), 0)
                 << "a temporary mapping was left behind";

@@ -216,6 +216,7 @@ TEST(SwayBindings, TheConfigsDefaultModeBindingsAreClashes)
         const char* config;
         const char* combo;
         bool bound;
+        const char* included = nullptr; // the text of every file an include line names
     };
     const Row rows[] = {
         {"bindsym Ctrl+Shift+e exec x", "Ctrl+Shift+e", true},
@@ -235,12 +236,20 @@ TEST(SwayBindings, TheConfigsDefaultModeBindingsAreClashes)
         {"bindsym \\\n   Ctrl+e exec x", "Ctrl+e", true},
         {"bindcode Ctrl+26 exec x", "Ctrl+e", false},
         {"bindsym Ctrl+e+f exec x", "Ctrl+e", false},
+        {"set $mod Mod4\ninclude ~/.config/sway/config.d/*", "Mod4+e", true, "bindsym $mod+e exec x"},
+        {"include keys\nbindsym Ctrl+f x", "Ctrl+e", true, "include keys\nbindsym Ctrl+e x"}, // read once
+        {"mode resize {\n include keys\n}", "Ctrl+e", false, "bindsym Ctrl+e x"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.config);
         const std::optional<swaybind::Combo> combo = swaybind::parseCombo(QString::fromLatin1(row.combo));
         ASSERT_TRUE(combo);
-        EXPECT_EQ(swaybind::configBindings(QString::fromLatin1(row.config)).contains(*combo), row.bound);
+        const auto include = [&row](const QString&, const QString&) {
+            return row.included ? QList<swaybind::IncludedFile>{{"/home/u/.config/sway/keys", row.included}}
+                                : QList<swaybind::IncludedFile>{};
+        };
+        EXPECT_EQ(swaybind::configBindings(QString::fromLatin1(row.config), include).contains(*combo),
+                  row.bound);
     }
 }
 
