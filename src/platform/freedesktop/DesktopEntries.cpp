@@ -14,12 +14,28 @@ QStringList defaultDataDirs()
     return QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
 }
 
+// A string value's escapes undone; a backslash before anything else stays, for the Exec quoting.
+QString unescaped(const QString& value)
+{
+    QString text;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar next = i + 1 < value.size() ? value.at(i + 1) : QChar();
+        const qsizetype known =
+            value.at(i) == QLatin1Char('\\') ? QStringLiteral("sntr\\").indexOf(next) : -1;
+        if (known < 0) {
+            text += value.at(i);
+            continue;
+        }
+        text += QStringLiteral(" \n\t\r\\").at(known);
+        ++i;
+    }
+    return text;
+}
+
 // The program an Exec line runs: its first word that is not `env` or a VAR=value assignment.
 QString programOf(const QString& exec)
 {
-    const QStringList words = exec.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (QString word : words) {
-        word.remove(QLatin1Char('"'));
+    for (const QString& word : execArguments(exec)) {
         if (word == QLatin1String("env") || word.contains(QLatin1Char('=')))
             continue;
         return word;
@@ -27,6 +43,67 @@ QString programOf(const QString& exec)
     return {};
 }
 } // namespace
+
+QString desktopEntryValue(const QByteArray& contents, const QString& key)
+{
+    bool inMainGroup = false;
+    for (const QByteArray& rawLine : contents.split('\n')) {
+        const QString line = QString::fromUtf8(rawLine).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inMainGroup = line == QLatin1String("[Desktop Entry]");
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (inMainGroup && equals > 0 && line.left(equals).trimmed() == key)
+            return unescaped(line.mid(equals + 1).trimmed());
+    }
+    return {};
+}
+
+QStringList execArguments(const QString& exec)
+{
+    QStringList words;
+    QString word;
+    bool inWord = false;
+    QChar quote; // '"' or '\'' while inside quotes
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec.at(i);
+        const QChar next = i + 1 < exec.size() ? exec.at(i + 1) : QChar();
+        if (quote == QLatin1Char('\'')) {
+            if (c == quote)
+                quote = QChar();
+            else
+                word += c;
+        } else if (quote == QLatin1Char('"')) {
+            if (c == QLatin1Char('\\') && QStringLiteral("\"`$\\").contains(next)) {
+                word += next;
+                ++i;
+            } else if (c == quote) {
+                quote = QChar();
+            } else {
+                word += c;
+            }
+        } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            quote = c;
+            inWord = true;
+        } else if (c == QLatin1Char('\\') && !next.isNull()) {
+            word += next;
+            inWord = true;
+            ++i;
+        } else if (c.isSpace()) {
+            if (inWord)
+                words.append(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.append(word);
+    return words;
+}
 
 DesktopEntries::DesktopEntries(QStringList dataDirs)
     : m_dataDirs(dataDirs.isEmpty() ? defaultDataDirs() : std::move(dataDirs))
@@ -46,20 +123,11 @@ void DesktopEntries::load()
             id.chop(int(qstrlen(".desktop")));
             id.replace(QLatin1Char('/'), QLatin1Char('-'));
             QFile file(path);
-            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            if (!file.open(QIODevice::ReadOnly))
                 continue;
-            QString exec;
-            QString wmClass;
-            bool inMainGroup = false;
-            while (!file.atEnd()) {
-                const QString line = QString::fromUtf8(file.readLine()).trimmed();
-                if (line.startsWith(QLatin1Char('[')))
-                    inMainGroup = line == QLatin1String("[Desktop Entry]");
-                else if (inMainGroup && line.startsWith(QLatin1String("Exec=")))
-                    exec = line.mid(5);
-                else if (inMainGroup && line.startsWith(QLatin1String("StartupWMClass=")))
-                    wmClass = line.mid(15);
-            }
+            const QByteArray contents = file.readAll();
+            const QString exec = desktopEntryValue(contents, QStringLiteral("Exec"));
+            const QString wmClass = desktopEntryValue(contents, QStringLiteral("StartupWMClass"));
             const Entry entry{id, QFileInfo(path).absoluteFilePath()};
             // Earlier folders take precedence: the user's entry hides the system's.
             if (!wmClass.isEmpty() && !m_byWmClass.contains(wmClass.toLower()))

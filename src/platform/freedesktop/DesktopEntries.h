@@ -4,10 +4,19 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
 namespace tessary {
+
+// A key's value in a desktop file's main group ("[Desktop Entry]"), its escapes (\s, \n, \t, \r,
+// \\) undone; empty when absent. A localized key ("Name[de]") is a key of its own.
+QString desktopEntryValue(const QByteArray& contents, const QString& key);
+// The arguments of an Exec value: words apart at white space; double quotes hold a word together,
+// inside them a backslash keeps a following ", `, $ or \ as it is; single quotes and a backslash
+// outside quotes work as in the shell, as GLib reads them.
+QStringList execArguments(const QString& exec);
 
 // Names a running process the way the rest of the system names applications: the id of the
 // desktop file that launches it ("firefox-esr", "chromium"), else its executable's name; its

@@ -31,6 +31,8 @@ protected:
                    "[Desktop Entry]\nExec=/usr/bin/chromium %U\nStartupWMClass=chromium\n");
         writeEntry(system.path(), QStringLiteral("vendor/editor.desktop"),
                    "[Desktop Entry]\nExec=env LANG=C /opt/editor/bin/editor %F\n");
+        writeEntry(system.path(), QStringLiteral("my-app.desktop"),
+                   "[Desktop Entry]\nExec=\"/opt/My App/bin/app\" %U\n");
     }
 
     QTemporaryDir user;
@@ -52,6 +54,9 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheU
     // `env VAR=value` before the program, and an id from a subfolder.
     EXPECT_EQ(entries.describeExecutable(12, QStringLiteral("/opt/editor/bin/editor")).bundleIdentifier,
               "vendor-editor");
+    // A program quoted for the space in its path.
+    EXPECT_EQ(entries.describeExecutable(14, QStringLiteral("/opt/My App/bin/app")).bundleIdentifier,
+              "my-app");
     // Only the main group counts: an action's Exec names no application.
     EXPECT_EQ(entries.describeExecutable(13, QStringLiteral("/usr/bin/other")).bundleIdentifier, "other");
 
@@ -76,6 +81,7 @@ TEST(DesktopLinkOpener, ExecLinesBecomeTheCommandForOneLink)
 {
     const QUrl url("https://app.example.com/magic?token=a%20b&x=1");
     const QString link = url.toString(QUrl::FullyEncoded);
+    // Exec values as they stand in the file, string escapes and all.
     const struct {
         const char* exec;
         QStringList command;
@@ -85,11 +91,19 @@ TEST(DesktopLinkOpener, ExecLinesBecomeTheCommandForOneLink)
         {"browser --new-window", {"browser", "--new-window", link}},
         {"\"/opt/My Browser/run\" %F -name %c %i %u", {"/opt/My Browser/run", "-name", link}},
         {"browser --label 100%%", {"browser", "--label", "100%", link}},
+        {"chromium --enable-features=A,B %U", {"chromium", "--enable-features=A,B", link}},
+        {R"("/opt/say \\"hi\\"/run" %u)", {"/opt/say \"hi\"/run", link}},
+        {R"(sh -c 'exec browser "$1"' sh %u)", {"sh", "-c", "exec browser \"$1\"", "sh", link}},
         {"", {}},
     };
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString desktopFile = folder.filePath(QStringLiteral("applications/browser.desktop"));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.exec);
-        EXPECT_EQ(DesktopLinkOpener::execCommand(c.exec, url), c.command);
+        writeEntry(folder.path(), QStringLiteral("browser.desktop"),
+                   QByteArray("[Desktop Entry]\nName=Browser\nExec=") + c.exec + '\n');
+        EXPECT_EQ(DesktopLinkOpener::command(desktopFile, url), c.command);
     }
 }
 
