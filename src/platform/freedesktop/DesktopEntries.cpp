@@ -4,7 +4,10 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
+
+#include <algorithm>
 
 namespace tessary {
 
@@ -32,15 +35,34 @@ QString unescaped(const QString& value)
     return text;
 }
 
-// The program an Exec line runs: its first word that is not `env` or a VAR=value assignment.
-QString programOf(const QString& exec)
+// The program an Exec line runs (its first word that is not `env` or a VAR=value assignment), and
+// whether options follow it: a launcher with none starts the program itself, one with options a
+// variant of it (a profile, a web app).
+struct Launch {
+    QString program;
+    bool plain = true;
+};
+Launch launchOf(const QString& exec)
 {
-    for (const QString& word : execArguments(exec)) {
-        if (word == QLatin1String("env") || word.contains(QLatin1Char('=')))
+    const QStringList words = execArguments(exec);
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        if (words.at(i) == QLatin1String("env") || words.at(i).contains(QLatin1Char('=')))
             continue;
-        return word;
+        const QStringList rest = words.mid(i + 1);
+        return {words.at(i), std::none_of(rest.cbegin(), rest.cend(), [](const QString& word) {
+                    return word.startsWith(QLatin1Char('-'));
+                })};
     }
     return {};
+}
+
+// The folders on PATH, which hold many unrelated programs side by side.
+QSet<QString> pathFolders()
+{
+    QSet<QString> folders;
+    for (const QString& folder : qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        folders.insert(QFileInfo(folder).canonicalFilePath());
+    return folders;
 }
 } // namespace
 
@@ -113,6 +135,7 @@ DesktopEntries::DesktopEntries(QStringList dataDirs)
 void DesktopEntries::load()
 {
     m_loaded = true;
+    const QSet<QString> sharedFolders = pathFolders();
     for (const QString& dataDir : m_dataDirs) {
         const QString root = dataDir + QStringLiteral("/applications");
         QDirIterator files(root, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
@@ -132,12 +155,25 @@ void DesktopEntries::load()
             // Earlier folders take precedence: the user's entry hides the system's.
             if (!wmClass.isEmpty() && !m_byWmClass.contains(wmClass.toLower()))
                 m_byWmClass.insert(wmClass.toLower(), entry);
-            const QString program = programOf(exec);
-            if (program.isEmpty())
+            const Launch launch = launchOf(exec);
+            if (launch.program.isEmpty())
                 continue;
-            for (const QString& key : {program, QFileInfo(program).fileName()})
+            for (const QString& key : {launch.program, QFileInfo(launch.program).fileName()})
                 if (!m_byExecutable.contains(key))
                     m_byExecutable.insert(key, entry);
+            // A launcher may be a link into the program's own folder, to a script that starts
+            // another binary there (/usr/bin/google-chrome-stable → /opt/google/chrome/google-chrome,
+            // which runs chrome); the plain launcher then names every process of that folder.
+            const QFileInfo launcher(QDir::isAbsolutePath(launch.program)
+                                         ? launch.program
+                                         : QStandardPaths::findExecutable(launch.program));
+            const QString target = launcher.canonicalFilePath();
+            const QString folder = QFileInfo(target).path();
+            if (target.isEmpty() || folder == launcher.absolutePath() || sharedFolders.contains(folder))
+                continue;
+            if (const auto known = m_byFolder.constFind(folder);
+                known == m_byFolder.cend() || (!known->plain && launch.plain))
+                m_byFolder.insert(folder, {entry, launch.plain});
         }
     }
 }
@@ -155,6 +191,9 @@ RunningApplication DesktopEntries::describeExecutable(qint64 pid, const QString&
         entry = &byClass.value();
     else if (auto byName = m_byExecutable.constFind(baseName); byName != m_byExecutable.cend())
         entry = &byName.value();
+    else if (auto byFolder = m_byFolder.constFind(QFileInfo(executable).path());
+             byFolder != m_byFolder.cend())
+        entry = &byFolder->entry;
     if (entry) {
         application.bundleIdentifier = entry->id;
         application.bundleURL = entry->path;

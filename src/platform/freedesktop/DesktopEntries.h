@@ -41,6 +41,11 @@ private:
     bool m_loaded = false;
     QHash<QString, Entry> m_byWmClass;    // StartupWMClass, lower case
     QHash<QString, Entry> m_byExecutable; // Exec's program: full path and basename
+    struct Launcher {
+        Entry entry;
+        bool plain; // Exec gives the program no options
+    };
+    QHash<QString, Launcher> m_byFolder; // the folder Exec's program leads to, when not on PATH
 };
 
 } // namespace tessary

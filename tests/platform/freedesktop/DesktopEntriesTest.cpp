@@ -75,6 +75,21 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheU
                   .describeExecutable(30, QStringLiteral("/usr/lib/firefox-esr/firefox-esr"))
                   .bundleIdentifier,
               "my-firefox");
+
+    // Chrome's launcher on PATH links to a script in Chrome's own folder, which starts the chrome
+    // binary beside it; a launcher of one profile, with options, names no browser.
+    const QString chrome = system.filePath(QStringLiteral("opt/google/chrome"));
+    const QString launcher = system.filePath(QStringLiteral("google-chrome-stable"));
+    ASSERT_TRUE(QDir().mkpath(chrome) && QFile(chrome + "/google-chrome").open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(chrome + "/google-chrome", launcher));
+    writeEntry(user.path(), QStringLiteral("chrome-work.desktop"),
+               "[Desktop Entry]\nExec=" + launcher.toUtf8() + " --profile-directory=Work %U\n");
+    writeEntry(system.path(), QStringLiteral("google-chrome.desktop"),
+               "[Desktop Entry]\nExec=" + launcher.toUtf8() + " %U\n");
+    EXPECT_EQ(DesktopEntries({user.path(), system.path()})
+                  .describeExecutable(31, chrome + "/chrome")
+                  .bundleIdentifier,
+              "google-chrome");
 }
 
 TEST(DesktopLinkOpener, ExecLinesBecomeTheCommandForOneLink)
