@@ -152,6 +152,8 @@ void DesktopEntries::load()
             const QString exec = desktopEntryValue(contents, QStringLiteral("Exec"));
             const QString wmClass = desktopEntryValue(contents, QStringLiteral("StartupWMClass"));
             const Entry entry{id, QFileInfo(path).absoluteFilePath()};
+            if (!m_byId.contains(id))
+                m_byId.insert(id, entry);
             // Earlier folders take precedence: the user's entry hides the system's.
             if (!wmClass.isEmpty() && !m_byWmClass.contains(wmClass.toLower()))
                 m_byWmClass.insert(wmClass.toLower(), entry);
@@ -185,7 +187,15 @@ RunningApplication DesktopEntries::describeExecutable(qint64 pid, const QString&
     const QString baseName = QFileInfo(executable).fileName();
     RunningApplication application{pid, baseName, executable};
     const Entry* entry = nullptr;
-    if (auto found = m_byExecutable.constFind(executable); found != m_byExecutable.cend())
+    // A snap's binaries live under /snap/<name>/<revision>/, named as its desktop files never name
+    // them (Chromium's chrome); the snap's own application has the id <name>_<name>.
+    const QStringList folders = executable.split(QLatin1Char('/'));
+    const QString snap =
+        folders.size() > 3 && folders.at(1) == QLatin1String("snap") ? folders.at(2) : QString();
+    if (auto bySnap = m_byId.constFind(snap + QLatin1Char('_') + snap);
+        !snap.isEmpty() && bySnap != m_byId.cend())
+        entry = &bySnap.value();
+    else if (auto found = m_byExecutable.constFind(executable); found != m_byExecutable.cend())
         entry = &found.value();
     else if (auto byClass = m_byWmClass.constFind(baseName.toLower()); byClass != m_byWmClass.cend())
         entry = &byClass.value();

@@ -39,6 +39,7 @@ private:
 
     QStringList m_dataDirs;
     bool m_loaded = false;
+    QHash<QString, Entry> m_byId;         // desktop-file id
     QHash<QString, Entry> m_byWmClass;    // StartupWMClass, lower case
     QHash<QString, Entry> m_byExecutable; // Exec's program: full path and basename
     struct Launcher {

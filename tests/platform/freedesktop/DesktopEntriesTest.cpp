@@ -33,6 +33,9 @@ protected:
                    "[Desktop Entry]\nExec=env LANG=C /opt/editor/bin/editor %F\n");
         writeEntry(system.path(), QStringLiteral("my-app.desktop"),
                    "[Desktop Entry]\nExec=\"/opt/My App/bin/app\" %U\n");
+        writeEntry(system.path(), QStringLiteral("chromium_chromium.desktop"),
+                   "[Desktop Entry]\nExec=env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/"
+                   "chromium_chromium.desktop /snap/bin/chromium %U\n");
     }
 
     QTemporaryDir user;
@@ -57,6 +60,11 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheU
     // A program quoted for the space in its path.
     EXPECT_EQ(entries.describeExecutable(14, QStringLiteral("/opt/My App/bin/app")).bundleIdentifier,
               "my-app");
+    // A snap runs a binary of its own name inside the snap; the snap names it.
+    EXPECT_EQ(
+        entries.describeExecutable(15, QStringLiteral("/snap/chromium/2345/usr/lib/chromium-browser/chrome"))
+            .bundleIdentifier,
+        "chromium_chromium");
     // Only the main group counts: an action's Exec names no application.
     EXPECT_EQ(entries.describeExecutable(13, QStringLiteral("/usr/bin/other")).bundleIdentifier, "other");
 
