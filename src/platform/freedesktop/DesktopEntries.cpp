@@ -66,17 +66,17 @@ QSet<QString> pathFolders()
 }
 } // namespace
 
-QString desktopEntryValue(const QByteArray& contents, const QString& key)
+QString desktopEntryValue(const QByteArray& contents, const QString& key, const QString& group)
 {
-    bool inMainGroup = false;
+    bool inGroup = false;
     for (const QByteArray& rawLine : contents.split('\n')) {
         const QString line = QString::fromUtf8(rawLine).trimmed();
         if (line.startsWith(QLatin1Char('['))) {
-            inMainGroup = line == QLatin1String("[Desktop Entry]");
+            inGroup = line == QLatin1Char('[') + group + QLatin1Char(']');
             continue;
         }
         const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (inMainGroup && equals > 0 && line.left(equals).trimmed() == key)
+        if (inGroup && equals > 0 && line.left(equals).trimmed() == key)
             return unescaped(line.mid(equals + 1).trimmed());
     }
     return {};
@@ -127,8 +127,9 @@ QStringList execArguments(const QString& exec)
     return words;
 }
 
-DesktopEntries::DesktopEntries(QStringList dataDirs)
+DesktopEntries::DesktopEntries(QStringList dataDirs, QString proc)
     : m_dataDirs(dataDirs.isEmpty() ? defaultDataDirs() : std::move(dataDirs))
+    , m_proc(std::move(proc))
 {
 }
 
@@ -213,11 +214,22 @@ RunningApplication DesktopEntries::describeExecutable(qint64 pid, const QString&
 
 std::optional<RunningApplication> DesktopEntries::describe(qint64 pid)
 {
-    QString executable = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
+    QString executable = QFileInfo(QStringLiteral("%1/%2/exe").arg(m_proc).arg(pid)).symLinkTarget();
     if (executable.endsWith(QLatin1String(" (deleted)"))) // upgraded while running
         executable.chop(10);
     if (executable.isEmpty())
         return RunningApplication{pid, {}, {}};
+    // A Flatpak runs a binary inside its sandbox (/app/extra/chrome) under a name no desktop file
+    // gives; the sandbox tells its application id, which its desktop file carries.
+    QFile sandbox(QStringLiteral("%1/%2/root/.flatpak-info").arg(m_proc).arg(pid));
+    if (sandbox.open(QIODevice::ReadOnly)) {
+        if (!m_loaded)
+            load();
+        const QString id =
+            desktopEntryValue(sandbox.readAll(), QStringLiteral("name"), QStringLiteral("Application"));
+        if (const auto found = m_byId.constFind(id); !id.isEmpty() && found != m_byId.cend())
+            return RunningApplication{pid, found->id, found->path};
+    }
     return describeExecutable(pid, executable);
 }
 

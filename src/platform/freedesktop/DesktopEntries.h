@@ -10,9 +10,11 @@
 
 namespace tessary {
 
-// A key's value in a desktop file's main group ("[Desktop Entry]"), its escapes (\s, \n, \t, \r,
-// \\) undone; empty when absent. A localized key ("Name[de]") is a key of its own.
-QString desktopEntryValue(const QByteArray& contents, const QString& key);
+// A key's value in a group of a desktop file (its main group, "[Desktop Entry]", unless another is
+// named), its escapes (\s, \n, \t, \r, \\) undone; empty when absent. A localized key ("Name[de]")
+// is a key of its own.
+QString desktopEntryValue(const QByteArray& contents, const QString& key,
+                          const QString& group = QStringLiteral("Desktop Entry"));
 // The arguments of an Exec value: words apart at white space; double quotes hold a word together,
 // inside them a backslash keeps a following ", `, $ or \ as it is; single quotes and a backslash
 // outside quotes work as in the shell, as GLib reads them.
@@ -24,7 +26,8 @@ QStringList execArguments(const QString& exec);
 class DesktopEntries {
 public:
     // The folders searched, in order of precedence; by default $XDG_DATA_HOME and $XDG_DATA_DIRS.
-    explicit DesktopEntries(QStringList dataDirs = {});
+    // The processes are read in `proc`.
+    explicit DesktopEntries(QStringList dataDirs = {}, QString proc = QStringLiteral("/proc"));
 
     std::optional<RunningApplication> describe(qint64 pid);
     // The same from an executable's path, for processes already looked at.
@@ -38,6 +41,7 @@ private:
     void load();
 
     QStringList m_dataDirs;
+    QString m_proc;
     bool m_loaded = false;
     QHash<QString, Entry> m_byId;         // desktop-file id
     QHash<QString, Entry> m_byWmClass;    // StartupWMClass, lower case

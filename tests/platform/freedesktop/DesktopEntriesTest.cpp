@@ -76,6 +76,20 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheU
     EXPECT_TRUE(gone->bundleIdentifier.isEmpty());
     EXPECT_TRUE(gone->bundleURL.isEmpty());
 
+    // A Flatpak runs a binary of its own name in its sandbox, which names the application.
+    QTemporaryDir proc;
+    ASSERT_TRUE(QDir().mkpath(proc.filePath(QStringLiteral("77/root"))));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/app/extra/chrome"), proc.filePath(QStringLiteral("77/exe"))));
+    QFile sandbox(proc.filePath(QStringLiteral("77/root/.flatpak-info")));
+    ASSERT_TRUE(sandbox.open(QIODevice::WriteOnly));
+    sandbox.write("[Application]\nname=com.google.Chrome\nruntime=runtime/org.freedesktop.Platform\n");
+    sandbox.close();
+    writeEntry(
+        system.path(), QStringLiteral("com.google.Chrome.desktop"),
+        "[Desktop Entry]\nExec=/usr/bin/flatpak run --command=/app/bin/chrome com.google.Chrome @@u %U @@\n");
+    EXPECT_EQ(DesktopEntries({user.path(), system.path()}, proc.path()).describe(77)->bundleIdentifier,
+              "com.google.Chrome");
+
     // The user's own entry for the same executable hides the system one.
     writeEntry(user.path(), QStringLiteral("my-firefox.desktop"),
                "[Desktop Entry]\nExec=/usr/lib/firefox-esr/firefox-esr -P work %u\n");
