@@ -123,6 +123,20 @@ TEST_F(InspectBackendCommands, TheLoginItemStartsTheTessaryItFinds)
     EXPECT_TRUE(entry.readAll().contains("\nExec=" + program.fileName().toUtf8() + "\n"));
 }
 
+// A time that is no number of seconds one can wait is refused before anything runs, not waited for
+// forever or at once.
+TEST_F(InspectBackendCommands, TimesThatCannotBeWaitedAreBadInput)
+{
+    const QStringList rows[] = {{"type", "1", "--delay", "nan"},
+                                {"type", "1", "--delay", "1e300"},
+                                {"sms", "--wait", "inf"},
+                                {"sms", "--minutes", "nan"}};
+    for (const QStringList& arguments : rows) {
+        const Outcome refused = runTask(inspect(arguments, environment(), {}));
+        EXPECT_EQ(refused.exitCode, 2) << arguments.join(' ').toStdString() << ": " << refused.err;
+    }
+}
+
 TEST_F(InspectBackendCommands, ImapTakesThePasswordFromStdin)
 {
     server.script("v1/accounts/imap", ScriptedReply::json(200, R"({"account":
