@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <tuple>
 
 namespace tessary::inspect {
@@ -162,6 +163,19 @@ ParsedArguments parseArguments(const QStringList& arguments, const QStringList& 
         }
     }
     return parsed;
+}
+
+std::optional<double> timeOption(const ParsedArguments& parsed, const QString& option, double fallback)
+{
+    if (!parsed.options.contains(option))
+        return fallback;
+    bool isNumber = false;
+    const double time = parsed.options.value(option).toDouble(&isNumber);
+    // "nan" and "inf" read as numbers, and a time past a qint64 of milliseconds cannot be converted.
+    const double longest = double(std::numeric_limits<qint64>::max()) / 1000 / 60;
+    if (!isNumber || !(time >= 0 && time <= longest))
+        return std::nullopt;
+    return time;
 }
 
 } // namespace tessary::inspect

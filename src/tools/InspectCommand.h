@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tessary::inspect {
@@ -57,5 +58,8 @@ struct ParsedArguments {
 };
 ParsedArguments parseArguments(const QStringList& arguments, const QStringList& optionsWithValue,
                                const QStringList& flags = {});
+// The time given with `option` (seconds or minutes), `fallback` without it; nothing when it is no
+// number that can be waited: not a number, below zero, or more milliseconds than a clock counts.
+std::optional<double> timeOption(const ParsedArguments& parsed, const QString& option, double fallback);
 
 } // namespace tessary::inspect

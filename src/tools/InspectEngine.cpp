@@ -75,10 +75,8 @@ int runEngine(const QStringList& arguments)
                                                          {QStringLiteral("--no-type")});
     if (!parsed.error.isEmpty())
         return exitBadInput;
-    bool durationIsNumber = true;
-    const double duration =
-        parsed.options.value(QStringLiteral("--duration"), QStringLiteral("0")).toDouble(&durationIsNumber);
-    if (!durationIsNumber || duration < 0) {
+    const std::optional<double> duration = timeOption(parsed, QStringLiteral("--duration"), 0);
+    if (!duration) {
         printError(usage);
         return exitBadInput;
     }
@@ -141,8 +139,9 @@ int runEngine(const QStringList& arguments)
     // Like the application: the inbox list once at start, so the engine knows an inbox is there.
     inbox.refreshAccounts();
     controller.start();
-    if (duration > 0)
-        QTimer::singleShot(std::chrono::milliseconds(qint64(duration * 1000)), qApp, &QCoreApplication::quit);
+    if (*duration > 0)
+        QTimer::singleShot(std::chrono::milliseconds(qint64(*duration * 1000)), qApp,
+                           &QCoreApplication::quit);
     return QCoreApplication::exec() == 0 ? exitOk : exitFailure;
 }
 

@@ -4,17 +4,21 @@
 #include "platform/freedesktop/XdgAutostart.h"
 #include "tools/InspectCommand.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace tessary::inspect {
 
 namespace {
 
-// The entry starts the application, not this tool: the installed `tessary` when there is one.
-QStringList applicationCommand()
+// The entry starts the application, not this tool: the `tessary` installed beside it, else the one
+// on PATH; empty when there is neither.
+QString applicationProgram()
 {
-    const QString installed = QStandardPaths::findExecutable(QStringLiteral("tessary"));
-    return {installed.isEmpty() ? QStringLiteral("tessary") : installed};
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/tessary");
+    return QFileInfo(beside).isExecutable() ? beside
+                                            : QStandardPaths::findExecutable(QStringLiteral("tessary"));
 }
 
 int runLoginItem(const QStringList& arguments)
@@ -25,7 +29,14 @@ int runLoginItem(const QStringList& arguments)
         printError(QStringLiteral("usage: login-item [on|off]"));
         return exitBadInput;
     }
-    XdgAutostart loginItem(applicationId(), applicationCommand());
+    const QString program = applicationProgram();
+    XdgAutostart loginItem(applicationId(), {program});
+    if (wanted == QLatin1String("on") && program.isEmpty()) {
+        printError(
+            QStringLiteral("no tessary program beside tessary-inspect or on PATH: an entry would start "
+                           "nothing at login"));
+        return exitFailure;
+    }
     if (!wanted.isEmpty()) {
         const Expected<Done, QString> changed = loginItem.setEnabledNow(wanted == QLatin1String("on"));
         if (!changed) {

@@ -57,19 +57,15 @@ int runSms(const QStringList& arguments)
 {
     const ParsedArguments parsed =
         parseArguments(arguments, {QStringLiteral("--minutes"), QStringLiteral("--wait")});
-    bool numeric = true, waitNumeric = true;
-    const double minutes =
-        parsed.options.value(QStringLiteral("--minutes"), QStringLiteral("10")).toDouble(&numeric);
-    const double wait =
-        parsed.options.value(QStringLiteral("--wait"), QStringLiteral("0")).toDouble(&waitNumeric);
-    if (!parsed.error.isEmpty() || !parsed.positional.isEmpty() || !numeric || !waitNumeric || minutes <= 0 ||
-        wait < 0) {
+    const std::optional<double> minutes = timeOption(parsed, QStringLiteral("--minutes"), 10);
+    const std::optional<double> wait = timeOption(parsed, QStringLiteral("--wait"), 0);
+    if (!parsed.error.isEmpty() || !parsed.positional.isEmpty() || !minutes || *minutes == 0 || !wait) {
         printError(parsed.error.isEmpty() ? QStringLiteral("usage: sms [--minutes N] [--wait SECONDS]")
                                           : parsed.error);
         return exitBadInput;
     }
     SystemClock clock;
-    SessionSms sms(QDBusConnection::sessionBus(), clock, nullptr, minutes * 60);
+    SessionSms sms(QDBusConnection::sessionBus(), clock, nullptr, *minutes * 60);
     waitForPhones(sms);
     QHash<QString, qint64> noticed; // message id → when it arrived, for those relayed while listening
     for (const Message& message : sms.received(0))
@@ -79,11 +75,11 @@ int runSms(const QStringList& arguments)
             if (!noticed.contains(message.id))
                 noticed.insert(message.id, QDateTime::currentMSecsSinceEpoch());
     });
-    for (QDeadlineTimer listening(qint64(wait * 1000)); !listening.hasExpired();)
+    for (QDeadlineTimer listening(qint64(*wait * 1000)); !listening.hasExpired();)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     const QJsonObject status = smsStatus(sms);
     printLine(jsonLine({{"sms", status}}));
-    const QList<Message> messages = sms.received(clock.now() - minutes * 60);
+    const QList<Message> messages = sms.received(clock.now() - *minutes * 60);
     for (const Message& message : messages) {
         const QList<FoundCode> found = CodeFinder::rank({message}, {});
         const qint64 noticedAt = noticed.value(message.id);

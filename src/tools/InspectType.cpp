@@ -34,10 +34,8 @@ QCoro::Task<std::optional<QString>> delayThenType(Clock& clock, Accessibility& a
 int runType(const QStringList& arguments)
 {
     const ParsedArguments parsed = parseArguments(arguments, {QStringLiteral("--delay")});
-    bool delayIsNumber = true;
-    const double delay =
-        parsed.options.value(QStringLiteral("--delay"), QStringLiteral("3")).toDouble(&delayIsNumber);
-    if (!parsed.error.isEmpty() || parsed.positional.size() != 1 || !delayIsNumber || delay < 0) {
+    const std::optional<double> delay = timeOption(parsed, QStringLiteral("--delay"), 3);
+    if (!parsed.error.isEmpty() || parsed.positional.size() != 1 || !delay) {
         printError(parsed.error.isEmpty() ? QStringLiteral("usage: type TEXT [--delay SECONDS]")
                                           : parsed.error);
         return exitBadInput;
@@ -63,7 +61,7 @@ int runType(const QStringList& arguments)
     const std::unique_ptr<AtspiAccessibility> accessibility = makeSessionAccessibility();
     const std::optional<QString> untypable = QCoro::waitFor(
         delayThenType(clock, *accessibility, devices.keyboard(), parsed.positional.constFirst(),
-                      std::chrono::milliseconds(qint64(delay * 1000)),
+                      std::chrono::milliseconds(qint64(*delay * 1000)),
                       wayland ? waylandLinger : std::chrono::milliseconds(0)));
     if (untypable) {
         printError(

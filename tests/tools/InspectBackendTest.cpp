@@ -102,6 +102,41 @@ TEST_F(InspectBackendCommands, FailuresEndWithTheUsersTextAndExitOne)
     EXPECT_EQ(server.requests.last().body, R"({"accountId":"a9"})");
 }
 
+// The login item starts the tessary found, and with none found says so rather than write an entry
+// that would start nothing at login.
+TEST_F(InspectBackendCommands, TheLoginItemStartsTheTessaryItFinds)
+{
+    QProcessEnvironment environment = this->environment();
+    environment.insert("PATH", home.filePath("bin"));
+    const Outcome none = runTask(inspect({"login-item", "on"}, environment, {}));
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.out.isEmpty()) << none.out;
+
+    ASSERT_TRUE(QDir().mkpath(home.filePath("bin")));
+    QFile program(home.filePath("bin/tessary"));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly) &&
+                program.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    const Outcome on = runTask(inspect({"login-item", "on"}, environment, {}));
+    ASSERT_EQ(on.exitCode, 0) << on.err;
+    QFile entry(home.filePath("config/autostart/" TESSARY_APP_ID ".desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains("\nExec=" + program.fileName().toUtf8() + "\n"));
+}
+
+// A time that is no number of seconds one can wait is refused before anything runs, not waited for
+// forever or at once.
+TEST_F(InspectBackendCommands, TimesThatCannotBeWaitedAreBadInput)
+{
+    const QStringList rows[] = {{"type", "1", "--delay", "nan"},
+                                {"type", "1", "--delay", "1e300"},
+                                {"sms", "--wait", "inf"},
+                                {"sms", "--minutes", "nan"}};
+    for (const QStringList& arguments : rows) {
+        const Outcome refused = runTask(inspect(arguments, environment(), {}));
+        EXPECT_EQ(refused.exitCode, 2) << arguments.join(' ').toStdString() << ": " << refused.err;
+    }
+}
+
 TEST_F(InspectBackendCommands, ImapTakesThePasswordFromStdin)
 {
     server.script("v1/accounts/imap", ScriptedReply::json(200, R"({"account":

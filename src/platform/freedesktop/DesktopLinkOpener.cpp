@@ -1,21 +1,23 @@
 #include "platform/freedesktop/DesktopLinkOpener.h"
 
 #include "common/Logging.h"
+#include "platform/freedesktop/DesktopEntries.h"
 
 #include <QDesktopServices>
+#include <QFile>
 #include <QProcess>
-#include <QSettings>
 
 namespace tessary {
 
 namespace {
 
-// The Exec line of a desktop file's main entry.
+// The Exec line of a desktop file's main entry. Not through QSettings: its INI reading takes a
+// comma for a list separator and strips quotes, and either breaks a command line.
 QString execLineOf(const QString& desktopFile)
 {
-    QSettings entry(desktopFile, QSettings::IniFormat);
-    entry.beginGroup(QStringLiteral("Desktop Entry"));
-    return entry.value(QStringLiteral("Exec")).toString();
+    QFile file(desktopFile);
+    return file.open(QIODevice::ReadOnly) ? desktopEntryValue(file.readAll(), QStringLiteral("Exec"))
+                                          : QString();
 }
 
 bool startDetached(QStringList command)
@@ -28,36 +30,37 @@ bool startDetached(QStringList command)
 
 } // namespace
 
-QStringList DesktopLinkOpener::execCommand(const QString& execLine, const QUrl& url)
+QStringList DesktopLinkOpener::command(const QString& desktopFile, const QUrl& url)
 {
+    const QString execLine = execLineOf(desktopFile);
     const QString link = url.toString(QUrl::FullyEncoded);
-    QStringList command;
+    QStringList arguments;
     bool placed = false;
-    for (const QString& word : QProcess::splitCommand(execLine)) {
+    for (const QString& word : execArguments(execLine)) {
         if (word == QLatin1String("%u") || word == QLatin1String("%U")) {
-            command.append(link);
+            arguments.append(link);
             placed = true;
             continue;
         }
         // Other field codes (%f, %F, %i, %c, %k, ...) stand for nothing a link gives.
         if (word.size() == 2 && word.startsWith(QLatin1Char('%')) && word != QLatin1String("%%"))
             continue;
-        command.append(QString(word).replace(QLatin1String("%%"), QLatin1String("%")));
+        arguments.append(QString(word).replace(QLatin1String("%%"), QLatin1String("%")));
     }
-    if (command.isEmpty())
+    if (arguments.isEmpty())
         return {};
     if (!placed)
-        command.append(link);
-    return command;
+        arguments.append(link);
+    return arguments;
 }
 
 void DesktopLinkOpener::open(const QUrl& url, const std::optional<QString>& application)
 {
     if (application && !application->isEmpty()) {
-        const QStringList command = application->endsWith(QLatin1String(".desktop"))
-                                        ? execCommand(execLineOf(*application), url)
-                                        : QStringList{*application, url.toString(QUrl::FullyEncoded)};
-        if (startDetached(command))
+        const QStringList arguments = application->endsWith(QLatin1String(".desktop"))
+                                          ? command(*application, url)
+                                          : QStringList{*application, url.toString(QUrl::FullyEncoded)};
+        if (startDetached(arguments))
             return;
         qCWarning(logDesktop).noquote()
             << "could not start" << *application << "to open a link; the default browser opens it";

@@ -12,10 +12,10 @@ class DesktopLinkOpener final : public LinkOpener {
 public:
     void open(const QUrl& url, const std::optional<QString>& application) override;
 
-    // The command an Exec line runs for one URL: %u and %U become the URL, the other field codes
-    // go, "%%" is a percent sign; a line with no URL code gets the URL appended. Empty when the
-    // line holds no program.
-    static QStringList execCommand(const QString& execLine, const QUrl& url);
+    // The command a desktop file's Exec line runs for one URL: %u and %U become the URL, the other
+    // field codes go, "%%" is a percent sign; a line with no URL code gets the URL appended. Empty
+    // when the line holds no program.
+    static QStringList command(const QString& desktopFile, const QUrl& url);
 };
 
 } // namespace tessary

@@ -1,6 +1,7 @@
 #include "platform/freedesktop/XdgAutostart.h"
 
 #include "common/FileWriter.h"
+#include "platform/freedesktop/DesktopEntries.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,27 +11,6 @@
 #include <QThreadPool>
 
 namespace tessary {
-
-namespace {
-
-// The value of a key in the [Desktop Entry] group; empty when absent.
-QString desktopEntryValue(const QByteArray& contents, const QString& key)
-{
-    bool inMainGroup = false;
-    for (const QByteArray& rawLine : contents.split('\n')) {
-        const QString line = QString::fromUtf8(rawLine).trimmed();
-        if (line.startsWith(QLatin1Char('['))) {
-            inMainGroup = line == QLatin1String("[Desktop Entry]");
-            continue;
-        }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (inMainGroup && equals > 0 && line.left(equals).trimmed() == key)
-            return line.mid(equals + 1).trimmed();
-    }
-    return {};
-}
-
-} // namespace
 
 QString quoteExecArgument(const QString& argument)
 {

@@ -1,5 +1,6 @@
 #include "platform/session/DesktopSession.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -17,6 +18,11 @@ DesktopSession::Environment DesktopSession::readEnvironment()
     // A SWAYSOCK left over from an earlier sway login names a socket that is gone.
     if (!environment.swaySocket.isEmpty() && !QFileInfo::exists(environment.swaySocket))
         environment.swaySocket.clear();
+    // So can a WAYLAND_DISPLAY, which the user's services keep from an earlier Wayland login.
+    const QString waylandSocket =
+        QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath(environment.waylandDisplay);
+    if (!environment.waylandDisplay.isEmpty() && !QFileInfo::exists(waylandSocket))
+        environment.waylandDisplay.clear();
     return environment;
 }
 

@@ -31,6 +31,11 @@ protected:
                    "[Desktop Entry]\nExec=/usr/bin/chromium %U\nStartupWMClass=chromium\n");
         writeEntry(system.path(), QStringLiteral("vendor/editor.desktop"),
                    "[Desktop Entry]\nExec=env LANG=C /opt/editor/bin/editor %F\n");
+        writeEntry(system.path(), QStringLiteral("my-app.desktop"),
+                   "[Desktop Entry]\nExec=\"/opt/My App/bin/app\" %U\n");
+        writeEntry(system.path(), QStringLiteral("chromium_chromium.desktop"),
+                   "[Desktop Entry]\nExec=env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/"
+                   "chromium_chromium.desktop /snap/bin/chromium %U\n");
     }
 
     QTemporaryDir user;
@@ -52,6 +57,14 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheU
     // `env VAR=value` before the program, and an id from a subfolder.
     EXPECT_EQ(entries.describeExecutable(12, QStringLiteral("/opt/editor/bin/editor")).bundleIdentifier,
               "vendor-editor");
+    // A program quoted for the space in its path.
+    EXPECT_EQ(entries.describeExecutable(14, QStringLiteral("/opt/My App/bin/app")).bundleIdentifier,
+              "my-app");
+    // A snap runs a binary of its own name inside the snap; the snap names it.
+    EXPECT_EQ(
+        entries.describeExecutable(15, QStringLiteral("/snap/chromium/2345/usr/lib/chromium-browser/chrome"))
+            .bundleIdentifier,
+        "chromium_chromium");
     // Only the main group counts: an action's Exec names no application.
     EXPECT_EQ(entries.describeExecutable(13, QStringLiteral("/usr/bin/other")).bundleIdentifier, "other");
 
@@ -63,6 +76,20 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheU
     EXPECT_TRUE(gone->bundleIdentifier.isEmpty());
     EXPECT_TRUE(gone->bundleURL.isEmpty());
 
+    // A Flatpak runs a binary of its own name in its sandbox, which names the application.
+    QTemporaryDir proc;
+    ASSERT_TRUE(QDir().mkpath(proc.filePath(QStringLiteral("77/root"))));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/app/extra/chrome"), proc.filePath(QStringLiteral("77/exe"))));
+    QFile sandbox(proc.filePath(QStringLiteral("77/root/.flatpak-info")));
+    ASSERT_TRUE(sandbox.open(QIODevice::WriteOnly));
+    sandbox.write("[Application]\nname=com.google.Chrome\nruntime=runtime/org.freedesktop.Platform\n");
+    sandbox.close();
+    writeEntry(
+        system.path(), QStringLiteral("com.google.Chrome.desktop"),
+        "[Desktop Entry]\nExec=/usr/bin/flatpak run --command=/app/bin/chrome com.google.Chrome @@u %U @@\n");
+    EXPECT_EQ(DesktopEntries({user.path(), system.path()}, proc.path()).describe(77)->bundleIdentifier,
+              "com.google.Chrome");
+
     // The user's own entry for the same executable hides the system one.
     writeEntry(user.path(), QStringLiteral("my-firefox.desktop"),
                "[Desktop Entry]\nExec=/usr/lib/firefox-esr/firefox-esr -P work %u\n");
@@ -70,12 +97,28 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheU
                   .describeExecutable(30, QStringLiteral("/usr/lib/firefox-esr/firefox-esr"))
                   .bundleIdentifier,
               "my-firefox");
+
+    // Chrome's launcher on PATH links to a script in Chrome's own folder, which starts the chrome
+    // binary beside it; a launcher of one profile, with options, names no browser.
+    const QString chrome = system.filePath(QStringLiteral("opt/google/chrome"));
+    const QString launcher = system.filePath(QStringLiteral("google-chrome-stable"));
+    ASSERT_TRUE(QDir().mkpath(chrome) && QFile(chrome + "/google-chrome").open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(chrome + "/google-chrome", launcher));
+    writeEntry(user.path(), QStringLiteral("chrome-work.desktop"),
+               "[Desktop Entry]\nExec=" + launcher.toUtf8() + " --profile-directory=Work %U\n");
+    writeEntry(system.path(), QStringLiteral("google-chrome.desktop"),
+               "[Desktop Entry]\nExec=" + launcher.toUtf8() + " %U\n");
+    EXPECT_EQ(DesktopEntries({user.path(), system.path()})
+                  .describeExecutable(31, chrome + "/chrome")
+                  .bundleIdentifier,
+              "google-chrome");
 }
 
 TEST(DesktopLinkOpener, ExecLinesBecomeTheCommandForOneLink)
 {
     const QUrl url("https://app.example.com/magic?token=a%20b&x=1");
     const QString link = url.toString(QUrl::FullyEncoded);
+    // Exec values as they stand in the file, string escapes and all.
     const struct {
         const char* exec;
         QStringList command;
@@ -85,11 +128,19 @@ TEST(DesktopLinkOpener, ExecLinesBecomeTheCommandForOneLink)
         {"browser --new-window", {"browser", "--new-window", link}},
         {"\"/opt/My Browser/run\" %F -name %c %i %u", {"/opt/My Browser/run", "-name", link}},
         {"browser --label 100%%", {"browser", "--label", "100%", link}},
+        {"chromium --enable-features=A,B %U", {"chromium", "--enable-features=A,B", link}},
+        {R"("/opt/say \\"hi\\"/run" %u)", {"/opt/say \"hi\"/run", link}},
+        {R"(sh -c 'exec browser "$1"' sh %u)", {"sh", "-c", "exec browser \"$1\"", "sh", link}},
         {"", {}},
     };
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString desktopFile = folder.filePath(QStringLiteral("applications/browser.desktop"));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.exec);
-        EXPECT_EQ(DesktopLinkOpener::execCommand(c.exec, url), c.command);
+        writeEntry(folder.path(), QStringLiteral("browser.desktop"),
+                   QByteArray("[Desktop Entry]\nName=Browser\nExec=") + c.exec + '\n');
+        EXPECT_EQ(DesktopLinkOpener::command(desktopFile, url), c.command);
     }
 }
 

@@ -1,6 +1,10 @@
 #include "platform/session/DesktopSession.h"
 #include "platform/session/QtEnvironment.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace tessary {
@@ -39,6 +43,26 @@ TEST(DesktopSession, TheSessionIsReadFromTheEnvironmentTheLoginSet)
         // What GNOME on Wayland lacks depends on its shell extension, which is asked instead.
         EXPECT_EQ(problem.isEmpty(), row.kind != Kind::otherWayland && row.kind != Kind::none);
     }
+}
+
+// An earlier Wayland login can leave WAYLAND_DISPLAY in the user's services, naming a socket that
+// is gone: no compositor answers there, and the X11 session this is stays one.
+TEST(DesktopSession, AWaylandDisplayCountsOnlyWhileItsSocketIsThere)
+{
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR"), displayBefore = qgetenv("WAYLAND_DISPLAY");
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    for (const QString& display : {QStringLiteral("wayland-7"), runtime.filePath(QStringLiteral("w-8"))}) {
+        SCOPED_TRACE(display.toStdString());
+        qputenv("WAYLAND_DISPLAY", display.toUtf8());
+        EXPECT_EQ(DesktopSession::readEnvironment().waylandDisplay, QString());
+        QFile socket(QDir(runtime.path()).filePath(display));
+        ASSERT_TRUE(socket.open(QIODevice::WriteOnly));
+        EXPECT_EQ(DesktopSession::readEnvironment().waylandDisplay, display);
+    }
+    qputenv("XDG_RUNTIME_DIR", runtimeBefore);
+    qputenv("WAYLAND_DISPLAY", displayBefore);
 }
 
 // GNOME and Plasma show Qt's own window frames; only sway draws them itself, and a frame the user
