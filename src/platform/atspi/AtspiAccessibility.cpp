@@ -376,9 +376,12 @@ std::optional<Element> AtspiAccessibility::focusedElement()
         m_applicationByPid.erase(known);
     }
     // Like asking the whole system: the last element that gained the focus, wherever it lives,
-    // unless that is one of our own windows as the bus sees it.
-    Element last = m_focus->lastFocused();
-    if (last.isNull() || processId(last) == QtOwnAccessibility::processId())
+    // unless that is one of our own windows as the bus sees it. That is ruled out first: asked over
+    // the bus whether it has the focus, our own element would be answered by this very thread,
+    // which waits for the answer until the call times out.
+    const Element& last = m_focus->lastFocusEvent();
+    if (last.isNull() || processId(last) == QtOwnAccessibility::processId() ||
+        !atspi::hasState(accessibleOf(last), ATSPI_STATE_FOCUSED))
         return std::nullopt;
     return last;
 }

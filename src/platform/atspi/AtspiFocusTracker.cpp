@@ -73,15 +73,6 @@ void AtspiFocusTracker::onFocusEvent(AtspiEvent* event, void* self)
     g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 
-Element AtspiFocusTracker::lastFocused()
-{
-    if (m_focus.isNull())
-        return {};
-    if (!atspi::hasState(accessibleOf(m_focus), ATSPI_STATE_FOCUSED))
-        return {};
-    return m_focus;
-}
-
 Element AtspiFocusTracker::focusedIn(AtspiAccessible* application)
 {
     const QString bus = busOf(application);

@@ -28,8 +28,9 @@ public:
 
     // The focused element inside the application element `application`; null when none.
     Element focusedIn(AtspiAccessible* application);
-    // The element of the last focus event, when it still has the focus (any application).
-    Element lastFocused();
+    // The element of the last focus event, in any application, whether or not it still has the
+    // focus: the caller asks that only once it knows the element is not this process's own.
+    const Element& lastFocusEvent() const { return m_focus; }
 
     // Focus events received so far: proof that libatspi's events reach this thread's loop.
     quint64 eventCount() const { return m_events; }
