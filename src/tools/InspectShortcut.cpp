@@ -48,15 +48,21 @@ int runGrab(const QStringList& arguments)
         printLine(*refusal);
         return exitRefused;
     }
-    hotKey->setPressHandler([first = true]() mutable {
-        printLine(QStringLiteral("pressed"));
-        if (std::exchange(first, false))
-            QTimer::singleShot(afterPressMilliseconds, qApp, [] { QCoreApplication::exit(exitOk); });
-    });
-    QTimer::singleShot(pressWaitMilliseconds, qApp, [] {
+    QTimer noPress;
+    noPress.setSingleShot(true);
+    QObject::connect(&noPress, &QTimer::timeout, [] {
         printError(QStringLiteral("no press within 30 s"));
         QCoreApplication::exit(exitFailure);
     });
+    // A press late in the wait ends it: the second after it is for telling more presses only.
+    hotKey->setPressHandler([&noPress, first = true]() mutable {
+        printLine(QStringLiteral("pressed"));
+        if (!std::exchange(first, false))
+            return;
+        noPress.stop();
+        QTimer::singleShot(afterPressMilliseconds, qApp, [] { QCoreApplication::exit(exitOk); });
+    });
+    noPress.start(pressWaitMilliseconds);
     // Ctrl+C ends the wait in order, so a sway binding leaves with the process; the status is the
     // one a shell gives a process its signal stopped.
     const StopSignals stop([](int signal) { QCoreApplication::exit(128 + signal); });
