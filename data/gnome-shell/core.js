@@ -44,6 +44,7 @@ var TessaryService = class {
         this._window = null;
         this._picture = null;
         this._action = 0;
+        this._keysDown = new Map(); // keyval -> the unique name of the caller that holds it down
     }
 
     enable() {
@@ -79,6 +80,7 @@ var TessaryService = class {
     }
 
     disable() {
+        this._releaseKeys(null);
         this.ReleaseShortcut();
         this.HidePicture();
         this.HidePanelIcon();
@@ -94,7 +96,10 @@ var TessaryService = class {
     }
 
     _nameOwner(name, _oldOwner, newOwner) {
-        // What a process that ended left behind goes with it.
+        // What a process that ended left behind goes with it: a key it held would repeat, and a
+        // Shift the shell pressed for it would stay down.
+        if (!newOwner)
+            this._releaseKeys(name);
         if (!newOwner && name === this._pictureOwner)
             this.HidePicture();
         if (!newOwner && name === this._shortcutOwner)
@@ -169,10 +174,28 @@ var TessaryService = class {
     PressKeyAsync([keyval, down], invocation) {
         if (!this._allowed(invocation))
             return;
+        this._press(keyval, down);
+        if (down)
+            this._keysDown.set(keyval, invocation.get_sender());
+        else
+            this._keysDown.delete(keyval);
+        invocation.return_value(null);
+    }
+
+    _press(keyval, down) {
         const {Clutter, GLib} = this._shell;
         this._keyboard.notify_keyval(GLib.get_monotonic_time(), keyval,
             down ? Clutter.KeyState.PRESSED : Clutter.KeyState.RELEASED);
-        invocation.return_value(null);
+    }
+
+    // Lets go of the keys `owner` holds down; of every key, when null.
+    _releaseKeys(owner) {
+        for (const [keyval, holder] of this._keysDown) {
+            if (owner === null || holder === owner) {
+                this._press(keyval, false);
+                this._keysDown.delete(keyval);
+            }
+        }
     }
 
     // Text the keyboard layout cannot type goes in through the input method, as the on-screen
