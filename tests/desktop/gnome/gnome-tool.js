@@ -153,7 +153,7 @@ function press(keyval) {
 
 function presses(accelerator, seconds) {
     // The extension serves only names of Tessary's, and learns of a new one from the bus.
-    own('com.tessary.Tessary.GnomeTool');
+    own(`com.tessary.Tessary.GnomeTool.p${new Gio.Credentials().get_unix_pid()}`);
     const shell = ['com.tessary.Shell', '/com/tessary/Shell', 'com.tessary.Shell'];
     let count = 0;
     bus.signal_subscribe(shell[0], shell[2], 'ShortcutPressed', shell[1], null, Gio.DBusSignalFlags.NONE,
