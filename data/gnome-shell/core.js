@@ -43,7 +43,10 @@ var TessaryService = class {
         this._windowSignals = [];
         this._window = null;
         this._picture = null;
-        this._action = 0;
+        // Each caller's own shortcut (a developer build runs beside the installed one, a tool
+        // beside the application): action -> the unique name of the caller that grabbed it.
+        this._shortcuts = new Map();
+        this._keysDown = new Map(); // keyval -> the unique name of the caller that holds it down
     }
 
     enable() {
@@ -72,14 +75,16 @@ var TessaryService = class {
             null, null, null);
         this._focusId = global.display.connect('notify::focus-window', () => this._followFocus());
         this._acceleratorId = global.display.connect('accelerator-activated', (_d, action) => {
-            if (action === this._action)
-                this._emit('ShortcutPressed', null);
+            const owner = this._shortcuts.get(action);
+            if (owner)
+                Gio.DBus.session.emit_signal(owner, OBJECT_PATH, 'com.tessary.Shell', 'ShortcutPressed', null);
         });
         this._followFocus();
     }
 
     disable() {
-        this.ReleaseShortcut();
+        this._releaseKeys(null);
+        this._releaseShortcuts(null);
         this.HidePicture();
         this.HidePanelIcon();
         this._watchWindow(null);
@@ -94,11 +99,14 @@ var TessaryService = class {
     }
 
     _nameOwner(name, _oldOwner, newOwner) {
-        // What a process that ended left behind goes with it.
+        // What a process that ended left behind goes with it: a key it held would repeat, and a
+        // Shift the shell pressed for it would stay down.
+        if (!newOwner)
+            this._releaseKeys(name);
         if (!newOwner && name === this._pictureOwner)
             this.HidePicture();
-        if (!newOwner && name === this._shortcutOwner)
-            this.ReleaseShortcut();
+        if (!newOwner)
+            this._releaseShortcuts(name);
         if (!newOwner && name === this._panelIconOwner)
             this.HidePanelIcon();
         if (!isCallerName(name))
@@ -169,10 +177,28 @@ var TessaryService = class {
     PressKeyAsync([keyval, down], invocation) {
         if (!this._allowed(invocation))
             return;
+        this._press(keyval, down);
+        if (down)
+            this._keysDown.set(keyval, invocation.get_sender());
+        else
+            this._keysDown.delete(keyval);
+        invocation.return_value(null);
+    }
+
+    _press(keyval, down) {
         const {Clutter, GLib} = this._shell;
         this._keyboard.notify_keyval(GLib.get_monotonic_time(), keyval,
             down ? Clutter.KeyState.PRESSED : Clutter.KeyState.RELEASED);
-        invocation.return_value(null);
+    }
+
+    // Lets go of the keys `owner` holds down; of every key, when null.
+    _releaseKeys(owner) {
+        for (const [keyval, holder] of this._keysDown) {
+            if (owner === null || holder === owner) {
+                this._press(keyval, false);
+                this._keysDown.delete(keyval);
+            }
+        }
     }
 
     // Text the keyboard layout cannot type goes in through the input method, as the on-screen
@@ -298,29 +324,33 @@ var TessaryService = class {
         if (!this._allowed(invocation))
             return;
         const {Meta, Shell, Main, GLib} = this._shell;
-        this.ReleaseShortcut();
+        const sender = invocation.get_sender();
+        this._releaseShortcuts(sender);
         // Held down, the keys repeat: that is still one press, and one fill.
         const action = global.display.grab_accelerator(accelerator, Meta.KeyBindingFlags.IGNORE_AUTOREPEAT);
         if (action !== Meta.KeyBindingAction.NONE) {
-            this._action = action;
-            this._shortcutOwner = invocation.get_sender();
+            this._shortcuts.set(action, sender);
             Main.wm.allowKeybinding(Meta.external_binding_name_for_action(action), Shell.ActionMode.ALL);
         }
         invocation.return_value(new GLib.Variant('(b)', [action !== Meta.KeyBindingAction.NONE]));
     }
 
     ReleaseShortcutAsync(_parameters, invocation) {
-        if (this._allowed(invocation))
-            invocation.return_value(this.ReleaseShortcut());
+        if (!this._allowed(invocation))
+            return;
+        this._releaseShortcuts(invocation.get_sender());
+        invocation.return_value(null);
     }
 
-    ReleaseShortcut() {
-        if (this._action) {
-            const {Meta, Shell, Main} = this._shell;
-            Main.wm.allowKeybinding(Meta.external_binding_name_for_action(this._action), Shell.ActionMode.NONE);
-            global.display.ungrab_accelerator(this._action);
-            this._action = 0;
+    // Lets go of the shortcut `owner` grabbed; of every one, when null.
+    _releaseShortcuts(owner) {
+        const {Meta, Shell, Main} = this._shell;
+        for (const [action, holder] of this._shortcuts) {
+            if (owner === null || holder === owner) {
+                Main.wm.allowKeybinding(Meta.external_binding_name_for_action(action), Shell.ActionMode.NONE);
+                global.display.ungrab_accelerator(action);
+                this._shortcuts.delete(action);
+            }
         }
-        return null;
     }
 };

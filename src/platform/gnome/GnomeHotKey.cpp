@@ -15,6 +15,11 @@ GnomeHotKey::GnomeHotKey(std::shared_ptr<GnomeShell> shell)
         if (m_bound)
             deliverPress();
     });
+    // The extension let go of every key it bound for us when it went.
+    QObject::connect(m_shell.get(), &GnomeShell::returned, &m_context, [this] {
+        if (m_bound)
+            grab();
+    });
 }
 
 GnomeHotKey::~GnomeHotKey()
@@ -32,13 +37,19 @@ bool GnomeHotKey::registerShortcut(const std::optional<Shortcut>& shortcut)
         accelerator ? gnomekeys::parseAccelerator(*accelerator) : std::nullopt;
     if (!combo || m_shell->missing() || gnomekeys::boundCombos().contains(*combo))
         return false;
-    QCoro::connect(m_shell->grabShortcut(*accelerator), &m_context, [text = *accelerator](bool grabbed) {
+    m_accelerator = *accelerator;
+    m_bound = true;
+    grab();
+    return true;
+}
+
+void GnomeHotKey::grab()
+{
+    QCoro::connect(m_shell->grabShortcut(m_accelerator), &m_context, [text = m_accelerator](bool grabbed) {
         if (!grabbed)
             qWarning().noquote() << "GNOME Shell refused the fill shortcut" << text
                                  << "(another program holds it): choose another one in Settings";
     });
-    m_bound = true;
-    return true;
 }
 
 void GnomeHotKey::release()

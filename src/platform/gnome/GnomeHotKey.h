@@ -24,8 +24,11 @@ public:
     bool globalKeysAvailable() const override;
 
 private:
+    void grab();
+
     std::shared_ptr<GnomeShell> m_shell;
     QObject m_context; // ends the press connection with the hot key
+    QString m_accelerator;
     bool m_bound = false;
 };
 

@@ -46,6 +46,10 @@ GnomePanelIcon::GnomePanelIcon(std::shared_ptr<GnomeShell> shell)
         m_geometry = icon;
         emit clicked();
     });
+    connect(m_shell.get(), &GnomeShell::returned, this, [this] {
+        if (!m_image.isNull())
+            m_shell->showPanelIcon(m_image);
+    });
 }
 
 GnomePanelIcon::~GnomePanelIcon()
@@ -56,7 +60,8 @@ GnomePanelIcon::~GnomePanelIcon()
 void GnomePanelIcon::show(const QIcon& icon, const QString&)
 {
     const qreal scale = qApp->devicePixelRatio();
-    m_shell->showPanelIcon(forDarkBar(icon.pixmap(QSize(iconSize, iconSize), scale).toImage()));
+    m_image = forDarkBar(icon.pixmap(QSize(iconSize, iconSize), scale).toImage());
+    m_shell->showPanelIcon(m_image);
 }
 
 void GnomePanelIcon::place(QWidget& window, QPoint topLeft)

@@ -3,6 +3,7 @@
 #include "platform/freedesktop/StatusIcon.h"
 
 #include <QCoro/QCoroTask>
+#include <QImage>
 
 #include <memory>
 
@@ -25,6 +26,7 @@ private:
     QCoro::Task<> moveOnceShown(QString title, QPoint topLeft);
 
     std::shared_ptr<GnomeShell> m_shell;
+    QImage m_image; // shown again when the extension comes back
     QRect m_geometry;
 };
 

@@ -21,6 +21,8 @@ GnomePictureSurface::GnomePictureSurface(std::shared_ptr<GnomeShell> shell)
                          else if (kind == QLatin1String("leave") && m_pointer.left)
                              m_pointer.left();
                      });
+    // The picture went with the extension; a new placement shows it again.
+    QObject::connect(m_shell.get(), &GnomeShell::returned, &m_context, [this] { m_shown = false; });
 }
 
 GnomePictureSurface::~GnomePictureSurface()

@@ -8,6 +8,7 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QImage>
 #include <QPointer>
 
@@ -64,6 +65,15 @@ QDBusMessage shellCall(const QString& method)
     return QDBusMessage::createMethodCall(service, objectPath, interfaceName, method);
 }
 
+// The window in front as the extension reports it when asked; none when it does not answer.
+QCoro::Task<std::optional<GnomeShell::Window>> askFocus(QDBusConnection bus)
+{
+    const QDBusMessage reply = co_await bus.asyncCall(shellCall(QStringLiteral("GetFocus")));
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
+        co_return std::nullopt;
+    co_return readWindow(reply.arguments().constFirst());
+}
+
 // The answer of a method that says yes or no; no when none comes.
 QCoro::Task<bool> askShell(QDBusConnection bus, QDBusMessage call)
 {
@@ -75,7 +85,25 @@ QCoro::Task<bool> askShell(QDBusConnection bus, QDBusMessage call)
 
 GnomeShell::GnomeShell(const QDBusConnection& bus)
     : m_bus(bus)
+    , m_watcher(new QDBusServiceWatcher(service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this))
 {
+    connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
+        settle(State::answered);
+        emit returned();
+        // It reports the window in front when it starts, before it knows who listens.
+        QCoro::connect(askFocus(m_bus), this, [this](const std::optional<Window>& focus) {
+            if (!focus)
+                return;
+            m_focus = *focus;
+            emit focusChanged();
+        });
+    });
+    // Until it is back, nothing is known of the window in front and nothing can be typed.
+    connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+        settle(State::missing);
+        m_focus = {};
+        emit focusChanged();
+    });
     m_bus.connect(service, objectPath, interfaceName, QStringLiteral("FocusChanged"), this,
                   SLOT(onFocusChanged(QDBusMessage)));
     m_bus.connect(service, objectPath, interfaceName, QStringLiteral("PicturePointer"), this,
@@ -97,16 +125,23 @@ QCoro::Task<> GnomeShell::start()
     const QPointer<GnomeShell> self(this);
     const QDBusConnection bus = m_bus;
     co_await bus.asyncCall(request);
-    const QDBusMessage reply = co_await bus.asyncCall(shellCall(QStringLiteral("GetFocus")));
+    const std::optional<Window> focus = co_await askFocus(bus);
     if (!self)
         co_return;
-    if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1) {
-        m_focus = readWindow(reply.arguments().constFirst());
-        m_state = State::answered;
+    if (focus) {
+        m_focus = *focus;
+        settle(State::answered);
     } else {
-        m_state = State::missing;
+        settle(State::missing);
     }
-    emit settled();
+}
+
+void GnomeShell::settle(State state)
+{
+    const bool first = m_state == State::asking;
+    m_state = state;
+    if (first)
+        emit settled();
 }
 
 QCoro::Task<bool> GnomeShell::ready()
@@ -192,10 +227,7 @@ void GnomeShell::onFocusChanged(const QDBusMessage& message)
     if (message.arguments().size() != 1)
         return;
     m_focus = readWindow(message.arguments().constFirst());
-    if (m_state != State::answered) {
-        m_state = State::answered;
-        emit settled();
-    }
+    settle(State::answered);
     emit focusChanged();
 }
 

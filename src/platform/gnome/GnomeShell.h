@@ -12,6 +12,7 @@
 #include <optional>
 
 class QDBusMessage;
+class QDBusServiceWatcher;
 class QImage;
 
 namespace tessary {
@@ -74,6 +75,10 @@ signals:
     void panelIconClicked(QRect icon);
     // The first answer to whether the extension is there came.
     void settled();
+    // The extension came onto the bus again: GNOME turns extensions off while the screen is
+    // locked and on again after, and the user may turn it off and on. What it showed or bound for
+    // us went with it and must be asked for anew.
+    void returned();
 
 private slots:
     void onFocusChanged(const QDBusMessage& message);
@@ -84,8 +89,10 @@ private slots:
 private:
     enum class State { asking, answered, missing };
     QCoro::Task<> start();
+    void settle(State state);
 
     QDBusConnection m_bus;
+    QDBusServiceWatcher* m_watcher;
     State m_state = State::asking;
     Window m_focus;
 };

@@ -4,6 +4,9 @@
 
 #include "fake-input-client-protocol.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
 
@@ -16,6 +19,11 @@ namespace {
 
 // Key presses go out as evdev codes; the keyboard_key request came with version 4.
 constexpr std::uint32_t fakeInputVersion = 4;
+
+const QString layoutsService = QStringLiteral("org.kde.keyboard");
+const QString layoutsPath = QStringLiteral("/Layouts");
+const QString layoutsInterface = QStringLiteral("org.kde.KeyboardLayouts");
+constexpr int layoutTimeoutMs = 500;
 
 std::uint32_t keysymOf(const QString& text)
 {
@@ -57,6 +65,20 @@ FakeInputKeyboard::FakeInputKeyboard(WaylandDisplay& display)
     m_seat = display.bind<wl_seat>(wl_seat_interface, 1);
     if (!m_fakeInput || !m_seat)
         return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.connect(layoutsService, layoutsPath, layoutsInterface, QStringLiteral("layoutChanged"), this,
+                SLOT(layoutChanged(uint)));
+    // Once, at start, as the roundtrips below: the first code may be typed at once, and whether a
+    // character can be typed is asked before that.
+    const QDBusReply<uint> layout =
+        bus.call(QDBusMessage::createMethodCall(layoutsService, layoutsPath, layoutsInterface,
+                                                QStringLiteral("getLayout")),
+                 QDBus::Block, layoutTimeoutMs);
+    if (layout.isValid())
+        m_layout = layout.value();
+    else
+        qCWarning(logKwin, "KWin did not say which keyboard layout is in effect (%s): the first is typed in",
+                  qPrintable(layout.error().message()));
     org_kde_kwin_fake_input_authenticate(m_fakeInput, "Tessary", "Types the verification codes you fill");
     wl_seat_add_listener(m_seat, &seatListener, this);
     // The first roundtrip brings the seat's capabilities, the second the keyboard's keymap.
@@ -92,11 +114,22 @@ void FakeInputKeyboard::keymapArrived(int fd, std::uint32_t size)
     if (mapped == MAP_FAILED)
         return;
     // The text ends with a NUL the size counts.
-    const QByteArray text(static_cast<const char*>(mapped),
-                          qsizetype(qstrnlen(static_cast<const char*>(mapped), size)));
+    m_keymapText = QByteArray(static_cast<const char*>(mapped),
+                              qsizetype(qstrnlen(static_cast<const char*>(mapped), size)));
     munmap(mapped, size);
-    // A layout switch sends the new keymap; a key already down is let go on the codes it went down on.
-    if (std::optional<LayoutKeymap> keymap = LayoutKeymap::fromText(text))
+    readKeymap();
+}
+
+void FakeInputKeyboard::layoutChanged(uint layout)
+{
+    m_layout = layout;
+    readKeymap();
+}
+
+void FakeInputKeyboard::readKeymap()
+{
+    // A key already down is let go on the codes it went down on.
+    if (std::optional<LayoutKeymap> keymap = LayoutKeymap::fromText(m_keymapText, m_layout))
         m_keymap = std::move(keymap);
 }
 

@@ -4,7 +4,9 @@
 #include "platform/wayland/WaylandDisplay.h"
 #include "screen/Keyboard.h"
 
+#include <QByteArray>
 #include <QHash>
+#include <QObject>
 
 #include <cstdint>
 #include <optional>
@@ -19,8 +21,12 @@ namespace tessary {
 // presses through the user's own layout, so a character is typed with the keys that give it there
 // (LayoutKeymap, from the keymap KWin sends our seat's keyboard), and a character the layout lacks
 // cannot be typed at all: canType says so before anything is pressed. KWin offers the protocol
-// only to an executable its desktop entry grants it to (X-KDE-Wayland-Interfaces).
-class FakeInputKeyboard final : public Keyboard {
+// only to an executable its desktop entry grants it to (X-KDE-Wayland-Interfaces). KWin keeps every
+// layout the user set up in one keymap and switches between them without sending another: which
+// one is in effect comes from its keyboard service (org.kde.keyboard), asked once at start (a
+// short call, bounded by a timeout) and followed through its signal.
+class FakeInputKeyboard final : public QObject, public Keyboard {
+    Q_OBJECT
 public:
     explicit FakeInputKeyboard(WaylandDisplay& display);
     ~FakeInputKeyboard() override;
@@ -40,7 +46,12 @@ public:
     void seatCapabilities(std::uint32_t capabilities);
     void keymapArrived(int fd, std::uint32_t size);
 
+private slots:
+    void layoutChanged(uint layout);
+
 private:
+    void readKeymap();
+
     void sendKey(unsigned key, bool down);
     void release(const LayoutKeymap::Stroke& stroke);
 
@@ -48,6 +59,8 @@ private:
     wl_seat* m_seat = nullptr;
     wl_keyboard* m_seatKeyboard = nullptr;
     org_kde_kwin_fake_input* m_fakeInput = nullptr;
+    QByteArray m_keymapText;
+    uint m_layout = 0; // the layout in effect, by its place in the keymap
     std::optional<LayoutKeymap> m_keymap;
     QHash<std::uint32_t, LayoutKeymap::Stroke> m_down; // keysym -> its stroke, while down
 };

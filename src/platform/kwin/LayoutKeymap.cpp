@@ -17,7 +17,6 @@ struct KeymapFree {
 using Context = std::unique_ptr<xkb_context, ContextFree>;
 using Keymap = std::unique_ptr<xkb_keymap, KeymapFree>;
 
-constexpr xkb_layout_index_t firstLayout = 0;
 // The left Shift and right Alt keys of a PC keyboard, in evdev codes.
 constexpr unsigned leftShiftKey = 42, rightAltKey = 100;
 // X11 keycodes end at 255, evdev's 247 beneath: an XWayland window never sees a key beyond.
@@ -27,11 +26,11 @@ constexpr unsigned lastX11Key = 247;
 
 class LayoutKeymapReader {
 public:
-    static std::optional<LayoutKeymap> read(xkb_keymap* keymap)
+    static std::optional<LayoutKeymap> read(xkb_keymap* keymap, xkb_layout_index_t layout)
     {
-        if (!keymap)
+        if (!keymap || layout >= xkb_keymap_num_layouts(keymap))
             return std::nullopt;
-        LayoutKeymapReader reader(keymap);
+        LayoutKeymapReader reader(keymap, layout);
         LayoutKeymap result;
         const xkb_keycode_t last = xkb_keymap_max_keycode(keymap);
         for (xkb_keycode_t code = xkb_keymap_min_keycode(keymap); code <= last; ++code)
@@ -40,13 +39,22 @@ public:
     }
 
 private:
-    explicit LayoutKeymapReader(xkb_keymap* keymap)
+    LayoutKeymapReader(xkb_keymap* keymap, xkb_layout_index_t layout)
         : m_keymap(keymap)
+        , m_layout(layout)
         , m_shiftKey(keyTyping(XKB_KEY_Shift_L, leftShiftKey))
         , m_levelThreeKey(keyTyping(XKB_KEY_ISO_Level3_Shift, rightAltKey))
         , m_shift(xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_SHIFT))
         , m_levelThree(xkb_keymap_mod_get_index(keymap, "Mod5"))
     {
+    }
+
+    // The layout a key types in: a key with fewer layouts than the keymap wraps round them, as
+    // XKB does.
+    xkb_layout_index_t layoutOf(xkb_keycode_t code) const
+    {
+        const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(m_keymap, code);
+        return layouts ? m_layout % layouts : 0;
     }
 
     // The evdev code of a key typing `keysym` without modifiers: `usual` when it does (keymaps
@@ -55,7 +63,7 @@ private:
     {
         const auto types = [&](xkb_keycode_t code) {
             const xkb_keysym_t* syms = nullptr;
-            return xkb_keymap_key_get_syms_by_level(m_keymap, code, firstLayout, 0, &syms) == 1 &&
+            return xkb_keymap_key_get_syms_by_level(m_keymap, code, layoutOf(code), 0, &syms) == 1 &&
                    syms[0] == keysym;
         };
         if (types(usual + 8))
@@ -86,14 +94,14 @@ private:
 
     void addKey(LayoutKeymap& result, xkb_keycode_t code) const
     {
-        const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(m_keymap, code, firstLayout);
+        const xkb_layout_index_t layout = layoutOf(code);
+        const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(m_keymap, code, layout);
         for (xkb_level_index_t level = 0; level < levels; ++level) {
             const xkb_keysym_t* syms = nullptr;
-            if (xkb_keymap_key_get_syms_by_level(m_keymap, code, firstLayout, level, &syms) != 1)
+            if (xkb_keymap_key_get_syms_by_level(m_keymap, code, layout, level, &syms) != 1)
                 continue;
             xkb_mod_mask_t masks[16];
-            const size_t count =
-                xkb_keymap_key_get_mods_for_level(m_keymap, code, firstLayout, level, masks, 16);
+            const size_t count = xkb_keymap_key_get_mods_for_level(m_keymap, code, layout, level, masks, 16);
             for (size_t i = 0; i < count; ++i) {
                 const std::optional<QList<unsigned>> modifiers = modifierKeys(masks[i]);
                 if (!modifiers)
@@ -118,32 +126,32 @@ private:
     }
 
     xkb_keymap* m_keymap;
+    xkb_layout_index_t m_layout;
     unsigned m_shiftKey;
     unsigned m_levelThreeKey;
     xkb_mod_index_t m_shift;
     xkb_mod_index_t m_levelThree;
 };
 
-std::optional<LayoutKeymap> LayoutKeymap::fromText(const QByteArray& text)
+std::optional<LayoutKeymap> LayoutKeymap::fromText(const QByteArray& text, unsigned layout)
 {
     const Context context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
     if (!context)
         return std::nullopt;
     const Keymap keymap(xkb_keymap_new_from_string(context.get(), text.constData(), XKB_KEYMAP_FORMAT_TEXT_V1,
                                                    XKB_KEYMAP_COMPILE_NO_FLAGS));
-    return LayoutKeymapReader::read(keymap.get());
+    return LayoutKeymapReader::read(keymap.get(), layout);
 }
 
-std::optional<LayoutKeymap> LayoutKeymap::fromNames(const QByteArray& layout, const QByteArray& variant)
+std::optional<LayoutKeymap> LayoutKeymap::fromNames(const QByteArray& layouts, unsigned layout)
 {
     const Context context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
     if (!context)
         return std::nullopt;
     xkb_rule_names names{};
-    names.layout = layout.constData();
-    names.variant = variant.isEmpty() ? nullptr : variant.constData();
+    names.layout = layouts.constData();
     const Keymap keymap(xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
-    return LayoutKeymapReader::read(keymap.get());
+    return LayoutKeymapReader::read(keymap.get(), layout);
 }
 
 std::optional<LayoutKeymap::Stroke> LayoutKeymap::strokeFor(std::uint32_t keysym) const

@@ -87,7 +87,16 @@ void WaylandDisplay::flush()
 
 void WaylandDisplay::dispatch()
 {
-    if (*this && wl_display_dispatch(m_display) < 0)
+    if (!*this)
+        return;
+    // The socket was readable when the loop looked, but a roundtrip made since may have read it
+    // already: read only what is there now (wl_display_dispatch would wait for more, and the
+    // compositor may send nothing for a long while), then dispatch what is queued.
+    if (wl_display_prepare_read(m_display) == 0 && wl_display_read_events(m_display) < 0) {
+        checkError();
+        return;
+    }
+    if (wl_display_dispatch_pending(m_display) < 0)
         checkError();
 }
 

@@ -10,6 +10,8 @@
 //                                     held down that long               has no pointer or keyboard
 //   gjs gnome-tool.js type TEXT       ASCII text, key by key            of its own)
 //   gjs gnome-tool.js serve           holds that session (the first click, keys or type starts it)
+//   gjs gnome-tool.js press KEYVAL    presses the key through Tessary's extension as Tessary would,
+//                                     and ends without letting go of it, as Tessary crashing would
 //   gjs gnome-tool.js presses ACCELERATOR SECONDS  grabs it through Tessary's extension as Tessary
 //                                     would, prints "grabbed", then after SECONDS how many presses
 //                                     the extension reported
@@ -143,9 +145,15 @@ const INPUT = {
     },
 };
 
+function press(keyval) {
+    own('com.tessary.Tessary.GnomeTool');
+    call('com.tessary.Shell', '/com/tessary/Shell', 'com.tessary.Shell', 'PressKey',
+        new GLib.Variant('(ub)', [Number(keyval), true]), null);
+}
+
 function presses(accelerator, seconds) {
     // The extension serves only names of Tessary's, and learns of a new one from the bus.
-    own('com.tessary.Tessary.GnomeTool');
+    own(`com.tessary.Tessary.GnomeTool.p${new Gio.Credentials().get_unix_pid()}`);
     const shell = ['com.tessary.Shell', '/com/tessary/Shell', 'com.tessary.Shell'];
     let count = 0;
     bus.signal_subscribe(shell[0], shell[2], 'ShortcutPressed', shell[1], null, Gio.DBusSignalFlags.NONE,
@@ -169,6 +177,8 @@ if (command === 'shot' && (rest.length === 1 || rest.length === 5))
 else if ((command === 'click' && rest.length === 2) || (['keys', 'type'].includes(command) && rest.length === 1) ||
     (command === 'keys' && rest.length === 2))
     input(command, rest);
+else if (command === 'press' && rest.length === 1)
+    press(rest[0]);
 else if (command === 'presses' && rest.length === 2)
     presses(...rest);
 else if (command === 'windows' && rest.length === 0)
@@ -176,4 +186,4 @@ else if (command === 'windows' && rest.length === 0)
 else if (command === 'serve' && rest.length === 0)
     serve();
 else
-    throw new Error('usage: gnome-tool.js shot FILE.png [X Y W H] | click X Y | keys COMBINATION [SECONDS] | type TEXT | windows | serve | presses ACCELERATOR SECONDS');
+    throw new Error('usage: gnome-tool.js shot FILE.png [X Y W H] | click X Y | keys COMBINATION [SECONDS] | type TEXT | windows | serve | press KEYVAL | presses ACCELERATOR SECONDS');

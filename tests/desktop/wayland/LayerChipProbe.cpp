@@ -3,6 +3,8 @@
 // the field at X,Y (top-left desktop pixels); prints "shown" once faded in.
 // layer-chip-probe compare SCREENSHOT.png LEFT TOP [STATE]: 0 when the chip's opaque pixels are at
 // LEFT,TOP.
+// layer-chip-probe events: the chip's connection to the compositor, whose answer a roundtrip reads
+// after the event loop saw it arrive; prints "dispatched" unless the loop then waits for more.
 #include "chip/ChipView.h"
 #include "common/Clock.h"
 #include "platform/session/DesktopSession.h"
@@ -16,6 +18,12 @@
 #include <QImage>
 #include <QTextStream>
 #include <QVariantAnimation>
+
+#include <QTimer>
+
+#include <wayland-client.h>
+
+#include <poll.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -100,6 +108,24 @@ int compare(const QStringList& args)
     return here == 0 && off > 0 ? 0 : 1;
 }
 
+int events()
+{
+    WaylandDisplay display;
+    if (!display)
+        return 1;
+    wl_callback* answer = wl_display_sync(display.display());
+    display.flush();
+    pollfd socket{wl_display_get_fd(display.display()), POLLIN, 0};
+    if (poll(&socket, 1, 5000) != 1)
+        return 1;
+    // Posted calls run ahead of socket notifiers in the same pass of the loop.
+    QTimer::singleShot(0, [&] { display.roundtrip(); });
+    QCoreApplication::processEvents();
+    wl_callback_destroy(answer);
+    QTextStream(stdout) << "dispatched" << Qt::endl;
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -110,5 +136,7 @@ int main(int argc, char** argv)
         return show(args);
     if ((args.size() == 4 || args.size() == 5) && args[0] == QLatin1String("compare"))
         return compare(args);
+    if (args.size() == 1 && args[0] == QLatin1String("events"))
+        return events();
     return 2;
 }

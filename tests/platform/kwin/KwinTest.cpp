@@ -24,25 +24,30 @@ TEST(LayoutKeymap, EachCharacterIsTypedWithTheKeysThatGiveItOnTheLayout)
 {
     using Stroke = LayoutKeymap::Stroke;
     struct Row {
-        const char* layout;
+        const char* layouts;
+        unsigned active;
         char32_t character;
         std::optional<Stroke> stroke;
     };
     const Row rows[] = {
-        {"us", U'A', Stroke{{leftShift}, keyA}},
-        {"us", U'a', Stroke{{}, keyA}},
-        {"us", U'\u00e9', std::nullopt},        // é: not on a US keyboard
-        {"us", U'\u20ac', Stroke{{}, euroKey}}, // €: every keymap has a Euro key beyond X11's
+        {"us", 0, U'A', Stroke{{leftShift}, keyA}},
+        {"us", 0, U'a', Stroke{{}, keyA}},
+        {"us", 0, U'\u00e9', std::nullopt},        // é: not on a US keyboard
+        {"us", 0, U'\u20ac', Stroke{{}, euroKey}}, // €: every keymap has a Euro key beyond X11's
         // French: digits need Shift, "a" and "q" change places, "é" is a key of its own, "€" AltGr.
-        {"fr", U'1', Stroke{{leftShift}, key1}},
-        {"fr", U'a', Stroke{{}, keyQ}},
-        {"fr", U'\u00e9', Stroke{{}, key2}},
-        {"fr", U'\u20ac', Stroke{{rightAlt}, keyE}},
-        {"fr", U'\u0436', std::nullopt}, // ж
+        {"fr", 0, U'1', Stroke{{leftShift}, key1}},
+        {"fr", 0, U'a', Stroke{{}, keyQ}},
+        {"fr", 0, U'\u00e9', Stroke{{}, key2}},
+        {"fr", 0, U'\u20ac', Stroke{{rightAlt}, keyE}},
+        {"fr", 0, U'\u0436', std::nullopt}, // ж
+        // The user switched to the second layout: its keys are the ones that type.
+        {"us,fr", 1, U'1', Stroke{{leftShift}, key1}},
+        {"us,ru", 1, U'a', std::nullopt},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.layout) + " " + QString::fromUcs4(&row.character, 1).toStdString());
-        const std::optional<LayoutKeymap> keymap = LayoutKeymap::fromNames(row.layout);
+        SCOPED_TRACE(std::string(row.layouts) + " " + std::to_string(row.active) + " " +
+                     QString::fromUcs4(&row.character, 1).toStdString());
+        const std::optional<LayoutKeymap> keymap = LayoutKeymap::fromNames(row.layouts, row.active);
         ASSERT_TRUE(keymap);
         EXPECT_EQ(keymap->strokeFor(xkb_utf32_to_keysym(row.character)), row.stroke);
     }

@@ -1,0 +1,101 @@
+#include "hotkey/Shortcut.h"
+#include "platform/gnome/GnomeHotKey.h"
+#include "platform/gnome/GnomePanelIcon.h"
+#include "platform/gnome/GnomePictureSurface.h"
+#include "platform/gnome/GnomeShell.h"
+#include "support/RunTask.h"
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QDeadlineTimer>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+
+#include <gtest/gtest.h>
+
+namespace tessary {
+namespace {
+
+// Tessary's shell extension on a private session bus (dbus-run-session): it answers GetFocus with
+// a window of process `focusPid` and counts every call by name. Owning and giving up its name is the shell
+// turning the extension on and off, as it does around a locked screen.
+class FakeExtension : public QDBusVirtualObject {
+public:
+    QHash<QString, int> calls;
+    qulonglong focusPid = 0;
+
+    FakeExtension() { m_bus.registerVirtualObject("/com/tessary/Shell", this); }
+    ~FakeExtension() override { m_bus.unregisterObject("/com/tessary/Shell"); }
+    bool own(bool owned)
+    {
+        return owned ? m_bus.registerService("com.tessary.Shell")
+                     : m_bus.unregisterService("com.tessary.Shell");
+    }
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override
+    {
+        ++calls[message.member()];
+        if (message.member() != "GetFocus")
+            return bus.send(message.createReply(QVariant(true)));
+        QDBusArgument window;
+        window.beginStructure();
+        window << focusPid;
+        for (int rectangle = 0; rectangle < 2; ++rectangle) {
+            window.beginStructure();
+            window << 0 << 0 << 0 << 0;
+            window.endStructure();
+        }
+        window << QString() << QString();
+        window.endStructure();
+        return bus.send(message.createReply(QVariant::fromValue(window)));
+    }
+
+private:
+    QDBusConnection m_bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-extension");
+};
+
+// Runs the event loop until `done`, or for at most five seconds.
+bool waitUntil(const std::function<bool()>& done)
+{
+    for (QDeadlineTimer deadline(5000); !done() && !deadline.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+TEST(GnomeExtensionReturning, TheIconTheShortcutAndThePictureAreAskedForAgain)
+{
+    qputenv("GSETTINGS_BACKEND", "memory"); // the shell's own bindings, read unchanged
+    FakeExtension extension;
+    ASSERT_TRUE(extension.own(true));
+    const auto shell = std::make_shared<GnomeShell>();
+    ASSERT_TRUE(test::runTask(shell->ready()));
+    GnomePanelIcon icon(shell);
+    QPixmap drawing(16, 16);
+    drawing.fill(Qt::white);
+    icon.show(QIcon(drawing), {});
+    GnomeHotKey hotKey(shell);
+    ASSERT_TRUE(hotKey.registerShortcut(Shortcut::defaultShortcutFor(false)));
+    GnomePictureSurface picture(shell);
+    ASSERT_TRUE(picture.show(QImage(8, 8, QImage::Format_ARGB32_Premultiplied), {10, 10}));
+    ASSERT_TRUE(waitUntil([&] { return extension.calls.value("GrabShortcut") == 1; }));
+
+    ASSERT_TRUE(extension.own(false));
+    EXPECT_TRUE(waitUntil([&] { return shell->missing(); })) << "still taken for there";
+    extension.focusPid = 4242; // what the shell says it had reported to nobody yet
+    ASSERT_TRUE(extension.own(true));
+    EXPECT_TRUE(waitUntil([&] {
+        return extension.calls.value("ShowPanelIcon") == 2 && extension.calls.value("GrabShortcut") == 2;
+    })) << "icon shown "
+        << extension.calls.value("ShowPanelIcon") << " times, shortcut grabbed "
+        << extension.calls.value("GrabShortcut") << " times";
+    EXPECT_TRUE(waitUntil([&] { return shell->focus().pid == 4242; })) << "the window in front stays unknown";
+    EXPECT_TRUE(shell->available());
+    EXPECT_FALSE(picture.isShown()) << "the picture went with the extension";
+}
+
+} // namespace
+} // namespace tessary
