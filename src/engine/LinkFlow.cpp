@@ -50,8 +50,7 @@ void LinkFlow::pageTick(const std::optional<Element>& focused, quint64 loads, bo
     m_lastPageScan = now;
 
     const std::optional<RunningApplication> front = m_s.accessibility.frontmostApplication();
-    const bool browser =
-        front && !front->bundleIdentifier.isEmpty() && linkBrowsers().contains(front->bundleIdentifier);
+    const bool browser = front && !front->appId.isEmpty() && linkBrowsers().contains(front->appId);
     const std::optional<LinkPage> scanned = LinkPage::detect(m_s.accessibility);
     if (!m_page) {
         if (!scanned || m_handledPages.contains(scanned->url))

@@ -163,8 +163,8 @@ QJsonObject dumpTree(Accessibility& accessibility, const Element& root,
     QJsonObject appObject;
     if (app) {
         appObject.insert(QStringLiteral("pid"), app->pid);
-        appObject.insert(QStringLiteral("bundleId"), app->bundleIdentifier);
-        appObject.insert(QStringLiteral("appPath"), app->bundleURL);
+        appObject.insert(QStringLiteral("bundleId"), app->appId);
+        appObject.insert(QStringLiteral("appPath"), app->appPath);
     }
     file.insert(QStringLiteral("app"), appObject);
     file.insert(ElementTreeFile::frameOriginKey, ElementTreeFile::topLeftOrigin);

@@ -11,8 +11,8 @@ namespace tessary {
 // A running application as the screen logic sees it.
 struct RunningApplication {
     qint64 pid = 0;
-    QString bundleIdentifier; // desktop-file id ("firefox-esr") or executable name; empty when unknown
-    QString bundleURL;        // where the application lives (its desktop file or executable); may be empty
+    QString appId;   // desktop-file id ("firefox-esr") or executable name; empty when unknown
+    QString appPath; // where the application lives (its desktop file or executable); may be empty
     friend bool operator==(const RunningApplication&, const RunningApplication&) = default;
 };
 

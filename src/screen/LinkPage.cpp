@@ -80,7 +80,7 @@ PageText pageText(ElementTree& tree, const Element& root, int budget)
 std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
 {
     const std::optional<RunningApplication> application = accessibility.frontmostApplication();
-    if (!application || !linkBrowsers().contains(application->bundleIdentifier))
+    if (!application || !linkBrowsers().contains(application->appId))
         return std::nullopt;
     const std::optional<Element> applicationElement = accessibility.applicationElement(application->pid);
     if (!applicationElement)
@@ -116,8 +116,8 @@ std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
 
     page.anchor = chipAnchor(accessibility.screenFrame(*webArea));
     page.host = urlHost(page.url);
-    if (!application->bundleURL.isEmpty())
-        page.appURL = application->bundleURL;
+    if (!application->appPath.isEmpty())
+        page.appURL = application->appPath;
     return page;
 }
 

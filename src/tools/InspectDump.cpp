@@ -51,7 +51,7 @@ int runDump(const QStringList& arguments)
     if (!root) {
         printError(QStringLiteral("process %1 (%2) does not expose an accessibility tree")
                        .arg(app->pid)
-                       .arg(app->bundleIdentifier));
+                       .arg(app->appId));
         return exitFailure;
     }
     if (parsed.options.contains(QStringLiteral("--window")) ||

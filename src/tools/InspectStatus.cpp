@@ -67,9 +67,9 @@ int runStatus(const QStringList& arguments)
 
     QJsonValue frontmost;
     if (const auto& application = front.application) {
-        QJsonObject described{{QStringLiteral("bundleId"), application->bundleIdentifier},
+        QJsonObject described{{QStringLiteral("bundleId"), application->appId},
                               {QStringLiteral("pid"), application->pid},
-                              {QStringLiteral("appPath"), application->bundleURL}};
+                              {QStringLiteral("appPath"), application->appPath}};
         if (!front.window.isNull())
             described.insert(QStringLiteral("window"), front.window);
         frontmost = described;

@@ -9,12 +9,11 @@ namespace {
 using namespace test::tree;
 
 // A browser whose focused window shows `page` in a web area 1200 × 800 at the origin.
-std::unique_ptr<test::FakeAccessibility> browserShowing(QJsonArray page,
-                                                        const QString& bundleId = "firefox-esr")
+std::unique_ptr<test::FakeAccessibility> browserShowing(QJsonArray page, const QString& appId = "firefox-esr")
 {
     return appWindow(group({node("AXToolbar", {}, {staticText("check your email")}),
                             webArea("https://app.example.com/login", page)}),
-                     bundleId);
+                     appId);
 }
 
 std::optional<LinkPage> detectIn(QJsonArray page)

@@ -67,7 +67,7 @@ TEST(RecordedTrees, EveryPageGivesItsVerdictForItsReason)
                           verdict == "confirm" ? FoundLink::Kind::confirm : FoundLink::Kind::signIn);
                 EXPECT_EQ(linkPage->host, QStringLiteral("127.0.0.1"));
                 EXPECT_TRUE(linkPage->anchor);
-                EXPECT_EQ(linkPage->appURL, tree->application->bundleURL);
+                EXPECT_EQ(linkPage->appURL, tree->application->appPath);
                 continue;
             }
             ASSERT_TRUE(tree->focus());

@@ -67,12 +67,11 @@ inline QJsonObject webArea(const QString& url, QJsonArray children)
     return area;
 }
 
-inline QJsonObject file(QJsonObject root, std::optional<QString> bundleId = std::nullopt)
+inline QJsonObject file(QJsonObject root, std::optional<QString> appId = std::nullopt)
 {
     QJsonObject result{{"root", root}};
-    if (bundleId)
-        result.insert("app",
-                      QJsonObject{{"pid", 4242}, {"bundleId", *bundleId}, {"appPath", "/usr/bin/app"}});
+    if (appId)
+        result.insert("app", QJsonObject{{"pid", 4242}, {"bundleId", *appId}, {"appPath", "/usr/bin/app"}});
     return result;
 }
 
@@ -87,12 +86,11 @@ inline std::unique_ptr<FakeAccessibility> load(const QJsonObject& fileObject)
     return std::move(fake).value();
 }
 
-// An application `bundleId` in front whose one window is `window`.
-inline std::unique_ptr<FakeAccessibility> appWindow(QJsonObject window,
-                                                    const QString& bundleId = "firefox-esr")
+// An application `appId` in front whose one window is `window`.
+inline std::unique_ptr<FakeAccessibility> appWindow(QJsonObject window, const QString& appId = "firefox-esr")
 {
     window.insert("window", true);
-    return load(file(node("AXApplication", {}, {window}), bundleId));
+    return load(file(node("AXApplication", {}, {window}), appId));
 }
 
 // A tree with a frontmost app whose root holds `root`, the element marked focused being the field.

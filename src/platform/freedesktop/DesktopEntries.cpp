@@ -206,8 +206,8 @@ RunningApplication DesktopEntries::describeExecutable(qint64 pid, const QString&
              byFolder != m_byFolder.cend())
         entry = &byFolder->entry;
     if (entry) {
-        application.bundleIdentifier = entry->id;
-        application.bundleURL = entry->path;
+        application.appId = entry->id;
+        application.appPath = entry->path;
     }
     return application;
 }

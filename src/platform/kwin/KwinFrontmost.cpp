@@ -14,8 +14,8 @@ std::optional<RunningApplication> KwinFrontmost::application()
         return std::nullopt;
     std::optional<RunningApplication> application = m_entries.describe(window->pid);
     // A process whose executable cannot be read (another user's) still has the class KWin knows.
-    if (application && application->bundleIdentifier.isEmpty())
-        application->bundleIdentifier = window->resourceClass;
+    if (application && application->appId.isEmpty())
+        application->appId = window->resourceClass;
     return application;
 }
 

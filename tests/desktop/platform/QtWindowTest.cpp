@@ -92,8 +92,8 @@ TEST_F(QtWindow, AClickedFieldIsSeenThroughQtsLoopInTheFrontmostProcessWithItsFr
     ASSERT_TRUE(front);
     EXPECT_EQ(front->pid, window->pid());
     // No desktop file launches it, so it is named by its executable.
-    EXPECT_EQ(front->bundleIdentifier, QStringLiteral("tessary-test-window"));
-    EXPECT_EQ(front->bundleURL, QStringLiteral(TESSARY_TEST_WINDOW));
+    EXPECT_EQ(front->appId, QStringLiteral("tessary-test-window"));
+    EXPECT_EQ(front->appPath, QStringLiteral(TESSARY_TEST_WINDOW));
     const std::optional<Element> application = accessibility->applicationElement(front->pid);
     ASSERT_TRUE(application);
     EXPECT_EQ(accessibility->processId(*application), front->pid);

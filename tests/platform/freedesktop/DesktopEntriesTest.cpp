@@ -48,33 +48,32 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheU
     // The executable itself is named in Exec.
     const RunningApplication firefox =
         entries.describeExecutable(10, QStringLiteral("/usr/lib/firefox-esr/firefox-esr"));
-    EXPECT_EQ(firefox.bundleIdentifier, "firefox-esr");
-    EXPECT_EQ(firefox.bundleURL, system.filePath(QStringLiteral("applications/firefox-esr.desktop")));
+    EXPECT_EQ(firefox.appId, "firefox-esr");
+    EXPECT_EQ(firefox.appPath, system.filePath(QStringLiteral("applications/firefox-esr.desktop")));
     // Exec runs a launcher script; the real binary shares its name (and StartupWMClass).
     const RunningApplication chromium =
         entries.describeExecutable(11, QStringLiteral("/usr/lib/chromium/chromium"));
-    EXPECT_EQ(chromium.bundleIdentifier, "chromium");
+    EXPECT_EQ(chromium.appId, "chromium");
     // `env VAR=value` before the program, and an id from a subfolder.
-    EXPECT_EQ(entries.describeExecutable(12, QStringLiteral("/opt/editor/bin/editor")).bundleIdentifier,
+    EXPECT_EQ(entries.describeExecutable(12, QStringLiteral("/opt/editor/bin/editor")).appId,
               "vendor-editor");
     // A program quoted for the space in its path.
-    EXPECT_EQ(entries.describeExecutable(14, QStringLiteral("/opt/My App/bin/app")).bundleIdentifier,
-              "my-app");
+    EXPECT_EQ(entries.describeExecutable(14, QStringLiteral("/opt/My App/bin/app")).appId, "my-app");
     // A snap runs a binary of its own name inside the snap; the snap names it.
     EXPECT_EQ(
         entries.describeExecutable(15, QStringLiteral("/snap/chromium/2345/usr/lib/chromium-browser/chrome"))
-            .bundleIdentifier,
+            .appId,
         "chromium_chromium");
     // Only the main group counts: an action's Exec names no application.
-    EXPECT_EQ(entries.describeExecutable(13, QStringLiteral("/usr/bin/other")).bundleIdentifier, "other");
+    EXPECT_EQ(entries.describeExecutable(13, QStringLiteral("/usr/bin/other")).appId, "other");
 
     // Without a desktop file the executable names itself; a process that is gone has no name.
     EXPECT_EQ(entries.describeExecutable(20, QStringLiteral("/home/me/bin/tessary-test-window")),
               (RunningApplication{20, "tessary-test-window", "/home/me/bin/tessary-test-window"}));
     const std::optional<RunningApplication> gone = entries.describe(0x7ffffff0);
     ASSERT_TRUE(gone);
-    EXPECT_TRUE(gone->bundleIdentifier.isEmpty());
-    EXPECT_TRUE(gone->bundleURL.isEmpty());
+    EXPECT_TRUE(gone->appId.isEmpty());
+    EXPECT_TRUE(gone->appPath.isEmpty());
 
     // A Flatpak runs a binary of its own name in its sandbox, which names the application.
     QTemporaryDir proc;
@@ -87,7 +86,7 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheU
     writeEntry(
         system.path(), QStringLiteral("com.google.Chrome.desktop"),
         "[Desktop Entry]\nExec=/usr/bin/flatpak run --command=/app/bin/chrome com.google.Chrome @@u %U @@\n");
-    EXPECT_EQ(DesktopEntries({user.path(), system.path()}, proc.path()).describe(77)->bundleIdentifier,
+    EXPECT_EQ(DesktopEntries({user.path(), system.path()}, proc.path()).describe(77)->appId,
               "com.google.Chrome");
 
     // The user's own entry for the same executable hides the system one.
@@ -95,7 +94,7 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheU
                "[Desktop Entry]\nExec=/usr/lib/firefox-esr/firefox-esr -P work %u\n");
     EXPECT_EQ(DesktopEntries({user.path(), system.path()})
                   .describeExecutable(30, QStringLiteral("/usr/lib/firefox-esr/firefox-esr"))
-                  .bundleIdentifier,
+                  .appId,
               "my-firefox");
 
     // Chrome's launcher on PATH links to a script in Chrome's own folder, which starts the chrome
@@ -108,9 +107,7 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheU
                "[Desktop Entry]\nExec=" + launcher.toUtf8() + " --profile-directory=Work %U\n");
     writeEntry(system.path(), QStringLiteral("google-chrome.desktop"),
                "[Desktop Entry]\nExec=" + launcher.toUtf8() + " %U\n");
-    EXPECT_EQ(DesktopEntries({user.path(), system.path()})
-                  .describeExecutable(31, chrome + "/chrome")
-                  .bundleIdentifier,
+    EXPECT_EQ(DesktopEntries({user.path(), system.path()}).describeExecutable(31, chrome + "/chrome").appId,
               "google-chrome");
 }
 
