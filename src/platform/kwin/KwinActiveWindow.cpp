@@ -64,6 +64,20 @@ void KwinActiveWindow::load()
 {
     m_reporting = false;
     m_window.reset();
+    // A process of ours that died with this pid left its script loaded under this name, and KWin
+    // refuses a name in use. KWin lets go of a script it unloads once back in its event loop: ours
+    // is loaded after its answer.
+    QDBusMessage unload = scriptingCall(QStringLiteral("unloadScript"));
+    unload << m_pluginName;
+    auto* unloading = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(unload), this);
+    connect(unloading, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        loadScript();
+    });
+}
+
+void KwinActiveWindow::loadScript()
+{
     QDBusMessage call = scriptingCall(QStringLiteral("loadScript"));
     call << m_script.fileName() << m_pluginName;
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);

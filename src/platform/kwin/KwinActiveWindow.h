@@ -14,8 +14,9 @@ namespace tessary {
 // The window in front on KWin, learnt from a script of ours that KWin runs and that calls this
 // object over the session bus on each activation, move and resize. KWin lets no other client ask.
 // The script is loaded once (loading costs KWin a good tenth of a second), again whenever KWin
-// comes back on the bus, and unloaded when this object goes. Until its first report, nothing is
-// known to be in front.
+// comes back on the bus, and unloaded when this object goes; one of its name that a process of
+// ours left behind before it died goes first. Until its first report, nothing is known to be in
+// front.
 class KwinActiveWindow : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.tessary.KWinWindows")
@@ -33,6 +34,7 @@ public slots:
 
 private:
     void load();
+    void loadScript();
     void run(int scriptId, bool pluginPath);
 
     QString m_pluginName;
