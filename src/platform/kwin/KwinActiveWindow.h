@@ -2,6 +2,7 @@
 
 #include "platform/kwin/KwinWindow.h"
 
+#include <QDBusContext>
 #include <QObject>
 #include <QTemporaryFile>
 
@@ -16,8 +17,8 @@ namespace tessary {
 // The script is loaded once (loading costs KWin a good tenth of a second), again whenever KWin
 // comes back on the bus, and unloaded when this object goes; one of its name that a process of
 // ours left behind before it died goes first. Until its first report, nothing is known to be in
-// front.
-class KwinActiveWindow : public QObject {
+// front; reports from any other caller than KWin are refused.
+class KwinActiveWindow : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.tessary.KWinWindows")
 public:
@@ -38,6 +39,7 @@ private:
     void run(int scriptId, bool pluginPath);
 
     QString m_pluginName;
+    QString m_kwin; // KWin's unique name on the bus, once it loaded the script
     QTemporaryFile m_script;
     QDBusServiceWatcher* m_kwinWatcher = nullptr;
     std::optional<KwinWindow> m_window;
