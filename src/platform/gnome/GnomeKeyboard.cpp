@@ -3,6 +3,9 @@
 #include "platform/gnome/GnomeLayout.h"
 #include "platform/gnome/GnomeShell.h"
 
+#include <QCoro/QCoroDBusPendingCall>
+#include <QPointer>
+
 namespace tessary {
 
 GnomeKeyboard::GnomeKeyboard(std::shared_ptr<GnomeShell> shell)
@@ -52,17 +55,32 @@ QCoro::Task<> GnomeKeyboard::postKey(QString text, bool down)
     if (!m_layout)
         co_await learnLayout();
     if (m_layout->types(keysym)) {
-        m_shell->pressKey(keysym, down);
-        if (down)
+        const QDBusPendingCall press = m_shell->pressKey(keysym, down);
+        if (down) {
             m_down.insert(keysym);
-        else
+            m_presses.append({press, text});
+        } else {
             m_down.remove(keysym);
+        }
         co_return;
     }
     if (!down)
         co_return;
     if (!co_await m_shell->commitText(text))
         m_lost.append(text);
+}
+
+QCoro::Task<> GnomeKeyboard::endTyping()
+{
+    const QPointer<QObject> alive(&m_context);
+    const QList<std::pair<QDBusPendingCall, QString>> presses = std::exchange(m_presses, {});
+    for (const auto& [press, text] : presses) {
+        const QDBusMessage reply = co_await QDBusPendingCall(press);
+        if (!alive)
+            co_return;
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            m_lost.append(text);
+    }
 }
 
 } // namespace tessary

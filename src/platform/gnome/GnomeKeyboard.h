@@ -2,6 +2,8 @@
 
 #include "screen/Keyboard.h"
 
+#include <QDBusPendingCall>
+#include <QList>
 #include <QObject>
 #include <QSet>
 
@@ -31,6 +33,8 @@ public:
     void releaseHeldKeys() override;
     QCoro::Task<> postKey(QString text, bool down) override;
     bool layoutHolds(const QString& text) override;
+    // Learns which key presses the shell refused: their characters are untyped.
+    QCoro::Task<> endTyping() override;
 
     QString takeUntyped() override { return std::exchange(m_lost, {}); }
 
@@ -39,7 +43,8 @@ private:
 
     std::shared_ptr<GnomeShell> m_shell;
     std::unique_ptr<GnomeLayout> m_layout;
-    QSet<std::uint32_t> m_down; // keysyms of our keys that are down
+    QSet<std::uint32_t> m_down;                            // keysyms of our keys that are down
+    QList<std::pair<QDBusPendingCall, QString>> m_presses; // sent since typing began, with their text
     QString m_lost;
     QObject m_context; // ends the focus connection with the keyboard
 };

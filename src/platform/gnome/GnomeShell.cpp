@@ -1,6 +1,7 @@
 #include "platform/gnome/GnomeShell.h"
 
 #include "common/AppIdentity.h"
+#include "common/Logging.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroDBusPendingCall>
@@ -151,12 +152,12 @@ QCoro::Task<bool> GnomeShell::ready()
     co_return available();
 }
 
-void GnomeShell::pressKey(quint32 keyval, bool down)
+QDBusPendingCall GnomeShell::pressKey(quint32 keyval, bool down)
 {
     // Calls on one connection arrive in the order they were sent: no need to wait for each.
     QDBusMessage call = shellCall(QStringLiteral("PressKey"));
     call << keyval << down;
-    m_bus.send(call);
+    return m_bus.asyncCall(call);
 }
 
 QCoro::Task<bool> GnomeShell::commitText(QString text)
@@ -170,8 +171,14 @@ QCoro::Task<std::optional<GnomeShell::Keymap>> GnomeShell::keymap()
 {
     const QDBusMessage reply = co_await m_bus.asyncCall(shellCall(QStringLiteral("GetKeymap")));
     const QVariantList values = reply.arguments();
-    if (reply.type() != QDBusMessage::ReplyMessage || values.size() != 4)
+    if (reply.type() != QDBusMessage::ReplyMessage || values.size() != 4) {
+        qCWarning(logGnome,
+                  "the shell did not tell its keyboard layout (%s): keys are chosen as on a US layout",
+                  qPrintable(reply.type() == QDBusMessage::ErrorMessage
+                                 ? reply.errorMessage()
+                                 : QStringLiteral("no layout in its answer")));
         co_return std::nullopt;
+    }
     co_return Keymap{values[0].toString(), values[1].toString(), values[2].toString(), values[3].toUInt()};
 }
 

@@ -4,6 +4,7 @@
 
 #include <QCoro/QCoroTask>
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 #include <QObject>
 #include <QPointF>
 #include <QRect>
@@ -49,9 +50,11 @@ public:
     // The window with the keyboard focus, as last reported; pid 0 when none or not known yet.
     const Window& focus() const { return m_focus; }
 
-    void pressKey(quint32 keyval, bool down);
+    // Finishes with an error when the shell did not take the key.
+    QDBusPendingCall pressKey(quint32 keyval, bool down);
     // False when no text field takes text from the shell's input method.
     QCoro::Task<bool> commitText(QString text);
+    // None when the shell does not say; a warning tells why.
     QCoro::Task<std::optional<Keymap>> keymap();
     // `image` (premultiplied ARGB32) shown with its top-left corner at `topLeft` in the shell's
     // (logical) coordinates, at the image's logical size.

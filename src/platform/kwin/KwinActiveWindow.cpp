@@ -64,6 +64,21 @@ void KwinActiveWindow::load()
 {
     m_reporting = false;
     m_window.reset();
+    m_kwin.clear();
+    // A process of ours that died with this pid left its script loaded under this name, and KWin
+    // refuses a name in use. KWin lets go of a script it unloads once back in its event loop: ours
+    // is loaded after its answer.
+    QDBusMessage unload = scriptingCall(QStringLiteral("unloadScript"));
+    unload << m_pluginName;
+    auto* unloading = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(unload), this);
+    connect(unloading, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        loadScript();
+    });
+}
+
+void KwinActiveWindow::loadScript()
+{
     QDBusMessage call = scriptingCall(QStringLiteral("loadScript"));
     call << m_script.fileName() << m_pluginName;
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
@@ -75,6 +90,7 @@ void KwinActiveWindow::load()
                       qPrintable(reply.isError() ? reply.error().message() : QStringLiteral("name in use")));
             return;
         }
+        m_kwin = reply.reply().service();
         run(reply.value(), false);
     });
 }
@@ -101,6 +117,10 @@ void KwinActiveWindow::run(int scriptId, bool pluginPath)
 
 void KwinActiveWindow::activeWindowChanged(const QString& report)
 {
+    // Any process on the bus can call here; only our script in KWin knows what is in front.
+    if (m_kwin.isEmpty() || message().service() != m_kwin)
+        return sendErrorReply(QDBusError::AccessDenied,
+                              QStringLiteral("only KWin reports the window in front"));
     m_window = parseKwinWindow(report);
     m_reporting = true;
 }

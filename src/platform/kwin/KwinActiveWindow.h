@@ -2,6 +2,7 @@
 
 #include "platform/kwin/KwinWindow.h"
 
+#include <QDBusContext>
 #include <QObject>
 #include <QTemporaryFile>
 
@@ -14,9 +15,10 @@ namespace tessary {
 // The window in front on KWin, learnt from a script of ours that KWin runs and that calls this
 // object over the session bus on each activation, move and resize. KWin lets no other client ask.
 // The script is loaded once (loading costs KWin a good tenth of a second), again whenever KWin
-// comes back on the bus, and unloaded when this object goes. Until its first report, nothing is
-// known to be in front.
-class KwinActiveWindow : public QObject {
+// comes back on the bus, and unloaded when this object goes; one of its name that a process of
+// ours left behind before it died goes first. Until its first report, nothing is known to be in
+// front; reports from any other caller than KWin are refused.
+class KwinActiveWindow : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.tessary.KWinWindows")
 public:
@@ -33,9 +35,11 @@ public slots:
 
 private:
     void load();
+    void loadScript();
     void run(int scriptId, bool pluginPath);
 
     QString m_pluginName;
+    QString m_kwin; // KWin's unique name on the bus, once it loaded the script
     QTemporaryFile m_script;
     QDBusServiceWatcher* m_kwinWatcher = nullptr;
     std::optional<KwinWindow> m_window;

@@ -24,20 +24,38 @@ function report(window) {
     callDBus(service, path, iface, "activeWindowChanged", description);
 }
 
+const activations = workspace.windowActivated || workspace.clientActivated;
 let watched = null;
 
 function moved() {
     report(watched);
 }
 
-function activated(window) {
+function watch(window) {
     if (watched)
         watched.frameGeometryChanged.disconnect(moved);
     watched = window;
     if (watched)
         watched.frameGeometryChanged.connect(moved);
-    report(watched);
 }
 
-(workspace.windowActivated || workspace.clientActivated).connect(activated);
+// A Tessary that died without unloading this script has left the bus, and its name never comes
+// back: from then on nothing is reported.
+let listened = true;
+function stopWithoutListener(owned) {
+    if (owned || !listened)
+        return;
+    listened = false;
+    activations.disconnect(activated);
+    watch(null);
+}
+
+function activated(window) {
+    watch(window);
+    report(watched);
+    callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner", service,
+             stopWithoutListener);
+}
+
+activations.connect(activated);
 activated(workspace.activeWindow !== undefined ? workspace.activeWindow : workspace.activeClient);

@@ -71,6 +71,7 @@ void LayerChipPanel::place(std::optional<Rect> target)
     m_window->layout()->activate();
     m_topLeft = chipFrameOnDesktop(m_view->sizeHint(), target, corner).topLeft();
     if (!m_surface.isShown()) {
+        m_onScreen = false;
         m_fade->stop();
         m_fade->start(); // draws the first, transparent picture
     }
@@ -79,6 +80,7 @@ void LayerChipPanel::place(std::optional<Rect> target)
 
 void LayerChipPanel::hide()
 {
+    m_onScreen = false;
     m_fade->stop();
     m_surface.hide();
     m_window->hide();
@@ -91,9 +93,7 @@ bool LayerChipPanel::isVisible() const
 
 bool LayerChipPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    // Once the compositor took the surface away, nothing but a new placement brings the chip back.
-    if (watched == m_window.get() && event->type() == QEvent::UpdateRequest && !m_drawQueued &&
-        m_surface.isShown()) {
+    if (watched == m_window.get() && event->type() == QEvent::UpdateRequest && !m_drawQueued) {
         // Several requests in one pass of the event loop make one picture.
         m_drawQueued = true;
         QTimer::singleShot(0, this, [this] { draw(); });
@@ -106,6 +106,10 @@ void LayerChipPanel::draw()
     m_drawQueued = false;
     if (!m_window->isVisible())
         return;
+    // Once the compositor took the surface away, nothing but a new placement brings the chip back:
+    // the fade ends and the spinner stops with the window.
+    if (m_onScreen && !m_surface.isShown())
+        return hide();
     // The view follows the latest state first; its top-left corner stays where it was placed.
     m_window->layout()->activate();
     const QScreen* screen = QGuiApplication::screenAt(m_topLeft);
@@ -115,7 +119,8 @@ void LayerChipPanel::draw()
     const qreal scale = screen ? std::ceil(screen->devicePixelRatio()) : 1.0;
     const qreal opacity =
         m_fade->state() == QAbstractAnimation::Running ? m_fade->currentValue().toReal() : 1.0;
-    if (!m_surface.show(m_view->picture(opacity, scale), m_topLeft))
+    m_onScreen = m_surface.show(m_view->picture(opacity, scale), m_topLeft);
+    if (!m_onScreen)
         m_window->hide();
 }
 

@@ -47,6 +47,7 @@ private:
     WidgetPointerReplay m_pointer;
     QPoint m_topLeft;
     bool m_drawQueued = false;
+    bool m_onScreen = false; // our last picture went up: a surface not shown since, the compositor closed
 };
 
 } // namespace tessary

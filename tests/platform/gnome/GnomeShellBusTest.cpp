@@ -1,5 +1,6 @@
 #include "hotkey/Shortcut.h"
 #include "platform/gnome/GnomeHotKey.h"
+#include "platform/gnome/GnomeKeyboard.h"
 #include "platform/gnome/GnomePanelIcon.h"
 #include "platform/gnome/GnomePictureSurface.h"
 #include "platform/gnome/GnomeShell.h"
@@ -21,12 +22,14 @@ namespace tessary {
 namespace {
 
 // Tessary's shell extension on a private session bus (dbus-run-session): it answers GetFocus with
-// a window of process `focusPid` and counts every call by name. Owning and giving up its name is the shell
-// turning the extension on and off, as it does around a locked screen.
+// a window of process `focusPid`, refuses the methods in `refused` and counts every call by name.
+// Owning and giving up its name is the shell turning the extension on and off, as it does around a
+// locked screen.
 class FakeExtension : public QDBusVirtualObject {
 public:
     QHash<QString, int> calls;
     qulonglong focusPid = 0;
+    QSet<QString> refused;
 
     FakeExtension() { m_bus.registerVirtualObject("/com/tessary/Shell", this); }
     ~FakeExtension() override { m_bus.unregisterObject("/com/tessary/Shell"); }
@@ -39,6 +42,8 @@ public:
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override
     {
         ++calls[message.member()];
+        if (refused.contains(message.member()))
+            return bus.send(message.createErrorReply("com.tessary.Shell.Error.AccessDenied", "no"));
         if (message.member() != "GetFocus")
             return bus.send(message.createReply(QVariant(true)));
         QDBusArgument window;
@@ -95,6 +100,28 @@ TEST(GnomeExtensionReturning, TheIconTheShortcutAndThePictureAreAskedForAgain)
     EXPECT_TRUE(waitUntil([&] { return shell->focus().pid == 4242; })) << "the window in front stays unknown";
     EXPECT_TRUE(shell->available());
     EXPECT_FALSE(picture.isShown()) << "the picture went with the extension";
+}
+
+TEST(GnomeKeyboard, KeysTheShellRefusesAreUntypedAndALayoutItKeepsToItselfIsLogged)
+{
+    static QStringList warnings;
+    const QtMessageHandler before =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
+            warnings.append(QLatin1String(context.category) + ": " + text);
+        });
+    FakeExtension extension;
+    extension.refused = {"PressKey", "GetKeymap"};
+    ASSERT_TRUE(extension.own(true));
+    const auto shell = std::make_shared<GnomeShell>();
+    ASSERT_TRUE(test::runTask(shell->ready()));
+    GnomeKeyboard keyboard(shell);
+    test::runTask(keyboard.postKey("4", true));
+    test::runTask(keyboard.postKey("4", false));
+    test::runTask(keyboard.endTyping());
+    qInstallMessageHandler(before);
+    EXPECT_EQ(keyboard.takeUntyped(), "4");
+    ASSERT_EQ(warnings.size(), 1) << warnings.join("\n").toStdString();
+    EXPECT_TRUE(warnings[0].startsWith("tessary.gnome: ")) << warnings[0].toStdString();
 }
 
 } // namespace

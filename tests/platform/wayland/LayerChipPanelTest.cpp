@@ -1,9 +1,9 @@
 #include "platform/wayland/LayerChipPanel.h"
+#include "chip/ChipParts.h"
 #include "chip/ChipView.h"
 #include "platform/wayland/LayerSurface.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QScreen>
 #include <QVariantAnimation>
 
@@ -78,6 +78,32 @@ TEST(LayerChipPanel, DrawsEveryStateAsTheViewPaintsItAndFadesIn)
     EXPECT_EQ(qAlpha(surface.pictures.last().pixel(20, 15)), 0);
     EXPECT_EQ(surface.topLeft,
               QGuiApplication::primaryScreen()->availableGeometry().topLeft() + QPoint(12, 12));
+}
+
+TEST(LayerChipPanel, ASurfaceTheCompositorClosedStaysClosedAndItsSpinnerStops)
+{
+    for (const int closedAt : {60, 120}) { // milliseconds into the fade: during it, after it
+        SCOPED_TRACE(closedAt);
+        RecordingSurface surface;
+        LayerChipPanel panel(surface);
+        panel.model().setState(ChipModel::Searching{QStringLiteral("example.com")});
+        panel.place(Rect{100, 400, 150, 20});
+        settle();
+        Spinner* spinner = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            spinner = spinner ? spinner : window->findChild<Spinner*>();
+        ASSERT_TRUE(spinner && spinner->isSpinning());
+        panel.fade().setCurrentTime(closedAt);
+        surface.hide(); // by the compositor
+        const qsizetype drawn = surface.pictures.size();
+        panel.fade().setCurrentTime(std::min(closedAt + 30, 120));
+        spinner->update(); // its next turn
+        settle();
+        settle();
+        EXPECT_FALSE(surface.shown) << "opened again";
+        EXPECT_EQ(surface.pictures.size(), drawn);
+        EXPECT_FALSE(spinner->isSpinning());
+    }
 }
 
 TEST(LayerChipPanel, TheFirstClickReachesTheButtonUnderThePointer)
