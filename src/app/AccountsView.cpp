@@ -46,19 +46,19 @@ AccountsView::AccountsView(AppContext& context, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
     column->addWidget(m_rows);
-    auto* add = new QHBoxLayout;
-    add->setSpacing(8);
-    add->addWidget(m_gmail);
-    add->addWidget(m_outlook);
+    m_addRow = new QHBoxLayout;
+    m_addRow->setSpacing(8);
+    m_addRow->addWidget(m_gmail);
+    m_addRow->addWidget(m_outlook);
     m_other->setText(QStringLiteral("Other…"));
     m_other->setPopupMode(QToolButton::InstantPopup);
     auto* presets = new QMenu(m_other);
     for (const IMAPPreset& preset : IMAPPreset::all())
         presets->addAction(preset.name, this, [this, preset] { openSheet(preset); });
     m_other->setMenu(presets);
-    add->addWidget(m_other);
-    add->addStretch(1);
-    column->addLayout(add);
+    m_addRow->addWidget(m_other);
+    m_addRow->addStretch(1);
+    column->addLayout(m_addRow);
     m_progress->setObjectName(QStringLiteral("progress"));
     m_error->setObjectName(QStringLiteral("error"));
     column->addWidget(m_progress);
@@ -73,6 +73,11 @@ AccountsView::AccountsView(AppContext& context, QWidget* parent)
     connect(&m_context.state, &AppState::errorChanged, this, &AccountsView::refresh);
     rebuildRows();
     refresh();
+}
+
+void AccountsView::centerAddButtons()
+{
+    m_addRow->insertStretch(0, 1);
 }
 
 IMAPSheet* AccountsView::sheet() const

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class QHBoxLayout;
 class QLabel;
 class QMessageBox;
 class QPushButton;
@@ -28,6 +29,8 @@ public:
     void openSheet(const IMAPPreset& preset);
     // Asks to confirm removing an inbox, as its row's button does.
     void confirmRemoval(const Account& account);
+    // Puts the add buttons in the middle, for a page whose text is centred.
+    void centerAddButtons();
 
     IMAPSheet* sheet() const;
     QMessageBox* removal() const;
@@ -47,6 +50,7 @@ private:
     QPushButton* m_gmail;
     QPushButton* m_outlook;
     QToolButton* m_other;
+    QHBoxLayout* m_addRow; // Gmail, Outlook and Other…
     QLabel* m_progress;
     QLabel* m_error;
     QPointer<IMAPSheet> m_sheet;

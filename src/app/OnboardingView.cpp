@@ -134,6 +134,7 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
              inboxes));
     auto* accounts = new AccountsView(context, inboxes);
     accounts->setFixedWidth(380);
+    accounts->centerAddButtons();
     column->addWidget(accounts, 0, Qt::AlignHCenter);
     // Codes come from a paired phone too, or from it alone: which phone, or how to pair one.
     if (context.phones) {
