@@ -6,9 +6,12 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusReply>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
+
+#include <utility>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -68,17 +71,21 @@ FakeInputKeyboard::FakeInputKeyboard(WaylandDisplay& display)
     QDBusConnection bus = QDBusConnection::sessionBus();
     bus.connect(layoutsService, layoutsPath, layoutsInterface, QStringLiteral("layoutChanged"), this,
                 SLOT(layoutChanged(uint)));
-    // Once, at start, as the roundtrips below: the first code may be typed at once, and whether a
-    // character can be typed is asked before that.
-    const QDBusReply<uint> layout =
-        bus.call(QDBusMessage::createMethodCall(layoutsService, layoutsPath, layoutsInterface,
-                                                QStringLiteral("getLayout")),
-                 QDBus::Block, layoutTimeoutMs);
-    if (layout.isValid())
-        m_layout = layout.value();
-    else
-        qCWarning(logKwin, "KWin did not say which keyboard layout is in effect (%s): the first is typed in",
-                  qPrintable(layout.error().message()));
+    m_layoutAnswer = new QDBusPendingCallWatcher(
+        bus.asyncCall(QDBusMessage::createMethodCall(layoutsService, layoutsPath, layoutsInterface,
+                                                     QStringLiteral("getLayout")),
+                      layoutTimeoutMs),
+        this);
+    connect(m_layoutAnswer, &QDBusPendingCallWatcher::finished, this, [this] {
+        const QDBusPendingReply<uint> layout = *m_layoutAnswer;
+        std::exchange(m_layoutAnswer, nullptr)->deleteLater();
+        if (layout.isValid())
+            layoutChanged(layout.value());
+        else
+            qCWarning(logKwin,
+                      "KWin did not say which keyboard layout is in effect (%s): the first is typed in",
+                      qPrintable(layout.error().message()));
+    });
     org_kde_kwin_fake_input_authenticate(m_fakeInput, "Tessary", "Types the verification codes you fill");
     wl_seat_add_listener(m_seat, &seatListener, this);
     // The first roundtrip brings the seat's capabilities, the second the keyboard's keymap.
@@ -138,8 +145,16 @@ bool FakeInputKeyboard::available() const
     return m_fakeInput && m_keymap && bool(m_display);
 }
 
+void FakeInputKeyboard::awaitLayout() const
+{
+    // Delivers the answer, and so the layout, before it returns.
+    if (m_layoutAnswer)
+        m_layoutAnswer->waitForFinished();
+}
+
 bool FakeInputKeyboard::canType(const QString& text) const
 {
+    awaitLayout();
     return m_keymap && m_keymap->strokeFor(keysymOf(text));
 }
 
@@ -175,6 +190,7 @@ QCoro::Task<> FakeInputKeyboard::postKey(QString text, bool down)
 {
     if (!available() || text.isEmpty())
         co_return;
+    awaitLayout();
     const std::uint32_t keysym = keysymOf(text);
     if (!down) {
         const auto held = m_down.constFind(keysym);

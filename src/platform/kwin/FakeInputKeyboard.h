@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 
+class QDBusPendingCallWatcher;
 struct org_kde_kwin_fake_input;
 struct wl_keyboard;
 struct wl_seat;
@@ -23,8 +24,8 @@ namespace tessary {
 // cannot be typed at all: canType says so before anything is pressed. KWin offers the protocol
 // only to an executable its desktop entry grants it to (X-KDE-Wayland-Interfaces). KWin keeps every
 // layout the user set up in one keymap and switches between them without sending another: which
-// one is in effect comes from its keyboard service (org.kde.keyboard), asked once at start (a
-// short call, bounded by a timeout) and followed through its signal.
+// one is in effect comes from its keyboard service (org.kde.keyboard), asked once at start without
+// waiting and followed through its signal.
 class FakeInputKeyboard final : public QObject, public Keyboard {
     Q_OBJECT
 public:
@@ -51,6 +52,9 @@ private slots:
 
 private:
     void readKeymap();
+    // A question or a key before the service answered waits for the answer there, bounded by the
+    // call's timeout: the start waits for nothing.
+    void awaitLayout() const;
 
     void sendKey(unsigned key, bool down);
     void release(const LayoutKeymap::Stroke& stroke);
@@ -60,7 +64,8 @@ private:
     wl_keyboard* m_seatKeyboard = nullptr;
     org_kde_kwin_fake_input* m_fakeInput = nullptr;
     QByteArray m_keymapText;
-    uint m_layout = 0; // the layout in effect, by its place in the keymap
+    QDBusPendingCallWatcher* m_layoutAnswer = nullptr; // until the keyboard service answered
+    uint m_layout = 0;                                 // the layout in effect, by its place in the keymap
     std::optional<LayoutKeymap> m_keymap;
     QHash<std::uint32_t, LayoutKeymap::Stroke> m_down; // keysym -> its stroke, while down
 };
