@@ -98,6 +98,7 @@ HttpApi::HttpApi(Storage& storage, const CredentialCipher& cipher, MailService& 
     , m_config(config)
     , m_peers(peers)
     , m_signIn(storage, cipher, inboxes, config)
+    , m_registrations(config.installsPerHour)
     , m_longWork(longWorkThreads, maxLongWorkQueued)
 {
 }
@@ -183,8 +184,21 @@ std::optional<HttpApi::MailQuery> HttpApi::mailQuery(const HttpRequest& request,
     return query;
 }
 
-void HttpApi::registerInstall(const HttpRequest&, const HttpRespond& respond)
+void HttpApi::registerInstall(const HttpRequest& request, const HttpRespond& respond)
 {
+    if (const auto wait = m_registrations.take(clientAddress(request))) {
+        const auto minutes = (wait->count() + 59) / 60;
+        HttpReply reply = failure(
+            429,
+            minutes <= 1
+                ? QStringLiteral("Too many computers were registered from this network lately; please try "
+                                 "again in a minute")
+                : QStringLiteral("Too many computers were registered from this network lately; please try "
+                                 "again in %1 minutes")
+                      .arg(minutes));
+        reply.headers.emplace_back("Retry-After", std::to_string(wait->count()));
+        return respond(std::move(reply));
+    }
     const QByteArray token =
         randomBytes(32).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
     if (!m_storage.createInstall(sha256(token)))

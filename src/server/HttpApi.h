@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/AddressRateLimit.h"
 #include "server/BlockingPool.h"
 #include "server/HttpMessage.h"
 #include "server/MailService.h"
@@ -62,6 +63,8 @@ private:
     const ServerConfig& m_config;
     const PeerMessages* m_peers;
     OAuthSignIn m_signIn;
+    // Each registration leaves a row for good, so one client may not make them without end.
+    AddressRateLimit m_registrations;
     // Requests that wait long have threads of their own, so the quick ones never queue behind them.
     BlockingPool m_longWork;
 };

@@ -59,6 +59,7 @@ public:
     {
         error_code ignored;
         lowest().set_option(tcp::no_delay(true), ignored);
+        m_peer = lowest().remote_endpoint(ignored).address().to_string();
         if constexpr (secured) {
             arm(m_context.limits.requestTime);
             m_stream.async_handshake(asio::ssl::stream_base::server,
@@ -186,6 +187,7 @@ private:
         disarm();
         auto& message = m_parser->get();
         HttpRequest request;
+        request.peer = m_peer;
         request.method = std::string(message.method_string());
         splitTarget(std::string_view(message.target().data(), message.target().size()), request);
         for (const auto& field : message)
@@ -272,6 +274,7 @@ private:
     Stream m_stream;
     ConnectionContext& m_context;
     asio::steady_timer m_timer;
+    std::string m_peer;
     quint64 m_generation = 0;
     bool m_timedOut = false;
     beast::flat_buffer m_buffer{64 * 1024};

@@ -32,6 +32,7 @@ struct HttpRequest {
     std::vector<std::pair<std::string, std::string>> query; // decoded, in order
     std::vector<std::pair<std::string, std::string>> headers;
     QByteArray body;
+    std::string peer; // the address the connection came from
 
     std::string header(std::string_view name) const; // "" when absent; names match in any case
     std::string param(std::string_view name) const;  // "" when absent

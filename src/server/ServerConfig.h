@@ -50,6 +50,7 @@ struct ServerConfig {
     ImapSettings imap;
     int maxHeldPolls = 16384; // polls and first-read waits held at once: each costs memory only, no thread
     int pollHoldMs = 10000;   // an ids poll is answered after at most this long
+    int installsPerHour = 30; // computers one client address may register in an hour; 0: no limit
     HttpLimits http;
     LeaseTimings leases; // with a database: how the instances share the inboxes out
 };

@@ -60,6 +60,11 @@ int main(int argc, char** argv)
          QStringLiteral("With --database: the address the other instances reach this one at, for "
                         "the mail it watches (default: the listen address)."),
          QStringLiteral("URL")});
+    parser.addOption({QStringLiteral("installs-per-hour"),
+                      QStringLiteral("Computers one client address may register in an hour; 0: no limit. "
+                                     "Behind a proxy on this machine, the address it adds to "
+                                     "X-Forwarded-For counts."),
+                      QStringLiteral("N"), QStringLiteral("30")});
     parser.addOption({QStringLiteral("no-keyring"),
                       QStringLiteral("Keep the credential key only in DIR/credentials.key, never in the "
                                      "desktop's Secret Service.")});
@@ -70,9 +75,12 @@ int main(int argc, char** argv)
     const qsizetype colon = listen.lastIndexOf(QLatin1Char(':'));
     bool portOk = colon > 0;
     const uint port = portOk ? listen.mid(colon + 1).toUInt(&portOk) : 0;
-    if (!portOk || port > 65535 || !parser.isSet(QStringLiteral("data"))) {
+    bool installsOk = false;
+    const int installsPerHour = parser.value(QStringLiteral("installs-per-hour")).toInt(&installsOk);
+    if (!portOk || port > 65535 || !installsOk || installsPerHour < 0 ||
+        !parser.isSet(QStringLiteral("data"))) {
         std::fputs("usage: tessary-backend --listen ADDR:PORT --data DIR [--database URL] [--tls-cert FILE "
-                   "--tls-key FILE]\n",
+                   "--tls-key FILE] [--installs-per-hour N]\n",
                    stderr);
         return 2;
     }
@@ -86,6 +94,7 @@ int main(int argc, char** argv)
     config.tlsKey = parser.value(QStringLiteral("tls-key"));
     config.publicUrl = parser.value(QStringLiteral("public-url"));
     config.instanceUrl = parser.value(QStringLiteral("instance-url"));
+    config.installsPerHour = installsPerHour;
     if (!parser.isSet(QStringLiteral("no-keyring")))
         config.keyring = std::make_shared<SecretServiceKeyVault>();
     while (config.publicUrl.endsWith(QLatin1Char('/')))

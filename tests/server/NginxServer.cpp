@@ -39,6 +39,7 @@ http {
       proxy_http_version 1.1;
       proxy_set_header Connection "";
       proxy_set_header Host $host;
+      proxy_set_header X-Forwarded-For $remote_addr;
       proxy_read_timeout 30s;
       proxy_next_upstream error timeout http_502 http_503 non_idempotent;
     }

@@ -1,6 +1,7 @@
 #include "DovecotServer.h"
 #include "FakeImapServer.h"
 
+#include "server/AddressRateLimit.h"
 #include "server/BackendServer.h"
 #include "support/TestCertificates.h"
 
@@ -221,4 +222,74 @@ TEST(RequestLimitsOverHttps, ServedAndRefusedLikePlainHttp)
     for (int i = 0; i < 100; ++i)
         many.emplace("X-Filler-" + std::to_string(i), "x");
     EXPECT_EQ(client.Post("/v1/installs", many, "", "application/json")->status, 431);
+}
+
+// Registrations are counted per client, two an hour here: an IPv6 host counts by its /64 and an
+// IPv4 address reached through IPv6 as itself; this machine is never limited.
+TEST(AddressRateLimit, CountsEachClientsRegistrationsAndGivesTurnsBackOverTheHour)
+{
+    server::AddressRateLimit limit(2);
+    const auto start = server::AddressRateLimit::Clock::now();
+    struct Row {
+        const char* client;
+        int minutesLater;
+        int waitSeconds; // 0: admitted
+    };
+    const Row rows[] = {
+        {"203.0.113.5", 0, 0},        {"203.0.113.5", 0, 0},
+        {"203.0.113.5", 0, 1800},     {"::ffff:203.0.113.5", 0, 1800},
+        {"203.0.113.6", 0, 0},        {"203.0.113.5", 20, 600},
+        {"203.0.113.5", 30, 0},       {"203.0.113.5", 30, 1800},
+        {"2001:db8::1", 30, 0},       {"2001:db8::2", 30, 0},
+        {"2001:db8::ffff", 30, 1800}, {"2001:db8:0:1::1", 30, 0},
+        {"127.0.0.1", 30, 0},         {"127.0.0.1", 30, 0},
+        {"127.0.0.1", 30, 0},         {"203.0.113.5", 150, 0},
+        {"203.0.113.5", 150, 0},      {"203.0.113.5", 150, 1800},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.client) + " at minute " + std::to_string(row.minutesLater));
+        const auto wait = limit.take(row.client, start + minutes(row.minutesLater));
+        EXPECT_EQ(wait.value_or(seconds(0)), seconds(row.waitSeconds));
+    }
+}
+
+// The peer's own address counts, unless the peer is a proxy on this machine: then the address it
+// added last to X-Forwarded-For does. Over the wire a client past its turns hears 429 and when to
+// come back, and another client is still served.
+TEST(AddressRateLimit, RegistrationsPastTheLimitAreRefusedPerForwardedClient)
+{
+    struct Row {
+        const char* peer;
+        const char* forwarded;
+        const char* client;
+    };
+    for (const Row& row : {Row{"203.0.113.9", "198.51.100.1", "203.0.113.9"},
+                           Row{"127.0.0.1", "10.0.0.1, 198.51.100.1", "198.51.100.1"},
+                           Row{"::1", "198.51.100.2", "198.51.100.2"}, Row{"127.0.0.1", "", "127.0.0.1"}}) {
+        server::HttpRequest request;
+        request.peer = row.peer;
+        if (*row.forwarded)
+            request.headers.emplace_back("X-Forwarded-For", row.forwarded);
+        EXPECT_EQ(server::clientAddress(request), row.client) << row.peer << " " << row.forwarded;
+    }
+
+    QTemporaryDir data;
+    server::ServerConfig config;
+    config.dataDir = data.path();
+    config.installsPerHour = 1;
+    auto backend = server::BackendServer::start(config);
+    ASSERT_TRUE(backend) << backend.error().toStdString();
+    httplib::Client client("127.0.0.1", (*backend)->port());
+    const auto registerAs = [&client](const char* address) {
+        return client.Post("/v1/installs", {{"X-Forwarded-For", address}}, "", "application/json");
+    };
+    EXPECT_EQ(registerAs("198.51.100.7")->status, 200);
+    const auto refused = registerAs("198.51.100.7");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 429);
+    EXPECT_EQ(refused->get_header_value("Retry-After"), "3600");
+    EXPECT_TRUE(
+        QJsonDocument::fromJson(QByteArray::fromStdString(refused->body))["error"].toString().contains(
+            "60 minutes"));
+    EXPECT_EQ(registerAs("198.51.100.8")->status, 200);
 }
