@@ -10,9 +10,10 @@
 
 namespace tessary {
 
-// Where a chip of `size` goes among the desktop's screens, as Qt knows them: under `target`, or by
-// `pointer` when there is none. Qt's screen geometry and the accessibility layer's frames share
-// one space, the window system's screen pixels, whatever screen is primary.
+// Where a chip of `size` (Qt's pixels) goes among the desktop's screens: under `target` (screen
+// pixels, as the accessibility layer gives frames), or by `pointer` (Qt's pixels) when there is
+// none; in Qt's pixels, to place its window with. The two differ where Qt scales its windows on
+// X11; the arithmetic holds whatever screen is primary.
 QRect chipFrameOnDesktop(QSize size, const std::optional<Rect>& target, QPoint pointer);
 
 } // namespace tessary

@@ -12,6 +12,10 @@ class TestWindowProcess {
 public:
     explicit TestWindowProcess(std::optional<QPoint> at = std::nullopt)
     {
+        // The window stands in for another program: the scale this test's Qt may be given is not its.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_SCALE_FACTOR"));
+        m_process.setProcessEnvironment(environment);
         m_process.start(QStringLiteral(TESSARY_TEST_WINDOW),
                         at ? QStringList{"--at", QString::number(at->x()), QString::number(at->y())}
                            : QStringList());
