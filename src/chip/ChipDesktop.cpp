@@ -1,49 +1,27 @@
 #include "chip/ChipDesktop.h"
 
 #include "chip/ChipPlacement.h"
+#include "screen/ScreenScale.h"
 
 #include <QGuiApplication>
 #include <QScreen>
-
-#include <cmath>
 
 namespace tessary {
 
 namespace {
 
-// Qt's pixels per window-system pixel on `screen`. On X11 the window system scales nothing, so a
-// ratio other than 1 is all Qt's own (from Xft.dpi, as a desktop at 200 % sets it): Qt then halves
-// every length, keeping each screen's top-left corner, while the accessibility layer's frames stay
-// in the server's pixels. On Wayland both already speak the compositor's logical pixels.
-qreal qtScale(const QScreen& screen)
+ScreenScale scaleOf(const QScreen& screen)
 {
-    return QGuiApplication::platformName() == QLatin1String("xcb") ? screen.devicePixelRatio() : 1.0;
-}
-
-QPoint toScreenPixels(QPoint point, const QScreen& screen)
-{
-    const QPoint origin = screen.geometry().topLeft();
-    return origin + (point - origin) * qtScale(screen);
-}
-
-QPoint fromScreenPixels(QPoint point, const QScreen& screen)
-{
-    const QPoint origin = screen.geometry().topLeft();
-    return origin + (point - origin) / qtScale(screen);
-}
-
-QRect toScreenPixels(const QRect& rect, const QScreen& screen)
-{
-    const qreal scale = qtScale(screen);
-    return {toScreenPixels(rect.topLeft(), screen),
-            QSize(int(std::lround(rect.width() * scale)), int(std::lround(rect.height() * scale)))};
+    return ScreenScale::of(QGuiApplication::platformName(), screen.geometry().topLeft(),
+                           screen.devicePixelRatio());
 }
 
 // The screen whose frame in screen pixels holds `point`, else the primary one.
 const QScreen* screenHolding(QPoint point)
 {
     for (const QScreen* screen : QGuiApplication::screens())
-        if (toScreenPixels(screen->geometry(), *screen).contains(point))
+        if (const Rect frame = scaleOf(*screen).toScreenPixels(screen->geometry());
+            toQRect(frame).contains(point))
             return screen;
     return QGuiApplication::primaryScreen();
 }
@@ -58,16 +36,18 @@ QRect chipFrameOnDesktop(QSize size, const std::optional<Rect>& target, QPoint p
     if (!pointerScreen)
         return toQRect(chipFrame(size, target, {}, pointer));
     QList<ScreenArea> screens;
-    for (const QScreen* screen : QGuiApplication::screens())
-        screens.append({toRect(toScreenPixels(screen->geometry(), *screen)),
-                        toRect(toScreenPixels(screen->availableGeometry(), *screen))});
-    const QPoint pointerPixel = toScreenPixels(pointer, *pointerScreen);
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const ScreenScale scale = scaleOf(*screen);
+        screens.append(
+            {scale.toScreenPixels(screen->geometry()), scale.toScreenPixels(screen->availableGeometry())});
+    }
     const QScreen* home =
         target ? screenHolding(QPoint(target->x + target->width / 2, target->y + target->height / 2))
                : pointerScreen;
-    const Rect frame = chipFrame(size * qtScale(*home), target, screens, pointerPixel);
+    const Rect frame = chipFrame(size * scaleOf(*home).ratio, target, screens,
+                                 scaleOf(*pointerScreen).toScreenPixels(pointer));
     const QScreen* standsOn = screenHolding(QPoint(frame.x, frame.y));
-    return {fromScreenPixels(QPoint(frame.x, frame.y), *standsOn), size};
+    return {scaleOf(*standsOn).fromScreenPixels(QPoint(frame.x, frame.y)), size};
 }
 
 } // namespace tessary

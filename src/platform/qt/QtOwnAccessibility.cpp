@@ -1,9 +1,12 @@
 #include "platform/qt/QtOwnAccessibility.h"
 
+#include "screen/ScreenScale.h"
+
 #include <QAccessible>
 #include <QAccessibleInterface>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QVariant>
 #include <QWindow>
 
@@ -232,7 +235,14 @@ std::optional<Rect> QtOwnAccessibility::screenFrame(const Element& element)
     const QRect rect = interface->rect();
     if (rect.isEmpty())
         return std::nullopt;
-    return Rect{rect.x(), rect.y(), rect.width(), rect.height()};
+    // In the window system's pixels, like every other program's frames.
+    const QWindow* window = interface->window();
+    const QScreen* screen = window ? window->screen() : QGuiApplication::primaryScreen();
+    const ScreenScale scale = screen
+                                  ? ScreenScale::of(QGuiApplication::platformName(),
+                                                    screen->geometry().topLeft(), screen->devicePixelRatio())
+                                  : ScreenScale{};
+    return scale.toScreenPixels(rect);
 }
 
 std::optional<QtOwnAccessibility::PlaceInWindow> QtOwnAccessibility::placeInWindow(const Element& element)

@@ -5,9 +5,11 @@
 
 #include "chip/ChipPanel.h"
 #include "desktop/platform/TestWindowProcess.h"
+#include "platform/qt/QtOwnAccessibility.h"
 #include "platform/session/SessionAccessibility.h"
 
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QScreen>
 #include <QWidget>
 
@@ -58,6 +60,21 @@ TEST(TwoScreens, TheChipStandsUnderAFieldOnEitherScreen)
         EXPECT_LT(std::max(std::abs(off.x()), std::abs(off.y())), screen->devicePixelRatio())
             << off.x() << "," << off.y();
         EXPECT_EQ(QGuiApplication::screenAt(corner), screen);
+
+        // A field of our own, as onboarding's practice field: Qt gives its frame in Qt's pixels.
+        QWidget ownWindow;
+        auto* ownField = new QLineEdit(&ownWindow);
+        ownWindow.move(screen->geometry().topLeft() + QPoint(60, 40));
+        ownWindow.show();
+        ownWindow.activateWindow();
+        ownField->setFocus();
+        ASSERT_TRUE(waitUntil([&] { return ownField->hasFocus(); }, std::chrono::seconds(5)));
+        QtOwnAccessibility own;
+        const std::optional<Element> ownFocused = own.focusedElement();
+        ASSERT_TRUE(ownFocused);
+        chip.place(own.screenFrame(*ownFocused));
+        EXPECT_EQ(chip.window().geometry().topLeft(), ownField->mapToGlobal(QPoint(0, ownField->height())) +
+                                                          QPoint(0, qRound(4 / screen->devicePixelRatio())));
     }
 }
 
