@@ -19,6 +19,8 @@ const QString kwinService = QStringLiteral("org.kde.KWin");
 const QString scriptingPath = QStringLiteral("/Scripting");
 const QString scriptingInterface = QStringLiteral("org.kde.kwin.Scripting");
 const QString objectPath = QStringLiteral("/com/tessary/KWinWindows");
+constexpr int loadAttempts = 5;
+constexpr std::chrono::milliseconds loadRetryDelay{500};
 
 QDBusMessage scriptingCall(const QString& method)
 {
@@ -47,6 +49,9 @@ KwinActiveWindow::KwinActiveWindow()
     m_kwinWatcher =
         new QDBusServiceWatcher(kwinService, bus, QDBusServiceWatcher::WatchForRegistration, this);
     connect(m_kwinWatcher, &QDBusServiceWatcher::serviceRegistered, this, &KwinActiveWindow::load);
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(loadRetryDelay);
+    connect(&m_retry, &QTimer::timeout, this, &KwinActiveWindow::attemptLoad);
     load();
 }
 
@@ -65,6 +70,14 @@ void KwinActiveWindow::load()
     m_reporting = false;
     m_window.reset();
     m_kwin.clear();
+    m_attemptsLeft = loadAttempts;
+    m_retry.stop();
+    attemptLoad();
+}
+
+void KwinActiveWindow::attemptLoad()
+{
+    --m_attemptsLeft;
     // A process of ours that died with this pid left its script loaded under this name, and KWin
     // refuses a name in use. KWin lets go of a script it unloads once back in its event loop: ours
     // is loaded after its answer.
@@ -86,6 +99,8 @@ void KwinActiveWindow::loadScript()
         finished->deleteLater();
         const QDBusPendingReply<int> reply = *finished;
         if (reply.isError() || reply.value() < 0) {
+            if (m_attemptsLeft > 0)
+                return m_retry.start();
             qCWarning(logKwin, "KWin did not load our script (%s): the window in front stays unknown",
                       qPrintable(reply.isError() ? reply.error().message() : QStringLiteral("name in use")));
             return;

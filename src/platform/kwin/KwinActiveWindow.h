@@ -5,6 +5,7 @@
 #include <QDBusContext>
 #include <QObject>
 #include <QTemporaryFile>
+#include <QTimer>
 
 #include <optional>
 
@@ -16,8 +17,9 @@ namespace tessary {
 // object over the session bus on each activation, move and resize. KWin lets no other client ask.
 // The script is loaded once (loading costs KWin a good tenth of a second), again whenever KWin
 // comes back on the bus, and unloaded when this object goes; one of its name that a process of
-// ours left behind before it died goes first. Until its first report, nothing is known to be in
-// front; reports from any other caller than KWin are refused.
+// ours left behind before it died goes first. KWin's scripting comes on the bus a moment after its
+// name: a load that fails is tried again a few times over two seconds. Until its first report,
+// nothing is known to be in front; reports from any other caller than KWin are refused.
 class KwinActiveWindow : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.tessary.KWinWindows")
@@ -35,6 +37,7 @@ public slots:
 
 private:
     void load();
+    void attemptLoad();
     void loadScript();
     void run(int scriptId, bool pluginPath);
 
@@ -42,6 +45,8 @@ private:
     QString m_kwin; // KWin's unique name on the bus, once it loaded the script
     QTemporaryFile m_script;
     QDBusServiceWatcher* m_kwinWatcher = nullptr;
+    QTimer m_retry;
+    int m_attemptsLeft = 0;
     std::optional<KwinWindow> m_window;
     bool m_reporting = false;
 };

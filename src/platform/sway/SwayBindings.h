@@ -50,8 +50,9 @@ using IncludeReader = std::function<QList<IncludedFile>(const QString& pattern, 
 
 // Every keyboard binding of the default mode in a config file's text, with its variables ($mod)
 // expanded, the files it includes read through `include` as sway reads them, each once. Other
-// modes are left out: their bindings only act while the user is in them. bindcode lines are left
-// out too, as their key codes depend on the keyboard. `folder` is the config file's.
+// modes are left out: their bindings only act while the user is in them. A bindcode line counts as
+// the letter its key gives in the layout sway binds letters to keys with (--to-code): the first
+// layout of the first input that sets layouts. `folder` is the config file's.
 QList<Combo> configBindings(const QString& config, const IncludeReader& include = {},
                             const QString& folder = {});
 

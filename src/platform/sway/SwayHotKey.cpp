@@ -27,6 +27,11 @@ constexpr quint32 getConfigMessage = 9;
 
 const QString objectPath = QStringLiteral("/com/tessary/HotKey");
 const QString interfaceName = QStringLiteral("com.tessary.HotKey");
+// By the key rather than its letter: sway binds the key that gives the letter in the first layout,
+// so the combination works whichever layout is in effect, Russian say, where that key gives
+// another letter (a letter the first layout lacks stays bound as a letter). A binding is removed
+// with the flags it was made with, or sway looks for it among the wrong kind.
+const QString bindFlags = QStringLiteral("--to-code --no-repeat");
 
 // "com.tessary.Tessary.HotKey." for the release and the developer build alike.
 QString busPrefix(QString applicationId)
@@ -127,10 +132,9 @@ bool SwayHotKey::registerShortcut(const std::optional<Shortcut>& shortcut)
 
 bool SwayHotKey::bind(const QString& combo, const QString& busName) const
 {
-    return runCommand(
-        QStringLiteral(
-            "bindsym --no-repeat %1 exec dbus-send --session --type=method_call --dest=%2 %3 %4.Press")
-            .arg(combo, busName, objectPath, interfaceName));
+    return runCommand(QStringLiteral("bindsym %1 %2 exec dbus-send --session --type=method_call --dest=%3 %4 "
+                                     "%5.Press")
+                          .arg(bindFlags, combo, busName, objectPath, interfaceName));
 }
 
 void SwayHotKey::bindAgainAfterReload()
@@ -152,7 +156,7 @@ void SwayHotKey::release()
     if (!m_binding)
         return;
     // A sway restarted meanwhile has forgotten the binding; then there is nothing to remove.
-    runCommand(QStringLiteral("unbindsym --no-repeat %1").arg(m_binding->combo));
+    runCommand(QStringLiteral("unbindsym %1 %2").arg(bindFlags, m_binding->combo));
     QDBusConnection::sessionBus().unregisterService(m_binding->busName);
     m_binding.reset();
 }

@@ -15,7 +15,8 @@ class SwayEvents;
 
 // The fill shortcut as a sway key binding added at run time over sway's IPC. sway runs the
 // binding's command, a dbus-send that calls Press on this object over the session bus; the key
-// itself never reaches the focused application.
+// itself never reaches the focused application. The binding holds the key that gives the
+// combination's letter in the first keyboard layout, whichever layout is in effect.
 //
 // sway overwrites an existing binding without a word, so clashes are looked for first: in the
 // config sway loaded and the files it includes (its default mode), and among the combinations

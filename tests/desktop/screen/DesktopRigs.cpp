@@ -85,8 +85,8 @@ void collectWindows(const QJsonObject& node, qint64 pid, QList<ShownWindow>& win
             collectWindows(child.toObject(), pid, windows);
 }
 
-// Headless sway: wtype's virtual keyboards, tests/desktop/wayland's virtual pointer, sway's IPC for
-// clicks and windows, and grim for the screen.
+// Headless sway: virtual keyboards (wtype's, and tests/desktop/wayland's), its virtual pointer,
+// sway's IPC for clicks and windows, and grim for the screen.
 class SwayRig final : public DesktopRig {
 public:
     ~SwayRig() override
@@ -120,19 +120,16 @@ public:
                                    .arg(y)});
     }
 
-    // wtype holds modifiers with -M and lets them go with -m; "super" is its "logo".
+    // The keys of a US keyboard, which sway's bindings are made for (wtype's keyboard has keys of
+    // its own); "super" is xkb's Mod4.
     bool pressKeys(const QString& combination) override
     {
+        const QHash<QString, QString> xkbNames{{"super", "Mod4"}, {"shift", "Shift"}, {"ctrl", "Control"}};
         QStringList modifiers = combination.split(QLatin1Char('+'));
-        const QString key = modifiers.takeLast();
-        modifiers.replaceInStrings(QRegularExpression("^super$"), "logo");
-        QStringList arguments;
+        QStringList arguments{"us", "0", modifiers.takeLast()};
         for (const QString& modifier : modifiers)
-            arguments << "-M" << modifier;
-        arguments << "-k" << key;
-        for (auto modifier = modifiers.crbegin(); modifier != modifiers.crend(); ++modifier)
-            arguments << "-m" << *modifier;
-        return run("wtype", arguments);
+            arguments << xkbNames.value(modifier, modifier);
+        return run(QStringLiteral(TESSARY_WAYLAND_KEY), arguments);
     }
 
     QList<ShownWindow> shownWindows(qint64 pid) override

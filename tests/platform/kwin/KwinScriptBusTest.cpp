@@ -6,6 +6,7 @@
 #include <QDBusPendingCall>
 #include <QDBusVirtualObject>
 #include <QDeadlineTimer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -14,15 +15,19 @@ namespace {
 
 // KWin's scripting on a private session bus (dbus-run-session): it loads any script as script 1,
 // runs it and keeps the names of the calls it got; the test speaks for the script from `bus`.
+// `objectsLater`: its objects come on the bus a moment after its name, as a starting KWin's do.
 class FakeKwin : public QDBusVirtualObject {
 public:
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-kwin");
     QStringList calls;
 
-    FakeKwin()
+    explicit FakeKwin(bool objectsLater = false)
     {
-        bus.registerVirtualObject("/", this, QDBusConnection::SubPath);
+        const auto registerObjects = [this] {
+            bus.registerVirtualObject("/", this, QDBusConnection::SubPath);
+        };
         bus.registerService("org.kde.KWin");
+        objectsLater ? QTimer::singleShot(300, this, registerObjects) : registerObjects();
     }
     ~FakeKwin() override { bus.unregisterObject("/"); }
     QString introspect(const QString&) const override { return {}; }
@@ -65,6 +70,14 @@ TEST(KwinActiveWindow, AScriptLeftUnderOurNameGoesAndOnlyKWinSaysWhatIsInFront)
     ASSERT_TRUE(active.window());
     EXPECT_EQ(active.window()->pid, 42);
     kwin.bus.unregisterService("org.kde.KWin"); // else unloading at the end would wait for this thread
+}
+
+TEST(KwinActiveWindow, AKWinThatComesBackLoadsOurScriptOnceItsScriptingIsThere)
+{
+    const KwinActiveWindow active;
+    FakeKwin kwin(true);
+    EXPECT_TRUE(waitUntil([&] { return kwin.calls.contains("run"); })) << kwin.calls.join(", ").toStdString();
+    kwin.bus.unregisterService("org.kde.KWin");
 }
 
 } // namespace

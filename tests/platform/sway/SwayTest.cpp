@@ -234,7 +234,11 @@ TEST(SwayBindings, TheConfigsDefaultModeBindingsAreClashes)
         {"input * {\n  xkb_layout us\n}\nbindsym Ctrl+e x", "Ctrl+e", true},
         {"# bindsym Ctrl+e exec x", "Ctrl+e", false},
         {"bindsym \\\n   Ctrl+e exec x", "Ctrl+e", true},
-        {"bindcode Ctrl+26 exec x", "Ctrl+e", false},
+        // A key code stands for the letter the first layout of the first keyboard set up gives it.
+        {"bindcode --release Ctrl+26 exec x", "Ctrl+e", true},
+        {"input 2:7:Pad tap enabled\ninput * {\n xkb_layout \"fr,us\"\n}\nbindcode Ctrl+24 x", "Ctrl+a",
+         true},
+        {"input type:keyboard xkb_layout fr\nbindcode {\n  Ctrl+24 x\n}", "Ctrl+q", false},
         {"bindsym Ctrl+e+f exec x", "Ctrl+e", false},
         {"set $mod Mod4\ninclude ~/.config/sway/config.d/*", "Mod4+e", true, "bindsym $mod+e exec x"},
         {"include keys\nbindsym Ctrl+f x", "Ctrl+e", true, "include keys\nbindsym Ctrl+e x"}, // read once
