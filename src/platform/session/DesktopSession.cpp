@@ -53,8 +53,15 @@ DesktopSession::Kind DesktopSession::classify(const Environment& environment)
 
 DesktopSession::Desktop DesktopSession::desktop(const Environment& environment)
 {
+    // Desktops built on GNOME's parts name it after themselves as a fallback for menus and
+    // settings, with no GNOME Shell to run Tessary's extension; a brand before "GNOME" ("ubuntu",
+    // "pop") is GNOME Shell itself.
+    static const QStringList notGnomeShell = {QStringLiteral("Budgie"), QStringLiteral("Pantheon"),
+                                              QStringLiteral("GNOME-Flashback"), QStringLiteral("Unity")};
     const QStringList names = environment.currentDesktop.split(QLatin1Char(':'), Qt::SkipEmptyParts);
     for (const QString& name : names) {
+        if (notGnomeShell.contains(name, Qt::CaseInsensitive))
+            return Desktop::other;
         if (name.compare(QLatin1String("GNOME"), Qt::CaseInsensitive) == 0)
             return Desktop::gnome;
         if (name.compare(QLatin1String("KDE"), Qt::CaseInsensitive) == 0)

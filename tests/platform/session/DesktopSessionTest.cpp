@@ -29,6 +29,9 @@ TEST(DesktopSession, TheSessionIsReadFromTheEnvironmentTheLoginSet)
         // GNOME on Wayland keeps DISPLAY for XWayland.
         {"GNOME on Wayland", {"wayland", "wayland-0", ":0", "", "ubuntu:GNOME"}, Kind::gnome, Desktop::gnome},
         {"GNOME on Xorg", {"x11", "", ":0", "", "GNOME"}, Kind::x11, Desktop::gnome},
+        {"Budgie on Wayland: no GNOME Shell",
+         {"wayland", "wayland-0", ":0", "", "Budgie:GNOME"},
+         Kind::otherWayland},
         {"Plasma on Wayland", {"wayland", "wayland-0", ":1", "", "KDE"}, Kind::kwin, Desktop::kde},
         {"Plasma's X11 session", {"x11", "", ":0", "", "KDE"}, Kind::x11, Desktop::kde},
         {"Wayland by display alone", {"", "wayland-0", "", "", "Hyprland"}, Kind::otherWayland},
