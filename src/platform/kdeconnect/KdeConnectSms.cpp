@@ -42,6 +42,14 @@ PhoneService KdeConnectSms::service() const
     return out;
 }
 
+void KdeConnectSms::setKeeping(bool keep)
+{
+    m_keeping = keep;
+    m_inbox.setKeeping(keep);
+    for (SmsInbox& noticed : m_noticed)
+        noticed.setKeeping(keep);
+}
+
 // A phone's conversations are read again, and the phone asked again, each time it comes back:
 // the daemon may hold messages that arrived while it could not relay them.
 void KdeConnectSms::devicesChanged()
@@ -98,8 +106,10 @@ void KdeConnectSms::takeNotification(const SmsMessage& message)
     SmsMessage named = message;
     named.deviceName = from->name;
     auto kept = m_noticed.find(message.deviceId);
-    if (kept == m_noticed.end())
+    if (kept == m_noticed.end()) {
         kept = m_noticed.insert(message.deviceId, SmsInbox(m_keep));
+        kept->setKeeping(m_keeping);
+    }
     if (!kept->add(named, m_clock.now()))
         return;
     if (!sendsMessages(message.deviceId))

@@ -34,6 +34,7 @@ public:
 
     QList<Message> received(TimePoint since) const override;
     PhoneService service() const override;
+    void setKeeping(bool keep) override;
 
 private:
     void devicesChanged();
@@ -47,6 +48,7 @@ private:
     Clock& m_clock;
     TimePoint m_keep;
     std::chrono::milliseconds m_answer;
+    bool m_keeping = true;
     SmsInbox m_inbox;
     QHash<QString, SmsInbox> m_noticed; // device id → its messages app's notifications
     KdeConnectDevices m_devices;
