@@ -14,12 +14,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// KDE Connect's daemon on a private session bus (dbus-run-session) with one paired phone that
-// relays text messages while it is reachable, and has none to relay.
+// KDE Connect's daemon on a private session bus (dbus-run-session) with paired phones that relay
+// text messages while they are reachable, and have none to relay. It keeps the calls it got, as
+// "<phone> <method>".
 class FakeKdeConnect : public QDBusVirtualObject {
 public:
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-kdeconnect");
+    QStringList phones{"dev1"};
     bool reachable = true;
+    QStringList calls;
 
     FakeKdeConnect()
     {
@@ -30,8 +33,9 @@ public:
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
     {
+        calls.append(message.path().section('/', 4, 4) + ' ' + message.member());
         const QHash<QString, QVariant> answers{
-            {"devices", QStringList{"dev1"}},
+            {"devices", phones},
             {"GetAll", QVariantMap{{"name", "Pixel 7"}, {"isReachable", reachable}}},
             {"loadedPlugins", QStringList{"kdeconnect_sms"}},
             {"activeConversations", QVariantList{}}};
@@ -76,6 +80,26 @@ TEST(KdeConnectSms, APhoneThatCameBackIsUnansweredOnlyAFullWaitAfterItWasAskedAg
     clock.advance(4s);
     EXPECT_TRUE(phone().unanswered);
     // The daemon goes before the bus does, with no call to it in flight.
+    daemon.bus.unregisterService("org.kde.kdeconnect");
+    waitUntil([&] { return sms.service().daemon == PhoneService::Daemon::notRunning; });
+}
+
+// A message older than the newest of its thread shows only as the thread's load; two phones'
+// threads of one number and size are each read again.
+TEST(KdeConnectSms, EachPhonesThreadIsReadAgainAfterItsLoad)
+{
+    FakeKdeConnect daemon;
+    daemon.phones = {"dev1", "dev2"};
+    FakeClock clock;
+    KdeConnectSms sms(QDBusConnection::sessionBus(), clock);
+    ASSERT_TRUE(waitUntil([&] { return daemon.calls.count("dev2 requestAllConversationThreads"); }));
+    for (const QString& phone : daemon.phones)
+        daemon.bus.send(QDBusMessage::createSignal("/modules/kdeconnect/devices/" + phone,
+                                                   "org.kde.kdeconnect.device.conversations",
+                                                   "conversationLoaded")
+                        << qlonglong(7) << qulonglong(3));
+    EXPECT_TRUE(waitUntil([&] { return daemon.calls.contains("dev2 requestConversation"); }));
+    EXPECT_TRUE(daemon.calls.contains("dev1 requestConversation"));
     daemon.bus.unregisterService("org.kde.kdeconnect");
     waitUntil([&] { return sms.service().daemon == PhoneService::Daemon::notRunning; });
 }
