@@ -59,7 +59,8 @@ void grantAccessibility(const QString& typingProblem, QObject* context,
                       QLatin1Char('.')
                 : QStringLiteral("Accessibility is on. Restart once any Chromium-based browser, Qt or GTK 4 "
                                  "program that was already running, so Tessary can see its fields.");
-        const bool failed = !enabled || !typingProblem.isEmpty();
+        // Only why access is not there goes once it is on; a typing problem outlasts it.
+        const bool failed = !enabled;
         // On GNOME under Wayland the shell extension is the other half of the permission.
         tessary::enableSessionHelpers(context, [access, failed, note](const QString& helpers) {
             note(helpers.isEmpty() ? access : access + QLatin1Char(' ') + helpers, failed);
