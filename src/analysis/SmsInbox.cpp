@@ -43,14 +43,20 @@ bool SmsInbox::add(const SmsMessage& message, TimePoint now)
     if (message.direction != SmsMessage::Direction::received || smsTime(message) < now - m_keep)
         return false;
     const QString key = smsKey(message);
-    const bool seen = m_seen.contains(key);
+    const bool added = m_keeping && !m_seen.contains(key);
     m_seen.insert(key, now);
-    if (seen)
-        return false;
-    m_messages.insert(key, Kept{message, now});
+    if (added)
+        m_messages.insert(key, Kept{message, now});
     if (m_seen.size() > identityLimit)
         forgetOldestIdentity();
-    return true;
+    return added;
+}
+
+void SmsInbox::setKeeping(bool keep)
+{
+    m_keeping = keep;
+    if (!keep)
+        m_messages.clear();
 }
 
 // The identity seen longest ago goes, and its message with it, so that the message cannot come

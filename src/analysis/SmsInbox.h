@@ -23,6 +23,9 @@ public:
     // before; true when it is new. Forgets messages that left the window, and identities unseen
     // for a day or beyond the newest `identityLimit`.
     bool add(const SmsMessage& message, TimePoint now);
+    // Off, the kept messages go and none is kept until it is on again; their identities still are,
+    // so that none comes back as new then.
+    void setKeeping(bool keep);
     // The kept messages that came at `since`, less a phone clock's lag, or later, oldest first, as
     // messages the code finder ranks.
     QList<Message> since(TimePoint since) const;
@@ -51,6 +54,7 @@ private:
     void forgetOldestIdentity();
 
     TimePoint m_keep;
+    bool m_keeping = true;
     QHash<QString, Kept> m_messages;  // by smsAsMessage's id: device, thread, message
     QHash<QString, TimePoint> m_seen; // the same ids → when last added
 };

@@ -30,8 +30,10 @@ struct AppContext {
     // Opens a web page in the user's browser.
     std::function<void(const QUrl&)> openUrl;
     // Switches accessibility on for this session without waiting; `note` then gets what the user
-    // must still do, or an empty text when nothing is left to do, unless `context` is gone.
-    std::function<void(QObject* context, std::function<void(QString)> note)> grantAccessibility;
+    // must still do, or an empty text when nothing is left to do, and whether it tells why access
+    // is not there (such a note holds only until access is on), unless `context` is gone.
+    std::function<void(QObject* context, std::function<void(QString note, bool failed)> note)>
+        grantAccessibility;
     bool developerBuild = isDevBuild();
     // Where the install token and the credential key are kept, in words; none where nothing says.
     std::function<QCoro::Task<QString>()> secretsLocation = {};

@@ -228,8 +228,9 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
     connect(m_back, &QPushButton::clicked, this, [this] { goTo(m_step - 1); });
     connect(m_primary, &QPushButton::clicked, this, &OnboardingView::advance);
     connect(m_turnOn, &QPushButton::clicked, this, [this] {
-        m_context.grantAccessibility(this, [this](const QString& note) {
+        m_context.grantAccessibility(this, [this](const QString& note, bool failed) {
             m_accessNote->setText(note);
+            m_accessFailed = failed;
             refresh();
         });
     });
@@ -284,7 +285,10 @@ void OnboardingView::refresh()
     const bool granted = m_context.state.accessibility();
     m_turnOn->setVisible(!granted);
     m_granted->setVisible(granted);
-    // What is left to do once access is on (the apps to restart) matters most after it is seen.
+    // What is left to do once access is on (the apps to restart) matters most after it is seen;
+    // why it could not be turned on is old news once it is on, however that came.
+    if (granted && m_accessFailed)
+        m_accessNote->clear();
     m_accessNote->setVisible(!m_accessNote->text().isEmpty());
     m_success->setVisible(m_practice->text().size() >= 6);
     if (m_phoneBlock)

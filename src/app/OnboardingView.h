@@ -69,6 +69,7 @@ private:
     QPushButton* m_turnOn = nullptr;
     QLabel* m_granted = nullptr;
     QLabel* m_accessNote = nullptr;
+    bool m_accessFailed = false;     // the note tells why access could not be turned on
     QWidget* m_phoneBlock = nullptr; // what the phone adds, when there is a phone service
     QLabel* m_phone = nullptr;
     QLineEdit* m_practice = nullptr;

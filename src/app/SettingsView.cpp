@@ -119,8 +119,9 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     column->addWidget(general);
 
     connect(m_grant, &QPushButton::clicked, this, [this] {
-        m_context.grantAccessibility(this, [this](const QString& note) {
+        m_context.grantAccessibility(this, [this](const QString& note, bool failed) {
             m_accessNote->setText(note);
+            m_accessFailed = failed;
             refresh();
         });
     });
@@ -154,6 +155,9 @@ void SettingsView::refresh()
     const bool granted = m_context.state.accessibility();
     m_granted->setVisible(granted);
     m_grant->setVisible(!granted);
+    // Why access could not be turned on is old news once it is on, however that came.
+    if (granted && m_accessFailed)
+        m_accessNote->clear();
     m_accessNote->setVisible(!m_accessNote->text().isEmpty());
 }
 

@@ -44,6 +44,7 @@ private:
     QLabel* m_granted;
     QPushButton* m_grant;
     QLabel* m_accessNote;
+    bool m_accessFailed = false; // the note tells why access could not be turned on
     QLabel* m_secrets;
     ShortcutRecorder* m_recorder;
     PhoneSection* m_phone = nullptr;

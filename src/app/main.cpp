@@ -42,10 +42,11 @@ const char* const help = "Usage: tessary [--help | --version]\n"
                          "  --version   show the version\n";
 
 // `typingProblem` is why this session cannot type (KWin not granting its fake input), if so.
-void grantAccessibility(const QString& typingProblem, QObject* context, std::function<void(QString)> note)
+void grantAccessibility(const QString& typingProblem, QObject* context,
+                        std::function<void(QString, bool)> note)
 {
     if (const QString problem = tessary::sessionProblem(); !problem.isEmpty()) {
-        note(problem);
+        note(problem, true);
         return;
     }
     tessary::AccessibilityEnabling::enable(context, [context, typingProblem,
@@ -58,9 +59,11 @@ void grantAccessibility(const QString& typingProblem, QObject* context, std::fun
                       QLatin1Char('.')
                 : QStringLiteral("Accessibility is on. Restart once any Chromium-based browser, Qt or GTK 4 "
                                  "program that was already running, so Tessary can see its fields.");
+        // Only why access is not there goes once it is on; a typing problem outlasts it.
+        const bool failed = !enabled;
         // On GNOME under Wayland the shell extension is the other half of the permission.
-        tessary::enableSessionHelpers(context, [access, note](const QString& helpers) {
-            note(helpers.isEmpty() ? access : access + QLatin1Char(' ') + helpers);
+        tessary::enableSessionHelpers(context, [access, failed, note](const QString& helpers) {
+            note(helpers.isEmpty() ? access : access + QLatin1Char(' ') + helpers, failed);
         });
     });
 }
@@ -100,7 +103,7 @@ struct Tessary {
                                 platform.clock,
                                 platform.clipboard,
                                 [](const QUrl& url) { QDesktopServices::openUrl(url); },
-                                [this](QObject* receiver, std::function<void(QString)> note) {
+                                [this](QObject* receiver, std::function<void(QString, bool)> note) {
                                     grantAccessibility(platform.devices.typingProblem(), receiver,
                                                        std::move(note));
                                 }};

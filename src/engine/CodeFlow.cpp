@@ -53,8 +53,13 @@ CodeFlow::CodeFlow(const ControllerServices& services, Controller& controller, B
     , m_controller(controller)
     , m_burst(burst)
 {
-    if (m_s.sms)
-        connect(m_s.sms, &SmsSource::arrived, this, &CodeFlow::smsArrived);
+    if (!m_s.sms)
+        return;
+    connect(m_s.sms, &SmsSource::arrived, this, &CodeFlow::smsArrived);
+    // The messages' text stays in memory only while the user lets it be read.
+    m_s.sms->setKeeping(m_s.state.smsCodes());
+    connect(&m_s.state, &AppState::smsCodesChanged, this,
+            [this] { m_s.sms->setKeeping(m_s.state.smsCodes()); });
 }
 
 FoundCode CodeFlow::demoCode(TimePoint now)

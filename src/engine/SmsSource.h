@@ -52,6 +52,9 @@ public:
     // The received messages dated after `since`, each once, as the code finder reads them.
     virtual QList<Message> received(TimePoint since) const = 0;
     virtual PhoneService service() const = 0;
+    // Whether the text of the messages received may be kept in memory: off (the user does not let
+    // them be read), what was kept goes and nothing is kept until it is on again.
+    virtual void setKeeping(bool keep) = 0;
 
 signals:
     // A received message that was not relayed before.

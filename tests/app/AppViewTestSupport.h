@@ -16,9 +16,11 @@ protected:
         make(developerBuild);
         context = std::make_unique<AppContext>(AppContext{
             *state, *inbox, settings, clock, clipboard, [this](const QUrl& url) { opened.append(url); },
-            [this](QObject*, std::function<void(QString)> note) {
+            [this](QObject*, std::function<void(QString, bool)> note) {
                 ++grants;
-                note(QStringLiteral("Restart your browser once."));
+                note(grantFails ? QStringLiteral("Accessibility could not be turned on.")
+                                : QStringLiteral("Restart your browser once."),
+                     grantFails);
             },
             developerBuild, [] { return whereSecretsAre(); }});
         return *context;
@@ -37,6 +39,7 @@ protected:
 
     FakeClipboard clipboard;
     int grants = 0;
+    bool grantFails = false;
     std::unique_ptr<AppContext> context;
 
 private:

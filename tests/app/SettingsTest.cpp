@@ -120,12 +120,14 @@ TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
     EXPECT_EQ(state->error(), "The autostart folder is read-only.");
 
     EXPECT_TRUE(view->grant().isVisibleTo(view.get()));
+    grantFails = true;
     view->grant().click();
     EXPECT_EQ(grants, 1);
-    EXPECT_EQ(view->accessNote().text(), "Restart your browser once.");
-    accessibility->trusted = true;
+    EXPECT_TRUE(view->accessNote().isVisibleTo(view.get()));
+    accessibility->trusted = true; // turned on another way: why it failed is old news
     EXPECT_TRUE(QTest::qWaitFor([&] { return view->granted().isVisibleTo(view.get()); }));
     EXPECT_FALSE(view->grant().isVisibleTo(view.get()));
+    EXPECT_FALSE(view->accessNote().isVisibleTo(view.get()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return view->secrets().text() == "In the keyring"; }));
     view->adjustSize(); // a short place stands on one line beside its label
     EXPECT_LT(view->secrets().height(), 2 * view->secrets().fontMetrics().height());

@@ -31,6 +31,7 @@ TEST_P(SmsCodes, AreOfferedOnTheChipRankedWithTheMailAndNeverTypedWithoutAClick)
     focusAndTick("code");
     clock.advance(500ms);
     phone.relay(message, clock.now());
+    EXPECT_EQ(phone.received(0).size(), c.switchedOn && c.direction == Direction::received ? 1 : 0);
     clock.advance(1s);
     EXPECT_EQ(keyboard.typed(), c.typed);
     if (c.typed.isEmpty()) {
@@ -77,6 +78,8 @@ TEST_F(ControllerTest, ARelayedAgainOrOldTextMessageIsNotOfferedAgainAndTheHotKe
     controller->hotKeyPressed();
     clock.advance(1s);
     EXPECT_EQ(keyboard.typed(), "739201");
+    state->setSmsCodes(false);
+    EXPECT_TRUE(phone.received(0).isEmpty()) << "their text is kept only while the switch is on";
 }
 
 // Someone whose codes all come by SMS still gets them on the chip while the mail backend fails:

@@ -10,6 +10,7 @@ class FakeSmsSource : public SmsSource {
 public:
     QList<Message> received(TimePoint since) const override { return inbox.since(since); }
     PhoneService service() const override { return current; }
+    void setKeeping(bool keep) override { inbox.setKeeping(keep); }
     void relay(const SmsMessage& message, TimePoint now)
     {
         if (inbox.add(message, now))

@@ -4,14 +4,19 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QPromise>
 #include <QSet>
 #include <QStandardPaths>
+#include <QThreadPool>
 
 #include <algorithm>
 
 namespace tessary {
 
 namespace {
+// An installer writes a few files in a row: they are read once it is done.
+constexpr auto settleTime = std::chrono::milliseconds(500);
+
 QStringList defaultDataDirs()
 {
     return QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
@@ -63,6 +68,14 @@ QSet<QString> pathFolders()
     for (const QString& folder : qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts))
         folders.insert(QFileInfo(folder).canonicalFilePath());
     return folders;
+}
+
+// The folder, or the nearest one above it that exists: watched, it tells when the folder comes.
+QString nearestFolder(QString path)
+{
+    while (!QFileInfo(path).isDir() && QFileInfo(path).path() != path)
+        path = QFileInfo(path).path();
+    return path;
 }
 } // namespace
 
@@ -131,14 +144,64 @@ DesktopEntries::DesktopEntries(QStringList dataDirs, QString proc)
     : m_dataDirs(dataDirs.isEmpty() ? defaultDataDirs() : std::move(dataDirs))
     , m_proc(std::move(proc))
 {
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(settleTime);
+    QObject::connect(&m_settle, &QTimer::timeout, &m_settle, [this] { readAgain(); });
+    QObject::connect(&m_folders, &QFileSystemWatcher::directoryChanged, &m_settle,
+                     qOverload<>(&QTimer::start));
+    QObject::connect(&m_reading, &QFutureWatcherBase::finished, &m_reading,
+                     [this] { adopt(m_reading.result()); });
+    // Watched before the first reading, so that nothing written meanwhile goes unnoticed.
+    QStringList roots;
+    for (const QString& dataDir : std::as_const(m_dataDirs))
+        roots.append(nearestFolder(dataDir + QStringLiteral("/applications")));
+    roots.removeDuplicates();
+    m_folders.addPaths(roots);
+    readAgain();
 }
 
-void DesktopEntries::load()
+void DesktopEntries::readAgain()
 {
-    m_loaded = true;
+    // The worker owns what it reads into; a reading this object no longer waits for ends unseen.
+    auto promise = std::make_shared<QPromise<std::shared_ptr<const Index>>>();
+    promise->start(); // running from now on: a look waits for it
+    m_reading.setFuture(promise->future());
+    QThreadPool::globalInstance()->start([promise, dataDirs = m_dataDirs] {
+        promise->addResult(read(dataDirs));
+        promise->finish();
+    });
+}
+
+void DesktopEntries::adopt(std::shared_ptr<const Index> index)
+{
+    m_index = std::move(index);
+    // A folder that came stops its parent being watched for it.
+    const QStringList watched = m_folders.directories();
+    for (const QString& folder : watched)
+        if (!m_index->folders.contains(folder))
+            m_folders.removePath(folder);
+    for (const QString& folder : m_index->folders)
+        if (!watched.contains(folder))
+            m_folders.addPath(folder);
+}
+
+const DesktopEntries::Index& DesktopEntries::index()
+{
+    if (!m_index)
+        m_index = m_reading.future().result();
+    return *m_index;
+}
+
+std::shared_ptr<const DesktopEntries::Index> DesktopEntries::read(const QStringList& dataDirs)
+{
+    auto index = std::make_shared<Index>();
     const QSet<QString> sharedFolders = pathFolders();
-    for (const QString& dataDir : m_dataDirs) {
+    for (const QString& dataDir : dataDirs) {
         const QString root = dataDir + QStringLiteral("/applications");
+        index->folders.append(nearestFolder(root));
+        QDirIterator folders(root, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (folders.hasNext())
+            index->folders.append(folders.next());
         QDirIterator files(root, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
         while (files.hasNext()) {
             const QString path = files.next();
@@ -153,17 +216,17 @@ void DesktopEntries::load()
             const QString exec = desktopEntryValue(contents, QStringLiteral("Exec"));
             const QString wmClass = desktopEntryValue(contents, QStringLiteral("StartupWMClass"));
             const Entry entry{id, QFileInfo(path).absoluteFilePath()};
-            if (!m_byId.contains(id))
-                m_byId.insert(id, entry);
+            if (!index->byId.contains(id))
+                index->byId.insert(id, entry);
             // Earlier folders take precedence: the user's entry hides the system's.
-            if (!wmClass.isEmpty() && !m_byWmClass.contains(wmClass.toLower()))
-                m_byWmClass.insert(wmClass.toLower(), entry);
+            if (!wmClass.isEmpty() && !index->byWmClass.contains(wmClass.toLower()))
+                index->byWmClass.insert(wmClass.toLower(), entry);
             const Launch launch = launchOf(exec);
             if (launch.program.isEmpty())
                 continue;
             for (const QString& key : {launch.program, QFileInfo(launch.program).fileName()})
-                if (!m_byExecutable.contains(key))
-                    m_byExecutable.insert(key, entry);
+                if (!index->byExecutable.contains(key))
+                    index->byExecutable.insert(key, entry);
             // A launcher may be a link into the program's own folder, to a script that starts
             // another binary there (/usr/bin/google-chrome-stable → /opt/google/chrome/google-chrome,
             // which runs chrome); the plain launcher then names every process of that folder.
@@ -174,17 +237,18 @@ void DesktopEntries::load()
             const QString folder = QFileInfo(target).path();
             if (target.isEmpty() || folder == launcher.absolutePath() || sharedFolders.contains(folder))
                 continue;
-            if (const auto known = m_byFolder.constFind(folder);
-                known == m_byFolder.cend() || (!known->plain && launch.plain))
-                m_byFolder.insert(folder, {entry, launch.plain});
+            if (const auto known = index->byFolder.constFind(folder);
+                known == index->byFolder.cend() || (!known->plain && launch.plain))
+                index->byFolder.insert(folder, {entry, launch.plain});
         }
     }
+    index->folders.removeDuplicates();
+    return index;
 }
 
 RunningApplication DesktopEntries::describeExecutable(qint64 pid, const QString& executable)
 {
-    if (!m_loaded)
-        load();
+    const Index& known = index();
     const QString baseName = QFileInfo(executable).fileName();
     RunningApplication application{pid, baseName, executable};
     const Entry* entry = nullptr;
@@ -193,17 +257,17 @@ RunningApplication DesktopEntries::describeExecutable(qint64 pid, const QString&
     const QStringList folders = executable.split(QLatin1Char('/'));
     const QString snap =
         folders.size() > 3 && folders.at(1) == QLatin1String("snap") ? folders.at(2) : QString();
-    if (auto bySnap = m_byId.constFind(snap + QLatin1Char('_') + snap);
-        !snap.isEmpty() && bySnap != m_byId.cend())
+    if (auto bySnap = known.byId.constFind(snap + QLatin1Char('_') + snap);
+        !snap.isEmpty() && bySnap != known.byId.cend())
         entry = &bySnap.value();
-    else if (auto found = m_byExecutable.constFind(executable); found != m_byExecutable.cend())
+    else if (auto found = known.byExecutable.constFind(executable); found != known.byExecutable.cend())
         entry = &found.value();
-    else if (auto byClass = m_byWmClass.constFind(baseName.toLower()); byClass != m_byWmClass.cend())
+    else if (auto byClass = known.byWmClass.constFind(baseName.toLower()); byClass != known.byWmClass.cend())
         entry = &byClass.value();
-    else if (auto byName = m_byExecutable.constFind(baseName); byName != m_byExecutable.cend())
+    else if (auto byName = known.byExecutable.constFind(baseName); byName != known.byExecutable.cend())
         entry = &byName.value();
-    else if (auto byFolder = m_byFolder.constFind(QFileInfo(executable).path());
-             byFolder != m_byFolder.cend())
+    else if (auto byFolder = known.byFolder.constFind(QFileInfo(executable).path());
+             byFolder != known.byFolder.cend())
         entry = &byFolder->entry;
     if (entry) {
         application.appId = entry->id;
@@ -223,11 +287,10 @@ std::optional<RunningApplication> DesktopEntries::describe(qint64 pid)
     // gives; the sandbox tells its application id, which its desktop file carries.
     QFile sandbox(QStringLiteral("%1/%2/root/.flatpak-info").arg(m_proc).arg(pid));
     if (sandbox.open(QIODevice::ReadOnly)) {
-        if (!m_loaded)
-            load();
+        const QHash<QString, Entry>& byId = index().byId;
         const QString id =
             desktopEntryValue(sandbox.readAll(), QStringLiteral("name"), QStringLiteral("Application"));
-        if (const auto found = m_byId.constFind(id); !id.isEmpty() && found != m_byId.cend())
+        if (const auto found = byId.constFind(id); !id.isEmpty() && found != byId.cend())
             return RunningApplication{pid, found->id, found->path};
     }
     return describeExecutable(pid, executable);

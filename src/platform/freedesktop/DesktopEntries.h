@@ -2,10 +2,14 @@
 
 #include "screen/Accessibility.h"
 
+#include <QFileSystemWatcher>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
+#include <memory>
 #include <optional>
 
 namespace tessary {
@@ -23,6 +27,11 @@ QStringList execArguments(const QString& exec);
 // Names a running process the way the rest of the system names applications: the id of the
 // desktop file that launches it ("firefox-esr", "chromium"), else its executable's name; its
 // location is that desktop file, else the executable.
+//
+// The desktop files are read on a worker thread, from construction on, and read again once their
+// folders have settled after a change (an application installed or removed); until the new
+// reading is done the previous one names processes. Only a look before the first reading is done
+// waits for it. Main thread only.
 class DesktopEntries {
 public:
     // The folders searched, in order of precedence; by default $XDG_DATA_HOME and $XDG_DATA_DIRS.
@@ -38,19 +47,29 @@ private:
         QString id;
         QString path;
     };
-    void load();
-
-    QStringList m_dataDirs;
-    QString m_proc;
-    bool m_loaded = false;
-    QHash<QString, Entry> m_byId;         // desktop-file id
-    QHash<QString, Entry> m_byWmClass;    // StartupWMClass, lower case
-    QHash<QString, Entry> m_byExecutable; // Exec's program: full path and basename
     struct Launcher {
         Entry entry;
         bool plain; // Exec gives the program no options
     };
-    QHash<QString, Launcher> m_byFolder; // the folder Exec's program leads to, when not on PATH
+    struct Index {
+        QHash<QString, Entry> byId;         // desktop-file id
+        QHash<QString, Entry> byWmClass;    // StartupWMClass, lower case
+        QHash<QString, Entry> byExecutable; // Exec's program: full path and basename
+        QHash<QString, Launcher> byFolder;  // the folder Exec's program leads to, when not on PATH
+        // Watched: the applications folders and those in them, or the nearest above a missing one.
+        QStringList folders;
+    };
+    static std::shared_ptr<const Index> read(const QStringList& dataDirs);
+    void readAgain();
+    void adopt(std::shared_ptr<const Index> index);
+    const Index& index();
+
+    QStringList m_dataDirs;
+    QString m_proc;
+    std::shared_ptr<const Index> m_index;
+    QFileSystemWatcher m_folders;
+    QTimer m_settle;
+    QFutureWatcher<std::shared_ptr<const Index>> m_reading;
 };
 
 } // namespace tessary

@@ -77,16 +77,18 @@ void KdeConnectConversations::take(const QVariant& message, const QString& id)
 }
 
 // A message older than the newest of its thread raises no signal of its own, only the thread's
-// load: the thread's newest messages are read again, once for each size it loads with.
+// load: the thread's newest messages are read again, once for each size it loads with. Thread
+// numbers are the phone's own: two phones have threads of the same number.
 void KdeConnectConversations::onConversationLoaded(const QDBusMessage& signal)
 {
     if (signal.arguments().size() < 2)
         return;
     const qlonglong threadId = signal.arguments().at(0).toLongLong();
     const qulonglong count = signal.arguments().at(1).toULongLong();
-    if (m_reread.contains({threadId, count}))
+    const QString thread = QStringLiteral("%1/%2/%3").arg(deviceOf(signal)).arg(threadId).arg(count);
+    if (m_reread.contains(thread))
         return;
-    m_reread.insert({threadId, count});
+    m_reread.insert(thread);
     QDBusMessage call = callOf(signal.path(), conversationsInterface, QStringLiteral("requestConversation"));
     call << threadId << 0 << int(std::min(count, rereadLimit));
     m_bus.asyncCall(call);

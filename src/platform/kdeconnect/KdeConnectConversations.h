@@ -34,8 +34,8 @@ private:
     void take(const QVariant& message, const QString& id);
 
     QDBusConnection m_bus;
-    QSet<QString> m_listening;                   // devices whose signals are connected
-    QSet<QPair<qlonglong, qulonglong>> m_reread; // threads re-read after a load, with their size
+    QSet<QString> m_listening; // devices whose signals are connected
+    QSet<QString> m_reread;    // threads re-read after a load: "<device>/<thread>/<size>"
 };
 
 } // namespace tessary

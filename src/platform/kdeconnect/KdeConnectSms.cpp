@@ -1,6 +1,6 @@
 #include "platform/kdeconnect/KdeConnectSms.h"
 
-#include <QTimer>
+#include <QPointer>
 
 namespace tessary {
 
@@ -42,6 +42,14 @@ PhoneService KdeConnectSms::service() const
     return out;
 }
 
+void KdeConnectSms::setKeeping(bool keep)
+{
+    m_keeping = keep;
+    m_inbox.setKeeping(keep);
+    for (SmsInbox& noticed : m_noticed)
+        noticed.setKeeping(keep);
+}
+
 // A phone's conversations are read again, and the phone asked again, each time it comes back:
 // the daemon may hold messages that arrived while it could not relay them.
 void KdeConnectSms::devicesChanged()
@@ -57,15 +65,36 @@ void KdeConnectSms::devicesChanged()
             continue;
         m_heard.remove(each.id);
         m_conversations.follow(each.id);
-        QTimer::singleShot(m_answer, this, [this, id = each.id] { unanswered(id); });
+        m_waits.insert(each.id, makeCancelToken());
+        awaitAnswer(each.id, m_waits.value(each.id), false);
     }
+    for (const QString& gone : m_following - following)
+        endWait(gone);
     m_following = following;
     emit serviceChanged();
 }
 
+QCoro::Task<> KdeConnectSms::awaitAnswer(QString id, CancelToken wait, bool notified)
+{
+    QPointer<KdeConnectSms> self(this);
+    co_await m_clock.sleep(m_answer, wait);
+    if (!self || isCancelled(wait))
+        co_return;
+    if (notified)
+        notifiedAlone(id);
+    else
+        unanswered(id);
+}
+
+void KdeConnectSms::endWait(const QString& id)
+{
+    if (const CancelToken wait = m_waits.take(id))
+        wait->cancel();
+}
+
 void KdeConnectSms::unanswered(const QString& id)
 {
-    if (m_heard.contains(id) || !m_following.contains(id) || m_silent.contains(id))
+    if (m_silent.contains(id))
         return;
     m_silent.insert(id);
     emit serviceChanged();
@@ -78,6 +107,7 @@ void KdeConnectSms::takeMessage(const SmsMessage& message)
 {
     // Any message it relays, sent or old, shows that the phone sends them.
     m_heard.insert(message.deviceId);
+    endWait(message.deviceId);
     m_mute.remove(message.deviceId);
     if (m_silent.remove(message.deviceId))
         emit serviceChanged();
@@ -98,20 +128,22 @@ void KdeConnectSms::takeNotification(const SmsMessage& message)
     SmsMessage named = message;
     named.deviceName = from->name;
     auto kept = m_noticed.find(message.deviceId);
-    if (kept == m_noticed.end())
+    if (kept == m_noticed.end()) {
         kept = m_noticed.insert(message.deviceId, SmsInbox(m_keep));
+        kept->setKeeping(m_keeping);
+    }
     if (!kept->add(named, m_clock.now()))
         return;
     if (!sendsMessages(message.deviceId))
         emit arrived();
     // A phone that relays text messages relays this one too, soon.
     if (m_following.contains(message.deviceId) && !m_heard.contains(message.deviceId))
-        QTimer::singleShot(m_answer, this, [this, id = message.deviceId] { notifiedAlone(id); });
+        awaitAnswer(message.deviceId, m_waits.value(message.deviceId), true);
 }
 
 void KdeConnectSms::notifiedAlone(const QString& id)
 {
-    if (m_heard.contains(id) || m_mute.contains(id))
+    if (m_mute.contains(id))
         return;
     m_mute.insert(id);
     if (m_silent.contains(id))

@@ -34,11 +34,16 @@ public:
 
     QList<Message> received(TimePoint since) const override;
     PhoneService service() const override;
+    void setKeeping(bool keep) override;
 
 private:
     void devicesChanged();
     void takeMessage(const SmsMessage& message);
     void takeNotification(const SmsMessage& message);
+    // Waits `answer` for a text message from the phone `id`, then counts it unanswered, or (when
+    // `notified`) as relaying no message for its notifications.
+    QCoro::Task<> awaitAnswer(QString id, CancelToken wait, bool notified);
+    void endWait(const QString& id);
     void unanswered(const QString& id);
     void notifiedAlone(const QString& id);
     bool sendsMessages(const QString& id) const;
@@ -47,6 +52,7 @@ private:
     Clock& m_clock;
     TimePoint m_keep;
     std::chrono::milliseconds m_answer;
+    bool m_keeping = true;
     SmsInbox m_inbox;
     QHash<QString, SmsInbox> m_noticed; // device id → its messages app's notifications
     KdeConnectDevices m_devices;
@@ -54,8 +60,11 @@ private:
     KdeConnectNotifications m_notifications;
     QSet<QString> m_following; // phones whose conversations are read now
     QSet<QString> m_heard;     // phones that relayed a text message since they were last asked
-    QSet<QString> m_silent;    // phones that answered nothing when asked
-    QSet<QString> m_mute;      // phones that relayed no text message for a messages app's notification
+    // Phones asked and waited for: a text message from one, or its leaving or being asked again,
+    // ends the waits for it.
+    QHash<QString, CancelToken> m_waits;
+    QSet<QString> m_silent; // phones that answered nothing when asked
+    QSet<QString> m_mute;   // phones that relayed no text message for a messages app's notification
 };
 
 } // namespace tessary

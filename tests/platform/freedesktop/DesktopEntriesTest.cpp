@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,21 @@ TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheU
                "[Desktop Entry]\nExec=" + launcher.toUtf8() + " %U\n");
     EXPECT_EQ(DesktopEntries({user.path(), system.path()}).describeExecutable(31, chrome + "/chrome").appId,
               "google-chrome");
+}
+
+// An application installed while Tessary runs (here the user's first: its folder is new too) is
+// named once its desktop file is noticed, and the others stay named meanwhile.
+TEST_F(DesktopEntryNaming, AnApplicationInstalledLaterIsNamedOnceItsFileIsNoticed)
+{
+    DesktopEntries entries({user.path(), system.path()});
+    const QString browser = QStringLiteral("/opt/late/browser");
+    EXPECT_EQ(entries.describeExecutable(40, browser).appId, "browser");
+    writeEntry(user.path(), QStringLiteral("late-browser.desktop"),
+               "[Desktop Entry]\nExec=/opt/late/browser %u\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        EXPECT_EQ(entries.describeExecutable(41, QStringLiteral("/usr/bin/chromium")).appId, "chromium");
+        return entries.describeExecutable(40, browser).appId == "late-browser";
+    }));
 }
 
 TEST(DesktopLinkOpener, ExecLinesBecomeTheCommandForOneLink)
