@@ -54,6 +54,14 @@ QCoro::Task<> FallbackSecretStore::keychainDelete(QString key)
     co_await m_fallback.keychainDelete(key);
 }
 
+QCoro::Task<bool> FallbackSecretStore::isWithheld(QString key)
+{
+    if (!m_primary.isAvailable())
+        co_return false;
+    const bool withheld = co_await m_primary.isWithheld(key);
+    co_return withheld;
+}
+
 QString FallbackSecretStore::location() const
 {
     return m_primary.location() + QStringLiteral(", else ") + m_fallback.location();

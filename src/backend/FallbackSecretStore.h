@@ -17,6 +17,7 @@ public:
     QCoro::Task<std::optional<QString>> keychainGet(QString key) override;
     QCoro::Task<bool> keychainSet(QString key, QString value) override;
     QCoro::Task<> keychainDelete(QString key) override;
+    QCoro::Task<bool> isWithheld(QString key) override;
     QString location() const override;
 
     // Which of the two a read takes the key from now; nothing when neither holds it.

@@ -96,6 +96,21 @@ TEST_F(TokenRegistration, EachBackendGetsOnlyTheTokenItIssued)
     EXPECT_EQ(server.issuedTokens(), 0);
 }
 
+// A keyring locked at login holds the token the inboxes were connected under: no other is
+// registered meanwhile, and that one is used once the keyring is unlocked.
+TEST_F(TokenRegistration, ALockedKeyringsTokenIsWaitedForNotReplaced)
+{
+    secrets.values.insert("installToken", "kept");
+    secrets.locked = true;
+    const auto accounts = runTask(backend.accounts());
+    ASSERT_FALSE(accounts);
+    EXPECT_EQ(accounts.error().message, "The keyring is locked; unlock it to reach your inboxes");
+    secrets.locked = false;
+    ASSERT_TRUE(runTask(backend.accounts()));
+    EXPECT_EQ(server.issuedTokens(), 0);
+    EXPECT_EQ(server.requests.last().header("Authorization"), "Bearer kept");
+}
+
 // A refused registration, or a token that could smuggle headers, fails the request unsent.
 TEST_F(TokenRegistration, AFailedRegistrationOrAnUnsafeTokenFailsTheRequest)
 {
