@@ -61,7 +61,7 @@ BackendResult<Done> acceptAnything(const QJsonValue&)
 
 } // namespace
 
-Backend::Backend(const SettingsStore& settings, SecretStore& secrets, BackendOptions options)
+Backend::Backend(SettingsStore& settings, SecretStore& secrets, BackendOptions options)
     : m_settings(settings)
     , m_secrets(secrets)
     , m_options(std::move(options))
@@ -71,14 +71,46 @@ Backend::Backend(const SettingsStore& settings, SecretStore& secrets, BackendOpt
 
 Backend::~Backend() = default;
 
+QString Backend::backendName(const QUrl& base) const
+{
+    const auto hostAndPort = [](const QUrl& url) {
+        const QString host = url.host(QUrl::FullyEncoded);
+        const int port = url.port(url.scheme() == QLatin1String("https") ? 443 : 80);
+        return (host.contains(QLatin1Char(':')) ? '[' + host + ']' : host) + ':' + QString::number(port);
+    };
+    const QString name = hostAndPort(base);
+    return m_options.inProcess && name == hostAndPort(*m_options.inProcess) ? QStringLiteral("local") : name;
+}
+
+QString Backend::tokenKey(const QUrl& base) const
+{
+    const QString name = backendName(base);
+    const QVariant owner = m_settings.value(tokenOwnerKey);
+    const bool owns = owner.isValid() ? owner.toString() == name : m_options.claimsUnownedToken;
+    return owns ? installTokenKey : installTokenKey + '@' + name;
+}
+
+QString Backend::tokenKey() const
+{
+    const auto base = backendBaseURL(m_settings);
+    return base ? tokenKey(*base) : installTokenKey;
+}
+
 QCoro::Task<BackendResult<QJsonValue>> Backend::request(QString method, QString path,
                                                         std::optional<QJsonObject> body, CancelToken cancel)
 {
     const auto base = backendBaseURL(m_settings);
     if (!base)
         co_return Unexpected{base.error()};
+    co_return co_await exchange(*base, std::move(method), std::move(path), std::move(body),
+                                std::move(cancel));
+}
 
-    QNetworkRequest request(endpointURL(*base, path));
+// The token and the request go to the same base URL, though the setting may change meanwhile.
+QCoro::Task<BackendResult<QJsonValue>> Backend::exchange(QUrl base, QString method, QString path,
+                                                         std::optional<QJsonObject> body, CancelToken cancel)
+{
+    QNetworkRequest request(endpointURL(base, path));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     // A redirect to another origin would carry the token there.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
@@ -87,8 +119,9 @@ QCoro::Task<BackendResult<QJsonValue>> Backend::request(QString method, QString 
     request.setSslConfiguration(tls);
 
     std::optional<QString> sentToken;
+    const QString key = tokenKey(base);
     if (path != installsPath) {
-        auto token = co_await installToken(cancel);
+        auto token = co_await installToken(base, key, cancel);
         if (!token)
             co_return Unexpected{token.error()};
         request.setRawHeader("Authorization", "Bearer " + token->toLatin1());
@@ -105,9 +138,9 @@ QCoro::Task<BackendResult<QJsonValue>> Backend::request(QString method, QString 
         // A 401 condemns the token this request sent, not one another request registered while
         // this one was under way: deleting that would orphan the inboxes connected under it.
         if (reply->status == 401 && sentToken) {
-            const auto stored = co_await m_secrets.keychainGet(installTokenKey);
+            const auto stored = co_await m_secrets.keychainGet(key);
             if (stored == sentToken)
-                co_await m_secrets.keychainDelete(installTokenKey);
+                co_await m_secrets.keychainDelete(key);
         }
         co_return Unexpected{serverError(*reply)};
     }
@@ -121,14 +154,17 @@ QCoro::Task<BackendResult<QJsonValue>> Backend::request(QString method, QString 
     co_return *value;
 }
 
-QCoro::Task<BackendResult<QString>> Backend::installToken(CancelToken cancel)
+QCoro::Task<BackendResult<QString>> Backend::installToken(QUrl base, QString key, CancelToken cancel)
 {
+    // The first backend asked owns the plain key, and with it a token stored before there were more.
+    if (key == installTokenKey && !m_settings.contains(tokenOwnerKey))
+        m_settings.setValue(tokenOwnerKey, backendName(base));
     // One registration at a time. Requests that find no token while one is under way wait for it
     // and read the store again: each registering on its own made installs of which only the last
     // stored one was kept, and an inbox connected under another was lost with it.
     for (;;) {
         const quint64 finishedBefore = m_registrationsFinished;
-        const auto stored = co_await m_secrets.keychainGet(installTokenKey);
+        const auto stored = co_await m_secrets.keychainGet(key);
         if (stored && isUsableToken(*stored))
             co_return *stored;
         if (m_registration) {
@@ -140,18 +176,24 @@ QCoro::Task<BackendResult<QString>> Backend::installToken(CancelToken cancel)
         if (finishedBefore == m_registrationsFinished)
             break;
     }
+    // A keyring locked at login holds the token the inboxes were connected under: one registered
+    // now would be a new install without them, so requests fail until the keyring is unlocked.
+    const bool withheld = co_await m_secrets.isWithheld(key);
+    if (withheld)
+        co_return Unexpected{
+            BackendError{0, QStringLiteral("The keyring is locked; unlock it to reach your inboxes")}};
     m_registration = makeCancelToken();
-    auto token = co_await registerInstall(std::move(cancel));
+    auto token = co_await registerInstall(std::move(base), std::move(key), std::move(cancel));
     const CancelToken registration = std::exchange(m_registration, nullptr);
     ++m_registrationsFinished;
     registration->cancel(); // wakes the requests waiting for it
     co_return token;
 }
 
-QCoro::Task<BackendResult<QString>> Backend::registerInstall(CancelToken cancel)
+QCoro::Task<BackendResult<QString>> Backend::registerInstall(QUrl base, QString key, CancelToken cancel)
 {
-    const auto reply =
-        co_await request(QStringLiteral("POST"), installsPath, std::nullopt, std::move(cancel));
+    const auto reply = co_await exchange(std::move(base), QStringLiteral("POST"), installsPath, std::nullopt,
+                                         std::move(cancel));
     if (!reply)
         co_return Unexpected{reply.error()};
     auto token = decodeInstall(*reply);
@@ -160,7 +202,7 @@ QCoro::Task<BackendResult<QString>> Backend::registerInstall(CancelToken cancel)
     if (!isUsableToken(*token))
         co_return Unexpected{
             decoding::decodingError(QStringLiteral("token"), QStringLiteral("is not a usable token"))};
-    co_await m_secrets.keychainSet(installTokenKey, *token);
+    co_await m_secrets.keychainSet(key, *token);
     co_return token;
 }
 

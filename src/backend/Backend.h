@@ -20,16 +20,26 @@ struct BackendOptions {
     // Trust for HTTPS; the system's certificate authorities when absent. Tests pass a
     // configuration that also trusts their own CA. Peer verification is enforced either way.
     std::optional<QSslConfiguration> tls;
+    // The backend started inside this process. Its port changes with every start, so its token is
+    // known as the "local" backend's, not by its address.
+    std::optional<QUrl> inProcess = std::nullopt;
+    // Whether this run's backend may take the token kept under the plain key when no backend owns
+    // it yet (a token stored before tokens were kept per backend): not a backend given for one run.
+    bool claimsUnownedToken = true;
 };
 
 // The HTTPS JSON client of the backend. Holds no state of its own beyond its network session:
 // the base URL comes from the settings on every request and the install token from the secret
-// store. Lives on the main thread and must outlive the requests it starts.
+// store. Each backend has a token of its own, sent to no other: the first backend's under the
+// plain key (the setting "installTokenBackend" names that backend), every other's under the plain
+// key, "@" and its name: host and port, or "local". Lives on the main thread and must outlive the
+// requests it starts.
 class Backend : public BackendApi {
 public:
     static inline const QString installTokenKey = QStringLiteral("installToken");
+    static inline const QString tokenOwnerKey = QStringLiteral("installTokenBackend");
 
-    Backend(const SettingsStore& settings, SecretStore& secrets, BackendOptions options = {});
+    Backend(SettingsStore& settings, SecretStore& secrets, BackendOptions options = {});
     ~Backend() override;
     Backend(const Backend&) = delete;
     Backend& operator=(const Backend&) = delete;
@@ -39,9 +49,8 @@ public:
     QCoro::Task<BackendResult<QJsonValue>> request(QString method, QString path,
                                                    std::optional<QJsonObject> body = std::nullopt,
                                                    CancelToken cancel = {});
-    // The stored token; registers this installation first when none is stored, once for all the
-    // requests that need a token meanwhile.
-    QCoro::Task<BackendResult<QString>> installToken(CancelToken cancel = {});
+    // The key the current backend's token is kept under.
+    QString tokenKey() const;
 
     QCoro::Task<BackendResult<QList<Account>>> accounts(CancelToken cancel = {}) override;
     QCoro::Task<BackendResult<ConnectLink>> connect(QString provider, CancelToken cancel = {}) override;
@@ -57,9 +66,16 @@ private:
     QCoro::Task<BackendResult<T>> call(QString method, QString path, std::optional<QJsonObject> body,
                                        BackendResult<T> (*decode)(const QJsonValue&), CancelToken cancel);
 
-    QCoro::Task<BackendResult<QString>> registerInstall(CancelToken cancel);
+    QCoro::Task<BackendResult<QJsonValue>> exchange(QUrl base, QString method, QString path,
+                                                    std::optional<QJsonObject> body, CancelToken cancel);
+    // The token `base`'s backend issued, stored under `key`; registers this installation there
+    // first when none is stored, once for all the requests that need a token meanwhile.
+    QCoro::Task<BackendResult<QString>> installToken(QUrl base, QString key, CancelToken cancel);
+    QCoro::Task<BackendResult<QString>> registerInstall(QUrl base, QString key, CancelToken cancel);
+    QString backendName(const QUrl& base) const;
+    QString tokenKey(const QUrl& base) const;
 
-    const SettingsStore& m_settings;
+    SettingsStore& m_settings;
     SecretStore& m_secrets;
     BackendOptions m_options;
     std::unique_ptr<QNetworkAccessManager> m_network;

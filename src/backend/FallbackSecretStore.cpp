@@ -10,22 +10,21 @@ FallbackSecretStore::FallbackSecretStore(SecretStore& primary, SecretStore& fall
 
 QCoro::Task<std::optional<QString>> FallbackSecretStore::keychainGet(QString key)
 {
-    // A copy in the file is never older than the keyring's: a value the keyring took removes it.
-    // So after a locked keyring is unlocked, the token kept in the file meanwhile wins over the
-    // older one the keyring still holds, and moves back into the keyring when it now takes it.
-    auto kept = co_await m_fallback.keychainGet(key);
-    if (kept) {
-        if (m_primary.isAvailable()) {
-            const bool moved = co_await m_primary.keychainSet(key, *kept);
-            if (moved)
-                co_await m_fallback.keychainDelete(key);
-        }
-        co_return kept;
+    // The keyring's own value comes first. A keyring locked at login does not answer, so a token
+    // registered then went to the file; had it replaced the keyring's once unlocked, the inboxes
+    // connected under the older one would have been lost to this desktop.
+    if (m_primary.isAvailable()) {
+        auto value = co_await m_primary.keychainGet(key);
+        if (value)
+            co_return value;
     }
-    if (!m_primary.isAvailable())
-        co_return std::nullopt;
-    auto value = co_await m_primary.keychainGet(key);
-    co_return value;
+    auto kept = co_await m_fallback.keychainGet(key);
+    if (kept && m_primary.isAvailable()) {
+        const bool moved = co_await m_primary.keychainSet(key, *kept);
+        if (moved)
+            co_await m_fallback.keychainDelete(key);
+    }
+    co_return kept;
 }
 
 QCoro::Task<bool> FallbackSecretStore::keychainSet(QString key, QString value)
@@ -42,11 +41,25 @@ QCoro::Task<bool> FallbackSecretStore::keychainSet(QString key, QString value)
     co_return kept;
 }
 
+// Removes the value a read returns; a copy the file kept behind the keyring's is read next.
 QCoro::Task<> FallbackSecretStore::keychainDelete(QString key)
 {
-    if (m_primary.isAvailable())
-        co_await m_primary.keychainDelete(key);
+    if (m_primary.isAvailable()) {
+        const auto held = co_await m_primary.keychainGet(key);
+        if (held) {
+            co_await m_primary.keychainDelete(key);
+            co_return;
+        }
+    }
     co_await m_fallback.keychainDelete(key);
+}
+
+QCoro::Task<bool> FallbackSecretStore::isWithheld(QString key)
+{
+    if (!m_primary.isAvailable())
+        co_return false;
+    const bool withheld = co_await m_primary.isWithheld(key);
+    co_return withheld;
 }
 
 QString FallbackSecretStore::location() const
@@ -56,15 +69,13 @@ QString FallbackSecretStore::location() const
 
 QCoro::Task<const SecretStore*> FallbackSecretStore::holder(QString key)
 {
-    const auto inFallback = co_await m_fallback.keychainGet(key);
-    if (inFallback)
-        co_return &m_fallback;
     if (m_primary.isAvailable()) {
         const auto inPrimary = co_await m_primary.keychainGet(key);
         if (inPrimary)
             co_return &m_primary;
     }
-    co_return nullptr;
+    const auto inFallback = co_await m_fallback.keychainGet(key);
+    co_return inFallback ? &m_fallback : nullptr;
 }
 
 } // namespace tessary

@@ -6,9 +6,10 @@ namespace tessary {
 
 // The desktop's secret store first, an owner-only file when that store cannot keep the value.
 // A locked keyring reads as "not found" and refuses writes, so a write the primary store refused
-// goes to the file. A value the primary store did take removes the file's copy, so no stale
-// secret stays on disk, and a copy in the file is always the newest: a read takes it first and
-// hands it back to the primary store once that store takes writes again.
+// goes to the file. A value the primary store did take removes the file's copy. A read takes the
+// primary store's value first, never replacing it with the file's: a token kept in the file while
+// the keyring was locked must not take the place of the one the keyring held, under which the
+// inboxes were connected. A file copy the primary store lacks moves into it once it takes writes.
 class FallbackSecretStore : public SecretStore {
 public:
     FallbackSecretStore(SecretStore& primary, SecretStore& fallback);
@@ -16,6 +17,7 @@ public:
     QCoro::Task<std::optional<QString>> keychainGet(QString key) override;
     QCoro::Task<bool> keychainSet(QString key, QString value) override;
     QCoro::Task<> keychainDelete(QString key) override;
+    QCoro::Task<bool> isWithheld(QString key) override;
     QString location() const override;
 
     // Which of the two a read takes the key from now; nothing when neither holds it.

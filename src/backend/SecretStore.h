@@ -21,6 +21,9 @@ public:
     // Removes the value; an absent one is not an error.
     virtual QCoro::Task<> keychainDelete(QString key) = 0;
 
+    // Whether a value is kept under the key that cannot be read now: a locked keyring holds it.
+    virtual QCoro::Task<bool> isWithheld(QString) { co_return false; }
+
     // False once the store has shown it cannot answer (no service, or a job that never finished);
     // a caller then stops waiting on it for the rest of the process.
     virtual bool isAvailable() const { return true; }

@@ -14,15 +14,16 @@ int runToken(const QStringList& arguments)
     if (!parsed.error.isEmpty())
         return exitBadInput;
     BackendSession session(backendOverride(parsed));
-    const SecretStore* holder = runToEnd(session.secrets.holder(Backend::installTokenKey));
+    const QString key = session.backend.tokenKey();
+    const SecretStore* holder = runToEnd(session.secrets.holder(key));
     const auto base = backendBaseURL(session.settings);
 
     QJsonObject report{{"stored", holder != nullptr},
-                       {"key", Backend::installTokenKey},
+                       {"key", key},
                        {"backend", base ? QJsonValue(base->toString()) : QJsonValue(base.error().message)}};
     if (holder == &session.tokenFile) {
         report.insert("store", "file");
-        report.insert("location", session.tokenFile.filePath(Backend::installTokenKey));
+        report.insert("location", session.tokenFile.filePath(key));
     } else if (holder == &session.keyring) {
         report.insert("store", "secretService");
         report.insert("location", session.keyring.location());

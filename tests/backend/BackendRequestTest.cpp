@@ -78,6 +78,39 @@ TEST_F(TokenRegistration, A401ClearsTheTokenAndTheNextRequestRegistersAgain)
     EXPECT_EQ(secrets.values.value("installToken"), "token-2");
 }
 
+// A token goes only to the backend that issued it. One kept from before tokens were kept per
+// backend belongs to the backend then set; another gets its own, and one switched back to finds
+// its token again, though the other refused its own with a 401.
+TEST_F(TokenRegistration, EachBackendGetsOnlyTheTokenItIssued)
+{
+    secrets.values.insert("installToken", "kept");
+    FakeBackendServer other;
+    other.script("v1/accounts", ScriptedReply::json(401, "{}"));
+    for (const QString& url : {server.url().toString(), other.url().toString(), server.url().toString()}) {
+        settings.values.insert("backendURL", url);
+        runTask(backend.accounts());
+    }
+    EXPECT_EQ(other.requestsTo("v1/accounts").at(0).header("Authorization"), "Bearer token-1");
+    for (const RecordedRequest& list : server.requestsTo("v1/accounts"))
+        EXPECT_EQ(list.header("Authorization"), "Bearer kept");
+    EXPECT_EQ(server.issuedTokens(), 0);
+}
+
+// A keyring locked at login holds the token the inboxes were connected under: no other is
+// registered meanwhile, and that one is used once the keyring is unlocked.
+TEST_F(TokenRegistration, ALockedKeyringsTokenIsWaitedForNotReplaced)
+{
+    secrets.values.insert("installToken", "kept");
+    secrets.locked = true;
+    const auto accounts = runTask(backend.accounts());
+    ASSERT_FALSE(accounts);
+    EXPECT_EQ(accounts.error().message, "The keyring is locked; unlock it to reach your inboxes");
+    secrets.locked = false;
+    ASSERT_TRUE(runTask(backend.accounts()));
+    EXPECT_EQ(server.issuedTokens(), 0);
+    EXPECT_EQ(server.requests.last().header("Authorization"), "Bearer kept");
+}
+
 // A refused registration, or a token that could smuggle headers, fails the request unsent.
 TEST_F(TokenRegistration, AFailedRegistrationOrAnUnsafeTokenFailsTheRequest)
 {

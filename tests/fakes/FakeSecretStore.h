@@ -10,19 +10,21 @@ namespace tessary::test {
 
 // Secrets kept in memory. `values` is open so tests can seed and inspect it; `calls` shows
 // whether the store was consulted at all; `refuseWrites` and `available` act out a locked or
-// missing keyring. Every call suspends once, as the real keyring's D-Bus round trip does.
+// missing keyring, `locked` one that shows it holds values it cannot give. Every call suspends
+// once, as the real keyring's D-Bus round trip does.
 class FakeSecretStore : public SecretStore {
 public:
     QHash<QString, QString> values;
     int calls = 0;
     bool refuseWrites = false;
     bool available = true;
+    bool locked = false;
 
     QCoro::Task<std::optional<QString>> keychainGet(QString key) override
     {
         ++calls;
         co_await QCoro::sleepFor(std::chrono::milliseconds(0));
-        if (!values.contains(key))
+        if (locked || !values.contains(key))
             co_return std::nullopt;
         co_return values.value(key);
     }
@@ -30,7 +32,7 @@ public:
     {
         ++calls;
         co_await QCoro::sleepFor(std::chrono::milliseconds(0));
-        if (refuseWrites)
+        if (refuseWrites || locked)
             co_return false;
         values.insert(key, value);
         co_return true;
@@ -41,6 +43,7 @@ public:
         co_await QCoro::sleepFor(std::chrono::milliseconds(0));
         values.remove(key);
     }
+    QCoro::Task<bool> isWithheld(QString key) override { co_return locked ? values.contains(key) : false; }
     bool isAvailable() const override { return available; }
     QString location() const override { return QStringLiteral("memory"); }
 };

@@ -106,6 +106,8 @@ struct Cluster {
     Backend& on(const QString& url)
     {
         settings.values.insert(QStringLiteral("backendURL"), url);
+        if (!token.isEmpty()) // every instance is the same backend, which issued the install's token
+            secrets.values.insert(client.tokenKey(), QString::fromUtf8(token));
         return client;
     }
 

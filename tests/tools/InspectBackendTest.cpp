@@ -56,7 +56,11 @@ protected:
         environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
         return environment;
     }
-    QString tokenFile() const { return home.filePath("data/tessary/" TESSARY_APP_ID ".installToken"); }
+    // A backend given for one run has a token of its own, known by its host and port.
+    QString tokenFile() const
+    {
+        return home.filePath("data/tessary/" TESSARY_APP_ID ".installToken@" + server.url().authority());
+    }
 
     QTemporaryDir home;
     FakeBackendServer server;

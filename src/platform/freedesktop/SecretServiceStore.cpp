@@ -53,12 +53,25 @@ QCoro::Task<bool> SecretServiceStore::usable()
 {
     if (!m_available)
         co_return false;
-    const bool open = co_await defaultKeyringUnlocked(QDBusConnection::sessionBus(), m_jobTimeout);
-    if (!open && m_available) {
+    const DefaultKeyring state = co_await defaultKeyring(QDBusConnection::sessionBus(), m_jobTimeout);
+    if (state != DefaultKeyring::open && m_available && !m_saidLocked)
         qCWarning(logDesktop, "the Secret Service has no unlocked default keyring; secrets stay in files");
+    m_saidLocked = m_saidLocked || state == DefaultKeyring::locked;
+    if (state == DefaultKeyring::unusable)
         m_available = false;
-    }
-    co_return m_available;
+    const bool open = m_available && state == DefaultKeyring::open;
+    co_return open;
+}
+
+QCoro::Task<bool> SecretServiceStore::isWithheld(QString key)
+{
+    if (!m_available)
+        co_return false;
+    const DefaultKeyring state = co_await defaultKeyring(QDBusConnection::sessionBus(), m_jobTimeout);
+    if (state != DefaultKeyring::locked)
+        co_return false;
+    const bool held = co_await lockedItemHeld(QDBusConnection::sessionBus(), m_service, key, m_jobTimeout);
+    co_return held;
 }
 
 QCoro::Task<std::optional<QString>> SecretServiceStore::keychainGet(QString key)

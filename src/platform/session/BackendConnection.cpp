@@ -24,6 +24,17 @@ std::unique_ptr<server::BackendServer> embeddedUnless(bool elsewhere)
     return std::move(*started);
 }
 
+// A token stored before tokens were kept per backend is the stored setting's backend's: neither a
+// backend given for this run nor the built-in address standing in for one that did not start.
+BackendOptions tokenOptions(const server::BackendServer* embedded, bool givenForThisRun, bool stored)
+{
+    BackendOptions options;
+    if (embedded)
+        options.inProcess = QUrl(embedded->url());
+    options.claimsUnownedToken = !givenForThisRun && (embedded || stored);
+    return options;
+}
+
 } // namespace
 
 QString BackendConnection::embeddedDataFolder()
@@ -33,11 +44,12 @@ QString BackendConnection::embeddedDataFolder()
 
 BackendConnection::BackendConnection(std::optional<QString> backendURL)
     : embedded(embeddedUnless(backendURL || storedSettings.contains(backendKey)))
-    , settings(storedSettings, embedded ? std::optional<QString>(embedded->url()) : std::move(backendURL))
+    , settings(storedSettings, embedded ? std::optional<QString>(embedded->url()) : backendURL)
     , keyring(applicationId())
     , tokenFile(FileSecretStore::defaultFolder(), applicationId())
     , secrets(keyring, tokenFile)
-    , backend(settings, secrets)
+    , backend(settings, secrets,
+              tokenOptions(embedded.get(), backendURL.has_value(), storedSettings.contains(backendKey)))
 {
 }
 

@@ -17,7 +17,7 @@ QString homeRelative(const QString& path)
 
 QCoro::Task<QString> secretsLocation(BackendConnection& connection)
 {
-    const SecretStore* holder = co_await connection.secrets.holder(Backend::installTokenKey);
+    const SecretStore* holder = co_await connection.secrets.holder(connection.backend.tokenKey());
     const bool tokenInKeyring = holder ? holder == &connection.keyring : connection.keyring.isAvailable();
     const QString folder = homeRelative(connection.tokenFile.location());
     const QString keyring = QStringLiteral("the keyring");
