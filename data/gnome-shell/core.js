@@ -6,7 +6,7 @@
 const BUS_NAME = 'com.tessary.Shell';
 const OBJECT_PATH = '/com/tessary/Shell';
 const INTERFACE = `<node><interface name="com.tessary.Shell">
-  <method name="GetFocus"><arg type="(t(iiii)(iiii)ss)" direction="out"/></method>
+  <method name="GetFocus"><arg type="(t(iiii)(iiii)ssd)" direction="out"/></method>
   <method name="GetKeymap"><arg type="s" direction="out"/><arg type="s" direction="out"/>
     <arg type="s" direction="out"/><arg type="u" direction="out"/></method>
   <method name="PressKey"><arg type="u" direction="in"/><arg type="b" direction="in"/></method>
@@ -22,7 +22,7 @@ const INTERFACE = `<node><interface name="com.tessary.Shell">
     <arg type="i" direction="in"/><arg type="b" direction="out"/></method>
   <method name="GrabShortcut"><arg type="s" direction="in"/><arg type="b" direction="out"/></method>
   <method name="ReleaseShortcut"/>
-  <signal name="FocusChanged"><arg type="(t(iiii)(iiii)ss)"/></signal>
+  <signal name="FocusChanged"><arg type="(t(iiii)(iiii)ssd)"/></signal>
   <signal name="PicturePointer"><arg type="s"/><arg type="d"/><arg type="d"/><arg type="u"/></signal>
   <signal name="ShortcutPressed"/>
   <signal name="PanelIconClicked"><arg type="(iiii)"/></signal>
@@ -137,14 +137,24 @@ var TessaryService = class {
     _focus() {
         const window = global.display.focus_window;
         if (!window)
-            return [0, [0, 0, 0, 0], [0, 0, 0, 0], '', ''];
+            return [0, [0, 0, 0, 0], [0, 0, 0, 0], '', '', 1];
         return [window.get_pid(), rectangle(window.get_frame_rect()), rectangle(window.get_buffer_rect()),
-            window.get_wm_class() ?? '', window.get_title() ?? ''];
+            window.get_wm_class() ?? '', window.get_title() ?? '', this._scale(window)];
+    }
+
+    // Screen pixels to one of the window's own. Where the shell lays monitors out in device pixels
+    // (its stage unscaled, the default), a Wayland window on a monitor at 200 % is drawn twice as
+    // large as it measures itself; laid out in logical pixels, and for X11 windows, 1.
+    _scale(window) {
+        if (window.get_client_type() !== this._shell.Meta.WindowClientType.WAYLAND ||
+            global.stage.get_resource_scale() !== 1)
+            return 1;
+        return global.display.get_monitor_scale(window.get_monitor());
     }
 
     _followFocus() {
         this._watchWindow(global.display.focus_window);
-        this._emit('FocusChanged', new this._shell.GLib.Variant('((t(iiii)(iiii)ss))', [this._focus()]));
+        this._emit('FocusChanged', new this._shell.GLib.Variant('((t(iiii)(iiii)ssd))', [this._focus()]));
     }
 
     _watchWindow(window) {
@@ -154,14 +164,14 @@ var TessaryService = class {
         if (!window)
             return;
         const changed = () => this._emit('FocusChanged',
-            new this._shell.GLib.Variant('((t(iiii)(iiii)ss))', [this._focus()]));
+            new this._shell.GLib.Variant('((t(iiii)(iiii)ssd))', [this._focus()]));
         for (const signal of ['position-changed', 'size-changed', 'notify::title'])
             this._windowSignals.push(window.connect(signal, changed));
     }
 
     GetFocusAsync(_parameters, invocation) {
         if (this._allowed(invocation))
-            invocation.return_value(new this._shell.GLib.Variant('((t(iiii)(iiii)ss))', [this._focus()]));
+            invocation.return_value(new this._shell.GLib.Variant('((t(iiii)(iiii)ssd))', [this._focus()]));
     }
 
     GetKeymapAsync(_parameters, invocation) {

@@ -32,6 +32,7 @@ public:
         atspi::Extents buffer; // the surface it draws into, shadows included
         QString wmClass;
         QString title;
+        double scale = 1; // screen pixels to one of the window's own, where it draws larger
     };
     // The keyboard layout the shell types with, as XKB names it.
     struct Keymap {
