@@ -142,14 +142,17 @@ var TessaryService = class {
             window.get_wm_class() ?? '', window.get_title() ?? '', this._scale(window)];
     }
 
-    // Screen pixels to one of the window's own. Where the shell lays monitors out in device pixels
-    // (its stage unscaled, the default), a Wayland window on a monitor at 200 % is drawn twice as
-    // large as it measures itself; laid out in logical pixels, and for X11 windows, 1.
+    // Screen pixels to one of the window's own; 1 for X11 windows, which measure in screen pixels.
     _scale(window) {
-        if (window.get_client_type() !== this._shell.Meta.WindowClientType.WAYLAND ||
-            global.stage.get_resource_scale() !== 1)
-            return 1;
-        return global.display.get_monitor_scale(window.get_monitor());
+        return window.get_client_type() === this._shell.Meta.WindowClientType.WAYLAND
+            ? this._monitorScale(window.get_monitor()) : 1;
+    }
+
+    // Screen pixels to a logical pixel on that monitor. Where the shell lays monitors out in device
+    // pixels (its stage unscaled, the default), a monitor at 200 % takes two; laid out in logical
+    // pixels, one.
+    _monitorScale(monitor) {
+        return global.stage.get_resource_scale() === 1 ? global.display.get_monitor_scale(monitor) : 1;
     }
 
     _followFocus() {
@@ -240,8 +243,12 @@ var TessaryService = class {
         }
         this._picture.set_content(this._imageContent(pixels, pixelWidth, pixelHeight));
         this._pictureOwner = invocation.get_sender();
+        // Its size is in logical pixels of the monitor it stands on, as its pointer positions are.
+        const monitor = Main.layoutManager.monitors.find(m => x >= m.x && x < m.x + m.width &&
+            y >= m.y && y < m.y + m.height) ?? Main.layoutManager.primaryMonitor;
+        this._pictureScale = monitor ? this._monitorScale(monitor.index) : 1;
         this._picture.set_position(x, y);
-        this._picture.set_size(width, height);
+        this._picture.set_size(width * this._pictureScale, height * this._pictureScale);
         this._picture.show();
         invocation.return_value(null);
     }
@@ -264,7 +271,8 @@ var TessaryService = class {
         const [stageX, stageY] = event.get_coords();
         const [, x, y] = actor.transform_stage_point(stageX, stageY);
         const button = kind === 'press' || kind === 'release' ? event.get_button() : 0;
-        this._emit('PicturePointer', new this._shell.GLib.Variant('(sddu)', [kind, x, y, button]));
+        this._emit('PicturePointer', new this._shell.GLib.Variant('(sddu)',
+            [kind, x / this._pictureScale, y / this._pictureScale, button]));
         return this._shell.Clutter.EVENT_STOP;
     }
 
