@@ -6,7 +6,7 @@
 const BUS_NAME = 'com.tessary.Shell';
 const OBJECT_PATH = '/com/tessary/Shell';
 const INTERFACE = `<node><interface name="com.tessary.Shell">
-  <method name="GetFocus"><arg type="(t(iiii)(iiii)ss)" direction="out"/></method>
+  <method name="GetFocus"><arg type="(t(iiii)(iiii)ssd)" direction="out"/></method>
   <method name="GetKeymap"><arg type="s" direction="out"/><arg type="s" direction="out"/>
     <arg type="s" direction="out"/><arg type="u" direction="out"/></method>
   <method name="PressKey"><arg type="u" direction="in"/><arg type="b" direction="in"/></method>
@@ -22,7 +22,7 @@ const INTERFACE = `<node><interface name="com.tessary.Shell">
     <arg type="i" direction="in"/><arg type="b" direction="out"/></method>
   <method name="GrabShortcut"><arg type="s" direction="in"/><arg type="b" direction="out"/></method>
   <method name="ReleaseShortcut"/>
-  <signal name="FocusChanged"><arg type="(t(iiii)(iiii)ss)"/></signal>
+  <signal name="FocusChanged"><arg type="(t(iiii)(iiii)ssd)"/></signal>
   <signal name="PicturePointer"><arg type="s"/><arg type="d"/><arg type="d"/><arg type="u"/></signal>
   <signal name="ShortcutPressed"/>
   <signal name="PanelIconClicked"><arg type="(iiii)"/></signal>
@@ -137,14 +137,27 @@ var TessaryService = class {
     _focus() {
         const window = global.display.focus_window;
         if (!window)
-            return [0, [0, 0, 0, 0], [0, 0, 0, 0], '', ''];
+            return [0, [0, 0, 0, 0], [0, 0, 0, 0], '', '', 1];
         return [window.get_pid(), rectangle(window.get_frame_rect()), rectangle(window.get_buffer_rect()),
-            window.get_wm_class() ?? '', window.get_title() ?? ''];
+            window.get_wm_class() ?? '', window.get_title() ?? '', this._scale(window)];
+    }
+
+    // Screen pixels to one of the window's own; 1 for X11 windows, which measure in screen pixels.
+    _scale(window) {
+        return window.get_client_type() === this._shell.Meta.WindowClientType.WAYLAND
+            ? this._monitorScale(window.get_monitor()) : 1;
+    }
+
+    // Screen pixels to a logical pixel on that monitor. Where the shell lays monitors out in device
+    // pixels (its stage unscaled, the default), a monitor at 200 % takes two; laid out in logical
+    // pixels, one.
+    _monitorScale(monitor) {
+        return global.stage.get_resource_scale() === 1 ? global.display.get_monitor_scale(monitor) : 1;
     }
 
     _followFocus() {
         this._watchWindow(global.display.focus_window);
-        this._emit('FocusChanged', new this._shell.GLib.Variant('((t(iiii)(iiii)ss))', [this._focus()]));
+        this._emit('FocusChanged', new this._shell.GLib.Variant('((t(iiii)(iiii)ssd))', [this._focus()]));
     }
 
     _watchWindow(window) {
@@ -154,14 +167,14 @@ var TessaryService = class {
         if (!window)
             return;
         const changed = () => this._emit('FocusChanged',
-            new this._shell.GLib.Variant('((t(iiii)(iiii)ss))', [this._focus()]));
+            new this._shell.GLib.Variant('((t(iiii)(iiii)ssd))', [this._focus()]));
         for (const signal of ['position-changed', 'size-changed', 'notify::title'])
             this._windowSignals.push(window.connect(signal, changed));
     }
 
     GetFocusAsync(_parameters, invocation) {
         if (this._allowed(invocation))
-            invocation.return_value(new this._shell.GLib.Variant('((t(iiii)(iiii)ss))', [this._focus()]));
+            invocation.return_value(new this._shell.GLib.Variant('((t(iiii)(iiii)ssd))', [this._focus()]));
     }
 
     GetKeymapAsync(_parameters, invocation) {
@@ -230,8 +243,12 @@ var TessaryService = class {
         }
         this._picture.set_content(this._imageContent(pixels, pixelWidth, pixelHeight));
         this._pictureOwner = invocation.get_sender();
+        // Its size is in logical pixels of the monitor it stands on, as its pointer positions are.
+        const monitor = Main.layoutManager.monitors.find(m => x >= m.x && x < m.x + m.width &&
+            y >= m.y && y < m.y + m.height) ?? Main.layoutManager.primaryMonitor;
+        this._pictureScale = monitor ? this._monitorScale(monitor.index) : 1;
         this._picture.set_position(x, y);
-        this._picture.set_size(width, height);
+        this._picture.set_size(width * this._pictureScale, height * this._pictureScale);
         this._picture.show();
         invocation.return_value(null);
     }
@@ -254,7 +271,8 @@ var TessaryService = class {
         const [stageX, stageY] = event.get_coords();
         const [, x, y] = actor.transform_stage_point(stageX, stageY);
         const button = kind === 'press' || kind === 'release' ? event.get_button() : 0;
-        this._emit('PicturePointer', new this._shell.GLib.Variant('(sddu)', [kind, x, y, button]));
+        this._emit('PicturePointer', new this._shell.GLib.Variant('(sddu)',
+            [kind, x / this._pictureScale, y / this._pictureScale, button]));
         return this._shell.Clutter.EVENT_STOP;
     }
 

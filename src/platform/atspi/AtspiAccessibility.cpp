@@ -319,7 +319,8 @@ std::optional<atspi::Extents> AtspiAccessibility::ownPlacedOnScreen(const Elemen
     if (!content)
         return std::nullopt;
     const QRect& rect = place->rect;
-    return placeOnScreen(*content, {rect.x(), rect.y(), rect.width(), rect.height()}, {});
+    return placeOnScreen(*content, {rect.x(), rect.y(), rect.width(), rect.height()}, {},
+                         m_frontmost->windowScale(QtOwnAccessibility::processId()));
 }
 
 std::optional<atspi::Extents> AtspiAccessibility::placedOnScreen(AtspiAccessible* node,
@@ -339,7 +340,7 @@ std::optional<atspi::Extents> AtspiAccessibility::placedOnScreen(AtspiAccessible
         m_frontmost->windowContent(processId(element), atspi::name(window.get()), *windowFrame);
     if (!content)
         return std::nullopt;
-    return placeOnScreen(*content, *inSurface, *windowFrame);
+    return placeOnScreen(*content, *inSurface, *windowFrame, m_frontmost->windowScale(processId(element)));
 }
 
 bool AtspiAccessibility::framePending(const Element& element)

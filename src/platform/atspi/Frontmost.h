@@ -34,6 +34,10 @@ public:
     // `windowFrame` is the window's top-level accessible's extents inside its surface.
     virtual std::optional<Extents> windowContent(qint64 pid, const QString& title,
                                                  const Extents& windowFrame) = 0;
+    // Screen pixels to one of the window's surface pixels, for the window `windowContent` placed
+    // last: more than 1 where the compositor lays monitors out in device pixels and draws a window
+    // on a scaled monitor larger than the window measures itself.
+    virtual double windowScale(qint64) { return 1; }
 };
 
 // An element's place on the screen when it is known only inside its window's surface: the
@@ -42,7 +46,8 @@ public:
 //   content       the window's content area on the screen, from the compositor
 //   element       the element's extents inside the surface
 //   windowFrame   the window's top-level accessible's extents inside the same surface
+//   scale         screen pixels to a surface pixel
 Frontmost::Extents placeOnScreen(const Frontmost::Extents& content, const Frontmost::Extents& element,
-                                 const Frontmost::Extents& windowFrame);
+                                 const Frontmost::Extents& windowFrame, double scale = 1);
 
 } // namespace tessary

@@ -2,6 +2,8 @@
 
 #include "platform/gnome/GnomeShell.h"
 
+#include <cmath>
+
 namespace tessary {
 
 Frontmost::Extents windowOrigin(const Frontmost::Extents& frame, const Frontmost::Extents& buffer,
@@ -45,7 +47,17 @@ std::optional<Frontmost::Extents> GnomeFrontmost::windowContent(qint64 pid, cons
     const GnomeShell::Window& focused = m_shell->focus();
     if (pid <= 0 || focused.pid != pid)
         return std::nullopt;
-    return windowOrigin(focused.frame, focused.buffer, windowFrame);
+    // The accessible measures the window in its own pixels, the shell in the screen's.
+    const auto onScreen = [&focused](int length) { return int(std::lround(length * focused.scale)); };
+    return windowOrigin(focused.frame, focused.buffer,
+                        {onScreen(windowFrame.x), onScreen(windowFrame.y), onScreen(windowFrame.width),
+                         onScreen(windowFrame.height)});
+}
+
+double GnomeFrontmost::windowScale(qint64 pid)
+{
+    const GnomeShell::Window& focused = m_shell->focus();
+    return pid > 0 && focused.pid == pid ? focused.scale : 1;
 }
 
 } // namespace tessary

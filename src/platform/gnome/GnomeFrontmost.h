@@ -23,6 +23,7 @@ public:
     bool windowRelativeExtents() const override { return true; }
     std::optional<Extents> windowContent(qint64 pid, const QString& title,
                                          const Extents& windowFrame) override;
+    double windowScale(qint64 pid) override;
 
 private:
     std::shared_ptr<GnomeShell> m_shell;

@@ -33,7 +33,8 @@ atspi::Extents readRectangle(const QDBusArgument& argument)
     return extents;
 }
 
-// The reply or signal argument (t(iiii)(iiii)ss).
+// The reply or signal argument (t(iiii)(iiii)ssd); an extension loaded before an update (the shell
+// loads extensions only at login) leaves out the scale.
 GnomeShell::Window readWindow(const QVariant& value)
 {
     GnomeShell::Window window;
@@ -45,6 +46,8 @@ GnomeShell::Window readWindow(const QVariant& value)
     window.frame = readRectangle(argument);
     window.buffer = readRectangle(argument);
     argument >> window.wmClass >> window.title;
+    if (!argument.atEnd())
+        argument >> window.scale;
     argument.endStructure();
     return window;
 }

@@ -32,6 +32,7 @@ public:
         atspi::Extents buffer; // the surface it draws into, shadows included
         QString wmClass;
         QString title;
+        double scale = 1; // screen pixels to one of the window's own, where it draws larger
     };
     // The keyboard layout the shell types with, as XKB names it.
     struct Keymap {
@@ -56,8 +57,8 @@ public:
     QCoro::Task<bool> commitText(QString text);
     // None when the shell does not say; a warning tells why.
     QCoro::Task<std::optional<Keymap>> keymap();
-    // `image` (premultiplied ARGB32) shown with its top-left corner at `topLeft` in the shell's
-    // (logical) coordinates, at the image's logical size.
+    // `image` (premultiplied ARGB32) shown with its top-left corner at `topLeft` in screen pixels,
+    // at the image's logical size on the monitor it stands on.
     void showPicture(const QImage& image, QPoint topLeft);
     void hidePicture();
     // Tessary's icon in the top bar, drawn from `image` at 16 logical pixels square.

@@ -1,8 +1,8 @@
 // layer-chip-probe show X Y WIDTH HEIGHT [STATE]: the "found" chip (or STATE: searching, filled,
 // failed, waitingForLink, link) on this session's layer shell, or GNOME Shell's top chrome, under
 // the field at X,Y (top-left desktop pixels); prints "shown" once faded in.
-// layer-chip-probe compare SCREENSHOT.png LEFT TOP [STATE]: 0 when the chip's opaque pixels are at
-// LEFT,TOP.
+// layer-chip-probe compare SCREENSHOT.png LEFT TOP [STATE [SCALE]]: 0 when the chip's opaque pixels,
+// drawn SCALE device pixels to a pixel, are at LEFT,TOP.
 // layer-chip-probe events: the chip's connection to the compositor, whose answer a roundtrip reads
 // after the event loop saw it arrive; prints "dispatched" unless the loop then waits for more.
 #include "chip/ChipView.h"
@@ -85,7 +85,7 @@ int compare(const QStringList& args)
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.show();
     QCoreApplication::processEvents(); // laid out as the chip on screen was
-    const QImage chip = view.picture(1.0, 1.0);
+    const QImage chip = view.picture(1.0, args.value(5, QStringLiteral("1")).toDouble());
     const QImage shot = QImage(args[1]).convertToFormat(QImage::Format_ARGB32);
     const QPoint at(args[2].toInt(), args[3].toInt());
     const auto mismatches = [&](QPoint offset) {
@@ -134,7 +134,7 @@ int main(int argc, char** argv)
     const QStringList args = application.arguments().mid(1);
     if ((args.size() == 5 || args.size() == 6) && args[0] == QLatin1String("show"))
         return show(args);
-    if ((args.size() == 4 || args.size() == 5) && args[0] == QLatin1String("compare"))
+    if (args.size() >= 4 && args.size() <= 6 && args[0] == QLatin1String("compare"))
         return compare(args);
     if (args.size() == 1 && args[0] == QLatin1String("events"))
         return events();
