@@ -54,6 +54,11 @@ void Controller::start()
     HotKey* hotKey = &m_s.hotKey;
     m_s.state.setRegisterShortcut(
         [hotKey](const std::optional<Shortcut>& shortcut) { return hotKey->claim(shortcut); });
+    m_s.hotKey.setAnswerHandler(
+        [state = QPointer<AppState>(&m_s.state)](const std::optional<QString>& refusal) {
+            if (state)
+                state->shortcutAnswered(refusal);
+        });
     m_s.hotKey.registerShortcut(m_s.state.shortcut());
 
     prepareFrontmost();

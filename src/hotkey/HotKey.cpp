@@ -6,7 +6,18 @@ std::optional<QString> HotKey::claim(const std::optional<Shortcut>& shortcut)
 {
     if (registerShortcut(shortcut))
         return std::nullopt;
+    return refusalMessage(shortcut);
+}
+
+QString HotKey::refusalMessage(const std::optional<Shortcut>& shortcut) const
+{
     return globalKeysAvailable() ? shortcutConflictMessage(shortcut) : shortcutUnavailableMessage();
+}
+
+void HotKey::answerLater(const Shortcut& shortcut, bool granted)
+{
+    if (m_answerHandler)
+        m_answerHandler(granted ? std::nullopt : std::optional(refusalMessage(shortcut)));
 }
 
 void HotKey::deliverPress()

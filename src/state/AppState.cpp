@@ -10,6 +10,8 @@
 
 #include <QPointer>
 
+#include <utility>
+
 namespace tessary {
 
 namespace {
@@ -140,9 +142,25 @@ void AppState::setShortcut(const std::optional<Shortcut>& shortcut)
             return;
         }
     }
+    m_shortcutBeforeChange = m_shortcut;
     m_shortcut = shortcut;
     emit shortcutChanged();
     storeShortcut(m_services.settings, shortcut);
+}
+
+void AppState::shortcutAnswered(const std::optional<QString>& refusal)
+{
+    const std::optional<std::optional<Shortcut>> before = std::exchange(m_shortcutBeforeChange, std::nullopt);
+    if (!refusal)
+        return;
+    setShortcutError(refusal);
+    if (!before)
+        return;
+    m_shortcut = *before;
+    emit shortcutChanged();
+    storeShortcut(m_services.settings, m_shortcut);
+    if (m_registerShortcut)
+        m_registerShortcut(m_shortcut);
 }
 
 void AppState::setLaunchAtLogin(bool on)

@@ -90,6 +90,10 @@ public:
     // Claims `shortcut` (none switches it off) and stores it. When the system refuses, the old
     // shortcut is claimed again, `shortcutError` says why, and nothing is stored.
     void setShortcut(const std::optional<Shortcut>& shortcut);
+    // The hot key's late answer for the registration of `shortcut()` (none: granted). A refusal is
+    // said in `shortcutError` like one at once; when it answers the last change, the shortcut
+    // before it is claimed and stored again.
+    void shortcutAnswered(const std::optional<QString>& refusal);
     // Turns opening at login on or off; a failure goes to `error`. `launchAtLogin` then shows the
     // real state either way.
     void setLaunchAtLogin(bool on);
@@ -126,6 +130,8 @@ private:
     std::optional<Shortcut> m_shortcut;
     std::optional<QString> m_shortcutError;
     RegisterShortcut m_registerShortcut;
+    // The shortcut before the last change, while that change waits for a late answer.
+    std::optional<std::optional<Shortcut>> m_shortcutBeforeChange;
     bool m_demoMode = false;
     bool m_accessibility = false;
     bool m_checkingAccessibility = false;

@@ -44,6 +44,15 @@ int runGrab(const QStringList& arguments)
         return exitBadInput;
     }
     const std::unique_ptr<HotKey> hotKey = makeSessionHotKey();
+    // Where the system answers late, the grab is registered once it has said yes.
+    hotKey->setAnswerHandler([registered = false](const std::optional<QString>& refusal) mutable {
+        if (refusal) {
+            printLine(*refusal);
+            QCoreApplication::exit(exitRefused);
+        } else if (!std::exchange(registered, true)) {
+            printLine(QStringLiteral("registered"));
+        }
+    });
     if (const std::optional<QString> refusal = hotKey->claim(shortcut)) {
         printLine(*refusal);
         return exitRefused;
@@ -66,7 +75,8 @@ int runGrab(const QStringList& arguments)
     // Ctrl+C ends the wait in order, so a sway binding leaves with the process; the status is the
     // one a shell gives a process its signal stopped.
     const StopSignals stop([](int signal) { QCoreApplication::exit(128 + signal); });
-    printLine(QStringLiteral("registered"));
+    if (!hotKey->answersLate())
+        printLine(QStringLiteral("registered"));
     return QCoreApplication::exec();
 }
 

@@ -30,6 +30,16 @@ public:
     void release() override { registered.reset(); }
     bool globalKeysAvailable() const override { return globalKeys; }
 
+    // The system answers the current registration late, as GNOME Shell and KDE's service do; a
+    // refusal takes it away.
+    void answer(bool granted)
+    {
+        const Shortcut shortcut = *registered;
+        if (!granted)
+            registered.reset();
+        answerLater(shortcut, granted);
+    }
+
     // The user presses the registered combination; nothing happens when none is registered.
     void press()
     {

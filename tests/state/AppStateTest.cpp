@@ -44,21 +44,28 @@ using ShortcutChange = AppStateTest;
 
 // An accepted change, or switching off, is registered (when there is a hot key), stored at once
 // and clears an earlier error; one the hot key refuses keeps the stored shortcut (loaded at
-// creation) and says why.
+// creation) and says why, also when the refusal comes late. A late refusal after the change was
+// granted only says why.
 TEST_F(ShortcutChange, AcceptedChangeOrOffIsRegisteredAndStoredARefusedOneKeepsTheOld)
 {
+    const QString altSuperKHeld = "Alt+Super+K is already used by another app.";
+    const QString ctrlAltKHeld = "Ctrl+Alt+K is already used by another app.";
     const struct {
         const char* name;
         bool withHotKey;
         std::optional<Shortcut> wanted;
+        QList<bool> lateAnswers; // granted or not, one after the other
         std::optional<Shortcut> kept;
         std::optional<QString> error;
+        std::optional<Shortcut> registered;
+        int changes;
     } rows[] = {
-        {"a new shortcut", true, controlOptionK, controlOptionK, std::nullopt},
-        {"off", true, std::nullopt, std::nullopt, std::nullopt},
-        {"without a hot key", false, controlOptionK, controlOptionK, std::nullopt},
-        {"held by another app", true, commandOptionK, commandK,
-         "Alt+Super+K is already used by another app."},
+        {"a new shortcut", true, controlOptionK, {}, controlOptionK, std::nullopt, controlOptionK, 1},
+        {"off", true, std::nullopt, {}, std::nullopt, std::nullopt, std::nullopt, 1},
+        {"without a hot key", false, controlOptionK, {}, controlOptionK, std::nullopt, std::nullopt, 1},
+        {"held by another app", true, commandOptionK, {}, commandK, altSuperKHeld, commandK, 0},
+        {"refused late", true, controlOptionK, {false}, commandK, ctrlAltKHeld, commandK, 2},
+        {"later refusal", true, controlOptionK, {true, false}, controlOptionK, ctrlAltKHeld, std::nullopt, 1},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -69,17 +76,21 @@ TEST_F(ShortcutChange, AcceptedChangeOrOffIsRegisteredAndStoredARefusedOneKeepsT
         if (row.withHotKey) {
             s.setRegisterShortcut(
                 [&](const std::optional<Shortcut>& wanted) { return hotKey.claim(wanted); });
+            hotKey.setAnswerHandler(
+                [&](const std::optional<QString>& refusal) { s.shortcutAnswered(refusal); });
             hotKey.registerShortcut(s.shortcut());
         }
         s.setShortcutError(QStringLiteral("Include Ctrl, Alt or Super."));
         QSignalSpy changed(&s, &AppState::shortcutChanged);
         s.setShortcut(row.wanted);
+        for (const bool granted : row.lateAnswers)
+            hotKey.answer(granted);
         EXPECT_EQ(s.shortcutError(), row.error);
         EXPECT_EQ(s.shortcut(), row.kept);
-        EXPECT_EQ(hotKey.registered, row.withHotKey ? row.kept : std::nullopt);
+        EXPECT_EQ(hotKey.registered, row.registered);
         EXPECT_EQ(settings.values.value("shortcut").toMap(),
                   row.kept ? storedRecord(*row.kept) : QVariantMap({{"off", true}}));
-        EXPECT_EQ(changed.count(), row.error ? 0 : 1);
+        EXPECT_EQ(changed.count(), row.changes);
     }
 }
 

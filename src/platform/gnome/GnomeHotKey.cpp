@@ -4,7 +4,6 @@
 #include "platform/gnome/GnomeShell.h"
 
 #include <QCoro/QCoroTask>
-#include <QDebug>
 
 namespace tessary {
 
@@ -37,6 +36,7 @@ bool GnomeHotKey::registerShortcut(const std::optional<Shortcut>& shortcut)
         accelerator ? gnomekeys::parseAccelerator(*accelerator) : std::nullopt;
     if (!combo || m_shell->missing() || gnomekeys::boundCombos().contains(*combo))
         return false;
+    m_shortcut = *shortcut;
     m_accelerator = *accelerator;
     m_bound = true;
     grab();
@@ -45,11 +45,14 @@ bool GnomeHotKey::registerShortcut(const std::optional<Shortcut>& shortcut)
 
 void GnomeHotKey::grab()
 {
-    QCoro::connect(m_shell->grabShortcut(m_accelerator), &m_context, [text = m_accelerator](bool grabbed) {
-        if (!grabbed)
-            qWarning().noquote() << "GNOME Shell refused the fill shortcut" << text
-                                 << "(another program holds it): choose another one in Settings";
-    });
+    QCoro::connect(m_shell->grabShortcut(m_accelerator), &m_context,
+                   [this, grab = ++m_grabs](const std::optional<bool>& grabbed) {
+                       // A shell that went away answers nothing; it is asked again when it returns.
+                       if (!grabbed || grab != m_grabs || !m_bound)
+                           return;
+                       m_bound = *grabbed; // a refused grab leaves the shell holding nothing of ours
+                       answerLater(m_shortcut, *grabbed);
+                   });
 }
 
 void GnomeHotKey::release()

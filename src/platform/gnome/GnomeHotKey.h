@@ -12,8 +12,8 @@ class GnomeShell;
 
 // The fill shortcut as a key binding of GNOME Shell's, made by the extension; the press never
 // reaches the focused application. A combination one of GNOME's own bindings holds is refused at
-// once (their settings are read here); one the shell refuses for another reason (another
-// extension's grab) is found out only after the call, and said then.
+// once (their settings are read here); the shell's own answer (another extension may hold it)
+// comes only after the call, and is given to the answer handler.
 class GnomeHotKey final : public HotKey {
 public:
     explicit GnomeHotKey(std::shared_ptr<GnomeShell> shell);
@@ -22,14 +22,17 @@ public:
     bool registerShortcut(const std::optional<Shortcut>& shortcut) override;
     void release() override;
     bool globalKeysAvailable() const override;
+    bool answersLate() const override { return true; }
 
 private:
     void grab();
 
     std::shared_ptr<GnomeShell> m_shell;
     QObject m_context; // ends the press connection with the hot key
+    Shortcut m_shortcut;
     QString m_accelerator;
     bool m_bound = false;
+    quint64 m_grabs = 0; // grabs asked for, so only the newest one's answer counts
 };
 
 } // namespace tessary

@@ -220,11 +220,12 @@ QCoro::Task<bool> GnomeShell::moveWindow(QString title, QPoint topLeft)
     return askShell(m_bus, call);
 }
 
-QCoro::Task<bool> GnomeShell::grabShortcut(QString accelerator)
+QCoro::Task<std::optional<bool>> GnomeShell::grabShortcut(QString accelerator)
 {
     QDBusMessage call = shellCall(QStringLiteral("GrabShortcut"));
     call << accelerator;
-    return askShell(m_bus, call);
+    const QDBusPendingReply<bool> reply = co_await m_bus.asyncCall(call);
+    co_return reply.isValid() ? std::optional(reply.value()) : std::nullopt;
 }
 
 void GnomeShell::releaseShortcut()

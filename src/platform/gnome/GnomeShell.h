@@ -66,8 +66,8 @@ public:
     void hidePanelIcon();
     // Moves Tessary's own window of that title; false when the shell knows none (yet).
     QCoro::Task<bool> moveWindow(QString title, QPoint topLeft);
-    // False when the shell or another program already binds the combination, or on no answer.
-    QCoro::Task<bool> grabShortcut(QString accelerator);
+    // False when the shell or another program already binds the combination; none on no answer.
+    QCoro::Task<std::optional<bool>> grabShortcut(QString accelerator);
     void releaseShortcut();
 
 signals:

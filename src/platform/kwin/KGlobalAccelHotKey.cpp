@@ -7,7 +7,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QDBusReply>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QRegularExpression>
 
 #include <utility>
@@ -18,7 +19,6 @@ namespace {
 
 const QString service = QStringLiteral("org.kde.kglobalaccel");
 const QString action = QStringLiteral("fill-newest-code");
-constexpr int callTimeoutMs = 1000;
 // setShortcut's flags: take the keys as the present ones, and not the ones the service saved
 // for this action in an earlier session.
 constexpr uint setPresent = 2;
@@ -84,18 +84,11 @@ QStringList KGlobalAccelHotKey::actionId() const
     return {m_component, action, QStringLiteral("Tessary"), QStringLiteral("Fill newest code")};
 }
 
-std::optional<QList<int>> KGlobalAccelHotKey::setKeys(const QList<int>& keys)
+QDBusPendingCall KGlobalAccelHotKey::setKeys(const QList<int>& keys)
 {
     QDBusMessage call = serviceCall(QStringLiteral("setShortcut"));
     call << actionId() << QVariant::fromValue(keys) << (setPresent | noAutoloading);
-    const QDBusReply<QList<int>> reply =
-        QDBusConnection::sessionBus().call(call, QDBus::Block, callTimeoutMs);
-    if (!reply.isValid()) {
-        qCWarning(logKwin, "the global shortcut service did not answer: %s",
-                  qPrintable(reply.error().message()));
-        return std::nullopt;
-    }
-    return reply.value();
+    return QDBusConnection::sessionBus().asyncCall(call);
 }
 
 bool KGlobalAccelHotKey::registerShortcut(const std::optional<Shortcut>& shortcut)
@@ -106,17 +99,30 @@ bool KGlobalAccelHotKey::registerShortcut(const std::optional<Shortcut>& shortcu
     const std::optional<int> combination = qtKeyCombination(*shortcut);
     if (!m_available || !combination)
         return false;
+    // Calls on one connection reach the service in the order sent, so these come after the last
+    // release and the keys are asked for once the action exists; an action the service did not
+    // register gets no keys.
     QDBusMessage registration = serviceCall(QStringLiteral("doRegister"));
     registration << actionId();
-    if (QDBusConnection::sessionBus().call(registration, QDBus::Block, callTimeoutMs).type() ==
-        QDBusMessage::ErrorMessage)
-        return false;
+    QDBusConnection::sessionBus().send(registration);
     m_registered = true;
-    const std::optional<QList<int>> given = setKeys({*combination});
-    if (given && given->contains(*combination))
-        return true;
-    release();
-    return false;
+    m_shortcut = *shortcut;
+    auto* answer = new QDBusPendingCallWatcher(setKeys({*combination}), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this,
+            [this, answer, key = *combination, registration = ++m_registrations] {
+                answer->deleteLater();
+                if (registration != m_registrations || !m_registered)
+                    return; // released or replaced meanwhile
+                const QDBusPendingReply<QList<int>> given = *answer;
+                if (given.isError())
+                    qCWarning(logKwin, "the global shortcut service did not answer: %s",
+                              qPrintable(given.error().message()));
+                const bool granted = given.isValid() && given.value().contains(key);
+                if (!granted)
+                    release();
+                answerLater(m_shortcut, granted);
+            });
+    return true;
 }
 
 void KGlobalAccelHotKey::release()
@@ -128,7 +134,7 @@ void KGlobalAccelHotKey::release()
     setKeys({});
     QDBusMessage unregister = serviceCall(QStringLiteral("unregister"));
     unregister << m_component << action;
-    QDBusConnection::sessionBus().call(unregister, QDBus::Block, callTimeoutMs);
+    QDBusConnection::sessionBus().send(unregister);
 }
 
 void KGlobalAccelHotKey::pressed(const QString& component, const QString& pressedAction, qlonglong timestamp)

@@ -2,6 +2,7 @@
 
 #include "hotkey/HotKey.h"
 
+#include <QDBusPendingCall>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -12,7 +13,7 @@ namespace tessary {
 // Plasma under Wayland): the action is registered under our application id, the service is asked
 // to give it the combination, and a press arrives as a signal of our component. The service
 // answers with the keys it really gave: a combination another action holds is left out, which is
-// how a clash shows. Its calls are short, local and bounded by a timeout.
+// how a clash shows. Nothing waits for it: the answer comes to the answer handler.
 class KGlobalAccelHotKey : public QObject, public HotKey {
     Q_OBJECT
 public:
@@ -22,6 +23,7 @@ public:
     bool registerShortcut(const std::optional<Shortcut>& shortcut) override;
     void release() override;
     bool globalKeysAvailable() const override { return m_available; }
+    bool answersLate() const override { return true; }
 
 private slots:
     void pressed(const QString& component, const QString& action, qlonglong timestamp);
@@ -30,14 +32,16 @@ private slots:
 private:
     // The action as the service names it: component, action, and their names for its settings.
     QStringList actionId() const;
-    // Gives the action these keys; the keys the service really gave, none when it did not answer.
-    // A service that does not answer is taken for none at all.
-    std::optional<QList<int>> setKeys(const QList<int>& keys);
+    // Asks for the action to have these keys; the answer is the keys the service really gave. A
+    // service that does not answer is taken to give none.
+    QDBusPendingCall setKeys(const QList<int>& keys);
 
     QString m_component;
     bool m_available = false;
     bool m_registered = false;
-    bool m_held = false; // pressed and not yet released
+    Shortcut m_shortcut;         // the registered combination
+    quint64 m_registrations = 0; // registrations made, so only the newest one's answer counts
+    bool m_held = false;         // pressed and not yet released
 };
 
 } // namespace tessary

@@ -22,7 +22,8 @@ namespace tessary {
 namespace {
 
 // Tessary's shell extension on a private session bus (dbus-run-session): it answers GetFocus with
-// a window of process `focusPid`, refuses the methods in `refused` and counts every call by name.
+// a window of process `focusPid`, refuses the methods in `refused`, answers false to those in
+// `declined` and counts every call by name.
 // Owning and giving up its name is the shell turning the extension on and off, as it does around a
 // locked screen.
 class FakeExtension : public QDBusVirtualObject {
@@ -30,6 +31,7 @@ public:
     QHash<QString, int> calls;
     qulonglong focusPid = 0;
     QSet<QString> refused;
+    QSet<QString> declined;
 
     FakeExtension() { m_bus.registerVirtualObject("/com/tessary/Shell", this); }
     ~FakeExtension() override { m_bus.unregisterObject("/com/tessary/Shell"); }
@@ -45,7 +47,7 @@ public:
         if (refused.contains(message.member()))
             return bus.send(message.createErrorReply("com.tessary.Shell.Error.AccessDenied", "no"));
         if (message.member() != "GetFocus")
-            return bus.send(message.createReply(QVariant(true)));
+            return bus.send(message.createReply(QVariant(!declined.contains(message.member()))));
         QDBusArgument window;
         window.beginStructure();
         window << focusPid;
@@ -100,6 +102,28 @@ TEST(GnomeExtensionReturning, TheIconTheShortcutAndThePictureAreAskedForAgain)
     EXPECT_TRUE(waitUntil([&] { return shell->focus().pid == 4242; })) << "the window in front stays unknown";
     EXPECT_TRUE(shell->available());
     EXPECT_FALSE(picture.isShown()) << "the picture went with the extension";
+}
+
+// The shell answers a grab after the call: only the newest registration's answer is given, and a
+// refusal reads as a combination held by another app.
+TEST(GnomeHotKeyGrab, OnlyTheNewestGrabIsAnsweredAndARefusalSaysWhy)
+{
+    qputenv("GSETTINGS_BACKEND", "memory");
+    FakeExtension extension;
+    ASSERT_TRUE(extension.own(true));
+    extension.declined.insert("GrabShortcut");
+    const auto shell = std::make_shared<GnomeShell>();
+    ASSERT_TRUE(test::runTask(shell->ready()));
+    GnomeHotKey hotKey(shell);
+    QList<std::optional<QString>> answers;
+    hotKey.setAnswerHandler([&](const std::optional<QString>& refusal) { answers.append(refusal); });
+    const Shortcut replaced = Shortcut::defaultShortcutFor(true);
+    const Shortcut newest = Shortcut::defaultShortcutFor(false);
+    ASSERT_TRUE(hotKey.registerShortcut(replaced));
+    ASSERT_TRUE(hotKey.registerShortcut(newest));
+    // The answers come in the order asked, so the replaced one's is in when the newest one's is.
+    ASSERT_TRUE(waitUntil([&] { return !answers.isEmpty(); }));
+    EXPECT_EQ(answers, QList<std::optional<QString>>{shortcutConflictMessage(newest)});
 }
 
 TEST(GnomeKeyboard, KeysTheShellRefusesAreUntypedAndALayoutItKeepsToItselfIsLogged)

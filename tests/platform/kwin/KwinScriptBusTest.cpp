@@ -1,6 +1,9 @@
+#include "hotkey/Shortcut.h"
+#include "platform/kwin/KGlobalAccelHotKey.h"
 #include "platform/kwin/KwinActiveWindow.h"
 
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -37,6 +40,42 @@ public:
         return connection.send(
             message.createReply(message.member() == "loadScript" ? QVariant(1) : QVariant(true)));
     }
+};
+
+// KDE's global shortcut service, from its own connection: it keeps each call as its name, with the
+// keys asked for after setShortcut's, and gives every key asked for but those in `heldByOthers`.
+class FakeKGlobalAccel : public QDBusVirtualObject {
+public:
+    QStringList calls;
+    QList<int> heldByOthers;
+
+    FakeKGlobalAccel()
+    {
+        m_bus.registerVirtualObject("/kglobalaccel", this);
+        m_bus.registerService("org.kde.kglobalaccel");
+    }
+    ~FakeKGlobalAccel() override { m_bus.unregisterObject("/kglobalaccel"); }
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        if (message.member() != "setShortcut") {
+            calls.append(message.member());
+            return connection.send(message.createReply());
+        }
+        const auto keys = qdbus_cast<QList<int>>(message.arguments().value(1));
+        QStringList named;
+        QList<int> given;
+        for (const int key : keys) {
+            named.append(QString::number(key));
+            if (!heldByOthers.contains(key))
+                given.append(key);
+        }
+        calls.append("setShortcut " + named.join(' '));
+        return connection.send(message.createReply(QVariant::fromValue(given)));
+    }
+
+private:
+    QDBusConnection m_bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-kglobalaccel");
 };
 
 bool waitUntil(const std::function<bool()>& done)
@@ -78,6 +117,38 @@ TEST(KwinActiveWindow, AKWinThatComesBackLoadsOurScriptOnceItsScriptingIsThere)
     FakeKwin kwin(true);
     EXPECT_TRUE(waitUntil([&] { return kwin.calls.contains("run"); })) << kwin.calls.join(", ").toStdString();
     kwin.bus.unregisterService("org.kde.KWin");
+}
+
+// Nothing waits for the service: its answer comes later, only for the newest registration, and keys
+// it did not give read as a combination held by another app. Calls go in the order made, so a
+// release never overtakes the registration after it, and a hot key gone with an answer on its way
+// is no matter.
+TEST(KGlobalAccelHotKey, OnlyTheNewestRegistrationIsAnsweredAndCallsKeepTheirOrder)
+{
+    FakeKGlobalAccel service;
+    const Shortcut held{40, modifier::control | modifier::option, "K"};
+    const QString heldKey = QString::number((Qt::ControlModifier | Qt::AltModifier | Qt::Key_K).toCombined());
+    const QString freeKey = QString::number((Qt::ShiftModifier | Qt::MetaModifier | Qt::Key_O).toCombined());
+    service.heldByOthers = {heldKey.toInt()};
+    QList<std::optional<QString>> answers;
+    {
+        KGlobalAccelHotKey hotKey("com.tessary.Test");
+        hotKey.setAnswerHandler([&](const std::optional<QString>& refusal) { answers.append(refusal); });
+        ASSERT_TRUE(hotKey.registerShortcut(held));
+        ASSERT_TRUE(hotKey.registerShortcut(Shortcut::defaultShortcutFor(false)));
+        ASSERT_TRUE(waitUntil([&] { return !answers.isEmpty(); }));
+        EXPECT_EQ(answers, QList<std::optional<QString>>{std::nullopt});
+        ASSERT_TRUE(hotKey.registerShortcut(held));
+        ASSERT_TRUE(waitUntil([&] { return answers.size() == 2; }));
+        EXPECT_EQ(answers.last(), shortcutConflictMessage(held));
+        ASSERT_TRUE(hotKey.registerShortcut(Shortcut::defaultShortcutFor(false)));
+    }
+    const QStringList askHeld = {"doRegister", "setShortcut " + heldKey};
+    const QStringList askFree = {"doRegister", "setShortcut " + freeKey};
+    const QStringList letGo = {"setShortcut ", "unregister"};
+    ASSERT_TRUE(waitUntil([&] { return service.calls.size() == 16; }))
+        << service.calls.join(", ").toStdString();
+    EXPECT_EQ(service.calls, askHeld + letGo + askFree + letGo + askHeld + letGo + askFree + letGo);
 }
 
 } // namespace
