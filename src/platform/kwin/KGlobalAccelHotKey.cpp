@@ -76,7 +76,16 @@ KGlobalAccelHotKey::KGlobalAccelHotKey(const QString& applicationId)
 
 KGlobalAccelHotKey::~KGlobalAccelHotKey()
 {
+    if (!m_registered)
+        return;
     release();
+    // Going away, nothing is left to keep responsive: the release is seen through (the service
+    // answers a ping only after the calls sent before it), so the keys are not kept for a program
+    // that has ended.
+    QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(service, QStringLiteral("/kglobalaccel"),
+                                       QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")),
+        QDBus::Block, 1000);
 }
 
 QStringList KGlobalAccelHotKey::actionId() const
