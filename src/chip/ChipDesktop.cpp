@@ -28,7 +28,7 @@ const QScreen* screenHolding(QPoint point)
 
 } // namespace
 
-QRect chipFrameOnDesktop(QSize size, const std::optional<Rect>& target, QPoint pointer)
+QRect chipFrameOnDesktop(QSize size, const std::optional<Rect>& target, QPoint pointer, ChipDrawing drawing)
 {
     const QScreen* pointerScreen = QGuiApplication::screenAt(pointer);
     if (!pointerScreen)
@@ -44,8 +44,10 @@ QRect chipFrameOnDesktop(QSize size, const std::optional<Rect>& target, QPoint p
     const QScreen* home =
         target ? screenHolding(QPoint(target->x + target->width / 2, target->y + target->height / 2))
                : pointerScreen;
-    const Rect frame = chipFrame(size * scaleOf(*home).ratio, target, screens,
-                                 scaleOf(*pointerScreen).toScreenPixels(pointer));
+    const qreal drawnRatio =
+        drawing == ChipDrawing::atScreenRatio ? home->devicePixelRatio() : scaleOf(*home).ratio;
+    const Rect frame =
+        chipFrame(size * drawnRatio, target, screens, scaleOf(*pointerScreen).toScreenPixels(pointer));
     const QScreen* standsOn = screenHolding(QPoint(frame.x, frame.y));
     return {scaleOf(*standsOn).fromScreenPixels(QPoint(frame.x, frame.y)), size};
 }

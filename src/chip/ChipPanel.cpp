@@ -46,7 +46,8 @@ void ChipPanel::place(std::optional<Rect> target)
 {
     // The window's size is pinned to the chip's: let it catch up with the latest state first.
     m_window->layout()->activate();
-    const QRect frame = chipFrameOnDesktop(m_view->sizeHint(), target, QCursor::pos());
+    const QRect frame =
+        chipFrameOnDesktop(m_view->sizeHint(), target, QCursor::pos(), ChipDrawing::asQtSizes);
     const bool wasVisible = m_window->isVisible();
     m_window->setGeometry(frame);
     m_window->update();

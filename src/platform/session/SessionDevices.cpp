@@ -108,7 +108,9 @@ ChipSurface& SessionDevices::chip()
     if (!m_chip) {
         if (m_gnome) {
             m_layer = std::make_unique<GnomePictureSurface>(m_gnome);
-            m_chip = std::make_unique<LayerChipPanel>(*m_layer);
+            // The shell, laying monitors out in device pixels by default, draws the picture at its
+            // monitor's scale in them.
+            m_chip = std::make_unique<LayerChipPanel>(*m_layer, ChipDrawing::atScreenRatio);
         } else if (m_wayland) {
             // KWin activates a clicked layer surface, taking the keyboard from the app with the
             // field, unless the surface is a dock.
@@ -116,7 +118,7 @@ ChipSurface& SessionDevices::chip()
                                   : std::make_unique<WaylandLayerSurface>(*m_wayland);
             if (layer->available()) {
                 m_layer = std::move(layer);
-                m_chip = std::make_unique<LayerChipPanel>(*m_layer);
+                m_chip = std::make_unique<LayerChipPanel>(*m_layer, ChipDrawing::asQtSizes);
             }
         }
         // Where no layer shell exists, a window of our own is the best there is.

@@ -23,8 +23,9 @@ constexpr int fadeInMilliseconds = 120;
 
 } // namespace
 
-LayerChipPanel::LayerChipPanel(LayerSurface& surface)
+LayerChipPanel::LayerChipPanel(LayerSurface& surface, ChipDrawing drawing)
     : m_surface(surface)
+    , m_drawing(drawing)
     , m_window(std::make_unique<QWidget>())
     , m_view(new ChipView(m_model))
     , m_fade(new QVariantAnimation(this))
@@ -69,7 +70,7 @@ void LayerChipPanel::place(std::optional<Rect> target)
     const QPoint corner = primary ? primary->availableGeometry().topLeft() : QPoint();
     m_window->show();
     m_window->layout()->activate();
-    m_topLeft = chipFrameOnDesktop(m_view->sizeHint(), target, corner).topLeft();
+    m_topLeft = chipFrameOnDesktop(m_view->sizeHint(), target, corner, m_drawing).topLeft();
     if (!m_surface.isShown()) {
         m_onScreen = false;
         m_fade->stop();

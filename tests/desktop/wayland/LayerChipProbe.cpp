@@ -2,7 +2,7 @@
 // failed, waitingForLink, link) on this session's layer shell, or GNOME Shell's top chrome, under
 // the field at X,Y (top-left desktop pixels); prints "shown" once faded in.
 // layer-chip-probe compare SCREENSHOT.png LEFT TOP [STATE [SCALE]]: 0 when the chip's opaque pixels,
-// drawn SCALE device pixels to a pixel, are at LEFT,TOP.
+// drawn SCALE device pixels to a pixel, are at LEFT,TOP; compare-above takes LEFT,BOTTOM instead.
 // layer-chip-probe events: the chip's connection to the compositor, whose answer a roundtrip reads
 // after the event loop saw it arrive; prints "dispatched" unless the loop then waits for more.
 #include "chip/ChipView.h"
@@ -64,7 +64,7 @@ int show(const QStringList& args)
         surface = std::make_unique<WaylandLayerSurface>(display);
         if (!surface->available())
             return 1;
-        own = std::make_unique<LayerChipPanel>(*surface);
+        own = std::make_unique<LayerChipPanel>(*surface, ChipDrawing::asQtSizes);
     }
     auto* chip = gnome ? dynamic_cast<LayerChipPanel*>(&devices->chip()) : own.get();
     if (!chip)
@@ -87,7 +87,8 @@ int compare(const QStringList& args)
     QCoreApplication::processEvents(); // laid out as the chip on screen was
     const QImage chip = view.picture(1.0, args.value(5, QStringLiteral("1")).toDouble());
     const QImage shot = QImage(args[1]).convertToFormat(QImage::Format_ARGB32);
-    const QPoint at(args[2].toInt(), args[3].toInt());
+    const bool above = args[0] == QLatin1String("compare-above");
+    const QPoint at(args[2].toInt(), args[3].toInt() - (above ? chip.height() : 0));
     const auto mismatches = [&](QPoint offset) {
         int wrong = 0;
         for (int y = 0; y < chip.height(); ++y)
@@ -134,7 +135,8 @@ int main(int argc, char** argv)
     const QStringList args = application.arguments().mid(1);
     if ((args.size() == 5 || args.size() == 6) && args[0] == QLatin1String("show"))
         return show(args);
-    if (args.size() >= 4 && args.size() <= 6 && args[0] == QLatin1String("compare"))
+    if (args.size() >= 4 && args.size() <= 6 &&
+        (args[0] == QLatin1String("compare") || args[0] == QLatin1String("compare-above")))
         return compare(args);
     if (args.size() == 1 && args[0] == QLatin1String("events"))
         return events();
