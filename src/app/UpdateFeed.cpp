@@ -40,7 +40,11 @@ Expected<std::optional<Release>, QString> newerRelease(const QByteArray& feed, c
         if (token == QXmlStreamReader::EndElement && reader.name() == QLatin1String("item")) {
             Release release{item.version(), QUrl(item.download)};
             item = {};
-            if (release.version.isEmpty() || !release.download.isValid())
+            // The report links the download, and a click opens whatever it names: only a web
+            // address is offered, never a local file or another program's scheme.
+            const QString scheme = release.download.scheme();
+            if (release.version.isEmpty() || !release.download.isValid() ||
+                (scheme != QLatin1String("https") && scheme != QLatin1String("http")))
                 continue;
             if (!newest ||
                 QVersionNumber::fromString(release.version) > QVersionNumber::fromString(newest->version))

@@ -19,7 +19,7 @@ struct Release {
 
 // Reads an appcast feed (RSS whose items carry an <enclosure url=…> and the versions
 // sparkle:version and sparkle:shortVersionString, on the enclosure or as elements of the item)
-// and returns its newest release when that is newer than
+// and returns its newest release with a web address to download from when that is newer than
 // `current`; none when this version is the newest. A feed that is not such RSS is an error that
 // says what is wrong with it.
 Expected<std::optional<Release>, QString> newerRelease(const QByteArray& feed, const QString& current);
