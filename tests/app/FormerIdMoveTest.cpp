@@ -81,7 +81,7 @@ TEST(FormerKeyringToken, MovesUnlessANewerOneIsKeptAndWaitsForALockedKeyring)
 {
     struct Row {
         const char* rule;
-        QString former; // the former keyring "answers", is "gone" or "locked"
+        QString former;              // the former keyring "answers", is "gone", "locked" or "silent"
         std::optional<QString> kept; // already in the current secrets (from the token file)
         QString expected;
         bool formerItemLeft;
@@ -92,6 +92,7 @@ TEST(FormerKeyringToken, MovesUnlessANewerOneIsKeptAndWaitsForALockedKeyring)
         {"the token file's is newer", "answers", QString("file token"), "file token", false, false},
         {"former keyring gone", "gone", std::nullopt, QString(), true, true},
         {"former keyring locked", "locked", std::nullopt, QString(), true, true},
+        {"former keyring not answering yet", "silent", std::nullopt, QString(), true, true},
     };
     for (const Row& row : rows) {
         FakeSettingsStore settings;
@@ -100,6 +101,7 @@ TEST(FormerKeyringToken, MovesUnlessANewerOneIsKeptAndWaitsForALockedKeyring)
         formerKeyring.values.insert(token, "former token");
         formerKeyring.available = row.former != "gone";
         formerKeyring.locked = row.former == "locked";
+        formerKeyring.silent = row.former == "silent";
         FakeSecretStore secrets;
         if (row.kept)
             secrets.values.insert(token, *row.kept);
