@@ -62,6 +62,11 @@ QCoro::Task<> moveKeyringToken(SettingsStore& settings, SecretStore& formerKeyri
     const std::optional<QString> token = co_await formerKeyring.keychainGet(Backend::installTokenKey);
     if (!formerKeyring.isAvailable())
         co_return;
+    if (!token) { // a locked keyring reads as holding nothing
+        const bool withheld = co_await formerKeyring.isWithheld(Backend::installTokenKey);
+        if (withheld)
+            co_return;
+    }
     if (token) {
         const std::optional<QString> current = co_await secrets.keychainGet(Backend::installTokenKey);
         bool kept = current.has_value();

@@ -34,7 +34,7 @@ struct FormerIdMove {
 // Moves the install token from `formerKeyring` into `secrets` while the settings say it is still
 // to move. A token already in `secrets` (from the token file) is the newer one and stays. The
 // former item is removed once it is copied; the mark is cleared once the former keyring answered,
-// so a keyring that is locked at this start is asked again at the next one.
+// so a keyring that is locked or slow at this start is asked again at the next one.
 QCoro::Task<> moveKeyringToken(SettingsStore& settings, SecretStore& formerKeyring, SecretStore& secrets);
 
 } // namespace tessary

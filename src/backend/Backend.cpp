@@ -176,12 +176,15 @@ QCoro::Task<BackendResult<QString>> Backend::installToken(QUrl base, QString key
         if (finishedBefore == m_registrationsFinished)
             break;
     }
-    // A keyring locked at login holds the token the inboxes were connected under: one registered
-    // now would be a new install without them, so requests fail until the keyring is unlocked.
+    // A keyring locked at login, or not answering yet (a slow one at login), holds the token the
+    // inboxes were connected under: one registered now would be a new install without them, so
+    // requests fail until the keyring gives it.
     const bool withheld = co_await m_secrets.isWithheld(key);
     if (withheld)
-        co_return Unexpected{
-            BackendError{0, QStringLiteral("The keyring is locked; unlock it to reach your inboxes")}};
+        co_return Unexpected{BackendError{
+            0, m_secrets.isSilent()
+                   ? QStringLiteral("The keyring has not answered yet; your inboxes appear once it does")
+                   : QStringLiteral("The keyring is locked; unlock it to reach your inboxes")}};
     m_registration = makeCancelToken();
     auto token = co_await registerInstall(std::move(base), std::move(key), std::move(cancel));
     const CancelToken registration = std::exchange(m_registration, nullptr);

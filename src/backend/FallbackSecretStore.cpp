@@ -19,7 +19,7 @@ QCoro::Task<std::optional<QString>> FallbackSecretStore::keychainGet(QString key
             co_return value;
     }
     auto kept = co_await m_fallback.keychainGet(key);
-    if (kept && m_primary.isAvailable()) {
+    if (kept && m_primary.isAvailable() && !m_primary.isSilent()) {
         const bool moved = co_await m_primary.keychainSet(key, *kept);
         if (moved)
             co_await m_fallback.keychainDelete(key);
@@ -60,6 +60,11 @@ QCoro::Task<bool> FallbackSecretStore::isWithheld(QString key)
         co_return false;
     const bool withheld = co_await m_primary.isWithheld(key);
     co_return withheld;
+}
+
+bool FallbackSecretStore::isSilent() const
+{
+    return m_primary.isAvailable() && m_primary.isSilent();
 }
 
 QString FallbackSecretStore::location() const

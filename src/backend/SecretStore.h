@@ -21,12 +21,16 @@ public:
     // Removes the value; an absent one is not an error.
     virtual QCoro::Task<> keychainDelete(QString key) = 0;
 
-    // Whether a value is kept under the key that cannot be read now: a locked keyring holds it.
+    // Whether a value may be kept under the key that cannot be read now: a locked keyring holds
+    // it, or the keyring has not answered yet.
     virtual QCoro::Task<bool> isWithheld(QString) { co_return false; }
 
-    // False once the store has shown it cannot answer (no service, or a job that never finished);
-    // a caller then stops waiting on it for the rest of the process.
+    // False once the store has shown it cannot answer (no service, or an error); a caller then
+    // stops waiting on it for the rest of the process.
     virtual bool isAvailable() const { return true; }
+    // True while the store's last question went unanswered in time: a keyring that is slow, as
+    // one often is at login, and is asked again at its next use.
+    virtual bool isSilent() const { return false; }
     // Where this store keeps its values, for people: "Secret Service (com.tessary.mac)", a path.
     virtual QString location() const = 0;
 };

@@ -81,23 +81,27 @@ TEST(FormerKeyringToken, MovesUnlessANewerOneIsKeptAndWaitsForALockedKeyring)
 {
     struct Row {
         const char* rule;
-        bool formerAnswers;
+        QString former;              // the former keyring "answers", is "gone", "locked" or "silent"
         std::optional<QString> kept; // already in the current secrets (from the token file)
         QString expected;
         bool formerItemLeft;
         bool stillToMove;
     };
     const QList<Row> rows = {
-        {"moved", true, std::nullopt, "former token", false, false},
-        {"the token file's is newer", true, QString("file token"), "file token", false, false},
-        {"former keyring locked", false, std::nullopt, QString(), true, true},
+        {"moved", "answers", std::nullopt, "former token", false, false},
+        {"the token file's is newer", "answers", QString("file token"), "file token", false, false},
+        {"former keyring gone", "gone", std::nullopt, QString(), true, true},
+        {"former keyring locked", "locked", std::nullopt, QString(), true, true},
+        {"former keyring not answering yet", "silent", std::nullopt, QString(), true, true},
     };
     for (const Row& row : rows) {
         FakeSettingsStore settings;
         settings.setValue("formerKeyringToken", true);
         FakeSecretStore formerKeyring;
         formerKeyring.values.insert(token, "former token");
-        formerKeyring.available = row.formerAnswers;
+        formerKeyring.available = row.former != "gone";
+        formerKeyring.locked = row.former == "locked";
+        formerKeyring.silent = row.former == "silent";
         FakeSecretStore secrets;
         if (row.kept)
             secrets.values.insert(token, *row.kept);

@@ -96,19 +96,24 @@ TEST_F(TokenRegistration, EachBackendGetsOnlyTheTokenItIssued)
     EXPECT_EQ(server.issuedTokens(), 0);
 }
 
-// A keyring locked at login holds the token the inboxes were connected under: no other is
-// registered meanwhile, and that one is used once the keyring is unlocked.
-TEST_F(TokenRegistration, ALockedKeyringsTokenIsWaitedForNotReplaced)
+// A keyring locked at login, or slow to answer then, holds the token the inboxes were connected
+// under: no other is registered meanwhile, and that one is used once the keyring gives it.
+TEST_F(TokenRegistration, ALockedOrSilentKeyringsTokenIsWaitedForNotReplaced)
 {
     secrets.values.insert("installToken", "kept");
-    secrets.locked = true;
-    const auto accounts = runTask(backend.accounts());
-    ASSERT_FALSE(accounts);
-    EXPECT_EQ(accounts.error().message, "The keyring is locked; unlock it to reach your inboxes");
-    secrets.locked = false;
-    ASSERT_TRUE(runTask(backend.accounts()));
-    EXPECT_EQ(server.issuedTokens(), 0);
-    EXPECT_EQ(server.requests.last().header("Authorization"), "Bearer kept");
+    const std::pair<bool FakeSecretStore::*, QString> rows[] = {
+        {&FakeSecretStore::locked, "The keyring is locked; unlock it to reach your inboxes"},
+        {&FakeSecretStore::silent, "The keyring has not answered yet; your inboxes appear once it does"}};
+    for (const auto& [state, message] : rows) {
+        secrets.*state = true;
+        const auto accounts = runTask(backend.accounts());
+        ASSERT_FALSE(accounts);
+        EXPECT_EQ(accounts.error().message, message);
+        secrets.*state = false;
+        ASSERT_TRUE(runTask(backend.accounts()));
+        EXPECT_EQ(server.issuedTokens(), 0);
+        EXPECT_EQ(server.requests.last().header("Authorization"), "Bearer kept");
+    }
 }
 
 // A refused registration, or a token that could smuggle headers, fails the request unsent.

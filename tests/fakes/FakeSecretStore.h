@@ -10,8 +10,8 @@ namespace tessary::test {
 
 // Secrets kept in memory. `values` is open so tests can seed and inspect it; `calls` shows
 // whether the store was consulted at all; `refuseWrites` and `available` act out a locked or
-// missing keyring, `locked` one that shows it holds values it cannot give. Every call suspends
-// once, as the real keyring's D-Bus round trip does.
+// missing keyring, `locked` one that shows it holds values it cannot give, `silent` one that has
+// not answered yet. Every call suspends once, as the real keyring's D-Bus round trip does.
 class FakeSecretStore : public SecretStore {
 public:
     QHash<QString, QString> values;
@@ -19,12 +19,13 @@ public:
     bool refuseWrites = false;
     bool available = true;
     bool locked = false;
+    bool silent = false;
 
     QCoro::Task<std::optional<QString>> keychainGet(QString key) override
     {
         ++calls;
         co_await QCoro::sleepFor(std::chrono::milliseconds(0));
-        if (locked || !values.contains(key))
+        if (locked || silent || !values.contains(key))
             co_return std::nullopt;
         co_return values.value(key);
     }
@@ -32,7 +33,7 @@ public:
     {
         ++calls;
         co_await QCoro::sleepFor(std::chrono::milliseconds(0));
-        if (refuseWrites || locked)
+        if (refuseWrites || locked || silent)
             co_return false;
         values.insert(key, value);
         co_return true;
@@ -43,8 +44,12 @@ public:
         co_await QCoro::sleepFor(std::chrono::milliseconds(0));
         values.remove(key);
     }
-    QCoro::Task<bool> isWithheld(QString key) override { co_return locked ? values.contains(key) : false; }
+    QCoro::Task<bool> isWithheld(QString key) override
+    {
+        co_return silent || (locked && values.contains(key));
+    }
     bool isAvailable() const override { return available; }
+    bool isSilent() const override { return silent; }
     QString location() const override { return QStringLiteral("memory"); }
 };
 

@@ -23,22 +23,20 @@ QCoro::Task<std::optional<QKeychain::Error>> runJob(QKeychain::Job* job, std::ch
     QPointer<QKeychain::Job> guard(job);
     job->start();
     const auto finished = co_await qCoro(job, &QKeychain::Job::finished, timeout);
-    if (!finished || !guard) {
-        qCWarning(logDesktop, "the Secret Service did not answer within %lld ms", qint64(timeout.count()));
+    if (!finished || !guard)
         co_return std::nullopt;
-    }
     if (meansUnavailable(guard->error()))
         qCWarning(logDesktop).noquote() << "the Secret Service refused:" << guard->errorString();
     co_return guard->error();
 }
 
-// Anything but an answer about the item itself: a job that ran out of time, no service on the
-// bus (QtKeychain reports a missing bus as OtherError), a refused or failed unlock. The store is
-// then skipped for the rest of the process rather than asked, and waited for, again.
+// Anything but an answer about the item itself: no service on the bus (QtKeychain reports a
+// missing bus as OtherError), a refused or failed unlock. The store is then skipped for the rest
+// of the process rather than asked again. A job that ran out of time is not such an answer.
 bool meansUnavailable(std::optional<QKeychain::Error> error)
 {
-    return !error || (*error != QKeychain::NoError && *error != QKeychain::EntryNotFound &&
-                      *error != QKeychain::CouldNotDeleteEntry);
+    return error && *error != QKeychain::NoError && *error != QKeychain::EntryNotFound &&
+           *error != QKeychain::CouldNotDeleteEntry;
 }
 
 } // namespace
@@ -49,27 +47,40 @@ SecretServiceStore::SecretServiceStore(QString service, std::chrono::millisecond
 {
 }
 
+void SecretServiceStore::heard(bool silent, bool unavailable)
+{
+    if (silent && !m_silent)
+        qCWarning(logDesktop, "the Secret Service did not answer within %lld ms; it is asked again later",
+                  qint64(m_jobTimeout.count()));
+    m_silent = silent;
+    m_available = m_available && !unavailable;
+}
+
 QCoro::Task<bool> SecretServiceStore::usable()
 {
     if (!m_available)
         co_return false;
     const DefaultKeyring state = co_await defaultKeyring(QDBusConnection::sessionBus(), m_jobTimeout);
-    if (state != DefaultKeyring::open && m_available && !m_saidLocked)
+    const bool closed = state == DefaultKeyring::locked || state == DefaultKeyring::unusable;
+    if (closed && m_available && !m_saidLocked)
         qCWarning(logDesktop, "the Secret Service has no unlocked default keyring; secrets stay in files");
     m_saidLocked = m_saidLocked || state == DefaultKeyring::locked;
-    if (state == DefaultKeyring::unusable)
-        m_available = false;
+    heard(state == DefaultKeyring::silent, state == DefaultKeyring::unusable);
     const bool open = m_available && state == DefaultKeyring::open;
     co_return open;
 }
 
+// A keyring that has just not answered may hold the value: it counts as withheld until it answers.
 QCoro::Task<bool> SecretServiceStore::isWithheld(QString key)
 {
     if (!m_available)
         co_return false;
+    if (m_silent)
+        co_return true;
     const DefaultKeyring state = co_await defaultKeyring(QDBusConnection::sessionBus(), m_jobTimeout);
+    heard(state == DefaultKeyring::silent);
     if (state != DefaultKeyring::locked)
-        co_return false;
+        co_return state == DefaultKeyring::silent;
     const bool held = co_await lockedItemHeld(QDBusConnection::sessionBus(), m_service, key, m_jobTimeout);
     co_return held;
 }
@@ -83,8 +94,7 @@ QCoro::Task<std::optional<QString>> SecretServiceStore::keychainGet(QString key)
     job->setKey(key);
     QPointer<QKeychain::ReadPasswordJob> guard(job);
     const auto error = co_await runJob(job, m_jobTimeout);
-    if (meansUnavailable(error))
-        m_available = false;
+    heard(!error, meansUnavailable(error));
     if (!error || *error != QKeychain::NoError || !guard)
         co_return std::nullopt;
     const QByteArray bytes = guard->binaryData();
@@ -103,8 +113,7 @@ QCoro::Task<bool> SecretServiceStore::keychainSet(QString key, QString value)
     job->setKey(key);
     job->setBinaryData(value.toUtf8());
     const auto error = co_await runJob(job, m_jobTimeout);
-    if (meansUnavailable(error))
-        m_available = false;
+    heard(!error, meansUnavailable(error));
     co_return error&&* error == QKeychain::NoError;
 }
 
@@ -116,8 +125,7 @@ QCoro::Task<> SecretServiceStore::keychainDelete(QString key)
     auto* job = new QKeychain::DeletePasswordJob(m_service);
     job->setKey(key);
     const auto error = co_await runJob(job, m_jobTimeout);
-    if (meansUnavailable(error))
-        m_available = false;
+    heard(!error, meansUnavailable(error));
 }
 
 QString SecretServiceStore::location() const

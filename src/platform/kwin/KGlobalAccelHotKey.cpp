@@ -4,11 +4,11 @@
 #include "hotkey/KeyCodes.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QRegularExpression>
 
 #include <utility>
@@ -61,17 +61,25 @@ std::optional<int> qtKeyCombination(const Shortcut& shortcut)
 KGlobalAccelHotKey::KGlobalAccelHotKey(const QString& applicationId)
     : m_component(applicationId)
 {
+    // Nothing here waits on the bus. Whether the service is there shows in its answer to the first
+    // registration, so one that comes after us (KWin starting at login) is used. Its signals are
+    // taken from any sender and checked against its owner here: naming the service to the bus
+    // connection would have it ask the bus daemon for the owner, and wait.
     QDBusConnection bus = QDBusConnection::sessionBus();
-    m_available = bus.isConnected() && bus.interface()->isServiceRegistered(service);
-    if (!m_available)
+    m_connected = bus.isConnected();
+    m_available = m_connected;
+    if (!m_connected)
         return;
     qDBusRegisterMetaType<QList<int>>();
+    auto* owner = new QDBusServiceWatcher(service, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(owner, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) { m_owner = newOwner; });
     const QString path = componentPath(m_component);
     const QString interface = QStringLiteral("org.kde.kglobalaccel.Component");
-    bus.connect(service, path, interface, QStringLiteral("globalShortcutPressed"), this,
-                SLOT(pressed(QString, QString, qlonglong)));
-    bus.connect(service, path, interface, QStringLiteral("globalShortcutReleased"), this,
-                SLOT(released(QString, QString, qlonglong)));
+    bus.connect(QString(), path, interface, QStringLiteral("globalShortcutPressed"), this,
+                SLOT(pressed(QString, QString, qlonglong, QDBusMessage)));
+    bus.connect(QString(), path, interface, QStringLiteral("globalShortcutReleased"), this,
+                SLOT(released(QString, QString, qlonglong, QDBusMessage)));
 }
 
 KGlobalAccelHotKey::~KGlobalAccelHotKey()
@@ -106,7 +114,7 @@ bool KGlobalAccelHotKey::registerShortcut(const std::optional<Shortcut>& shortcu
     if (!shortcut)
         return true;
     const std::optional<int> combination = qtKeyCombination(*shortcut);
-    if (!m_available || !combination)
+    if (!m_connected || !combination)
         return false;
     // Calls on one connection reach the service in the order sent, so these come after the last
     // release and the keys are asked for once the action exists; an action the service did not
@@ -126,6 +134,10 @@ bool KGlobalAccelHotKey::registerShortcut(const std::optional<Shortcut>& shortcu
                 if (given.isError())
                     qCWarning(logKwin, "the global shortcut service did not answer: %s",
                               qPrintable(given.error().message()));
+                else
+                    m_owner = given.reply().service();
+                // No service, or one that fails, gives no keys: not a clash to look for.
+                m_available = !given.isError();
                 const bool granted = given.isValid() && given.value().contains(key);
                 if (!granted)
                     release();
@@ -146,20 +158,28 @@ void KGlobalAccelHotKey::release()
     QDBusConnection::sessionBus().send(unregister);
 }
 
-void KGlobalAccelHotKey::pressed(const QString& component, const QString& pressedAction, qlonglong timestamp)
+void KGlobalAccelHotKey::pressed(const QString& component, const QString& pressedAction, qlonglong timestamp,
+                                 const QDBusMessage& signal)
 {
     Q_UNUSED(timestamp);
     // KWin repeats the press for as long as the keys are held; only the first one counts.
-    if (m_registered && component == m_component && pressedAction == action && !std::exchange(m_held, true))
+    if (m_registered && isOurs(component, pressedAction, signal) && !std::exchange(m_held, true))
         deliverPress();
 }
 
 void KGlobalAccelHotKey::released(const QString& component, const QString& releasedAction,
-                                  qlonglong timestamp)
+                                  qlonglong timestamp, const QDBusMessage& signal)
 {
     Q_UNUSED(timestamp);
-    if (component == m_component && releasedAction == action)
+    if (isOurs(component, releasedAction, signal))
         m_held = false;
+}
+
+bool KGlobalAccelHotKey::isOurs(const QString& component, const QString& signalAction,
+                                const QDBusMessage& signal) const
+{
+    return !m_owner.isEmpty() && signal.service() == m_owner && component == m_component &&
+           signalAction == action;
 }
 
 } // namespace tessary

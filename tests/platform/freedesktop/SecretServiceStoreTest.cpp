@@ -100,21 +100,28 @@ private:
 
 } // namespace
 
-TEST(SecretServiceStuck, EveryJobEndsAtOurTimeOutAndTheStoreIsSkippedAfterwards)
+// A keyring slow to answer, as one often is at login, may hold the token: every question ends at
+// our time-out, the store counts as holding what it was asked for, and it is asked again later.
+TEST(SecretServiceStuck, AJobThatRunsOutIsWaitedForNotGivenUp)
 {
-    FakeSecretService stuck;
-    stuck.silent = true;
-    ASSERT_TRUE(stuck.own());
+    FakeSecretService service;
+    service.silent = true;
+    ASSERT_TRUE(service.own());
     SecretServiceStore keyring("com.tessary.test", std::chrono::milliseconds(500));
     const auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(runTask(keyring.keychainSet("installToken", "t")));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
-    EXPECT_FALSE(keyring.isAvailable());
+    EXPECT_GT(service.silentCalls, 0) << "the silent service was never asked";
+    EXPECT_TRUE(keyring.isAvailable());
+    EXPECT_TRUE(keyring.isSilent());
+    EXPECT_TRUE(runTask(keyring.isWithheld("installToken")));
 
-    const int asked = stuck.silentCalls;
-    EXPECT_GT(asked, 0) << "the stuck service was never asked";
+    service.silent = false; // it answers now: locked, holding the item
+    service.defaultPath = "/org/freedesktop/secrets/collection/login";
+    service.locked = true;
     EXPECT_EQ(runTask(keyring.keychainGet("installToken")), std::nullopt);
-    EXPECT_EQ(stuck.silentCalls, asked) << "asked and waited on again";
+    EXPECT_FALSE(keyring.isSilent());
+    EXPECT_TRUE(runTask(keyring.isWithheld("installToken")));
 }
 
 TEST(SecretServiceDefaultKeyring, OnlyAnOpenDefaultCollectionIsAskedForSecrets)

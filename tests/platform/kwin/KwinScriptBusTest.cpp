@@ -46,15 +46,20 @@ public:
 // keys asked for after setShortcut's, and gives every key asked for but those in `heldByOthers`.
 class FakeKGlobalAccel : public QDBusVirtualObject {
 public:
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-kglobalaccel");
     QStringList calls;
     QList<int> heldByOthers;
 
     FakeKGlobalAccel()
     {
-        m_bus.registerVirtualObject("/kglobalaccel", this);
-        m_bus.registerService("org.kde.kglobalaccel");
+        bus.registerVirtualObject("/kglobalaccel", this);
+        bus.registerService("org.kde.kglobalaccel");
     }
-    ~FakeKGlobalAccel() override { m_bus.unregisterObject("/kglobalaccel"); }
+    ~FakeKGlobalAccel() override
+    {
+        bus.unregisterService("org.kde.kglobalaccel");
+        bus.unregisterObject("/kglobalaccel");
+    }
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
     {
@@ -73,9 +78,6 @@ public:
         calls.append("setShortcut " + named.join(' '));
         return connection.send(message.createReply(QVariant::fromValue(given)));
     }
-
-private:
-    QDBusConnection m_bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-kglobalaccel");
 };
 
 bool waitUntil(const std::function<bool()>& done)
@@ -83,6 +85,21 @@ bool waitUntil(const std::function<bool()>& done)
     for (QDeadlineTimer deadline(5000); !done() && !deadline.hasExpired();)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
+}
+
+// Sends our action's press from `bus` and sees it through: a call after it on the same connection
+// is answered once the press is queued for us.
+void press(const QDBusConnection& bus)
+{
+    QDBusMessage signal = QDBusMessage::createSignal(
+        "/component/com_tessary_Test", "org.kde.kglobalaccel.Component", "globalShortcutPressed");
+    signal << QString("com.tessary.Test") << QString("fill-newest-code") << qlonglong(0);
+    bus.send(signal);
+    const QDBusPendingCall ping = bus.asyncCall(QDBusMessage::createMethodCall(
+        QDBusConnection::sessionBus().baseService(), "/", "org.freedesktop.DBus.Peer", "Ping"));
+    waitUntil([&] { return ping.isFinished(); });
+    for (int pass = 0; pass < 2; ++pass) // the signal's slot, then the press it queues
+        QCoreApplication::processEvents();
 }
 
 // Whether a report of process `pid` in front, sent from `bus`, was taken.
@@ -149,6 +166,25 @@ TEST(KGlobalAccelHotKey, OnlyTheNewestRegistrationIsAnsweredAndCallsKeepTheirOrd
     ASSERT_TRUE(waitUntil([&] { return service.calls.size() == 16; }))
         << service.calls.join(", ").toStdString();
     EXPECT_EQ(service.calls, askHeld + letGo + askFree + letGo + askHeld + letGo + askFree + letGo);
+}
+
+// Nothing is asked of the bus before the first registration: a service that comes onto it after
+// the hot key was made, as KWin's does at login, gives the keys, and only its presses count.
+TEST(KGlobalAccelHotKey, AServiceThatComesLaterIsUsedAndOnlyItsPressesCount)
+{
+    KGlobalAccelHotKey hotKey("com.tessary.Test");
+    FakeKGlobalAccel service;
+    std::optional<std::optional<QString>> answer;
+    int presses = 0;
+    hotKey.setAnswerHandler([&](const std::optional<QString>& refusal) { answer = refusal; });
+    hotKey.setPressHandler([&] { ++presses; });
+    ASSERT_TRUE(hotKey.registerShortcut(Shortcut::defaultShortcutFor(false)));
+    ASSERT_TRUE(waitUntil([&] { return answer.has_value(); }));
+    EXPECT_EQ(*answer, std::nullopt);
+    press(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "stranger"));
+    EXPECT_EQ(presses, 0) << "another process pressed the shortcut";
+    press(service.bus);
+    EXPECT_EQ(presses, 1);
 }
 
 } // namespace
