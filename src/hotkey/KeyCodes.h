@@ -10,9 +10,10 @@ struct Shortcut;
 
 // Shortcuts are stored with the virtual key codes of the Apple ANSI keyboard (31 is O), so a
 // settings file reads the same on every platform. Such a code names a key by its place on the
-// keyboard, not by what the layout types there: the key the user pressed when recording is the one
-// that fires. This is the one table between those codes, the keyboard's own key numbers, X keysyms
-// and Qt key numbers; the hot key and the recorder translate through it and nowhere else.
+// keyboard; the desktops bind a shortcut by what that key typed when it was recorded (its label),
+// as they bind their own. This is the one table between those codes, the keyboard's own key
+// numbers, X keysyms and Qt key numbers; the hot key and the recorder translate through it and
+// nowhere else.
 
 // The keysym of the key's unshifted character or function ("o", "Return", "F5"); none for a key
 // code this system does not know.
