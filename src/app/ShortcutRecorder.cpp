@@ -126,7 +126,8 @@ void ShortcutRecorder::handleKey(const QKeyEvent& event)
         m_state.setShortcutError(modifierMissing);
         return;
     }
-    const std::optional<qint64> keyCode = keyCodeForKeyEvent(key, event.nativeVirtualKey());
+    const std::optional<qint64> keyCode =
+        keyCodeForKeyEvent(key, event.nativeVirtualKey(), event.nativeScanCode());
     if (!keyCode)
         return; // a key no shortcut can name; keep listening
     const Shortcut shortcut{*keyCode, modifiers, keyLabel(*keyCode, key, event.text())};

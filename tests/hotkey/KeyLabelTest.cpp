@@ -53,29 +53,55 @@ TEST(KeyCodeTable, ShiftedKeysymsNameTheSameKey)
     EXPECT_FALSE(keyCodeForKeysym(0x1008ff12)); // a media key without a row
 }
 
-TEST(KeyCodeTable, KeyEventsWithAndWithoutKeysym)
+TEST(KeyCodeTable, KeyEventsAreTheirKeysPosition)
 {
-    EXPECT_EQ(keyCodeForKeyEvent(Qt::Key_K, 'k'), 40);
+    // The position decides, whatever the layout types there: on a French layout "&" is on the 1
+    // key and "a" on the key that types q on a US one.
+    EXPECT_EQ(keyCodeForKeyEvent(Qt::Key_Ampersand, '&', 10), 18);
+    EXPECT_EQ(keyCodeForKeyEvent(Qt::Key_A, 'a', 24), 12);
+    EXPECT_EQ(keyCodeForKeyEvent(Qt::Key_K, 'k', 0), 40);
     // Offscreen and on platforms without keysyms the Qt key decides.
     const QList<std::pair<Qt::Key, qint64>> rows = {{Qt::Key_K, 40},       {Qt::Key_Space, 49},
                                                     {Qt::Key_F5, 96},      {Qt::Key_Backtab, 48},
                                                     {Qt::Key_Delete, 117}, {Qt::Key_Escape, 53}};
     for (const auto& [key, keyCode] : rows)
-        EXPECT_EQ(keyCodeForKeyEvent(key, 0), keyCode) << key;
-    EXPECT_FALSE(keyCodeForKeyEvent(Qt::Key_Shift, 0));
+        EXPECT_EQ(keyCodeForKeyEvent(key, 0, 0), keyCode) << key;
+    EXPECT_FALSE(keyCodeForKeyEvent(Qt::Key_Shift, 0, 0));
+    EXPECT_FALSE(keyCodeForKeyEvent(Qt::Key_Less, '<', 94)); // beside left Shift: no row, not ","
+    EXPECT_EQ(xkbKeycodeForKeyCode(83), 87u);                // keypad 1
+    EXPECT_FALSE(xkbKeycodeForKeyCode(10));
 }
 
-TEST(KeyCodeTable, QtKeyNumbersAsKdesShortcutServiceTakesThem)
+TEST(KeyCodeTable, KeysAsDesktopsThatBindByKeysymTakeThem)
 {
-    const QList<std::pair<qint64, int>> rows = {{31, Qt::Key_O},
-                                                {49, Qt::Key_Space},
-                                                {96, Qt::Key_F5},
-                                                {18, Qt::Key_1},
-                                                {27, Qt::Key_Minus},
-                                                {117, Qt::Key_Delete},
-                                                {83, Qt::KeypadModifier | Qt::Key_1},
-                                                {81, Qt::KeypadModifier | Qt::Key_Equal}};
-    for (const auto& [keyCode, qtKey] : rows)
-        EXPECT_EQ(qtKeyForKeyCode(keyCode), qtKey) << keyCode;
-    EXPECT_FALSE(qtKeyForKeyCode(10)); // no row
+    // A character key is what it typed when it was recorded, as its label shows, unless Shift
+    // changed a symbol; every other key is the same in every layout.
+    struct Row {
+        qint64 keyCode;
+        qint64 modifiers;
+        QString label;
+        quint32 keysym;
+        int qtKey;
+    };
+    const QList<Row> rows = {
+        {31, 0, "O", 'o', Qt::Key_O},
+        {49, 0, "Space", ' ', Qt::Key_Space},
+        {96, 0, "F5", 0xffc2, Qt::Key_F5},
+        {18, modifier::shift, "!", '1', Qt::Key_1},
+        {27, 0, "-", '-', Qt::Key_Minus},
+        {117, 0, "?", 0xffff, Qt::Key_Delete},
+        {83, 0, "1", 0xffb1, int(Qt::KeypadModifier) | Qt::Key_1},
+        {81, 0, "=", 0xffbd, int(Qt::KeypadModifier) | Qt::Key_Equal},
+        {18, 0, "&", '&', Qt::Key_Ampersand},       // French layouts
+        {12, modifier::shift, "A", 'a', Qt::Key_A}, // French layouts
+        {19, 0, "É", 0xe9, Qt::Key_Eacute},         // French layouts
+        {31, 0, "Щ", 'o', Qt::Key_O},               // beyond Latin-1
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label.toStdString());
+        const Shortcut shortcut{row.keyCode, row.modifiers, row.label};
+        EXPECT_EQ(keysymForShortcut(shortcut), row.keysym);
+        EXPECT_EQ(qtKeyForShortcut(shortcut), row.qtKey);
+    }
+    EXPECT_FALSE(qtKeyForShortcut({10, 0, "?"})); // no row
 }

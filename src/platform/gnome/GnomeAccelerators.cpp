@@ -81,7 +81,7 @@ void appendCustomBindings(GSettingsSchemaSource* source, QList<Combo>& combos)
 
 std::optional<QString> acceleratorOf(const Shortcut& shortcut)
 {
-    const std::optional<quint32> keysym = keysymForKeyCode(shortcut.keyCode);
+    const std::optional<quint32> keysym = keysymForShortcut(shortcut);
     char name[64] = {};
     if (!keysym || xkb_keysym_get_name(*keysym, name, sizeof name) <= 0)
         return std::nullopt;

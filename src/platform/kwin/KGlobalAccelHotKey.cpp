@@ -41,7 +41,7 @@ QString componentPath(QString component)
 // The combination as one Qt key number with its modifier bits; none for a key Qt has no number for.
 std::optional<int> qtKeyCombination(const Shortcut& shortcut)
 {
-    const std::optional<int> key = qtKeyForKeyCode(shortcut.keyCode);
+    const std::optional<int> key = qtKeyForShortcut(shortcut);
     if (!key)
         return std::nullopt;
     int combination = *key;

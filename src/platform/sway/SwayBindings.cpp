@@ -126,7 +126,7 @@ QString unquoted(QString text)
 
 std::optional<QString> comboText(const Shortcut& shortcut)
 {
-    const std::optional<quint32> keysym = keysymForKeyCode(shortcut.keyCode);
+    const std::optional<quint32> keysym = keysymForShortcut(shortcut);
     const QString key = keysym ? keysymName(*keysym) : QString();
     if (key.isEmpty())
         return std::nullopt;

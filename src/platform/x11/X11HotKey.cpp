@@ -112,7 +112,9 @@ bool X11HotKey::registerShortcut(const std::optional<Shortcut>& shortcut)
         return true;
     if (!m_display)
         return false;
-    const std::optional<quint32> keysym = keysymForKeyCode(shortcut->keyCode);
+    // Bound by what the key typed when recorded, as the desktop's own shortcuts are: the key that
+    // types it now, followed through layout changes.
+    const std::optional<quint32> keysym = keysymForShortcut(*shortcut);
     const unsigned char keycode = keysym ? ServerKeymap(m_display).keycodeOf(*keysym) : 0;
     if (keycode == 0)
         return false;

@@ -116,5 +116,11 @@ TEST_F(X11HotKeyTest, TheKeyIsFoundInTheLayoutInUse)
     ASSERT_TRUE(hotKey.registerShortcut(controlOptionK));
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+k"}));
     EXPECT_EQ(pressesOnceThereAre(presses, 2), 2);
+    // Recorded on a French layout, where A is on the key the US layout has Q on: the key that
+    // types A, not the one with a Q on it.
+    ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), {"-layout", "fr"}), 0);
+    ASSERT_TRUE(hotKey.registerShortcut(Shortcut{12, modifier::control | modifier::option, "A"}));
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+a"}));
+    EXPECT_EQ(pressesOnceThereAre(presses, 3), 3);
     ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), {"-layout", "us"}), 0);
 }
