@@ -45,7 +45,8 @@ TEST(UpdateFeed, TheNewestReleaseWhenNewerThanThisOne)
              R"(<enclosure url="https://tessary.com/dl/tessary-0.3.0.deb" length="1"/></item>)"),
          "0.3.0"},
         {"a download that is not a web address is passed over: the report's link opens it",
-         feed(R"(<item><enclosure url="file:///home/me/run.desktop" sparkle:version="400"/></item>)" + item("0.3.0")),
+         feed(R"(<item><enclosure url="file:///home/me/run.desktop" sparkle:version="400"/></item>)" +
+              item("0.3.0")),
          "0.3.0"},
     };
     for (const auto& c : cases) {
