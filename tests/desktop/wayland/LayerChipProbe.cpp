@@ -7,7 +7,9 @@
 // after the event loop saw it arrive; prints "dispatched" unless the loop then waits for more.
 #include "chip/ChipView.h"
 #include "common/Clock.h"
+#include "platform/gnome/GnomeShell.h"
 #include "platform/session/DesktopSession.h"
+#include "platform/session/SessionAccessibility.h"
 #include "platform/session/SessionDevices.h"
 #include "platform/wayland/LayerChipPanel.h"
 #include "platform/wayland/WaylandDisplay.h"
@@ -64,7 +66,7 @@ int show(const QStringList& args)
         surface = std::make_unique<WaylandLayerSurface>(display);
         if (!surface->available())
             return 1;
-        own = std::make_unique<LayerChipPanel>(*surface, ChipDrawing::asQtSizes);
+        own = std::make_unique<LayerChipPanel>(*surface, chipAsQtSizes);
     }
     auto* chip = gnome ? dynamic_cast<LayerChipPanel*>(&devices->chip()) : own.get();
     if (!chip)
@@ -73,6 +75,9 @@ int show(const QStringList& args)
     showFound(panel.model(), args.value(5, QStringLiteral("found")));
     QTextStream out(stdout);
     QObject::connect(&panel.fade(), &QAbstractAnimation::finished, [&] { out << "shown" << Qt::endl; });
+    // What the shell says of its monitors, which the application has long known when it places a chip.
+    if (gnome)
+        QCoro::waitFor(sessionGnomeShell()->ready());
     panel.place(Rect{args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt()});
     return QApplication::exec();
 }
