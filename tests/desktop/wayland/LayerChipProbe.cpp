@@ -1,8 +1,9 @@
 // layer-chip-probe show X Y WIDTH HEIGHT [STATE]: the "found" chip (or STATE: searching, filled,
 // failed, waitingForLink, link) on this session's layer shell, or GNOME Shell's top chrome, under
-// the field at X,Y (top-left desktop pixels); prints "shown" once faded in.
+// the field at X,Y (top-left desktop pixels); prints "shown" once faded in, "fill" on a click on Fill.
 // layer-chip-probe compare SCREENSHOT.png LEFT TOP [STATE [SCALE]]: 0 when the chip's opaque pixels,
-// drawn SCALE device pixels to a pixel, are at LEFT,TOP; compare-above takes LEFT,BOTTOM instead.
+// drawn SCALE device pixels to a pixel, are at LEFT,TOP; compare-above takes LEFT,BOTTOM instead,
+// compare-right RIGHT,TOP.
 // layer-chip-probe events: the chip's connection to the compositor, whose answer a roundtrip reads
 // after the event loop saw it arrive; prints "dispatched" unless the loop then waits for more.
 #include "chip/ChipView.h"
@@ -75,6 +76,7 @@ int show(const QStringList& args)
     showFound(panel.model(), args.value(5, QStringLiteral("found")));
     QTextStream out(stdout);
     QObject::connect(&panel.fade(), &QAbstractAnimation::finished, [&] { out << "shown" << Qt::endl; });
+    panel.model().onFill = [&] { out << "fill" << Qt::endl; };
     // What the shell says of its monitors, which the application has long known when it places a chip.
     if (gnome)
         QCoro::waitFor(sessionGnomeShell()->ready());
@@ -93,7 +95,9 @@ int compare(const QStringList& args)
     const QImage chip = view.picture(1.0, args.value(5, QStringLiteral("1")).toDouble());
     const QImage shot = QImage(args[1]).convertToFormat(QImage::Format_ARGB32);
     const bool above = args[0] == QLatin1String("compare-above");
-    const QPoint at(args[2].toInt(), args[3].toInt() - (above ? chip.height() : 0));
+    const bool right = args[0] == QLatin1String("compare-right");
+    const QPoint at(args[2].toInt() - (right ? chip.width() : 0),
+                    args[3].toInt() - (above ? chip.height() : 0));
     const auto mismatches = [&](QPoint offset) {
         int wrong = 0;
         for (int y = 0; y < chip.height(); ++y)
@@ -141,7 +145,7 @@ int main(int argc, char** argv)
     if ((args.size() == 5 || args.size() == 6) && args[0] == QLatin1String("show"))
         return show(args);
     if (args.size() >= 4 && args.size() <= 6 &&
-        (args[0] == QLatin1String("compare") || args[0] == QLatin1String("compare-above")))
+        QStringList{"compare", "compare-above", "compare-right"}.contains(args[0]))
         return compare(args);
     if (args.size() == 1 && args[0] == QLatin1String("events"))
         return events();
