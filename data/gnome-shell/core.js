@@ -304,7 +304,8 @@ var TessaryService = class {
         const [width, height] = [1, 2].map(i => parameters.get_child_value(i).unpack());
         if (!this._panelIcon) {
             this._panelIcon = new PanelMenu.Button(0.0, 'Tessary', true);
-            this._panelImage = new St.Widget({style_class: 'system-status-icon', width: 16, height: 16,
+            // Lengths in the style are the shell's logical pixels, which the monitor's scale enlarges.
+            this._panelImage = new St.Widget({style: 'width: 16px; height: 16px;',
                 y_align: Clutter.ActorAlign.CENTER});
             this._panelIcon.add_child(this._panelImage);
             this._panelIcon.connect('button-press-event', () => {

@@ -4,6 +4,7 @@
 // layer-chip-probe compare SCREENSHOT.png LEFT TOP [STATE [SCALE]]: 0 when the chip's opaque pixels,
 // drawn SCALE device pixels to a pixel, are at LEFT,TOP; compare-above takes LEFT,BOTTOM instead,
 // compare-right RIGHT,TOP.
+// layer-chip-probe icon: a pure green square as Tessary's icon in GNOME's top bar.
 // layer-chip-probe events: the chip's connection to the compositor, whose answer a roundtrip reads
 // after the event loop saw it arrive; prints "dispatched" unless the loop then waits for more.
 #include "chip/ChipView.h"
@@ -18,7 +19,9 @@
 
 #include <QApplication>
 #include <QHash>
+#include <QIcon>
 #include <QImage>
+#include <QPixmap>
 #include <QTextStream>
 #include <QVariantAnimation>
 
@@ -81,6 +84,16 @@ int show(const QStringList& args)
     if (gnome)
         QCoro::waitFor(sessionGnomeShell()->ready());
     panel.place(Rect{args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt()});
+    return QApplication::exec();
+}
+
+int icon()
+{
+    SystemClock clock;
+    SessionDevices devices(clock);
+    QPixmap square(32, 32);
+    square.fill(Qt::green);
+    devices.statusIcon().show(QIcon(square), {});
     return QApplication::exec();
 }
 
@@ -147,6 +160,8 @@ int main(int argc, char** argv)
     if (args.size() >= 4 && args.size() <= 6 &&
         QStringList{"compare", "compare-above", "compare-right"}.contains(args[0]))
         return compare(args);
+    if (args.size() == 1 && args[0] == QLatin1String("icon"))
+        return icon();
     if (args.size() == 1 && args[0] == QLatin1String("events"))
         return events();
     return 2;
