@@ -6,7 +6,7 @@
 const BUS_NAME = 'com.tessary.Shell';
 const OBJECT_PATH = '/com/tessary/Shell';
 const INTERFACE = `<node><interface name="com.tessary.Shell">
-  <method name="GetFocus"><arg type="(t(iiii)(iiii)ssd)" direction="out"/></method>
+  <method name="GetFocus"><arg type="(t(iiii)(iiii)ssda((iiii)d))" direction="out"/></method>
   <method name="GetKeymap"><arg type="s" direction="out"/><arg type="s" direction="out"/>
     <arg type="s" direction="out"/><arg type="u" direction="out"/></method>
   <method name="PressKey"><arg type="u" direction="in"/><arg type="b" direction="in"/></method>
@@ -22,7 +22,7 @@ const INTERFACE = `<node><interface name="com.tessary.Shell">
     <arg type="i" direction="in"/><arg type="b" direction="out"/></method>
   <method name="GrabShortcut"><arg type="s" direction="in"/><arg type="b" direction="out"/></method>
   <method name="ReleaseShortcut"/>
-  <signal name="FocusChanged"><arg type="(t(iiii)(iiii)ssd)"/></signal>
+  <signal name="FocusChanged"><arg type="(t(iiii)(iiii)ssda((iiii)d))"/></signal>
   <signal name="PicturePointer"><arg type="s"/><arg type="d"/><arg type="d"/><arg type="u"/></signal>
   <signal name="ShortcutPressed"/>
   <signal name="PanelIconClicked"><arg type="(iiii)"/></signal>
@@ -74,6 +74,8 @@ var TessaryService = class {
         this._ownerId = Gio.bus_own_name(Gio.BusType.SESSION, BUS_NAME, Gio.BusNameOwnerFlags.NONE,
             null, null, null);
         this._focusId = global.display.connect('notify::focus-window', () => this._followFocus());
+        this._monitorsId = this._shell.Main.layoutManager.connect('monitors-changed',
+            () => this._emit('FocusChanged', this._focus()));
         this._acceleratorId = global.display.connect('accelerator-activated', (_d, action) => {
             const owner = this._shortcuts.get(action);
             if (owner)
@@ -89,6 +91,7 @@ var TessaryService = class {
         this.HidePanelIcon();
         this._watchWindow(null);
         global.display.disconnect(this._focusId);
+        this._shell.Main.layoutManager.disconnect(this._monitorsId);
         global.display.disconnect(this._acceleratorId);
         this._shell.Gio.DBus.session.signal_unsubscribe(this._ownersId);
         this._callers.clear();
@@ -134,12 +137,16 @@ var TessaryService = class {
         }
     }
 
+    // The window in front, and each monitor with the scale a picture is drawn at there.
     _focus() {
         const window = global.display.focus_window;
-        if (!window)
-            return [0, [0, 0, 0, 0], [0, 0, 0, 0], '', '', 1];
-        return [window.get_pid(), rectangle(window.get_frame_rect()), rectangle(window.get_buffer_rect()),
-            window.get_wm_class() ?? '', window.get_title() ?? '', this._scale(window)];
+        const monitors = this._shell.Main.layoutManager.monitors.map(monitor =>
+            [rectangle(monitor), this._monitorScale(monitor.index)]);
+        const focus = window
+            ? [window.get_pid(), rectangle(window.get_frame_rect()), rectangle(window.get_buffer_rect()),
+                window.get_wm_class() ?? '', window.get_title() ?? '', this._scale(window), monitors]
+            : [0, [0, 0, 0, 0], [0, 0, 0, 0], '', '', 1, monitors];
+        return new this._shell.GLib.Variant('((t(iiii)(iiii)ssda((iiii)d)))', [focus]);
     }
 
     // Screen pixels to one of the window's own; 1 for X11 windows, which measure in screen pixels.
@@ -157,7 +164,7 @@ var TessaryService = class {
 
     _followFocus() {
         this._watchWindow(global.display.focus_window);
-        this._emit('FocusChanged', new this._shell.GLib.Variant('((t(iiii)(iiii)ssd))', [this._focus()]));
+        this._emit('FocusChanged', this._focus());
     }
 
     _watchWindow(window) {
@@ -166,15 +173,14 @@ var TessaryService = class {
         this._window = window;
         if (!window)
             return;
-        const changed = () => this._emit('FocusChanged',
-            new this._shell.GLib.Variant('((t(iiii)(iiii)ssd))', [this._focus()]));
+        const changed = () => this._emit('FocusChanged', this._focus());
         for (const signal of ['position-changed', 'size-changed', 'notify::title'])
             this._windowSignals.push(window.connect(signal, changed));
     }
 
     GetFocusAsync(_parameters, invocation) {
         if (this._allowed(invocation))
-            invocation.return_value(new this._shell.GLib.Variant('((t(iiii)(iiii)ssd))', [this._focus()]));
+            invocation.return_value(this._focus());
     }
 
     GetKeymapAsync(_parameters, invocation) {
@@ -298,7 +304,8 @@ var TessaryService = class {
         const [width, height] = [1, 2].map(i => parameters.get_child_value(i).unpack());
         if (!this._panelIcon) {
             this._panelIcon = new PanelMenu.Button(0.0, 'Tessary', true);
-            this._panelImage = new St.Widget({style_class: 'system-status-icon', width: 16, height: 16,
+            // Lengths in the style are the shell's logical pixels, which the monitor's scale enlarges.
+            this._panelImage = new St.Widget({style: 'width: 16px; height: 16px;',
                 y_align: Clutter.ActorAlign.CENTER});
             this._panelIcon.add_child(this._panelImage);
             this._panelIcon.connect('button-press-event', () => {

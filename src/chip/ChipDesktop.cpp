@@ -28,7 +28,18 @@ const QScreen* screenHolding(QPoint point)
 
 } // namespace
 
-QRect chipFrameOnDesktop(QSize size, const std::optional<Rect>& target, QPoint pointer, ChipDrawing drawing)
+qreal chipAsQtSizes(const QScreen& screen)
+{
+    return scaleOf(screen).ratio;
+}
+
+qreal chipAtScreenRatio(const QScreen& screen)
+{
+    return screen.devicePixelRatio();
+}
+
+QRect chipFrameOnDesktop(QSize size, const std::optional<Rect>& target, QPoint pointer,
+                         const ChipDrawing& drawing)
 {
     const QScreen* pointerScreen = QGuiApplication::screenAt(pointer);
     if (!pointerScreen)
@@ -44,10 +55,8 @@ QRect chipFrameOnDesktop(QSize size, const std::optional<Rect>& target, QPoint p
     const QScreen* home =
         target ? screenHolding(QPoint(target->x + target->width / 2, target->y + target->height / 2))
                : pointerScreen;
-    const qreal drawnRatio =
-        drawing == ChipDrawing::atScreenRatio ? home->devicePixelRatio() : scaleOf(*home).ratio;
     const Rect frame =
-        chipFrame(size * drawnRatio, target, screens, scaleOf(*pointerScreen).toScreenPixels(pointer));
+        chipFrame(size * drawing(*home), target, screens, scaleOf(*pointerScreen).toScreenPixels(pointer));
     const QScreen* standsOn = screenHolding(QPoint(frame.x, frame.y));
     return {scaleOf(*standsOn).fromScreenPixels(QPoint(frame.x, frame.y)), size};
 }

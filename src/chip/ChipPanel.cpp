@@ -46,8 +46,7 @@ void ChipPanel::place(std::optional<Rect> target)
 {
     // The window's size is pinned to the chip's: let it catch up with the latest state first.
     m_window->layout()->activate();
-    const QRect frame =
-        chipFrameOnDesktop(m_view->sizeHint(), target, QCursor::pos(), ChipDrawing::asQtSizes);
+    const QRect frame = chipFrameOnDesktop(m_view->sizeHint(), target, QCursor::pos(), chipAsQtSizes);
     const bool wasVisible = m_window->isVisible();
     m_window->setGeometry(frame);
     m_window->update();

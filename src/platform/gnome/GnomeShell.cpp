@@ -33,11 +33,12 @@ atspi::Extents readRectangle(const QDBusArgument& argument)
     return extents;
 }
 
-// The reply or signal argument (t(iiii)(iiii)ssd); an extension loaded before an update (the shell
-// loads extensions only at login) leaves out the scale.
-GnomeShell::Window readWindow(const QVariant& value)
+// The reply or signal argument (t(iiii)(iiii)ssda((iiii)d)); an extension loaded before an update
+// (the shell loads extensions only at login) leaves out the monitors, an older one the scale too.
+GnomeShell::Report readReport(const QVariant& value)
 {
-    GnomeShell::Window window;
+    GnomeShell::Report report;
+    auto& window = report.focus;
     const auto argument = value.value<QDBusArgument>();
     qulonglong pid = 0;
     argument.beginStructure();
@@ -48,8 +49,20 @@ GnomeShell::Window readWindow(const QVariant& value)
     argument >> window.wmClass >> window.title;
     if (!argument.atEnd())
         argument >> window.scale;
+    if (!argument.atEnd()) {
+        argument.beginArray();
+        while (!argument.atEnd()) {
+            argument.beginStructure();
+            const atspi::Extents frame = readRectangle(argument);
+            double scale = 1;
+            argument >> scale;
+            argument.endStructure();
+            report.monitors.append({QRect(frame.x, frame.y, frame.width, frame.height), scale});
+        }
+        argument.endArray();
+    }
     argument.endStructure();
-    return window;
+    return report;
 }
 
 // Rows of premultiplied ARGB32 pixels without padding (BGRA in memory), as the extension hands
@@ -70,12 +83,12 @@ QDBusMessage shellCall(const QString& method)
 }
 
 // The window in front as the extension reports it when asked; none when it does not answer.
-QCoro::Task<std::optional<GnomeShell::Window>> askFocus(QDBusConnection bus)
+QCoro::Task<std::optional<GnomeShell::Report>> askFocus(QDBusConnection bus)
 {
     const QDBusMessage reply = co_await bus.asyncCall(shellCall(QStringLiteral("GetFocus")));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
         co_return std::nullopt;
-    co_return readWindow(reply.arguments().constFirst());
+    co_return readReport(reply.arguments().constFirst());
 }
 
 // The answer of a method that says yes or no; no when none comes.
@@ -95,17 +108,17 @@ GnomeShell::GnomeShell(const QDBusConnection& bus)
         settle(State::answered);
         emit returned();
         // It reports the window in front when it starts, before it knows who listens.
-        QCoro::connect(askFocus(m_bus), this, [this](const std::optional<Window>& focus) {
-            if (!focus)
+        QCoro::connect(askFocus(m_bus), this, [this](const std::optional<Report>& report) {
+            if (!report)
                 return;
-            m_focus = *focus;
+            take(*report);
             emit focusChanged();
         });
     });
     // Until it is back, nothing is known of the window in front and nothing can be typed.
     connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
         settle(State::missing);
-        m_focus = {};
+        take({});
         emit focusChanged();
     });
     m_bus.connect(service, objectPath, interfaceName, QStringLiteral("FocusChanged"), this,
@@ -129,11 +142,11 @@ QCoro::Task<> GnomeShell::start()
     const QPointer<GnomeShell> self(this);
     const QDBusConnection bus = m_bus;
     co_await bus.asyncCall(request);
-    const std::optional<Window> focus = co_await askFocus(bus);
+    const std::optional<Report> report = co_await askFocus(bus);
     if (!self)
         co_return;
-    if (focus) {
-        m_focus = *focus;
+    if (report) {
+        take(*report);
         settle(State::answered);
     } else {
         settle(State::missing);
@@ -237,9 +250,23 @@ void GnomeShell::onFocusChanged(const QDBusMessage& message)
 {
     if (message.arguments().size() != 1)
         return;
-    m_focus = readWindow(message.arguments().constFirst());
+    take(readReport(message.arguments().constFirst()));
     settle(State::answered);
     emit focusChanged();
+}
+
+void GnomeShell::take(const Report& report)
+{
+    m_focus = report.focus;
+    m_monitors = report.monitors;
+}
+
+std::optional<double> GnomeShell::pictureScale(QPoint point) const
+{
+    for (const Monitor& monitor : m_monitors)
+        if (monitor.frame.contains(point))
+            return monitor.pictureScale;
+    return std::nullopt;
 }
 
 void GnomeShell::onPicturePointer(const QString& kind, double x, double y, uint button)

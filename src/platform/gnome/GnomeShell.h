@@ -5,6 +5,7 @@
 #include <QCoro/QCoroTask>
 #include <QDBusConnection>
 #include <QDBusPendingCall>
+#include <QList>
 #include <QObject>
 #include <QPointF>
 #include <QRect>
@@ -34,6 +35,16 @@ public:
         QString title;
         double scale = 1; // screen pixels to one of the window's own, where it draws larger
     };
+    // A monitor as the shell lays it out (screen pixels), and the scale it draws a picture at there.
+    struct Monitor {
+        QRect frame;
+        double pictureScale = 1;
+    };
+    // What the extension reports with the window in front.
+    struct Report {
+        Window focus;
+        QList<Monitor> monitors; // empty when it does not say
+    };
     // The keyboard layout the shell types with, as XKB names it.
     struct Keymap {
         QString layouts, variants, options; // comma-separated, one per group
@@ -50,6 +61,10 @@ public:
     bool missing() const { return m_state == State::missing; }
     // The window with the keyboard focus, as last reported; pid 0 when none or not known yet.
     const Window& focus() const { return m_focus; }
+    // The screen pixels the shell draws one of a picture's logical pixels with on the monitor
+    // holding `point` (screen pixels); none when no monitor holds it or the extension does not
+    // say (one loaded before it did).
+    std::optional<double> pictureScale(QPoint point) const;
 
     // Finishes with an error when the shell did not take the key.
     QDBusPendingCall pressKey(quint32 keyval, bool down);
@@ -94,11 +109,13 @@ private:
     enum class State { asking, answered, missing };
     QCoro::Task<> start();
     void settle(State state);
+    void take(const Report& report); // keeps what the extension reported
 
     QDBusConnection m_bus;
     QDBusServiceWatcher* m_watcher;
     State m_state = State::asking;
     Window m_focus;
+    QList<Monitor> m_monitors;
 };
 
 } // namespace tessary

@@ -7,6 +7,7 @@
 #include "platform/gnome/GnomeKeyboard.h"
 #include "platform/gnome/GnomePanelIcon.h"
 #include "platform/gnome/GnomePictureSurface.h"
+#include "platform/gnome/GnomeShell.h"
 #include "platform/kwin/FakeInputKeyboard.h"
 #include "platform/kwin/KGlobalAccelHotKey.h"
 #include "platform/session/DesktopSession.h"
@@ -20,6 +21,7 @@
 #include "platform/x11/XTestKeyboard.h"
 
 #include <QCoreApplication>
+#include <QScreen>
 
 namespace tessary {
 
@@ -108,9 +110,12 @@ ChipSurface& SessionDevices::chip()
     if (!m_chip) {
         if (m_gnome) {
             m_layer = std::make_unique<GnomePictureSurface>(m_gnome);
-            // The shell, laying monitors out in device pixels by default, draws the picture at its
-            // monitor's scale in them.
-            m_chip = std::make_unique<LayerChipPanel>(*m_layer, ChipDrawing::atScreenRatio);
+            // The shell says the scale it draws the picture at on each monitor: laying them out in
+            // logical pixels, 1; in device pixels (its default, and what an extension that does
+            // not say means), the monitor's scale.
+            m_chip = std::make_unique<LayerChipPanel>(*m_layer, [gnome = m_gnome](const QScreen& screen) {
+                return gnome->pictureScale(screen.geometry().center()).value_or(chipAtScreenRatio(screen));
+            });
         } else if (m_wayland) {
             // KWin activates a clicked layer surface, taking the keyboard from the app with the
             // field, unless the surface is a dock.
@@ -118,7 +123,7 @@ ChipSurface& SessionDevices::chip()
                                   : std::make_unique<WaylandLayerSurface>(*m_wayland);
             if (layer->available()) {
                 m_layer = std::move(layer);
-                m_chip = std::make_unique<LayerChipPanel>(*m_layer, ChipDrawing::asQtSizes);
+                m_chip = std::make_unique<LayerChipPanel>(*m_layer, chipAsQtSizes);
             }
         }
         // Where no layer shell exists, a window of our own is the best there is.

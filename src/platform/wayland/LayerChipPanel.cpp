@@ -25,7 +25,7 @@ constexpr int fadeInMilliseconds = 120;
 
 LayerChipPanel::LayerChipPanel(LayerSurface& surface, ChipDrawing drawing)
     : m_surface(surface)
-    , m_drawing(drawing)
+    , m_drawing(std::move(drawing))
     , m_window(std::make_unique<QWidget>())
     , m_view(new ChipView(m_model))
     , m_fade(new QVariantAnimation(this))

@@ -1,13 +1,17 @@
 // layer-chip-probe show X Y WIDTH HEIGHT [STATE]: the "found" chip (or STATE: searching, filled,
 // failed, waitingForLink, link) on this session's layer shell, or GNOME Shell's top chrome, under
-// the field at X,Y (top-left desktop pixels); prints "shown" once faded in.
+// the field at X,Y (top-left desktop pixels); prints "shown" once faded in, "fill" on a click on Fill.
 // layer-chip-probe compare SCREENSHOT.png LEFT TOP [STATE [SCALE]]: 0 when the chip's opaque pixels,
-// drawn SCALE device pixels to a pixel, are at LEFT,TOP; compare-above takes LEFT,BOTTOM instead.
+// drawn SCALE device pixels to a pixel, are at LEFT,TOP; compare-above takes LEFT,BOTTOM instead,
+// compare-right RIGHT,TOP.
+// layer-chip-probe icon: a pure green square as Tessary's icon in GNOME's top bar.
 // layer-chip-probe events: the chip's connection to the compositor, whose answer a roundtrip reads
 // after the event loop saw it arrive; prints "dispatched" unless the loop then waits for more.
 #include "chip/ChipView.h"
 #include "common/Clock.h"
+#include "platform/gnome/GnomeShell.h"
 #include "platform/session/DesktopSession.h"
+#include "platform/session/SessionAccessibility.h"
 #include "platform/session/SessionDevices.h"
 #include "platform/wayland/LayerChipPanel.h"
 #include "platform/wayland/WaylandDisplay.h"
@@ -15,7 +19,9 @@
 
 #include <QApplication>
 #include <QHash>
+#include <QIcon>
 #include <QImage>
+#include <QPixmap>
 #include <QTextStream>
 #include <QVariantAnimation>
 
@@ -64,7 +70,7 @@ int show(const QStringList& args)
         surface = std::make_unique<WaylandLayerSurface>(display);
         if (!surface->available())
             return 1;
-        own = std::make_unique<LayerChipPanel>(*surface, ChipDrawing::asQtSizes);
+        own = std::make_unique<LayerChipPanel>(*surface, chipAsQtSizes);
     }
     auto* chip = gnome ? dynamic_cast<LayerChipPanel*>(&devices->chip()) : own.get();
     if (!chip)
@@ -73,7 +79,21 @@ int show(const QStringList& args)
     showFound(panel.model(), args.value(5, QStringLiteral("found")));
     QTextStream out(stdout);
     QObject::connect(&panel.fade(), &QAbstractAnimation::finished, [&] { out << "shown" << Qt::endl; });
+    panel.model().onFill = [&] { out << "fill" << Qt::endl; };
+    // What the shell says of its monitors, which the application has long known when it places a chip.
+    if (gnome)
+        QCoro::waitFor(sessionGnomeShell()->ready());
     panel.place(Rect{args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt()});
+    return QApplication::exec();
+}
+
+int icon()
+{
+    SystemClock clock;
+    SessionDevices devices(clock);
+    QPixmap square(32, 32);
+    square.fill(Qt::green);
+    devices.statusIcon().show(QIcon(square), {});
     return QApplication::exec();
 }
 
@@ -88,7 +108,9 @@ int compare(const QStringList& args)
     const QImage chip = view.picture(1.0, args.value(5, QStringLiteral("1")).toDouble());
     const QImage shot = QImage(args[1]).convertToFormat(QImage::Format_ARGB32);
     const bool above = args[0] == QLatin1String("compare-above");
-    const QPoint at(args[2].toInt(), args[3].toInt() - (above ? chip.height() : 0));
+    const bool right = args[0] == QLatin1String("compare-right");
+    const QPoint at(args[2].toInt() - (right ? chip.width() : 0),
+                    args[3].toInt() - (above ? chip.height() : 0));
     const auto mismatches = [&](QPoint offset) {
         int wrong = 0;
         for (int y = 0; y < chip.height(); ++y)
@@ -136,8 +158,10 @@ int main(int argc, char** argv)
     if ((args.size() == 5 || args.size() == 6) && args[0] == QLatin1String("show"))
         return show(args);
     if (args.size() >= 4 && args.size() <= 6 &&
-        (args[0] == QLatin1String("compare") || args[0] == QLatin1String("compare-above")))
+        QStringList{"compare", "compare-above", "compare-right"}.contains(args[0]))
         return compare(args);
+    if (args.size() == 1 && args[0] == QLatin1String("icon"))
+        return icon();
     if (args.size() == 1 && args[0] == QLatin1String("events"))
         return events();
     return 2;

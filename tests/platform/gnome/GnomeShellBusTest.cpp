@@ -10,6 +10,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusVirtualObject>
 #include <QDeadlineTimer>
 #include <QIcon>
@@ -22,8 +23,9 @@ namespace tessary {
 namespace {
 
 // Tessary's shell extension on a private session bus (dbus-run-session): it answers GetFocus with
-// a window of process `focusPid`, refuses the methods in `refused`, answers false to those in
-// `declined` and counts every call by name.
+// a window of process `focusPid` (and `monitors` when there are any, else as an extension from
+// before it told them), refuses the methods in `refused`, answers false to those in `declined` and
+// counts every call by name.
 // Owning and giving up its name is the shell turning the extension on and off, as it does around a
 // locked screen.
 class FakeExtension : public QDBusVirtualObject {
@@ -32,8 +34,13 @@ public:
     qulonglong focusPid = 0;
     QSet<QString> refused;
     QSet<QString> declined;
+    QList<std::pair<QRect, double>> monitors; // each with the scale a picture is drawn at there
 
-    FakeExtension() { m_bus.registerVirtualObject("/com/tessary/Shell", this); }
+    FakeExtension()
+    {
+        qDBusRegisterMetaType<std::pair<QRect, double>>();
+        m_bus.registerVirtualObject("/com/tessary/Shell", this);
+    }
     ~FakeExtension() override { m_bus.unregisterObject("/com/tessary/Shell"); }
     bool own(bool owned)
     {
@@ -57,6 +64,8 @@ public:
             window.endStructure();
         }
         window << QString() << QString();
+        if (!monitors.isEmpty())
+            window << 1.0 << monitors;
         window.endStructure();
         return bus.send(message.createReply(QVariant::fromValue(window)));
     }
@@ -90,9 +99,13 @@ TEST(GnomeExtensionReturning, TheIconTheShortcutAndThePictureAreAskedForAgain)
     ASSERT_TRUE(picture.show(QImage(8, 8, QImage::Format_ARGB32_Premultiplied), {10, 10}));
     ASSERT_TRUE(waitUntil([&] { return extension.calls.value("GrabShortcut") == 1; }));
 
+    EXPECT_FALSE(shell->pictureScale({10, 10})) << "an extension that does not say";
+
     ASSERT_TRUE(extension.own(false));
     EXPECT_TRUE(waitUntil([&] { return shell->missing(); })) << "still taken for there";
-    extension.focusPid = 4242; // what the shell says it had reported to nobody yet
+    // What the shell says it had reported to nobody yet, the monitors of an updated extension with it.
+    extension.focusPid = 4242;
+    extension.monitors = {{QRect(0, 0, 2560, 1600), 2}, {QRect(2560, 0, 1280, 800), 1}};
     ASSERT_TRUE(extension.own(true));
     EXPECT_TRUE(waitUntil([&] {
         return extension.calls.value("ShowPanelIcon") == 2 && extension.calls.value("GrabShortcut") == 2;
@@ -100,6 +113,8 @@ TEST(GnomeExtensionReturning, TheIconTheShortcutAndThePictureAreAskedForAgain)
         << extension.calls.value("ShowPanelIcon") << " times, shortcut grabbed "
         << extension.calls.value("GrabShortcut") << " times";
     EXPECT_TRUE(waitUntil([&] { return shell->focus().pid == 4242; })) << "the window in front stays unknown";
+    EXPECT_EQ(shell->pictureScale({10, 10}), 2);
+    EXPECT_EQ(shell->pictureScale({2600, 10}), 1);
     EXPECT_TRUE(shell->available());
     EXPECT_FALSE(picture.isShown()) << "the picture went with the extension";
 }

@@ -42,7 +42,7 @@ ChipModel::Found found()
 TEST(LayerChipPanel, DrawsEveryStateAsTheViewPaintsItAndFadesIn)
 {
     RecordingSurface surface;
-    LayerChipPanel panel(surface, ChipDrawing::asQtSizes);
+    LayerChipPanel panel(surface, chipAsQtSizes);
     const QPoint underField(100, 424);
     panel.model().setState(ChipModel::Searching{QStringLiteral("example.com")});
     panel.place(Rect{100, 400, 150, 20});
@@ -85,7 +85,7 @@ TEST(LayerChipPanel, ASurfaceTheCompositorClosedStaysClosedAndItsSpinnerStops)
     for (const int closedAt : {60, 120}) { // milliseconds into the fade: during it, after it
         SCOPED_TRACE(closedAt);
         RecordingSurface surface;
-        LayerChipPanel panel(surface, ChipDrawing::asQtSizes);
+        LayerChipPanel panel(surface, chipAsQtSizes);
         panel.model().setState(ChipModel::Searching{QStringLiteral("example.com")});
         panel.place(Rect{100, 400, 150, 20});
         settle();
@@ -123,7 +123,7 @@ TEST(LayerChipPanel, TheFirstClickReachesTheButtonUnderThePointer)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         RecordingSurface surface;
-        LayerChipPanel panel(surface, ChipDrawing::asQtSizes);
+        LayerChipPanel panel(surface, chipAsQtSizes);
         int fills = 0, closes = 0;
         panel.model().onFill = [&] { ++fills; };
         panel.model().onClose = [&] { ++closes; };
