@@ -20,7 +20,8 @@ int runToken(const QStringList& arguments)
 
     QJsonObject report{{"stored", holder != nullptr},
                        {"key", key},
-                       {"backend", base ? QJsonValue(base->toString()) : QJsonValue(base.error().message)}};
+                       {"backend", base ? QJsonValue(base->toString(QUrl::RemovePassword))
+                                        : QJsonValue(base.error().message)}};
     if (holder == &session.tokenFile) {
         report.insert("store", "file");
         report.insert("location", session.tokenFile.filePath(key));
