@@ -84,15 +84,17 @@ int runStatus(const QStringList& arguments)
     report.append({"sms", sms});
     printLine(jsonLine(report));
 
-    if (const QString problem = sessionProblem(); !problem.isEmpty())
+    // An X display that cannot be opened explains everything else missing from it.
+    const QString problem = sessionProblem();
+    if (!problem.isEmpty())
         printError(problem);
     if (!enabled)
         printError(
             QStringLiteral("accessibility is off: org.a11y.Status.IsEnabled is false on the session bus "
                            "(the app turns it on; applications started before that must be restarted)"));
-    if (x11 && !xtest)
+    if (x11 && !xtest && problem.isEmpty())
         printError(QStringLiteral("the X server has no XTest extension: codes cannot be typed"));
-    if (x11 && !front.application)
+    if (x11 && !front.application && problem.isEmpty())
         printError(QStringLiteral("no frontmost application: the window manager sets no _NET_ACTIVE_WINDOW"));
     if (!compositorTyping.isEmpty())
         printError(compositorTyping);

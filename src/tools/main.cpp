@@ -1,6 +1,8 @@
 // tessary-inspect: the command-line window onto Tessary's pieces. Each command lives in its own
 // file and registers itself; this file only picks the command and the application object it needs.
 
+#include "platform/session/DesktopSession.h"
+#include "platform/session/SessionAccessibility.h"
 #include "tools/InspectCommand.h"
 
 #include <QApplication>
@@ -64,6 +66,14 @@ int main(int argc, char* argv[])
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         printError(QStringLiteral("%1 needs a display: DISPLAY is not set").arg(name));
         return exitFailure;
+    }
+    // Nor can it use an X display that does not answer.
+    if (command->needs == Needs::gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        !tessary::DesktopSession::isWayland(tessary::DesktopSession::current())) {
+        if (const QString problem = tessary::sessionProblem(); !problem.isEmpty()) {
+            printError(problem);
+            return exitFailure;
+        }
     }
     std::unique_ptr<QCoreApplication> application;
     if (command->needs == Needs::gui)

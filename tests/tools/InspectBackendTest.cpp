@@ -144,6 +144,23 @@ TEST_F(InspectBackendCommands, TimesThatCannotBeWaitedAreBadInput)
     }
 }
 
+// DISPLAY names an X server that is not there (gone, or never started): each live command says so
+// and exits with status 1, even those that need the display before anything else runs.
+TEST_F(InspectBackendCommands, AnUnreachableDisplayIsSaidAndExitsOne)
+{
+    QProcessEnvironment environment = this->environment();
+    environment.insert("DISPLAY", ":59999");
+    for (const char* name : {"XDG_SESSION_TYPE", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    const QStringList rows[] = {
+        {"engine", "--duration", "1"}, {"grab", "Super+F5"}, {"type", "1", "--delay", "0"}};
+    for (const QStringList& arguments : rows) {
+        const Outcome failed = runTask(inspect(arguments, environment, {}));
+        EXPECT_EQ(failed.exitCode, 1) << arguments.join(' ').toStdString() << ": " << failed.err;
+        EXPECT_TRUE(failed.err.contains("\":59999\" cannot be opened")) << failed.err;
+    }
+}
+
 TEST_F(InspectBackendCommands, ImapTakesThePasswordFromStdin)
 {
     server.script("v1/accounts/imap", ScriptedReply::json(200, R"({"account":

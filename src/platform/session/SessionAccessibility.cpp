@@ -7,6 +7,7 @@
 #include "platform/session/DesktopSession.h"
 #include "platform/sway/SwayFrontmost.h"
 #include "platform/x11/EwmhFrontmost.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/XTestKeyboard.h"
 
 #include <QCoro/QCoroTask>
@@ -90,7 +91,14 @@ QString settleSession()
 
 QString sessionProblem()
 {
-    return DesktopSession::problem(DesktopSession::current());
+    const DesktopSession::Kind kind = DesktopSession::current();
+    // DISPLAY outlives its server (a login that ended, a forwarding that broke) and may name one
+    // that does not let this user in.
+    if (kind == DesktopSession::Kind::x11 && !X11Connection())
+        return QStringLiteral("The X display \"%1\" cannot be opened: no X server answers there, or it "
+                              "does not let this user in.")
+            .arg(qEnvironmentVariable("DISPLAY"));
+    return DesktopSession::problem(kind);
 }
 
 } // namespace tessary
