@@ -171,8 +171,9 @@ std::optional<double> timeOption(const ParsedArguments& parsed, const QString& o
         return fallback;
     bool isNumber = false;
     const double time = parsed.options.value(option).toDouble(&isNumber);
-    // "nan" and "inf" read as numbers, and a time past a qint64 of milliseconds cannot be converted.
-    const double longest = double(std::numeric_limits<qint64>::max()) / 1000 / 60;
+    // "nan" and "inf" read as numbers, and Qt's timers count milliseconds in an int: a wait past
+    // some 24 days would never end.
+    const double longest = double(std::numeric_limits<int>::max()) / 1000;
     if (!isNumber || !(time >= 0 && time <= longest))
         return std::nullopt;
     return time;

@@ -59,7 +59,7 @@ struct ParsedArguments {
 ParsedArguments parseArguments(const QStringList& arguments, const QStringList& optionsWithValue,
                                const QStringList& flags = {});
 // The time given with `option` (seconds or minutes), `fallback` without it; nothing when it is no
-// number that can be waited: not a number, below zero, or more milliseconds than a clock counts.
+// number that can be waited: not a number, below zero, or longer than a timer waits.
 std::optional<double> timeOption(const ParsedArguments& parsed, const QString& option, double fallback);
 
 } // namespace tessary::inspect

@@ -136,6 +136,7 @@ TEST_F(InspectBackendCommands, TimesThatCannotBeWaitedAreBadInput)
 {
     const QStringList rows[] = {{"type", "1", "--delay", "nan"},
                                 {"type", "1", "--delay", "1e300"},
+                                {"type", "1", "--delay", "2200000"},
                                 {"sms", "--wait", "inf"},
                                 {"sms", "--minutes", "nan"}};
     for (const QStringList& arguments : rows) {
