@@ -128,6 +128,9 @@ void printError(const QString& text)
 
 Expected<QJsonDocument, QString> readJsonFile(const QString& path)
 {
+    // QFile would add a warning line of its own for an empty name ("" from an unset variable).
+    if (path.isEmpty())
+        return Unexpected{QStringLiteral("the file name is empty")};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Unexpected{QStringLiteral("%1: cannot read: %2").arg(path, file.errorString())};
