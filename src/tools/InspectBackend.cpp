@@ -18,6 +18,11 @@ ParsedArguments parseBackendArguments(const QStringList& arguments, QStringList 
         parsed.error = QStringLiteral("usage: %1").arg(usage);
     if (parsed.error.isEmpty() && parsed.options.count(backendOption) > 1)
         parsed.error = QStringLiteral("%1 may be given once").arg(backendOption);
+    // An empty address (an unset variable) names no backend; let through, it reached the built-in one.
+    if (parsed.error.isEmpty() && parsed.options.contains(backendOption) &&
+        parsed.options.value(backendOption).trimmed().isEmpty())
+        parsed.error =
+            QStringLiteral("%1 needs a URL, such as https://backend.example.org").arg(backendOption);
     if (!parsed.error.isEmpty())
         printError(parsed.error);
     return parsed;

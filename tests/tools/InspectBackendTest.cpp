@@ -131,14 +131,12 @@ TEST_F(InspectBackendCommands, TheLoginItemStartsTheTessaryItFinds)
 }
 
 // A time that is no number of seconds one can wait is refused before anything runs, not waited for
-// forever or at once.
-TEST_F(InspectBackendCommands, TimesThatCannotBeWaitedAreBadInput)
+// forever or at once; so is an empty backend address, which would reach some other backend.
+TEST_F(InspectBackendCommands, ValuesThatCannotBeUsedAreBadInput)
 {
-    const QStringList rows[] = {{"type", "1", "--delay", "nan"},
-                                {"type", "1", "--delay", "1e300"},
-                                {"type", "1", "--delay", "2200000"},
-                                {"sms", "--wait", "inf"},
-                                {"sms", "--minutes", "nan"}};
+    const QStringList rows[] = {{"accounts", "--backend", ""},     {"type", "1", "--delay", "nan"},
+                                {"type", "1", "--delay", "1e300"}, {"type", "1", "--delay", "2200000"},
+                                {"sms", "--wait", "inf"},          {"sms", "--minutes", "nan"}};
     for (const QStringList& arguments : rows) {
         const Outcome refused = runTask(inspect(arguments, environment(), {}));
         EXPECT_EQ(refused.exitCode, 2) << arguments.join(' ').toStdString() << ": " << refused.err;
