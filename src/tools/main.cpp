@@ -43,7 +43,8 @@ int main(int argc, char* argv[])
         printHelp();
         return exitOk;
     }
-    const bool helpForOne = name == QLatin1String("help");
+    // "--help codes" asks what "help codes" asks.
+    const bool helpForOne = asksForHelp(name);
     const QString commandName = helpForOne ? raw.value(1) : name;
     const Command* command = findCommand(commandName);
     if (!command || (helpForOne && raw.size() > 2)) {
