@@ -88,7 +88,10 @@ int runStatus(const QStringList& arguments)
     const QString problem = sessionProblem();
     if (!problem.isEmpty())
         printError(problem);
-    if (!enabled)
+    if (!QDBusConnection::sessionBus().isConnected())
+        printError(QStringLiteral("no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS): accessibility cannot "
+                                  "be turned on nor phones reached"));
+    else if (!enabled)
         printError(
             QStringLiteral("accessibility is off: org.a11y.Status.IsEnabled is false on the session bus "
                            "(the app turns it on; applications started before that must be restarted)"));

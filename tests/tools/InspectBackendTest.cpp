@@ -160,6 +160,14 @@ TEST_F(InspectBackendCommands, AnUnreachableDisplayIsSaidAndExitsOne)
     }
 }
 
+// Without a session bus nothing holds accessibility's switch: status says the bus is missing.
+TEST_F(InspectBackendCommands, StatusWithoutASessionBusSaysSo)
+{
+    const Outcome status = runTask(inspect({"status"}, environment(), {}));
+    EXPECT_EQ(status.exitCode, 1);
+    EXPECT_TRUE(status.err.contains("no D-Bus session bus")) << status.err;
+}
+
 TEST_F(InspectBackendCommands, ImapTakesThePasswordFromStdin)
 {
     server.script("v1/accounts/imap", ScriptedReply::json(200, R"({"account":
