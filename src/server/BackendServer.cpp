@@ -14,6 +14,8 @@
 
 #include <QDir>
 #include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLoggingCategory>
 
 namespace tessary::server {
@@ -21,6 +23,8 @@ namespace tessary::server {
 namespace {
 
 Q_LOGGING_CATEGORY(logServer, "tessary.server", QtWarningMsg)
+
+constexpr auto keyringRetry = std::chrono::seconds(5);
 
 bool isLoopback(const QString& host)
 {
@@ -34,7 +38,7 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::start(ServerCon
     auto server = bind(std::move(config));
     if (!server)
         return server;
-    if (QString error = (*server)->serve(); !error.isEmpty())
+    if (QString error = (*server)->serve(false); !error.isEmpty())
         return Unexpected{error};
     return server;
 }
@@ -47,8 +51,10 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::startInBackgrou
     BackendServer* bound = server->get();
     bound->m_serving = std::thread([bound] {
         // Requests wait in the listen queue meanwhile; the client gives each one 15 s.
-        if (const QString error = bound->serve(); !error.isEmpty())
+        if (const QString error = bound->serve(true); !error.isEmpty()) {
             qCWarning(logServer).noquote() << "the built-in backend could not start:" << error;
+            bound->answerMeanwhile(error); // requests say why rather than wait for nothing
+        }
     });
     return server;
 }
@@ -85,7 +91,7 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::bind(ServerConf
     return server;
 }
 
-QString BackendServer::serve()
+QString BackendServer::serve(bool waitForKeyring)
 {
     // Opening (on a first start, making) the database waits for the disk, which a busy machine
     // kept from answering for up to 85 ms: that is why it is done here rather than in bind().
@@ -106,11 +112,25 @@ QString BackendServer::serve()
         m_storage = std::move(*storage);
     }
     // The credential key may come from a keyring, which can take seconds to answer.
-    auto cipher = m_config.databaseUrl.isEmpty()
-                      ? openCredentialKeys(m_config.dataDir, m_config.keyring.get(), *m_storage)
-                      : openSharedCredentialKey(m_config.keyFile, m_config.sharedKey, *m_storage);
+    const auto openKey = [this]() -> Expected<CredentialCipher, KeyProblem> {
+        if (m_config.databaseUrl.isEmpty())
+            return openCredentialKeys(m_config.dataDir, m_config.keyring.get(), *m_storage);
+        auto shared = openSharedCredentialKey(m_config.keyFile, m_config.sharedKey, *m_storage);
+        if (!shared)
+            return Unexpected{KeyProblem{shared.error()}};
+        return std::move(*shared);
+    };
+    auto cipher = openKey();
+    // A keyring that holds the key but does not give it now (locked, or not answering yet at
+    // login) is asked again: a key of our own would open none of the inboxes sealed under its.
+    while (!cipher && cipher.error().passing && waitForKeyring) {
+        answerMeanwhile(cipher.error().message);
+        if (stopsWithin(keyringRetry))
+            return {};
+        cipher = openKey();
+    }
     if (!cipher)
-        return cipher.error();
+        return cipher.error().message;
     m_cipher = std::make_unique<CredentialCipher>(std::move(*cipher));
     m_cache = std::make_unique<MessageCache>(std::chrono::minutes(15), m_config.maxHeldPolls);
     m_mail = std::make_unique<MailService>(*m_storage, *m_cipher, m_config.imap, *m_cache);
@@ -132,14 +152,51 @@ QString BackendServer::serve()
     m_api = std::make_unique<HttpApi>(*m_storage, *m_cipher, *m_mail, *m_inboxes, *m_cache, m_config,
                                       m_peers.get());
     m_inboxes->start();
-    m_http->start([api = m_api.get()](const HttpRequest& request, const HttpRespond& respond) {
-        api->handle(request, respond);
-    });
+    m_ready.store(m_api.get());
+    startAnswering();
     return {};
+}
+
+void BackendServer::startAnswering()
+{
+    if (std::exchange(m_answering, true))
+        return;
+    m_http->start([this](const HttpRequest& request, const HttpRespond& respond) {
+        if (HttpApi* api = m_ready.load()) {
+            api->handle(request, respond);
+            return;
+        }
+        const std::lock_guard lock(m_stop.mutex);
+        HttpReply reply{503,
+                        "application/json",
+                        {{"Retry-After", "5"}},
+                        QJsonDocument(QJsonObject{{"error", m_unready}}).toJson(QJsonDocument::Compact)};
+        respond(std::move(reply));
+    });
+}
+
+void BackendServer::answerMeanwhile(const QString& why)
+{
+    {
+        const std::lock_guard lock(m_stop.mutex);
+        m_unready = why;
+    }
+    startAnswering();
+}
+
+bool BackendServer::stopsWithin(std::chrono::milliseconds wait)
+{
+    std::unique_lock lock(m_stop.mutex);
+    return m_stop.asked.wait_for(lock, wait, [this] { return m_stop.requested; });
 }
 
 BackendServer::~BackendServer()
 {
+    {
+        const std::lock_guard lock(m_stop.mutex);
+        m_stop.requested = true;
+    }
+    m_stop.asked.notify_all();
     if (m_serving.joinable())
         m_serving.join();
     // Every wait ends first (on mail servers, then held polls), so their replies leave before the

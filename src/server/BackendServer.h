@@ -5,7 +5,11 @@
 
 #include <QString>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace tessary::server {
@@ -43,8 +47,12 @@ private:
     BackendServer() = default;
     static Expected<std::unique_ptr<BackendServer>, QString> bind(ServerConfig config);
     // Opens the storage and the credential key, starts the watchers and serves; an error says why
-    // it could not.
-    QString serve();
+    // it could not. With `waitForKeyring`, a keyring that holds the key but does not give it yet
+    // is asked again until it does or the server stops, and requests meanwhile are told why.
+    QString serve(bool waitForKeyring);
+    void startAnswering(); // once: the API when ready, else the reason it is not
+    void answerMeanwhile(const QString& why);
+    bool stopsWithin(std::chrono::milliseconds wait); // true: the server is being destroyed
 
     ServerConfig m_config;
     std::unique_ptr<Storage> m_storage;
@@ -57,7 +65,15 @@ private:
     std::unique_ptr<HttpApi> m_api;
     std::unique_ptr<HttpServer> m_http;
     uint16_t m_port = 0;
-    std::thread m_serving; // finishes a start in the background
+    std::thread m_serving;                   // finishes a start in the background
+    bool m_answering = false;                // the listener started; used by the serving thread alone
+    std::atomic<HttpApi*> m_ready = nullptr; // m_api once everything it uses is there
+    struct {
+        std::mutex mutex;
+        std::condition_variable asked;
+        bool requested = false;
+    } m_stop;
+    QString m_unready; // under m_stop.mutex: what a request is told before m_ready
 };
 
 // The backend inside the app: on 127.0.0.1 at a port the system picks, keeping its data (and its

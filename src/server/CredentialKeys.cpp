@@ -85,6 +85,15 @@ bool resealAll(Storage& storage, const CredentialCipher& cipher)
     return all;
 }
 
+// A key that opens every stored credential may stand in for a keyring's that is not given now.
+bool opensEvery(Storage& storage, const CredentialCipher& cipher)
+{
+    const auto stored = storage.credentials();
+    return std::all_of(stored.begin(), stored.end(), [&cipher](const auto& credential) {
+        return cipher.open(credential.second, credential.first.toUtf8()).has_value();
+    });
+}
+
 // The keyring took `key` if it gives the same key back: only then may the file go.
 bool keptInKeyring(KeyVault& keyring, const QString& dataDir, const QByteArray& key)
 {
@@ -96,15 +105,15 @@ bool keptInKeyring(KeyVault& keyring, const QString& dataDir, const QByteArray& 
 
 } // namespace
 
-Expected<CredentialCipher, QString> openCredentialKeys(const QString& dataDir, KeyVault* keyring,
-                                                       Storage& storage)
+Expected<CredentialCipher, KeyProblem> openCredentialKeys(const QString& dataDir, KeyVault* keyring,
+                                                          Storage& storage)
 {
     const QDir folder(dataDir);
     const FolderLock lock(folder.filePath(QStringLiteral("credentials.lock")));
     const QString path = folder.filePath(QStringLiteral("credentials.key"));
     const KeyFile file = readKeyFile(path);
     if (file.state == KeyFile::State::unusable)
-        return Unexpected{file.problem};
+        return Unexpected{KeyProblem{file.problem}};
     const bool inFile = file.state == KeyFile::State::read;
 
     KeyVault::Lookup kept = keyring ? keyring->load(dataDir) : KeyVault::Lookup{};
@@ -125,13 +134,20 @@ Expected<CredentialCipher, QString> openCredentialKeys(const QString& dataDir, K
     }
 
     const QByteArray key = inFile ? file.key : randomBytes(CredentialCipher::keySize);
+    const bool withheld = kept.answer == KeyVault::Answer::locked || kept.answer == KeyVault::Answer::silent;
+    if (withheld && !opensEvery(storage, CredentialCipher(key)))
+        return Unexpected{KeyProblem{
+            kept.answer == KeyVault::Answer::locked
+                ? QStringLiteral("The keyring is locked; unlock it to reach your inboxes")
+                : QStringLiteral("The keyring has not answered yet; your inboxes appear once it does"),
+            true}};
     if (kept.answer == KeyVault::Answer::absent && keptInKeyring(*keyring, dataDir, key)) {
         if (inFile)
             QFile::remove(path);
         return CredentialCipher(key);
     }
     if (!inFile && !writeKeyFile(path, key))
-        return Unexpected{QStringLiteral("Can't write the key file %1").arg(path)};
+        return Unexpected{KeyProblem{QStringLiteral("Can't write the key file %1").arg(path)}};
     return CredentialCipher(key);
 }
 

@@ -10,7 +10,9 @@ namespace tessary::server {
 // answers late or not at all must never hold up the start.
 class KeyVault {
 public:
-    enum class Answer { found, absent, unavailable }; // unavailable: no service, locked, no answer
+    // locked, silent (no answer in time): the key may be there but is not given now.
+    // unavailable: no keyring, or it answered with an error.
+    enum class Answer { found, absent, locked, silent, unavailable };
     struct Lookup {
         Answer answer = Answer::unavailable;
         QByteArray key;

@@ -100,7 +100,7 @@ KeyVault::Lookup lookUp(const QByteArray& folder, GCancellable* cancel)
         auto* item = static_cast<SecretItem*>(at->data);
         SecretValue* value = secret_item_get_secret(item);
         if (secret_item_get_locked(item) || !value) {
-            lookup.answer = KeyVault::Answer::unavailable; // there, but not to be read now
+            lookup.answer = KeyVault::Answer::locked; // there, but not to be read now
         } else {
             gsize length = 0;
             const gchar* bytes = secret_value_get(value, &length);
@@ -156,8 +156,8 @@ KeyVault::Lookup SecretServiceKeyVault::load(const QString& dataDir)
     if (!hasSessionBus())
         return {};
     return bounded<Lookup>(
-        [folder = folderName(dataDir)](GCancellable* cancel) { return lookUp(folder, cancel); }, Lookup{},
-        m_limit);
+        [folder = folderName(dataDir)](GCancellable* cancel) { return lookUp(folder, cancel); },
+        Lookup{Answer::silent, {}}, m_limit);
 }
 
 bool SecretServiceKeyVault::store(const QString& dataDir, const QByteArray& key)

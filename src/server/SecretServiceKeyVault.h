@@ -10,7 +10,8 @@ namespace tessary::server {
 // one item per data folder, in the default collection. Each call runs on a thread of its own and
 // is given up after `limit` (a stuck service can take most of a minute to fail), so a silent
 // keyring costs the start at most that long. It never unlocks a locked keyring, which would put
-// a password prompt in front of the user at start-up; a locked one reads as unavailable.
+// a password prompt in front of the user at start-up; a locked one reads as locked, one that
+// does not answer in time as silent.
 class SecretServiceKeyVault : public KeyVault {
 public:
     explicit SecretServiceKeyVault(std::chrono::milliseconds limit = std::chrono::seconds(3));

@@ -47,9 +47,10 @@ TEST(KeyringVault, TheKeyFileMovesIntoTheKeyring)
     EXPECT_EQ(CredentialCipher(kept.key).open(storage->credential("a1").value(), "a1"), "pw");
 }
 
-// On a private bus where this test owns the Secret Service's name and never answers: the start
-// goes on with the key file once the keyring's time is up.
-TEST(KeyringVaultStuck, ASilentKeyringLeavesTheFileInCharge)
+// On a private bus where this test owns the Secret Service's name and never answers: once the
+// keyring's time is up, the start goes on with the key file while that opens every inbox, and
+// otherwise waits for the key the keyring holds.
+TEST(KeyringVaultStuck, ASilentKeyringIsWaitedForOnlyWhenItHoldsTheKey)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     SilentSecretService silent;
@@ -60,6 +61,14 @@ TEST(KeyringVaultStuck, ASilentKeyringLeavesTheFileInCharge)
     SecretServiceKeyVault keyring(std::chrono::milliseconds(300));
     EXPECT_TRUE(openCredentialKeys(dir.path(), &keyring, *storage));
     EXPECT_TRUE(QFile::exists(keyFileIn(dir)));
+
+    const QString install = storage->createInstall("hash").value();
+    const CredentialCipher keyringKey(randomBytes(CredentialCipher::keySize));
+    ASSERT_TRUE(
+        storage->addAccount({"a1", install, "imap", "a@b", "h", "active"}, keyringKey.seal("pw", "a1")));
+    const auto waiting = openCredentialKeys(dir.path(), &keyring, *storage);
+    ASSERT_FALSE(waiting);
+    EXPECT_TRUE(waiting.error().passing);
     bus.unregisterService("org.freedesktop.secrets");
     bus.unregisterObject("/", QDBusConnection::UnregisterTree);
 }

@@ -83,12 +83,16 @@ QDBusMessage shellCall(const QString& method)
 }
 
 // The window in front as the extension reports it when asked; none when it does not answer.
-QCoro::Task<std::optional<GnomeShell::Report>> askFocus(QDBusConnection bus)
+std::optional<GnomeShell::Report> reportIn(const QDBusMessage& reply)
 {
-    const QDBusMessage reply = co_await bus.asyncCall(shellCall(QStringLiteral("GetFocus")));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
-        co_return std::nullopt;
-    co_return readReport(reply.arguments().constFirst());
+        return std::nullopt;
+    return readReport(reply.arguments().constFirst());
+}
+
+QCoro::Task<QDBusMessage> askFocus(QDBusConnection bus)
+{
+    co_return co_await bus.asyncCall(shellCall(QStringLiteral("GetFocus")));
 }
 
 // The answer of a method that says yes or no; no when none comes.
@@ -104,11 +108,17 @@ GnomeShell::GnomeShell(const QDBusConnection& bus)
     : m_bus(bus)
     , m_watcher(new QDBusServiceWatcher(service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this))
 {
+    // Its signals are taken from any sender and checked against its owner, learned from this
+    // watcher and its first answer: naming the service to the bus connection would have it ask the
+    // bus daemon for the owner, and wait.
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& owner) { m_owner = owner; });
     connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
         settle(State::answered);
         emit returned();
         // It reports the window in front when it starts, before it knows who listens.
-        QCoro::connect(askFocus(m_bus), this, [this](const std::optional<Report>& report) {
+        QCoro::connect(askFocus(m_bus), this, [this](const QDBusMessage& reply) {
+            const std::optional<Report> report = reportIn(reply);
             if (!report)
                 return;
             take(*report);
@@ -121,13 +131,13 @@ GnomeShell::GnomeShell(const QDBusConnection& bus)
         take({});
         emit focusChanged();
     });
-    m_bus.connect(service, objectPath, interfaceName, QStringLiteral("FocusChanged"), this,
+    m_bus.connect(QString(), objectPath, interfaceName, QStringLiteral("FocusChanged"), this,
                   SLOT(onFocusChanged(QDBusMessage)));
-    m_bus.connect(service, objectPath, interfaceName, QStringLiteral("PicturePointer"), this,
-                  SLOT(onPicturePointer(QString, double, double, uint)));
-    m_bus.connect(service, objectPath, interfaceName, QStringLiteral("ShortcutPressed"), this,
-                  SLOT(onShortcutPressed()));
-    m_bus.connect(service, objectPath, interfaceName, QStringLiteral("PanelIconClicked"), this,
+    m_bus.connect(QString(), objectPath, interfaceName, QStringLiteral("PicturePointer"), this,
+                  SLOT(onPicturePointer(QString, double, double, uint, QDBusMessage)));
+    m_bus.connect(QString(), objectPath, interfaceName, QStringLiteral("ShortcutPressed"), this,
+                  SLOT(onShortcutPressed(QDBusMessage)));
+    m_bus.connect(QString(), objectPath, interfaceName, QStringLiteral("PanelIconClicked"), this,
                   SLOT(onPanelIconClicked(QDBusMessage)));
     QCoro::connect(start(), this, [] {});
 }
@@ -142,10 +152,11 @@ QCoro::Task<> GnomeShell::start()
     const QPointer<GnomeShell> self(this);
     const QDBusConnection bus = m_bus;
     co_await bus.asyncCall(request);
-    const std::optional<Report> report = co_await askFocus(bus);
+    const QDBusMessage reply = co_await askFocus(bus);
     if (!self)
         co_return;
-    if (report) {
+    if (const std::optional<Report> report = reportIn(reply)) {
+        m_owner = reply.service();
         take(*report);
         settle(State::answered);
     } else {
@@ -246,9 +257,14 @@ void GnomeShell::releaseShortcut()
     m_bus.send(shellCall(QStringLiteral("ReleaseShortcut")));
 }
 
+bool GnomeShell::isShell(const QDBusMessage& signal) const
+{
+    return !m_owner.isEmpty() && signal.service() == m_owner;
+}
+
 void GnomeShell::onFocusChanged(const QDBusMessage& message)
 {
-    if (message.arguments().size() != 1)
+    if (!isShell(message) || message.arguments().size() != 1)
         return;
     take(readReport(message.arguments().constFirst()));
     settle(State::answered);
@@ -269,19 +285,22 @@ std::optional<double> GnomeShell::pictureScale(QPoint point) const
     return std::nullopt;
 }
 
-void GnomeShell::onPicturePointer(const QString& kind, double x, double y, uint button)
+void GnomeShell::onPicturePointer(const QString& kind, double x, double y, uint button,
+                                  const QDBusMessage& signal)
 {
-    emit picturePointer(kind, QPointF(x, y), button);
+    if (isShell(signal))
+        emit picturePointer(kind, QPointF(x, y), button);
 }
 
-void GnomeShell::onShortcutPressed()
+void GnomeShell::onShortcutPressed(const QDBusMessage& signal)
 {
-    emit shortcutPressed();
+    if (isShell(signal))
+        emit shortcutPressed();
 }
 
 void GnomeShell::onPanelIconClicked(const QDBusMessage& message)
 {
-    if (message.arguments().size() != 1)
+    if (!isShell(message) || message.arguments().size() != 1)
         return;
     const atspi::Extents icon = readRectangle(message.arguments().constFirst().value<QDBusArgument>());
     emit panelIconClicked(QRect(icon.x, icon.y, icon.width, icon.height));

@@ -101,21 +101,23 @@ signals:
 
 private slots:
     void onFocusChanged(const QDBusMessage& message);
-    void onPicturePointer(const QString& kind, double x, double y, uint button);
-    void onShortcutPressed();
+    void onPicturePointer(const QString& kind, double x, double y, uint button, const QDBusMessage& signal);
+    void onShortcutPressed(const QDBusMessage& signal);
     void onPanelIconClicked(const QDBusMessage& message);
 
 private:
     enum class State { asking, answered, missing };
     QCoro::Task<> start();
     void settle(State state);
-    void take(const Report& report); // keeps what the extension reported
+    void take(const Report& report);                // keeps what the extension reported
+    bool isShell(const QDBusMessage& signal) const; // sent by the extension, not another program
 
     QDBusConnection m_bus;
     QDBusServiceWatcher* m_watcher;
     State m_state = State::asking;
     Window m_focus;
     QList<Monitor> m_monitors;
+    QString m_owner; // the extension's unique name on the bus, once known
 };
 
 } // namespace tessary

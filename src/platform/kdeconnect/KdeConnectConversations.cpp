@@ -22,21 +22,24 @@ constexpr qulonglong rereadLimit = 20; // the newest messages of a thread looked
 
 } // namespace
 
-KdeConnectConversations::KdeConnectConversations(QDBusConnection bus, QObject* parent)
+KdeConnectConversations::KdeConnectConversations(QDBusConnection bus, const KdeConnectDevices& devices,
+                                                 QObject* parent)
     : QObject(parent)
     , m_bus(std::move(bus))
+    , m_devices(devices)
 {
 }
 
 void KdeConnectConversations::follow(const QString& id)
 {
-    // Signals are matched by the service's name, so they survive the daemon restarting.
+    // Signals are matched by no sender and checked against the daemon's owner, so they survive the
+    // daemon restarting.
     if (!m_listening.contains(id)) {
         m_listening.insert(id);
         for (const char* signal : {"conversationCreated", "conversationUpdated"})
-            m_bus.connect(busName, devicePath(id), conversationsInterface, QLatin1String(signal), this,
+            m_bus.connect(QString(), devicePath(id), conversationsInterface, QLatin1String(signal), this,
                           SLOT(onConversation(QDBusMessage)));
-        m_bus.connect(busName, devicePath(id), conversationsInterface, QStringLiteral("conversationLoaded"),
+        m_bus.connect(QString(), devicePath(id), conversationsInterface, QStringLiteral("conversationLoaded"),
                       this, SLOT(onConversationLoaded(QDBusMessage)));
     }
     const QDBusMessage call =
@@ -57,7 +60,7 @@ void KdeConnectConversations::follow(const QString& id)
 // The slots take the whole message: a slot with the signal's own arguments before it fails to connect.
 void KdeConnectConversations::onConversation(const QDBusMessage& signal)
 {
-    if (!signal.arguments().isEmpty())
+    if (m_devices.isDaemon(signal) && !signal.arguments().isEmpty())
         take(signal.arguments().constFirst(), deviceOf(signal));
 }
 
@@ -81,7 +84,7 @@ void KdeConnectConversations::take(const QVariant& message, const QString& id)
 // numbers are the phone's own: two phones have threads of the same number.
 void KdeConnectConversations::onConversationLoaded(const QDBusMessage& signal)
 {
-    if (signal.arguments().size() < 2)
+    if (!m_devices.isDaemon(signal) || signal.arguments().size() < 2)
         return;
     const qlonglong threadId = signal.arguments().at(0).toLongLong();
     const qulonglong count = signal.arguments().at(1).toULongLong();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Records.h"
+#include "platform/kdeconnect/KdeConnectDevices.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -15,7 +16,8 @@ namespace tessary {
 class KdeConnectConversations : public QObject {
     Q_OBJECT
 public:
-    explicit KdeConnectConversations(QDBusConnection bus, QObject* parent = nullptr);
+    // Signals count only from the daemon `devices` knows.
+    KdeConnectConversations(QDBusConnection bus, const KdeConnectDevices& devices, QObject* parent = nullptr);
 
     // Listens to the phone `id` (once), reads the newest message of each thread the daemon holds
     // (what arrived while nobody listened) and asks the phone for the newest of each of its
@@ -34,6 +36,7 @@ private:
     void take(const QVariant& message, const QString& id);
 
     QDBusConnection m_bus;
+    const KdeConnectDevices& m_devices;
     QSet<QString> m_listening; // devices whose signals are connected
     QSet<QString> m_reread;    // threads re-read after a load: "<device>/<thread>/<size>"
 };

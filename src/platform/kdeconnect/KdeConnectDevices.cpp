@@ -20,10 +20,12 @@ KdeConnectDevices::KdeConnectDevices(QDBusConnection bus, QObject* parent)
     , m_bus(std::move(bus))
     , m_watcher(new QDBusServiceWatcher(busName, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this))
 {
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& owner) { m_owner = owner; });
     connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, &KdeConnectDevices::listDevices);
     connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &KdeConnectDevices::serviceVanished);
     for (const char* signal : {"deviceAdded", "deviceRemoved", "deviceVisibilityChanged"})
-        m_bus.connect(busName, daemonPath, daemonInterface, QLatin1String(signal), this,
+        m_bus.connect(QString(), daemonPath, daemonInterface, QLatin1String(signal), this,
                       SLOT(onDevicesChanged(QDBusMessage)));
     // Whether the daemon runs now is learnt from the one call that lists its devices.
     listDevices();
@@ -47,15 +49,16 @@ void KdeConnectDevices::serviceVanished()
     emit changed();
 }
 
-void KdeConnectDevices::onDevicesChanged(const QDBusMessage&)
+void KdeConnectDevices::onDevicesChanged(const QDBusMessage& signal)
 {
-    listDevices();
+    if (isDaemon(signal))
+        listDevices();
 }
 
 void KdeConnectDevices::onDeviceChanged(const QDBusMessage& signal)
 {
     const QString id = deviceOf(signal);
-    if (m_ids.contains(id))
+    if (isDaemon(signal) && m_ids.contains(id))
         readDevice(id);
 }
 
@@ -78,6 +81,7 @@ void KdeConnectDevices::devicesListed(QDBusPendingCallWatcher* call)
         checkInstalled();
         return;
     }
+    m_owner = reply.reply().service();
     m_daemon = PhoneService::Daemon::running;
     m_ids = reply.value();
     if (!m_settled) {
@@ -87,14 +91,15 @@ void KdeConnectDevices::devicesListed(QDBusPendingCallWatcher* call)
     for (auto kept = m_read.begin(); kept != m_read.end();)
         kept = m_ids.contains(kept.key()) ? std::next(kept) : m_read.erase(kept);
     for (const QString& id : std::as_const(m_ids)) {
-        // Signals are matched by the service's name, so they survive the daemon restarting.
+        // Signals are matched by no sender and checked against the owner, so they survive the daemon
+        // restarting.
         if (!m_listening.contains(id)) {
             m_listening.insert(id);
             for (const char* signal : {"reachableChanged", "pluginsChanged", "nameChanged"})
-                m_bus.connect(busName, devicePath(id), deviceInterface, QLatin1String(signal), this,
+                m_bus.connect(QString(), devicePath(id), deviceInterface, QLatin1String(signal), this,
                               SLOT(onDeviceChanged(QDBusMessage)));
             // Unpaired, it leaves the list.
-            m_bus.connect(busName, devicePath(id), deviceInterface, QStringLiteral("trustedChanged"), this,
+            m_bus.connect(QString(), devicePath(id), deviceInterface, QStringLiteral("trustedChanged"), this,
                           SLOT(onDevicesChanged(QDBusMessage)));
         }
         readDevice(id);

@@ -24,6 +24,12 @@ public:
     // Phones appear once their name and plugins are read, in the daemon's order. The daemon counts
     // as unknown until every phone it first listed was read: until then no phone is no answer.
     PhoneService service() const;
+    // Whether a signal came from the daemon, not another program. Signals are connected without the
+    // daemon's name, which would have QtDBus ask the bus daemon for its owner, and wait.
+    bool isDaemon(const QDBusMessage& signal) const
+    {
+        return !m_owner.isEmpty() && signal.service() == m_owner;
+    }
 
 signals:
     void changed();
@@ -43,6 +49,7 @@ private:
 
     QDBusConnection m_bus;
     QDBusServiceWatcher* m_watcher;
+    QString m_owner; // the daemon's unique name, from the watcher and its answers
     PhoneService::Daemon m_daemon = PhoneService::Daemon::unknown;
     QStringList m_ids;                  // paired devices, in the daemon's order
     QHash<QString, PairedPhone> m_read; // device id → what was read of it

@@ -17,9 +17,11 @@ const QString notificationsInterface = QStringLiteral("org.kde.kdeconnect.device
 const QString notificationInterface = QStringLiteral("org.kde.kdeconnect.device.notifications.notification");
 } // namespace
 
-KdeConnectNotifications::KdeConnectNotifications(QDBusConnection bus, Clock& clock, QObject* parent)
+KdeConnectNotifications::KdeConnectNotifications(QDBusConnection bus, const KdeConnectDevices& devices,
+                                                 Clock& clock, QObject* parent)
     : QObject(parent)
     , m_bus(std::move(bus))
+    , m_devices(devices)
     , m_clock(clock)
 {
 }
@@ -31,14 +33,14 @@ void KdeConnectNotifications::follow(const QString& id)
     m_listening.insert(id);
     // An update is a new message in the same conversation, under the same notification.
     for (const char* signal : {"notificationPosted", "notificationUpdated"})
-        m_bus.connect(busName, devicePath(id) + QStringLiteral("/notifications"), notificationsInterface,
+        m_bus.connect(QString(), devicePath(id) + QStringLiteral("/notifications"), notificationsInterface,
                       QLatin1String(signal), this, SLOT(onNotification(QDBusMessage)));
 }
 
 // Each notification is an object of its own: its properties are read once it is posted.
 void KdeConnectNotifications::onNotification(const QDBusMessage& signal)
 {
-    if (signal.arguments().isEmpty())
+    if (!m_devices.isDaemon(signal) || signal.arguments().isEmpty())
         return;
     const QString id = deviceOf(signal);
     const qint64 arrivedMs = std::llround(m_clock.now() * 1000);

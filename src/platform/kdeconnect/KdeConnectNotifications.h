@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/Records.h"
+#include "platform/kdeconnect/KdeConnectDevices.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -16,7 +17,9 @@ namespace tessary {
 class KdeConnectNotifications : public QObject {
     Q_OBJECT
 public:
-    KdeConnectNotifications(QDBusConnection bus, Clock& clock, QObject* parent = nullptr);
+    // Signals count only from the daemon `devices` knows.
+    KdeConnectNotifications(QDBusConnection bus, const KdeConnectDevices& devices, Clock& clock,
+                            QObject* parent = nullptr);
 
     // Listens to what the phone `id` posts from now on.
     void follow(const QString& id);
@@ -30,6 +33,7 @@ private slots:
 
 private:
     QDBusConnection m_bus;
+    const KdeConnectDevices& m_devices;
     Clock& m_clock;
     QSet<QString> m_listening; // devices whose signals are connected
 };

@@ -12,8 +12,8 @@ KdeConnectSms::KdeConnectSms(QDBusConnection bus, Clock& clock, QObject* parent,
     , m_answer(answer)
     , m_inbox(keep)
     , m_devices(bus)
-    , m_conversations(bus)
-    , m_notifications(bus, clock)
+    , m_conversations(bus, m_devices)
+    , m_notifications(bus, m_devices, clock)
 {
     connect(&m_devices, &KdeConnectDevices::changed, this, &KdeConnectSms::devicesChanged);
     connect(&m_conversations, &KdeConnectConversations::relayed, this, &KdeConnectSms::takeMessage);
