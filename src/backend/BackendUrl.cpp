@@ -11,6 +11,21 @@ BackendError unusable(const QString& source, const QString& problem)
     return {0, QStringLiteral("The %1 setting is not a usable backend address: %2.").arg(source, problem)};
 }
 
+// The address as typed, less the password of any user in it, since the text reaches reports users
+// attach to bug reports. An address that does not parse has no reliable bounds to its user part:
+// the password is taken to run from the first colon after the scheme's "://" to the last "@", so
+// one holding "/", ":" or "@" is left out whole (and so is a port before an "@" in a path).
+QString withoutPassword(const QString& text)
+{
+    qsizetype colon = text.indexOf(QLatin1Char(':'));
+    if (colon >= 0 && text.mid(colon + 1, 2) == QLatin1String("//"))
+        colon = text.indexOf(QLatin1Char(':'), colon + 1);
+    const qsizetype at = text.lastIndexOf(QLatin1Char('@'));
+    if (colon < 0 || at < colon)
+        return text;
+    return text.left(colon) + text.mid(at);
+}
+
 } // namespace
 
 bool isLoopbackHost(const QString& host)
@@ -25,7 +40,7 @@ BackendResult<QUrl> checkBaseURL(const QString& text, const QString& source)
 {
     const QUrl url(text.trimmed(), QUrl::StrictMode);
     if (!url.isValid() || url.isRelative() || url.host().isEmpty())
-        return Unexpected{unusable(source, QStringLiteral("\"%1\" is not a URL").arg(text))};
+        return Unexpected{unusable(source, QStringLiteral("\"%1\" is not a URL").arg(withoutPassword(text)))};
     const QString scheme = url.scheme().toLower();
     if (scheme == QLatin1String("https"))
         return url;

@@ -21,12 +21,13 @@ TEST(BaseURL, TheSettingWhenUsableTheBuiltInOriginWhenAbsentElseAFailure)
         const auto accepted = base(url);
         EXPECT_TRUE(accepted && *accepted == QUrl(url)) << url;
     }
-    for (const char* url :
-         {"http://example.com", "http://10.0.0.1", "http://128.0.0.1", "http://localhost.evil.com",
-          "http://[::2]", "not a url", "ftp://files.example.com", "https://", "file:///etc"}) {
+    for (const char* url : {"http://example.com", "http://10.0.0.1", "http://128.0.0.1",
+                            "http://localhost.evil.com", "http://[::2]", "not a url",
+                            "ftp://files.example.com", "https://", "file:///etc", "ht tp://me:s3/c:r@et@x"}) {
         const auto refused = base(url);
         ASSERT_FALSE(refused) << url;
         EXPECT_TRUE(refused.error().message.contains("\"backendURL\"")) << refused.error().message;
+        EXPECT_FALSE(refused.error().message.contains("s3")) << refused.error().message;
         EXPECT_EQ(refused.error().status, 0);
     }
 }
