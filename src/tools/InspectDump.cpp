@@ -6,9 +6,9 @@
 #include "tools/InspectCommand.h"
 #include "tools/LiveAccessibility.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 namespace tessary::inspect {
 
@@ -80,8 +80,10 @@ int runDump(const QStringList& arguments)
         printLine(QString::fromUtf8(json).trimmed());
         return exitOk;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size()) {
+    // Written beside the file and put in its place when whole: a failed write (a full disk) keeps
+    // the previous dump rather than leave a part of the new one.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit()) {
         printError(QStringLiteral("%1: cannot write: %2").arg(path, file.errorString()));
         return exitFailure;
     }
