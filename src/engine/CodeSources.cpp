@@ -19,8 +19,9 @@ bool hasCodeSource(const AppState& state, const SmsSource* phones)
 
 // At login the phone service, and the phone itself, may come a little after Tessary: the setup
 // of someone whose codes came from a phone is kept while KDE Connect has not started or a paired
-// phone is not reachable yet, and lost once KDE Connect is gone or no phone is paired. Someone
-// whose codes never came from a phone (the last inbox removed) is not kept waiting for one.
+// phone is not reachable yet, and lost once KDE Connect is gone or out of reach (no session bus)
+// or no phone is paired. Someone whose codes never came from a phone (the last inbox removed) is
+// not kept waiting for one.
 SetupAtLaunch setupAtLaunch(const AppState& state, const SmsSource* phones, bool phoneBroughtCodes)
 {
     if (!state.accessibility())
@@ -35,6 +36,7 @@ SetupAtLaunch setupAtLaunch(const AppState& state, const SmsSource* phones, bool
         return SetupAtLaunch::unknown;
     case PhoneService::Daemon::notRunning:
         return SetupAtLaunch::kept;
+    case PhoneService::Daemon::noSessionBus:
     case PhoneService::Daemon::notInstalled:
         return SetupAtLaunch::lost;
     case PhoneService::Daemon::running:

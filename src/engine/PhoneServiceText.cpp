@@ -40,6 +40,9 @@ PhoneServiceText describePhoneService(const PhoneService& service)
     switch (service.daemon) {
     case PhoneService::Daemon::unknown:
         return {QStringLiteral("Looking for KDE Connect…")};
+    case PhoneService::Daemon::noSessionBus:
+        return {QStringLiteral("There is no D-Bus session bus, so KDE Connect cannot be reached. Run Tessary "
+                               "in a desktop session that has one.")};
     case PhoneService::Daemon::notInstalled:
         return {
             QStringLiteral("KDE Connect is not installed. Install it on this computer and the KDE Connect "

@@ -22,9 +22,10 @@ struct PairedPhone {
     friend bool operator==(const PairedPhone&, const PairedPhone&) = default;
 };
 
-// Whether the phone service is there, and the phones paired with it.
+// Whether the phone service is there, and the phones paired with it. Without a session bus it can
+// be neither found nor waited for.
 struct PhoneService {
-    enum class Daemon { unknown, notInstalled, notRunning, running };
+    enum class Daemon { unknown, noSessionBus, notInstalled, notRunning, running };
     Daemon daemon = Daemon::unknown;
     QList<PairedPhone> phones;
     friend bool operator==(const PhoneService&, const PhoneService&) = default;

@@ -160,12 +160,14 @@ TEST_F(InspectBackendCommands, AnUnreachableDisplayIsSaidAndExitsOne)
     }
 }
 
-// Without a session bus nothing holds accessibility's switch: status says the bus is missing.
+// Without a session bus nothing holds accessibility's switch nor reaches KDE Connect: status says
+// the bus is missing, rather than still looking for KDE Connect.
 TEST_F(InspectBackendCommands, StatusWithoutASessionBusSaysSo)
 {
     const Outcome status = runTask(inspect({"status"}, environment(), {}));
     EXPECT_EQ(status.exitCode, 1);
     EXPECT_TRUE(status.err.contains("no D-Bus session bus")) << status.err;
+    EXPECT_TRUE(status.out.contains("\"reason\":\"There is no D-Bus session bus")) << status.out;
 }
 
 TEST_F(InspectBackendCommands, ImapTakesThePasswordFromStdin)

@@ -27,6 +27,12 @@ KdeConnectDevices::KdeConnectDevices(QDBusConnection bus, QObject* parent)
     for (const char* signal : {"deviceAdded", "deviceRemoved", "deviceVisibilityChanged"})
         m_bus.connect(QString(), daemonPath, daemonInterface, QLatin1String(signal), this,
                       SLOT(onDevicesChanged(QDBusMessage)));
+    // A call on a bus that is not connected never finishes: there is nothing to wait for.
+    if (!m_bus.isConnected()) {
+        m_daemon = PhoneService::Daemon::noSessionBus;
+        m_settled = true;
+        return;
+    }
     // Whether the daemon runs now is learnt from the one call that lists its devices.
     listDevices();
 }
