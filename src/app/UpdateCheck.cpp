@@ -7,6 +7,7 @@
 #include <QNetworkReply>
 
 #include <chrono>
+#include <memory>
 
 namespace tessary {
 
@@ -44,8 +45,22 @@ void UpdateCheck::check(bool answerAlways)
     QNetworkRequest request(feed);
     request.setTransferTimeout(int(std::chrono::milliseconds(feedTimeout).count()));
     QNetworkReply* reply = m_network.get(request);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, answerAlways] {
+    // The transfer timeout fires only when nothing arrives: a server that sends without end is cut
+    // off once it has sent more than any feed holds, rather than fill memory.
+    auto tooLarge = std::make_shared<bool>(false);
+    connect(reply, &QNetworkReply::downloadProgress, this, [reply, tooLarge](qint64 received, qint64) {
+        if (received > feedLimit && !*tooLarge) {
+            *tooLarge = true;
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, answerAlways, tooLarge] {
         reply->deleteLater();
+        if (*tooLarge) {
+            if (answerAlways)
+                report(QStringLiteral("Couldn't check for updates: the feed is larger than 1 MB."), true);
+            return;
+        }
         if (reply->error() != QNetworkReply::NoError) {
             if (answerAlways)
                 report(QStringLiteral("Couldn't check for updates: %1").arg(reply->errorString()), true);

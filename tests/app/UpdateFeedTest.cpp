@@ -86,9 +86,11 @@ TEST(UpdateCheck, ANewReportReplacesTheLastOne)
     updates.checkNow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return shownReport() != nullptr; }));
     const QPointer<QMessageBox> first = shownReport();
+    server.fallbackReply.body += QByteArray(2 << 20, ' '); // more than any feed: cut off, not read
     updates.checkNow();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !first || !first->isVisible(); }));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return shownReport() != nullptr; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownReport() != nullptr; }));
+    EXPECT_EQ(shownReport()->text(), "Couldn't check for updates: the feed is larger than 1 MB.");
     delete shownReport();
 }
 
