@@ -97,6 +97,10 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             if (url.host().isEmpty() ||
                 (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
                 continue;
+            // A name and password before the host pass another site off as this one
+            // ("https://example-shop.com:x@evil.example/"); no sign-in link carries them.
+            if (!url.userInfo().isEmpty())
+                continue;
             if (isBlockedLink(url.toString(QUrl::FullyEncoded).toLower()))
                 continue;
 

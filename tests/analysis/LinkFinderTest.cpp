@@ -75,6 +75,7 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
         {"social network", "https://x.com/exampleshop"},
         {"app store", "https://apps.apple.com/app/id1"},
         {"behind a tracker", "https://click.example-shop.com/t?u=https%3A%2F%2Ffacebook.com%2Fshop&login=1"},
+        {"the site's name as a user of another host", "https://example-shop.com:x@evil.example/login"},
     };
     for (const auto& [rule, url] : rows) {
         SCOPED_TRACE(rule);
