@@ -51,8 +51,11 @@ QList<DetectedLink> detectLinks(const QString& text)
         const QStringView link =
             withoutTrailingPunctuation(QStringView(text).sliced(match.start, match.end - match.start));
         const bool www = startsWithWww(link);
-        const QUrl url(www ? QLatin1String("http://") + link.toString() : link.toString(),
-                       QUrl::TolerantMode);
+        // Text made from HTML often keeps the escaped "&" of a query; sent as "&amp;" it breaks
+        // every parameter after it, the token among them.
+        QString address = link.toString();
+        address.replace(QLatin1String("&amp;"), QLatin1String("&"), Qt::CaseInsensitive);
+        const QUrl url(www ? QLatin1String("http://") + address : address, QUrl::TolerantMode);
         if (!url.isValid() || url.host().isEmpty())
             return;
         links.append(DetectedLink{url, match.start, link.size()});

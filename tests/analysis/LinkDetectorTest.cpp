@@ -30,6 +30,7 @@ TEST(LinkDetector, EachText)
          {"https://a.example/x?y=1@6+23", "http://b.example/@33+17"}},
         {"Visit www.example.com/login today", {"http://www.example.com/login@6+21"}},
         {"HTTPS://Example.COM/Path", {"https://example.com/Path@0+24"}},
+        {"https://a.example/x?a=1&amp;t=2", {"https://a.example/x?a=1&t=2@0+31"}},
         {"Open https://a.example/x.", {"https://a.example/x@5+19"}},
         {"(see https://a.example/x), then", {"https://a.example/x@5+19"}},
         {"<https://a.example/x>", {"https://a.example/x@1+19"}},
