@@ -112,7 +112,10 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             if (!senderOnSite && !linkOnSite && (!sites.isEmpty() || linkDomain != sender))
                 continue;
 
-            const QString words = (candidate.context + QLatin1Char(' ') + message.subject).toLower();
+            const QString near = candidate.context.toLower();
+            if (containsAny(near, linkRefusalWords()))
+                continue;
+            const QString words = near + QLatin1Char(' ') + message.subject.toLower();
             const bool confirmWording = containsAny(words, confirmWords());
             const bool signInWording = containsAny(words, signInWords());
             const QString path = url.path(QUrl::FullyDecoded).toLower();

@@ -24,6 +24,12 @@ const QStringList& linkBlockSites()
     return sites;
 }
 
+const QStringList& linkRefusalWords()
+{
+    static const QStringList words = {QStringLiteral("unsubscribe"), QStringLiteral("not you?")};
+    return words;
+}
+
 const QStringList& confirmWords()
 {
     static const QStringList words = {

@@ -219,6 +219,11 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
          {relay("Hello", "",
                 {{"https://example-shop.com/a", "Sign in"}, {"https://example-shop.com/b?t=1", "Sign in"}})},
          "https://example-shop.com/b?t=1"},
+        {"a link named as the way out, however its address scores",
+         {shop("Your sign-in link", {{"https://example-shop.com/m/a1", "Sign in"},
+                                     {"https://example-shop.com/u/a1?e=1", "Unsubscribe"},
+                                     {"https://example-shop.com/r/a1?e=1", "Not you? Tell us"}})},
+         "https://example-shop.com/m/a1"},
         // Ties.
         {"the later message", {early, late}, "https://example-shop.com/late"},
         {"the later message, listed first", {late, early}, "https://example-shop.com/late"},
