@@ -19,6 +19,7 @@ namespace {
 constexpr double linkPageLookback = 180; // seconds of mail searched when a link page shows up
 
 const QString noLinkArrived = QStringLiteral("No email with a link arrived");
+const QString couldNotOpen = QStringLiteral("Could not open the link");
 
 QString linkIdentity(const QUrl& url)
 {
@@ -120,9 +121,13 @@ void LinkFlow::linkFound(const FoundLink& link)
 
 void LinkFlow::openLink(FoundLink link)
 {
-    m_usedLinks.insert(linkIdentity(link.url));
     m_burst.cancel();
-    m_s.links.open(link.url, m_page ? m_page->appURL : std::nullopt);
+    // A link no browser took is not used, and its mail is the user's way to it: it stays.
+    if (!m_s.links.open(link.url, m_page ? m_page->appURL : std::nullopt)) {
+        m_controller.show(ChipModel::Failed{couldNotOpen});
+        return;
+    }
+    m_usedLinks.insert(linkIdentity(link.url));
     emit opened(link.url);
     m_controller.show(ChipModel::Opened{link.kind});
     closeOpenedChip(link.messageId);
