@@ -10,7 +10,11 @@ namespace {
 
 const IcuRegex& webAddressPattern()
 {
-    static const IcuRegex pattern(QStringLiteral(R"(\b(?:https?://|www\.)[^\s<>"`\x{0}-\x{1F}]+)"),
+    // Chinese, Japanese and Korean text runs on into a link without a space: its punctuation
+    // (full-width or not) and its letters end the link.
+    static const IcuRegex pattern(QStringLiteral(R"(\b(?:https?://|www\.))"
+                                                 R"([^\s<>"`\x{0}-\x{1F}\x{3000}-\x{303F}\x{FF00}-\x{FFEF})"
+                                                 R"(\p{Han}\p{Hiragana}\p{Katakana}\p{Hangul}]+)"),
                                   IcuRegex::caseInsensitive);
     return pattern;
 }

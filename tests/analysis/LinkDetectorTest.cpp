@@ -39,6 +39,8 @@ TEST(LinkDetector, EachText)
         {"https://en.example.org/wiki/Tea_(drink).", {"https://en.example.org/wiki/Tea_(drink)@0+39"}},
         {"(https://en.example.org/wiki/Tea_(drink))", {"https://en.example.org/wiki/Tea_(drink)@1+39"}},
         {key + " https://a.example/" + key, {"https://a.example/%F0%9F%94%91@3+20"}},
+        {QString::fromUtf8("链接：https://a.example/x?t=1，或 https://a.example/y登录"),
+         {"https://a.example/x?t=1@3+23", "https://a.example/y@29+19"}},
         {"mail me at me@example.com or ftp://files.example/x", {}},
         {"https:// and www. alone", {}},
         {"xhttps://a.example/ and awww.example.com", {}},
