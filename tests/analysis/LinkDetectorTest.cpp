@@ -34,6 +34,8 @@ TEST(LinkDetector, EachText)
         {"Open https://a.example/x.", {"https://a.example/x@5+19"}},
         {"(see https://a.example/x), then", {"https://a.example/x@5+19"}},
         {"<https://a.example/x>", {"https://a.example/x@1+19"}},
+        {"<https://a.example/x?t=ab\n  cd>\n<https://a.example/y and> z",
+         {"https://a.example/x?t=abcd@1+29", "https://a.example/y@33+19"}},
         {"\"https://a.example/x\"!", {"https://a.example/x@1+19"}},
         {"link: https://a.example/x?!;:", {"https://a.example/x@6+19"}},
         {"https://en.example.org/wiki/Tea_(drink).", {"https://en.example.org/wiki/Tea_(drink)@0+39"}},
