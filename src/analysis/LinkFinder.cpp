@@ -101,12 +101,11 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             // ("https://example-shop.com:x@evil.example/"); no sign-in link carries them.
             if (!url.userInfo().isEmpty())
                 continue;
-            if (isBlockedLink(url.toString(QUrl::FullyEncoded).toLower()))
-                continue;
-
             const QString linkDomain = siteDomain(url.host());
             const bool senderOnSite = sites.contains(sender);
             const bool linkOnSite = sites.contains(linkDomain);
+            if (isBlockedLink(url.toString(QUrl::FullyEncoded).toLower(), linkOnSite))
+                continue;
             // Someone else's link in someone else's mail is never ours; without a site to compare
             // with, only a link on the sender's own domain is.
             if (!senderOnSite && !linkOnSite && (!sites.isEmpty() || linkDomain != sender))

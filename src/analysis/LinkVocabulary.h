@@ -25,7 +25,8 @@ const QStringList& linkPathWords();
 
 // Whether a lower-cased absolute URL holds a block word, or a blocked site at a domain boundary:
 // at the start, after a character that cannot be part of a host name, or after a percent escape
-// (an encoded address inside a tracking link).
-bool isBlockedLink(QStringView lowerUrl);
+// (an encoded address inside a tracking link). With `siteHost`, the link's host is the site that
+// waits for it and is not looked at for blocked sites: on facebook.com, its own link is the one.
+bool isBlockedLink(QStringView lowerUrl, bool siteHost);
 
 } // namespace tessary

@@ -83,11 +83,16 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
                        {"example-shop.com"}),
                   "none");
     }
-    // A site whose name merely ends like a blocked one (x.com) is not blocked.
+    // A site whose name merely ends like a blocked one (x.com) is not blocked, nor is a blocked
+    // site's own link for a page on that site.
     EXPECT_EQ(best({mail("no-reply@dropbox.com", "Sign in to Dropbox", "",
                          {{"https://www.dropbox.com/login?t=1", ""}})},
                    {"dropbox.com"}),
               "https://www.dropbox.com/login?t=1");
+    EXPECT_EQ(best({mail("security@facebookmail.com", "Confirm your email", "",
+                         {{"https://www.facebook.com/confirmemail.php?c=1", ""}})},
+                   {"www.facebook.com"}),
+              "https://www.facebook.com/confirmemail.php?c=1");
 }
 
 // A site link in a stranger's mail needs wording, the site's sender may link elsewhere when the
