@@ -23,7 +23,8 @@ const IcuRegex& webAddressPattern()
 
 bool isTrailingPunctuation(QChar c)
 {
-    return QStringView(u".,;:!?'\")]}*").contains(c);
+    // Typographic quotes and the ellipsis too: text set with them puts them right after a link.
+    return QStringView(u".,;:!?'\")]}*\u201C\u201D\u2019\u00BB\u203A\u2026").contains(c);
 }
 
 // A closing bracket at the end belongs to the link only when the link opened it.

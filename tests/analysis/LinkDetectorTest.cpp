@@ -37,6 +37,8 @@ TEST(LinkDetector, EachText)
         {"<https://a.example/x?t=ab\n  cd>\n<https://a.example/y and> z",
          {"https://a.example/x?t=abcd@1+29", "https://a.example/y@33+19"}},
         {"\"https://a.example/x\"!", {"https://a.example/x@1+19"}},
+        {QString::fromUtf8("Open “https://a.example/x” or „https://a.example/y“ or «https://a.example/z…»"),
+         {"https://a.example/x@6+19", "https://a.example/y@31+19", "https://a.example/z@56+19"}},
         {"link: https://a.example/x?!;:", {"https://a.example/x@6+19"}},
         {"https://en.example.org/wiki/Tea_(drink).", {"https://en.example.org/wiki/Tea_(drink)@0+39"}},
         {"(https://en.example.org/wiki/Tea_(drink))", {"https://en.example.org/wiki/Tea_(drink)@1+39"}},
