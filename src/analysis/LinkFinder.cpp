@@ -74,8 +74,10 @@ QList<CandidateLink> candidateLinks(const Message& message)
 {
     QList<CandidateLink> candidates;
     for (const MessageLink& link : message.links) {
-        const QUrl url(link.url, QUrl::StrictMode);
-        if (!link.url.isEmpty() && url.isValid())
+        // Read as a browser reads an href: a "|" or a space in the query is the sender's sloppiness,
+        // not a reason to lose the link.
+        const QUrl url(link.url, QUrl::TolerantMode);
+        if (url.isValid() && !url.isRelative())
             candidates.append(CandidateLink{url, link.text});
     }
     for (const DetectedLink& link : detectLinks(message.text))

@@ -229,6 +229,9 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
                                      {"https://example-shop.com/u/a1?e=1", "Unsubscribe"},
                                      {"https://example-shop.com/r/a1?e=1", "Not you? Tell us"}})},
          "https://example-shop.com/m/a1"},
+        {"an address as a browser takes it",
+         {shop("Sign in", {{"https://example-shop.com/m?t=a|b c", ""}})},
+         "https://example-shop.com/m?t=a%7Cb c"},
         // Ties.
         {"the later message", {early, late}, "https://example-shop.com/late"},
         {"the later message, listed first", {late, early}, "https://example-shop.com/late"},
