@@ -8,6 +8,7 @@
 #include "analysis/LinkFinder.h"
 #include "analysis/SiteDomain.h"
 #include "screen/BrowserSets.h"
+#include "screen/Role.h"
 #include "state/AppState.h"
 
 #include <QPointer>
@@ -63,8 +64,11 @@ void LinkFlow::pageTick(const std::optional<Element>& focused, quint64 loads, bo
         startLinkBurst(*scanned);
         return;
     }
-    // Leaving the page in the browser ends the wait; switching to the mail application does not.
-    if (browser && (!scanned || scanned->url != m_page->url))
+    // Leaving the page in the browser ends the wait; switching to the mail application does not,
+    // nor does typing into a field (the page then reads as no link page, but it is still there).
+    const Role focusRole = focused ? m_s.accessibility.role(*focused) : Role::other;
+    const bool typing = isTextField(focusRole) || focusRole == Role::text;
+    if (browser && (scanned ? scanned->url != m_page->url : !typing))
         m_controller.dismiss();
 }
 

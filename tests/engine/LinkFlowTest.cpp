@@ -68,6 +68,17 @@ TEST_F(LinkFlow, AnUntrustedLinkWaitsForOpenAndTheHotKeyOpensIt)
     EXPECT_EQ(backend.trashed, QStringList{"m1"});
 }
 
+// Typing into the page's search box is not leaving the page: the wait goes on.
+TEST_F(LinkFlow, AFieldFocusedOnThePageKeepsTheWait)
+{
+    watch();
+    ASSERT_TRUE(chipAs<ChipModel::WaitingForLink>());
+    accessibility->setFocus(at("search"));
+    watch();
+    EXPECT_TRUE(chipAs<ChipModel::WaitingForLink>());
+    EXPECT_TRUE(chip.visible);
+}
+
 // With no browser to take the link, the chip says so and the mail stays for the user to open.
 TEST_F(LinkFlow, ALinkNoBrowserTookIsAFailureAndItsMailStays)
 {
