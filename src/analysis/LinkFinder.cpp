@@ -74,8 +74,10 @@ QList<CandidateLink> candidateLinks(const Message& message)
 {
     QList<CandidateLink> candidates;
     for (const MessageLink& link : message.links) {
-        const QUrl url(link.url, QUrl::StrictMode);
-        if (!link.url.isEmpty() && url.isValid())
+        // Read as a browser reads an href: a "|" or a space in the query is the sender's sloppiness,
+        // not a reason to lose the link.
+        const QUrl url(link.url, QUrl::TolerantMode);
+        if (url.isValid() && !url.isRelative())
             candidates.append(CandidateLink{url, link.text});
     }
     for (const DetectedLink& link : detectLinks(message.text))
@@ -97,18 +99,24 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             if (url.host().isEmpty() ||
                 (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
                 continue;
-            if (isBlockedLink(url.toString(QUrl::FullyEncoded).toLower()))
+            // A name and password before the host pass another site off as this one
+            // ("https://example-shop.com:x@evil.example/"); no sign-in link carries them.
+            if (!url.userInfo().isEmpty())
                 continue;
-
             const QString linkDomain = siteDomain(url.host());
             const bool senderOnSite = sites.contains(sender);
             const bool linkOnSite = sites.contains(linkDomain);
+            if (isBlockedLink(url.toString(QUrl::FullyEncoded).toLower(), linkOnSite))
+                continue;
             // Someone else's link in someone else's mail is never ours; without a site to compare
             // with, only a link on the sender's own domain is.
             if (!senderOnSite && !linkOnSite && (!sites.isEmpty() || linkDomain != sender))
                 continue;
 
-            const QString words = (candidate.context + QLatin1Char(' ') + message.subject).toLower();
+            const QString near = candidate.context.toLower();
+            if (containsAny(near, linkRefusalWords()))
+                continue;
+            const QString words = near + QLatin1Char(' ') + message.subject.toLower();
             const bool confirmWording = containsAny(words, confirmWords());
             const bool signInWording = containsAny(words, signInWords());
             const QString path = url.path(QUrl::FullyDecoded).toLower();

@@ -24,6 +24,12 @@ const QStringList& linkBlockSites()
     return sites;
 }
 
+const QStringList& linkRefusalWords()
+{
+    static const QStringList words = {QStringLiteral("unsubscribe"), QStringLiteral("not you?")};
+    return words;
+}
+
 const QStringList& confirmWords()
 {
     static const QStringList words = {
@@ -86,15 +92,26 @@ bool startsDomain(QStringView text, qsizetype at)
            isHexDigit(text[at - 1]);
 }
 
+// Where the host (and port) of an absolute URL ends.
+qsizetype hostEnd(QStringView url)
+{
+    const qsizetype schemeEnd = url.indexOf(QLatin1String("://"));
+    qsizetype at = schemeEnd < 0 ? 0 : schemeEnd + 3;
+    while (at < url.size() && !QStringView(u"/?#").contains(url[at]))
+        ++at;
+    return at;
+}
+
 } // namespace
 
-bool isBlockedLink(QStringView lowerUrl)
+bool isBlockedLink(QStringView lowerUrl, bool siteHost)
 {
     for (const QString& word : linkBlockWords())
         if (lowerUrl.contains(word))
             return true;
+    const qsizetype from = siteHost ? hostEnd(lowerUrl) : 0;
     for (const QString& site : linkBlockSites())
-        for (qsizetype at = lowerUrl.indexOf(site); at >= 0; at = lowerUrl.indexOf(site, at + 1))
+        for (qsizetype at = lowerUrl.indexOf(site, from); at >= 0; at = lowerUrl.indexOf(site, at + 1))
             if (startsDomain(lowerUrl, at))
                 return true;
     return false;

@@ -13,6 +13,9 @@ const QStringList& linkBlockWords();
 // Social networks and app stores: never the one to open either. Matched where a domain name can
 // start (see isBlockedLink), so "x.com/" blocks https://x.com/shop but not https://dropbox.com/.
 const QStringList& linkBlockSites();
+// Wording next to a link that names it as the way out ("Unsubscribe", "Not you?"), which many
+// senders put behind an address that says nothing.
+const QStringList& linkRefusalWords();
 // Wording that says a link confirms an address or an account.
 const QStringList& confirmWords();
 // Wording that says a link signs the user in.
@@ -22,7 +25,8 @@ const QStringList& linkPathWords();
 
 // Whether a lower-cased absolute URL holds a block word, or a blocked site at a domain boundary:
 // at the start, after a character that cannot be part of a host name, or after a percent escape
-// (an encoded address inside a tracking link).
-bool isBlockedLink(QStringView lowerUrl);
+// (an encoded address inside a tracking link). With `siteHost`, the link's host is the site that
+// waits for it and is not looked at for blocked sites: on facebook.com, its own link is the one.
+bool isBlockedLink(QStringView lowerUrl, bool siteHost);
 
 } // namespace tessary

@@ -8,6 +8,7 @@
 #include "analysis/LinkFinder.h"
 #include "analysis/SiteDomain.h"
 #include "screen/BrowserSets.h"
+#include "screen/Role.h"
 #include "state/AppState.h"
 
 #include <QPointer>
@@ -19,6 +20,7 @@ namespace {
 constexpr double linkPageLookback = 180; // seconds of mail searched when a link page shows up
 
 const QString noLinkArrived = QStringLiteral("No email with a link arrived");
+const QString couldNotOpen = QStringLiteral("Could not open the link");
 
 QString linkIdentity(const QUrl& url)
 {
@@ -62,8 +64,11 @@ void LinkFlow::pageTick(const std::optional<Element>& focused, quint64 loads, bo
         startLinkBurst(*scanned);
         return;
     }
-    // Leaving the page in the browser ends the wait; switching to the mail application does not.
-    if (browser && (!scanned || scanned->url != m_page->url))
+    // Leaving the page in the browser ends the wait; switching to the mail application does not,
+    // nor does typing into a field (the page then reads as no link page, but it is still there).
+    const Role focusRole = focused ? m_s.accessibility.role(*focused) : Role::other;
+    const bool typing = isTextField(focusRole) || focusRole == Role::text;
+    if (browser && (scanned ? scanned->url != m_page->url : !typing))
         m_controller.dismiss();
 }
 
@@ -120,9 +125,13 @@ void LinkFlow::linkFound(const FoundLink& link)
 
 void LinkFlow::openLink(FoundLink link)
 {
-    m_usedLinks.insert(linkIdentity(link.url));
     m_burst.cancel();
-    m_s.links.open(link.url, m_page ? m_page->appURL : std::nullopt);
+    // A link no browser took is not used, and its mail is the user's way to it: it stays.
+    if (!m_s.links.open(link.url, m_page ? m_page->appURL : std::nullopt)) {
+        m_controller.show(ChipModel::Failed{couldNotOpen});
+        return;
+    }
+    m_usedLinks.insert(linkIdentity(link.url));
     emit opened(link.url);
     m_controller.show(ChipModel::Opened{link.kind});
     closeOpenedChip(link.messageId);

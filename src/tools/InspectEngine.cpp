@@ -31,7 +31,7 @@ struct WatchingKeyboard : Keyboard {
     QCoro::Task<> postKey(QString, bool) override { co_return; }
 };
 struct WatchingLinkOpener : LinkOpener {
-    void open(const QUrl&, const std::optional<QString>&) override {}
+    bool open(const QUrl&, const std::optional<QString>&) override { return true; }
 };
 
 QList<std::pair<QString, QJsonValue>> stateFields(const ChipModel::State& state)

@@ -75,6 +75,7 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
         {"social network", "https://x.com/exampleshop"},
         {"app store", "https://apps.apple.com/app/id1"},
         {"behind a tracker", "https://click.example-shop.com/t?u=https%3A%2F%2Ffacebook.com%2Fshop&login=1"},
+        {"the site's name as a user of another host", "https://example-shop.com:x@evil.example/login"},
     };
     for (const auto& [rule, url] : rows) {
         SCOPED_TRACE(rule);
@@ -82,11 +83,16 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
                        {"example-shop.com"}),
                   "none");
     }
-    // A site whose name merely ends like a blocked one (x.com) is not blocked.
+    // A site whose name merely ends like a blocked one (x.com) is not blocked, nor is a blocked
+    // site's own link for a page on that site.
     EXPECT_EQ(best({mail("no-reply@dropbox.com", "Sign in to Dropbox", "",
                          {{"https://www.dropbox.com/login?t=1", ""}})},
                    {"dropbox.com"}),
               "https://www.dropbox.com/login?t=1");
+    EXPECT_EQ(best({mail("security@facebookmail.com", "Confirm your email", "",
+                         {{"https://www.facebook.com/confirmemail.php?c=1", ""}})},
+                   {"www.facebook.com"}),
+              "https://www.facebook.com/confirmemail.php?c=1");
 }
 
 // A site link in a stranger's mail needs wording, the site's sender may link elsewhere when the
@@ -218,6 +224,14 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
          {relay("Hello", "",
                 {{"https://example-shop.com/a", "Sign in"}, {"https://example-shop.com/b?t=1", "Sign in"}})},
          "https://example-shop.com/b?t=1"},
+        {"a link named as the way out, however its address scores",
+         {shop("Your sign-in link", {{"https://example-shop.com/m/a1", "Sign in"},
+                                     {"https://example-shop.com/u/a1?e=1", "Unsubscribe"},
+                                     {"https://example-shop.com/r/a1?e=1", "Not you? Tell us"}})},
+         "https://example-shop.com/m/a1"},
+        {"an address as a browser takes it",
+         {shop("Sign in", {{"https://example-shop.com/m?t=a|b c", ""}})},
+         "https://example-shop.com/m?t=a%7Cb c"},
         // Ties.
         {"the later message", {early, late}, "https://example-shop.com/late"},
         {"the later message, listed first", {late, early}, "https://example-shop.com/late"},

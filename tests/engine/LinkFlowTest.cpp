@@ -68,6 +68,31 @@ TEST_F(LinkFlow, AnUntrustedLinkWaitsForOpenAndTheHotKeyOpensIt)
     EXPECT_EQ(backend.trashed, QStringList{"m1"});
 }
 
+// Typing into the page's search box is not leaving the page: the wait goes on.
+TEST_F(LinkFlow, AFieldFocusedOnThePageKeepsTheWait)
+{
+    watch();
+    ASSERT_TRUE(chipAs<ChipModel::WaitingForLink>());
+    accessibility->setFocus(at("search"));
+    watch();
+    EXPECT_TRUE(chipAs<ChipModel::WaitingForLink>());
+    EXPECT_TRUE(chip.visible);
+}
+
+// With no browser to take the link, the chip says so and the mail stays for the user to open.
+TEST_F(LinkFlow, ALinkNoBrowserTookIsAFailureAndItsMailStays)
+{
+    state->setDeleteAfterUse(true);
+    links.works = false;
+    backend.messagesScript.replies = {
+        QList<Message>{linkMail("m1", "https://notes.example.net/auth/magic?token=abc", "example.net")}};
+    watch();
+    ASSERT_EQ(links.opened.size(), 1);
+    EXPECT_TRUE(chipAs<ChipModel::Failed>());
+    clock.advance(1500ms);
+    EXPECT_TRUE(backend.trashed.isEmpty());
+}
+
 // A page at rest is not read on every third tick; a load makes the next watch look at it, and
 // without one the rescan sees a page that rewrote itself in place.
 TEST(LinkPageWatch, ThePageIsReadAgainAfterALoadOrWithinTheRescanElseNotAtRest)

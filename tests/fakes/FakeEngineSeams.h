@@ -21,11 +21,13 @@ struct FakeLinkOpener : LinkOpener {
         std::optional<QString> application;
         friend bool operator==(const Opened&, const Opened&) = default;
     };
-    void open(const QUrl& url, const std::optional<QString>& application) override
+    bool open(const QUrl& url, const std::optional<QString>& application) override
     {
         opened.append({url, application});
+        return works;
     }
     QList<Opened> opened;
+    bool works = true;
 };
 
 struct FakeHeartbeatBus : HeartbeatBus {

@@ -54,18 +54,21 @@ QStringList DesktopLinkOpener::command(const QString& desktopFile, const QUrl& u
     return arguments;
 }
 
-void DesktopLinkOpener::open(const QUrl& url, const std::optional<QString>& application)
+bool DesktopLinkOpener::open(const QUrl& url, const std::optional<QString>& application)
 {
     if (application && !application->isEmpty()) {
         const QStringList arguments = application->endsWith(QLatin1String(".desktop"))
                                           ? command(*application, url)
                                           : QStringList{*application, url.toString(QUrl::FullyEncoded)};
         if (startDetached(arguments))
-            return;
+            return true;
         qCWarning(logDesktop).noquote()
             << "could not start" << *application << "to open a link; the default browser opens it";
     }
-    QDesktopServices::openUrl(url);
+    if (QDesktopServices::openUrl(url))
+        return true;
+    qCWarning(logDesktop).noquote() << "no browser took a link";
+    return false;
 }
 
 } // namespace tessary

@@ -10,7 +10,7 @@ namespace tessary {
 // its executable; without one, or when that fails to start, through the desktop's default handler.
 class DesktopLinkOpener final : public LinkOpener {
 public:
-    void open(const QUrl& url, const std::optional<QString>& application) override;
+    bool open(const QUrl& url, const std::optional<QString>& application) override;
 
     // The command a desktop file's Exec line runs for one URL: %u and %U become the URL, the other
     // field codes go, "%%" is a percent sign; a line with no URL code gets the URL appended. Empty
