@@ -2,7 +2,31 @@
 
 #include <QHostAddress>
 
+#include <libpsl.h>
+
+#include <memory>
+
 namespace tessary {
+
+namespace {
+
+// The index of the first label of the longest public suffix among `labels`: "co.uk" in
+// shop.example.co.uk, "com" in example.com, the last label for a name the list does not know.
+// Only the suffixes of countries and registries count: a name a service lends its customers
+// (team.atlassian.net) stays the service's site, as its mail comes from the service.
+qsizetype publicSuffixStart(const QStringList& labels)
+{
+    // The newest of the list built into libpsl and the system's copy, read once.
+    static const std::unique_ptr<psl_ctx_t, decltype(&psl_free)> list(psl_latest(nullptr), &psl_free);
+    for (qsizetype first = 0; list && first < labels.size() - 1; ++first) {
+        const QByteArray suffix = labels.mid(first).join(QLatin1Char('.')).toUtf8();
+        if (psl_is_public_suffix2(list.get(), suffix.constData(), PSL_TYPE_ICANN))
+            return qMax<qsizetype>(first, 1);
+    }
+    return qMax<qsizetype>(labels.size() - 1, 1);
+}
+
+} // namespace
 
 QString siteDomain(const QString& text)
 {
@@ -14,8 +38,14 @@ QString siteDomain(const QString& text)
     // An address has no labels to drop: "127.0.0.1" is its own site, not "0.1".
     if (QHostAddress(host.section(QLatin1Char(':'), 0, 0)).protocol() == QAbstractSocket::IPv4Protocol)
         return host;
-    const QStringList labels = host.split(QLatin1Char('.'), Qt::SkipEmptyParts);
-    return labels.mid(qMax<qsizetype>(labels.size() - 2, 0)).join(QLatin1Char('.'));
+    QStringList labels = host.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+    if (labels.isEmpty())
+        return QString();
+    // A port stays on the last label, but the suffix is looked up without it.
+    const QString port = labels.last().section(QLatin1Char(':'), 1);
+    labels.last() = labels.last().section(QLatin1Char(':'), 0, 0);
+    const QString portSuffix = port.isEmpty() ? QString() : QLatin1Char(':') + port;
+    return labels.mid(publicSuffixStart(labels) - 1).join(QLatin1Char('.')) + portSuffix;
 }
 
 QString senderSiteDomain(const QString& sender)

@@ -7,9 +7,10 @@
 
 namespace tessary {
 
-// A host, URL or address reduced to its last two lower-case labels: the unit in which senders and
-// sites are compared. "https://accounts.example.com/login" gives "example.com"; a port stays on the
-// last label and country second-level domains are not special ("shop.co.uk" gives "co.uk").
+// A host, URL or address reduced to the lower-case name its owner registered: the unit in which
+// senders and sites are compared. "https://accounts.example.com/login" gives "example.com",
+// "accounts.shop.co.uk" gives "shop.co.uk" (one label under the longest suffix a country or
+// registry hands out, by the public suffix list); a port stays on the last label.
 QString siteDomain(const QString& text);
 
 // The site domain of a sender's address: "Shop <no-reply@mail.shop.com>" and "no-reply@shop.com"

@@ -6,7 +6,7 @@
 
 using namespace tessary;
 
-TEST(DomainReduction, TheLastTwoLowerCaseLabelsOfTheHost)
+TEST(DomainReduction, TheRegistrableLowerCaseDomainOfTheHost)
 {
     const QList<std::pair<const char*, const char*>> rows = {
         {"accounts.Example-Shop.COM", "example-shop.com"},
@@ -17,7 +17,8 @@ TEST(DomainReduction, TheLastTwoLowerCaseLabelsOfTheHost)
         {"HTTP://www.example.org/", "example.org"},
         {"//cdn.example.net/a/b", "example.net"},
         {"https://login.example.com:8443/x", "example.com:8443"}, // ports are not special
-        {"shop.example.co.uk", "co.uk"},                          // nor are country domains
+        {"shop.example.co.uk", "example.co.uk"},                  // a country's second level is no site
+        {"team.atlassian.net", "atlassian.net"},                  // a service's customers are the service
         {"https://", "https://"},                                 // only slashes: itself
         {"/", "/"},
         {"http://127.0.0.1:8080/verify", "127.0.0.1:8080"}, // an address is its own site
