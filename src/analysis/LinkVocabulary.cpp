@@ -5,12 +5,18 @@ namespace tessary {
 const QStringList& linkBlockWords()
 {
     static const QStringList words = {
-        QStringLiteral("unsubscribe"), QStringLiteral("privacy"),   QStringLiteral("terms"),
-        QStringLiteral("help"),        QStringLiteral("support"),   QStringLiteral("preferences"),
-        QStringLiteral("settings"),    QStringLiteral("mailto:"),   QStringLiteral("tel:"),
-        QStringLiteral("/pixel"),      QStringLiteral("/open.gif"), QStringLiteral(".png"),
-        QStringLiteral(".jpg"),        QStringLiteral(".gif"),
+        QStringLiteral("privacy"),   QStringLiteral("terms"),       QStringLiteral("help"),
+        QStringLiteral("support"),   QStringLiteral("preferences"), QStringLiteral("settings"),
+        QStringLiteral("mailto:"),   QStringLiteral("tel:"),        QStringLiteral("/pixel"),
+        QStringLiteral("/open.gif"), QStringLiteral(".png"),        QStringLiteral(".jpg"),
+        QStringLiteral(".gif"),
     };
+    return words;
+}
+
+const QStringList& linkOptOutWords()
+{
+    static const QStringList words = {QStringLiteral("unsubscribe")};
     return words;
 }
 
@@ -106,8 +112,13 @@ qsizetype hostEnd(QStringView url)
 
 bool isBlockedLink(QStringView lowerUrl, bool siteHost)
 {
-    for (const QString& word : linkBlockWords())
+    for (const QString& word : linkOptOutWords())
         if (lowerUrl.contains(word))
+            return true;
+    const qsizetype query = lowerUrl.indexOf(QLatin1Char('?'));
+    const QStringView page = query < 0 ? lowerUrl : lowerUrl.first(query);
+    for (const QString& word : linkBlockWords())
+        if (page.contains(word))
             return true;
     const qsizetype from = siteHost ? hostEnd(lowerUrl) : 0;
     for (const QString& site : linkBlockSites())

@@ -7,9 +7,13 @@ namespace tessary {
 // The words the link finder reads mail with, all lower-case and matched as plain substrings of
 // lower-cased text. Built once on first use, never changed.
 
-// Links that are never the one to open: unsubscribe, legal and help pages, phone and mail links,
-// tracking pixels and images.
+// Links that are never the one to open: legal, help and settings pages, phone and mail links,
+// tracking pixels and images. Matched in the address before its query, where they name what the
+// link opens; a query that names a page ("next=/settings") says where a sign-in goes on to.
 const QStringList& linkBlockWords();
+// Words that block a link wherever its address holds them, the query too: an unsubscribe address
+// acts when it is opened, and many hide the word behind an opaque path ("/u/a1?do=unsubscribe").
+const QStringList& linkOptOutWords();
 // Social networks and app stores: never the one to open either. Matched where a domain name can
 // start (see isBlockedLink), so "x.com/" blocks https://x.com/shop but not https://dropbox.com/.
 const QStringList& linkBlockSites();
@@ -23,10 +27,11 @@ const QStringList& signInWords();
 // Path fragments of sign-in and confirmation addresses.
 const QStringList& linkPathWords();
 
-// Whether a lower-cased absolute URL holds a block word, or a blocked site at a domain boundary:
-// at the start, after a character that cannot be part of a host name, or after a percent escape
-// (an encoded address inside a tracking link). With `siteHost`, the link's host is the site that
-// waits for it and is not looked at for blocked sites: on facebook.com, its own link is the one.
+// Whether a lower-cased absolute URL holds an opt-out word, a block word before its query, or a
+// blocked site at a domain boundary: at the start, after a character that cannot be part of a host
+// name, or after a percent escape (an encoded address inside a tracking link). With `siteHost`, the
+// link's host is the site that waits for it and is not looked at for blocked sites: on
+// facebook.com, its own link is the one.
 bool isBlockedLink(QStringView lowerUrl, bool siteHost);
 
 } // namespace tessary
