@@ -86,7 +86,8 @@ QList<CandidateLink> candidateLinks(const Message& message)
 }
 
 std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, const QStringList& domains,
-                                              std::optional<FoundLink::Kind> wanted)
+                                              std::optional<FoundLink::Kind> wanted,
+                                              const QSet<QUrl>& passOver)
 {
     const QSet<QString> sites = expandDomains(domains);
     std::optional<FoundLink> best;
@@ -96,7 +97,7 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
         const TimePoint received = receivedTime(message.receivedAt);
         for (const CandidateLink& candidate : candidateLinks(message)) {
             const QUrl& url = candidate.url;
-            if (url.host().isEmpty() ||
+            if (url.host().isEmpty() || passOver.contains(url) ||
                 (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
                 continue;
             // A name and password before the host pass another site off as this one

@@ -4,6 +4,7 @@
 #include "common/Records.h"
 
 #include <QList>
+#include <QSet>
 #include <QStringList>
 
 namespace tessary {
@@ -25,9 +26,10 @@ class LinkFinder {
 public:
     // The best sign-in or confirmation link of the messages for a page on one of `domains`, or none
     // when nothing scores 60. With a wanted kind, links whose wording clearly says the other kind
-    // are passed over.
+    // are passed over, and so are the addresses in `passOver` (links already opened).
     static std::optional<FoundLink> bestLink(const QList<Message>& messages, const QStringList& domains,
-                                             std::optional<FoundLink::Kind> wanted = std::nullopt);
+                                             std::optional<FoundLink::Kind> wanted = std::nullopt,
+                                             const QSet<QUrl>& passOver = {});
 };
 
 } // namespace tessary

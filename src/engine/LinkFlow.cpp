@@ -22,11 +22,6 @@ constexpr double linkPageLookback = 180; // seconds of mail searched when a link
 const QString noLinkArrived = QStringLiteral("No email with a link arrived");
 const QString couldNotOpen = QStringLiteral("Could not open the link");
 
-QString linkIdentity(const QUrl& url)
-{
-    return url.toString(QUrl::FullyEncoded);
-}
-
 } // namespace
 
 LinkFlow::LinkFlow(const ControllerServices& services, Controller& controller, Burst& burst)
@@ -103,8 +98,9 @@ QCoro::Task<BackendResult<Burst::Look>> LinkFlow::look(TimePoint since, const Li
     if (!self || isCancelled(cancel))
         co_return Burst::Look::done;
     const QStringList hosts = page.host ? QStringList{*page.host} : QStringList{};
-    const std::optional<FoundLink> link = LinkFinder::bestLink(*messages, hosts, page.kind);
-    if (!link || m_usedLinks.contains(linkIdentity(link->url)))
+    // The best link not opened yet: the one opened for an earlier page may still lead the mail.
+    const std::optional<FoundLink> link = LinkFinder::bestLink(*messages, hosts, page.kind, m_usedLinks);
+    if (!link)
         co_return Burst::Look::watchOn;
     linkFound(*link);
     co_return Burst::Look::done;
@@ -131,7 +127,7 @@ void LinkFlow::openLink(FoundLink link)
         m_controller.show(ChipModel::Failed{couldNotOpen});
         return;
     }
-    m_usedLinks.insert(linkIdentity(link.url));
+    m_usedLinks.insert(link.url);
     emit opened(link.url);
     m_controller.show(ChipModel::Opened{link.kind});
     closeOpenedChip(link.messageId);

@@ -46,6 +46,16 @@ TEST_F(LinkFlow, APageWaitsOnceThenATrustedLinkOpensInTheBrowserThatShowedIt)
     watch();
     watch();
     EXPECT_EQ(backend.messagesScript.calls, 2) << "a handled page does not wait again in the same run";
+
+    // A new page: the link opened for the last one does not hide the new mail's, though it ties.
+    const QString next = "https://notes.example.net/auth/magic?token=def";
+    backend.messagesScript.replies = {
+        QList<Message>{linkMail("m1", url, "example.net"), linkMail("m2", next, "example.net")}};
+    accessibility->setAttribute(at("page"), "AXURL", "https://notes.example.net/login?sent=2");
+    ++accessibility->loads;
+    watch();
+    ASSERT_EQ(links.opened.size(), 2);
+    EXPECT_EQ(links.opened[1].url, QUrl(next));
 }
 
 // The link's mail goes to the trash afterwards: its id is taken from the chip's link before the
