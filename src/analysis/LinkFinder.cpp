@@ -87,17 +87,19 @@ QList<CandidateLink> candidateLinks(const Message& message)
 
 std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, const QStringList& domains,
                                               std::optional<FoundLink::Kind> wanted,
-                                              const QSet<QUrl>& passOver)
+                                              const QSet<QString>& usedMessages)
 {
     const QSet<QString> sites = expandDomains(domains);
     std::optional<FoundLink> best;
     int bestScore = 0;
     for (const Message& message : messages) {
+        if (usedMessages.contains(message.id))
+            continue;
         const QString sender = senderSiteDomain(message.sender);
         const TimePoint received = receivedTime(message.receivedAt);
         for (const CandidateLink& candidate : candidateLinks(message)) {
             const QUrl& url = candidate.url;
-            if (url.host().isEmpty() || passOver.contains(url) ||
+            if (url.host().isEmpty() ||
                 (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
                 continue;
             // A name and password before the host pass another site off as this one

@@ -26,10 +26,11 @@ class LinkFinder {
 public:
     // The best sign-in or confirmation link of the messages for a page on one of `domains`, or none
     // when nothing scores 60. With a wanted kind, links whose wording clearly says the other kind
-    // are passed over, and so are the addresses in `passOver` (links already opened).
+    // are passed over, and so are the messages in `usedMessages` (ids of mails whose link was
+    // opened: their other links are the ones not wanted).
     static std::optional<FoundLink> bestLink(const QList<Message>& messages, const QStringList& domains,
                                              std::optional<FoundLink::Kind> wanted = std::nullopt,
-                                             const QSet<QUrl>& passOver = {});
+                                             const QSet<QString>& usedMessages = {});
 };
 
 } // namespace tessary

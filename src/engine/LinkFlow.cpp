@@ -98,8 +98,9 @@ QCoro::Task<BackendResult<Burst::Look>> LinkFlow::look(TimePoint since, const Li
     if (!self || isCancelled(cancel))
         co_return Burst::Look::done;
     const QStringList hosts = page.host ? QStringList{*page.host} : QStringList{};
-    // The best link not opened yet: the one opened for an earlier page may still lead the mail.
-    const std::optional<FoundLink> link = LinkFinder::bestLink(*messages, hosts, page.kind, m_usedLinks);
+    // The best link of a mail not used yet: the mail whose link was opened for an earlier page may
+    // still lead, and its other links are not the ones wanted.
+    const std::optional<FoundLink> link = LinkFinder::bestLink(*messages, hosts, page.kind, m_usedMails);
     if (!link)
         co_return Burst::Look::watchOn;
     linkFound(*link);
@@ -127,7 +128,8 @@ void LinkFlow::openLink(FoundLink link)
         m_controller.show(ChipModel::Failed{couldNotOpen});
         return;
     }
-    m_usedLinks.insert(link.url);
+    if (link.messageId)
+        m_usedMails.insert(*link.messageId);
     emit opened(link.url);
     m_controller.show(ChipModel::Opened{link.kind});
     closeOpenedChip(link.messageId);

@@ -55,7 +55,7 @@ private:
     std::chrono::steady_clock::time_point m_lastPageScan = std::chrono::steady_clock::time_point::min();
     std::optional<LinkPage> m_page;
     QSet<QString> m_handledPages;
-    QSet<QUrl> m_usedLinks;
+    QSet<QString> m_usedMails; // ids of the mails whose link was opened
 };
 
 } // namespace tessary
