@@ -65,6 +65,9 @@ QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken can
         m_state->setConnecting(std::nullopt);
     };
 
+    // Set before the link is asked for: the buttons that start a sign-in are off while the backend
+    // answers, so a double click or an impatient second one does not open a second pending inbox.
+    m_state->setConnecting(provider);
     const BackendResult<ConnectLink> link = co_await m_services.backend.connect(provider, cancel);
     if (gone())
         co_return;
@@ -73,7 +76,6 @@ QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken can
     if (!link)
         co_return fail(link.error().description());
 
-    m_state->setConnecting(provider);
     if (m_services.openInBrowser)
         m_services.openInBrowser(link->url);
 

@@ -72,10 +72,10 @@ TEST_F(BrowserSignIn, SucceedsWhenTheInboxTurnsActiveOnTheThirdCheck)
     AppState& s = make();
     s.setError(QStringLiteral("an earlier failure"));
     backend.connectScript.replies = {signInLink};
-    QStringList connectingDuringWait;
-    backend.accountsScript.onCall = [&](int) {
-        connectingDuringWait.append(s.connecting().value_or("none"));
-    };
+    QStringList connectingDuringWait; // from the link's request on, so a second click finds it set
+    const auto note = [&](int) { connectingDuringWait.append(s.connecting().value_or("none")); };
+    backend.connectScript.onCall = note;
+    backend.accountsScript.onCall = note;
     backend.accountsScript.replies = {
         QList<Account>{account("acc-new", "pending")},
         QList<Account>{account("acc-old", "active"), account("acc-new", "pending")},
@@ -86,7 +86,7 @@ TEST_F(BrowserSignIn, SucceedsWhenTheInboxTurnsActiveOnTheThirdCheck)
     EXPECT_EQ(backend.connectedProviders, QStringList{"gmail"});
     EXPECT_EQ(opened, QList<QUrl>{signInLink.url});
     EXPECT_EQ(clock.sleeps, (QList<std::chrono::nanoseconds>{2s, 2s, 2s}));
-    EXPECT_EQ(connectingDuringWait, (QStringList{"gmail", "gmail", "gmail"}));
+    EXPECT_EQ(connectingDuringWait, (QStringList{"gmail", "gmail", "gmail", "gmail"}));
     EXPECT_EQ(s.connecting(), std::nullopt);
     EXPECT_EQ(s.error(), std::nullopt);
 }
