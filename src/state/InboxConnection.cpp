@@ -14,12 +14,6 @@ namespace {
 const QString signInTimedOut = QStringLiteral("Didn't hear back from the sign-in page. Try again.");
 const QString cancelledMessage = QStringLiteral("Cancelled.");
 
-bool isActiveAccount(const QList<Account>& accounts, const QString& accountId)
-{
-    return std::any_of(accounts.cbegin(), accounts.cend(),
-                       [&](const Account& a) { return a.id == accountId && a.isActive(); });
-}
-
 } // namespace
 
 InboxConnection::InboxConnection(AppState& state, InboxConnectionServices services, QObject* parent)
@@ -92,7 +86,11 @@ QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken can
             co_return fail(cancelledMessage);
         if (!refreshed)
             co_return fail(refreshed.error().description());
-        if (isActiveAccount(m_state->accounts(), link->accountId)) {
+        const QList<Account>& accounts = m_state->accounts();
+        const auto waiting = std::find_if(accounts.cbegin(), accounts.cend(),
+                                          [&](const Account& a) { return a.id == link->accountId; });
+        // Gone from the list: the user removed it, and no sign-in can finish it any more.
+        if (waiting == accounts.cend() || waiting->isActive()) {
             m_state->setConnecting(std::nullopt);
             co_return;
         }
