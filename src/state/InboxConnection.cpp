@@ -127,19 +127,24 @@ QCoro::Task<> InboxConnection::removeAccount(QString accountId, CancelToken canc
 {
     QPointer<InboxConnection> self(this);
     const auto gone = [&] { return !self || !m_state; };
-    if (gone())
+    // A second confirm before the list drops the inbox would be refused as an unknown inbox,
+    // under a list the first one just emptied of it.
+    if (gone() || m_removing.contains(accountId))
         co_return;
     m_state->setError(std::nullopt); // an earlier failure must not outlive a removal that works
-    const BackendResult<Done> removed =
-        co_await m_services.backend.removeAccount(std::move(accountId), cancel);
-    if (gone())
+    m_removing.insert(accountId);
+    const BackendResult<Done> removed = co_await m_services.backend.removeAccount(accountId, cancel);
+    BackendResult<Done> refreshed = Done{};
+    if (removed && !gone())
+        refreshed = co_await refreshAccounts(cancel);
+    if (!self)
         co_return;
-    if (!removed) {
+    m_removing.remove(accountId);
+    if (!m_state)
+        co_return;
+    if (!removed)
         m_state->setError(removed.error().description());
-        co_return;
-    }
-    const BackendResult<Done> refreshed = co_await refreshAccounts(cancel);
-    if (!gone() && !refreshed)
+    else if (!refreshed)
         m_state->setError(refreshed.error().description());
 }
 
