@@ -35,15 +35,16 @@ QCoro::Task<BackendResult<Done>> InboxConnection::refreshAccounts(CancelToken ca
     if (!self || !m_state || refresh < m_refreshApplied)
         co_return Done{};
     m_refreshApplied = refresh;
-    m_state->setAccounts(std::move(result).value());
-    // Remembered so the app counts as connected before the first refresh after a restart.
-    const QList<Account>& accounts = m_state->accounts();
+    QList<Account> accounts = std::move(result).value();
+    // Remembered so the app counts as connected before the first refresh after a restart; written
+    // before the list is shown, as views that read the list as it changes count inboxes by both.
     const auto firstActive =
         std::find_if(accounts.cbegin(), accounts.cend(), [](const Account& a) { return a.isActive(); });
     if (firstActive != accounts.cend() && firstActive->email && !firstActive->email->isEmpty())
         m_services.settings.setValue(settingKey::email, *firstActive->email);
     else
         m_services.settings.remove(settingKey::email);
+    m_state->setAccounts(std::move(accounts));
     co_return Done{};
 }
 

@@ -35,6 +35,7 @@ TEST_F(AccountRefresh, TakesTheBackendsListAndRemembersTheFirstActiveInboxAddres
                         account("a3", "active", "b@example.com")},
          std::nullopt},
         {"first active has an empty one", QList<Account>{account("a1", "active", QString())}, std::nullopt},
+        {"none left", QList<Account>{}, std::nullopt},
         {"the refresh fails", Unexpected{serverError}, "old@example.com"},
     };
     for (const auto& row : rows) {
@@ -42,6 +43,8 @@ TEST_F(AccountRefresh, TakesTheBackendsListAndRemembersTheFirstActiveInboxAddres
         settings.values.insert("email", "old@example.com");
         AppState& s = make();
         s.setAccounts(before);
+        std::optional<bool> inboxWhenListed; // what a view reads as the list changes
+        QObject::connect(&s, &AppState::accountsChanged, &s, [&] { inboxWhenListed = s.hasInbox(); });
         backend.accountsScript.replies = {row.reply};
         const BackendResult<Done> result = runTask(inbox->refreshAccounts());
         EXPECT_EQ(result ? std::nullopt : std::optional(result.error()),
@@ -49,6 +52,7 @@ TEST_F(AccountRefresh, TakesTheBackendsListAndRemembersTheFirstActiveInboxAddres
         EXPECT_EQ(s.accounts(), row.reply ? *row.reply : before); // in the backend's order
         EXPECT_EQ(settings.values.value("email"), row.remembered ? QVariant(*row.remembered) : QVariant());
         EXPECT_EQ(s.error(), std::nullopt);
+        EXPECT_EQ(inboxWhenListed.value_or(s.hasInbox()), s.hasInbox());
     }
 
     // A refresh answered after a later one (begun after a removal, say) keeps the later list.
