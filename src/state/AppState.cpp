@@ -125,6 +125,11 @@ QString AppState::inboxSummary() const
     QList<Account> active;
     std::copy_if(m_accounts.cbegin(), m_accounts.cend(), std::back_inserter(active),
                  [](const Account& a) { return a.isActive(); });
+    // Until the list comes (or while the backend cannot be reached) the remembered address stands
+    // for the inbox that makes the app count as connected.
+    const QVariant remembered = m_services.settings.value(settingKey::email);
+    if (active.isEmpty() && remembered.typeId() == QMetaType::QString)
+        return remembered.toString();
     if (active.size() != 1)
         return QString::number(active.size()) + QStringLiteral(" inboxes");
     // An empty address is no address: the provider's name reads better than nothing.

@@ -84,7 +84,8 @@ public:
     bool isPaused() const;
     // An active inbox is listed, or one was remembered ("email") before the first refresh.
     bool hasInbox() const;
-    // "user@example.com", a provider's name for an active inbox without address, or "N inboxes".
+    // "user@example.com", a provider's name for an active inbox without address, or "N inboxes";
+    // the remembered address while no active inbox is listed.
     QString inboxSummary() const;
 
     // Claims `shortcut` (none switches it off) and stores it. When the system refuses, the old

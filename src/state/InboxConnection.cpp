@@ -14,12 +14,6 @@ namespace {
 const QString signInTimedOut = QStringLiteral("Didn't hear back from the sign-in page. Try again.");
 const QString cancelledMessage = QStringLiteral("Cancelled.");
 
-bool isActiveAccount(const QList<Account>& accounts, const QString& accountId)
-{
-    return std::any_of(accounts.cbegin(), accounts.cend(),
-                       [&](const Account& a) { return a.id == accountId && a.isActive(); });
-}
-
 } // namespace
 
 InboxConnection::InboxConnection(AppState& state, InboxConnectionServices services, QObject* parent)
@@ -41,15 +35,16 @@ QCoro::Task<BackendResult<Done>> InboxConnection::refreshAccounts(CancelToken ca
     if (!self || !m_state || refresh < m_refreshApplied)
         co_return Done{};
     m_refreshApplied = refresh;
-    m_state->setAccounts(std::move(result).value());
-    // Remembered so the app counts as connected before the first refresh after a restart.
-    const QList<Account>& accounts = m_state->accounts();
+    QList<Account> accounts = std::move(result).value();
+    // Remembered so the app counts as connected before the first refresh after a restart; written
+    // before the list is shown, as views that read the list as it changes count inboxes by both.
     const auto firstActive =
         std::find_if(accounts.cbegin(), accounts.cend(), [](const Account& a) { return a.isActive(); });
     if (firstActive != accounts.cend() && firstActive->email && !firstActive->email->isEmpty())
         m_services.settings.setValue(settingKey::email, *firstActive->email);
     else
         m_services.settings.remove(settingKey::email);
+    m_state->setAccounts(std::move(accounts));
     co_return Done{};
 }
 
@@ -65,6 +60,9 @@ QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken can
         m_state->setConnecting(std::nullopt);
     };
 
+    // Set before the link is asked for: the buttons that start a sign-in are off while the backend
+    // answers, so a double click or an impatient second one does not open a second pending inbox.
+    m_state->setConnecting(provider);
     const BackendResult<ConnectLink> link = co_await m_services.backend.connect(provider, cancel);
     if (gone())
         co_return;
@@ -73,7 +71,6 @@ QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken can
     if (!link)
         co_return fail(link.error().description());
 
-    m_state->setConnecting(provider);
     if (m_services.openInBrowser)
         m_services.openInBrowser(link->url);
 
@@ -90,7 +87,11 @@ QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken can
             co_return fail(cancelledMessage);
         if (!refreshed)
             co_return fail(refreshed.error().description());
-        if (isActiveAccount(m_state->accounts(), link->accountId)) {
+        const QList<Account>& accounts = m_state->accounts();
+        const auto waiting = std::find_if(accounts.cbegin(), accounts.cend(),
+                                          [&](const Account& a) { return a.id == link->accountId; });
+        // Gone from the list: the user removed it, and no sign-in can finish it any more.
+        if (waiting == accounts.cend() || waiting->isActive()) {
             m_state->setConnecting(std::nullopt);
             co_return;
         }
@@ -127,19 +128,24 @@ QCoro::Task<> InboxConnection::removeAccount(QString accountId, CancelToken canc
 {
     QPointer<InboxConnection> self(this);
     const auto gone = [&] { return !self || !m_state; };
-    if (gone())
+    // A second confirm before the list drops the inbox would be refused as an unknown inbox,
+    // under a list the first one just emptied of it.
+    if (gone() || m_removing.contains(accountId))
         co_return;
     m_state->setError(std::nullopt); // an earlier failure must not outlive a removal that works
-    const BackendResult<Done> removed =
-        co_await m_services.backend.removeAccount(std::move(accountId), cancel);
-    if (gone())
+    m_removing.insert(accountId);
+    const BackendResult<Done> removed = co_await m_services.backend.removeAccount(accountId, cancel);
+    BackendResult<Done> refreshed = Done{};
+    if (removed && !gone())
+        refreshed = co_await refreshAccounts(cancel);
+    if (!self)
         co_return;
-    if (!removed) {
+    m_removing.remove(accountId);
+    if (!m_state)
+        co_return;
+    if (!removed)
         m_state->setError(removed.error().description());
-        co_return;
-    }
-    const BackendResult<Done> refreshed = co_await refreshAccounts(cancel);
-    if (!gone() && !refreshed)
+    else if (!refreshed)
         m_state->setError(refreshed.error().description());
 }
 

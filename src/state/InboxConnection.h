@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QUrl>
 
 #include <functional>
@@ -48,6 +49,7 @@ private:
     InboxConnectionServices m_services;
     quint64 m_refreshesStarted = 0;
     quint64 m_refreshApplied = 0; // the newest refresh whose list the state shows
+    QSet<QString> m_removing;     // inboxes being removed, until the list after it comes
 };
 
 } // namespace tessary

@@ -151,6 +151,7 @@ TEST_F(InboxPresence, ARememberedAddressOrAnActiveAccountCountsAndTheSummaryName
     EXPECT_FALSE(make().hasInbox());
     settings.values.insert("email", "me@example.com");
     EXPECT_TRUE(state->hasInbox());
+    EXPECT_EQ(state->inboxSummary(), QStringLiteral("me@example.com")); // the list not yet fetched
     settings.values.remove("email");
     state->setAccounts({account("a1", "pending", "a@example.com")});
     EXPECT_FALSE(state->hasInbox());
