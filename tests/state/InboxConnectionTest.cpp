@@ -38,13 +38,15 @@ TEST_F(AccountRefresh, TakesTheBackendsListAndRemembersTheFirstActiveInboxAddres
         {"none left", QList<Account>{}, std::nullopt},
         {"the refresh fails", Unexpected{serverError}, "old@example.com"},
     };
+    std::optional<bool> inboxWhenListed; // what a view reads as the list changes; outlives the states
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         settings.values.insert("email", "old@example.com");
         AppState& s = make();
         s.setAccounts(before);
-        std::optional<bool> inboxWhenListed; // what a view reads as the list changes
-        QObject::connect(&s, &AppState::accountsChanged, &s, [&] { inboxWhenListed = s.hasInbox(); });
+        inboxWhenListed.reset();
+        QObject::connect(&s, &AppState::accountsChanged, &s,
+                         [&inboxWhenListed, &listing = s] { inboxWhenListed = listing.hasInbox(); });
         backend.accountsScript.replies = {row.reply};
         const BackendResult<Done> result = runTask(inbox->refreshAccounts());
         EXPECT_EQ(result ? std::nullopt : std::optional(result.error()),
