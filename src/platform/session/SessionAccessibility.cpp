@@ -11,6 +11,7 @@
 #include "platform/x11/XTestKeyboard.h"
 
 #include <QCoro/QCoroTask>
+#include <QGuiApplication>
 
 namespace tessary {
 
@@ -93,8 +94,10 @@ QString sessionProblem()
 {
     const DesktopSession::Kind kind = DesktopSession::current();
     // DISPLAY outlives its server (a login that ended, a forwarding that broke) and may name one
-    // that does not let this user in.
-    if (kind == DesktopSession::Kind::x11 && !X11Connection())
+    // that does not let this user in. Qt on X11 has already connected to it: no second connection
+    // is opened just to learn that again (the tray application asks this at start).
+    const bool qtOnX11 = qGuiApp && QGuiApplication::platformName() == QLatin1String("xcb");
+    if (kind == DesktopSession::Kind::x11 && !qtOnX11 && !X11Connection())
         return QStringLiteral("The X display \"%1\" cannot be opened: no X server answers there, or it "
                               "does not let this user in.")
             .arg(qEnvironmentVariable("DISPLAY"));
