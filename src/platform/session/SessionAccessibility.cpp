@@ -96,7 +96,8 @@ QString sessionProblem()
     // DISPLAY outlives its server (a login that ended, a forwarding that broke) and may name one
     // that does not let this user in. Qt on X11 has already connected to it: no second connection
     // is opened just to learn that again (the tray application asks this at start).
-    const bool qtOnX11 = qGuiApp && QGuiApplication::platformName() == QLatin1String("xcb");
+    const bool qtOnX11 = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
+                         QGuiApplication::platformName() == QLatin1String("xcb");
     if (kind == DesktopSession::Kind::x11 && !qtOnX11 && !X11Connection())
         return QStringLiteral("The X display \"%1\" cannot be opened: no X server answers there, or it "
                               "does not let this user in.")
