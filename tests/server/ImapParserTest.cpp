@@ -108,13 +108,9 @@ TEST(ImapResponseReading, LongLinesAndManyResponsesAreReadInLinearTime)
         {"100,000 short responses at once", QByteArray("* 1 EXISTS\r\n").repeated(100000), 1 << 30}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        ImapResponseReader reader;
-        QByteArray read;
-        for (qsizetype at = 0; at < row.stream.size(); at += row.piece) {
-            reader.feed(row.stream.mid(at, row.piece));
-            while (auto response = reader.next())
-                read += *response;
-        }
-        EXPECT_EQ(read, row.stream);
+        QList<QByteArray> pieces;
+        for (qsizetype at = 0; at < row.stream.size(); at += row.piece)
+            pieces.append(row.stream.mid(at, row.piece));
+        EXPECT_EQ(readAll(pieces).join(), row.stream);
     }
 }

@@ -6,21 +6,20 @@
 #include "fakes/FakeSettingsStore.h"
 #include "server/BackendServer.h"
 #include "server/CredentialCipher.h"
+#include "server/CredentialKeys.h"
 #include "server/InboxAssignment.h"
 #include "server/PostgresLeases.h"
 #include "server/PostgresStorage.h"
-
+#include "server/SqliteStorage.h"
 #include "support/RunTask.h"
 
 #include <QElapsedTimer>
-#include <QHash>
 #include <QThread>
-#include <QUrl>
-#include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 #include <mutex>
 
 using namespace tessary;
@@ -30,6 +29,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
+PostgresServer& postgres()
+{
+    return PostgresServer::shared();
+}
+const QByteArray sharedKey(CredentialCipher::keySize, 'k');
 const LeaseTimings quickLeases{100ms, 600ms};
 
 // Which instance watches which inbox, as the instances' watchers would see it.
@@ -97,8 +101,8 @@ struct Watchers {
 // of an inbox another took. No hand-over forgets the mail the old holder knew.
 TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
 {
-    ASSERT_TRUE(PostgresServer::shared().isReady()) << PostgresServer::shared().error().toStdString();
-    auto storage = PostgresStorage::open(PostgresServer::shared().newDatabase());
+    ASSERT_TRUE(postgres().isReady()) << postgres().error().toStdString();
+    auto storage = PostgresStorage::open(postgres().newDatabase());
     ASSERT_TRUE(storage) << storage.error().toStdString();
     const auto install = (*storage)->createInstall("hash");
     QStringList inboxes;
@@ -152,12 +156,12 @@ TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
 // it, and an instance starting meanwhile leaves it alone.
 TEST(Instances, ASignInBegunOnOneInstanceFinishesOnAnother)
 {
-    ASSERT_TRUE(PostgresServer::shared().isReady()) << PostgresServer::shared().error().toStdString();
+    ASSERT_TRUE(postgres().isReady()) << postgres().error().toStdString();
     const QString email = DovecotServer::user(2);
     FakeOAuthServer oauth(email);
     DovecotServer dovecot(oauth.url());
     ASSERT_TRUE(dovecot.isReady()) << dovecot.error().toStdString();
-    const QString database = PostgresServer::shared().newDatabase();
+    const QString database = postgres().newDatabase();
     QTemporaryDir dataDirs[3];
     std::unique_ptr<BackendServer> instances[3];
     const auto startInstance = [&](int index, const QString& publicUrl) {
@@ -166,7 +170,7 @@ TEST(Instances, ASignInBegunOnOneInstanceFinishesOnAnother)
         ServerConfig config;
         config.dataDir = dataDirs[index].path();
         config.databaseUrl = database;
-        config.sharedKey = QByteArray(CredentialCipher::keySize, 'k');
+        config.sharedKey = sharedKey;
         config.publicUrl = publicUrl;
         auto started = BackendServer::start(config);
         ASSERT_TRUE(started) << started.error().toStdString();
@@ -190,4 +194,114 @@ TEST(Instances, ASignInBegunOnOneInstanceFinishesOnAnother)
     ASSERT_EQ(FakeOAuthServer::signInInBrowser(link->url), 200);
     EXPECT_EQ(runTask(client.accounts()).value(),
               (QList<Account>{{link->accountId, "gmail", email, "active"}}));
+}
+
+// Both storages keep installs, inboxes and their credentials alike, so a backend moved from one
+// to the other behaves the same.
+TEST(SharedDatabase, BothStoragesKeepInstallsInboxesAndCredentialsAlike)
+{
+    ASSERT_TRUE(postgres().isReady()) << postgres().error().toStdString();
+    QTemporaryDir dir;
+    auto sqlite = SqliteStorage::open(dir.filePath("backend.sqlite"));
+    auto shared = PostgresStorage::open(postgres().newDatabase());
+    ASSERT_TRUE(sqlite);
+    ASSERT_TRUE(shared) << shared.error().toStdString();
+    const std::pair<const char*, Storage*> kinds[] = {{"SQLite", sqlite->get()},
+                                                      {"PostgreSQL", shared->get()}};
+    for (const auto& [name, kind] : kinds) {
+        SCOPED_TRACE(name);
+        Storage& storage = *kind;
+        const auto mine = storage.createInstall("hash-1");
+        const auto theirs = storage.createInstall("hash-2");
+        ASSERT_TRUE(mine && theirs);
+        EXPECT_EQ(storage.installForToken("hash-1").value(), *mine);
+        EXPECT_EQ(storage.installForToken("hash-3").value(), std::nullopt);
+        EXPECT_FALSE(storage.createInstall("hash-1")) << "one token, one install";
+
+        const StoredAccount active{"a1", *mine, "imap", "me@example.com", "imap.example.com", "active"};
+        const StoredAccount pending{"a2", *mine, "gmail", "", "imap.gmail.com", "pending"};
+        const StoredAccount other{"b1", *theirs, "imap", "you@example.com", "imap.example.com", "active"};
+        ASSERT_TRUE(storage.addAccount(active, "sealed-a1"));
+        ASSERT_TRUE(storage.addAccount(pending, ""));
+        ASSERT_TRUE(storage.addAccount(other, "sealed-b1"));
+        EXPECT_FALSE(storage.addAccount(active, "sealed-again"));
+        EXPECT_EQ(storage.credential("a1"), QByteArray("sealed-a1"));
+
+        const auto ids = [](const QList<StoredAccount>& accounts) {
+            QStringList found;
+            for (const StoredAccount& account : accounts)
+                found << account.id + ':' + account.status;
+            return found;
+        };
+        EXPECT_EQ(ids(storage.accounts(*mine)), (QStringList{"a1:active", "a2:pending"}));
+        EXPECT_EQ(ids(storage.activeAccounts()), (QStringList{"a1:active", "b1:active"}));
+
+        EXPECT_FALSE(storage.activateAccount("a1", "x@example.com", "s")) << "only a pending inbox";
+        EXPECT_TRUE(storage.activateAccount("a2", "me@gmail.com", "sealed-a2"));
+        EXPECT_EQ(storage.accounts(*mine).value(1).email, "me@gmail.com");
+        EXPECT_TRUE(storage.updateCredential("a1", "sealed-a1-again"));
+        EXPECT_EQ(storage.credential("a1"), QByteArray("sealed-a1-again"));
+
+        EXPECT_FALSE(storage.removeAccount(*theirs, "a1")) << "not their inbox";
+        EXPECT_TRUE(storage.removeAccount(*mine, "a1"));
+        EXPECT_FALSE(storage.credential("a1"));
+        // A pending inbox stays while its sign-in can finish: until its window passes, or (a5) when
+        // nothing kept says how to finish it.
+        ASSERT_TRUE(
+            storage.keepSignIn({"state-3", *mine, "a3", "outlook", "verifier-3"}, std::chrono::minutes(15)));
+        ASSERT_TRUE(
+            storage.keepSignIn({"state-4", *mine, "a4", "gmail", "verifier-4"}, std::chrono::seconds(0)));
+        for (const char* pendingId : {"a3", "a4", "a5"})
+            ASSERT_TRUE(storage.addAccount({pendingId, *mine, "gmail", "", "imap.gmail.com", "pending"}, ""));
+        storage.removeStalePendingAccounts();
+        EXPECT_EQ(ids(storage.accounts(*mine)), (QStringList{"a2:active", "a3:pending"}));
+        EXPECT_FALSE(storage.takeSignIn("state-4")) << "its window has passed";
+        const auto taken = storage.takeSignIn("state-3");
+        ASSERT_TRUE(taken);
+        EXPECT_EQ(QStringList({taken->installId, taken->accountId, taken->provider, taken->verifier}),
+                  QStringList({*mine, "a3", "outlook", "verifier-3"}));
+        EXPECT_FALSE(storage.takeSignIn("state-3")) << "a state is good for one answer";
+        storage.removeStalePendingAccounts();
+        EXPECT_EQ(ids(storage.accounts(*mine)), (QStringList{"a2:active", "a3:pending"}))
+            << "kept while the code is exchanged";
+        EXPECT_EQ(storage.credentials().size(), 2);
+    }
+}
+
+// Instances starting together make the tables once and seal with the one key given, which none of
+// them makes up: without it, or with a key that opens nothing already stored, one refuses to start.
+// A database made by a newer backend is refused. (That a restart of the database server costs an
+// instance nothing, the cluster test's PostgreSQL restart shows.)
+TEST(SharedDatabase, TablesAreMadeOnceEveryInstanceSealsWithTheOneKeyAndANewerVersionIsRefused)
+{
+    ASSERT_TRUE(postgres().isReady()) << postgres().error().toStdString();
+    const QString url = postgres().newDatabase();
+    std::vector<std::future<Expected<std::unique_ptr<PostgresStorage>, QString>>> starting;
+    for (int instance = 0; instance < 3; ++instance)
+        starting.push_back(std::async(std::launch::async, [url] { return PostgresStorage::open(url); }));
+    std::vector<std::unique_ptr<PostgresStorage>> instances;
+    for (auto& start : starting) {
+        auto opened = start.get();
+        ASSERT_TRUE(opened) << opened.error().toStdString();
+        instances.push_back(std::move(*opened));
+    }
+    const auto install = instances[0]->createInstall("hash");
+    ASSERT_TRUE(install);
+    EXPECT_EQ(instances[2]->installForToken("hash").value(), *install);
+
+    Storage& storage = *instances[1];
+    EXPECT_FALSE(openSharedCredentialKey({}, {}, storage));
+    const auto first = openSharedCredentialKey({}, sharedKey, storage);
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(storage.addAccount({"a1", *install, "imap", "me@example.com", "imap.example.com", "active"},
+                                   first->seal("app-password", "a1")));
+    EXPECT_TRUE(openSharedCredentialKey({}, sharedKey, storage));
+    const auto wrong = openSharedCredentialKey({}, QByteArray(CredentialCipher::keySize, 'w'), storage);
+    ASSERT_FALSE(wrong);
+    EXPECT_TRUE(wrong.error().contains("opens none")) << wrong.error().toStdString();
+
+    ASSERT_TRUE(PostgresServer::query(url, "UPDATE schema_version SET version = 99"));
+    const auto newer = PostgresStorage::open(url);
+    ASSERT_FALSE(newer);
+    EXPECT_TRUE(newer.error().contains("newer tessary-backend")) << newer.error().toStdString();
 }
