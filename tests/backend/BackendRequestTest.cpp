@@ -234,21 +234,7 @@ TEST_F(StatusRules, EachEndpointSendsItsBodyAndReadsItsReply)
     }
 }
 
-class HostileReplies : public BackendTest {
-protected:
-    // A cancel handle that fires once the server holds the request, so the cancel meets a
-    // reply in flight however slowly the test runs.
-    CancelToken cancelOnArrival(const QString& path)
-    {
-        CancelToken cancel = makeCancelToken();
-        QObject::connect(&server, &FakeBackendServer::received, cancel.get(),
-                         [cancel, path](const QString& arrived) {
-                             if (arrived == path)
-                                 cancel->cancel();
-                         });
-        return cancel;
-    }
-};
+using HostileReplies = BackendTest;
 
 // Each reply a hostile or broken server could send fails the request with its own error, never a
 // half-read result: the size limit, undecodable text, nesting that would exhaust the parser, and
@@ -287,15 +273,9 @@ TEST_F(HostileReplies, EachBrokenReplyFailsWithItsOwnError)
     }
 }
 
-TEST_F(HostileReplies, AServerThatNeverAnswersTimesOut)
-{
-    ScriptedReply silence;
-    silence.ending = ScriptedReply::Ending::never;
-    Backend impatient(settings, secrets, {.limits = {.timeout = 300ms}, .tls = std::nullopt});
-    EXPECT_EQ(failureOf(silence, &impatient), (BackendError{0, "The request timed out."}));
-}
-
-TEST_F(HostileReplies, CancellingSendsNothingOrAbortsTheReplyInFlightAndLeavesTheClientUsable)
+// A request to a server that never answers times out, or ends at once when cancelled in flight;
+// one cancelled before it starts sends nothing; and the client stays usable.
+TEST_F(HostileReplies, ASilentServerTimesOutOrIsCancelledAndTheClientStaysUsable)
 {
     CancelToken early = makeCancelToken();
     early->cancel();
@@ -306,9 +286,18 @@ TEST_F(HostileReplies, CancellingSendsNothingOrAbortsTheReplyInFlightAndLeavesTh
 
     ScriptedReply silence;
     silence.ending = ScriptedReply::Ending::never;
+    Backend impatient(settings, secrets, {.limits = {.timeout = 300ms}, .tls = std::nullopt});
+    EXPECT_EQ(failureOf(silence, &impatient), (BackendError{0, "The request timed out."}));
+
     server.script("v1/messages/ids", silence);
     server.script("v1/messages/ids", ScriptedReply::json(200, R"({"ids": ["x"]})"));
-    CancelToken cancel = cancelOnArrival("v1/messages/ids");
+    // Cancelled once the server holds the request, so the cancel meets it in flight however slowly
+    // the test runs.
+    CancelToken cancel = makeCancelToken();
+    QObject::connect(&server, &FakeBackendServer::received, cancel.get(), [cancel](const QString& path) {
+        if (path == "v1/messages/ids")
+            cancel->cancel();
+    });
     const auto cancelled = runTask(backend.messageIds(0, cancel));
     ASSERT_FALSE(cancelled);
     EXPECT_EQ(cancelled.error(), cancelledError());

@@ -4,7 +4,6 @@
 
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -13,11 +12,6 @@
 using namespace tessary::server;
 
 namespace {
-
-QString keyFileIn(const QTemporaryDir& dir)
-{
-    return QDir(dir.path()).filePath("credentials.key");
-}
 
 // A Secret Service that takes every call and never answers, as a stuck keyring daemon does.
 class SilentSecretService : public QDBusVirtualObject {
@@ -36,12 +30,12 @@ TEST(KeyringVault, TheKeyFileMovesIntoTheKeyring)
     auto storage = SqliteStorage::open(dir.filePath("db.sqlite")).value();
     const QString install = storage->createInstall("hash").value();
     const auto before = openCredentialKeys(dir.path(), nullptr, *storage);
-    ASSERT_TRUE(before && QFile::exists(keyFileIn(dir)));
+    ASSERT_TRUE(before && QFile::exists(dir.filePath("credentials.key")));
     ASSERT_TRUE(storage->addAccount({"a1", install, "imap", "a@b", "h", "active"}, before->seal("pw", "a1")));
 
     SecretServiceKeyVault keyring;
     ASSERT_TRUE(openCredentialKeys(dir.path(), &keyring, *storage));
-    EXPECT_FALSE(QFile::exists(keyFileIn(dir)));
+    EXPECT_FALSE(QFile::exists(dir.filePath("credentials.key")));
     const KeyVault::Lookup kept = SecretServiceKeyVault().load(dir.path());
     ASSERT_EQ(kept.answer, KeyVault::Answer::found);
     EXPECT_EQ(CredentialCipher(kept.key).open(storage->credential("a1").value(), "a1"), "pw");
@@ -60,7 +54,7 @@ TEST(KeyringVaultStuck, ASilentKeyringIsWaitedForOnlyWhenItHoldsTheKey)
     auto storage = SqliteStorage::open(dir.filePath("db.sqlite")).value();
     SecretServiceKeyVault keyring(std::chrono::milliseconds(300));
     EXPECT_TRUE(openCredentialKeys(dir.path(), &keyring, *storage));
-    EXPECT_TRUE(QFile::exists(keyFileIn(dir)));
+    EXPECT_TRUE(QFile::exists(dir.filePath("credentials.key")));
 
     const QString install = storage->createInstall("hash").value();
     const CredentialCipher keyringKey(randomBytes(CredentialCipher::keySize));

@@ -178,14 +178,12 @@ TEST(HeldPolls, RequestsWaitingForMailHoldNoThread)
         }
         std::vector<std::unique_ptr<QTcpSocket>> waiting;
         for (const QByteArray& token : tokens) {
-            const QByteArray body = R"({"since": 0})";
             auto& request = waiting.emplace_back(std::make_unique<QTcpSocket>());
             request->connectToHost(QHostAddress::LocalHost, port);
             ASSERT_TRUE(request->waitForConnected(5000));
             request->write("POST " + QByteArray(row.path) +
                            " HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " + token +
-                           "\r\nContent-Type: application/json\r\nContent-Length: " +
-                           QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                           "\r\nContent-Type: application/json\r\nContent-Length: 12\r\n\r\n{\"since\": 0}");
             ASSERT_TRUE(request->waitForBytesWritten(5000));
         }
         EXPECT_FALSE(registered().isEmpty());
