@@ -1,17 +1,10 @@
-#include "DovecotServer.h"
-#include "FakeOAuthServer.h"
 #include "PostgresServer.h"
-#include "backend/Backend.h"
-#include "fakes/FakeSecretStore.h"
-#include "fakes/FakeSettingsStore.h"
-#include "server/BackendServer.h"
 #include "server/CredentialCipher.h"
 #include "server/CredentialKeys.h"
 #include "server/InboxAssignment.h"
 #include "server/PostgresLeases.h"
 #include "server/PostgresStorage.h"
 #include "server/SqliteStorage.h"
-#include "support/RunTask.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -150,50 +143,6 @@ TEST(InboxLeases, EachInboxHasOneWatcherSharedOutAmongTheLiveInstances)
     // Other instances' lists may still name the old holder of mail taken before a hand-over.
     std::lock_guard lock(watchers.mutex);
     EXPECT_EQ(watchers.forgotten, QStringList()) << "an inbox changing hands keeps its mail listed";
-}
-
-// The browser's way back from a sign-in may reach any instance: one that did not begin it finishes
-// it, and an instance starting meanwhile leaves it alone.
-TEST(Instances, ASignInBegunOnOneInstanceFinishesOnAnother)
-{
-    ASSERT_TRUE(postgres().isReady()) << postgres().error().toStdString();
-    const QString email = DovecotServer::user(2);
-    FakeOAuthServer oauth(email);
-    DovecotServer dovecot(oauth.url());
-    ASSERT_TRUE(dovecot.isReady()) << dovecot.error().toStdString();
-    const QString database = postgres().newDatabase();
-    QTemporaryDir dataDirs[3];
-    std::unique_ptr<BackendServer> instances[3];
-    const auto startInstance = [&](int index, const QString& publicUrl) {
-        ASSERT_TRUE(
-            dovecot.configureBackend(dataDirs[index].path(), oauth.backendConfig(DovecotServer::hostName)));
-        ServerConfig config;
-        config.dataDir = dataDirs[index].path();
-        config.databaseUrl = database;
-        config.sharedKey = sharedKey;
-        config.publicUrl = publicUrl;
-        auto started = BackendServer::start(config);
-        ASSERT_TRUE(started) << started.error().toStdString();
-        instances[index] = std::move(*started);
-    };
-    startInstance(1, {});
-    startInstance(0, instances[1]->url()); // the load balancer sends the browser back to the other
-    FakeSettingsStore settings;
-    FakeSecretStore secrets;
-    Backend client{settings, secrets};
-    settings.values.insert(QStringLiteral("backendURL"), instances[0]->url());
-    const auto link = runTask(client.connect(QStringLiteral("gmail")));
-    ASSERT_TRUE(link) << link.error().message.toStdString();
-    startInstance(2, {});
-    EXPECT_EQ(runTask(client.accounts()).value(),
-              (QList<Account>{{link->accountId, "gmail", std::nullopt, "pending"}}))
-        << "a start drops no other instance's sign-in under way";
-
-    EXPECT_EQ(QUrlQuery(link->url).queryItemValue("redirect_uri", QUrl::FullyDecoded),
-              instances[1]->url() + "/v1/oauth/callback");
-    ASSERT_EQ(FakeOAuthServer::signInInBrowser(link->url), 200);
-    EXPECT_EQ(runTask(client.accounts()).value(),
-              (QList<Account>{{link->accountId, "gmail", email, "active"}}));
 }
 
 // Both storages keep installs, inboxes and their credentials alike, so a backend moved from one

@@ -1,10 +1,12 @@
 #include "DovecotServer.h"
 #include "FakeOAuthServer.h"
+#include "PostgresServer.h"
 
 #include "backend/Backend.h"
 #include "fakes/FakeSecretStore.h"
 #include "fakes/FakeSettingsStore.h"
 #include "server/BackendServer.h"
+#include "server/CredentialCipher.h"
 #include "support/RunTask.h"
 
 #include <QDateTime>
@@ -16,6 +18,7 @@
 #include <httplib.h>
 
 using namespace tessary;
+using namespace tessary::server;
 using namespace tessary::test;
 
 TEST(OAuthSignIn, GmailSignInWithPkceThenXOAuth2PushAndARevokedGrantUntilSignedInAgain)
@@ -84,4 +87,48 @@ TEST(OAuthSignIn, GmailSignInWithPkceThenXOAuth2PushAndARevokedGrantUntilSignedI
     ASSERT_EQ(FakeOAuthServer::signInInBrowser(relink->url), 200);
     EXPECT_EQ(runTask(client.accounts()).value(),
               (QList<Account>{{relink->accountId, "gmail", email, "active"}}));
+}
+
+// The browser's way back from a sign-in may reach any instance: one that did not begin it finishes
+// it, and an instance starting meanwhile leaves it alone.
+TEST(Instances, ASignInBegunOnOneInstanceFinishesOnAnother)
+{
+    ASSERT_TRUE(PostgresServer::shared().isReady()) << PostgresServer::shared().error().toStdString();
+    const QString email = DovecotServer::user(2);
+    FakeOAuthServer oauth(email);
+    DovecotServer dovecot(oauth.url());
+    ASSERT_TRUE(dovecot.isReady()) << dovecot.error().toStdString();
+    const QString database = PostgresServer::shared().newDatabase();
+    QTemporaryDir dataDirs[3];
+    std::unique_ptr<BackendServer> instances[3];
+    const auto startInstance = [&](int index, const QString& publicUrl) {
+        ASSERT_TRUE(
+            dovecot.configureBackend(dataDirs[index].path(), oauth.backendConfig(DovecotServer::hostName)));
+        ServerConfig config;
+        config.dataDir = dataDirs[index].path();
+        config.databaseUrl = database;
+        config.sharedKey = QByteArray(CredentialCipher::keySize, 'k');
+        config.publicUrl = publicUrl;
+        auto started = BackendServer::start(config);
+        ASSERT_TRUE(started) << started.error().toStdString();
+        instances[index] = std::move(*started);
+    };
+    startInstance(1, {});
+    startInstance(0, instances[1]->url()); // the load balancer sends the browser back to the other
+    FakeSettingsStore settings;
+    FakeSecretStore secrets;
+    Backend client{settings, secrets};
+    settings.values.insert(QStringLiteral("backendURL"), instances[0]->url());
+    const auto link = runTask(client.connect(QStringLiteral("gmail")));
+    ASSERT_TRUE(link) << link.error().message.toStdString();
+    startInstance(2, {});
+    EXPECT_EQ(runTask(client.accounts()).value(),
+              (QList<Account>{{link->accountId, "gmail", std::nullopt, "pending"}}))
+        << "a start drops no other instance's sign-in under way";
+
+    EXPECT_EQ(QUrlQuery(link->url).queryItemValue("redirect_uri", QUrl::FullyDecoded),
+              instances[1]->url() + "/v1/oauth/callback");
+    ASSERT_EQ(FakeOAuthServer::signInInBrowser(link->url), 200);
+    EXPECT_EQ(runTask(client.accounts()).value(),
+              (QList<Account>{{link->accountId, "gmail", email, "active"}}));
 }
