@@ -1,5 +1,7 @@
 #include "analysis/LinkVocabulary.h"
 
+#include "analysis/SiteDomain.h"
+
 namespace tessary {
 
 const QStringList& linkBlockWords()
@@ -117,8 +119,16 @@ bool isBlockedLink(QStringView lowerUrl, bool siteHost)
             return true;
     const qsizetype query = lowerUrl.indexOf(QLatin1Char('?'));
     const QStringView page = query < 0 ? lowerUrl : lowerUrl.first(query);
+    // The name its owner registered says nothing of the page: privacy.com's sign-in is a sign-in,
+    // while help.shop.com is the shop's help.
+    QString wordsOf = page.toString();
+    if (const qsizetype end = hostEnd(page); page.contains(QLatin1String("://"))) {
+        const QString site = siteDomain(wordsOf.first(end));
+        if (!site.isEmpty() && wordsOf.first(end).endsWith(site))
+            wordsOf.remove(end - site.size(), site.size());
+    }
     for (const QString& word : linkBlockWords())
-        if (page.contains(word))
+        if (wordsOf.contains(word))
             return true;
     const qsizetype from = siteHost ? hostEnd(lowerUrl) : 0;
     for (const QString& site : linkBlockSites())

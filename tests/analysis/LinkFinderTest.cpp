@@ -66,6 +66,7 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
         {"unsubscribe in the query", "https://app.example-shop.com/login?next=UNSUBSCRIBE"},
         {"privacy", "https://app.example-shop.com/privacy"},
         {"help", "https://app.example-shop.com/help/login"},
+        {"the site's help centre", "https://help.example-shop.com/login"},
         {"image", "https://app.example-shop.com/logo.png"},
         {"tracking pixel", "https://app.example-shop.com/pixel?login=1"},
         {"mail", "mailto:login@example-shop.com"},
@@ -83,12 +84,15 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
                        {"example-shop.com"}),
                   "none");
     }
-    // A site whose name merely ends like a blocked one (x.com) is not blocked, nor is a blocked
-    // site's own link for a page on that site.
+    // A site whose name merely ends like a blocked one (x.com) or holds a blocked word is not
+    // blocked, nor is a blocked site's own link for a page on that site.
     EXPECT_EQ(best({mail("no-reply@dropbox.com", "Sign in to Dropbox", "",
                          {{"https://www.dropbox.com/login?t=1", ""}})},
                    {"dropbox.com"}),
               "https://www.dropbox.com/login?t=1");
+    EXPECT_EQ(best({mail("no-reply@privacy.com", "Sign in", "", {{"https://app.privacy.com/login?t=1", ""}})},
+                   {"privacy.com"}),
+              "https://app.privacy.com/login?t=1");
     EXPECT_EQ(best({mail("security@facebookmail.com", "Confirm your email", "",
                          {{"https://www.facebook.com/confirmemail.php?c=1", ""}})},
                    {"www.facebook.com"}),
