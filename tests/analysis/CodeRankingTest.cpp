@@ -1,4 +1,5 @@
 #include "analysis/CodeFinder.h"
+#include "analysis/FoundCode.h"
 #include "analysis/InternetDateTime.h"
 #include "analysis/SiteDomain.h"
 
@@ -30,7 +31,7 @@ const QString at11 = QStringLiteral("2026-12-06T11:00:00Z");
 
 } // namespace
 
-TEST(CodeRanking, OnlyMessagesWithACodeYieldOneAndItFillsEveryField)
+TEST(CodeRanking, OnlyMessagesWithACodeYieldOneFillingEveryFieldAndTheSitesSenderGainsABonus)
 {
     const QList<FoundCode> found = CodeFinder::rank(
         {mail("m0", "a@news.example", "Weekly news", "Nothing to see: 482913"),
@@ -44,17 +45,15 @@ TEST(CodeRanking, OnlyMessagesWithACodeYieldOneAndItFillsEveryField)
     EXPECT_EQ(found[0].received, parseInternetDateTime(at10));
     EXPECT_EQ(found[0].score, 125);
     EXPECT_EQ(found[0].messageId, "m1");
-}
 
-TEST(SenderBonus, ASenderOnTheSiteOrASubdomainOfItOutranksAStrongerCode)
-{
-    const QList<Message> messages = {
-        mail("m1", "news@other.example", "Your verification code 111111", "security code", at11),
-        mail("m2", "Shop <no-reply@mail.example-shop.com>", "Hi", "Your code: 4821", at10)};
-    const QList<FoundCode> found = CodeFinder::rank(messages, expandDomains({"accounts.example-shop.com"}));
-    EXPECT_EQ(codesOf(found), (QStringList{"4821", "111111"}));
-    EXPECT_EQ(found[0].score, 115);
-    EXPECT_EQ(found[1].score, 20 + 15 + 5 * 3);
+    // A sender on the site or a subdomain of it outranks a stronger code.
+    const QList<FoundCode> ranked = CodeFinder::rank(
+        {mail("m1", "news@other.example", "Your verification code 111111", "security code", at11),
+         mail("m2", "Shop <no-reply@mail.example-shop.com>", "Hi", "Your code: 4821", at10)},
+        expandDomains({"accounts.example-shop.com"}));
+    EXPECT_EQ(codesOf(ranked), (QStringList{"4821", "111111"}));
+    EXPECT_EQ(ranked[0].score, 115);
+    EXPECT_EQ(ranked[1].score, 20 + 15 + 5 * 3);
 }
 
 TEST(RankingTies, LaterArrivalFirstThenDatedBeforeUndatedThenTheMessagesOrder)
@@ -100,4 +99,34 @@ TEST(BestCode, AsksForTheMailSinceTheGivenTimeAndReturnsTheBestOrTheFailureUncha
     const auto failed = test::runTask(finder.bestCode(0, {"x.example"}));
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error(), (BackendError{503, QStringLiteral("Server error 503")}));
+}
+
+TEST(CodeDisplay, LongNumericCodesReadInTwoHalvesOthersStayAsTheyAre)
+{
+    const QList<std::pair<const char*, const char*>> rows = {
+        {"123456", "123 456"}, {"1234567", "123 4567"}, {"12345678", "1234 5678"},
+        {"12345", "12345"},    {"AB12CD", "AB12CD"},    {"QX7-9KD", "QX7-9KD"}};
+    for (const auto& [code, shown] : rows) {
+        FoundCode found;
+        found.code = code;
+        EXPECT_EQ(found.display(), shown) << code;
+    }
+}
+
+TEST(ReceivedTime, ReadsUtcAndOffsetTimesOnly)
+{
+    EXPECT_EQ(parseInternetDateTime(u"1970-01-01T00:00:00Z"), 0.0);
+    EXPECT_EQ(parseInternetDateTime(u"2026-12-06T10:15:30Z"), 1796552130.0);
+    EXPECT_EQ(parseInternetDateTime(u"2026-12-06T11:15:30+01:00"), 1796552130.0);
+    EXPECT_EQ(parseInternetDateTime(u"2026-12-06T05:45:30-04:30"), 1796552130.0);
+    EXPECT_EQ(parseInternetDateTime(u"2024-02-29T23:59:59Z"), 1709251199.0);
+    EXPECT_EQ(parseInternetDateTime(u"1969-12-31T23:59:59Z"), -1.0);
+    for (const char16_t* text :
+         {u"2026-12-06T10:15:30.250Z", u"2026-12-06T10:15:30", u"2026-12-06 10:15:30Z", u"2026-12-06T10:15Z",
+          u"2026-12-06T10:15:30+0100", u"2026-12-06t10:15:30Z", u"20261206T101530Z", u"", u"yesterday",
+          u"2026-12-06T10:15:30+01:00 ", u"2025-02-29T10:00:00Z", u"2026-13-01T10:00:00Z",
+          u"2026-04-31T10:00:00Z", u"2026-12-06T24:00:00Z", u"2026-12-06T10:60:00Z", u"2026-12-06T10:00:60Z",
+          u"2026-12-00T10:00:00Z", u"2026-12-06T10:00:00+24:00"}) {
+        EXPECT_EQ(parseInternetDateTime(text), std::nullopt) << QString::fromUtf16(text);
+    }
 }
