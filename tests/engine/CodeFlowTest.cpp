@@ -116,14 +116,11 @@ TEST_F(CodeBurst, AfterTheSitesCodeWasTypedACodeFromAnotherSenderIsStillOffered)
 
 TEST_F(CodeBurst, TheSitesOwnCodeArrivingAfterAnotherSendersReplacesItsOffer)
 {
-    struct Case {
-        const char* name;
-        const char* focusWhenItArrives;
-        QString typed;
-        const char* chipShows;
-    };
-    for (const Case& c : {Case{"the field keeps the focus", "code", "222333", "filled"},
-                          Case{"the focus is in our own window", "own", "", "found"}}) {
+    const struct {
+        const char *name, *focusWhenItArrives, *typed, *chipShows;
+    } rows[] = {{"the field keeps the focus", "code", "222333", "filled"},
+                {"the focus is in our own window", "own", "", "found"}};
+    for (const auto& c : rows) {
         SCOPED_TRACE(c.name);
         EngineHarness h;
         h.make();

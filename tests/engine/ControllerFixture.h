@@ -62,6 +62,12 @@ struct EngineHarness {
         tick();
     }
     void tick() { QCoro::waitFor(controller->tick()); }
+    // Three ticks: the page watch looks on every third.
+    void watch()
+    {
+        for (int i = 0; i < 3; ++i)
+            tick();
+    }
     void start()
     {
         controller->start();
