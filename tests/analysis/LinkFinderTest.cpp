@@ -1,5 +1,7 @@
 #include "analysis/LinkFinder.h"
 #include "analysis/InternetDateTime.h"
+#include "analysis/LinkDetector.h"
+#include "analysis/SiteDomain.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +24,18 @@ QString best(const QList<Message>& messages, const QStringList& domains,
 {
     const std::optional<FoundLink> link = LinkFinder::bestLink(messages, domains, wanted);
     return link ? link->url.toString() : QStringLiteral("none");
+}
+
+// The detected links as "url@start+length", easy to compare and to read in a failure.
+QStringList detected(const QString& text)
+{
+    QStringList links;
+    for (const DetectedLink& link : detectLinks(text))
+        links.append(QStringLiteral("%1@%2+%3")
+                         .arg(link.url.toString(QUrl::FullyEncoded))
+                         .arg(link.start)
+                         .arg(link.length));
+    return links;
 }
 
 const QStringList site = {QStringLiteral("app.example-shop.com")};
@@ -251,4 +265,88 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
         SCOPED_TRACE(row.rule);
         EXPECT_EQ(best(row.messages, row.domains, row.wanted), row.expected);
     }
+}
+
+// http, https and www links in order, without the punctuation around them but with a bracket the
+// link opened, at UTF-16 positions; nothing that is not a web link.
+TEST(LinkDetector, EachText)
+{
+    const QString key = QString::fromUtf8("\xF0\x9F\x94\x91");
+    const std::pair<QString, QStringList> rows[] = {
+        {"Go to https://a.example/x?y=1 or http://b.example/ now",
+         {"https://a.example/x?y=1@6+23", "http://b.example/@33+17"}},
+        {"Visit www.example.com/login today", {"http://www.example.com/login@6+21"}},
+        {"HTTPS://Example.COM/Path", {"https://example.com/Path@0+24"}},
+        {"https://a.example/x?a=1&amp;t=2", {"https://a.example/x?a=1&t=2@0+31"}},
+        {"Open https://a.example/x.", {"https://a.example/x@5+19"}},
+        {"(see https://a.example/x), then", {"https://a.example/x@5+19"}},
+        {"<https://a.example/x>", {"https://a.example/x@1+19"}},
+        {"<https://a.example/x?t=ab\n  cd>\n<https://a.example/y and> z",
+         {"https://a.example/x?t=abcd@1+29", "https://a.example/y@33+19"}},
+        {"\"https://a.example/x\"!", {"https://a.example/x@1+19"}},
+        {QString::fromUtf8("Open “https://a.example/x” or „https://a.example/y“ or «https://a.example/z…»"),
+         {"https://a.example/x@6+19", "https://a.example/y@31+19", "https://a.example/z@56+19"}},
+        {"link: https://a.example/x?!;:", {"https://a.example/x@6+19"}},
+        {"https://en.example.org/wiki/Tea_(drink).", {"https://en.example.org/wiki/Tea_(drink)@0+39"}},
+        {"(https://en.example.org/wiki/Tea_(drink))", {"https://en.example.org/wiki/Tea_(drink)@1+39"}},
+        {key + " https://a.example/" + key, {"https://a.example/%F0%9F%94%91@3+20"}},
+        {QString::fromUtf8("链接：https://a.example/x?t=1，或 https://a.example/y登录"),
+         {"https://a.example/x?t=1@3+23", "https://a.example/y@29+19"}},
+        {"mail me at me@example.com or ftp://files.example/x", {}},
+        {"https:// and www. alone", {}},
+        {"xhttps://a.example/ and awww.example.com", {}},
+    };
+    for (const auto& [text, links] : rows)
+        EXPECT_EQ(detected(text), links) << text;
+}
+
+TEST(DomainReduction, TheRegistrableLowerCaseDomainOfTheHost)
+{
+    const QList<std::pair<const char*, const char*>> rows = {
+        {"accounts.Example-Shop.COM", "example-shop.com"},
+        {"localhost", "localhost"},
+        {"a..b...example.com.", "example.com"},
+        {"", ""},
+        {"https://accounts.google.com/signin/v2?x=1", "google.com"},
+        {"HTTP://www.example.org/", "example.org"},
+        {"//cdn.example.net/a/b", "example.net"},
+        {"https://login.example.com:8443/x", "example.com:8443"}, // ports are not special
+        {"shop.example.co.uk", "example.co.uk"},                  // a country's second level is no site
+        {"team.atlassian.net", "atlassian.net"},                  // a service's customers are the service
+        {"https://", "https://"},                                 // only slashes: itself
+        {"/", "/"},
+        {"http://127.0.0.1:8080/verify", "127.0.0.1:8080"}, // an address is its own site
+        {"10.0.0.7", "10.0.0.7"},
+    };
+    for (const auto& [input, domain] : rows)
+        EXPECT_EQ(siteDomain(input), domain) << input;
+}
+
+TEST(SenderParsing, TheDomainOfTheLastAddress)
+{
+    const QList<std::pair<const char*, const char*>> rows = {
+        {"Example Shop <no-reply@accounts.example-shop.com>", "example-shop.com"},
+        {"no-reply@accounts.example-shop.com", "example-shop.com"},
+        {"<NO-REPLY@Mail.Example.COM>", "example.com"},
+        {"  Shop <a@b.shop.io>  ", "shop.io"},
+        {"\"a@evil.example\" <real@bank.example>", "bank.example"},
+        {"weird@name@mail.example.com", "example.com"},
+        {"", ""},
+        {"@", ""},
+        {"Example Shop", "example shop"},
+    };
+    for (const auto& [sender, domain] : rows)
+        EXPECT_EQ(senderSiteDomain(sender), domain) << sender;
+}
+
+TEST(AliasExpansion, AddsTheMailDomainsOfKnownServicesOnce)
+{
+    EXPECT_EQ(expandDomains({"claude.ai"}), (QSet<QString>{"claude.ai", "anthropic.com"}));
+    EXPECT_EQ(expandDomains({"login.microsoft.com"}),
+              (QSet<QString>{"microsoft.com", "microsoftonline.com", "live.com"}));
+    EXPECT_EQ(expandDomains({"https://www.notion.so/login", "example.com"}),
+              (QSet<QString>{"notion.so", "makenotion.com", "example.com"}));
+    // x.com aliases twitter.com, whose own row would lead back to x.com: no loop, no growth.
+    EXPECT_EQ(expandDomains({"x.com"}), (QSet<QString>{"x.com", "twitter.com"}));
+    EXPECT_EQ(expandDomains({"anthropic.com"}), (QSet<QString>{"anthropic.com"}));
 }

@@ -12,22 +12,14 @@
 namespace tessary::test {
 namespace {
 
-class OnboardingTest : public AppViewTest {
-protected:
-    std::unique_ptr<OnboardingView> onboarding()
-    {
-        makeContext();
-        auto view = std::make_unique<OnboardingView>(*context, [this] { ++doneCalls; });
-        view->show();
-        return view;
-    }
-    int doneCalls = 0;
-};
+using OnboardingTest = AppViewTest;
 
 TEST_F(OnboardingTest, ContinueWaitsForInboxAndAccessThenPracticeRunsDemoModeAndDoneFinishes)
 {
     accessibility->trusted = false;
-    const auto view = onboarding();
+    int doneCalls = 0;
+    const auto view = std::make_unique<OnboardingView>(makeContext(), [&] { ++doneCalls; });
+    view->show();
     EXPECT_FALSE(view->back().isVisible());
     view->primary().click();
     ASSERT_EQ(view->step(), 1);

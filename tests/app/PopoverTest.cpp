@@ -16,12 +16,8 @@ class PopoverTest : public AppViewTest {
 protected:
     std::unique_ptr<PopoverView> popover(bool developerBuild = false)
     {
-        PopoverActions actions{.copy = [this](const FoundCode& code) { copied.append(code.code); },
-                               .setup = [] {},
-                               .settings = [] {},
-                               .updates = [] {},
-                               .quit = [] {},
-                               .restartOnboarding = [] {}};
+        const PopoverActions actions{
+            [this](const FoundCode& code) { copied.append(code.code); }, [] {}, [] {}, [] {}, [] {}, [] {}};
         return std::make_unique<PopoverView>(*state, clock, actions, developerBuild);
     }
     QStringList copied;
@@ -60,18 +56,12 @@ TEST_F(PopoverTest, HeaderNamesTheFirstCaseThatHolds)
     }
 }
 
-TEST_F(PopoverTest, AgeTextCountsWholeUnits)
+TEST_F(PopoverTest, AgeTextCountsWholeUnitsAndPauseItemsEndAndResume)
 {
     const std::pair<double, const char*> rows[] = {{0, "0s"},    {59.9, "59s"},  {60, "1m"},    {3599, "59m"},
                                                    {3600, "1h"}, {86399, "23h"}, {86400, "1d"}, {-5, "0s"}};
-    for (const auto& [seconds, text] : rows) {
-        SCOPED_TRACE(text);
-        EXPECT_EQ(popover::ageText(1000.0, 1000.0 + seconds), QString::fromUtf8(text));
-    }
-}
-
-TEST_F(PopoverTest, PauseItemsAndResume)
-{
+    for (const auto& [seconds, text] : rows)
+        EXPECT_EQ(popover::ageText(1000.0, 1000.0 + seconds), QString::fromUtf8(text)) << text;
     const QDateTime lateEvening(QDate(2025, 3, 4), QTime(23, 59));
     const TimePoint at = double(lateEvening.toSecsSinceEpoch());
     EXPECT_EQ(popover::pauseEnd(popover::Pause::untilTomorrow, at), at + 60); // at midnight

@@ -48,18 +48,9 @@ struct EngineHarness {
     {
         state = std::make_unique<AppState>(
             AppStateServices{settings, *accessibility, loginItem, backend, clock, {}, developerBuild});
-        controller = std::make_unique<Controller>(ControllerServices{*state,
-                                                                     *accessibility,
-                                                                     keyboard,
-                                                                     backend,
-                                                                     clock,
-                                                                     chip,
-                                                                     hotKey,
-                                                                     clipboard,
-                                                                     links,
-                                                                     {},
-                                                                     ownPid,
-                                                                     &phone});
+        const ControllerServices services{*state, *accessibility, keyboard, backend, clock,  chip,
+                                          hotKey, clipboard,      links,    {},      ownPid, &phone};
+        controller = std::make_unique<Controller>(services);
         devHeartbeat = std::make_unique<Heartbeat>(heartbeat, clock, Timings{}, developerBuild);
     }
 
@@ -71,6 +62,12 @@ struct EngineHarness {
         tick();
     }
     void tick() { QCoro::waitFor(controller->tick()); }
+    // Three ticks: the page watch looks on every third.
+    void watch()
+    {
+        for (int i = 0; i < 3; ++i)
+            tick();
+    }
     void start()
     {
         controller->start();
@@ -80,25 +77,16 @@ struct EngineHarness {
     Message mail(const QString& id, const QString& code, const QString& senderDomain, double ageSeconds = 10)
     {
         const auto received = QDateTime::fromSecsSinceEpoch(qint64(clock.now() - ageSeconds), Qt::UTC);
-        return Message{id,
-                       "Your verification code",
-                       QStringLiteral("Team <no-reply@%1>").arg(senderDomain),
-                       QStringLiteral("Your verification code is %1.").arg(code),
-                       received.toString(Qt::ISODate),
-                       {}};
+        return Message(id, "Your verification code", "Team <no-reply@" + senderDomain + '>',
+                       "Your verification code is " + code + '.', received.toString(Qt::ISODate), {});
     }
     // A text message the phone received `afterNow` seconds from now (negative: before).
     SmsMessage sms(qint64 uid, const QString& code, double afterNow,
                    SmsMessage::Direction direction = SmsMessage::Direction::received)
     {
-        return SmsMessage{"dev1",
-                          "Pixel 7",
-                          12,
-                          uid,
-                          "+4915112345678",
-                          QStringLiteral("Your verification code is %1.").arg(code),
-                          qint64((clock.now() + afterNow) * 1000),
-                          direction};
+        return SmsMessage("dev1", "Pixel 7", 12, uid, "+4915112345678",
+                          "Your verification code is " + code + '.', qint64((clock.now() + afterNow) * 1000),
+                          direction);
     }
     const ChipModel::State& chipState() { return chip.model().state(); }
     template <class S>

@@ -10,12 +10,6 @@ protected:
     {
     }
     void SetUp() override { make(); }
-    // Three ticks: the page watch looks on every third.
-    void watch()
-    {
-        for (int i = 0; i < 3; ++i)
-            tick();
-    }
     Message linkMail(const QString& id, const QString& url, const QString& senderDomain)
     {
         Message m = mail(id, "", senderDomain);
@@ -111,20 +105,16 @@ TEST(LinkPageWatch, ThePageIsReadAgainAfterALoadOrWithinTheRescanElseNotAtRest)
         SCOPED_TRACE(loaded ? "a load" : "the rescan");
         EngineHarness h("link-page.json");
         h.make();
-        const auto watch = [&h] {
-            for (int i = 0; i < 3; ++i)
-                h.tick();
-        };
-        watch();
+        h.watch();
         ASSERT_TRUE(h.chip.visible);
         h.accessibility->resetReads();
-        watch();
+        h.watch();
         EXPECT_EQ(h.accessibility->reads(), 0) << "a page at rest is not read on every third tick";
         h.accessibility->setAttribute(h.at("page"), "AXURL", "https://notes.example.net/home");
-        watch();
+        h.watch();
         EXPECT_TRUE(h.chip.visible) << "no load, no focus move: not looked at yet";
         loaded ? void(++h.accessibility->loads) : h.clock.advance(6s);
-        watch();
+        h.watch();
         EXPECT_FALSE(h.chip.visible);
         EXPECT_FALSE(h.controller->linkPage());
     }

@@ -52,9 +52,9 @@ struct ScriptedReply {
     }
 };
 
-// An HTTP/1.1 backend in the test process, on 127.0.0.1 and a port the system picks. Answers
-// each path from its script in order; a path with nothing scripted gets `fallbackReply`, and
-// "v1/installs" hands out "token-1", "token-2", ... Every request is recorded.
+// An HTTP/1.1 backend in the test process on a port the system picks, recording every request.
+// Each path is answered from its script, else "v1/installs" hands out "token-1", "token-2", ... and
+// any other path gets `fallbackReply`.
 class FakeBackendServer : public QObject {
     Q_OBJECT
 public:

@@ -11,13 +11,10 @@
 
 namespace tessary::test {
 
-// Virtual time. With `Sleeps::pass` a sleep moves the clock forward and returns at once, so waits
-// of seconds cost nothing and a test can assert the exact waits of an algorithm (`sleeps`). With
-// `Sleeps::wait` a sleep suspends its task until `advance` passes its moment (or its cancel token
-// fires), so a test can look at the engine in the middle of a 4 s wait or a 90 s burst. Either
-// way, callbacks scheduled for a moment run when the clock passes it, in time order with the
-// sleepers: a fake of the outside world (a page moving the focus 5 ms after a key) acts "while"
-// the code under test sleeps.
+// Virtual time. With `Sleeps::pass` a sleep moves the clock on and returns at once (the waits are
+// kept in `sleeps`); with `Sleeps::wait` it suspends until `advance` passes its moment or its cancel
+// token fires. Scheduled callbacks run in time order with the sleepers, so a fake of the outside
+// world acts "while" the code under test sleeps.
 class FakeClock : public Clock {
 public:
     enum class Sleeps { pass, wait };
@@ -44,10 +41,8 @@ public:
     // Wakes every sleeper now, without moving time, until none is left.
     void wakeAll();
 
-    // Virtual time passed since the clock was made.
-    std::chrono::nanoseconds elapsed() const { return m_elapsed; }
-    // Every sleep asked for, in order.
-    QList<std::chrono::nanoseconds> sleeps;
+    std::chrono::nanoseconds elapsed() const { return m_elapsed; } // since the clock was made
+    QList<std::chrono::nanoseconds> sleeps;                        // every sleep asked for, in order
 
 private:
     struct Sleeper {

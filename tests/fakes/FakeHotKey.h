@@ -6,9 +6,8 @@
 
 namespace tessary::test {
 
-// A hot key that accepts every combination except those in `heldByOthers`, remembers every
-// request, and is pressed by `press()`. Like the real one, a refused request leaves nothing
-// registered. With `globalKeys` false it stands for a session that grants no global hot key.
+// Accepts every combination but `heldByOthers` (a refusal leaves nothing registered), remembers
+// every request; `globalKeys` false is a session that grants no global hot key.
 class FakeHotKey : public HotKey {
 public:
     QList<Shortcut> heldByOthers;

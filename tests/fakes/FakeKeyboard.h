@@ -14,9 +14,8 @@
 
 namespace tessary::test {
 
-// A keyboard that records every key event with the virtual time it was posted at. It can hold
-// keys down for a while (the hot key that started a fill) and can play the page behind a row
-// of one-character boxes: after each character's key-up the fake focus moves to the next box.
+// Records every key event at its virtual time; can hold keys down (the hot key that started a fill)
+// and play the page behind a row of one-character boxes.
 class FakeKeyboard : public Keyboard {
 public:
     explicit FakeKeyboard(FakeClock& clock)
@@ -32,32 +31,23 @@ public:
     QList<Event> events;
     int releases = 0; // calls of releaseHeldKeys
 
-    // Keys read as held until `duration` of virtual time has passed from now.
+    // Keys read as held for `duration` of virtual time, or until releaseHeldKeys.
     void holdKeysFor(std::chrono::nanoseconds duration) { m_heldUntil = m_clock.elapsed() + duration; }
-    // Keys read as held until releaseHeldKeys is called.
     void holdKeys() { m_heldForever = true; }
-    // After each of the next `advances` key-ups, the focus moves to the following element of
-    // `boxes` once `delay` has passed; later characters leave the focus where it is. Each box takes
-    // the first character typed while it has the focus, as a box of one character does.
+    // After each of the next `advances` key-ups the focus moves to the next of `boxes` once `delay`
+    // has passed. Each box takes the first character typed while it has the focus.
     void playBoxes(FakeAccessibility& accessibility, QList<Element> boxes, int advances,
                    std::chrono::nanoseconds delay = std::chrono::nanoseconds(0));
-
-    // Posting `text` takes `duration` before its key-down and again after its key-up, as a key
-    // the keymap lacks does while applications learn of the spare key it is put on.
+    // Posting `text` takes `duration` before its key-down and after its key-up, as a spare key does.
     void settleAround(const QString& text, std::chrono::nanoseconds duration) { m_settle[text] = duration; }
-
-    // Keys whose text is in `texts` cannot be typed, as on a layout that lacks them.
+    // Keys the layout lacks, and keys typed off the layout (a spare key, the input method).
     void lack(const QString& texts) { m_lacking = texts; }
-    // Keys whose text is in `texts` are typed off the layout (a spare key, the input method).
     void offLayout(const QString& texts) { m_offLayout = texts; }
-
     // Plays the application behind `field` (emptied now): each key-down's text is added to its
     // value once `keyLag` has passed, at once for a key off the layout (as an input method's).
     void deliverTo(FakeAccessibility& accessibility, const Element& field, std::chrono::nanoseconds keyLag);
-
     // The texts of the key-down events, joined: what the application received.
     QString typed() const;
-
     bool keysHeld() override { return m_heldForever || (m_heldUntil && m_clock.elapsed() < *m_heldUntil); }
     void releaseHeldKeys() override
     {

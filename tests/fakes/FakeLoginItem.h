@@ -6,9 +6,8 @@
 
 namespace tessary::test {
 
-// Opening at login as a flag; `failure` makes every change fail with that message and leaves the
-// flag as it was. With `held`, a change finishes only when `finish` is called, as a write on
-// another thread does.
+// Opening at login as a flag; `failure` makes every change fail, leaving it. With `held` a change
+// finishes only when `finish` is called, as a write on another thread does.
 class FakeLoginItem : public LoginItem {
 public:
     bool enabled = false;

@@ -8,10 +8,8 @@
 
 namespace tessary::test {
 
-// Secrets kept in memory. `values` is open so tests can seed and inspect it; `calls` shows
-// whether the store was consulted at all; `refuseWrites` and `available` act out a locked or
-// missing keyring, `locked` one that shows it holds values it cannot give, `silent` one that has
-// not answered yet. Every call suspends once, as the real keyring's D-Bus round trip does.
+// Secrets in memory, open to seed and inspect. `refuseWrites`, `available`, `locked` (holds values it
+// cannot give) and `silent` (no answer yet) act out keyrings; every call suspends once, as D-Bus does.
 class FakeSecretStore : public SecretStore {
 public:
     QHash<QString, QString> values;

@@ -16,7 +16,7 @@ std::unique_ptr<FakeAccessibility> loadText(const char* json)
     return test::tree::load(QJsonDocument::fromJson(json).object());
 }
 
-TEST(ElementTreeFile, ProcessesAndTheFrontmostApplication)
+TEST(ElementTreeFile, ProcessesTheFrontmostApplicationAndEveryRead)
 {
     auto fake = loadText(R"({"app": {"pid": 7, "bundleId": "firefox-esr", "appPath": "/usr/bin/firefox"},
         "root": {"id": "desktop", "pid": 1, "children": [
@@ -32,23 +32,9 @@ TEST(ElementTreeFile, ProcessesAndTheFrontmostApplication)
     EXPECT_EQ(fake->focusedElement(), fake->element("window"));
     fake->application.reset(); // the focus follows the frontmost application
     EXPECT_EQ(fake->focusedElement(), std::nullopt);
-}
 
-// A dump of a tree (trees/dump.json) writes back every attribute it was read from, under the same
-// names, with the element ids the dump gives.
-TEST(ElementTreeFile, ADumpWritesTheNamesItWasReadFrom)
-{
-    QFile file(QStringLiteral(TESSARY_TREES "/dump.json"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QJsonObject written = QJsonDocument::fromJson(file.readAll()).object();
-    auto fake = test::tree::load(written);
-    const QJsonObject dumped = dumpTree(*fake, fake->root(), fake->application);
-    EXPECT_EQ(dumped.value("root"), written.value("root")) << QJsonDocument(dumped).toJson().toStdString();
-}
-
-TEST(ElementTreeFile, EveryReadIsCounted)
-{
-    auto fake = loadText(R"({"root": {"attributes": {"AXRole": "AXGroup"}, "frame": [0, 0, 1, 1]}})");
+    // Every read is counted.
+    fake = loadText(R"({"root": {"attributes": {"AXRole": "AXGroup"}, "frame": [0, 0, 1, 1]}})");
     const Element root = fake->root();
     fake->role(root);
     fake->name(root);
@@ -61,6 +47,18 @@ TEST(ElementTreeFile, EveryReadIsCounted)
     EXPECT_EQ(fake->readsOf("frame"), 1);
     fake->resetReads();
     EXPECT_EQ(fake->reads(), 0);
+}
+
+// A dump of a tree (trees/dump.json) writes back every attribute it was read from, under the same
+// names, with the element ids the dump gives.
+TEST(ElementTreeFile, ADumpWritesTheNamesItWasReadFrom)
+{
+    QFile file(QStringLiteral(TESSARY_TREES "/dump.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject written = QJsonDocument::fromJson(file.readAll()).object();
+    auto fake = test::tree::load(written);
+    const QJsonObject dumped = dumpTree(*fake, fake->root(), fake->application);
+    EXPECT_EQ(dumped.value("root"), written.value("root")) << QJsonDocument(dumped).toJson().toStdString();
 }
 
 } // namespace

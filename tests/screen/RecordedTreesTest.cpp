@@ -88,10 +88,7 @@ TEST(RecordedTrees, EveryPageGivesItsVerdictForItsReason)
         EXPECT_TRUE(checked.contains(trees.relativeFilePath(files.next()))) << files.filePath().toStdString();
 }
 
-// Each written tree's verdict: the error a malformed tree is refused with, the text read from a
-// page, the link page it is (with its address), or of its focused field the label (every source in
-// order), the text around it, or the verdict on it (with the reason and the field's domain, "-":
-// none); each within its read budget, on trees that loop back on themselves too.
+// Each written tree's verdict, as its verdicts.tsv explains, within its read budget.
 TEST(WrittenTrees, EveryTreeGivesItsVerdictForItsReason)
 {
     for (const QStringList& row : verdictRows(written)) {

@@ -13,10 +13,7 @@ namespace {
 using namespace std::chrono_literals;
 using Sleeps = QList<std::chrono::nanoseconds>;
 
-Sleeps repeated(std::chrono::nanoseconds duration, int times)
-{
-    return Sleeps(times, duration);
-}
+const auto repeated = [](std::chrono::nanoseconds duration, int times) { return Sleeps(times, duration); };
 
 // A page (trees/typing.json, "page") with a wide and a narrow field, and a row of eight boxes in two
 // groups of four ("box0".."box7"), the first one focused, and a keyboard that types on virtual time.
@@ -113,18 +110,6 @@ TEST(Typing, AWideFieldGetsAPaceAtOnceANarrowOneAProbeFirst)
     }
 }
 
-// The field given is focused first; once it loses the focus it gets no more characters.
-TEST(Typing, TheGivenFieldIsFocusedFirstAndGetsNoMoreCharactersOnceItLosesTheFocus)
-{
-    Page p;
-    const Element single = *p.screen->element("single");
-    p.clock.schedule(6ms, [&p] { p.screen->setFocus(p.screen->element("narrow")); });
-    p.type("482913", single);
-    EXPECT_EQ(p.screen->focusRequests, QList<Element>{single});
-    EXPECT_EQ(p.keyboard.typed(), "48");
-    EXPECT_EQ(p.keyboard.typingEnds, (QList<std::chrono::nanoseconds>{8ms}));
-}
-
 // A row of one-character boxes gets a character each time the page has moved the focus to the
 // next box, however late the move comes. Boxes that never advance, or stop advancing, and nothing
 // focused at all: the probe that sees no move waits its whole time once, and what follows is
@@ -174,18 +159,6 @@ TEST(Typing, ARowOfBoxesGetsACharacterEachTimeThePageMovesTheFocus)
     }
 }
 
-TEST(Typing, ACharacterWithAnAccentMarkIsTypedComposedOrACodePointAtATime)
-{
-    Page p;
-    // "é" has a precomposed form; "q" with an acute accent has none.
-    p.type(QStringLiteral("e\u0301q\u0301"));
-    EXPECT_EQ(p.keyboard.typed(), QStringLiteral("\u00e9q\u0301"));
-    EXPECT_EQ(p.keyboard.events.size(), 6); // three keys, each one code point
-    // The accent belongs to the "q": it follows at once, not after a probe for a row of boxes
-    // (the first box of one has the focus, so the probe after the "é" waits the row's time).
-    EXPECT_EQ(p.clock.sleeps, repeated(10ms, 100));
-}
-
 // Characters the layout holds go 4 ms apart from press to press. One it lacks goes in another
 // way than the keys (GNOME commits it through the input method at once, while keys take their
 // time): it waits until the field shows every character before it, and the next one, and the
@@ -233,15 +206,34 @@ TEST(Typing, ACharacterOffTheLayoutWaitsForTheKeysBeforeItToArrive)
     }
 }
 
-TEST(Typing, ACodeWithACharacterTheLayoutLacksIsNotBegun)
+// The field given is focused first and gets no more characters once it loses the focus. A letter
+// with an accent mark goes composed, or a code point at a time. Half a code in the field is worse
+// than none: one with a character the layout lacks is not begun (the user pastes it instead).
+TEST(Typing, TheGivenFieldAccentMarksAndCharactersTheLayoutLacks)
 {
     Page p;
-    // Half a code in the field is worse than none: the user pastes the whole code instead.
-    p.keyboard.lack(QStringLiteral("é"));
-    EXPECT_EQ(p.type(QStringLiteral("12é4")), QStringLiteral("é"));
-    EXPECT_TRUE(p.keyboard.events.isEmpty());
-    EXPECT_EQ(p.type(QStringLiteral("1234")), std::nullopt);
-    EXPECT_EQ(p.keyboard.typed(), "1234");
+    const Element single = *p.screen->element("single");
+    p.clock.schedule(6ms, [&p] { p.screen->setFocus(p.screen->element("narrow")); });
+    p.type("482913", single);
+    EXPECT_EQ(p.screen->focusRequests, QList<Element>{single});
+    EXPECT_EQ(p.keyboard.typed(), "48");
+    EXPECT_EQ(p.keyboard.typingEnds, (QList<std::chrono::nanoseconds>{8ms}));
+
+    // "é" has a precomposed form; "q" with an acute accent has none. The accent follows its "q" at
+    // once, not after a probe for a row of boxes (the first box of one has the focus, so the probe
+    // after the "é" waits the row's time).
+    Page accents;
+    accents.type(QStringLiteral("e\u0301q\u0301"));
+    EXPECT_EQ(accents.keyboard.typed(), QStringLiteral("\u00e9q\u0301"));
+    EXPECT_EQ(accents.keyboard.events.size(), 6); // three keys, each one code point
+    EXPECT_EQ(accents.clock.sleeps, repeated(10ms, 100));
+
+    Page lacking;
+    lacking.keyboard.lack(QStringLiteral("é"));
+    EXPECT_EQ(lacking.type(QStringLiteral("12é4")), QStringLiteral("é"));
+    EXPECT_TRUE(lacking.keyboard.events.isEmpty());
+    EXPECT_EQ(lacking.type(QStringLiteral("1234")), std::nullopt);
+    EXPECT_EQ(lacking.keyboard.typed(), "1234");
 }
 
 } // namespace

@@ -1,14 +1,24 @@
 #include "state/AppStateTestSupport.h"
 
 #include "fakes/FakeHotKey.h"
+#include "state/QSettingsStore.h"
+#include "state/SettingValues.h"
+#include "state/ShortcutSetting.h"
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QVariantMap>
+
+#include <tuple>
 
 using namespace tessary;
 using namespace std::chrono_literals;
 using tessary::test::AppStateTest;
 using tessary::test::FakeHotKey;
+using tessary::test::FakeSettingsStore;
 
 namespace {
 
@@ -21,11 +31,18 @@ QVariantMap storedRecord(const Shortcut& shortcut)
     return {{"keyCode", shortcut.keyCode}, {"modifiers", shortcut.modifiers}, {"key", shortcut.key}};
 }
 
+std::optional<Shortcut> loadFrom(const QVariant& stored)
+{
+    FakeSettingsStore settings;
+    settings.values.insert(QStringLiteral("shortcut"), stored);
+    return loadShortcut(settings);
+}
+
 } // namespace
 
 using FillingOptions = AppStateTest;
 
-TEST_F(FillingOptions, DefaultsWhenAbsentOrNotBooleanAndAssignmentsAreStored)
+TEST_F(FillingOptions, DefaultsWhenAbsentOrNotBooleanAssignmentsAreStoredAndUsedMailIsTrashed)
 {
     settings.values.insert("autoFillOnMatch", "maybe");
     settings.values.insert("deleteAfterUse", 1); // only Booleans count
@@ -38,14 +55,20 @@ TEST_F(FillingOptions, DefaultsWhenAbsentOrNotBooleanAndAssignmentsAreStored)
     EXPECT_EQ(settings.values.value("deleteAfterUse"), QVariant(true));
     EXPECT_FALSE(make().autoFillOnMatch()); // read back at the next start
     EXPECT_TRUE(state->deleteAfterUse());
+
+    // Used mail is trashed only when enabled and given an id.
+    backend.trashScript.replies = {Done{}};
+    state->deleteIfEnabled(std::nullopt);
+    state->deleteIfEnabled(QStringLiteral("m2"));
+    state->setDeleteAfterUse(false);
+    state->deleteIfEnabled(QStringLiteral("m3"));
+    EXPECT_EQ(backend.trashed, QStringList{"m2"});
 }
 
 using ShortcutChange = AppStateTest;
 
-// An accepted change, or switching off, is registered (when there is a hot key), stored at once
-// and clears an earlier error; one the hot key refuses keeps the stored shortcut (loaded at
-// creation) and says why, also when the refusal comes late. A late refusal after the change was
-// granted only says why.
+// An accepted change or off is registered (when there is a hot key), stored and clears an earlier
+// error; a refused one, also late, keeps the stored shortcut and says why.
 TEST_F(ShortcutChange, AcceptedChangeOrOffIsRegisteredAndStoredARefusedOneKeepsTheOld)
 {
     const QString altSuperKHeld = "Alt+Super+K is already used by another app.";
@@ -94,40 +117,26 @@ TEST_F(ShortcutChange, AcceptedChangeOrOffIsRegisteredAndStoredARefusedOneKeepsT
     }
 }
 
-using Pause = AppStateTest;
+using Polls = AppStateTest;
 
-// Paused only while the moment lies ahead; the poller ends a pause once it has passed.
-TEST_F(Pause, ThePollerEndsAnExpiredPause)
-{
-    AppState& s = make();
-    EXPECT_FALSE(s.isPaused());
-    s.setPausedUntil(clock.now() + 10);
-    // Several polls run while the pause lasts; none ends it.
-    QSignalSpy changed(&s, &AppState::pausedUntilChanged);
-    QTest::qWait(50);
-    EXPECT_TRUE(s.isPaused());
-    EXPECT_EQ(changed.count(), 0);
-
-    clock.advance(10s);
-    EXPECT_FALSE(s.isPaused()); // at the very moment, before any poll
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.pausedUntil(); }));
-    EXPECT_EQ(changed.count(), 1);
-}
-
-using AccessibilityCheck = AppStateTest;
-
-TEST_F(AccessibilityCheck, OneCheckAtATimeAnnouncingOnlyChangesAndNoneBlocks)
+// Paused only while the moment lies ahead: the polls end a pause once it has passed, and go on while
+// the one accessibility check asked waits for its answer.
+TEST_F(Polls, EndAnExpiredPauseAndCheckAccessibilityOneAtATimeAnnouncingOnlyChangesNoneBlocking)
 {
     accessibility->trusted = false;
     accessibility->trustAnswers = false;
     AppState& s = make();
+    EXPECT_FALSE(s.isPaused());
+    s.setPausedUntil(clock.now() + 10);
+    QSignalSpy paused(&s, &AppState::pausedUntilChanged);
     QSignalSpy changed(&s, &AppState::accessibilityChanged);
-    s.setPausedUntil(clock.now() + 1);
-
-    // The polls go on (they end the pause) while the one check asked waits for its answer.
-    clock.advance(2s);
+    QTest::qWait(50); // several polls run while the pause lasts; none ends it
+    EXPECT_TRUE(s.isPaused());
+    EXPECT_EQ(paused.count(), 0);
+    clock.advance(10s);
+    EXPECT_FALSE(s.isPaused()); // at the very moment, before any poll
     ASSERT_TRUE(QTest::qWaitFor([&] { return !s.pausedUntil(); }));
-    QTest::qWait(30);
+    EXPECT_EQ(paused.count(), 1);
     ASSERT_EQ(accessibility->pendingTrustChecks.size(), 1);
 
     accessibility->pendingTrustChecks.takeFirst()(true);
@@ -199,15 +208,61 @@ TEST_F(LaunchAtLogin, DefaultTurnsItOnOnceAndNeverAgain)
     EXPECT_FALSE(settings.values.contains("launchAtLoginDefaultApplied"));
 }
 
-using DeleteAfterUse = AppStateTest;
-
-TEST_F(DeleteAfterUse, TrashesOnlyWhenEnabledAndGivenAnId)
+TEST(ShortcutLoading, AWellFormedRecordOffOrElseTheDefault)
 {
-    AppState& s = make();
-    backend.trashScript.replies = {Done{}};
-    s.deleteIfEnabled(QStringLiteral("m1"));
-    s.setDeleteAfterUse(true);
-    s.deleteIfEnabled(std::nullopt);
-    s.deleteIfEnabled(QStringLiteral("m2"));
-    EXPECT_EQ(backend.trashed, QStringList{"m2"});
+    FakeSettingsStore empty;
+    EXPECT_EQ(loadShortcut(empty), Shortcut::defaultShortcut());
+    const std::optional<Shortcut> fallback = Shortcut::defaultShortcut();
+    const QList<std::tuple<const char*, QVariant, std::optional<Shortcut>>> rows = {
+        {"no modifiers", QVariantMap({{"keyCode", 5}}), fallback},
+        {"no key", QVariantMap({{"keyCode", 40}, {"modifiers", 256}}), fallback},
+        {"key code as text", QVariantMap({{"keyCode", "40"}, {"modifiers", 256}, {"key", "K"}}), fallback},
+        {"fractional key code", QVariantMap({{"keyCode", 40.5}, {"modifiers", 256}, {"key", "K"}}), fallback},
+        {"displayed form", QStringLiteral("⌘K"), fallback},
+        {"off", QVariantMap({{"off", true}}), std::nullopt},
+        {"not off", QVariantMap({{"off", false}, {"keyCode", 40}, {"modifiers", 256}, {"key", "K"}}),
+         Shortcut{40, 256, "K"}},
+        {"off as text", QVariantMap({{"off", "true"}}), fallback},
+        {"off as number", QVariantMap({{"off", 1}}), fallback},
+        {"negative", QVariantMap({{"keyCode", -1}, {"modifiers", 256}, {"key", "K"}}), fallback},
+        {"beyond 32 bits", QVariantMap({{"keyCode", 40}, {"modifiers", qint64(1) << 32}, {"key", "K"}}),
+         fallback},
+        {"largest", QVariantMap({{"keyCode", qlonglong(4294967295LL)}, {"modifiers", 256}, {"key", "K"}}),
+         Shortcut{4294967295LL, 256, "K"}},
+    };
+    for (const auto& [rule, stored, expected] : rows)
+        EXPECT_EQ(loadFrom(stored), expected) << rule;
+}
+
+// The real store keeps settings in an INI file, which gives Booleans back as text; what the app
+// writes must read back as it was written.
+TEST(SettingsFileRoundTrip, ShortcutsAndBooleansSurviveTheFile)
+{
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const QString path = directory.filePath(QStringLiteral("settings.conf"));
+    {
+        QSettingsStore settings(path);
+        storeShortcut(settings, Shortcut{49, 6144, "Space"});
+        settings.setValue(QStringLiteral("autoFillOnMatch"), false);
+        settings.setValue(QStringLiteral("deleteAfterUse"), true);
+        settings.remove(QStringLiteral("deleteAfterUse")); // changes land in the order made
+        EXPECT_FALSE(settings.contains(QStringLiteral("deleteAfterUse")));
+        // Written while the store lives, not when it goes away.
+        QByteArray written;
+        for (QDeadlineTimer deadline(10'000);
+             !written.contains("autoFillOnMatch=") && !deadline.hasExpired();) {
+            QThread::msleep(10);
+            QFile file(path);
+            written = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }
+        EXPECT_TRUE(written.contains("autoFillOnMatch="));
+    }
+    QSettingsStore reopened(path);
+    EXPECT_FALSE(reopened.contains(QStringLiteral("deleteAfterUse")));
+    EXPECT_EQ(loadShortcut(reopened), (Shortcut{49, 6144, "Space"}));
+    EXPECT_EQ(settingBool(reopened.value(QStringLiteral("autoFillOnMatch"))), false);
+
+    storeShortcut(reopened, std::nullopt);
+    EXPECT_EQ(loadShortcut(QSettingsStore(path)), std::nullopt);
 }

@@ -97,9 +97,8 @@ TEST_F(BrowserSignIn, SucceedsWhenTheInboxTurnsActiveOnTheThirdCheck)
     EXPECT_EQ(s.error(), std::nullopt);
 }
 
-// Each way the wait for the browser's sign-in ends without an inbox: the last of 150 checks, a
-// failed refresh (at once), a link the backend refuses (nothing opened, nothing asked), a cancel,
-// the waiting inbox removed meanwhile (quietly: nothing is left to sign in to).
+// Each way the wait for the browser's sign-in ends without an inbox; a removed inbox ends it quietly
+// (nothing is left to sign in to).
 TEST_F(BrowserSignIn, EndsWithoutAnInboxOnTheLastCheckAFailureOrACancel)
 {
     const QList<Account> pending{account("acc-new", "pending")};
@@ -146,9 +145,8 @@ TEST_F(BrowserSignIn, EndsWithoutAnInboxOnTheLastCheckAFailureOrACancel)
 
 using IMAPInbox = AppStateTest;
 
-// An added inbox (its address passed on exactly as typed) shows up after the refresh that follows
-// and a removed one is gone after it. A refusal is shown and nothing refreshed; a failing refresh
-// after a change is shown too.
+// An added inbox (its address passed on as typed) shows after the refresh that follows, a removed one
+// is gone; a refusal is shown and nothing refreshed, and so is a failing refresh after a change.
 TEST_F(IMAPInbox, AddingOrRemovingRefreshesTheListAndShowsEachFailure)
 {
     AppState& s = make();

@@ -1,5 +1,6 @@
-#include "app/UpdateFeed.h"
+#include "app/StartupSequence.h"
 #include "app/UpdateCheck.h"
+#include "app/UpdateFeed.h"
 #include "fakes/FakeBackendServer.h"
 #include "fakes/FakeSettingsStore.h"
 
@@ -26,7 +27,7 @@ QByteArray item(const QByteArray& shown, const QByteArray& build = "100")
            R"(" length="1" type="application/octet-stream"/></item>)";
 }
 
-TEST(UpdateFeed, TheNewestReleaseWhenNewerThanThisOne)
+TEST(UpdateFeed, TheNewestReleaseWhenNewerThanThisOneOrWhyTheFeedIsNoAppcast)
 {
     const struct {
         const char* name;
@@ -59,10 +60,7 @@ TEST(UpdateFeed, TheNewestReleaseWhenNewerThanThisOne)
             EXPECT_EQ((*result)->download, QUrl("https://tessary.com/dl/tessary-" + *c.newer + ".deb"));
         }
     }
-}
-
-TEST(UpdateFeed, AFeedThatIsNotAnAppcastSaysWhy)
-{
+    // A feed that is not an appcast says why.
     EXPECT_EQ(newerRelease("<rss><channel><item>", "0.1.0").error().left(24), "the feed is not valid XM");
     EXPECT_EQ(newerRelease("<html><body>Not found</body></html>", "0.1.0").error(),
               "the feed is not an RSS channel");
@@ -92,6 +90,29 @@ TEST(UpdateCheck, ANewReportReplacesTheLastOne)
     ASSERT_TRUE(QTest::qWaitFor([&] { return shownReport() != nullptr; }));
     EXPECT_EQ(shownReport()->text(), "Couldn't check for updates: the feed is larger than 1 MB.");
     delete shownReport();
+}
+
+TEST(StartupSequence, RunsEachJobInATurnOfItsOwnInOrder)
+{
+    StartupSequence steps;
+    QStringList ran;
+    steps
+        .then([&] {
+            ran << "backend";
+            // What a job leaves for the loop is served before the next job.
+            QTimer::singleShot(0, [&] { ran << "loop"; });
+            steps.then([&] { ran << "added by backend"; });
+        })
+        .then([&] { ran << "accessibility"; })
+        .then([&] { ran << "windows"; });
+    EXPECT_TRUE(ran.isEmpty()) << "a job ran inside then()";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ran.size() == 5; }, 2000));
+    EXPECT_EQ(ran, (QStringList{"backend", "loop", "accessibility", "windows", "added by backend"}));
+
+    // Once all have run, a job added later still waits for the next turn.
+    steps.then([&] { ran << "late"; });
+    EXPECT_EQ(ran.size(), 5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ran.size() == 6; }, 2000));
 }
 
 } // namespace
