@@ -143,11 +143,7 @@ public:
         QStringList arguments{"-t", "ppm"};
         if (!rect.isNull())
             arguments << "-g"
-                      << QStringLiteral("%1,%2 %3x%4")
-                             .arg(rect.x())
-                             .arg(rect.y())
-                             .arg(rect.width())
-                             .arg(rect.height());
+                      << QString::asprintf("%d,%d %dx%d", rect.x(), rect.y(), rect.width(), rect.height());
         const std::optional<QByteArray> shot = output("grim", arguments << "-");
         return shot ? QImage::fromData(*shot, "PPM") : QImage();
     }
@@ -195,9 +191,9 @@ public:
     {
         QList<ShownWindow> windows;
         for (const QJsonValue& window : jsonOutput(QStringLiteral(TESSARY_KWIN_PROBE), {"windows"}).array()) {
-            const QJsonArray rect = window[QStringLiteral("rect")].toArray();
-            if (window[QStringLiteral("pid")].toInteger() == pid)
-                windows.append({window[QStringLiteral("title")].toString(),
+            const QJsonArray rect = window["rect"].toArray();
+            if (window["pid"].toInteger() == pid)
+                windows.append({window["title"].toString(),
                                 QRect(rect[0].toInt(), rect[1].toInt(), rect[2].toInt(), rect[3].toInt())});
         }
         return windows;
@@ -228,13 +224,10 @@ public:
     QList<ShownWindow> shownWindows(qint64) override
     {
         QList<ShownWindow> windows;
-        const QJsonArray all =
-            jsonOutput(QStringLiteral("gjs"), {QStringLiteral(TESSARY_GNOME_TOOL), "windows"}).array();
-        for (const QJsonValue& window : all)
-            if (window[QStringLiteral("class")].toString() == applicationId())
-                windows.append({window[QStringLiteral("title")].toString(),
-                                QRect(0, 0, window[QStringLiteral("width")].toInt(),
-                                      window[QStringLiteral("height")].toInt())});
+        for (const QJsonValue& window : jsonOutput("gjs", {TESSARY_GNOME_TOOL, "windows"}).array())
+            if (window["class"].toString() == applicationId())
+                windows.append({window["title"].toString(),
+                                QRect(0, 0, window["width"].toInt(), window["height"].toInt())});
         return windows;
     }
 
