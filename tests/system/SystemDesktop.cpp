@@ -52,18 +52,13 @@ bool SystemDesktop::clickButton(TessaryApp& app, const QString& title)
 
 bool SystemDesktop::clickTray()
 {
-    QProcess tree;
-    tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
-    tree.waitForFinished(10000);
     // A line such as: 0x600003 "panel": ("panel" "trayer")  24x24+0+0  +1256+0
     static const QRegularExpression panel(
         QStringLiteral("\\(\"panel\" \"trayer\"\\)\\s+(\\d+)x(\\d+)\\S*\\s+\\+(-?\\d+)\\+(-?\\d+)"));
-    const QRegularExpressionMatch found = panel.match(QString::fromUtf8(tree.readAllStandardOutput()));
-    if (!found.hasMatch())
-        return false;
-    const int x = found.captured(3).toInt() + found.captured(1).toInt() / 2;
-    const int y = found.captured(4).toInt() + found.captured(2).toInt() / 2;
-    return xdotool({"mousemove", QString::number(x), QString::number(y), "click", "1"});
+    const QRegularExpressionMatch found =
+        panel.match(QString::fromUtf8(output("xwininfo", {"-root", "-tree"}).value_or(QByteArray())));
+    return found.hasMatch() && clickAt(Rect{found.captured(3).toInt(), found.captured(4).toInt(),
+                                            found.captured(1).toInt(), found.captured(2).toInt()});
 }
 
 } // namespace tessary::test

@@ -24,6 +24,11 @@ QString dataFolder(const QString& home)
     return home + "/.local/share";
 }
 
+QString settingsFile(const QString& home)
+{
+    return home + "/.config/tessary/" + applicationId() + ".conf";
+}
+
 } // namespace
 
 TessaryApp::TessaryApp(const DovecotServer& dovecot)
@@ -55,13 +60,6 @@ QProcessEnvironment TessaryApp::environment() const
     environment.insert("QT_MESSAGE_PATTERN", "%{time yyyy-MM-ddTHH:mm:ss.zzz} %{category}: %{message}");
     return environment;
 }
-
-namespace {
-QString settingsFile(const QString& home)
-{
-    return home + "/.config/tessary/" + applicationId() + ".conf";
-}
-} // namespace
 
 void TessaryApp::setSetting(const QString& key, const QVariant& value)
 {

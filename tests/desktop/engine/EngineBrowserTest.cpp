@@ -1,8 +1,6 @@
-// The engine against a real browser (Firefox ESR or Chromium, from TESSARY_TEST_BROWSER) under
-// scripts/desktop-session, and against Firefox ESR on sway (scripts/wayland-session) and KWin
-// (scripts/kwin-session): `tessary-inspect engine` runs as a child process against a loopback backend of the
-// test's own, and the test reads what it prints, where its chip window is, and what lands in the page. One
-// browser serves every case; each case starts its own engine.
+// The engine against a real browser on each rig: `tessary-inspect engine` as a child process against a
+// loopback backend of the test's own, read for what it prints, where its chip is and what lands in
+// the page. One browser serves every case; each case starts its own engine.
 
 #include "desktop/engine/MailboxBackend.h"
 #include "desktop/screen/BrowserSuite.h"
@@ -19,8 +17,7 @@ using namespace std::chrono_literals;
 
 const QString otherSender = "Accounts <no-reply@mailer.example.com>";
 
-// `tessary-inspect engine --backend URL` as a child process with settings of its own, read line by
-// line as it prints the engine's events; stopped (by its own pid) when the object goes.
+// `tessary-inspect engine --backend URL` with settings of its own, stopped by its pid.
 class EngineProcess {
 public:
     explicit EngineProcess(const QString& backendUrl)
@@ -40,7 +37,6 @@ public:
 
     qint64 pid() const { return m_process.processId(); }
 
-    // The first line the engine prints that matches; every line read meanwhile goes to `printed()`.
     std::optional<QJsonObject> waitFor(const std::function<bool(const QJsonObject&)>& matches,
                                        std::chrono::milliseconds timeout)
     {
@@ -50,7 +46,7 @@ public:
     {
         return waitFor([&](const QJsonObject& line) { return line.value("chip") == state; }, timeout);
     }
-    // Every line read so far and what the engine wrote to stderr, for failure messages.
+    // Every line read so far and its stderr, for failure messages.
     std::string printed()
     {
         return (m_lines.join(QLatin1Char('\n')) + "\nstderr:\n" +
@@ -58,11 +54,10 @@ public:
             .toStdString();
     }
 
-    // The chip's window when it is mapped: top-left screen coordinates, from the X server. On a
-    // Wayland rig the chip is a layer surface, in no window list: it is where the screen differs
-    // from the shot taken as the engine started (some 30 pixels high, where a browser's toolbar
-    // icon that changed as a load ended is smaller), so a case that looks for it there starts the
-    // engine once its page shows and has the focus where it wants it.
+    // The chip's window when it is mapped. On a Wayland rig the chip is a layer surface, in no window
+    // list: it is where the screen differs from the shot taken as the engine started (some 30 pixels
+    // high, more than a toolbar icon that changed as a load ended), so a case that looks for it there
+    // starts the engine once its page shows and has the focus where it wants it.
     std::optional<QRect> chipWindow() const
     {
         if (onWaylandRig())

@@ -13,25 +13,22 @@ MailboxBackend::MailboxBackend()
                      [this](const QString& path) { answer(path); });
 }
 
-QString MailboxBackend::deliver(const QString& sender, const QString& subject, const QString& text,
-                                int ageSeconds)
+void MailboxBackend::deliver(const QString& sender, const QString& subject, const QString& text,
+                             int ageSeconds)
 {
-    const QString id = QStringLiteral("m%1").arg(m_messages.size() + 1);
     m_messages.append(
-        {{"id", id},
+        {{"id", QStringLiteral("m%1").arg(m_messages.size() + 1)},
          {"sender", sender},
          {"subject", subject},
          {"text", text},
          {"receivedAt", QDateTime::currentDateTimeUtc().addSecs(-ageSeconds).toString(Qt::ISODate)}});
-    return id;
 }
 
-QString MailboxBackend::deliverLink(const QString& sender, const QString& subject, const QString& text,
-                                    const QString& url, const QString& linkText)
+void MailboxBackend::deliverLink(const QString& sender, const QString& subject, const QString& text,
+                                 const QString& url, const QString& linkText)
 {
-    const QString id = deliver(sender, subject, text);
+    deliver(sender, subject, text);
     m_messages.last().insert("links", QJsonArray{QJsonObject{{"url", url}, {"text", linkText}}});
-    return id;
 }
 
 void MailboxBackend::answer(const QString& path)

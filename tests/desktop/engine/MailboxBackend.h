@@ -18,11 +18,11 @@ public:
     MailboxBackend();
 
     QString url() const { return m_server.url().toString(); }
-    // Adds a message received `ageSeconds` ago; returns its id.
-    QString deliver(const QString& sender, const QString& subject, const QString& text, int ageSeconds = 0);
+    // Adds a message received `ageSeconds` ago.
+    void deliver(const QString& sender, const QString& subject, const QString& text, int ageSeconds = 0);
     // Adds a message whose HTML body holds one link.
-    QString deliverLink(const QString& sender, const QString& subject, const QString& text,
-                        const QString& url, const QString& linkText);
+    void deliverLink(const QString& sender, const QString& subject, const QString& text, const QString& url,
+                     const QString& linkText);
     void failWith(int status) { m_failure = status; }
     int requestsTo(const QString& path) const { return int(m_server.requestsTo(path).size()); }
 

@@ -1,20 +1,15 @@
 // What the GNOME desktop tests need of the shell that no command offers, run with gjs inside
 // scripts/gnome-session:
-//   gjs gnome-tool.js shot FILE.png [X Y W H]  the screen or an area of it (the shell takes the
-//                                     screenshot, and only for the owner of org.gnome.Screenshot);
-//                                     FILE.ppm: as a binary PPM, for scripts that read pixels
-//   gjs gnome-tool.js windows         the shown windows as JSON: [{"title", "class", "width", "height"}]
-//                                     (the shell lists them only for the owner of its portal's name)
-//   gjs gnome-tool.js click X Y       a left click at X, Y            through a Mutter remote-desktop
-//   gjs gnome-tool.js keys super+shift+o [SECONDS]  a key combination,   session (a headless shell
-//                                     held down that long               has no pointer or keyboard
-//   gjs gnome-tool.js type TEXT       ASCII text, key by key            of its own)
-//   gjs gnome-tool.js serve           holds that session (the first click, keys or type starts it)
-//   gjs gnome-tool.js press KEYVAL    presses the key through Tessary's extension as Tessary would,
-//                                     and ends without letting go of it, as Tessary crashing would
-//   gjs gnome-tool.js presses ACCELERATOR SECONDS  grabs it through Tessary's extension as Tessary
-//                                     would, prints "grabbed", then after SECONDS how many presses
-//                                     the extension reported
+//   shot FILE.png|FILE.ppm [X Y W H]   the screen or an area (only the owner of org.gnome.Screenshot
+//                                      may ask); .ppm: a binary PPM, for scripts that read pixels
+//   windows                            the shown windows: [{"title", "class", "width", "height"}]
+//   click X Y | keys COMBO [SECONDS] | type ASCII | serve
+//                                      input through one Mutter remote-desktop session (a headless
+//                                      shell has no devices), which `serve` holds
+//   press KEYVAL                       presses a key through Tessary's extension and never lets go,
+//                                      as Tessary crashing would
+//   presses ACCELERATOR SECONDS        grabs it through the extension, prints "grabbed", then after
+//                                      SECONDS how many presses it reported
 imports.gi.versions.GdkPixbuf = '2.0';
 const {Gio, GLib, GdkPixbuf} = imports.gi;
 const System = imports.system;
@@ -61,7 +56,7 @@ function writePpm(pixbuf, file) {
 }
 
 function windows() {
-    own('org.freedesktop.impl.portal.desktop.gnome');
+    own('org.freedesktop.impl.portal.desktop.gnome'); // the shell lists windows to its portal alone
     const [all] = call('org.gnome.Shell.Introspect', '/org/gnome/Shell/Introspect', 'org.gnome.Shell.Introspect',
         'GetWindows', null, '(a{ta{sv}})').recursiveUnpack();
     const shown = Object.values(all).filter(window => !window['is-hidden']).map(window => ({

@@ -12,8 +12,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusPendingCall>
-#include <QDBusPendingReply>
+#include <QDBusReply>
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVirtualObject>
 #include <QDeadlineTimer>
@@ -28,7 +27,6 @@
 #include <cstring>
 #include <linux/input-event-codes.h>
 #include <optional>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -37,45 +35,28 @@ QTextStream err(stderr);
 
 int shot(const QString& file)
 {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
+    QTemporaryFile pixels;
+    if (!pixels.open())
         return 1;
-    QDBusPendingCall pending = [&] {
-        QDBusMessage call = QDBusMessage::createMethodCall("org.kde.KWin", "/org/kde/KWin/ScreenShot2",
-                                                           "org.kde.KWin.ScreenShot2", "CaptureWorkspace");
-        call << QVariantMap{} << QVariant::fromValue(QDBusUnixFileDescriptor(pipeEnds[1]));
-        return QDBusConnection::sessionBus().asyncCall(call);
-    }();
-    close(pipeEnds[1]);
-    // KWin may write the picture before it answers, and a copy of the pipe's end may live on in
-    // the call: the picture is read while the answer is awaited, up to the size it gives.
-    QByteArray pixels;
-    qsizetype expected = -1;
-    char buffer[65536];
-    while (expected < 0 || pixels.size() < expected) {
-        pollfd readable{pipeEnds[0], POLLIN, 0};
-        if (poll(&readable, 1, 100) > 0) {
-            const ssize_t got = read(pipeEnds[0], buffer, sizeof buffer);
-            if (got <= 0)
-                break;
-            pixels.append(buffer, got);
-        }
-        QCoreApplication::processEvents();
-        if (expected < 0 && pending.isFinished()) {
-            const QDBusPendingReply<QVariantMap> reply = pending;
-            if (reply.isError()) {
-                err << "kwin-probe: no screenshot: " << reply.error().message() << Qt::endl;
-                return 1;
-            }
-            expected = reply.value()["stride"].toInt() * reply.value()["height"].toInt();
-        }
+    QDBusMessage call = QDBusMessage::createMethodCall("org.kde.KWin", "/org/kde/KWin/ScreenShot2",
+                                                       "org.kde.KWin.ScreenShot2", "CaptureWorkspace");
+    call << QVariantMap{} << QVariant::fromValue(QDBusUnixFileDescriptor(pixels.handle()));
+    const QDBusReply<QVariantMap> reply = QDBusConnection::sessionBus().call(call);
+    if (!reply.isValid()) {
+        err << "kwin-probe: no screenshot: " << reply.error().message() << Qt::endl;
+        return 1;
     }
-    close(pipeEnds[0]);
-    const QVariantMap meta = QDBusPendingReply<QVariantMap>(pending).value();
-    const QImage image(reinterpret_cast<const uchar*>(pixels.constData()), meta["width"].toInt(),
+    // KWin writes the picture from a thread of its own, which may still be at it after the answer.
+    const QVariantMap meta = reply.value();
+    const qint64 size = qint64(meta["stride"].toInt()) * meta["height"].toInt();
+    for (QDeadlineTimer deadline(5000); pixels.size() < size && !deadline.hasExpired();)
+        QThread::msleep(10);
+    pixels.seek(0); // KWin's writes moved the offset this descriptor shares
+    const QByteArray data = pixels.readAll();
+    const QImage image(reinterpret_cast<const uchar*>(data.constData()), meta["width"].toInt(),
                        meta["height"].toInt(), meta["stride"].toInt(),
                        QImage::Format(meta["format"].toInt()));
-    return image.save(file) ? 0 : 1;
+    return data.size() >= size && image.save(file) ? 0 : 1;
 }
 
 // Receives the one call of the script `windows` loads into KWin.

@@ -22,14 +22,12 @@ std::optional<QByteArray> output(const QString& program, const QStringList& argu
 {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return std::nullopt;
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return process.readAllStandardOutput();
+    if (process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+        process.exitCode() == 0)
+        return process.readAllStandardOutput();
+    process.kill();
+    process.waitForFinished(1000);
+    return std::nullopt;
 }
 
 bool run(const QString& program, const QStringList& arguments)
@@ -71,11 +69,7 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 
 void settle(std::chrono::milliseconds duration)
 {
-    QDeadlineTimer deadline(duration);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
+    waitUntil([] { return false; }, duration);
 }
 
 void stopChild(QProcess& process)

@@ -95,10 +95,8 @@ public:
         stopChild(m_keyboard);
     }
 
-    // Headless sway has no input devices, where a desktop has a keyboard and a pointer all along:
-    // with no keyboard no window becomes active and no focus events arrive, and with no pointer
-    // the seat offers windows none, so no click reaches them. Both are held for the test's whole
-    // life: a wtype that sleeps before its one key, and wayland-pointer.
+    // Headless sway has no input devices: with no keyboard no window becomes active, with no pointer
+    // no click reaches one. Both are held for the test's life: a wtype that sleeps, wayland-pointer.
     void holdDevices() override
     {
         if (m_pointer.state() != QProcess::NotRunning)
@@ -145,11 +143,7 @@ public:
         QStringList arguments{"-t", "ppm"};
         if (!rect.isNull())
             arguments << "-g"
-                      << QStringLiteral("%1,%2 %3x%4")
-                             .arg(rect.x())
-                             .arg(rect.y())
-                             .arg(rect.width())
-                             .arg(rect.height());
+                      << QString::asprintf("%d,%d %dx%d", rect.x(), rect.y(), rect.width(), rect.height());
         const std::optional<QByteArray> shot = output("grim", arguments << "-");
         return shot ? QImage::fromData(*shot, "PPM") : QImage();
     }
@@ -164,8 +158,7 @@ class KwinRig final : public DesktopRig {
 public:
     ~KwinRig() override { stopChild(m_device); }
 
-    // Headless KWin, like headless sway, gives no window the keyboard focus until a keyboard
-    // exists: a fake input device is held for the test's whole life.
+    // Headless KWin, too, gives no window the keyboard focus until a keyboard exists.
     void holdDevices() override
     {
         if (m_device.state() != QProcess::NotRunning)
@@ -180,8 +173,7 @@ public:
         return run(QStringLiteral(TESSARY_KWIN_PROBE), {"click", QString::number(x), QString::number(y)});
     }
 
-    // Presses the keys named, in order, by their evdev codes, which KWin's fake input takes through
-    // the rig's US layout; the probe lets them go in reverse. The keys the tests press on KWin.
+    // The keys the tests press on KWin, by their evdev codes, which fake input reads on a US layout.
     bool pressKeys(const QString& combination) override
     {
         static const QHash<QString, int> evdev{
@@ -199,9 +191,9 @@ public:
     {
         QList<ShownWindow> windows;
         for (const QJsonValue& window : jsonOutput(QStringLiteral(TESSARY_KWIN_PROBE), {"windows"}).array()) {
-            const QJsonArray rect = window[QStringLiteral("rect")].toArray();
-            if (window[QStringLiteral("pid")].toInteger() == pid)
-                windows.append({window[QStringLiteral("title")].toString(),
+            const QJsonArray rect = window["rect"].toArray();
+            if (window["pid"].toInteger() == pid)
+                windows.append({window["title"].toString(),
                                 QRect(rect[0].toInt(), rect[1].toInt(), rect[2].toInt(), rect[3].toInt())});
         }
         return windows;
@@ -221,9 +213,7 @@ private:
     QProcess m_device;
 };
 
-// Headless GNOME Shell on Wayland (scripts/gnome-session): clicks, keys and screenshots through
-// tests/desktop/gnome/gnome-tool.js, whose remote-desktop session stands in for the devices the shell
-// lacks.
+// Headless GNOME Shell on Wayland: clicks, keys and screenshots through gnome-tool.js.
 class GnomeRig final : public DesktopRig {
 public:
     bool click(int x, int y) override { return gnomeTool({"click", QString::number(x), QString::number(y)}); }
@@ -234,13 +224,10 @@ public:
     QList<ShownWindow> shownWindows(qint64) override
     {
         QList<ShownWindow> windows;
-        const QJsonArray all =
-            jsonOutput(QStringLiteral("gjs"), {QStringLiteral(TESSARY_GNOME_TOOL), "windows"}).array();
-        for (const QJsonValue& window : all)
-            if (window[QStringLiteral("class")].toString() == applicationId())
-                windows.append({window[QStringLiteral("title")].toString(),
-                                QRect(0, 0, window[QStringLiteral("width")].toInt(),
-                                      window[QStringLiteral("height")].toInt())});
+        for (const QJsonValue& window : jsonOutput("gjs", {TESSARY_GNOME_TOOL, "windows"}).array())
+            if (window["class"].toString() == applicationId())
+                windows.append({window["title"].toString(),
+                                QRect(0, 0, window["width"].toInt(), window["height"].toInt())});
         return windows;
     }
 

@@ -12,11 +12,7 @@ namespace {
 
 NodeFacts node(int role, bool multiLine = false, bool editable = true)
 {
-    NodeFacts facts;
-    facts.role = role;
-    facts.multiLine = multiLine;
-    facts.editable = editable;
-    return facts;
+    return {role, multiLine, editable, {}, {}};
 }
 
 TEST(AtspiRoleMapping, EditorsOfEveryToolkitAreFieldsAndTextContainersStaticTextWhenHoldingText)
@@ -24,11 +20,10 @@ TEST(AtspiRoleMapping, EditorsOfEveryToolkitAreFieldsAndTextContainersStaticText
     EXPECT_EQ(roleOf(node(ATSPI_ROLE_ENTRY), false), Role::entry); // Firefox, Chromium
     EXPECT_EQ(roleOf(node(ATSPI_ROLE_TEXT), false), Role::entry);  // Qt
     EXPECT_EQ(roleOf(node(ATSPI_ROLE_PASSWORD_TEXT), false), Role::passwordText);
-    EXPECT_EQ(roleOf(node(ATSPI_ROLE_ENTRY, true), false), Role::text); // <textarea>
-    EXPECT_EQ(roleOf(node(ATSPI_ROLE_TEXT, true), false), Role::text);  // QTextEdit
-    NodeFacts number = node(ATSPI_ROLE_SPIN_BUTTON);
-    number.tag = QStringLiteral("input");
-    EXPECT_EQ(roleOf(number, false), Role::entry); // <input type="number">
+    EXPECT_EQ(roleOf(node(ATSPI_ROLE_ENTRY, true), false), Role::text);       // <textarea>
+    EXPECT_EQ(roleOf(node(ATSPI_ROLE_TEXT, true), false), Role::text);        // QTextEdit
+    const NodeFacts number{ATSPI_ROLE_SPIN_BUTTON, false, true, "input", {}}; // <input type="number">
+    EXPECT_EQ(roleOf(number, false), Role::entry);
     EXPECT_EQ(roleOf(node(ATSPI_ROLE_SPIN_BUTTON), false), Role::section);
     // Read-only text is something to read, not a field.
     EXPECT_EQ(roleOf(node(ATSPI_ROLE_TEXT, false, false), true), Role::staticText);
@@ -44,13 +39,9 @@ TEST(AtspiRoleMapping, EditorsOfEveryToolkitAreFieldsAndTextContainersStaticText
 
 TEST(AtspiRoleMapping, OnlyTextFieldsHaveAnInputType)
 {
-    NodeFacts search = node(ATSPI_ROLE_ENTRY);
-    search.inputType = QStringLiteral("Search");
-    EXPECT_EQ(inputTypeOf(search), "search");
+    EXPECT_EQ(inputTypeOf({ATSPI_ROLE_ENTRY, false, true, {}, "Search"}), "search");
     EXPECT_EQ(inputTypeOf(node(ATSPI_ROLE_ENTRY)), "");
-    NodeFacts searchLandmark = node(ATSPI_ROLE_LANDMARK);
-    searchLandmark.inputType = QStringLiteral("search");
-    EXPECT_EQ(inputTypeOf(searchLandmark), "");
+    EXPECT_EQ(inputTypeOf({ATSPI_ROLE_LANDMARK, false, true, {}, "search"}), "");
 }
 
 // Facts a role does not need are never read, so no role may read differently with them.
@@ -60,15 +51,8 @@ TEST(AtspiRoleMapping, FactsLeftUnreadNeverChangeHowARoleReads)
         return std::tuple(kindOf(facts), roleOf(facts, true), roleOf(facts, false), inputTypeOf(facts));
     };
     for (int role = 0; role < ATSPI_ROLE_LAST_DEFINED; ++role) {
-        const NodeFacts bare = node(role, false, false);
-        NodeFacts withStates = bare;
-        withStates.multiLine = true;
-        withStates.editable = true;
-        NodeFacts editableOnly = bare;
-        editableOnly.editable = true;
-        NodeFacts withAttributes = bare;
-        withAttributes.tag = QStringLiteral("input");
-        withAttributes.inputType = QStringLiteral("search");
+        const NodeFacts bare{role, false, false, {}, {}}, withStates{role, true, true, {}, {}},
+            editableOnly{role, false, true, {}, {}}, withAttributes{role, false, false, "input", "search"};
         if (!statesMatter(role)) {
             EXPECT_EQ(reading(withStates), reading(bare)) << "role " << role;
             EXPECT_EQ(reading(editableOnly), reading(bare)) << "role " << role;

@@ -46,27 +46,22 @@ protected:
 TEST_F(DesktopEntryNaming, ProcessesAreNamedByTheDesktopFileThatLaunchesThemTheUsersFirstElseByTheExecutable)
 {
     DesktopEntries entries({user.path(), system.path()});
-    // The executable itself is named in Exec.
-    const RunningApplication firefox =
-        entries.describeExecutable(10, QStringLiteral("/usr/lib/firefox-esr/firefox-esr"));
-    EXPECT_EQ(firefox.appId, "firefox-esr");
-    EXPECT_EQ(firefox.appPath, system.filePath(QStringLiteral("applications/firefox-esr.desktop")));
-    // Exec runs a launcher script; the real binary shares its name (and StartupWMClass).
-    const RunningApplication chromium =
-        entries.describeExecutable(11, QStringLiteral("/usr/lib/chromium/chromium"));
-    EXPECT_EQ(chromium.appId, "chromium");
-    // `env VAR=value` before the program, and an id from a subfolder.
-    EXPECT_EQ(entries.describeExecutable(12, QStringLiteral("/opt/editor/bin/editor")).appId,
-              "vendor-editor");
-    // A program quoted for the space in its path.
-    EXPECT_EQ(entries.describeExecutable(14, QStringLiteral("/opt/My App/bin/app")).appId, "my-app");
-    // A snap runs a binary of its own name inside the snap; the snap names it.
-    EXPECT_EQ(
-        entries.describeExecutable(15, QStringLiteral("/snap/chromium/2345/usr/lib/chromium-browser/chrome"))
-            .appId,
-        "chromium_chromium");
-    // Only the main group counts: an action's Exec names no application.
-    EXPECT_EQ(entries.describeExecutable(13, QStringLiteral("/usr/bin/other")).appId, "other");
+    const struct {
+        const char* executable;
+        const char* appId;
+    } named[] = {
+        {"/usr/lib/firefox-esr/firefox-esr", "firefox-esr"}, // named in Exec
+        {"/usr/lib/chromium/chromium", "chromium"},          // Exec runs a launcher of the binary's name
+        {"/opt/editor/bin/editor", "vendor-editor"},         // `env VAR=value` first; an id from a subfolder
+        {"/opt/My App/bin/app", "my-app"},                   // quoted for the space in its path
+        {"/snap/chromium/2345/usr/lib/chromium-browser/chrome", "chromium_chromium"}, // the snap names it
+        {"/usr/bin/other", "other"}, // only the main group counts: an action's Exec names nothing
+    };
+    for (const auto& row : named)
+        EXPECT_EQ(entries.describeExecutable(10, QString::fromUtf8(row.executable)).appId,
+                  QString::fromLatin1(row.appId));
+    EXPECT_EQ(entries.describeExecutable(10, QStringLiteral("/usr/lib/firefox-esr/firefox-esr")).appPath,
+              system.filePath(QStringLiteral("applications/firefox-esr.desktop")));
 
     // Without a desktop file the executable names itself; a process that is gone has no name.
     EXPECT_EQ(entries.describeExecutable(20, QStringLiteral("/home/me/bin/tessary-test-window")),

@@ -1,10 +1,9 @@
 #include "platform/freedesktop/XdgAutostart.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -48,8 +47,7 @@ TEST_F(AutostartEntry, OnWritesTheEntryAndOffRemovesIt)
     std::optional<bool> answer;
     item.setEnabled(true, &asker, [&](const Expected<Done, QString>& result) { answer = bool(result); });
     EXPECT_FALSE(answer);
-    for (QDeadlineTimer deadline(10'000); !answer && !deadline.hasExpired();)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 10'000));
     EXPECT_EQ(answer, true);
     EXPECT_FALSE(answeredTheGone);
     EXPECT_TRUE(item.isEnabled());

@@ -6,21 +6,22 @@
 #include "platform/gnome/GnomeShell.h"
 #include "support/RunTask.h"
 
-#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusVirtualObject>
-#include <QDeadlineTimer>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace tessary {
 namespace {
+
+using QTest::qWaitFor;
 
 // Tessary's shell extension on a private session bus (dbus-run-session): it answers GetFocus with
 // a window of process `focusPid` (and `monitors` when there are any, else as an extension from
@@ -74,14 +75,6 @@ private:
     QDBusConnection m_bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-extension");
 };
 
-// Runs the event loop until `done`, or for at most five seconds.
-bool waitUntil(const std::function<bool()>& done)
-{
-    for (QDeadlineTimer deadline(5000); !done() && !deadline.hasExpired();)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 TEST(GnomeExtensionReturning, TheIconTheShortcutAndThePictureAreAskedForAgain)
 {
     qputenv("GSETTINGS_BACKEND", "memory"); // the shell's own bindings, read unchanged
@@ -97,22 +90,22 @@ TEST(GnomeExtensionReturning, TheIconTheShortcutAndThePictureAreAskedForAgain)
     ASSERT_TRUE(hotKey.registerShortcut(Shortcut::defaultShortcutFor(false)));
     GnomePictureSurface picture(shell);
     ASSERT_TRUE(picture.show(QImage(8, 8, QImage::Format_ARGB32_Premultiplied), {10, 10}));
-    ASSERT_TRUE(waitUntil([&] { return extension.calls.value("GrabShortcut") == 1; }));
+    ASSERT_TRUE(qWaitFor([&] { return extension.calls.value("GrabShortcut") == 1; }));
 
     EXPECT_FALSE(shell->pictureScale({10, 10})) << "an extension that does not say";
 
     ASSERT_TRUE(extension.own(false));
-    EXPECT_TRUE(waitUntil([&] { return shell->missing(); })) << "still taken for there";
+    EXPECT_TRUE(qWaitFor([&] { return shell->missing(); })) << "still taken for there";
     // What the shell says it had reported to nobody yet, the monitors of an updated extension with it.
     extension.focusPid = 4242;
     extension.monitors = {{QRect(0, 0, 2560, 1600), 2}, {QRect(2560, 0, 1280, 800), 1}};
     ASSERT_TRUE(extension.own(true));
-    EXPECT_TRUE(waitUntil([&] {
+    EXPECT_TRUE(qWaitFor([&] {
         return extension.calls.value("ShowPanelIcon") == 2 && extension.calls.value("GrabShortcut") == 2;
     })) << "icon shown "
         << extension.calls.value("ShowPanelIcon") << " times, shortcut grabbed "
         << extension.calls.value("GrabShortcut") << " times";
-    EXPECT_TRUE(waitUntil([&] { return shell->focus().pid == 4242; })) << "the window in front stays unknown";
+    EXPECT_TRUE(qWaitFor([&] { return shell->focus().pid == 4242; })) << "the window in front stays unknown";
     EXPECT_EQ(shell->pictureScale({10, 10}), 2);
     EXPECT_EQ(shell->pictureScale({2600, 10}), 1);
     EXPECT_TRUE(shell->available());
@@ -137,7 +130,7 @@ TEST(GnomeHotKeyGrab, OnlyTheNewestGrabIsAnsweredAndARefusalSaysWhy)
     ASSERT_TRUE(hotKey.registerShortcut(replaced));
     ASSERT_TRUE(hotKey.registerShortcut(newest));
     // The answers come in the order asked, so the replaced one's is in when the newest one's is.
-    ASSERT_TRUE(waitUntil([&] { return !answers.isEmpty(); }));
+    ASSERT_TRUE(qWaitFor([&] { return !answers.isEmpty(); }));
     EXPECT_EQ(answers, QList<std::optional<QString>>{shortcutConflictMessage(newest)});
 }
 

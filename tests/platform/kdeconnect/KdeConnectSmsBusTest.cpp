@@ -1,17 +1,17 @@
 #include "fakes/FakeClock.h"
 #include "platform/kdeconnect/KdeConnectSms.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
-#include <QDeadlineTimer>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace tessary::test {
 namespace {
 
+using QTest::qWaitFor;
 using namespace std::chrono_literals;
 
 // KDE Connect's daemon on a private session bus (dbus-run-session) with paired phones that relay
@@ -51,13 +51,6 @@ public:
     }
 };
 
-bool waitUntil(const std::function<bool()>& done)
-{
-    for (QDeadlineTimer deadline(5000); !done() && !deadline.hasExpired();)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 // A phone that leaves and comes back is asked again, and given the whole wait again: what it
 // was waited for before it left says nothing.
 TEST(KdeConnectSms, APhoneThatCameBackIsUnansweredOnlyAFullWaitAfterItWasAskedAgain)
@@ -69,19 +62,19 @@ TEST(KdeConnectSms, APhoneThatCameBackIsUnansweredOnlyAFullWaitAfterItWasAskedAg
         const QList<PairedPhone> phones = sms.service().phones;
         return phones.isEmpty() ? PairedPhone{} : phones.constFirst();
     };
-    ASSERT_TRUE(waitUntil([&] { return phone().sms; }));
+    ASSERT_TRUE(qWaitFor([&] { return phone().sms; }));
     clock.advance(5s);
     daemon.setReachable(false);
-    ASSERT_TRUE(waitUntil([&] { return !phone().reachable; }));
+    ASSERT_TRUE(qWaitFor([&] { return !phone().reachable; }));
     daemon.setReachable(true);
-    ASSERT_TRUE(waitUntil([&] { return phone().sms; }));
+    ASSERT_TRUE(qWaitFor([&] { return phone().sms; }));
     clock.advance(4s);
     EXPECT_FALSE(phone().unanswered);
     clock.advance(4s);
     EXPECT_TRUE(phone().unanswered);
     // The daemon goes before the bus does, with no call to it in flight.
     daemon.bus.unregisterService("org.kde.kdeconnect");
-    waitUntil([&] { return sms.service().daemon == PhoneService::Daemon::notRunning; });
+    EXPECT_TRUE(qWaitFor([&] { return sms.service().daemon == PhoneService::Daemon::notRunning; }));
 }
 
 // A message older than the newest of its thread shows only as the thread's load; two phones'
@@ -92,16 +85,16 @@ TEST(KdeConnectSms, EachPhonesThreadIsReadAgainAfterItsLoad)
     daemon.phones = {"dev1", "dev2"};
     FakeClock clock;
     KdeConnectSms sms(QDBusConnection::sessionBus(), clock);
-    ASSERT_TRUE(waitUntil([&] { return daemon.calls.count("dev2 requestAllConversationThreads"); }));
+    ASSERT_TRUE(qWaitFor([&] { return daemon.calls.count("dev2 requestAllConversationThreads"); }));
     for (const QString& phone : daemon.phones)
         daemon.bus.send(QDBusMessage::createSignal("/modules/kdeconnect/devices/" + phone,
                                                    "org.kde.kdeconnect.device.conversations",
                                                    "conversationLoaded")
                         << qlonglong(7) << qulonglong(3));
-    EXPECT_TRUE(waitUntil([&] { return daemon.calls.contains("dev2 requestConversation"); }));
+    EXPECT_TRUE(qWaitFor([&] { return daemon.calls.contains("dev2 requestConversation"); }));
     EXPECT_TRUE(daemon.calls.contains("dev1 requestConversation"));
     daemon.bus.unregisterService("org.kde.kdeconnect");
-    waitUntil([&] { return sms.service().daemon == PhoneService::Daemon::notRunning; });
+    EXPECT_TRUE(qWaitFor([&] { return sms.service().daemon == PhoneService::Daemon::notRunning; }));
 }
 
 } // namespace

@@ -8,13 +8,15 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusVirtualObject>
-#include <QDeadlineTimer>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 namespace tessary {
 namespace {
+
+using QTest::qWaitFor;
 
 // KWin's scripting on a private session bus (dbus-run-session): it loads any script as script 1,
 // runs it and keeps the names of the calls it got; the test speaks for the script from `bus`.
@@ -80,13 +82,6 @@ public:
     }
 };
 
-bool waitUntil(const std::function<bool()>& done)
-{
-    for (QDeadlineTimer deadline(5000); !done() && !deadline.hasExpired();)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 // Sends our action's press from `bus` and sees it through: a call after it on the same connection
 // is answered once the press is queued for us.
 void press(const QDBusConnection& bus)
@@ -97,7 +92,7 @@ void press(const QDBusConnection& bus)
     bus.send(signal);
     const QDBusPendingCall ping = bus.asyncCall(QDBusMessage::createMethodCall(
         QDBusConnection::sessionBus().baseService(), "/", "org.freedesktop.DBus.Peer", "Ping"));
-    waitUntil([&] { return ping.isFinished(); });
+    EXPECT_TRUE(qWaitFor([&] { return ping.isFinished(); }));
     for (int pass = 0; pass < 2; ++pass) // the signal's slot, then the press it queues
         QCoreApplication::processEvents();
 }
@@ -111,14 +106,14 @@ bool report(const QDBusConnection& bus, int pid)
     call << QStringLiteral(R"({"pid": %1, "resourceClass": "a", "frame": [0,0,9,9], "buffer": [0,0,9,9]})")
                 .arg(pid);
     const QDBusPendingCall pending = bus.asyncCall(call);
-    return waitUntil([&] { return pending.isFinished(); }) && !pending.isError();
+    return qWaitFor([&] { return pending.isFinished(); }) && !pending.isError();
 }
 
 TEST(KwinActiveWindow, AScriptLeftUnderOurNameGoesAndOnlyKWinSaysWhatIsInFront)
 {
     FakeKwin kwin;
     const KwinActiveWindow active;
-    ASSERT_TRUE(waitUntil([&] { return kwin.calls.contains("run"); })) << kwin.calls.join(", ").toStdString();
+    ASSERT_TRUE(qWaitFor([&] { return kwin.calls.contains("run"); })) << kwin.calls.join(", ").toStdString();
     EXPECT_EQ(kwin.calls, QStringList({"unloadScript", "loadScript", "run"}));
     EXPECT_FALSE(report(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "stranger"), 41));
     EXPECT_FALSE(active.reporting()) << "another process said what is in front";
@@ -132,7 +127,7 @@ TEST(KwinActiveWindow, AKWinThatComesBackLoadsOurScriptOnceItsScriptingIsThere)
 {
     const KwinActiveWindow active;
     FakeKwin kwin(true);
-    EXPECT_TRUE(waitUntil([&] { return kwin.calls.contains("run"); })) << kwin.calls.join(", ").toStdString();
+    EXPECT_TRUE(qWaitFor([&] { return kwin.calls.contains("run"); })) << kwin.calls.join(", ").toStdString();
     kwin.bus.unregisterService("org.kde.KWin");
 }
 
@@ -153,17 +148,17 @@ TEST(KGlobalAccelHotKey, OnlyTheNewestRegistrationIsAnsweredAndCallsKeepTheirOrd
         hotKey.setAnswerHandler([&](const std::optional<QString>& refusal) { answers.append(refusal); });
         ASSERT_TRUE(hotKey.registerShortcut(held));
         ASSERT_TRUE(hotKey.registerShortcut(Shortcut::defaultShortcutFor(false)));
-        ASSERT_TRUE(waitUntil([&] { return !answers.isEmpty(); }));
+        ASSERT_TRUE(qWaitFor([&] { return !answers.isEmpty(); }));
         EXPECT_EQ(answers, QList<std::optional<QString>>{std::nullopt});
         ASSERT_TRUE(hotKey.registerShortcut(held));
-        ASSERT_TRUE(waitUntil([&] { return answers.size() == 2; }));
+        ASSERT_TRUE(qWaitFor([&] { return answers.size() == 2; }));
         EXPECT_EQ(answers.last(), shortcutConflictMessage(held));
         ASSERT_TRUE(hotKey.registerShortcut(Shortcut::defaultShortcutFor(false)));
     }
     const QStringList askHeld = {"doRegister", "setShortcut " + heldKey};
     const QStringList askFree = {"doRegister", "setShortcut " + freeKey};
     const QStringList letGo = {"setShortcut ", "unregister"};
-    ASSERT_TRUE(waitUntil([&] { return service.calls.size() == 16; }))
+    ASSERT_TRUE(qWaitFor([&] { return service.calls.size() == 16; }))
         << service.calls.join(", ").toStdString();
     EXPECT_EQ(service.calls, askHeld + letGo + askFree + letGo + askHeld + letGo + askFree + letGo);
 }
@@ -179,7 +174,7 @@ TEST(KGlobalAccelHotKey, AServiceThatComesLaterIsUsedAndOnlyItsPressesCount)
     hotKey.setAnswerHandler([&](const std::optional<QString>& refusal) { answer = refusal; });
     hotKey.setPressHandler([&] { ++presses; });
     ASSERT_TRUE(hotKey.registerShortcut(Shortcut::defaultShortcutFor(false)));
-    ASSERT_TRUE(waitUntil([&] { return answer.has_value(); }));
+    ASSERT_TRUE(qWaitFor([&] { return answer.has_value(); }));
     EXPECT_EQ(*answer, std::nullopt);
     press(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "stranger"));
     EXPECT_EQ(presses, 0) << "another process pressed the shortcut";
