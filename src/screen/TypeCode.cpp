@@ -115,7 +115,10 @@ QCoro::Task<std::optional<QString>> typeCode(Accessibility& accessibility, Keybo
         }
     }
 
-    if (element)
+    // Only a field that lost the focus is given it again: Firefox answers a focus request for its
+    // focused field by moving the focus to its document and back, which would read as the user
+    // moving on after the first character.
+    if (element && accessibility.focusedElement() != element)
         accessibility.setFocused(*element);
 
     // The hot key that started the fill may still be down: a held modifier would turn the digits

@@ -218,6 +218,10 @@ TEST(Typing, TheGivenFieldAccentMarksAndCharactersTheLayoutLacks)
     EXPECT_EQ(p.screen->focusRequests, QList<Element>{single});
     EXPECT_EQ(p.keyboard.typed(), "48");
     EXPECT_EQ(p.keyboard.typingEnds, (QList<std::chrono::nanoseconds>{8ms}));
+    // A field that has the focus is not asked to take it again (Firefox moves it away and back).
+    p.screen->setFocus(single);
+    p.type("1", single);
+    EXPECT_EQ(p.screen->focusRequests, QList<Element>{single});
 
     // "é" has a precomposed form; "q" with an acute accent has none. The accent follows its "q" at
     // once, not after a probe for a row of boxes (the first box of one has the focus, so the probe
