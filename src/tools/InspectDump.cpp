@@ -6,6 +6,7 @@
 #include "tools/InspectCommand.h"
 #include "tools/LiveAccessibility.h"
 
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -24,6 +25,12 @@ std::optional<Element> pageOfFocus(ElementTree& tree, const Element& focused)
         current = tree.parent(*current);
     }
     return std::nullopt;
+}
+
+int cannotWrite(const QString& path, const QString& reason)
+{
+    printError(QStringLiteral("%1: cannot write: %2").arg(path, reason));
+    return exitFailure;
 }
 
 int runDump(const QStringList& arguments)
@@ -80,13 +87,19 @@ int runDump(const QStringList& arguments)
         printLine(QString::fromUtf8(json).trimmed());
         return exitOk;
     }
-    // Written beside the file and put in its place when whole: a failed write (a full disk) keeps
-    // the previous dump rather than leave a part of the new one.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit()) {
-        printError(QStringLiteral("%1: cannot write: %2").arg(path, file.errorString()));
-        return exitFailure;
+    // A file is written beside itself and put in its place when whole: a failed write (a full
+    // disk) keeps the previous dump rather than leave a part of the new one. A pipe or terminal
+    // (-o /dev/stdout) has no place beside it and is written as it is.
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile()) {
+        QFile stream(path);
+        if (!stream.open(QIODevice::WriteOnly) || stream.write(json) != json.size())
+            return cannotWrite(path, stream.errorString());
+        return exitOk;
     }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit())
+        return cannotWrite(path, file.errorString());
     return exitOk;
 }
 
