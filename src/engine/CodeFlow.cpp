@@ -263,6 +263,8 @@ void CodeFlow::remember(const FoundCode& code)
 
 void CodeFlow::fill(const FoundCode& code, const std::optional<CodeField>& field)
 {
+    if (m_typing)
+        return;
     m_used.insert(code.code);
     m_s.clipboard.setText(code.code);
     m_burst.cancel();
@@ -278,10 +280,12 @@ QCoro::Task<> CodeFlow::fillTask(FoundCode code, std::optional<CodeField> field,
     std::optional<Element> element;
     if (field)
         element = field->element;
+    m_typing = true;
     std::optional<QString> untypable =
         co_await typeCode(m_s.accessibility, m_s.keyboard, m_s.clock, code.code, element, m_s.timings);
     if (!self)
         co_return;
+    m_typing = false;
     // A keyboard that learns only afterwards what reached no application says so here.
     if (const QString untyped = m_s.keyboard.takeUntyped(); !untypable && !untyped.isEmpty())
         untypable = untyped;
@@ -316,6 +320,8 @@ void CodeFlow::fillFromChip()
 
 void CodeFlow::fillNewest()
 {
+    if (m_typing)
+        return;
     const auto* found = std::get_if<ChipModel::Found>(&m_s.chip.model().state());
     if (found && m_s.chip.isVisible())
         return fill(found->code, m_field);

@@ -82,6 +82,8 @@ private:
     std::shared_ptr<Search> m_search;
     CancelToken m_searchCancel;
     CancelToken m_hotKeySearch; // reset once the search has its answer
+    // A code is being typed: a second fill meanwhile would interleave its keys with this one's.
+    bool m_typing = false;
     QSet<QString> m_used;
     std::chrono::steady_clock::time_point m_suppressUntil = std::chrono::steady_clock::time_point::min();
 };

@@ -236,6 +236,10 @@ TEST_F(HotKeyFill, TypesTheChipsCodeElseSearchesTenMinutesEvenForAUsedCode)
     accessibility->setFocus(at("search"));
     hotKey.press();
     QCoreApplication::processEvents();
+    // Pressed again, and Fill clicked, while the code is being typed: still typed once.
+    hotKey.press();
+    chip.model().onFill();
+    QCoreApplication::processEvents();
     clock.advance(1s);
     EXPECT_EQ(keyboard.typed(), "482913");
     EXPECT_NEAR(backend.messagesSince.last(), clock.now() - 601, 1);
