@@ -122,7 +122,10 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             const QString words = near + QLatin1Char(' ') + message.subject.toLower();
             const bool confirmWording = containsAny(words, confirmWords());
             const bool signInWording = containsAny(words, signInWords());
-            const QString path = url.path(QUrl::FullyDecoded).toLower();
+            // A single-page app's route in the fragment is part of the path, its query a query.
+            const QString fragment = url.fragment(QUrl::FullyDecoded).toLower();
+            const QStringView route = fragmentRoute(fragment);
+            const QString path = url.path(QUrl::FullyDecoded).toLower() + route.toString();
             const bool pathWord = containsAny(path, linkPathWords());
             FoundLink::Kind kind;
             if (signInWording)
@@ -140,7 +143,8 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             int score = ownershipScore(senderOnSite, linkOnSite, confirmWording || signInWording);
             if (pathWord)
                 score += pathWordBonus;
-            if (!url.query().isEmpty() || path.size() > longPath)
+            const bool routeQuery = !route.isEmpty() && route.size() < fragment.size();
+            if (!url.query().isEmpty() || routeQuery || path.size() > longPath)
                 score += shapeBonus;
 
             if (!best || score > bestScore || (score == bestScore && received > best->received)) {

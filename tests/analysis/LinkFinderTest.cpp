@@ -91,6 +91,7 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
         {"app store", "https://apps.apple.com/app/id1"},
         {"behind a tracker", "https://click.example-shop.com/t?u=https%3A%2F%2Ffacebook.com%2Fshop&login=1"},
         {"the site's name as a user of another host", "https://example-shop.com:x@evil.example/login"},
+        {"help in a single-page app's route", "https://app.example-shop.com/?ref=mail#/help/login"},
     };
     for (const auto& [rule, url] : rows) {
         SCOPED_TRACE(rule);
@@ -250,6 +251,9 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
         {"a page named in the query is where the sign-in goes on to",
          {shop("Sign in", {{"https://example-shop.com/m/a1?next=/settings&redirect=%2Fhelp", ""}})},
          "https://example-shop.com/m/a1?next=/settings&redirect=%2Fhelp"},
+        {"a single-page app's route is a path, its query a query",
+         {shop("Hello", {{"https://example-shop.com/#/verify-email?token=1&next=/settings", "Click"}})},
+         "https://example-shop.com/#/verify-email?token=1&next=/settings"},
         {"an address as a browser takes it",
          {shop("Sign in", {{"https://example-shop.com/m?t=a|b c", ""}})},
          "https://example-shop.com/m?t=a%7Cb c"},
