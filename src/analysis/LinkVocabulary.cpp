@@ -144,11 +144,13 @@ bool isBlockedLink(QStringView lowerUrl, bool siteHost)
     for (const QString& word : linkBlockWords())
         if (wordsOf.contains(word))
             return true;
-    const qsizetype from = siteHost ? hostEnd(lowerUrl) : 0;
-    for (const QString& site : linkBlockSites())
-        for (qsizetype at = lowerUrl.indexOf(site, from); at >= 0; at = lowerUrl.indexOf(site, at + 1))
+    for (const QString& site : linkBlockSites()) {
+        if (siteHost && siteDomain(QString(site).remove(QLatin1Char('/'))) == ownSite)
+            continue;
+        for (qsizetype at = lowerUrl.indexOf(site); at >= 0; at = lowerUrl.indexOf(site, at + 1))
             if (startsDomain(lowerUrl, at))
                 return true;
+    }
     return false;
 }
 

@@ -36,7 +36,7 @@ QStringView fragmentRoute(QStringView fragment);
 // before its query, with the fragment's route), or a blocked site at a domain boundary: at the
 // start, after a character that cannot be part of a host name, or after a percent escape (an
 // encoded address inside a tracking link). With `siteHost`, the link's host is the site that waits
-// for it and is not looked at for blocked sites: on facebook.com, its own link is the one.
+// for it, and that site's own addresses are not blocked: on facebook.com, its own link is the one.
 bool isBlockedLink(QStringView lowerUrl, bool siteHost);
 
 } // namespace tessary
