@@ -6,6 +6,8 @@
 #include "analysis/SiteDomain.h"
 #include "analysis/TextLines.h"
 
+#include <QUrlQuery>
+
 #include <algorithm>
 
 namespace tessary {
@@ -68,6 +70,44 @@ int ownershipScore(bool senderOnSite, bool linkOnSite, bool worded)
     return scores[senderOnSite][linkOnSite][worded];
 }
 
+bool isWebLink(const QUrl& url)
+{
+    return !url.host().isEmpty() &&
+           (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"));
+}
+
+// The addresses a link passes on to: the values of its query that are addresses of their own, as
+// a tracker's "?u=https%3A%2F%2F…" or a sign-in's "?next=https://…".
+QList<QUrl> passedOn(const QUrl& url)
+{
+    static const QStringList schemesWithoutHost = {QStringLiteral("javascript"), QStringLiteral("data"),
+                                                   QStringLiteral("mailto"), QStringLiteral("tel")};
+    QList<QUrl> addresses;
+    for (const auto& [key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
+        const QUrl address(value, QUrl::TolerantMode);
+        const QString scheme = address.scheme().toLower();
+        if (!scheme.isEmpty() && (value.sliced(scheme.size()).startsWith(QLatin1String("://")) ||
+                                  schemesWithoutHost.contains(scheme)))
+            addresses.append(address);
+    }
+    return addresses;
+}
+
+// Whether a link passes on to an address that is no link to open. A name and password before a
+// host are never right. A link that names no sign-in itself is a redirect, a tracker's mostly: the
+// address it leads to is held to the rules of a direct link.
+bool passesOnBadly(const QUrl& url, bool redirect, const QSet<QString>& sites)
+{
+    for (const QUrl& address : passedOn(url)) {
+        if (!address.userInfo().isEmpty())
+            return true;
+        if (redirect && (!isWebLink(address) || isBlockedLink(address.toString(QUrl::FullyEncoded).toLower(),
+                                                              sites.contains(siteDomain(address.host())))))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QList<CandidateLink> candidateLinks(const Message& message)
@@ -99,8 +139,7 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
         const TimePoint received = receivedTime(message.receivedAt);
         for (const CandidateLink& candidate : candidateLinks(message)) {
             const QUrl& url = candidate.url;
-            if (url.host().isEmpty() ||
-                (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
+            if (!isWebLink(url))
                 continue;
             // A name and password before the host pass another site off as this one
             // ("https://example-shop.com:x@evil.example/"); no sign-in link carries them.
@@ -122,8 +161,13 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             const QString words = near + QLatin1Char(' ') + message.subject.toLower();
             const bool confirmWording = containsAny(words, confirmWords());
             const bool signInWording = containsAny(words, signInWords());
-            const QString path = url.path(QUrl::FullyDecoded).toLower();
+            // A single-page app's route in the fragment is part of the path, its query a query.
+            const QString fragment = url.fragment(QUrl::FullyDecoded).toLower();
+            const QStringView route = fragmentRoute(fragment);
+            const QString path = url.path(QUrl::FullyDecoded).toLower() + route.toString();
             const bool pathWord = containsAny(path, linkPathWords());
+            if (passesOnBadly(url, !pathWord, sites))
+                continue;
             FoundLink::Kind kind;
             if (signInWording)
                 kind = FoundLink::Kind::signIn;
@@ -140,7 +184,8 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             int score = ownershipScore(senderOnSite, linkOnSite, confirmWording || signInWording);
             if (pathWord)
                 score += pathWordBonus;
-            if (!url.query().isEmpty() || path.size() > longPath)
+            const bool routeQuery = !route.isEmpty() && route.size() < fragment.size();
+            if (!url.query().isEmpty() || routeQuery || path.size() > longPath)
                 score += shapeBonus;
 
             if (!best || score > bestScore || (score == bestScore && received > best->received)) {

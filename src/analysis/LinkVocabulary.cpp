@@ -110,31 +110,47 @@ qsizetype hostEnd(QStringView url)
     return at;
 }
 
+QStringView beforeQuery(QStringView text)
+{
+    const qsizetype query = text.indexOf(QLatin1Char('?'));
+    return query < 0 ? text : text.first(query);
+}
+
 } // namespace
+
+QStringView fragmentRoute(QStringView fragment)
+{
+    if (fragment.startsWith(QLatin1Char('/')) || fragment.startsWith(QLatin1String("!/")))
+        return beforeQuery(fragment);
+    return {};
+}
 
 bool isBlockedLink(QStringView lowerUrl, bool siteHost)
 {
     for (const QString& word : linkOptOutWords())
         if (lowerUrl.contains(word))
             return true;
-    const qsizetype query = lowerUrl.indexOf(QLatin1Char('?'));
-    const QStringView page = query < 0 ? lowerUrl : lowerUrl.first(query);
+    const qsizetype hash = lowerUrl.indexOf(QLatin1Char('#'));
+    const QStringView page = beforeQuery(hash < 0 ? lowerUrl : lowerUrl.first(hash));
     // The name its owner registered says nothing of the page: privacy.com's sign-in is a sign-in,
     // while help.shop.com is the shop's help.
     QString wordsOf = page.toString();
-    if (const qsizetype end = hostEnd(page); page.contains(QLatin1String("://"))) {
-        const QString site = siteDomain(wordsOf.first(end));
-        if (!site.isEmpty() && wordsOf.first(end).endsWith(site))
-            wordsOf.remove(end - site.size(), site.size());
-    }
+    const QString host = wordsOf.first(hostEnd(page));
+    const QString ownSite = siteDomain(host);
+    if (page.contains(QLatin1String("://")) && !ownSite.isEmpty() && host.endsWith(ownSite))
+        wordsOf.remove(host.size() - ownSite.size(), ownSite.size());
+    if (hash >= 0)
+        wordsOf += fragmentRoute(lowerUrl.sliced(hash + 1));
     for (const QString& word : linkBlockWords())
         if (wordsOf.contains(word))
             return true;
-    const qsizetype from = siteHost ? hostEnd(lowerUrl) : 0;
-    for (const QString& site : linkBlockSites())
-        for (qsizetype at = lowerUrl.indexOf(site, from); at >= 0; at = lowerUrl.indexOf(site, at + 1))
+    for (const QString& site : linkBlockSites()) {
+        if (siteHost && siteDomain(QString(site).remove(QLatin1Char('/'))) == ownSite)
+            continue;
+        for (qsizetype at = lowerUrl.indexOf(site); at >= 0; at = lowerUrl.indexOf(site, at + 1))
             if (startsDomain(lowerUrl, at))
                 return true;
+    }
     return false;
 }
 

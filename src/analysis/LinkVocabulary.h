@@ -27,11 +27,16 @@ const QStringList& signInWords();
 // Path fragments of sign-in and confirmation addresses.
 const QStringList& linkPathWords();
 
-// Whether a lower-cased absolute URL holds an opt-out word, a block word before its query, or a
-// blocked site at a domain boundary: at the start, after a character that cannot be part of a host
-// name, or after a percent escape (an encoded address inside a tracking link). With `siteHost`, the
-// link's host is the site that waits for it and is not looked at for blocked sites: on
-// facebook.com, its own link is the one.
+// The route a single-page app keeps in a fragment ("/verify-email?token=1" or "!/help"), up to its
+// own query: it names the page as a path does. Empty for any other fragment (an anchor,
+// parameters).
+QStringView fragmentRoute(QStringView fragment);
+
+// Whether a lower-cased absolute URL holds an opt-out word, a block word in its page (the address
+// before its query, with the fragment's route), or a blocked site at a domain boundary: at the
+// start, after a character that cannot be part of a host name, or after a percent escape (an
+// encoded address inside a tracking link). With `siteHost`, the link's host is the site that waits
+// for it, and that site's own addresses are not blocked: on facebook.com, its own link is the one.
 bool isBlockedLink(QStringView lowerUrl, bool siteHost);
 
 } // namespace tessary

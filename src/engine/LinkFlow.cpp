@@ -60,11 +60,16 @@ void LinkFlow::pageTick(const std::optional<Element>& focused, quint64 loads, bo
         return;
     }
     // Leaving the page in the browser ends the wait; switching to the mail application does not,
-    // nor does typing into a field (the page then reads as no link page, but it is still there).
+    // nor does typing into a field (the page then reads as no link page, but it is still there),
+    // nor another tab in front of the page's own (the user may read the mail there) unless that
+    // one waits for a link too.
+    if (!browser || (scanned && scanned->url == m_page->url))
+        return;
     const Role focusRole = focused ? m_s.accessibility.role(*focused) : Role::other;
     const bool typing = isTextField(focusRole) || focusRole == Role::text;
-    if (browser && (scanned ? scanned->url != m_page->url : !typing))
-        m_controller.dismiss();
+    if (!scanned && (typing || m_page->behindAnotherTab(m_s.accessibility)))
+        return;
+    m_controller.dismiss();
 }
 
 void LinkFlow::startLinkBurst(const LinkPage& page)

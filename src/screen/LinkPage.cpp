@@ -114,11 +114,25 @@ std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
             return std::nullopt;
     }
 
+    page.webArea = webArea;
     page.anchor = chipAnchor(accessibility.screenFrame(*webArea));
     page.host = urlHost(page.url);
     if (!application->appPath.isEmpty())
         page.appURL = application->appPath;
     return page;
+}
+
+bool LinkPage::behindAnotherTab(Accessibility& accessibility) const
+{
+    if (!webArea || accessibility.documentUrl(*webArea) != url)
+        return false;
+    std::optional<Element> current = accessibility.focusedElement();
+    for (int step = 0; step < linkPageBudget::focusSteps && current; ++step) {
+        if (*current == *webArea)
+            return false;
+        current = accessibility.parent(*current);
+    }
+    return true;
 }
 
 } // namespace tessary

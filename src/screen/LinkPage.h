@@ -13,8 +13,9 @@ struct LinkPage {
     QString url;                                    // the web area's address; empty when it has none
     std::optional<QString> host;                    // host of `url` when it parses as a URL
     FoundLink::Kind kind = FoundLink::Kind::signIn; // the link the page waits for
-    std::optional<Rect> anchor;    // where the chip goes: a 340 × 12 strip just under the page's top edge
-    std::optional<QString> appURL; // the browser that shows the page, to open the link in
+    std::optional<Rect> anchor;     // where the chip goes: a 340 × 12 strip just under the page's top edge
+    std::optional<QString> appURL;  // the browser that shows the page, to open the link in
+    std::optional<Element> webArea; // the page's document in the browser's tree
 
     // Reads the page the frontmost browser window shows (its tab that holds the focus); none when it
     // is not a link page, when it also shows a code field (the code flow owns such pages), or when it
@@ -22,6 +23,10 @@ struct LinkPage {
     // user is typing into the page).
     // Reads at most `linkPageBudget::maxReads` attributes.
     static std::optional<LinkPage> detect(Accessibility& accessibility);
+    // Whether the page is still there behind another tab of its window: its document still shows
+    // its address while the focus is outside it. A page left by navigating has no document any
+    // more, or one with another address. Reads at most `2 + linkPageBudget::focusSteps` attributes.
+    bool behindAnotherTab(Accessibility& accessibility) const;
 
     friend bool operator==(const LinkPage&, const LinkPage&) = default;
 };

@@ -90,7 +90,14 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
         {"social network", "https://x.com/exampleshop"},
         {"app store", "https://apps.apple.com/app/id1"},
         {"behind a tracker", "https://click.example-shop.com/t?u=https%3A%2F%2Ffacebook.com%2Fshop&login=1"},
+        {"help behind a tracker",
+         "https://click.example-shop.com/t?u=https%3A%2F%2Fexample-shop.com%2Fhelp%2Flogin"},
+        {"not the web behind a tracker",
+         "https://click.example-shop.com/t?u=ftp%3A%2F%2Fexample-shop.com%2Flogin"},
         {"the site's name as a user of another host", "https://example-shop.com:x@evil.example/login"},
+        {"the same behind a sign-in",
+         "https://example-shop.com/login?next=https%3A%2F%2Fexample-shop.com:x%40evil.example"},
+        {"help in a single-page app's route", "https://app.example-shop.com/?ref=mail#/help/login"},
     };
     for (const auto& [rule, url] : rows) {
         SCOPED_TRACE(rule);
@@ -107,10 +114,12 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
     EXPECT_EQ(best({mail("no-reply@privacy.com", "Sign in", "", {{"https://app.privacy.com/login?t=1", ""}})},
                    {"privacy.com"}),
               "https://app.privacy.com/login?t=1");
-    EXPECT_EQ(best({mail("security@facebookmail.com", "Confirm your email", "",
-                         {{"https://www.facebook.com/confirmemail.php?c=1", ""}})},
-                   {"www.facebook.com"}),
-              "https://www.facebook.com/confirmemail.php?c=1");
+    for (const char* url :
+         {"https://www.facebook.com/confirmemail.php?c=1",
+          "https://l.facebook.com/l.php?u=https%3A%2F%2Fwww.facebook.com%2Fconfirmemail.php"})
+        EXPECT_EQ(best({mail("security@facebookmail.com", "Confirm your email", "", {{url, ""}})},
+                       {"www.facebook.com"}),
+                  url);
 }
 
 // A site link in a stranger's mail needs wording, the site's sender may link elsewhere when the
@@ -250,6 +259,12 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
         {"a page named in the query is where the sign-in goes on to",
          {shop("Sign in", {{"https://example-shop.com/m/a1?next=/settings&redirect=%2Fhelp", ""}})},
          "https://example-shop.com/m/a1?next=/settings&redirect=%2Fhelp"},
+        {"a single-page app's route is a path, its query a query",
+         {shop("Hello", {{"https://example-shop.com/#/verify-email?token=1&next=/settings", "Click"}})},
+         "https://example-shop.com/#/verify-email?token=1&next=/settings"},
+        {"a page a sign-in goes on to, given whole",
+         {shop("Sign in", {{"https://example-shop.com/login?next=https://example-shop.com/settings", ""}})},
+         "https://example-shop.com/login?next=https://example-shop.com/settings"},
         {"an address as a browser takes it",
          {shop("Sign in", {{"https://example-shop.com/m?t=a|b c", ""}})},
          "https://example-shop.com/m?t=a%7Cb c"},

@@ -72,15 +72,25 @@ TEST_F(LinkFlow, AnUntrustedLinkWaitsForOpenAndTheHotKeyOpensIt)
     EXPECT_EQ(backend.trashed, QStringList{"m1"});
 }
 
-// Typing into the page's search box is not leaving the page: the wait goes on.
-TEST_F(LinkFlow, AFieldFocusedOnThePageKeepsTheWait)
+// Typing into the page's search box is not leaving the page, nor is another tab of the window in
+// front (the user reads the mail there) while the page's own tab still shows it: the wait goes on.
+TEST_F(LinkFlow, AFieldFocusedOnThePageOrAnotherTabKeepsTheWait)
 {
     watch();
     ASSERT_TRUE(chipAs<ChipModel::WaitingForLink>());
-    accessibility->setFocus(at("search"));
+    for (const char* focus : {"search", "mailTab", "page"}) {
+        SCOPED_TRACE(focus);
+        accessibility->setFocus(at(focus));
+        watch();
+        EXPECT_TRUE(chipAs<ChipModel::WaitingForLink>());
+        EXPECT_TRUE(chip.visible);
+    }
+    // The page's tab moves on while another is in front: the wait ends.
+    accessibility->setFocus(at("mailTab"));
+    accessibility->setAttribute(at("page"), "AXURL", "https://notes.example.net/home");
+    ++accessibility->loads;
     watch();
-    EXPECT_TRUE(chipAs<ChipModel::WaitingForLink>());
-    EXPECT_TRUE(chip.visible);
+    EXPECT_FALSE(chip.visible);
 }
 
 // With no browser to take the link, the chip says so and the mail stays for the user to open.
