@@ -94,13 +94,15 @@ QList<QUrl> passedOn(const QUrl& url)
 }
 
 // Whether a link passes on to an address that is no link to open. A name and password before a
-// host are never right. A link that names no sign-in itself is a redirect, a tracker's mostly: the
-// address it leads to is held to the rules of a direct link.
-bool passesOnBadly(const QUrl& url, bool redirect, const QSet<QString>& sites)
+// host are never right. A link that names no sign-in itself and leads to another host is a
+// redirect, a tracker's mostly: the address it leads to is held to the rules of a direct link. One
+// that leads to its own host names where its sign-in goes on to ("?next=https://shop.com/settings").
+bool passesOnBadly(const QUrl& url, bool namesSignIn, const QSet<QString>& sites)
 {
     for (const QUrl& address : passedOn(url)) {
         if (!address.userInfo().isEmpty())
             return true;
+        const bool redirect = !namesSignIn && address.host().compare(url.host(), Qt::CaseInsensitive) != 0;
         if (redirect && (!isWebLink(address) || isBlockedLink(address.toString(QUrl::FullyEncoded).toLower(),
                                                               sites.contains(siteDomain(address.host())))))
             return true;
@@ -166,7 +168,7 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             const QStringView route = fragmentRoute(fragment);
             const QString path = url.path(QUrl::FullyDecoded).toLower() + route.toString();
             const bool pathWord = containsAny(path, linkPathWords());
-            if (passesOnBadly(url, !pathWord, sites))
+            if (passesOnBadly(url, pathWord, sites))
                 continue;
             FoundLink::Kind kind;
             if (signInWording)
