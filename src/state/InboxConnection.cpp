@@ -106,10 +106,17 @@ QCoro::Task<bool> InboxConnection::addIMAP(QString email, QString password, QStr
     if (gone())
         co_return false;
     m_state->setError(std::nullopt);
+    // Not aborted by a cancel: the server may have added the inbox by then, and only its answer
+    // says which one to take away again.
     const BackendResult<Account> added =
-        co_await m_services.backend.addIMAP(std::move(email), std::move(password), std::move(host), cancel);
+        co_await m_services.backend.addIMAP(std::move(email), std::move(password), std::move(host));
     if (gone())
         co_return false;
+    if (isCancelled(cancel)) {
+        if (added)
+            co_await removeAccount(added->id);
+        co_return false;
+    }
     if (!added) {
         m_state->setError(added.error().description());
         co_return false;
