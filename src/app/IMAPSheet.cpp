@@ -85,6 +85,7 @@ IMAPSheet::IMAPSheet(IMAPPreset preset, AppState& state, InboxConnection& inbox,
     column->addLayout(buttons);
 
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(this, &QDialog::rejected, this, [this] { m_cancel->cancel(); });
     connect(m_add, &QPushButton::clicked, this, [this] {
         if (m_add->isEnabled())
             add();
@@ -105,7 +106,7 @@ QCoro::Task<> IMAPSheet::add()
     const QString host = m_host ? trimSpacesAndTabs(m_host->text()) : m_preset.host;
     QPointer<IMAPSheet> self(this);
     InboxConnection& inbox = m_inbox;
-    const bool added = co_await inbox.addIMAP(email, m_password->text(), host);
+    const bool added = co_await inbox.addIMAP(email, m_password->text(), host, m_cancel);
     if (!self)
         co_return;
     m_working = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Cancellation.h"
 #include "state/IMAPPreset.h"
 
 #include <QCoro/QCoroTask>
@@ -37,6 +38,7 @@ private:
     InboxConnection& m_inbox;
     bool m_working = false;
     bool m_tried = false; // the inbox's last error is this sheet's only once it has tried an add
+    CancelToken m_cancel = makeCancelToken(); // a closed sheet abandons its add
     QLineEdit* m_email;
     QLineEdit* m_password;
     QLineEdit* m_host = nullptr;

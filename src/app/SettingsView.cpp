@@ -50,6 +50,7 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     : QWidget(parent)
     , m_context(context)
     , m_openAtLogin(new QCheckBox(QStringLiteral("Open at login"), this))
+    , m_loginError(look::label({}, 11, look::red(), this, true))
     , m_granted(look::label(QStringLiteral("Granted"), 13, look::green(), this))
     , m_grant(new QPushButton(QStringLiteral("Grant…"), this))
     , m_accessNote(look::label({}, 11, look::secondary(palette()), this, true))
@@ -103,6 +104,9 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     // the state's answer (launchAtLoginChanged, also for a refused change) sets it after.
     connect(m_openAtLogin, &QCheckBox::clicked, &state, &AppState::setLaunchAtLogin);
     general->layout()->addWidget(m_openAtLogin);
+    m_loginError->setObjectName(QStringLiteral("loginError"));
+    m_loginError->setContentsMargins(24, 0, 0, 0); // in line with the checkbox's text
+    general->layout()->addWidget(m_loginError);
     auto* access = new QWidget(general);
     auto* accessLine = new QHBoxLayout(access);
     accessLine->setContentsMargins(0, 0, 0, 0);
@@ -152,6 +156,8 @@ void SettingsView::showEvent(QShowEvent* event)
 void SettingsView::refresh()
 {
     m_openAtLogin->setChecked(m_context.state.launchAtLogin());
+    m_loginError->setText(m_context.state.launchAtLoginError().value_or(QString()));
+    m_loginError->setVisible(m_context.state.launchAtLoginError().has_value());
     const bool granted = m_context.state.accessibility();
     m_granted->setVisible(granted);
     m_grant->setVisible(!granted);

@@ -25,6 +25,7 @@ public:
     // The section titles, top to bottom.
     QStringList sections() const;
     QCheckBox& openAtLogin() const { return *m_openAtLogin; }
+    QLabel& loginError() const { return *m_loginError; }
     QLabel& granted() const { return *m_granted; }
     QPushButton& grant() const { return *m_grant; }
     QLabel& accessNote() const { return *m_accessNote; }
@@ -41,6 +42,7 @@ private:
 
     AppContext& m_context;
     QCheckBox* m_openAtLogin;
+    QLabel* m_loginError;
     QLabel* m_granted;
     QPushButton* m_grant;
     QLabel* m_accessNote;

@@ -171,8 +171,7 @@ void AppState::shortcutAnswered(const std::optional<QString>& refusal)
 void AppState::setLaunchAtLogin(bool on)
 {
     m_services.loginItem.setEnabled(on, this, [this](const Expected<Done, QString>& result) {
-        if (!result)
-            setError(result.error());
+        m_launchAtLoginError = result ? std::nullopt : std::optional(result.error());
         setLaunchAtLoginState(m_services.loginItem.isEnabled());
     });
 }

@@ -73,6 +73,8 @@ public:
     bool smsCodes() const { return m_smsCodes; }
     void setSmsCodes(bool on); // persisted at once
     bool launchAtLogin() const { return m_launchAtLogin; }
+    // Why the last change to opening at login failed; none once one works.
+    const std::optional<QString>& launchAtLoginError() const { return m_launchAtLoginError; }
     const std::optional<QString>& error() const { return m_error; }
     void setError(std::optional<QString> message);
 
@@ -95,8 +97,8 @@ public:
     // said in `shortcutError` like one at once; when it answers the last change, the shortcut
     // before it is claimed and stored again.
     void shortcutAnswered(const std::optional<QString>& refusal);
-    // Turns opening at login on or off; a failure goes to `error`. `launchAtLogin` then shows the
-    // real state either way.
+    // Turns opening at login on or off; a failure goes to `launchAtLoginError`, beside its switch
+    // rather than among the inboxes' errors. `launchAtLogin` then shows the real state either way.
     void setLaunchAtLogin(bool on);
     // A release build turns opening at login on at its first start, once; never again after.
     void applyLaunchAtLoginDefault();
@@ -142,6 +144,7 @@ private:
     bool m_deleteAfterUse = false;
     bool m_smsCodes = true;
     bool m_launchAtLogin = false;
+    std::optional<QString> m_launchAtLoginError;
     std::optional<QString> m_error;
     QTimer m_poller;
 };

@@ -74,6 +74,9 @@ QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken can
     if (m_services.openInBrowser)
         m_services.openInBrowser(link->url);
 
+    // A check that fails (the backend briefly away) is said meanwhile but ends nothing: the sign-in
+    // in the browser goes on, and only a later check can see it finish.
+    std::optional<QString> checkFailure;
     for (int check = 0; check < m_services.timings.signInChecks; ++check) {
         co_await m_services.clock.sleep(m_services.timings.signInCheck, cancel);
         if (gone())
@@ -85,8 +88,13 @@ QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken can
             co_return;
         if (isCancelled(cancel))
             co_return fail(cancelledMessage);
-        if (!refreshed)
-            co_return fail(refreshed.error().description());
+        if (!refreshed) {
+            checkFailure = refreshed.error().description();
+            m_state->setError(checkFailure);
+            continue;
+        }
+        if (std::exchange(checkFailure, std::nullopt))
+            m_state->setError(std::nullopt);
         const QList<Account>& accounts = m_state->accounts();
         const auto waiting = std::find_if(accounts.cbegin(), accounts.cend(),
                                           [&](const Account& a) { return a.id == link->accountId; });
@@ -96,7 +104,7 @@ QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken can
             co_return;
         }
     }
-    fail(signInTimedOut);
+    fail(checkFailure.value_or(signInTimedOut));
 }
 
 QCoro::Task<bool> InboxConnection::addIMAP(QString email, QString password, QString host, CancelToken cancel)
@@ -106,10 +114,17 @@ QCoro::Task<bool> InboxConnection::addIMAP(QString email, QString password, QStr
     if (gone())
         co_return false;
     m_state->setError(std::nullopt);
+    // Not aborted by a cancel: the server may have added the inbox by then, and only its answer
+    // says which one to take away again.
     const BackendResult<Account> added =
-        co_await m_services.backend.addIMAP(std::move(email), std::move(password), std::move(host), cancel);
+        co_await m_services.backend.addIMAP(std::move(email), std::move(password), std::move(host));
     if (gone())
         co_return false;
+    if (isCancelled(cancel)) {
+        if (added)
+            co_await removeAccount(added->id);
+        co_return false;
+    }
     if (!added) {
         m_state->setError(added.error().description());
         co_return false;

@@ -40,7 +40,8 @@ public:
     // Opens the provider's sign-in page in the browser and waits for the inbox to turn active.
     // Failures, a time-out and a cancel go to the state's `error`.
     QCoro::Task<> connectProvider(QString provider, CancelToken cancel = {});
-    // True when the inbox was added and the list refreshed; otherwise `error` says why.
+    // True when the inbox was added and the list refreshed; otherwise `error` says why. Cancelled,
+    // it says nothing and removes the inbox again if the backend added it all the same.
     QCoro::Task<bool> addIMAP(QString email, QString password, QString host, CancelToken cancel = {});
     QCoro::Task<> removeAccount(QString accountId, CancelToken cancel = {});
 

@@ -51,7 +51,7 @@ TEST_F(AccountsTest, RowsProgressAndRemovalTitle)
 
 // A preset knows its server; "Other (IMAP)" asks for it. A failed add keeps the sheet open with
 // the error and what was typed, and a sheet opened later without it; an add is sent with only the
-// address trimmed.
+// address trimmed. Cancelled, an add leaves no inbox behind.
 TEST_F(AccountsTest, SheetValidatesKeepsAFailureAndTrimsOnlyTheAddress)
 {
     makeContext();
@@ -93,6 +93,26 @@ TEST_F(AccountsTest, SheetValidatesKeepsAFailureAndTrimsOnlyTheAddress)
     EXPECT_TRUE(QTest::qWaitFor([&] { return backend.addedIMAP.size() == 2; }));
     EXPECT_EQ(backend.addedIMAP.value(1), (QStringList{"me@host.org", "secret ", "imap.host.org"}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return view.sheet() == nullptr; }));
+
+    // Cancelled while the backend checks it: the sheet goes at once, and the inbox the backend
+    // added all the same is removed again, without a word.
+    backend.accountsScript.replies = {QList<Account>{}};
+    backend.removeScript.replies = {Done{}};
+    view.openSheet(IMAPPreset::all().constLast());
+    sheet = view.sheet();
+    sheet->email().setText("me@host.org");
+    sheet->password().setText("secret");
+    sheet->host()->setText("imap.host.org");
+    backend.addIMAPScript.onCall = [&](int) {
+        for (QPushButton* button : sheet->findChildren<QPushButton*>())
+            if (button->text() == "Cancel")
+                button->click();
+    };
+    sheet->addButton().click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.sheet() == nullptr; }));
+    EXPECT_EQ(backend.removedAccounts, QStringList{"9"});
+    EXPECT_TRUE(state->accounts().isEmpty());
+    EXPECT_EQ(state->error(), std::nullopt);
 }
 
 } // namespace

@@ -113,7 +113,15 @@ TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
     EXPECT_TRUE(view->openAtLogin().isChecked()) << "the switch shows the change asked for while it is made";
     loginItem.finish();
     EXPECT_FALSE(view->openAtLogin().isChecked());
-    EXPECT_EQ(state->error(), "The autostart folder is read-only.");
+    // Said under its own switch; the inboxes' error, shown under them, stays theirs.
+    EXPECT_EQ(view->loginError().text(), "The autostart folder is read-only.");
+    EXPECT_TRUE(view->loginError().isVisibleTo(view.get()));
+    EXPECT_EQ(state->error(), std::nullopt);
+    loginItem.failure.reset();
+    loginItem.held = false;
+    view->openAtLogin().click();
+    EXPECT_TRUE(view->openAtLogin().isChecked());
+    EXPECT_FALSE(view->loginError().isVisibleTo(view.get()));
 
     EXPECT_TRUE(view->grant().isVisibleTo(view.get()));
     grantFails = true;
