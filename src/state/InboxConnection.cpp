@@ -115,13 +115,15 @@ QCoro::Task<bool> InboxConnection::addIMAP(QString email, QString password, QStr
         co_return false;
     m_state->setError(std::nullopt);
     // Not aborted by a cancel: the server may have added the inbox by then, and only its answer
-    // says which one to take away again.
+    // says which one to take away again. An inbox it had before (a new app password for it) stays.
+    const QList<Account> before = m_state->accounts();
     const BackendResult<Account> added =
         co_await m_services.backend.addIMAP(std::move(email), std::move(password), std::move(host));
     if (gone())
         co_return false;
     if (isCancelled(cancel)) {
-        if (added)
+        const auto known = [&](const Account& account) { return account.id == added->id; };
+        if (added && std::none_of(before.cbegin(), before.cend(), known))
             co_await removeAccount(added->id);
         co_return false;
     }

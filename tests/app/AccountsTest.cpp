@@ -94,25 +94,29 @@ TEST_F(AccountsTest, SheetValidatesKeepsAFailureAndTrimsOnlyTheAddress)
     EXPECT_EQ(backend.addedIMAP.value(1), (QStringList{"me@host.org", "secret ", "imap.host.org"}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return view.sheet() == nullptr; }));
 
-    // Cancelled while the backend checks it: the sheet goes at once, and the inbox the backend
-    // added all the same is removed again, without a word.
-    backend.accountsScript.replies = {QList<Account>{}};
+    // Cancelled while the backend checks it: the sheet goes at once, and an inbox the backend
+    // added all the same is removed again, without a word; one it already had (a new app password
+    // for it) stays.
+    const Account another{"10", "imap", "you@host.org", "active"};
+    backend.addIMAPScript.replies = {another, another, another, added}; // by call: the 3rd, the 4th
     backend.removeScript.replies = {Done{}};
-    view.openSheet(IMAPPreset::all().constLast());
-    sheet = view.sheet();
-    sheet->email().setText("me@host.org");
-    sheet->password().setText("secret");
-    sheet->host()->setText("imap.host.org");
-    backend.addIMAPScript.onCall = [&](int) {
-        for (QPushButton* button : sheet->findChildren<QPushButton*>())
-            if (button->text() == "Cancel")
-                button->click();
-    };
-    sheet->addButton().click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view.sheet() == nullptr; }));
-    EXPECT_EQ(backend.removedAccounts, QStringList{"9"});
-    EXPECT_TRUE(state->accounts().isEmpty());
-    EXPECT_EQ(state->error(), std::nullopt);
+    for (const QStringList& removed : {QStringList{"10"}, QStringList{"10"}}) {
+        view.openSheet(IMAPPreset::all().constLast());
+        sheet = view.sheet();
+        sheet->email().setText("me@host.org");
+        sheet->password().setText("secret");
+        sheet->host()->setText("imap.host.org");
+        backend.addIMAPScript.onCall = [&](int) {
+            for (QPushButton* button : sheet->findChildren<QPushButton*>())
+                if (button->text() == "Cancel")
+                    button->click();
+        };
+        sheet->addButton().click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return view.sheet() == nullptr; }));
+        EXPECT_EQ(backend.removedAccounts, removed);
+        EXPECT_EQ(state->error(), std::nullopt);
+    }
+    EXPECT_EQ(state->accounts(), QList<Account>{added});
 }
 
 } // namespace
