@@ -81,6 +81,13 @@ void AppShots::take(const QDir& out)
         SettingsView settingsView(*context, [] {});
         save(settingsView, name);
     }
+    loginItem.failure =
+        "Couldn't write /home/me/.config/autostart/com.tessary.Tessary.desktop: Permission denied";
+    state->setLaunchAtLogin(true);
+    {
+        SettingsView settingsView(*context, [] {});
+        save(settingsView, "settings-login-refused");
+    }
     IMAPSheet sheet(IMAPPreset::all().constFirst(), *state, *inbox, [](const QUrl&) {});
     save(sheet, "imap-sheet");
 
