@@ -67,7 +67,7 @@ void LinkFlow::pageTick(const std::optional<Element>& focused, quint64 loads, bo
         return;
     const Role focusRole = focused ? m_s.accessibility.role(*focused) : Role::other;
     const bool typing = isTextField(focusRole) || focusRole == Role::text;
-    if (!scanned && (typing || m_page->behindAnotherTab(m_s.accessibility)))
+    if (!scanned && (typing || m_page->behindAnotherTab(m_s.accessibility, focused)))
         return;
     m_controller.dismiss();
 }

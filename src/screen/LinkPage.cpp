@@ -122,11 +122,11 @@ std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
     return page;
 }
 
-bool LinkPage::behindAnotherTab(Accessibility& accessibility) const
+bool LinkPage::behindAnotherTab(Accessibility& accessibility, const std::optional<Element>& focused) const
 {
     if (!webArea || accessibility.documentUrl(*webArea) != url)
         return false;
-    std::optional<Element> current = accessibility.focusedElement();
+    std::optional<Element> current = focused;
     for (int step = 0; step < linkPageBudget::focusSteps && current; ++step) {
         if (*current == *webArea)
             return false;
