@@ -1,12 +1,14 @@
 #include "analysis/FoundCode.h"
 
+#include "analysis/DomainDisplay.h"
+
 #include <algorithm>
 
 namespace tessary {
 
 QString FoundCode::origin() const
 {
-    return phone ? QStringLiteral("SMS on ") + *phone : senderDomain;
+    return phone ? QStringLiteral("SMS on ") + *phone : displayDomain(senderDomain);
 }
 
 QString FoundCode::display() const

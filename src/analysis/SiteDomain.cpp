@@ -1,6 +1,7 @@
 #include "analysis/SiteDomain.h"
 
 #include <QHostAddress>
+#include <QUrl>
 
 #include <libpsl.h>
 
@@ -26,6 +27,14 @@ qsizetype publicSuffixStart(const QStringList& labels)
     return qMax<qsizetype>(labels.size() - 1, 1);
 }
 
+// A label in the ASCII form mail headers use ("xn--bcher-kva" for "bücher"), so that the page
+// "bücher.de" and its sender "@xn--bcher-kva.de" name one site; one that has no such form stays.
+QString asciiLabel(const QString& label)
+{
+    const QByteArray ascii = QUrl::toAce(label);
+    return ascii.isEmpty() ? label : QString::fromLatin1(ascii);
+}
+
 } // namespace
 
 QString siteDomain(const QString& text)
@@ -44,6 +53,8 @@ QString siteDomain(const QString& text)
     // A port stays on the last label, but the suffix is looked up without it.
     const QString port = labels.last().section(QLatin1Char(':'), 1);
     labels.last() = labels.last().section(QLatin1Char(':'), 0, 0);
+    for (QString& label : labels)
+        label = asciiLabel(label);
     const QString portSuffix = port.isEmpty() ? QString() : QLatin1Char(':') + port;
     return labels.mid(publicSuffixStart(labels) - 1).join(QLatin1Char('.')) + portSuffix;
 }

@@ -10,7 +10,8 @@ namespace tessary {
 // A host, URL or address reduced to the lower-case name its owner registered: the unit in which
 // senders and sites are compared. "https://accounts.example.com/login" gives "example.com",
 // "accounts.shop.co.uk" gives "shop.co.uk" (one label under the longest suffix a country or
-// registry hands out, by the public suffix list); a port stays on the last label.
+// registry hands out, by the public suffix list); a port stays on the last label. A name in another
+// script is given in ASCII, as mail headers give it: "bücher.de" gives "xn--bcher-kva.de".
 QString siteDomain(const QString& text);
 
 // The site domain of a sender's address: "Shop <no-reply@mail.shop.com>" and "no-reply@shop.com"

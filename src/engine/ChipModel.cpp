@@ -1,5 +1,7 @@
 #include "engine/ChipModel.h"
 
+#include "analysis/DomainDisplay.h"
+
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -58,8 +60,9 @@ ChipContent chipContent(const ChipModel::State& state)
     std::visit(Overloaded{
                    [&](const ChipModel::Searching& s) {
                        content.lead = Lead::progress;
-                       content.text = s.domain ? QStringLiteral("Waiting for a code from ") + *s.domain
-                                               : QStringLiteral("Waiting for a code");
+                       content.text =
+                           s.domain ? QStringLiteral("Waiting for a code from ") + displayDomain(*s.domain)
+                                    : QStringLiteral("Waiting for a code");
                    },
                    [&](const ChipModel::Found& s) {
                        content.lead = Lead::fillButton;
@@ -81,7 +84,7 @@ ChipContent chipContent(const ChipModel::State& state)
                        content.text =
                            QStringLiteral("Waiting for the ") + kindWord(s.kind) + QStringLiteral(" email");
                        if (s.domain)
-                           content.text += QStringLiteral(" from ") + *s.domain;
+                           content.text += QStringLiteral(" from ") + displayDomain(*s.domain);
                    },
                    [&](const ChipModel::Link& s) {
                        content.lead = Lead::openButton;
@@ -89,7 +92,7 @@ ChipContent chipContent(const ChipModel::State& state)
                                           ? QStringLiteral("Confirmation link")
                                           : QStringLiteral("Sign-in link");
                        content.style = Style::title;
-                       content.senderDomain = s.link.senderDomain;
+                       content.senderDomain = displayDomain(s.link.senderDomain);
                    },
                    [&](const ChipModel::Opened& s) {
                        content.lead = Lead::checkMark;

@@ -1,4 +1,5 @@
 #include "analysis/LinkFinder.h"
+#include "analysis/DomainDisplay.h"
 #include "analysis/InternetDateTime.h"
 #include "analysis/LinkDetector.h"
 #include "analysis/SiteDomain.h"
@@ -335,9 +336,29 @@ TEST(DomainReduction, TheRegistrableLowerCaseDomainOfTheHost)
         {"/", "/"},
         {"http://127.0.0.1:8080/verify", "127.0.0.1:8080"}, // an address is its own site
         {"10.0.0.7", "10.0.0.7"},
+        // A page reads "bücher.de" where its mail's sender reads "xn--bcher-kva.de": one site.
+        {"https://www.Bücher.de/login", "xn--bcher-kva.de"},
+        {"mail.XN--BCHER-KVA.de", "xn--bcher-kva.de"},
+        {"shop.公司.cn", "shop.xn--55qx5d.cn"},
     };
     for (const auto& [input, domain] : rows)
-        EXPECT_EQ(siteDomain(input), domain) << input;
+        EXPECT_EQ(siteDomain(QString::fromUtf8(input)), domain) << input;
+}
+
+// Shown in the script it was registered in, unless it could pass for another name.
+TEST(DomainDisplay, ANameInAnotherScriptShowsAsWrittenUnlessItPassesForAnother)
+{
+    const QList<std::pair<const char*, const char*>> rows = {
+        {"xn--bcher-kva.de", "bücher.de"},
+        {"shop.xn--55qx5d.cn", "shop.公司.cn"},
+        {"example.com", "example.com"},
+        {"xn--80ak6aa92e.com", "xn--80ak6aa92e.com"}, // "аррӏе": all Cyrillic, drawn like "apple"
+        {"xn--l-7sba6dbr.com", "xn--l-7sba6dbr.com"}, // "раураl": Cyrillic and one Latin letter
+        {"xn--bcher-kva.xn--80ak6aa92e.com", "xn--bcher-kva.xn--80ak6aa92e.com"}, // one bad label is enough
+        {"xn--zz.de", "xn--zz.de"},                                               // no name at all
+    };
+    for (const auto& [domain, shown] : rows)
+        EXPECT_EQ(displayDomain(domain), QString::fromUtf8(shown)) << domain;
 }
 
 TEST(SenderParsing, TheDomainOfTheLastAddress)

@@ -29,7 +29,7 @@ FoundLink link(Kind kind)
 {
     FoundLink found;
     found.kind = kind;
-    found.senderDomain = QStringLiteral("example.com");
+    found.senderDomain = QStringLiteral("xn--bcher-kva.de");
     return found;
 }
 
@@ -83,22 +83,22 @@ TEST(ChipStates, EachStateShowsItsRowAFailureAsWideAsItsMessage)
         QStringList row;
     } rows[] = {
         {ChipModel::Searching{}, "searching", {"(spinner)", "Waiting for a code", "(Dismiss)"}},
-        {ChipModel::Searching{"example.com"},
+        {ChipModel::Searching{"xn--bcher-kva.de"},
          "searching",
-         {"(spinner)", "Waiting for a code from example.com", "(Dismiss)"}},
+         {"(spinner)", "Waiting for a code from bücher.de", "(Dismiss)"}},
         {ChipModel::Found{code("12345678")}, "found", {"[Fill]", "1234 5678", "example.com", "(Dismiss)"}},
         {ChipModel::Filled{code("123456")}, "filled", {"(check)", "Filled 123 456"}},
         {ChipModel::Failed{"No code arrived"}, "failed", {"No code arrived", "(Dismiss)"}},
         {ChipModel::WaitingForLink{std::nullopt, Kind::confirm},
          "waitingForLink",
          {"(spinner)", "Waiting for the confirmation email", "(Dismiss)"}},
-        {ChipModel::WaitingForLink{"example.com", Kind::signIn},
+        {ChipModel::WaitingForLink{"xn--80ak6aa92e.com", Kind::signIn}, // "аррӏе.com" in Cyrillic
          "waitingForLink",
-         {"(spinner)", "Waiting for the sign-in email from example.com", "(Dismiss)"}},
-        {ChipModel::Link{link(Kind::signIn)}, "link", {"[Open]", "Sign-in link", "example.com", "(Dismiss)"}},
+         {"(spinner)", "Waiting for the sign-in email from xn--80ak6aa92e.com", "(Dismiss)"}},
+        {ChipModel::Link{link(Kind::signIn)}, "link", {"[Open]", "Sign-in link", "bücher.de", "(Dismiss)"}},
         {ChipModel::Link{link(Kind::confirm)},
          "link",
-         {"[Open]", "Confirmation link", "example.com", "(Dismiss)"}},
+         {"[Open]", "Confirmation link", "bücher.de", "(Dismiss)"}},
         {ChipModel::Opened{Kind::confirm}, "opened", {"(check)", "Opened the confirmation link"}},
     };
     ChipModel model;
