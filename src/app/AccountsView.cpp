@@ -40,6 +40,7 @@ AccountsView::AccountsView(AppContext& context, QWidget* parent)
     , m_outlook(new QPushButton(QStringLiteral("Outlook"), this))
     , m_other(new QToolButton(this))
     , m_progress(look::label({}, 12, look::secondary(palette()), this, true))
+    , m_cancelSignIn(new QPushButton(QStringLiteral("Cancel"), this))
     , m_error(look::label({}, 12, look::red(), this, true))
 {
     auto* column = new QVBoxLayout(this);
@@ -61,13 +62,23 @@ AccountsView::AccountsView(AppContext& context, QWidget* parent)
     column->addLayout(m_addRow);
     m_progress->setObjectName(QStringLiteral("progress"));
     m_error->setObjectName(QStringLiteral("error"));
-    column->addWidget(m_progress);
+    m_cancelSignIn->setObjectName(QStringLiteral("cancelSignIn"));
+    m_cancelSignIn->setFlat(true);
+    m_cancelSignIn->setCursor(Qt::PointingHandCursor);
+    m_cancelSignIn->setFont(look::font(this, 12));
+    look::setColour(m_cancelSignIn, look::accent(palette()));
+    auto* progressRow = new QHBoxLayout;
+    progressRow->setSpacing(8);
+    progressRow->addWidget(m_progress, 1);
+    progressRow->addWidget(m_cancelSignIn);
+    column->addLayout(progressRow);
     column->addWidget(m_error);
 
     connect(m_gmail, &QPushButton::clicked, this,
             [this] { m_context.inbox.connectProvider(QStringLiteral("gmail")); });
     connect(m_outlook, &QPushButton::clicked, this,
             [this] { m_context.inbox.connectProvider(QStringLiteral("outlook")); });
+    connect(m_cancelSignIn, &QPushButton::clicked, this, [this] { m_context.inbox.cancelConnect(); });
     connect(&m_context.state, &AppState::accountsChanged, this, &AccountsView::rebuildRows);
     connect(&m_context.state, &AppState::connectingChanged, this, &AccountsView::refresh);
     connect(&m_context.state, &AppState::errorChanged, this, &AccountsView::refresh);
@@ -171,6 +182,7 @@ void AccountsView::refresh()
                             QStringLiteral(" in your browser…"));
     }
     m_progress->setVisible(connecting.has_value());
+    m_cancelSignIn->setVisible(connecting.has_value());
     m_error->setText(m_context.state.error().value_or(QString()));
     m_error->setVisible(m_context.state.error().has_value());
 }

@@ -38,6 +38,7 @@ public:
     QPushButton& outlook() const { return *m_outlook; }
     QToolButton& other() const { return *m_other; }
     QLabel& progress() const { return *m_progress; }
+    QPushButton& cancelSignIn() const { return *m_cancelSignIn; }
     QLabel& error() const { return *m_error; }
     QWidget& rows() const { return *m_rows; }
 
@@ -52,6 +53,7 @@ private:
     QToolButton* m_other;
     QHBoxLayout* m_addRow; // Gmail, Outlook and Other…
     QLabel* m_progress;
+    QPushButton* m_cancelSignIn; // beside the progress, while a sign-in is waited for
     QLabel* m_error;
     QPointer<IMAPSheet> m_sheet;
     QPointer<QMessageBox> m_removal;

@@ -12,7 +12,6 @@ namespace tessary {
 namespace {
 
 const QString signInTimedOut = QStringLiteral("Didn't hear back from the sign-in page. Try again.");
-const QString cancelledMessage = QStringLiteral("Cancelled.");
 
 } // namespace
 
@@ -48,12 +47,17 @@ QCoro::Task<BackendResult<Done>> InboxConnection::refreshAccounts(CancelToken ca
     co_return Done{};
 }
 
-QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken cancel)
+QCoro::Task<> InboxConnection::connectProvider(QString provider)
 {
     QPointer<InboxConnection> self(this);
     const auto gone = [&] { return !self || !m_state; };
     if (gone())
         co_return;
+    // One wait at a time: the state names one provider being connected. A cancelled wait leaves
+    // `connecting` alone from then on, so it cannot end a later one.
+    if (m_connectCancel)
+        m_connectCancel->cancel();
+    const CancelToken cancel = m_connectCancel = makeCancelToken();
     m_state->setError(std::nullopt);
     const auto fail = [&](const QString& message) {
         m_state->setError(message);
@@ -63,11 +67,17 @@ QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken can
     // Set before the link is asked for: the buttons that start a sign-in are off while the backend
     // answers, so a double click or an impatient second one does not open a second pending inbox.
     m_state->setConnecting(provider);
-    const BackendResult<ConnectLink> link = co_await m_services.backend.connect(provider, cancel);
+    const QList<Account> before = m_state->accounts();
+    // Not aborted by a cancel: the backend may have made the pending inbox by then, and only its
+    // answer says which one to take away again.
+    const BackendResult<ConnectLink> link = co_await m_services.backend.connect(provider);
     if (gone())
         co_return;
-    if (isCancelled(cancel))
-        co_return fail(cancelledMessage);
+    if (isCancelled(cancel)) {
+        if (link)
+            co_await dropAbandoned(link->accountId, before);
+        co_return;
+    }
     if (!link)
         co_return fail(link.error().description());
 
@@ -81,13 +91,12 @@ QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken can
         co_await m_services.clock.sleep(m_services.timings.signInCheck, cancel);
         if (gone())
             co_return;
-        if (isCancelled(cancel))
-            co_return fail(cancelledMessage);
+        // A cancel meanwhile ends the check's request at once; the check below then sees it.
         const BackendResult<Done> refreshed = co_await refreshAccounts(cancel);
         if (gone())
             co_return;
         if (isCancelled(cancel))
-            co_return fail(cancelledMessage);
+            co_return co_await dropAbandoned(link->accountId, before);
         if (!refreshed) {
             checkFailure = refreshed.error().description();
             m_state->setError(checkFailure);
@@ -105,6 +114,35 @@ QCoro::Task<> InboxConnection::connectProvider(QString provider, CancelToken can
         }
     }
     fail(checkFailure.value_or(signInTimedOut));
+}
+
+void InboxConnection::cancelConnect()
+{
+    if (!m_state || !m_state->connecting())
+        return;
+    if (m_connectCancel)
+        m_connectCancel->cancel();
+    m_state->setConnecting(std::nullopt);
+    m_state->setError(std::nullopt); // a failed check's, said while the wait went on
+}
+
+// Left behind, the inbox a cancelled sign-in made would stay in the list as one waiting for a
+// sign-in that never comes. Only that inbox goes: not one the list had before, nor one whose
+// sign-in finished in the browser since the last check. The backend's list says which, and without
+// it nothing is taken away.
+QCoro::Task<> InboxConnection::dropAbandoned(QString accountId, QList<Account> before)
+{
+    QPointer<InboxConnection> self(this);
+    const auto isIt = [&](const Account& account) { return account.id == accountId; };
+    if (std::any_of(before.cbegin(), before.cend(), isIt))
+        co_return;
+    const BackendResult<Done> refreshed = co_await refreshAccounts();
+    if (!self || !m_state || !refreshed)
+        co_return;
+    const QList<Account>& accounts = m_state->accounts();
+    const auto abandoned = std::find_if(accounts.cbegin(), accounts.cend(), isIt);
+    if (abandoned != accounts.cend() && !abandoned->isActive())
+        co_await removeAccount(accountId);
 }
 
 QCoro::Task<bool> InboxConnection::addIMAP(QString email, QString password, QString host, CancelToken cancel)

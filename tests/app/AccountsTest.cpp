@@ -44,6 +44,12 @@ TEST_F(AccountsTest, RowsProgressAndRemovalTitle)
     EXPECT_EQ(view.progress().text(), "Finish signing in to Microsoft in your browser…");
     EXPECT_FALSE(view.gmail().isEnabled());
     EXPECT_FALSE(view.outlook().isEnabled());
+    // Cancel, shown only while the sign-in is waited for, ends the wait at once and without a word.
+    state->setError(QStringLiteral("Server error 500")); // a failed check's, said while waiting
+    ASSERT_TRUE(view.cancelSignIn().isVisible());
+    view.cancelSignIn().click();
+    EXPECT_TRUE(view.gmail().isEnabled() && view.outlook().isEnabled());
+    EXPECT_FALSE(view.cancelSignIn().isVisible() || view.progress().isVisible() || view.error().isVisible());
     EXPECT_EQ(view.other().menu()->actions().size(), IMAPPreset::all().size());
     EXPECT_EQ(removalTitle(state->accounts()[0]), "Remove this inbox?");
     EXPECT_EQ(removalTitle(state->accounts()[1]), "Remove me@gmail.com?");

@@ -81,6 +81,12 @@ void AppShots::take(const QDir& out)
         SettingsView settingsView(*context, [] {});
         save(settingsView, name);
     }
+    state->setConnecting(QStringLiteral("gmail"));
+    {
+        SettingsView settingsView(*context, [] {});
+        save(settingsView, "settings-connecting");
+    }
+    state->setConnecting(std::nullopt);
     loginItem.failure =
         "Couldn't write /home/me/.config/autostart/com.tessary.Tessary.desktop: Permission denied";
     state->setLaunchAtLogin(true);

@@ -5,12 +5,15 @@
 using namespace tessary;
 using namespace std::chrono_literals;
 using tessary::test::AppStateTest;
+using tessary::test::FakeClock;
 using tessary::test::runTask;
 
 namespace {
 
 const ConnectLink signInLink{QUrl("https://accounts.example.com/signin?state=1"), "acc-new"};
 const BackendError serverError{500, "Server error 500"};
+const BackendError unknownProvider{400, "Unknown provider"};
+const char* const timedOut = "Didn't hear back from the sign-in page. Try again.";
 
 } // namespace
 
@@ -105,48 +108,91 @@ TEST_F(BrowserSignIn, SucceedsWhenTheInboxTurnsActiveAfterPendingAndFailedChecks
 }
 
 // Each way the wait for the browser's sign-in ends without an inbox; a removed inbox ends it quietly
-// (nothing is left to sign in to).
+// (nothing is left to sign in to), and so does a cancel, which takes away the pending inbox the sign-in
+// made: not one the list had before, nor one whose sign-in finished meanwhile.
 TEST_F(BrowserSignIn, EndsWithoutAnInboxOnTheLastCheckARefusedLinkOrACancel)
 {
-    const QList<Account> pending{account("acc-new", "pending")};
+    const QList<Account> pending{account("acc-old", "pending"), account("acc-new", "pending")};
+    const QList<Account> signedIn{account("acc-old", "pending"), account("acc-new", "active")};
     const struct {
         const char* name;
         BackendResult<ConnectLink> link;
         std::vector<BackendResult<QList<Account>>> checks;
-        int cancelAtCheck; // 0: never
-        int checksMade;
-        const char* error; // nullptr: any error; "": none
+        std::optional<int> cancelAtCheck; // none: never; 0: while the link is asked for
+        int listings;                     // the wait's checks, and a cancel's look before and after removing
+        const char* error;                // "": none
+        bool dropped;                     // the pending inbox the sign-in made is taken away
     } rows[] = {
-        {"gives up", signInLink, {pending}, 0, 150, "Didn't hear back from the sign-in page. Try again."},
-        {"checks keep failing", signInLink, {Unexpected{serverError}}, 0, 150, "Server error 500"},
-        {"link refused", Unexpected{BackendError{400, "Unknown provider"}}, {}, 0, 0, "Unknown provider"},
-        {"cancelled", signInLink, {pending}, 2, 2, nullptr},
-        {"inbox removed", signInLink, {pending, QList<Account>{}}, 0, 2, ""},
+        {"gives up", signInLink, {pending}, {}, 150, timedOut, false},
+        {"checks keep failing", signInLink, {Unexpected{serverError}}, {}, 150, "Server error 500", false},
+        {"link refused", Unexpected{unknownProvider}, {}, {}, 0, "Unknown provider", false},
+        {"inbox removed", signInLink, {pending, QList<Account>{}}, {}, 2, "", false},
+        {"cancelled after a failed check", signInLink, {Unexpected{serverError}, pending}, 2, 4, "", true},
+        {"cancelled while the link is asked for", signInLink, {pending}, 0, 2, "", true},
+        {"cancelled as the sign-in finished", signInLink, {pending, pending, signedIn}, 2, 3, "", false},
+        {"the inbox there before", ConnectLink{signInLink.url, "acc-old"}, {pending}, 1, 1, "", false},
     };
+    QStringList connecting; // each assignment, in order; outlives the states
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         AppState& s = make();
+        s.setAccounts({account("acc-old", "pending")});
         backend.connectScript = {};
         backend.accountsScript = {};
+        backend.removedAccounts.clear();
         opened.clear();
-        const CancelToken cancel = makeCancelToken();
+        connecting.clear();
+        QObject::connect(&s, &AppState::connectingChanged, &s,
+                         [&connecting, &s] { connecting.append(s.connecting().value_or("none")); });
         backend.connectScript.replies = {row.link};
+        backend.removeScript.replies = {Done{}};
         backend.accountsScript.replies = row.checks;
+        backend.connectScript.onCall = [&](int) {
+            if (row.cancelAtCheck == 0)
+                inbox->cancelConnect();
+        };
         backend.accountsScript.onCall = [&](int call) {
             if (call == row.cancelAtCheck)
-                cancel->cancel();
+                inbox->cancelConnect();
         };
 
-        runTask(inbox->connectProvider("outlook", cancel));
+        runTask(inbox->connectProvider("outlook"));
 
-        EXPECT_EQ(backend.accountsScript.calls, row.checksMade);
-        EXPECT_EQ(opened.isEmpty(), !row.link);
-        if (row.error)
-            EXPECT_EQ(s.error().value_or(""), row.error);
-        else
-            EXPECT_TRUE(s.error());
-        EXPECT_EQ(s.connecting(), std::nullopt);
+        EXPECT_EQ(backend.accountsScript.calls, row.listings);
+        EXPECT_EQ(opened.isEmpty(), !row.link || row.cancelAtCheck == 0);
+        EXPECT_EQ(s.error().value_or(""), row.error);
+        EXPECT_EQ(connecting, (QStringList{"outlook", "none"})); // a cancelled wait sets it no more
+        EXPECT_EQ(backend.removedAccounts, row.dropped ? QStringList{"acc-new"} : QStringList{});
     }
+
+    // A sign-in begun while a cancelled one still waits for its link goes on as usual: the cancelled
+    // one opens no page, leaves the new wait running and takes away only its own inbox.
+    AppState& s = make();
+    FakeClock waiting(FakeClock::Sleeps::wait); // holds the new wait in its first sleep
+    InboxConnection connection(s, InboxConnectionServices{backend, settings, waiting, timings,
+                                                          [this](const QUrl& url) { opened.append(url); }});
+    backend.connectScript = {};
+    backend.accountsScript = {};
+    backend.removedAccounts.clear();
+    opened.clear();
+    const ConnectLink gmailLink{QUrl("https://accounts.example.com/signin?state=2"), "acc-2"};
+    backend.connectScript.replies = {gmailLink};
+    backend.connectScript.onCall = [&](int call) {
+        if (call == 1) {
+            connection.cancelConnect();
+            connection.connectProvider("gmail");
+            backend.connectScript.replies = {signInLink};
+        }
+    };
+    backend.accountsScript.replies = {
+        QList<Account>{account("acc-new", "pending"), account("acc-2", "pending")},
+        QList<Account>{account("acc-2", "pending")}, QList<Account>{account("acc-2", "active")}};
+    runTask(connection.connectProvider("outlook"));
+    EXPECT_EQ(s.connecting(), std::optional<QString>("gmail"));
+    EXPECT_EQ(backend.removedAccounts, QStringList{"acc-new"});
+    waiting.advance(2s);
+    EXPECT_EQ(opened, QList<QUrl>{gmailLink.url});
+    EXPECT_EQ(s.connecting(), std::nullopt);
 }
 
 using IMAPInbox = AppStateTest;
