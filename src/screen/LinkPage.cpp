@@ -139,6 +139,12 @@ bool LinkPage::behindAnotherTab(Accessibility& accessibility, const std::optiona
 {
     if (!webArea || accessibility.documentUrl(*webArea) != url)
         return false;
+    // Chromium keeps a page left by navigating (for going back): it still shows its address and names
+    // its tab's view as its parent, but the view holds the page that followed. A page behind another
+    // tab is still in its view (Firefox) or in none (Chromium).
+    if (const std::optional<Element> view = accessibility.parent(*webArea);
+        view && !accessibility.children(*view).contains(*webArea))
+        return false;
     std::optional<Element> current = focused;
     for (int step = 0; step < linkPageBudget::focusSteps && current; ++step) {
         if (*current == *webArea)

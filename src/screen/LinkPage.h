@@ -25,8 +25,8 @@ struct LinkPage {
     static std::optional<LinkPage> detect(Accessibility& accessibility);
     // Whether the page is still there behind another tab of its window: its document still shows
     // its address while the focus (as the caller read it) is outside it. A page left by navigating has no
-    // document any more, or one with another address. Reads at most `2 + linkPageBudget::focusSteps`
-    // attributes.
+    // document any more, or one with another address, or one its tab's view no longer holds. Reads at
+    // most `3 + linkPageBudget::focusSteps` attributes.
     bool behindAnotherTab(Accessibility& accessibility, const std::optional<Element>& focused) const;
 
     friend bool operator==(const LinkPage&, const LinkPage&) = default;

@@ -86,9 +86,20 @@ TEST_F(LinkFlow, AFieldFocusedOnThePageOrAnotherTabKeepsTheWait)
         EXPECT_TRUE(chipAs<ChipModel::WaitingForLink>());
         EXPECT_TRUE(chip.visible);
     }
-    // The page's tab moves on while another is in front: the wait ends.
+    // The page's tab moves on, behind another or in front: the wait ends. Firefox's page takes the
+    // new address; Chromium keeps the page left, at its own, while its tab's view holds the next one.
     accessibility->setFocus(at("mailTab"));
     accessibility->setAttribute(at("page"), "AXURL", "https://notes.example.net/home");
+    ++accessibility->loads;
+    watch();
+    EXPECT_FALSE(chip.visible);
+    accessibility->setFocus(at("page"));
+    accessibility->setAttribute(at("page"), "AXURL", "https://notes.example.net/login?sent=2");
+    ++accessibility->loads;
+    watch();
+    ASSERT_TRUE(chip.visible);
+    accessibility->setFocus(at("next"));
+    accessibility->setAttribute(at("page"), "AXParent", QJsonObject{{"ref", "view"}});
     ++accessibility->loads;
     watch();
     EXPECT_FALSE(chip.visible);
