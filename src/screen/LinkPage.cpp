@@ -4,6 +4,8 @@
 #include "screen/ScreenPattern.h"
 #include "screen/TreeWalk.h"
 
+#include <QUrl>
+
 namespace tessary {
 
 namespace {
@@ -37,6 +39,15 @@ std::optional<Element> shownWebArea(ElementTree& tree, const Element& window,
     if (outermost)
         return outermost;
     return findByRole(tree, window, Role::documentWeb, linkPageBudget::webAreaSearch);
+}
+
+// Only a site's page waits for a link. The browser's own pages have addresses of other schemes,
+// and they may still read as one: Chromium's new tab names the pages visited on its tiles ("Check
+// your email"). A page whose address names no scheme (or that has none) is taken for a site's.
+bool sitePage(const QString& url)
+{
+    const QString scheme = QUrl(url).scheme();
+    return scheme.isEmpty() || scheme == QLatin1String("https") || scheme == QLatin1String("http");
 }
 
 } // namespace
@@ -95,6 +106,8 @@ std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
 
     LinkPage page;
     page.url = accessibility.documentUrl(*webArea).value_or(QString());
+    if (!sitePage(page.url))
+        return std::nullopt;
     const PageText text = pageText(accessibility, *webArea, linkPageBudget::pageText);
     if (text.codeFieldPresent)
         return std::nullopt;
@@ -125,6 +138,12 @@ std::optional<LinkPage> LinkPage::detect(Accessibility& accessibility)
 bool LinkPage::behindAnotherTab(Accessibility& accessibility, const std::optional<Element>& focused) const
 {
     if (!webArea || accessibility.documentUrl(*webArea) != url)
+        return false;
+    // Chromium keeps a page left by navigating (for going back): it still shows its address and names
+    // its tab's view as its parent, but the view holds the page that followed. A page behind another
+    // tab is still in its view (Firefox) or in none (Chromium).
+    if (const std::optional<Element> view = accessibility.parent(*webArea);
+        view && !accessibility.children(*view).contains(*webArea))
         return false;
     std::optional<Element> current = focused;
     for (int step = 0; step < linkPageBudget::focusSteps && current; ++step) {

@@ -18,15 +18,15 @@ struct LinkPage {
     std::optional<Element> webArea; // the page's document in the browser's tree
 
     // Reads the page the frontmost browser window shows (its tab that holds the focus); none when it
-    // is not a link page, when it also shows a code field (the code flow owns such pages), or when it
-    // is not waiting: the phrase is only in a list (a chat log), or a text field has the focus (the
-    // user is typing into the page).
+    // is not a link page, when it is one of the browser's own (a new tab), when it also shows a code
+    // field (the code flow owns such pages), or when it is not waiting: the phrase is only in a list
+    // (a chat log), or a text field has the focus (the user is typing into the page).
     // Reads at most `linkPageBudget::maxReads` attributes.
     static std::optional<LinkPage> detect(Accessibility& accessibility);
     // Whether the page is still there behind another tab of its window: its document still shows
     // its address while the focus (as the caller read it) is outside it. A page left by navigating has no
-    // document any more, or one with another address. Reads at most `2 + linkPageBudget::focusSteps`
-    // attributes.
+    // document any more, or one with another address, or one its tab's view no longer holds. Reads at
+    // most `3 + linkPageBudget::focusSteps` attributes.
     bool behindAnotherTab(Accessibility& accessibility, const std::optional<Element>& focused) const;
 
     friend bool operator==(const LinkPage&, const LinkPage&) = default;

@@ -73,21 +73,33 @@ TEST_F(LinkFlow, AnUntrustedLinkWaitsForOpenAndTheHotKeyOpensIt)
 }
 
 // Typing into the page's search box is not leaving the page, nor is another tab of the window in
-// front (the user reads the mail there) while the page's own tab still shows it: the wait goes on.
+// front (the user reads the mail there; a new tab whose tiles name the page) while the page's own
+// tab still shows it: the wait goes on.
 TEST_F(LinkFlow, AFieldFocusedOnThePageOrAnotherTabKeepsTheWait)
 {
     watch();
     ASSERT_TRUE(chipAs<ChipModel::WaitingForLink>());
-    for (const char* focus : {"search", "mailTab", "page"}) {
+    for (const char* focus : {"search", "mailTab", "newTab", "page"}) {
         SCOPED_TRACE(focus);
         accessibility->setFocus(at(focus));
         watch();
         EXPECT_TRUE(chipAs<ChipModel::WaitingForLink>());
         EXPECT_TRUE(chip.visible);
     }
-    // The page's tab moves on while another is in front: the wait ends.
+    // The page's tab moves on, behind another or in front: the wait ends. Firefox's page takes the
+    // new address; Chromium keeps the page left, at its own, while its tab's view holds the next one.
     accessibility->setFocus(at("mailTab"));
     accessibility->setAttribute(at("page"), "AXURL", "https://notes.example.net/home");
+    ++accessibility->loads;
+    watch();
+    EXPECT_FALSE(chip.visible);
+    accessibility->setFocus(at("page"));
+    accessibility->setAttribute(at("page"), "AXURL", "https://notes.example.net/login?sent=2");
+    ++accessibility->loads;
+    watch();
+    ASSERT_TRUE(chip.visible);
+    accessibility->setFocus(at("next"));
+    accessibility->setAttribute(at("page"), "AXParent", QJsonObject{{"ref", "view"}});
     ++accessibility->loads;
     watch();
     EXPECT_FALSE(chip.visible);

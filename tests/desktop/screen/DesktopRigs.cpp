@@ -176,8 +176,12 @@ public:
     // The keys the tests press on KWin, by their evdev codes, which fake input reads on a US layout.
     bool pressKeys(const QString& combination) override
     {
-        static const QHash<QString, int> evdev{
-            {"ctrl", KEY_LEFTCTRL}, {"shift", KEY_LEFTSHIFT}, {"super", KEY_LEFTMETA}, {"o", KEY_O}};
+        static const QHash<QString, int> evdev{{"ctrl", KEY_LEFTCTRL},
+                                               {"shift", KEY_LEFTSHIFT},
+                                               {"super", KEY_LEFTMETA},
+                                               {"o", KEY_O},
+                                               {"t", KEY_T},
+                                               {"w", KEY_W}};
         QStringList codes{QStringLiteral("keys")};
         for (const QString& name : combination.split(QLatin1Char('+'))) {
             if (!evdev.contains(name))
