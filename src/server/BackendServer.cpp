@@ -74,6 +74,7 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::bind(ServerConf
     if (!imap)
         return Unexpected{imap.error()};
     config.imap = *imap;
+    config.imap.privateHosts = isLoopback(config.listenHost);
 
     std::unique_ptr<BackendServer> server(new BackendServer);
     server->m_config = config;

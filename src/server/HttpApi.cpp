@@ -1,5 +1,6 @@
 #include "server/HttpApi.h"
 
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -255,11 +256,14 @@ void HttpApi::addImapAccount(const HttpRequest& request, const HttpRespond& resp
             failure(400, QStringLiteral("Enter the email address, the app password and the IMAP server")));
     if (body.value("port").toInt(993) != 993)
         return respond(failure(400, QStringLiteral("Only IMAP over TLS on port 993 is supported")));
-    if (auto verified = m_mail.verify(host, email, password); !verified) {
-        if (verified.error().kind == ImapError::Kind::busy)
+    // A client behind a proxy here is on another machine, however this backend listens.
+    const bool fromElsewhere = !QHostAddress(QString::fromStdString(clientAddress(request))).isLoopback();
+    if (auto verified = m_mail.verify(host, email, password, fromElsewhere); !verified) {
+        const ImapError::Kind kind = verified.error().kind;
+        if (kind == ImapError::Kind::busy)
             return respond(busy(verified.error().message));
-        const bool login = verified.error().kind == ImapError::Kind::login;
-        return respond(failure(login ? 400 : 502, verified.error().message));
+        const bool theirs = kind == ImapError::Kind::login || kind == ImapError::Kind::privateAddress;
+        return respond(failure(theirs ? 400 : 502, verified.error().message));
     }
     // The same inbox again (a new app password after the old one was refused) keeps its id.
     for (const StoredAccount& known : m_storage.accounts(*install)) {

@@ -29,6 +29,9 @@ struct ImapSettings {
     int connectTimeoutMs = 10000;        // connecting, the TLS handshake and the greeting together
     int commandTimeoutMs = 30000;        // for the answer to one command
     QHash<QString, OAuthProvider> oauth; // "gmail", "outlook": only those with a client id
+    // Hosts on this machine and private networks are reached only by a backend that this machine
+    // alone reaches, or through a route above: one open to others would let strangers probe them.
+    bool privateHosts = false;
 
     ImapRoute routeFor(const QString& host) const;
 };

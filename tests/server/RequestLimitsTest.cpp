@@ -271,7 +271,17 @@ TEST(AddressRateLimit, RegistrationsPastTheLimitAreRefusedPerForwardedClient)
     EXPECT_TRUE(
         QJsonDocument::fromJson(QByteArray::fromStdString(refused->body))["error"].toString().contains(
             "60 minutes"));
-    EXPECT_EQ(registerAs("198.51.100.8")->status, 200);
+    const auto other = registerAs("198.51.100.8");
+    ASSERT_EQ(other->status, 200);
+    // A forwarded client is on another machine: for it, the backend connects to none of this one's
+    // ports, whose answers would tell which are open.
+    client.set_bearer_token_auth(
+        QJsonDocument::fromJson(QByteArray::fromStdString(other->body))["token"].toString().toStdString());
+    const auto probe =
+        client.Post("/v1/accounts/imap", {{"X-Forwarded-For", "198.51.100.8"}},
+                    R"({"email": "you@fake.example", "password": "app-password", "host": "localhost"})",
+                    "application/json");
+    EXPECT_EQ(probe->status, 400) << probe->body;
     httplib::Headers many;
     for (int i = 0; i < 100; ++i)
         many.emplace("X-Filler-" + std::to_string(i), "x");
