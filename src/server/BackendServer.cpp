@@ -74,6 +74,9 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::bind(ServerConf
     if (!imap)
         return Unexpected{imap.error()};
     config.imap = *imap;
+    // Instances sharing a database serve other machines, though each may listen on a loopback
+    // address behind their proxy.
+    config.imap.privateHosts = isLoopback(config.listenHost) && config.databaseUrl.isEmpty();
 
     std::unique_ptr<BackendServer> server(new BackendServer);
     server->m_config = config;

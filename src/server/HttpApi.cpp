@@ -1,5 +1,6 @@
 #include "server/HttpApi.h"
 
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -35,6 +36,14 @@ HttpReply failure(int status, const QString& message)
 HttpReply unknownService()
 {
     return failure(404, QStringLiteral("This backend has no such service; check the backend address"));
+}
+
+// Each inbox is watched over a connection of its own, and a sign-in under way holds a place too.
+HttpReply tooManyInboxes(int limit)
+{
+    return failure(400, QStringLiteral("This computer has as many inboxes as this backend allows (%1); "
+                                       "remove one to add another")
+                            .arg(limit));
 }
 
 HttpReply busy(const QString& message)
@@ -227,6 +236,9 @@ void HttpApi::connectAccount(const HttpRequest& request, const HttpRespond& resp
     if (provider != QLatin1String("gmail") && provider != QLatin1String("outlook"))
         return respond(failure(
             400, QStringLiteral("Add this inbox through Other… with its address and an app password")));
+    m_signIn.expire();
+    if (m_storage.accounts(*install).size() >= m_config.inboxesPerInstall)
+        return respond(tooManyInboxes(m_config.inboxesPerInstall));
     const auto started = m_signIn.begin(*install, provider);
     if (!started)
         return respond(failure(400, started.error()));
@@ -255,16 +267,27 @@ void HttpApi::addImapAccount(const HttpRequest& request, const HttpRespond& resp
             failure(400, QStringLiteral("Enter the email address, the app password and the IMAP server")));
     if (body.value("port").toInt(993) != 993)
         return respond(failure(400, QStringLiteral("Only IMAP over TLS on port 993 is supported")));
-    if (auto verified = m_mail.verify(host, email, password); !verified) {
-        if (verified.error().kind == ImapError::Kind::busy)
-            return respond(busy(verified.error().message));
-        const bool login = verified.error().kind == ImapError::Kind::login;
-        return respond(failure(login ? 400 : 502, verified.error().message));
-    }
     // The same inbox again (a new app password after the old one was refused) keeps its id.
+    const auto same = [&host, &email](const StoredAccount& known) {
+        return known.provider == QLatin1String("imap") && known.host == host &&
+               known.email.compare(email, Qt::CaseInsensitive) == 0 &&
+               known.status == QLatin1String("active");
+    };
+    m_signIn.expire();
+    if (const QList<StoredAccount> known = m_storage.accounts(*install);
+        known.size() >= m_config.inboxesPerInstall && std::none_of(known.cbegin(), known.cend(), same))
+        return respond(tooManyInboxes(m_config.inboxesPerInstall));
+    // A client behind a proxy here is on another machine, however this backend listens.
+    const bool fromElsewhere = !QHostAddress(QString::fromStdString(clientAddress(request))).isLoopback();
+    if (auto verified = m_mail.verify(host, email, password, fromElsewhere); !verified) {
+        const ImapError::Kind kind = verified.error().kind;
+        if (kind == ImapError::Kind::busy)
+            return respond(busy(verified.error().message));
+        const bool theirs = kind == ImapError::Kind::login || kind == ImapError::Kind::privateAddress;
+        return respond(failure(theirs ? 400 : 502, verified.error().message));
+    }
     for (const StoredAccount& known : m_storage.accounts(*install)) {
-        if (known.provider != QLatin1String("imap") || known.host != host ||
-            known.email.compare(email, Qt::CaseInsensitive) != 0 || known.status != QLatin1String("active"))
+        if (!same(known))
             continue;
         if (!m_storage.updateCredential(known.id, m_cipher.seal(password.toUtf8(), known.id.toUtf8())))
             return respond(failure(500, QStringLiteral("The backend could not save this inbox")));

@@ -2,7 +2,10 @@
 
 #include "server/Wakeup.h"
 
+#include <algorithm>
+
 #include <QDateTime>
+#include <QHostInfo>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTimeZone>
@@ -44,6 +47,25 @@ std::optional<uint> responseCode(const QList<ImapValue>& response, const QByteAr
 bool isTemporary(const QList<ImapValue>& response)
 {
     return response.size() > 2 && response[2].isAtom("[UNAVAILABLE]");
+}
+
+// Whether a mail server at `address` would be on the internet: not on this machine, a private,
+// carrier-shared or link-local network (where cloud metadata services answer), nor at an address
+// no server has (unspecified, multicast, broadcast).
+bool isPublic(QHostAddress address)
+{
+    bool mapped = false;
+    if (const quint32 ipv4 = address.toIPv4Address(&mapped); mapped)
+        address = QHostAddress(ipv4); // ::ffff:10.0.0.1 reaches 10.0.0.1
+    static const QList<QPair<QHostAddress, int>> privateNetworks = {
+        QHostAddress::parseSubnet(QStringLiteral("10.0.0.0/8")),
+        QHostAddress::parseSubnet(QStringLiteral("172.16.0.0/12")),
+        QHostAddress::parseSubnet(QStringLiteral("192.168.0.0/16")),
+        QHostAddress::parseSubnet(QStringLiteral("100.64.0.0/10")),
+    };
+    return address.isGlobal() && !address.isUniqueLocalUnicast() && !address.isSiteLocal() &&
+           std::none_of(privateNetworks.cbegin(), privateNetworks.cend(),
+                        [&address](const auto& network) { return address.isInSubnet(network); });
 }
 
 } // namespace
@@ -108,6 +130,11 @@ ImapError ImapConnection::failure(ImapError::Kind kind) const
         return {kind, QStringLiteral("%1 sent more data than a mailbox needs").arg(m_host)};
     case ImapError::Kind::stopped:
         return {kind, QStringLiteral("Stopped")};
+    case ImapError::Kind::privateAddress:
+        return {kind,
+                QStringLiteral("%1 is on a private network; this backend reaches only mail servers on the "
+                               "internet")
+                    .arg(m_host)};
     case ImapError::Kind::busy: // said by the caller that turns a check away
     case ImapError::Kind::protocol:
         break;
@@ -117,17 +144,69 @@ ImapError ImapConnection::failure(ImapError::Kind kind) const
 
 QCoro::Task<ImapResult<Done>> ImapConnection::connect()
 {
+    const ImapRoute route = m_settings.routeFor(m_host);
+    // Looking up, connecting, the handshake and the greeting share one deadline: a host that
+    // accepts and then stays silent must not hold the caller longer than one that cannot be reached.
+    const auto deadline = steady_clock::now() + milliseconds(m_settings.connectTimeoutMs);
+    const auto addresses = co_await lookUp(route.address, deadline);
+    if (!addresses)
+        co_return Unexpected{addresses.error()};
+    // Every address of the name is checked, and only those are connected to, by number: a name
+    // that answers otherwise when asked again cannot lead past the check.
+    const bool routed = m_settings.routes.contains(m_host.toLower());
+    if (!m_settings.privateHosts && !routed && !std::all_of(addresses->cbegin(), addresses->cend(), isPublic))
+        co_return Unexpected{failure(ImapError::Kind::privateAddress)};
+    ImapResult<Done> connected = Unexpected{failure(ImapError::Kind::unreachable)};
+    for (const QHostAddress& address : *addresses) {
+        connected = co_await handshake(address, route.port, deadline);
+        if (connected || connected.error().kind != ImapError::Kind::unreachable)
+            break;
+    }
+    if (!connected)
+        co_return connected;
+    const auto greeting = co_await readResponse(deadline);
+    if (!greeting)
+        co_return Unexpected{greeting.error()};
+    if (!greeting->startsWith("* OK") && !greeting->startsWith("* PREAUTH"))
+        co_return Unexpected{failure(ImapError::Kind::unreachable)};
+    co_return Done{};
+}
+
+QCoro::Task<ImapResult<QList<QHostAddress>>> ImapConnection::lookUp(QString name,
+                                                                    steady_clock::time_point deadline)
+{
+    WakeFlag answered; // receives the answer, so one that comes after this wait ended is dropped
+    std::optional<QHostInfo> answer;
+    const int lookup = QHostInfo::lookupHost(name, &answered, [&answer, &answered](const QHostInfo& info) {
+        answer = info;
+        answered.raise();
+    });
+    while (!answer) {
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
+        if (stopped() || left <= milliseconds(0)) {
+            QHostInfo::abortHostLookup(lookup);
+            co_return Unexpected{
+                failure(stopped() ? ImapError::Kind::stopped : ImapError::Kind::unreachable)};
+        }
+        Wakeup wait(m_stop, left);
+        wait.on(&answered, &WakeFlag::raised);
+        co_await wait;
+    }
+    if (answer->error() != QHostInfo::NoError || answer->addresses().isEmpty())
+        co_return Unexpected{failure(ImapError::Kind::unreachable)};
+    co_return answer->addresses();
+}
+
+QCoro::Task<ImapResult<Done>> ImapConnection::handshake(QHostAddress address, uint16_t port,
+                                                        steady_clock::time_point deadline)
+{
     m_socket = std::make_unique<QSslSocket>();
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     if (!m_settings.trustedCaFile.isEmpty())
         tls.addCaCertificates(m_settings.trustedCaFile);
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
     m_socket->setSslConfiguration(tls);
-    const ImapRoute route = m_settings.routeFor(m_host);
-    // Connecting, the handshake and the greeting share one deadline: a host that accepts and
-    // then stays silent must not hold the caller longer than one that cannot be reached.
-    const auto deadline = steady_clock::now() + milliseconds(m_settings.connectTimeoutMs);
-    m_socket->connectToHostEncrypted(route.address, route.port, m_host);
+    m_socket->connectToHostEncrypted(address.toString(), port, m_host);
     while (!m_socket->isEncrypted()) {
         if (stopped())
             co_return Unexpected{failure(ImapError::Kind::stopped)};
@@ -143,11 +222,6 @@ QCoro::Task<ImapResult<Done>> ImapConnection::connect()
             .on(m_socket.get(), &QAbstractSocket::errorOccurred);
         co_await handshake;
     }
-    const auto greeting = co_await readResponse(deadline);
-    if (!greeting)
-        co_return Unexpected{greeting.error()};
-    if (!greeting->startsWith("* OK") && !greeting->startsWith("* PREAUTH"))
-        co_return Unexpected{failure(ImapError::Kind::unreachable)};
     co_return Done{};
 }
 

@@ -6,6 +6,7 @@
 
 #include <QCoroTask>
 #include <QDate>
+#include <QHostAddress>
 #include <QSet>
 #include <QString>
 
@@ -21,8 +22,20 @@ class WakeFlag;
 // Why an IMAP exchange failed, with the words the user is shown.
 struct ImapError {
     // timeout: the server went silent; tooMuch: it sent more than ImapLimits allow.
-    // busy: too many checks already run at once; tried again in a moment.
-    enum class Kind { unreachable, certificate, login, protocol, closed, timeout, tooMuch, busy, stopped };
+    // busy: too many checks already run at once; tried again in a moment. privateAddress: the host
+    // is on this machine or a private network, which this backend may not reach.
+    enum class Kind {
+        unreachable,
+        certificate,
+        login,
+        protocol,
+        closed,
+        timeout,
+        tooMuch,
+        busy,
+        stopped,
+        privateAddress
+    };
     Kind kind = Kind::protocol;
     QString message;
 };
@@ -79,6 +92,12 @@ private:
     using Responses = QList<QList<ImapValue>>;
     QCoro::Task<ImapResult<Responses>> command(QByteArray text);
     QCoro::Task<ImapResult<QByteArray>> readResponse(std::chrono::steady_clock::time_point deadline);
+    // The addresses `name` has, looked up without holding the thread.
+    QCoro::Task<ImapResult<QList<QHostAddress>>> lookUp(QString name,
+                                                        std::chrono::steady_clock::time_point deadline);
+    // Connects to one address and completes the TLS handshake with the host's name.
+    QCoro::Task<ImapResult<Done>> handshake(QHostAddress address, uint16_t port,
+                                            std::chrono::steady_clock::time_point deadline);
     bool stopped() const;
     ImapResult<Done> send(const QByteArray& line);
     QCoro::Task<ImapResult<Done>> readCapabilities();

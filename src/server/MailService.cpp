@@ -121,14 +121,17 @@ void MailService::release(const QString& accountId)
     watcher.reset(); // stops it outside the lock: its loop must get round to it
 }
 
-ImapResult<Done> MailService::verify(const QString& host, const QString& email, const QString& password) const
+ImapResult<Done> MailService::verify(const QString& host, const QString& email, const QString& password,
+                                     bool forAnotherMachine) const
 {
     struct Slot {
         std::atomic<int>& count;
         const bool taken = ++count <= maxVerifying;
         ~Slot() { --count; }
     } slot{m_verifying};
-    ImapSession session(m_settings, host, &m_stopping);
+    ImapSettings settings = m_settings;
+    settings.privateHosts = settings.privateHosts && !forAnotherMachine;
+    ImapSession session(settings, host, &m_stopping);
     if (!slot.taken)
         return Unexpected{ImapError{
             ImapError::Kind::busy,

@@ -36,7 +36,9 @@ public:
 
     // Signs in and opens the inbox once, so a wrong password or host is reported while the user
     // is still at the form. A few run at once; more are turned away (busy) rather than queued.
-    ImapResult<Done> verify(const QString& host, const QString& email, const QString& password) const;
+    // `forAnotherMachine`: asked from off this machine, so never reaching a private address.
+    ImapResult<Done> verify(const QString& host, const QString& email, const QString& password,
+                            bool forAnotherMachine = false) const;
     Expected<Done, QString> trash(const StoredAccount& account, const CachedMessage& message);
 
 private:

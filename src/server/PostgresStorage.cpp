@@ -111,9 +111,12 @@ bool PostgresStorage::updateCredential(const QString& accountId, const QByteArra
 
 bool PostgresStorage::removeAccount(const QString& installId, const QString& accountId)
 {
-    // The credential and lease go with their account (ON DELETE CASCADE).
-    const auto remove = m_database->query("DELETE FROM accounts WHERE id = $1 AND install_id = $2",
-                                          {accountId.toUtf8(), installId.toUtf8()});
+    // The credential and lease go with their account (ON DELETE CASCADE); its sign-in, kept before
+    // the account was made, is dropped beside it.
+    const auto remove =
+        m_database->query("WITH sign_in AS (DELETE FROM sign_ins WHERE account_id = $1 AND install_id = $2) "
+                          "DELETE FROM accounts WHERE id = $1 AND install_id = $2",
+                          {accountId.toUtf8(), installId.toUtf8()});
     return remove && remove->changed() == 1;
 }
 

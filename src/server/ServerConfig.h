@@ -29,6 +29,9 @@ struct ImapSettings {
     int connectTimeoutMs = 10000;        // connecting, the TLS handshake and the greeting together
     int commandTimeoutMs = 30000;        // for the answer to one command
     QHash<QString, OAuthProvider> oauth; // "gmail", "outlook": only those with a client id
+    // Hosts on this machine and private networks are reached only by a backend that this machine
+    // alone reaches, or through a route above: one open to others would let strangers probe them.
+    bool privateHosts = false;
 
     ImapRoute routeFor(const QString& host) const;
 };
@@ -48,9 +51,10 @@ struct ServerConfig {
         instanceUrl; // with a database: where the other instances reach this one; its own address when empty
     std::shared_ptr<KeyVault> keyring; // the credential key's home; none: the key file alone
     ImapSettings imap;
-    int maxHeldPolls = 16384; // polls and first-read waits held at once: each costs memory only, no thread
-    int pollHoldMs = 10000;   // an ids poll is answered after at most this long
-    int installsPerHour = 30; // computers one client address may register in an hour; 0: no limit
+    int maxHeldPolls = 16384;   // polls and first-read waits held at once: each costs memory only, no thread
+    int pollHoldMs = 10000;     // an ids poll is answered after at most this long
+    int installsPerHour = 30;   // computers one client address may register in an hour; 0: no limit
+    int inboxesPerInstall = 20; // each one watched over a connection of its own; sign-ins under way count
     HttpLimits http;
     LeaseTimings leases; // with a database: how the instances share the inboxes out
 };

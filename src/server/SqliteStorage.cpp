@@ -271,6 +271,7 @@ bool SqliteStorage::removeAccount(const QString& installId, const QString& accou
         removed =
             secret.bind(accountId).step() == SQLITE_DONE && account.bind(accountId).step() == SQLITE_DONE;
     }
+    m_signIns.removeIf([&accountId](const auto& kept) { return kept.value().signIn.accountId == accountId; });
     forgetOldVersions();
     return removed;
 }

@@ -62,7 +62,8 @@ public:
                                  const QByteArray& sealedCredential) = 0;
     // Replaces an account's sealed credential (a refresh token the provider rotated).
     virtual bool updateCredential(const QString& accountId, const QByteArray& sealedCredential) = 0;
-    // Deletes the account and its credential; false when the install holds no such account.
+    // Deletes the account, its credential and its sign-in; false when the install holds no such
+    // account.
     virtual bool removeAccount(const QString& installId, const QString& accountId) = 0;
     // Keeps what finishing a sign-in needs until `window` has passed; false when it could not.
     virtual bool keepSignIn(const PendingSignIn& signIn, std::chrono::seconds window) = 0;

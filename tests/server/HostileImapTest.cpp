@@ -254,3 +254,32 @@ TEST(HostileImapServer, ChecksOfNewInboxesBeyondAFewAreTurnedAway)
         busy += check.get().error().kind == ImapError::Kind::busy;
     EXPECT_EQ(busy, 1);
 }
+
+// A backend others reach never connects to this machine or a private network, however the host is
+// written, and says so before any connection could tell whether a port there is open. One that
+// this machine alone reaches may, unless the request came through a proxy from elsewhere; a host
+// the configuration routes always may.
+TEST(HostileImapServer, PrivateAddressesAreReachedOnlyForThisMachine)
+{
+    FakeImapServer server(honest);
+    QTemporaryDir data;
+    auto storage = SqliteStorage::open(data.filePath("backend.sqlite"));
+    ASSERT_TRUE(storage);
+    const CredentialCipher cipher(QByteArray(CredentialCipher::keySize, 'k'));
+    MessageCache cache;
+    ImapSettings local = settingsFor(server, 2000);
+    local.privateHosts = true;
+    MailService hosted(**storage, cipher, settingsFor(server, 2000), cache);
+    MailService embedded(**storage, cipher, local, cache);
+    const auto refused = [](const MailService& mail, const char* host, bool forAnotherMachine) {
+        const auto verified = mail.verify(host, "you@fake.example", "app-password", forAnotherMachine);
+        return !verified && verified.error().kind == ImapError::Kind::privateAddress;
+    };
+    for (const char* host :
+         {"localhost", "127.0.0.1", "127.1", "10.0.0.8", "172.16.5.4", "192.168.1.1", "100.64.0.1",
+          "169.254.169.254", "0.0.0.0", "::1", "::ffff:127.0.0.1", "fe80::1", "fd00:ec2::254", "224.0.0.1"})
+        EXPECT_TRUE(refused(hosted, host, false)) << host;
+    EXPECT_TRUE(refused(embedded, "127.0.0.1", true));
+    EXPECT_FALSE(refused(embedded, "127.0.0.1", false));
+    EXPECT_TRUE(hosted.verify(FakeImapServer::hostName, "you@fake.example", "app-password", true));
+}

@@ -214,6 +214,13 @@ TEST(SharedDatabase, BothStoragesKeepInstallsInboxesAndCredentialsAlike)
         EXPECT_EQ(ids(storage.accounts(*mine)), (QStringList{"a2:active", "a3:pending"}))
             << "kept while the code is exchanged";
         EXPECT_EQ(storage.credentials().size(), 2);
+        // A removed inbox's sign-in goes with it: connecting and removing again and again piles up
+        // nothing.
+        ASSERT_TRUE(
+            storage.keepSignIn({"state-6", *mine, "a6", "gmail", "verifier-6"}, std::chrono::minutes(15)));
+        ASSERT_TRUE(storage.addAccount({"a6", *mine, "gmail", "", "imap.gmail.com", "pending"}, ""));
+        EXPECT_TRUE(storage.removeAccount(*mine, "a6"));
+        EXPECT_FALSE(storage.takeSignIn("state-6"));
     }
 }
 

@@ -131,4 +131,7 @@ TEST(Instances, ASignInBegunOnOneInstanceFinishesOnAnother)
     ASSERT_EQ(FakeOAuthServer::signInInBrowser(link->url), 200);
     EXPECT_EQ(runTask(client.accounts()).value(),
               (QList<Account>{{link->accountId, "gmail", email, "active"}}));
+    // Instances on one database serve other machines through their proxy, though each listens
+    // on this one's loopback: none connects to this machine for a client.
+    EXPECT_EQ(runTask(client.addIMAP(email, DovecotServer::password, "127.0.0.1")).error().status, 400);
 }

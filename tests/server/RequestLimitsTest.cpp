@@ -132,7 +132,8 @@ TEST_F(RequestLimits, APollBeyondTheHeldOnesIsAskedToRetryNeverAnsweredEmpty)
 // A request waiting for mail holds no thread: with far more of them waiting than the server has
 // threads, another request is still answered while every one waits. An ids poll waits for new
 // mail; a list of messages waits for an inbox still being read for the first time (its server
-// answered the check of the inbox but owes the watcher its SEARCH for 30 s).
+// answered the check of the inbox but owes the watcher its SEARCH for 30 s). An install's inboxes
+// stop at its limit.
 TEST(HeldPolls, RequestsWaitingForMailHoldNoThread)
 {
     test::FakeImapServer mailServer([](const QByteArray& tag, const QByteArray& command) {
@@ -148,11 +149,13 @@ TEST(HeldPolls, RequestsWaitingForMailHoldNoThread)
     for (const Row& row : {Row{"/v1/messages/ids", false}, Row{"/v1/messages", true}}) {
         SCOPED_TRACE(row.path);
         QTemporaryDir data;
-        ASSERT_TRUE(test::configureBackend(data.path(), test::FakeImapServer::hostName, mailServer.port(),
-                                           mailServer.certificateFile()));
+        ASSERT_TRUE(test::configureBackend(
+            data.path(), test::FakeImapServer::hostName, mailServer.port(), mailServer.certificateFile(),
+            {{"oauth", QJsonObject{{"gmail", QJsonObject{{"clientId", "c"}}}}}}));
         server::ServerConfig config;
         config.dataDir = data.path();
         config.pollHoldMs = 3000;
+        config.inboxesPerInstall = 2;
         auto backend = server::BackendServer::start(config);
         ASSERT_TRUE(backend) << backend.error().toStdString();
         const uint16_t port = (*backend)->port();
@@ -169,12 +172,23 @@ TEST(HeldPolls, RequestsWaitingForMailHoldNoThread)
         if (row.oneInstallWithAnInbox) {
             httplib::Client client("127.0.0.1", port);
             client.set_bearer_token_auth(tokens.first().constData());
-            const auto added =
-                client.Post("/v1/accounts/imap",
-                            R"({"email": "you@fake.example", "password": "app-password", "host": ")" +
-                                test::FakeImapServer::hostName.toStdString() + "\"}",
-                            "application/json");
+            const auto add = [&client](const std::string& email) {
+                return client.Post("/v1/accounts/imap",
+                                   R"({"email": ")" + email + R"(", "password": "app-password", "host": ")" +
+                                       test::FakeImapServer::hostName.toStdString() + "\"}",
+                                   "application/json");
+            };
+            const auto added = add("you@fake.example");
             ASSERT_TRUE(added && added->status == 200) << (added ? added->body : "no reply");
+            // Past the install's inboxes, sign-ins under way counted, no more is added; the same
+            // inbox again is no new one.
+            const auto connect = [&client] {
+                return client.Post("/v1/accounts/connect", R"({"provider": "gmail"})", "application/json");
+            };
+            EXPECT_EQ(connect()->status, 200);
+            EXPECT_EQ(connect()->status, 400);
+            EXPECT_EQ(add("another@fake.example")->status, 400);
+            EXPECT_EQ(add("you@fake.example")->status, 200);
         }
         std::vector<std::unique_ptr<QTcpSocket>> waiting;
         for (const QByteArray& token : tokens) {
@@ -271,7 +285,17 @@ TEST(AddressRateLimit, RegistrationsPastTheLimitAreRefusedPerForwardedClient)
     EXPECT_TRUE(
         QJsonDocument::fromJson(QByteArray::fromStdString(refused->body))["error"].toString().contains(
             "60 minutes"));
-    EXPECT_EQ(registerAs("198.51.100.8")->status, 200);
+    const auto other = registerAs("198.51.100.8");
+    ASSERT_EQ(other->status, 200);
+    // A forwarded client is on another machine: for it, the backend connects to none of this one's
+    // ports, whose answers would tell which are open.
+    client.set_bearer_token_auth(
+        QJsonDocument::fromJson(QByteArray::fromStdString(other->body))["token"].toString().toStdString());
+    const auto probe =
+        client.Post("/v1/accounts/imap", {{"X-Forwarded-For", "198.51.100.8"}},
+                    R"({"email": "you@fake.example", "password": "app-password", "host": "localhost"})",
+                    "application/json");
+    EXPECT_EQ(probe->status, 400) << probe->body;
     httplib::Headers many;
     for (int i = 0; i < 100; ++i)
         many.emplace("X-Filler-" + std::to_string(i), "x");
