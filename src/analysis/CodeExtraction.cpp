@@ -179,6 +179,7 @@ public:
             const NumericDigits digits = numericDigits(group);
             if (digits.count < 4 || digits.count > longCodeDigits ||
                 isPartOfALongerNumber(m_full, match.start, match.end) ||
+                isPostalCode(m_full, match.groupStart, match.groupEnd) ||
                 isPlaceholder(m_full, match.start, match.end) || isNamedOtherwise(match.start, match.end))
                 return;
             if (digits.count > 8 && !isAnnounced(match.start))
