@@ -59,6 +59,11 @@ public:
             const bool block = isBlock(name);
             if (block)
                 content.text += QLatin1Char('\n');
+            // Cells of one row stay on its line, apart: "<td>Your code</td><td>445566</td>" would
+            // otherwise read "Your code445566", a code glued to its label.
+            const bool cell = name == QLatin1String("td") || name == QLatin1String("th");
+            if (cell && !content.text.isEmpty() && !content.text.back().isSpace())
+                content.text += QLatin1Char(' ');
             if (name == QLatin1String("a")) {
                 xmlChar* href = xmlGetProp(node, reinterpret_cast<const xmlChar*>("href"));
                 QString visible;
