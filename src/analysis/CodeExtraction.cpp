@@ -26,6 +26,8 @@ constexpr qsizetype labelGap = 12;
 constexpr int linkingWordLength = 6;
 // "Order number: ", "Numéro de suivi : ": how far a not-a-code label reaches to the number it names.
 constexpr qsizetype notCodeReach = 24;
+// "Longest run: 18.2 km on 2026-12-06": a line of a list of named fields is short.
+constexpr qsizetype fieldLineLength = 120;
 // Card and bank confirmations send nine or ten digits; only a code word right before makes them a
 // code, as such numbers are otherwise accounts, phones and references.
 constexpr int longCodeDigits = 10;
@@ -179,6 +181,7 @@ public:
             const NumericDigits digits = numericDigits(group);
             if (digits.count < 4 || digits.count > longCodeDigits ||
                 isPartOfALongerNumber(m_full, match.start, match.end) ||
+                isPostalCode(m_full, match.groupStart, match.groupEnd) ||
                 isPlaceholder(m_full, match.start, match.end) || isNamedOtherwise(match.start, match.end))
                 return;
             if (digits.count > 8 && !isAnnounced(match.start))
@@ -378,9 +381,83 @@ private:
         return QStringView(u".,;!?)\u3002\uFF0C").contains(m_full[end]);
     }
 
-    // The candidate is an order, parcel, bill or phone number, an amount, or part of a web address.
+    // Where the colon that ends the short name a line begins with stands ("Runs: 5"), when a value
+    // follows it on the line; -1 otherwise, and for a line at -1.
+    qsizetype fieldColon(qsizetype begin) const
+    {
+        if (begin < 0)
+            return -1;
+        const qsizetype limit = std::min(m_full.size(), begin + notCodeReach + 1);
+        bool named = false;
+        for (qsizetype at = begin; at < limit; ++at) {
+            const QChar c = m_full[at];
+            if (c == QLatin1Char(':')) {
+                qsizetype value = at + 1;
+                while (value < m_full.size() && isDigitGroupSpace(m_full[value]))
+                    ++value;
+                return named && value < m_full.size() && !isLineBreak(m_full[value]) ? at : -1;
+            }
+            if (isLineBreak(c) || c.isDigit())
+                return -1;
+            named = named || c.isLetter();
+        }
+        return -1;
+    }
+
+    // Where the line before the one beginning at `begin` begins (blank lines skipped), or -1 when
+    // there is none or it is longer than a field's line.
+    qsizetype previousLineStart(qsizetype begin) const
+    {
+        qsizetype at = begin;
+        while (at > 0 && (isLineBreak(m_full[at - 1]) || isDigitGroupSpace(m_full[at - 1])))
+            --at;
+        if (at == 0)
+            return -1;
+        const qsizetype reach = std::max<qsizetype>(at - fieldLineLength, 0);
+        while (at > reach && !isLineBreak(m_full[at - 1]))
+            --at;
+        return at == 0 || isLineBreak(m_full[at - 1]) ? at : -1;
+    }
+
+    // Where the line after the one holding `position` begins (blank lines skipped), or -1.
+    qsizetype nextLineStart(qsizetype position) const
+    {
+        const qsizetype reach = std::min(m_full.size(), position + fieldLineLength);
+        qsizetype at = position;
+        while (at < reach && !isLineBreak(m_full[at]))
+            ++at;
+        if (at == reach)
+            return -1;
+        while (at < m_full.size() && (isLineBreak(m_full[at]) || isDigitGroupSpace(m_full[at])))
+            ++at;
+        return at < m_full.size() ? at : -1;
+    }
+
+    // "Distance: 42.5 km\nCalories: 3120": a value in a list of named fields (its line and the one
+    // before or after it begin with a short name and a colon) belongs to its name, unless the name
+    // holds a code word ("Device: Chrome on Linux\nCode: 482913").
+    bool isFieldValue(qsizetype start) const
+    {
+        qsizetype colon = start;
+        while (colon > 0 && isDigitGroupSpace(m_full[colon - 1]))
+            --colon;
+        if (colon == 0 || m_full[colon - 1] != QLatin1Char(':'))
+            return false;
+        qsizetype begin = colon - 1;
+        while (begin > 0 && !isLineBreak(m_full[begin - 1]) && colon - begin <= notCodeReach)
+            --begin;
+        const bool lineBegins = begin == 0 || isLineBreak(m_full[begin - 1]);
+        if (!lineBegins || fieldColon(begin) != colon - 1 || m_keywords.anyInside(begin, colon))
+            return false;
+        return fieldColon(previousLineStart(begin)) >= 0 || fieldColon(nextLineStart(start)) >= 0;
+    }
+
+    // The candidate is an order, parcel, bill or phone number, an amount, part of a web address, or
+    // the value of a named field.
     bool isNamedOtherwise(qsizetype start, qsizetype end) const
     {
+        if (isFieldValue(start))
+            return true;
         const auto link = std::upper_bound(m_links.begin(), m_links.end(), std::pair{start, m_full.size()});
         if (link != m_links.begin() && std::prev(link)->second > start)
             return true;

@@ -33,6 +33,8 @@ std::vector<LanguageWords> latinScriptLanguages()
          {"bestellung*", "bestellnummer*", "auftragsnummer*", "sendung*", "sendungsnummer*", "rechnung*",
           "rechnungsnummer*", "kundennummer*", "telefon*", "betrag", "gesamtbetrag", "preis", "summe",
           "vertragsnummer*", "artikelnummer*",
+          // a firm's register and tax numbers in the imprint every German mail ends with
+          "hrb", "hra", "ust-idnr*", "steuernummer*",
           // a purchase already made
           "transaktionscode*", "transaktionsnummer*", "autorisierungscode*", "genehmigungsnummer*",
           "kontostand", "saldo"},

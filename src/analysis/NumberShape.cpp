@@ -82,6 +82,23 @@ bool isPartOfALongerNumber(QStringView text, qsizetype start, qsizetype end)
            (isDigitGroupSpace(after) && isCurrency(afterThat));
 }
 
+bool isPostalCode(QStringView text, qsizetype start, qsizetype end)
+{
+    const auto at = [text](qsizetype i) { return i >= 0 && i < text.size() ? text[i] : QChar(); };
+    const qsizetype digits = end - start;
+    const auto isCapital = [](QChar c) { return c >= QLatin1Char('A') && c <= QLatin1Char('Z'); };
+    if (digits == 5 && at(start - 1) == QLatin1Char(' ') && isCapital(at(start - 2)) &&
+        isCapital(at(start - 3)) && at(start - 4) == QLatin1Char(' ') && at(start - 5) == QLatin1Char(','))
+        return true;
+    if ((digits != 4 && digits != 5) || at(end) != QLatin1Char(' ') || !at(end + 1).isUpper() ||
+        !at(end + 2).isLetter())
+        return false;
+    qsizetype before = start - 1;
+    while (isDigitGroupSpace(at(before)))
+        --before;
+    return before < start - 1 && (at(before) == QLatin1Char(',') || at(before) == QChar(0x00B7));
+}
+
 bool isDigitGroupSpace(QChar c)
 {
     return c == QLatin1Char(' ') || c.unicode() == 0x00A0 || c.unicode() == 0x202F;

@@ -20,6 +20,11 @@ QString digitsOf(QStringView group);
 // shown digits of a masked card number ("6104****4417", "*4417").
 bool isPartOfALongerNumber(QStringView text, qsizetype start, qsizetype end);
 
+// Whether the digits at [start, end) of `text` are the postal code of an address: five digits after a
+// US state ("Cupertino, CA 95014"), or four or five after a comma and before the town ("Hauptstraße
+// 12, 10115 Berlin", "· 75002 PARIS"). Footers carry one in nearly every mail.
+bool isPostalCode(QStringView text, qsizetype start, qsizetype end);
+
 // Whether `c` may stand between groups of digits: a plain, no-break or narrow no-break space.
 bool isDigitGroupSpace(QChar c);
 

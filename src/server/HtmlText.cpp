@@ -59,6 +59,14 @@ public:
             const bool block = isBlock(name);
             if (block)
                 content.text += QLatin1Char('\n');
+            // Cells of one row stay on its line, apart: "<td>Your code</td><td>445566</td>" would
+            // otherwise read "Your code445566", a code glued to its label. Boxes of one character
+            // each ("<td>7</td><td>1</td>...") spell one word and stay together.
+            const bool cell = name == QLatin1String("td") || name == QLatin1String("th");
+            const qsizetype cellStart = content.text.size();
+            if (cell && !content.text.isEmpty() && !content.text.back().isSpace())
+                content.text += QLatin1Char(' ');
+            const qsizetype cellText = content.text.size();
             if (name == QLatin1String("a")) {
                 xmlChar* href = xmlGetProp(node, reinterpret_cast<const xmlChar*>("href"));
                 QString visible;
@@ -74,10 +82,19 @@ public:
             } else {
                 walk(node->children, linkText);
             }
+            if (cell) {
+                const bool oneCharacter = QStringView(content.text).sliced(cellText).trimmed().size() == 1;
+                if (oneCharacter && m_lastCellOneCharacter && cellText > cellStart)
+                    content.text.remove(cellStart, 1);
+                m_lastCellOneCharacter = oneCharacter;
+            }
             if (block)
                 content.text += QLatin1Char('\n');
         }
     }
+
+private:
+    bool m_lastCellOneCharacter = false;
 };
 
 QString tidyLines(const QString& text)

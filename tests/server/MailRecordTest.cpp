@@ -42,15 +42,17 @@ TEST(MailBodies, PartsCharsetsAndHtml)
          "=\r\nSie\r\n",
          QStringLiteral("Ihr Code: 123456 für Sie\r\n"),
          {}},
-        {"html only, scripts dropped, blocks as lines",
+        {"html only, scripts dropped, blocks as lines, cells apart but one-character boxes joined",
          "Subject: Sign in\r\nContent-Type: text/html; charset=utf-8\r\nContent-Transfer-Encoding: "
          "base64\r\n\r\n" +
              QByteArray(
                  "<html><head><title>T</title><style>p{}</style></head><body><p>Hello</p><script>x()</script>"
-                 "<div>Code <b>778899</b></div><a href=\"https://ex.com/v?t=1\"> Confirm\n email "
+                 "<div>Code <b>778899</b></div><table><tr><td>Your "
+                 "code</td><td>445566</td></tr><tr><td>7</td><td>1</td><td>0</td><td>3</td></tr></table><a "
+                 "href=\"https://ex.com/v?t=1\"> Confirm\n email "
                  "</a></body></html>")
                  .toBase64(),
-         QStringLiteral("Hello\nCode 778899\nConfirm email"),
+         QStringLiteral("Hello\nCode 778899\nYour code 445566\n7103\nConfirm email"),
          {{QStringLiteral("https://ex.com/v?t=1"), QStringLiteral("Confirm email")}}},
         {"multipart alternative prefers the plain part, links from the html",
          "Subject: Both\r\nMIME-Version: 1.0\r\nContent-Type: multipart/alternative; "
