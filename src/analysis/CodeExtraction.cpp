@@ -24,6 +24,8 @@ constexpr qint64 minimumCodeScore = 11;
 // announces. Longer gaps are sentences, and the word no longer labels the candidate.
 constexpr qsizetype labelGap = 12;
 constexpr int linkingWordLength = 6;
+// "is", "ist", "est", "es": the words that say a number is the code, unlike a heading's "update".
+constexpr int shortLinkingWord = 3;
 // "Order number: ", "Numéro de suivi : ": how far a not-a-code label reaches to the number it names.
 constexpr qsizetype notCodeReach = 24;
 // "Longest run: 18.2 km on 2026-12-06": a line of a list of named fields is short.
@@ -302,8 +304,9 @@ private:
     void offerDigits(QString code, NumericDigits digits, qsizetype start, qsizetype end)
     {
         qint64 score = digits.count == 6 ? 20 : 10;
-        if (digits.count == 4 && digits.value >= 1900 && digits.value <= 2100)
-            score -= 30; // a year, not a code
+        // A year, not a code ("code 2024", "© 2025"), unless said to be the code: "code is 1987".
+        if (digits.count == 4 && digits.value >= 1900 && digits.value <= 2100 && !isSaidToBe(start))
+            score -= 30;
         score += subjectBonus(textOf(start, end), start, code.size());
         offer(std::move(code), score + contextScore(start));
     }
@@ -354,6 +357,20 @@ private:
             inWord = letter;
         }
         return words <= 1 && letters <= linkingWordLength;
+    }
+
+    // Announced with a colon or a short lower-case linking word between ("code: 1987", "Code ist
+    // 2024"), not only named beside it ("code 2024") nor by a heading ("Security update 2026").
+    bool isSaidToBe(qsizetype start) const
+    {
+        if (!isAnnounced(start))
+            return false;
+        const QStringView gap = textOf(m_keywords.lastEndBefore(start), start);
+        if (gap.contains(QLatin1Char(':')))
+            return true;
+        const auto letters = std::count_if(gap.begin(), gap.end(), [](QChar c) { return c.isLetter(); });
+        return letters > 0 && letters <= shortLinkingWord &&
+               std::none_of(gap.begin(), gap.end(), [](QChar c) { return c.isUpper(); });
     }
 
     // An upper-case word without digits is shouting, a heading or a name ("WELCOME", "GOOGLE"). It is
