@@ -41,7 +41,7 @@ AccountsView::AccountsView(AppContext& context, QWidget* parent)
     , m_other(new QToolButton(this))
     , m_progress(look::label({}, 12, look::secondary(palette()), this, true))
     , m_cancelSignIn(new QPushButton(QStringLiteral("Cancel"), this))
-    , m_error(look::label({}, 12, look::red(), this, true))
+    , m_error(look::label({}, 12, look::red(palette()), this, true))
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

@@ -34,7 +34,7 @@ IMAPSheet::IMAPSheet(IMAPPreset preset, AppState& state, InboxConnection& inbox,
     , m_inbox(inbox)
     , m_email(new QLineEdit(this))
     , m_password(new QLineEdit(this))
-    , m_error(look::label({}, 12, look::red(), this, true))
+    , m_error(look::label({}, 12, look::red(palette()), this, true))
     , m_add(new QPushButton(QStringLiteral("Add"), this))
 {
     setWindowModality(Qt::WindowModal);

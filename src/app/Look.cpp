@@ -18,6 +18,14 @@ QColor secondary(const QPalette& palette)
                   (text.blue() * 55 + window.blue() * 45) / 100);
 }
 
+QColor red(const QPalette& palette)
+{
+    // Qt 6.4 names no colour scheme; a dark one is a window darker than the text on it.
+    const bool dark =
+        palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+    return dark ? QColor(0xFF, 0x6B, 0x5E) : QColor(0xD0, 0x30, 0x2A);
+}
+
 QColor accent(const QPalette& palette)
 {
     return palette.color(QPalette::Highlight);

@@ -18,10 +18,8 @@ inline QColor orange()
 {
     return QColor(0xE8, 0x7A, 0x00);
 }
-inline QColor red()
-{
-    return QColor(0xD0, 0x30, 0x2A);
-}
+// Errors' red: deep on a light window, lighter on a dark one, where the deep red is too dim to read.
+QColor red(const QPalette& palette);
 inline QColor green()
 {
     return QColor(0x2E, 0x9A, 0x3E);

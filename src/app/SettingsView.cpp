@@ -50,7 +50,7 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     : QWidget(parent)
     , m_context(context)
     , m_openAtLogin(new QCheckBox(QStringLiteral("Open at login"), this))
-    , m_loginError(look::label({}, 11, look::red(), this, true))
+    , m_loginError(look::label({}, 11, look::red(palette()), this, true))
     , m_granted(look::label(QStringLiteral("Granted"), 13, look::green(), this))
     , m_grant(new QPushButton(QStringLiteral("Grant…"), this))
     , m_accessNote(look::label({}, 11, look::secondary(palette()), this, true))

@@ -169,7 +169,7 @@ void ShortcutRecorder::refresh()
         m_button->setText(shortcut ? shortcut->display() : QStringLiteral("Off"));
         look::setColour(m_button, palette().color(QPalette::WindowText));
         m_caption->setText(m_state.shortcutError().value_or(QString()));
-        look::setColour(m_caption, look::red());
+        look::setColour(m_caption, look::red(palette()));
     }
     // The style pads a button's text by a pixel or two; a written-out combination needs room.
     constexpr int padding = 20;

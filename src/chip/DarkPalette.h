@@ -7,7 +7,8 @@ namespace tessary {
 
 // The palette a dark desktop hands a Qt application: Breeze Dark as the Plasma platform theme sets
 // it (Adwaita-dark through a GNOME platform theme is much the same). The picture tools draw with it
-// to show the windows and the chip as users of a dark colour scheme see them.
+// to show the windows and the chip as users of a dark colour scheme see them, and tests check with
+// it that a colour reads on both kinds of window.
 inline QPalette darkDesktopPalette()
 {
     QPalette palette;

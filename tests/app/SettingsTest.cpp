@@ -3,6 +3,7 @@
 #include "app/PhoneSection.h"
 #include "app/SettingsView.h"
 #include "app/ShortcutRecorder.h"
+#include "chip/DarkPalette.h"
 #include "fakes/FakeHotKey.h"
 #include "fakes/FakeSmsSource.h"
 
@@ -11,8 +12,25 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+#include <cmath>
+
 namespace tessary::test {
 namespace {
+
+// How far apart two colours stand for the eye, as WCAG reckons it: 1 (none) to 21 (black on white).
+double contrast(const QColor& a, const QColor& b)
+{
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double first = luminance(a);
+    const double second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
 
 class SettingsTest : public AppViewTest {
 protected:
@@ -117,6 +135,15 @@ TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
     EXPECT_EQ(view->loginError().text(), "The autostart folder is read-only.");
     EXPECT_TRUE(view->loginError().isVisibleTo(view.get()));
     EXPECT_EQ(state->error(), std::nullopt);
+    // On a dark desktop an error reads at least as well as on a light one.
+    QWidget darkDesktop;
+    darkDesktop.setPalette(darkDesktopPalette());
+    const SettingsView darkView(*context, {}, &darkDesktop);
+    const auto legibility = [](const SettingsView& shown) {
+        return contrast(shown.loginError().palette().color(QPalette::WindowText),
+                        shown.palette().color(QPalette::Window));
+    };
+    EXPECT_GE(legibility(darkView), legibility(*view));
     loginItem.failure.reset();
     loginItem.held = false;
     view->openAtLogin().click();
