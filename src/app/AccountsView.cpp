@@ -39,9 +39,9 @@ AccountsView::AccountsView(AppContext& context, QWidget* parent)
     , m_gmail(new QPushButton(QStringLiteral("Gmail"), this))
     , m_outlook(new QPushButton(QStringLiteral("Outlook"), this))
     , m_other(new QToolButton(this))
-    , m_progress(look::label({}, 12, look::secondary(palette()), this, true))
+    , m_progress(look::label({}, 12, look::secondary, this, true))
     , m_cancelSignIn(new QPushButton(QStringLiteral("Cancel"), this))
-    , m_error(look::label({}, 12, look::red(), this, true))
+    , m_error(look::label({}, 12, look::red, this, true))
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -66,7 +66,7 @@ AccountsView::AccountsView(AppContext& context, QWidget* parent)
     m_cancelSignIn->setFlat(true);
     m_cancelSignIn->setCursor(Qt::PointingHandCursor);
     m_cancelSignIn->setFont(look::font(this, 12));
-    look::setColour(m_cancelSignIn, look::accent(palette()));
+    look::setColour(m_cancelSignIn, look::accent);
     auto* progressRow = new QHBoxLayout;
     progressRow->setSpacing(8);
     progressRow->addWidget(m_progress, 1);
@@ -134,13 +134,12 @@ void AccountsView::rebuildRows()
     auto* column = new QVBoxLayout(m_rows);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
-    const QColor secondary = look::secondary(palette());
     for (const Account& account : m_context.state.accounts()) {
         auto* row = new QWidget(m_rows);
         row->setObjectName(QStringLiteral("account"));
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(0, 0, 0, 0);
-        auto* symbol = look::label(providerSymbol(account.provider), 15, secondary, row);
+        auto* symbol = look::label(providerSymbol(account.provider), 15, look::secondary, row);
         symbol->setObjectName(QStringLiteral("symbol"));
         symbol->setFixedWidth(18);
         line->addWidget(symbol);
@@ -153,7 +152,7 @@ void AccountsView::rebuildRows()
         const bool active = account.status == QLatin1String("active");
         auto* second = look::label(active ? account.providerName()
                                           : account.error.value_or(QStringLiteral("Waiting for sign-in…")),
-                                   11, secondary, row, true);
+                                   11, look::secondary, row, true);
         second->setObjectName(QStringLiteral("second"));
         lines->addWidget(first);
         lines->addWidget(second);

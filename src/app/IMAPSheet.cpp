@@ -34,7 +34,7 @@ IMAPSheet::IMAPSheet(IMAPPreset preset, AppState& state, InboxConnection& inbox,
     , m_inbox(inbox)
     , m_email(new QLineEdit(this))
     , m_password(new QLineEdit(this))
-    , m_error(look::label({}, 12, look::red(), this, true))
+    , m_error(look::label({}, 12, look::red, this, true))
     , m_add(new QPushButton(QStringLiteral("Add"), this))
 {
     setWindowModality(Qt::WindowModal);
@@ -43,19 +43,18 @@ IMAPSheet::IMAPSheet(IMAPPreset preset, AppState& state, InboxConnection& inbox,
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(20, 20, 20, 20);
     column->setSpacing(10);
-    auto* title =
-        look::label(QStringLiteral("Add ") + m_preset.name, 16, palette().color(QPalette::WindowText), this);
+    auto* title = look::label(QStringLiteral("Add ") + m_preset.name, 16, look::primary, this);
     title->setFont(look::font(this, 16, QFont::Bold));
     column->addWidget(title);
     if (m_preset.helpURL) {
         column->addWidget(look::label(
             m_preset.name + QStringLiteral(" needs an app-specific password, not your normal one."), 12,
-            look::secondary(palette()), this, true));
+            look::secondary, this, true));
         auto* how = new QPushButton(QStringLiteral("How to create one"), this);
         how->setFlat(true);
         how->setCursor(Qt::PointingHandCursor);
         how->setFont(look::font(this, 12));
-        look::setColour(how, look::accent(palette()));
+        look::setColour(how, look::accent);
         connect(how, &QPushButton::clicked, this, [url = *m_preset.helpURL, openUrl] { openUrl(url); });
         column->addWidget(how, 0, Qt::AlignLeft);
     }

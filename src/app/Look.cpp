@@ -1,5 +1,7 @@
 #include "app/Look.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
@@ -7,6 +9,61 @@
 #include <QStyle>
 
 namespace tessary::look {
+
+namespace {
+
+// Keeps a widget's text in its tone as the palette around it changes. The widget's own palette holds
+// the tone's colour, so the tone is taken from the palette the widget would have without it.
+class ToneKeeper : public QObject {
+    Q_OBJECT
+public:
+    ToneKeeper(QWidget* widget, Tone tone)
+        : QObject(widget)
+        , m_widget(widget)
+        , m_tone(tone)
+    {
+        widget->installEventFilter(this);
+    }
+
+    void setTone(Tone tone)
+    {
+        m_tone = tone;
+        apply();
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::PaletteChange)
+            apply();
+        return false;
+    }
+
+private:
+    void apply()
+    {
+        const QWidget* around = m_widget->parentWidget();
+        const QColor colour = m_tone(around ? around->palette() : QApplication::palette(m_widget));
+        QPalette palette = m_widget->palette();
+        // Setting the palette comes back here as a change of palette: the second time, nothing changes.
+        if (palette.isBrushSet(QPalette::Active, QPalette::WindowText) &&
+            palette.color(QPalette::WindowText) == colour)
+            return;
+        palette.setColor(QPalette::WindowText, colour);
+        palette.setColor(QPalette::Text, colour);
+        palette.setColor(QPalette::ButtonText, colour);
+        m_widget->setPalette(palette);
+    }
+
+    QWidget* m_widget;
+    Tone m_tone;
+};
+
+} // namespace
+
+QColor primary(const QPalette& palette)
+{
+    return palette.color(QPalette::WindowText);
+}
 
 QColor secondary(const QPalette& palette)
 {
@@ -18,9 +75,27 @@ QColor secondary(const QPalette& palette)
                   (text.blue() * 55 + window.blue() * 45) / 100);
 }
 
+QColor red(const QPalette& palette)
+{
+    // Qt 6.4 names no colour scheme; a dark one is a window darker than the text on it.
+    const bool dark =
+        palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+    return dark ? QColor(0xFF, 0x6B, 0x5E) : QColor(0xD0, 0x30, 0x2A);
+}
+
 QColor accent(const QPalette& palette)
 {
     return palette.color(QPalette::Highlight);
+}
+
+QColor green(const QPalette&)
+{
+    return QColor(0x2E, 0x9A, 0x3E);
+}
+
+QColor orange(const QPalette&)
+{
+    return QColor(0xE8, 0x7A, 0x00);
 }
 
 QFont font(const QWidget* widget, int pixelSize, QFont::Weight weight)
@@ -39,22 +114,21 @@ QFont monospace(int pixelSize, QFont::Weight weight)
     return result;
 }
 
-void setColour(QWidget* widget, const QColor& colour)
+void setColour(QWidget* widget, Tone tone)
 {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour);
-    palette.setColor(QPalette::ButtonText, colour);
-    widget->setPalette(palette);
+    auto* keeper = widget->findChild<ToneKeeper*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!keeper)
+        keeper = new ToneKeeper(widget, tone);
+    keeper->setTone(tone);
 }
 
-QLabel* label(const QString& text, int pixelSize, const QColor& colour, QWidget* parent, bool wrap)
+QLabel* label(const QString& text, int pixelSize, Tone tone, QWidget* parent, bool wrap)
 {
     auto* result = new QLabel(text, parent);
     // Addresses, phone names and servers' errors are shown as written, never read as markup.
     result->setTextFormat(Qt::PlainText);
     result->setFont(font(result, pixelSize));
-    setColour(result, colour);
+    setColour(result, tone);
     result->setWordWrap(wrap);
     return result;
 }
@@ -65,9 +139,7 @@ QWidget* divider(QWidget* parent)
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Plain);
     line->setFixedHeight(1);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::Mid));
-    line->setPalette(palette);
+    setColour(line, [](const QPalette& palette) { return palette.color(QPalette::Mid); });
     return line;
 }
 
@@ -93,3 +165,5 @@ void ElidedLabel::paintEvent(QPaintEvent*)
 }
 
 } // namespace tessary
+
+#include "Look.moc"

@@ -11,30 +11,26 @@ class QWidget;
 namespace tessary::look {
 
 // The colours and type sizes every window shares, so the popover, settings and onboarding read as
-// one application whatever the desktop's theme.
+// one application whatever the desktop's theme. A tone is a colour taken from the palette a widget
+// sits in; a widget coloured with one keeps to it when the desktop switches between a light and a
+// dark colour scheme while Tessary runs.
+using Tone = QColor (*)(const QPalette& palette);
+QColor primary(const QPalette& palette);
 QColor secondary(const QPalette& palette);
 QColor accent(const QPalette& palette);
-inline QColor orange()
-{
-    return QColor(0xE8, 0x7A, 0x00);
-}
-inline QColor red()
-{
-    return QColor(0xD0, 0x30, 0x2A);
-}
-inline QColor green()
-{
-    return QColor(0x2E, 0x9A, 0x3E);
-}
+// Errors' red: deep on a light window, lighter on a dark one, where the deep red is too dim to read.
+QColor red(const QPalette& palette);
+QColor green(const QPalette& palette);
+QColor orange(const QPalette& palette);
 
 // The widget's font at `pixelSize`, with `weight`.
 QFont font(const QWidget* widget, int pixelSize, QFont::Weight weight = QFont::Normal);
 QFont monospace(int pixelSize, QFont::Weight weight = QFont::Normal);
 
-// A label in `colour`; with `wrap` it breaks into lines at its width.
-QLabel* label(const QString& text, int pixelSize, const QColor& colour, QWidget* parent = nullptr,
-              bool wrap = false);
-void setColour(QWidget* widget, const QColor& colour);
+// A label in `tone`; with `wrap` it breaks into lines at its width.
+QLabel* label(const QString& text, int pixelSize, Tone tone, QWidget* parent = nullptr, bool wrap = false);
+// Colours the widget's text in `tone`, in place of the tone it had.
+void setColour(QWidget* widget, Tone tone);
 // A thin horizontal line between parts of a window.
 QWidget* divider(QWidget* parent = nullptr);
 

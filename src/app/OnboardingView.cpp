@@ -48,21 +48,21 @@ QLabel* title(const QString& text, QWidget* parent)
 
 QLabel* body(const QString& text, QWidget* parent)
 {
-    auto* label = look::label(text, 13, look::secondary(parent->palette()), parent, true);
+    auto* label = look::label(text, 13, look::secondary, parent, true);
     label->setAlignment(Qt::AlignCenter);
     return label;
 }
 
 QLabel* symbol(const QString& glyph, QWidget* parent)
 {
-    auto* label = look::label(glyph, 44, look::accent(parent->palette()), parent);
+    auto* label = look::label(glyph, 44, look::accent, parent);
     label->setAlignment(Qt::AlignCenter);
     return label;
 }
 
 QLabel* greenCheck(const QString& text, QWidget* parent)
 {
-    auto* label = look::label(QStringLiteral("✔ ") + text, 13, look::green(), parent, true);
+    auto* label = look::label(QStringLiteral("✔ ") + text, 13, look::green, parent, true);
     label->setAlignment(Qt::AlignCenter);
     return label;
 }
@@ -144,7 +144,7 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
         phoneColumn->setSpacing(2);
         auto* lead =
             look::label(QStringLiteral("Codes in your phone's text messages come too, through KDE Connect."),
-                        12, palette().color(QPalette::WindowText), m_phoneBlock, true);
+                        12, look::primary, m_phoneBlock, true);
         lead->setAlignment(Qt::AlignCenter);
         phoneColumn->addWidget(lead);
         m_phone = new PhoneStatusLabel(*context.phones, m_phoneBlock);
@@ -173,7 +173,7 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
     column->addWidget(m_turnOn, 0, Qt::AlignHCenter);
     m_granted = greenCheck(QStringLiteral("Access granted"), access);
     column->addWidget(m_granted);
-    m_accessNote = look::label({}, 11, look::secondary(palette()), access, true);
+    m_accessNote = look::label({}, 11, look::secondary, access, true);
     m_accessNote->setAlignment(Qt::AlignCenter);
     column->addWidget(m_accessNote);
     column->addStretch(1);
@@ -184,7 +184,7 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
     auto* explain =
         look::label(QStringLiteral("This is a practice field with a made-up code. Click into it, and Tessary "
                                    "shows the code underneath. Then click Fill."),
-                    13, palette().color(QPalette::WindowText), practice, true);
+                    13, look::primary, practice, true);
     explain->setAlignment(Qt::AlignCenter);
     explain->setFixedWidth(400);
     column->addWidget(explain, 0, Qt::AlignHCenter);
@@ -192,7 +192,7 @@ OnboardingView::OnboardingView(AppContext& context, std::function<void()> onDone
     auto* blockColumn = new QVBoxLayout(block);
     blockColumn->setContentsMargins(0, 0, 0, 0);
     blockColumn->setSpacing(6);
-    auto* caption = look::label(QStringLiteral("PRACTICE FIELD"), 11, look::secondary(palette()), block);
+    auto* caption = look::label(QStringLiteral("PRACTICE FIELD"), 11, look::secondary, block);
     QFont captionFont = look::font(block, 11, QFont::DemiBold);
     captionFont.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
     caption->setFont(captionFont);

@@ -11,7 +11,6 @@ namespace tessary {
 PhoneStatusLabel::PhoneStatusLabel(const SmsSource& phones, QWidget* parent)
     : QLabel(parent)
     , m_phones(phones)
-    , m_plain(look::secondary(palette()))
 {
     setObjectName(QStringLiteral("phoneStatus"));
     setTextFormat(Qt::PlainText); // the phone names its own device
@@ -32,7 +31,7 @@ void PhoneStatusLabel::refresh()
     const bool mend =
         any([](const PairedPhone& phone) { return phone.reachable && !phone.sms && !phone.unanswered; });
     setText(relaying ? QStringLiteral("✔ ") + sentence : sentence);
-    look::setColour(this, relaying ? look::green() : mend ? look::orange() : m_plain);
+    look::setColour(this, relaying ? look::green : mend ? look::orange : look::secondary);
 }
 
 } // namespace tessary

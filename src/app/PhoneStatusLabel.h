@@ -19,7 +19,6 @@ private:
     void refresh();
 
     const SmsSource& m_phones;
-    QColor m_plain; // the theme's secondary text, taken before the label is coloured
 };
 
 } // namespace tessary

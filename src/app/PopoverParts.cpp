@@ -4,6 +4,7 @@
 #include "app/PopoverText.h"
 #include "common/Clock.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -16,6 +17,27 @@ namespace {
 
 constexpr auto copiedFor = std::chrono::milliseconds(1200);
 constexpr auto ageRefresh = std::chrono::seconds(15);
+
+// A row under the pointer lies on the accent: the code in the highlight's own text colour, where it
+// came from and its age a touch fainter.
+QColor onAccent(const QPalette& palette)
+{
+    return palette.color(QPalette::HighlightedText);
+}
+
+QColor faintOnAccent(const QPalette& palette)
+{
+    QColor colour = onAccent(palette);
+    colour.setAlphaF(0.9f);
+    return colour;
+}
+
+QColor age(const QPalette& palette)
+{
+    QColor colour = look::secondary(palette);
+    colour.setAlphaF(0.8f);
+    return colour;
+}
 
 } // namespace
 
@@ -127,14 +149,9 @@ void CodeRow::refresh()
     m_second->setText(m_copied     ? QStringLiteral("Copied")
                       : m_hovering ? QStringLiteral("Click to copy")
                                    : m_code.origin());
-    const QColor secondary = look::secondary(palette());
-    QColor faint = Qt::white;
-    faint.setAlphaF(0.9f);
-    QColor age = secondary;
-    age.setAlphaF(0.8f);
-    look::setColour(m_codeLabel, m_hovering ? QColor(Qt::white) : palette().color(QPalette::WindowText));
-    look::setColour(m_second, m_hovering ? faint : secondary);
-    look::setColour(m_age, m_hovering ? faint : age);
+    look::setColour(m_codeLabel, m_hovering ? onAccent : look::primary);
+    look::setColour(m_second, m_hovering ? faintOnAccent : look::secondary);
+    look::setColour(m_age, m_hovering ? faintOnAccent : age);
     update();
 }
 
@@ -149,16 +166,43 @@ FooterButton::FooterButton(const QString& title, std::function<void()> action, Q
     setFlat(true);
     setCursor(Qt::PointingHandCursor);
     setFont(look::font(this, 12));
-    const QColor text = palette().color(QPalette::WindowText);
-    const QColor secondary = look::secondary(palette());
+    if (parent)
+        parent->installEventFilter(this);
+    restyle();
+    connect(this, &QPushButton::clicked, this, [action = std::move(action)] { action(); });
+}
+
+// The sheet fixes the button's whole palette, so a new palette reaches only the widget the button
+// sits in; the button watches that widget's.
+bool FooterButton::event(QEvent* event)
+{
+    if (event->type() == QEvent::ParentAboutToChange && parentWidget())
+        parentWidget()->removeEventFilter(this);
+    const bool handled = QPushButton::event(event);
+    if (event->type() == QEvent::ParentChange && parentWidget())
+        parentWidget()->installEventFilter(this);
+    return handled;
+}
+
+bool FooterButton::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        restyle();
+    return QPushButton::eventFilter(watched, event);
+}
+
+// The style sheet spells the palette's colours out, so a new palette calls for a new sheet.
+void FooterButton::restyle()
+{
+    const QPalette around = parentWidget() ? parentWidget()->palette() : QApplication::palette(this);
+    const QColor text = look::primary(around);
     setStyleSheet(
         QStringLiteral("QPushButton { border: none; border-radius: 4px; padding: 3px 6px; color: %1; }"
                        "QPushButton:hover { color: %2; background: rgba(%3, %4, %5, 18); }")
-            .arg(secondary.name(), text.name())
+            .arg(look::secondary(around).name(), text.name())
             .arg(text.red())
             .arg(text.green())
             .arg(text.blue()));
-    connect(this, &QPushButton::clicked, this, [action = std::move(action)] { action(); });
 }
 
 } // namespace tessary

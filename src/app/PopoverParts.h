@@ -58,6 +58,13 @@ class FooterButton : public QPushButton {
     Q_OBJECT
 public:
     FooterButton(const QString& title, std::function<void()> action, QWidget* parent = nullptr);
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void restyle();
 };
 
 } // namespace tessary

@@ -94,11 +94,9 @@ void PopoverView::rebuildHeader()
     auto* row = new QHBoxLayout(m_headerBox);
     row->setContentsMargins(12, 8, 12, 9);
     row->setSpacing(8);
-    const QColor text = palette().color(QPalette::WindowText);
     switch (m_header) {
     case popover::Header::notSetUp: {
-        auto* warning =
-            look::label(QStringLiteral("⚠ Setup isn't finished"), 13, look::orange(), m_headerBox);
+        auto* warning = look::label(QStringLiteral("⚠ Setup isn't finished"), 13, look::orange, m_headerBox);
         warning->setObjectName(QStringLiteral("headerText"));
         row->addWidget(warning, 1);
         auto* finish = new QPushButton(QStringLiteral("Finish setup"), m_headerBox);
@@ -107,7 +105,8 @@ void PopoverView::rebuildHeader()
         break;
     }
     case popover::Header::paused: {
-        auto* paused = look::label(popover::pausedUntilText(*m_state.pausedUntil()), 13, text, m_headerBox);
+        auto* paused =
+            look::label(popover::pausedUntilText(*m_state.pausedUntil()), 13, look::primary, m_headerBox);
         paused->setObjectName(QStringLiteral("headerText"));
         row->addWidget(paused, 1);
         auto* resume = new QPushButton(QStringLiteral("Resume"), m_headerBox);
@@ -122,12 +121,12 @@ void PopoverView::rebuildHeader()
         pauseButton->setAutoRaise(true);
         pauseButton->setPopupMode(QToolButton::InstantPopup);
         pauseButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        look::setColour(pauseButton, look::secondary(palette()));
+        look::setColour(pauseButton, look::secondary);
         auto* menu = new QMenu(pauseButton);
         for (auto choice : {popover::Pause::quarterHour, popover::Pause::hour, popover::Pause::untilTomorrow})
             menu->addAction(popover::pauseTitle(choice), this, [this, choice] { pause(choice); });
         pauseButton->setMenu(menu);
-        auto* watching = look::label({}, 13, text, m_headerBox);
+        auto* watching = look::label({}, 13, look::primary, m_headerBox);
         watching->setObjectName(QStringLiteral("headerText"));
         const int room = popoverWidth - 24 - 8 - pauseButton->sizeHint().width();
         const QString watched = popover::watchedText(m_state, m_phones);
@@ -147,8 +146,7 @@ void PopoverView::rebuildCodes()
     column->setSpacing(0);
     if (m_state.recent().isEmpty()) {
         column->setContentsMargins(12, 12, 12, 12);
-        auto* empty =
-            look::label(popover::emptyText(m_state), 12, look::secondary(palette()), m_codesBox, true);
+        auto* empty = look::label(popover::emptyText(m_state), 12, look::secondary, m_codesBox, true);
         empty->setObjectName(QStringLiteral("emptyText"));
         column->addWidget(empty);
         return;

@@ -50,11 +50,11 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     : QWidget(parent)
     , m_context(context)
     , m_openAtLogin(new QCheckBox(QStringLiteral("Open at login"), this))
-    , m_loginError(look::label({}, 11, look::red(), this, true))
-    , m_granted(look::label(QStringLiteral("Granted"), 13, look::green(), this))
+    , m_loginError(look::label({}, 11, look::red, this, true))
+    , m_granted(look::label(QStringLiteral("Granted"), 13, look::green, this))
     , m_grant(new QPushButton(QStringLiteral("Grant…"), this))
-    , m_accessNote(look::label({}, 11, look::secondary(palette()), this, true))
-    , m_secrets(look::label({}, 13, look::secondary(palette()), this, true))
+    , m_accessNote(look::label({}, 11, look::secondary, this, true))
+    , m_secrets(look::label({}, 13, look::secondary, this, true))
     , m_recorder(new ShortcutRecorder(context.state, this))
 {
     AppState& state = context.state;
@@ -78,7 +78,7 @@ SettingsView::SettingsView(AppContext& context, std::function<void()> restartOnb
     connect(deleteUsed, &QCheckBox::toggled, &state, &AppState::setDeleteAfterUse);
     filling->layout()->addWidget(deleteUsed);
     auto* deleteNote = look::label(QStringLiteral("Moves the email to Trash once its code or link is used."),
-                                   11, look::secondary(palette()), filling, true);
+                                   11, look::secondary, filling, true);
     deleteNote->setContentsMargins(24, 0, 0, 0);
     filling->layout()->addWidget(deleteNote);
     filling->layout()->addWidget(labelledRow(QStringLiteral("Fill newest code"), m_recorder, filling));

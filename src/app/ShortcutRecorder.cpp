@@ -47,7 +47,7 @@ ShortcutRecorder::ShortcutRecorder(AppState& state, QWidget* parent)
     , m_state(state)
     , m_button(new QPushButton(this))
     , m_reset(new QPushButton(QStringLiteral("Reset"), this))
-    , m_caption(look::label({}, 11, look::secondary(palette()), this))
+    , m_caption(look::label({}, 11, look::secondary, this))
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -61,7 +61,7 @@ ShortcutRecorder::ShortcutRecorder(AppState& state, QWidget* parent)
     m_reset->setFlat(true);
     m_reset->setCursor(Qt::PointingHandCursor);
     m_reset->setFont(look::font(this, 12));
-    look::setColour(m_reset, look::accent(palette()));
+    look::setColour(m_reset, look::accent);
     row->addWidget(m_reset);
     row->addWidget(m_button);
     column->addLayout(row);
@@ -162,14 +162,14 @@ void ShortcutRecorder::refresh()
     const std::optional<Shortcut>& shortcut = m_state.shortcut();
     if (m_recording) {
         m_button->setText(QStringLiteral("Press keys…"));
-        look::setColour(m_button, look::secondary(palette()));
+        look::setColour(m_button, look::secondary);
         m_caption->setText(QStringLiteral("Esc to cancel, Delete to turn off"));
-        look::setColour(m_caption, look::secondary(palette()));
+        look::setColour(m_caption, look::secondary);
     } else {
         m_button->setText(shortcut ? shortcut->display() : QStringLiteral("Off"));
-        look::setColour(m_button, palette().color(QPalette::WindowText));
+        look::setColour(m_button, look::primary);
         m_caption->setText(m_state.shortcutError().value_or(QString()));
-        look::setColour(m_caption, look::red());
+        look::setColour(m_caption, look::red);
     }
     // The style pads a button's text by a pixel or two; a written-out combination needs room.
     constexpr int padding = 20;

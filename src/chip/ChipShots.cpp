@@ -1,8 +1,9 @@
-// tessary-chip-shots FOLDER: draws the chip in each of its states into FOLDER/<state>.png, at twice
-// the chip's size, for the README and for eyeballing a change to the chip's look. Runs without a
-// display (QT_QPA_PLATFORM=offscreen).
+// tessary-chip-shots [--dark] FOLDER: draws the chip in each of its states into FOLDER/<state>.png,
+// at twice the chip's size, for the README and for eyeballing a change to the chip's look; with
+// --dark, in the palette of a dark desktop. Runs without a display (QT_QPA_PLATFORM=offscreen).
 
 #include "chip/ChipView.h"
+#include "chip/DarkPalette.h"
 
 #include <QApplication>
 #include <QDir>
@@ -59,11 +60,14 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QTextStream err(stderr);
-    if (argc != 2) {
-        err << "usage: tessary-chip-shots FOLDER\n";
+    const bool dark = argc == 3 && qstrcmp(argv[1], "--dark") == 0;
+    if ((argc != 2 && !dark) || argv[argc - 1][0] == '-') {
+        err << "usage: tessary-chip-shots [--dark] FOLDER\n";
         return 2;
     }
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (dark)
+        QApplication::setPalette(darkDesktopPalette());
+    const QDir folder(QString::fromLocal8Bit(argv[argc - 1]));
     if (!folder.mkpath(QStringLiteral("."))) {
         err << "cannot create " << folder.path() << "\n";
         return 1;

@@ -3,6 +3,7 @@
 #include "chip/ChipParts.h"
 
 #include <QAbstractButton>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
@@ -136,6 +137,15 @@ QImage ChipView::picture(qreal opacity, qreal scale)
     painter.setOpacity(opacity);
     painter.drawImage(QPoint(), drawn);
     return faded;
+}
+
+void ChipView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // The row's texts take their colours from the palette: a colour scheme switched while the chip
+    // is shown recolours it.
+    if (event->type() == QEvent::PaletteChange)
+        rebuild();
 }
 
 void ChipView::paintEvent(QPaintEvent*)

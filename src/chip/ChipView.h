@@ -22,6 +22,7 @@ public:
     QImage picture(qreal opacity, qreal scale);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

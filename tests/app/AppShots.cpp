@@ -1,6 +1,6 @@
-// tessary-app-shots DIR: every window and state of the application rendered offscreen to PNG, for
-// the README. Runs over the app tests' fakes, so the pictures never depend on this machine's mail or
-// desktop.
+// tessary-app-shots [--dark] DIR: every window and state of the application rendered offscreen to
+// PNG, for the README; with --dark, in the palette of a dark desktop. Runs over the app tests'
+// fakes, so the pictures never depend on this machine's mail or desktop.
 
 #include "AppViewTestSupport.h"
 #include "app/AccountsView.h"
@@ -8,6 +8,7 @@
 #include "app/OnboardingView.h"
 #include "app/PopoverView.h"
 #include "app/SettingsView.h"
+#include "chip/DarkPalette.h"
 #include "fakes/FakeSmsSource.h"
 
 #include <QApplication>
@@ -127,7 +128,11 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    const QDir out(argc > 1 ? argv[1] : "docs/app");
+    const bool dark = argc > 1 && qstrcmp(argv[1], "--dark") == 0;
+    if (dark)
+        QApplication::setPalette(darkDesktopPalette());
+    const int folder = dark ? 2 : 1;
+    const QDir out(argc > folder ? argv[folder] : dark ? "docs/app-dark" : "docs/app");
     QDir().mkpath(out.path());
     AppShots().take(out);
     return 0;

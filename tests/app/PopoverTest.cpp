@@ -2,7 +2,9 @@
 #include "app/Look.h"
 #include "app/PopoverParts.h"
 #include "app/PopoverView.h"
+#include "chip/DarkPalette.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QLabel>
 #include <QMenu>
@@ -128,6 +130,18 @@ TEST_F(PopoverTest, RowShowsCodeHoverAndCopy)
     rows[0]->click();
     EXPECT_EQ(rows[0]->secondText(), "Copied");
     EXPECT_EQ(copied, QStringList{"012345"});
+
+    // The desktop turns dark while the popover lives: a code, where it came from and the footer follow.
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(darkDesktopPalette());
+    QCoreApplication::processEvents();
+    const QColor window = view->palette().color(QPalette::Window);
+    for (const QWidget* text : std::initializer_list<const QWidget*>{rows[1]->findChild<QLabel*>(),
+                                                                     rows[1]->findChild<ElidedLabel*>(),
+                                                                     view->findChild<FooterButton*>()})
+        EXPECT_GE(contrast(text->palette().color(text->foregroundRole()), window), 3)
+            << text->property("text").toString().toStdString();
+    QApplication::setPalette(light);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/PhoneSection.h"
 #include "app/SettingsView.h"
 #include "app/ShortcutRecorder.h"
+#include "chip/DarkPalette.h"
 #include "fakes/FakeHotKey.h"
 #include "fakes/FakeSmsSource.h"
 
@@ -117,6 +118,15 @@ TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
     EXPECT_EQ(view->loginError().text(), "The autostart folder is read-only.");
     EXPECT_TRUE(view->loginError().isVisibleTo(view.get()));
     EXPECT_EQ(state->error(), std::nullopt);
+    // On a dark desktop an error reads at least as well as on a light one.
+    QWidget darkDesktop;
+    darkDesktop.setPalette(darkDesktopPalette());
+    const SettingsView darkView(*context, {}, &darkDesktop);
+    const auto legibility = [](const SettingsView& shown) {
+        return contrast(shown.loginError().palette().color(QPalette::WindowText),
+                        shown.palette().color(QPalette::Window));
+    };
+    EXPECT_GE(legibility(darkView), legibility(*view));
     loginItem.failure.reset();
     loginItem.held = false;
     view->openAtLogin().click();

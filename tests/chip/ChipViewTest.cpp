@@ -2,8 +2,10 @@
 #include "chip/ChipPanel.h"
 #include "chip/ChipParts.h"
 #include "chip/ChipPlacement.h"
+#include "chip/DarkPalette.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLayout>
 #include <QPropertyAnimation>
 #include <QTest>
@@ -124,6 +126,14 @@ TEST(ChipStates, EachStateShowsItsRowAFailureAsWideAsItsMessage)
     QWidget* message = row(view).first();
     EXPECT_EQ(message->width(), 320);
     EXPECT_GT(message->height(), 2 * message->fontMetrics().height());
+
+    // The desktop turns dark under a shown chip: the message turns light on it.
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(darkDesktopPalette());
+    QCoreApplication::processEvents();
+    EXPECT_GT(row(view).first()->palette().color(QPalette::WindowText).lightness(),
+              view.palette().color(QPalette::Window).lightness());
+    QApplication::setPalette(light);
 }
 
 TEST(ChipButtons, ClicksRunTheirCallbacksAndUnsetOnesNothing)
