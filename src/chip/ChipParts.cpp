@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tessary {
@@ -170,10 +172,11 @@ void Spinner::paintEvent(QPaintEvent*)
     }
 }
 
-WrappedText::WrappedText(const QString& text, int width, QWidget* parent)
+WrappedText::WrappedText(const QString& text, const QFont& font, int widest, QWidget* parent)
     : QLabel(text, parent)
 {
-    setFixedWidth(width);
+    setFont(font);
+    setFixedWidth(std::min(int(std::ceil(QFontMetricsF(font).horizontalAdvance(text))), widest));
 }
 
 QSize WrappedText::sizeHint() const

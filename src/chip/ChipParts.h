@@ -74,7 +74,8 @@ private:
 class WrappedText : public QLabel {
     Q_OBJECT
 public:
-    WrappedText(const QString& text, int width, QWidget* parent = nullptr);
+    // As wide as the text on one line in `font`, up to `widest`; past it, the text wraps.
+    WrappedText(const QString& text, const QFont& font, int widest, QWidget* parent = nullptr);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 

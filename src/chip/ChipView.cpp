@@ -72,8 +72,7 @@ void ChipView::rebuild()
 
     using Style = ChipContent::Style;
     if (content.textWidth) {
-        auto* message = new WrappedText(content.text, int(std::lround(*content.textWidth)));
-        message->setFont(chipFont(12));
+        auto* message = new WrappedText(content.text, chipFont(12), int(std::lround(*content.textWidth)));
         QPalette colours = message->palette();
         colours.setColor(QPalette::WindowText, secondaryColor(*this));
         message->setPalette(colours);

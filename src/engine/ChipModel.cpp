@@ -2,9 +2,6 @@
 
 #include "analysis/DomainDisplay.h"
 
-#include <QTextBoundaryFinder>
-
-#include <algorithm>
 #include <array>
 
 namespace tessary {
@@ -21,16 +18,6 @@ QString kindWord(FoundLink::Kind kind)
     return kind == FoundLink::Kind::confirm ? QStringLiteral("confirmation") : QStringLiteral("sign-in");
 }
 
-// What a reader counts as characters: an accented letter or an emoji is one, whatever its encoding.
-qsizetype characterCount(const QString& text)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (finder.toNextBoundary() != -1)
-        ++count;
-    return count;
-}
-
 } // namespace
 
 void ChipModel::setState(State state)
@@ -45,11 +32,6 @@ QString stateName(const ChipModel::State& state)
     static constexpr std::array<const char*, std::variant_size_v<ChipModel::State>> names = {
         "searching", "found", "filled", "failed", "waitingForLink", "link", "opened"};
     return QString::fromLatin1(names.at(state.index()));
-}
-
-double failureMessageWidth(const QString& message)
-{
-    return std::min(double(characterCount(message)) * 6.2, 320.0);
 }
 
 ChipContent chipContent(const ChipModel::State& state)
@@ -77,7 +59,7 @@ ChipContent chipContent(const ChipModel::State& state)
                    },
                    [&](const ChipModel::Failed& s) {
                        content.text = s.message;
-                       content.textWidth = failureMessageWidth(s.message);
+                       content.textWidth = failureMessageWidth;
                    },
                    [&](const ChipModel::WaitingForLink& s) {
                        content.lead = Lead::progress;

@@ -82,7 +82,7 @@ struct ChipContent {
     Style style = Style::secondary;
     std::optional<QString> senderDomain; // shown after the text in found and link
     bool closable = true;
-    std::optional<double> textWidth; // a fixed layout width for the text (failure messages)
+    std::optional<double> textWidth; // the widest the text is laid out before it wraps (failures)
 
     friend bool operator==(const ChipContent&, const ChipContent&) = default;
 };
@@ -92,7 +92,7 @@ inline QString chipText(const ChipModel::State& state)
 {
     return chipContent(state).text;
 }
-// A failure message is laid out 6.2 points wide per character, never wider than 320.
-double failureMessageWidth(const QString& message);
+// A failure message is laid out as wide as it is written, up to this; a longer one wraps.
+inline constexpr double failureMessageWidth = 320;
 
 } // namespace tessary
