@@ -157,7 +157,7 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             if (!senderOnSite && !linkOnSite && (!sites.isEmpty() || linkDomain != sender))
                 continue;
 
-            const QString near = candidate.context.toLower();
+            const QString near = candidate.context.toLower().replace(QChar(0x2019), QLatin1Char('\''));
             if (containsAny(near, linkRefusalWords()))
                 continue;
             const QString words = near + QLatin1Char(' ') + message.subject.toLower();

@@ -34,7 +34,14 @@ const QStringList& linkBlockSites()
 
 const QStringList& linkRefusalWords()
 {
-    static const QStringList words = {QStringLiteral("unsubscribe"), QStringLiteral("not you?")};
+    static const QStringList words = {
+        QStringLiteral("unsubscribe"),         QStringLiteral("not you?"),
+        QStringLiteral("wasn't you"),          QStringLiteral("wasn't me"),
+        QStringLiteral("was not you"),         QStringLiteral("was not me"),
+        QStringLiteral("report it"),           QStringLiteral("report this"),
+        QStringLiteral("secure your account"), QStringLiteral("secure my account"),
+        QStringLiteral("lock your account"),
+    };
     return words;
 }
 

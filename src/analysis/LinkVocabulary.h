@@ -17,8 +17,9 @@ const QStringList& linkOptOutWords();
 // Social networks and app stores: never the one to open either. Matched where a domain name can
 // start (see isBlockedLink), so "x.com/" blocks https://x.com/shop but not https://dropbox.com/.
 const QStringList& linkBlockSites();
-// Wording next to a link that names it as the way out ("Unsubscribe", "Not you?"), which many
-// senders put behind an address that says nothing.
+// Wording next to a link that names it as the way out ("Unsubscribe", "Not you?", "This wasn't
+// me", "Secure your account"), which many senders put behind an address that says nothing.
+// Apostrophes are straight: the finder reads a typographic one as one.
 const QStringList& linkRefusalWords();
 // Wording that says a link confirms an address or an account.
 const QStringList& confirmWords();
