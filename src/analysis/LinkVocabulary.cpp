@@ -11,7 +11,7 @@ const QStringList& linkBlockWords()
         QStringLiteral("support"),   QStringLiteral("preferences"), QStringLiteral("settings"),
         QStringLiteral("mailto:"),   QStringLiteral("tel:"),        QStringLiteral("/pixel"),
         QStringLiteral("/open.gif"), QStringLiteral(".png"),        QStringLiteral(".jpg"),
-        QStringLiteral(".gif"),
+        QStringLiteral(".gif"),      QStringLiteral("reset"),       QStringLiteral("forgot"),
     };
     return words;
 }

@@ -7,9 +7,10 @@ namespace tessary {
 // The words the link finder reads mail with, all lower-case and matched as plain substrings of
 // lower-cased text. Built once on first use, never changed.
 
-// Links that are never the one to open: legal, help and settings pages, phone and mail links,
-// tracking pixels and images. Matched in the address before its query, where they name what the
-// link opens; a query that names a page ("next=/settings") says where a sign-in goes on to.
+// Links that are never the one to open: legal, help and settings pages, password resets (no
+// sign-in, though many sit under "/auth"), phone and mail links, tracking pixels and images.
+// Matched in the address before its query, where they name what the link opens; a query that
+// names a page ("next=/settings") says where a sign-in goes on to.
 const QStringList& linkBlockWords();
 // Words that block a link wherever its address holds them, the query too: an unsubscribe address
 // acts when it is opened, and many hide the word behind an opaque path ("/u/a1?do=unsubscribe").

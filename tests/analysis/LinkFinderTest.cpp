@@ -99,6 +99,7 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
         {"the same behind a sign-in",
          "https://example-shop.com/login?next=https%3A%2F%2Fexample-shop.com:x%40evil.example"},
         {"help in a single-page app's route", "https://app.example-shop.com/?ref=mail#/help/login"},
+        {"a password reset", "https://example-shop.com/auth/reset?token=1"},
     };
     for (const auto& [rule, url] : rows) {
         SCOPED_TRACE(rule);
