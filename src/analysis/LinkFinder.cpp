@@ -168,6 +168,9 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             const QStringView route = fragmentRoute(fragment);
             const QString path = url.path(QUrl::FullyDecoded).toLower() + route.toString();
             const bool pathWord = containsAny(path, linkPathWords());
+            // The site's bare home page, a logo's link mostly, carries nothing that signs anyone in.
+            if (path.size() <= 1 && !url.hasQuery() && !url.hasFragment())
+                continue;
             if (passesOnBadly(url, pathWord, sites))
                 continue;
             FoundLink::Kind kind;
