@@ -15,6 +15,7 @@ namespace tessary {
 namespace {
 
 constexpr int minimumLinkScore = 60;
+constexpr int ownWordingBonus = 10;
 constexpr int pathWordBonus = 10;
 constexpr int shapeBonus = 5;
 constexpr qsizetype longPath = 20;
@@ -163,6 +164,9 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             const QString words = near + QLatin1Char(' ') + message.subject.toLower();
             const bool confirmWording = containsAny(words, confirmWords());
             const bool signInWording = containsAny(words, signInWords());
+            // The subject speaks for every link of a mail, its "View in browser" and logo too; a
+            // link's own words speak for that link.
+            const bool ownWording = containsAny(near, confirmWords()) || containsAny(near, signInWords());
             // A single-page app's route in the fragment is part of the path, its query a query.
             const QString fragment = url.fragment(QUrl::FullyDecoded).toLower();
             const QStringView route = fragmentRoute(fragment);
@@ -187,6 +191,8 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
                 continue;
 
             int score = ownershipScore(senderOnSite, linkOnSite, confirmWording || signInWording);
+            if (ownWording)
+                score += ownWordingBonus;
             if (pathWord)
                 score += pathWordBonus;
             const bool routeQuery = !route.isEmpty() && route.size() < fragment.size();

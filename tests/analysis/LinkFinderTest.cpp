@@ -174,8 +174,8 @@ TEST(LinkKind, WordingDecidesAndSignInWinsOverConfirm)
     EXPECT_EQ(kindOf("Welcome", "Click", "https://example-shop.com/home"), "none");
 }
 
-// Which link wins, by its score (ownership 20 to 90, wording 20, a sign-in path word 10, shape 5;
-// 60 to qualify), the kind asked for, and then by arrival and order.
+// Which link wins, by its score (ownership 20 to 90, wording 20 and 10 more beside the link, a
+// sign-in path word 10, shape 5; 60 to qualify), the kind asked for, and then by arrival and order.
 TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLink)
 {
     const auto shop = [](const char* subject, QList<MessageLink> links, std::optional<QString> at = {},
@@ -273,6 +273,10 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
         {"the same from a link that names no sign-in",
          {shop("Sign in", {{"https://example-shop.com/m/a1?next=https://example-shop.com/settings", ""}})},
          "https://example-shop.com/m/a1?next=https://example-shop.com/settings"},
+        {"a link's own wording over the subject's",
+         {shop("Your sign-in link", {{"https://example-shop.com/v/a1?e=1", "View in browser"},
+                                     {"https://example-shop.com/m/a1?e=1", "Sign in"}})},
+         "https://example-shop.com/m/a1?e=1"},
         {"the site's home page, a logo's link, signs no one in",
          {shop("Sign in", {{"https://example-shop.com/", ""}, {"https://idp.example/a", "Sign in"}})},
          "https://idp.example/a"},
