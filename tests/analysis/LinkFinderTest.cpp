@@ -169,6 +169,7 @@ TEST(LinkKind, WordingDecidesAndSignInWinsOverConfirm)
     };
     EXPECT_EQ(kindOf("Welcome", "Verify your address", "https://example-shop.com/a"), "confirm");
     EXPECT_EQ(kindOf("Welcome", "Log in", "https://example-shop.com/a"), "signIn");
+    EXPECT_EQ(kindOf("Willkommen", "E-Mail-Adresse bestätigen", "https://example-shop.com/a"), "confirm");
     EXPECT_EQ(kindOf("Confirm and sign in", "", "https://example-shop.com/a"), "signIn");
     EXPECT_EQ(kindOf("Welcome", "Click", "https://example-shop.com/callback"), "signIn");
     EXPECT_EQ(kindOf("Welcome", "Click", "https://example-shop.com/home"), "none");
@@ -254,12 +255,14 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
                 {{"https://example-shop.com/a", "Sign in"}, {"https://example-shop.com/b?t=1", "Sign in"}})},
          "https://example-shop.com/b?t=1"},
         {"a link named as the way out, however its address scores",
-         {shop("Your sign-in link",
-               {{"https://example-shop.com/m/a1", "Sign in"},
-                {"https://example-shop.com/u/a1?e=1", "Unsubscribe"},
-                {"https://example-shop.com/r/a1?e=1", "Not you? Tell us"},
-                {"https://example-shop.com/s/a1?e=1", "If this wasn’t you, secure your account"},
-                {"https://example-shop.com/p/a1?e=1", "Report it"}})},
+         {shop(
+             "Your sign-in link",
+             {{"https://example-shop.com/m/a1", "Sign in"},
+              {"https://example-shop.com/u/a1?e=1", "Unsubscribe"},
+              {"https://example-shop.com/r/a1?e=1", "Not you? Tell us"},
+              {"https://example-shop.com/s/a1?e=1", "If this wasn’t you, secure your account"},
+              {"https://example-shop.com/p/a1?e=1", "Report it"},
+              {"https://example-shop.com/session/end?e=1", "Ce n’était pas vous ? Sécurisez votre compte"}})},
          "https://example-shop.com/m/a1"},
         {"a page named in the query is where the sign-in goes on to",
          {shop("Sign in", {{"https://example-shop.com/m/a1?next=/settings&redirect=%2Fhelp", ""}})},
