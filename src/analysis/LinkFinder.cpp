@@ -165,8 +165,10 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             const bool confirmWording = containsAny(words, confirmWords());
             const bool signInWording = containsAny(words, signInWords());
             // The subject speaks for every link of a mail, its "View in browser" and logo too; a
-            // link's own words speak for that link.
-            const bool ownWording = containsAny(near, confirmWords()) || containsAny(near, signInWords());
+            // link's own words speak for that link, when they name the kind the page waits for.
+            const bool ownWording =
+                (wanted != FoundLink::Kind::signIn && containsAny(near, confirmWords())) ||
+                (wanted != FoundLink::Kind::confirm && containsAny(near, signInWords()));
             // A single-page app's route in the fragment is part of the path, its query a query.
             const QString fragment = url.fragment(QUrl::FullyDecoded).toLower();
             const QStringView route = fragmentRoute(fragment);
