@@ -62,6 +62,12 @@ const QStringList& linkRefusalWords()
         QStringLiteral("protege tu cuenta"),
         QStringLiteral("de baja"),
         QStringLiteral("cancelar suscripción"),
+        // Turning something off holds a confirmation's word ("deactivate", "desactivar") but is a
+        // way out as well.
+        QStringLiteral("deactivat"),
+        QStringLiteral("deaktivier"),
+        QStringLiteral("désactiv"),
+        QStringLiteral("desactiv"),
     };
     return words;
 }
