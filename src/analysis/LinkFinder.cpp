@@ -146,7 +146,9 @@ std::optional<ScoredLink> scoreLink(const CandidateLink& candidate, const QStrin
     const QString near = candidate.context.toLower().replace(QChar(0x2019), QLatin1Char('\''));
     if (containsAny(near, linkRefusalWords()))
         return std::nullopt;
-    const QString words = near + QLatin1Char(' ') + subject.toLower();
+    const QString lowerSubject = subject.toLower();
+    const QString words =
+        near + QLatin1Char(' ') + (containsAny(lowerSubject, signInNoticeWords()) ? QString() : lowerSubject);
     const bool confirmWording = containsAny(words, confirmWords());
     const bool signInWording = containsAny(words, signInWords());
     // The subject speaks for every link of a mail, its "View in browser" and logo too; a

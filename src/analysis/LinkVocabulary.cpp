@@ -122,6 +122,24 @@ const QStringList& signInWords()
     return words;
 }
 
+const QStringList& signInNoticeWords()
+{
+    static const QStringList words = {
+        QStringLiteral("new sign-in to"),
+        QStringLiteral("new sign-in from"),
+        QStringLiteral("new sign-in on"),
+        QStringLiteral("new login to"),
+        QStringLiteral("new login from"),
+        QStringLiteral("new login on"),
+        QStringLiteral("signed in"),
+        QStringLiteral("logged in"),
+        QStringLiteral("neue anmeldung"),
+        QStringLiteral("nouvelle connexion"),
+        QStringLiteral("nuevo inicio de sesión"),
+    };
+    return words;
+}
+
 const QStringList& linkPathWords()
 {
     static const QStringList words = {

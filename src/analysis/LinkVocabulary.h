@@ -26,6 +26,9 @@ const QStringList& linkRefusalWords();
 const QStringList& confirmWords();
 // Wording that says a link signs the user in.
 const QStringList& signInWords();
+// Subject wording that reports a sign-in already made ("New sign-in to your account"): such a
+// subject names none of its mail's links.
+const QStringList& signInNoticeWords();
 // Path fragments of sign-in and confirmation addresses.
 const QStringList& linkPathWords();
 
