@@ -15,6 +15,7 @@ namespace tessary {
 namespace {
 
 constexpr int minimumLinkScore = 60;
+constexpr int ownWordingBonus = 10;
 constexpr int pathWordBonus = 10;
 constexpr int shapeBonus = 5;
 constexpr qsizetype longPath = 20;
@@ -110,6 +111,85 @@ bool passesOnBadly(const QUrl& url, bool namesSignIn, const QSet<QString>& sites
     return false;
 }
 
+// A link of a mail, as the finder weighs it.
+struct ScoredLink {
+    QUrl url;
+    FoundLink::Kind kind;
+    int score;
+    bool ownWording; // its own words name the kind awaited
+    bool pathWord;
+    bool trusted;
+};
+
+// The weight of one link of a mail from `sender` with `subject`, or none when it is no link to open.
+std::optional<ScoredLink> scoreLink(const CandidateLink& candidate, const QString& subject,
+                                    const QString& sender, const QSet<QString>& sites,
+                                    std::optional<FoundLink::Kind> wanted)
+{
+    const QUrl& url = candidate.url;
+    if (!isWebLink(url))
+        return std::nullopt;
+    // A name and password before the host pass another site off as this one
+    // ("https://example-shop.com:x@evil.example/"); no sign-in link carries them.
+    if (!url.userInfo().isEmpty())
+        return std::nullopt;
+    const QString linkDomain = siteDomain(url.host());
+    const bool senderOnSite = sites.contains(sender);
+    const bool linkOnSite = sites.contains(linkDomain);
+    if (isBlockedLink(url.toString(QUrl::FullyEncoded).toLower(), linkOnSite))
+        return std::nullopt;
+    // Someone else's link in someone else's mail is never ours; without a site to compare
+    // with, only a link on the sender's own domain is.
+    if (!senderOnSite && !linkOnSite && (!sites.isEmpty() || linkDomain != sender))
+        return std::nullopt;
+
+    const QString near = candidate.context.toLower().replace(QChar(0x2019), QLatin1Char('\''));
+    if (containsAny(near, linkRefusalWords()))
+        return std::nullopt;
+    const QString lowerSubject = subject.toLower();
+    const QString words =
+        near + QLatin1Char(' ') + (containsAny(lowerSubject, signInNoticeWords()) ? QString() : lowerSubject);
+    const bool confirmWording = containsAny(words, confirmWords());
+    const bool signInWording = containsAny(words, signInWords());
+    // The subject speaks for every link of a mail, its "View in browser" and logo too; a
+    // link's own words speak for that link, when they name the kind the page waits for.
+    const bool ownWording = (wanted != FoundLink::Kind::signIn && containsAny(near, confirmWords())) ||
+                            (wanted != FoundLink::Kind::confirm && containsAny(near, signInWords()));
+    // A single-page app's route in the fragment is part of the path, its query a query.
+    const QString fragment = url.fragment(QUrl::FullyDecoded).toLower();
+    const QStringView route = fragmentRoute(fragment);
+    const QString path = url.path(QUrl::FullyDecoded).toLower() + route.toString();
+    const bool pathWord = containsAny(path, linkPathWords());
+    // The site's bare home page, a logo's link mostly, carries nothing that signs anyone in.
+    if (path.size() <= 1 && !url.hasQuery() && !url.hasFragment())
+        return std::nullopt;
+    if (passesOnBadly(url, pathWord, sites))
+        return std::nullopt;
+    FoundLink::Kind kind;
+    if (signInWording)
+        kind = FoundLink::Kind::signIn;
+    else if (confirmWording)
+        kind = FoundLink::Kind::confirm;
+    else if (pathWord)
+        kind = FoundLink::Kind::signIn;
+    else
+        return std::nullopt;
+    // Only wording that clearly names one kind can rule a link out.
+    if (wanted && confirmWording != signInWording && kind != *wanted)
+        return std::nullopt;
+
+    int score = ownershipScore(senderOnSite, linkOnSite, confirmWording || signInWording);
+    if (ownWording)
+        score += ownWordingBonus;
+    if (pathWord)
+        score += pathWordBonus;
+    const bool routeQuery = !route.isEmpty() && route.size() < fragment.size();
+    if (!url.query().isEmpty() || routeQuery || path.size() > longPath)
+        score += shapeBonus;
+
+    return ScoredLink{url, kind, score, ownWording, pathWord, senderOnSite && linkOnSite};
+}
+
 } // namespace
 
 QList<CandidateLink> candidateLinks(const Message& message)
@@ -139,60 +219,21 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             continue;
         const QString sender = senderSiteDomain(message.sender);
         const TimePoint received = receivedTime(message.receivedAt);
-        for (const CandidateLink& candidate : candidateLinks(message)) {
-            const QUrl& url = candidate.url;
-            if (!isWebLink(url))
+        QList<ScoredLink> links;
+        for (const CandidateLink& candidate : candidateLinks(message))
+            if (const std::optional<ScoredLink> link =
+                    scoreLink(candidate, message.subject, sender, sites, wanted))
+                links.append(*link);
+        // A mail that words one of its links for the awaited kind has said which link it means; a
+        // link that only its subject speaks for (its blog, its download page) is not that one.
+        const bool wordsItsLink =
+            std::any_of(links.cbegin(), links.cend(), [](const ScoredLink& link) { return link.ownWording; });
+        for (const ScoredLink& link : links) {
+            if (wordsItsLink && !link.ownWording && !link.pathWord)
                 continue;
-            // A name and password before the host pass another site off as this one
-            // ("https://example-shop.com:x@evil.example/"); no sign-in link carries them.
-            if (!url.userInfo().isEmpty())
-                continue;
-            const QString linkDomain = siteDomain(url.host());
-            const bool senderOnSite = sites.contains(sender);
-            const bool linkOnSite = sites.contains(linkDomain);
-            if (isBlockedLink(url.toString(QUrl::FullyEncoded).toLower(), linkOnSite))
-                continue;
-            // Someone else's link in someone else's mail is never ours; without a site to compare
-            // with, only a link on the sender's own domain is.
-            if (!senderOnSite && !linkOnSite && (!sites.isEmpty() || linkDomain != sender))
-                continue;
-
-            const QString near = candidate.context.toLower();
-            if (containsAny(near, linkRefusalWords()))
-                continue;
-            const QString words = near + QLatin1Char(' ') + message.subject.toLower();
-            const bool confirmWording = containsAny(words, confirmWords());
-            const bool signInWording = containsAny(words, signInWords());
-            // A single-page app's route in the fragment is part of the path, its query a query.
-            const QString fragment = url.fragment(QUrl::FullyDecoded).toLower();
-            const QStringView route = fragmentRoute(fragment);
-            const QString path = url.path(QUrl::FullyDecoded).toLower() + route.toString();
-            const bool pathWord = containsAny(path, linkPathWords());
-            if (passesOnBadly(url, pathWord, sites))
-                continue;
-            FoundLink::Kind kind;
-            if (signInWording)
-                kind = FoundLink::Kind::signIn;
-            else if (confirmWording)
-                kind = FoundLink::Kind::confirm;
-            else if (pathWord)
-                kind = FoundLink::Kind::signIn;
-            else
-                continue;
-            // Only wording that clearly names one kind can rule a link out.
-            if (wanted && confirmWording != signInWording && kind != *wanted)
-                continue;
-
-            int score = ownershipScore(senderOnSite, linkOnSite, confirmWording || signInWording);
-            if (pathWord)
-                score += pathWordBonus;
-            const bool routeQuery = !route.isEmpty() && route.size() < fragment.size();
-            if (!url.query().isEmpty() || routeQuery || path.size() > longPath)
-                score += shapeBonus;
-
-            if (!best || score > bestScore || (score == bestScore && received > best->received)) {
-                best = FoundLink{url, kind, sender, received, senderOnSite && linkOnSite, message.id};
-                bestScore = score;
+            if (!best || link.score > bestScore || (link.score == bestScore && received > best->received)) {
+                best = FoundLink{link.url, link.kind, sender, received, link.trusted, message.id};
+                bestScore = link.score;
             }
         }
     }

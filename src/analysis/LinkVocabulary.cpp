@@ -7,11 +7,12 @@ namespace tessary {
 const QStringList& linkBlockWords()
 {
     static const QStringList words = {
-        QStringLiteral("privacy"),   QStringLiteral("terms"),       QStringLiteral("help"),
-        QStringLiteral("support"),   QStringLiteral("preferences"), QStringLiteral("settings"),
-        QStringLiteral("mailto:"),   QStringLiteral("tel:"),        QStringLiteral("/pixel"),
-        QStringLiteral("/open.gif"), QStringLiteral(".png"),        QStringLiteral(".jpg"),
-        QStringLiteral(".gif"),
+        QStringLiteral("privacy"),       QStringLiteral("terms"),       QStringLiteral("help"),
+        QStringLiteral("support"),       QStringLiteral("preferences"), QStringLiteral("settings"),
+        QStringLiteral("mailto:"),       QStringLiteral("tel:"),        QStringLiteral("/pixel"),
+        QStringLiteral("/open.gif"),     QStringLiteral(".png"),        QStringLiteral(".jpg"),
+        QStringLiteral(".gif"),          QStringLiteral("reset"),       QStringLiteral("forgot"),
+        QStringLiteral("zuruecksetzen"), QStringLiteral("reinitialis"), QStringLiteral("restablecer"),
     };
     return words;
 }
@@ -34,7 +35,40 @@ const QStringList& linkBlockSites()
 
 const QStringList& linkRefusalWords()
 {
-    static const QStringList words = {QStringLiteral("unsubscribe"), QStringLiteral("not you?")};
+    static const QStringList words = {
+        QStringLiteral("unsubscribe"),
+        QStringLiteral("not you?"),
+        QStringLiteral("wasn't you"),
+        QStringLiteral("wasn't me"),
+        QStringLiteral("was not you"),
+        QStringLiteral("was not me"),
+        QStringLiteral("report it"),
+        QStringLiteral("report this"),
+        QStringLiteral("secure your account"),
+        QStringLiteral("secure my account"),
+        QStringLiteral("lock your account"),
+        // German, French, Spanish. A log-out ("abmelden", "déconnexion") is a way out too.
+        QStringLiteral("warst du das nicht"),
+        QStringLiteral("waren sie das nicht"),
+        QStringLiteral("konto sichern"),
+        QStringLiteral("abmelden"),
+        QStringLiteral("était pas vous"),
+        QStringLiteral("sécurisez votre compte"),
+        QStringLiteral("désinscri"),
+        QStringLiteral("désabonn"),
+        QStringLiteral("déconnex"),
+        QStringLiteral("no has sido tú"),
+        QStringLiteral("no fuiste tú"),
+        QStringLiteral("protege tu cuenta"),
+        QStringLiteral("de baja"),
+        QStringLiteral("cancelar suscripción"),
+        // Turning something off holds a confirmation's word ("deactivate", "desactivar") but is a
+        // way out as well.
+        QStringLiteral("deactivat"),
+        QStringLiteral("deaktivier"),
+        QStringLiteral("désactiv"),
+        QStringLiteral("desactiv"),
+    };
     return words;
 }
 
@@ -49,6 +83,14 @@ const QStringList& confirmWords()
         QStringLiteral("complete sign up"),
         QStringLiteral("complete your registration"),
         QStringLiteral("complete registration"),
+        // German, French, Spanish ("confirm" holds "confirmer" and "confirmar").
+        QStringLiteral("bestätig"),
+        QStringLiteral("verifizier"),
+        QStringLiteral("aktivier"),
+        QStringLiteral("vérifi"),
+        QStringLiteral("activer"),
+        QStringLiteral("verific"),
+        QStringLiteral("activar"),
     };
     return words;
 }
@@ -56,12 +98,44 @@ const QStringList& confirmWords()
 const QStringList& signInWords()
 {
     static const QStringList words = {
-        QStringLiteral("sign in"),    QStringLiteral("sign-in"),
-        QStringLiteral("signin"),     QStringLiteral("log in"),
-        QStringLiteral("log-in"),     QStringLiteral("login"),
-        QStringLiteral("magic link"), QStringLiteral("continue to"),
-        QStringLiteral("open "),      QStringLiteral("access your account"),
+        QStringLiteral("sign in"),
+        QStringLiteral("sign-in"),
+        QStringLiteral("signin"),
+        QStringLiteral("log in"),
+        QStringLiteral("log-in"),
+        QStringLiteral("login"),
+        QStringLiteral("magic link"),
+        QStringLiteral("continue to"),
+        QStringLiteral("open "),
+        QStringLiteral("access your account"),
         QStringLiteral("one-click"),
+        // German, French, Spanish.
+        QStringLiteral("anmeld"),
+        QStringLiteral("einlogg"),
+        QStringLiteral("se connecter"),
+        QStringLiteral("vous connecter"),
+        QStringLiteral("connexion"),
+        QStringLiteral("iniciar sesión"),
+        QStringLiteral("inicia sesión"),
+        QStringLiteral("acceder"),
+    };
+    return words;
+}
+
+const QStringList& signInNoticeWords()
+{
+    static const QStringList words = {
+        QStringLiteral("new sign-in to"),
+        QStringLiteral("new sign-in from"),
+        QStringLiteral("new sign-in on"),
+        QStringLiteral("new login to"),
+        QStringLiteral("new login from"),
+        QStringLiteral("new login on"),
+        QStringLiteral("signed in"),
+        QStringLiteral("logged in"),
+        QStringLiteral("neue anmeldung"),
+        QStringLiteral("nouvelle connexion"),
+        QStringLiteral("nuevo inicio de sesión"),
     };
     return words;
 }

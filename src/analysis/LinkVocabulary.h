@@ -7,9 +7,10 @@ namespace tessary {
 // The words the link finder reads mail with, all lower-case and matched as plain substrings of
 // lower-cased text. Built once on first use, never changed.
 
-// Links that are never the one to open: legal, help and settings pages, phone and mail links,
-// tracking pixels and images. Matched in the address before its query, where they name what the
-// link opens; a query that names a page ("next=/settings") says where a sign-in goes on to.
+// Links that are never the one to open: legal, help and settings pages, password resets (no
+// sign-in, though many sit under "/auth"), phone and mail links, tracking pixels and images.
+// Matched in the address before its query, where they name what the link opens; a query that
+// names a page ("next=/settings") says where a sign-in goes on to.
 const QStringList& linkBlockWords();
 // Words that block a link wherever its address holds them, the query too: an unsubscribe address
 // acts when it is opened, and many hide the word behind an opaque path ("/u/a1?do=unsubscribe").
@@ -17,13 +18,17 @@ const QStringList& linkOptOutWords();
 // Social networks and app stores: never the one to open either. Matched where a domain name can
 // start (see isBlockedLink), so "x.com/" blocks https://x.com/shop but not https://dropbox.com/.
 const QStringList& linkBlockSites();
-// Wording next to a link that names it as the way out ("Unsubscribe", "Not you?"), which many
-// senders put behind an address that says nothing.
+// Wording next to a link that names it as the way out ("Unsubscribe", "Not you?", "This wasn't
+// me", "Secure your account"), which many senders put behind an address that says nothing.
+// Apostrophes are straight: the finder reads a typographic one as one.
 const QStringList& linkRefusalWords();
 // Wording that says a link confirms an address or an account.
 const QStringList& confirmWords();
 // Wording that says a link signs the user in.
 const QStringList& signInWords();
+// Subject wording that reports a sign-in already made ("New sign-in to your account"): such a
+// subject names none of its mail's links.
+const QStringList& signInNoticeWords();
 // Path fragments of sign-in and confirmation addresses.
 const QStringList& linkPathWords();
 

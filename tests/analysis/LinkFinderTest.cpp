@@ -99,6 +99,7 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
         {"the same behind a sign-in",
          "https://example-shop.com/login?next=https%3A%2F%2Fexample-shop.com:x%40evil.example"},
         {"help in a single-page app's route", "https://app.example-shop.com/?ref=mail#/help/login"},
+        {"a password reset", "https://example-shop.com/auth/reset?token=1"},
     };
     for (const auto& [rule, url] : rows) {
         SCOPED_TRACE(rule);
@@ -168,13 +169,14 @@ TEST(LinkKind, WordingDecidesAndSignInWinsOverConfirm)
     };
     EXPECT_EQ(kindOf("Welcome", "Verify your address", "https://example-shop.com/a"), "confirm");
     EXPECT_EQ(kindOf("Welcome", "Log in", "https://example-shop.com/a"), "signIn");
+    EXPECT_EQ(kindOf("Willkommen", "E-Mail-Adresse bestätigen", "https://example-shop.com/a"), "confirm");
     EXPECT_EQ(kindOf("Confirm and sign in", "", "https://example-shop.com/a"), "signIn");
     EXPECT_EQ(kindOf("Welcome", "Click", "https://example-shop.com/callback"), "signIn");
     EXPECT_EQ(kindOf("Welcome", "Click", "https://example-shop.com/home"), "none");
 }
 
-// Which link wins, by its score (ownership 20 to 90, wording 20, a sign-in path word 10, shape 5;
-// 60 to qualify), the kind asked for, and then by arrival and order.
+// Which link wins, by its score (ownership 20 to 90, wording 20 and 10 more beside the link, a
+// sign-in path word 10, shape 5; 60 to qualify), the kind asked for, and then by arrival and order.
 TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLink)
 {
     const auto shop = [](const char* subject, QList<MessageLink> links, std::optional<QString> at = {},
@@ -253,9 +255,14 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
                 {{"https://example-shop.com/a", "Sign in"}, {"https://example-shop.com/b?t=1", "Sign in"}})},
          "https://example-shop.com/b?t=1"},
         {"a link named as the way out, however its address scores",
-         {shop("Your sign-in link", {{"https://example-shop.com/m/a1", "Sign in"},
-                                     {"https://example-shop.com/u/a1?e=1", "Unsubscribe"},
-                                     {"https://example-shop.com/r/a1?e=1", "Not you? Tell us"}})},
+         {shop("Your sign-in link",
+               {{"https://example-shop.com/m/a1", "Sign in"},
+                {"https://example-shop.com/u/a1?e=1", "Unsubscribe"},
+                {"https://example-shop.com/r/a1?e=1", "Not you? Tell us"},
+                {"https://example-shop.com/s/a1?e=1", "If this wasn’t you, secure your account"},
+                {"https://example-shop.com/p/a1?e=1", "Report it"},
+                {"https://example-shop.com/session/end?e=1", "Ce n’était pas vous ? Sécurisez votre compte"},
+                {"https://example-shop.com/session/off?e=1", "Deactivate these e-mails"}})},
          "https://example-shop.com/m/a1"},
         {"a page named in the query is where the sign-in goes on to",
          {shop("Sign in", {{"https://example-shop.com/m/a1?next=/settings&redirect=%2Fhelp", ""}})},
@@ -269,6 +276,26 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
         {"the same from a link that names no sign-in",
          {shop("Sign in", {{"https://example-shop.com/m/a1?next=https://example-shop.com/settings", ""}})},
          "https://example-shop.com/m/a1?next=https://example-shop.com/settings"},
+        {"a link's own wording over the subject's",
+         {shop("Your sign-in link", {{"https://example-shop.com/v/a1?e=1", "View in browser"},
+                                     {"https://example-shop.com/m/a1?e=1", "Sign in"}})},
+         "https://example-shop.com/m/a1?e=1"},
+        {"a link's own words for the other kind",
+         {shop("Confirm your e-mail", {{"https://example-shop.com/c/a1?e=1", "Get started"},
+                                       {"https://example-shop.com/o/a1?e=1", "Open the app"}})},
+         "https://example-shop.com/c/a1?e=1",
+         Kind::confirm},
+        {"a mail that words its link speaks through it, not through its subject",
+         {shop("Sign in", {{"https://example-shop.com/news/2026-12?src=mail", "What's new"},
+                           {"https://idp.example/l/a1", "Sign in"}})},
+         "https://idp.example/l/a1"},
+        {"a notice of a sign-in made names no link",
+         {shop("New sign-in to your account",
+               {{"https://example-shop.com/account/activity?e=1", "Review activity"}})},
+         "none"},
+        {"the site's home page, a logo's link, signs no one in",
+         {shop("Sign in", {{"https://example-shop.com/", ""}, {"https://idp.example/a", "Sign in"}})},
+         "https://idp.example/a"},
         {"an address as a browser takes it",
          {shop("Sign in", {{"https://example-shop.com/m?t=a|b c", ""}})},
          "https://example-shop.com/m?t=a%7Cb c"},
