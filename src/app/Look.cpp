@@ -58,6 +58,12 @@ private:
     Tone m_tone;
 };
 
+// Qt 6.4 names no colour scheme; a dark one is a window darker than the text on it.
+bool onDark(const QPalette& palette)
+{
+    return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+}
+
 } // namespace
 
 QColor primary(const QPalette& palette)
@@ -77,10 +83,7 @@ QColor secondary(const QPalette& palette)
 
 QColor red(const QPalette& palette)
 {
-    // Qt 6.4 names no colour scheme; a dark one is a window darker than the text on it.
-    const bool dark =
-        palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
-    return dark ? QColor(0xFF, 0x6B, 0x5E) : QColor(0xD0, 0x30, 0x2A);
+    return onDark(palette) ? QColor(0xFF, 0x6B, 0x5E) : QColor(0xC4, 0x2B, 0x26);
 }
 
 QColor accent(const QPalette& palette)
@@ -88,14 +91,14 @@ QColor accent(const QPalette& palette)
     return palette.color(QPalette::Highlight);
 }
 
-QColor green(const QPalette&)
+QColor green(const QPalette& palette)
 {
-    return QColor(0x2E, 0x9A, 0x3E);
+    return onDark(palette) ? QColor(0x4C, 0xC8, 0x5E) : QColor(0x1F, 0x7A, 0x2F);
 }
 
-QColor orange(const QPalette&)
+QColor orange(const QPalette& palette)
 {
-    return QColor(0xE8, 0x7A, 0x00);
+    return onDark(palette) ? QColor(0xF0, 0xA0, 0x30) : QColor(0xA0, 0x50, 0x00);
 }
 
 QFont font(const QWidget* widget, int pixelSize, QFont::Weight weight)

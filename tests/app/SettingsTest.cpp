@@ -1,5 +1,6 @@
 #include "AppViewTestSupport.h"
 #include "app/AppDelegate.h"
+#include "app/Look.h"
 #include "app/PhoneSection.h"
 #include "app/SettingsView.h"
 #include "app/ShortcutRecorder.h"
@@ -126,7 +127,12 @@ TEST_F(SettingsTest, OpenAtLoginSpringsBackAccessibilityAndSecretsRows)
         return contrast(shown.loginError().palette().color(QPalette::WindowText),
                         shown.palette().color(QPalette::Window));
     };
-    EXPECT_GE(legibility(darkView), legibility(*view));
+    EXPECT_GE(legibility(darkView), 4.5);
+    EXPECT_GE(legibility(*view), 4.5);
+    // So do "Granted" and the warnings, in either look.
+    for (const QPalette& palette : {view->palette(), darkView.palette()})
+        for (const look::Tone tone : {look::green, look::orange})
+            EXPECT_GE(contrast(tone(palette), palette.color(QPalette::Window)), 4.5);
     loginItem.failure.reset();
     loginItem.held = false;
     view->openAtLogin().click();
