@@ -78,9 +78,9 @@ QList<Element> textFieldsInRow(ElementTree& tree, const Element& parent)
 
 // A placeholder that shows the shape of a code: one digit or dot repeated four to eight times
 // ("000000", "• • • • • •"). A sample value that varies ("90210", a postcode) is not one.
-bool showsCodeShape(const QStringList& placeholders)
+bool showsCodeShape(const QString& placeholder)
 {
-    QString shape = placeholders.join(QString());
+    QString shape = placeholder;
     shape.remove(QRegularExpression(QStringLiteral("\\s")));
     if (shape.size() < minBoxes || shape.size() > maxBoxes)
         return false;
@@ -235,9 +235,12 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
         return reject(QStringLiteral("too wide for a code field"), frame);
     if (const auto promo = promoPattern().firstMatch(around))
         return reject(QStringLiteral("text nearby mentions ") + promo->toLower(), frame);
-    if (width < maxShapedWidth && showsCodeShape(parts.placeholder))
-        return accept(QStringLiteral("placeholder shows a code: ") + parts.placeholder.join(QLatin1Char(' ')),
-                      frame);
+    // Browsers name a field with no label by its placeholder: the shape may stand in its name.
+    if (width < maxShapedWidth) {
+        for (const QString& shown : parts.placeholder + parts.title)
+            if (showsCodeShape(shown))
+                return accept(QStringLiteral("placeholder shows a code: ") + shown, frame);
+    }
     if (const auto prompt = pagePromptPattern().firstMatch(around))
         return accept(QStringLiteral("text nearby asks for a code: ") + prompt->toLower(), frame);
     return reject(QStringLiteral("no code prompt nearby"), frame);
