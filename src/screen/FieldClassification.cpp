@@ -210,7 +210,8 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
 
     const QString around =
         nearbyText(tree, element, codeFieldBudget::aroundLevels, codeFieldBudget::aroundBudget);
-    if (const auto card = cardPattern().firstMatch(around))
+    // A card form's field may say what it is only in its own label or placeholder ("MM/YY").
+    if (const auto card = cardPattern().firstMatch(parts.asking() + QLatin1Char(' ') + around))
         return reject(QStringLiteral("card words nearby: ") + card->toLower());
 
     const std::optional<Rect> frame = tree.screenFrame(element);
