@@ -91,6 +91,19 @@ bool showsCodeShape(const QString& placeholder)
     return shape.count(first) == shape.size();
 }
 
+int wordCount(const QString& text)
+{
+    int words = 0;
+    bool inWord = false;
+    for (const char32_t character : text.toUcs4()) {
+        const bool wordCharacter = QChar::isLetterOrNumber(character) || QChar::isMark(character);
+        if (wordCharacter && !inWord)
+            ++words;
+        inWord = wordCharacter;
+    }
+    return words;
+}
+
 // An exclusion word in a sentence that describes the field is a reason to turn it away only when
 // it names something other than where the code went ("we sent a code to your e-mail address").
 std::optional<QString> excludedInDescription(const QString& description)
@@ -102,10 +115,12 @@ std::optional<QString> excludedInDescription(const QString& description)
 }
 
 // The words with which a label asks for a code ("One-time password") are no exclusion words, nor is
-// where the code went when it stands just before them ("Email verification code"). A field for a
-// phone number named for the code it brings ("Phone number to get a verification code") is still one.
+// where the code went when it stands just before them ("Email verification code") or a word or two
+// after them ("Bestätigungscode aus der E-Mail"). A field for a phone number named for the code it
+// brings ("Phone number to get a verification code") is still one.
 std::optional<QString> excludedInLabel(const QString& asking, const QString& named)
 {
+    constexpr int maxSourceGapWords = 2;
     QString rest = named;
     for (const QString& prompt : pagePromptPattern().allMatches(asking)) {
         const qsizetype at = rest.indexOf(prompt);
@@ -118,22 +133,17 @@ std::optional<QString> excludedInLabel(const QString& asking, const QString& nam
         const qsizetype from = !contacts.isEmpty() && before.endsWith(contacts.last())
                                    ? before.size() - contacts.last().size()
                                    : at;
-        rest.replace(from, at + prompt.size() - from, QStringLiteral(" "));
+        qsizetype to = at + prompt.size();
+        const QString after = rest.mid(to);
+        if (const auto source = contactWordPattern().firstMatch(after)) {
+            const QString gap = after.left(after.indexOf(*source));
+            static const QRegularExpression punctuation(QStringLiteral("[^\\w\\s]"));
+            if (wordCount(gap) <= maxSourceGapWords && !gap.contains(punctuation))
+                to += gap.size() + source->size();
+        }
+        rest.replace(from, to - from, QStringLiteral(" "));
     }
     return excludedFieldPattern().firstMatch(rest);
-}
-
-int wordCount(const QString& text)
-{
-    int words = 0;
-    bool inWord = false;
-    for (const char32_t character : text.toUcs4()) {
-        const bool wordCharacter = QChar::isLetterOrNumber(character) || QChar::isMark(character);
-        if (wordCharacter && !inWord)
-            ++words;
-        inWord = wordCharacter;
-    }
-    return words;
 }
 
 // Whether `row` is a row of code boxes the element is one of: four to eight text fields, each as
