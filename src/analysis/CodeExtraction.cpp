@@ -1,6 +1,7 @@
 #include "analysis/CodeExtraction.h"
 
 #include "analysis/CodeVocabulary.h"
+#include "analysis/FieldLines.h"
 #include "analysis/KeywordIndex.h"
 #include "analysis/NumberShape.h"
 #include "analysis/TextLines.h"
@@ -28,8 +29,6 @@ constexpr int linkingWordLength = 6;
 constexpr int shortLinkingWord = 3;
 // "Order number: ", "Numéro de suivi : ": how far a not-a-code label reaches to the number it names.
 constexpr qsizetype notCodeReach = 24;
-// "Longest run: 18.2 km on 2026-12-06": a line of a list of named fields is short.
-constexpr qsizetype fieldLineLength = 120;
 // Card and bank confirmations send nine or ten digits; only a code word right before makes them a
 // code, as such numbers are otherwise accounts, phones and references.
 constexpr int longCodeDigits = 10;
@@ -398,75 +397,12 @@ private:
         return QStringView(u".,;!?)\u3002\uFF0C").contains(m_full[end]);
     }
 
-    // Where the colon that ends the short name a line begins with stands ("Runs: 5"), when a value
-    // follows it on the line; -1 otherwise, and for a line at -1.
-    qsizetype fieldColon(qsizetype begin) const
-    {
-        if (begin < 0)
-            return -1;
-        const qsizetype limit = std::min(m_full.size(), begin + notCodeReach + 1);
-        bool named = false;
-        for (qsizetype at = begin; at < limit; ++at) {
-            const QChar c = m_full[at];
-            if (c == QLatin1Char(':')) {
-                qsizetype value = at + 1;
-                while (value < m_full.size() && isDigitGroupSpace(m_full[value]))
-                    ++value;
-                return named && value < m_full.size() && !isLineBreak(m_full[value]) ? at : -1;
-            }
-            if (isLineBreak(c) || c.isDigit())
-                return -1;
-            named = named || c.isLetter();
-        }
-        return -1;
-    }
-
-    // Where the line before the one beginning at `begin` begins (blank lines skipped), or -1 when
-    // there is none or it is longer than a field's line.
-    qsizetype previousLineStart(qsizetype begin) const
-    {
-        qsizetype at = begin;
-        while (at > 0 && (isLineBreak(m_full[at - 1]) || isDigitGroupSpace(m_full[at - 1])))
-            --at;
-        if (at == 0)
-            return -1;
-        const qsizetype reach = std::max<qsizetype>(at - fieldLineLength, 0);
-        while (at > reach && !isLineBreak(m_full[at - 1]))
-            --at;
-        return at == 0 || isLineBreak(m_full[at - 1]) ? at : -1;
-    }
-
-    // Where the line after the one holding `position` begins (blank lines skipped), or -1.
-    qsizetype nextLineStart(qsizetype position) const
-    {
-        const qsizetype reach = std::min(m_full.size(), position + fieldLineLength);
-        qsizetype at = position;
-        while (at < reach && !isLineBreak(m_full[at]))
-            ++at;
-        if (at == reach)
-            return -1;
-        while (at < m_full.size() && (isLineBreak(m_full[at]) || isDigitGroupSpace(m_full[at])))
-            ++at;
-        return at < m_full.size() ? at : -1;
-    }
-
-    // "Distance: 42.5 km\nCalories: 3120": a value in a list of named fields (its line and the one
-    // before or after it begin with a short name and a colon) belongs to its name, unless the name
-    // holds a code word ("Device: Chrome on Linux\nCode: 482913").
+    // "Distance: 42.5 km\nCalories: 3120": a value in a list of named fields belongs to its name,
+    // unless the name holds a code word ("Device: Chrome on Linux\nCode: 482913").
     bool isFieldValue(qsizetype start) const
     {
-        qsizetype colon = start;
-        while (colon > 0 && isDigitGroupSpace(m_full[colon - 1]))
-            --colon;
-        if (colon == 0 || m_full[colon - 1] != QLatin1Char(':'))
-            return false;
-        qsizetype begin = colon - 1;
-        while (begin > 0 && !isLineBreak(m_full[begin - 1]) && colon - begin <= notCodeReach)
-            --begin;
-        const bool lineBegins = begin == 0 || isLineBreak(m_full[begin - 1]);
-        if (!lineBegins || fieldColon(begin) != colon - 1 || m_keywords.anyInside(begin, colon))
-            return false;
-        return fieldColon(previousLineStart(begin)) >= 0 || fieldColon(nextLineStart(start)) >= 0;
+        const std::optional<FieldName> name = listedFieldName(m_full, start);
+        return name && !m_keywords.anyInside(name->begin, name->end);
     }
 
     // The candidate is an order, parcel, bill or phone number, an amount, part of a web address, or
