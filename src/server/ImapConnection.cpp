@@ -1,14 +1,13 @@
 #include "server/ImapConnection.h"
 
+#include "server/HostLookup.h"
 #include "server/Wakeup.h"
 
 #include <algorithm>
 
 #include <QDateTime>
-#include <QHostInfo>
 #include <QSslConfiguration>
 #include <QSslSocket>
-#include <QTimeZone>
 
 namespace tessary::server {
 
@@ -23,8 +22,6 @@ namespace {
 constexpr qsizetype maxCommandBytes = 16 * 1024 * 1024;
 constexpr qsizetype maxCommandValues = 1000000;
 constexpr int maxIdleResponses = 10000;
-const char* const monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // The number in a response code such as "[UIDVALIDITY 7]" anywhere in a response.
 std::optional<uint> responseCode(const QList<ImapValue>& response, const QByteArray& name)
@@ -49,49 +46,7 @@ bool isTemporary(const QList<ImapValue>& response)
     return response.size() > 2 && response[2].isAtom("[UNAVAILABLE]");
 }
 
-// Whether a mail server at `address` would be on the internet: not on this machine, a private,
-// carrier-shared or link-local network (where cloud metadata services answer), nor at an address
-// no server has (unspecified, multicast, broadcast).
-bool isPublic(QHostAddress address)
-{
-    bool mapped = false;
-    if (const quint32 ipv4 = address.toIPv4Address(&mapped); mapped)
-        address = QHostAddress(ipv4); // ::ffff:10.0.0.1 reaches 10.0.0.1
-    static const QList<QPair<QHostAddress, int>> privateNetworks = {
-        QHostAddress::parseSubnet(QStringLiteral("10.0.0.0/8")),
-        QHostAddress::parseSubnet(QStringLiteral("172.16.0.0/12")),
-        QHostAddress::parseSubnet(QStringLiteral("192.168.0.0/16")),
-        QHostAddress::parseSubnet(QStringLiteral("100.64.0.0/10")),
-    };
-    return address.isGlobal() && !address.isUniqueLocalUnicast() && !address.isSiteLocal() &&
-           std::none_of(privateNetworks.cbegin(), privateNetworks.cend(),
-                        [&address](const auto& network) { return address.isInSubnet(network); });
-}
-
 } // namespace
-
-std::optional<double> parseInternalDate(const QByteArray& text)
-{
-    const QList<QByteArray> parts = text.simplified().split(' ');
-    if (parts.size() != 3)
-        return std::nullopt;
-    const QList<QByteArray> date = parts[0].split('-');
-    if (date.size() != 3)
-        return std::nullopt;
-    int month = 0;
-    for (int i = 0; i < 12; ++i)
-        if (date[1].compare(monthNames[i], Qt::CaseInsensitive) == 0)
-            month = i + 1;
-    const QTime time = QTime::fromString(QString::fromLatin1(parts[1]), QStringLiteral("HH:mm:ss"));
-    const QByteArray& zone = parts[2];
-    bool ok = zone.size() == 5 && (zone[0] == '+' || zone[0] == '-');
-    const int hhmm = ok ? zone.mid(1).toInt(&ok) : 0;
-    const QDate day(date[2].toInt(), month, date[0].toInt());
-    if (!ok || !day.isValid() || !time.isValid())
-        return std::nullopt;
-    const int offset = (zone[0] == '-' ? -1 : 1) * ((hhmm / 100) * 3600 + (hhmm % 100) * 60);
-    return double(QDateTime(day, time, Qt::OffsetFromUTC, offset).toSecsSinceEpoch());
-}
 
 ImapConnection::ImapConnection(const ImapSettings& settings, QString host, const WakeFlag* stop)
     : m_settings(settings)
@@ -148,16 +103,19 @@ QCoro::Task<ImapResult<Done>> ImapConnection::connect()
     // Looking up, connecting, the handshake and the greeting share one deadline: a host that
     // accepts and then stays silent must not hold the caller longer than one that cannot be reached.
     const auto deadline = steady_clock::now() + milliseconds(m_settings.connectTimeoutMs);
-    const auto addresses = co_await lookUp(route.address, deadline);
-    if (!addresses)
-        co_return Unexpected{addresses.error()};
+    const QList<QHostAddress> addresses = co_await lookUpHost(route.address, deadline, m_stop);
+    if (stopped())
+        co_return Unexpected{failure(ImapError::Kind::stopped)};
+    if (addresses.isEmpty())
+        co_return Unexpected{failure(ImapError::Kind::unreachable)};
     // Every address of the name is checked, and only those are connected to, by number: a name
     // that answers otherwise when asked again cannot lead past the check.
     const bool routed = m_settings.routes.contains(m_host.toLower());
-    if (!m_settings.privateHosts && !routed && !std::all_of(addresses->cbegin(), addresses->cend(), isPublic))
+    if (!m_settings.privateHosts && !routed &&
+        !std::all_of(addresses.cbegin(), addresses.cend(), isPublicAddress))
         co_return Unexpected{failure(ImapError::Kind::privateAddress)};
     ImapResult<Done> connected = Unexpected{failure(ImapError::Kind::unreachable)};
-    for (const QHostAddress& address : *addresses) {
+    for (const QHostAddress& address : addresses) {
         connected = co_await handshake(address, route.port, deadline);
         if (connected || connected.error().kind != ImapError::Kind::unreachable)
             break;
@@ -170,31 +128,6 @@ QCoro::Task<ImapResult<Done>> ImapConnection::connect()
     if (!greeting->startsWith("* OK") && !greeting->startsWith("* PREAUTH"))
         co_return Unexpected{failure(ImapError::Kind::unreachable)};
     co_return Done{};
-}
-
-QCoro::Task<ImapResult<QList<QHostAddress>>> ImapConnection::lookUp(QString name,
-                                                                    steady_clock::time_point deadline)
-{
-    WakeFlag answered; // receives the answer, so one that comes after this wait ended is dropped
-    std::optional<QHostInfo> answer;
-    const int lookup = QHostInfo::lookupHost(name, &answered, [&answer, &answered](const QHostInfo& info) {
-        answer = info;
-        answered.raise();
-    });
-    while (!answer) {
-        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
-        if (stopped() || left <= milliseconds(0)) {
-            QHostInfo::abortHostLookup(lookup);
-            co_return Unexpected{
-                failure(stopped() ? ImapError::Kind::stopped : ImapError::Kind::unreachable)};
-        }
-        Wakeup wait(m_stop, left);
-        wait.on(&answered, &WakeFlag::raised);
-        co_await wait;
-    }
-    if (answer->error() != QHostInfo::NoError || answer->addresses().isEmpty())
-        co_return Unexpected{failure(ImapError::Kind::unreachable)};
-    co_return answer->addresses();
 }
 
 QCoro::Task<ImapResult<Done>> ImapConnection::handshake(QHostAddress address, uint16_t port,
@@ -388,9 +321,7 @@ QCoro::Task<ImapResult<QByteArray>> ImapConnection::trashMailbox()
 
 QCoro::Task<ImapResult<QList<uint>>> ImapConnection::searchSince(QDate day)
 {
-    const QByteArray date = QByteArray::number(day.day()) + '-' + monthNames[day.month() - 1] + '-' +
-                            QByteArray::number(day.year());
-    const auto responses = co_await command("UID SEARCH SINCE " + date);
+    const auto responses = co_await command("UID SEARCH SINCE " + imapDate(day));
     if (!responses)
         co_return Unexpected{responses.error()};
     QList<uint> uids;

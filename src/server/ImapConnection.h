@@ -92,9 +92,6 @@ private:
     using Responses = QList<QList<ImapValue>>;
     QCoro::Task<ImapResult<Responses>> command(QByteArray text);
     QCoro::Task<ImapResult<QByteArray>> readResponse(std::chrono::steady_clock::time_point deadline);
-    // The addresses `name` has, looked up without holding the thread.
-    QCoro::Task<ImapResult<QList<QHostAddress>>> lookUp(QString name,
-                                                        std::chrono::steady_clock::time_point deadline);
     // Connects to one address and completes the TLS handshake with the host's name.
     QCoro::Task<ImapResult<Done>> handshake(QHostAddress address, uint16_t port,
                                             std::chrono::steady_clock::time_point deadline);
@@ -111,8 +108,5 @@ private:
     QSet<QByteArray> m_capabilities;
     int m_tag = 0;
 };
-
-// "06-Dec-2025 10:00:00 +0100" as seconds since 1970 UTC.
-std::optional<double> parseInternalDate(const QByteArray& text);
 
 } // namespace tessary::server

@@ -1,5 +1,7 @@
 #include "server/ImapResponse.h"
 
+#include <QDateTime>
+
 #include <cctype>
 
 namespace tessary::server {
@@ -186,6 +188,42 @@ std::optional<QByteArray> imapQuoted(const QByteArray& text)
         out.append(c);
     }
     return out + '"';
+}
+
+namespace {
+
+const char* const monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+} // namespace
+
+std::optional<double> parseInternalDate(const QByteArray& text)
+{
+    const QList<QByteArray> parts = text.simplified().split(' ');
+    if (parts.size() != 3)
+        return std::nullopt;
+    const QList<QByteArray> date = parts[0].split('-');
+    if (date.size() != 3)
+        return std::nullopt;
+    int month = 0;
+    for (int i = 0; i < 12; ++i)
+        if (date[1].compare(monthNames[i], Qt::CaseInsensitive) == 0)
+            month = i + 1;
+    const QTime time = QTime::fromString(QString::fromLatin1(parts[1]), QStringLiteral("HH:mm:ss"));
+    const QByteArray& zone = parts[2];
+    bool ok = zone.size() == 5 && (zone[0] == '+' || zone[0] == '-');
+    const int hhmm = ok ? zone.mid(1).toInt(&ok) : 0;
+    const QDate day(date[2].toInt(), month, date[0].toInt());
+    if (!ok || !day.isValid() || !time.isValid())
+        return std::nullopt;
+    const int offset = (zone[0] == '-' ? -1 : 1) * ((hhmm / 100) * 3600 + (hhmm % 100) * 60);
+    return double(QDateTime(day, time, Qt::OffsetFromUTC, offset).toSecsSinceEpoch());
+}
+
+QByteArray imapDate(QDate day)
+{
+    return QByteArray::number(day.day()) + '-' + monthNames[day.month() - 1] + '-' +
+           QByteArray::number(day.year());
 }
 
 } // namespace tessary::server

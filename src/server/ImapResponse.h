@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
 #include <QList>
 
 #include <optional>
@@ -63,5 +64,10 @@ QList<ImapValue> parseImapResponse(const QByteArray& response, qsizetype* budget
 
 // Text as an IMAP quoted string, or nothing when it holds a line break, which no string may.
 std::optional<QByteArray> imapQuoted(const QByteArray& text);
+
+// "06-Dec-2025 10:00:00 +0100" as seconds since 1970 UTC.
+std::optional<double> parseInternalDate(const QByteArray& text);
+// A day as SEARCH takes it: "6-Dec-2025".
+QByteArray imapDate(QDate day);
 
 } // namespace tessary::server
