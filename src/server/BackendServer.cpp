@@ -22,8 +22,6 @@ namespace tessary::server {
 
 namespace {
 
-Q_LOGGING_CATEGORY(logServer, "tessary.server", QtWarningMsg)
-
 constexpr auto keyringRetry = std::chrono::seconds(5);
 
 bool isLoopback(const QString& host)
@@ -76,7 +74,8 @@ Expected<std::unique_ptr<BackendServer>, QString> BackendServer::bind(ServerConf
     config.imap = *imap;
     // Instances sharing a database serve other machines, though each may listen on a loopback
     // address behind their proxy.
-    config.imap.privateHosts = isLoopback(config.listenHost) && config.databaseUrl.isEmpty();
+    config.imap.privateHosts = isLoopback(config.listenHost) && config.databaseUrl.isEmpty() &&
+                               !hasServedAnotherMachine(config.dataDir);
 
     std::unique_ptr<BackendServer> server(new BackendServer);
     server->m_config = config;

@@ -253,6 +253,12 @@ void HttpApi::finishSignIn(const HttpRequest& request, const HttpRespond& respon
     respond(HttpReply{page.status, "text/plain; charset=utf-8", {}, page.text.toUtf8()});
 }
 
+void HttpApi::servesAnotherMachine()
+{
+    if (m_mail.refusePrivateHosts())
+        markServedAnotherMachine(m_config.dataDir);
+}
+
 void HttpApi::addImapAccount(const HttpRequest& request, const HttpRespond& respond)
 {
     const auto install = authorized(request, respond);
@@ -273,30 +279,38 @@ void HttpApi::addImapAccount(const HttpRequest& request, const HttpRespond& resp
                known.email.compare(email, Qt::CaseInsensitive) == 0 &&
                known.status == QLatin1String("active");
     };
+    const auto full = [&] {
+        const QList<StoredAccount> known = m_storage.accounts(*install);
+        return known.size() >= m_config.inboxesPerInstall && std::none_of(known.cbegin(), known.cend(), same);
+    };
     m_signIn.expire();
-    if (const QList<StoredAccount> known = m_storage.accounts(*install);
-        known.size() >= m_config.inboxesPerInstall && std::none_of(known.cbegin(), known.cend(), same))
+    if (full())
         return respond(tooManyInboxes(m_config.inboxesPerInstall));
     // A client behind a proxy here is on another machine, however this backend listens.
-    const bool fromElsewhere = !QHostAddress(QString::fromStdString(clientAddress(request))).isLoopback();
-    if (auto verified = m_mail.verify(host, email, password, fromElsewhere); !verified) {
+    if (!QHostAddress(QString::fromStdString(clientAddress(request))).isLoopback())
+        servesAnotherMachine();
+    if (auto verified = m_mail.verify(host, email, password); !verified) {
         const ImapError::Kind kind = verified.error().kind;
         if (kind == ImapError::Kind::busy)
             return respond(busy(verified.error().message));
         const bool theirs = kind == ImapError::Kind::login || kind == ImapError::Kind::privateAddress;
         return respond(failure(theirs ? 400 : 502, verified.error().message));
     }
-    for (const StoredAccount& known : m_storage.accounts(*install)) {
-        if (!same(known))
-            continue;
-        if (!m_storage.updateCredential(known.id, m_cipher.seal(password.toUtf8(), known.id.toUtf8())))
-            return respond(failure(500, QStringLiteral("The backend could not save this inbox")));
-        m_inboxes.watchNow(known, password);
-        return respond(json(QJsonObject{{"account", accountJson(known)}}));
-    }
-    const StoredAccount account{newStorageId(), *install, "imap", email, host, "active"};
-    if (!m_storage.addAccount(account, m_cipher.seal(password.toUtf8(), account.id.toUtf8())))
+    // Adds sent together all passed the first look while their mail servers answered: from a
+    // second look to the saved row they take turns, so none passes the limit or saves an inbox twice.
+    std::unique_lock adding(m_adding);
+    const QList<StoredAccount> known = m_storage.accounts(*install);
+    const auto again = std::find_if(known.cbegin(), known.cend(), same);
+    const StoredAccount account =
+        again != known.cend() ? *again
+                              : StoredAccount{newStorageId(), *install, "imap", email, host, "active"};
+    const QByteArray sealed = m_cipher.seal(password.toUtf8(), account.id.toUtf8());
+    if (again == known.cend() && full())
+        return respond(tooManyInboxes(m_config.inboxesPerInstall));
+    if (again != known.cend() ? !m_storage.updateCredential(account.id, sealed)
+                              : !m_storage.addAccount(account, sealed))
         return respond(failure(500, QStringLiteral("The backend could not save this inbox")));
+    adding.unlock();
     m_inboxes.watchNow(account, password);
     respond(json(QJsonObject{{"account", accountJson(account)}}));
 }

@@ -10,6 +10,8 @@
 #include "server/ServerConfig.h"
 #include "server/Storage.h"
 
+#include <mutex>
+
 namespace tessary::server {
 
 // The client's JSON API: installs, accounts (list, connect, imap, remove) and messages (list, ids,
@@ -46,6 +48,8 @@ private:
     void connectAccount(const HttpRequest& request, const HttpRespond& respond);
     void finishSignIn(const HttpRequest& request, const HttpRespond& respond);
     void addImapAccount(const HttpRequest& request, const HttpRespond& respond);
+    // A client on another machine adds an inbox: private addresses are out of reach from now on.
+    void servesAnotherMachine();
     void removeAccount(const HttpRequest& request, const HttpRespond& respond);
     void listMessages(const HttpRequest& request, const HttpRespond& respond);
     // The list of `found`, with the records other instances hold taken from `elsewhere`.
@@ -63,6 +67,7 @@ private:
     const ServerConfig& m_config;
     const PeerMessages* m_peers;
     OAuthSignIn m_signIn;
+    std::mutex m_adding; // an IMAP inbox's last look at the list and its save
     // Each registration leaves a row for good, so one client may not make them without end.
     AddressRateLimit m_registrations;
     // Requests that wait long have threads of their own, so the quick ones never queue behind them.

@@ -13,9 +13,17 @@ MailService::MailService(Storage& storage, const CredentialCipher& cipher, ImapS
     : m_storage(storage)
     , m_cipher(cipher)
     , m_settings(std::move(settings))
+    , m_privateHosts(m_settings.privateHosts)
     , m_cache(cache)
     , m_timings(timings)
 {
+}
+
+ImapSettings MailService::settings() const
+{
+    ImapSettings settings = m_settings;
+    settings.privateHosts = m_privateHosts;
+    return settings;
 }
 
 void MailService::stop()
@@ -93,7 +101,7 @@ void MailService::watch(const StoredAccount& account, const QString& secret)
 {
     unwatch(account.id); // the old watch ends first, so a refusal it reports cannot outlive it
     auto watcher = std::make_shared<InboxWatcher>(
-        m_loops, WatchedInbox{account.id, account.provider, account.host, account.email, secret}, m_settings,
+        m_loops, WatchedInbox{account.id, account.provider, account.host, account.email, secret}, settings(),
         m_cache, m_timings, [this](const WatchedInbox& inbox) { keepSecret(inbox); },
         [this](const WatchedInbox& inbox, const QString& message) { refused(inbox, message); },
         [this](const WatchedInbox& inbox, std::optional<QString> problem) {
@@ -121,17 +129,14 @@ void MailService::release(const QString& accountId)
     watcher.reset(); // stops it outside the lock: its loop must get round to it
 }
 
-ImapResult<Done> MailService::verify(const QString& host, const QString& email, const QString& password,
-                                     bool forAnotherMachine) const
+ImapResult<Done> MailService::verify(const QString& host, const QString& email, const QString& password) const
 {
     struct Slot {
         std::atomic<int>& count;
         const bool taken = ++count <= maxVerifying;
         ~Slot() { --count; }
     } slot{m_verifying};
-    ImapSettings settings = m_settings;
-    settings.privateHosts = settings.privateHosts && !forAnotherMachine;
-    ImapSession session(settings, host, &m_stopping);
+    ImapSession session(settings(), host, &m_stopping);
     if (!slot.taken)
         return Unexpected{ImapError{
             ImapError::Kind::busy,
@@ -151,12 +156,13 @@ Expected<Done, QString> MailService::trash(const StoredAccount& account, const C
     const auto secret = secretOf(account);
     if (!secret)
         return Unexpected{QStringLiteral("This inbox's sign-in is missing; remove it and add it again")};
-    ImapSession session(m_settings, account.host, &m_stopping);
+    const ImapSettings settings = this->settings();
+    ImapSession session(settings, account.host, &m_stopping);
     const auto fail = [](const ImapError& error) { return Unexpected{error.message}; };
     if (auto done = session.connect(); !done)
         return fail(done.error());
     WatchedInbox inbox{account.id, account.provider, account.host, account.email, *secret};
-    const auto signedIn = session.wait(signIn(session.connection(), m_settings, inbox));
+    const auto signedIn = session.wait(signIn(session.connection(), settings, inbox));
     if (inbox.secret != *secret)
         keepSecret(inbox);
     if (!signedIn && signedIn.error().kind == ImapError::Kind::login)

@@ -36,9 +36,10 @@ public:
 
     // Signs in and opens the inbox once, so a wrong password or host is reported while the user
     // is still at the form. A few run at once; more are turned away (busy) rather than queued.
-    // `forAnotherMachine`: asked from off this machine, so never reaching a private address.
-    ImapResult<Done> verify(const QString& host, const QString& email, const QString& password,
-                            bool forAnotherMachine = false) const;
+    ImapResult<Done> verify(const QString& host, const QString& email, const QString& password) const;
+    // A client on another machine is served: from now on no check, watch or move reaches a private
+    // address. True the first time, when they were reached until now.
+    bool refusePrivateHosts() { return m_privateHosts.exchange(false); }
     Expected<Done, QString> trash(const StoredAccount& account, const CachedMessage& message);
 
 private:
@@ -49,7 +50,10 @@ private:
 
     Storage& m_storage;
     const CredentialCipher& m_cipher;
+    ImapSettings settings() const; // as configured, with private addresses as now allowed
+
     const ImapSettings m_settings;
+    std::atomic<bool> m_privateHosts;
     MessageCache& m_cache;
     const WatchTimings m_timings;
     std::atomic<bool> m_stopping{false};

@@ -7,6 +7,12 @@
 
 namespace tessary::server {
 
+Q_LOGGING_CATEGORY(logServer, "tessary.server", QtWarningMsg)
+
+namespace {
+const QString servedMark = QStringLiteral("served-another-machine");
+} // namespace
+
 ImapRoute ImapSettings::routeFor(const QString& host) const
 {
     const auto found = routes.constFind(host.toLower());
@@ -61,6 +67,19 @@ Expected<ImapSettings, QString> loadImapSettings(const QString& dataDir)
             settings.oauth.insert(it.key(), *provider);
     }
     return settings;
+}
+
+bool hasServedAnotherMachine(const QString& dataDir)
+{
+    return QFile::exists(QDir(dataDir).filePath(servedMark));
+}
+
+void markServedAnotherMachine(const QString& dataDir)
+{
+    QFile mark(QDir(dataDir).filePath(servedMark));
+    if (!mark.open(QIODevice::WriteOnly))
+        qCWarning(logServer) << "Can't write" << mark.fileName() << "-" << mark.errorString()
+                             << "- private addresses are refused only until the next start";
 }
 
 } // namespace tessary::server

@@ -7,12 +7,15 @@
 #include "server/OAuthClient.h"
 
 #include <QHash>
+#include <QLoggingCategory>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
 
 namespace tessary::server {
+
+Q_DECLARE_LOGGING_CATEGORY(logServer)
 
 // Where an IMAP host is really reached. The certificate is still checked against the host name
 // the user typed, so a mapping never weakens the check.
@@ -65,5 +68,10 @@ struct ServerConfig {
 // An "oauth" entry may also set "authorizeUrl", "tokenUrl", "scope", "imapHost" and "caFile".
 // A missing file is no error; an unreadable or malformed one is, with a message saying why.
 Expected<ImapSettings, QString> loadImapSettings(const QString& dataDir);
+
+// Once a client on another machine has added an inbox, the backend serves others for good: a mark
+// in the data folder keeps private addresses out of reach after a restart too, for every inbox.
+bool hasServedAnotherMachine(const QString& dataDir);
+void markServedAnotherMachine(const QString& dataDir);
 
 } // namespace tessary::server

@@ -1,5 +1,6 @@
 #include "FakeImapServer.h"
 
+#include "server/HostLookup.h"
 #include "server/MailService.h"
 #include "server/MessageCache.h"
 #include "server/SqliteStorage.h"
@@ -256,9 +257,9 @@ TEST(HostileImapServer, ChecksOfNewInboxesBeyondAFewAreTurnedAway)
 }
 
 // A backend others reach never connects to this machine or a private network, however the host is
-// written, and says so before any connection could tell whether a port there is open. One that
-// this machine alone reaches may, unless the request came through a proxy from elsewhere; a host
-// the configuration routes always may.
+// written (through NAT64 and 6to4 too), and says so before any connection could tell whether a
+// port there is open. One that this machine alone reaches may, until it has served another
+// machine; a host the configuration routes always may.
 TEST(HostileImapServer, PrivateAddressesAreReachedOnlyForThisMachine)
 {
     FakeImapServer server(honest);
@@ -271,15 +272,18 @@ TEST(HostileImapServer, PrivateAddressesAreReachedOnlyForThisMachine)
     local.privateHosts = true;
     MailService hosted(**storage, cipher, settingsFor(server, 2000), cache);
     MailService embedded(**storage, cipher, local, cache);
-    const auto refused = [](const MailService& mail, const char* host, bool forAnotherMachine) {
-        const auto verified = mail.verify(host, "you@fake.example", "app-password", forAnotherMachine);
+    const auto refused = [](const MailService& mail, const char* host) {
+        const auto verified = mail.verify(host, "you@fake.example", "app-password");
         return !verified && verified.error().kind == ImapError::Kind::privateAddress;
     };
-    for (const char* host :
-         {"localhost", "127.0.0.1", "127.1", "10.0.0.8", "172.16.5.4", "192.168.1.1", "100.64.0.1",
-          "169.254.169.254", "0.0.0.0", "::1", "::ffff:127.0.0.1", "fe80::1", "fd00:ec2::254", "224.0.0.1"})
-        EXPECT_TRUE(refused(hosted, host, false)) << host;
-    EXPECT_TRUE(refused(embedded, "127.0.0.1", true));
-    EXPECT_FALSE(refused(embedded, "127.0.0.1", false));
-    EXPECT_TRUE(hosted.verify(FakeImapServer::hostName, "you@fake.example", "app-password", true));
+    for (const char* host : {"localhost", "127.0.0.1", "127.1", "10.0.0.8", "172.16.5.4", "192.168.1.1",
+                             "100.64.0.1", "169.254.169.254", "0.0.0.0", "::1", "::ffff:127.0.0.1", "fe80::1",
+                             "fd00:ec2::254", "224.0.0.1", "64:ff9b::10.0.0.8", "2002:a9fe:a9fe::1"})
+        EXPECT_TRUE(refused(hosted, host)) << host;
+    EXPECT_TRUE(isPublicAddress(QHostAddress("64:ff9b::8.8.8.8")));
+    EXPECT_FALSE(refused(embedded, "127.0.0.1"));
+    EXPECT_TRUE(embedded.refusePrivateHosts());
+    EXPECT_TRUE(refused(embedded, "127.0.0.1"));
+    EXPECT_FALSE(hosted.refusePrivateHosts());
+    EXPECT_TRUE(hosted.verify(FakeImapServer::hostName, "you@fake.example", "app-password"));
 }
