@@ -73,7 +73,30 @@ QIcon trayIcon(TrayStatus status, bool developerBuild)
 
 QIcon applicationIcon()
 {
-    return iconIn(TrayStatus::ready, normalColour);
+    // The installed icon (data/tessary.svg): code boxes on blue, clear on a dark window and a
+    // light one alike, and the same mark in the window list as in the launcher.
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 96, 128}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(size / 128.0, size / 128.0);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x0A, 0x7A, 0xFF));
+        painter.drawRoundedRect(QRectF(8, 8, 112, 112), 26, 26);
+        const auto white = [&painter](const QRectF& box, qreal radius, qreal opacity) {
+            painter.setOpacity(opacity);
+            painter.setBrush(Qt::white);
+            painter.drawRoundedRect(box, radius, radius);
+        };
+        white(QRectF(22, 50, 24, 30), 5, 1);
+        white(QRectF(52, 50, 24, 30), 5, 1);
+        white(QRectF(82, 50, 24, 30), 5, 0.55);
+        white(QRectF(22, 88, 84, 6), 3, 0.8);
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 } // namespace tessary

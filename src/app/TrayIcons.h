@@ -18,7 +18,7 @@ TrayStatus trayStatusFor(const AppState& state, const SmsSource* phones);
 // exclamation mark; orange in a developer build so the two builds tell apart in the tray.
 QIcon trayIcon(TrayStatus status, bool developerBuild);
 
-// The application's own icon, a square with a number sign.
+// The application's own icon, the one installed for the launcher.
 QIcon applicationIcon();
 
 } // namespace tessary
