@@ -164,12 +164,13 @@ public:
         , m_keywords(m_words[codeWord])
         , m_labels(m_words[notCodeWord])
         , m_promos(m_words[promoWord])
+        , m_checkouts(m_words[checkoutWord])
         , m_lines(full)
         , m_links(linkSpans(full))
     {
     }
 
-    // The three word indexes are referred to inside m_words: never copied.
+    // The word indexes are referred to inside m_words: never copied.
     Extraction(const Extraction&) = delete;
     Extraction& operator=(const Extraction&) = delete;
 
@@ -307,7 +308,7 @@ private:
         if (digits.count == 4 && digits.value >= 1900 && digits.value <= 2100 && !isSaidToBe(start))
             score -= 30;
         score += subjectBonus(textOf(start, end), start, code.size());
-        offer(std::move(code), score + contextScore(start));
+        offer(std::move(code), score + contextScore(start, false));
     }
 
     void offerLetters(QStringView code, qsizetype start, bool alone)
@@ -316,7 +317,7 @@ private:
         const qsizetype length = code.size() - code.count(QLatin1Char('-'));
         const qint64 bonus =
             start < m_subjectLength && (alone || length >= fullCodeLength) ? subjectPoints : 0;
-        offer(code.toString(), base + bonus + contextScore(start));
+        offer(code.toString(), base + bonus + contextScore(start, true));
     }
 
     // `raw` is the candidate as written, `length` the characters of its code.
@@ -329,12 +330,16 @@ private:
 
     bool isAlone(QStringView raw, qsizetype start) { return m_lines.lineAt(start).trimmed() == raw; }
 
-    qint64 contextScore(qsizetype start) const
+    // `lettered`: the code holds letters, as a discount's does (SAVE20).
+    qint64 contextScore(qsizetype start, bool lettered) const
     {
         const qsizetype begin = std::max<qsizetype>(start - contextReach, 0);
         const qsizetype end = begin + std::min(m_full.size() - begin, contextLength);
-        return keywordBonus * m_keywords.countInside(begin, end) -
-               (m_promos.anyInside(begin, end) ? promoPenalty : 0);
+        const int keywords = m_keywords.countInside(begin, end);
+        // At a checkout, a second code word says what the code is for ("verification code").
+        const bool promotion = m_promos.anyInside(begin, end) ||
+                               ((lettered || keywords < 2) && m_checkouts.anyInside(begin, end));
+        return keywordBonus * keywords - (promotion ? promoPenalty : 0);
     }
 
     // A code word stands right before `start`: between them at most punctuation, line breaks and
@@ -438,6 +443,7 @@ private:
     const KeywordIndex& m_keywords;
     const KeywordIndex& m_labels;
     const KeywordIndex& m_promos;
+    const KeywordIndex& m_checkouts;
     LineLookup m_lines;
     std::vector<std::pair<qsizetype, qsizetype>> m_links;
     std::optional<ExtractedCode> m_best;
