@@ -25,8 +25,6 @@ constexpr qint64 minimumCodeScore = 11;
 // announces. Longer gaps are sentences, and the word no longer labels the candidate.
 constexpr qsizetype labelGap = 12;
 constexpr int linkingWordLength = 6;
-// "is", "ist", "est", "es": the words that say a number is the code, unlike a heading's "update".
-constexpr int shortLinkingWord = 3;
 // "Order number: ", "Numéro de suivi : ": how far a not-a-code label reaches to the number it names.
 constexpr qsizetype notCodeReach = 24;
 // Card and bank confirmations send nine or ten digits; only a code word right before makes them a
@@ -165,6 +163,7 @@ public:
         , m_labels(m_words[notCodeWord])
         , m_promos(m_words[promoWord])
         , m_checkouts(m_words[checkoutWord])
+        , m_linkingWords(m_words[linkingWord])
         , m_lines(full)
         , m_links(linkSpans(full))
     {
@@ -363,18 +362,15 @@ private:
         return words <= 1 && letters <= linkingWordLength;
     }
 
-    // Announced with a colon or a short lower-case linking word between ("code: 1987", "Code ist
-    // 2024"), not only named beside it ("code 2024") nor by a heading ("Security update 2026").
+    // Announced with a colon or a word that says what the code is ("code: 1987", "Code lautet
+    // 2024"), not only named beside it ("code 2024"), by a heading ("Security update 2026") or in
+    // a date ("login in 2024").
     bool isSaidToBe(qsizetype start) const
     {
         if (!isAnnounced(start))
             return false;
-        const QStringView gap = textOf(m_keywords.lastEndBefore(start), start);
-        if (gap.contains(QLatin1Char(':')))
-            return true;
-        const auto letters = std::count_if(gap.begin(), gap.end(), [](QChar c) { return c.isLetter(); });
-        return letters > 0 && letters <= shortLinkingWord &&
-               std::none_of(gap.begin(), gap.end(), [](QChar c) { return c.isUpper(); });
+        const qsizetype wordEnd = m_keywords.lastEndBefore(start);
+        return textOf(wordEnd, start).contains(QLatin1Char(':')) || m_linkingWords.anyInside(wordEnd, start);
     }
 
     // An upper-case word without digits is shouting, a heading or a name ("WELCOME", "GOOGLE"). It is
@@ -444,6 +440,7 @@ private:
     const KeywordIndex& m_labels;
     const KeywordIndex& m_promos;
     const KeywordIndex& m_checkouts;
+    const KeywordIndex& m_linkingWords;
     LineLookup m_lines;
     std::vector<std::pair<qsizetype, qsizetype>> m_links;
     std::optional<ExtractedCode> m_best;
