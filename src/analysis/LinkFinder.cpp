@@ -42,8 +42,9 @@ qsizetype nearLineStart(QStringView text, qsizetype position)
     return position;
 }
 
-// The line holding a link and the line before it: a body often says "Click below to sign in:"
-// on one line and gives the link on the next. Only the part within reach of the link is read.
+// The line holding a link and the line before it that holds anything: a body often says "Click
+// below to sign in:" on one line and gives the link on the next, or after a blank line. Only the
+// part within reach of the link is read.
 QString linkContext(QStringView text, qsizetype position)
 {
     const qsizetype start = nearLineStart(text, position);
@@ -51,10 +52,10 @@ QString linkContext(QStringView text, qsizetype position)
     const QStringView line = text.sliced(start, end - start);
     if (start == 0 || !isLineBreak(text[start - 1]))
         return line.toString();
+    const qsizetype floor = std::max<qsizetype>(start - contextReach, 0);
     qsizetype previousEnd = start - 1;
-    if (text[previousEnd] == QLatin1Char('\n') && previousEnd > 0 &&
-        text[previousEnd - 1] == QLatin1Char('\r'))
-        --previousEnd; // one CR LF ends one line
+    while (previousEnd > floor && text[previousEnd - 1].isSpace())
+        --previousEnd;
     const qsizetype previousStart = nearLineStart(text, previousEnd);
     return text.sliced(previousStart, previousEnd - previousStart).toString() + QLatin1Char(' ') +
            line.toString();
@@ -181,7 +182,9 @@ std::optional<ScoredLink> scoreLink(const CandidateLink& candidate, const QStrin
     int score = ownershipScore(senderOnSite, linkOnSite, confirmWording || signInWording);
     if (ownWording)
         score += ownWordingBonus;
-    if (pathWord)
+    // A path word names a link that its own words do not; beside such words, the site's sign-in
+    // page ("Or log in at …/login") says it no better than the one-time link the mail is about.
+    if (pathWord && !ownWording)
         score += pathWordBonus;
     const bool routeQuery = !route.isEmpty() && route.size() < fragment.size();
     if (!url.query().isEmpty() || routeQuery || path.size() > longPath)

@@ -176,7 +176,8 @@ TEST(LinkKind, WordingDecidesAndSignInWinsOverConfirm)
 }
 
 // Which link wins, by its score (ownership 20 to 90, wording 20 and 10 more beside the link, a
-// sign-in path word 10, shape 5; 60 to qualify), the kind asked for, and then by arrival and order.
+// sign-in path word 10 where those words are not, shape 5; 60 to qualify), the kind asked for, and
+// then by arrival and order.
 TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLink)
 {
     const auto shop = [](const char* subject, QList<MessageLink> links, std::optional<QString> at = {},
@@ -227,6 +228,10 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
         {"wording on the line before",
          {relay("Hello", "Sign in to your account:\nhttps://example-shop.com/news")},
          "https://example-shop.com/news"},
+        {"wording a blank line before, over a worded sign-in page's path word",
+         {relay("Hello", "Sign in below.\r\n \r\n\r\nhttps://example-shop.com/m/a1\n\nOr log in: "
+                         "https://example-shop.com/login")},
+         "https://example-shop.com/m/a1"},
         // Scores.
         {"110 (on the site, worded) over 90 + 10 + 5",
          {shop("Hello",
