@@ -28,6 +28,12 @@ bool containsAny(QStringView text, const QStringList& words)
     return false;
 }
 
+// Whether lower-case words name a sign-in, in a mail that does or does not speak of signing in.
+bool namesSignIn(QStringView words, bool mailSpeaksOfSignIn)
+{
+    return containsAny(words, signInWords()) || (mailSpeaksOfSignIn && containsAny(words, openWords()));
+}
+
 // How far a link's context reaches along its line and the line before it. Wording sits next to
 // the link; the bound keeps a hostile one-line body full of links from costing the length of the
 // line for every link (and a copy of it), which grows with the square of the body.
@@ -124,8 +130,8 @@ struct ScoredLink {
 
 // The weight of one link of a mail from `sender` with `subject`, or none when it is no link to open.
 std::optional<ScoredLink> scoreLink(const CandidateLink& candidate, const QString& subject,
-                                    const QString& sender, const QSet<QString>& sites,
-                                    std::optional<FoundLink::Kind> wanted)
+                                    bool mailSpeaksOfSignIn, const QString& sender,
+                                    const QSet<QString>& sites, std::optional<FoundLink::Kind> wanted)
 {
     const QUrl& url = candidate.url;
     if (!isWebLink(url))
@@ -151,11 +157,11 @@ std::optional<ScoredLink> scoreLink(const CandidateLink& candidate, const QStrin
     const QString words =
         near + QLatin1Char(' ') + (containsAny(lowerSubject, signInNoticeWords()) ? QString() : lowerSubject);
     const bool confirmWording = containsAny(words, confirmWords());
-    const bool signInWording = containsAny(words, signInWords());
+    const bool signInWording = namesSignIn(words, mailSpeaksOfSignIn);
     // The subject speaks for every link of a mail, its "View in browser" and logo too; a
     // link's own words speak for that link, when they name the kind the page waits for.
     const bool ownWording = (wanted != FoundLink::Kind::signIn && containsAny(near, confirmWords())) ||
-                            (wanted != FoundLink::Kind::confirm && containsAny(near, signInWords()));
+                            (wanted != FoundLink::Kind::confirm && namesSignIn(near, mailSpeaksOfSignIn));
     // A single-page app's route in the fragment is part of the path, its query a query.
     const QString fragment = url.fragment(QUrl::FullyDecoded).toLower();
     const QStringView route = fragmentRoute(fragment);
@@ -222,10 +228,14 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             continue;
         const QString sender = senderSiteDomain(message.sender);
         const TimePoint received = receivedTime(message.receivedAt);
+        // "Open Loopnote" signs in where the mail asks to sign in; a newsletter's "Open your
+        // dashboard" opens a page.
+        const bool speaksOfSignIn = containsAny(message.subject.toLower(), signInWords()) ||
+                                    containsAny(message.text.toLower(), signInWords());
         QList<ScoredLink> links;
         for (const CandidateLink& candidate : candidateLinks(message))
             if (const std::optional<ScoredLink> link =
-                    scoreLink(candidate, message.subject, sender, sites, wanted))
+                    scoreLink(candidate, message.subject, speaksOfSignIn, sender, sites, wanted))
                 links.append(*link);
         // A mail that words one of its links for the awaited kind has said which link it means; a
         // link that only its subject speaks for (its blog, its download page) is not that one.

@@ -106,7 +106,6 @@ const QStringList& signInWords()
         QStringLiteral("login"),
         QStringLiteral("magic link"),
         QStringLiteral("continue to"),
-        QStringLiteral("open "),
         QStringLiteral("access your account"),
         QStringLiteral("one-click"),
         // German, French, Spanish.
@@ -119,6 +118,12 @@ const QStringList& signInWords()
         QStringLiteral("inicia sesión"),
         QStringLiteral("acceder"),
     };
+    return words;
+}
+
+const QStringList& openWords()
+{
+    static const QStringList words = {QStringLiteral("open ")};
     return words;
 }
 

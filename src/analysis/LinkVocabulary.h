@@ -26,6 +26,9 @@ const QStringList& linkRefusalWords();
 const QStringList& confirmWords();
 // Wording that says a link signs the user in.
 const QStringList& signInWords();
+// Wording that invites to open something ("Open Loopnote", "Open your dashboard"): a sign-in in a
+// mail that speaks of signing in, a page of the site in any other (a newsletter's).
+const QStringList& openWords();
 // Subject wording that reports a sign-in already made ("New sign-in to your account"): such a
 // subject names none of its mail's links.
 const QStringList& signInNoticeWords();
