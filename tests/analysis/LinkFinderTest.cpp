@@ -80,8 +80,8 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
         {"unsubscribe", "https://app.example-shop.com/unsubscribe"},
         {"unsubscribe in the query", "https://app.example-shop.com/login?next=UNSUBSCRIBE"},
         {"privacy", "https://app.example-shop.com/privacy"},
-        {"help", "https://app.example-shop.com/help/login"},
-        {"the site's help centre", "https://help.example-shop.com/login"},
+        {"help", "https://app.example-shop.com/login/help"},
+        {"the site's help centre", "https://help.example-shop.com/articles/login"},
         {"image", "https://app.example-shop.com/logo.png"},
         {"tracking pixel", "https://app.example-shop.com/pixel?login=1"},
         {"mail", "mailto:login@example-shop.com"},
@@ -92,13 +92,13 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
         {"app store", "https://apps.apple.com/app/id1"},
         {"behind a tracker", "https://click.example-shop.com/t?u=https%3A%2F%2Ffacebook.com%2Fshop&login=1"},
         {"help behind a tracker",
-         "https://click.example-shop.com/t?u=https%3A%2F%2Fexample-shop.com%2Fhelp%2Flogin"},
+         "https://click.example-shop.com/t?u=https%3A%2F%2Fexample-shop.com%2Flogin%2Fhelp"},
         {"not the web behind a tracker",
          "https://click.example-shop.com/t?u=ftp%3A%2F%2Fexample-shop.com%2Flogin"},
         {"the site's name as a user of another host", "https://example-shop.com:x@evil.example/login"},
         {"the same behind a sign-in",
          "https://example-shop.com/login?next=https%3A%2F%2Fexample-shop.com:x%40evil.example"},
-        {"help in a single-page app's route", "https://app.example-shop.com/?ref=mail#/help/login"},
+        {"help in a single-page app's route", "https://app.example-shop.com/?ref=mail#/login/help"},
         {"a password reset", "https://example-shop.com/auth/reset?token=1"},
     };
     for (const auto& [rule, url] : rows) {
@@ -116,6 +116,11 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
     EXPECT_EQ(best({mail("no-reply@privacy.com", "Sign in", "", {{"https://app.privacy.com/login?t=1", ""}})},
                    {"privacy.com"}),
               "https://app.privacy.com/login?t=1");
+    // A section of the site holds a sign-in of its own right under it: its help centre's.
+    for (const char* url :
+         {"https://example-shop.com/help/login?t=1", "https://help.example-shop.com/signin"})
+        EXPECT_EQ(best({mail("no-reply@example-shop.com", "Sign in", "", {{url, ""}})}, {"example-shop.com"}),
+                  url);
     for (const char* url :
          {"https://www.facebook.com/confirmemail.php?c=1",
           "https://l.facebook.com/l.php?u=https%3A%2F%2Fwww.facebook.com%2Fconfirmemail.php"})
