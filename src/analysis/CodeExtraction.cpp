@@ -25,8 +25,6 @@ constexpr qint64 minimumCodeScore = 11;
 // announces. Longer gaps are sentences, and the word no longer labels the candidate.
 constexpr qsizetype labelGap = 12;
 constexpr int linkingWordLength = 6;
-// "is", "ist", "est", "es": the words that say a number is the code, unlike a heading's "update".
-constexpr int shortLinkingWord = 3;
 // "Order number: ", "Numéro de suivi : ": how far a not-a-code label reaches to the number it names.
 constexpr qsizetype notCodeReach = 24;
 // Card and bank confirmations send nine or ten digits; only a code word right before makes them a
@@ -164,12 +162,14 @@ public:
         , m_keywords(m_words[codeWord])
         , m_labels(m_words[notCodeWord])
         , m_promos(m_words[promoWord])
+        , m_checkouts(m_words[checkoutWord])
+        , m_linkingWords(m_words[linkingWord])
         , m_lines(full)
         , m_links(linkSpans(full))
     {
     }
 
-    // The three word indexes are referred to inside m_words: never copied.
+    // The word indexes are referred to inside m_words: never copied.
     Extraction(const Extraction&) = delete;
     Extraction& operator=(const Extraction&) = delete;
 
@@ -307,7 +307,7 @@ private:
         if (digits.count == 4 && digits.value >= 1900 && digits.value <= 2100 && !isSaidToBe(start))
             score -= 30;
         score += subjectBonus(textOf(start, end), start, code.size());
-        offer(std::move(code), score + contextScore(start));
+        offer(std::move(code), score + contextScore(start, false));
     }
 
     void offerLetters(QStringView code, qsizetype start, bool alone)
@@ -316,7 +316,7 @@ private:
         const qsizetype length = code.size() - code.count(QLatin1Char('-'));
         const qint64 bonus =
             start < m_subjectLength && (alone || length >= fullCodeLength) ? subjectPoints : 0;
-        offer(code.toString(), base + bonus + contextScore(start));
+        offer(code.toString(), base + bonus + contextScore(start, true));
     }
 
     // `raw` is the candidate as written, `length` the characters of its code.
@@ -329,12 +329,16 @@ private:
 
     bool isAlone(QStringView raw, qsizetype start) { return m_lines.lineAt(start).trimmed() == raw; }
 
-    qint64 contextScore(qsizetype start) const
+    // `lettered`: the code holds letters, as a discount's does (SAVE20).
+    qint64 contextScore(qsizetype start, bool lettered) const
     {
         const qsizetype begin = std::max<qsizetype>(start - contextReach, 0);
         const qsizetype end = begin + std::min(m_full.size() - begin, contextLength);
-        return keywordBonus * m_keywords.countInside(begin, end) -
-               (m_promos.anyInside(begin, end) ? promoPenalty : 0);
+        const int keywords = m_keywords.countInside(begin, end);
+        // At a checkout, a second code word says what the code is for ("verification code").
+        const bool promotion = m_promos.anyInside(begin, end) ||
+                               ((lettered || keywords < 2) && m_checkouts.anyInside(begin, end));
+        return keywordBonus * keywords - (promotion ? promoPenalty : 0);
     }
 
     // A code word stands right before `start`: between them at most punctuation, line breaks and
@@ -358,18 +362,15 @@ private:
         return words <= 1 && letters <= linkingWordLength;
     }
 
-    // Announced with a colon or a short lower-case linking word between ("code: 1987", "Code ist
-    // 2024"), not only named beside it ("code 2024") nor by a heading ("Security update 2026").
+    // Announced with a colon or a word that says what the code is ("code: 1987", "Code lautet
+    // 2024"), not only named beside it ("code 2024"), by a heading ("Security update 2026") or in
+    // a date ("login in 2024").
     bool isSaidToBe(qsizetype start) const
     {
         if (!isAnnounced(start))
             return false;
-        const QStringView gap = textOf(m_keywords.lastEndBefore(start), start);
-        if (gap.contains(QLatin1Char(':')))
-            return true;
-        const auto letters = std::count_if(gap.begin(), gap.end(), [](QChar c) { return c.isLetter(); });
-        return letters > 0 && letters <= shortLinkingWord &&
-               std::none_of(gap.begin(), gap.end(), [](QChar c) { return c.isUpper(); });
+        const qsizetype wordEnd = m_keywords.lastEndBefore(start);
+        return textOf(wordEnd, start).contains(QLatin1Char(':')) || m_linkingWords.anyInside(wordEnd, start);
     }
 
     // An upper-case word without digits is shouting, a heading or a name ("WELCOME", "GOOGLE"). It is
@@ -438,6 +439,8 @@ private:
     const KeywordIndex& m_keywords;
     const KeywordIndex& m_labels;
     const KeywordIndex& m_promos;
+    const KeywordIndex& m_checkouts;
+    const KeywordIndex& m_linkingWords;
     LineLookup m_lines;
     std::vector<std::pair<qsizetype, qsizetype>> m_links;
     std::optional<ExtractedCode> m_best;

@@ -25,6 +25,13 @@ struct LanguageWords {
     std::vector<const char*> notCode;
     // Marketing: a number near one of these is a discount or a voucher, not a sign-in code.
     std::vector<const char*> promo;
+    // What says that a number is the code ("is", "lautet", "est"): a year after a code word and one
+    // of these is the code ("Your code is 1987"), where after any other word it is a date.
+    std::vector<const char*> linking = {};
+    // Where a shop takes codes ("checkout"): discount codes are typed there, and so are a payment's
+    // verification codes. Near one of these a code is a discount unless a word beside the bare
+    // "code" says what it is for ("verification code") and it is no word like a discount's (SAVE20).
+    std::vector<const char*> checkout = {};
 };
 
 // Every table: the words shared by all languages first, then the languages.

@@ -107,8 +107,9 @@ const std::vector<LanguageWords>& codeLanguages()
 
 const KeywordSet& codeVocabulary()
 {
-    static const KeywordSet words(
-        {merged(&LanguageWords::code), merged(&LanguageWords::notCode), merged(&LanguageWords::promo)});
+    static const KeywordSet words({merged(&LanguageWords::code), merged(&LanguageWords::notCode),
+                                   merged(&LanguageWords::promo), merged(&LanguageWords::linking),
+                                   merged(&LanguageWords::checkout)});
     return words;
 }
 

@@ -20,6 +20,10 @@ enum CodeWordKind {
     notCodeWord,
     // Marketing words: a number near them is a discount or a voucher, not a sign-in code.
     promoWord,
+    // Between a code word and a number, what says that the number is the code.
+    linkingWord,
+    // Where a shop takes codes: a discount's or a payment's, as the words around tell.
+    checkoutWord,
 };
 const KeywordSet& codeVocabulary();
 // Upper-case words that look like alphanumeric codes in a mail but never are (compared exactly).

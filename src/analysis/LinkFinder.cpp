@@ -28,6 +28,12 @@ bool containsAny(QStringView text, const QStringList& words)
     return false;
 }
 
+// Whether lower-case words name a sign-in, in a mail that does or does not speak of signing in.
+bool namesSignIn(QStringView words, bool mailSpeaksOfSignIn)
+{
+    return containsAny(words, signInWords()) || (mailSpeaksOfSignIn && containsAny(words, openWords()));
+}
+
 // How far a link's context reaches along its line and the line before it. Wording sits next to
 // the link; the bound keeps a hostile one-line body full of links from costing the length of the
 // line for every link (and a copy of it), which grows with the square of the body.
@@ -42,8 +48,9 @@ qsizetype nearLineStart(QStringView text, qsizetype position)
     return position;
 }
 
-// The line holding a link and the line before it: a body often says "Click below to sign in:"
-// on one line and gives the link on the next. Only the part within reach of the link is read.
+// The line holding a link and the line before it that holds anything: a body often says "Click
+// below to sign in:" on one line and gives the link on the next, or after a blank line. Only the
+// part within reach of the link is read.
 QString linkContext(QStringView text, qsizetype position)
 {
     const qsizetype start = nearLineStart(text, position);
@@ -51,10 +58,10 @@ QString linkContext(QStringView text, qsizetype position)
     const QStringView line = text.sliced(start, end - start);
     if (start == 0 || !isLineBreak(text[start - 1]))
         return line.toString();
+    const qsizetype floor = std::max<qsizetype>(start - contextReach, 0);
     qsizetype previousEnd = start - 1;
-    if (text[previousEnd] == QLatin1Char('\n') && previousEnd > 0 &&
-        text[previousEnd - 1] == QLatin1Char('\r'))
-        --previousEnd; // one CR LF ends one line
+    while (previousEnd > floor && text[previousEnd - 1].isSpace())
+        --previousEnd;
     const qsizetype previousStart = nearLineStart(text, previousEnd);
     return text.sliced(previousStart, previousEnd - previousStart).toString() + QLatin1Char(' ') +
            line.toString();
@@ -123,8 +130,8 @@ struct ScoredLink {
 
 // The weight of one link of a mail from `sender` with `subject`, or none when it is no link to open.
 std::optional<ScoredLink> scoreLink(const CandidateLink& candidate, const QString& subject,
-                                    const QString& sender, const QSet<QString>& sites,
-                                    std::optional<FoundLink::Kind> wanted)
+                                    bool mailSpeaksOfSignIn, const QString& sender,
+                                    const QSet<QString>& sites, std::optional<FoundLink::Kind> wanted)
 {
     const QUrl& url = candidate.url;
     if (!isWebLink(url))
@@ -150,11 +157,11 @@ std::optional<ScoredLink> scoreLink(const CandidateLink& candidate, const QStrin
     const QString words =
         near + QLatin1Char(' ') + (containsAny(lowerSubject, signInNoticeWords()) ? QString() : lowerSubject);
     const bool confirmWording = containsAny(words, confirmWords());
-    const bool signInWording = containsAny(words, signInWords());
+    const bool signInWording = namesSignIn(words, mailSpeaksOfSignIn);
     // The subject speaks for every link of a mail, its "View in browser" and logo too; a
     // link's own words speak for that link, when they name the kind the page waits for.
     const bool ownWording = (wanted != FoundLink::Kind::signIn && containsAny(near, confirmWords())) ||
-                            (wanted != FoundLink::Kind::confirm && containsAny(near, signInWords()));
+                            (wanted != FoundLink::Kind::confirm && namesSignIn(near, mailSpeaksOfSignIn));
     // A single-page app's route in the fragment is part of the path, its query a query.
     const QString fragment = url.fragment(QUrl::FullyDecoded).toLower();
     const QStringView route = fragmentRoute(fragment);
@@ -181,7 +188,9 @@ std::optional<ScoredLink> scoreLink(const CandidateLink& candidate, const QStrin
     int score = ownershipScore(senderOnSite, linkOnSite, confirmWording || signInWording);
     if (ownWording)
         score += ownWordingBonus;
-    if (pathWord)
+    // A path word names a link that its own words do not; beside such words, the site's sign-in
+    // page ("Or log in at …/login") says it no better than the one-time link the mail is about.
+    if (pathWord && !ownWording)
         score += pathWordBonus;
     const bool routeQuery = !route.isEmpty() && route.size() < fragment.size();
     if (!url.query().isEmpty() || routeQuery || path.size() > longPath)
@@ -219,10 +228,14 @@ std::optional<FoundLink> LinkFinder::bestLink(const QList<Message>& messages, co
             continue;
         const QString sender = senderSiteDomain(message.sender);
         const TimePoint received = receivedTime(message.receivedAt);
+        // "Open Loopnote" signs in where the mail asks to sign in; a newsletter's "Open your
+        // dashboard" opens a page.
+        const bool speaksOfSignIn = containsAny(message.subject.toLower(), signInWords()) ||
+                                    containsAny(message.text.toLower(), signInWords());
         QList<ScoredLink> links;
         for (const CandidateLink& candidate : candidateLinks(message))
             if (const std::optional<ScoredLink> link =
-                    scoreLink(candidate, message.subject, sender, sites, wanted))
+                    scoreLink(candidate, message.subject, speaksOfSignIn, sender, sites, wanted))
                 links.append(*link);
         // A mail that words one of its links for the awaited kind has said which link it means; a
         // link that only its subject speaks for (its blog, its download page) is not that one.

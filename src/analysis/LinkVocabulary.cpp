@@ -2,17 +2,26 @@
 
 #include "analysis/SiteDomain.h"
 
+#include <algorithm>
+
 namespace tessary {
 
 const QStringList& linkBlockWords()
 {
     static const QStringList words = {
-        QStringLiteral("privacy"),       QStringLiteral("terms"),       QStringLiteral("help"),
-        QStringLiteral("support"),       QStringLiteral("preferences"), QStringLiteral("settings"),
         QStringLiteral("mailto:"),       QStringLiteral("tel:"),        QStringLiteral("/pixel"),
         QStringLiteral("/open.gif"),     QStringLiteral(".png"),        QStringLiteral(".jpg"),
         QStringLiteral(".gif"),          QStringLiteral("reset"),       QStringLiteral("forgot"),
         QStringLiteral("zuruecksetzen"), QStringLiteral("reinitialis"), QStringLiteral("restablecer"),
+    };
+    return words;
+}
+
+const QStringList& linkSectionWords()
+{
+    static const QStringList words = {
+        QStringLiteral("privacy"), QStringLiteral("terms"),       QStringLiteral("help"),
+        QStringLiteral("support"), QStringLiteral("preferences"), QStringLiteral("settings"),
     };
     return words;
 }
@@ -106,7 +115,6 @@ const QStringList& signInWords()
         QStringLiteral("login"),
         QStringLiteral("magic link"),
         QStringLiteral("continue to"),
-        QStringLiteral("open "),
         QStringLiteral("access your account"),
         QStringLiteral("one-click"),
         // German, French, Spanish.
@@ -119,6 +127,12 @@ const QStringList& signInWords()
         QStringLiteral("inicia sesión"),
         QStringLiteral("acceder"),
     };
+    return words;
+}
+
+const QStringList& openWords()
+{
+    static const QStringList words = {QStringLiteral("open ")};
     return words;
 }
 
@@ -184,6 +198,22 @@ qsizetype hostEnd(QStringView url)
     return at;
 }
 
+// Whether a section word names the page (the address before its query, its registered name left
+// out: "https://help./login"). It does unless the part between slashes that holds it comes right
+// before a part that is a path word, a sign-in of the section's own ("/help/login",
+// help.shop.com/signin); under "/help/articles/login" it names a help page about signing in.
+bool namesASection(const QString& page)
+{
+    const QStringList parts = page.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (qsizetype at = 0; at < parts.size(); ++at) {
+        const bool section = std::any_of(linkSectionWords().cbegin(), linkSectionWords().cend(),
+                                         [&](const QString& word) { return parts[at].contains(word); });
+        if (section && (at + 1 == parts.size() || !linkPathWords().contains(parts[at + 1])))
+            return true;
+    }
+    return false;
+}
+
 QStringView beforeQuery(QStringView text)
 {
     const qsizetype query = text.indexOf(QLatin1Char('?'));
@@ -218,6 +248,8 @@ bool isBlockedLink(QStringView lowerUrl, bool siteHost)
     for (const QString& word : linkBlockWords())
         if (wordsOf.contains(word))
             return true;
+    if (namesASection(wordsOf))
+        return true;
     for (const QString& site : linkBlockSites()) {
         if (siteHost && siteDomain(QString(site).remove(QLatin1Char('/'))) == ownSite)
             continue;

@@ -223,6 +223,12 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
     // A card form's field may say what it is only in its own label or placeholder ("MM/YY").
     if (const auto card = cardPattern().firstMatch(parts.asking() + QLatin1Char(' ') + around))
         return reject(QStringLiteral("card words nearby: ") + card->toLower());
+    // A booking's code on a form that looks the booking up is its record locator, printed on the
+    // ticket, not a code sent a moment ago ("Confirmation code" beside "Last name").
+    if (bookingCodePattern().matches(label)) {
+        if (const auto lookup = bookingLookupPattern().firstMatch(around))
+            return reject(QStringLiteral("text nearby looks up a booking: ") + lookup->toLower());
+    }
 
     const std::optional<Rect> frame = tree.screenFrame(element);
     const double width = frame ? frame->width : 0;

@@ -78,6 +78,20 @@ const ScreenPattern& cardPattern()
     return pattern;
 }
 
+const ScreenPattern& bookingCodePattern()
+{
+    static const ScreenPattern pattern(
+        uR"(\b((confirmation|booking|reservation) (code|number)|(buchungs|reservierungs)(code|nummer)|code de (réservation|confirmation)|numéro de réservation|código de (reserva|confirmación)|localizador)\b)");
+    return pattern;
+}
+
+const ScreenPattern& bookingLookupPattern()
+{
+    static const ScreenPattern pattern(
+        uR"(\b(last name|surname|family name|(manage|find|retrieve|look up|view|change) (your |my |a )?(booking|reservation|trip|flight)s?|my (bookings|trips|reservations)|record locator|nachname|familienname|(meine|ihre) buchung(en)?|buchung (verwalten|finden|abrufen)|nom de famille|(gérer|retrouver) (ma|votre) réservation|mes réservations|apellidos?|(gestionar|gestiona|consultar|consulta) (tu |su |mi )?reserva|mis reservas)\b)");
+    return pattern;
+}
+
 const ScreenPattern& contactWordPattern()
 {
     static const ScreenPattern pattern(

@@ -40,6 +40,10 @@ const ScreenPattern& pagePromptPattern();
 const ScreenPattern& excludedFieldPattern();
 const ScreenPattern& promoPattern();
 const ScreenPattern& cardPattern();
+// A code that names a booking ("Confirmation code", "Reservation code"), and the words of a form
+// that looks a booking up: the traveller's last name, "Manage your trip".
+const ScreenPattern& bookingCodePattern();
+const ScreenPattern& bookingLookupPattern();
 // Where a code was sent ("e-mail address", "phone"): in a sentence describing a field these words
 // say where the code went, not what the field asks for.
 const ScreenPattern& contactWordPattern();

@@ -80,8 +80,8 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
         {"unsubscribe", "https://app.example-shop.com/unsubscribe"},
         {"unsubscribe in the query", "https://app.example-shop.com/login?next=UNSUBSCRIBE"},
         {"privacy", "https://app.example-shop.com/privacy"},
-        {"help", "https://app.example-shop.com/help/login"},
-        {"the site's help centre", "https://help.example-shop.com/login"},
+        {"help", "https://app.example-shop.com/login/help"},
+        {"the site's help centre", "https://help.example-shop.com/articles/login"},
         {"image", "https://app.example-shop.com/logo.png"},
         {"tracking pixel", "https://app.example-shop.com/pixel?login=1"},
         {"mail", "mailto:login@example-shop.com"},
@@ -92,13 +92,13 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
         {"app store", "https://apps.apple.com/app/id1"},
         {"behind a tracker", "https://click.example-shop.com/t?u=https%3A%2F%2Ffacebook.com%2Fshop&login=1"},
         {"help behind a tracker",
-         "https://click.example-shop.com/t?u=https%3A%2F%2Fexample-shop.com%2Fhelp%2Flogin"},
+         "https://click.example-shop.com/t?u=https%3A%2F%2Fexample-shop.com%2Flogin%2Fhelp"},
         {"not the web behind a tracker",
          "https://click.example-shop.com/t?u=ftp%3A%2F%2Fexample-shop.com%2Flogin"},
         {"the site's name as a user of another host", "https://example-shop.com:x@evil.example/login"},
         {"the same behind a sign-in",
          "https://example-shop.com/login?next=https%3A%2F%2Fexample-shop.com:x%40evil.example"},
-        {"help in a single-page app's route", "https://app.example-shop.com/?ref=mail#/help/login"},
+        {"help in a single-page app's route", "https://app.example-shop.com/?ref=mail#/login/help"},
         {"a password reset", "https://example-shop.com/auth/reset?token=1"},
     };
     for (const auto& [rule, url] : rows) {
@@ -116,6 +116,11 @@ TEST(LinkFilters, LinksThatAreNeverOpened)
     EXPECT_EQ(best({mail("no-reply@privacy.com", "Sign in", "", {{"https://app.privacy.com/login?t=1", ""}})},
                    {"privacy.com"}),
               "https://app.privacy.com/login?t=1");
+    // A section of the site holds a sign-in of its own right under it: its help centre's.
+    for (const char* url :
+         {"https://example-shop.com/help/login?t=1", "https://help.example-shop.com/signin"})
+        EXPECT_EQ(best({mail("no-reply@example-shop.com", "Sign in", "", {{url, ""}})}, {"example-shop.com"}),
+                  url);
     for (const char* url :
          {"https://www.facebook.com/confirmemail.php?c=1",
           "https://l.facebook.com/l.php?u=https%3A%2F%2Fwww.facebook.com%2Fconfirmemail.php"})
@@ -176,7 +181,8 @@ TEST(LinkKind, WordingDecidesAndSignInWinsOverConfirm)
 }
 
 // Which link wins, by its score (ownership 20 to 90, wording 20 and 10 more beside the link, a
-// sign-in path word 10, shape 5; 60 to qualify), the kind asked for, and then by arrival and order.
+// sign-in path word 10 where those words are not, shape 5; 60 to qualify), the kind asked for, and
+// then by arrival and order.
 TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLink)
 {
     const auto shop = [](const char* subject, QList<MessageLink> links, std::optional<QString> at = {},
@@ -227,6 +233,10 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
         {"wording on the line before",
          {relay("Hello", "Sign in to your account:\nhttps://example-shop.com/news")},
          "https://example-shop.com/news"},
+        {"wording a blank line before, over a worded sign-in page's path word",
+         {relay("Hello", "Sign in below.\r\n \r\n\r\nhttps://example-shop.com/m/a1\n\nOr log in: "
+                         "https://example-shop.com/login")},
+         "https://example-shop.com/m/a1"},
         // Scores.
         {"110 (on the site, worded) over 90 + 10 + 5",
          {shop("Hello",
@@ -282,13 +292,20 @@ TEST(LinkChoice, TheHighestScoreOfTheWantedKindThenTheLaterMessageThenTheFirstLi
          "https://example-shop.com/m/a1?e=1"},
         {"a link's own words for the other kind",
          {shop("Confirm your e-mail", {{"https://example-shop.com/c/a1?e=1", "Get started"},
-                                       {"https://example-shop.com/o/a1?e=1", "Open the app"}})},
+                                       {"https://example-shop.com/o/a1?e=1", "Log in to the app"}})},
          "https://example-shop.com/c/a1?e=1",
          Kind::confirm},
         {"a mail that words its link speaks through it, not through its subject",
          {shop("Sign in", {{"https://example-shop.com/news/2026-12?src=mail", "What's new"},
                            {"https://idp.example/l/a1", "Sign in"}})},
          "https://idp.example/l/a1"},
+        {"a newsletter's Open names no sign-in",
+         {shop("Our December news", {{"https://example-shop.com/dashboard?e=1", "Open your dashboard"}})},
+         "none"},
+        {"an Open in a mail that asks to sign in does",
+         {relay("Hello",
+                "You asked to sign in.\nWelcome back!\nOpen Example Shop: https://example-shop.com/m/a1")},
+         "https://example-shop.com/m/a1"},
         {"a notice of a sign-in made names no link",
          {shop("New sign-in to your account",
                {{"https://example-shop.com/account/activity?e=1", "Review activity"}})},
