@@ -57,6 +57,14 @@ ImapSettings settingsFor(const FakeImapServer& server, int timeoutMs = 500)
     return settings;
 }
 
+// What a mail service stands on, beside a fake server: storage in a temp folder, a key, a cache.
+struct MailServices {
+    QTemporaryDir data;
+    std::unique_ptr<SqliteStorage> storage = SqliteStorage::open(data.filePath("backend.sqlite")).value();
+    const CredentialCipher cipher{QByteArray(CredentialCipher::keySize, 'k')};
+    MessageCache cache;
+};
+
 } // namespace
 
 // Each server breaks the rules its own way. Whatever it sends, the watcher holds no more than the
@@ -97,9 +105,7 @@ TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox
              return wentSilent->load() ? QByteArray() : honest(tag, command);
          },
          silent},
-        {"tells of new mail before its continuation", except("IDLE", "* 1 EXISTS\r\n+ idling\r\n"),
-         std::nullopt},
-        {"leaves a response code open",
+        {"leaves a response code open and tells of new mail before its continuation",
          [](const QByteArray& tag, const QByteArray& command) {
              const QByteArray open = command.toUpper().startsWith("SELECT") ? "* OK [UIDVALIDITY \r\n" : "";
              return open + except("IDLE", "* 1 EXISTS\r\n+ idling\r\n")(tag, command);
@@ -238,12 +244,8 @@ TEST(HostileImapServer, ManyWatchedInboxesShareAFewThreads)
 TEST(HostileImapServer, ChecksOfNewInboxesBeyondAFewAreTurnedAway)
 {
     FakeImapServer server([](const QByteArray&, const QByteArray&) { return QByteArray(); });
-    QTemporaryDir data;
-    auto storage = SqliteStorage::open(data.filePath("backend.sqlite"));
-    ASSERT_TRUE(storage);
-    const CredentialCipher cipher(QByteArray(CredentialCipher::keySize, 'k'));
-    MessageCache cache;
-    MailService mail(**storage, cipher, settingsFor(server, 2000), cache);
+    MailServices services;
+    MailService mail(*services.storage, services.cipher, settingsFor(server, 2000), services.cache);
     std::vector<std::future<ImapResult<Done>>> checks;
     for (int i = 0; i < 9; ++i)
         checks.push_back(std::async(std::launch::async, [&] {
@@ -262,15 +264,11 @@ TEST(HostileImapServer, ChecksOfNewInboxesBeyondAFewAreTurnedAway)
 TEST(HostileImapServer, PrivateAddressesAreReachedOnlyForThisMachine)
 {
     FakeImapServer server(honest);
-    QTemporaryDir data;
-    auto storage = SqliteStorage::open(data.filePath("backend.sqlite"));
-    ASSERT_TRUE(storage);
-    const CredentialCipher cipher(QByteArray(CredentialCipher::keySize, 'k'));
-    MessageCache cache;
+    MailServices services;
     ImapSettings local = settingsFor(server, 2000);
     local.privateHosts = true;
-    MailService hosted(**storage, cipher, settingsFor(server, 2000), cache);
-    MailService embedded(**storage, cipher, local, cache);
+    MailService hosted(*services.storage, services.cipher, settingsFor(server, 2000), services.cache);
+    MailService embedded(*services.storage, services.cipher, local, services.cache);
     const auto refused = [](const MailService& mail, const char* host, bool forAnotherMachine) {
         const auto verified = mail.verify(host, "you@fake.example", "app-password", forAnotherMachine);
         return !verified && verified.error().kind == ImapError::Kind::privateAddress;
