@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThreadPool>
 
 #include <gtest/gtest.h>
@@ -142,8 +143,8 @@ TEST(HostileImapServer, EachMisbehaviourEndsTheConnectionAndIsReportedOnTheInbox
             return problem;
         };
         const auto taken = [&] { return cache.since({account}, 0).size(); };
-        for (int look = 0; look < 200 && (row.problem ? reported() != row.problem : taken() == 0); ++look)
-            std::this_thread::sleep_for(milliseconds(100));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return row.problem ? reported() == row.problem : taken() > 0; }, 20'000));
         EXPECT_EQ(reported(), row.problem);
         EXPECT_EQ(taken(), row.problem ? 0 : 1);
         // Once reported, the mail lists say why too, through every later attempt to connect.
@@ -197,9 +198,7 @@ TEST(HostileImapServer, AWatcherStopsWithoutWaitingForASilentServer)
             settings, cache, patient);
         if (row.signsInWithOAuth)
             reached->store(silentTokenService.waitForNewConnection(10000));
-        for (int look = 0; look < 100 && !reached->load(); ++look)
-            std::this_thread::sleep_for(milliseconds(100));
-        ASSERT_TRUE(reached->load());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return reached->load(); }, 10'000));
         std::this_thread::sleep_for(milliseconds(500)); // connected and waiting
         const auto stopping = steady_clock::now();
         watcher.reset();
@@ -233,9 +232,7 @@ TEST(HostileImapServer, ManyWatchedInboxesShareAFewThreads)
                                            WatchedInbox{QString::number(i), "imap", FakeImapServer::hostName,
                                                         "you@fake.example", "app-password"},
                                            settingsFor(server, 20000), cache, WatchTimings{minutes(10)}));
-    for (int look = 0; look < 300 && idling->load() < inboxes; ++look)
-        std::this_thread::sleep_for(milliseconds(100));
-    EXPECT_GE(idling->load(), inboxes);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return idling->load() >= inboxes; }, 30'000));
     EXPECT_LE(threads() - before, 2) << "not one per inbox";
 }
 
