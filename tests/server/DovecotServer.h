@@ -123,10 +123,9 @@ public:
         return QDir(base + "/new").entryList(QDir::Files) + QDir(base + "/cur").entryList(QDir::Files);
     }
 
-    // Again after stop(): on the same port.
+    // Again after stop(), on the same port, so a backend configured for this server finds it again.
     bool start()
     {
-        // A restart keeps the port, so a backend configured for this server finds it again.
         if (m_port == 0)
             m_port = freePort();
         if (m_port == 0 || !writeConfig())
