@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QStringList>
+#include <QTcpServer>
 #include <QThread>
 
 #include <csignal>
@@ -67,6 +68,19 @@ public:
 private:
     pid_t m_pid = 0;
 };
+
+inline bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// A loopback port free now, for a server that can't be told to pick one; 0 when none is.
+inline quint16 freePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
+}
 
 // The end of a server's log, to say why it did not start or why a test failed.
 inline QString logTail(const QString& path)

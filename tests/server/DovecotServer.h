@@ -9,19 +9,12 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSslSocket>
-#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <pwd.h>
 #include <sys/stat.h>
 
 namespace tessary::test {
-
-inline bool writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
 
 // Writes a backend.json into `dataDir` that trusts `caFile` and routes `host` to 127.0.0.1:`port`,
 // with the entries of `more` beside.
@@ -130,18 +123,12 @@ public:
         return QDir(base + "/new").entryList(QDir::Files) + QDir(base + "/cur").entryList(QDir::Files);
     }
 
-    // Again after stop(): on the same port.
+    // Again after stop(), on the same port, so a backend configured for this server finds it again.
     bool start()
     {
-        // A restart keeps the port, so a backend configured for this server finds it again.
-        if (m_port == 0) {
-            QTcpServer probe;
-            if (!probe.listen(QHostAddress::LocalHost))
-                return false;
-            m_port = probe.serverPort();
-            probe.close();
-        }
-        if (!writeConfig())
+        if (m_port == 0)
+            m_port = freePort();
+        if (m_port == 0 || !writeConfig())
             return false;
         // Ready when the TLS greeting arrives; a bare TCP probe left dangling slows dovecot's stop.
         const auto greets = [this] {

@@ -6,8 +6,7 @@
 #include "server/PostgresStorage.h"
 #include "server/SqliteStorage.h"
 
-#include <QElapsedTimer>
-#include <QThread>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -79,11 +78,7 @@ struct Watchers {
             }
             return std::all_of(load.begin(), load.end(), [&](int held) { return held <= share; });
         };
-        QElapsedTimer timer;
-        timer.start();
-        while (!shared() && timer.elapsed() < 5000)
-            QThread::msleep(20);
-        return shared();
+        return QTest::qWaitFor(shared, 5000);
     }
 };
 

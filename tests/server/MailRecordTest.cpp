@@ -43,8 +43,8 @@ TEST(MailBodies, PartsCharsetsAndHtml)
          QStringLiteral("Ihr Code: 123456 für Sie\r\n"),
          {}},
         {"html only, scripts dropped, blocks as lines, cells apart but one-character boxes joined",
-         "Subject: Sign in\r\nContent-Type: text/html; charset=utf-8\r\nContent-Transfer-Encoding: "
-         "base64\r\n\r\n" +
+         "Subject: =?utf-8?Q?Sign_in?=\r\nContent-Type: text/html; charset=utf-8\r\n"
+         "Content-Transfer-Encoding: base64\r\n\r\n" +
              QByteArray(
                  "<html><head><title>T</title><style>p{}</style></head><body><p>Hello</p><script>x()</script>"
                  "<div>Code <b>778899</b></div><table><tr><td>Your "

@@ -2,8 +2,6 @@
 
 #include "ChildProcess.h"
 
-#include <QFile>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -29,13 +27,10 @@ private:
     // nginx can't be told to take any free port: one is picked here, another should someone take it.
     bool start(const QList<QString>& backends)
     {
-        QTcpServer probe;
-        if (!probe.listen(QHostAddress::LocalHost)) {
+        if ((m_port = freePort()) == 0) {
             m_error = QStringLiteral("no free port");
             return false;
         }
-        m_port = probe.serverPort();
-        probe.close();
         QString servers;
         for (const QString& backend : backends)
             servers += "    server " + backend + " max_fails=1 fail_timeout=5s;\n";
@@ -70,13 +65,10 @@ http {
 }
 )");
         const QString file = m_dir.filePath(QStringLiteral("nginx.conf"));
-        QFile out(file);
-        if (!out.open(QIODevice::WriteOnly) ||
-            out.write(config.arg(m_dir.path(), servers, QString::number(m_port)).toUtf8()) < 0) {
+        if (!writeFile(file, config.arg(m_dir.path(), servers, QString::number(m_port)).toUtf8())) {
             m_error = "can't write " + file;
             return false;
         }
-        out.close();
         const auto listens = [this] {
             QTcpSocket socket;
             socket.connectToHost(QStringLiteral("127.0.0.1"), m_port);

@@ -40,6 +40,14 @@ QByteArray exchange(uint16_t port, const QList<QByteArray>& pieces, milliseconds
     return reply;
 }
 
+// The install token a backend on `port` registers, empty when it refuses.
+std::string registeredToken(uint16_t port)
+{
+    const auto install = httplib::Client("127.0.0.1", port).Post("/v1/installs", "", "application/json");
+    const QByteArray body = install ? QByteArray::fromStdString(install->body) : QByteArray();
+    return QJsonDocument::fromJson(body)["token"].toString().toStdString();
+}
+
 class RequestLimits : public ::testing::Test {
 protected:
     void SetUp() override
@@ -114,9 +122,7 @@ TEST_F(RequestLimits, APollBeyondTheHeldOnesIsAskedToRetryNeverAnsweredEmpty)
 {
     const auto poll = [this] {
         httplib::Client client("127.0.0.1", backend->port());
-        const auto install = client.Post("/v1/installs", "", "application/json");
-        const QJsonObject token = QJsonDocument::fromJson(QByteArray::fromStdString(install->body)).object();
-        client.set_bearer_token_auth(token.value("token").toString().toStdString().c_str());
+        client.set_bearer_token_auth(registeredToken(backend->port()));
         return client.Post("/v1/messages/ids", R"({"since": 0})", "application/json");
     };
     auto held = std::async(std::launch::async, poll);
@@ -159,12 +165,7 @@ TEST(HeldPolls, RequestsWaitingForMailHoldNoThread)
         auto backend = server::BackendServer::start(config);
         ASSERT_TRUE(backend) << backend.error().toStdString();
         const uint16_t port = (*backend)->port();
-        const auto registered = [port] {
-            const auto install =
-                httplib::Client("127.0.0.1", port).Post("/v1/installs", "", "application/json");
-            const QByteArray body = install ? QByteArray::fromStdString(install->body) : QByteArray();
-            return QJsonDocument::fromJson(body)["token"].toString().toUtf8();
-        };
+        const auto registered = [port] { return QByteArray::fromStdString(registeredToken(port)); };
         QList<QByteArray> tokens{registered()};
         while (tokens.size() < 100)
             tokens.append(row.oneInstallWithAnInbox ? tokens.first() : registered());
