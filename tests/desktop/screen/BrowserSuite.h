@@ -84,7 +84,7 @@ protected:
     QString valueOf(const Element& element) { return test::valueOf(*accessibility, element); }
     bool holds(const Element& element, const QString& text)
     {
-        return test::holds(*accessibility, element, text);
+        return waitUntil([&] { return valueOf(element) == text; }, std::chrono::seconds(10));
     }
 
     // With TESSARY_RECORD_TREES=FOLDER set, writes the tree under `root` as the fixture

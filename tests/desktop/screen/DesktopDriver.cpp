@@ -235,12 +235,6 @@ QString valueOf(Accessibility& accessibility, const Element& element)
     return accessibility.text(element).value_or(QString());
 }
 
-bool holds(Accessibility& accessibility, const Element& element, const QString& text,
-           std::chrono::milliseconds timeout)
-{
-    return waitUntil([&] { return valueOf(accessibility, element) == text; }, timeout);
-}
-
 std::optional<Element> openPage(Accessibility& accessibility, Browser& browser, const QString& url)
 {
     std::optional<Element> page = pageShowing(accessibility, browser.pid(), url);

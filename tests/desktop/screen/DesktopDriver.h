@@ -105,9 +105,6 @@ struct Clicked {
 std::optional<Clicked> focusById(Accessibility& accessibility, const Element& root, const QString& id);
 
 QString valueOf(Accessibility& accessibility, const Element& element);
-// Waits until the element's text is `text`.
-bool holds(Accessibility& accessibility, const Element& element, const QString& text,
-           std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 class Browser;
 // Loads the address unless it shows already and waits for its page; keys typed into a browser still

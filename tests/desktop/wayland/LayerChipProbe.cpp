@@ -1,7 +1,7 @@
-// layer-chip-probe show X Y WIDTH HEIGHT [STATE]: the "found" chip (or STATE: searching, filled,
-// failed, waitingForLink, link) on this session's layer shell, or GNOME Shell's top chrome, under
-// the field at X,Y (top-left desktop pixels); prints "shown" once faded in, "fill" on a click on Fill.
-// layer-chip-probe compare SCREENSHOT.png LEFT TOP [STATE [SCALE]]: 0 when the chip's opaque pixels,
+// layer-chip-probe show X Y WIDTH HEIGHT STATE: the chip in STATE (found, searching, filled, failed,
+// waitingForLink, link) on this session's layer shell, or GNOME Shell's top chrome, under the field
+// at X,Y (top-left desktop pixels); prints "shown" once faded in, "fill" on a click on Fill.
+// layer-chip-probe compare SCREENSHOT.png LEFT TOP STATE SCALE: 0 when the chip's opaque pixels,
 // drawn SCALE device pixels to a pixel, are at LEFT,TOP; compare-above takes LEFT,BOTTOM instead,
 // compare-right RIGHT,TOP.
 // layer-chip-probe icon: a pure green square as Tessary's icon in GNOME's top bar.
@@ -38,7 +38,7 @@ using namespace tessary;
 
 namespace {
 
-void showFound(ChipModel& model, const QString& state = QStringLiteral("found"))
+void showState(ChipModel& model, const QString& state)
 {
     const QString site = QStringLiteral("example.com");
     FoundCode found;
@@ -76,7 +76,7 @@ int show(const QStringList& args)
     if (!chip)
         return 1;
     LayerChipPanel& panel = *chip;
-    showFound(panel.model(), args.value(5, QStringLiteral("found")));
+    showState(panel.model(), args[5]);
     QTextStream out(stdout);
     QObject::connect(&panel.fade(), &QAbstractAnimation::finished, [&] { out << "shown" << Qt::endl; });
     panel.model().onFill = [&] { out << "fill" << Qt::endl; };
@@ -100,12 +100,12 @@ int icon()
 int compare(const QStringList& args)
 {
     ChipModel model;
-    showFound(model, args.value(4, QStringLiteral("found")));
+    showState(model, args[4]);
     ChipView view(model);
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.show();
     QCoreApplication::processEvents(); // laid out as the chip on screen was
-    const QImage chip = view.picture(1.0, args.value(5, QStringLiteral("1")).toDouble());
+    const QImage chip = view.picture(1.0, args[5].toDouble());
     const QImage shot = QImage(args[1]).convertToFormat(QImage::Format_ARGB32);
     const bool above = args[0] == QLatin1String("compare-above");
     const bool right = args[0] == QLatin1String("compare-right");
@@ -155,10 +155,9 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     const QStringList args = application.arguments().mid(1);
-    if ((args.size() == 5 || args.size() == 6) && args[0] == QLatin1String("show"))
+    if (args.size() == 6 && args[0] == QLatin1String("show"))
         return show(args);
-    if (args.size() >= 4 && args.size() <= 6 &&
-        QStringList{"compare", "compare-above", "compare-right"}.contains(args[0]))
+    if (args.size() == 6 && QStringList{"compare", "compare-above", "compare-right"}.contains(args[0]))
         return compare(args);
     if (args.size() == 1 && args[0] == QLatin1String("icon"))
         return icon();
