@@ -128,7 +128,6 @@ INSTANTIATE_TEST_SUITE_P(
         PhoneRow{"NotRunningYet", {Daemon::notRunning, {}}, true, false, SetupAtLaunch::kept},
         PhoneRow{
             "NotRunningNorEverAPhone", {Daemon::notRunning, {}}, true, false, SetupAtLaunch::lost, false},
-        PhoneRow{"AwayNorEverAPhone", {Daemon::running, {away}}, true, false, SetupAtLaunch::lost, false},
         PhoneRow{"NotAnsweredYet", {}, true, false, SetupAtLaunch::unknown}),
     [](const auto& param) { return std::string(param.param.name); });
 
