@@ -197,7 +197,9 @@ public:
             const QStringView raw = textOf(match.groupStart, match.groupEnd);
             const bool hasLetter = std::any_of(raw.begin(), raw.end(), [](QChar c) { return c.isLetter(); });
             const bool withDigit = hasDigit(raw);
+            // Letters and digits may open a longer number too: "FR76 3000 4000" is an account.
             if (!hasLetter || (!withDigit && isStopWord(raw)) ||
+                (withDigit && isPartOfALongerNumber(m_full, match.start, match.end)) ||
                 isPlaceholder(m_full, match.start, match.end) || isNamedOtherwise(match.start, match.end))
                 return;
             const bool alone = isAlone(raw, match.start);
@@ -420,10 +422,24 @@ private:
             return true; // "4820 kr", "5810元"
         // A label that ends where a code word ends holds it ("Transaction code", "کد پیگیری") and
         // names the number more closely. A label names the first number after it only: in "card
-        // ending 4417 is 482913" the label is spent on 4417.
+        // ending 4417 is 482913" the label is spent on 4417, and in "35,00 EUR at SHOP is 902716"
+        // on the amount before it.
         const qsizetype labelEnd = m_labels.lastEndBefore(start);
         return labelEnd >= 0 && start - labelEnd <= notCodeReach &&
-               labelEnd >= m_keywords.lastEndBefore(start) && !hasDigit(textOf(labelEnd, start));
+               labelEnd >= m_keywords.lastEndBefore(start) && !hasDigit(textOf(labelEnd, start)) &&
+               !followsANumber(labelEnd);
+    }
+
+    // Whether the word ending at `end` stands right after a number, as a currency or a unit does.
+    bool followsANumber(qsizetype end) const
+    {
+        qsizetype at = end;
+        while (at > 0 &&
+               (m_full[at - 1].isLetter() || m_full[at - 1].isMark() || m_full[at - 1] == QLatin1Char('.')))
+            --at;
+        if (at > 0 && isDigitGroupSpace(m_full[at - 1]))
+            --at;
+        return at > 0 && m_full[at - 1].isDigit();
     }
 
     // Ties keep the earlier candidate, so a numeric code beats an alphanumeric one of equal score.
