@@ -38,6 +38,9 @@ constexpr int shortestSpacedCode = 4;
 constexpr int longestSpacedCode = 12;
 // "[CUSTOMER FIRST NAME]": how far the brackets of a template's placeholder may stand from a word in it.
 constexpr qsizetype placeholderReach = 40;
+// A code its site states in the origin-bound form is as sure as a code alone in the subject.
+constexpr qint64 boundCodeScore = 40;
+constexpr qsizetype longestBoundCode = 32;
 
 QStringView scannedPart(const QString& text)
 {
@@ -151,6 +154,33 @@ bool isStopWord(QStringView raw)
     QString compact = raw.toString();
     compact.remove(QLatin1Char('-'));
     return codeStopWords().contains(compact);
+}
+
+bool isHostUnit(QChar c)
+{
+    return isAsciiLetterOrDigit(c) || c == QLatin1Char('.') || c == QLatin1Char('-') || c == QLatin1Char(':');
+}
+
+// "@example.com #482913" or "@example.com #482913 @pay.example" ending the last line of `text`,
+// at the start of the line or after a space: the host and the code, or none.
+std::optional<ExtractedCode> originBoundCode(QStringView text)
+{
+    const QStringView trimmed = text.trimmed();
+    const QStringView line = trimmed.sliced(lineStart(trimmed, trimmed.size()));
+    QList<QStringView> words = line.split(QLatin1Char(' '));
+    const auto isHost = [](QStringView word) {
+        return word.size() > 1 && word.front() == QLatin1Char('@') &&
+               std::all_of(word.begin() + 1, word.end(), isHostUnit);
+    };
+    if (words.size() >= 3 && isHost(words.back()) && words[words.size() - 2].startsWith(QLatin1Char('#')))
+        words.removeLast(); // the embedded site: the code is still the top-level site's to ask for
+    if (words.size() < 2 || !isHost(words[words.size() - 2]))
+        return std::nullopt;
+    const QStringView code = words.back().sliced(std::min<qsizetype>(1, words.back().size()));
+    if (!words.back().startsWith(QLatin1Char('#')) || code.isEmpty() || code.size() > longestBoundCode ||
+        !std::all_of(code.begin(), code.end(), isAsciiLetterOrDigit))
+        return std::nullopt;
+    return ExtractedCode{code.toString(), boundCodeScore, words[words.size() - 2].sliced(1).toString()};
 }
 
 class Extraction {
@@ -446,7 +476,7 @@ private:
     void offer(QString code, qint64 score)
     {
         if (!m_best || score > m_best->score)
-            m_best = ExtractedCode{std::move(code), score};
+            m_best = ExtractedCode{std::move(code), score, {}};
     }
 
     const QString& m_full;
@@ -467,6 +497,8 @@ private:
 std::optional<ExtractedCode> extractCode(const QString& subject, const QString& text)
 {
     const QStringView body = scannedPart(text);
+    if (std::optional<ExtractedCode> bound = originBoundCode(body))
+        return bound;
     QString full;
     full.reserve(subject.size() + 1 + body.size());
     full.append(subject).append(QLatin1Char('\n')).append(body);
