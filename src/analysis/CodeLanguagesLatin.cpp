@@ -32,7 +32,9 @@ std::vector<LanguageWords> latinScriptLanguages()
         {"de",
          {"bestätigungscode*", "anmeldecode*", "sicherheitscode*", "verifizierungscode*", "einmalcode*",
           "zugangscode*", "freigabecode*", "aktivierungscode*", "prüfcode*", "tan", "mtan", "einmalkennwort*",
-          "einmalpasswort*", "kennwort*", "passwort*", "bestätig*", "anmeld*", "verifizier*", "sicherheit*"},
+          "einmalpasswort*", "kennwort*", "passwort*", "bestätig*", "anmeld*", "verifizier*", "sicherheit*",
+          // a bank's TAN named by how it comes
+          "mobiletan", "smstan"},
          {"bestellung*", "bestellnummer*", "auftragsnummer*", "sendung*", "sendungsnummer*", "rechnung*",
           "rechnungsnummer*", "kundennummer*", "telefon*", "betrag", "gesamtbetrag", "preis", "summe",
           "vertragsnummer*", "artikelnummer*",
