@@ -24,7 +24,9 @@ std::vector<LanguageWords> latinScriptLanguages()
           "reference code", "ref code", "approval code", "authorization code", "authorisation code",
           "auth code", "confirmation number", "confirmation no", "order confirmation", "booking confirmation",
           // a booking's reference, named with a code word inside the label
-          "booking code", "reservation code"},
+          "booking code", "reservation code",
+          // a reference to what is done, which follows it ("QK71AB2C3D Confirmed.", "Order 4821 confirmed")
+          "confirmed"},
          {"promo*", "coupon*", "discount*", "% off", "%off", "voucher*", "referral*", "gift card*", "prize*",
           "winner*", "lottery", "sweepstake*", "giveaway*", "lucky draw", "jackpot"},
          {"is"},
