@@ -162,23 +162,25 @@ bool isHostUnit(QChar c)
 }
 
 // "@example.com #482913" or "@example.com #482913 @pay.example" ending the last line of `text`,
-// at the start of the line or after a space: the host and the code, or none.
+// at the start of the line or after a space: the host and the code, or none. The host must be a
+// domain and the code hold a digit: "Follow us @acme #deals" ends many a mail too.
 std::optional<ExtractedCode> originBoundCode(QStringView text)
 {
     const QStringView trimmed = text.trimmed();
     const QStringView line = trimmed.sliced(lineStart(trimmed, trimmed.size()));
     QList<QStringView> words = line.split(QLatin1Char(' '));
     const auto isHost = [](QStringView word) {
-        return word.size() > 1 && word.front() == QLatin1Char('@') &&
+        return word.size() > 1 && word.front() == QLatin1Char('@') && word.contains(QLatin1Char('.')) &&
                std::all_of(word.begin() + 1, word.end(), isHostUnit);
     };
     if (words.size() >= 3 && isHost(words.back()) && words[words.size() - 2].startsWith(QLatin1Char('#')))
         words.removeLast(); // the embedded site: the code is still the top-level site's to ask for
-    if (words.size() < 2 || !isHost(words[words.size() - 2]))
+    if (words.size() < 2 || !isHost(words[words.size() - 2]) || !words.back().startsWith(QLatin1Char('#')))
         return std::nullopt;
-    const QStringView code = words.back().sliced(std::min<qsizetype>(1, words.back().size()));
-    if (!words.back().startsWith(QLatin1Char('#')) || code.isEmpty() || code.size() > longestBoundCode ||
-        !std::all_of(code.begin(), code.end(), isAsciiLetterOrDigit))
+    const QStringView code = words.back().sliced(1);
+    const bool codeLike = std::all_of(
+        code.begin(), code.end(), [](QChar c) { return isAsciiLetterOrDigit(c) || c == QLatin1Char('-'); });
+    if (!codeLike || !hasDigit(code) || code.size() > longestBoundCode)
         return std::nullopt;
     return ExtractedCode{code.toString(), boundCodeScore, words[words.size() - 2].sliced(1).toString()};
 }
