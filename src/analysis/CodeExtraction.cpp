@@ -455,11 +455,15 @@ private:
         // A label that ends where a code word ends holds it ("Transaction code", "کد پیگیری") and
         // names the number more closely. A label names the first number after it only: in "card
         // ending 4417 is 482913" the label is spent on 4417, and in "35,00 EUR at SHOP is 902716"
-        // on the amount before it.
+        // on the amount before it. Nor does it reach past a comma or the end of a sentence: "Dear
+        // Customer, 482913 is your OTP". (A full stop may end a label's abbreviation: "Nr. 4821".)
         const qsizetype labelEnd = m_labels.lastEndBefore(start);
-        return labelEnd >= 0 && start - labelEnd <= notCodeReach &&
-               labelEnd >= m_keywords.lastEndBefore(start) && !hasDigit(textOf(labelEnd, start)) &&
-               !followsANumber(labelEnd);
+        if (labelEnd < 0 || start - labelEnd > notCodeReach || labelEnd < m_keywords.lastEndBefore(start))
+            return false;
+        const QStringView gap = textOf(labelEnd, start);
+        return !hasDigit(gap) && !followsANumber(labelEnd) &&
+               !std::any_of(gap.begin(), gap.end(),
+                            [](QChar c) { return QStringView(u",;!?\uFF0C").contains(c); });
     }
 
     // Whether the word ending at `end` stands right after a number, as a currency or a unit does.
