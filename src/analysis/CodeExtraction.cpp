@@ -38,6 +38,9 @@ constexpr int shortestSpacedCode = 4;
 constexpr int longestSpacedCode = 12;
 // "[CUSTOMER FIRST NAME]": how far the brackets of a template's placeholder may stand from a word in it.
 constexpr qsizetype placeholderReach = 40;
+// A code its site states in the origin-bound form is as sure as a code alone in the subject.
+constexpr qint64 boundCodeScore = 40;
+constexpr qsizetype longestBoundCode = 32;
 
 QStringView scannedPart(const QString& text)
 {
@@ -153,6 +156,35 @@ bool isStopWord(QStringView raw)
     return codeStopWords().contains(compact);
 }
 
+bool isHostUnit(QChar c)
+{
+    return isAsciiLetterOrDigit(c) || c == QLatin1Char('.') || c == QLatin1Char('-') || c == QLatin1Char(':');
+}
+
+// "@example.com #482913" or "@example.com #482913 @pay.example" ending the last line of `text`,
+// at the start of the line or after a space: the host and the code, or none. The host must be a
+// domain and the code hold a digit: "Follow us @acme #deals" ends many a mail too.
+std::optional<ExtractedCode> originBoundCode(QStringView text)
+{
+    const QStringView trimmed = text.trimmed();
+    const QStringView line = trimmed.sliced(lineStart(trimmed, trimmed.size()));
+    QList<QStringView> words = line.split(QLatin1Char(' '));
+    const auto isHost = [](QStringView word) {
+        return word.size() > 1 && word.front() == QLatin1Char('@') && word.contains(QLatin1Char('.')) &&
+               std::all_of(word.begin() + 1, word.end(), isHostUnit);
+    };
+    if (words.size() >= 3 && isHost(words.back()) && words[words.size() - 2].startsWith(QLatin1Char('#')))
+        words.removeLast(); // the embedded site: the code is still the top-level site's to ask for
+    if (words.size() < 2 || !isHost(words[words.size() - 2]) || !words.back().startsWith(QLatin1Char('#')))
+        return std::nullopt;
+    const QStringView code = words.back().sliced(1);
+    const bool codeLike = std::all_of(
+        code.begin(), code.end(), [](QChar c) { return isAsciiLetterOrDigit(c) || c == QLatin1Char('-'); });
+    if (!codeLike || !hasDigit(code) || code.size() > longestBoundCode)
+        return std::nullopt;
+    return ExtractedCode{code.toString(), boundCodeScore, words[words.size() - 2].sliced(1).toString()};
+}
+
 class Extraction {
 public:
     Extraction(const QString& full, const QString& lower, qsizetype subjectLength)
@@ -197,7 +229,9 @@ public:
             const QStringView raw = textOf(match.groupStart, match.groupEnd);
             const bool hasLetter = std::any_of(raw.begin(), raw.end(), [](QChar c) { return c.isLetter(); });
             const bool withDigit = hasDigit(raw);
+            // Letters and digits may open a longer number too: "FR76 3000 4000" is an account.
             if (!hasLetter || (!withDigit && isStopWord(raw)) ||
+                (withDigit && isPartOfALongerNumber(m_full, match.start, match.end)) ||
                 isPlaceholder(m_full, match.start, match.end) || isNamedOtherwise(match.start, match.end))
                 return;
             const bool alone = isAlone(raw, match.start);
@@ -420,17 +454,35 @@ private:
             return true; // "4820 kr", "5810元"
         // A label that ends where a code word ends holds it ("Transaction code", "کد پیگیری") and
         // names the number more closely. A label names the first number after it only: in "card
-        // ending 4417 is 482913" the label is spent on 4417.
+        // ending 4417 is 482913" the label is spent on 4417, and in "35,00 EUR at SHOP is 902716"
+        // on the amount before it. Nor does it reach past a comma or the end of a sentence: "Dear
+        // Customer, 482913 is your OTP". (A full stop may end a label's abbreviation: "Nr. 4821".)
         const qsizetype labelEnd = m_labels.lastEndBefore(start);
-        return labelEnd >= 0 && start - labelEnd <= notCodeReach &&
-               labelEnd >= m_keywords.lastEndBefore(start) && !hasDigit(textOf(labelEnd, start));
+        if (labelEnd < 0 || start - labelEnd > notCodeReach || labelEnd < m_keywords.lastEndBefore(start))
+            return false;
+        const QStringView gap = textOf(labelEnd, start);
+        return !hasDigit(gap) && !followsANumber(labelEnd) &&
+               !std::any_of(gap.begin(), gap.end(),
+                            [](QChar c) { return QStringView(u",;!?\uFF0C").contains(c); });
+    }
+
+    // Whether the word ending at `end` stands right after a number, as a currency or a unit does.
+    bool followsANumber(qsizetype end) const
+    {
+        qsizetype at = end;
+        while (at > 0 &&
+               (m_full[at - 1].isLetter() || m_full[at - 1].isMark() || m_full[at - 1] == QLatin1Char('.')))
+            --at;
+        if (at > 0 && isDigitGroupSpace(m_full[at - 1]))
+            --at;
+        return at > 0 && m_full[at - 1].isDigit();
     }
 
     // Ties keep the earlier candidate, so a numeric code beats an alphanumeric one of equal score.
     void offer(QString code, qint64 score)
     {
         if (!m_best || score > m_best->score)
-            m_best = ExtractedCode{std::move(code), score};
+            m_best = ExtractedCode{std::move(code), score, {}};
     }
 
     const QString& m_full;
@@ -451,6 +503,8 @@ private:
 std::optional<ExtractedCode> extractCode(const QString& subject, const QString& text)
 {
     const QStringView body = scannedPart(text);
+    if (std::optional<ExtractedCode> bound = originBoundCode(body))
+        return bound;
     QString full;
     full.reserve(subject.size() + 1 + body.size());
     full.append(subject).append(QLatin1Char('\n')).append(body);

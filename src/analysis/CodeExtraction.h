@@ -14,12 +14,16 @@ inline constexpr qsizetype scannedBodyLimit = 128 * 1024;
 struct ExtractedCode {
     QString code;
     qint64 score = 0;
+    // The host that the message's last line binds the code to ("@example.com #482913"), or empty.
+    QString boundHost;
     friend bool operator==(const ExtractedCode&, const ExtractedCode&) = default;
 };
 
 // Finds the best code in a mail's subject and body, or none when the mail never speaks of codes or
-// nothing scores above 10. Deterministic; positions are counted in UTF-16 units of the subject, a
-// line feed and the body.
+// nothing scores above 10. A body whose last line ends in the origin-bound form ("@example.com
+// #482913", an embedded site's " @pay.example" may follow) states its code and the site it is for:
+// that code it is. Deterministic; positions are counted in UTF-16 units of the subject, a line feed
+// and the body.
 std::optional<ExtractedCode> extractCode(const QString& subject, const QString& text);
 
 } // namespace tessary

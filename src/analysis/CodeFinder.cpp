@@ -35,11 +35,16 @@ QList<FoundCode> CodeFinder::rank(const QList<Message>& messages, const QSet<QSt
         FoundCode code;
         code.code = extracted->code;
         code.sender = message.sender;
-        // A text message's sender is a number: no domain, so it never counts as the site's own.
-        code.senderDomain = message.phone ? QString() : senderSiteDomain(message.sender);
+        // A text message's sender is a number, no domain: its code is a site's own only when its
+        // last line binds it to that site, as the site itself wrote it.
+        if (!message.phone)
+            code.senderDomain = senderSiteDomain(message.sender);
+        else if (!extracted->boundHost.isEmpty())
+            code.senderDomain = siteDomain(extracted->boundHost);
         code.received = receivedTime(message.receivedAt);
-        code.score = extracted->score +
-                     (!message.phone && sites.contains(code.senderDomain) ? senderMatchesSiteBonus : 0);
+        code.score =
+            extracted->score +
+            (!code.senderDomain.isEmpty() && sites.contains(code.senderDomain) ? senderMatchesSiteBonus : 0);
         code.messageId = message.id;
         code.phone = message.phone;
         found.append(std::move(code));

@@ -12,7 +12,7 @@ namespace tessary {
 struct FoundCode {
     QString code;         // as typed: digits only for numeric codes; alphanumeric ones keep their dash
     QString sender;       // the message's sender text as delivered
-    QString senderDomain; // senderSiteDomain of the sender
+    QString senderDomain; // senderSiteDomain of the sender; for a text message, the site it binds its code to
     TimePoint received = distantPast;
     qint64 score = 0; // extraction score, plus 100 when the sender belongs to the site
     std::optional<QString> messageId;

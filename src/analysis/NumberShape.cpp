@@ -32,6 +32,25 @@ bool joinsDigits(QChar c)
            c.unicode() == 0x066B || c.unicode() == 0x066C;
 }
 
+// Dots that stand for the hidden digits of a card or an account: bullets and middle dots.
+bool isMaskDot(QChar c)
+{
+    return c.unicode() == 0x2022 || c.unicode() == 0x00B7 || c.unicode() == 0x2219 || c.unicode() == 0x25CF;
+}
+
+// "•••• 4521", "···· 2290", "...6521", "…4410": the shown end of a masked card or account number. A
+// run of two dots at least, or an ellipsis; the full stops of an ellipsis only right before the
+// digits, as after a space they end a sentence ("Your code is... 482913").
+bool followsAMask(QStringView text, qsizetype start)
+{
+    const auto at = [text](qsizetype i) { return i >= 0 && i < text.size() ? text[i] : QChar(); };
+    if (at(start - 1) == QChar(0x2026) ||
+        (at(start - 1) == QLatin1Char('.') && at(start - 2) == QLatin1Char('.')))
+        return true;
+    const qsizetype last = isDigitGroupSpace(at(start - 1)) ? start - 2 : start - 1;
+    return isMaskDot(at(last)) && isMaskDot(at(last - 1));
+}
+
 } // namespace
 
 NumericDigits numericDigits(QStringView group)
@@ -68,7 +87,7 @@ bool isPartOfALongerNumber(QStringView text, qsizetype start, qsizetype end)
     if (before == QLatin1Char('+') || before == QLatin1Char('#') || before == QLatin1Char(')') ||
         (before == QLatin1Char('*') && !emphasised) || isCurrency(before))
         return true;
-    if (joinsDigits(before) && beforeThat.isDigit())
+    if ((joinsDigits(before) && beforeThat.isDigit()) || followsAMask(text, start))
         return true;
     if (isDigitGroupSpace(before) && (beforeThat.isDigit() || beforeThat == QLatin1Char(')') ||
                                       beforeThat == QLatin1Char('*') || isCurrency(beforeThat)))

@@ -17,7 +17,7 @@ QString digitsOf(QStringView group);
 // Whether the digits at [start, end) of `text` are a piece of a longer number rather than a number
 // of their own: a group of a phone number ("+49 30 1234 5678", "(415) 555-0199"), part of an amount
 // or a date ("1.234,56", "12.03.2025"), money beside a currency sign ("€ 4820", "4820 ₽"), or the
-// shown digits of a masked card number ("6104****4417", "*4417").
+// shown digits of a masked card number ("6104****4417", "*4417", "•••• 4417", "...4417").
 bool isPartOfALongerNumber(QStringView text, qsizetype start, qsizetype end);
 
 // Whether the digits at [start, end) of `text` are the postal code of an address: five digits after a

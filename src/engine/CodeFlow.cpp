@@ -90,10 +90,11 @@ void CodeFlow::handleField(const CodeField& field)
     }
     const std::optional<QString> site = siteOf(field);
     const TimePoint now = m_s.clock.now();
-    // A copy: offering a code rewrites the recent list it was found in.
+    // The site's own mail only: a text that names the site proves nothing. A copy: offering a
+    // code rewrites the recent list it was found in.
     const QList<FoundCode> recent = m_s.state.recent();
     for (const FoundCode& code : recent) {
-        if (now - code.received < recentReuse && !m_used.contains(code.code) && site &&
+        if (now - code.received < recentReuse && !m_used.contains(code.code) && site && !code.phone &&
             *site == code.senderDomain) {
             offer(code);
             return;
@@ -195,13 +196,13 @@ CodeFlow::bestUnused(std::shared_ptr<Search> search, std::optional<QString> send
 }
 
 // The best code of the burst's mail and of the text messages since it started that was not typed
-// in this run yet (and, given `sender`, that comes from that domain): the top-ranked code is often
-// the one just typed, while a lower-ranked one is still of use.
+// in this run yet (and, given `sender`, that comes in that domain's own mail, not a text naming it):
+// the top-ranked code is often the one just typed, while a lower-ranked one is still of use.
 std::optional<FoundCode> CodeFlow::pick(const Search& search, const std::optional<QString>& sender) const
 {
     const QList<Message> messages = search.mail + textMessages(search.started);
     for (const FoundCode& code : CodeFinder::rank(messages, expandDomains(search.domains)))
-        if (!m_used.contains(code.code) && (!sender || code.senderDomain == *sender))
+        if (!m_used.contains(code.code) && (!sender || (!code.phone && code.senderDomain == *sender)))
             return code;
     return std::nullopt;
 }
@@ -230,11 +231,12 @@ void CodeFlow::smsArrived()
     offer(*code);
 }
 
-// A code from another sender leaves the burst watching: the site's own mail may still come.
+// A code from another sender, or from a text message that anyone could have sent naming the site,
+// leaves the burst watching: the site's own mail may still come.
 bool CodeFlow::awaitsBetter(const FoundCode& offered) const
 {
     const std::optional<QString> site = siteOf(m_field);
-    return site && offered.senderDomain != *site;
+    return site && (offered.phone || offered.senderDomain != *site);
 }
 
 void CodeFlow::offer(const FoundCode& code)

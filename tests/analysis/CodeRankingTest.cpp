@@ -59,6 +59,20 @@ TEST(CodeRanking, OnlyMessagesWithACodeYieldOneFillingEveryFieldAndTheSitesSende
     EXPECT_EQ(codesOf(ranked), (QStringList{"4821", "111111"}));
     EXPECT_EQ(ranked[0].score, 115);
     EXPECT_EQ(ranked[1].score, 20 + 15 + 5 * 3);
+
+    // A text message comes from a number: its code belongs to the site its last line binds it to.
+    QList<Message> texts = {
+        mail("t1", "+4915112345678", "", "Your code is 555666\n@other.example #555666", at11),
+        mail("t2", "+4915112345678", "", "Your code: 7391\n@login.example-shop.com #7391", at10),
+        mail("t3", "+4915112345678", "", "Your code is 888999", at11)};
+    for (Message& text : texts)
+        text.phone = QStringLiteral("Pixel 7");
+    const QList<FoundCode> fromPhone = CodeFinder::rank(texts, expandDomains({"example-shop.com"}));
+    EXPECT_EQ(codesOf(fromPhone), (QStringList{"7391", "555666", "888999"}));
+    EXPECT_EQ(fromPhone[0].senderDomain, "example-shop.com");
+    EXPECT_EQ(fromPhone[0].score, 140);
+    EXPECT_EQ(fromPhone[1].senderDomain, "other.example");
+    EXPECT_EQ(fromPhone[2].senderDomain, "");
 }
 
 TEST(RankingTies, LaterArrivalFirstThenDatedBeforeUndatedThenTheMessagesOrder)

@@ -5,24 +5,6 @@ namespace {
 
 QStringList burstLines; // what the burst log said while a test listened
 
-// Mail in an inbox, and what the ids request reports of it.
-struct Inbox {
-    explicit Inbox(FakeBackendApi& api)
-        : backend(api)
-    {
-        backend.messagesScript.onCall = [this](int) { backend.messagesScript.replies = {messages}; };
-        backend.messageIdsScript.onCall = [this](int) {
-            QSet<QString> ids;
-            for (const Message& m : messages)
-                ids.insert(m.id);
-            backend.messageIdsScript.replies = {ids};
-        };
-    }
-    ~Inbox() { backend.messagesScript.onCall = backend.messageIdsScript.onCall = nullptr; }
-    FakeBackendApi& backend;
-    QList<Message> messages;
-};
-
 using CodeBurst = ControllerTest;
 
 // Typed at once though the focus could not be read while the mail was fetched; the mail is trashed.

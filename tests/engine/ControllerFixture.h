@@ -113,6 +113,24 @@ struct EngineHarness {
     std::unique_ptr<Heartbeat> devHeartbeat;
 };
 
+// Mail in an inbox, and what the ids request reports of it.
+struct Inbox {
+    explicit Inbox(FakeBackendApi& api)
+        : backend(api)
+    {
+        backend.messagesScript.onCall = [this](int) { backend.messagesScript.replies = {messages}; };
+        backend.messageIdsScript.onCall = [this](int) {
+            QSet<QString> ids;
+            for (const Message& m : messages)
+                ids.insert(m.id);
+            backend.messageIdsScript.replies = {ids};
+        };
+    }
+    ~Inbox() { backend.messagesScript.onCall = backend.messageIdsScript.onCall = nullptr; }
+    FakeBackendApi& backend;
+    QList<Message> messages;
+};
+
 class ControllerTest : public ::testing::Test, public EngineHarness {
 protected:
     void SetUp() override { make(); }

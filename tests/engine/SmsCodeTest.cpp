@@ -14,6 +14,7 @@ struct SmsCase {
     QString offered;                 // the code on the chip, empty when still searching
     QString typed;                   // what was typed without a click
     bool switchedOn = true;          // "Codes from my phone's messages"
+    QString boundTo = {};            // the site the text's last line binds its code to
 };
 
 class SmsCodes : public ControllerTest, public ::testing::WithParamInterface<SmsCase> {};
@@ -28,7 +29,9 @@ TEST_P(SmsCodes, AreOfferedOnTheChipRankedWithTheMailAndNeverTypedWithoutAClick)
         earlier.subject.clear(); // worded as the text message, so only the arrival tells them apart
         backend.messagesScript.replies = {QList<Message>{earlier}};
     }
-    const SmsMessage message = sms(1, "739201", c.sentAfterFocus + 0.5, c.direction);
+    SmsMessage message = sms(1, "739201", c.sentAfterFocus + 0.5, c.direction);
+    if (!c.boundTo.isEmpty()) // anyone can send a text that names the site: it still waits for a click
+        message.body += "\n\n@" + c.boundTo + " #739201";
     focusAndTick("code");
     clock.advance(500ms);
     phone.relay(message, clock.now());
@@ -52,15 +55,37 @@ TEST_P(SmsCodes, AreOfferedOnTheChipRankedWithTheMailAndNeverTypedWithoutAClick)
 
 INSTANTIATE_TEST_SUITE_P(
     Phone, SmsCodes,
-    ::testing::Values(SmsCase{"ReceivedAfterTheFocus", 0, Direction::received, {}, "739201", ""},
-                      SmsCase{"FromAPhoneWhoseClockLags", -2, Direction::received, {}, "739201", ""},
-                      SmsCase{"DatedWellBeforeTheFocus", -60, Direction::received, {}, "", ""},
-                      SmsCase{"SentByThePhone", 0, Direction::sent, {}, "", ""},
-                      SmsCase{"LaterThanAnotherSendersMail", 0, Direction::received, "other.org", "739201",
-                              ""},
-                      SmsCase{"AfterTheSitesOwnMail", 0, Direction::received, "example.com", "", "111222"},
-                      SmsCase{"SwitchedOff", 0, Direction::received, {}, "", "", false}),
+    ::testing::Values(
+        SmsCase{"ReceivedAfterTheFocus", 0, Direction::received, {}, "739201", ""},
+        SmsCase{"FromAPhoneWhoseClockLags", -2, Direction::received, {}, "739201", ""},
+        SmsCase{"DatedWellBeforeTheFocus", -60, Direction::received, {}, "", ""},
+        SmsCase{"SentByThePhone", 0, Direction::sent, {}, "", ""},
+        SmsCase{"LaterThanAnotherSendersMail", 0, Direction::received, "other.org", "739201", ""},
+        SmsCase{"AfterTheSitesOwnMail", 0, Direction::received, "example.com", "", "111222"},
+        SmsCase{"SwitchedOff", 0, Direction::received, {}, "", "", false},
+        SmsCase{"BoundToTheSite", 0, Direction::received, {}, "739201", "", true, "login.example.com"}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// Anyone can send a text that names the site: its code waits on the chip, is not offered again as
+// the site's recent code when the field is focused later, and the site's own mail that comes after
+// it is still typed at once.
+TEST_F(ControllerTest, ATextBoundToTheSiteLeavesTheBurstWaitingForTheSitesOwnMail)
+{
+    Inbox inbox(backend);
+    focusAndTick("code");
+    SmsMessage text = sms(1, "739201", 0.5);
+    text.body += "\n\n@example.com #739201";
+    clock.advance(1s);
+    phone.relay(text, clock.now());
+    ASSERT_TRUE(chipAs<ChipModel::Found>());
+    focusAndTick("search");
+    clock.advance(10s);
+    focusAndTick("code");
+    EXPECT_TRUE(chipAs<ChipModel::Searching>()) << stateName(chipState()).toStdString();
+    inbox.messages.append(mail("m1", "222333", "example.com", 0));
+    clock.advance(3s);
+    EXPECT_EQ(keyboard.typed(), "222333");
+}
 
 TEST_F(ControllerTest, ARelayedAgainOrOldTextMessageIsNotOfferedAgainAndTheHotKeyTypesTheNewest)
 {
