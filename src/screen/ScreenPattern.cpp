@@ -95,7 +95,7 @@ const ScreenPattern& bookingLookupPattern()
 const ScreenPattern& contactWordPattern()
 {
     static const ScreenPattern pattern(
-        uR"(\b(e-?mail address|e-?mail|address|mobile (phone|number)|telephone|phone|mobile|number|message|почт\w*|адрес|телефон|correo|teléfono|dirección|adresse|téléphone|indirizzo|telefon|handynummer)\b)");
+        uR"(\b(e-?mail address|e-?mail|address|mobile (phone|number)|telephone|phone|mobile|number|message|почт\w*|адрес|телефон\w*|correo|teléfono|dirección|adresse|téléphone|indirizzo|telefon|handynummer)\b)");
     return pattern;
 }
 
