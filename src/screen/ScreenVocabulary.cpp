@@ -34,7 +34,7 @@ constexpr LanguageVocabulary vocabularies[] = {
      uR"(revisa tu (correo|bandeja de entrada)|enlace (de inicio de sesión|mágico|para iniciar sesión)|te (hemos )?enviado un enlace)",
      uR"(confirma (tu|su) (dirección de )?(correo|email|e-mail|cuenta)|verifica (tu|su) (dirección de )?(correo|email|cuenta)|enlace de (confirmación|verificación|activación))"},
     {"it", true, uR"(codice (di verifica|otp|sms|di sicurezza))", u"",
-     uR"(codice (di verifica|di sicurezza|di conferma|otp|monouso)|(inserisci|digita) (il )?codice|ti abbiamo inviato un codice|codice a \d cifre)",
+     uR"(codice (di verifica|di sicurezza|di conferma|otp|monouso)|(inserisci|digita) (il )?codice|(ti |vi )?abbiamo inviato (un|il) codice|codice a \d cifre)",
      uR"(sconto|buono|codice fiscale|cap|ricerca|cerca)",
      uR"(controlla la tua (casella di posta|e-?mail|posta)|link per accedere|ti abbiamo inviato un link)",
      uR"(conferma (il tuo|la tua) (indirizzo|e-?mail|account)|link di (conferma|attivazione|verifica))"},
