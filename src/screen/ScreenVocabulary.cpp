@@ -44,7 +44,7 @@ constexpr LanguageVocabulary vocabularies[] = {
      uR"(verifique (seu|o seu) (e-?mail|caixa de entrada)|link de acesso|enviamos um link)",
      uR"(confirme (seu|o seu) (endereço de )?(e-?mail|conta)|link de (confirmação|ativação|verificação))"},
     {"nl", true, uR"((verificatie|beveiligings|inlog|sms-)code|eenmalige code)", u"",
-     uR"((vul|voer) de (\S+ )?code in|(verificatie|beveiligings)code|\d-cijferige code|we hebben (je|u) een code)",
+     uR"((vul|voer) de (\S+ )?(sms-)?code in|(verificatie|beveiligings)code|\d-cijferige code|we hebben (je|u) een code)",
      uR"(kortingscode|kortingsbon|cadeaubon|postcode|zoeken|actiecode)",
      uR"(controleer (je|uw) (inbox|e-?mail|mailbox)|inloglink|we hebben (je|u) een link)",
      uR"(bevestig (je|uw) (e-?mailadres|e-?mail|account)|bevestigingslink|activatielink)"},
