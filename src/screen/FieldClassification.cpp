@@ -91,6 +91,18 @@ bool showsCodeShape(const QString& placeholder)
     return shape.count(first) == shape.size();
 }
 
+// A placeholder that shows a sample phone number ("(555) 555-5555", "+44 7700 900123"): nine
+// digits or more with nothing but a phone number's separators. No code sent is that long.
+bool showsPhoneNumber(const QString& placeholder)
+{
+    constexpr int minPhoneDigits = 9;
+    static const QRegularExpression phoneCharacters(QStringLiteral("^[\\d\\s()+./-]+$"));
+    if (!phoneCharacters.match(placeholder).hasMatch())
+        return false;
+    return std::count_if(placeholder.cbegin(), placeholder.cend(),
+                         [](QChar character) { return character.isDigit(); }) >= minPhoneDigits;
+}
+
 int wordCount(const QString& text)
 {
     int words = 0;
@@ -217,6 +229,10 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
         return reject(QStringLiteral("label mentions ") + excluded->toLower());
     if (const auto excluded = excludedInDescription(parts.description.join(QLatin1Char(' '))))
         return reject(QStringLiteral("label mentions ") + excluded->toLower());
+
+    for (const QString& shown : parts.placeholder + parts.title)
+        if (showsPhoneNumber(shown))
+            return reject(QStringLiteral("placeholder shows a phone number: ") + shown);
 
     const QString around =
         nearbyText(tree, element, codeFieldBudget::aroundLevels, codeFieldBudget::aroundBudget);
