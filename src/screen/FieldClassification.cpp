@@ -246,6 +246,12 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
             return reject(QStringLiteral("text nearby looks up a booking: ") + lookup->toLower());
     }
 
+    // A code the user's own authenticator app makes never comes by mail or text, however the page
+    // asks for it; a page that also sent one may be typed into.
+    if (const auto app = authenticatorAppPattern().firstMatch(around);
+        app && !codeSentPattern().matches(around))
+        return reject(QStringLiteral("text nearby asks for an app's code: ") + app->toLower());
+
     const std::optional<Rect> frame = tree.screenFrame(element);
     const double width = frame ? frame->width : 0;
     if (width < maxBoxWidth) {

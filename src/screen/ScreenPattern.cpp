@@ -92,6 +92,20 @@ const ScreenPattern& bookingLookupPattern()
     return pattern;
 }
 
+const ScreenPattern& authenticatorAppPattern()
+{
+    static const ScreenPattern pattern(
+        uR"(\b(authenticator( app)?|authentication app|authenticator-app|application d'authentification|aplicación de autenticación|app di autenticazione|aplicativo autenticador)\b|認証アプリ|인증 ?앱|身份验证器)");
+    return pattern;
+}
+
+const ScreenPattern& codeSentPattern()
+{
+    static const ScreenPattern pattern(
+        uR"(\b(sent|texted|e-?mailed|sms|text message|gesendet|geschickt|envoyé|enviado|enviamos|inviato|verstuurd|gestuurd|отправ\w*)\b|送信|发送|보냈)");
+    return pattern;
+}
+
 const ScreenPattern& contactWordPattern()
 {
     static const ScreenPattern pattern(

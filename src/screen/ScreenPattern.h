@@ -44,6 +44,10 @@ const ScreenPattern& cardPattern();
 // that looks a booking up: the traveller's last name, "Manage your trip".
 const ScreenPattern& bookingCodePattern();
 const ScreenPattern& bookingLookupPattern();
+// An app that makes codes on the user's own device ("your authenticator app"), and the words with
+// which a page says it sent a code instead.
+const ScreenPattern& authenticatorAppPattern();
+const ScreenPattern& codeSentPattern();
 // Where a code was sent ("e-mail address", "phone"): in a sentence describing a field these words
 // say where the code went, not what the field asks for.
 const ScreenPattern& contactWordPattern();
