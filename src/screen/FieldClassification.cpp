@@ -237,7 +237,10 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
     const QString around =
         nearbyText(tree, element, codeFieldBudget::aroundLevels, codeFieldBudget::aroundBudget);
     // A card form's field may say what it is only in its own label or placeholder ("MM/YY").
-    if (const auto card = cardPattern().firstMatch(parts.asking() + QLatin1Char(' ') + around))
+    QString cardWords = parts.asking() + QLatin1Char(' ') + around;
+    for (const QString& masked : maskedCardPattern().allMatches(cardWords))
+        cardWords.replace(masked, QStringLiteral(" "));
+    if (const auto card = cardPattern().firstMatch(cardWords))
         return reject(QStringLiteral("card words nearby: ") + card->toLower());
     // A booking's code on a form that looks the booking up is its record locator, printed on the
     // ticket, not a code sent a moment ago ("Confirmation code" beside "Last name").

@@ -78,6 +78,13 @@ const ScreenPattern& cardPattern()
     return pattern;
 }
 
+const ScreenPattern& maskedCardPattern()
+{
+    static const ScreenPattern pattern(
+        uR"(\b(card number|credit card|debit card|card)\b:?\s*(ending( in)?\s*)?([*•·x]{2,}[\s-]*)+\d{2,4}\b)");
+    return pattern;
+}
+
 const ScreenPattern& bookingCodePattern()
 {
     static const ScreenPattern pattern(
