@@ -72,9 +72,10 @@ const ScreenPattern& promoPattern()
 const ScreenPattern& cardPattern()
 {
     // Only the nouns of a card form ("Expiry", "Expiration date"): code pages routinely say that
-    // the code expires, and that must not turn their field away.
+    // the code expires, and that must not turn their field away. A code of three digits is the
+    // card's own ("3 or 4 digits" in a card field's own frame); no code sent is that short.
     static const ScreenPattern pattern(
-        uR"(\b(card number|credit card|debit card|cvc|cvv|cvv2|expiry|expiration|mm ?/ ?yy|billing)\b)");
+        uR"(\b(card number|credit card|debit card|cvc|cvv|cvv2|expiry|expiration|mm ?/ ?yy|billing|3([- ]| ?(or|[-–]) ?4 )digits?)\b)");
     return pattern;
 }
 
