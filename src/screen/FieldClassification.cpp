@@ -263,6 +263,10 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
     }
     if (const auto keyword = codeKeywordPattern().firstMatch(label))
         return accept(QStringLiteral("label mentions ") + keyword->toLower(), frame);
+    // A label that names only a code or a PIN leaves the page to say which: a voucher's or a gift
+    // card's, or one sent.
+    if (const auto promo = promoPattern().firstMatch(around))
+        return reject(QStringLiteral("text nearby mentions ") + promo->toLower(), frame);
     // Identifiers and class names ("css-1pk7f3i", "TextInput-element") are not words of the label.
     if (wordCount(parts.forPeople()) <= maxShortLabelWords) {
         if (const auto shortLabel = shortLabelPattern().firstMatch(label))
@@ -275,8 +279,6 @@ FieldVerdict classifyField(ElementTree& tree, const Element& element)
         return reject(QStringLiteral("no width"), frame);
     if (width >= maxPromptedWidth)
         return reject(QStringLiteral("too wide for a code field"), frame);
-    if (const auto promo = promoPattern().firstMatch(around))
-        return reject(QStringLiteral("text nearby mentions ") + promo->toLower(), frame);
     // Browsers name a field with no label by its placeholder: the shape may stand in its name.
     if (width < maxShapedWidth) {
         for (const QString& shown : parts.placeholder + parts.title)
