@@ -10,7 +10,7 @@ namespace {
 // nothing to add there (a bare "code" word is too vague in that language to stand alone).
 constexpr LanguageVocabulary vocabularies[] = {
     {"en", true, uR"(\d[- ]?(character|letter|number) code|one[- ]?time pass\w*)", u"",
-     uR"(\d[- ]?(character|letter|number) code|sent (you )?(a|an|the) (\S+ )?(code|pin)|code (from|in) (the|your) (e-?mail|message|text|sms)|(texted|emailed) (you )?(a|the) code|\d[- ]?digits (that )?we('ve| have)? (just )?(sent|texted|emailed))",
+     uR"(\d[- ]?(character|letter|number) code|sent (you )?(a|an|the) (\S+ )?(code|pin)|code (from|in) (the|your) (e-?mail|message|text|sms)|(texted|emailed) (you )?(a|the) code|\d[- ]?digits (that )?we('ve| have)? (just )?(sent|texted|emailed)|(didn['’]t|did not|haven['’]t) (get|receive|received|gotten) (the|a|your) (code|pin))",
      uR"(redeem|redemption|membership number|mobile (phone|number)|telephone|(re)?captcha\w*|authenticator|(backup|recovery) codes?|(create|choose|pick|set up) (a|an|your)(?! (new )?(account|profile)))",
      uR"(sent (you )?(a |an )?(sign[- ]?in|log[- ]?in|login|magic) (link|e-?mail)|(sign[- ]?in|log[- ]?in|login) link (has been|was) (sent|e-?mailed)|click the link (in|we))",
      uR"(confirm (your )?e-?mail address|verify (your )?e-?mail address)"},
