@@ -82,7 +82,7 @@ const ScreenPattern& cardPattern()
 const ScreenPattern& maskedCardPattern()
 {
     static const ScreenPattern pattern(
-        uR"(\b(card number|credit card|debit card|card)\b:?\s*(ending( in)?\s*)?([*•·x]{2,}[\s-]*)+\d{2,4}\b)");
+        uR"(\b(card number|credit card|debit card|card)\b:?\s*(ending( in)?\s*([*•·x]+[\s-]*)*|([*•·x]{2,}[\s-]*)+)\d{2,4}\b)");
     return pattern;
 }
 

@@ -40,8 +40,8 @@ const ScreenPattern& pagePromptPattern();
 const ScreenPattern& excludedFieldPattern();
 const ScreenPattern& promoPattern();
 const ScreenPattern& cardPattern();
-// A card shown with its number masked ("Card number: **** 1234"): a page that checks a payment
-// names the card it checks, which is no card form.
+// A card named by the end of its number ("Card number: **** 1234", "card ending in 1234"): a
+// page that checks a payment names the card it checks, which is no card form.
 const ScreenPattern& maskedCardPattern();
 // A code that names a booking ("Confirmation code", "Reservation code"), and the words of a form
 // that looks a booking up: the traveller's last name, "Manage your trip".
