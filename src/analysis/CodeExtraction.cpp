@@ -336,6 +336,8 @@ private:
 
     void offerDigits(QString code, NumericDigits digits, qsizetype start, qsizetype end)
     {
+        if (isQuoted(start))
+            return;
         qint64 score = digits.count == 6 ? 20 : 10;
         // A year, not a code ("code 2024", "© 2025"), unless said to be the code: "code is 1987".
         if (digits.count == 4 && digits.value >= 1900 && digits.value <= 2100 && !isSaidToBe(start))
@@ -346,6 +348,8 @@ private:
 
     void offerLetters(QStringView code, qsizetype start, bool alone)
     {
+        if (isQuoted(start))
+            return;
         const qint64 base = alone ? 25 : 12;
         const qsizetype length = code.size() - code.count(QLatin1Char('-'));
         const qint64 bonus =
@@ -362,6 +366,10 @@ private:
     }
 
     bool isAlone(QStringView raw, qsizetype start) { return m_lines.lineAt(start).trimmed() == raw; }
+
+    // "> Your code is 551902" below "On Monday, Acme wrote:": a reply quotes the earlier mail, whose
+    // code is spent.
+    bool isQuoted(qsizetype start) { return m_lines.lineAt(start).trimmed().startsWith(QLatin1Char('>')); }
 
     // `lettered`: the code holds letters, as a discount's does (SAVE20).
     qint64 contextScore(qsizetype start, bool lettered) const
