@@ -36,6 +36,8 @@ constexpr qsizetype fullCodeLength = 6;
 // "TAN: 4 8 2 9 1 0": a code written one character at a time.
 constexpr int shortestSpacedCode = 4;
 constexpr int longestSpacedCode = 12;
+// "20 48 17", "4-8-2-9-1-3", a digit per line: more digits are a phone number ("06 12 34 56 78").
+constexpr int longestSpreadCode = 8;
 // "[CUSTOMER FIRST NAME]": how far the brackets of a template's placeholder may stand from a word in it.
 constexpr qsizetype placeholderReach = 40;
 // A code its site states in the origin-bound form is as sure as a code alone in the subject.
@@ -86,6 +88,11 @@ bool isAsciiLetterOrDigit(QChar c)
 {
     const char16_t u = c.unicode();
     return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
+}
+
+bool isAsciiDigit(QChar c)
+{
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
 }
 
 bool isUpperOrDigit(QChar c)
@@ -257,6 +264,12 @@ public:
                     ++at;
                     continue;
                 }
+                if (const qsizetype spreadEnd = spreadDigitsEnd(at); spreadEnd > at) {
+                    if (isSaidToBe(at)) // "code: 20 48 17", not "login from 10 20 30 40"
+                        offerSpread(at, spreadEnd);
+                    at = spreadEnd;
+                    continue;
+                }
                 qsizetype end = at;
                 while (end < size && isAsciiLetterOrDigit(m_full[end]))
                     ++end;
@@ -271,6 +284,39 @@ public:
                 }
                 at = end;
             }
+        }
+    }
+
+    // A code set out on a line of its own near a code word: digits apart or in pairs ("4 8 2 9 1 3",
+    // "62-19-03"), or one digit per line, as a row of one-digit boxes renders.
+    void scanSpreadLines()
+    {
+        qsizetype column = 0; // the start of the run of one-digit lines
+        int columnDigits = 0;
+        qsizetype lineBegin = m_subjectLength + 1;
+        while (lineBegin < m_full.size()) {
+            const qsizetype lineFinish = lineEnd(m_full, lineBegin);
+            qsizetype start = lineBegin;
+            qsizetype end = lineFinish;
+            while (start < end && m_full[start].isSpace())
+                ++start;
+            while (end > start && m_full[end - 1].isSpace())
+                --end;
+            const bool oneDigit = end == start + 1 && isAsciiDigit(m_full[start]);
+            if (oneDigit && columnDigits++ == 0)
+                column = start;
+            if (!oneDigit || lineFinish == m_full.size()) {
+                const qsizetype columnEnd = oneDigit ? end : lineBegin;
+                if (columnDigits >= shortestSpacedCode && columnDigits <= longestSpreadCode)
+                    offerSpread(column, columnEnd);
+                columnDigits = 0;
+            }
+            if (end > start && spreadDigitsEnd(start) == end)
+                offerSpread(start, end);
+            lineBegin = lineFinish + 1;
+            if (lineBegin < m_full.size() && m_full[lineFinish] == QLatin1Char('\r') &&
+                m_full[lineBegin] == QLatin1Char('\n'))
+                ++lineBegin; // CR LF ends one line
         }
     }
 
@@ -316,6 +362,52 @@ private:
             ++count;
         }
         return count >= shortestSpacedCode && count <= longestSpacedCode ? end : start;
+    }
+
+    // Where a run of three or more groups of one or two digits that begins at `start` ends, the
+    // groups split by one space or dash ("20 48 17", "4-8-2-9-1-3"), or `start` when none begins there.
+    qsizetype spreadDigitsEnd(qsizetype start) const
+    {
+        const qsizetype size = m_full.size();
+        const auto groupEnd = [&](qsizetype at) {
+            qsizetype end = at;
+            while (end < size && isAsciiDigit(m_full[end]))
+                ++end;
+            const bool apart = end == size || m_full[end] == QLatin1Char('-') || !gluesToCode(m_full[end]);
+            return end > at && end - at <= 2 && apart ? end : at;
+        };
+        if (start > 0 && gluesToCode(m_full[start - 1]))
+            return start;
+        qsizetype end = groupEnd(start);
+        if (end == start)
+            return start;
+        const QChar separator = end < size ? m_full[end] : QChar();
+        if (separator != QLatin1Char('-') && !isDigitGroupSpace(separator))
+            return start;
+        int groups = 1;
+        while (end + 1 < size && m_full[end] == separator) {
+            const qsizetype next = groupEnd(end + 1);
+            if (next == end + 1)
+                break;
+            end = next;
+            ++groups;
+        }
+        const bool glued =
+            end < size && (gluesToCode(m_full[end]) ||
+                           (m_full[end] == separator && end + 1 < size && m_full[end + 1].isDigit()));
+        return groups >= 3 && !glued ? end : start;
+    }
+
+    // A code spread over [start, end): its digits, when a code word stands near.
+    void offerSpread(qsizetype start, qsizetype end)
+    {
+        const QString code = digitsOf(textOf(start, end));
+        const qsizetype begin = std::max<qsizetype>(start - contextReach, 0);
+        if (code.size() < shortestSpacedCode || code.size() > longestSpreadCode ||
+            isNamedOtherwise(start, end) ||
+            m_keywords.countInside(begin, std::min(m_full.size(), begin + contextLength)) == 0)
+            return;
+        offerDigits(code, numericDigits(code), start, end);
     }
 
     void offerSpaced(qsizetype start, qsizetype end)
@@ -523,6 +615,7 @@ std::optional<ExtractedCode> extractCode(const QString& subject, const QString& 
     extraction.scanNumeric();
     extraction.scanAlphanumeric();
     extraction.scanAfterCodeWords();
+    extraction.scanSpreadLines();
     return extraction.result();
 }
 
