@@ -291,7 +291,8 @@ public:
     // "62-19-03"), or one digit per line, as a row of one-digit boxes renders.
     void scanSpreadLines()
     {
-        qsizetype column = 0; // the start of the run of one-digit lines
+        qsizetype column = 0; // the run of one-digit lines
+        qsizetype columnEnd = 0;
         int columnDigits = 0;
         qsizetype lineBegin = m_subjectLength + 1;
         while (lineBegin < m_full.size()) {
@@ -302,11 +303,13 @@ public:
                 ++start;
             while (end > start && m_full[end - 1].isSpace())
                 --end;
+            // Blank lines may stand between the digits: plain-text renderings set the boxes apart.
             const bool oneDigit = end == start + 1 && isAsciiDigit(m_full[start]);
             if (oneDigit && columnDigits++ == 0)
                 column = start;
-            if (!oneDigit || lineFinish == m_full.size()) {
-                const qsizetype columnEnd = oneDigit ? end : lineBegin;
+            if (oneDigit)
+                columnEnd = end;
+            if ((!oneDigit && end > start) || lineFinish == m_full.size()) {
                 if (columnDigits >= shortestSpacedCode && columnDigits <= longestSpreadCode)
                     offerSpread(column, columnEnd);
                 columnDigits = 0;
