@@ -192,6 +192,26 @@ std::optional<ExtractedCode> originBoundCode(QStringView text)
     return ExtractedCode{code.toString(), boundCodeScore, words[words.size() - 2].sliced(1).toString()};
 }
 
+// Where a reply's copy of the earlier mail begins: the line below a separator of five dashes each
+// side, as Outlook writes it in every language ("-----Original Message-----", "-----Ursprüngliche
+// Nachricht-----"), or the end of the text. A forward's longer dashes ("---------- Forwarded
+// message ---------") hand a code on and stay read, and so does a PGP-signed mail ("-----BEGIN PGP
+// SIGNED MESSAGE-----").
+qsizetype earlierMessageStart(QStringView text, qsizetype from)
+{
+    const QLatin1StringView dashes("-----");
+    for (qsizetype at = from; at < text.size(); at = lineEnd(text, at) + 1) {
+        const QStringView line = text.sliced(at, lineEnd(text, at) - at).trimmed();
+        if (line.size() > 2 * dashes.size() && line.startsWith(dashes) && line.endsWith(dashes) &&
+            line[dashes.size()] != QLatin1Char('-') &&
+            line[line.size() - dashes.size() - 1] != QLatin1Char('-') &&
+            !line.sliced(dashes.size()).startsWith(QLatin1String("BEGIN ")) &&
+            !line.sliced(dashes.size()).startsWith(QLatin1String("END ")))
+            return lineEnd(text, at);
+    }
+    return text.size();
+}
+
 class Extraction {
 public:
     Extraction(const QString& full, const QString& lower, qsizetype subjectLength)
@@ -205,6 +225,7 @@ public:
         , m_linkingWords(m_words[linkingWord])
         , m_lines(full)
         , m_links(linkSpans(full))
+        , m_earlierMessage(earlierMessageStart(full, subjectLength))
     {
     }
 
@@ -462,9 +483,12 @@ private:
 
     bool isAlone(QStringView raw, qsizetype start) { return m_lines.lineAt(start).trimmed() == raw; }
 
-    // "> Your code is 551902" below "On Monday, Acme wrote:": a reply quotes the earlier mail, whose
-    // code is spent.
-    bool isQuoted(qsizetype start) { return m_lines.lineAt(start).trimmed().startsWith(QLatin1Char('>')); }
+    // "> Your code is 551902" below "On Monday, Acme wrote:", or anything below "-----Original
+    // Message-----": a reply quotes the earlier mail, whose code is spent.
+    bool isQuoted(qsizetype start)
+    {
+        return start >= m_earlierMessage || m_lines.lineAt(start).trimmed().startsWith(QLatin1Char('>'));
+    }
 
     // `lettered`: the code holds letters, as a discount's does (SAVE20).
     qint64 contextScore(qsizetype start, bool lettered) const
@@ -598,6 +622,7 @@ private:
     const KeywordIndex& m_linkingWords;
     LineLookup m_lines;
     std::vector<std::pair<qsizetype, qsizetype>> m_links;
+    qsizetype m_earlierMessage;
     std::optional<ExtractedCode> m_best;
 };
 
