@@ -390,12 +390,13 @@ private:
 
     // Where a run of three or more groups of one or two digits that begins at `start` ends, the
     // groups split by one space or dash ("20 48 17", "4-8-2-9-1-3"), or `start` when none begins there.
+    // A run is read no further than a code can reach, so a long one costs no more than a short one.
     qsizetype spreadDigitsEnd(qsizetype start) const
     {
         const qsizetype size = m_full.size();
         const auto groupEnd = [&](qsizetype at) {
             qsizetype end = at;
-            while (end < size && isAsciiDigit(m_full[end]))
+            while (end < size && end - at < 3 && isAsciiDigit(m_full[end]))
                 ++end;
             const bool apart = end == size || m_full[end] == QLatin1Char('-') || !gluesToCode(m_full[end]);
             return end > at && end - at <= 2 && apart ? end : at;
@@ -409,7 +410,7 @@ private:
         if (separator != QLatin1Char('-') && !isDigitGroupSpace(separator))
             return start;
         int groups = 1;
-        while (end + 1 < size && m_full[end] == separator) {
+        while (end + 1 < size && m_full[end] == separator && groups <= longestSpreadCode) {
             const qsizetype next = groupEnd(end + 1);
             if (next == end + 1)
                 break;
@@ -419,7 +420,7 @@ private:
         const bool glued =
             end < size && (gluesToCode(m_full[end]) ||
                            (m_full[end] == separator && end + 1 < size && m_full[end + 1].isDigit()));
-        return groups >= 3 && !glued ? end : start;
+        return groups >= 3 && groups <= longestSpreadCode && !glued ? end : start;
     }
 
     // A code spread over [start, end): its digits, when a code word stands near.
