@@ -202,11 +202,12 @@ qsizetype earlierMessageStart(QStringView text, qsizetype from)
     const QLatin1StringView dashes("-----");
     for (qsizetype at = from; at < text.size(); at = lineEnd(text, at) + 1) {
         const QStringView line = text.sliced(at, lineEnd(text, at) - at).trimmed();
-        if (line.size() > 2 * dashes.size() && line.startsWith(dashes) && line.endsWith(dashes) &&
-            line[dashes.size()] != QLatin1Char('-') &&
-            line[line.size() - dashes.size() - 1] != QLatin1Char('-') &&
-            !line.sliced(dashes.size()).startsWith(QLatin1String("BEGIN ")) &&
-            !line.sliced(dashes.size()).startsWith(QLatin1String("END ")))
+        if (line.size() <= 2 * dashes.size() || !line.startsWith(dashes) || !line.endsWith(dashes))
+            continue;
+        // The words touch the dashes: "----- Your code -----" is a heading.
+        const QStringView words = line.sliced(dashes.size(), line.size() - 2 * dashes.size());
+        if (words.front().isLetter() && words.back().isLetter() &&
+            !words.startsWith(QLatin1String("BEGIN ")) && !words.startsWith(QLatin1String("END ")))
             return lineEnd(text, at);
     }
     return text.size();
