@@ -95,6 +95,14 @@ bool isAsciiDigit(QChar c)
     return c.unicode() >= u'0' && c.unicode() <= u'9';
 }
 
+// "1 2 3 4 5", a digit a line: a scale or a numbered list set out, not a code.
+bool countsUp(QStringView digits)
+{
+    return std::adjacent_find(digits.begin(), digits.end(), [](QChar a, QChar b) {
+               return b.unicode() != a.unicode() + 1;
+           }) == digits.end();
+}
+
 bool isUpperOrDigit(QChar c)
 {
     const char16_t u = c.unicode();
@@ -336,7 +344,9 @@ public:
                     offerSpread(column, columnEnd);
                 columnDigits = 0;
             }
-            if (end > start && spreadDigitsEnd(start) == end)
+            // Pairs on a line of their own are seats, dates, tables, unless said to be the code.
+            if (end > start && spreadDigitsEnd(start) == end &&
+                (2 * digitsOf(textOf(start, end)).size() - 1 == end - start || isSaidToBe(start)))
                 offerSpread(start, end);
             lineBegin = lineFinish + 1;
             if (lineBegin < m_full.size() && m_full[lineFinish] == QLatin1Char('\r') &&
@@ -418,9 +428,10 @@ private:
             end = next;
             ++groups;
         }
-        const bool glued =
-            end < size && (gluesToCode(m_full[end]) ||
-                           (m_full[end] == separator && end + 1 < size && m_full[end + 1].isDigit()));
+        // "26 10:02", "12 34.5": a time or a decimal goes on.
+        const bool goesOn = end + 1 < size && m_full[end + 1].isDigit() &&
+                            (m_full[end] == separator || QStringView(u":.,").contains(m_full[end]));
+        const bool glued = end < size && (gluesToCode(m_full[end]) || goesOn);
         return groups >= 3 && groups <= longestSpreadCode && !glued ? end : start;
     }
 
@@ -429,7 +440,7 @@ private:
     {
         const QString code = digitsOf(textOf(start, end));
         const qsizetype begin = std::max<qsizetype>(start - contextReach, 0);
-        if (code.size() < shortestSpacedCode || code.size() > longestSpreadCode ||
+        if (code.size() < shortestSpacedCode || code.size() > longestSpreadCode || countsUp(code) ||
             isNamedOtherwise(start, end) ||
             m_keywords.countInside(begin, std::min(m_full.size(), begin + contextLength)) == 0)
             return;
