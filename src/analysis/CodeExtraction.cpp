@@ -36,6 +36,8 @@ constexpr qsizetype fullCodeLength = 6;
 // "TAN: 4 8 2 9 1 0": a code written one character at a time.
 constexpr int shortestSpacedCode = 4;
 constexpr int longestSpacedCode = 12;
+// "20 48 17", "4-8-2-9-1-3", a digit per line: more digits are a phone number ("06 12 34 56 78").
+constexpr int longestSpreadCode = 8;
 // "[CUSTOMER FIRST NAME]": how far the brackets of a template's placeholder may stand from a word in it.
 constexpr qsizetype placeholderReach = 40;
 // A code its site states in the origin-bound form is as sure as a code alone in the subject.
@@ -86,6 +88,19 @@ bool isAsciiLetterOrDigit(QChar c)
 {
     const char16_t u = c.unicode();
     return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
+}
+
+bool isAsciiDigit(QChar c)
+{
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+
+// "1 2 3 4 5", a digit a line: a scale or a numbered list set out, not a code.
+bool countsUp(QStringView digits)
+{
+    return std::adjacent_find(digits.begin(), digits.end(), [](QChar a, QChar b) {
+               return b.unicode() != a.unicode() + 1;
+           }) == digits.end();
 }
 
 bool isUpperOrDigit(QChar c)
@@ -185,6 +200,27 @@ std::optional<ExtractedCode> originBoundCode(QStringView text)
     return ExtractedCode{code.toString(), boundCodeScore, words[words.size() - 2].sliced(1).toString()};
 }
 
+// Where a reply's copy of the earlier mail begins: the line below a separator of five dashes each
+// side, as Outlook writes it in every language ("-----Original Message-----", "-----Ursprüngliche
+// Nachricht-----"), or the end of the text. A forward's longer dashes ("---------- Forwarded
+// message ---------") hand a code on and stay read, and so does a PGP-signed mail ("-----BEGIN PGP
+// SIGNED MESSAGE-----").
+qsizetype earlierMessageStart(QStringView text, qsizetype from)
+{
+    const QLatin1StringView dashes("-----");
+    for (qsizetype at = from; at < text.size(); at = lineEnd(text, at) + 1) {
+        const QStringView line = text.sliced(at, lineEnd(text, at) - at).trimmed();
+        if (line.size() <= 2 * dashes.size() || !line.startsWith(dashes) || !line.endsWith(dashes))
+            continue;
+        // The words touch the dashes: "----- Your code -----" is a heading.
+        const QStringView words = line.sliced(dashes.size(), line.size() - 2 * dashes.size());
+        if (words.front().isLetter() && words.back().isLetter() &&
+            !words.startsWith(QLatin1String("BEGIN ")) && !words.startsWith(QLatin1String("END ")))
+            return lineEnd(text, at);
+    }
+    return text.size();
+}
+
 class Extraction {
 public:
     Extraction(const QString& full, const QString& lower, qsizetype subjectLength)
@@ -198,6 +234,7 @@ public:
         , m_linkingWords(m_words[linkingWord])
         , m_lines(full)
         , m_links(linkSpans(full))
+        , m_earlierMessage(earlierMessageStart(full, subjectLength))
     {
     }
 
@@ -257,6 +294,12 @@ public:
                     ++at;
                     continue;
                 }
+                if (const qsizetype spreadEnd = spreadDigitsEnd(at); spreadEnd > at) {
+                    if (isSaidToBe(at)) // "code: 20 48 17", not "login from 10 20 30 40"
+                        offerSpread(at, spreadEnd);
+                    at = spreadEnd;
+                    continue;
+                }
                 qsizetype end = at;
                 while (end < size && isAsciiLetterOrDigit(m_full[end]))
                     ++end;
@@ -271,6 +314,44 @@ public:
                 }
                 at = end;
             }
+        }
+    }
+
+    // A code set out on a line of its own near a code word: digits apart or in pairs ("4 8 2 9 1 3",
+    // "62-19-03"), or one digit per line, as a row of one-digit boxes renders.
+    void scanSpreadLines()
+    {
+        qsizetype column = 0; // the run of one-digit lines
+        qsizetype columnEnd = 0;
+        int columnDigits = 0;
+        qsizetype lineBegin = m_subjectLength + 1;
+        while (lineBegin < m_full.size()) {
+            const qsizetype lineFinish = lineEnd(m_full, lineBegin);
+            qsizetype start = lineBegin;
+            qsizetype end = lineFinish;
+            while (start < end && m_full[start].isSpace())
+                ++start;
+            while (end > start && m_full[end - 1].isSpace())
+                --end;
+            // Blank lines may stand between the digits: plain-text renderings set the boxes apart.
+            const bool oneDigit = end == start + 1 && isAsciiDigit(m_full[start]);
+            if (oneDigit && columnDigits++ == 0)
+                column = start;
+            if (oneDigit)
+                columnEnd = end;
+            if ((!oneDigit && end > start) || lineFinish == m_full.size()) {
+                if (columnDigits >= shortestSpacedCode && columnDigits <= longestSpreadCode)
+                    offerSpread(column, columnEnd);
+                columnDigits = 0;
+            }
+            // Pairs on a line of their own are seats, dates, tables, unless said to be the code.
+            if (end > start && spreadDigitsEnd(start) == end &&
+                (2 * digitsOf(textOf(start, end)).size() - 1 == end - start || isSaidToBe(start)))
+                offerSpread(start, end);
+            lineBegin = lineFinish + 1;
+            if (lineBegin < m_full.size() && m_full[lineFinish] == QLatin1Char('\r') &&
+                m_full[lineBegin] == QLatin1Char('\n'))
+                ++lineBegin; // CR LF ends one line
         }
     }
 
@@ -318,6 +399,54 @@ private:
         return count >= shortestSpacedCode && count <= longestSpacedCode ? end : start;
     }
 
+    // Where a run of three or more groups of one or two digits that begins at `start` ends, the
+    // groups split by one space or dash ("20 48 17", "4-8-2-9-1-3"), or `start` when none begins there.
+    // A run is read no further than a code can reach, so a long one costs no more than a short one.
+    qsizetype spreadDigitsEnd(qsizetype start) const
+    {
+        const qsizetype size = m_full.size();
+        const auto groupEnd = [&](qsizetype at) {
+            qsizetype end = at;
+            while (end < size && end - at < 3 && isAsciiDigit(m_full[end]))
+                ++end;
+            const bool apart = end == size || m_full[end] == QLatin1Char('-') || !gluesToCode(m_full[end]);
+            return end > at && end - at <= 2 && apart ? end : at;
+        };
+        if (start > 0 && gluesToCode(m_full[start - 1]))
+            return start;
+        qsizetype end = groupEnd(start);
+        if (end == start)
+            return start;
+        const QChar separator = end < size ? m_full[end] : QChar();
+        if (separator != QLatin1Char('-') && !isDigitGroupSpace(separator))
+            return start;
+        int groups = 1;
+        while (end + 1 < size && m_full[end] == separator && groups <= longestSpreadCode) {
+            const qsizetype next = groupEnd(end + 1);
+            if (next == end + 1)
+                break;
+            end = next;
+            ++groups;
+        }
+        // "26 10:02", "12 34.5": a time or a decimal goes on.
+        const bool goesOn = end + 1 < size && m_full[end + 1].isDigit() &&
+                            (m_full[end] == separator || QStringView(u":.,").contains(m_full[end]));
+        const bool glued = end < size && (gluesToCode(m_full[end]) || goesOn);
+        return groups >= 3 && groups <= longestSpreadCode && !glued ? end : start;
+    }
+
+    // A code spread over [start, end): its digits, when a code word stands near.
+    void offerSpread(qsizetype start, qsizetype end)
+    {
+        const QString code = digitsOf(textOf(start, end));
+        const qsizetype begin = std::max<qsizetype>(start - contextReach, 0);
+        if (code.size() < shortestSpacedCode || code.size() > longestSpreadCode || countsUp(code) ||
+            isNamedOtherwise(start, end) ||
+            m_keywords.countInside(begin, std::min(m_full.size(), begin + contextLength)) == 0)
+            return;
+        offerDigits(code, numericDigits(code), start, end);
+    }
+
     void offerSpaced(qsizetype start, qsizetype end)
     {
         const QStringView raw = textOf(start, end);
@@ -336,6 +465,8 @@ private:
 
     void offerDigits(QString code, NumericDigits digits, qsizetype start, qsizetype end)
     {
+        if (isQuoted(start))
+            return;
         qint64 score = digits.count == 6 ? 20 : 10;
         // A year, not a code ("code 2024", "© 2025"), unless said to be the code: "code is 1987".
         if (digits.count == 4 && digits.value >= 1900 && digits.value <= 2100 && !isSaidToBe(start))
@@ -346,6 +477,8 @@ private:
 
     void offerLetters(QStringView code, qsizetype start, bool alone)
     {
+        if (isQuoted(start))
+            return;
         const qint64 base = alone ? 25 : 12;
         const qsizetype length = code.size() - code.count(QLatin1Char('-'));
         const qint64 bonus =
@@ -362,6 +495,13 @@ private:
     }
 
     bool isAlone(QStringView raw, qsizetype start) { return m_lines.lineAt(start).trimmed() == raw; }
+
+    // "> Your code is 551902" below "On Monday, Acme wrote:", or anything below "-----Original
+    // Message-----": a reply quotes the earlier mail, whose code is spent.
+    bool isQuoted(qsizetype start)
+    {
+        return start >= m_earlierMessage || m_lines.lineAt(start).trimmed().startsWith(QLatin1Char('>'));
+    }
 
     // `lettered`: the code holds letters, as a discount's does (SAVE20).
     qint64 contextScore(qsizetype start, bool lettered) const
@@ -495,6 +635,7 @@ private:
     const KeywordIndex& m_linkingWords;
     LineLookup m_lines;
     std::vector<std::pair<qsizetype, qsizetype>> m_links;
+    qsizetype m_earlierMessage;
     std::optional<ExtractedCode> m_best;
 };
 
@@ -515,6 +656,7 @@ std::optional<ExtractedCode> extractCode(const QString& subject, const QString& 
     extraction.scanNumeric();
     extraction.scanAlphanumeric();
     extraction.scanAfterCodeWords();
+    extraction.scanSpreadLines();
     return extraction.result();
 }
 

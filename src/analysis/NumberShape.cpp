@@ -69,8 +69,8 @@ QString digitsOf(QStringView group)
 {
     QString digits;
     forEachCodePoint(group, [&digits](char32_t c) {
-        if (QChar::isDigit(c))
-            digits.append(QChar::fromUcs4(c));
+        if (QChar::isDigit(c)) // "４８２０１９", "٤٨٢٩١٣": fields take the ASCII digits
+            digits.append(QLatin1Char(char('0' + QChar::digitValue(c))));
     });
     return digits;
 }

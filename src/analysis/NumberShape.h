@@ -11,7 +11,7 @@ struct NumericDigits {
 };
 
 NumericDigits numericDigits(QStringView group);
-// The digits of a match, as typed: separators and a letter prefix dropped.
+// The digits of a match, as typed: in ASCII, separators and a letter prefix dropped.
 QString digitsOf(QStringView group);
 
 // Whether the digits at [start, end) of `text` are a piece of a longer number rather than a number

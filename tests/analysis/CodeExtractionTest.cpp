@@ -58,7 +58,7 @@ TEST(CodeExtraction, EachScoringRule)
         {"subject in units", emoji + " code 834201", "x", "834201 40"},
         {"subject length in units", emoji + " code", "834201", "834201 25"},
         {"ten is not enough", "", "verification\n" + far + " 4821", "none"},
-        {"full-width digits", "", "code " + fullWidth, fullWidth + " 25"},
+        {"full-width digits typed as ASCII", "", "code " + fullWidth, "834201 25"},
         {"inside the scanned start", "", padding + " code 834201", "834201 25"},
         {"beyond the scanned start", "", padding + spaces(20) + " code 834201", "none"},
     };
