@@ -1,5 +1,6 @@
 #include "analysis/CodeExtraction.h"
 
+#include "analysis/CodeTextParts.h"
 #include "analysis/CodeVocabulary.h"
 #include "analysis/FieldLines.h"
 #include "analysis/KeywordIndex.h"
@@ -38,11 +39,6 @@ constexpr int shortestSpacedCode = 4;
 constexpr int longestSpacedCode = 12;
 // "20 48 17", "4-8-2-9-1-3", a digit per line: more digits are a phone number ("06 12 34 56 78").
 constexpr int longestSpreadCode = 8;
-// "[CUSTOMER FIRST NAME]": how far the brackets of a template's placeholder may stand from a word in it.
-constexpr qsizetype placeholderReach = 40;
-// A code its site states in the origin-bound form is as sure as a code alone in the subject.
-constexpr qint64 boundCodeScore = 40;
-constexpr qsizetype longestBoundCode = 32;
 
 QStringView scannedPart(const QString& text)
 {
@@ -50,175 +46,6 @@ QStringView scannedPart(const QString& text)
     if (length < text.size() && text.at(length - 1).isHighSurrogate())
         --length; // never cut a character in half
     return QStringView(text).first(length);
-}
-
-// The line holding a position. Matches arrive in text order and never span lines, so the last line
-// found is kept: a long line with many candidates is measured once, not once per candidate.
-class LineLookup {
-public:
-    explicit LineLookup(QStringView text)
-        : m_text(text)
-    {
-    }
-    QStringView lineAt(qsizetype position)
-    {
-        if (position < m_start || position >= m_end) {
-            m_start = lineStart(m_text, position);
-            m_end = lineEnd(m_text, position);
-        }
-        return m_text.sliced(m_start, m_end - m_start);
-    }
-
-private:
-    QStringView m_text;
-    qsizetype m_start = 0;
-    qsizetype m_end = 0;
-};
-
-// The web addresses of a text, in order, as [start, end) spans.
-std::vector<std::pair<qsizetype, qsizetype>> linkSpans(const QString& text)
-{
-    std::vector<std::pair<qsizetype, qsizetype>> spans;
-    linkPattern().forEachMatch(
-        text, 0, [&spans](const RegexMatch& match) { spans.emplace_back(match.start, match.end); });
-    return spans;
-}
-
-bool isAsciiLetterOrDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
-}
-
-bool isAsciiDigit(QChar c)
-{
-    return c.unicode() >= u'0' && c.unicode() <= u'9';
-}
-
-// "1 2 3 4 5", a digit a line: a scale or a numbered list set out, not a code.
-bool countsUp(QStringView digits)
-{
-    return std::adjacent_find(digits.begin(), digits.end(), [](QChar a, QChar b) {
-               return b.unicode() != a.unicode() + 1;
-           }) == digits.end();
-}
-
-bool isUpperOrDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z');
-}
-
-bool hasDigit(QStringView text)
-{
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
-}
-
-// Whether [start, end) stands inside square brackets on its line, the brackets at most
-// `placeholderReach` units away.
-bool isInsideBrackets(QStringView text, qsizetype start, qsizetype end)
-{
-    bool opened = false;
-    for (qsizetype at = start - 1; at >= std::max<qsizetype>(start - placeholderReach, 0); --at) {
-        const QChar c = text[at];
-        if (c == QLatin1Char(']') || isLineBreak(c))
-            return false;
-        if (c == QLatin1Char('[')) {
-            opened = true;
-            break;
-        }
-    }
-    if (!opened)
-        return false;
-    for (qsizetype at = end; at < std::min(end + placeholderReach, text.size()); ++at) {
-        const QChar c = text[at];
-        if (c == QLatin1Char('[') || isLineBreak(c))
-            return false;
-        if (c == QLatin1Char(']'))
-            return true;
-    }
-    return false;
-}
-
-// "[CODE]", "[FIRST NAME]", "[XXXXXX]", "[000000]": a template's stand-in, left unfilled. Real codes
-// in brackets carry digits and are no run of one character.
-bool isPlaceholder(QStringView text, qsizetype start, qsizetype end)
-{
-    const QStringView inside = text.sliced(start, end - start);
-    const bool oneCharacter =
-        std::all_of(inside.begin(), inside.end(), [&inside](QChar c) { return c == inside.front(); });
-    return (!hasDigit(inside) || oneCharacter) && isInsideBrackets(text, start, end);
-}
-
-// What keeps a code from standing alone, as in the patterns: letters, digits, "_" and "-", except
-// the letters of languages that glue numbers to words.
-bool gluesToCode(QChar c)
-{
-    if (c == QLatin1Char('-') || c == QLatin1Char('_') || c.isDigit())
-        return true;
-    if (!c.isLetter() && !c.isMark())
-        return false;
-    const QChar::Script script = c.script();
-    return script != QChar::Script_Han && script != QChar::Script_Hiragana &&
-           script != QChar::Script_Katakana && script != QChar::Script_Hangul && c.unicode() != 0x30FC;
-}
-
-// Stop words are compared with the dashes of a match removed ("SIGN-IN" style words).
-bool isStopWord(QStringView raw)
-{
-    QString compact = raw.toString();
-    compact.remove(QLatin1Char('-'));
-    return codeStopWords().contains(compact);
-}
-
-bool isHostUnit(QChar c)
-{
-    return isAsciiLetterOrDigit(c) || c == QLatin1Char('.') || c == QLatin1Char('-') || c == QLatin1Char(':');
-}
-
-// "@example.com #482913" or "@example.com #482913 @pay.example" ending the last line of `text`,
-// at the start of the line or after a space: the host and the code, or none. The host must be a
-// domain and the code hold a digit: "Follow us @acme #deals" ends many a mail too.
-std::optional<ExtractedCode> originBoundCode(QStringView text)
-{
-    const QStringView trimmed = text.trimmed();
-    const QStringView line = trimmed.sliced(lineStart(trimmed, trimmed.size()));
-    QList<QStringView> words = line.split(QLatin1Char(' '));
-    const auto isHost = [](QStringView word) {
-        return word.size() > 1 && word.front() == QLatin1Char('@') && word.contains(QLatin1Char('.')) &&
-               std::all_of(word.begin() + 1, word.end(), isHostUnit);
-    };
-    if (words.size() >= 3 && isHost(words.back()) && words[words.size() - 2].startsWith(QLatin1Char('#')))
-        words.removeLast(); // the embedded site: the code is still the top-level site's to ask for
-    if (words.size() < 2 || !isHost(words[words.size() - 2]) || !words.back().startsWith(QLatin1Char('#')))
-        return std::nullopt;
-    const QStringView code = words.back().sliced(1);
-    const bool codeLike = std::all_of(
-        code.begin(), code.end(), [](QChar c) { return isAsciiLetterOrDigit(c) || c == QLatin1Char('-'); });
-    if (!codeLike || !hasDigit(code) || code.size() > longestBoundCode)
-        return std::nullopt;
-    return ExtractedCode{code.toString(), boundCodeScore, words[words.size() - 2].sliced(1).toString()};
-}
-
-// Where a reply's copy of the earlier mail begins: the line below a separator of five dashes each
-// side, as Outlook writes it in every language ("-----Original Message-----", "-----Ursprüngliche
-// Nachricht-----"), or the end of the text. A forward's longer dashes ("---------- Forwarded
-// message ---------") hand a code on and stay read, and so does a PGP-signed mail ("-----BEGIN PGP
-// SIGNED MESSAGE-----").
-qsizetype earlierMessageStart(QStringView text, qsizetype from)
-{
-    const QLatin1StringView dashes("-----");
-    for (qsizetype at = from; at < text.size(); at = lineEnd(text, at) + 1) {
-        const QStringView line = text.sliced(at, lineEnd(text, at) - at).trimmed();
-        if (line.size() <= 2 * dashes.size() || !line.startsWith(dashes) || !line.endsWith(dashes))
-            continue;
-        // The words touch the dashes: "----- Your code -----" is a heading.
-        const QStringView words = line.sliced(dashes.size(), line.size() - 2 * dashes.size());
-        if (words.front().isLetter() && words.back().isLetter() &&
-            !words.startsWith(QLatin1String("BEGIN ")) && !words.startsWith(QLatin1String("END ")))
-            return lineEnd(text, at);
-    }
-    return text.size();
 }
 
 class Extraction {
