@@ -279,12 +279,11 @@ void HttpApi::addImapAccount(const HttpRequest& request, const HttpRespond& resp
                known.email.compare(email, Qt::CaseInsensitive) == 0 &&
                known.status == QLatin1String("active");
     };
-    const auto full = [&] {
-        const QList<StoredAccount> known = m_storage.accounts(*install);
+    const auto full = [&](const QList<StoredAccount>& known) {
         return known.size() >= m_config.inboxesPerInstall && std::none_of(known.cbegin(), known.cend(), same);
     };
     m_signIn.expire();
-    if (full())
+    if (full(m_storage.accounts(*install)))
         return respond(tooManyInboxes(m_config.inboxesPerInstall));
     // A client behind a proxy here is on another machine, however this backend listens.
     if (!QHostAddress(QString::fromStdString(clientAddress(request))).isLoopback())
@@ -304,9 +303,9 @@ void HttpApi::addImapAccount(const HttpRequest& request, const HttpRespond& resp
     const StoredAccount account =
         again != known.cend() ? *again
                               : StoredAccount{newStorageId(), *install, "imap", email, host, "active"};
-    const QByteArray sealed = m_cipher.seal(password.toUtf8(), account.id.toUtf8());
-    if (again == known.cend() && full())
+    if (full(known))
         return respond(tooManyInboxes(m_config.inboxesPerInstall));
+    const QByteArray sealed = m_cipher.seal(password.toUtf8(), account.id.toUtf8());
     if (again != known.cend() ? !m_storage.updateCredential(account.id, sealed)
                               : !m_storage.addAccount(account, sealed))
         return respond(failure(500, QStringLiteral("The backend could not save this inbox")));

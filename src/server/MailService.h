@@ -47,11 +47,10 @@ private:
     void keepSecret(const WatchedInbox& inbox);
     void refused(const WatchedInbox& inbox, const QString& message);
     void setProblem(const QString& accountId, std::optional<QString> problem);
+    ImapSettings settings() const; // as configured, with private addresses as now allowed
 
     Storage& m_storage;
     const CredentialCipher& m_cipher;
-    ImapSettings settings() const; // as configured, with private addresses as now allowed
-
     const ImapSettings m_settings;
     std::atomic<bool> m_privateHosts;
     MessageCache& m_cache;
